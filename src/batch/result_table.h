@@ -1,0 +1,43 @@
+// The seam for the Result table: five text columns, rows addressed by 0-based index,
+// and by a stable id that survives other rows' removal.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "web/text.h"
+
+namespace kelvaro {
+
+using RowId = std::uint64_t;  // 0 is no row
+inline constexpr int kColumnCount = 5;
+
+struct CellHit {
+  int row = -1;
+  int column = -1;
+};
+
+class ResultTable {
+ public:
+  virtual ~ResultTable() = default;
+  // Every operation may be called from any thread and completes before it returns.
+  virtual int RowCount() = 0;
+  virtual int AppendRow(const Text& ordinal) = 0;
+  virtual Text GetCellText(int row, int column) = 0;
+  virtual void SetCellText(int row, int column, const Text& text) = 0;
+  virtual void DeleteRow(int row) = 0;
+  virtual void ClearRows() = 0;
+  virtual int FindRow(const Text& text, int column) = 0;
+  virtual void MakeRowVisible(int row) = 0;
+  virtual CellHit HitTestCell(int x, int y) = 0;
+
+  // Stable identity: a batch takes the ids when it starts and works by id.
+  virtual std::vector<RowId> RowIds() = 0;
+  virtual int RowIndexOf(RowId id) = 0;                   // -1 when removed
+  virtual Text GetCellTextById(RowId id, int column) = 0;  // empty when removed
+  virtual void SetCellTextById(RowId id, int column, const Text& text) = 0;
+  virtual void DeleteRowById(RowId id) = 0;
+  virtual void MakeRowVisibleById(RowId id) = 0;
+};
+
+}  // namespace kelvaro

@@ -1,0 +1,49 @@
+// The Result table's rows in memory, thread-safe. The command line uses it as the
+// table itself; the window's model keeps its rows in one.
+#pragma once
+
+#include <array>
+#include <mutex>
+#include <vector>
+
+#include "batch/result_table.h"
+
+namespace kelvaro {
+
+class RowStore : public ResultTable {
+ public:
+  struct Row {
+    RowId id = 0;
+    std::array<Text, kColumnCount> cells;
+  };
+
+  int RowCount() override;
+  int AppendRow(const Text& ordinal) override;
+  Text GetCellText(int row, int column) override;
+  void SetCellText(int row, int column, const Text& text) override;
+  void DeleteRow(int row) override;
+  void ClearRows() override;
+  int FindRow(const Text& text, int column) override;
+  void MakeRowVisible(int row) override;           // no view: nothing to scroll
+  CellHit HitTestCell(int x, int y) override;      // no view: always a miss
+
+  std::vector<RowId> RowIds() override;
+  int RowIndexOf(RowId id) override;
+  Text GetCellTextById(RowId id, int column) override;
+  void SetCellTextById(RowId id, int column, const Text& text) override;
+  void DeleteRowById(RowId id) override;
+  void MakeRowVisibleById(RowId id) override;
+
+  // A consistent copy of every row (for printing).
+  std::vector<Row> Snapshot();
+
+ private:
+  // Rows are only appended or removed, never reordered, so ids ascend: binary search.
+  int IndexOfLocked(RowId id) const;
+
+  std::mutex mutex_;
+  std::vector<Row> rows_;
+  RowId next_id_ = 1;
+};
+
+}  // namespace kelvaro

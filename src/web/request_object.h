@@ -1,0 +1,42 @@
+// The seam for the platform's HTTP request object: the members WebRequest drives,
+// by the names the object has. Every member reports failure by its result only.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "web/text.h"
+
+namespace kelvaro {
+
+inline constexpr const char* kRequestObjectProgId = "WinHttp.WinHttpRequest.5.1";
+
+class RequestObject {
+ public:
+  virtual ~RequestObject() = default;
+  virtual bool SetTimeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) = 0;
+  virtual bool SetProxy(int setting, const Text& proxy) = 0;
+  virtual bool Open(const Text& method, const Text& url, bool async) = 0;
+  virtual bool SetOption(int index, int value) = 0;
+  virtual bool SetRequestHeader(const Text& name, const Text& value) = 0;
+  virtual bool Send(const Text& body) = 0;
+  virtual bool SendBytes(const Bytes& body) = 0;
+  // nullopt: the object holds no byte array (nothing received).
+  virtual std::optional<Bytes> ResponseBody() = 0;
+  virtual Text GetAllResponseHeaders() = 0;
+  virtual int Status() = 0;
+  // May be called from any thread; ends a Send in progress at once.
+  virtual void Abort() = 0;
+};
+
+// A counted reference, as the platform's object references are.
+using RequestObjectHandle = std::shared_ptr<RequestObject>;
+using RequestObjectFactory = std::function<RequestObjectHandle(const Text& prog_id)>;
+
+// Knows the one ProgID above; null for any other, or when the factory fails.
+RequestObjectHandle CreateRequestObject(const Text& prog_id);
+// Tests replace creation; an empty factory restores the real one.
+void SetRequestObjectFactory(RequestObjectFactory factory);
+
+}  // namespace kelvaro
