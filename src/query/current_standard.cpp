@@ -1,0 +1,147 @@
+#include "query/current_standard.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <string_view>
+
+#include "query/number.h"
+#include "web/web_request.h"
+
+#ifndef KELVARO_DEFAULT_SITE
+#define KELVARO_DEFAULT_SITE "http://127.0.0.1:8765"
+#endif
+
+namespace kelvaro {
+
+// <td ><font color="#000000">现行</font></td>
+const Text kCurrentCell =
+    "<td ><font color=\"#000000\">"
+    "\xCF\xD6\xD0\xD0"
+    "</font></td>";
+const Text kStatusNotFound = "\xCE\xB4\xD5\xD2\xB5\xBD\xCF\xD6\xD0\xD0";  // 未找到现行
+
+namespace {
+
+const std::string_view kRowStart = "<tr bgcolor=";
+const std::string_view kBgcolor = "bgcolor";
+const std::string_view kNumberMarker = "\xB1\xE0\xBA\xC5\xA3\xBA";  // 编号：
+const std::string_view kTitleMarker = "\xB1\xEA\xCC\xE2\xA3\xBA";   // 标题：
+const std::string_view kReleaseDateMarker =
+    "\xB7\xA2\xB2\xBC\xC8\xD5\xC6\xDA\xA3\xBA";  // 发布日期：
+const std::string_view kDepartmentMarker =
+    "\xB7\xA2\xB2\xBC\xB2\xBF\xC3\xC5\xA3\xBA";  // 发布部门：
+const std::string_view kFieldEnd = "&";
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+std::mutex g_prefix_mutex;
+Text g_prefix_override;
+
+std::size_t NextChar(std::string_view text, std::size_t i) {
+  return i + (static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1);
+}
+
+bool MatchAt(std::string_view text, std::size_t i, std::string_view pattern, std::size_t end) {
+  return i + pattern.size() <= end && text[i] == pattern[0] &&
+         text.compare(i, pattern.size(), pattern) == 0;
+}
+
+// First occurrence at a character start in [from, end), wholly inside the range; `from`
+// must itself be a character start.
+std::size_t FindIn(std::string_view text, std::string_view pattern, std::size_t from,
+                   std::size_t end) {
+  for (std::size_t i = from; i < end; i = NextChar(text, i)) {
+    if (MatchAt(text, i, pattern, end)) return i;
+  }
+  return kNone;
+}
+
+// The bytes between the first `marker` in [from, end) and the first "&" after it.
+Text FieldIn(std::string_view text, std::string_view marker, std::size_t from, std::size_t end) {
+  const std::size_t p = FindIn(text, marker, from, end);
+  if (p == kNone) return Text();
+  const std::size_t e = p + marker.size();
+  const std::size_t q = FindIn(text, kFieldEnd, e, end);
+  if (q == kNone) return Text();
+  return Text(text.substr(e, q - e));
+}
+
+CurrentStandardRecord FoundRecord() {
+  CurrentStandardRecord record;
+  record.status = kStatusCurrent;
+  return record;
+}
+
+}  // namespace
+
+Text SitePrefix() {
+  Text prefix;
+  {
+    std::lock_guard<std::mutex> lock(g_prefix_mutex);
+    prefix = g_prefix_override;
+  }
+  if (prefix.empty()) {
+    const char* env = std::getenv("KELVARO_SITE");
+    prefix = (env != nullptr && env[0] != '\0') ? Text(env) : Text(KELVARO_DEFAULT_SITE);
+  }
+  if (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
+  return prefix;
+}
+
+void SetSitePrefixOverride(const Text& prefix) {
+  std::lock_guard<std::mutex> lock(g_prefix_mutex);
+  g_prefix_override = prefix;
+}
+
+Text SearchAddress(const Text& keyword) {
+  return SitePrefix() + "/s.jsp?keyword=" + keyword + "&pageNum=1";
+}
+
+// The page's first current cell and the row it belongs to, found in linear time.
+// Cutting the row between the first "<tr bgcolor=" and the next current cell, then
+// dropping everything up to each further "<tr bgcolor=" while "bgcolor" remains, leaves
+// the part after the last "<tr bgcolor=" before that cell; should that part still hold
+// "bgcolor", or either marker be missing, the row is the current cell alone. Neither
+// "<tr bgcolor=", "bgcolor", a field marker nor "&" can overlap the current cell, so the
+// fields lie wholly before it.
+CurrentStandardRecord ParseResultPage(const Text& body_text) {
+  const std::string_view text = body_text;
+  const std::size_t n = text.size();
+  if (FindIn(text, kCurrentCell, 0, n) == kNone) {
+    CurrentStandardRecord record;
+    record.status = kStatusNotFound;
+    return record;
+  }
+  const std::size_t first_row = FindIn(text, kRowStart, 0, n);
+  if (first_row == kNone) return FoundRecord();
+  const std::size_t cell = FindIn(text, kCurrentCell, first_row + kRowStart.size(), n);
+  if (cell == kNone) return FoundRecord();
+
+  std::size_t last_row = first_row;
+  std::size_t last_bgcolor = kNone;
+  for (std::size_t i = first_row; i < cell; i = NextChar(text, i)) {
+    if (text[i] == '<' && MatchAt(text, i, kRowStart, cell)) {
+      last_row = i;
+    } else if (text[i] == 'b' && MatchAt(text, i, kBgcolor, cell)) {
+      last_bgcolor = i;
+    }
+  }
+  const std::size_t row = last_row + kRowStart.size();
+  if (last_bgcolor != kNone && last_bgcolor >= row) return FoundRecord();
+
+  CurrentStandardRecord record = FoundRecord();
+  record.number = FieldIn(text, kNumberMarker, row, cell);
+  record.title = FieldIn(text, kTitleMarker, row, cell);
+  record.release_date = FieldIn(text, kReleaseDateMarker, row, cell);
+  record.department = FieldIn(text, kDepartmentMarker, row, cell);
+  return record;
+}
+
+StandardLookup FetchCurrentStandard(const Text& keyword) {
+  StandardLookup lookup;
+  lookup.address = SearchAddress(keyword);
+  lookup.record = ParseResultPage(BytesToText(WebRequest(lookup.address)));
+  return lookup;
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,93 @@
+#include "query/number.h"
+
+#include <climits>
+#include <cstdint>
+
+namespace kelvaro {
+
+const Text kStatusCurrent = "\xCF\xD6\xD0\xD0";                     // 现行
+const Text kStatusSuperseded = "\xD3\xD0\xD0\xC2\xB1\xEA\xD7\xBC";  // 有新标准
+const Text kStatusUnknown = "\xCE\xB4\xD6\xAA";                     // 未知
+
+namespace {
+
+// Characters people put between the parts of a number; the site's keyword has none.
+const char* const kRemovable[] = {"/", "\\", "|", "*", "?", ":", ",", ".", "-", "\""};
+
+bool IsLeadByte(unsigned char c) { return c >= 0x80; }
+
+// Full-width forms of printable ASCII (A3 A1..A3 FE) become ASCII, the full-width space a space.
+std::string HalfWidth(const Text& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(c) && i + 1 < text.size()) {
+      const auto d = static_cast<unsigned char>(text[i + 1]);
+      if (c == 0xA3 && d >= 0xA1 && d <= 0xFE) {
+        out.push_back(static_cast<char>(d - 0x80));
+      } else if (c == 0xA1 && d == 0xA1) {
+        out.push_back(' ');
+      } else {
+        out.append(text, i, 2);
+      }
+      i += 2;
+    } else {
+      out.push_back(text[i]);
+      ++i;
+    }
+  }
+  return out;
+}
+
+bool IsWhite(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+Text CleanNumber(Text& number) {
+  for (const char* removable : kRemovable) {
+    number = ReplaceText(number, removable, Text());
+    number = RemoveAllSpaces(number);
+  }
+  return number;
+}
+
+Text NormalizeNumber(Text& number) {
+  CleanNumber(number);
+  const int n = TextLength(number);
+  return n <= 4 ? Text() : LeftText(number, n - 4);
+}
+
+int TextToInteger(const Text& text) {
+  const std::string s = HalfWidth(text);
+  std::size_t i = 0;
+  while (i < s.size() && IsWhite(s[i])) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+  // Accumulate the magnitude in 64 bits and stop growing once past the 32-bit range.
+  const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT_MIN) : INT_MAX;
+  std::int64_t value = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+    if (value <= limit) value = value * 10 + (s[i] - '0');
+  }
+  if (value > limit) value = limit;
+  return static_cast<int>(negative ? -value : value);
+}
+
+bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number) {
+  return RightText(RemoveAllSpaces(hit_number), 4) == RightText(cleaned_number, 4);
+}
+
+Text ClassifyStatus(const Text& hit_number, const Text& cleaned_number) {
+  if (YearTailsEqual(hit_number, cleaned_number)) return kStatusCurrent;
+  const int hit_year = TextToInteger(RightText(RemoveAllSpaces(hit_number), 4));
+  const int own_year = TextToInteger(RightText(cleaned_number, 4));
+  return hit_year > own_year ? kStatusSuperseded : kStatusUnknown;
+}
+
+}  // namespace kelvaro

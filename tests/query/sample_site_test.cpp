@@ -1,0 +1,237 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "query/current_standard.h"
+#include "support/sample_site.h"
+#include "web/encoding.h"
+
+namespace kelvaro {
+namespace {
+
+using test::SampleSite;
+
+// A bare client: one socket, requests written as given, answers read by Content-Length.
+class RawConnection {
+ public:
+  explicit RawConnection(int port) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~RawConnection() { close(fd_); }
+  bool connected() const { return connected_; }
+
+  // Sends a GET for the target and returns the whole answer (empty on failure).
+  std::string Get(const std::string& target) {
+    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(request.size())) {
+      return "";
+    }
+    return ReadAnswer();
+  }
+
+ private:
+  std::string ReadAnswer() {
+    std::size_t head_end;
+    while ((head_end = buffer_.find("\r\n\r\n")) == std::string::npos) {
+      if (!ReadSome()) return "";
+    }
+    const std::string head = buffer_.substr(0, head_end + 4);
+    const std::size_t at = head.find("Content-Length: ");
+    if (at == std::string::npos) return "";
+    const std::size_t length = std::stoul(head.substr(at + 16));
+    while (buffer_.size() < head.size() + length) {
+      if (!ReadSome()) return "";
+    }
+    std::string answer = buffer_.substr(0, head.size() + length);
+    buffer_.erase(0, head.size() + length);
+    return answer;
+  }
+  bool ReadSome() {
+    pollfd pfd{fd_, POLLIN, 0};
+    if (poll(&pfd, 1, 20000) <= 0) return false;
+    char chunk[4096];
+    const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0) return false;
+    buffer_.append(chunk, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  int fd_ = -1;
+  bool connected_ = false;
+  std::string buffer_;
+};
+
+int StatusOf(const std::string& answer) {
+  return answer.size() > 12 ? std::stoi(answer.substr(9, 3)) : 0;
+}
+
+std::string BodyOf(const std::string& answer) {
+  const std::size_t at = answer.find("\r\n\r\n");
+  return at == std::string::npos ? "" : answer.substr(at + 4);
+}
+
+int Count(const std::string& text, const std::string& piece) {
+  int n = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+TEST(SampleSiteServer, AnswersResultPagesInTheParsedLayout) {
+  SampleSite site;
+  RawConnection c(site.port());
+  ASSERT_TRUE(c.connected());
+  const std::string answer = c.Get("/s.jsp?keyword=GBT50001&pageNum=1");
+  EXPECT_EQ(StatusOf(answer), 200);
+  EXPECT_NE(answer.find("Content-Type: text/html; charset=GBK\r\n"), std::string::npos);
+  const std::string body = BodyOf(answer);
+  EXPECT_EQ(Count(body, "<tr bgcolor="), 3);
+  EXPECT_EQ(Count(body, kCurrentCell), 1);
+  EXPECT_EQ(Count(body, Gbk(u8"作废")), 2);
+  const CurrentStandardRecord r = ParseResultPage(body);
+  EXPECT_EQ(r.number, "GB/T 50001-2017");
+  EXPECT_EQ(r.title, Gbk(u8"房屋建筑制图统一标准"));
+  EXPECT_EQ(r.release_date, "2017-09-27");
+  EXPECT_EQ(r.department, Gbk(u8"住房和城乡建设部"));
+}
+
+TEST(SampleSiteServer, MatchesIgnoringCaseSpacesAndPunctuation) {
+  SampleSite site;
+  RawConnection c(site.port());
+  const std::string plain = BodyOf(c.Get("/s.jsp?keyword=GBT50001&pageNum=1"));
+  for (const std::string keyword : {"gbt50001", "GB/T%2050001", "GB%2FT50001"}) {
+    const std::string body = BodyOf(c.Get("/s.jsp?keyword=" + keyword + "&pageNum=1"));
+    EXPECT_EQ(Count(body, "<tr bgcolor="), 3) << keyword;
+    EXPECT_EQ(ParseResultPage(body).number, "GB/T 50001-2017") << keyword;
+  }
+  EXPECT_EQ(Count(plain, "<tr bgcolor="), 3);
+}
+
+TEST(SampleSiteServer, NoMatchIsANormalPageWithoutRows) {
+  SampleSite site;
+  RawConnection c(site.port());
+  const std::string answer = c.Get("/s.jsp?keyword=ZZ99999&pageNum=1");
+  EXPECT_EQ(StatusOf(answer), 200);
+  const std::string body = BodyOf(answer);
+  EXPECT_EQ(Count(body, "bgcolor"), 0);
+  EXPECT_NE(body.find("</html>"), std::string::npos);
+  EXPECT_EQ(ParseResultPage(body).status, kStatusNotFound);
+}
+
+TEST(SampleSiteServer, OtherPathsAreNotFound) {
+  SampleSite site;
+  RawConnection c(site.port());
+  EXPECT_EQ(StatusOf(c.Get("/")), 404);
+  EXPECT_EQ(StatusOf(c.Get("/search.jsp?keyword=GB&pageNum=1")), 404);
+  EXPECT_EQ(StatusOf(c.Get("/s.jsp?keyword=GB&pageNum=1")), 200);
+}
+
+TEST(SampleSiteServer, EscapedUtf8KeywordEqualsRawGbk) {
+  SampleSite site;
+  RawConnection c(site.port());
+  // The page repeats the keyword in its search box, so equal pages mean equal keywords.
+  const std::string raw = BodyOf(c.Get("/s.jsp?keyword=" + Gbk(u8"标准") + "&pageNum=1"));
+  const std::string escaped = BodyOf(c.Get("/s.jsp?keyword=%E6%A0%87%E5%87%86&pageNum=1"));
+  ASSERT_FALSE(raw.empty());
+  EXPECT_EQ(raw, escaped);
+  EXPECT_NE(raw.find(Gbk(u8"标准")), std::string::npos);
+}
+
+TEST(SampleSiteServer, KeepsTheConnectionForManyRequests) {
+  SampleSite site;
+  RawConnection c(site.port());
+  for (int i = 0; i < 20; ++i) {
+    const std::string answer = c.Get("/s.jsp?keyword=GB50011&pageNum=1");
+    ASSERT_EQ(StatusOf(answer), 200) << "request " << i;
+    EXPECT_NE(answer.find("Connection: keep-alive"), std::string::npos);
+  }
+}
+
+TEST(SampleSiteServer, FailEveryNthRequest) {
+  SampleSite site({"--fail-every", "3"});
+  RawConnection c(site.port());
+  std::vector<int> statuses;
+  for (int i = 0; i < 6; ++i) statuses.push_back(StatusOf(c.Get("/s.jsp?keyword=GB&pageNum=1")));
+  EXPECT_EQ(statuses, (std::vector<int>{200, 200, 503, 200, 200, 503}));
+}
+
+TEST(SampleSiteServer, RateLimitAnswersBusy) {
+  SampleSite site({"--rate-limit", "1"});
+  RawConnection c(site.port());
+  int busy = 0;
+  for (int i = 0; i < 6; ++i) {
+    const std::string answer = c.Get("/s.jsp?keyword=GB&pageNum=1");
+    if (answer.find("busy") != std::string::npos) {
+      EXPECT_EQ(StatusOf(answer), 503);
+      EXPECT_EQ(ParseResultPage(BodyOf(answer)).status, kStatusNotFound);
+      ++busy;
+    }
+  }
+  // Six quick requests span at most a few seconds with one allowed in each.
+  EXPECT_GE(busy, 3);
+}
+
+TEST(SampleSiteServer, ConnectDelayHoldsTheFirstAnswerOfEachConnection) {
+  SampleSite site({"--connect-delay-ms", "1500"});
+  for (int connection = 0; connection < 2; ++connection) {
+    RawConnection c(site.port());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(StatusOf(c.Get("/s.jsp?keyword=GB&pageNum=1")), 200);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  }
+}
+
+TEST(SampleSiteServer, DelayHoldsEveryAnswer) {
+  SampleSite site({"--delay-ms", "300"});
+  RawConnection c(site.port());
+  for (int i = 0; i < 3; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(StatusOf(c.Get("/s.jsp?keyword=GB&pageNum=1")), 200);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  }
+}
+
+TEST(SampleSiteServer, StopsOnRequestAndFreesThePort) {
+  SampleSite site({"--delay-ms", "60000"});
+  const int port = site.port();
+  std::thread waiting([port] { RawConnection(port).Get("/s.jsp?keyword=GB&pageNum=1"); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  site.Stop();  // must not wait for the minute-long delay
+  waiting.join();
+  EXPECT_FALSE(RawConnection(port).connected());
+}
+
+TEST(SampleSiteConcurrency, ManyConnectionsAtOnce) {
+  SampleSite site;
+  std::atomic<int> good{0};
+  std::vector<std::thread> clients;
+  for (int t = 0; t < 48; ++t) {
+    clients.emplace_back([&] {
+      RawConnection c(site.port());
+      for (int i = 0; i < 3; ++i) {
+        if (StatusOf(c.Get("/s.jsp?keyword=GBT50001&pageNum=1")) == 200) ++good;
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  EXPECT_EQ(good.load(), 48 * 3);
+}
+
+}  // namespace
+}  // namespace kelvaro

@@ -1,0 +1,697 @@
+// kelvaro-sample-site: an offline stand-in for the standards search site. It serves
+// GBK result pages for /s.jsp?keyword=K&pageNum=N from a small table of sample standards,
+// with knobs to make it slow, flaky or busy, so the tool can be tried and tested without
+// the internet.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+  int port = 8765;
+  std::string bind = "127.0.0.1";
+  int delay_ms = 0;
+  int connect_delay_ms = 0;
+  int fail_every = 0;
+  int rate_limit = 0;
+  bool log = false;
+  std::string data;
+};
+
+struct Standard {
+  std::string number;  // GBK, as the site writes it
+  std::string title;
+  std::string release_date;
+  std::string department;
+  std::string status;
+  std::string key;  // number without spaces and punctuation, ASCII upper-cased
+};
+
+constexpr int kIdleTimeoutSeconds = 60;
+constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
+constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
+constexpr int kMaxConnections = 1024;
+constexpr int kRowsPerPage = 20;
+
+// GBK spellings of the page's fixed Chinese texts (converted once at start).
+struct PageTexts {
+  std::string number, title, release_date, department, current, site_name, search, results, index,
+      info, state, none, busy, unavailable, not_found, page_of, records;
+};
+
+Options g_options;
+std::vector<Standard> g_standards;
+PageTexts g_texts;
+
+std::atomic<bool> g_stopping{false};
+std::atomic<long> g_request_count{0};
+std::atomic<int> g_in_flight{0};
+std::mutex g_mutex;  // guards everything below
+std::condition_variable g_changed;
+std::set<int> g_connections;
+int g_connection_threads = 0;
+long g_rate_second = -1;
+int g_rate_count = 0;
+std::mutex g_log_mutex;
+
+[[noreturn]] void Fail(const std::string& message) {
+  std::cerr << "kelvaro-sample-site: " << message << "\n";
+  std::exit(2);
+}
+
+// Converts between encodings; false when the input is not valid in `from`.
+bool Convert(const char* to, const char* from, const std::string& in, std::string& out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out.clear();
+  std::string input = in;
+  char* src = input.data();
+  std::size_t src_left = input.size();
+  char buffer[4096];
+  bool ok = true;
+  while (src_left > 0) {
+    char* dst = buffer;
+    std::size_t dst_left = sizeof buffer;
+    const std::size_t rc = iconv(cd, &src, &src_left, &dst, &dst_left);
+    out.append(buffer, dst - buffer);
+    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      ok = false;
+      break;
+    }
+  }
+  iconv_close(cd);
+  return ok;
+}
+
+std::string ToGbk(const std::string& utf8) {
+  std::string out;
+  if (!Convert("GBK", "UTF-8", utf8, out)) Fail("text not convertible to GBK: " + utf8);
+  return out;
+}
+
+bool IsValidUtf8(const std::string& s, bool& has_non_ascii) {
+  has_non_ascii = false;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    int extra;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3;
+    } else {
+      return false;
+    }
+    if (i + extra >= s.size()) return false;
+    for (int k = 1; k <= extra; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    has_non_ascii = true;
+    i += extra + 1;
+  }
+  return true;
+}
+
+// The match key: spaces (ASCII and full-width) and ASCII punctuation dropped, ASCII letters
+// upper-cased; two-byte characters kept whole.
+std::string MatchKey(const std::string& text) {
+  std::string key;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      if (i + 1 < text.size() && !(c == 0xA1 && static_cast<unsigned char>(text[i + 1]) == 0xA1)) {
+        key.append(text, i, 2);
+      }
+      i += 2;
+      continue;
+    }
+    if (std::isalnum(c)) key.push_back(static_cast<char>(std::toupper(c)));
+    ++i;
+  }
+  return key;
+}
+
+std::string ExecutableDir() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  std::string p(path, n);
+  const std::size_t slash = p.rfind('/');
+  return slash == std::string::npos ? "." : p.substr(0, slash);
+}
+
+// --data FILE; else standards.tsv beside the executable (build tree); else the installed copy.
+std::string DataFile(const std::string& given) {
+  if (!given.empty()) return given;
+  const std::string dir = ExecutableDir();
+  for (const std::string& f : {dir + "/standards.tsv", dir + "/../share/kelvaro/standards.tsv"}) {
+    if (access(f.c_str(), R_OK) == 0) return f;
+  }
+  Fail("no standards.tsv beside " + dir + " nor in " + dir + "/../share/kelvaro (give --data FILE)");
+}
+
+void LoadStandards(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) Fail("cannot read " + file);
+  std::string line;
+  int line_number = 0;
+  while (std::getline(in, line)) {
+    ++line_number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> cols;
+    std::stringstream ss(line);
+    std::string col;
+    while (std::getline(ss, col, '\t')) cols.push_back(col);
+    if (cols.size() != 5) Fail(file + ":" + std::to_string(line_number) + ": expected 5 columns");
+    Standard s;
+    s.number = ToGbk(cols[0]);
+    s.title = ToGbk(cols[1]);
+    s.release_date = ToGbk(cols[2]);
+    s.department = ToGbk(cols[3]);
+    s.status = ToGbk(cols[4]);
+    s.key = MatchKey(s.number);
+    g_standards.push_back(std::move(s));
+  }
+}
+
+void InitTexts() {
+  g_texts.number = ToGbk("编号：");
+  g_texts.title = ToGbk("标题：");
+  g_texts.release_date = ToGbk("发布日期：");
+  g_texts.department = ToGbk("发布部门：");
+  g_texts.current = ToGbk("现行");
+  g_texts.site_name = ToGbk("标准信息检索（离线样例）");
+  g_texts.search = ToGbk("检索");
+  g_texts.results = ToGbk("检索结果");
+  g_texts.index = ToGbk("序号");
+  g_texts.info = ToGbk("标准信息");
+  g_texts.state = ToGbk("状态");
+  g_texts.none = ToGbk("没有找到符合条件的标准。");
+  g_texts.busy = ToGbk("服务器忙，请稍后再试。");
+  g_texts.unavailable = ToGbk("服务暂时不可用。");
+  g_texts.not_found = ToGbk("页面不存在。");
+  g_texts.page_of = ToGbk("页");
+  g_texts.records = ToGbk("条记录");
+}
+
+std::string HtmlEscape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string PageHead(const std::string& keyword) {
+  return "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n"
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=GBK\">\r\n"
+         "<title>" +
+         g_texts.site_name +
+         "</title>\r\n</head>\r\n<body>\r\n"
+         "<div class=\"top\"><h1>" +
+         g_texts.site_name +
+         "</h1>\r\n"
+         "<form action=\"s.jsp\" method=\"get\"><input type=\"text\" name=\"keyword\" value=\"" +
+         HtmlEscape(keyword) +
+         "\"><input type=\"hidden\" name=\"pageNum\" value=\"1\">"
+         "<input type=\"submit\" value=\"" +
+         g_texts.search + "\"></form></div>\r\n";
+}
+
+std::string PageFoot() {
+  return "<div class=\"foot\">sample data; titles and dates illustrative</div>\r\n"
+         "</body>\r\n</html>\r\n";
+}
+
+std::string MessagePage(const std::string& message) {
+  return PageHead("") + "<div class=\"message\">" + message + "</div>\r\n" + PageFoot();
+}
+
+std::string ResultPage(const std::string& keyword, int page_number) {
+  const std::string key = MatchKey(keyword);
+  std::vector<const Standard*> hits;
+  for (const Standard& s : g_standards) {
+    if (s.key.compare(0, key.size(), key) == 0) hits.push_back(&s);
+  }
+  const int total = static_cast<int>(hits.size());
+  const int first = (page_number - 1) * kRowsPerPage;
+  std::string page = PageHead(keyword);
+  page += "<div class=\"count\">" + g_texts.results + " " + std::to_string(total) + " " +
+          g_texts.records + "</div>\r\n";
+  if (total == 0) {
+    page += "<div class=\"message\">" + g_texts.none + "</div>\r\n";
+  } else {
+    page += "<table class=\"list\" width=\"100%\" border=\"0\">\r\n<tr class=\"head\"><td>" +
+            g_texts.index + "</td><td>" + g_texts.info + "</td><td>" + g_texts.state +
+            "</td></tr>\r\n";
+    for (int i = first; i < total && i < first + kRowsPerPage; ++i) {
+      const Standard& s = *hits[i];
+      const bool current = s.status == g_texts.current;
+      page += std::string("<tr bgcolor=\"") + (i % 2 == 0 ? "#FFFFFF" : "#F3F7FB") + "\">";
+      page += "<td>" + std::to_string(i + 1) + "</td>";
+      page += "<td><a href=\"detail.jsp?id=" + std::to_string(hits[i] - g_standards.data() + 1) +
+              "\" title=\"" + g_texts.number + HtmlEscape(s.number) + "&#10;" + g_texts.title +
+              HtmlEscape(s.title) + "&#10;" + g_texts.release_date + HtmlEscape(s.release_date) +
+              "&#10;" + g_texts.department + HtmlEscape(s.department) + "&#10;\">" +
+              HtmlEscape(s.number) + " " + HtmlEscape(s.title) + "</a></td>";
+      if (current) {
+        page += "<td ><font color=\"#000000\">" + s.status + "</font></td>";
+      } else {
+        page += "<td ><font color=\"#FF0000\">" + s.status + "</font></td>";
+      }
+      page += "</tr>\r\n";
+    }
+    page += "</table>\r\n";
+  }
+  const int pages = total == 0 ? 1 : (total + kRowsPerPage - 1) / kRowsPerPage;
+  page += "<div class=\"pager\">" + std::to_string(page_number) + "/" + std::to_string(pages) +
+          " " + g_texts.page_of + "</div>\r\n";
+  return page + PageFoot();
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecode(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(s[i]);
+    }
+  }
+  return out;
+}
+
+// Keyword as the site sees it: raw GBK or ASCII, or percent-escaped UTF-8 turned into GBK.
+std::string DecodeKeyword(const std::string& raw) {
+  std::string bytes = PercentDecode(raw);
+  bool non_ascii = false;
+  if (IsValidUtf8(bytes, non_ascii) && non_ascii) {
+    std::string gbk;
+    if (Convert("GBK", "UTF-8", bytes, gbk)) return gbk;
+  }
+  return bytes;
+}
+
+std::string QueryValue(const std::string& query, const std::string& name) {
+  // The keyword runs up to "&pageNum=" so that a keyword holding "&" arrives whole.
+  std::size_t start;
+  if (query.compare(0, name.size() + 1, name + "=") == 0) {
+    start = name.size() + 1;
+  } else {
+    const std::size_t at = query.find("&" + name + "=");
+    if (at == std::string::npos) return "";
+    start = at + name.size() + 2;
+  }
+  std::size_t end = name == "keyword" ? query.find("&pageNum=", start) : std::string::npos;
+  if (end == std::string::npos) end = query.find('&', start);
+  if (end == std::string::npos) end = query.size();
+  return query.substr(start, end - start);
+}
+
+struct Response {
+  int status = 200;
+  std::string reason = "OK";
+  std::string body;
+};
+
+// Sleeps, waking early when the site stops.
+void Pause(int ms) {
+  if (ms <= 0) return;
+  std::unique_lock<std::mutex> lock(g_mutex);
+  g_changed.wait_for(lock, std::chrono::milliseconds(ms), [] { return g_stopping.load(); });
+}
+
+bool OverRateLimit() {
+  if (g_options.rate_limit <= 0) return false;
+  const long second =
+      std::chrono::duration_cast<std::chrono::seconds>(Clock::now().time_since_epoch()).count();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (second != g_rate_second) {
+    g_rate_second = second;
+    g_rate_count = 0;
+  }
+  return ++g_rate_count > g_options.rate_limit;
+}
+
+Response Answer(const std::string& method, const std::string& target, long request_number) {
+  Response r;
+  if (g_options.fail_every > 0 && request_number % g_options.fail_every == 0) {
+    r.status = 503;
+    r.reason = "Service Unavailable";
+    r.body = MessagePage(g_texts.unavailable);
+    return r;
+  }
+  if (OverRateLimit()) {
+    r.status = 503;
+    r.reason = "Service Unavailable";
+    r.body = MessagePage(g_texts.busy + " (busy)");
+    return r;
+  }
+  const std::size_t question = target.find('?');
+  const std::string path = target.substr(0, question);
+  const std::string query = question == std::string::npos ? "" : target.substr(question + 1);
+  if (path != "/s.jsp") {
+    r.status = 404;
+    r.reason = "Not Found";
+    r.body = MessagePage(g_texts.not_found);
+    return r;
+  }
+  if (method != "GET" && method != "HEAD") {
+    r.status = 405;
+    r.reason = "Method Not Allowed";
+    r.body = MessagePage(g_texts.not_found);
+    return r;
+  }
+  const int page_number = std::max(1, std::atoi(QueryValue(query, "pageNum").c_str()));
+  r.body = ResultPage(DecodeKeyword(QueryValue(query, "keyword")), page_number);
+  return r;
+}
+
+bool SendAll(int fd, const std::string& data) {
+  std::size_t sent = 0;
+  while (sent < data.size()) {
+    const ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    sent += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void Log(const std::string& line) {
+  std::lock_guard<std::mutex> lock(g_log_mutex);
+  std::cerr << line << std::endl;
+}
+
+std::string Printable(const std::string& s) {
+  std::string out;
+  char hex[8];
+  for (unsigned char c : s) {
+    if (c >= 0x20 && c < 0x7F) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Reads more bytes into `buffer`; false on close, error, stop or idle time-out.
+bool ReadMore(int fd, std::string& buffer) {
+  const auto deadline = Clock::now() + std::chrono::seconds(kIdleTimeoutSeconds);
+  while (!g_stopping) {
+    if (Clock::now() >= deadline) return false;
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = poll(&pfd, 1, 200);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    char chunk[8192];
+    const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    buffer.append(chunk, static_cast<std::size_t>(n));
+    return true;
+  }
+  return false;
+}
+
+void ServeConnection(int fd) {
+  std::string buffer;
+  bool first = true;
+  while (!g_stopping) {
+    std::size_t header_end;
+    while ((header_end = buffer.find("\r\n\r\n")) == std::string::npos) {
+      if (buffer.size() > kMaxHeaderBytes || !ReadMore(fd, buffer)) return;
+    }
+    const std::string head = buffer.substr(0, header_end);
+    buffer.erase(0, header_end + 4);
+
+    std::istringstream lines(head);
+    std::string request_line;
+    std::getline(lines, request_line);
+    if (!request_line.empty() && request_line.back() == '\r') request_line.pop_back();
+    std::istringstream parts(request_line);
+    std::string method, target, version;
+    parts >> method >> target >> version;
+    bool keep_alive = version == "HTTP/1.1";
+    std::size_t content_length = 0;
+    bool bad = method.empty() || target.empty() || version.rfind("HTTP/1.", 0) != 0;
+    std::string header;
+    while (std::getline(lines, header)) {
+      if (!header.empty() && header.back() == '\r') header.pop_back();
+      const std::size_t colon = header.find(':');
+      if (colon == std::string::npos) continue;
+      const std::string name = Lower(header.substr(0, colon));
+      std::string value = header.substr(colon + 1);
+      value.erase(0, value.find_first_not_of(" \t"));
+      if (name == "content-length") {
+        content_length = static_cast<std::size_t>(std::strtoull(value.c_str(), nullptr, 10));
+      } else if (name == "transfer-encoding") {
+        bad = true;  // request bodies are not expected here
+      } else if (name == "connection") {
+        const std::string v = Lower(value);
+        if (v.find("close") != std::string::npos) keep_alive = false;
+        if (v.find("keep-alive") != std::string::npos) keep_alive = true;
+      }
+    }
+    if (content_length > kMaxBodyBytes) bad = true;
+    while (!bad && buffer.size() < content_length) {
+      if (!ReadMore(fd, buffer)) return;
+    }
+    if (!bad) buffer.erase(0, content_length);
+
+    const long number = ++g_request_count;
+    const int in_flight = ++g_in_flight;
+    if (first) Pause(g_options.connect_delay_ms);
+    first = false;
+    Pause(g_options.delay_ms);
+    Response r;
+    if (bad) {
+      r.status = 400;
+      r.reason = "Bad Request";
+      r.body = MessagePage("Bad Request");
+      keep_alive = false;
+    } else {
+      r = Answer(method, target, number);
+    }
+    std::string out = "HTTP/1.1 " + std::to_string(r.status) + " " + r.reason + "\r\n" +
+                      "Content-Type: text/html; charset=GBK\r\n" +
+                      "Content-Length: " + std::to_string(r.body.size()) + "\r\n" +
+                      (keep_alive ? "Connection: keep-alive\r\nKeep-Alive: timeout=" +
+                                        std::to_string(kIdleTimeoutSeconds) + "\r\n"
+                                  : std::string("Connection: close\r\n")) +
+                      "\r\n";
+    if (method != "HEAD") out += r.body;
+    const bool sent = !g_stopping && SendAll(fd, out);
+    if (g_options.log) {
+      Log("#" + std::to_string(number) + " " + Printable(method) + " " + Printable(target) + " " +
+          std::to_string(r.status) + " in-flight=" + std::to_string(in_flight));
+    }
+    --g_in_flight;
+    if (!sent || !keep_alive) return;
+  }
+}
+
+void ConnectionThread(int fd) {
+  ServeConnection(fd);
+  shutdown(fd, SHUT_WR);
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_connections.erase(fd);
+  close(fd);
+  --g_connection_threads;
+  g_changed.notify_all();
+}
+
+bool ParseInt(const char* text, int& value) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < 0 || v > 1000000000) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+void Usage() {
+  std::cerr << "usage: kelvaro-sample-site [--port N] [--bind ADDR] [--delay-ms N]\n"
+               "         [--connect-delay-ms N] [--fail-every N] [--rate-limit R] [--log]\n"
+               "         [--data FILE]\n";
+}
+
+Options ParseOptions(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto number = [&](int& field) {
+      if (i + 1 >= argc || !ParseInt(argv[i + 1], field)) {
+        Usage();
+        Fail("bad value for " + arg);
+      }
+      ++i;
+    };
+    if (arg == "--port") {
+      number(o.port);
+      if (o.port > 65535) Fail("bad port");
+    } else if (arg == "--bind" && i + 1 < argc) {
+      o.bind = argv[++i];
+    } else if (arg == "--delay-ms") {
+      number(o.delay_ms);
+    } else if (arg == "--connect-delay-ms") {
+      number(o.connect_delay_ms);
+    } else if (arg == "--fail-every") {
+      number(o.fail_every);
+    } else if (arg == "--rate-limit") {
+      number(o.rate_limit);
+    } else if (arg == "--log") {
+      o.log = true;
+    } else if (arg == "--data" && i + 1 < argc) {
+      o.data = argv[++i];
+    } else if (arg == "--help" || arg == "-h") {
+      Usage();
+      std::exit(0);
+    } else {
+      Usage();
+      Fail("unknown option " + arg);
+    }
+  }
+  return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  g_options = ParseOptions(argc, argv);
+  InitTexts();
+  LoadStandards(DataFile(g_options.data));
+
+  // Signals are taken by sigwait on the main thread; every other thread blocks them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listener < 0) Fail("socket failed");
+  const int one = 1;
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(g_options.port));
+  if (inet_pton(AF_INET, g_options.bind.c_str(), &address.sin_addr) != 1) {
+    Fail("bad bind address " + g_options.bind);
+  }
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    Fail("cannot bind " + g_options.bind + ":" + std::to_string(g_options.port) + ": " +
+         std::strerror(errno));
+  }
+  if (listen(listener, 1024) != 0) Fail("listen failed");
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = ntohs(address.sin_port);
+  std::printf("%d\n", port);
+  std::fflush(stdout);
+  std::cerr << "kelvaro-sample-site: " << g_standards.size() << " sample standards on http://"
+            << g_options.bind << ":" << port << "/s.jsp?keyword=...&pageNum=1" << std::endl;
+
+  // The acceptor also watches a pipe that the stop writes to, so it ends at once.
+  int wake[2];
+  if (pipe2(wake, O_CLOEXEC) != 0) Fail("pipe failed");
+  std::thread acceptor([listener, &wake] {
+    while (!g_stopping) {
+      pollfd pfds[2] = {{listener, POLLIN, 0}, {wake[0], POLLIN, 0}};
+      if (poll(pfds, 2, 1000) <= 0 || (pfds[1].revents & POLLIN) != 0) continue;
+      const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) continue;
+      const int nodelay = 1;
+      setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &nodelay, sizeof nodelay);
+      std::lock_guard<std::mutex> lock(g_mutex);
+      if (g_connection_threads >= kMaxConnections) {
+        close(fd);
+        continue;
+      }
+      g_connections.insert(fd);
+      ++g_connection_threads;
+      std::thread(ConnectionThread, fd).detach();
+    }
+  });
+
+  int received = 0;
+  sigwait(&signals, &received);
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_stopping = true;
+    for (int fd : g_connections) shutdown(fd, SHUT_RDWR);
+    g_changed.notify_all();
+  }
+  const char byte = 1;
+  // Should the write fail, the acceptor still sees the stop flag within a second.
+  [[maybe_unused]] const ssize_t woken = write(wake[1], &byte, 1);
+  acceptor.join();
+  close(listener);
+  std::unique_lock<std::mutex> lock(g_mutex);
+  g_changed.wait_for(lock, std::chrono::seconds(3), [] { return g_connection_threads == 0; });
+  return 0;
+}
