@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 
 #include "batch/message_pump.h"
@@ -17,6 +18,8 @@ bool StartDetachedThread(std::function<void()> body);
 
 inline constexpr int kMinBound = 1;
 inline constexpr int kMaxBound = 64;
+// A row whose thread cannot be started is tried this many times before it is left.
+inline constexpr int kMaxStartTries = 20;
 int ClampBound(int bound);
 
 class BatchRunner {
@@ -42,9 +45,16 @@ class BatchRunner {
   std::atomic<int> stop_requested{0};
 
  private:
+  // Starts worker(row_number), trying again after a failure; false when the row is left.
+  bool StartWorker(const WorkerRoutine& worker, int row_number);
+  // After a failed start: pumps until a running worker finishes, or 50 ms when none runs.
+  void WaitBeforeRetry();
+
   MessagePump& pump_;
   ThreadStarter starter_;
   std::atomic<bool> shutting_down_{false};
+  std::atomic<std::uint64_t> finished_total_{0};  // WorkerFinished calls ever made
+  std::atomic<int> finishing_{0};  // workers inside WorkerFinished (see WaitForAllWorkers)
 };
 
 }  // namespace kelvaro

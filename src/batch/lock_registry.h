@@ -2,6 +2,7 @@
 // not live does nothing.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -10,20 +11,39 @@ namespace kelvaro {
 
 class LockRegistry {
  public:
+  // A lock stays alive while a thread holds it or waits for it, even once deleted.
+  struct Lock;
+  using LockPtr = std::shared_ptr<Lock>;
+
+  LockRegistry();
+  ~LockRegistry();
+  LockRegistry(const LockRegistry&) = delete;
+  LockRegistry& operator=(const LockRegistry&) = delete;
+
   int CreateLock();
   bool DeleteLock(int handle);  // false when the handle is not live
   bool IsLive(int handle);
+  // Locks are recursive, like the platform's critical sections. A thread's release
+  // undoes its own earlier take of that handle, even when the handle was deleted
+  // meanwhile; releasing what the thread does not hold does nothing.
   void TakeLock(int handle);
   void ReleaseLock(int handle);
 
+  // Takes the lock and returns it, or null when the handle is not live. The caller
+  // releases exactly that lock with Unlock, whatever happens to the handle.
+  LockPtr Acquire(int handle);
+  static void Unlock(const LockPtr& lock);
+
  private:
-  struct Lock;
+  LockPtr Find(int handle);
+
   std::mutex mutex_;
-  std::unordered_map<int, std::shared_ptr<Lock>> locks_;
+  std::unordered_map<int, LockPtr> locks_;
   int next_handle_ = 1;
+  const std::uint64_t serial_;  // tells registries apart in the threads' lists of held locks
 };
 
-// Holds a registry lock for a scope.
+// Holds a registry lock for a scope; does nothing when the handle is not live.
 class ScopedLock {
  public:
   ScopedLock(LockRegistry& registry, int handle);
@@ -31,9 +51,10 @@ class ScopedLock {
   ScopedLock(const ScopedLock&) = delete;
   ScopedLock& operator=(const ScopedLock&) = delete;
 
+  bool Holds() const { return lock_ != nullptr; }
+
  private:
-  LockRegistry& registry_;
-  int handle_;
+  LockRegistry::LockPtr lock_;
 };
 
 }  // namespace kelvaro

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -23,6 +24,8 @@ class MessagePump {
 
 // Returns the heap to the system; at most once per 100 ms however often it is asked.
 void TrimProcessMemory();
+// How many times TrimProcessMemory actually returned memory (for tests).
+std::uint64_t ProcessMemoryTrims();
 
 // The standard-library pump of the command line and the core's tests: a queue of
 // posted tasks stands for the window's messages.
@@ -41,6 +44,9 @@ class StdMessagePump : public MessagePump {
   void RunUntilQuit();
 
  private:
+  // Pops the head task unless the queue is empty or a quit request leads it.
+  bool TakeTaskLocked(std::function<void()>& task);
+
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> tasks_;  // an empty function is a quit request

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -24,8 +25,8 @@ class RowStore : public ResultTable {
   void DeleteRow(int row) override;
   void ClearRows() override;
   int FindRow(const Text& text, int column) override;
-  void MakeRowVisible(int row) override;           // no view: nothing to scroll
-  CellHit HitTestCell(int x, int y) override;      // no view: always a miss
+  void MakeRowVisible(int row) override;       // no view: nothing to scroll
+  CellHit HitTestCell(int x, int y) override;  // no view: always a miss
 
   std::vector<RowId> RowIds() override;
   int RowIndexOf(RowId id) override;
@@ -40,9 +41,11 @@ class RowStore : public ResultTable {
  private:
   // Rows are only appended or removed, never reordered, so ids ascend: binary search.
   int IndexOfLocked(RowId id) const;
+  bool ValidRowLocked(int row) const;
 
   std::mutex mutex_;
-  std::vector<Row> rows_;
+  // Behind pointers so that removing a row from a long table moves pointers only.
+  std::vector<std::unique_ptr<Row>> rows_;
   RowId next_id_ = 1;
 };
 
