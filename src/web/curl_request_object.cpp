@@ -1,0 +1,507 @@
+#include "web/curl_request_object.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "web/encoding.h"
+
+namespace kelvaro {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kMaxBodyBytes = 32u * 1024u * 1024u;
+constexpr std::size_t kMaxIdleHandles = 8;
+constexpr long kMaxRedirects = 10;
+constexpr int kPollSliceMs = 50;
+constexpr int kOptionSslErrorIgnoreFlags = 4;
+constexpr int kOptionEnableRedirects = 6;
+constexpr int kIgnoreAllCertificateErrors = 0x3300;
+// What the platform object uses until SetTimeouts is called (0: no limit).
+constexpr int kInitialResolveMs = 0;
+constexpr int kInitialConnectMs = 60000;
+constexpr int kInitialSendMs = 30000;
+constexpr int kInitialReceiveMs = 30000;
+
+std::once_flag init_once;
+
+// ---- Pool of idle transfer handles ------------------------------------------------
+//
+// A multi handle owns the connection cache of the easy handles it drives, so a pooled
+// entry is a multi handle with its one easy handle: giving both back keeps the
+// keep-alive connection for the next exchange.
+struct Transfer {
+  CURLM* multi = nullptr;
+  CURL* easy = nullptr;
+};
+
+std::mutex pool_mutex;
+std::vector<Transfer>& IdleTransfers() {
+  static auto* idle = new std::vector<Transfer>();  // never destroyed: no exit-order trouble
+  return *idle;
+}
+
+void DestroyTransfer(Transfer t) {
+  if (t.easy) curl_easy_cleanup(t.easy);
+  if (t.multi) curl_multi_cleanup(t.multi);
+}
+
+Transfer BorrowTransfer() {
+  {
+    std::lock_guard lock(pool_mutex);
+    auto& idle = IdleTransfers();
+    if (!idle.empty()) {
+      Transfer t = idle.back();
+      idle.pop_back();
+      return t;
+    }
+  }
+  Transfer t;
+  t.multi = curl_multi_init();
+  t.easy = curl_easy_init();
+  if (!t.multi || !t.easy) {
+    DestroyTransfer(t);
+    return {};
+  }
+  return t;
+}
+
+void ReturnTransfer(Transfer t) {
+  {
+    std::lock_guard lock(pool_mutex);
+    auto& idle = IdleTransfers();
+    if (idle.size() < kMaxIdleHandles) {
+      idle.push_back(t);
+      return;
+    }
+  }
+  DestroyTransfer(t);
+}
+
+// ---- Live objects, for AbortAllRequests ---------------------------------------------
+
+class CurlRequestObject;
+std::mutex registry_mutex;
+std::set<CurlRequestObject*>& LiveObjects() {
+  static auto* live = new std::set<CurlRequestObject*>();
+  return *live;
+}
+// Raised by AbortAllRequests: objects made before it refuse to send.
+std::atomic<std::uint64_t> abort_epoch{0};
+
+bool HasUnsafeHeaderByte(const Text& text) {
+  return text.find_first_of(std::string("\r\n\0", 3)) != Text::npos;
+}
+
+bool EqualsIgnoreCase(const Text& a, const char* b) {
+  const Text other(b);
+  if (a.size() != other.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) {
+      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    if (lower(a[i]) != lower(other[i])) return false;
+  }
+  return true;
+}
+
+int MaxPositive(int a, int b) { return std::max(std::max(a, 0), std::max(b, 0)); }
+
+class CurlRequestObject final : public RequestObject {
+ public:
+  CurlRequestObject() : birth_epoch_(abort_epoch.load()) {
+    std::lock_guard lock(registry_mutex);
+    LiveObjects().insert(this);
+  }
+  ~CurlRequestObject() override {
+    std::lock_guard lock(registry_mutex);
+    LiveObjects().erase(this);
+  }
+
+  bool SetTimeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) override {
+    resolve_ms_ = resolve_ms;
+    connect_ms_ = connect_ms;
+    send_ms_ = send_ms;
+    receive_ms_ = receive_ms;
+    return true;
+  }
+
+  bool SetProxy(int setting, const Text& proxy) override {
+    if (setting != 2) return false;  // only "use the named proxy" is offered
+    proxy_ = proxy;
+    return true;
+  }
+
+  bool Open(const Text& method, const Text& url, bool async) override {
+    if (async || method.empty() || url.empty() || HasUnsafeHeaderByte(method) ||
+        method.find(' ') != Text::npos) {
+      return false;
+    }
+    method_ = method;
+    wire_url_ = EscapeUrlForWire(url);
+    headers_.clear();
+    ClearResponse();
+    opened_ = true;
+    aborted_.store(false);
+    return true;
+  }
+
+  bool SetOption(int index, int value) override {
+    if (index == kOptionEnableRedirects) {
+      follow_redirects_ = value != 0;
+      return true;
+    }
+    if (index == kOptionSslErrorIgnoreFlags) {
+      ignore_certificate_errors_ =
+          (value & kIgnoreAllCertificateErrors) == kIgnoreAllCertificateErrors;
+      return true;
+    }
+    return false;
+  }
+
+  bool SetRequestHeader(const Text& name, const Text& value) override {
+    if (!opened_ || name.empty() || name.find(':') != Text::npos || name.find(' ') != Text::npos ||
+        HasUnsafeHeaderByte(name) || HasUnsafeHeaderByte(value)) {
+      return false;
+    }
+    // The Referer names a URL: it goes on the wire escaped like the request target,
+    // so a GBK or spaced address cannot reach the server as raw bytes.
+    const Text wire_value = EqualsIgnoreCase(name, "Referer") ? EscapeUrlForWire(value) : value;
+    for (auto& header : headers_) {
+      if (EqualsIgnoreCase(header.first, name.c_str())) {
+        header.second = wire_value;
+        return true;
+      }
+    }
+    headers_.emplace_back(name, wire_value);
+    return true;
+  }
+
+  bool Send(const Text& body) override { return Perform(body); }
+
+  bool SendBytes(const Bytes& body) override {
+    return Perform(std::string(body.begin(), body.end()));
+  }
+
+  std::optional<Bytes> ResponseBody() override {
+    if (!succeeded_) return std::nullopt;
+    return body_;
+  }
+
+  Text GetAllResponseHeaders() override {
+    if (!succeeded_) return {};
+    Text block;
+    for (const Text& line : header_lines_) {
+      if (!block.empty()) block += "\r\n";
+      block += line;
+    }
+    return block;
+  }
+
+  int Status() override { return succeeded_ ? status_ : 0; }
+
+  void Abort() override {
+    aborted_.store(true);
+    std::lock_guard lock(active_mutex_);
+    if (active_multi_) curl_multi_wakeup(active_multi_);
+  }
+
+ private:
+  void ClearResponse() {
+    succeeded_ = false;
+    status_ = 0;
+    body_.clear();
+    body_.shrink_to_fit();
+    header_lines_.clear();
+    body_too_large_ = false;
+  }
+
+  static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* self = static_cast<CurlRequestObject*>(user);
+    const std::size_t n = size * count;
+    self->last_activity_ = Clock::now();
+    if (n > kMaxBodyBytes - self->body_.size()) {
+      self->body_too_large_ = true;
+      return 0;  // ends the transfer: nothing beyond the cap is kept
+    }
+    if (self->body_.size() + n > self->body_.capacity()) {
+      self->body_.reserve(
+          std::min(kMaxBodyBytes, std::max(self->body_.size() + n, self->body_.capacity() * 2)));
+    }
+    self->body_.insert(self->body_.end(), data, data + n);
+    return n;
+  }
+
+  static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* self = static_cast<CurlRequestObject*>(user);
+    const std::size_t n = size * count;
+    self->last_activity_ = Clock::now();
+    std::string line(data, n);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (line.rfind("HTTP/", 0) == 0) {
+      // A new response begins (a redirect or an interim answer): only the final one counts.
+      self->header_lines_.clear();
+      return n;
+    }
+    if (line.empty()) return n;
+    line.erase(std::remove(line.begin(), line.end(), '\0'), line.end());
+    self->header_lines_.push_back(std::move(line));
+    return n;
+  }
+
+  static int OnProgress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow) {
+    auto* self = static_cast<CurlRequestObject*>(user);
+    if (dlnow != self->last_down_ || ulnow != self->last_up_) {
+      self->last_down_ = dlnow;
+      self->last_up_ = ulnow;
+      self->last_activity_ = Clock::now();
+    }
+    return (self->aborted_.load() || self->Stalled()) ? 1 : 0;
+  }
+
+  bool Stalled() const {
+    const int stall_ms = MaxPositive(send_ms_, receive_ms_);
+    return stall_ms > 0 && Clock::now() - last_activity_ > std::chrono::milliseconds(stall_ms);
+  }
+
+  curl_slist* BuildHeaderList() const {
+    curl_slist* list = nullptr;
+    auto append = [&list](const std::string& line) {
+      curl_slist* grown = curl_slist_append(list, line.c_str());
+      if (grown) list = grown;
+    };
+    bool has_accept = false;
+    bool has_content_type = false;
+    for (const auto& [name, value] : headers_) {
+      // Credentials for the proxy travel in the proxy's own list; through a tunnel
+      // they must not reach the origin server.
+      if (EqualsIgnoreCase(name, "Proxy-Authorization")) continue;
+      has_accept = has_accept || EqualsIgnoreCase(name, "Accept");
+      has_content_type = has_content_type || EqualsIgnoreCase(name, "Content-Type");
+      // "Name;" is libcurl's spelling of a header sent with an empty value.
+      append(value.empty() ? name + ";" : name + ": " + value);
+    }
+    // Only the headers set on the object go out: no default Accept, Content-Type or
+    // Expect of libcurl's own.
+    if (!has_accept) append("Accept:");
+    if (!has_content_type) append("Content-Type:");
+    append("Expect:");
+    return list;
+  }
+
+  curl_slist* BuildProxyHeaderList() const {
+    curl_slist* list = nullptr;
+    for (const auto& [name, value] : headers_) {
+      if (!EqualsIgnoreCase(name, "Proxy-Authorization")) continue;
+      curl_slist* grown = curl_slist_append(list, (name + ": " + value).c_str());
+      if (grown) list = grown;
+    }
+    return list;
+  }
+
+  void Configure(CURL* easy, const std::string& body, curl_slist* headers,
+                 curl_slist* proxy_headers) {
+    curl_easy_setopt(easy, CURLOPT_URL, wire_url_.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+    curl_easy_setopt(easy, CURLOPT_PROXYHEADER, proxy_headers);
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    // An empty proxy also keeps libcurl from taking one from the environment.
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy_.c_str());
+
+    if (method_ == "HEAD") {
+      curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (method_ == "GET" && body.empty()) {
+      curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    } else if (method_ == "POST" || !body.empty()) {
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
+      if (method_ != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
+    } else {
+      curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
+    }
+
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, follow_redirects_ ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, ignore_certificate_errors_ ? 0L : 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, ignore_certificate_errors_ ? 0L : 2L);
+    curl_easy_setopt(easy, CURLOPT_PROXY_SSL_VERIFYPEER, ignore_certificate_errors_ ? 0L : 1L);
+    curl_easy_setopt(easy, CURLOPT_PROXY_SSL_VERIFYHOST, ignore_certificate_errors_ ? 0L : 2L);
+
+    const int connect_ms = MaxPositive(resolve_ms_, connect_ms_);
+    if (connect_ms > 0)
+      curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connect_ms));
+    // A server that trickles bytes would never trip the stall check: cap the whole exchange.
+    const int longest = std::max(connect_ms, MaxPositive(send_ms_, receive_ms_));
+    if (longest > 0) curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, 4L * longest);
+
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlRequestObject::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlRequestObject::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CurlRequestObject::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+  }
+
+  bool Perform(const std::string& body) {
+    ClearResponse();
+    if (!opened_ || aborted_.load() || birth_epoch_ != abort_epoch.load()) return false;
+    Transfer transfer = BorrowTransfer();
+    if (!transfer.easy) return false;
+    curl_easy_reset(transfer.easy);
+    curl_slist* headers = BuildHeaderList();
+    curl_slist* proxy_headers = BuildProxyHeaderList();
+    Configure(transfer.easy, body, headers, proxy_headers);
+
+    last_down_ = 0;
+    last_up_ = 0;
+    last_activity_ = Clock::now();
+    bool ok = false;
+    {
+      std::lock_guard lock(active_mutex_);
+      active_multi_ = transfer.multi;
+    }
+    // An Abort that came before active_multi_ was published is seen here.
+    if (!aborted_.load() && curl_multi_add_handle(transfer.multi, transfer.easy) == CURLM_OK) {
+      bool done = false;
+      CURLcode result = CURLE_OK;
+      while (true) {
+        int running = 0;
+        if (curl_multi_perform(transfer.multi, &running) != CURLM_OK) break;
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(transfer.multi, &queued)) {
+          if (message->msg == CURLMSG_DONE) {
+            done = true;
+            result = message->data.result;
+          }
+        }
+        if (done || running == 0) break;
+        if (aborted_.load() || Stalled()) break;
+        curl_multi_poll(transfer.multi, nullptr, 0, kPollSliceMs, nullptr);
+      }
+      ok = done && result == CURLE_OK && !body_too_large_ && !aborted_.load();
+      if (ok) {
+        long code = 0;
+        curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &code);
+        status_ = static_cast<int>(code);
+        ok = status_ > 0;
+      }
+      curl_multi_remove_handle(transfer.multi, transfer.easy);
+    }
+    {
+      std::lock_guard lock(active_mutex_);
+      active_multi_ = nullptr;
+    }
+    // The easy handle still points at these lists; the next borrower resets it first.
+    curl_easy_setopt(transfer.easy, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(transfer.easy, CURLOPT_PROXYHEADER, nullptr);
+    curl_slist_free_all(headers);
+    curl_slist_free_all(proxy_headers);
+    ReturnTransfer(transfer);
+
+    if (!ok) {
+      ClearResponse();
+      return false;
+    }
+    succeeded_ = true;
+    return true;
+  }
+
+  const std::uint64_t birth_epoch_;
+  int resolve_ms_ = kInitialResolveMs;
+  int connect_ms_ = kInitialConnectMs;
+  int send_ms_ = kInitialSendMs;
+  int receive_ms_ = kInitialReceiveMs;
+  Text proxy_;
+  Text method_;
+  std::string wire_url_;
+  bool opened_ = false;
+  bool follow_redirects_ = true;
+  bool ignore_certificate_errors_ = false;
+  std::vector<std::pair<Text, Text>> headers_;
+
+  bool succeeded_ = false;
+  int status_ = 0;
+  Bytes body_;
+  bool body_too_large_ = false;
+  std::vector<Text> header_lines_;
+  Clock::time_point last_activity_{};
+  curl_off_t last_down_ = 0;
+  curl_off_t last_up_ = 0;
+
+  std::atomic<bool> aborted_{false};
+  std::mutex active_mutex_;
+  CURLM* active_multi_ = nullptr;
+};
+
+void PercentEscape(unsigned char byte, std::string& out) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += '%';
+  out += kHex[byte >> 4];
+  out += kHex[byte & 0x0F];
+}
+
+}  // namespace
+
+void InitWeb() {
+  std::call_once(init_once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+RequestObjectHandle MakeCurlRequestObject() {
+  InitWeb();
+  return std::make_shared<CurlRequestObject>();
+}
+
+Text EscapeUrlForWire(const Text& url) {
+  std::string out;
+  out.reserve(url.size());
+  std::size_t i = 0;
+  while (i < url.size()) {
+    const auto byte = static_cast<unsigned char>(url[i]);
+    if (byte >= 0x80) {
+      // A run of two-byte characters is converted as a whole, then each UTF-8 byte escaped.
+      std::size_t end = i;
+      while (end < url.size() && static_cast<unsigned char>(url[end]) >= 0x80) {
+        end += (end + 1 < url.size()) ? 2 : 1;
+      }
+      for (unsigned char c : GbkToUtf8(url.substr(i, end - i))) PercentEscape(c, out);
+      i = end;
+      continue;
+    }
+    if (byte <= 0x20 || byte == 0x7F) {
+      PercentEscape(byte, out);
+    } else {
+      out += static_cast<char>(byte);
+    }
+    ++i;
+  }
+  return out;
+}
+
+void AbortAllRequests() {
+  abort_epoch.fetch_add(1);
+  std::lock_guard lock(registry_mutex);
+  for (CurlRequestObject* object : LiveObjects()) object->Abort();
+}
+
+int IdleHandleCount() {
+  std::lock_guard lock(pool_mutex);
+  return static_cast<int>(IdleTransfers().size());
+}
+
+}  // namespace kelvaro

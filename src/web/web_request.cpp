@@ -1,0 +1,146 @@
+#include "web/web_request.h"
+
+#include <atomic>
+#include <utility>
+
+#include "web/curl_request_object.h"
+#include "web/headers.h"
+
+namespace kelvaro {
+namespace {
+
+constexpr int kStandardTimeoutMs = 15000;
+std::atomic<int> default_timeout_ms{kStandardTimeoutMs};
+
+// The default header lines, checked in this order against the caller's header text.
+struct DefaultHeader {
+  const char* key;
+  const char* addition;  // appended after "\r\n"; the Referer's value is the url
+};
+
+constexpr DefaultHeader kDefaultHeaders[] = {
+    {"Accept:", "Accept: */*"},
+    {"Referer:", "Referer: "},
+    {"Accept-Language:", "Accept-Language: zh-cn"},
+    {"User-Agent:", "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)"},
+};
+
+constexpr int kPostMethod = 1;
+constexpr int kOptionEnableRedirects = 6;
+constexpr int kOptionSslErrorIgnoreFlags = 4;
+constexpr int kIgnoreAllCertificateErrors = 0x3300;
+constexpr int kProxySettingProxy = 2;
+
+bool Contains(const Text& text, const Text& key) { return FindText(text, key, 1, true) != -1; }
+
+void CompleteHeaders(Text& headers, const Text& url, int method) {
+  for (const DefaultHeader& header : kDefaultHeaders) {
+    if (Contains(headers, header.key)) continue;
+    headers += "\r\n";
+    headers += header.addition;
+    // The Referer is the url as it goes on the wire: a url holding CR or LF
+    // would otherwise split into header lines of its own, and the object
+    // refuses a value with control bytes, dropping the Referer altogether.
+    if (Text(header.key) == "Referer:") headers += EscapeUrlForWire(url);
+  }
+  if (method == kPostMethod && !Contains(headers, "Content-Type:")) {
+    headers += "\r\nContent-Type: application/x-www-form-urlencoded";
+  }
+}
+
+}  // namespace
+
+const char* MethodText(int method_code) {
+  static constexpr const char* kMethods[] = {"GET",     "POST",   "HEAD",  "PUT",
+                                             "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+  if (method_code < 0 || method_code > 7) method_code = 0;
+  return kMethods[method_code];
+}
+
+int DefaultTimeoutMs() { return default_timeout_ms.load(std::memory_order_relaxed); }
+
+void SetDefaultTimeoutMsForTesting(int ms) {
+  default_timeout_ms.store(ms > 0 ? ms : kStandardTimeoutMs, std::memory_order_relaxed);
+}
+
+Bytes WebRequest(const Text& url, const WebRequestOptions& options) {
+  // There is no per-call platform initialisation; the library is set up once.
+  InitWeb();
+
+  const int method = (options.method < 0 || options.method > 7) ? 0 : options.method;
+  const Text method_text = MethodText(method);
+
+  RequestObjectHandle object;
+  if (options.request_object.has_value()) {
+    object = *options.request_object;  // a new reference; may be empty
+  } else {
+    object = CreateRequestObject(kRequestObjectProgId);
+    if (!object) return {};
+  }
+  // Every member call on an empty handle fails; the exchange carries on regardless.
+  RequestObject* const o = object.get();
+
+  if (options.timeout != -1) {
+    const int t = options.timeout >= 1 ? options.timeout * 1000 : DefaultTimeoutMs();
+    if (o) o->SetTimeouts(t, t, t, t);
+  }
+  if (!options.proxy.empty() && o) o->SetProxy(kProxySettingProxy, options.proxy);
+  if (o) o->Open(method_text, url, false);
+  if (options.disable_redirects && o) o->SetOption(kOptionEnableRedirects, 0);
+  if (o) o->SetOption(kOptionSslErrorIgnoreFlags, kIgnoreAllCertificateErrors);
+
+  Text local_headers;
+  Text& headers = options.request_headers ? *options.request_headers : local_headers;
+  if (options.complete_headers) CompleteHeaders(headers, url, method);
+  headers = NormalizeRequestHeaders(headers);
+
+  if (!options.proxy.empty() && !options.proxy_user.empty() && options.proxy_auth_mode == 1) {
+    const Text credentials = options.proxy_user + ":" + options.proxy_password;
+    if (o)
+      o->SetRequestHeader("Proxy-Authorization", "Basic " + Base64Encode(TextToBytes(credentials)));
+  }
+  if (options.cookies && o) o->SetRequestHeader("Cookie", *options.cookies);
+
+  if (FindText(headers, "\r\n") != -1) {
+    for (const Text& line : SplitText(headers, "\r\n")) {
+      if (!line.empty() && o) o->SetRequestHeader(HeaderName(line), HeaderValue(line));
+    }
+  } else if (o) {
+    o->SetRequestHeader(HeaderName(headers), HeaderValue(headers));
+  }
+
+  if (o) {
+    if (!options.body_bytes.empty()) {
+      o->SendBytes(options.body_bytes);
+    } else {
+      o->Send(options.body_text);
+    }
+  }
+
+  Bytes body;
+  if (o) {
+    if (std::optional<Bytes> received = o->ResponseBody()) body = std::move(*received);
+  }
+  const Text response_headers = o ? o->GetAllResponseHeaders() : Text();
+  if (options.response_headers) *options.response_headers = response_headers;
+  const int status = o ? o->Status() : 0;
+  if (options.status) *options.status = status;
+
+  Text new_cookies = CollectCookies(response_headers);
+  if (options.merge_cookies && options.cookies) {
+    new_cookies = MergeCookies(*options.cookies, new_cookies);
+  }
+  if (options.new_cookies) *options.new_cookies = new_cookies;
+  return body;
+}
+
+WebResponse WebExchange(const Text& url, WebRequestOptions options) {
+  WebResponse response;
+  options.new_cookies = &response.cookies;
+  options.response_headers = &response.headers;
+  options.status = &response.status;
+  response.body = WebRequest(url, options);
+  return response;
+}
+
+}  // namespace kelvaro
