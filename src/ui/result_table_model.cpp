@@ -1,0 +1,170 @@
+#include "ui/result_table_model.h"
+
+#include <QHeaderView>
+#include <QTreeView>
+#include <array>
+
+#include "web/encoding.h"
+
+namespace kelvaro {
+
+namespace {
+
+struct ColumnLayout {
+  const char* header;
+  Qt::Alignment alignment;
+};
+
+constexpr std::array<ColumnLayout, kColumnCount> kColumns = {{
+    {"序号", Qt::AlignLeft | Qt::AlignVCenter},
+    {"待查标准编号", Qt::AlignCenter},
+    {"是否现行", Qt::AlignCenter},
+    {"最新标准编号", Qt::AlignCenter},
+    {"最新标准名称", Qt::AlignCenter},
+}};
+
+}  // namespace
+
+ResultTableModel::ResultTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void ResultTableModel::SetView(QTreeView* view) { view_ = view; }
+
+QTreeView* ResultTableModel::view() const { return view_; }
+
+int ResultTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : store_.RowCount();
+}
+
+int ResultTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: {
+      const std::string utf8 = GbkToUtf8(store_.GetCellText(index.row(), index.column()));
+      return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    }
+    case Qt::TextAlignmentRole:
+      if (index.column() < 0 || index.column() >= kColumnCount) return {};
+      return QVariant::fromValue(kColumns[static_cast<size_t>(index.column())].alignment);
+    default:
+      return {};
+  }
+}
+
+QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
+  const ColumnLayout& column = kColumns[static_cast<size_t>(section)];
+  if (role == Qt::DisplayRole) return QString::fromUtf8(column.header);
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(column.alignment);
+  return {};
+}
+
+Qt::ItemFlags ResultTableModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+int ResultTableModel::RowCount() {
+  return OnWindowThread(0, [this] { return store_.RowCount(); });
+}
+
+int ResultTableModel::AppendRow(const Text& ordinal) {
+  return OnWindowThread(-1, [this, &ordinal] {
+    const int row = store_.RowCount();
+    beginInsertRows(QModelIndex(), row, row);
+    const int added = store_.AppendRow(ordinal);
+    endInsertRows();
+    return added;
+  });
+}
+
+Text ResultTableModel::GetCellText(int row, int column) {
+  return OnWindowThread(Text(), [&] { return store_.GetCellText(row, column); });
+}
+
+void ResultTableModel::SetCellDirect(int row, int column, const Text& text) {
+  if (!ValidRow(row) || !ValidColumn(column)) return;
+  store_.SetCellText(row, column, text);
+  const QModelIndex cell = index(row, column);
+  emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void ResultTableModel::SetCellText(int row, int column, const Text& text) {
+  OnWindowThread([&] { SetCellDirect(row, column, text); });
+}
+
+void ResultTableModel::DeleteRowDirect(int row) {
+  if (!ValidRow(row)) return;
+  beginRemoveRows(QModelIndex(), row, row);
+  store_.DeleteRow(row);
+  endRemoveRows();
+}
+
+void ResultTableModel::DeleteRow(int row) {
+  OnWindowThread([&] { DeleteRowDirect(row); });
+}
+
+void ResultTableModel::ClearRows() {
+  OnWindowThread([this] {
+    beginResetModel();
+    store_.ClearRows();
+    endResetModel();
+  });
+}
+
+int ResultTableModel::FindRow(const Text& text, int column) {
+  return OnWindowThread(-1, [&] { return store_.FindRow(text, column); });
+}
+
+void ResultTableModel::MakeRowVisibleDirect(int row) {
+  if (view_ == nullptr || !ValidRow(row)) return;
+  view_->scrollTo(index(row, 0), QAbstractItemView::EnsureVisible);
+}
+
+void ResultTableModel::MakeRowVisible(int row) {
+  OnWindowThread([&] { MakeRowVisibleDirect(row); });
+}
+
+CellHit ResultTableModel::HitTestCell(int x, int y) {
+  return OnWindowThread(CellHit{}, [&] {
+    CellHit hit;
+    if (view_ == nullptr) return hit;
+    hit.column = view_->header()->logicalIndexAt(x);
+    const QModelIndex cell = view_->indexAt(QPoint(x, y));
+    if (cell.isValid()) {
+      hit.row = cell.row();
+      hit.column = cell.column();
+    }
+    return hit;
+  });
+}
+
+std::vector<RowId> ResultTableModel::RowIds() {
+  return OnWindowThread(std::vector<RowId>(), [this] { return store_.RowIds(); });
+}
+
+int ResultTableModel::RowIndexOf(RowId id) {
+  return OnWindowThread(-1, [&] { return store_.RowIndexOf(id); });
+}
+
+Text ResultTableModel::GetCellTextById(RowId id, int column) {
+  return OnWindowThread(Text(), [&] { return store_.GetCellTextById(id, column); });
+}
+
+void ResultTableModel::SetCellTextById(RowId id, int column, const Text& text) {
+  OnWindowThread([&] { SetCellDirect(store_.RowIndexOf(id), column, text); });
+}
+
+void ResultTableModel::DeleteRowById(RowId id) {
+  OnWindowThread([&] { DeleteRowDirect(store_.RowIndexOf(id)); });
+}
+
+void ResultTableModel::MakeRowVisibleById(RowId id) {
+  OnWindowThread([&] { MakeRowVisibleDirect(store_.RowIndexOf(id)); });
+}
+
+}  // namespace kelvaro
