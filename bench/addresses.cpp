@@ -1,0 +1,35 @@
+// Prints, one a line, the addresses a batch over FILE requests, as they go on the
+// wire: what a user's own script would fetch for the same numbers.
+// Usage: kelvaro_bench_addresses SITE FILE
+#include <cstdio>
+#include <string>
+
+#include "query/current_standard.h"
+#include "query/import.h"
+#include "query/number.h"
+#include "web/curl_request_object.h"
+#include "web/encoding.h"
+#include "web/text.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s SITE FILE\n", argv[0]);
+    return 2;
+  }
+  kelvaro::SetSitePrefixOverride(argv[1]);
+  kelvaro::Bytes bytes;
+  std::string error;
+  if (!kelvaro::ReadWholeFile(argv[2], bytes, error)) {
+    std::fprintf(stderr, "%s: %s\n", argv[2], error.c_str());
+    return 1;
+  }
+  const kelvaro::Text text = kelvaro::Utf8ToGbk(kelvaro::BytesToText(bytes));
+  for (kelvaro::Text number : kelvaro::SplitText(text, "\r\n")) {
+    const kelvaro::Text keyword = kelvaro::NormalizeNumber(number);
+    if (keyword.empty()) continue;  // no request for such a line
+    const kelvaro::Text url = kelvaro::EscapeUrlForWire(kelvaro::SearchAddress(keyword));
+    std::fwrite(url.data(), 1, url.size(), stdout);
+    std::fputc('\n', stdout);
+  }
+  return 0;
+}
