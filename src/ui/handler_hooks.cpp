@@ -1,15 +1,16 @@
 #include "ui/handler_hooks.h"
 
 #include "ui/program.h"
+#include "ui/window_handlers.h"
 
 namespace kelvaro {
 
 void InstallHandlers(ProgramContext& context) {
-  // Bind each handler here, e.g.
-  //   context.window->OnClicked(WindowButton::kImport, [&context] { ImportNumbers(context); });
-  //   context.window->OnTableDoubleClicked([&context](int x, int y, Qt::KeyboardModifiers m)
-  //   {...});
-  static_cast<void>(context);
+  if (context.window == nullptr) return;
+  InstallSingleQueryHandler(context);
+  InstallImportHandler(context);
+  InstallBatchHandlers(context);
+  InstallCopyHandler(context);
 }
 
 }  // namespace kelvaro

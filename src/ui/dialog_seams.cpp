@@ -1,0 +1,46 @@
+#include "ui/dialog_seams.h"
+
+#include <QFileDialog>
+#include <QStringList>
+#include <utility>
+
+namespace kelvaro {
+
+namespace {
+
+OpenFileChooser& Chooser() {
+  static OpenFileChooser chooser;
+  return chooser;
+}
+
+}  // namespace
+
+OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser) {
+  return std::exchange(Chooser(), std::move(chooser));
+}
+
+std::unique_ptr<QFileDialog> MakeOpenFileDialog(QWidget* parent, const QString& directory,
+                                                const QString& last_file) {
+  auto dialog = std::make_unique<QFileDialog>(parent);
+  // The same dialog everywhere, and one that tests and screenshots can drive. Qt's
+  // dialog has no "open as read-only" check box to hide.
+  dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::ExistingFile);
+  dialog->setDirectory(directory);
+  // A full path moves the dialog to that file's folder, as the last choice should.
+  if (!last_file.isEmpty()) dialog->selectFile(last_file);
+  return dialog;
+}
+
+std::optional<QString> ChooseFileToOpen(QWidget* parent, const QString& directory,
+                                        const QString& last_file) {
+  if (const OpenFileChooser& chooser = Chooser()) return chooser(directory, last_file);
+  const std::unique_ptr<QFileDialog> dialog = MakeOpenFileDialog(parent, directory, last_file);
+  if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog->selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  return files.first();
+}
+
+}  // namespace kelvaro

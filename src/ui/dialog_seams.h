@@ -1,0 +1,34 @@
+// The open-file dialog behind a seam: the import asks through ChooseFileToOpen, and
+// tests answer in the dialog's place.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QFileDialog;
+class QWidget;
+
+namespace kelvaro {
+
+// Answers an open-file request: the chosen file's full path, or nothing on cancel.
+// `directory` is where the dialog starts; `last_file` the file chosen last time (may be
+// empty), which the dialog shows selected and whose folder it then opens in.
+using OpenFileChooser =
+    std::function<std::optional<QString>(const QString& directory, const QString& last_file)>;
+
+// Puts `chooser` in the dialog's place (an empty one brings the dialog back) and gives
+// back the one it replaces.
+OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser);
+
+// The dialog as the import shows it, not yet shown: Qt's own (non-native) dialog, no
+// title of ours, no filter, an existing file only.
+std::unique_ptr<QFileDialog> MakeOpenFileDialog(QWidget* parent, const QString& directory,
+                                                const QString& last_file);
+
+// Shows the dialog modally (or asks the chooser put in its place).
+std::optional<QString> ChooseFileToOpen(QWidget* parent, const QString& directory,
+                                        const QString& last_file);
+
+}  // namespace kelvaro

@@ -1,0 +1,31 @@
+#include <QFile>
+#include <optional>
+
+#include "query/import.h"
+#include "ui/dialog_seams.h"
+#include "ui/program.h"
+#include "ui/window_handlers.h"
+#include "web/encoding.h"
+
+namespace kelvaro {
+
+void ImportNumbers(ProgramContext& context) {
+  MainWindow* window = context.window;
+  if (window == nullptr) return;
+  const std::optional<QString> chosen =
+      ChooseFileToOpen(window, context.program_directory, window->open_file_name());
+  if (!chosen.has_value()) return;  // cancelled: the table stays as it was
+  window->set_open_file_name(*chosen);
+  // Clears first, so an unreadable file leaves an empty table; no message either way.
+  ImportNumbersFromFile(context.table(), QFile::encodeName(*chosen).toStdString());
+}
+
+void InstallImportHandler(ProgramContext& context) {
+  context.window->OnClicked(WindowButton::kImport, [&context] { ImportNumbers(context); });
+}
+
+Text WindowTextToGbk(const QString& text) { return Utf8ToGbk(text.toStdString()); }
+
+QString GbkToWindowText(const Text& text) { return QString::fromStdString(GbkToUtf8(text)); }
+
+}  // namespace kelvaro

@@ -1,0 +1,46 @@
+// The window's event handlers: what its buttons and the Result table's double-click do.
+// Each runs on the window's thread with the program's context.
+#pragma once
+
+#include <QString>
+#include <Qt>
+
+#include "query/batch_query.h"
+#include "web/text.h"
+
+namespace kelvaro {
+
+struct ProgramContext;
+
+// 按钮2: asks for a file (starting in the program directory, on the file chosen last)
+// and replaces the Result table with its lines. Cancel changes nothing.
+void ImportNumbers(ProgramContext& context);
+
+// 按钮3: one query worker per row, at most the speed box's number running at once.
+void StartBatchQueryFromWindow(ProgramContext& context);
+
+// 按钮4 (现行) and 按钮5 (有新标准): removes every row whose status is `target_word`.
+void RemoveRowsWithStatusFromWindow(ProgramContext& context, const Text& target_word);
+
+// 按钮1: looks the number box's number up off the window's thread and writes the report
+// into 编辑框2, the button disabled meanwhile.
+void ShowSingleQueryReport(ProgramContext& context);
+
+// Double-click in the Result table at (x, y) in the view's viewport: the cell's text goes
+// to the clipboard as plain text (empty text below the last row).
+void CopyCellOnDoubleClick(ProgramContext& context, int x, int y, Qt::KeyboardModifiers keys);
+
+// The services a batch and its workers share, taken from the program's context.
+QueryServices ServicesOf(const ProgramContext& context);
+
+// The window's text as GBK, and back.
+Text WindowTextToGbk(const QString& text);
+QString GbkToWindowText(const Text& text);
+
+// Bindings, called by InstallHandlers.
+void InstallImportHandler(ProgramContext& context);
+void InstallBatchHandlers(ProgramContext& context);
+void InstallSingleQueryHandler(ProgramContext& context);
+void InstallCopyHandler(ProgramContext& context);
+
+}  // namespace kelvaro
