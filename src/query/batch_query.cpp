@@ -1,0 +1,133 @@
+#include "query/batch_query.h"
+
+#include <memory>
+#include <mutex>
+
+#include "query/current_standard.h"
+#include "query/number.h"
+
+namespace kelvaro {
+namespace {
+
+// Calls WorkerFinished when the worker leaves, whichever way it leaves: the runner's
+// count must come down exactly once per worker. Declared first, so it runs last.
+class FinishGuard {
+ public:
+  explicit FinishGuard(BatchRunner* runner, std::atomic<int>* finished = nullptr)
+      : runner_(runner), finished_(finished) {}
+  ~FinishGuard() {
+    if (finished_ != nullptr) finished_->fetch_add(1);
+    if (runner_ != nullptr) runner_->WorkerFinished();
+  }
+  FinishGuard(const FinishGuard&) = delete;
+  FinishGuard& operator=(const FinishGuard&) = delete;
+
+ private:
+  BatchRunner* runner_;
+  std::atomic<int>* finished_;
+};
+
+bool Stopping(const BatchRunner* runner) {
+  return runner->IsShuttingDown() || runner->stop_requested.load() != 0;
+}
+
+RowId IdOf(const std::vector<RowId>& ids, int row_number) {
+  if (row_number < 1 || static_cast<std::size_t>(row_number) > ids.size()) return 0;
+  return ids[static_cast<std::size_t>(row_number) - 1];
+}
+
+// Removal workers make their read and their deletion one step among themselves, so a
+// row is deleted only if its status cell held the target at that moment.
+std::mutex& RemovalMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+void RemoveIfStatus(ResultTable* table, RowId id, const Text& target_word) {
+  if (id == 0) return;
+  std::lock_guard<std::mutex> hold(RemovalMutex());
+  if (table->RowIndexOf(id) < 0) return;
+  if (table->GetCellTextById(id, 2) == target_word) table->DeleteRowById(id);
+}
+
+}  // namespace
+
+void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int row_number) {
+  FinishGuard finish(services.runner, services.finished_rows);
+  ResultTable* table = services.table;
+  const RowId id = IdOf(ids, row_number);
+  if (id == 0 || table->RowIndexOf(id) < 0) return;  // removed since the batch began
+
+  Text number = table->GetCellTextById(id, 1);
+  table->MakeRowVisibleById(id);
+  const Text keyword = NormalizeNumber(number);  // `number` is now the cleaned number
+  if (Stopping(services.runner)) return;
+
+  ScopedLock hold(*services.locks, services.query_lock);
+  // Workers that were waiting for the lock when the batch was ended skip their request.
+  if (services.runner->IsShuttingDown()) return;
+  Text status = kStatusUnknown;
+  CurrentStandardRecord record;
+  if (!keyword.empty()) {
+    record = FetchCurrentStandard(keyword).record;
+    // An aborted request must not leave a false "未知" in its row.
+    if (services.runner->IsShuttingDown()) return;
+    status = ClassifyStatus(record.number, number);
+  }
+  // An empty keyword names no standard: no request, and the row says so.
+  table->SetCellTextById(id, 2, status);
+  table->SetCellTextById(id, 3, record.number);
+  table->SetCellTextById(id, 4, record.title);
+}
+
+void StartBatchQuery(const QueryServices& services, const Text& speed_text) {
+  const int speed = ClampBound(TextToInteger(speed_text));
+  // The workers outlive RunBatch: they share the ids with the closure that made them.
+  auto ids = std::make_shared<const std::vector<RowId>>(services.table->RowIds());
+  QueryServices shared = services;
+  services.runner->RunBatch(
+      [shared, ids](int row_number) {
+        QueryRow(shared, *ids, row_number);
+        return 0;
+      },
+      speed, static_cast<int>(ids->size()));
+}
+
+void RemoveRowIfStatus(const QueryServices& services, const std::vector<RowId>& ids,
+                       const Text& target_word, int row_number) {
+  FinishGuard finish(services.runner);
+  RemoveIfStatus(services.table, IdOf(ids, row_number), target_word);
+}
+
+void RemoveRowsWithStatus(const QueryServices& services, const Text& target_word) {
+  BatchRunner* runner = services.runner;
+  ResultTable* table = services.table;
+  while (!runner->IsShuttingDown() && table->FindRow(target_word, 2) != -1) {
+    auto ids = std::make_shared<const std::vector<RowId>>(table->RowIds());
+    // Workers of this pass that have not ended yet; each lowers it before WorkerFinished.
+    auto pending = std::make_shared<std::atomic<int>>(static_cast<int>(ids->size()));
+    const Text target = target_word;
+    ResultTable* shared_table = table;
+    runner->RunBatch(
+        [runner, shared_table, ids, pending, target](int row_number) {
+          FinishGuard finish(runner);
+          RemoveIfStatus(shared_table, IdOf(*ids, row_number), target);
+          pending->fetch_sub(1);
+          return 0;
+        },
+        kRemovalBound, static_cast<int>(ids->size()));
+    // A pass removes every match present when it began, but RunBatch returns before its
+    // last workers end: wait for them, or the next FindRow would start a needless pass.
+    // A pass cut short (stop, shutdown, a thread never started) leaves `pending` above
+    // zero for good, so the wait also ends when no worker of any run is running.
+    // Without a pump there is no wait that lets the workers' table calls through; an
+    // extra pass is then merely wasteful, never wrong.
+    while (services.pump != nullptr && pending->load() > 0 && runner->running_count.load() > 0 &&
+           !runner->IsShuttingDown()) {
+      services.pump->PumpingWait(10000);
+    }
+    if (runner->stop_requested.load() != 0) break;
+  }
+}
+
+}  // namespace kelvaro
