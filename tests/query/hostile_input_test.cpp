@@ -1,0 +1,498 @@
+// Hostile input: files that are not number lists, speed texts past the 32-bit range,
+// numbers of 10,000 bytes, lone GBK lead bytes at the end, pages with 500,000 row
+// markers. Nothing may crash, overflow, hang or grow without bound.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "batch/batch_runner.h"
+#include "batch/lock_registry.h"
+#include "batch/message_pump.h"
+#include "batch/row_store.h"
+#include "query/batch_query.h"
+#include "query/current_standard.h"
+#include "query/import.h"
+#include "query/number.h"
+#include "support/literal_parser.h"
+#include "web/encoding.h"
+#include "web/text.h"
+
+namespace kelvaro {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// A directory of its own under the system's temporary directory, removed afterwards.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "kelvaro-hostile-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  fs::path path_;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good());
+}
+
+// Ordinals from 1 and empty result columns on every row.
+void ExpectImportedShape(RowStore& table) {
+  int ordinal = 1;
+  for (const auto& row : table.Snapshot()) {
+    ASSERT_EQ(row.cells[0], std::to_string(ordinal++));
+    for (int column = 2; column < kColumnCount; ++column) ASSERT_EQ(row.cells[column], "");
+  }
+}
+
+// ---- Files -------------------------------------------------------------------------
+
+TEST(HostileImport, BinaryFileIsCutAtItsFirstZeroByte) {
+  std::mt19937 random(20261208);
+  std::string noise_without_cr_or_zero;
+  while (noise_without_cr_or_zero.size() < 4096) {
+    const char c = static_cast<char>(random() & 0xFF);
+    if (c != '\0' && c != '\r') noise_without_cr_or_zero += c;
+  }
+  std::string after_zero;
+  for (int i = 0; i < 4096; ++i) after_zero += static_cast<char>(random() & 0xFF);
+  after_zero += "\r\nGB/T1-2010\r\nGB/T2-2010\r\n";
+  const std::string bytes =
+      "GB/T50001-2010\r\nGB/T50002-2010\r\n" + noise_without_cr_or_zero + '\0' + after_zero;
+
+  TempDir dir;
+  const std::string path = dir.File("binary.bin");
+  WriteFile(path, bytes);
+  RowStore table;
+  table.AppendRow("old");
+  std::string error = "untouched";
+  ASSERT_TRUE(ImportNumbersFromFile(table, path, &error));
+  ASSERT_EQ(table.RowCount(), 3);
+  ExpectImportedShape(table);
+  EXPECT_EQ(table.GetCellText(0, 1), "GB/T50001-2010");
+  EXPECT_EQ(table.GetCellText(1, 1), "GB/T50002-2010");
+  const Text noise = table.GetCellText(2, 1);
+  EXPECT_FALSE(noise.empty());
+  EXPECT_EQ(noise.find('\0'), Text::npos);
+  EXPECT_EQ(noise.find("GB/T1-2010"), Text::npos) << "bytes after the zero were read";
+}
+
+TEST(HostileImport, FileOfZeroBytesOnlyGivesAnEmptyTable) {
+  TempDir dir;
+  const std::string path = dir.File("zeros.bin");
+  WriteFile(path, std::string(1 << 16, '\0') + "GB/T50001-2010\r\n");
+  RowStore table;
+  table.AppendRow("old");
+  ASSERT_TRUE(ImportNumbersFromFile(table, path));
+  EXPECT_EQ(table.RowCount(), 0);
+}
+
+long PeakRssKiB() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST(HostileImport, TwoHundredMegabyteFile) {
+  // Two million lines of 100 bytes: a standard number padded with spaces and letters.
+  constexpr int kLines = 2'000'000;
+  std::string line = "GB/T 50001-2010";
+  line += std::string(100 - 2 - line.size() - 1, ' ') + "Z";
+  line += "\r\n";
+  ASSERT_EQ(line.size(), 100u);
+  TempDir dir;
+  const std::string path = dir.File("large.txt");
+  {
+    std::ofstream out(path, std::ios::binary);
+    std::string block;
+    for (int i = 0; i < 10'000; ++i) block += line;
+    for (int i = 0; i < kLines / 10'000; ++i) {
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    ASSERT_TRUE(out.good());
+  }
+  ASSERT_EQ(fs::file_size(path), 200'000'000u);
+
+  const long rss_before = PeakRssKiB();
+  const auto start = Clock::now();
+  RowStore table;
+  ASSERT_TRUE(ImportNumbersFromFile(table, path));
+  const auto seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  ASSERT_EQ(table.RowCount(), kLines);
+  EXPECT_EQ(table.GetCellText(0, 1), line.substr(0, 98));
+  EXPECT_EQ(table.GetCellText(kLines - 1, 0), std::to_string(kLines));
+  EXPECT_EQ(table.GetCellText(kLines - 1, 1), line.substr(0, 98));
+  RecordProperty("import_seconds", std::to_string(seconds));
+  RecordProperty("peak_rss_growth_mib", std::to_string((PeakRssKiB() - rss_before) / 1024));
+  std::printf("200 MB import: %.2f s, peak RSS grew by %ld MiB\n", seconds,
+              (PeakRssKiB() - rss_before) / 1024);
+}
+
+TEST(HostileImport, SingleTenMegabyteLine) {
+  std::string big;
+  big.reserve(10u << 20);
+  for (int i = 0; big.size() < (10u << 20); ++i) big += "GB/T" + std::to_string(i) + "-2010 ";
+  // One line, no break at all; then the same line followed by a short one.
+  RowStore table;
+  EXPECT_EQ(ImportNumbersFromBytes(table, B(big)), 1);
+  EXPECT_EQ(table.GetCellText(0, 1), big);
+
+  RowStore second;
+  EXPECT_EQ(ImportNumbersFromBytes(second, B(big + "\r\nGB/T50001-2010")), 2);
+  EXPECT_EQ(second.GetCellText(0, 1), big);
+  EXPECT_EQ(second.GetCellText(1, 1), "GB/T50001-2010");
+  ExpectImportedShape(second);
+
+  // A 10 MB line of Chinese text converts to GBK whole.
+  std::string chinese;
+  while (chinese.size() < (10u << 20)) chinese += "国家标准";
+  RowStore third;
+  EXPECT_EQ(ImportNumbersFromBytes(third, B(chinese)), 1);
+  EXPECT_EQ(third.GetCellText(0, 1).size(), chinese.size() / 3 * 2);
+}
+
+TEST(HostileImport, FileRemovedBeforeTheReadLeavesAnEmptyTableAndAReason) {
+  TempDir dir;
+  const std::string path = dir.File("chosen.txt");
+  WriteFile(path, "GB/T50001-2010\r\n");
+  RowStore table;
+  ASSERT_TRUE(ImportNumbersFromFile(table, path));
+  ASSERT_EQ(table.RowCount(), 1);
+  // Chosen in the dialog, gone before the read.
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  std::string error;
+  EXPECT_FALSE(ImportNumbersFromFile(table, path, &error));
+  EXPECT_EQ(table.RowCount(), 0);
+  EXPECT_FALSE(error.empty());
+  Bytes bytes = B("stale");
+  std::string reason;
+  EXPECT_FALSE(ReadWholeFile(path, bytes, reason));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_FALSE(reason.empty());
+  // A directory where a file was expected fails the same way.
+  EXPECT_FALSE(ImportNumbersFromFile(table, fs::temp_directory_path().string(), &error));
+  EXPECT_EQ(table.RowCount(), 0);
+}
+
+class HostileImportCrLf : public ::testing::TestWithParam<int> {};
+
+TEST_P(HostileImportCrLf, OnlyLineBreaksGiveThatManyEmptyRows) {
+  const int pairs = GetParam();
+  std::string bytes;
+  for (int i = 0; i < pairs; ++i) bytes += "\r\n";
+  TempDir dir;
+  const std::string path = dir.File("crlf.txt");
+  WriteFile(path, bytes);
+  RowStore table;
+  ASSERT_TRUE(ImportNumbersFromFile(table, path));
+  ASSERT_EQ(table.RowCount(), pairs);
+  ExpectImportedShape(table);
+  for (const auto& row : table.Snapshot()) ASSERT_EQ(row.cells[1], "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, HostileImportCrLf, ::testing::Values(1, 2, 3, 1000, 200000));
+
+// ---- Numbers -----------------------------------------------------------------------
+
+struct IntegerCase {
+  const char* name;
+  std::string text;  // GBK
+  int value;
+};
+
+class HostileTextToInteger : public ::testing::TestWithParam<IntegerCase> {};
+
+TEST_P(HostileTextToInteger, SaturatesWithoutOverflow) {
+  EXPECT_EQ(TextToInteger(GetParam().text), GetParam().value);
+}
+
+std::string FullWidth(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) {
+    out += '\xA3';
+    out += static_cast<char>(static_cast<unsigned char>(c) + 0x80);
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, HostileTextToInteger,
+    ::testing::Values(
+        IntegerCase{"Eleven_nines", "99999999999", INT_MAX},
+        IntegerCase{"JustBelowMin", "-2147483649", INT_MIN},
+        IntegerCase{"FullWidthMaxPlusOne", FullWidth("2147483648"), INT_MAX},
+        IntegerCase{"FullWidthMinusMinMinusOne", FullWidth("-2147483649"), INT_MIN},
+        IntegerCase{"Max", "2147483647", INT_MAX}, IntegerCase{"MaxPlusOne", "2147483648", INT_MAX},
+        IntegerCase{"Min", "-2147483648", INT_MIN},
+        IntegerCase{"TenThousandDigits", std::string(10000, '9'), INT_MAX},
+        IntegerCase{"NegativeTenThousandDigits", "-" + std::string(10000, '8'), INT_MIN},
+        IntegerCase{"LeadingZeros", "+" + std::string(10000, '0') + "42x", 42},
+        IntegerCase{"FullWidthSpacesThenDigits", "\xA1\xA1\xA1\xA1" + FullWidth("123"), 123},
+        IntegerCase{"DigitsThenLoneLead", "2010\x81", 2010}, IntegerCase{"LoneLeadOnly", "\x81", 0},
+        IntegerCase{"LoneFullWidthLead", "\xA3", 0}, IntegerCase{"SignOnly", "-", 0},
+        IntegerCase{"LowercaseHex", "0x7fffffff", 0}),
+    [](const ::testing::TestParamInfo<IntegerCase>& info) { return info.param.name; });
+
+TEST(HostileNumbers, TenThousandByteNumbersCleanAndClassify) {
+  const std::string digits(9990, '5');
+  Text number = "GB/T " + digits + "-2010";
+  const Text keyword = NormalizeNumber(number);
+  EXPECT_EQ(number, "GBT" + digits + "2010");
+  EXPECT_EQ(keyword, "GBT" + digits);
+
+  // Every removable character and both spaces, 10,000 times over, clean to nothing.
+  std::string junk;
+  while (junk.size() < 10000) junk += "/\\|*?:,.-\" \xA1\xA1";
+  Text all_removable = junk;
+  EXPECT_EQ(CleanNumber(all_removable), "");
+  EXPECT_EQ(all_removable, "");
+  Text also = junk;
+  EXPECT_EQ(NormalizeNumber(also), "");
+
+  const Text own = "GBT" + digits + "2010";
+  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2010", own), kStatusCurrent);
+  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2017", own), kStatusSuperseded);
+  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2001", own), kStatusUnknown);
+  EXPECT_EQ(ClassifyStatus(std::string(10000, '9'), own), kStatusSuperseded);
+  EXPECT_EQ(ClassifyStatus(std::string(10000, ' '), own), kStatusUnknown);
+  EXPECT_EQ(ClassifyStatus("", std::string(10000, '9')), kStatusUnknown);
+}
+
+struct LeadByteCase {
+  const char* name;
+  Text number;
+  Text cleaned;
+};
+
+class HostileLoneLeadByte : public ::testing::TestWithParam<LeadByteCase> {};
+
+TEST_P(HostileLoneLeadByte, CleaningKeepsCharactersWholeAndStaysInBounds) {
+  const LeadByteCase& c = GetParam();
+  Text number = c.number;
+  EXPECT_EQ(CleanNumber(number), c.cleaned);
+  EXPECT_EQ(number, c.cleaned);
+  Text again = c.number;
+  const Text keyword = NormalizeNumber(again);
+  EXPECT_EQ(again, c.cleaned);
+  const std::size_t n = c.cleaned.size();
+  EXPECT_EQ(keyword, n <= 4 ? Text() : c.cleaned.substr(0, n - 4));
+  // Classification on such tails answers with one of the three words.
+  const Text status = ClassifyStatus(c.number, c.cleaned);
+  EXPECT_TRUE(status == kStatusCurrent || status == kStatusSuperseded || status == kStatusUnknown);
+  EXPECT_EQ(ClassifyStatus(c.cleaned, c.cleaned), kStatusCurrent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, HostileLoneLeadByte,
+    ::testing::Values(LeadByteCase{"AfterYear", "GB/T50001-2010\x81", "GBT500012010\x81"},
+                      LeadByteCase{"Alone", "\x81", "\x81"},
+                      LeadByteCase{"AfterSpace", "GB \xFE", "GB\xFE"},
+                      // A character whose second byte is the backslash or "|" is not cut.
+                      LeadByteCase{"TrailBackslash", "\x81\x5C/\x81\x7C-2010\xB1",
+                                   "\x81\x5C\x81\x7C"
+                                   "2010\xB1"},
+                      LeadByteCase{"FullWidthSpaceThenLead", "GB\xA1\xA1\xA3", "GB\xA3"},
+                      LeadByteCase{"TenThousandLeads", Text(10000, '\xB1') + "\x81",
+                                   Text(10000, '\xB1') + "\x81"},
+                      LeadByteCase{"LongNumberThenLead",
+                                   "GB/T " + std::string(9990, '3') + "-2010\xA3",
+                                   "GBT" + std::string(9990, '3') + "2010\xA3"}),
+    [](const ::testing::TestParamInfo<LeadByteCase>& info) { return info.param.name; });
+
+// ---- Speed texts through the batch -------------------------------------------------
+
+// A table that counts the workers inside it at once; every row's number is too short
+// to search for, so the batch runs without a site.
+class ConcurrencyCountingTable : public RowStore {
+ public:
+  explicit ConcurrencyCountingTable(BatchRunner*& runner) : runner_(runner) {}
+  Text GetCellTextById(RowId id, int column) override {
+    const int now = inside_.fetch_add(1) + 1;
+    Raise(max_inside_, now);
+    if (BatchRunner* r = runner_) Raise(max_running_, r->running_count.load());
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    inside_.fetch_sub(1);
+    return RowStore::GetCellTextById(id, column);
+  }
+  int MaxInside() const { return max_inside_.load(); }
+  int MaxRunning() const { return max_running_.load(); }
+
+ private:
+  static void Raise(std::atomic<int>& target, int value) {
+    int seen = target.load();
+    while (value > seen && !target.compare_exchange_weak(seen, value)) {
+    }
+  }
+  BatchRunner*& runner_;
+  std::atomic<int> inside_{0};
+  std::atomic<int> max_inside_{0};
+  std::atomic<int> max_running_{0};
+};
+
+struct SpeedCase {
+  const char* name;
+  Text speed_text;
+  int bound;  // after clamping
+};
+
+class HostileSpeedConcurrency : public ::testing::TestWithParam<SpeedCase> {};
+
+TEST_P(HostileSpeedConcurrency, BoundIsKeptBetweenOneAndSixtyFour) {
+  const SpeedCase& c = GetParam();
+  EXPECT_EQ(ClampBound(TextToInteger(c.speed_text)), c.bound);
+
+  constexpr int kRowsInBatch = 200;
+  StdMessagePump pump;
+  BatchRunner* runner_ptr = nullptr;
+  ConcurrencyCountingTable table(runner_ptr);
+  BatchRunner runner(pump);
+  runner_ptr = &runner;
+  for (int i = 1; i <= kRowsInBatch; ++i) {
+    const int row = table.AppendRow(std::to_string(i));
+    table.SetCellText(row, 1, "A" + std::to_string(i % 10));
+  }
+  LockRegistry locks;
+  std::atomic<int> finished{0};
+  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, &finished};
+  const auto start = Clock::now();
+  StartBatchQuery(services, c.speed_text);
+  runner.WaitForAllWorkers();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(60));
+  EXPECT_EQ(finished.load(), kRowsInBatch);
+  EXPECT_LE(table.MaxInside(), c.bound);
+  EXPECT_LE(table.MaxRunning(), c.bound);
+  EXPECT_GE(table.MaxInside(), 1);
+  if (c.bound == 1) {
+    EXPECT_EQ(table.MaxInside(), 1);
+  }
+  ASSERT_EQ(table.RowCount(), kRowsInBatch);
+  for (const auto& row : table.Snapshot()) {
+    ASSERT_EQ(row.cells[2], kStatusUnknown);  // no keyword: no request, undetermined
+    ASSERT_EQ(row.cells[3], "");
+    ASSERT_EQ(row.cells[4], "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SpeedTexts, HostileSpeedConcurrency,
+    ::testing::Values(SpeedCase{"ElevenNines", "99999999999", kMaxBound},
+                      SpeedCase{"BelowIntMin", "-2147483649", kMinBound},
+                      SpeedCase{"FullWidthAboveIntMax", FullWidth("2147483648"), kMaxBound},
+                      SpeedCase{"TenThousandDigits", std::string(10000, '9'), kMaxBound},
+                      SpeedCase{"Zero", "0", kMinBound}, SpeedCase{"Empty", "", kMinBound},
+                      SpeedCase{"LoneLead", "\x81", kMinBound},
+                      SpeedCase{"SixtyFive", "65", kMaxBound}),
+    [](const ::testing::TestParamInfo<SpeedCase>& info) { return info.param.name; });
+
+// ---- Pages ---------------------------------------------------------------------------
+
+const Text kRowMarker = "<tr bgcolor=\"#ffffff\">";
+
+Text CurrentRow(const Text& number, const Text& title) {
+  return kRowMarker + "<td>" + Gbk(u8"编号：") + number + "&nbsp;</td><td>" + Gbk(u8"标题：") +
+         title + "&nbsp;</td><td>" + Gbk(u8"发布日期：") + "2017-01-01&nbsp;</td><td>" +
+         Gbk(u8"发布部门：") + Gbk(u8"住房和城乡建设部") + "&nbsp;</td>" + kCurrentCell + "</tr>";
+}
+
+// Pages with `markers` row markers laid out in several hostile ways.
+std::vector<std::pair<std::string, Text>> MarkerPages(int markers) {
+  std::vector<std::pair<std::string, Text>> pages;
+  Text bare;
+  Text rows;
+  Text with_fields;
+  for (int i = 0; i < markers; ++i) {
+    bare += "<tr bgcolor=";
+    rows += kRowMarker + "<td>x</td></tr>";
+    with_fields +=
+        kRowMarker + "<td>" + Gbk(u8"编号：") + "OLD " + std::to_string(i) + "&nbsp;</td></tr>";
+  }
+  const Text current = CurrentRow("GB/T 50001-2017", Gbk(u8"建筑制图标准"));
+  pages.emplace_back("BareMarkersNoCell", bare);
+  pages.emplace_back("BareMarkersThenRow", bare + current);
+  pages.emplace_back("RowsThenCurrentRow", rows + current);
+  pages.emplace_back("FieldRowsThenCurrentRow", with_fields + current);
+  pages.emplace_back("CurrentRowThenRows", current + rows);
+  pages.emplace_back("RowsCellInTheMiddle", rows + kCurrentCell + rows + current);
+  pages.emplace_back("MarkersEndingInLoneLead", rows + current + "\x81");
+  pages.emplace_back("LeadBytesSwallowMarkers", [&] {
+    Text page;
+    for (int i = 0; i < markers; ++i) page += "\x81" + kRowMarker + "<td>x</td></tr>";
+    return page + current;
+  }());
+  pages.emplace_back("MarkersWithGbkBetween", [&] {
+    Text page;
+    for (int i = 0; i < markers; ++i) page += "\xB1\x3C" + kRowMarker;
+    return page + current;
+  }());
+  return pages;
+}
+
+TEST(HostilePage, FiveHundredThousandRowMarkers) {
+  for (const auto& [name, page] : MarkerPages(500'000)) {
+    SCOPED_TRACE(name);
+    const auto start = Clock::now();
+    const CurrentStandardRecord record = ParseResultPage(page);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(30));  // liveness, not speed
+    if (name == "BareMarkersNoCell") {
+      EXPECT_EQ(record.status, kStatusNotFound);
+      EXPECT_EQ(record.number, "");
+    } else if (name == "CurrentRowThenRows" || name == "RowsThenCurrentRow" ||
+               name == "FieldRowsThenCurrentRow" || name == "BareMarkersThenRow" ||
+               name == "MarkersEndingInLoneLead" || name == "MarkersWithGbkBetween" ||
+               name == "LeadBytesSwallowMarkers") {
+      EXPECT_EQ(record.status, kStatusCurrent);
+      EXPECT_EQ(record.number, "GB/T 50001-2017");
+      EXPECT_EQ(record.title, Gbk(u8"建筑制图标准"));
+      EXPECT_EQ(record.release_date, "2017-01-01");
+    } else {
+      // The first current cell closes a row that holds no fields.
+      EXPECT_EQ(record.status, kStatusCurrent);
+      EXPECT_EQ(record.number, "");
+    }
+  }
+}
+
+TEST(HostilePage, LinearParserAgreesWithTheLiteralOneOnSmallerPages) {
+  for (int markers : {0, 1, 2, 17, 300, 5000}) {
+    for (const auto& [name, page] : MarkerPages(markers)) {
+      SCOPED_TRACE(name + " x" + std::to_string(markers));
+      const CurrentStandardRecord fast = ParseResultPage(page);
+      const CurrentStandardRecord literal = test::ParseResultPageLiteral(page);
+      EXPECT_EQ(fast.status, literal.status);
+      EXPECT_EQ(fast.number, literal.number);
+      EXPECT_EQ(fast.title, literal.title);
+      EXPECT_EQ(fast.release_date, literal.release_date);
+      EXPECT_EQ(fast.department, literal.department);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kelvaro
