@@ -269,7 +269,7 @@ int RunBatchCommand(const Options& options) {
                        : format == "json" ? FormatJson(rows)
                                           : FormatTsv(rows));
       std::fflush(nullptr);
-      _exit(128 + caught_signal.load());
+      _exit(kExitInterrupted);
     }
   }
 
@@ -282,7 +282,7 @@ int RunBatchCommand(const Options& options) {
     return kExitFailure;
   }
   const int signal_number = caught_signal.load();
-  return signal_number != 0 ? 128 + signal_number : kExitOk;
+  return signal_number != 0 ? kExitInterrupted : kExitOk;
 }
 
 }  // namespace
@@ -313,7 +313,7 @@ std::string UsageText() {
          "  --help, --version\n"
          "\n"
          "Exit status: 0 done, 1 output could not be written, 2 usage error or unreadable\n"
-         "file, 130 (143) interrupted by SIGINT (SIGTERM): the rows are printed as they stand.\n";
+         "file, 130 interrupted by SIGINT or SIGTERM: the rows are printed as they stand.\n";
 }
 
 bool IsWholeNumber(const std::string& text) {

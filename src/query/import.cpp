@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "web/encoding.h"
 
@@ -19,15 +20,21 @@ std::string ErrorText(int error_number) { return std::strerror(error_number); }
 bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error) {
   out.clear();
   error.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking open: a FIFO without a writer must not freeze the window's thread.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     error = ErrorText(errno);
     return false;
   }
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    out.reserve(static_cast<std::size_t>(info.st_size));
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    // Devices such as /dev/zero never end; pipes and directories hold no numbers file.
+    error = S_ISDIR(info.st_mode) ? ErrorText(EISDIR) : "not a regular file";
+    ::close(fd);
+    return false;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (info.st_size > 0) out.reserve(static_cast<std::size_t>(info.st_size));
   std::uint8_t buffer[1 << 16];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -45,15 +52,27 @@ bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error) {
   return true;
 }
 
-int ImportNumbersFromBytes(ResultTable& table, const Bytes& bytes) {
-  const Text text = Utf8ToGbk(BytesToText(bytes));
+namespace {
+
+// Each stage's copy is released before the next is made, so a large file costs a few
+// times its size at the peak, not every stage at once.
+int ImportNumbersFromText(ResultTable& table, Text utf8) {
+  Text text = Utf8ToGbk(utf8);
+  Text().swap(utf8);
   const TextList lines = SplitText(text, "\r\n");
+  Text().swap(text);
   const int n = static_cast<int>(lines.size());
   for (int i = 1; i <= n; ++i) {
     const int row = table.AppendRow(std::to_string(i));
     table.SetCellText(row, 1, lines[static_cast<std::size_t>(i) - 1]);
   }
   return n;
+}
+
+}  // namespace
+
+int ImportNumbersFromBytes(ResultTable& table, const Bytes& bytes) {
+  return ImportNumbersFromText(table, BytesToText(bytes));
 }
 
 bool ImportNumbersFromFile(ResultTable& table, const std::string& path, std::string* error) {
@@ -64,7 +83,9 @@ bool ImportNumbersFromFile(ResultTable& table, const std::string& path, std::str
     if (error != nullptr) *error = reason;
     return false;
   }
-  ImportNumbersFromBytes(table, bytes);
+  Text utf8 = BytesToText(bytes);
+  Bytes().swap(bytes);
+  ImportNumbersFromText(table, std::move(utf8));
   return true;
 }
 

@@ -730,7 +730,7 @@ TEST(CliBatchConcurrency, InterruptPrintsTheRowsAsTheyStand) {
     const auto took = Clock::now() - sent;
     EXPECT_LT(took, 1s);
     EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.exit_code, 128 + signal_number);
+    EXPECT_EQ(r.exit_code, 130);  // either signal: the rows stand, the run was interrupted
     std::string error;
     const Table table = ParseTsv(r.out, error);
     EXPECT_EQ(error, "");

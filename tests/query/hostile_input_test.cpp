@@ -3,6 +3,7 @@
 // markers. Nothing may crash, overflow, hang or grow without bound.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -199,6 +200,22 @@ TEST(HostileImport, FileRemovedBeforeTheReadLeavesAnEmptyTableAndAReason) {
   // A directory where a file was expected fails the same way.
   EXPECT_FALSE(ImportNumbersFromFile(table, fs::temp_directory_path().string(), &error));
   EXPECT_EQ(table.RowCount(), 0);
+}
+
+// Files that never end or would block the read: refused at once, the table left empty.
+TEST(HostileImport, EndlessOrBlockingFilesAreRefused) {
+  TempDir dir;
+  const std::string fifo = dir.File("numbers.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    SCOPED_TRACE(path);
+    RowStore table;
+    table.AppendRow("1");
+    std::string error;
+    EXPECT_FALSE(ImportNumbersFromFile(table, path, &error));
+    EXPECT_EQ(table.RowCount(), 0);
+    EXPECT_FALSE(error.empty());
+  }
 }
 
 class HostileImportCrLf : public ::testing::TestWithParam<int> {};
