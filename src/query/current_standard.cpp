@@ -12,6 +12,13 @@
 #endif
 
 namespace kelvaro {
+namespace {
+
+// Kept as data (not folded into instructions), so a built program can be checked for the
+// address it was built with.
+[[gnu::used]] constexpr char kBuiltInSite[] = KELVARO_DEFAULT_SITE;
+
+}  // namespace
 
 // <td ><font color="#000000">现行</font></td>
 const Text kCurrentCell =
@@ -82,7 +89,7 @@ Text SitePrefix() {
   }
   if (prefix.empty()) {
     const char* env = std::getenv("KELVARO_SITE");
-    prefix = (env != nullptr && env[0] != '\0') ? Text(env) : Text(KELVARO_DEFAULT_SITE);
+    prefix = (env != nullptr && env[0] != '\0') ? Text(env) : Text(kBuiltInSite);
   }
   if (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
   return prefix;
