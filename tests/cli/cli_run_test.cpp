@@ -21,6 +21,7 @@
 #include "cli/table_output.h"
 #include "query/current_standard.h"
 #include "query/single_query.h"
+#include "support/temp_dir.h"
 #include "support/sample_site.h"
 #include "web/encoding.h"
 
@@ -43,24 +44,7 @@ std::string ReadFile(const std::string& path) {
   return buffer.str();
 }
 
-class TempDir {
- public:
-  TempDir() {
-    char name[] = "/tmp/kelvaro-cli-test-XXXXXX";
-    if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = name;
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string path = path_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using kelvaro::test::TempDir;
 
 struct RunResult {
   int exit_code = -1;  // -1 when ended by a signal

@@ -28,6 +28,7 @@
 #include "query/current_standard.h"
 #include "query/import.h"
 #include "query/number.h"
+#include "support/temp_dir.h"
 #include "support/literal_parser.h"
 #include "web/encoding.h"
 #include "web/text.h"
@@ -40,23 +41,7 @@ using Clock = std::chrono::steady_clock;
 
 Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// A directory of its own under the system's temporary directory, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "kelvaro-hostile-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
+using kelvaro::test::TempDir;
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
