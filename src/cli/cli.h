@@ -8,8 +8,8 @@
 namespace kelvaro::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // output could not be written
-inline constexpr int kExitUsage = 2;    // bad arguments, unreadable file
+inline constexpr int kExitFailure = 1;        // output could not be written
+inline constexpr int kExitUsage = 2;          // bad arguments, unreadable file
 inline constexpr int kExitInterrupted = 130;  // SIGINT or SIGTERM during a batch
 
 // The whole program; returns the exit code.

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string_view>
 
-
 namespace kelvaro {
 
 namespace {
