@@ -33,7 +33,7 @@ class ResultTable {
 
   // Stable identity: a batch takes the ids when it starts and works by id.
   virtual std::vector<RowId> RowIds() = 0;
-  virtual int RowIndexOf(RowId id) = 0;                   // -1 when removed
+  virtual int RowIndexOf(RowId id) = 0;                    // -1 when removed
   virtual Text GetCellTextById(RowId id, int column) = 0;  // empty when removed
   virtual void SetCellTextById(RowId id, int column, const Text& text) = 0;
   virtual void DeleteRowById(RowId id) = 0;

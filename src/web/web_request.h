@@ -20,11 +20,11 @@ struct WebResponse {
 struct WebRequestOptions {
   int method = 0;
   Text body_text;
-  Text* cookies = nullptr;            // in/out
-  Text* new_cookies = nullptr;        // out
-  Text* request_headers = nullptr;    // in/out; omitted means empty
-  Text* response_headers = nullptr;   // out
-  int* status = nullptr;              // out
+  Text* cookies = nullptr;           // in/out
+  Text* new_cookies = nullptr;       // out
+  Text* request_headers = nullptr;   // in/out; omitted means empty
+  Text* response_headers = nullptr;  // out
+  int* status = nullptr;             // out
   bool disable_redirects = false;
   Bytes body_bytes;
   Text proxy;

@@ -21,8 +21,8 @@
 #include "cli/table_output.h"
 #include "query/current_standard.h"
 #include "query/single_query.h"
-#include "support/temp_dir.h"
 #include "support/sample_site.h"
+#include "support/temp_dir.h"
 #include "web/encoding.h"
 
 extern char** environ;

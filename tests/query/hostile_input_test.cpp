@@ -28,8 +28,8 @@
 #include "query/current_standard.h"
 #include "query/import.h"
 #include "query/number.h"
-#include "support/temp_dir.h"
 #include "support/literal_parser.h"
+#include "support/temp_dir.h"
 #include "web/encoding.h"
 #include "web/text.h"
 

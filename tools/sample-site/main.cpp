@@ -179,7 +179,8 @@ std::string DataFile(const std::string& given) {
   for (const std::string& f : {dir + "/standards.tsv", dir + "/../share/kelvaro/standards.tsv"}) {
     if (access(f.c_str(), R_OK) == 0) return f;
   }
-  Fail("no standards.tsv beside " + dir + " nor in " + dir + "/../share/kelvaro (give --data FILE)");
+  Fail("no standards.tsv beside " + dir + " nor in " + dir +
+       "/../share/kelvaro (give --data FILE)");
 }
 
 void LoadStandards(const std::string& file) {
