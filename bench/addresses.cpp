@@ -7,9 +7,9 @@
 #include "query/current_standard.h"
 #include "query/import.h"
 #include "query/number.h"
-#include "web/curl_request_object.h"
-#include "web/encoding.h"
-#include "web/text.h"
+#include "web/url.h"
+#include "text/encoding.h"
+#include "text/text.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   kelvaro::SetSitePrefixOverride(argv[1]);
   kelvaro::Bytes bytes;
   std::string error;
-  if (!kelvaro::ReadWholeFile(argv[2], bytes, error)) {
+  if (!kelvaro::platform::ReadWholeFile(argv[2], bytes, error)) {
     std::fprintf(stderr, "%s: %s\n", argv[2], error.c_str());
     return 1;
   }

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "query/current_standard.h"
-#include "web/text.h"
+#include "text/text.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "fuzz_support.h"
 #include "reference.h"
-#include "web/text.h"
+#include "text/text.h"
 
 namespace {
 

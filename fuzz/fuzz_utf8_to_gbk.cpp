@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace {
 

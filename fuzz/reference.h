@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro::ref {
 

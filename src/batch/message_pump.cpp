@@ -1,12 +1,12 @@
 #include "batch/message_pump.h"
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <limits>
 #include <utility>
+
+#include "platform/platform.h"
 
 namespace kelvaro {
 namespace {
@@ -26,11 +26,11 @@ void TrimProcessMemory() {
   const Clock::rep now = Clock::now().time_since_epoch().count();
   const Clock::rep interval = std::chrono::duration_cast<Clock::duration>(kTrimInterval).count();
   Clock::rep last = last_trim.load();
-  // malloc_trim walks the whole heap, so callers polling every millisecond must
+  // Trimming walks the whole heap, so callers polling every millisecond must
   // not pay for it each time; the compare-exchange lets only one thread through.
   while (last == std::numeric_limits<Clock::rep>::min() || now - last >= interval) {
     if (last_trim.compare_exchange_weak(last, now)) {
-      malloc_trim(0);
+      platform::ReturnFreeMemory();
       trims.fetch_add(1);
       return;
     }

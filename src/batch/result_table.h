@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
 

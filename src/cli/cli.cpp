@@ -24,8 +24,8 @@
 #include "query/import.h"
 #include "query/number.h"
 #include "query/single_query.h"
-#include "web/curl_request_object.h"
-#include "web/encoding.h"
+#include "platform/platform.h"
+#include "text/encoding.h"
 
 #ifndef KELVARO_VERSION
 #define KELVARO_VERSION "unknown"
@@ -226,7 +226,7 @@ int RunBatchCommand(const Options& options) {
       if (!caught_signal.compare_exchange_strong(expected, signal_number)) return;
       runner.StopBatch();
       runner.Shutdown();
-      AbortAllRequests();
+      platform::AbortAllRequests();
       pump.WakeUp();
     });
     std::unique_ptr<ProgressLine> progress;
@@ -240,7 +240,7 @@ int RunBatchCommand(const Options& options) {
         if (caught_signal.load() != 0) {
           if (give_up == Clock::time_point{}) give_up = Clock::now() + kInterruptGrace;
           // A request begun just after the abort is ended by the next one.
-          AbortAllRequests();
+          platform::AbortAllRequests();
           if (Clock::now() >= give_up) return false;
         }
         pump.PumpingWait(caught_signal.load() != 0 ? 20000 : 200000);
@@ -443,7 +443,7 @@ int RunCli(int argc, char** argv) {
         break;
     }
     if (!options.site.empty()) SetSitePrefixOverride(Utf8ToGbk(options.site));
-    InitWeb();
+    platform::InitWeb();
     return options.command == Options::Command::kCheck ? RunCheck(options)
                                                        : RunBatchCommand(options);
   } catch (const std::bad_alloc&) {

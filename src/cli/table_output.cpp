@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro::cli {
 

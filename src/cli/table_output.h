@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "batch/row_store.h"
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro::cli {
 

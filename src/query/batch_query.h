@@ -10,7 +10,7 @@
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
 #include "batch/result_table.h"
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
 

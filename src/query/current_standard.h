@@ -1,7 +1,7 @@
 // The site's result page: the first row marked current, cut into its fields.
 #pragma once
 
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
 

@@ -5,13 +5,9 @@
 #include <string>
 
 #include "batch/result_table.h"
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
-
-// Reads the whole file. A file that cannot be opened or read gives no bytes, false and
-// a reason in `error` (the system's message for the failure).
-bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error);
 
 // Appends one row per line of `bytes` (cut at the first zero byte, converted from
 // UTF-8, split at CR LF): column 0 the ordinal from 1, column 1 the line as it is.

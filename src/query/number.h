@@ -1,7 +1,7 @@
 // Standard numbers: cleaning, search keyword, year comparison.
 #pragma once
 
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
 

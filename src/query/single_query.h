@@ -2,7 +2,7 @@
 #pragma once
 
 #include "query/current_standard.h"
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
 

@@ -5,7 +5,7 @@
 #include "ui/dialog_seams.h"
 #include "ui/program.h"
 #include "ui/window_handlers.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 

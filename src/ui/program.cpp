@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "ui/handler_hooks.h"
-#include "web/curl_request_object.h"
-#include "web/encoding.h"
+#include "platform/platform.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 
@@ -117,7 +117,7 @@ void ProgramSession::EndBatches() {
     // A worker may begin its request just after an abort: abort again on every
     // wake-up until the last one has finished. Finishing workers wake the pump.
     while (runner_->running_count.load() > 0) {
-      AbortAllRequests();
+      platform::AbortAllRequests();
       pump_.PumpingWait(20000);
     }
     runner_->WaitForAllWorkers();
@@ -159,7 +159,7 @@ QString FatalErrorText(const QString& message) {
 
 int RunProgram(const ProgramHooks& hooks) {
   static std::once_flag web_once;
-  std::call_once(web_once, [] { InitWeb(); });
+  std::call_once(web_once, [] { platform::InitWeb(); });
 
   const QString program_directory = QCoreApplication::applicationDirPath();
   QDir::setCurrent(program_directory);

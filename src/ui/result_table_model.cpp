@@ -4,7 +4,7 @@
 #include <QTreeView>
 #include <array>
 
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 

@@ -12,7 +12,7 @@
 #include "query/single_query.h"
 #include "ui/program.h"
 #include "ui/window_handlers.h"
-#include "web/curl_request_object.h"
+#include "platform/platform.h"
 
 namespace kelvaro {
 
@@ -67,7 +67,7 @@ void ShowSingleQueryReport(ProgramContext& context) {
     const bool closing = context.runner == nullptr || context.runner->IsShuttingDown();
     // The window closed meanwhile: end the request now rather than at its time-out, and
     // again on every wake-up in case it had not begun yet.
-    if (closing) AbortAllRequests();
+    if (closing) platform::AbortAllRequests();
     pump->PumpingWait(closing ? 20000 : 250000);
   }
   if (worker.joinable()) worker.join();

@@ -6,7 +6,7 @@
 #include <Qt>
 
 #include "query/batch_query.h"
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
 

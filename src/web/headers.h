@@ -1,7 +1,7 @@
 // Request-header text and cookie-string routines (CR LF lines, "; " separated cookies).
 #pragma once
 
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
 

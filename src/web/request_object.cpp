@@ -3,7 +3,7 @@
 #include <mutex>
 #include <utility>
 
-#include "web/curl_request_object.h"
+#include "platform/platform.h"
 
 namespace kelvaro {
 namespace {
@@ -28,7 +28,7 @@ RequestObjectHandle CreateRequestObject(const Text& prog_id) {
   }
   if (factory) return factory(prog_id);
   if (prog_id != kRequestObjectProgId) return nullptr;
-  return MakeCurlRequestObject();
+  return platform::MakeRequestObject();
 }
 
 void SetRequestObjectFactory(RequestObjectFactory factory) {

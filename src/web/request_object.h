@@ -1,16 +1,26 @@
 // The seam for the platform's HTTP request object: the members WebRequest drives,
 // by the names the object has. Every member reports failure by its result only.
+// Open escapes its URL for the wire (EscapeUrlForWire); header values holding CR, LF
+// or NUL are refused; the body is capped at kMaxResponseBodyBytes.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
 
 inline constexpr const char* kRequestObjectProgId = "WinHttp.WinHttpRequest.5.1";
+// Members' arguments, by the object's own numbering.
+inline constexpr int kOptionSslErrorIgnoreFlags = 4;
+inline constexpr int kOptionEnableRedirects = 6;
+inline constexpr int kIgnoreAllCertificateErrors = 0x3300;  // the four certificate errors
+inline constexpr int kProxySettingProxy = 2;                // use the named proxy
+// A larger body makes the exchange fail (no body, status 0).
+inline constexpr std::size_t kMaxResponseBodyBytes = 32u * 1024u * 1024u;
 
 class RequestObject {
  public:

@@ -3,8 +3,9 @@
 #include <atomic>
 #include <utility>
 
-#include "web/curl_request_object.h"
+#include "platform/platform.h"
 #include "web/headers.h"
+#include "web/url.h"
 
 namespace kelvaro {
 namespace {
@@ -26,10 +27,6 @@ constexpr DefaultHeader kDefaultHeaders[] = {
 };
 
 constexpr int kPostMethod = 1;
-constexpr int kOptionEnableRedirects = 6;
-constexpr int kOptionSslErrorIgnoreFlags = 4;
-constexpr int kIgnoreAllCertificateErrors = 0x3300;
-constexpr int kProxySettingProxy = 2;
 
 bool Contains(const Text& text, const Text& key) { return FindText(text, key, 1, true) != -1; }
 
@@ -64,8 +61,8 @@ void SetDefaultTimeoutMsForTesting(int ms) {
 }
 
 Bytes WebRequest(const Text& url, const WebRequestOptions& options) {
-  // There is no per-call platform initialisation; the library is set up once.
-  InitWeb();
+  // The platform is set up once per process, not around every call.
+  platform::InitWeb();
 
   const int method = (options.method < 0 || options.method > 7) ? 0 : options.method;
   const Text method_text = MethodText(method);

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "web/request_object.h"
-#include "web/text.h"
+#include "text/text.h"
 
 namespace kelvaro {
 

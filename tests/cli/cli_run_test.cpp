@@ -23,7 +23,7 @@
 #include "query/single_query.h"
 #include "support/sample_site.h"
 #include "support/temp_dir.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 extern char** environ;
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro::cli {
 namespace {

@@ -24,7 +24,7 @@
 #include "query/import.h"
 #include "query/number.h"
 #include "support/sample_site.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 #include "web/request_object.h"
 
 namespace kelvaro {

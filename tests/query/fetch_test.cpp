@@ -13,7 +13,7 @@
 #include "query/number.h"
 #include "support/recording_server.h"
 #include "support/sample_site.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 #include "web/web_request.h"
 
 namespace kelvaro {

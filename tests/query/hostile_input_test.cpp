@@ -27,11 +27,12 @@
 #include "query/batch_query.h"
 #include "query/current_standard.h"
 #include "query/import.h"
+#include "platform/platform.h"
 #include "query/number.h"
 #include "support/literal_parser.h"
 #include "support/temp_dir.h"
-#include "web/encoding.h"
-#include "web/text.h"
+#include "text/encoding.h"
+#include "text/text.h"
 
 namespace kelvaro {
 namespace {
@@ -179,7 +180,7 @@ TEST(HostileImport, FileRemovedBeforeTheReadLeavesAnEmptyTableAndAReason) {
   EXPECT_FALSE(error.empty());
   Bytes bytes = B("stale");
   std::string reason;
-  EXPECT_FALSE(ReadWholeFile(path, bytes, reason));
+  EXPECT_FALSE(platform::ReadWholeFile(path, bytes, reason));
   EXPECT_TRUE(bytes.empty());
   EXPECT_FALSE(reason.empty());
   // A directory where a file was expected fails the same way.

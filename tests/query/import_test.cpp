@@ -1,5 +1,6 @@
 // Import of number files into a RowStore: lines, encodings, replacement and failures.
 #include "query/import.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,7 +12,7 @@
 #include <vector>
 
 #include "batch/row_store.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
@@ -137,7 +138,7 @@ TEST(ImportFileFailure, UnreadableFileLeavesAnEmptyTableAndSaysWhy) {
   }
   Bytes bytes = B("stale");
   std::string error;
-  EXPECT_FALSE(ReadWholeFile(kImportDir + "no such file.txt", bytes, error));
+  EXPECT_FALSE(platform::ReadWholeFile(kImportDir + "no such file.txt", bytes, error));
   EXPECT_TRUE(bytes.empty());
   EXPECT_EQ(error, "No such file or directory");
 }
@@ -159,7 +160,7 @@ TEST(ReadWholeFile, ReadsEveryByteOfALargeFile) {
   std::ofstream(path, std::ios::binary) << content;
   Bytes bytes;
   std::string error;
-  EXPECT_TRUE(ReadWholeFile(path, bytes, error));
+  EXPECT_TRUE(platform::ReadWholeFile(path, bytes, error));
   EXPECT_EQ(bytes, B(content));
   EXPECT_EQ(error, "");
   std::remove(path.c_str());

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "query/current_standard.h"
 #include "support/literal_parser.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {

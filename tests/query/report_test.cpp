@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "query/number.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {

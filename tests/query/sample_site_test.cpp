@@ -13,7 +13,7 @@
 
 #include "query/current_standard.h"
 #include "support/sample_site.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {

@@ -10,7 +10,7 @@
 #include "query/number.h"
 #include "query/report.h"
 #include "support/sample_site.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 #include "web/request_object.h"
 
 namespace kelvaro {

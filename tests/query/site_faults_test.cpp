@@ -23,7 +23,7 @@
 #include "query/current_standard.h"
 #include "query/number.h"
 #include "support/fault_server.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 #include "web/web_request.h"
 
 namespace kelvaro {

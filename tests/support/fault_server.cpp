@@ -18,8 +18,8 @@
 #include <utility>
 
 #include "query/current_standard.h"
-#include "web/curl_request_object.h"
-#include "web/encoding.h"
+#include "platform/platform.h"
+#include "text/encoding.h"
 #include "web/request_object.h"
 
 namespace kelvaro::test {
@@ -474,7 +474,7 @@ RefusingFactory::RefusingFactory(const FaultServer& server) {
   const int refused_port = server.refused_port();
   SetRequestObjectFactory([refused_port](const Text& prog_id) -> RequestObjectHandle {
     if (prog_id != kRequestObjectProgId) return nullptr;
-    return std::make_shared<RefusingRequestObject>(MakeCurlRequestObject(), refused_port);
+    return std::make_shared<RefusingRequestObject>(platform::MakeRequestObject(), refused_port);
   });
 }
 

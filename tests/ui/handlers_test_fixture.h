@@ -25,13 +25,13 @@
 #include <vector>
 
 #include "qt_test_app.h"
+#include "platform/platform.h"
 #include "query/current_standard.h"
 #include "support/sample_site.h"
 #include "ui/dialog_seams.h"
 #include "ui/handler_hooks.h"
 #include "ui/program.h"
-#include "web/curl_request_object.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro::handlers_test {
 
@@ -39,7 +39,7 @@ using Clock = std::chrono::steady_clock;
 
 inline void InitWebOnce() {
   static std::once_flag once;
-  std::call_once(once, [] { InitWeb(); });
+  std::call_once(once, [] { platform::InitWeb(); });
 }
 
 // Pumps the window's events until `done` or the deadline; true when done.

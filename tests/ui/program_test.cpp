@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "qt_test_app.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {

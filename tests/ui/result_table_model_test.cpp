@@ -18,7 +18,7 @@
 #include "qt_test_app.h"
 #include "ui/main_window.h"
 #include "ui/qt_message_pump.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {

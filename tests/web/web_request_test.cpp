@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/fake_request_object.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {

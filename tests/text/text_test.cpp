@@ -1,4 +1,4 @@
-#include "web/text.h"
+#include "text/text.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "web/encoding.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {

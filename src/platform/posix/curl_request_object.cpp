@@ -1,4 +1,4 @@
-#include "web/curl_request_object.h"
+#include "platform/posix/curl_request_object.h"
 
 #include <curl/curl.h>
 
@@ -12,20 +12,18 @@
 #include <utility>
 #include <vector>
 
-#include "web/encoding.h"
+#include "platform/platform.h"
+#include "web/url.h"
 
 namespace kelvaro {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kMaxBodyBytes = 32u * 1024u * 1024u;
+constexpr std::size_t kMaxBodyBytes = kMaxResponseBodyBytes;
 constexpr std::size_t kMaxIdleHandles = 8;
 constexpr long kMaxRedirects = 10;
 constexpr int kPollSliceMs = 50;
-constexpr int kOptionSslErrorIgnoreFlags = 4;
-constexpr int kOptionEnableRedirects = 6;
-constexpr int kIgnoreAllCertificateErrors = 0x3300;
 // What the platform object uses until SetTimeouts is called (0: no limit).
 constexpr int kInitialResolveMs = 0;
 constexpr int kInitialConnectMs = 60000;
@@ -136,7 +134,7 @@ class CurlRequestObject final : public RequestObject {
   }
 
   bool SetProxy(int setting, const Text& proxy) override {
-    if (setting != 2) return false;  // only "use the named proxy" is offered
+    if (setting != kProxySettingProxy) return false;  // only "use the named proxy" is offered
     proxy_ = proxy;
     return true;
   }
@@ -173,16 +171,13 @@ class CurlRequestObject final : public RequestObject {
         HasUnsafeHeaderByte(name) || HasUnsafeHeaderByte(value)) {
       return false;
     }
-    // The Referer names a URL: it goes on the wire escaped like the request target,
-    // so a GBK or spaced address cannot reach the server as raw bytes.
-    const Text wire_value = EqualsIgnoreCase(name, "Referer") ? EscapeUrlForWire(value) : value;
     for (auto& header : headers_) {
       if (EqualsIgnoreCase(header.first, name.c_str())) {
-        header.second = wire_value;
+        header.second = value;
         return true;
       }
     }
-    headers_.emplace_back(name, wire_value);
+    headers_.emplace_back(name, value);
     return true;
   }
 
@@ -449,55 +444,28 @@ class CurlRequestObject final : public RequestObject {
   CURLM* active_multi_ = nullptr;
 };
 
-void PercentEscape(unsigned char byte, std::string& out) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  out += '%';
-  out += kHex[byte >> 4];
-  out += kHex[byte & 0x0F];
+}  // namespace
+
+RequestObjectHandle MakeCurlRequestObject() {
+  platform::InitWeb();
+  return std::make_shared<CurlRequestObject>();
 }
 
-}  // namespace
+namespace platform {
 
 void InitWeb() {
   std::call_once(init_once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-RequestObjectHandle MakeCurlRequestObject() {
-  InitWeb();
-  return std::make_shared<CurlRequestObject>();
-}
-
-Text EscapeUrlForWire(const Text& url) {
-  std::string out;
-  out.reserve(url.size());
-  std::size_t i = 0;
-  while (i < url.size()) {
-    const auto byte = static_cast<unsigned char>(url[i]);
-    if (byte >= 0x80) {
-      // A run of two-byte characters is converted as a whole, then each UTF-8 byte escaped.
-      std::size_t end = i;
-      while (end < url.size() && static_cast<unsigned char>(url[end]) >= 0x80) {
-        end += (end + 1 < url.size()) ? 2 : 1;
-      }
-      for (unsigned char c : GbkToUtf8(url.substr(i, end - i))) PercentEscape(c, out);
-      i = end;
-      continue;
-    }
-    if (byte <= 0x20 || byte == 0x7F) {
-      PercentEscape(byte, out);
-    } else {
-      out += static_cast<char>(byte);
-    }
-    ++i;
-  }
-  return out;
-}
+RequestObjectHandle MakeRequestObject() { return MakeCurlRequestObject(); }
 
 void AbortAllRequests() {
   abort_epoch.fetch_add(1);
   std::lock_guard lock(registry_mutex);
   for (CurlRequestObject* object : LiveObjects()) object->Abort();
 }
+
+}  // namespace platform
 
 int IdleHandleCount() {
   std::lock_guard lock(pool_mutex);

@@ -1,7 +1,10 @@
-// Code-page conversion at the edges (glibc iconv, code page 936).
+// Code-page conversion at the edges: UTF-8 and code page 936 (GBK).
 #pragma once
 
-#include "web/text.h"
+#include <cstddef>
+#include <string>
+
+#include "text/text.h"
 
 namespace kelvaro {
 
@@ -12,6 +15,14 @@ Text Utf8ToGbk(const std::string& utf8);
 // GBK to UTF-8 for display; a byte pair that is no GBK character becomes U+FFFD,
 // a lone lead byte at the end too.
 std::string GbkToUtf8(const Text& gbk);
+
+// Replaces each maximal invalid UTF-8 sequence with U+FFFD, so output stays valid UTF-8.
+std::string SanitizeUtf8(const std::string& bytes);
+
+// Decodes the character at `i` and moves `i` past it. An invalid sequence gives U+FFFD and
+// uses its maximal subpart (the longest prefix of a valid sequence, at least one byte).
+char32_t DecodeUtf8(const std::string& s, std::size_t& i);
+void AppendUtf8(std::string& out, char32_t c);
 
 // Readable spelling of GBK constants in code: u8"现行" -> GBK bytes. Throws nothing;
 // meant for literals only.

@@ -1,4 +1,4 @@
-#include "web/text.h"
+#include "text/text.h"
 
 #include <climits>
 #include <cstddef>

@@ -1,5 +1,6 @@
 // The libcurl request object and WebRequest against servers this test starts on 127.0.0.1.
-#include "web/curl_request_object.h"
+#include "platform/posix/curl_request_object.h"
+#include "platform/platform.h"
 
 #include <arpa/inet.h>
 #include <httplib.h>
@@ -21,7 +22,7 @@
 
 #include "support/recording_server.h"
 #include "support/tls_server.h"
-#include "web/encoding.h"
+#include "text/encoding.h"
 #include "web/web_request.h"
 
 namespace kelvaro {
@@ -53,32 +54,6 @@ int ClosedPort() {
   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
   close(fd);
   return ntohs(address.sin_port);
-}
-
-TEST(EscapeUrlForWire, Table) {
-  struct Case {
-    Text in;
-    Text out;
-  };
-  const std::vector<Case> cases = {
-      {"http://h/s.jsp?keyword=GB/T50001&pageNum=1", "http://h/s.jsp?keyword=GB/T50001&pageNum=1"},
-      {"http://h/a b", "http://h/a%20b"},
-      {"http://h/a\r\nb\tc\x7f", "http://h/a%0D%0Ab%09c%7F"},
-      {"http://h/%41~!$'()*+,;=:@[]\"<>{}|^`", "http://h/%41~!$'()*+,;=:@[]\"<>{}|^`"},
-      {"http://h/?k=" + Gbk(u8"标准"), "http://h/?k=%E6%A0%87%E5%87%86"},
-      {"http://h/?k=" + Gbk(u8"国标") + "x", "http://h/?k=%E5%9B%BD%E6%A0%87x"},
-      {"", ""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(EscapeUrlForWire(c.in), c.out) << c.in;
-  // Escaping twice changes nothing more.
-  for (const Case& c : cases) EXPECT_EQ(EscapeUrlForWire(c.out), c.out);
-}
-
-TEST(EscapeUrlForWire, LoneLeadByteAtEndBecomesEscapedReplacement) {
-  const Text out = EscapeUrlForWire(Text("http://h/\xb1"));
-  EXPECT_EQ(out.find_first_of(" \r\n"), Text::npos);
-  EXPECT_EQ(out.rfind("http://h/%", 0), 0u);
-  for (unsigned char c : out) EXPECT_LT(c, 0x80);
 }
 
 TEST(CurlWebRequest, GetCarriesExactlyHostAndTheFourDefaults) {
@@ -475,7 +450,7 @@ TEST(CurlRequestObjectConcurrency, AbortFromAnotherThreadEndsStalledSend) {
 }
 
 TEST(CurlRequestObjectConcurrency, AbortAllRequestsEndsStalledSend) {
-  const double ms = MillisecondsToEndStalledSend([](RequestObject&) { AbortAllRequests(); });
+  const double ms = MillisecondsToEndStalledSend([](RequestObject&) { platform::AbortAllRequests(); });
   EXPECT_LT(ms, 1000.0);
   std::cout << "[          ] AbortAllRequests ended the exchange after " << ms << " ms\n";
 }
@@ -526,7 +501,7 @@ TEST(HandlePoolConcurrency, AbortAllWhileExchangesRun) {
   }
   ASSERT_TRUE(server.WaitForRequests(4));
   const auto start = Clock::now();
-  AbortAllRequests();
+  platform::AbortAllRequests();
   for (auto& result : results) {
     const WebResponse response = result.get();
     EXPECT_EQ(response.status, 0);

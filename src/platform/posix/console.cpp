@@ -1,0 +1,83 @@
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+#include <utility>
+
+#include "platform/platform.h"
+
+namespace kelvaro::platform {
+namespace {
+
+std::FILE* FileOf(Stream stream) { return stream == Stream::kOut ? stdout : stderr; }
+
+}  // namespace
+
+void EnsureStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open() takes the lowest free number, which is this one.
+    const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) ::close(opened);
+  }
+}
+
+bool IsTerminal(Stream stream) { return ::isatty(stream == Stream::kOut ? 1 : 2) == 1; }
+
+bool WriteText(Stream stream, const std::string& utf8) {
+  std::FILE* file = FileOf(stream);
+  if (!utf8.empty() && std::fwrite(utf8.data(), 1, utf8.size(), file) != utf8.size()) {
+    return false;
+  }
+  return std::fflush(file) == 0;
+}
+
+void ExitNow(int code) {
+  std::fflush(nullptr);
+  ::_exit(code);
+}
+
+// The signals are blocked in every thread and taken by one watching thread with
+// sigtimedwait, so nothing runs in a signal handler.
+struct InterruptWatcher::State {
+  std::function<void()> on_interrupt;
+  sigset_t set{};
+  sigset_t old{};
+  std::atomic<bool> stop{false};
+  bool fired = false;
+  std::thread thread;
+
+  void Watch() {
+    const timespec poll{0, 50'000'000};
+    while (!stop.load()) {
+      if (sigtimedwait(&set, nullptr, &poll) > 0 && !fired) {
+        fired = true;
+        on_interrupt();
+      }
+    }
+  }
+};
+
+InterruptWatcher::InterruptWatcher(std::function<void()> on_interrupt)
+    : state_(std::make_unique<State>()) {
+  state_->on_interrupt = std::move(on_interrupt);
+  sigemptyset(&state_->set);
+  sigaddset(&state_->set, SIGINT);
+  sigaddset(&state_->set, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &state_->set, &state_->old);
+  state_->thread = std::thread([state = state_.get()] { state->Watch(); });
+}
+
+InterruptWatcher::~InterruptWatcher() {
+  state_->stop = true;
+  state_->thread.join();
+  pthread_sigmask(SIG_SETMASK, &state_->old, nullptr);
+}
+
+}  // namespace kelvaro::platform

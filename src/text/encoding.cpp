@@ -1,0 +1,166 @@
+#include "text/encoding.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/platform.h"
+
+namespace kelvaro {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Both directions of code page 936, asked of the system once: per character a lookup
+// instead of a call, so a file of many megabytes converts at once.
+struct GbkTables {
+  platform::GbkEncodeTable encode{};
+  platform::GbkDecodeTable decode{};
+
+  GbkTables() {
+    platform::FillCodePage936Tables(encode, decode);
+    for (char32_t c = 0; c < 0x80; ++c) encode[c] = static_cast<std::uint16_t>(c);
+    encode[kReplacement] = 0;  // U+FFFD stands for what was invalid: it stays "?"
+  }
+
+  std::uint16_t Encode(char32_t c) const { return c < 0x10000 ? encode[c] : 0; }
+  char32_t Decode(unsigned char lead, unsigned char trail) const {
+    return decode[(lead - 0x80u) * 256u + trail];
+  }
+};
+
+const GbkTables& Tables() {
+  static const auto* tables = new GbkTables();  // never destroyed: no exit-order trouble
+  return *tables;
+}
+
+}  // namespace
+
+char32_t DecodeUtf8(const std::string& s, std::size_t& i) {
+  const std::size_t n = s.size();
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  ++i;
+  if (b0 < 0x80) return b0;
+  int need = 0;
+  unsigned char lower = 0x80;
+  unsigned char upper = 0xBF;
+  char32_t c = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    need = 1;
+    c = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    need = 2;
+    c = b0 & 0x0F;
+    if (b0 == 0xE0) lower = 0xA0;
+    if (b0 == 0xED) upper = 0x9F;  // no surrogates
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    need = 3;
+    c = b0 & 0x07;
+    if (b0 == 0xF0) lower = 0x90;
+    if (b0 == 0xF4) upper = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return kReplacement;  // 80..C1, F5..FF never start a character
+  }
+  for (int k = 0; k < need; ++k) {
+    if (i >= n) return kReplacement;
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < lower || b > upper) return kReplacement;  // b is not used
+    lower = 0x80;
+    upper = 0xBF;
+    c = (c << 6) | (b & 0x3F);
+    ++i;
+  }
+  return c;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+
+Text Utf8ToGbk(const std::string& utf8) {
+  const std::size_t n = utf8.size();
+  Text out;
+  out.reserve(n);
+  std::size_t i = 0;
+  if (n >= 3 && utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;  // byte-order mark
+  const GbkTables* tables = nullptr;
+  while (i < n) {
+    // ASCII is the same in both: copy whole runs.
+    std::size_t run = i;
+    while (run < n && static_cast<unsigned char>(utf8[run]) < 0x80) ++run;
+    if (run > i) {
+      out.append(utf8, i, run - i);
+      i = run;
+      if (i >= n) break;
+    }
+    const char32_t c = DecodeUtf8(utf8, i);
+    if (tables == nullptr) tables = &Tables();
+    const std::uint16_t g = tables->Encode(c);
+    if (g == 0) {
+      out += '?';
+    } else if (g < 0x100) {
+      out += static_cast<char>(g);
+    } else {
+      out += static_cast<char>(g >> 8);
+      out += static_cast<char>(g & 0xFF);
+    }
+  }
+  return out;
+}
+
+std::string GbkToUtf8(const Text& gbk) {
+  const std::size_t n = gbk.size();
+  std::string out;
+  out.reserve(n + n / 2);
+  const GbkTables* tables = nullptr;
+  std::size_t i = 0;
+  while (i < n) {
+    const auto b = static_cast<unsigned char>(gbk[i]);
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    if (i + 1 >= n) {  // lone lead byte at the end
+      AppendUtf8(out, kReplacement);
+      break;
+    }
+    if (tables == nullptr) tables = &Tables();
+    const char32_t c = tables->Decode(b, static_cast<unsigned char>(gbk[i + 1]));
+    AppendUtf8(out, c == 0 ? kReplacement : c);
+    i += 2;
+  }
+  return out;
+}
+
+std::string SanitizeUtf8(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    AppendUtf8(out, DecodeUtf8(bytes, i));
+  }
+  return out;
+}
+
+Text Gbk(const char8_t* utf8) {
+  if (utf8 == nullptr) return {};
+  return Utf8ToGbk(std::string(reinterpret_cast<const char*>(utf8)));
+}
+
+}  // namespace kelvaro
