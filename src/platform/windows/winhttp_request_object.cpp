@@ -1,0 +1,495 @@
+#include "platform/windows/winhttp_request_object.h"
+
+// clang-format off
+#include <windows.h>
+#include <winhttp.h>
+// clang-format on
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+#include "web/url.h"
+
+namespace kelvaro {
+namespace {
+
+constexpr std::size_t kMaxBodyBytes = kMaxResponseBodyBytes;
+constexpr DWORD kMaxRedirects = 10;
+constexpr DWORD kReadChunk = 64 * 1024;
+constexpr DWORD kCloseWaitMs = 10000;
+constexpr UINT kCodePage936 = 936;
+// What the platform object uses until SetTimeouts is called (0: no limit).
+constexpr int kInitialResolveMs = 0;
+constexpr int kInitialConnectMs = 60000;
+constexpr int kInitialSendMs = 30000;
+constexpr int kInitialReceiveMs = 30000;
+
+std::wstring FromGbk(const Text& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int len = MultiByteToWideChar(kCodePage936, 0, text.data(), size, nullptr, 0);
+  if (len <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(len), L'\0');
+  MultiByteToWideChar(kCodePage936, 0, text.data(), size, wide.data(), len);
+  return wide;
+}
+
+Text ToGbk(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int len =
+      WideCharToMultiByte(kCodePage936, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  if (len <= 0) return {};
+  Text text(static_cast<std::size_t>(len), '\0');
+  WideCharToMultiByte(kCodePage936, 0, wide.data(), size, text.data(), len, nullptr, nullptr);
+  return text;
+}
+
+bool HasUnsafeHeaderByte(const Text& text) {
+  return text.find_first_of(std::string("\r\n\0", 3)) != Text::npos;
+}
+
+bool EqualsIgnoreCase(const Text& a, const char* b) {
+  const Text other(b);
+  if (a.size() != other.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) {
+      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    if (lower(a[i]) != lower(other[i])) return false;
+  }
+  return true;
+}
+
+int MaxPositive(int a, int b) { return std::max(std::max(a, 0), std::max(b, 0)); }
+
+// ---- One exchange's meeting point with WinHTTP's callback thread ---------------------
+//
+// Lives from the request handle's opening until WinHTTP reports it closed, so a late
+// callback never finds it gone.
+struct Exchange {
+  HANDLE step_done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  DWORD status = 0;  // the callback status of the last completed step
+  DWORD error = 0;   // for WINHTTP_CALLBACK_STATUS_REQUEST_ERROR
+  DWORD bytes = 0;   // for WINHTTP_CALLBACK_STATUS_READ_COMPLETE
+
+  ~Exchange() {
+    if (step_done) CloseHandle(step_done);
+    if (closed) CloseHandle(closed);
+  }
+  bool Usable() const { return step_done && closed; }
+};
+
+void CALLBACK OnWinHttpEvent(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
+                             DWORD info_length) {
+  auto* exchange = reinterpret_cast<Exchange*>(context);
+  if (exchange == nullptr) return;  // the session's and connection's own events
+  switch (status) {
+    case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+      SetEvent(exchange->closed);
+      return;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+      exchange->error = static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError;
+      break;
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+      exchange->bytes = info_length;
+      break;
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+      break;
+    default:
+      return;
+  }
+  exchange->status = status;
+  SetEvent(exchange->step_done);
+}
+
+// One asynchronous session for the process: it keeps idle connections for the next
+// exchange to the same server.
+std::once_flag session_once;
+HINTERNET session = nullptr;
+
+HINTERNET Session() {
+  std::call_once(session_once, [] {
+    // No agent: the User-Agent is one of the headers set on the object.
+    session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                          WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+    if (session == nullptr) return;
+    const DWORD notifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS |
+                                WINHTTP_CALLBACK_FLAG_HANDLES;
+    if (WinHttpSetStatusCallback(session, &OnWinHttpEvent, notifications, 0) ==
+        WINHTTP_INVALID_STATUS_CALLBACK) {
+      WinHttpCloseHandle(session);
+      session = nullptr;
+    }
+  });
+  return session;
+}
+
+// ---- Live objects, for AbortAllRequests -----------------------------------------------
+
+class WinHttpRequestObject;
+std::mutex registry_mutex;
+std::set<WinHttpRequestObject*>& LiveObjects() {
+  static auto* live = new std::set<WinHttpRequestObject*>();
+  return *live;
+}
+// Raised by AbortAllRequests: objects made before it refuse to send.
+std::atomic<std::uint64_t> abort_epoch{0};
+
+using Clock = ULONGLONG;  // GetTickCount64 milliseconds
+
+class WinHttpRequestObject final : public RequestObject {
+ public:
+  WinHttpRequestObject()
+      : birth_epoch_(abort_epoch.load()), abort_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    std::lock_guard lock(registry_mutex);
+    LiveObjects().insert(this);
+  }
+  ~WinHttpRequestObject() override {
+    {
+      std::lock_guard lock(registry_mutex);
+      LiveObjects().erase(this);
+    }
+    if (abort_event_) CloseHandle(abort_event_);
+  }
+
+  bool SetTimeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) override {
+    resolve_ms_ = resolve_ms;
+    connect_ms_ = connect_ms;
+    send_ms_ = send_ms;
+    receive_ms_ = receive_ms;
+    return true;
+  }
+
+  bool SetProxy(int setting, const Text& proxy) override {
+    if (setting != kProxySettingProxy) return false;  // only "use the named proxy" is offered
+    proxy_ = proxy;
+    return true;
+  }
+
+  bool Open(const Text& method, const Text& url, bool async) override {
+    if (async || method.empty() || url.empty() || HasUnsafeHeaderByte(method) ||
+        method.find(' ') != Text::npos) {
+      return false;
+    }
+    method_ = method;
+    wire_url_ = EscapeUrlForWire(url);
+    headers_.clear();
+    ClearResponse();
+    opened_ = true;
+    aborted_.store(false);
+    if (abort_event_) ResetEvent(abort_event_);
+    return true;
+  }
+
+  bool SetOption(int index, int value) override {
+    if (index == kOptionEnableRedirects) {
+      follow_redirects_ = value != 0;
+      return true;
+    }
+    if (index == kOptionSslErrorIgnoreFlags) {
+      ignore_certificate_errors_ =
+          (value & kIgnoreAllCertificateErrors) == kIgnoreAllCertificateErrors;
+      return true;
+    }
+    return false;
+  }
+
+  bool SetRequestHeader(const Text& name, const Text& value) override {
+    if (!opened_ || name.empty() || name.find(':') != Text::npos || name.find(' ') != Text::npos ||
+        HasUnsafeHeaderByte(name) || HasUnsafeHeaderByte(value)) {
+      return false;
+    }
+    for (auto& header : headers_) {
+      if (EqualsIgnoreCase(header.first, name.c_str())) {
+        header.second = value;
+        return true;
+      }
+    }
+    headers_.emplace_back(name, value);
+    return true;
+  }
+
+  bool Send(const Text& body) override { return Perform(body); }
+
+  bool SendBytes(const Bytes& body) override {
+    return Perform(std::string(body.begin(), body.end()));
+  }
+
+  std::optional<Bytes> ResponseBody() override {
+    if (!succeeded_) return std::nullopt;
+    return body_;
+  }
+
+  Text GetAllResponseHeaders() override { return succeeded_ ? header_block_ : Text(); }
+
+  int Status() override { return succeeded_ ? status_ : 0; }
+
+  // Any thread: only an event is touched; the exchange's own thread closes its handles.
+  void Abort() override {
+    aborted_.store(true);
+    if (abort_event_) SetEvent(abort_event_);
+  }
+
+ private:
+  void ClearResponse() {
+    succeeded_ = false;
+    status_ = 0;
+    body_.clear();
+    body_.shrink_to_fit();
+    header_block_.clear();
+  }
+
+  // Waits for the step in flight. False when it failed, stalled, ran past the overall
+  // deadline or was aborted.
+  bool WaitStep(Exchange& exchange, DWORD expected, int stall_ms, Clock overall_deadline) {
+    const Clock now = GetTickCount64();
+    if (now >= overall_deadline) return false;
+    ULONGLONG wait = overall_deadline - now;
+    if (stall_ms > 0) wait = std::min<ULONGLONG>(wait, static_cast<ULONGLONG>(stall_ms));
+    const HANDLE events[2] = {exchange.step_done, abort_event_};
+    const DWORD woke = WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(wait));
+    if (woke != WAIT_OBJECT_0) return false;
+    return exchange.status == expected;
+  }
+
+  bool ApplyOptions(HINTERNET request, bool secure) {
+    // The program's own deadlines end the exchange; WinHTTP's are set the same so that a
+    // connection attempt also gives up by itself.
+    if (!WinHttpSetTimeouts(request, std::max(resolve_ms_, 0), std::max(connect_ms_, 0),
+                            std::max(send_ms_, 0), std::max(receive_ms_, 0))) {
+      return false;
+    }
+    DWORD policy = follow_redirects_ ? WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP
+                                     : WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+    DWORD max_redirects = kMaxRedirects;
+    WinHttpSetOption(request, WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &max_redirects,
+                     sizeof max_redirects);
+    // No cookies of WinHTTP's own: the caller sends and collects them.
+    DWORD features = WINHTTP_DISABLE_COOKIES;
+    WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &features, sizeof features);
+    if (secure && ignore_certificate_errors_) {
+      DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                    SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+      if (!WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) {
+        return false;
+      }
+    }
+    if (!proxy_.empty()) {
+      std::wstring proxy = FromGbk(proxy_);
+      WINHTTP_PROXY_INFO info{};
+      info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+      info.lpszProxy = proxy.data();
+      if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof info)) return false;
+    }
+    return true;
+  }
+
+  bool AddHeaders(HINTERNET request, bool tunnelled) {
+    for (const auto& [name, value] : headers_) {
+      // Through a tunnel the request's headers reach the origin server, not the proxy:
+      // credentials meant for the proxy stay here.
+      if (tunnelled && EqualsIgnoreCase(name, "Proxy-Authorization")) continue;
+      const std::wstring line = FromGbk(name) + L": " + FromGbk(value);
+      if (!WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(line.size()),
+                                    WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool ReadResponse(HINTERNET request, Exchange& exchange, int stall_ms, Clock deadline) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size,
+                             WINHTTP_NO_HEADER_INDEX) ||
+        status == 0) {
+      return false;
+    }
+    status_ = static_cast<int>(status);
+
+    DWORD length = 0;
+    size = sizeof length;
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &length, &size,
+                            WINHTTP_NO_HEADER_INDEX)) {
+      if (length > kMaxBodyBytes) return false;
+      body_.reserve(length);
+    }
+    header_block_ = HeaderBlock(request);
+
+    std::vector<char> chunk(kReadChunk);
+    for (;;) {
+      exchange.bytes = 0;
+      if (!WinHttpReadData(request, chunk.data(), kReadChunk, nullptr)) return false;
+      if (!WaitStep(exchange, WINHTTP_CALLBACK_STATUS_READ_COMPLETE, stall_ms, deadline)) {
+        return false;
+      }
+      const DWORD got = exchange.bytes;
+      if (got == 0) return true;
+      if (got > kMaxBodyBytes - body_.size()) return false;  // nothing beyond the cap is kept
+      body_.insert(body_.end(), chunk.data(), chunk.data() + got);
+    }
+  }
+
+  // The final response's header lines joined by CR LF, without the status line.
+  static Text HeaderBlock(HINTERNET request) {
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                        WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return {};
+    std::wstring raw(size / sizeof(wchar_t) + 1, L'\0');
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF,
+                             WINHTTP_HEADER_NAME_BY_INDEX, raw.data(), &size,
+                             WINHTTP_NO_HEADER_INDEX)) {
+      return {};
+    }
+    raw.resize(size / sizeof(wchar_t));
+    Text block;
+    std::size_t start = 0;
+    bool first = true;
+    while (start < raw.size()) {
+      std::size_t end = raw.find(L"\r\n", start);
+      if (end == std::wstring::npos) end = raw.size();
+      std::wstring line = raw.substr(start, end - start);
+      start = end + 2;
+      if (first) {
+        first = false;  // the status line
+        continue;
+      }
+      if (line.empty()) continue;
+      if (!block.empty()) block += "\r\n";
+      block += ToGbk(line);
+    }
+    return block;
+  }
+
+  bool Perform(const std::string& body) {
+    ClearResponse();
+    if (!opened_ || aborted_.load() || birth_epoch_ != abort_epoch.load() || !abort_event_) {
+      return false;
+    }
+    HINTERNET the_session = Session();
+    if (the_session == nullptr) return false;
+
+    const std::wstring url = FromGbk(wire_url_);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+      return false;
+    }
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring target(parts.lpszUrlPath, parts.dwUrlPathLength);
+    target.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (target.empty()) target = L"/";
+
+    const int connect_ms = MaxPositive(resolve_ms_, connect_ms_);
+    const int stall_ms = MaxPositive(send_ms_, receive_ms_);
+    // A server that trickles bytes never trips the stall check: cap the whole exchange.
+    const int longest = std::max(connect_ms, stall_ms);
+    const Clock deadline =
+        longest > 0 ? GetTickCount64() + 4ull * static_cast<ULONGLONG>(longest) : ~0ull;
+
+    HINTERNET connection = WinHttpConnect(the_session, host.c_str(), parts.nPort, 0);
+    if (connection == nullptr) return false;
+    auto* exchange = new Exchange();
+    bool ok = false;
+    HINTERNET request = nullptr;
+    if (exchange->Usable()) {
+      request = WinHttpOpenRequest(connection, FromGbk(method_).c_str(), target.c_str(), nullptr,
+                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                   WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
+                                       (secure ? WINHTTP_FLAG_SECURE : 0));
+    }
+    if (request != nullptr) {
+      DWORD_PTR context = reinterpret_cast<DWORD_PTR>(exchange);
+      ok = WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) &&
+           ApplyOptions(request, secure) && AddHeaders(request, secure && !proxy_.empty());
+      if (ok) {
+        void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
+        const auto size = static_cast<DWORD>(body.size());
+        ok = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, size, size,
+                                context) &&
+             WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE,
+                      connect_ms + std::max(send_ms_, 0), deadline) &&
+             WinHttpReceiveResponse(request, nullptr) &&
+             WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE,
+                      std::max(receive_ms_, 0), deadline) &&
+             ReadResponse(request, *exchange, stall_ms, deadline);
+      }
+      ok = ok && !aborted_.load();
+      // Closing cancels whatever is still in flight; WinHTTP reports when it has let go.
+      WinHttpCloseHandle(request);
+      if (WaitForSingleObject(exchange->closed, kCloseWaitMs) == WAIT_OBJECT_0) {
+        delete exchange;
+      }  // else a callback may still come: leave the record to it rather than free it
+    } else {
+      delete exchange;
+    }
+    WinHttpCloseHandle(connection);
+
+    if (!ok) {
+      ClearResponse();
+      return false;
+    }
+    succeeded_ = true;
+    return true;
+  }
+
+  const std::uint64_t birth_epoch_;
+  const HANDLE abort_event_;
+  int resolve_ms_ = kInitialResolveMs;
+  int connect_ms_ = kInitialConnectMs;
+  int send_ms_ = kInitialSendMs;
+  int receive_ms_ = kInitialReceiveMs;
+  Text proxy_;
+  Text method_;
+  std::string wire_url_;
+  bool opened_ = false;
+  bool follow_redirects_ = true;
+  bool ignore_certificate_errors_ = false;
+  std::vector<std::pair<Text, Text>> headers_;
+
+  bool succeeded_ = false;
+  int status_ = 0;
+  Bytes body_;
+  Text header_block_;
+  std::atomic<bool> aborted_{false};
+};
+
+}  // namespace
+
+RequestObjectHandle MakeWinHttpRequestObject() { return std::make_shared<WinHttpRequestObject>(); }
+
+namespace platform {
+
+void InitWeb() { Session(); }
+
+RequestObjectHandle MakeRequestObject() { return MakeWinHttpRequestObject(); }
+
+void AbortAllRequests() {
+  abort_epoch.fetch_add(1);
+  std::lock_guard lock(registry_mutex);
+  for (WinHttpRequestObject* object : LiveObjects()) object->Abort();
+}
+
+}  // namespace platform
+}  // namespace kelvaro

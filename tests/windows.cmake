@@ -1,0 +1,41 @@
+# The Windows test executables, cross-built and run under Wine (the emulator set by
+# cmake/windows.cmake). Suites that start servers of their own use POSIX sockets and stay in
+# the Linux build; the wire tests here talk to kelvaro-wire-fixture, started natively on
+# Linux by scripts/test-windows, whose control port arrives in KELVARO_WIRE_FIXTURE.
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+add_library(kelvaro_test_support STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/counting_worker.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/fake_request_object.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/literal_parser.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/wire_fixture_client.cpp)
+target_include_directories(kelvaro_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(kelvaro_test_support PUBLIC kelvaro_core GTest::gtest ws2_32)
+target_compile_definitions(kelvaro_test_support PUBLIC
+  KELVARO_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
+  KELVARO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+  KELVARO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+
+# One executable per module, from the suites that need no server of their own.
+function(kelvaro_windows_tests module)
+  set(target kelvaro_${module}_tests)
+  list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/${module}/)
+  add_executable(${target} ${ARGN})
+  target_link_libraries(${target} PRIVATE kelvaro_test_support GTest::gtest_main)
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
+    PROPERTIES TIMEOUT 300)
+endfunction()
+
+kelvaro_windows_tests(text encoding_test.cpp text_test.cpp)
+kelvaro_windows_tests(web headers_test.cpp url_test.cpp web_request_test.cpp)
+kelvaro_windows_tests(query number_test.cpp parser_test.cpp report_test.cpp)
+kelvaro_windows_tests(batch batch_runner_test.cpp lock_registry_test.cpp message_pump_test.cpp
+  row_store_test.cpp)
+file(GLOB _windows_platform_tests CONFIGURE_DEPENDS
+  RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/*.cpp)
+kelvaro_windows_tests(platform ${_windows_platform_tests})
