@@ -22,6 +22,7 @@
 
 #include "support/recording_server.h"
 #include "support/tls_server.h"
+#include "support/wire_cases.h"
 #include "text/encoding.h"
 #include "web/web_request.h"
 
@@ -77,55 +78,17 @@ TEST(CurlWebRequest, GetCarriesExactlyHostAndTheFourDefaults) {
   EXPECT_TRUE(r.body.empty());
 }
 
-TEST(CurlWebRequest, RedirectIsFollowedToTheFinalResponse) {
-  RecordingServer server([](const RecordedRequest& r) {
-    if (r.request_line.find(" /start ") != std::string::npos) {
-      return Reply::Http(302, "", "Location: /final\r\nSet-Cookie: early=1\r\n");
-    }
-    return Reply::Http(200, "final", "X-Final: yes\r\n");
-  });
-  WebResponse response = WebExchange(server.Url("/start"));
-  EXPECT_EQ(response.status, 200);
-  EXPECT_EQ(AsString(response.body), "final");
-  EXPECT_EQ(response.headers, "X-Final: yes\r\nContent-Length: 5");
-  EXPECT_EQ(response.cookies, "");
-  ASSERT_EQ(server.Requests().size(), 2u);
-  EXPECT_EQ(server.Requests()[1].request_line, "GET /final HTTP/1.1");
-}
+class CurlWire : public testing::TestWithParam<test::WireCase> {};
 
-TEST(CurlWebRequest, RedirectsDisabledGivesThe302) {
+TEST_P(CurlWire, Exchange) {
+  const test::WireCase& c = GetParam();
   RecordingServer server(
-      [](const RecordedRequest&) { return Reply::Http(302, "moved", "Location: /final\r\n"); });
-  WebRequestOptions options;
-  options.disable_redirects = true;
-  WebResponse response = WebExchange(server.Url("/start"), options);
-  EXPECT_EQ(response.status, 302);
-  EXPECT_EQ(response.headers, "Location: /final\r\nContent-Length: 5");
-  EXPECT_EQ(AsString(response.body), "moved");
-  EXPECT_EQ(server.Requests().size(), 1u);
+      [&c](const RecordedRequest& r) { return test::ScenarioReply(c.scenario, r); });
+  test::RunWireCase(c, "http://" + server.HostPort(), [&server] { return server.Requests(); });
 }
 
-TEST(CurlWebRequest, SetCookieLinesBecomeNewCookiesAndMerge) {
-  RecordingServer server([](const RecordedRequest&) {
-    return Reply::Http(200, "", "Set-Cookie: b=2; Path=/\r\nSet-Cookie: a=1\r\n");
-  });
-  Text cookies = "b=0; c=3";
-  Text new_cookies;
-  WebRequestOptions options;
-  options.cookies = &cookies;
-  options.new_cookies = &new_cookies;
-  WebRequest(server.Url("/"), options);
-  EXPECT_EQ(new_cookies, "b=2; a=1; c=3");
-  EXPECT_EQ(cookies, "b=2; a=1; c=3");
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0].Header("Cookie"), "b=0; c=3");
-
-  Text only_new;
-  WebRequestOptions plain;
-  plain.new_cookies = &only_new;
-  WebRequest(server.Url("/"), plain);
-  EXPECT_EQ(only_new, "b=2; a=1");
-}
+INSTANTIATE_TEST_SUITE_P(Cases, CurlWire, testing::ValuesIn(test::WireCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CurlWebRequest, SuppliedEmptyCookieSendsEmptyCookieHeader) {
   RecordingServer server;
@@ -138,21 +101,6 @@ TEST(CurlWebRequest, SuppliedEmptyCookieSendsEmptyCookieHeader) {
   EXPECT_TRUE(r.HasHeader("Cookie"));
   EXPECT_EQ(r.Header("Cookie"), "");
   EXPECT_EQ(r.HeaderNames()[1], "Cookie");
-}
-
-TEST(CurlWebRequest, PostCarriesFormTypeAndBody) {
-  RecordingServer server;
-  WebRequestOptions options;
-  options.method = 1;
-  options.body_text = "k=v&x=1";
-  EXPECT_EQ(AsString(WebRequest(server.Url("/post"), options)), "ok");
-  ASSERT_EQ(server.Requests().size(), 1u);
-  const RecordedRequest r = server.Requests()[0];
-  EXPECT_EQ(r.request_line, "POST /post HTTP/1.1");
-  EXPECT_EQ(r.Header("Content-Type"), "application/x-www-form-urlencoded");
-  EXPECT_EQ(r.Header("Content-Length"), "7");
-  EXPECT_EQ(r.body, "k=v&x=1");
-  EXPECT_FALSE(r.HasHeader("Expect"));
 }
 
 TEST(CurlWebRequest, BodyBytesWithZerosArriveWhole) {
@@ -200,22 +148,6 @@ TEST(CurlRequestObject, HttpsRefusedWhenCertificateErrorsAreNotIgnored) {
   EXPECT_FALSE(object->Send(""));
   EXPECT_EQ(object->Status(), 0);
   EXPECT_FALSE(object->ResponseBody().has_value());
-}
-
-TEST(CurlWebRequest, ProxyReceivesAbsoluteFormWithCredentials) {
-  RecordingServer proxy([](const RecordedRequest&) { return Reply::Http(200, "via proxy"); });
-  WebRequestOptions options;
-  options.proxy = proxy.HostPort();
-  options.proxy_user = "user";
-  options.proxy_password = "pass";
-  const std::string url = "http://standards.example/s.jsp?keyword=GB1";
-  EXPECT_EQ(AsString(WebRequest(url, options)), "via proxy");
-  ASSERT_EQ(proxy.Requests().size(), 1u);
-  const RecordedRequest r = proxy.Requests()[0];
-  EXPECT_EQ(r.request_line, "GET " + url + " HTTP/1.1");
-  EXPECT_EQ(r.Header("Proxy-Authorization"), "Basic dXNlcjpwYXNz");
-  EXPECT_EQ(r.Header("Host"), "standards.example");
-  EXPECT_EQ(r.Header("Referer"), url);
 }
 
 TEST(CurlWebRequest, ConsecutiveCallsShareOneConnection) {
@@ -390,34 +322,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, CurlOversizeBody,
                                          OversizeCase{"QuarterGiBCloseDelimited", 256u << 20,
                                                       false}),
                          [](const auto& info) { return info.param.name; });
-
-TEST(CurlWebRequest, BodyJustUnderTheCapArrivesWhole) {
-  constexpr std::size_t kSize = 32u * 1024u * 1024u;
-  RecordingServer server([](const RecordedRequest&) {
-    Reply reply;
-    reply.bytes = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kSize) + "\r\n\r\n";
-    reply.filler_bytes = kSize;
-    return reply;
-  });
-  WebResponse response = WebExchange(server.Url("/"));
-  EXPECT_EQ(response.status, 200);
-  EXPECT_EQ(response.body.size(), kSize);
-}
-
-TEST(CurlWebRequest, ServerClosingMidBodyGivesNothing) {
-  RecordingServer server([](const RecordedRequest&) {
-    Reply reply;
-    reply.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nSet-Cookie: a=1\r\n\r\n" +
-                  std::string(500, 'b');
-    reply.after = Reply::After::kClose;
-    return reply;
-  });
-  WebResponse response = WebExchange(server.Url("/"));
-  EXPECT_EQ(response.status, 0);
-  EXPECT_TRUE(response.body.empty());
-  EXPECT_EQ(response.headers, "");
-  EXPECT_EQ(response.cookies, "");
-}
 
 // Starts a Send on its own thread against a server that never answers, and reports how
 // long the Send took after `stop` ran.

@@ -18,13 +18,6 @@
 namespace kelvaro::test {
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
 std::string Trim(const std::string& s) {
   const auto begin = s.find_first_not_of(" \t");
   if (begin == std::string::npos) return {};
@@ -33,37 +26,6 @@ std::string Trim(const std::string& s) {
 }
 
 }  // namespace
-
-std::string RecordedRequest::Header(const std::string& name) const {
-  for (const auto& [n, v] : headers) {
-    if (Lower(n) == Lower(name)) return v;
-  }
-  return {};
-}
-
-bool RecordedRequest::HasHeader(const std::string& name) const {
-  return std::any_of(headers.begin(), headers.end(),
-                     [&](const auto& h) { return Lower(h.first) == Lower(name); });
-}
-
-std::vector<std::string> RecordedRequest::HeaderNames() const {
-  std::vector<std::string> names;
-  for (const auto& h : headers) names.push_back(h.first);
-  return names;
-}
-
-Reply Reply::Http(int status, const std::string& body, const std::string& extra_headers) {
-  Reply reply;
-  reply.bytes = "HTTP/1.1 " + std::to_string(status) + " Status\r\n" + extra_headers +
-                "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-  return reply;
-}
-
-Reply Reply::Hang() {
-  Reply reply;
-  reply.after = After::kHang;
-  return reply;
-}
 
 struct RecordingServer::State {
   Handler handler;

@@ -11,33 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "support/recorded_request.h"
+
 namespace kelvaro::test {
-
-struct RecordedRequest {
-  std::string request_line;                                  // "GET /x HTTP/1.1"
-  std::vector<std::pair<std::string, std::string>> headers;  // in arrival order, values trimmed
-  std::string body;                                          // Content-Length bytes
-  std::string head;    // the raw bytes up to and including the blank line
-  int connection = 0;  // 1-based number of the accepted connection it came on
-
-  // First value of a header, name compared without regard to case; empty when absent.
-  std::string Header(const std::string& name) const;
-  bool HasHeader(const std::string& name) const;
-  std::vector<std::string> HeaderNames() const;
-};
-
-struct Reply {
-  enum class After { kKeepOpen, kClose, kHang };
-  std::string bytes;               // sent exactly as given
-  std::size_t filler_bytes = 0;    // then this many 'x' bytes, written in pieces
-  int trickle_ms = 0;              // when set, the filler goes one byte at a time, this far apart
-  After after = After::kKeepOpen;  // kHang: keep the connection, read and answer nothing more
-
-  // A complete answer with Content-Length; extra_headers are lines each ending in CR LF.
-  static Reply Http(int status, const std::string& body, const std::string& extra_headers = {});
-  // Accept the request and never answer.
-  static Reply Hang();
-};
 
 class RecordingServer {
  public:

@@ -1,17 +1,28 @@
 #include "support/temp_dir.h"
 
-#include <stdlib.h>
-
+#include <cstdio>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
 namespace kelvaro::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kelvaro-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // create_directory reports whether it made the directory: a name taken by someone else
+  // is never shared.
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "kelvaro-test-%08x", static_cast<unsigned>(random()));
+    const std::filesystem::path candidate = std::filesystem::temp_directory_path() / name;
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary directory could be made");
 }
 
 TempDir::~TempDir() {

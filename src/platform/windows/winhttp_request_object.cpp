@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -23,7 +24,6 @@ namespace {
 constexpr std::size_t kMaxBodyBytes = kMaxResponseBodyBytes;
 constexpr DWORD kMaxRedirects = 10;
 constexpr DWORD kReadChunk = 64 * 1024;
-constexpr DWORD kCloseWaitMs = 10000;
 constexpr UINT kCodePage936 = 936;
 // What the platform object uses until SetTimeouts is called (0: no limit).
 constexpr int kInitialResolveMs = 0;
@@ -72,20 +72,25 @@ int MaxPositive(int a, int b) { return std::max(std::max(a, 0), std::max(b, 0));
 
 // ---- One exchange's meeting point with WinHTTP's callback thread ---------------------
 //
-// Lives from the request handle's opening until WinHTTP reports it closed, so a late
-// callback never finds it gone.
+// Owned jointly by the thread running the exchange and by WinHTTP: the last of the two
+// to let go frees it. WinHTTP lets go when it reports the request handle closed, which
+// may come well after an abandoned step (Wine finishes a blocked read first), so every
+// buffer WinHTTP may still write into or read from lives here, not on the stack.
 struct Exchange {
   HANDLE step_done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   DWORD status = 0;  // the callback status of the last completed step
   DWORD error = 0;   // for WINHTTP_CALLBACK_STATUS_REQUEST_ERROR
-  DWORD bytes = 0;   // for WINHTTP_CALLBACK_STATUS_READ_COMPLETE
+  DWORD bytes = 0;   // for DATA_AVAILABLE and READ_COMPLETE
+  std::string request_body;
+  std::vector<char> chunk = std::vector<char>(kReadChunk);
+  std::atomic<int> owners{2};
 
   ~Exchange() {
     if (step_done) CloseHandle(step_done);
-    if (closed) CloseHandle(closed);
   }
-  bool Usable() const { return step_done && closed; }
+  void Release() {
+    if (owners.fetch_sub(1) == 1) delete this;
+  }
 };
 
 void CALLBACK OnWinHttpEvent(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
@@ -94,13 +99,16 @@ void CALLBACK OnWinHttpEvent(HINTERNET, DWORD_PTR context, DWORD status, LPVOID 
   if (exchange == nullptr) return;  // the session's and connection's own events
   switch (status) {
     case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
-      SetEvent(exchange->closed);
+      exchange->Release();  // nothing more comes for this handle
       return;
     case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
       exchange->error = static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError;
       break;
     case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
       exchange->bytes = info_length;
+      break;
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+      exchange->bytes = *static_cast<DWORD*>(info);
       break;
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
@@ -112,25 +120,33 @@ void CALLBACK OnWinHttpEvent(HINTERNET, DWORD_PTR context, DWORD status, LPVOID 
   SetEvent(exchange->step_done);
 }
 
-// One asynchronous session for the process: it keeps idle connections for the next
-// exchange to the same server.
-std::once_flag session_once;
-HINTERNET session = nullptr;
+// Asynchronous sessions, one per proxy ("" for none), kept for the process: a session
+// keeps idle connections for the next exchange to the same server.
+std::mutex session_mutex;
+std::map<std::wstring, HINTERNET>& Sessions() {
+  static auto* sessions = new std::map<std::wstring, HINTERNET>();
+  return *sessions;
+}
 
-HINTERNET Session() {
-  std::call_once(session_once, [] {
-    // No agent: the User-Agent is one of the headers set on the object.
-    session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                          WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-    if (session == nullptr) return;
-    const DWORD notifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS |
-                                WINHTTP_CALLBACK_FLAG_HANDLES;
-    if (WinHttpSetStatusCallback(session, &OnWinHttpEvent, notifications, 0) ==
-        WINHTTP_INVALID_STATUS_CALLBACK) {
-      WinHttpCloseHandle(session);
-      session = nullptr;
-    }
-  });
+HINTERNET Session(const std::wstring& proxy) {
+  std::lock_guard lock(session_mutex);
+  auto& sessions = Sessions();
+  if (auto found = sessions.find(proxy); found != sessions.end()) return found->second;
+  // No agent: the User-Agent is one of the headers set on the object.
+  HINTERNET session =
+      proxy.empty()
+          ? WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                        WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC)
+          : WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(),
+                        WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+  if (session == nullptr) return nullptr;
+  const DWORD notifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES;
+  if (WinHttpSetStatusCallback(session, &OnWinHttpEvent, notifications, 0) ==
+      WINHTTP_INVALID_STATUS_CALLBACK) {
+    WinHttpCloseHandle(session);
+    return nullptr;
+  }
+  sessions.emplace(proxy, session);
   return session;
 }
 
@@ -285,13 +301,6 @@ class WinHttpRequestObject final : public RequestObject {
         return false;
       }
     }
-    if (!proxy_.empty()) {
-      std::wstring proxy = FromGbk(proxy_);
-      WINHTTP_PROXY_INFO info{};
-      info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-      info.lpszProxy = proxy.data();
-      if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof info)) return false;
-    }
     return true;
   }
 
@@ -322,26 +331,37 @@ class WinHttpRequestObject final : public RequestObject {
 
     DWORD length = 0;
     size = sizeof length;
-    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
-                            WINHTTP_HEADER_NAME_BY_INDEX, &length, &size,
-                            WINHTTP_NO_HEADER_INDEX)) {
+    const bool declared =
+        WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &length, &size, WINHTTP_NO_HEADER_INDEX);
+    if (declared) {
       if (length > kMaxBodyBytes) return false;
       body_.reserve(length);
     }
     header_block_ = HeaderBlock(request);
 
-    std::vector<char> chunk(kReadChunk);
+    // Asking what is there first: a read for a whole chunk would wait for the chunk to
+    // fill, and a server sending a byte at a time would look stalled.
     for (;;) {
       exchange.bytes = 0;
-      if (!WinHttpReadData(request, chunk.data(), kReadChunk, nullptr)) return false;
-      if (!WaitStep(exchange, WINHTTP_CALLBACK_STATUS_READ_COMPLETE, stall_ms, deadline)) {
+      if (!WinHttpQueryDataAvailable(request, nullptr) ||
+          !WaitStep(exchange, WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE, stall_ms, deadline)) {
+        return false;
+      }
+      const DWORD available = std::min<DWORD>(exchange.bytes, kReadChunk);
+      if (available == 0) break;
+      exchange.bytes = 0;
+      if (!WinHttpReadData(request, exchange.chunk.data(), available, nullptr) ||
+          !WaitStep(exchange, WINHTTP_CALLBACK_STATUS_READ_COMPLETE, stall_ms, deadline)) {
         return false;
       }
       const DWORD got = exchange.bytes;
-      if (got == 0) return true;
+      if (got == 0) break;
       if (got > kMaxBodyBytes - body_.size()) return false;  // nothing beyond the cap is kept
-      body_.insert(body_.end(), chunk.data(), chunk.data() + got);
+      body_.insert(body_.end(), exchange.chunk.data(), exchange.chunk.data() + got);
     }
+    // A connection that ends before the declared length is a failed exchange, not a body.
+    return !declared || method_ == "HEAD" || body_.size() == length;
   }
 
   // The final response's header lines joined by CR LF, without the status line.
@@ -381,7 +401,7 @@ class WinHttpRequestObject final : public RequestObject {
     if (!opened_ || aborted_.load() || birth_epoch_ != abort_epoch.load() || !abort_event_) {
       return false;
     }
-    HINTERNET the_session = Session();
+    HINTERNET the_session = Session(FromGbk(proxy_));
     if (the_session == nullptr) return false;
 
     const std::wstring url = FromGbk(wire_url_);
@@ -410,40 +430,46 @@ class WinHttpRequestObject final : public RequestObject {
 
     HINTERNET connection = WinHttpConnect(the_session, host.c_str(), parts.nPort, 0);
     if (connection == nullptr) return false;
+    HINTERNET request = WinHttpOpenRequest(
+        connection, FromGbk(method_).c_str(), target.c_str(), nullptr, WINHTTP_NO_REFERER,
+        WINHTTP_DEFAULT_ACCEPT_TYPES,
+        WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
+            (secure ? WINHTTP_FLAG_SECURE : 0));
+    if (request == nullptr) {
+      WinHttpCloseHandle(connection);
+      return false;
+    }
     auto* exchange = new Exchange();
-    bool ok = false;
-    HINTERNET request = nullptr;
-    if (exchange->Usable()) {
-      request = WinHttpOpenRequest(connection, FromGbk(method_).c_str(), target.c_str(), nullptr,
-                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                   WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
-                                       (secure ? WINHTTP_FLAG_SECURE : 0));
-    }
-    if (request != nullptr) {
-      DWORD_PTR context = reinterpret_cast<DWORD_PTR>(exchange);
-      ok = WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) &&
-           ApplyOptions(request, secure) && AddHeaders(request, secure && !proxy_.empty());
-      if (ok) {
-        void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
-        const auto size = static_cast<DWORD>(body.size());
-        ok = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, size, size,
-                                context) &&
-             WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE,
-                      connect_ms + std::max(send_ms_, 0), deadline) &&
-             WinHttpReceiveResponse(request, nullptr) &&
-             WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE,
-                      std::max(receive_ms_, 0), deadline) &&
-             ReadResponse(request, *exchange, stall_ms, deadline);
-      }
-      ok = ok && !aborted_.load();
-      // Closing cancels whatever is still in flight; WinHTTP reports when it has let go.
-      WinHttpCloseHandle(request);
-      if (WaitForSingleObject(exchange->closed, kCloseWaitMs) == WAIT_OBJECT_0) {
-        delete exchange;
-      }  // else a callback may still come: leave the record to it rather than free it
-    } else {
+    exchange->request_body = body;
+    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(exchange);
+    bool ok = exchange->step_done != nullptr &&
+              WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
+    if (!ok) {
+      // WinHTTP never saw the record: it reports nothing for it.
       delete exchange;
+      WinHttpCloseHandle(request);
+      WinHttpCloseHandle(connection);
+      return false;
     }
+    ok = ApplyOptions(request, secure) && AddHeaders(request, secure && !proxy_.empty());
+    if (ok) {
+      std::string& data = exchange->request_body;
+      const auto size = static_cast<DWORD>(data.size());
+      ok = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                              data.empty() ? WINHTTP_NO_REQUEST_DATA : data.data(), size, size,
+                              context) &&
+           WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE,
+                    connect_ms + std::max(send_ms_, 0), deadline) &&
+           WinHttpReceiveResponse(request, nullptr) &&
+           WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE,
+                    std::max(receive_ms_, 0), deadline) &&
+           ReadResponse(request, *exchange, stall_ms, deadline);
+    }
+    ok = ok && !aborted_.load();
+    // Closing cancels whatever is still in flight. WinHTTP frees the record when it has
+    // let go of the handle; this thread does not wait for that.
+    WinHttpCloseHandle(request);
+    exchange->Release();
     WinHttpCloseHandle(connection);
 
     if (!ok) {
@@ -481,7 +507,7 @@ RequestObjectHandle MakeWinHttpRequestObject() { return std::make_shared<WinHttp
 
 namespace platform {
 
-void InitWeb() { Session(); }
+void InitWeb() { Session(L""); }
 
 RequestObjectHandle MakeRequestObject() { return MakeWinHttpRequestObject(); }
 

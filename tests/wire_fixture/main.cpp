@@ -1,0 +1,116 @@
+// kelvaro-wire-fixture: the loopback servers of the wire cases, run natively on Linux for
+// test executables that cannot start them themselves (the Windows build under Wine).
+// It prints "port N" for its control server and serves, until SIGTERM or SIGINT:
+//   GET /start/SCENARIO  -> "ID PORT"   a new RecordingServer answering as the scenario
+//   GET /requests/ID     -> what that server recorded (SerializeRecordedRequests)
+//   GET /accepts/ID      -> how many connections it accepted
+//   GET /stop/ID         -> "stopped"
+//   GET /closed-port     -> a loopback port bound without a listener (connecting is refused)
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "support/recording_server.h"
+#include "support/wire_cases.h"
+
+namespace {
+
+using kelvaro::test::RecordedRequest;
+using kelvaro::test::RecordingServer;
+using kelvaro::test::Reply;
+
+int BoundUnlistenedPort(std::vector<int>& keep_open) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    close(fd);
+    return 0;
+  }
+  keep_open.push_back(fd);
+  return ntohs(address.sin_port);
+}
+
+class Fixture {
+ public:
+  Reply Handle(const RecordedRequest& r) {
+    const std::size_t begin = r.request_line.find(' ') + 1;
+    const std::size_t end = r.request_line.find(' ', begin);
+    const std::string path = r.request_line.substr(begin, end - begin);
+    std::lock_guard lock(mutex_);
+    try {
+      if (path.rfind("/start/", 0) == 0) {
+        const std::string scenario = path.substr(7);
+        kelvaro::test::ScenarioReply(scenario, r);  // throws for an unknown scenario
+        auto server = std::make_unique<RecordingServer>([scenario](const RecordedRequest& q) {
+          return kelvaro::test::ScenarioReply(scenario, q);
+        });
+        const int id = ++last_id_;
+        const int port = server->port();
+        servers_[id] = std::move(server);
+        return Reply::Http(200, std::to_string(id) + " " + std::to_string(port));
+      }
+      if (path == "/closed-port") {
+        return Reply::Http(200, std::to_string(BoundUnlistenedPort(unlistened_)));
+      }
+      const std::size_t slash = path.find('/', 1);
+      if (slash != std::string::npos) {
+        const std::string verb = path.substr(0, slash);
+        const auto found = servers_.find(std::stoi(path.substr(slash + 1)));
+        if (found != servers_.end()) {
+          if (verb == "/requests") {
+            return Reply::Http(200, SerializeRecordedRequests(found->second->Requests()));
+          }
+          if (verb == "/accepts") {
+            return Reply::Http(200, std::to_string(found->second->AcceptCount()));
+          }
+          if (verb == "/stop") {
+            servers_.erase(found);
+            return Reply::Http(200, "stopped");
+          }
+        }
+      }
+    } catch (const std::exception& e) {
+      return Reply::Http(400, e.what());
+    }
+    return Reply::Http(404, "unknown command " + path);
+  }
+
+ private:
+  std::mutex mutex_;
+  int last_id_ = 0;
+  std::map<int, std::unique_ptr<RecordingServer>> servers_;
+  std::vector<int> unlistened_;
+};
+
+}  // namespace
+
+int main() {
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);  // before any server thread starts
+  signal(SIGPIPE, SIG_IGN);
+
+  Fixture fixture;
+  RecordingServer control([&fixture](const RecordedRequest& r) { return fixture.Handle(r); });
+  std::printf("port %d\n", control.port());
+  std::fflush(stdout);
+  int signal_number = 0;
+  sigwait(&stop_signals, &signal_number);
+  return 0;
+}
