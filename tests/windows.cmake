@@ -41,3 +41,12 @@ kelvaro_windows_tests(batch batch_runner_test.cpp lock_registry_test.cpp message
 file(GLOB _windows_platform_tests CONFIGURE_DEPENDS
   RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/*.cpp)
 kelvaro_windows_tests(platform ${_windows_platform_tests})
+
+# Ctrl-C needs a signal from outside the process: a probe program, signalled from Linux.
+add_executable(kelvaro_interrupt_probe platform/windows/interrupt_probe/main.cpp)
+target_link_libraries(kelvaro_interrupt_probe PRIVATE kelvaro_core)
+add_test(NAME WindowsConsole.CtrlCCallsTheWatcherOnceAndExits130
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/interrupt_test.sh
+          ${PROJECT_SOURCE_DIR}/scripts/wine-run ${PROJECT_BINARY_DIR}/wineprefix
+          $<TARGET_FILE:kelvaro_interrupt_probe>)
+set_tests_properties(WindowsConsole.CtrlCCallsTheWatcherOnceAndExits130 PROPERTIES TIMEOUT 60)

@@ -2,6 +2,7 @@
 // test executables that cannot start them themselves (the Windows build under Wine).
 // It prints "port N" for its control server and serves, until SIGTERM or SIGINT:
 //   GET /start/SCENARIO  -> "ID PORT"   a new RecordingServer answering as the scenario
+//   GET /start/tls       -> "ID PORT"   an HTTPS server with a self-signed certificate
 //   GET /requests/ID     -> what that server recorded (SerializeRecordedRequests)
 //   GET /accepts/ID      -> how many connections it accepted
 //   GET /stop/ID         -> "stopped"
@@ -12,6 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <httplib.h>
+
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "support/recording_server.h"
+#include "support/tls_server.h"
 #include "support/wire_cases.h"
 
 namespace {
@@ -52,6 +56,16 @@ class Fixture {
     const std::string path = r.request_line.substr(begin, end - begin);
     std::lock_guard lock(mutex_);
     try {
+      if (path == "/start/tls") {
+        auto server = std::make_unique<kelvaro::test::TlsServer>(
+            [](const httplib::Request&, httplib::Response& res) {
+              res.set_content("secure", "text/plain");
+            });
+        const int id = ++last_id_;
+        const int port = server->port();
+        tls_servers_[id] = std::move(server);
+        return Reply::Http(200, std::to_string(id) + " " + std::to_string(port));
+      }
       if (path.rfind("/start/", 0) == 0) {
         const std::string scenario = path.substr(7);
         kelvaro::test::ScenarioReply(scenario, r);  // throws for an unknown scenario
@@ -69,7 +83,9 @@ class Fixture {
       const std::size_t slash = path.find('/', 1);
       if (slash != std::string::npos) {
         const std::string verb = path.substr(0, slash);
-        const auto found = servers_.find(std::stoi(path.substr(slash + 1)));
+        const int id = std::stoi(path.substr(slash + 1));
+        if (verb == "/stop" && tls_servers_.erase(id) == 1) return Reply::Http(200, "stopped");
+        const auto found = servers_.find(id);
         if (found != servers_.end()) {
           if (verb == "/requests") {
             return Reply::Http(200, SerializeRecordedRequests(found->second->Requests()));
@@ -93,6 +109,7 @@ class Fixture {
   std::mutex mutex_;
   int last_id_ = 0;
   std::map<int, std::unique_ptr<RecordingServer>> servers_;
+  std::map<int, std::unique_ptr<kelvaro::test::TlsServer>> tls_servers_;
   std::vector<int> unlistened_;
 };
 

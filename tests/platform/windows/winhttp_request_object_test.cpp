@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "support/wire_cases.h"
+#include "support/windows/wine.h"
 #include "support/windows/wire_fixture_client.h"
 #include "text/encoding.h"
 #include "web/web_request.h"
@@ -256,6 +257,36 @@ TEST(WinHttpRequestObjectConcurrency, ParallelExchangesEachGetTheirOwnAnswer) {
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(server.Requests().size(), static_cast<std::size_t>(kThreads * kRounds));
+}
+
+std::string HttpsUrl(const WireFixture& server) {
+  return "https://127.0.0.1:" + std::to_string(server.port()) + "/";
+}
+
+TEST(WinHttpRequestObject, HttpsRefusedWhenCertificateErrorsAreNotIgnored) {
+  START_SERVER(server, "tls");
+  RequestObjectHandle object = MakeWinHttpRequestObject();
+  ASSERT_TRUE(object->Open("GET", HttpsUrl(server), false));
+  EXPECT_FALSE(object->Send(""));
+  EXPECT_EQ(object->Status(), 0);
+  EXPECT_FALSE(object->ResponseBody().has_value());
+}
+
+TEST(WinHttpRequestObject, HttpsWithSelfSignedCertificateAnswersWhenErrorsAreIgnored) {
+  START_SERVER(server, "tls");
+  RequestObjectHandle object = MakeWinHttpRequestObject();
+  ASSERT_TRUE(object->Open("GET", HttpsUrl(server), false));
+  ASSERT_TRUE(object->SetOption(kOptionSslErrorIgnoreFlags, kIgnoreAllCertificateErrors));
+  const bool sent = object->Send("");
+  if (!sent && test::RunningUnderWine()) {
+    GTEST_SKIP() << "Wine 8's WinHTTP does not ignore certificate errors "
+                    "(SECURITY_FLAG_IGNORE_*): the exchange fails as if they were not ignored";
+  }
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(object->Status(), 200);
+  const std::optional<Bytes> body = object->ResponseBody();
+  ASSERT_TRUE(body.has_value());
+  EXPECT_EQ(std::string(body->begin(), body->end()), "secure");
 }
 
 }  // namespace

@@ -1,0 +1,153 @@
+// The Windows platform folder's files and console, under Wine.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace kelvaro {
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  const int len = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(len), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), len);
+  return wide;
+}
+
+std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+std::string ReadBack(const std::string& utf8_path) {
+  std::ifstream in(std::filesystem::path(Wide(utf8_path)), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(WindowsReadWholeFile, ReadsEveryByteOfAFileWithAChineseName) {
+  test::TempDir dir;
+  const std::string path = dir.File(Utf8(u8"标准编号.txt"));
+  const std::string bytes = std::string("GB/T 1-2020\r\nx\0y\n", 17) + "\xFF\xFE";
+  std::ofstream(std::filesystem::path(Wide(path)), std::ios::binary) << bytes;
+  Bytes read;
+  std::string error;
+  ASSERT_TRUE(platform::ReadWholeFile(path, read, error)) << error;
+  EXPECT_EQ(std::string(read.begin(), read.end()), bytes);
+  EXPECT_EQ(error, "");
+}
+
+struct RefusedPath {
+  const char* name;
+  std::string (*path)(const test::TempDir&);
+  const char* error;  // empty: any non-empty reason
+};
+
+void PrintTo(const RefusedPath& c, std::ostream* os) { *os << c.name; }
+
+class WindowsReadWholeFileRefuses : public testing::TestWithParam<RefusedPath> {};
+
+TEST_P(WindowsReadWholeFileRefuses, WithAReason) {
+  test::TempDir dir;
+  Bytes read{'x'};
+  std::string error;
+  EXPECT_FALSE(platform::ReadWholeFile(GetParam().path(dir), read, error));
+  EXPECT_TRUE(read.empty());
+  if (std::string(GetParam().error).empty()) {
+    EXPECT_FALSE(error.empty());
+  } else {
+    EXPECT_EQ(error, GetParam().error);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WindowsReadWholeFileRefuses,
+    testing::Values(
+        RefusedPath{"Missing", [](const test::TempDir& d) { return d.File("none.txt"); }, ""},
+        RefusedPath{"Directory", [](const test::TempDir& d) { return d.File(""); },
+                    "Is a directory"},
+        RefusedPath{"NullDevice", [](const test::TempDir&) { return std::string("NUL"); },
+                    "not a regular file"},
+        RefusedPath{"ConsoleDevice", [](const test::TempDir&) { return std::string("CONIN$"); },
+                    ""},
+        RefusedPath{"InvalidUtf8", [](const test::TempDir&) { return std::string("\xFF.txt"); },
+                    ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WindowsReadWholeFile, RefusesAFileSomeoneIsWriting) {
+  test::TempDir dir;
+  const std::string path = dir.Write("busy.txt", "GB 1-2020\r\n");
+  HANDLE writer = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  Bytes read;
+  std::string error;
+  EXPECT_FALSE(platform::ReadWholeFile(path, read, error));
+  EXPECT_FALSE(error.empty());
+  CloseHandle(writer);
+  EXPECT_TRUE(platform::ReadWholeFile(path, read, error)) << error;
+}
+
+// Points a standard handle elsewhere for the test's length.
+class StdHandleSwap {
+ public:
+  StdHandleSwap(DWORD id, HANDLE replacement) : id_(id), saved_(GetStdHandle(id)) {
+    SetStdHandle(id_, replacement);
+  }
+  ~StdHandleSwap() { SetStdHandle(id_, saved_); }
+
+ private:
+  DWORD id_;
+  HANDLE saved_;
+};
+
+TEST(WindowsConsole, OutputToAFileIsTheUtf8BytesUnchanged) {
+  test::TempDir dir;
+  const std::string path = dir.File("out.txt");
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  const std::string text = Utf8(u8"GB/T 50001-2010\t现行\n有新标准\r\n");
+  {
+    StdHandleSwap swap(STD_OUTPUT_HANDLE, file);
+    EXPECT_FALSE(platform::IsTerminal(platform::Stream::kOut));
+    EXPECT_TRUE(platform::WriteText(platform::Stream::kOut, text));
+  }
+  CloseHandle(file);
+  EXPECT_EQ(ReadBack(path), text);
+}
+
+TEST(WindowsConsole, WriteToAClosedStreamFails) {
+  StdHandleSwap swap(STD_ERROR_HANDLE, nullptr);
+  EXPECT_FALSE(platform::WriteText(platform::Stream::kErr, "x"));
+}
+
+TEST(WindowsConsole, MissingStandardStreamsAreOpenedOnTheNullDevice) {
+  StdHandleSwap swap(STD_ERROR_HANDLE, nullptr);
+  platform::EnsureStandardStreams();
+  HANDLE opened = GetStdHandle(STD_ERROR_HANDLE);
+  ASSERT_NE(opened, nullptr);
+  ASSERT_NE(opened, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileType(opened), static_cast<DWORD>(FILE_TYPE_CHAR));
+  EXPECT_TRUE(platform::WriteText(platform::Stream::kErr, "into nothing\n"));
+  CloseHandle(opened);
+}
+
+TEST(WindowsCodePage, TablesComeFromCodePage936WhateverTheSystemUses) {
+  platform::GbkEncodeTable encode{};
+  platform::GbkDecodeTable decode{};
+  platform::FillCodePage936Tables(encode, decode);
+  // 现, the first character of "现行" (CF D6 D0 D0).
+  EXPECT_EQ(encode[0x73B0], 0xCFD6);
+  EXPECT_EQ(decode[(0xCF - 0x80) * 256 + 0xD6], U'\u73B0');
+  // The euro sign is one byte (0x80) in code page 936: half a character to a GBK walker.
+  EXPECT_EQ(encode[0x20AC], 0);
+  std::cout << "[          ] system ANSI code page " << GetACP() << "\n";
+}
+
+}  // namespace
+}  // namespace kelvaro
