@@ -15,6 +15,7 @@ add_library(kelvaro_test_support STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/support/recorded_request.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/wire_cases.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/open_handles.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/wire_fixture_client.cpp)
 target_include_directories(kelvaro_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(kelvaro_test_support PUBLIC kelvaro_core GTest::gtest ws2_32)

@@ -4,11 +4,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/open_handles.h"
 
 namespace kelvaro {
 namespace {
@@ -18,14 +19,6 @@ using Clock = std::chrono::steady_clock;
 
 std::chrono::microseconds Since(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
-}
-
-int OpenDescriptorCount() {
-  int n = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-    ++n;
-  }
-  return n;
 }
 
 struct WaitCase {
@@ -194,7 +187,8 @@ TEST(StdMessagePumpConcurrency, QuitPostedFromAnotherThreadEndsTheMainLoop) {
 
 TEST(StdMessagePumpConcurrency, ManyWaitsLeaveNoDescriptorsBehind) {
   StdMessagePump pump;
-  const int before = OpenDescriptorCount();
+  const int before = test::OpenHandleCount();
+  if (before < 0) GTEST_SKIP() << "this system does not count the process's open handles";
   std::atomic<bool> done{false};
   // Wake-ups from another thread shorten most waits, so 10,000 fit in a few seconds.
   std::thread waker([&] {
@@ -206,7 +200,7 @@ TEST(StdMessagePumpConcurrency, ManyWaitsLeaveNoDescriptorsBehind) {
   for (int i = 0; i < 10000; ++i) pump.PumpingWait(1);
   done = true;
   waker.join();
-  EXPECT_EQ(OpenDescriptorCount(), before);
+  EXPECT_EQ(test::OpenHandleCount(), before);
 }
 
 TEST(StdMessagePumpConcurrency, TrimmingFromManyThreadsIsStillRateLimited) {
