@@ -1,9 +1,5 @@
 #include "cli/cli.h"
 
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -14,17 +10,15 @@
 #include <new>
 #include <thread>
 
-#include "batch/batch_runner.h"
-#include "batch/lock_registry.h"
+#include "batch/batch_session.h"
 #include "batch/message_pump.h"
 #include "batch/row_store.h"
 #include "cli/table_output.h"
-#include "query/batch_query.h"
+#include "platform/platform.h"
 #include "query/current_standard.h"
 #include "query/import.h"
 #include "query/number.h"
 #include "query/single_query.h"
-#include "platform/platform.h"
 #include "text/encoding.h"
 
 #ifndef KELVARO_VERSION
@@ -85,46 +79,17 @@ bool OptionValue(const std::vector<std::string>& args, std::size_t& i, const std
   return true;
 }
 
-// Ends the batch on SIGINT or SIGTERM. The signals are blocked in every thread and taken
-// here with sigtimedwait, so nothing runs in a signal handler.
-class SignalWatcher {
- public:
-  explicit SignalWatcher(std::function<void(int)> on_signal) : on_signal_(std::move(on_signal)) {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set_, &old_);
-    thread_ = std::thread([this] { Watch(); });
-  }
-  ~SignalWatcher() {
-    stop_ = true;
-    thread_.join();
-    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-  }
-  SignalWatcher(const SignalWatcher&) = delete;
-  SignalWatcher& operator=(const SignalWatcher&) = delete;
-
- private:
-  void Watch() {
-    const timespec poll{0, 50'000'000};
-    while (!stop_.load()) {
-      const int signal_number = sigtimedwait(&set_, nullptr, &poll);
-      if (signal_number > 0) on_signal_(signal_number);
-    }
-  }
-
-  std::function<void(int)> on_signal_;
-  sigset_t set_{};
-  sigset_t old_{};
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
+std::string FormatTable(const std::string& format, const Rows& rows) {
+  if (format == "csv") return FormatCsv(rows);
+  if (format == "json") return FormatJson(rows);
+  return FormatTsv(rows);
+}
 
 // One updating line on a terminal's stderr: "done/total rows, N rows/s".
 class ProgressLine {
  public:
-  ProgressLine(const std::atomic<int>& done, int total)
-      : done_(done), total_(total), start_(Clock::now()) {
+  ProgressLine(const BatchSession& session, int total)
+      : session_(session), total_(total), start_(Clock::now()) {
     thread_ = std::thread([this] { Run(); });
   }
   ~ProgressLine() {
@@ -151,7 +116,7 @@ class ProgressLine {
     }
   }
   void Print() {
-    const int done = done_.load();
+    const int done = session_.FinishedRows();
     const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
     const double rate = seconds > 0 ? done / seconds : 0.0;
     char line[96];
@@ -159,7 +124,7 @@ class ProgressLine {
     WriteAll(stderr, line);
   }
 
-  const std::atomic<int>& done_;
+  const BatchSession& session_;
   const int total_;
   const Clock::time_point start_;
   std::mutex mutex_;
@@ -206,83 +171,42 @@ int RunBatchCommand(const Options& options) {
   }
 
   StdMessagePump pump;
-  BatchRunner runner(pump);
-  LockRegistry locks;
-  std::atomic<int> finished_rows{0};
-  QueryServices services;
-  services.table = &table;
-  services.runner = &runner;
-  services.locks = &locks;
-  services.query_lock = locks.CreateLock();
-  services.pump = &pump;
-  services.finished_rows = &finished_rows;
-
-  std::atomic<int> caught_signal{0};
-  bool workers_left_behind = false;
+  BatchSession session(table, pump);
+  std::atomic<bool> interrupted{false};
   {
     // Before any worker exists, so every thread inherits the blocked signals.
-    SignalWatcher watcher([&](int signal_number) {
-      int expected = 0;
-      if (!caught_signal.compare_exchange_strong(expected, signal_number)) return;
-      runner.StopBatch();
-      runner.Shutdown();
-      platform::AbortAllRequests();
-      pump.WakeUp();
+    platform::InterruptWatcher watcher([&] {
+      interrupted.store(true);
+      session.RequestEnd();
     });
     std::unique_ptr<ProgressLine> progress;
-    if (isatty(STDERR_FILENO)) {
-      progress = std::make_unique<ProgressLine>(finished_rows, table.RowCount());
+    if (platform::IsTerminal(platform::Stream::kErr)) {
+      progress = std::make_unique<ProgressLine>(session, table.RowCount());
     }
 
-    const auto wait_for_workers = [&] {
-      Clock::time_point give_up{};
-      while (runner.running_count.load() > 0) {
-        if (caught_signal.load() != 0) {
-          if (give_up == Clock::time_point{}) give_up = Clock::now() + kInterruptGrace;
-          // A request begun just after the abort is ended by the next one.
-          platform::AbortAllRequests();
-          if (Clock::now() >= give_up) return false;
-        }
-        pump.PumpingWait(caught_signal.load() != 0 ? 20000 : 200000);
-      }
-      runner.WaitForAllWorkers();
-      return true;
-    };
-
-    StartBatchQuery(services, Utf8ToGbk(options.speed));
-    bool all_ended = wait_for_workers();
-    if (all_ended && options.remove_current && caught_signal.load() == 0) {
-      RemoveRowsWithStatus(services, kStatusCurrent);
-      all_ended = wait_for_workers();
+    session.StartBatchQuery(Utf8ToGbk(options.speed));
+    bool all_ended = session.WaitForWorkers(kInterruptGrace);
+    if (all_ended && options.remove_current && !session.IsEnding()) {
+      session.RemoveRowsWithStatus(kStatusCurrent);
+      all_ended = session.WaitForWorkers(kInterruptGrace);
     }
-    if (all_ended && options.remove_superseded && caught_signal.load() == 0) {
-      RemoveRowsWithStatus(services, kStatusSuperseded);
-      all_ended = wait_for_workers();
+    if (all_ended && options.remove_superseded && !session.IsEnding()) {
+      session.RemoveRowsWithStatus(kStatusSuperseded);
+      all_ended = session.WaitForWorkers(kInterruptGrace);
     }
-    workers_left_behind = !all_ended;
     progress.reset();
-    if (workers_left_behind) {
-      // The watcher's thread must not be joined behind a stuck worker: print and leave.
-      const Rows rows = table.Snapshot();
-      const std::string& format = options.format;
-      WriteAll(stdout, format == "csv"    ? FormatCsv(rows)
-                       : format == "json" ? FormatJson(rows)
-                                          : FormatTsv(rows));
-      std::fflush(nullptr);
-      _exit(kExitInterrupted);
+    if (!all_ended) {
+      // Workers stuck past the grace still use the session: print and leave at once.
+      WriteAll(stdout, FormatTable(options.format, table.Snapshot()));
+      platform::ExitNow(kExitInterrupted);
     }
   }
 
-  const Rows rows = table.Snapshot();
-  const std::string out = options.format == "csv"    ? FormatCsv(rows)
-                          : options.format == "json" ? FormatJson(rows)
-                                                     : FormatTsv(rows);
-  if (!WriteAll(stdout, out)) {
+  if (!WriteAll(stdout, FormatTable(options.format, table.Snapshot()))) {
     PrintError("cannot write the output");
     return kExitFailure;
   }
-  const int signal_number = caught_signal.load();
-  return signal_number != 0 ? kExitInterrupted : kExitOk;
+  return interrupted.load() ? kExitInterrupted : kExitOk;
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ class FinishGuard {
 };
 
 bool Stopping(const BatchRunner* runner) {
-  return runner->IsShuttingDown() || runner->stop_requested.load() != 0;
+  return runner->IsShuttingDown() || runner->StopRequested();
 }
 
 RowId IdOf(const std::vector<RowId>& ids, int row_number) {
@@ -122,11 +122,11 @@ void RemoveRowsWithStatus(const QueryServices& services, const Text& target_word
     // zero for good, so the wait also ends when no worker of any run is running.
     // Without a pump there is no wait that lets the workers' table calls through; an
     // extra pass is then merely wasteful, never wrong.
-    while (services.pump != nullptr && pending->load() > 0 && runner->running_count.load() > 0 &&
+    while (services.pump != nullptr && pending->load() > 0 && runner->RunningCount() > 0 &&
            !runner->IsShuttingDown()) {
       services.pump->PumpingWait(10000);
     }
-    if (runner->stop_requested.load() != 0) break;
+    if (runner->StopRequested()) break;
   }
 }
 

@@ -92,7 +92,6 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-
 Text Utf8ToGbk(const std::string& utf8) {
   const std::size_t n = utf8.size();
   Text out;

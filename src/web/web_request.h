@@ -3,8 +3,8 @@
 
 #include <optional>
 
-#include "web/request_object.h"
 #include "text/text.h"
+#include "web/request_object.h"
 
 namespace kelvaro {
 
