@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "cli/table_output.h"
+#include "cli/table_output.h"  // ReportForTerminal
 #include "query/current_standard.h"
 #include "query/single_query.h"
 #include "support/process.h"
@@ -65,9 +67,7 @@ std::string Str(const nlohmann::ordered_json& object, const std::string& key) {
                                                      : "<no string " + key + ">";
 }
 
-// The table of each format, header row first; `error` gathers what the readers found.
-Table TsvTable(const std::string& out, std::string& error) { return test::ReadTsv(out, error); }
-Table CsvTable(const std::string& out, std::string& error) { return test::ReadCsv(out, error); }
+// The rows of a JSON table under the header row the other formats have.
 Table JsonTable(const std::string& out, std::string& error) {
   Table table = test::JsonRows(test::ReadJson(out, error), kRowKeys, error);
   table.insert(table.begin(), {"序号", "待查标准编号", "是否现行", "最新标准编号", "最新标准名称"});
@@ -202,9 +202,9 @@ TEST_F(CliTest, BatchPrintsTheSameTableInEveryFormat) {
     EXPECT_EQ(r->err, "");  // no progress line unless stderr is a terminal
   }
   std::string error;
-  const Table from_tsv = TsvTable(tsv.out, error);
+  const Table from_tsv = test::ReadTsv(tsv.out, error);
   EXPECT_EQ(from_tsv, kMixedExpected);
-  EXPECT_EQ(CsvTable(csv.out, error), from_tsv);
+  EXPECT_EQ(test::ReadCsv(csv.out, error), from_tsv);
   EXPECT_EQ(JsonTable(json.out, error), from_tsv);
   EXPECT_EQ(error, "");
 }
@@ -218,12 +218,12 @@ TEST_F(CliTest, BatchCellsWithSeparatorsSurviveEveryFormat) {
   const ProcessResult csv = RunCli({"batch", "--site", Prefix(), "--format", "csv", file});
   const ProcessResult json = RunCli({"batch", "--site", Prefix(), "--format", "json", file});
   std::string error;
-  const Table from_tsv = TsvTable(tsv.out, error);
+  const Table from_tsv = test::ReadTsv(tsv.out, error);
   ASSERT_EQ(from_tsv.size(), 4u);
   EXPECT_EQ(from_tsv[1][1], "A,\"B\"\tC\\D\nE\rF");
   EXPECT_EQ(from_tsv[2][1], "");
   EXPECT_EQ(from_tsv[3][1], "建筑 \"x\"");
-  EXPECT_EQ(CsvTable(csv.out, error), from_tsv);
+  EXPECT_EQ(test::ReadCsv(csv.out, error), from_tsv);
   EXPECT_EQ(JsonTable(json.out, error), from_tsv);
   EXPECT_EQ(error, "");
 }
@@ -236,9 +236,9 @@ TEST_F(CliTest, BatchRemovesRowsByStatus) {
   const ProcessResult both =
       RunCli({"batch", "--remove-superseded", "--remove-current", "--site", Prefix(), kMixedFile});
   std::string error;
-  EXPECT_EQ(TsvTable(current.out, error), Without(kMixedExpected, "现行"));
-  EXPECT_EQ(TsvTable(superseded.out, error), Without(kMixedExpected, "有新标准"));
-  EXPECT_EQ(TsvTable(both.out, error), Without(Without(kMixedExpected, "现行"), "有新标准"));
+  EXPECT_EQ(test::ReadTsv(current.out, error), Without(kMixedExpected, "现行"));
+  EXPECT_EQ(test::ReadTsv(superseded.out, error), Without(kMixedExpected, "有新标准"));
+  EXPECT_EQ(test::ReadTsv(both.out, error), Without(Without(kMixedExpected, "现行"), "有新标准"));
   EXPECT_EQ(error, "");
   for (const ProcessResult* r : {&current, &superseded, &both}) EXPECT_EQ(r->exit_code, 0);
 }
@@ -259,7 +259,7 @@ TEST_F(CliTest, BatchTakesEverySpeedFromOneTo64) {
     const ProcessResult r = RunCli({"batch", "--site", Prefix(), "--speed", speed, kMixedFile});
     EXPECT_EQ(r.exit_code, 0);
     std::string error;
-    EXPECT_EQ(TsvTable(r.out, error), kMixedExpected);
+    EXPECT_EQ(test::ReadTsv(r.out, error), kMixedExpected);
   }
 }
 
@@ -286,14 +286,14 @@ TEST(CliHostileSite, ControlsAreEscapedAndFormulasDefused) {
   const Table from_json = JsonTable(json.out, error);
   ASSERT_EQ(from_json.size(), 7u);
   EXPECT_EQ(from_json[1][4], title);  // JSON carries the text as it is
-  EXPECT_EQ(TsvTable(tsv.out, error), from_json);
+  EXPECT_EQ(test::ReadTsv(tsv.out, error), from_json);
   for (const std::string* out : {&check.out, &tsv.out}) {
     for (const char c : *out) {
       const auto byte = static_cast<unsigned char>(c);
       EXPECT_TRUE(byte >= 0x20 ? byte != 0x7f : c == '\n' || c == '\t') << static_cast<int>(c);
     }
   }
-  const Table from_csv = CsvTable(csv.out, error);
+  const Table from_csv = test::ReadCsv(csv.out, error);
   ASSERT_EQ(from_csv.size(), from_json.size());
   for (std::size_t row = 0; row < from_json.size(); ++row) {
     for (std::size_t column = 0; column < from_json[row].size(); ++column) {
@@ -364,7 +364,7 @@ TEST(CliBatchConcurrency, TwoThousandRowsWithOneRequestInFlight) {
   const ProcessResult r = RunCli({"batch", "--site", logged.site->prefix(), "--speed", "16", file});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   std::string error;
-  const Table table = TsvTable(r.out, error);
+  const Table table = test::ReadTsv(r.out, error);
   ASSERT_EQ(table.size(), static_cast<std::size_t>(rows) + 1);
   for (int i = 1; i <= rows; ++i) {
     ASSERT_EQ(table[i][0], std::to_string(i));
@@ -396,7 +396,7 @@ TEST(CliBatchConcurrency, InterruptPrintsTheRowsAsTheyStand) {
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exit_code, 130);  // either signal: the rows stand, the run was interrupted
     std::string error;
-    const Table table = TsvTable(r.out, error);
+    const Table table = test::ReadTsv(r.out, error);
     EXPECT_EQ(error, "");
     ASSERT_EQ(table.size(), static_cast<std::size_t>(rows) + 1);
     int filled = 0;
@@ -431,7 +431,7 @@ TEST(CliBatchConcurrency, InterruptDuringTheFinalWriteLetsTheTableEnd) {
   EXPECT_EQ(r.signal, 0);
   EXPECT_EQ(r.exit_code, 130);
   std::string error;
-  const Table table = TsvTable(r.out, error);
+  const Table table = test::ReadTsv(r.out, error);
   EXPECT_EQ(error, "");
   ASSERT_EQ(table.size(), 101u);
   EXPECT_EQ(table[100], (std::vector<std::string>{"100", std::string(4000, ' '), "未知", "", ""}));
