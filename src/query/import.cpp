@@ -19,7 +19,7 @@ int ImportNumbersFromText(ResultTable& table, Text utf8) {
   const int n = static_cast<int>(lines.size());
   for (int i = 1; i <= n; ++i) {
     const int row = table.AppendRow(std::to_string(i));
-    table.SetCellText(row, 1, lines[static_cast<std::size_t>(i) - 1]);
+    table.SetCellText(row, ColumnIndex(Column::kNumber), lines[static_cast<std::size_t>(i) - 1]);
   }
   return n;
 }

@@ -2,10 +2,10 @@
 #include <optional>
 
 #include "query/import.h"
+#include "text/encoding.h"
 #include "ui/dialog_seams.h"
 #include "ui/program.h"
 #include "ui/window_handlers.h"
-#include "text/encoding.h"
 
 namespace kelvaro {
 

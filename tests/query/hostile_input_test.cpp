@@ -2,6 +2,8 @@
 // numbers of 10,000 bytes, lone GBK lead bytes at the end, pages with 500,000 row
 // markers. Nothing may crash, overflow, hang or grow without bound.
 #include <gtest/gtest.h>
+
+#include <ostream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -229,6 +231,7 @@ struct IntegerCase {
   std::string text;  // GBK
   int value;
 };
+void PrintTo(const IntegerCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileTextToInteger : public ::testing::TestWithParam<IntegerCase> {};
 
@@ -293,6 +296,7 @@ struct LeadByteCase {
   Text number;
   Text cleaned;
 };
+void PrintTo(const LeadByteCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileLoneLeadByte : public ::testing::TestWithParam<LeadByteCase> {};
 
@@ -339,7 +343,7 @@ class ConcurrencyCountingTable : public RowStore {
   Text GetCellTextById(RowId id, int column) override {
     const int now = inside_.fetch_add(1) + 1;
     Raise(max_inside_, now);
-    if (BatchRunner* r = runner_) Raise(max_running_, r->running_count.load());
+    if (BatchRunner* r = runner_) Raise(max_running_, r->RunningCount());
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     inside_.fetch_sub(1);
     return RowStore::GetCellTextById(id, column);
@@ -364,6 +368,7 @@ struct SpeedCase {
   Text speed_text;
   int bound;  // after clamping
 };
+void PrintTo(const SpeedCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileSpeedConcurrency : public ::testing::TestWithParam<SpeedCase> {};
 

@@ -3,6 +3,8 @@
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +40,7 @@ struct BytesCase {
   std::string bytes;
   std::vector<Text> numbers;
 };
+void PrintTo(const BytesCase& c, std::ostream* os) { *os << c.name; }
 
 class ImportBytes : public ::testing::TestWithParam<BytesCase> {};
 
@@ -100,6 +103,7 @@ struct FileCase {
   const char* file;
   std::vector<Text> numbers;
 };
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.file; }
 
 class ImportFile : public ::testing::TestWithParam<FileCase> {};
 

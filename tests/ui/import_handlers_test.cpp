@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QFileDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -18,6 +20,7 @@ struct ImportCase {
   std::string bytes;
   std::vector<std::string> numbers;  // column 1 of each row, UTF-8
 };
+void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.name; }
 
 class ImportCaseTest : public ::testing::TestWithParam<ImportCase> {};
 
