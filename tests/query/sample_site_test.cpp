@@ -153,6 +153,18 @@ TEST(SampleSiteServer, EscapedUtf8KeywordEqualsRawGbk) {
   EXPECT_NE(raw.find(Gbk(u8"标准")), std::string::npos);
 }
 
+TEST(SampleSiteServer, PagesPastTheLastHaveNoRows) {
+  SampleSite site;
+  RawConnection c(site.port());
+  for (const std::string page :
+       {"100", "107374184", "2147483647", "99999999999", "99999999999999999999999"}) {
+    const std::string answer = c.Get("/s.jsp?keyword=GB&pageNum=" + page);
+    EXPECT_EQ(StatusOf(answer), 200) << page;
+    EXPECT_EQ(Count(BodyOf(answer), "<tr bgcolor="), 0) << page;
+  }
+  EXPECT_EQ(Count(BodyOf(c.Get("/s.jsp?keyword=GB&pageNum=1")), "<tr bgcolor="), 20);
+}
+
 TEST(SampleSiteServer, KeepsTheConnectionForManyRequests) {
   SampleSite site;
   RawConnection c(site.port());

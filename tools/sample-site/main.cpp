@@ -276,14 +276,16 @@ std::string MessagePage(const std::string& message) {
   return PageHead("") + "<div class=\"message\">" + message + "</div>\r\n" + PageFoot();
 }
 
-std::string ResultPage(const std::string& keyword, int page_number) {
+std::string ResultPage(const std::string& keyword, long long page_number) {
   const std::string key = MatchKey(keyword);
   std::vector<const Standard*> hits;
   for (const Standard& s : g_standards) {
     if (s.key.compare(0, key.size(), key) == 0) hits.push_back(&s);
   }
   const int total = static_cast<int>(hits.size());
-  const int first = (page_number - 1) * kRowsPerPage;
+  const int pages = total == 0 ? 1 : (total + kRowsPerPage - 1) / kRowsPerPage;
+  // Any page past the last is a page without rows, so the row index stays small.
+  const int first = page_number <= pages ? static_cast<int>(page_number - 1) * kRowsPerPage : total;
   std::string page = PageHead(keyword);
   page += "<div class=\"count\">" + g_texts.results + " " + std::to_string(total) + " " +
           g_texts.records + "</div>\r\n";
@@ -312,7 +314,6 @@ std::string ResultPage(const std::string& keyword, int page_number) {
     }
     page += "</table>\r\n";
   }
-  const int pages = total == 0 ? 1 : (total + kRowsPerPage - 1) / kRowsPerPage;
   page += "<div class=\"pager\">" + std::to_string(page_number) + "/" + std::to_string(pages) +
           " " + g_texts.page_of + "</div>\r\n";
   return page + PageFoot();
@@ -419,7 +420,9 @@ Response Answer(const std::string& method, const std::string& target, long reque
     r.body = MessagePage(g_texts.not_found);
     return r;
   }
-  const int page_number = std::max(1, std::atoi(QueryValue(query, "pageNum").c_str()));
+  // Leading digits count; too many saturate (strtoll), less than 1 or none is page 1.
+  const long long page_number =
+      std::max(1LL, std::strtoll(QueryValue(query, "pageNum").c_str(), nullptr, 10));
   r.body = ResultPage(DecodeKeyword(QueryValue(query, "keyword")), page_number);
   return r;
 }
