@@ -2,6 +2,10 @@
 // GBK result pages for /s.jsp?keyword=K&pageNum=N from a small table of sample standards,
 // with knobs to make it slow, flaky or busy, so the tool can be tried and tested without
 // the internet.
+//
+// It has its own socket loop: the cpp-httplib in Debian 12 (0.11) times out each read on its
+// own, with no deadline for a whole request, and serves from a fixed pool of threads, so a few
+// slow clients or long --delay-ms answers would hold every other client back.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <iconv.h>
