@@ -47,7 +47,8 @@ void RemoveIfStatus(ResultTable* table, RowId id, const Text& target_word) {
   if (id == 0) return;
   std::lock_guard<std::mutex> hold(RemovalMutex());
   if (table->RowIndexOf(id) < 0) return;
-  if (table->GetCellTextById(id, ColumnIndex(Column::kStatus)) == target_word) table->DeleteRowById(id);
+  if (table->GetCellTextById(id, ColumnIndex(Column::kStatus)) == target_word)
+    table->DeleteRowById(id);
 }
 
 }  // namespace
@@ -102,7 +103,8 @@ void RemoveRowIfStatus(const QueryServices& services, const std::vector<RowId>& 
 void RemoveRowsWithStatus(const QueryServices& services, const Text& target_word) {
   BatchRunner* runner = services.runner;
   ResultTable* table = services.table;
-  while (!runner->IsShuttingDown() && table->FindRow(target_word, ColumnIndex(Column::kStatus)) != -1) {
+  while (!runner->IsShuttingDown() &&
+         table->FindRow(target_word, ColumnIndex(Column::kStatus)) != -1) {
     auto ids = std::make_shared<const std::vector<RowId>>(table->RowIds());
     // Workers of this pass that have not ended yet; each lowers it before WorkerFinished.
     auto pending = std::make_shared<std::atomic<int>>(static_cast<int>(ids->size()));

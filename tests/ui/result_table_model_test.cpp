@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "qt_test_app.h"
+#include "text/encoding.h"
 #include "ui/main_window.h"
 #include "ui/qt_message_pump.h"
-#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
