@@ -10,7 +10,14 @@
 namespace kelvaro {
 
 using RowId = std::uint64_t;  // 0 is no row
+
+// The five columns, in their order (ResultTable's operations take the index).
+enum class Column { kOrdinal, kNumber, kStatus, kLatestNumber, kLatestTitle };
 inline constexpr int kColumnCount = 5;
+constexpr int ColumnIndex(Column column) { return static_cast<int>(column); }
+// The header of a column, UTF-8: 序号, 待查标准编号, 是否现行, 最新标准编号, 最新标准名称.
+const char* ColumnHeader(Column column);
+const char* ColumnHeader(int column_index);
 
 struct CellHit {
   int row = -1;
@@ -28,7 +35,6 @@ class ResultTable {
   virtual void DeleteRow(int row) = 0;
   virtual void ClearRows() = 0;
   virtual int FindRow(const Text& text, int column) = 0;
-  virtual void MakeRowVisible(int row) = 0;
   virtual CellHit HitTestCell(int x, int y) = 0;
 
   // Stable identity: a batch takes the ids when it starts and works by id.

@@ -58,8 +58,6 @@ int RowStore::FindRow(const Text& text, int column) {
   return -1;
 }
 
-void RowStore::MakeRowVisible(int /*row*/) {}
-
 CellHit RowStore::HitTestCell(int /*x*/, int /*y*/) { return {}; }
 
 std::vector<RowId> RowStore::RowIds() {

@@ -25,7 +25,6 @@ class RowStore : public ResultTable {
   void DeleteRow(int row) override;
   void ClearRows() override;
   int FindRow(const Text& text, int column) override;
-  void MakeRowVisible(int row) override;       // no view: nothing to scroll
   CellHit HitTestCell(int x, int y) override;  // no view: always a miss
 
   std::vector<RowId> RowIds() override;

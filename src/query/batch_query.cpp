@@ -47,7 +47,8 @@ void RemoveIfStatus(ResultTable* table, RowId id, const Text& target_word) {
   if (id == 0) return;
   std::lock_guard<std::mutex> hold(RemovalMutex());
   if (table->RowIndexOf(id) < 0) return;
-  if (table->GetCellTextById(id, 2) == target_word) table->DeleteRowById(id);
+  if (table->GetCellTextById(id, ColumnIndex(Column::kStatus)) == target_word)
+    table->DeleteRowById(id);
 }
 
 }  // namespace
@@ -58,7 +59,7 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
   const RowId id = IdOf(ids, row_number);
   if (id == 0 || table->RowIndexOf(id) < 0) return;  // removed since the batch began
 
-  Text number = table->GetCellTextById(id, 1);
+  Text number = table->GetCellTextById(id, ColumnIndex(Column::kNumber));
   table->MakeRowVisibleById(id);
   const Text keyword = NormalizeNumber(number);  // `number` is now the cleaned number
   if (Stopping(services.runner)) return;
@@ -75,9 +76,9 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
     status = ClassifyStatus(record.number, number);
   }
   // An empty keyword names no standard: no request, and the row says so.
-  table->SetCellTextById(id, 2, status);
-  table->SetCellTextById(id, 3, record.number);
-  table->SetCellTextById(id, 4, record.title);
+  table->SetCellTextById(id, ColumnIndex(Column::kStatus), status);
+  table->SetCellTextById(id, ColumnIndex(Column::kLatestNumber), record.number);
+  table->SetCellTextById(id, ColumnIndex(Column::kLatestTitle), record.title);
 }
 
 void StartBatchQuery(const QueryServices& services, const Text& speed_text) {
@@ -102,7 +103,8 @@ void RemoveRowIfStatus(const QueryServices& services, const std::vector<RowId>& 
 void RemoveRowsWithStatus(const QueryServices& services, const Text& target_word) {
   BatchRunner* runner = services.runner;
   ResultTable* table = services.table;
-  while (!runner->IsShuttingDown() && table->FindRow(target_word, 2) != -1) {
+  while (!runner->IsShuttingDown() &&
+         table->FindRow(target_word, ColumnIndex(Column::kStatus)) != -1) {
     auto ids = std::make_shared<const std::vector<RowId>>(table->RowIds());
     // Workers of this pass that have not ended yet; each lowers it before WorkerFinished.
     auto pending = std::make_shared<std::atomic<int>>(static_cast<int>(ids->size()));

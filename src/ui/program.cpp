@@ -92,12 +92,12 @@ int RunProgram(const ProgramHooks& hooks) {
   return 0;
 }
 
-int ProgramStart(int argc, char** argv) {
+int ProgramStart(int argc, char** argv, const ProgramHooks& hooks) {
   QApplication app(argc, argv);
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPixelSize(12);
   QApplication::setFont(font);
-  return RunProgram();
+  return RunProgram(hooks);
 }
 
 }  // namespace kelvaro

@@ -71,7 +71,7 @@ struct ProgramHooks {
 
 // The program's start routine: makes the application object, runs the program,
 // returns the exit code (0, or -1 after the fatal error).
-int ProgramStart(int argc, char** argv);
+int ProgramStart(int argc, char** argv, const ProgramHooks& hooks = {});
 
 // ProgramStart's work with an application object that already exists.
 int RunProgram(const ProgramHooks& hooks = {});

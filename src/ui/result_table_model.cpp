@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QTreeView>
-#include <array>
 
 #include "text/encoding.h"
 
@@ -10,18 +9,11 @@ namespace kelvaro {
 
 namespace {
 
-struct ColumnLayout {
-  const char* header;
-  Qt::Alignment alignment;
-};
-
-constexpr std::array<ColumnLayout, kColumnCount> kColumns = {{
-    {"序号", Qt::AlignLeft | Qt::AlignVCenter},
-    {"待查标准编号", Qt::AlignCenter},
-    {"是否现行", Qt::AlignCenter},
-    {"最新标准编号", Qt::AlignCenter},
-    {"最新标准名称", Qt::AlignCenter},
-}};
+// The ordinal is left-aligned, every other column centred.
+Qt::Alignment ColumnAlignment(int column) {
+  return column == ColumnIndex(Column::kOrdinal) ? (Qt::AlignLeft | Qt::AlignVCenter)
+                                                 : Qt::Alignment(Qt::AlignCenter);
+}
 
 }  // namespace
 
@@ -49,7 +41,7 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::TextAlignmentRole:
       if (index.column() < 0 || index.column() >= kColumnCount) return {};
-      return QVariant::fromValue(kColumns[static_cast<size_t>(index.column())].alignment);
+      return QVariant::fromValue(ColumnAlignment(index.column()));
     default:
       return {};
   }
@@ -57,9 +49,8 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
-  const ColumnLayout& column = kColumns[static_cast<size_t>(section)];
-  if (role == Qt::DisplayRole) return QString::fromUtf8(column.header);
-  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(column.alignment);
+  if (role == Qt::DisplayRole) return QString::fromUtf8(ColumnHeader(section));
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
   return {};
 }
 
@@ -123,10 +114,6 @@ int ResultTableModel::FindRow(const Text& text, int column) {
 void ResultTableModel::MakeRowVisibleDirect(int row) {
   if (view_ == nullptr || !ValidRow(row)) return;
   view_->scrollTo(index(row, 0), QAbstractItemView::EnsureVisible);
-}
-
-void ResultTableModel::MakeRowVisible(int row) {
-  OnWindowThread([&] { MakeRowVisibleDirect(row); });
 }
 
 CellHit ResultTableModel::HitTestCell(int x, int y) {

@@ -42,7 +42,6 @@ class ResultTableModel : public QAbstractTableModel, public ResultTable {
   void DeleteRow(int row) override;
   void ClearRows() override;
   int FindRow(const Text& text, int column) override;
-  void MakeRowVisible(int row) override;
   CellHit HitTestCell(int x, int y) override;
 
   std::vector<RowId> RowIds() override;

@@ -43,6 +43,12 @@ const char* MethodText(int method_code);
 int DefaultTimeoutMs();
 void SetDefaultTimeoutMsForTesting(int ms);
 
+// Whether certificate errors are ignored: only when the user asked for it, with
+// KELVARO_TLS_INSECURE=1 in the environment or SetIgnoreCertificateErrors(true) (the
+// command line's --insecure). Otherwise certificates are verified.
+bool IgnoreCertificateErrors();
+void SetIgnoreCertificateErrors(bool ignore);
+
 Bytes WebRequest(const Text& url, const WebRequestOptions& options = {});
 // The same exchange, with what it yields gathered in one record.
 WebResponse WebExchange(const Text& url, WebRequestOptions options = {});

@@ -5,6 +5,8 @@
 // standard-library pump and libcurl request object.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -133,6 +135,7 @@ struct FaultCase {
   Fault fault;
   bool waits_for_timeout;  // the fault ends only by a time-out
 };
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << FaultName(c.fault); }
 
 class SiteFaultsConcurrency : public ::testing::TestWithParam<FaultCase> {
  protected:
