@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "query/current_standard.h"
 #include "text/encoding.h"
+#include "web/web_request.h"
 
 #ifndef KELVARO_VERSION
 #define KELVARO_VERSION "unknown"
@@ -49,6 +50,7 @@ int RunCli(int argc, char** argv) {
         break;
     }
     if (!options.site.empty()) SetSitePrefixOverride(Utf8ToGbk(options.site));
+    if (options.insecure) SetIgnoreCertificateErrors(true);
     platform::InitWeb();
     return options.command == Options::Command::kCheck ? RunCheck(options) : RunBatch(options);
   } catch (const std::bad_alloc&) {

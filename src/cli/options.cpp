@@ -21,9 +21,10 @@ constexpr FormatName kFormats[] = {
     {Format::kTsv, "tsv"}, {Format::kCsv, "csv"}, {Format::kJson, "json"}};
 
 const char* const kSynopsis =
-    "usage: kelvaro-cli check [--site URL] [--json] NUMBER\n"
-    "       kelvaro-cli batch [--site URL] [--speed N] [--format tsv|csv|json]\n"
-    "                         [--remove-current] [--remove-superseded] FILE\n";
+    "usage: kelvaro-cli check [--site URL] [--insecure] [--json] NUMBER\n"
+    "       kelvaro-cli batch [--site URL] [--insecure] [--speed N]\n"
+    "                         [--format tsv|csv|json] [--remove-current]\n"
+    "                         [--remove-superseded] FILE\n";
 
 // A whole decimal number (optional sign) from 1 to 64.
 std::optional<int> ParseSpeed(const std::string& text) {
@@ -82,6 +83,7 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   std::string format = "tsv";
   const auto take_last = CLI::MultiOptionPolicy::TakeLast;
   app.add_option("--site", options.site)->multi_option_policy(take_last);
+  app.add_flag("--insecure", options.insecure);
   app.add_option("operand", operands);
   if (batch) {
     app.add_option("--speed", speed)->multi_option_policy(take_last);
@@ -152,13 +154,17 @@ std::string UsageText() {
          "on the standards search site.\n"
          "\n"
          "  check NUMBER        look one standard number up and print the report\n"
-         "  batch FILE          look up every line of FILE (UTF-8, CR LF line breaks) and\n"
+         "  batch FILE          look up every line of FILE (UTF-8, or UTF-16 after its\n"
+         "                      byte-order mark; CR LF or LF line ends) and\n"
          "                      print the table: ordinal, number, status, latest number, title\n"
          "\n"
          "  --site URL          site prefix such as http://host:port (default: $KELVARO_SITE,\n"
          "                      else the address built in; now " +
          GbkToUtf8(SitePrefix()) +
          ")\n"
+         "  --insecure          accept the site's certificate unchecked (https; also\n"
+         "                      KELVARO_TLS_INSECURE=1): only for a site whose certificate is\n"
+         "                      broken, as anyone in between could then forge the answers\n"
          "  --json              check: print one JSON object instead of the report\n"
          "  --speed N           batch: lookups started at once, a whole number from 1 to 64\n"
          "                      (default 2); the site still sees one request at a time\n"

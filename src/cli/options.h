@@ -11,7 +11,8 @@ enum class Format { kTsv, kCsv, kJson };
 struct Options {
   enum class Command { kHelp, kVersion, kCheck, kBatch };
   Command command = Command::kHelp;
-  std::string site;  // empty: KELVARO_SITE or the build default
+  std::string site;       // empty: KELVARO_SITE or the build default
+  bool insecure = false;  // accept any certificate
   bool json = false;
   int speed = 2;  // 1..64
   Format format = Format::kTsv;

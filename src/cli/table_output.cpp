@@ -4,16 +4,15 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
+#include "batch/result_table.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
+namespace {
 
-const char* const kColumnHeaders[kColumnCount] = {"序号", "待查标准编号", "是否现行",
-                                                  "最新标准编号", "最新标准名称"};
+// Keys of the JSON row objects, in column order.
 const char* const kJsonRowKeys[kColumnCount] = {"ordinal", "number", "status", "latest_number",
                                                 "latest_title"};
-
-namespace {
 
 // C0 controls, DEL and the C1 controls: a terminal may take any of them as a command.
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
@@ -24,38 +23,21 @@ void AppendHexEscape(std::string& out, char32_t c) {
   out += escaped;
 }
 
-std::string Utf8Cell(const Text& gbk) { return GbkToUtf8(gbk); }
-
-std::string FormatTsv(const Rows& rows) {
+// The header line, then one line per row: cells written by `cell`, joined by `separator`.
+std::string Lines(const Rows& rows, char separator, const char* line_end,
+                  std::string (*cell)(const std::string&)) {
   std::string out;
   for (int column = 0; column < kColumnCount; ++column) {
-    if (column > 0) out += '\t';
-    out += kColumnHeaders[column];
+    if (column > 0) out += separator;
+    out += cell(ColumnHeader(column));
   }
-  out += '\n';
+  out += line_end;
   for (const auto& row : rows) {
     for (int column = 0; column < kColumnCount; ++column) {
-      if (column > 0) out += '\t';
-      out += TsvCell(Utf8Cell(row.cells[column]));
+      if (column > 0) out += separator;
+      out += cell(GbkToUtf8(row.cells[column]));
     }
-    out += '\n';
-  }
-  return out;
-}
-
-std::string FormatCsv(const Rows& rows) {
-  std::string out = "\xEF\xBB\xBF";  // lets spreadsheet programs read the file as UTF-8
-  for (int column = 0; column < kColumnCount; ++column) {
-    if (column > 0) out += ',';
-    out += CsvField(kColumnHeaders[column]);
-  }
-  out += "\r\n";
-  for (const auto& row : rows) {
-    for (int column = 0; column < kColumnCount; ++column) {
-      if (column > 0) out += ',';
-      out += CsvField(Utf8Cell(row.cells[column]));
-    }
-    out += "\r\n";
+    out += line_end;
   }
   return out;
 }
@@ -71,7 +53,7 @@ std::string FormatJson(const Rows& rows) {
       if (column > 0) out += ", ";
       out += JsonString(kJsonRowKeys[column]);
       out += ": ";
-      out += JsonString(Utf8Cell(row.cells[column]));
+      out += JsonString(GbkToUtf8(row.cells[column]));
     }
     out += '}';
   }
@@ -130,13 +112,14 @@ std::string CsvField(const std::string& utf8) {
 std::string FormatTable(Format format, const Rows& rows) {
   switch (format) {
     case Format::kCsv:
-      return FormatCsv(rows);
+      // The byte-order mark lets spreadsheet programs read the file as UTF-8.
+      return "\xEF\xBB\xBF" + Lines(rows, ',', "\r\n", CsvField);
     case Format::kJson:
       return FormatJson(rows);
     case Format::kTsv:
       break;
   }
-  return FormatTsv(rows);
+  return Lines(rows, '\t', "\n", TsvCell);
 }
 
 std::string FormatCheckJson(const CheckFields& f) {

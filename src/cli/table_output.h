@@ -11,11 +11,6 @@
 
 namespace kelvaro::cli {
 
-// The five column headers, UTF-8, in column order.
-extern const char* const kColumnHeaders[kColumnCount];
-// Keys of the JSON row objects, in column order.
-extern const char* const kJsonRowKeys[kColumnCount];
-
 // A JSON string literal (quotes included) of UTF-8 text: quote, backslash and every
 // control character escaped.
 std::string JsonString(const std::string& utf8);

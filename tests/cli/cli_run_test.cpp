@@ -1,5 +1,6 @@
 // kelvaro-cli run as a subprocess against the sample site started by the test.
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -15,10 +16,12 @@
 #include "cli/table_output.h"  // ReportForTerminal
 #include "query/current_standard.h"
 #include "query/single_query.h"
+#include "support/fault_server.h"
 #include "support/process.h"
 #include "support/sample_site.h"
 #include "support/table_text.h"
 #include "support/temp_dir.h"
+#include "support/tls_server.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -191,6 +194,20 @@ TEST_F(CliTest, SiteComesFromTheOptionThenTheEnvironment) {
   EXPECT_EQ(Str(unreachable, "address"), "http://127.0.0.1:9/s.jsp?keyword=GB50016&pageNum=1");
 }
 
+TEST(CliTls, CertificatesAreCheckedUnlessTheUserOptsOut) {
+  const test::SiteRecord record{"GB 50016-2014", "T", "2014-01-01", "D"};
+  test::TlsServer server([&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(test::ResultPageFor(&record), "text/html; charset=GBK");
+  });
+  const std::vector<std::string> check = {"check", "--json", "--site", server.Url(""),
+                                          "GB 50016-2014"};
+  EXPECT_EQ(Str(Json(RunCli(check).out), "status"), "未知");  // self-signed: refused
+  std::vector<std::string> insecure = check;
+  insecure.insert(insecure.begin() + 1, "--insecure");
+  EXPECT_EQ(Str(Json(RunCli(insecure).out), "status"), "现行");
+  EXPECT_EQ(Str(Json(RunCli(check, {{"KELVARO_TLS_INSECURE", "1"}}).out), "status"), "现行");
+}
+
 // ---- batch ------------------------------------------------------------------------------
 
 TEST_F(CliTest, BatchPrintsTheSameTableInEveryFormat) {
@@ -211,16 +228,16 @@ TEST_F(CliTest, BatchPrintsTheSameTableInEveryFormat) {
 
 TEST_F(CliTest, BatchCellsWithSeparatorsSurviveEveryFormat) {
   TempDir dir;
-  // One line holding tab, comma, quotes, backslash, a lone LF and a lone CR; then an
-  // empty line and a Chinese one.
-  const std::string file = dir.Write("odd.txt", "A,\"B\"\tC\\D\nE\rF\r\n\r\n建筑 \"x\"\r\n");
+  // One line holding tab, comma, quotes, backslash and a lone CR (which stays in its line);
+  // then an empty line and a Chinese one ended by a lone LF.
+  const std::string file = dir.Write("odd.txt", "A,\"B\"\tC\\D\rE\r\n\r\n建筑 \"x\"\n");
   const ProcessResult tsv = RunCli({"batch", "--site", Prefix(), file});
   const ProcessResult csv = RunCli({"batch", "--site", Prefix(), "--format", "csv", file});
   const ProcessResult json = RunCli({"batch", "--site", Prefix(), "--format", "json", file});
   std::string error;
   const Table from_tsv = test::ReadTsv(tsv.out, error);
   ASSERT_EQ(from_tsv.size(), 4u);
-  EXPECT_EQ(from_tsv[1][1], "A,\"B\"\tC\\D\nE\rF");
+  EXPECT_EQ(from_tsv[1][1], "A,\"B\"\tC\\D\rE");
   EXPECT_EQ(from_tsv[2][1], "");
   EXPECT_EQ(from_tsv[3][1], "建筑 \"x\"");
   EXPECT_EQ(test::ReadCsv(csv.out, error), from_tsv);
