@@ -150,6 +150,14 @@ void ResultTableModel::DeleteRowById(RowId id) {
   OnWindowThread([&] { DeleteRowDirect(store_.RowIndexOf(id)); });
 }
 
+void ResultTableModel::SetReasonById(RowId id, const RowReason& reason) {
+  OnWindowThread([&] { store_.SetReasonById(id, reason); });
+}
+
+RowReason ResultTableModel::ReasonById(RowId id) {
+  return OnWindowThread(RowReason{}, [&] { return store_.ReasonById(id); });
+}
+
 void ResultTableModel::MakeRowVisibleById(RowId id) {
   OnWindowThread([&] { MakeRowVisibleDirect(store_.RowIndexOf(id)); });
 }
