@@ -1,6 +1,7 @@
 #include "query/batch_query.h"
 
 #include <memory>
+#include <utility>
 #include <mutex>
 
 #include "query/current_standard.h"
@@ -98,9 +99,14 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
 }
 
 void StartBatchQuery(const QueryServices& services, const Text& speed_text) {
+  QueryRowsById(services, speed_text, services.table->RowIds());
+}
+
+void QueryRowsById(const QueryServices& services, const Text& speed_text,
+                   std::vector<RowId> row_ids) {
   const int speed = ClampBound(TextToInteger(speed_text));
   // The workers outlive RunBatch: they share the ids with the closure that made them.
-  auto ids = std::make_shared<const std::vector<RowId>>(services.table->RowIds());
+  auto ids = std::make_shared<const std::vector<RowId>>(std::move(row_ids));
   QueryServices shared = services;
   services.runner->RunBatch(
       [shared, ids](int row_number) {
