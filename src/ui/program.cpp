@@ -93,6 +93,8 @@ int RunProgram(const ProgramHooks& hooks) {
 }
 
 int ProgramStart(int argc, char** argv, const ProgramHooks& hooks) {
+  // A closed descriptor must not be taken over by a socket that then gets our output.
+  platform::EnsureStandardStreams();
   QApplication app(argc, argv);
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPixelSize(12);
