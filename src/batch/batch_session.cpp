@@ -1,6 +1,7 @@
 #include "batch/batch_session.h"
 
 #include <memory>
+#include <utility>
 #include <system_error>
 #include <thread>
 
@@ -45,6 +46,11 @@ QueryServices BatchSession::Services() {
 void BatchSession::StartBatchQuery(const Text& speed_text) {
   if (IsEnding()) return;
   kelvaro::StartBatchQuery(Services(), speed_text);
+}
+
+void BatchSession::QueryRows(const Text& speed_text, std::vector<RowId> row_ids) {
+  if (IsEnding()) return;
+  QueryRowsById(Services(), speed_text, std::move(row_ids));
 }
 
 void BatchSession::RemoveRowsWithStatus(const Text& target_word) {

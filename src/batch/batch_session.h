@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
+#include <vector>
 
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
@@ -33,6 +34,8 @@ class BatchSession {
   // with TextToInteger, clamped to 1..64) running at once. Returns when the last worker
   // has been started; the last ones may still be running.
   void StartBatchQuery(const Text& speed_text);
+  // The same over the given rows only, in their order (rows removed meanwhile are skipped).
+  void QueryRows(const Text& speed_text, std::vector<RowId> row_ids);
   // The removal buttons: passes of up to 10 workers until no row holds `target_word`.
   void RemoveRowsWithStatus(const Text& target_word);
   // The single query, its request made off this thread while the pump dispatches.

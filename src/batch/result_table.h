@@ -19,6 +19,28 @@ constexpr int ColumnIndex(Column column) { return static_cast<int>(column); }
 const char* ColumnHeader(Column column);
 const char* ColumnHeader(int column_index);
 
+// Why a row's lookup ended as it did, kept beside its status word (not a column).
+enum class Outcome {
+  kNone,       // not looked up (yet)
+  kFound,      // a current row was found; the status word says the rest
+  kNotFound,   // a result page without a current row
+  kNoYear,     // the number does not end in "-" and a four-digit year
+  kEmpty,      // no keyword: nothing to search for
+  kHttpError,  // the site answered with a status other than 200
+  kNetwork,    // no answer: refused, time-out, unknown host, reset, too large
+  kAborted,    // ended by a stop before its answer came
+};
+struct RowReason {
+  Outcome outcome = Outcome::kNone;
+  int http_status = 0;  // kHttpError
+  Text error;           // kNetwork: the request object's short error text (ASCII)
+  bool operator==(const RowReason&) const = default;
+};
+// "found", "not-found", "no-year", "empty", "http-error", "network", "aborted" ("" for none).
+const char* OutcomeName(Outcome outcome);
+// The site could not be asked: trying again may help.
+bool IsSiteFailure(Outcome outcome);
+
 struct CellHit {
   int row = -1;
   int column = -1;
@@ -44,6 +66,9 @@ class ResultTable {
   virtual void SetCellTextById(RowId id, int column, const Text& text) = 0;
   virtual void DeleteRowById(RowId id) = 0;
   virtual void MakeRowVisibleById(RowId id) = 0;
+  // The reason of a row's last lookup; kNone for a row never looked up or removed.
+  virtual void SetReasonById(RowId id, const RowReason& reason) = 0;
+  virtual RowReason ReasonById(RowId id) = 0;
 };
 
 }  // namespace kelvaro

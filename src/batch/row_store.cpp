@@ -96,6 +96,18 @@ void RowStore::DeleteRowById(RowId id) {
 
 void RowStore::MakeRowVisibleById(RowId /*id*/) {}
 
+void RowStore::SetReasonById(RowId id, const RowReason& reason) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  if (index >= 0) rows_[static_cast<std::size_t>(index)]->reason = reason;
+}
+
+RowReason RowStore::ReasonById(RowId id) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  return index < 0 ? RowReason{} : rows_[static_cast<std::size_t>(index)]->reason;
+}
+
 std::vector<RowStore::Row> RowStore::Snapshot() {
   std::lock_guard lock(mutex_);
   std::vector<Row> rows;

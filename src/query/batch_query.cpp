@@ -1,10 +1,12 @@
 #include "query/batch_query.h"
 
 #include <memory>
+#include <utility>
 #include <mutex>
 
 #include "query/current_standard.h"
 #include "query/number.h"
+#include "query/reason.h"
 
 namespace kelvaro {
 namespace {
@@ -59,32 +61,52 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
   const RowId id = IdOf(ids, row_number);
   if (id == 0 || table->RowIndexOf(id) < 0) return;  // removed since the batch began
 
-  Text number = table->GetCellTextById(id, ColumnIndex(Column::kNumber));
+  const Text entered = table->GetCellTextById(id, ColumnIndex(Column::kNumber));
   table->MakeRowVisibleById(id);
+  Text number = entered;
   const Text keyword = NormalizeNumber(number);  // `number` is now the cleaned number
-  if (Stopping(services.runner)) return;
+  const RowReason aborted{Outcome::kAborted, 0, {}};
+  if (Stopping(services.runner)) {
+    table->SetReasonById(id, aborted);
+    return;
+  }
 
   ScopedLock hold(*services.locks, services.query_lock);
   // Workers that were waiting for the lock when the batch was ended skip their request.
-  if (services.runner->IsShuttingDown()) return;
+  if (services.runner->IsShuttingDown()) {
+    table->SetReasonById(id, aborted);
+    return;
+  }
   Text status = kStatusUnknown;
   CurrentStandardRecord record;
+  RowReason reason = LookupReason(entered, keyword, nullptr);
   if (!keyword.empty()) {
-    record = FetchCurrentStandard(keyword).record;
+    StandardLookup lookup = FetchCurrentStandard(keyword);
     // An aborted request must not leave a false "未知" in its row.
-    if (services.runner->IsShuttingDown()) return;
+    if (services.runner->IsShuttingDown()) {
+      table->SetReasonById(id, aborted);
+      return;
+    }
+    reason = LookupReason(entered, keyword, &lookup);
+    record = std::move(lookup.record);
     status = ClassifyStatus(record.number, number);
   }
   // An empty keyword names no standard: no request, and the row says so.
   table->SetCellTextById(id, ColumnIndex(Column::kStatus), status);
   table->SetCellTextById(id, ColumnIndex(Column::kLatestNumber), record.number);
   table->SetCellTextById(id, ColumnIndex(Column::kLatestTitle), record.title);
+  table->SetReasonById(id, reason);
 }
 
 void StartBatchQuery(const QueryServices& services, const Text& speed_text) {
+  QueryRowsById(services, speed_text, services.table->RowIds());
+}
+
+void QueryRowsById(const QueryServices& services, const Text& speed_text,
+                   std::vector<RowId> row_ids) {
   const int speed = ClampBound(TextToInteger(speed_text));
   // The workers outlive RunBatch: they share the ids with the closure that made them.
-  auto ids = std::make_shared<const std::vector<RowId>>(services.table->RowIds());
+  auto ids = std::make_shared<const std::vector<RowId>>(std::move(row_ids));
   QueryServices shared = services;
   services.runner->RunBatch(
       [shared, ids](int row_number) {

@@ -188,7 +188,18 @@ CurrentStandardRecord ParseResultPage(const Text& body_text) {
 StandardLookup FetchCurrentStandard(const Text& keyword) {
   StandardLookup lookup;
   lookup.address = SearchAddress(keyword);
-  lookup.record = ParseResultPage(BytesToText(WebRequest(lookup.address)));
+  // The object WebRequest would make, made here so that its error can be read afterwards.
+  const RequestObjectHandle object = CreateRequestObject(kRequestObjectProgId);
+  if (!object) {
+    lookup.record.status = kStatusNotFound;
+    lookup.error = "no request object";
+    return lookup;
+  }
+  WebRequestOptions options;
+  options.request_object = object;
+  options.status = &lookup.http_status;
+  lookup.record = ParseResultPage(BytesToText(WebRequest(lookup.address, options)));
+  if (lookup.http_status == 0) lookup.error = object->ErrorText();
   return lookup;
 }
 

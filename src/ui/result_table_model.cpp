@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <QTreeView>
 
-#include "text/encoding.h"
+#include "ui/window_text.h"
 
 namespace kelvaro {
 
@@ -36,8 +36,7 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
-      const std::string utf8 = GbkToUtf8(store_.GetCellText(index.row(), index.column()));
-      return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+      return GbkToWindowText(store_.GetCellText(index.row(), index.column()));
     }
     case Qt::TextAlignmentRole:
       if (index.column() < 0 || index.column() >= kColumnCount) return {};
@@ -148,6 +147,14 @@ void ResultTableModel::SetCellTextById(RowId id, int column, const Text& text) {
 
 void ResultTableModel::DeleteRowById(RowId id) {
   OnWindowThread([&] { DeleteRowDirect(store_.RowIndexOf(id)); });
+}
+
+void ResultTableModel::SetReasonById(RowId id, const RowReason& reason) {
+  OnWindowThread([&] { store_.SetReasonById(id, reason); });
+}
+
+RowReason ResultTableModel::ReasonById(RowId id) {
+  return OnWindowThread(RowReason{}, [&] { return store_.ReasonById(id); });
 }
 
 void ResultTableModel::MakeRowVisibleById(RowId id) {
