@@ -116,22 +116,14 @@ int main(int argc, char** argv) {
   probe.Stop();
   const double idle_p99 = probe.Percentile(99);
 
-  std::atomic<int> finished_rows{0};
-  kelvaro::QueryServices services;
-  services.table = &context.table();
-  services.runner = context.runner;
-  services.locks = context.locks;
-  services.query_lock = context.query_lock;
-  services.pump = context.pump;
-  services.finished_rows = &finished_rows;
-
+  kelvaro::BatchSession& batch = *context.session;
   QElapsedTimer wall;
   const double cpu_before = CpuSeconds();
   wall.start();
   probe.Start();
   // What the batch query button does, then the wait for its last workers.
-  kelvaro::StartBatchQuery(services, context.window->speed_box()->text().toStdString());
-  context.runner->WaitForAllWorkers();
+  batch.StartBatchQuery(context.window->speed_box()->text().toStdString());
+  batch.WaitForWorkers();
   probe.Stop();
   const double wall_seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
   const double cpu_seconds = CpuSeconds() - cpu_before;
@@ -160,7 +152,7 @@ int main(int argc, char** argv) {
       "wall_seconds=%.3f\ncpu_seconds=%.3f\ncpu_share=%.4f\nticks=%zu\n"
       "late_p50_ms=%.3f\nlate_p99_ms=%.3f\nlate_max_ms=%.3f\nidle_late_p99_ms=%.3f\n"
       "poll_cpu_share=%.4f\n",
-      rows, finished_rows.load(), empty, unknown, wall_seconds, cpu_seconds,
+      rows, batch.FinishedRows(), empty, unknown, wall_seconds, cpu_seconds,
       cpu_seconds / wall_seconds, probe.Ticks(), probe.Percentile(50), probe.Percentile(99),
       probe.Percentile(100), idle_p99, poll_share);
   std::fflush(stdout);

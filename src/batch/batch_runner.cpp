@@ -37,13 +37,13 @@ double BatchRunner::RunBatch(WorkerRoutine worker, int bound, int count) {
   // Below 1 the run would wait for ever after its first start; far above 64 the
   // extra threads would only queue for the query lock.
   bound = ClampBound(bound);
-  paused = 0;
-  stop_requested = 0;
+  paused_ = 0;
+  stop_requested_ = 0;
   // A wider counter, so that a count of INT_MAX cannot overflow it.
   for (long long i = 1; i <= count; ++i) {
-    if (stop_requested.load() != 0 || IsShuttingDown()) break;
+    if (stop_requested_.load() != 0 || IsShuttingDown()) break;
     if (!StartWorker(worker, static_cast<int>(i)) && IsShuttingDown()) break;
-    while (running_count.load() >= bound || (paused.load() != 0 && stop_requested.load() == 0)) {
+    while (running_count_.load() >= bound || (paused_.load() != 0 && stop_requested_.load() == 0)) {
       if (IsShuttingDown()) break;
       pump_.TrimWorkingSet();
       pump_.PumpingWait(kPollMicroseconds);
@@ -58,9 +58,9 @@ bool BatchRunner::StartWorker(const WorkerRoutine& worker, int row_number) {
   for (int tries = 1;; ++tries) {
     // Counted before the start, so the worker's own WorkerFinished can never take
     // the count below zero; a start that fails takes its count back.
-    running_count.fetch_add(1);
+    running_count_.fetch_add(1);
     if (starter_([worker, row_number] { worker(row_number); })) return true;
-    running_count.fetch_sub(1);
+    running_count_.fetch_sub(1);
     if (tries >= kMaxStartTries || IsShuttingDown()) return false;
     WaitBeforeRetry();
   }
@@ -73,7 +73,7 @@ void BatchRunner::WaitBeforeRetry() {
   auto idle_since = Clock::now();
   while (!IsShuttingDown() && finished_total_.load() == finished_before) {
     const auto now = Clock::now();
-    if (running_count.load() > 0) {
+    if (running_count_.load() > 0) {
       idle_since = now;
     } else if (now - idle_since >= kIdleRetryDelay) {
       return;
@@ -82,16 +82,16 @@ void BatchRunner::WaitBeforeRetry() {
   }
 }
 
-void BatchRunner::PauseBatch() { paused = 1; }
+void BatchRunner::PauseBatch() { paused_ = 1; }
 
-void BatchRunner::ResumeBatch() { paused = 0; }
+void BatchRunner::ResumeBatch() { paused_ = 0; }
 
-void BatchRunner::StopBatch() { stop_requested = 1; }
+void BatchRunner::StopBatch() { stop_requested_ = 1; }
 
 void BatchRunner::WorkerFinished() {
   finishing_.fetch_add(1);
   finished_total_.fetch_add(1);
-  running_count.fetch_sub(1);
+  running_count_.fetch_sub(1);
   // Ends the runner's bound wait at once instead of at its next poll.
   pump_.WakeUp();
   // Last touch of the runner: WaitForAllWorkers lets its owner go only after this.
@@ -106,7 +106,7 @@ void BatchRunner::Shutdown() {
 bool BatchRunner::IsShuttingDown() const { return shutting_down_.load(); }
 
 void BatchRunner::WaitForAllWorkers() {
-  while (running_count.load() > 0 || finishing_.load() > 0) {
+  while (running_count_.load() > 0 || finishing_.load() > 0) {
     pump_.PumpingWait(kPollMicroseconds);
   }
 }

@@ -40,9 +40,9 @@ class BatchRunner {
   // Pumps until every worker of every run has called WorkerFinished.
   void WaitForAllWorkers();
 
-  std::atomic<int> running_count{0};
-  std::atomic<int> paused{0};
-  std::atomic<int> stop_requested{0};
+  int RunningCount() const { return running_count_.load(); }
+  bool StopRequested() const { return stop_requested_.load() != 0; }
+  bool Paused() const { return paused_.load() != 0; }
 
  private:
   // Starts worker(row_number), trying again after a failure; false when the row is left.
@@ -50,6 +50,9 @@ class BatchRunner {
   // After a failed start: pumps until a running worker finishes, or 50 ms when none runs.
   void WaitBeforeRetry();
 
+  std::atomic<int> running_count_{0};
+  std::atomic<int> paused_{0};
+  std::atomic<int> stop_requested_{0};
   MessagePump& pump_;
   ThreadStarter starter_;
   std::atomic<bool> shutting_down_{false};

@@ -15,22 +15,17 @@ class LockRegistry {
   struct Lock;
   using LockPtr = std::shared_ptr<Lock>;
 
-  LockRegistry();
-  ~LockRegistry();
+  LockRegistry() = default;
   LockRegistry(const LockRegistry&) = delete;
   LockRegistry& operator=(const LockRegistry&) = delete;
 
   int CreateLock();
   bool DeleteLock(int handle);  // false when the handle is not live
   bool IsLive(int handle);
-  // Locks are recursive, like the platform's critical sections. A thread's release
-  // undoes its own earlier take of that handle, even when the handle was deleted
-  // meanwhile; releasing what the thread does not hold does nothing.
-  void TakeLock(int handle);
-  void ReleaseLock(int handle);
 
   // Takes the lock and returns it, or null when the handle is not live. The caller
-  // releases exactly that lock with Unlock, whatever happens to the handle.
+  // releases exactly that lock with Unlock, whatever happens to the handle. Locks are
+  // recursive, like the platform's critical sections.
   LockPtr Acquire(int handle);
   static void Unlock(const LockPtr& lock);
 
@@ -40,7 +35,6 @@ class LockRegistry {
   std::mutex mutex_;
   std::unordered_map<int, LockPtr> locks_;
   int next_handle_ = 1;
-  const std::uint64_t serial_;  // tells registries apart in the threads' lists of held locks
 };
 
 // Holds a registry lock for a scope; does nothing when the handle is not live.

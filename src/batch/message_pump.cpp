@@ -40,7 +40,7 @@ void TrimProcessMemory() {
 std::uint64_t ProcessMemoryTrims() { return trims.load(); }
 
 bool StdMessagePump::TakeTaskLocked(std::function<void()>& task) {
-  if (tasks_.empty() || !tasks_.front()) return false;
+  if (tasks_.empty()) return false;
   task = std::move(tasks_.front());
   tasks_.pop_front();
   return true;
@@ -90,33 +90,10 @@ void StdMessagePump::WakeUp() {
 }
 
 void StdMessagePump::Post(std::function<void()> task) {
-  if (!task) return;  // an empty function would read as a quit request
+  if (!task) return;
   std::lock_guard lock(mutex_);
   tasks_.push_back(std::move(task));
   wake_.notify_all();
-}
-
-void StdMessagePump::PostQuit() {
-  std::lock_guard lock(mutex_);
-  tasks_.emplace_back();
-  wake_.notify_all();
-}
-
-void StdMessagePump::RunUntilQuit() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return !tasks_.empty(); });
-    if (!tasks_.front()) {
-      tasks_.pop_front();
-      return;
-    }
-    std::function<void()> task = std::move(tasks_.front());
-    tasks_.pop_front();
-    lock.unlock();
-    task();
-    task = nullptr;
-    lock.lock();
-  }
 }
 
 }  // namespace kelvaro

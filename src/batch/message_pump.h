@@ -38,18 +38,14 @@ class StdMessagePump : public MessagePump {
 
   // Any thread: queue a task that the pumping thread runs during a wait.
   void Post(std::function<void()> task);
-  // Any thread: a quit request stays queued for the main loop (RunUntilQuit).
-  void PostQuit();
-  // Main loop: runs tasks until a quit request is at the head of the queue.
-  void RunUntilQuit();
 
  private:
-  // Pops the head task unless the queue is empty or a quit request leads it.
+  // Pops the head task unless the queue is empty.
   bool TakeTaskLocked(std::function<void()>& task);
 
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::function<void()>> tasks_;  // an empty function is a quit request
+  std::deque<std::function<void()>> tasks_;
   bool woken_ = false;
 };
 

@@ -58,8 +58,6 @@ int RowStore::FindRow(const Text& text, int column) {
   return -1;
 }
 
-void RowStore::MakeRowVisible(int /*row*/) {}
-
 CellHit RowStore::HitTestCell(int /*x*/, int /*y*/) { return {}; }
 
 std::vector<RowId> RowStore::RowIds() {
@@ -97,6 +95,18 @@ void RowStore::DeleteRowById(RowId id) {
 }
 
 void RowStore::MakeRowVisibleById(RowId /*id*/) {}
+
+void RowStore::SetReasonById(RowId id, const RowReason& reason) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  if (index >= 0) rows_[static_cast<std::size_t>(index)]->reason = reason;
+}
+
+RowReason RowStore::ReasonById(RowId id) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  return index < 0 ? RowReason{} : rows_[static_cast<std::size_t>(index)]->reason;
+}
 
 std::vector<RowStore::Row> RowStore::Snapshot() {
   std::lock_guard lock(mutex_);

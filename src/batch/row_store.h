@@ -16,6 +16,7 @@ class RowStore : public ResultTable {
   struct Row {
     RowId id = 0;
     std::array<Text, kColumnCount> cells;
+    RowReason reason;
   };
 
   int RowCount() override;
@@ -25,7 +26,6 @@ class RowStore : public ResultTable {
   void DeleteRow(int row) override;
   void ClearRows() override;
   int FindRow(const Text& text, int column) override;
-  void MakeRowVisible(int row) override;       // no view: nothing to scroll
   CellHit HitTestCell(int x, int y) override;  // no view: always a miss
 
   std::vector<RowId> RowIds() override;
@@ -34,6 +34,8 @@ class RowStore : public ResultTable {
   void SetCellTextById(RowId id, int column, const Text& text) override;
   void DeleteRowById(RowId id) override;
   void MakeRowVisibleById(RowId id) override;
+  void SetReasonById(RowId id, const RowReason& reason) override;
+  RowReason ReasonById(RowId id) override;
 
   // A consistent copy of every row (for printing).
   std::vector<Row> Snapshot();

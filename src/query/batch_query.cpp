@@ -1,10 +1,12 @@
 #include "query/batch_query.h"
 
 #include <memory>
+#include <utility>
 #include <mutex>
 
 #include "query/current_standard.h"
 #include "query/number.h"
+#include "query/reason.h"
 
 namespace kelvaro {
 namespace {
@@ -28,7 +30,7 @@ class FinishGuard {
 };
 
 bool Stopping(const BatchRunner* runner) {
-  return runner->IsShuttingDown() || runner->stop_requested.load() != 0;
+  return runner->IsShuttingDown() || runner->StopRequested();
 }
 
 RowId IdOf(const std::vector<RowId>& ids, int row_number) {
@@ -47,7 +49,8 @@ void RemoveIfStatus(ResultTable* table, RowId id, const Text& target_word) {
   if (id == 0) return;
   std::lock_guard<std::mutex> hold(RemovalMutex());
   if (table->RowIndexOf(id) < 0) return;
-  if (table->GetCellTextById(id, 2) == target_word) table->DeleteRowById(id);
+  if (table->GetCellTextById(id, ColumnIndex(Column::kStatus)) == target_word)
+    table->DeleteRowById(id);
 }
 
 }  // namespace
@@ -58,32 +61,52 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
   const RowId id = IdOf(ids, row_number);
   if (id == 0 || table->RowIndexOf(id) < 0) return;  // removed since the batch began
 
-  Text number = table->GetCellTextById(id, 1);
+  const Text entered = table->GetCellTextById(id, ColumnIndex(Column::kNumber));
   table->MakeRowVisibleById(id);
+  Text number = entered;
   const Text keyword = NormalizeNumber(number);  // `number` is now the cleaned number
-  if (Stopping(services.runner)) return;
+  const RowReason aborted{Outcome::kAborted, 0, {}};
+  if (Stopping(services.runner)) {
+    table->SetReasonById(id, aborted);
+    return;
+  }
 
   ScopedLock hold(*services.locks, services.query_lock);
   // Workers that were waiting for the lock when the batch was ended skip their request.
-  if (services.runner->IsShuttingDown()) return;
+  if (services.runner->IsShuttingDown()) {
+    table->SetReasonById(id, aborted);
+    return;
+  }
   Text status = kStatusUnknown;
   CurrentStandardRecord record;
+  RowReason reason = LookupReason(entered, keyword, nullptr);
   if (!keyword.empty()) {
-    record = FetchCurrentStandard(keyword).record;
+    StandardLookup lookup = FetchCurrentStandard(keyword);
     // An aborted request must not leave a false "未知" in its row.
-    if (services.runner->IsShuttingDown()) return;
+    if (services.runner->IsShuttingDown()) {
+      table->SetReasonById(id, aborted);
+      return;
+    }
+    reason = LookupReason(entered, keyword, &lookup);
+    record = std::move(lookup.record);
     status = ClassifyStatus(record.number, number);
   }
   // An empty keyword names no standard: no request, and the row says so.
-  table->SetCellTextById(id, 2, status);
-  table->SetCellTextById(id, 3, record.number);
-  table->SetCellTextById(id, 4, record.title);
+  table->SetCellTextById(id, ColumnIndex(Column::kStatus), status);
+  table->SetCellTextById(id, ColumnIndex(Column::kLatestNumber), record.number);
+  table->SetCellTextById(id, ColumnIndex(Column::kLatestTitle), record.title);
+  table->SetReasonById(id, reason);
 }
 
 void StartBatchQuery(const QueryServices& services, const Text& speed_text) {
+  QueryRowsById(services, speed_text, services.table->RowIds());
+}
+
+void QueryRowsById(const QueryServices& services, const Text& speed_text,
+                   std::vector<RowId> row_ids) {
   const int speed = ClampBound(TextToInteger(speed_text));
   // The workers outlive RunBatch: they share the ids with the closure that made them.
-  auto ids = std::make_shared<const std::vector<RowId>>(services.table->RowIds());
+  auto ids = std::make_shared<const std::vector<RowId>>(std::move(row_ids));
   QueryServices shared = services;
   services.runner->RunBatch(
       [shared, ids](int row_number) {
@@ -102,7 +125,8 @@ void RemoveRowIfStatus(const QueryServices& services, const std::vector<RowId>& 
 void RemoveRowsWithStatus(const QueryServices& services, const Text& target_word) {
   BatchRunner* runner = services.runner;
   ResultTable* table = services.table;
-  while (!runner->IsShuttingDown() && table->FindRow(target_word, 2) != -1) {
+  while (!runner->IsShuttingDown() &&
+         table->FindRow(target_word, ColumnIndex(Column::kStatus)) != -1) {
     auto ids = std::make_shared<const std::vector<RowId>>(table->RowIds());
     // Workers of this pass that have not ended yet; each lowers it before WorkerFinished.
     auto pending = std::make_shared<std::atomic<int>>(static_cast<int>(ids->size()));
@@ -122,11 +146,11 @@ void RemoveRowsWithStatus(const QueryServices& services, const Text& target_word
     // zero for good, so the wait also ends when no worker of any run is running.
     // Without a pump there is no wait that lets the workers' table calls through; an
     // extra pass is then merely wasteful, never wrong.
-    while (services.pump != nullptr && pending->load() > 0 && runner->running_count.load() > 0 &&
+    while (services.pump != nullptr && pending->load() > 0 && runner->RunningCount() > 0 &&
            !runner->IsShuttingDown()) {
       services.pump->PumpingWait(10000);
     }
-    if (runner->stop_requested.load() != 0) break;
+    if (runner->StopRequested()) break;
   }
 }
 

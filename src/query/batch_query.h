@@ -37,6 +37,10 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
 // workers may still be running.
 void StartBatchQuery(const QueryServices& services, const Text& speed_text);
 
+// The same over the given rows only (a second try of some rows), in their order.
+void QueryRowsById(const QueryServices& services, const Text& speed_text,
+                   std::vector<RowId> row_ids);
+
 // The removal worker for row `row_number` of a pass over `ids`: deletes the row when its
 // status cell equals `target_word` byte for byte. Calls WorkerFinished exactly once, last.
 void RemoveRowIfStatus(const QueryServices& services, const std::vector<RowId>& ids,

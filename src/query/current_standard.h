@@ -15,7 +15,9 @@ struct CurrentStandardRecord {
 
 struct StandardLookup {
   CurrentStandardRecord record;
-  Text address;  // the search address requested
+  Text address;         // the search address requested
+  int http_status = 0;  // 0: no response
+  Text error;           // why there was no response (the request object's words)
 };
 
 extern const Text kCurrentCell;     // the 43-byte cell that marks a current row

@@ -1,5 +1,5 @@
-// Import of a text file of standard numbers into the Result table: one row per
-// CR LF-separated line, the file read as UTF-8 and kept as GBK.
+// Import of a text file of standard numbers into the Result table: one row per line,
+// the file read as UTF-8 (or UTF-16 after its byte-order mark) and kept as GBK.
 #pragma once
 
 #include <string>
@@ -9,13 +9,17 @@
 
 namespace kelvaro {
 
-// Appends one row per line of `bytes` (cut at the first zero byte, converted from
-// UTF-8, split at CR LF): column 0 the ordinal from 1, column 1 the line as it is.
+// The lines of a numbers file, GBK. A line ends at CR LF or at a lone LF (a lone CR stays
+// in the line); after the last break only a non-empty rest counts. Invalid sequences and
+// zero bytes become "?"; nothing is dropped.
+TextList ImportLines(const Bytes& bytes);
+
+// Appends one row per line: column 0 the ordinal from 1, column 1 the line as it is.
 // The caller clears the table first. Returns the number of rows appended.
 int ImportNumbersFromBytes(ResultTable& table, const Bytes& bytes);
 
-// Clear, read, fill: what the import button does once a file is chosen. An unreadable
-// file leaves the table empty and returns false with the reason in `error` (if given).
+// Read, clear, fill: what the import button does once a file is chosen. A file that
+// cannot be read leaves the table as it was and returns false with the reason.
 bool ImportNumbersFromFile(ResultTable& table, const std::string& path,
                            std::string* error = nullptr);
 

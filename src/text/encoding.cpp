@@ -35,6 +35,19 @@ const GbkTables& Tables() {
   return *tables;
 }
 
+// One character in GBK; "?" for what GBK cannot hold and for a zero, which text never holds.
+void AppendGbk(Text& out, const GbkTables& tables, char32_t c) {
+  const std::uint16_t g = c == 0 ? 0 : tables.Encode(c);
+  if (g == 0) {
+    out += '?';
+  } else if (g < 0x100) {
+    out += static_cast<char>(g);
+  } else {
+    out += static_cast<char>(g >> 8);
+    out += static_cast<char>(g & 0xFF);
+  }
+}
+
 }  // namespace
 
 char32_t DecodeUtf8(const std::string& s, std::size_t& i) {
@@ -92,7 +105,6 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-
 Text Utf8ToGbk(const std::string& utf8) {
   const std::size_t n = utf8.size();
   Text out;
@@ -101,26 +113,41 @@ Text Utf8ToGbk(const std::string& utf8) {
   if (n >= 3 && utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;  // byte-order mark
   const GbkTables* tables = nullptr;
   while (i < n) {
-    // ASCII is the same in both: copy whole runs.
+    // ASCII is the same in both: copy whole runs (a zero byte is no text).
     std::size_t run = i;
-    while (run < n && static_cast<unsigned char>(utf8[run]) < 0x80) ++run;
+    while (run < n && static_cast<unsigned char>(utf8[run]) < 0x80 && utf8[run] != '\0') ++run;
     if (run > i) {
       out.append(utf8, i, run - i);
       i = run;
       if (i >= n) break;
     }
-    const char32_t c = DecodeUtf8(utf8, i);
     if (tables == nullptr) tables = &Tables();
-    const std::uint16_t g = tables->Encode(c);
-    if (g == 0) {
-      out += '?';
-    } else if (g < 0x100) {
-      out += static_cast<char>(g);
-    } else {
-      out += static_cast<char>(g >> 8);
-      out += static_cast<char>(g & 0xFF);
-    }
+    AppendGbk(out, *tables, DecodeUtf8(utf8, i));
   }
+  return out;
+}
+
+Text Utf16ToGbk(const Bytes& utf16, bool big_endian) {
+  const GbkTables& tables = Tables();
+  const std::size_t units = utf16.size() / 2;
+  auto unit = [&](std::size_t k) -> char32_t {
+    const std::uint8_t a = utf16[2 * k];
+    const std::uint8_t b = utf16[2 * k + 1];
+    return big_endian ? static_cast<char32_t>((a << 8) | b) : static_cast<char32_t>((b << 8) | a);
+  };
+  Text out;
+  out.reserve(utf16.size());
+  for (std::size_t k = 0; k < units; ++k) {
+    char32_t c = unit(k);
+    if (c >= 0xD800 && c <= 0xDBFF && k + 1 < units && unit(k + 1) >= 0xDC00 &&
+        unit(k + 1) <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(++k) - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = kReplacement;
+    }
+    AppendGbk(out, tables, c);
+  }
+  if (utf16.size() % 2 != 0) out += '?';
   return out;
 }
 

@@ -10,7 +10,11 @@ namespace kelvaro {
 
 // UTF-8 to GBK. A maximal invalid UTF-8 sequence becomes one U+FFFD, a leading
 // byte-order mark is dropped; a character GBK cannot hold (U+FFFD too) becomes "?".
+// A zero byte is taken as invalid ("?"): text never holds one.
 Text Utf8ToGbk(const std::string& utf8);
+// UTF-16 (little or big endian, no byte-order mark) to GBK: an unpaired surrogate, a
+// lone last byte and a zero unit become "?", as does what GBK cannot hold.
+Text Utf16ToGbk(const Bytes& utf16, bool big_endian);
 
 // GBK to UTF-8 for display; a byte pair that is no GBK character becomes U+FFFD,
 // a lone lead byte at the end too.

@@ -6,24 +6,14 @@
 
 namespace kelvaro {
 
-QueryServices ServicesOf(const ProgramContext& context) {
-  QueryServices services;
-  services.table = context.model;
-  services.runner = context.runner;
-  services.locks = context.locks;
-  services.query_lock = context.query_lock;
-  services.pump = context.pump;
-  return services;
-}
-
 void StartBatchQueryFromWindow(ProgramContext& context) {
-  if (context.window == nullptr || context.runner == nullptr) return;
-  StartBatchQuery(ServicesOf(context), WindowTextToGbk(context.window->speed_box()->text()));
+  if (context.window == nullptr || context.session == nullptr) return;
+  context.session->StartBatchQuery(WindowTextToGbk(context.window->speed_box()->text()));
 }
 
 void RemoveRowsWithStatusFromWindow(ProgramContext& context, const Text& target_word) {
-  if (context.runner == nullptr) return;
-  RemoveRowsWithStatus(ServicesOf(context), target_word);
+  if (context.session == nullptr) return;
+  context.session->RemoveRowsWithStatus(target_word);
 }
 
 void InstallBatchHandlers(ProgramContext& context) {

@@ -10,7 +10,8 @@ void CopyCellOnDoubleClick(ProgramContext& context, int x, int y, Qt::KeyboardMo
   static_cast<void>(keys);  // the copy depends on the point only
   ResultTable& table = context.table();
   const CellHit hit = table.HitTestCell(x, y);
-  // A miss reads as an empty text, which still replaces the clipboard's content.
+  // A miss copies nothing: emptying the clipboard would destroy what the user had copied.
+  if (hit.row < 0 || hit.column < 0) return;
   const Text text = table.GetCellText(hit.row, hit.column);
   if (QClipboard* clipboard = QGuiApplication::clipboard()) {
     clipboard->setText(GbkToWindowText(text), QClipboard::Clipboard);

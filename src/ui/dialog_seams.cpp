@@ -1,6 +1,7 @@
 #include "ui/dialog_seams.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QStringList>
 #include <utility>
 
@@ -13,7 +14,24 @@ OpenFileChooser& Chooser() {
   return chooser;
 }
 
+ErrorReporter& Reporter() {
+  static ErrorReporter reporter;
+  return reporter;
+}
+
 }  // namespace
+
+ErrorReporter SetErrorReporter(ErrorReporter reporter) {
+  return std::exchange(Reporter(), std::move(reporter));
+}
+
+void ReportError(QWidget* parent, const QString& caption, const QString& text) {
+  if (const ErrorReporter& reporter = Reporter()) {
+    reporter(caption, text);
+    return;
+  }
+  QMessageBox::critical(parent, caption, text);
+}
 
 OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser) {
   return std::exchange(Chooser(), std::move(chooser));

@@ -27,6 +27,11 @@ OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser);
 std::unique_ptr<QFileDialog> MakeOpenFileDialog(QWidget* parent, const QString& directory,
                                                 const QString& last_file);
 
+// Tells the user of a failure: a modal critical message box, or what tests put in its place.
+using ErrorReporter = std::function<void(const QString& caption, const QString& text)>;
+ErrorReporter SetErrorReporter(ErrorReporter reporter);
+void ReportError(QWidget* parent, const QString& caption, const QString& text);
+
 // Shows the dialog modally (or asks the chooser put in its place).
 std::optional<QString> ChooseFileToOpen(QWidget* parent, const QString& directory,
                                         const QString& last_file);

@@ -6,8 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "batch/batch_runner.h"
-#include "batch/lock_registry.h"
+#include "batch/batch_session.h"
 #include "batch/result_table.h"
 #include "ui/main_window.h"
 #include "ui/qt_message_pump.h"
@@ -16,25 +15,19 @@
 namespace kelvaro {
 
 // What a handler needs. Everything lives from start-up until the window's workers
-// have ended after it closed; `runner` until ProgramCleanup.
+// have ended after it closed; `session` (the batch runner) until ProgramCleanup.
 struct ProgramContext {
   MainWindow* window = nullptr;  // controls by role; the open-file dialog's last file name
   ResultTableModel* model = nullptr;
   QtMessagePump* pump = nullptr;
-  BatchRunner* runner = nullptr;
-  LockRegistry* locks = nullptr;
-  int query_lock = 0;         // handle in `locks`; live exactly while the window is open
-  QString program_directory;  // the executable's directory, no trailing separator
+  BatchSession* session = nullptr;  // made with the window: its query lock lives as long
+  QString program_directory;        // the executable's directory, no trailing separator
 
   ResultTable& table() const { return *model; }
 };
 
-// The running program's context; only valid while a program session exists.
-ProgramContext& Program();
-bool HasProgram();
-
-// The program-wide objects of one run: pump, runner, lock registry, the Result
-// table's model and the main window.
+// The program-wide objects of one run: pump, the Result table's model, the main window
+// and the batch session.
 class ProgramSession {
  public:
   using WindowLoader = std::function<std::unique_ptr<MainWindow>(ResultTableModel& model)>;
@@ -44,31 +37,27 @@ class ProgramSession {
   ProgramSession(const ProgramSession&) = delete;
   ProgramSession& operator=(const ProgramSession&) = delete;
 
-  // Makes the window (through `loader` when given) and, once it exists, the query
-  // lock; the window is not shown. False when no window could be made.
+  // Makes the window (through `loader` when given) and, once it exists, the batch
+  // session with its query lock; the window is not shown. False when no window could
+  // be made.
   bool LoadWindow(const WindowLoader& loader = nullptr);
 
-  // What closing the window does: no further row starts, requests in flight are
-  // aborted, running workers are waited for while dispatching, then the query lock
-  // is deleted. Runs once.
+  // What closing the window does: the batch session's EndAll (no further row starts,
+  // requests in flight aborted, workers waited for while dispatching, the query lock
+  // deleted).
   void EndBatches();
 
-  // Releases the runner (clean-up at exit). Workers must have ended.
-  void ReleaseRunner();
+  // The clean-up at exit: releases the batch session and its runner.
+  void ProgramCleanup();
 
   ProgramContext& context() { return context_; }
 
  private:
-  void CreateQueryLock();
-  void DeleteQueryLock();
-
   ProgramContext context_;
   QtMessagePump pump_;
-  LockRegistry locks_;
-  std::unique_ptr<BatchRunner> runner_;
   std::unique_ptr<ResultTableModel> model_;
   std::unique_ptr<MainWindow> window_;
-  bool batches_ended_ = false;
+  std::unique_ptr<BatchSession> session_;
 };
 
 // Test seams and hooks of RunProgram.
@@ -82,18 +71,10 @@ struct ProgramHooks {
 
 // The program's start routine: makes the application object, runs the program,
 // returns the exit code (0, or -1 after the fatal error).
-int ProgramStart(int argc, char** argv);
+int ProgramStart(int argc, char** argv, const ProgramHooks& hooks = {});
 
 // ProgramStart's work with an application object that already exists.
 int RunProgram(const ProgramHooks& hooks = {});
-
-// The clean-up list run at exit, in order of registration; a routine is not
-// added twice.
-void RegisterCleanup(void (*routine)());
-void RunCleanupList();
-// Releases the program-wide batch runner.
-void ProgramCleanup();
-int ProgramCleanupRuns();  // how often ProgramCleanup has run (tests)
 
 // "运行时出错!\r\n\r\n错误信息：" + message, as Unicode.
 QString FatalErrorText(const QString& message);

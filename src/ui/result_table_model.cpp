@@ -2,26 +2,18 @@
 
 #include <QHeaderView>
 #include <QTreeView>
-#include <array>
 
-#include "text/encoding.h"
+#include "ui/window_text.h"
 
 namespace kelvaro {
 
 namespace {
 
-struct ColumnLayout {
-  const char* header;
-  Qt::Alignment alignment;
-};
-
-constexpr std::array<ColumnLayout, kColumnCount> kColumns = {{
-    {"序号", Qt::AlignLeft | Qt::AlignVCenter},
-    {"待查标准编号", Qt::AlignCenter},
-    {"是否现行", Qt::AlignCenter},
-    {"最新标准编号", Qt::AlignCenter},
-    {"最新标准名称", Qt::AlignCenter},
-}};
+// The ordinal is left-aligned, every other column centred.
+Qt::Alignment ColumnAlignment(int column) {
+  return column == ColumnIndex(Column::kOrdinal) ? (Qt::AlignLeft | Qt::AlignVCenter)
+                                                 : Qt::Alignment(Qt::AlignCenter);
+}
 
 }  // namespace
 
@@ -44,12 +36,11 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
-      const std::string utf8 = GbkToUtf8(store_.GetCellText(index.row(), index.column()));
-      return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+      return GbkToWindowText(store_.GetCellText(index.row(), index.column()));
     }
     case Qt::TextAlignmentRole:
       if (index.column() < 0 || index.column() >= kColumnCount) return {};
-      return QVariant::fromValue(kColumns[static_cast<size_t>(index.column())].alignment);
+      return QVariant::fromValue(ColumnAlignment(index.column()));
     default:
       return {};
   }
@@ -57,9 +48,8 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
-  const ColumnLayout& column = kColumns[static_cast<size_t>(section)];
-  if (role == Qt::DisplayRole) return QString::fromUtf8(column.header);
-  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(column.alignment);
+  if (role == Qt::DisplayRole) return QString::fromUtf8(ColumnHeader(section));
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ColumnAlignment(section));
   return {};
 }
 
@@ -125,10 +115,6 @@ void ResultTableModel::MakeRowVisibleDirect(int row) {
   view_->scrollTo(index(row, 0), QAbstractItemView::EnsureVisible);
 }
 
-void ResultTableModel::MakeRowVisible(int row) {
-  OnWindowThread([&] { MakeRowVisibleDirect(row); });
-}
-
 CellHit ResultTableModel::HitTestCell(int x, int y) {
   return OnWindowThread(CellHit{}, [&] {
     CellHit hit;
@@ -161,6 +147,14 @@ void ResultTableModel::SetCellTextById(RowId id, int column, const Text& text) {
 
 void ResultTableModel::DeleteRowById(RowId id) {
   OnWindowThread([&] { DeleteRowDirect(store_.RowIndexOf(id)); });
+}
+
+void ResultTableModel::SetReasonById(RowId id, const RowReason& reason) {
+  OnWindowThread([&] { store_.SetReasonById(id, reason); });
+}
+
+RowReason ResultTableModel::ReasonById(RowId id) {
+  return OnWindowThread(RowReason{}, [&] { return store_.ReasonById(id); });
 }
 
 void ResultTableModel::MakeRowVisibleById(RowId id) {

@@ -42,7 +42,6 @@ class ResultTableModel : public QAbstractTableModel, public ResultTable {
   void DeleteRow(int row) override;
   void ClearRows() override;
   int FindRow(const Text& text, int column) override;
-  void MakeRowVisible(int row) override;
   CellHit HitTestCell(int x, int y) override;
 
   std::vector<RowId> RowIds() override;
@@ -51,6 +50,8 @@ class ResultTableModel : public QAbstractTableModel, public ResultTable {
   void SetCellTextById(RowId id, int column, const Text& text) override;
   void DeleteRowById(RowId id) override;
   void MakeRowVisibleById(RowId id) override;
+  void SetReasonById(RowId id, const RowReason& reason) override;
+  RowReason ReasonById(RowId id) override;
 
  private:
   // Runs `f` on the window's thread and gives back its result; `fallback` is what a

@@ -3,16 +3,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTextCursor>
-#include <atomic>
-#include <memory>
-#include <system_error>
-#include <thread>
+#include <optional>
 
 #include "query/report.h"
 #include "query/single_query.h"
 #include "ui/program.h"
 #include "ui/window_handlers.h"
-#include "platform/platform.h"
 
 namespace kelvaro {
 
@@ -33,15 +29,10 @@ void AppendToReport(QPlainTextEdit* box, const Text& text) {
   box->ensureCursorVisible();
 }
 
-struct PendingQuery {
-  std::atomic<bool> done{false};
-  SingleQueryResult result;  // written by the worker before `done`
-};
-
 }  // namespace
 
 void ShowSingleQueryReport(ProgramContext& context) {
-  if (context.window == nullptr || context.pump == nullptr) return;
+  if (context.window == nullptr || context.session == nullptr) return;
   QPointer<QPlainTextEdit> report_box = context.window->report_box();
   QPointer<QPushButton> button = context.window->single_query_button();
   report_box->setPlainText(ReportBoxText("\r\n"));
@@ -50,31 +41,11 @@ void ShowSingleQueryReport(ProgramContext& context) {
   // The request runs off the window's thread so that the window keeps painting and
   // serving clicks; the button stays disabled until the report is written.
   button->setEnabled(false);
-  auto pending = std::make_shared<PendingQuery>();
-  MessagePump* pump = context.pump;
-  auto lookup = [pending, number, pump] {
-    pending->result = RunSingleQuery(number);
-    pending->done.store(true);
-    pump->WakeUp();
-  };
-  std::thread worker;
-  try {
-    worker = std::thread(lookup);
-  } catch (const std::system_error&) {
-    lookup();  // no thread to be had: look it up here, the window waiting meanwhile
-  }
-  while (!pending->done.load()) {
-    const bool closing = context.runner == nullptr || context.runner->IsShuttingDown();
-    // The window closed meanwhile: end the request now rather than at its time-out, and
-    // again on every wake-up in case it had not begun yet.
-    if (closing) platform::AbortAllRequests();
-    pump->PumpingWait(closing ? 20000 : 250000);
-  }
-  if (worker.joinable()) worker.join();
+  const std::optional<SingleQueryResult> ran = context.session->RunSingleQuery(number);
   if (button) button->setEnabled(true);
-  if (context.runner == nullptr || context.runner->IsShuttingDown() || !report_box) return;
+  if (!ran.has_value() || !report_box) return;  // the window closed meanwhile
 
-  const SingleQueryResult& result = pending->result;
+  const SingleQueryResult& result = *ran;
   for (const Text& entry :
        ReportEntries(result.lookup.record, result.lookup.address, result.cleaned)) {
     AppendToReport(report_box, entry);

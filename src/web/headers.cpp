@@ -61,9 +61,28 @@ Text HeaderValue(const Text& line) {
   return TrimSpaces(RightText(line, TextLength(line) - colon));
 }
 
+namespace {
+
+// A server's header block is not GBK text: a value may end in a byte of 0x80 or more,
+// which a character-wise split would pair with the CR and so merge two lines. Split it
+// at the bytes CR LF, keeping the split's rules for empty pieces.
+TextList SplitAtLineBreakBytes(const Text& block) {
+  TextList lines;
+  std::size_t start = 0;
+  for (std::size_t at = block.find(kLineBreak); at != Text::npos;
+       at = block.find(kLineBreak, start)) {
+    lines.push_back(block.substr(start, at - start));
+    start = at + kLineBreak.size();
+  }
+  if (start < block.size()) lines.push_back(block.substr(start));
+  return lines;
+}
+
+}  // namespace
+
 Text CollectCookies(const Text& header_block) {
   Text cookies;
-  for (const Text& line : SplitText(header_block, kLineBreak)) {
+  for (const Text& line : SplitAtLineBreakBytes(header_block)) {
     if (TextBefore(line, kNameValueSeparator) != "Set-Cookie") continue;
     Text item;
     if (FindText(line, ";") != -1) {

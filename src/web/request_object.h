@@ -38,6 +38,8 @@ class RequestObject {
   virtual int Status() = 0;
   // May be called from any thread; ends a Send in progress at once.
   virtual void Abort() = 0;
+  // Why the last Send got no response (short, ASCII; empty when it got one).
+  virtual Text ErrorText() { return {}; }
 };
 
 // A counted reference, as the platform's object references are.

@@ -1,6 +1,10 @@
 #include "web/web_request.h"
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <string_view>
 #include <utility>
 
 #include "platform/platform.h"
@@ -11,7 +15,10 @@ namespace kelvaro {
 namespace {
 
 constexpr int kStandardTimeoutMs = 15000;
+// Seconds beyond this would overflow the milliseconds handed to the object.
+constexpr int kMaxTimeoutSeconds = INT_MAX / 1000;
 std::atomic<int> default_timeout_ms{kStandardTimeoutMs};
+std::atomic<bool> ignore_certificate_errors{false};
 
 // The default header lines, checked in this order against the caller's header text.
 struct DefaultHeader {
@@ -60,6 +67,14 @@ void SetDefaultTimeoutMsForTesting(int ms) {
   default_timeout_ms.store(ms > 0 ? ms : kStandardTimeoutMs, std::memory_order_relaxed);
 }
 
+bool IgnoreCertificateErrors() {
+  if (ignore_certificate_errors.load()) return true;
+  const char* env = std::getenv("KELVARO_TLS_INSECURE");
+  return env != nullptr && std::string_view(env) == "1";
+}
+
+void SetIgnoreCertificateErrors(bool ignore) { ignore_certificate_errors.store(ignore); }
+
 Bytes WebRequest(const Text& url, const WebRequestOptions& options) {
   // The platform is set up once per process, not around every call.
   platform::InitWeb();
@@ -78,13 +93,18 @@ Bytes WebRequest(const Text& url, const WebRequestOptions& options) {
   RequestObject* const o = object.get();
 
   if (options.timeout != -1) {
-    const int t = options.timeout >= 1 ? options.timeout * 1000 : DefaultTimeoutMs();
+    const int t = options.timeout >= 1 ? std::min(options.timeout, kMaxTimeoutSeconds) * 1000
+                                       : DefaultTimeoutMs();
     if (o) o->SetTimeouts(t, t, t, t);
   }
   if (!options.proxy.empty() && o) o->SetProxy(kProxySettingProxy, options.proxy);
   if (o) o->Open(method_text, url, false);
   if (options.disable_redirects && o) o->SetOption(kOptionEnableRedirects, 0);
-  if (o) o->SetOption(kOptionSslErrorIgnoreFlags, kIgnoreAllCertificateErrors);
+  // Ignoring certificate errors would let anyone in the middle forge a "current" page:
+  // only when the user chose it.
+  if (o && IgnoreCertificateErrors()) {
+    o->SetOption(kOptionSslErrorIgnoreFlags, kIgnoreAllCertificateErrors);
+  }
 
   Text local_headers;
   Text& headers = options.request_headers ? *options.request_headers : local_headers;

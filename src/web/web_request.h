@@ -3,8 +3,8 @@
 
 #include <optional>
 
-#include "web/request_object.h"
 #include "text/text.h"
+#include "web/request_object.h"
 
 namespace kelvaro {
 
@@ -42,6 +42,12 @@ const char* MethodText(int method_code);
 // What an omitted or zero time-out means, in milliseconds (15000). Tests lower it.
 int DefaultTimeoutMs();
 void SetDefaultTimeoutMsForTesting(int ms);
+
+// Whether certificate errors are ignored: only when the user asked for it, with
+// KELVARO_TLS_INSECURE=1 in the environment or SetIgnoreCertificateErrors(true) (the
+// command line's --insecure). Otherwise certificates are verified.
+bool IgnoreCertificateErrors();
+void SetIgnoreCertificateErrors(bool ignore);
 
 Bytes WebRequest(const Text& url, const WebRequestOptions& options = {});
 // The same exchange, with what it yields gathered in one record.

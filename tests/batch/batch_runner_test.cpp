@@ -72,7 +72,7 @@ std::vector<int> Sorted(std::vector<int> rows) {
 // until it has taken effect, so the runner is still in its wait for this row.
 void WaitUntilPaused(BatchRunner& runner) {
   const auto give_up = Clock::now() + 10s;
-  while (runner.paused.load() == 0 && Clock::now() < give_up) std::this_thread::sleep_for(1ms);
+  while (!runner.Paused() && Clock::now() < give_up) std::this_thread::sleep_for(1ms);
 }
 
 double ThreadCpuSeconds() {
@@ -103,17 +103,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, ClampBoundTest,
 TEST(BatchRunner, FreshRunnerHasAllFieldsZeroAndFlagsAreSet) {
   StdMessagePump pump;
   BatchRunner runner(pump);
-  EXPECT_EQ(runner.running_count.load(), 0);
-  EXPECT_EQ(runner.paused.load(), 0);
-  EXPECT_EQ(runner.stop_requested.load(), 0);
+  EXPECT_EQ(runner.RunningCount(), 0);
+  EXPECT_FALSE(runner.Paused());
+  EXPECT_FALSE(runner.StopRequested());
   runner.PauseBatch();
-  EXPECT_EQ(runner.paused.load(), 1);
+  EXPECT_TRUE(runner.Paused());
   runner.ResumeBatch();
-  EXPECT_EQ(runner.paused.load(), 0);
+  EXPECT_FALSE(runner.Paused());
   runner.StopBatch();
-  EXPECT_EQ(runner.stop_requested.load(), 1);
+  EXPECT_TRUE(runner.StopRequested());
   runner.Destroy();  // does nothing
-  EXPECT_EQ(runner.stop_requested.load(), 1);
+  EXPECT_TRUE(runner.StopRequested());
   EXPECT_FALSE(runner.IsShuttingDown());
 }
 
@@ -134,10 +134,10 @@ TEST_P(BatchRunnerEmpty, StartsNothingAndTrimsOnce) {
   EXPECT_EQ(pump.waits.load(), 0);
   EXPECT_GE(elapsed, 0.0);
   EXPECT_LT(elapsed, 5.0);
-  EXPECT_EQ(runner.running_count.load(), 0);
+  EXPECT_EQ(runner.RunningCount(), 0);
   // Every run starts with both flags cleared.
-  EXPECT_EQ(runner.paused.load(), 0);
-  EXPECT_EQ(runner.stop_requested.load(), 0);
+  EXPECT_FALSE(runner.Paused());
+  EXPECT_FALSE(runner.StopRequested());
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, BatchRunnerEmpty, ::testing::Values(0, -1, INT_MIN));
@@ -165,7 +165,7 @@ TEST_P(BatchRunnerBoundConcurrency, AtMostBoundWorkersRunAndTheBoundIsReached) {
   runner.WaitForAllWorkers();
   EXPECT_EQ(worker.MaxRunning(), bound);
   EXPECT_EQ(Sorted(worker.FinishedRows()), OneTo(count));
-  EXPECT_EQ(runner.running_count.load(), 0);
+  EXPECT_EQ(runner.RunningCount(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BatchRunnerBoundConcurrency, ::testing::Values(1, 2, 5));
@@ -193,7 +193,7 @@ TEST_P(BatchRunnerOddBoundConcurrency, BehavesAsTheClampedBound) {
   EXPECT_LT(elapsed, 60.0);
   EXPECT_EQ(worker.MaxRunning(), c.effective);
   EXPECT_EQ(Sorted(worker.FinishedRows()), OneTo(count));
-  EXPECT_EQ(runner.running_count.load(), 0);
+  EXPECT_EQ(runner.RunningCount(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BatchRunnerOddBoundConcurrency,
@@ -224,14 +224,14 @@ TEST(BatchRunnerConcurrency, BoundAboveCountStartsEveryRowAtOnce) {
   CountingWorker worker(runner, options);
   runner.RunBatch(worker.Routine(), 10, 5);
   // Nobody has finished, yet every row was started: none waited for another.
-  EXPECT_EQ(runner.running_count.load(), 5);
+  EXPECT_EQ(runner.RunningCount(), 5);
   ASSERT_TRUE(worker.WaitForStarted(5, 30s));
   EXPECT_EQ(worker.Running(), 5);
   EXPECT_EQ(pump.waits.load(), 5);  // one wait after each start, no bound wait
   worker.OpenGate();
   runner.WaitForAllWorkers();
   EXPECT_EQ(Sorted(worker.FinishedRows()), OneTo(5));
-  EXPECT_EQ(runner.running_count.load(), 0);
+  EXPECT_EQ(runner.RunningCount(), 0);
 }
 
 TEST(BatchRunnerConcurrency, ReturnsWhileTheLastWorkersStillRun) {
@@ -242,14 +242,14 @@ TEST(BatchRunnerConcurrency, ReturnsWhileTheLastWorkersStillRun) {
   CountingWorker worker(runner, options);
   runner.RunBatch(worker.Routine(), 3, 6);
   // Rows 5 and 6 are still at work: bound - 1 rows may outlive the run.
-  EXPECT_EQ(runner.running_count.load(), 2);
+  EXPECT_EQ(runner.RunningCount(), 2);
   const auto finished = worker.FinishedRows();
   EXPECT_EQ(std::count_if(finished.begin(), finished.end(), [](int r) { return r >= 5; }), 0);
   EXPECT_EQ(Sorted(finished), OneTo(4));
   worker.OpenGate();
   runner.WaitForAllWorkers();
   EXPECT_EQ(Sorted(worker.FinishedRows()), OneTo(6));
-  EXPECT_EQ(runner.running_count.load(), 0);
+  EXPECT_EQ(runner.RunningCount(), 0);
 }
 
 TEST(BatchRunnerConcurrency, NestedRunFromAPumpTaskFinishesBeforeTheOuterGoesOn) {
@@ -280,7 +280,7 @@ TEST(BatchRunnerConcurrency, NestedRunFromAPumpTaskFinishesBeforeTheOuterGoesOn)
   EXPECT_EQ(log.Entries(),
             (std::vector<std::string>{"outer 1", "nested begin", "inner 1", "inner 2", "nested end",
                                       "outer 2", "outer 3"}));
-  EXPECT_EQ(runner.running_count.load(), 0);
+  EXPECT_EQ(runner.RunningCount(), 0);
 }
 
 TEST(BatchRunnerConcurrency, CountReturnsToZeroAfterManyOverlappingRuns) {
@@ -290,7 +290,7 @@ TEST(BatchRunnerConcurrency, CountReturnsToZeroAfterManyOverlappingRuns) {
   CountingWorker::Options options;
   options.on_start = [&](int row) {
     // A worker is always counted by the time it runs.
-    if (runner.running_count.load() < 1) uncounted.fetch_add(1);
+    if (runner.RunningCount() < 1) uncounted.fetch_add(1);
     std::this_thread::sleep_for(std::chrono::microseconds(300 * (row % 4)));
   };
   CountingWorker worker(runner, options);
@@ -308,7 +308,7 @@ TEST(BatchRunnerConcurrency, CountReturnsToZeroAfterManyOverlappingRuns) {
   runner.WaitForAllWorkers();
   pump.ProcessPendingMessages();
   runner.WaitForAllWorkers();
-  EXPECT_EQ(runner.running_count.load(), 0);
+  EXPECT_EQ(runner.RunningCount(), 0);
   EXPECT_EQ(static_cast<int>(worker.FinishedRows().size()), total);
   EXPECT_EQ(uncounted.load(), 0);
 }
@@ -334,7 +334,7 @@ TEST_P(BatchRunnerFailingStartConcurrency, RetriesAndLeavesARowOnlyAfterTwentyTr
   runner.RunBatch(worker.Routine(), 2, 5);
   runner.WaitForAllWorkers();
   EXPECT_EQ(Sorted(worker.FinishedRows()), GetParam().ran);
-  EXPECT_EQ(runner.running_count.load(), 0);  // failed starts were never counted
+  EXPECT_EQ(runner.RunningCount(), 0);  // failed starts were never counted
   EXPECT_EQ(calls.load(), failures + static_cast<int>(GetParam().ran.size()));
 }
 
@@ -382,7 +382,7 @@ TEST(BatchRunnerConcurrency, StopDuringARunStopsFurtherStarts) {
   runner.RunBatch(worker.Routine(), 1, 10);
   runner.WaitForAllWorkers();
   EXPECT_EQ(Sorted(worker.StartedRows()), OneTo(2));
-  EXPECT_EQ(runner.stop_requested.load(), 1);
+  EXPECT_TRUE(runner.StopRequested());
   // The next run clears the request and runs every row.
   CountingWorker again(runner);
   runner.RunBatch(again.Routine(), 3, 4);
@@ -437,7 +437,7 @@ TEST(BatchRunnerConcurrency, ShutdownStopsStartsAndWaitsForEveryWorker) {
   CountingWorker later(runner);
   runner.RunBatch(later.Routine(), 4, 4);
   runner.WaitForAllWorkers();
-  EXPECT_EQ(runner.running_count.load(), 0);
+  EXPECT_EQ(runner.RunningCount(), 0);
   EXPECT_EQ(Sorted(worker.StartedRows()), OneTo(3));
   EXPECT_EQ(Sorted(worker.FinishedRows()), OneTo(3));
   EXPECT_TRUE(later.StartedRows().empty());

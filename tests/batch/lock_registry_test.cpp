@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <set>
 #include <thread>
 #include <vector>
@@ -17,8 +18,7 @@ using namespace std::chrono_literals;
 // True when another thread can take the lock within a generous time.
 bool OtherThreadCanTake(LockRegistry& registry, int handle) {
   auto taken = std::async(std::launch::async, [&] {
-    registry.TakeLock(handle);
-    registry.ReleaseLock(handle);
+    ScopedLock lock(registry, handle);
     return true;
   });
   return taken.wait_for(10s) == std::future_status::ready;
@@ -49,53 +49,30 @@ TEST(LockRegistry, DeleteReportsWhetherTheHandleWasLive) {
   EXPECT_NE(registry.CreateLock(), h);
 }
 
-TEST(LockRegistry, TakeAndReleaseOfADeadHandleDoNothing) {
+TEST(LockRegistry, TakingADeadHandleDoesNothing) {
   LockRegistry registry;
   const int h = registry.CreateLock();
   ASSERT_TRUE(registry.DeleteLock(h));
-  registry.TakeLock(h);  // must not block or crash
-  registry.ReleaseLock(h);
-  registry.TakeLock(0);
-  registry.ReleaseLock(-7);
+  EXPECT_EQ(registry.Acquire(0), nullptr);
+  LockRegistry::Unlock(nullptr);  // must not crash
   ScopedLock scoped(registry, h);
   EXPECT_FALSE(scoped.Holds());
   EXPECT_EQ(registry.Acquire(h), nullptr);
 }
 
-TEST(LockRegistry, ReleaseWithoutTakeDoesNotUnlockAnotherThreadsHold) {
-  LockRegistry registry;
-  const int h = registry.CreateLock();
-  registry.TakeLock(h);
-  std::async(std::launch::async, [&] { registry.ReleaseLock(h); }).get();
-  // Still ours: another thread cannot take it until we release.
-  std::atomic<bool> got{false};
-  std::thread other([&] {
-    registry.TakeLock(h);
-    got = true;
-    registry.ReleaseLock(h);
-  });
-  std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(got.load());
-  registry.ReleaseLock(h);
-  other.join();
-  EXPECT_TRUE(got.load());
-}
-
 TEST(LockRegistry, TakingTwiceOnOneThreadNests) {
   LockRegistry registry;
   const int h = registry.CreateLock();
-  registry.TakeLock(h);
-  registry.TakeLock(h);
-  registry.ReleaseLock(h);
+  auto outer = std::make_unique<ScopedLock>(registry, h);
+  { ScopedLock inner(registry, h); }
   std::atomic<bool> got{false};
   std::thread other([&] {
-    registry.TakeLock(h);
+    ScopedLock lock(registry, h);
     got = true;
-    registry.ReleaseLock(h);
   });
   std::this_thread::sleep_for(50ms);
   EXPECT_FALSE(got.load()) << "one release must not free a lock taken twice";
-  registry.ReleaseLock(h);
+  outer.reset();
   other.join();
   EXPECT_TRUE(got.load());
 }
@@ -106,25 +83,23 @@ TEST(LockRegistry, LocksOfTwoRegistriesWithTheSameHandleAreDistinct) {
   const int ha = a.CreateLock();
   const int hb = b.CreateLock();
   ASSERT_EQ(ha, hb);
-  a.TakeLock(ha);
-  b.ReleaseLock(hb);  // not held in b: nothing
+  auto held = std::make_unique<ScopedLock>(a, ha);
   EXPECT_TRUE(OtherThreadCanTake(b, hb));
-  a.ReleaseLock(ha);
+  held.reset();
   EXPECT_TRUE(OtherThreadCanTake(a, ha));
 }
 
 TEST(LockRegistryConcurrency, DeletionWhileHeldAndAwaitedIsSafe) {
   LockRegistry registry;
   const int h = registry.CreateLock();
-  registry.TakeLock(h);
+  auto held = std::make_unique<ScopedLock>(registry, h);
 
   std::promise<void> waiter_started;
   std::atomic<bool> waiter_got{false};
   std::thread waiter([&] {
     waiter_started.set_value();
-    registry.TakeLock(h);  // blocks: we hold it
-    waiter_got = true;
-    registry.ReleaseLock(h);
+    ScopedLock lock(registry, h);  // blocks: we hold it
+    waiter_got = lock.Holds();
   });
   waiter_started.get_future().wait();
   std::this_thread::sleep_for(50ms);  // let it reach the lock
@@ -132,12 +107,11 @@ TEST(LockRegistryConcurrency, DeletionWhileHeldAndAwaitedIsSafe) {
   EXPECT_FALSE(registry.IsLive(h));
   EXPECT_FALSE(waiter_got.load());
   // Our release still frees the lock we hold, so whoever waits on it goes on.
-  registry.ReleaseLock(h);
+  held.reset();
   waiter.join();
   EXPECT_TRUE(waiter_got.load());
   // The handle is dead now: taking it does nothing.
-  registry.TakeLock(h);
-  registry.ReleaseLock(h);
+  EXPECT_FALSE(ScopedLock(registry, h).Holds());
 }
 
 TEST(LockRegistryConcurrency, ScopedLockSurvivesDeletionOfItsHandle) {
@@ -162,53 +136,6 @@ TEST(LockRegistryConcurrency, ScopedLockSurvivesDeletionOfItsHandle) {
   EXPECT_FALSE(registry.IsLive(h));
 }
 
-TEST(LockRegistryConcurrency, TakeAndScopedLockAreMutuallyExclusive) {
-  LockRegistry registry;
-  const int h = registry.CreateLock();
-  constexpr int kThreads = 8;
-  constexpr int kRounds = 5000;
-  long counter = 0;  // deliberately plain: only the lock protects it
-  std::atomic<int> inside{0};
-  std::atomic<int> overlaps{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < kRounds; ++i) {
-        if ((i + t) % 2 == 0) {
-          registry.TakeLock(h);
-          if (inside.fetch_add(1) != 0) overlaps.fetch_add(1);
-          ++counter;
-          inside.fetch_sub(1);
-          registry.ReleaseLock(h);
-        } else {
-          ScopedLock lock(registry, h);
-          if (inside.fetch_add(1) != 0) overlaps.fetch_add(1);
-          ++counter;
-          inside.fetch_sub(1);
-        }
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(overlaps.load(), 0);
-  EXPECT_EQ(counter, static_cast<long>(kThreads) * kRounds);
-}
-
-TEST(LockRegistryConcurrency, AThreadEndingWhileHoldingGivesTheLockUp) {
-  LockRegistry registry;
-  const int kept = registry.CreateLock();
-  const int deleted = registry.CreateLock();
-  std::thread([&] {
-    registry.TakeLock(kept);
-    registry.TakeLock(kept);
-    registry.TakeLock(deleted);
-    EXPECT_TRUE(registry.DeleteLock(deleted));
-  }).join();
-  EXPECT_TRUE(OtherThreadCanTake(registry, kept));
-  registry.TakeLock(kept);
-  registry.ReleaseLock(kept);
-}
-
 TEST(LockRegistryConcurrency, CreateAndDeleteFromManyThreads) {
   LockRegistry registry;
   std::vector<std::vector<int>> made(8);
@@ -217,8 +144,7 @@ TEST(LockRegistryConcurrency, CreateAndDeleteFromManyThreads) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 500; ++i) {
         const int h = registry.CreateLock();
-        registry.TakeLock(h);
-        registry.ReleaseLock(h);
+        EXPECT_TRUE(ScopedLock(registry, h).Holds());
         if (i % 2 == 0) {
           EXPECT_TRUE(registry.DeleteLock(h));
         } else {

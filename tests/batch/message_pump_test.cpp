@@ -63,39 +63,6 @@ TEST(StdMessagePump, TasksPostedByTasksRunInTheSamePass) {
   EXPECT_EQ(ran, (std::vector<int>{1, 2}));
 }
 
-TEST(StdMessagePump, QuitRequestIsNeverTakenByDispatchOrWait) {
-  StdMessagePump pump;
-  std::vector<std::string> ran;
-  pump.Post([&] { ran.push_back("before"); });
-  pump.PostQuit();
-  pump.Post([&] { ran.push_back("after"); });
-
-  pump.ProcessPendingMessages();
-  EXPECT_EQ(ran, (std::vector<std::string>{"before"}));
-  pump.ProcessPendingMessages();
-  pump.PumpingWait(2000);
-  EXPECT_EQ(ran, (std::vector<std::string>{"before"}));
-
-  // The main loop sees the quit request, takes it and stops.
-  pump.RunUntilQuit();
-  EXPECT_EQ(ran, (std::vector<std::string>{"before"}));
-  pump.ProcessPendingMessages();
-  EXPECT_EQ(ran, (std::vector<std::string>{"before", "after"}));
-}
-
-TEST(StdMessagePump, RunUntilQuitRunsTasksThenStops) {
-  StdMessagePump pump;
-  std::vector<int> ran;
-  pump.Post([&] { ran.push_back(1); });
-  pump.Post([&] {
-    ran.push_back(2);
-    pump.PostQuit();
-  });
-  pump.Post([&] { ran.push_back(3); });  // ahead of the quit posted by task 2
-  pump.RunUntilQuit();
-  EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
-}
-
 TEST(StdMessagePump, WakeUpBeforeTheWaitIsNotLost) {
   StdMessagePump pump;
   pump.WakeUp();
@@ -171,18 +138,6 @@ TEST(StdMessagePumpConcurrency, PostedTasksRunInsideTheWaitOnTheWaitingThread) {
   // The task did not end the wait: it went on until its time had passed.
   EXPECT_GE(waited, 300ms);
   EXPECT_LT(ran_at - start, waited);
-}
-
-TEST(StdMessagePumpConcurrency, QuitPostedFromAnotherThreadEndsTheMainLoop) {
-  StdMessagePump pump;
-  std::atomic<int> ran{0};
-  std::thread poster([&] {
-    for (int i = 0; i < 100; ++i) pump.Post([&] { ran.fetch_add(1); });
-    pump.PostQuit();
-  });
-  pump.RunUntilQuit();
-  poster.join();
-  EXPECT_EQ(ran.load(), 100);
 }
 
 TEST(StdMessagePumpConcurrency, ManyWaitsLeaveNoDescriptorsBehind) {

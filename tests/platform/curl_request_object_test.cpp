@@ -130,11 +130,16 @@ TEST(CurlWebRequest, HeadGivesStatusAndHeadersWithoutBody) {
   EXPECT_EQ(server.Requests()[0].request_line, "HEAD / HTTP/1.1");
 }
 
-TEST(CurlWebRequest, HttpsWithSelfSignedCertificateAnswers) {
+TEST(CurlWebRequest, SelfSignedCertificateIsRefusedUnlessTheUserOptsOut) {
   test::TlsServer server([](const httplib::Request&, httplib::Response& res) {
     res.set_content("secure", "text/plain");
   });
+  WebResponse refused = WebExchange(server.Url("/s.jsp"));
+  EXPECT_EQ(refused.status, 0);
+  EXPECT_TRUE(refused.body.empty());
+  SetIgnoreCertificateErrors(true);
   WebResponse response = WebExchange(server.Url("/s.jsp"));
+  SetIgnoreCertificateErrors(false);
   EXPECT_EQ(response.status, 200);
   EXPECT_EQ(AsString(response.body), "secure");
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -68,14 +70,14 @@ class FakeSite {
   Bytes Serve(const Text& url) {
     const int now = in_flight_.fetch_add(1) + 1;
     RaiseTo(max_in_flight_, now);
-    if (BatchRunner* r = runner_.load()) RaiseTo(max_running_, r->running_count.load());
+    if (BatchRunner* r = runner_.load()) RaiseTo(max_running_, r->RunningCount());
     const Text keyword = KeywordOf(url);
     {
       std::lock_guard lock(mutex_);
       requested_.push_back(keyword);
     }
     if (delay_ms_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms_));
-    if (BatchRunner* r = runner_.load()) RaiseTo(max_running_, r->running_count.load());
+    if (BatchRunner* r = runner_.load()) RaiseTo(max_running_, r->RunningCount());
     const Text page = PageFor(keyword);
     in_flight_.fetch_sub(1);
     return Bytes(page.begin(), page.end());
@@ -259,7 +261,7 @@ TEST_F(BatchQueryConcurrency, ClassifiesEveryRowAndWritesTheRecordAsFound) {
   EXPECT_EQ(site_.Requested().size(), cases.size());
   EXPECT_EQ(site_.MaxInFlight(), 1);
   EXPECT_EQ(finished_rows_.load(), static_cast<int>(cases.size()));
-  EXPECT_EQ(runner_.running_count.load(), 0);
+  EXPECT_EQ(runner_.RunningCount(), 0);
 }
 
 TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
@@ -300,6 +302,7 @@ struct SpeedCase {
   int max_running;  // ...and never passed
   int delay_ms = 5;
 };
+void PrintTo(const SpeedCase& c, std::ostream* os) { *os << c.name; }
 
 class BatchQuerySpeedConcurrency : public BatchQueryFixture,
                                    public ::testing::WithParamInterface<SpeedCase> {};
@@ -596,15 +599,23 @@ TEST(RowRemoval, WorkerOnARemovedOrMissingRowDoesNothing) {
   table.DeleteRow(0);
   table.AppendRow("2");
   table.SetCellText(0, 2, kStatusCurrent);
-  // Called as the runner would: counted first, so WorkerFinished brings it back to 0.
-  runner.running_count = 2;
-  RemoveRowIfStatus(services, ids, kStatusCurrent, 1);  // its row is gone
-  RemoveRowIfStatus(services, ids, kStatusCurrent, 2);  // beyond the pass
-  EXPECT_EQ(runner.running_count.load(), 0);
+  // Row 1's row is gone, row 2 lies beyond the pass.
+  runner.RunBatch(
+      [&](int row_number) {
+        RemoveRowIfStatus(services, ids, kStatusCurrent, row_number);
+        return 0;
+      },
+      kRemovalBound, 2);
+  runner.WaitForAllWorkers();
   EXPECT_EQ(table.RowCount(), 1);
-  runner.running_count = 1;
-  QueryRow(services, ids, 1);  // removed row: no request, nothing written
-  EXPECT_EQ(runner.running_count.load(), 0);
+  runner.RunBatch(
+      [&](int row_number) {
+        QueryRow(services, ids, row_number);  // removed row: no request, nothing written
+        return 0;
+      },
+      1, 1);
+  runner.WaitForAllWorkers();
+  EXPECT_EQ(runner.RunningCount(), 0);
   EXPECT_EQ(table.GetCellText(0, 2), kStatusCurrent);
 }
 

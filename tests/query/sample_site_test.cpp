@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,15 +37,18 @@ class RawConnection {
 
   // Sends a GET for the target and returns the whole answer (empty on failure).
   std::string Get(const std::string& target) {
-    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-    if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) !=
-        static_cast<ssize_t>(request.size())) {
-      return "";
-    }
-    return ReadAnswer();
+    return Send("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") ? ReadAnswer() : "";
   }
-
- private:
+  bool Send(const std::string& bytes, int flags = 0) {
+    return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | flags) ==
+           static_cast<ssize_t>(bytes.size());
+  }
+  // True once the site has closed the connection; nothing is read.
+  bool HungUpWithin(std::chrono::milliseconds wait) {
+    pollfd pfd{fd_, POLLRDHUP, 0};
+    return poll(&pfd, 1, static_cast<int>(wait.count())) > 0 &&
+           (pfd.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+  }
   std::string ReadAnswer() {
     std::size_t head_end;
     while ((head_end = buffer_.find("\r\n\r\n")) == std::string::npos) {
@@ -61,6 +65,8 @@ class RawConnection {
     buffer_.erase(0, head.size() + length);
     return answer;
   }
+
+ private:
   bool ReadSome() {
     pollfd pfd{fd_, POLLIN, 0};
     if (poll(&pfd, 1, 20000) <= 0) return false;
@@ -151,6 +157,62 @@ TEST(SampleSiteServer, EscapedUtf8KeywordEqualsRawGbk) {
   ASSERT_FALSE(raw.empty());
   EXPECT_EQ(raw, escaped);
   EXPECT_NE(raw.find(Gbk(u8"标准")), std::string::npos);
+}
+
+TEST(SampleSiteServer, PagesPastTheLastHaveNoRows) {
+  SampleSite site;
+  RawConnection c(site.port());
+  for (const std::string page :
+       {"100", "107374184", "2147483647", "99999999999", "99999999999999999999999"}) {
+    const std::string answer = c.Get("/s.jsp?keyword=GB&pageNum=" + page);
+    EXPECT_EQ(StatusOf(answer), 200) << page;
+    EXPECT_EQ(Count(BodyOf(answer), "<tr bgcolor="), 0) << page;
+  }
+  EXPECT_EQ(Count(BodyOf(c.Get("/s.jsp?keyword=GB&pageNum=1")), "<tr bgcolor="), 20);
+}
+
+TEST(SampleSiteServer, OneDeadlineForTheWholeRequestHead) {
+  SampleSite site({"--head-timeout-ms", "300"});
+  RawConnection c(site.port());
+  // A byte every 50 ms: a time-out restarted by each byte would never end this connection.
+  const std::string head =
+      "GET /s.jsp?keyword=GB&pageNum=1 HTTP/1.1\r\nX-Slow: " + std::string(200, 'a');
+  bool closed = false;
+  for (std::size_t i = 0; i < head.size() && !closed; ++i) {
+    closed = !c.Send(head.substr(i, 1)) || c.HungUpWithin(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(closed);
+}
+
+TEST(SampleSiteServer, ClientNotReadingItsAnswersLosesTheConnection) {
+  SampleSite site({"--head-timeout-ms", "300"});
+  RawConnection c(site.port());
+  // Pipelined requests whose answers are never read, until the site stops taking them.
+  const std::string request = "GET /s.jsp?keyword=&pageNum=1 HTTP/1.1\r\n\r\n";
+  for (int i = 0; i < 1000000 && c.Send(request, MSG_DONTWAIT); ++i) {
+  }
+  EXPECT_TRUE(c.HungUpWithin(std::chrono::seconds(10)));
+}
+
+TEST(SampleSiteServer, SlowConnectionsMakeRoomForANewClient) {
+  SampleSite site({"--max-connections", "4"});
+  std::vector<std::unique_ptr<RawConnection>> slow;
+  for (int i = 0; i < 8; ++i) {
+    slow.push_back(std::make_unique<RawConnection>(site.port()));
+    ASSERT_TRUE(slow.back()->Send("GET /s.jsp?keyword=GB"));
+  }
+  RawConnection c(site.port());
+  EXPECT_EQ(StatusOf(c.Get("/s.jsp?keyword=GB&pageNum=1")), 200);
+  EXPECT_TRUE(slow.front()->HungUpWithin(std::chrono::seconds(10)));
+}
+
+TEST(SampleSiteServer, WhenEveryConnectionIsAnsweredNewcomersAreRefused) {
+  SampleSite site({"--max-connections", "1", "--delay-ms", "1000"});
+  RawConnection answered(site.port());
+  ASSERT_TRUE(answered.Send("GET /s.jsp?keyword=GB&pageNum=1 HTTP/1.1\r\n\r\n"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // until the site holds it
+  EXPECT_EQ(RawConnection(site.port()).Get("/s.jsp?keyword=GB&pageNum=1"), "");
+  EXPECT_EQ(StatusOf(answered.ReadAnswer()), 200);
 }
 
 TEST(SampleSiteServer, KeepsTheConnectionForManyRequests) {

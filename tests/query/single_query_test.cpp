@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <atomic>
 #include <memory>
 
@@ -40,6 +42,7 @@ struct SingleCase {
   Text title;
   Text report_status_line;
 };
+void PrintTo(const SingleCase& c, std::ostream* os) { *os << c.name; }
 
 class SingleQueryCases : public SingleQueryTest,
                          public ::testing::WithParamInterface<SingleCase> {};

@@ -5,6 +5,8 @@
 // standard-library pump and libcurl request object.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -132,7 +134,9 @@ std::vector<ExpectedRow> PlanRows(FaultServer& server) {
 struct FaultCase {
   Fault fault;
   bool waits_for_timeout;  // the fault ends only by a time-out
+  Outcome reason;          // what the faulty rows record beside their 未知
 };
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << FaultName(c.fault); }
 
 class SiteFaultsConcurrency : public ::testing::TestWithParam<FaultCase> {
  protected:
@@ -200,6 +204,13 @@ TEST_P(SiteFaultsConcurrency, FaultyRowsEndUnknownAndTheRestAreRight) {
     EXPECT_EQ(GbkToUtf8(row.cells[2]), GbkToUtf8(want.status));
     EXPECT_EQ(row.cells[3], want.hit_number);
     EXPECT_EQ(GbkToUtf8(row.cells[4]), GbkToUtf8(want.hit_title));
+    const Outcome reason = kFaultRows.count(i) != 0  ? c.reason
+                           : want.hit_number.empty() ? Outcome::kNotFound
+                                                     : Outcome::kFound;
+    EXPECT_EQ(OutcomeName(row.reason.outcome), std::string(OutcomeName(reason)));
+    EXPECT_EQ(row.reason.error.empty(), row.reason.outcome != Outcome::kNetwork)
+        << row.reason.error;
+    if (row.reason.outcome == Outcome::kHttpError) EXPECT_EQ(row.reason.http_status, 503);
   }
 
   // The wire: every normal keyword asked for exactly once, every request line well formed.
@@ -228,15 +239,19 @@ std::string CaseName(const ::testing::TestParamInfo<FaultCase>& info) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllFaults, SiteFaultsConcurrency,
-    ::testing::Values(FaultCase{Fault::kNone, false}, FaultCase{Fault::kRefused, false},
-                      FaultCase{Fault::kResetMidBody, false},
-                      FaultCase{Fault::kServiceUnavailable, false},
-                      FaultCase{Fault::kGarbage, false}, FaultCase{Fault::kUtf8Page, false},
-                      FaultCase{Fault::kHugeBody, false},
-                      FaultCase{Fault::kHugeBodyNoLength, false}, FaultCase{Fault::kTrickle, true},
-                      FaultCase{Fault::kRedirectLoop, false}, FaultCase{Fault::kCookieFlood, false},
-                      FaultCase{Fault::kHugeHeaderBlock, false},
-                      FaultCase{Fault::kNeverAnswer, true}),
+    ::testing::Values(FaultCase{Fault::kNone, false, Outcome::kNotFound},
+                      FaultCase{Fault::kRefused, false, Outcome::kNetwork},
+                      FaultCase{Fault::kResetMidBody, false, Outcome::kNetwork},
+                      FaultCase{Fault::kServiceUnavailable, false, Outcome::kHttpError},
+                      FaultCase{Fault::kGarbage, false, Outcome::kNetwork},
+                      FaultCase{Fault::kUtf8Page, false, Outcome::kNotFound},
+                      FaultCase{Fault::kHugeBody, false, Outcome::kNetwork},
+                      FaultCase{Fault::kHugeBodyNoLength, false, Outcome::kNetwork},
+                      FaultCase{Fault::kTrickle, true, Outcome::kNetwork},
+                      FaultCase{Fault::kRedirectLoop, false, Outcome::kNetwork},
+                      FaultCase{Fault::kCookieFlood, false, Outcome::kNetwork},
+                      FaultCase{Fault::kHugeHeaderBlock, false, Outcome::kNetwork},
+                      FaultCase{Fault::kNeverAnswer, true, Outcome::kNetwork}),
     CaseName);
 
 // Hostile numbers on the wire: whatever a row holds, the site sees one well-formed

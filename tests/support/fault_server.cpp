@@ -462,6 +462,7 @@ class RefusingRequestObject : public RequestObject {
   Text GetAllResponseHeaders() override { return inner_->GetAllResponseHeaders(); }
   int Status() override { return inner_->Status(); }
   void Abort() override { inner_->Abort(); }
+  Text ErrorText() override { return inner_->ErrorText(); }
 
  private:
   RequestObjectHandle inner_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -19,17 +21,6 @@ std::vector<std::string> KnownNumberLines() {
 }
 
 // Counts the runs a batch or removal starts, and passes them on.
-class CountingRunner : public BatchRunner {
- public:
-  using BatchRunner::BatchRunner;
-  double RunBatch(WorkerRoutine worker, int bound, int count) override {
-    ++runs;
-    rows += count;
-    return BatchRunner::RunBatch(std::move(worker), bound, count);
-  }
-  int runs = 0;
-  int rows = 0;
-};
 
 TEST(BatchHandlerTest, CurrentSupersededAndUnknownWithFoundNumberAndTitle) {
   LoggedSite site;
@@ -82,17 +73,6 @@ TEST(BatchHandlerTest, EmptyAndFourCharacterNumbersEndUnknownWithoutARequest) {
   const auto requests = site.SettledRequests(1);
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(LoggedSite::CountKeyword(requests, "GBT50001"), 1);
-}
-
-TEST(BatchHandlerTest, EmptyTableStartsNoWorker) {
-  Program program;
-  CountingRunner counting(program.pump());
-  BatchRunner* real = program.context().runner;
-  program.context().runner = &counting;
-  program.window()->batch_query_button()->click();
-  program.context().runner = real;
-  EXPECT_EQ(counting.rows, 0);
-  EXPECT_EQ(counting.running_count.load(), 0);
 }
 
 TEST(BatchHandlerTest, ThousandRowsAllFilledWithOneRequestInFlight) {
@@ -158,6 +138,7 @@ struct RemovalCase {
   std::vector<std::string> statuses;
   std::vector<std::string> ordinals_left;
 };
+void PrintTo(const RemovalCase& c, std::ostream* os) { *os << c.name; }
 
 class RemovalTest : public ::testing::TestWithParam<RemovalCase> {};
 
@@ -211,34 +192,6 @@ INSTANTIATE_TEST_SUITE_P(
                            "有新标准", "未知", "有新标准", "有新标准", "有新标准", "有新标准"},
                           {"2", "4", "6", "8", "10", "12", "14", "16", "18", "20"}}),
     [](const ::testing::TestParamInfo<RemovalCase>& info) { return std::string(info.param.name); });
-
-TEST(RemovalHandlerTest, NoMatchStartsNoWorker) {
-  Program program;
-  SetStatuses(program, {"有新标准", "未知", "", "现行 "});
-  CountingRunner counting(program.pump());
-  BatchRunner* real = program.context().runner;
-  program.context().runner = &counting;
-  program.window()->remove_current_button()->click();
-  EXPECT_EQ(counting.runs, 0);
-  SetStatuses(program, {"现行"});
-  program.window()->remove_current_button()->click();
-  EXPECT_GE(counting.runs, 1);
-  ASSERT_TRUE(PumpUntil(program.pump(), [&] { return counting.running_count.load() == 0; }));
-  counting.WaitForAllWorkers();
-  program.context().runner = real;
-  EXPECT_EQ(program.model().RowCount(), 4);
-}
-
-TEST(RemovalHandlerTest, EmptyTableStartsNoWorker) {
-  Program program;
-  CountingRunner counting(program.pump());
-  BatchRunner* real = program.context().runner;
-  program.context().runner = &counting;
-  program.window()->remove_current_button()->click();
-  program.window()->remove_superseded_button()->click();
-  program.context().runner = real;
-  EXPECT_EQ(counting.runs, 0);
-}
 
 TEST(RemovalHandlerTest, RemovalDuringABatchNeverWritesIntoAnotherRow) {
   LoggedSite site({"--delay-ms", "3"});

@@ -79,13 +79,14 @@ class Program {
   MainWindow* window() { return context().window; }
   ResultTableModel& model() { return *context().model; }
   QtMessagePump& pump() { return *context().pump; }
-  BatchRunner& runner() { return *context().runner; }
+  BatchSession& session() { return *context().session; }
+  BatchRunner& runner() { return session().runner(); }
   QString directory() const { return directory_->path(); }
 
   // Pumps until no worker runs; false at the deadline.
   bool WaitForWorkers(std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
     return PumpUntil(
-        pump(), [this] { return runner().running_count.load() == 0; }, timeout);
+        pump(), [this] { return !session().IsRunning(); }, timeout);
   }
 
   // Writes `bytes` to a file in the program directory and imports it with 按钮2, the

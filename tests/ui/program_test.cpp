@@ -42,42 +42,39 @@ class ProgramRun {
   QTimer watchdog_;
 };
 
-TEST(ProgramLifecycleTest, QueryLockLivesExactlyAsLongAsTheWindow) {
+TEST(ProgramLifecycleTest, BatchSessionLivesFromTheWindowsCreationToItsClosing) {
   TestApp();
   ProgramSession session;
   ProgramContext& context = session.context();
   EXPECT_EQ(context.window, nullptr);
-  int lock_when_window_made = -1;
+  EXPECT_EQ(context.session, nullptr);
+  bool open_when_clicked = false;
   ASSERT_TRUE(session.LoadWindow([&](ResultTableModel& model) {
     auto window = std::make_unique<MainWindow>(&model);
-    // The lock is made once the window exists, before anything can use it.
-    window->OnClicked(WindowButton::kBatchQuery, [&context, &lock_when_window_made] {
-      lock_when_window_made = context.locks->IsLive(context.query_lock) ? 1 : 0;
+    // The session (and its query lock) is made once the window exists, before a click.
+    window->OnClicked(WindowButton::kBatchQuery, [&context, &open_when_clicked] {
+      open_when_clicked = context.session != nullptr && !context.session->IsEnding();
     });
     return window;
   }));
   ASSERT_NE(context.window, nullptr);
-  EXPECT_TRUE(context.locks->IsLive(context.query_lock));
   context.window->show();
   context.window->batch_query_button()->click();
-  EXPECT_EQ(lock_when_window_made, 1);
+  EXPECT_TRUE(open_when_clicked);
   EXPECT_TRUE(context.window->close());
-  EXPECT_FALSE(context.locks->IsLive(context.query_lock));
-  // Taking or releasing the deleted handle does nothing.
-  context.locks->TakeLock(context.query_lock);
-  context.locks->ReleaseLock(context.query_lock);
-  EXPECT_FALSE(context.locks->DeleteLock(context.query_lock));
+  ASSERT_NE(context.session, nullptr);
+  EXPECT_TRUE(context.session->IsEnding());
+  session.ProgramCleanup();
+  EXPECT_EQ(context.session, nullptr);
 }
 
 TEST(ProgramLifecycleTest, ContextNamesTheProgramsObjects) {
   TestApp();
   ProgramSession session(QStringLiteral("/opt/kelvaro"));
-  ASSERT_TRUE(HasProgram());
   ASSERT_TRUE(session.LoadWindow());
-  ProgramContext& context = Program();
-  EXPECT_EQ(&context, &session.context());
+  ProgramContext& context = session.context();
   EXPECT_EQ(context.program_directory, QStringLiteral("/opt/kelvaro"));
-  ASSERT_NE(context.runner, nullptr);
+  ASSERT_NE(context.session, nullptr);
   ASSERT_NE(context.pump, nullptr);
   ASSERT_NE(context.model, nullptr);
   EXPECT_EQ(context.model->view(), context.window->result_view());
@@ -105,37 +102,29 @@ TEST(ProgramLifecycleTest, WindowThatCannotBeLoadedIsTheFatalError) {
   EXPECT_EQ(reports, 1);
   EXPECT_EQ(caption, QString::fromUtf8("错误"));
   EXPECT_EQ(text, QString::fromUtf8("运行时出错!\r\n\r\n错误信息：载入启动窗口失败"));
-  EXPECT_FALSE(HasProgram());
 }
 
-TEST(ProgramLifecycleTest, ClosingTheWindowEndsTheProgramWithCodeZeroAndCleansUpOnce) {
+TEST(ProgramLifecycleTest, ClosingTheWindowEndsTheProgramWithCodeZero) {
   TestApp();
-  const int cleanups_before = ProgramCleanupRuns();
   const QString cwd_before = QDir::currentPath();
   ProgramHooks hooks;
-  LockRegistry* locks = nullptr;
-  int query_lock = 0;
   QString directory;
   QString cwd_while_running;
   bool shown = false;
   hooks.on_shown = [&](ProgramContext& context) {
     shown = context.window->isVisible();
-    locks = context.locks;
-    query_lock = context.query_lock;
     directory = context.program_directory;
     cwd_while_running = QDir::currentPath();
-    EXPECT_TRUE(context.locks->IsLive(context.query_lock));
+    EXPECT_FALSE(context.session->IsEnding());
     EXPECT_EQ(context.window->tab_control()->currentIndex(), 0);
     QTimer::singleShot(50, context.window, [window = context.window] { window->close(); });
   };
   ProgramRun run;
   EXPECT_EQ(run.Run(hooks), 0);
   EXPECT_TRUE(shown);
-  EXPECT_EQ(ProgramCleanupRuns(), cleanups_before + 1);
   EXPECT_EQ(directory, QCoreApplication::applicationDirPath());
   EXPECT_EQ(QDir(cwd_while_running).canonicalPath(), QDir(directory).canonicalPath());
   EXPECT_FALSE(directory.endsWith(QLatin1Char('/')));
-  EXPECT_FALSE(HasProgram());
   QDir::setCurrent(cwd_before);
 }
 
@@ -154,14 +143,13 @@ TEST(ProgramLifecycleTest, EscapeEndsTheProgram) {
   EXPECT_EQ(run.Run(hooks), 0);
 }
 
-// Slow workers that hold the query lock and use the table, started by the real
-// runner from the batch button; the window closes in the middle of the run.
+// Slow workers that use the table, started by the session's runner from the batch
+// button; the window closes in the middle of the run.
 TEST(ProgramLifecycleConcurrencyTest, ClosingDuringABatchEndsPromptlyAfterEveryWorker) {
   TestApp();
   constexpr int kRows = 400;
   std::atomic<int> started{0};
   std::atomic<int> finished{0};
-  std::atomic<int> lock_dead_while_working{0};
   std::atomic<int> wrong_row{0};
   Clock::time_point closed_at;
   bool batch_returned = false;
@@ -170,27 +158,20 @@ TEST(ProgramLifecycleConcurrencyTest, ClosingDuringABatchEndsPromptlyAfterEveryW
   hooks.on_shown = [&](ProgramContext& context) {
     for (int i = 1; i <= kRows; ++i) context.table().AppendRow(std::to_string(i));
     ResultTableModel* table = context.model;
-    BatchRunner* runner = context.runner;
-    LockRegistry* locks = context.locks;
-    const int lock = context.query_lock;
+    BatchRunner* runner = &context.session->runner();
     // Replace the real batch handler: this batch's workers are slow fakes.
     QObject::disconnect(context.window->batch_query_button(), &QPushButton::clicked, nullptr,
                         nullptr);
-    context.window->OnClicked(WindowButton::kBatchQuery, [&, table, runner, locks, lock] {
+    context.window->OnClicked(WindowButton::kBatchQuery, [&, table, runner] {
       const std::vector<RowId> ids = table->RowIds();
-      auto worker = [&, table, runner, locks, lock, ids](int row_number) {
+      auto worker = [&, table, runner, ids](int row_number) {
         ++started;
         const RowId id = ids[static_cast<size_t>(row_number - 1)];
         const Text number = table->GetCellTextById(id, 0);
         table->MakeRowVisibleById(id);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        {
-          ScopedLock held(*locks, lock);
-          if (!locks->IsLive(lock)) ++lock_dead_while_working;
-          std::this_thread::sleep_for(std::chrono::milliseconds(5));
-          table->SetCellTextById(id, 2, Gbk(u8"现行"));
-          table->SetCellTextById(id, 3, "GB/T" + number);
-        }
+        table->SetCellTextById(id, 2, Gbk(u8"现行"));
+        table->SetCellTextById(id, 3, "GB/T" + number);
         if (number != std::to_string(row_number)) ++wrong_row;
         ++finished;
         runner->WorkerFinished();
@@ -215,7 +196,6 @@ TEST(ProgramLifecycleConcurrencyTest, ClosingDuringABatchEndsPromptlyAfterEveryW
   EXPECT_GT(started.load(), 0);
   EXPECT_LT(started.load(), kRows) << "no row starts after the window closed";
   EXPECT_EQ(finished.load(), started.load());
-  EXPECT_EQ(lock_dead_while_working.load(), 0);
   EXPECT_EQ(wrong_row.load(), 0);
   EXPECT_LT(shutdown_time, std::chrono::seconds(2));
 }

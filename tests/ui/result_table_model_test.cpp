@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "qt_test_app.h"
+#include "text/encoding.h"
 #include "ui/main_window.h"
 #include "ui/qt_message_pump.h"
-#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
@@ -51,7 +51,7 @@ TEST_F(ResultTableModelTest, EmptyTable) {
   EXPECT_TRUE(model_.RowIds().empty());
   model_.DeleteRow(0);
   model_.SetCellText(0, 0, "x");
-  model_.MakeRowVisible(0);
+  model_.MakeRowVisibleById(1);
   EXPECT_EQ(model_.RowCount(), 0);
 }
 
@@ -211,7 +211,7 @@ class ResultTableViewTest : public ResultTableModelTest {
 TEST_F(ResultTableViewTest, MakeRowVisibleScrollsAndHitTestFindsTheCell) {
   AppendNumbered(300);
   EXPECT_EQ(view()->verticalScrollBar()->value(), 0);
-  model_.MakeRowVisible(250);
+  model_.MakeRowVisibleById(model_.RowIds().at(250));
   QCoreApplication::processEvents();
   EXPECT_GT(view()->verticalScrollBar()->value(), 0);
   const QRect rect = view()->visualRect(model_.index(250, 2));
@@ -220,8 +220,7 @@ TEST_F(ResultTableViewTest, MakeRowVisibleScrollsAndHitTestFindsTheCell) {
   EXPECT_EQ(hit.row, 250);
   EXPECT_EQ(hit.column, 2);
   // Row 0 has scrolled away: a point above the viewport hits nothing.
-  model_.MakeRowVisible(-1);
-  model_.MakeRowVisible(300);
+  model_.MakeRowVisibleById(0);
   EXPECT_GT(view()->verticalScrollBar()->value(), 0);
 }
 
@@ -266,7 +265,7 @@ TEST_F(ResultTableViewTest, HitTestOnAHorizontallyScrolledTable) {
 TEST_F(ResultTableViewTest, HundredThousandRowsWhileShown) {
   for (int i = 1; i <= 100000; ++i) model_.AppendRow(std::to_string(i));
   QCoreApplication::processEvents();
-  model_.MakeRowVisible(99999);
+  model_.MakeRowVisibleById(model_.RowIds().back());
   QCoreApplication::processEvents();
   const QRect last = view()->visualRect(model_.index(99999, 1));
   ASSERT_TRUE(view()->viewport()->rect().contains(last.center()));
@@ -306,7 +305,6 @@ TEST(ResultTableModelConcurrencyQt, SixteenThreadsThroughTheWindowThread) {
         model.SetCellText(row, 2, "s" + ordinal);
         model.SetCellTextById(id, 3, "n" + ordinal);
         model.MakeRowVisibleById(id);
-        model.MakeRowVisible(row);
         if (model.GetCellTextById(id, 2) != "s" + ordinal) ++mismatches;
         if (model.RowIndexOf(id) != row) ++mismatches;
         if (model.RowCount() <= row) ++mismatches;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -40,6 +42,7 @@ struct ReportCase {
   std::string shape;
   std::string keyword;
 };
+void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
 
 class ReportTest : public ::testing::TestWithParam<ReportCase> {};
 

@@ -119,7 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"PrefixRemovedIgnoringCase", "Set-Cookie: x=set-cookie:y", "x=y"},
         TextCase{"EmptyValueBeforeAttributes", "Set-Cookie: a=; Max-Age=0", "a="},
         TextCase{"ThreeCookies", "Set-Cookie: a=1\r\nSet-Cookie: b=2;x\r\nSet-Cookie: c=3",
-                 "a=1; b=2; c=3"}),
+                 "a=1; b=2; c=3"},
+        TextCase{"ValueEndingInAHighByteKeepsTheNextLine",
+                 "X-Name: \xB1\r\nSet-Cookie: a=1\r\nX-Other: \xFF\r\nSet-Cookie: b=2",
+                 "a=1; b=2"}),
     CaseName);
 
 struct MergeCase {

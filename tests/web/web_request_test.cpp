@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -42,7 +44,6 @@ TEST(WebRequest, EveryOptionOmittedMakesTheBrowserLikeGet) {
   const std::vector<FakeCall> expected = {
       {"SetTimeouts", {"15000", "15000", "15000", "15000"}},
       {"Open", {"GET", kUrl, "false"}},
-      {"SetOption", {"4", "13056"}},
       Header("Accept", "*/*"),
       Header("Referer", kUrl),
       Header("Accept-Language", "zh-cn"),
@@ -103,11 +104,14 @@ TEST_P(WebRequestTimeout, SetsAllFourTimeouts) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WebRequestTimeout,
-    testing::Values(TimeoutCase{0, {{"SetTimeouts", {"15000", "15000", "15000", "15000"}}}},
-                    TimeoutCase{3, {{"SetTimeouts", {"3000", "3000", "3000", "3000"}}}},
-                    TimeoutCase{1, {{"SetTimeouts", {"1000", "1000", "1000", "1000"}}}},
-                    TimeoutCase{-1, {}},
-                    TimeoutCase{-5, {{"SetTimeouts", {"15000", "15000", "15000", "15000"}}}}));
+    testing::Values(
+        TimeoutCase{0, {{"SetTimeouts", {"15000", "15000", "15000", "15000"}}}},
+        TimeoutCase{3, {{"SetTimeouts", {"3000", "3000", "3000", "3000"}}}},
+        TimeoutCase{1, {{"SetTimeouts", {"1000", "1000", "1000", "1000"}}}}, TimeoutCase{-1, {}},
+        TimeoutCase{-5, {{"SetTimeouts", {"15000", "15000", "15000", "15000"}}}},
+        // Large values are clamped instead of overflowing into negatives.
+        TimeoutCase{INT_MAX,
+                    {{"SetTimeouts", {"2147483000", "2147483000", "2147483000", "2147483000"}}}}));
 
 TEST(WebRequest, DefaultTimeoutCanBeLoweredForTests) {
   SetDefaultTimeoutMsForTesting(250);
@@ -357,9 +361,22 @@ TEST(WebRequest, ValueHoldingColonSpaceIsSetEmpty) {
 TEST(WebRequest, DisableRedirectsSetsOptionSixBeforeFour) {
   Exchange e;
   e.options.disable_redirects = true;
+  SetIgnoreCertificateErrors(true);
   WebRequest(kUrl, e.options);
+  SetIgnoreCertificateErrors(false);
   EXPECT_EQ(e.object->CallsTo("SetOption"),
             (std::vector<FakeCall>{{"SetOption", {"6", "0"}}, {"SetOption", {"4", "13056"}}}));
+}
+
+TEST(WebRequest, CertificateErrorsAreIgnoredOnlyWhenTheUserAsks) {
+  for (const char* env : {"", "0", "yes", "1"}) {
+    setenv("KELVARO_TLS_INSECURE", env, 1);
+    Exchange e;
+    WebRequest(kUrl, e.options);
+    const bool asked = std::string(env) == "1";
+    EXPECT_EQ(e.object->CallsTo("SetOption").size(), asked ? 1u : 0u) << "'" << env << "'";
+  }
+  unsetenv("KELVARO_TLS_INSECURE");
 }
 
 TEST(WebRequest, UrlWithLineBreaksGivesOneEscapedReferer) {

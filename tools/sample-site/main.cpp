@@ -2,6 +2,10 @@
 // GBK result pages for /s.jsp?keyword=K&pageNum=N from a small table of sample standards,
 // with knobs to make it slow, flaky or busy, so the tool can be tried and tested without
 // the internet.
+//
+// It has its own socket loop: the cpp-httplib in Debian 12 (0.11) times out each read on its
+// own, with no deadline for a whole request, and serves from a fixed pool of threads, so a few
+// slow clients or long --delay-ms answers would hold every other client back.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -24,10 +28,11 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <mutex>
-#include <set>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -44,6 +49,8 @@ struct Options {
   int rate_limit = 0;
   bool log = false;
   std::string data;
+  int head_timeout_ms = 60000;
+  int max_connections = 1024;
 };
 
 struct Standard {
@@ -55,11 +62,16 @@ struct Standard {
   std::string key;  // number without spaces and punctuation, ASCII upper-cased
 };
 
-constexpr int kIdleTimeoutSeconds = 60;
 constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
-constexpr int kMaxConnections = 1024;
 constexpr int kRowsPerPage = 20;
+
+// What the acceptor needs to know of a connection when the site is full.
+struct Connection {
+  bool waiting = true;  // for a request, as opposed to answering one
+  Clock::time_point since = Clock::now();
+  bool evicted = false;  // shut down to make room; its thread has yet to end
+};
 
 // GBK spellings of the page's fixed Chinese texts (converted once at start).
 struct PageTexts {
@@ -76,8 +88,8 @@ std::atomic<long> g_request_count{0};
 std::atomic<int> g_in_flight{0};
 std::mutex g_mutex;  // guards everything below
 std::condition_variable g_changed;
-std::set<int> g_connections;
-int g_connection_threads = 0;
+std::map<int, Connection> g_connections;  // by socket
+int g_evicted = 0;
 long g_rate_second = -1;
 int g_rate_count = 0;
 std::mutex g_log_mutex;
@@ -276,14 +288,16 @@ std::string MessagePage(const std::string& message) {
   return PageHead("") + "<div class=\"message\">" + message + "</div>\r\n" + PageFoot();
 }
 
-std::string ResultPage(const std::string& keyword, int page_number) {
+std::string ResultPage(const std::string& keyword, long long page_number) {
   const std::string key = MatchKey(keyword);
   std::vector<const Standard*> hits;
   for (const Standard& s : g_standards) {
     if (s.key.compare(0, key.size(), key) == 0) hits.push_back(&s);
   }
   const int total = static_cast<int>(hits.size());
-  const int first = (page_number - 1) * kRowsPerPage;
+  const int pages = total == 0 ? 1 : (total + kRowsPerPage - 1) / kRowsPerPage;
+  // Any page past the last is a page without rows, so the row index stays small.
+  const int first = page_number <= pages ? static_cast<int>(page_number - 1) * kRowsPerPage : total;
   std::string page = PageHead(keyword);
   page += "<div class=\"count\">" + g_texts.results + " " + std::to_string(total) + " " +
           g_texts.records + "</div>\r\n";
@@ -312,7 +326,6 @@ std::string ResultPage(const std::string& keyword, int page_number) {
     }
     page += "</table>\r\n";
   }
-  const int pages = total == 0 ? 1 : (total + kRowsPerPage - 1) / kRowsPerPage;
   page += "<div class=\"pager\">" + std::to_string(page_number) + "/" + std::to_string(pages) +
           " " + g_texts.page_of + "</div>\r\n";
   return page + PageFoot();
@@ -419,16 +432,37 @@ Response Answer(const std::string& method, const std::string& target, long reque
     r.body = MessagePage(g_texts.not_found);
     return r;
   }
-  const int page_number = std::max(1, std::atoi(QueryValue(query, "pageNum").c_str()));
+  // Leading digits count; too many saturate (strtoll), less than 1 or none is page 1.
+  const long long page_number =
+      std::max(1LL, std::strtoll(QueryValue(query, "pageNum").c_str(), nullptr, 10));
   r.body = ResultPage(DecodeKeyword(QueryValue(query, "keyword")), page_number);
   return r;
 }
 
-bool SendAll(int fd, const std::string& data) {
+// Waits until `fd` is ready for `events`; false at the deadline, on a stop or an error.
+bool WaitFor(int fd, short events, Clock::time_point deadline) {
+  while (!g_stopping) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    pollfd pfd{fd, events, 0};
+    const int ready = poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 200)));
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready > 0) return true;
+  }
+  return false;
+}
+
+// A client that does not take its answer by the deadline loses the connection.
+bool SendAll(int fd, const std::string& data, Clock::time_point deadline) {
   std::size_t sent = 0;
   while (sent < data.size()) {
-    const ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    const ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!WaitFor(fd, POLLOUT, deadline)) return false;
+      continue;
+    }
     if (n <= 0) return false;
     sent += static_cast<std::size_t>(n);
   }
@@ -459,15 +493,9 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// Reads more bytes into `buffer`; false on close, error, stop or idle time-out.
-bool ReadMore(int fd, std::string& buffer) {
-  const auto deadline = Clock::now() + std::chrono::seconds(kIdleTimeoutSeconds);
-  while (!g_stopping) {
-    if (Clock::now() >= deadline) return false;
-    pollfd pfd{fd, POLLIN, 0};
-    const int ready = poll(&pfd, 1, 200);
-    if (ready < 0 && errno != EINTR) return false;
-    if (ready <= 0) continue;
+// Reads more bytes into `buffer`; false on close, error, stop or at the deadline.
+bool ReadMore(int fd, std::string& buffer, Clock::time_point deadline) {
+  while (WaitFor(fd, POLLIN, deadline)) {
     char chunk[8192];
     const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
@@ -478,13 +506,28 @@ bool ReadMore(int fd, std::string& buffer) {
   return false;
 }
 
+std::chrono::milliseconds HeadTimeout() {
+  return std::chrono::milliseconds(g_options.head_timeout_ms);
+}
+
+void SetWaiting(int fd, bool waiting) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  Connection& c = g_connections.at(fd);
+  c.waiting = waiting;
+  c.since = Clock::now();
+}
+
 void ServeConnection(int fd) {
   std::string buffer;
   bool first = true;
   while (!g_stopping) {
+    // One deadline for the whole request, so a client trickling bytes cannot hold the
+    // connection; it also ends an idle keep-alive connection.
+    SetWaiting(fd, true);
+    const auto deadline = Clock::now() + HeadTimeout();
     std::size_t header_end;
     while ((header_end = buffer.find("\r\n\r\n")) == std::string::npos) {
-      if (buffer.size() > kMaxHeaderBytes || !ReadMore(fd, buffer)) return;
+      if (buffer.size() > kMaxHeaderBytes || !ReadMore(fd, buffer, deadline)) return;
     }
     const std::string head = buffer.substr(0, header_end);
     buffer.erase(0, header_end + 4);
@@ -519,9 +562,10 @@ void ServeConnection(int fd) {
     }
     if (content_length > kMaxBodyBytes) bad = true;
     while (!bad && buffer.size() < content_length) {
-      if (!ReadMore(fd, buffer)) return;
+      if (!ReadMore(fd, buffer, deadline)) return;
     }
     if (!bad) buffer.erase(0, content_length);
+    SetWaiting(fd, false);
 
     const long number = ++g_request_count;
     const int in_flight = ++g_in_flight;
@@ -537,15 +581,16 @@ void ServeConnection(int fd) {
     } else {
       r = Answer(method, target, number);
     }
-    std::string out = "HTTP/1.1 " + std::to_string(r.status) + " " + r.reason + "\r\n" +
-                      "Content-Type: text/html; charset=GBK\r\n" +
-                      "Content-Length: " + std::to_string(r.body.size()) + "\r\n" +
-                      (keep_alive ? "Connection: keep-alive\r\nKeep-Alive: timeout=" +
-                                        std::to_string(kIdleTimeoutSeconds) + "\r\n"
-                                  : std::string("Connection: close\r\n")) +
-                      "\r\n";
+    std::string out =
+        "HTTP/1.1 " + std::to_string(r.status) + " " + r.reason + "\r\n" +
+        "Content-Type: text/html; charset=GBK\r\n" +
+        "Content-Length: " + std::to_string(r.body.size()) + "\r\n" +
+        (keep_alive ? "Connection: keep-alive\r\nKeep-Alive: timeout=" +
+                          std::to_string((g_options.head_timeout_ms + 999) / 1000) + "\r\n"
+                    : std::string("Connection: close\r\n")) +
+        "\r\n";
     if (method != "HEAD") out += r.body;
-    const bool sent = !g_stopping && SendAll(fd, out);
+    const bool sent = !g_stopping && SendAll(fd, out, Clock::now() + HeadTimeout());
     if (g_options.log) {
       Log("#" + std::to_string(number) + " " + Printable(method) + " " + Printable(target) + " " +
           std::to_string(r.status) + " in-flight=" + std::to_string(in_flight));
@@ -559,17 +604,52 @@ void ConnectionThread(int fd) {
   ServeConnection(fd);
   shutdown(fd, SHUT_WR);
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_connections.erase(fd);
+  const auto c = g_connections.find(fd);
+  if (c->second.evicted) --g_evicted;
+  g_connections.erase(c);
   close(fd);
-  --g_connection_threads;
   g_changed.notify_all();
 }
 
-bool ParseInt(const char* text, int& value) {
+// The site is full: closes the connection that has waited longest for a request (idle, or
+// trickling its head) so that such connections cannot shut newcomers out. Connections being
+// answered are kept; false when every connection is. The caller holds g_mutex.
+bool MakeRoom() {
+  auto oldest = g_connections.end();
+  for (auto c = g_connections.begin(); c != g_connections.end(); ++c) {
+    if (c->second.waiting && !c->second.evicted &&
+        (oldest == g_connections.end() || c->second.since < oldest->second.since)) {
+      oldest = c;
+    }
+  }
+  if (oldest == g_connections.end()) return false;
+  oldest->second.evicted = true;
+  ++g_evicted;
+  shutdown(oldest->first, SHUT_RDWR);
+  return true;
+}
+
+void Admit(int fd) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  const int open = static_cast<int>(g_connections.size()) - g_evicted;
+  if (open >= g_options.max_connections && !MakeRoom()) {
+    close(fd);
+    return;
+  }
+  g_connections.emplace(fd, Connection{});
+  try {
+    std::thread(ConnectionThread, fd).detach();
+  } catch (const std::system_error&) {
+    g_connections.erase(fd);
+    close(fd);
+  }
+}
+
+bool ParseInt(const char* text, int& value, long minimum = 0) {
   char* end = nullptr;
   errno = 0;
   const long v = std::strtol(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || v < 0 || v > 1000000000) return false;
+  if (errno != 0 || end == text || *end != '\0' || v < minimum || v > 1000000000) return false;
   value = static_cast<int>(v);
   return true;
 }
@@ -577,15 +657,15 @@ bool ParseInt(const char* text, int& value) {
 void Usage() {
   std::cerr << "usage: kelvaro-sample-site [--port N] [--bind ADDR] [--delay-ms N]\n"
                "         [--connect-delay-ms N] [--fail-every N] [--rate-limit R] [--log]\n"
-               "         [--data FILE]\n";
+               "         [--data FILE] [--head-timeout-ms N] [--max-connections N]\n";
 }
 
 Options ParseOptions(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto number = [&](int& field) {
-      if (i + 1 >= argc || !ParseInt(argv[i + 1], field)) {
+    auto number = [&](int& field, long minimum = 0) {
+      if (i + 1 >= argc || !ParseInt(argv[i + 1], field, minimum)) {
         Usage();
         Fail("bad value for " + arg);
       }
@@ -604,6 +684,10 @@ Options ParseOptions(int argc, char** argv) {
       number(o.fail_every);
     } else if (arg == "--rate-limit") {
       number(o.rate_limit);
+    } else if (arg == "--head-timeout-ms") {
+      number(o.head_timeout_ms, 1);
+    } else if (arg == "--max-connections") {
+      number(o.max_connections, 1);
     } else if (arg == "--log") {
       o.log = true;
     } else if (arg == "--data" && i + 1 < argc) {
@@ -668,14 +752,7 @@ int main(int argc, char** argv) {
       if (fd < 0) continue;
       const int nodelay = 1;
       setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &nodelay, sizeof nodelay);
-      std::lock_guard<std::mutex> lock(g_mutex);
-      if (g_connection_threads >= kMaxConnections) {
-        close(fd);
-        continue;
-      }
-      g_connections.insert(fd);
-      ++g_connection_threads;
-      std::thread(ConnectionThread, fd).detach();
+      Admit(fd);
     }
   });
 
@@ -684,7 +761,7 @@ int main(int argc, char** argv) {
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_stopping = true;
-    for (int fd : g_connections) shutdown(fd, SHUT_RDWR);
+    for (const auto& c : g_connections) shutdown(c.first, SHUT_RDWR);
     g_changed.notify_all();
   }
   const char byte = 1;
@@ -693,6 +770,6 @@ int main(int argc, char** argv) {
   acceptor.join();
   close(listener);
   std::unique_lock<std::mutex> lock(g_mutex);
-  g_changed.wait_for(lock, std::chrono::seconds(3), [] { return g_connection_threads == 0; });
+  g_changed.wait_for(lock, std::chrono::seconds(3), [] { return g_connections.empty(); });
   return 0;
 }

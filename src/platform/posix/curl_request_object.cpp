@@ -204,6 +204,8 @@ class CurlRequestObject final : public RequestObject {
 
   int Status() override { return succeeded_ ? status_ : 0; }
 
+  Text ErrorText() override { return error_; }
+
   void Abort() override {
     aborted_.store(true);
     std::lock_guard lock(active_mutex_);
@@ -218,6 +220,7 @@ class CurlRequestObject final : public RequestObject {
     body_.shrink_to_fit();
     header_lines_.clear();
     body_too_large_ = false;
+    error_.clear();
   }
 
   static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
@@ -367,6 +370,7 @@ class CurlRequestObject final : public RequestObject {
     last_up_ = 0;
     last_activity_ = Clock::now();
     bool ok = false;
+    Text error;
     {
       std::lock_guard lock(active_mutex_);
       active_multi_ = transfer.multi;
@@ -390,6 +394,15 @@ class CurlRequestObject final : public RequestObject {
         curl_multi_poll(transfer.multi, nullptr, 0, kPollSliceMs, nullptr);
       }
       ok = done && result == CURLE_OK && !body_too_large_ && !aborted_.load();
+      if (aborted_.load()) {
+        error = "aborted";
+      } else if (body_too_large_ || result == CURLE_FILESIZE_EXCEEDED) {
+        error = "response too large";
+      } else if (done && result != CURLE_OK) {
+        error = curl_easy_strerror(result);
+      } else if (!done) {
+        error = "Timeout was reached";  // the stall check ended it
+      }
       if (ok) {
         long code = 0;
         curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &code);
@@ -411,6 +424,7 @@ class CurlRequestObject final : public RequestObject {
 
     if (!ok) {
       ClearResponse();
+      error_ = error.empty() ? Text("no response") : error;
       return false;
     }
     succeeded_ = true;
@@ -434,6 +448,7 @@ class CurlRequestObject final : public RequestObject {
   int status_ = 0;
   Bytes body_;
   bool body_too_large_ = false;
+  Text error_;
   std::vector<Text> header_lines_;
   Clock::time_point last_activity_{};
   curl_off_t last_down_ = 0;

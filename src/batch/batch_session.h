@@ -1,0 +1,76 @@
+// One front end's batches, from its window's creation to its closing: the runner, the
+// lock registry and the query lock, and the few things the window and the command line
+// do with them. The top of the core: it drives the row query of query/.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "batch/batch_runner.h"
+#include "batch/lock_registry.h"
+#include "batch/message_pump.h"
+#include "batch/result_table.h"
+#include "query/batch_query.h"
+#include "query/single_query.h"
+#include "text/text.h"
+
+namespace kelvaro {
+
+class BatchSession {
+ public:
+  static constexpr std::chrono::milliseconds kWaitForEver = std::chrono::milliseconds::max();
+
+  // `table` and `pump` outlive the session; `pump` belongs to the calling thread, which
+  // every member below but RequestEnd must be called on. Creates the query lock.
+  BatchSession(ResultTable& table, MessagePump& pump, ThreadStarter starter = StartDetachedThread);
+  // Ends everything (EndAll) unless that was done.
+  ~BatchSession();
+  BatchSession(const BatchSession&) = delete;
+  BatchSession& operator=(const BatchSession&) = delete;
+
+  // The batch query button: one worker per row present now, at most `speed_text` (read
+  // with TextToInteger, clamped to 1..64) running at once. Returns when the last worker
+  // has been started; the last ones may still be running.
+  void StartBatchQuery(const Text& speed_text);
+  // The same over the given rows only, in their order (rows removed meanwhile are skipped).
+  void QueryRows(const Text& speed_text, std::vector<RowId> row_ids);
+  // The removal buttons: passes of up to 10 workers until no row holds `target_word`.
+  void RemoveRowsWithStatus(const Text& target_word);
+  // The single query, its request made off this thread while the pump dispatches.
+  // Nothing when the session was ended meanwhile.
+  std::optional<SingleQueryResult> RunSingleQuery(const Text& number_box_text);
+
+  // Any thread: no further row starts, workers that have not made their request skip
+  // it, and requests in flight are aborted. Waits in progress go on.
+  void RequestEnd();
+  // Pumps until no worker of any run is running. Once an end has been requested, aborts
+  // again at every wake-up and gives up after `grace`: false when workers were left.
+  bool WaitForWorkers(std::chrono::milliseconds grace = kWaitForEver);
+  // Closing the window, Ctrl-C: RequestEnd, WaitForWorkers(grace), then the query lock
+  // is deleted (only when no worker can use it any more). The first call decides; later
+  // calls give its result.
+  bool EndAll(std::chrono::milliseconds grace = kWaitForEver);
+
+  bool IsRunning() const;
+  bool IsEnding() const;
+  // Query workers that have finished since the session began (progress).
+  int FinishedRows() const;
+
+  BatchRunner& runner() { return runner_; }
+
+ private:
+  QueryServices Services();
+
+  ResultTable& table_;
+  MessagePump& pump_;
+  BatchRunner runner_;
+  LockRegistry locks_;
+  int query_lock_ = 0;
+  std::atomic<int> finished_rows_{0};
+  std::atomic<bool> end_requested_{false};
+  std::optional<bool> ended_;  // EndAll's result, once it has run
+};
+
+}  // namespace kelvaro

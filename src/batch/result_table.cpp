@@ -1,0 +1,43 @@
+#include "batch/result_table.h"
+
+namespace kelvaro {
+namespace {
+
+constexpr const char* kColumnHeaders[kColumnCount] = {"序号", "待查标准编号", "是否现行",
+                                                      "最新标准编号", "最新标准名称"};
+
+}  // namespace
+
+const char* ColumnHeader(Column column) { return ColumnHeader(ColumnIndex(column)); }
+
+const char* ColumnHeader(int column_index) {
+  return column_index >= 0 && column_index < kColumnCount ? kColumnHeaders[column_index] : "";
+}
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kNone:
+      return "";
+    case Outcome::kFound:
+      return "found";
+    case Outcome::kNotFound:
+      return "not-found";
+    case Outcome::kNoYear:
+      return "no-year";
+    case Outcome::kEmpty:
+      return "empty";
+    case Outcome::kHttpError:
+      return "http-error";
+    case Outcome::kNetwork:
+      return "network";
+    case Outcome::kAborted:
+      return "aborted";
+  }
+  return "";
+}
+
+bool IsSiteFailure(Outcome outcome) {
+  return outcome == Outcome::kNetwork || outcome == Outcome::kHttpError;
+}
+
+}  // namespace kelvaro

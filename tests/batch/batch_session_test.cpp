@@ -1,0 +1,80 @@
+#include "batch/batch_session.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "batch/row_store.h"
+#include "query/current_standard.h"
+#include "support/recording_server.h"
+
+namespace kelvaro {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RecordingServer;
+using test::Reply;
+
+// A site that takes the request and never answers: only an abort ends the lookup.
+class SilentSite {
+ public:
+  SilentSite() : server_([](const test::RecordedRequest&) { return Reply::Hang(); }) {
+    SetSitePrefixOverride("http://" + server_.HostPort());
+  }
+  ~SilentSite() { SetSitePrefixOverride(""); }
+  bool WaitForRequest() { return server_.WaitForRequests(1, 10s); }
+
+ private:
+  RecordingServer server_;
+};
+
+TEST(BatchSessionConcurrency, EndAllAbortsTheRequestInFlightAndWritesNothing) {
+  SilentSite site;
+  RowStore table;
+  StdMessagePump pump;
+  BatchSession session(table, pump);
+  for (const char* number : {"GB/T50001-2010", "GB/T50002-2010", "GB/T50003-2010"}) {
+    table.SetCellText(table.AppendRow("n"), ColumnIndex(Column::kNumber), number);
+  }
+  // A bound above the row count: the batch returns with its workers still running.
+  session.StartBatchQuery("4");
+  ASSERT_TRUE(site.WaitForRequest());
+  EXPECT_TRUE(session.IsRunning());
+
+  EXPECT_TRUE(session.EndAll());
+  EXPECT_FALSE(session.IsRunning());
+  for (int row = 0; row < table.RowCount(); ++row) {
+    EXPECT_EQ(table.GetCellText(row, ColumnIndex(Column::kStatus)), "") << row;
+  }
+  // Ended for good: nothing starts any more.
+  EXPECT_TRUE(session.IsEnding());
+  EXPECT_FALSE(session.RunSingleQuery("GB/T50001-2010").has_value());
+  session.StartBatchQuery("4");
+  EXPECT_FALSE(session.IsRunning());
+  EXPECT_TRUE(session.EndAll());
+}
+
+TEST(BatchSessionConcurrency, WaitGivesUpOnAStuckWorkerOnlyAfterAnEnd) {
+  RowStore table;
+  StdMessagePump pump;
+  BatchSession session(table, pump);
+  std::atomic<bool> release{false};
+  session.runner().RunBatch(
+      [&](int) {
+        while (!release.load()) std::this_thread::sleep_for(1ms);
+        session.runner().WorkerFinished();
+        return 0;
+      },
+      2, 1);
+  session.RequestEnd();
+  EXPECT_FALSE(session.WaitForWorkers(50ms));
+  EXPECT_TRUE(session.IsRunning());
+  release = true;
+  EXPECT_TRUE(session.WaitForWorkers());
+  EXPECT_FALSE(session.IsRunning());
+}
+
+}  // namespace
+}  // namespace kelvaro
