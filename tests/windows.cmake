@@ -59,3 +59,13 @@ add_test(NAME WindowsConsole.CtrlCCallsTheWatcherOnceAndExits130
           ${PROJECT_SOURCE_DIR}/scripts/wine-run ${PROJECT_BINARY_DIR}/wineprefix
           $<TARGET_FILE:kelvaro_interrupt_probe>)
 set_tests_properties(WindowsConsole.CtrlCCallsTheWatcherOnceAndExits130 PROPERTIES TIMEOUT 60)
+
+# kelvaro-cli.exe against the Linux kelvaro-cli on the same sample site (both native, from
+# the build named by KELVARO_NATIVE_BUILD): the same bytes, exit codes and Ctrl-C.
+if(TARGET kelvaro-cli)
+  add_test(NAME KelvaroCliExe.SameOutputAsLinuxAndCtrlC
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/cli/windows/end_to_end.sh
+            ${PROJECT_SOURCE_DIR}/scripts/wine-run ${PROJECT_BINARY_DIR}/wineprefix
+            $<TARGET_FILE:kelvaro-cli> ${CMAKE_CURRENT_SOURCE_DIR}/data)
+  set_tests_properties(KelvaroCliExe.SameOutputAsLinuxAndCtrlC PROPERTIES TIMEOUT 300)
+endif()
