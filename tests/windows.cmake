@@ -36,7 +36,7 @@ function(kelvaro_windows_tests module)
   add_executable(${target} ${arg_SOURCES})
   target_link_libraries(${target} PRIVATE kelvaro_test_support GTest::gtest_main ${arg_LIBRARIES})
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES TIMEOUT 60)
 endfunction()
 
 kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)

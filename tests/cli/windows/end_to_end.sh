@@ -22,6 +22,7 @@ trap cleanup EXIT
 # Starts the sample site with the given options; sets $site.
 start_site() {
   [ -n "$site_pid" ] && kill "$site_pid" 2>/dev/null && wait "$site_pid" 2>/dev/null
+  rm -f "$work/site.out"  # the last site's port must not be read for this one's
   "$native/tools/sample-site/kelvaro-sample-site" --port 0 "$@" >"$work/site.out" 2>/dev/null &
   site_pid=$!
   for _ in $(seq 100); do
