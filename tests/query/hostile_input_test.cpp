@@ -382,7 +382,7 @@ TEST_P(HostileSpeedConcurrency, BoundIsKeptBetweenOneAndSixtyFour) {
   }
   LockRegistry locks;
   std::atomic<int> finished{0};
-  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, &finished};
+  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, &finished, {}};
   const auto start = Clock::now();
   StartBatchQuery(services, c.speed_text);
   runner.WaitForAllWorkers();
