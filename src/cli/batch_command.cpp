@@ -97,9 +97,9 @@ void WaitUnlessEnding(BatchSession& session, MessagePump& pump, Clock::duration 
   }
 }
 
-// The query, then up to options.retry more tries of the rows the site failed, one
-// second, then two, four... after the last try; false when workers were still running
-// at the end of the grace after an interrupt.
+// The query, then up to options.retry more tries of the rows the site failed, the first
+// after a second's wait, each later one after twice the wait before; false when workers
+// were still running at the end of the grace after an interrupt.
 bool QueryWithRetries(BatchSession& session, MessagePump& pump, RowStore& table,
                       const Options& options) {
   std::unique_ptr<ProgressLine> progress;
