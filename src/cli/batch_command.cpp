@@ -152,20 +152,25 @@ int RunBatch(const Options& options) {
   StdMessagePump pump;
   BatchSession session(table, pump);
   std::atomic<bool> interrupted{false};
-  // Made before any worker, so every thread inherits the blocked signals; kept until the
-  // table is written, so a signal meanwhile waits for its end instead of cutting a row.
-  platform::InterruptWatcher watcher([&] {
-    interrupted.store(true);
-    session.RequestEnd();
-  });
-  bool all_ended = QueryWithRetries(session, pump, table, options);
-  // The summary tells what the lookups found, before any rows are left out.
-  const Rows looked_up = table.Snapshot();
-  if (all_ended) all_ended = RemoveAsked(session, options);
-  const int written = WriteOutput(FormatTable(options.format, table.Snapshot(), options.reasons));
-  platform::WriteText(platform::Stream::kErr, SummaryLine(looked_up));
-  // Workers stuck past the grace still use the session: leave them behind.
-  if (!all_ended) platform::ExitNow(written == kExitOk ? kExitInterrupted : written);
+  int written = kExitOk;
+  Rows looked_up;
+  {
+    // Made before any worker, so every thread inherits the blocked signals; kept until the
+    // table is written, so a signal meanwhile waits for its end instead of cutting a row.
+    // Its end takes a signal its thread had no time for, so the exit status tells of it.
+    platform::InterruptWatcher watcher([&] {
+      interrupted.store(true);
+      session.RequestEnd();
+    });
+    bool all_ended = QueryWithRetries(session, pump, table, options);
+    // The summary tells what the lookups found, before any rows are left out.
+    looked_up = table.Snapshot();
+    if (all_ended) all_ended = RemoveAsked(session, options);
+    written = WriteOutput(FormatTable(options.format, table.Snapshot(), options.reasons));
+    platform::WriteText(platform::Stream::kErr, SummaryLine(looked_up));
+    // Workers stuck past the grace still use the session: leave them behind.
+    if (!all_ended) platform::ExitNow(written == kExitOk ? kExitInterrupted : written);
+  }
   if (written != kExitOk) return written;
   if (interrupted.load()) return kExitInterrupted;
   return options.strict && AnySiteFailure(looked_up) ? kExitSiteFailed : kExitOk;
