@@ -1,177 +1,48 @@
 #include "cli/table_output.h"
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string_view>
 
+#include "batch/result_table.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
+namespace {
 
-const char* const kColumnHeaders[kColumnCount] = {"序号", "待查标准编号", "是否现行",
-                                                  "最新标准编号", "最新标准名称"};
+// Keys of the JSON row objects, in column order.
 const char* const kJsonRowKeys[kColumnCount] = {"ordinal", "number", "status", "latest_number",
                                                 "latest_title"};
 
-namespace {
+// C0 controls, DEL and the C1 controls: a terminal may take any of them as a command.
+bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
-// Length of the valid UTF-8 sequence at i, or of its maximal invalid subpart as a
-// negative number (at least one byte).
-int Utf8SequenceAt(const std::string& s, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char b0 = byte(i);
-  if (b0 < 0x80) return 1;
-  int need;
-  unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    need = 1;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    need = 2;
-    if (b0 == 0xE0) low = 0xA0;
-    if (b0 == 0xED) high = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    need = 3;
-    if (b0 == 0xF0) low = 0x90;
-    if (b0 == 0xF4) high = 0x8F;
-  } else {
-    return -1;
-  }
-  for (int k = 1; k <= need; ++k) {
-    if (i + k >= s.size()) return -k;
-    const unsigned char b = byte(i + k);
-    const unsigned char lo = k == 1 ? low : 0x80;
-    const unsigned char hi = k == 1 ? high : 0xBF;
-    if (b < lo || b > hi) return -k;
-  }
-  return need + 1;
+void AppendHexEscape(std::string& out, char32_t c) {
+  char escaped[8];
+  std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(c));
+  out += escaped;
 }
 
-std::string Utf8Cell(const Text& gbk) { return GbkToUtf8(gbk); }
-
-}  // namespace
-
-std::string SanitizeUtf8(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size();) {
-    const int n = Utf8SequenceAt(bytes, i);
-    if (n > 0) {
-      out.append(bytes, i, static_cast<std::size_t>(n));
-      i += static_cast<std::size_t>(n);
-    } else {
-      out += "\xEF\xBF\xBD";
-      i += static_cast<std::size_t>(-n);
-    }
-  }
-  return out;
-}
-
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (const char c : utf8) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
-  return out;
-}
-
-std::string TsvCell(const std::string& utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (const char c : utf8) {
-    switch (c) {
-      case '\t':
-        out += "\\t";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-std::string CsvField(const std::string& utf8) {
-  if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
-  std::string out = "\"";
-  for (const char c : utf8) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-  return out;
-}
-
-std::string FormatTsv(const Rows& rows) {
+// The header line, then one line per row: cells written by `cell`, joined by `separator`.
+std::string Lines(const Rows& rows, char separator, const char* line_end,
+                  std::string (*cell)(const std::string&)) {
   std::string out;
   for (int column = 0; column < kColumnCount; ++column) {
-    if (column > 0) out += '\t';
-    out += kColumnHeaders[column];
+    if (column > 0) out += separator;
+    out += cell(ColumnHeader(column));
   }
-  out += '\n';
+  out += line_end;
   for (const auto& row : rows) {
     for (int column = 0; column < kColumnCount; ++column) {
-      if (column > 0) out += '\t';
-      out += TsvCell(Utf8Cell(row.cells[column]));
+      if (column > 0) out += separator;
+      out += cell(GbkToUtf8(row.cells[column]));
     }
-    out += '\n';
+    out += line_end;
   }
   return out;
 }
 
-std::string FormatCsv(const Rows& rows) {
-  std::string out = "\xEF\xBB\xBF";  // lets spreadsheet programs read the file as UTF-8
-  for (int column = 0; column < kColumnCount; ++column) {
-    if (column > 0) out += ',';
-    out += CsvField(kColumnHeaders[column]);
-  }
-  out += "\r\n";
-  for (const auto& row : rows) {
-    for (int column = 0; column < kColumnCount; ++column) {
-      if (column > 0) out += ',';
-      out += CsvField(Utf8Cell(row.cells[column]));
-    }
-    out += "\r\n";
-  }
-  return out;
-}
-
+// One row object per line, so the output reads like the table.
 std::string FormatJson(const Rows& rows) {
   std::string out = "[";
   bool first = true;
@@ -182,7 +53,7 @@ std::string FormatJson(const Rows& rows) {
       if (column > 0) out += ", ";
       out += JsonString(kJsonRowKeys[column]);
       out += ": ";
-      out += JsonString(Utf8Cell(row.cells[column]));
+      out += JsonString(GbkToUtf8(row.cells[column]));
     }
     out += '}';
   }
@@ -190,33 +61,89 @@ std::string FormatJson(const Rows& rows) {
   return out;
 }
 
-std::string FormatCheckJson(const CheckFields& f) {
-  const std::pair<const char*, const std::string*> fields[] = {
-      {"input", &f.input},          {"cleaned", &f.cleaned},
-      {"keyword", &f.keyword},      {"address", &f.address},
-      {"status", &f.status},        {"number", &f.number},
-      {"title", &f.title},          {"release_date", &f.release_date},
-      {"department", &f.department}};
-  std::string out = "{";
-  bool first = true;
-  for (const auto& [key, value] : fields) {
-    out += first ? "\n  " : ",\n  ";
-    first = false;
-    out += JsonString(key);
-    out += ": ";
-    out += JsonString(*value);
+}  // namespace
+
+std::string JsonString(const std::string& utf8) {
+  return nlohmann::json(utf8).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string TsvCell(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const char32_t c = DecodeUtf8(utf8, i);
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        if (IsControl(c)) {
+          AppendHexEscape(out, c);
+        } else {
+          AppendUtf8(out, c);
+        }
+    }
   }
-  out += "\n}\n";
   return out;
+}
+
+std::string CsvField(const std::string& utf8) {
+  const bool formula = !utf8.empty() && std::string_view("=+-@").find(utf8[0]) != std::string::npos;
+  const std::string cell = formula ? "'" + utf8 : utf8;
+  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
+  std::string out = "\"";
+  for (const char c : cell) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string FormatTable(Format format, const Rows& rows) {
+  switch (format) {
+    case Format::kCsv:
+      // The byte-order mark lets spreadsheet programs read the file as UTF-8.
+      return "\xEF\xBB\xBF" + Lines(rows, ',', "\r\n", CsvField);
+    case Format::kJson:
+      return FormatJson(rows);
+    case Format::kTsv:
+      break;
+  }
+  return Lines(rows, '\t', "\n", TsvCell);
+}
+
+std::string FormatCheckJson(const CheckFields& f) {
+  const nlohmann::ordered_json object = {
+      {"input", f.input},          {"cleaned", f.cleaned},
+      {"keyword", f.keyword},      {"address", f.address},
+      {"status", f.status},        {"number", f.number},
+      {"title", f.title},          {"release_date", f.release_date},
+      {"department", f.department}};
+  return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 std::string ReportForTerminal(const Text& report) {
   const std::string utf8 = GbkToUtf8(report);
   std::string out;
   out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
-    out += utf8[i];
+  for (std::size_t i = 0; i < utf8.size();) {
+    const char32_t c = DecodeUtf8(utf8, i);
+    if (c == '\r' && i < utf8.size() && utf8[i] == '\n') continue;  // CR LF lines become LF
+    if (IsControl(c) && c != '\t' && c != '\r' && c != '\n') {
+      AppendHexEscape(out, c);
+    } else {
+      AppendUtf8(out, c);
+    }
   }
   return out;
 }

@@ -1,40 +1,33 @@
 // What the command line prints: the Result table as TSV, CSV or JSON, and the single
-// query as JSON. Everything printed is UTF-8; the table's cells are GBK.
+// query as a report or JSON. Everything printed is UTF-8; the table's cells are GBK.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "batch/row_store.h"
+#include "cli/options.h"
 #include "text/text.h"
 
 namespace kelvaro::cli {
 
-// The five column headers, UTF-8, in column order.
-extern const char* const kColumnHeaders[kColumnCount];
-// Keys of the JSON row objects, in column order.
-extern const char* const kJsonRowKeys[kColumnCount];
-
-// Replaces each maximal invalid UTF-8 sequence with U+FFFD, so output stays valid UTF-8.
-std::string SanitizeUtf8(const std::string& bytes);
-
 // A JSON string literal (quotes included) of UTF-8 text: quote, backslash and every
 // control character escaped.
 std::string JsonString(const std::string& utf8);
-
-// One TSV cell: tab, CR, LF and backslash written as \t \r \n \\.
+// One TSV cell: tab, CR, LF and backslash written as \t \r \n \\, other control
+// characters as \xNN.
 std::string TsvCell(const std::string& utf8);
-// One CSV field: quoted (inner quotes doubled) when it holds a comma, quote, CR or LF.
+// One CSV field: a leading apostrophe when it starts with = + - or @ (a spreadsheet would
+// run it as a formula), then quoted (inner quotes doubled) when it holds a comma, quote,
+// CR or LF.
 std::string CsvField(const std::string& utf8);
 
 using Rows = std::vector<RowStore::Row>;
 
-// Header line, then one line per row; LF line ends.
-std::string FormatTsv(const Rows& rows);
-// UTF-8 byte-order mark, header record, one record per row; CR LF record ends.
-std::string FormatCsv(const Rows& rows);
-// An array of objects {ordinal, number, status, latest_number, latest_title}.
-std::string FormatJson(const Rows& rows);
+// TSV: header line, then one line per row; LF line ends.
+// CSV: UTF-8 byte-order mark, header record, one record per row; CR LF record ends.
+// JSON: an array of objects {ordinal, number, status, latest_number, latest_title}.
+std::string FormatTable(Format format, const Rows& rows);
 
 // The single query's fields, UTF-8.
 struct CheckFields {
@@ -50,7 +43,8 @@ struct CheckFields {
 };
 std::string FormatCheckJson(const CheckFields& fields);
 
-// A report text (GBK, CR LF lines) as the terminal shows it: UTF-8, LF lines.
+// A report text (GBK, CR LF lines) as the terminal shows it: UTF-8, LF lines, control
+// characters other than tab, CR and LF written as \xNN.
 std::string ReportForTerminal(const Text& report);
 
 }  // namespace kelvaro::cli

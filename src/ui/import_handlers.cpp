@@ -2,7 +2,6 @@
 #include <string>
 
 #include "query/import.h"
-#include "text/encoding.h"
 #include "ui/dialog_seams.h"
 #include "ui/program.h"
 #include "ui/window_handlers.h"
@@ -19,8 +18,8 @@ void ImportNumbers(ProgramContext& context) {
   std::string reason;
   // A file that cannot be read leaves the earlier rows, and the user learns why.
   if (!ImportNumbersFromFile(context.table(), chosen->toStdString(), &reason)) {
-    ReportError(window, GbkToWindowText(Gbk(u8"错误")),
-                GbkToWindowText(Gbk(u8"无法读取文件：")) + *chosen + QStringLiteral("\n") +
+    ReportError(window, QString::fromUtf8("错误"),
+                QString::fromUtf8("无法读取文件：") + *chosen + QStringLiteral("\n") +
                     QString::fromLocal8Bit(reason.c_str()));
   }
 }
@@ -28,9 +27,5 @@ void ImportNumbers(ProgramContext& context) {
 void InstallImportHandler(ProgramContext& context) {
   context.window->OnClicked(WindowButton::kImport, [&context] { ImportNumbers(context); });
 }
-
-Text WindowTextToGbk(const QString& text) { return Utf8ToGbk(text.toStdString()); }
-
-QString GbkToWindowText(const Text& text) { return QString::fromStdString(GbkToUtf8(text)); }
 
 }  // namespace kelvaro

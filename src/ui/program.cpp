@@ -6,14 +6,11 @@
 #include <QMessageBox>
 
 #include "platform/platform.h"
-#include "text/encoding.h"
 #include "ui/handler_hooks.h"
 
 namespace kelvaro {
 
 namespace {
-
-QString FromGbk(const Text& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
 
 void ShowFatalErrorBox(const QString& caption, const QString& text) {
   QString shown = text;
@@ -62,7 +59,7 @@ void ProgramSession::ProgramCleanup() {
 }
 
 QString FatalErrorText(const QString& message) {
-  return FromGbk(Gbk(u8"运行时出错!\r\n")) + FromGbk(Gbk(u8"\r\n错误信息：")) + message;
+  return QString::fromUtf8("运行时出错!\r\n") + QString::fromUtf8("\r\n错误信息：") + message;
 }
 
 int RunProgram(const ProgramHooks& hooks) {
@@ -75,7 +72,7 @@ int RunProgram(const ProgramHooks& hooks) {
 
   if (!session.LoadWindow(hooks.window_loader)) {
     const auto& report = hooks.report_fatal_error ? hooks.report_fatal_error : ShowFatalErrorBox;
-    report(FromGbk(Gbk(u8"错误")), FatalErrorText(FromGbk(Gbk(u8"载入启动窗口失败"))));
+    report(QString::fromUtf8("错误"), FatalErrorText(QString::fromUtf8("载入启动窗口失败")));
     return -1;
   }
   ProgramContext& context = session.context();
@@ -93,6 +90,8 @@ int RunProgram(const ProgramHooks& hooks) {
 }
 
 int ProgramStart(int argc, char** argv, const ProgramHooks& hooks) {
+  // A closed descriptor must not be taken over by a socket that then gets our output.
+  platform::EnsureStandardStreams();
   QApplication app(argc, argv);
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPixelSize(12);

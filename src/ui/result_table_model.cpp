@@ -4,7 +4,7 @@
 #include <QTreeView>
 #include <algorithm>
 
-#include "text/encoding.h"
+#include "ui/window_text.h"
 
 namespace kelvaro {
 
@@ -14,11 +14,6 @@ namespace {
 Qt::Alignment ColumnAlignment(int column) {
   return column == ColumnIndex(Column::kOrdinal) ? (Qt::AlignLeft | Qt::AlignVCenter)
                                                  : Qt::Alignment(Qt::AlignCenter);
-}
-
-QString FromGbk(const Text& text) {
-  const std::string utf8 = GbkToUtf8(text);
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 // libcurl's short texts for the failures users meet, in words they read.
@@ -98,7 +93,7 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
       }
       [[fallthrough]];
     case Qt::DisplayRole:
-      return FromGbk(store_.GetCellTextById(id, index.column()));
+      return GbkToWindowText(store_.GetCellTextById(id, index.column()));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(ColumnAlignment(index.column()));
     default:

@@ -96,7 +96,7 @@ class ResultTableModel : public QAbstractTableModel, public ResultTable {
 
   // Workers' changes reach the view at most this often: a repaint per row would
   // cost more than the row's lookup.
-  static constexpr int kSyncIntervalMs = 40;
+  static constexpr int kSyncIntervalMs = 100;
   QTimer sync_timer_;
 
   // What workers changed since the last SyncView.

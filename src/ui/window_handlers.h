@@ -6,6 +6,7 @@
 #include <Qt>
 
 #include "text/text.h"
+#include "ui/window_text.h"
 
 namespace kelvaro {
 
@@ -28,10 +29,6 @@ void ShowSingleQueryReport(ProgramContext& context);
 // Double-click in the Result table at (x, y) in the view's viewport: the cell's text goes
 // to the clipboard as plain text (empty text below the last row).
 void CopyCellOnDoubleClick(ProgramContext& context, int x, int y, Qt::KeyboardModifiers keys);
-
-// The window's text as GBK, and back.
-Text WindowTextToGbk(const QString& text);
-QString GbkToWindowText(const Text& text);
 
 // Bindings, called by InstallHandlers.
 void InstallImportHandler(ProgramContext& context);

@@ -1,473 +1,79 @@
 // kelvaro-cli run as a subprocess against the sample site started by the test.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
+#include <httplib.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "cli/table_output.h"
+#include "cli/table_output.h"  // ReportForTerminal
 #include "query/current_standard.h"
 #include "query/single_query.h"
+#include "support/fault_server.h"
+#include "support/process.h"
 #include "support/sample_site.h"
+#include "support/table_text.h"
 #include "support/temp_dir.h"
+#include "support/tls_server.h"
 #include "text/encoding.h"
-
-extern char** environ;
 
 namespace kelvaro::cli {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using test::ProcessResult;
+using test::ProcessSetup;
+using test::Table;
+using test::TempDir;
 
-const std::string kCli = KELVARO_CLI_PATH;
-const std::string kSite = KELVARO_SAMPLE_SITE_PATH;
 const std::string kMixedFile = std::string(KELVARO_TEST_DATA_DIR) + "/import/mixed_numbers.txt";
+const std::vector<std::string> kRowKeys = {"ordinal", "number", "status", "latest_number",
+                                           "latest_title"};
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
+// The site comes only from what the test passes.
+ProcessSetup CliSetup(std::map<std::string, std::string> env = {},
+                      ProcessSetup::Stdout stdout_mode = ProcessSetup::Stdout::kFile) {
+  ProcessSetup setup;
+  setup.env = std::move(env);
+  setup.unset_env = {"KELVARO_SITE"};
+  setup.stdout_mode = stdout_mode;
+  return setup;
 }
 
-using kelvaro::test::TempDir;
-
-struct RunResult {
-  int exit_code = -1;  // -1 when ended by a signal
-  int signal = 0;
-  std::string out;
-  std::string err;
-};
-
-// A child process with stdout and stderr captured in files.
-class Child {
- public:
-  Child(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
-    out_path_ = dir_.File("stdout");
-    err_path_ = dir_.File("stderr");
-    std::vector<std::string> env_strings;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string entry = *e;
-      const std::string key = entry.substr(0, entry.find('='));
-      // The site comes only from what the test passes.
-      if (key == "KELVARO_SITE" || env.count(key) != 0) continue;
-      env_strings.push_back(entry);
-    }
-    for (const auto& [key, value] : env) env_strings.push_back(key + "=" + value);
-    std::vector<char*> envp;
-    for (auto& s : env_strings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    args.insert(args.begin(), kCli);
-    std::vector<char*> argv;
-    for (auto& s : args) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path_.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path_.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int rc = posix_spawn(&pid_, kCli.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + kCli + ": " + std::strerror(rc));
-  }
-  ~Child() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  void Signal(int signal_number) { kill(pid_, signal_number); }
-
-  // Waits for the end; a child still running at the deadline is killed and reported as
-  // ended by SIGKILL.
-  RunResult Wait(std::chrono::milliseconds timeout = 120s) {
-    RunResult result;
-    const auto deadline = Clock::now() + timeout;
-    int status = 0;
-    for (;;) {
-      const pid_t done = waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) break;
-      if (Clock::now() >= deadline) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(2ms);
-    }
-    pid_ = -1;
-    if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    result.out = ReadFile(out_path_);
-    result.err = ReadFile(err_path_);
-    return result;
-  }
-
- private:
-  TempDir dir_;
-  std::string out_path_;
-  std::string err_path_;
-  pid_t pid_ = -1;
-};
-
-RunResult RunCliProcess(std::vector<std::string> args,
-                        const std::map<std::string, std::string>& env = {}) {
-  Child child(std::move(args), env);
-  return child.Wait();
+std::vector<std::string> CliArgv(std::vector<std::string> args) {
+  args.insert(args.begin(), KELVARO_CLI_PATH);
+  return args;
 }
 
-// The sample site with --log, its stderr (one line per request) kept in a file.
-class LoggedSite {
- public:
-  explicit LoggedSite(std::vector<std::string> extra = {}) {
-    log_path_ = dir_.File("site.log");
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    std::vector<std::string> args = {kSite, "--port", "0", "--log"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (auto& s : args) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_path_.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int rc = posix_spawn(&pid_, kSite.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    if (rc != 0) {
-      close(fds[0]);
-      throw std::runtime_error("cannot start the sample site");
-    }
-    std::string line;
-    const auto deadline = Clock::now() + 20s;
-    char c = 0;
-    while (Clock::now() < deadline) {
-      pollfd pfd{fds[0], POLLIN, 0};
-      if (poll(&pfd, 1, 100) <= 0) continue;
-      if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-      line.push_back(c);
-    }
-    close(fds[0]);
-    if (line.empty() || line.find_first_not_of("0123456789") != std::string::npos) {
-      throw std::runtime_error("the sample site did not announce its port");
-    }
-    prefix_ = "http://127.0.0.1:" + line;
-  }
-  ~LoggedSite() {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  const std::string& prefix() const { return prefix_; }
-  // The request lines of the log ("#N GET /s.jsp?... 200 in-flight=K").
-  std::vector<std::string> Requests() const {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFile(log_path_));
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line[0] == '#') lines.push_back(line);
-    }
-    return lines;
-  }
-
- private:
-  TempDir dir_;
-  std::string log_path_;
-  std::string prefix_;
-  pid_t pid_ = -1;
-};
-
-// ---- Parsers for what the command line prints ---------------------------------------
-
-using Table = std::vector<std::vector<std::string>>;
-
-Table ParseTsv(const std::string& text, std::string& error) {
-  Table table;
-  if (text.empty() || text.back() != '\n') {
-    error = "TSV does not end with a line break";
-    return table;
-  }
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    std::vector<std::string> cells(1);
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      const char c = line[i];
-      if (c == '\r') error = "raw CR in a TSV line";
-      if (c == '\t') {
-        cells.emplace_back();
-      } else if (c == '\\') {
-        if (++i >= line.size()) {
-          error = "dangling backslash";
-          break;
-        }
-        const char e = line[i];
-        cells.back() += e == 't' ? '\t' : e == 'r' ? '\r' : e == 'n' ? '\n' : e;
-        if (e != 't' && e != 'r' && e != 'n' && e != '\\') error = "unknown escape";
-      } else {
-        cells.back() += c;
-      }
-    }
-    table.push_back(cells);
-  }
-  return table;
+ProcessResult RunCli(std::vector<std::string> args, std::map<std::string, std::string> env = {}) {
+  return test::RunProcess(CliArgv(std::move(args)), CliSetup(std::move(env)));
 }
 
-Table ParseCsv(const std::string& text, std::string& error) {
-  Table table;
-  const std::string bom = "\xEF\xBB\xBF";
-  if (text.compare(0, bom.size(), bom) != 0) {
-    error = "no byte-order mark";
-    return table;
-  }
-  std::size_t i = bom.size();
-  std::vector<std::string> record(1);
-  bool at_field_start = true;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (at_field_start && c == '"') {
-      ++i;
-      for (;;) {
-        if (i >= text.size()) {
-          error = "unterminated quoted field";
-          return table;
-        }
-        if (text[i] == '"') {
-          if (i + 1 < text.size() && text[i + 1] == '"') {
-            record.back() += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        record.back() += text[i++];
-      }
-      at_field_start = false;
-      continue;
-    }
-    if (c == ',') {
-      record.emplace_back();
-      at_field_start = true;
-      ++i;
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      table.push_back(record);
-      record.assign(1, "");
-      at_field_start = true;
-      i += 2;
-    } else if (c == '\r' || c == '\n' || c == '"') {
-      error = "unquoted CR, LF or quote";
-      return table;
-    } else {
-      record.back() += c;
-      at_field_start = false;
-      ++i;
-    }
-  }
-  if (!(record.size() == 1 && record[0].empty())) error = "last record not ended by CR LF";
-  return table;
-}
-
-// Just enough JSON: objects, arrays and strings (what the command line prints).
-struct Json {
-  enum class Kind { kString, kObject, kArray } kind = Kind::kString;
-  std::string text;
-  std::vector<std::pair<std::string, Json>> members;
-  std::vector<Json> items;
-  const Json* Find(const std::string& key) const {
-    for (const auto& [k, v] : members) {
-      if (k == key) return &v;
-    }
-    return nullptr;
-  }
-  std::string Str(const std::string& key) const {
-    const Json* v = Find(key);
-    return v != nullptr ? v->text : "<missing " + key + ">";
-  }
-};
-
-class JsonParser {
- public:
-  explicit JsonParser(const std::string& text) : s_(text) {}
-  bool Parse(Json& out, std::string& error) {
-    const bool ok = Value(out) && (Space(), i_ == s_.size());
-    if (!ok) error = error_.empty() ? "trailing text at " + std::to_string(i_) : error_;
-    return ok;
-  }
-
- private:
-  void Space() {
-    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t'))
-      ++i_;
-  }
-  bool Fail(const std::string& why) {
-    if (error_.empty()) error_ = why + " at " + std::to_string(i_);
-    return false;
-  }
-  bool Value(Json& v) {
-    Space();
-    if (i_ >= s_.size()) return Fail("end of text");
-    if (s_[i_] == '"') {
-      v.kind = Json::Kind::kString;
-      return String(v.text);
-    }
-    const bool object = s_[i_] == '{';
-    if (!object && s_[i_] != '[') return Fail("unexpected character");
-    v.kind = object ? Json::Kind::kObject : Json::Kind::kArray;
-    const char close = object ? '}' : ']';
-    ++i_;
-    Space();
-    if (i_ < s_.size() && s_[i_] == close) {
-      ++i_;
-      return true;
-    }
-    for (;;) {
-      if (object) {
-        Space();
-        std::string key;
-        if (i_ >= s_.size() || s_[i_] != '"' || !String(key)) return Fail("expected key");
-        Space();
-        if (i_ >= s_.size() || s_[i_++] != ':') return Fail("expected ':'");
-        Json member;
-        if (!Value(member)) return false;
-        v.members.emplace_back(key, member);
-      } else {
-        Json item;
-        if (!Value(item)) return false;
-        v.items.push_back(item);
-      }
-      Space();
-      if (i_ >= s_.size()) return Fail("unterminated");
-      if (s_[i_] == ',') {
-        ++i_;
-        continue;
-      }
-      if (s_[i_] == close) {
-        ++i_;
-        return true;
-      }
-      return Fail("expected ',' or close");
-    }
-  }
-  static void Append(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  bool Hex4(unsigned& cp) {
-    if (i_ + 4 > s_.size()) return Fail("short \\u");
-    cp = static_cast<unsigned>(std::stoul(s_.substr(i_, 4), nullptr, 16));
-    i_ += 4;
-    return true;
-  }
-  bool String(std::string& out) {
-    ++i_;  // the opening quote
-    while (i_ < s_.size()) {
-      const char c = s_[i_++];
-      if (c == '"') return true;
-      if (static_cast<unsigned char>(c) < 0x20) return Fail("raw control character in string");
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      if (i_ >= s_.size()) break;
-      const char e = s_[i_++];
-      switch (e) {
-        case '"':
-          out += '"';
-          break;
-        case '\\':
-          out += '\\';
-          break;
-        case '/':
-          out += '/';
-          break;
-        case 'b':
-          out += '\b';
-          break;
-        case 'f':
-          out += '\f';
-          break;
-        case 'n':
-          out += '\n';
-          break;
-        case 'r':
-          out += '\r';
-          break;
-        case 't':
-          out += '\t';
-          break;
-        case 'u': {
-          unsigned cp = 0;
-          if (!Hex4(cp)) return false;
-          if (cp >= 0xD800 && cp < 0xDC00 && s_.compare(i_, 2, "\\u") == 0) {
-            i_ += 2;
-            unsigned low = 0;
-            if (!Hex4(low)) return false;
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-          }
-          Append(out, cp);
-          break;
-        }
-        default:
-          return Fail("bad escape");
-      }
-    }
-    return Fail("unterminated string");
-  }
-
-  const std::string& s_;
-  std::size_t i_ = 0;
-  std::string error_;
-};
-
-Json ParseJson(const std::string& text) {
-  Json json;
+nlohmann::ordered_json Json(const std::string& text) {
   std::string error;
-  EXPECT_TRUE(JsonParser(text).Parse(json, error)) << error << "\n" << text;
+  nlohmann::ordered_json json = test::ReadJson(text, error);
+  EXPECT_EQ(error, "") << text;
   return json;
 }
 
-Table JsonRowsToTable(const Json& json) {
-  Table table = {{"序号", "待查标准编号", "是否现行", "最新标准编号", "最新标准名称"}};
-  EXPECT_EQ(json.kind, Json::Kind::kArray);
-  for (const Json& row : json.items) {
-    EXPECT_EQ(row.members.size(), 5u);
-    table.push_back({row.Str("ordinal"), row.Str("number"), row.Str("status"),
-                     row.Str("latest_number"), row.Str("latest_title")});
-  }
+std::string Str(const nlohmann::ordered_json& object, const std::string& key) {
+  const auto value = object.find(key);
+  return value != object.end() && value->is_string() ? value->get<std::string>()
+                                                     : "<no string " + key + ">";
+}
+
+// The rows of a JSON table under the header row the other formats have.
+Table JsonTable(const std::string& out, std::string& error) {
+  Table table = test::JsonRows(test::ReadJson(out, error), kRowKeys, error);
+  table.insert(table.begin(), {"序号", "待查标准编号", "是否现行", "最新标准编号", "最新标准名称"});
   return table;
 }
 
@@ -516,7 +122,7 @@ TEST_F(CliTest, CheckPrintsTheReportOfTheSingleQuery) {
   for (const std::string number :
        {"GB 50016-2014", "GB/T50001-2010", "GB/T 99999-2010", "", "GB/T 50103-2010 "}) {
     SCOPED_TRACE(number);
-    const RunResult r = RunCliProcess({"check", "--site", Prefix(), number});
+    const ProcessResult r = RunCli({"check", "--site", Prefix(), number});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.err, "");
     const Text report = SingleQueryReport(RunSingleQuery(Utf8ToGbk(number)));
@@ -524,10 +130,10 @@ TEST_F(CliTest, CheckPrintsTheReportOfTheSingleQuery) {
     EXPECT_EQ(r.out.find('\r'), std::string::npos);
   }
   SetSitePrefixOverride("");
-  const RunResult current = RunCliProcess({"check", "--site", Prefix(), "GB 50016-2014"});
+  const ProcessResult current = RunCli({"check", "--site", Prefix(), "GB 50016-2014"});
   EXPECT_EQ(current.out.substr(0, 1 + std::strlen("标准状态：现行\n")), "\n标准状态：现行\n");
   EXPECT_NE(current.out.find("\n\n标准名称：建筑设计防火规范\n\n"), std::string::npos);
-  const RunResult unknown = RunCliProcess({"check", "--site", Prefix(), "GB/T 99999-2010"});
+  const ProcessResult unknown = RunCli({"check", "--site", Prefix(), "GB/T 99999-2010"});
   EXPECT_EQ(unknown.out, "\n状态未知\n\n请查看查询结果网页：" + Prefix() +
                              "/s.jsp?keyword=GBT99999&pageNum=1\n\n");
 }
@@ -554,112 +160,182 @@ TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
   };
   for (const CheckJsonCase& c : cases) {
     SCOPED_TRACE(c.input);
-    const RunResult r = RunCliProcess({"check", "--json", "--site", Prefix(), c.input});
+    const ProcessResult r = RunCli({"check", "--json", "--site", Prefix(), c.input});
     EXPECT_EQ(r.exit_code, 0);
-    const Json json = ParseJson(r.out);
-    EXPECT_EQ(json.members.size(), 9u);
-    EXPECT_EQ(json.Str("input"), c.input);
-    EXPECT_EQ(json.Str("keyword"), c.keyword);
-    EXPECT_EQ(json.Str("status"), c.status);
-    EXPECT_EQ(json.Str("number"), c.number);
-    EXPECT_EQ(json.Str("title"), c.title);
-    EXPECT_EQ(json.Str("address"), Prefix() + "/s.jsp?keyword=" + c.keyword + "&pageNum=1");
+    const nlohmann::ordered_json json = Json(r.out);
+    EXPECT_EQ(json.size(), 9u);
+    EXPECT_EQ(Str(json, "input"), c.input);
+    EXPECT_EQ(Str(json, "keyword"), c.keyword);
+    EXPECT_EQ(Str(json, "status"), c.status);
+    EXPECT_EQ(Str(json, "number"), c.number);
+    EXPECT_EQ(Str(json, "title"), c.title);
+    EXPECT_EQ(Str(json, "address"), Prefix() + "/s.jsp?keyword=" + c.keyword + "&pageNum=1");
     if (!c.number.empty()) {
-      EXPECT_FALSE(json.Str("release_date").empty());
-      EXPECT_FALSE(json.Str("department").empty());
+      EXPECT_FALSE(Str(json, "release_date").empty());
+      EXPECT_FALSE(Str(json, "department").empty());
     }
   }
 }
 
 TEST_F(CliTest, SiteComesFromTheOptionThenTheEnvironment) {
-  const RunResult from_env =
-      RunCliProcess({"check", "--json", "GB 50016-2014"}, {{"KELVARO_SITE", Prefix()}});
-  EXPECT_EQ(ParseJson(from_env.out).Str("status"), "现行");
+  const ProcessResult from_env =
+      RunCli({"check", "--json", "GB 50016-2014"}, {{"KELVARO_SITE", Prefix()}});
+  EXPECT_EQ(Str(Json(from_env.out), "status"), "现行");
   // The option wins over the environment (port 9 on the loopback answers nothing).
-  const RunResult option_wins =
-      RunCliProcess({"check", "--json", "--site=" + Prefix(), "GB 50016-2014"},
-                    {{"KELVARO_SITE", "http://127.0.0.1:9"}});
-  EXPECT_EQ(ParseJson(option_wins.out).Str("status"), "现行");
-  const RunResult env_only =
-      RunCliProcess({"check", "--json", "GB 50016-2014"}, {{"KELVARO_SITE", "http://127.0.0.1:9"}});
+  const ProcessResult option_wins =
+      RunCli({"check", "--json", "--site=" + Prefix(), "GB 50016-2014"},
+             {{"KELVARO_SITE", "http://127.0.0.1:9"}});
+  EXPECT_EQ(Str(Json(option_wins.out), "status"), "现行");
+  const ProcessResult env_only =
+      RunCli({"check", "--json", "GB 50016-2014"}, {{"KELVARO_SITE", "http://127.0.0.1:9"}});
   EXPECT_EQ(env_only.exit_code, 0);
-  const Json unreachable = ParseJson(env_only.out);
-  EXPECT_EQ(unreachable.Str("status"), "未知");
-  EXPECT_EQ(unreachable.Str("address"), "http://127.0.0.1:9/s.jsp?keyword=GB50016&pageNum=1");
+  const nlohmann::ordered_json unreachable = Json(env_only.out);
+  EXPECT_EQ(Str(unreachable, "status"), "未知");
+  EXPECT_EQ(Str(unreachable, "address"), "http://127.0.0.1:9/s.jsp?keyword=GB50016&pageNum=1");
+}
+
+TEST(CliTls, CertificatesAreCheckedUnlessTheUserOptsOut) {
+  const test::SiteRecord record{"GB 50016-2014", "T", "2014-01-01", "D"};
+  test::TlsServer server([&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(test::ResultPageFor(&record), "text/html; charset=GBK");
+  });
+  const std::vector<std::string> check = {"check", "--json", "--site", server.Url(""),
+                                          "GB 50016-2014"};
+  EXPECT_EQ(Str(Json(RunCli(check).out), "status"), "未知");  // self-signed: refused
+  std::vector<std::string> insecure = check;
+  insecure.insert(insecure.begin() + 1, "--insecure");
+  EXPECT_EQ(Str(Json(RunCli(insecure).out), "status"), "现行");
+  EXPECT_EQ(Str(Json(RunCli(check, {{"KELVARO_TLS_INSECURE", "1"}}).out), "status"), "现行");
 }
 
 // ---- batch ------------------------------------------------------------------------------
 
 TEST_F(CliTest, BatchPrintsTheSameTableInEveryFormat) {
-  const RunResult tsv = RunCliProcess({"batch", "--site", Prefix(), kMixedFile});
-  const RunResult csv = RunCliProcess({"batch", "--site", Prefix(), "--format", "csv", kMixedFile});
-  const RunResult json = RunCliProcess({"batch", "--format=json", "--site", Prefix(), kMixedFile});
-  for (const RunResult* r : {&tsv, &csv, &json}) {
+  const ProcessResult tsv = RunCli({"batch", "--site", Prefix(), kMixedFile});
+  const ProcessResult csv = RunCli({"batch", "--site", Prefix(), "--format", "csv", kMixedFile});
+  const ProcessResult json = RunCli({"batch", "--format=json", "--site", Prefix(), kMixedFile});
+  for (const ProcessResult* r : {&tsv, &csv, &json}) {
     EXPECT_EQ(r->exit_code, 0);
     EXPECT_EQ(r->err, "");  // no progress line unless stderr is a terminal
   }
   std::string error;
-  const Table from_tsv = ParseTsv(tsv.out, error);
-  EXPECT_EQ(error, "");
+  const Table from_tsv = test::ReadTsv(tsv.out, error);
   EXPECT_EQ(from_tsv, kMixedExpected);
-  const Table from_csv = ParseCsv(csv.out, error);
+  EXPECT_EQ(test::ReadCsv(csv.out, error), from_tsv);
+  EXPECT_EQ(JsonTable(json.out, error), from_tsv);
   EXPECT_EQ(error, "");
-  EXPECT_EQ(from_csv, from_tsv);
-  EXPECT_EQ(JsonRowsToTable(ParseJson(json.out)), from_tsv);
 }
 
 TEST_F(CliTest, BatchCellsWithSeparatorsSurviveEveryFormat) {
   TempDir dir;
-  // One line holding tab, comma, quotes, backslash, a lone LF and a lone CR; then an
-  // empty line and a Chinese one.
-  const std::string file = dir.Write("odd.txt", "A,\"B\"\tC\\D\nE\rF\r\n\r\n建筑 \"x\"\r\n");
-  const RunResult tsv = RunCliProcess({"batch", "--site", Prefix(), file});
-  const RunResult csv = RunCliProcess({"batch", "--site", Prefix(), "--format", "csv", file});
-  const RunResult json = RunCliProcess({"batch", "--site", Prefix(), "--format", "json", file});
+  // One line holding tab, comma, quotes, backslash and a lone CR (which stays in its line);
+  // then an empty line and a Chinese one ended by a lone LF.
+  const std::string file = dir.Write("odd.txt", "A,\"B\"\tC\\D\rE\r\n\r\n建筑 \"x\"\n");
+  const ProcessResult tsv = RunCli({"batch", "--site", Prefix(), file});
+  const ProcessResult csv = RunCli({"batch", "--site", Prefix(), "--format", "csv", file});
+  const ProcessResult json = RunCli({"batch", "--site", Prefix(), "--format", "json", file});
   std::string error;
-  const Table from_tsv = ParseTsv(tsv.out, error);
-  EXPECT_EQ(error, "");
+  const Table from_tsv = test::ReadTsv(tsv.out, error);
   ASSERT_EQ(from_tsv.size(), 4u);
-  EXPECT_EQ(from_tsv[1][1], "A,\"B\"\tC\\D\nE\rF");
+  EXPECT_EQ(from_tsv[1][1], "A,\"B\"\tC\\D\rE");
   EXPECT_EQ(from_tsv[2][1], "");
   EXPECT_EQ(from_tsv[3][1], "建筑 \"x\"");
-  EXPECT_EQ(ParseCsv(csv.out, error), from_tsv);
+  EXPECT_EQ(test::ReadCsv(csv.out, error), from_tsv);
+  EXPECT_EQ(JsonTable(json.out, error), from_tsv);
   EXPECT_EQ(error, "");
-  EXPECT_EQ(JsonRowsToTable(ParseJson(json.out)), from_tsv);
 }
 
 TEST_F(CliTest, BatchRemovesRowsByStatus) {
-  const RunResult current =
-      RunCliProcess({"batch", "--site", Prefix(), "--remove-current", kMixedFile});
-  const RunResult superseded =
-      RunCliProcess({"batch", "--remove-superseded", "--site", Prefix(), kMixedFile});
-  const RunResult both = RunCliProcess(
-      {"batch", "--remove-superseded", "--remove-current", "--site", Prefix(), kMixedFile});
+  const ProcessResult current =
+      RunCli({"batch", "--site", Prefix(), "--remove-current", kMixedFile});
+  const ProcessResult superseded =
+      RunCli({"batch", "--remove-superseded", "--site", Prefix(), kMixedFile});
+  const ProcessResult both =
+      RunCli({"batch", "--remove-superseded", "--remove-current", "--site", Prefix(), kMixedFile});
   std::string error;
-  EXPECT_EQ(ParseTsv(current.out, error), Without(kMixedExpected, "现行"));
-  EXPECT_EQ(ParseTsv(superseded.out, error), Without(kMixedExpected, "有新标准"));
-  EXPECT_EQ(ParseTsv(both.out, error), Without(Without(kMixedExpected, "现行"), "有新标准"));
+  EXPECT_EQ(test::ReadTsv(current.out, error), Without(kMixedExpected, "现行"));
+  EXPECT_EQ(test::ReadTsv(superseded.out, error), Without(kMixedExpected, "有新标准"));
+  EXPECT_EQ(test::ReadTsv(both.out, error), Without(Without(kMixedExpected, "现行"), "有新标准"));
   EXPECT_EQ(error, "");
-  for (const RunResult* r : {&current, &superseded, &both}) EXPECT_EQ(r->exit_code, 0);
+  for (const ProcessResult* r : {&current, &superseded, &both}) EXPECT_EQ(r->exit_code, 0);
 }
 
 TEST_F(CliTest, BatchOfAnEmptyFilePrintsTheHeaderOnly) {
   TempDir dir;
   const std::string file = dir.Write("empty.txt", "");
-  const RunResult r = RunCliProcess({"batch", "--site", Prefix(), file});
+  const ProcessResult r = RunCli({"batch", "--site", Prefix(), file});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\n");
-  const RunResult json = RunCliProcess({"batch", "--site", Prefix(), "--format", "json", file});
-  EXPECT_EQ(ParseJson(json.out).items.size(), 0u);
+  const ProcessResult json = RunCli({"batch", "--site", Prefix(), "--format", "json", file});
+  EXPECT_EQ(Json(json.out), nlohmann::ordered_json::array());
 }
 
-TEST_F(CliTest, BatchAcceptsSpeedsOutsideTheBound) {
-  std::string error;
-  for (const std::string speed : {"0", "-3", "99999999999", "1", "64", "+5"}) {
+TEST_F(CliTest, BatchTakesEverySpeedFromOneTo64) {
+  for (const std::string speed : {"1", "64", "+5", "007"}) {
     SCOPED_TRACE(speed);
-    const RunResult r = RunCliProcess({"batch", "--site", Prefix(), "--speed", speed, kMixedFile});
+    const ProcessResult r = RunCli({"batch", "--site", Prefix(), "--speed", speed, kMixedFile});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(ParseTsv(r.out, error), kMixedExpected);
+    std::string error;
+    EXPECT_EQ(test::ReadTsv(r.out, error), kMixedExpected);
+  }
+}
+
+// A site whose texts hold terminal controls and spreadsheet formulas.
+TEST(CliHostileSite, ControlsAreEscapedAndFormulasDefused) {
+  TempDir dir;
+  const std::string title = "=SUM(A1)\x1b]0;owned\x07 title\x7f";
+  const std::string data =
+      dir.Write("data.tsv", "GB 90001-2020\t" + title + "\t2020-01-01\tDept\t现行\n");
+  const test::SampleSite site({"--data", data});
+  const std::string numbers =
+      dir.Write("n.txt", "GB 90001-2020\r\n=1+2\r\n+3\r\n-4\r\n@5\r\na=b\r\n");
+
+  const ProcessResult check = RunCli({"check", "--site", site.prefix(), "GB 90001-2020"});
+  EXPECT_EQ(check.exit_code, 0);
+  EXPECT_NE(check.out.find("=SUM(A1)\\x1b]0;owned\\x07 title\\x7f\n"), std::string::npos)
+      << check.out;
+
+  std::string error;
+  const ProcessResult tsv = RunCli({"batch", "--site", site.prefix(), numbers});
+  const ProcessResult csv = RunCli({"batch", "--site", site.prefix(), "--format", "csv", numbers});
+  const ProcessResult json =
+      RunCli({"batch", "--site", site.prefix(), "--format", "json", numbers});
+  const Table from_json = JsonTable(json.out, error);
+  ASSERT_EQ(from_json.size(), 7u);
+  EXPECT_EQ(from_json[1][4], title);  // JSON carries the text as it is
+  EXPECT_EQ(test::ReadTsv(tsv.out, error), from_json);
+  for (const std::string* out : {&check.out, &tsv.out}) {
+    for (const char c : *out) {
+      const auto byte = static_cast<unsigned char>(c);
+      EXPECT_TRUE(byte >= 0x20 ? byte != 0x7f : c == '\n' || c == '\t') << static_cast<int>(c);
+    }
+  }
+  const Table from_csv = test::ReadCsv(csv.out, error);
+  ASSERT_EQ(from_csv.size(), from_json.size());
+  for (std::size_t row = 0; row < from_json.size(); ++row) {
+    for (std::size_t column = 0; column < from_json[row].size(); ++column) {
+      const std::string& cell = from_json[row][column];
+      const bool formula = !cell.empty() && std::string("=+-@").find(cell[0]) != std::string::npos;
+      EXPECT_EQ(from_csv[row][column], (formula ? "'" : "") + cell);
+    }
+  }
+  EXPECT_EQ(from_csv[2][1], "'=1+2");
+  EXPECT_EQ(from_csv[6][1], "a=b");
+  EXPECT_EQ(error, "");
+}
+
+// ---- output and signals -------------------------------------------------------------
+
+TEST_F(CliTest, ClosedStdoutFailsVisibly) {
+  TempDir dir;
+  const std::string file = dir.Write("one.txt", "GB 50016-2014\r\n");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"check", "--site", Prefix(), "GB 50016-2014"}, {"batch", "--site", Prefix(), file}}) {
+    SCOPED_TRACE(args[0]);
+    const ProcessResult r =
+        test::RunProcess(CliArgv(args), CliSetup({}, ProcessSetup::Stdout::kClosed));
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "kelvaro-cli: cannot write the output\n");
   }
 }
 
@@ -673,26 +349,46 @@ std::string ManyNumbers(int rows) {
   return file;
 }
 
+// The row of kMixedExpected whose number is on line i of ManyNumbers.
+const std::vector<std::string>& ExpectedRow(int i) {
+  return kMixedExpected[1 + std::vector<int>{0, 1, 2, 3, 6, 7, 8, 9}[(i - 1) % 8]];
+}
+
+// The sample site with its request log kept.
+struct LoggedSite {
+  explicit LoggedSite(std::vector<std::string> extra = {}) {
+    extra.push_back("--log");
+    site = std::make_unique<test::SampleSite>(extra, dir.File("site.log"));
+  }
+  // The request lines of the log ("#N GET /s.jsp?... 200 in-flight=K").
+  std::vector<std::string> Requests() const {
+    std::vector<std::string> lines;
+    std::istringstream in(test::ReadWholeFile(dir.File("site.log")));
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line[0] == '#') lines.push_back(line);
+    }
+    return lines;
+  }
+  TempDir dir;
+  std::unique_ptr<test::SampleSite> site;
+};
+
 TEST(CliBatchConcurrency, TwoThousandRowsWithOneRequestInFlight) {
-  LoggedSite site;
+  LoggedSite logged;
   TempDir dir;
   const int rows = 2000;
   const std::string file = dir.Write("many.txt", ManyNumbers(rows));
-  const RunResult r = RunCliProcess({"batch", "--site", site.prefix(), "--speed", "16", file});
+  const ProcessResult r = RunCli({"batch", "--site", logged.site->prefix(), "--speed", "16", file});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   std::string error;
-  const Table table = ParseTsv(r.out, error);
+  const Table table = test::ReadTsv(r.out, error);
   ASSERT_EQ(table.size(), static_cast<std::size_t>(rows) + 1);
   for (int i = 1; i <= rows; ++i) {
     ASSERT_EQ(table[i][0], std::to_string(i));
     // Every row is filled, with the status of its own number.
-    const auto& expected =
-        kMixedExpected[1 + std::vector<int>{0, 1, 2, 3, 6, 7, 8, 9}[(i - 1) % 8]];
-    ASSERT_EQ(table[i][1], expected[1]) << i;
-    ASSERT_EQ(table[i][2], expected[2]) << i;
-    ASSERT_EQ(table[i][3], expected[3]) << i;
+    for (int column = 1; column <= 3; ++column) ASSERT_EQ(table[i][column], ExpectedRow(i)[column]);
   }
-  const std::vector<std::string> requests = site.Requests();
+  const std::vector<std::string> requests = logged.Requests();
   EXPECT_EQ(requests.size(), static_cast<std::size_t>(rows));
   for (const std::string& line : requests) {
     ASSERT_NE(line.find(" in-flight=1"), std::string::npos) << line;
@@ -700,29 +396,29 @@ TEST(CliBatchConcurrency, TwoThousandRowsWithOneRequestInFlight) {
 }
 
 TEST(CliBatchConcurrency, InterruptPrintsTheRowsAsTheyStand) {
-  LoggedSite site({"--delay-ms", "200"});
+  LoggedSite logged({"--delay-ms", "200"});
   TempDir dir;
   const int rows = 60;
   const std::string file = dir.Write("slow.txt", ManyNumbers(rows));
   for (const int signal_number : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(signal_number);
-    Child child({"batch", "--site", site.prefix(), "--speed", "4", file});
+    test::ChildProcess child(
+        CliArgv({"batch", "--site", logged.site->prefix(), "--speed", "4", file}), CliSetup());
     std::this_thread::sleep_for(900ms);  // a few rows done, most not started
     const auto sent = Clock::now();
     child.Signal(signal_number);
-    const RunResult r = child.Wait(5s);
+    const ProcessResult r = child.Wait(5s);
     const auto took = Clock::now() - sent;
     EXPECT_LT(took, 1s);
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exit_code, 130);  // either signal: the rows stand, the run was interrupted
     std::string error;
-    const Table table = ParseTsv(r.out, error);
+    const Table table = test::ReadTsv(r.out, error);
     EXPECT_EQ(error, "");
     ASSERT_EQ(table.size(), static_cast<std::size_t>(rows) + 1);
     int filled = 0;
     for (int i = 1; i <= rows; ++i) {
-      const auto& expected =
-          kMixedExpected[1 + std::vector<int>{0, 1, 2, 3, 6, 7, 8, 9}[(i - 1) % 8]];
+      const auto& expected = ExpectedRow(i);
       EXPECT_EQ(table[i][1], expected[1]);
       if (table[i][2].empty()) {
         EXPECT_EQ(table[i][3], "");  // an aborted row holds nothing
@@ -735,6 +431,27 @@ TEST(CliBatchConcurrency, InterruptPrintsTheRowsAsTheyStand) {
     EXPECT_GE(filled, 1);
     EXPECT_LT(filled, rows);
   }
+}
+
+TEST(CliBatchConcurrency, InterruptDuringTheFinalWriteLetsTheTableEnd) {
+  TempDir dir;
+  // Lines that make no request (their keyword is empty) but fill far more than a pipe holds,
+  // so the table's write waits for the reader.
+  std::string lines;
+  for (int i = 0; i < 100; ++i) lines += std::string(4000, ' ') + "\r\n";
+  const std::string file = dir.Write("wide.txt", lines);
+  test::ChildProcess child(CliArgv({"batch", "--site", "http://127.0.0.1:9", file}),
+                           CliSetup({}, ProcessSetup::Stdout::kPipe));
+  ASSERT_FALSE(child.ReadOutput(1).empty());  // the batch has ended, the table is being written
+  child.Signal(SIGINT);
+  const ProcessResult r = child.Wait(30s);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.exit_code, 130);
+  std::string error;
+  const Table table = test::ReadTsv(r.out, error);
+  EXPECT_EQ(error, "");
+  ASSERT_EQ(table.size(), 101u);
+  EXPECT_EQ(table[100], (std::vector<std::string>{"100", std::string(4000, ' '), "未知", "", ""}));
 }
 
 // ---- usage ------------------------------------------------------------------------------
@@ -762,6 +479,14 @@ TEST(CliUsage, ErrorsExitWithTwoAndOneClearLine) {
       {{"batch", "--speed", "3x", "f"},
        "kelvaro-cli: bad speed '3x': give a whole number from 1 to 64"},
       {{"batch", "--speed=", "f"}, "kelvaro-cli: bad speed '': give a whole number from 1 to 64"},
+      {{"batch", "--speed", "0", "f"},
+       "kelvaro-cli: bad speed '0': give a whole number from 1 to 64"},
+      {{"batch", "--speed", "-1", "f"},
+       "kelvaro-cli: bad speed '-1': give a whole number from 1 to 64"},
+      {{"batch", "--speed=65", "f"},
+       "kelvaro-cli: bad speed '65': give a whole number from 1 to 64"},
+      {{"batch", "--speed", "100000000000000000000", "f"},
+       "kelvaro-cli: bad speed '100000000000000000000': give a whole number from 1 to 64"},
       {{"batch", "--format", "xml", "f"}, "kelvaro-cli: bad format 'xml': use tsv, csv or json"},
       {{"batch", missing}, "kelvaro-cli: cannot read " + missing + ": No such file or directory"},
       {{"batch", "/"}, "kelvaro-cli: cannot read /: Is a directory"},
@@ -770,7 +495,7 @@ TEST(CliUsage, ErrorsExitWithTwoAndOneClearLine) {
     std::string joined;
     for (const auto& a : c.args) joined += "[" + a + "]";
     SCOPED_TRACE(joined);
-    const RunResult r = RunCliProcess(c.args);
+    const ProcessResult r = RunCli(c.args);
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
@@ -780,13 +505,19 @@ TEST(CliUsage, ErrorsExitWithTwoAndOneClearLine) {
 TEST(CliUsage, HelpAndVersionGoToStdout) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--help"}, {"-h"}, {"batch", "--help"}, {"check", "x", "--help"}}) {
-    const RunResult r = RunCliProcess(args);
+    const ProcessResult r = RunCli(args);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out.substr(0, 25), "usage: kelvaro-cli check ");
     EXPECT_NE(r.out.find("--remove-superseded"), std::string::npos);
   }
-  const RunResult version = RunCliProcess({"--version"});
+  // The help, the README and the usage error give the speed's bound in the same words.
+  const std::string bound = "a whole number from 1 to 64";
+  EXPECT_NE(RunCli({"--help"}).out.find(bound), std::string::npos);
+  std::string readme = test::ReadWholeFile(std::string(KELVARO_SOURCE_DIR) + "/README.md");
+  std::replace(readme.begin(), readme.end(), '\n', ' ');
+  EXPECT_NE(readme.find(bound), std::string::npos);
+  const ProcessResult version = RunCli({"--version"});
   EXPECT_EQ(version.exit_code, 0);
   EXPECT_EQ(version.out.substr(0, 12), "kelvaro-cli ");
   EXPECT_EQ(version.out.back(), '\n');

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
+#include "cli/options.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -19,11 +19,14 @@ RowStore::Row MakeRow(std::vector<Text> cells) {
 }
 
 struct EscapeCase {
+  const char* name;
   std::string in;
   std::string json;
   std::string tsv;
   std::string csv;
 };
+
+void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.name; }
 
 class Escaping : public ::testing::TestWithParam<EscapeCase> {};
 
@@ -36,55 +39,77 @@ TEST_P(Escaping, EveryWriterEscapesItsOwnSeparators) {
 INSTANTIATE_TEST_SUITE_P(
     Cells, Escaping,
     ::testing::Values(
-        EscapeCase{"", "\"\"", "", ""},
-        EscapeCase{"GB/T 50001-2010", "\"GB/T 50001-2010\"", "GB/T 50001-2010", "GB/T 50001-2010"},
-        EscapeCase{"a\tb", "\"a\\tb\"", "a\\tb", "a\tb"},
-        EscapeCase{"a\r\nb", "\"a\\r\\nb\"", "a\\r\\nb", "\"a\r\nb\""},
-        EscapeCase{"a\\b", "\"a\\\\b\"", "a\\\\b", "a\\b"},
-        EscapeCase{"say \"hi\"", "\"say \\\"hi\\\"\"", "say \"hi\"", "\"say \"\"hi\"\"\""},
-        EscapeCase{"a,b", "\"a,b\"", "a,b", "\"a,b\""},
-        EscapeCase{"\"", "\"\\\"\"", "\"", "\"\"\"\""},
-        EscapeCase{std::string("\x01\x1f\b\f\x7f", 5), "\"\\u0001\\u001f\\b\\f\x7f\"",
-                   std::string("\x01\x1f\b\f\x7f", 5), std::string("\x01\x1f\b\f\x7f", 5)},
-        EscapeCase{"现行，有新标准", "\"现行，有新标准\"", "现行，有新标准", "现行，有新标准"},
-        EscapeCase{" lead", "\" lead\"", " lead", " lead"}));
+        EscapeCase{"Empty", "", "\"\"", "", ""},
+        EscapeCase{"Number", "GB/T 50001-2010", "\"GB/T 50001-2010\"", "GB/T 50001-2010",
+                   "GB/T 50001-2010"},
+        EscapeCase{"Tab", "a\tb", "\"a\\tb\"", "a\\tb", "a\tb"},
+        EscapeCase{"CrLf", "a\r\nb", "\"a\\r\\nb\"", "a\\r\\nb", "\"a\r\nb\""},
+        EscapeCase{"Backslash", "a\\b", "\"a\\\\b\"", "a\\\\b", "a\\b"},
+        EscapeCase{"Quotes", "say \"hi\"", "\"say \\\"hi\\\"\"", "say \"hi\"",
+                   "\"say \"\"hi\"\"\""},
+        EscapeCase{"Comma", "a,b", "\"a,b\"", "a,b", "\"a,b\""},
+        EscapeCase{"LoneQuote", "\"", "\"\\\"\"", "\"", "\"\"\"\""},
+        EscapeCase{"Controls", std::string("\x01\x1f\b\f\x7f\x1b\0", 7),
+                   std::string("\"\\u0001\\u001f\\b\\f\x7f\\u001b\\u0000\""),
+                   "\\x01\\x1f\\x08\\x0c\\x7f\\x1b\\x00", std::string("\x01\x1f\b\f\x7f\x1b\0", 7)},
+        EscapeCase{"C1Control",
+                   "a\xC2\x9B"
+                   "b",
+                   "\"a\xC2\x9B"
+                   "b\"",
+                   "a\\x9bb",
+                   "a\xC2\x9B"
+                   "b"},
+        EscapeCase{"Chinese", "现行，有新标准", "\"现行，有新标准\"", "现行，有新标准",
+                   "现行，有新标准"},
+        EscapeCase{"LeadingSpace", " lead", "\" lead\"", " lead", " lead"},
+        EscapeCase{"FormulaEquals", "=1+2", "\"=1+2\"", "=1+2", "'=1+2"},
+        EscapeCase{"FormulaPlus", "+1", "\"+1\"", "+1", "'+1"},
+        EscapeCase{"FormulaMinus", "-1", "\"-1\"", "-1", "'-1"},
+        EscapeCase{"FormulaAt", "@A1", "\"@A1\"", "@A1", "'@A1"},
+        EscapeCase{"FormulaWithComma", "=A1,B1", "\"=A1,B1\"", "=A1,B1", "\"'=A1,B1\""},
+        EscapeCase{"SignInside", "a=b-c", "\"a=b-c\"", "a=b-c", "a=b-c"}),
+    [](const ::testing::TestParamInfo<EscapeCase>& info) { return info.param.name; });
 
 TEST(Formats, TsvHasTheHeaderAndOneEscapedLinePerRow) {
   const Rows rows = {MakeRow({"1", "GB/T50001-2010", Gbk(u8"现行"), "GB/T 50001-2010", "T"}),
-                     MakeRow({"2", "a\tb\\c\nd", "", "", ""})};
-  EXPECT_EQ(FormatTsv(rows),
+                     MakeRow({"2", "a\tb\\c\nd", "", "", "\x1b[2J"})};
+  EXPECT_EQ(FormatTable(Format::kTsv, rows),
             "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\n"
             "1\tGB/T50001-2010\t现行\tGB/T 50001-2010\tT\n"
-            "2\ta\\tb\\\\c\\nd\t\t\t\n");
-  EXPECT_EQ(FormatTsv({}), "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\n");
+            "2\ta\\tb\\\\c\\nd\t\t\t\\x1b[2J\n");
+  EXPECT_EQ(FormatTable(Format::kTsv, {}),
+            "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\n");
 }
 
 TEST(Formats, CsvStartsWithAByteOrderMarkAndEndsRecordsWithCrLf) {
-  const Rows rows = {MakeRow({"1", "A,\"B\"", Gbk(u8"有新标准"), "X\r\nY", ""})};
-  EXPECT_EQ(FormatCsv(rows),
+  const Rows rows = {MakeRow({"1", "A,\"B\"", Gbk(u8"有新标准"), "X\r\nY", "=cmd"})};
+  EXPECT_EQ(FormatTable(Format::kCsv, rows),
             "\xEF\xBB\xBF序号,待查标准编号,是否现行,最新标准编号,最新标准名称\r\n"
-            "1,\"A,\"\"B\"\"\",有新标准,\"X\r\nY\",\r\n");
+            "1,\"A,\"\"B\"\"\",有新标准,\"X\r\nY\",'=cmd\r\n");
 }
 
 TEST(Formats, JsonIsAnArrayOfRowObjects) {
   const Rows rows = {MakeRow({"1", "A\"\\", Gbk(u8"未知"), "", "t\x02"}),
                      MakeRow({"3", "B", "", "", ""})};
-  EXPECT_EQ(FormatJson(rows),
+  EXPECT_EQ(FormatTable(Format::kJson, rows),
             "[\n"
             "  {\"ordinal\": \"1\", \"number\": \"A\\\"\\\\\", \"status\": \"未知\", "
             "\"latest_number\": \"\", \"latest_title\": \"t\\u0002\"},\n"
             "  {\"ordinal\": \"3\", \"number\": \"B\", \"status\": \"\", "
             "\"latest_number\": \"\", \"latest_title\": \"\"}\n"
             "]\n");
-  EXPECT_EQ(FormatJson({}), "[]\n");
+  EXPECT_EQ(FormatTable(Format::kJson, {}), "[]\n");
 }
 
 TEST(Formats, CellsAreConvertedFromGbk) {
   // A byte pair that is no GBK character must not reach the output as raw bytes.
   const Rows rows = {MakeRow({"1", "\xFF\xFF", "", "", ""})};
-  const std::string tsv = FormatTsv(rows);
-  EXPECT_EQ(SanitizeUtf8(tsv), tsv);
-  EXPECT_EQ(tsv.find("\xFF"), std::string::npos);
+  for (const Format format : {Format::kTsv, Format::kCsv, Format::kJson}) {
+    const std::string out = FormatTable(format, rows);
+    EXPECT_EQ(SanitizeUtf8(out), out);
+    EXPECT_EQ(out.find("\xFF"), std::string::npos);
+  }
 }
 
 TEST(Formats, CheckJsonKeepsTheKeyOrder) {
@@ -97,75 +122,54 @@ TEST(Formats, CheckJsonKeepsTheKeyOrder) {
             "  \"department\": \"P\"\n}\n");
 }
 
-TEST(Formats, ReportForTerminalWritesLfLines) {
-  const Text report = "\r\n" + Gbk(u8"状态未知") + "\r\n\r\n" + "a\rb\nc\r\n";
-  EXPECT_EQ(ReportForTerminal(report), "\n状态未知\n\na\rb\nc\n");
+TEST(Formats, ReportForTerminalWritesLfLinesAndEscapesControls) {
+  const Text report = "\r\n" + Gbk(u8"状态未知") + "\r\n\r\n" + "a\rb\nc\td\x1b]0;x\x07\x7f\r\n";
+  EXPECT_EQ(ReportForTerminal(report), "\n状态未知\n\na\rb\nc\td\\x1b]0;x\\x07\\x7f\n");
 }
-
-struct Utf8Case {
-  std::string in;
-  std::string out;
-};
-
-class Sanitize : public ::testing::TestWithParam<Utf8Case> {};
-
-TEST_P(Sanitize, ReplacesEachMaximalInvalidSequence) {
-  EXPECT_EQ(SanitizeUtf8(GetParam().in), GetParam().out);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Bytes, Sanitize,
-    ::testing::Values(Utf8Case{"plain", "plain"}, Utf8Case{"现行😀", "现行😀"},
-                      Utf8Case{"a\xFF"
-                               "b",
-                               "a\xEF\xBF\xBD"
-                               "b"},
-                      Utf8Case{"\xE7\x8E", "\xEF\xBF\xBD"},
-                      Utf8Case{"\xE7\x8E"
-                               "x",
-                               "\xEF\xBF\xBD"
-                               "x"},
-                      Utf8Case{"\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD"},
-                      Utf8Case{"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
-                      Utf8Case{"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
-                      Utf8Case{"\xF4\x90\x80\x80",
-                               "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
-                      Utf8Case{"\xF0\x9F\x98", "\xEF\xBF\xBD"}));
 
 TEST(Arguments, ParsesBothCommands) {
-  Options o;
-  std::string error;
-  ASSERT_TRUE(ParseArguments({"check", "--json", "--site", "http://h:1", "GB 1-2"}, o, error));
-  EXPECT_EQ(o.command, Options::Command::kCheck);
-  EXPECT_TRUE(o.json);
-  EXPECT_EQ(o.site, "http://h:1");
-  EXPECT_EQ(o.operand, "GB 1-2");
+  ParsedArguments p =
+      ParseArguments({"check", "--json", "--site", "http://h:1", "--site", "http://h:2", "GB 1-2"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.options.command, Options::Command::kCheck);
+  EXPECT_TRUE(p.options.json);
+  EXPECT_EQ(p.options.site, "http://h:2");  // the last one given
+  EXPECT_EQ(p.options.operand, "GB 1-2");
 
-  ASSERT_TRUE(ParseArguments(
-      {"batch", "f.txt", "--speed=8", "--format", "csv", "--remove-current", "--remove-superseded"},
-      o, error));
-  EXPECT_EQ(o.command, Options::Command::kBatch);
-  EXPECT_EQ(o.speed, "8");
-  EXPECT_EQ(o.format, "csv");
-  EXPECT_TRUE(o.remove_current);
-  EXPECT_TRUE(o.remove_superseded);
-  EXPECT_EQ(o.operand, "f.txt");
+  p = ParseArguments({"batch", "f.txt", "--speed=8", "--format", "csv", "--remove-current",
+                      "--remove-superseded"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.options.command, Options::Command::kBatch);
+  EXPECT_EQ(p.options.speed, 8);
+  EXPECT_EQ(p.options.format, Format::kCsv);
+  EXPECT_TRUE(p.options.remove_current);
+  EXPECT_TRUE(p.options.remove_superseded);
+  EXPECT_EQ(p.options.operand, "f.txt");
 
-  ASSERT_TRUE(ParseArguments({"batch", "--", "-odd name"}, o, error));
-  EXPECT_EQ(o.operand, "-odd name");
-  EXPECT_EQ(o.speed, "2");
-  EXPECT_EQ(o.format, "tsv");
+  p = ParseArguments({"batch", "--", "-odd name"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.options.operand, "-odd name");
+  EXPECT_EQ(p.options.speed, 2);
+  EXPECT_EQ(p.options.format, Format::kTsv);
 
-  ASSERT_TRUE(ParseArguments({"check", ""}, o, error));  // an empty number is a number
-  EXPECT_EQ(o.operand, "");
+  for (const std::string operand : {"", "-", "batch"}) {  // still the number asked for
+    p = ParseArguments({"check", operand});
+    EXPECT_EQ(p.error, "");
+    EXPECT_EQ(p.options.operand, operand);
+  }
 }
 
-TEST(Arguments, SpeedMustBeAWholeNumber) {
-  for (const std::string good : {"1", "64", "0", "-3", "+2", "99999999999"}) {
-    EXPECT_TRUE(IsWholeNumber(good)) << good;
+TEST(Arguments, SpeedIsAWholeNumberFromOneTo64) {
+  for (const auto& [text, speed] :
+       std::vector<std::pair<std::string, int>>{{"1", 1}, {"64", 64}, {"+2", 2}, {"007", 7}}) {
+    const ParsedArguments p = ParseArguments({"batch", "--speed", text, "f"});
+    EXPECT_EQ(p.error, "") << text;
+    EXPECT_EQ(p.options.speed, speed) << text;
   }
-  for (const std::string bad : {"", "abc", "3x", " 3", "3 ", "+", "-", "1.5", "３"}) {
-    EXPECT_FALSE(IsWholeNumber(bad)) << bad;
+  for (const std::string bad : {"", "abc", "3x", " 3", "3 ", "+", "-", "1.5", "３", "0", "-1", "65",
+                                "99999999999999999999"}) {
+    EXPECT_EQ(ParseArguments({"batch", "--speed", bad, "f"}).error,
+              "bad speed '" + bad + "': give a whole number from 1 to 64");
   }
 }
 

@@ -49,7 +49,7 @@ bool ReadFirstLine(int fd, std::string& line) {
 
 }  // namespace
 
-SampleSite::SampleSite(std::vector<std::string> extra_args) {
+SampleSite::SampleSite(std::vector<std::string> extra_args, const std::string& stderr_path) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   std::vector<std::string> args = {kSitePath, "--port", "0"};
@@ -64,7 +64,10 @@ SampleSite::SampleSite(std::vector<std::string> extra_args) {
   // The site's start-up line on stderr would only clutter test output; its request log is
   // kept when asked for.
   const bool log = std::find(extra_args.begin(), extra_args.end(), "--log") != extra_args.end();
-  if (!log) {
+  if (!stderr_path.empty()) {
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderr_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  } else if (!log) {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   }
   const int rc = posix_spawn(&pid_, kSitePath, &actions, nullptr, argv.data(), environ);

@@ -9,10 +9,11 @@ namespace kelvaro::test {
 
 class SampleSite {
  public:
-  // Starts the site with `--port 0` and the given extra options (its stderr is discarded
-  // unless they hold "--log"); throws std::runtime_error when it cannot be started or does
-  // not announce its port within 20 s.
-  explicit SampleSite(std::vector<std::string> extra_args = {});
+  // Starts the site with `--port 0` and the given extra options; its stderr goes to
+  // `stderr_path` when given, else it is discarded unless they hold "--log". Throws
+  // std::runtime_error when it cannot be started or does not announce its port within 20 s.
+  explicit SampleSite(std::vector<std::string> extra_args = {},
+                      const std::string& stderr_path = {});
   ~SampleSite();
   SampleSite(const SampleSite&) = delete;
   SampleSite& operator=(const SampleSite&) = delete;

@@ -5,8 +5,12 @@
 #include <ostream>
 #include <string>
 
+#include "support/utf8.h"
+
 namespace kelvaro {
 namespace {
+
+using test::EncodeUtf8;
 
 // Table rows print as their name in failure messages.
 template <typename Case>
@@ -16,26 +20,6 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 const std::string kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
 
 std::string Utf8(const char8_t* s) { return std::string(reinterpret_cast<const char*>(s)); }
-
-std::string EncodeUtf8(char32_t c) {
-  std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
-}
 
 struct ConversionCase {
   const char* name;
@@ -181,6 +165,35 @@ TEST(Utf8ToGbkRoundTrip, TextWithManyLines) {
   EXPECT_EQ(Utf8ToGbk(utf8), gbk);
   EXPECT_EQ(GbkToUtf8(gbk), utf8);
 }
+
+class SanitizeUtf8Test : public ::testing::TestWithParam<ConversionCase> {};
+
+TEST_P(SanitizeUtf8Test, ReplacesEachMaximalInvalidSequence) {
+  EXPECT_EQ(SanitizeUtf8(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SanitizeUtf8Test,
+    ::testing::Values(
+        ConversionCase{"Ascii", "plain", "plain"},
+        ConversionCase{"ChineseAndEmoji", Utf8(u8"现行😀"), Utf8(u8"现行😀")},
+        ConversionCase{"StrayByte",
+                       "a\xFF"
+                       "b",
+                       "a" + kReplacementUtf8 + "b"},
+        ConversionCase{"CutAtEnd", "\xE7\x8E", kReplacementUtf8},
+        ConversionCase{"CutBeforeAscii",
+                       "\xE7\x8E"
+                       "x",
+                       kReplacementUtf8 + "x"},
+        ConversionCase{"TwoContinuations", "\x80\x80", kReplacementUtf8 + kReplacementUtf8},
+        ConversionCase{"Overlong", "\xC0\xAF", kReplacementUtf8 + kReplacementUtf8},
+        ConversionCase{"Surrogate", "\xED\xA0\x80",
+                       kReplacementUtf8 + kReplacementUtf8 + kReplacementUtf8},
+        ConversionCase{"PastU10FFFF", "\xF4\x90\x80\x80",
+                       kReplacementUtf8 + kReplacementUtf8 + kReplacementUtf8 + kReplacementUtf8},
+        ConversionCase{"CutFourByte", "\xF0\x9F\x98", kReplacementUtf8}),
+    CaseName);
 
 }  // namespace
 }  // namespace kelvaro

@@ -22,8 +22,9 @@ std::FILE* FileOf(Stream stream) { return stream == Stream::kOut ? stdout : stde
 void EnsureStandardStreams() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    // open() takes the lowest free number, which is this one.
-    const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    // open() takes the lowest free number, which is this one. Output is opened for
+    // reading only, so that writing to it fails instead of vanishing.
+    const int opened = ::open("/dev/null", O_RDONLY);
     if (opened >= 0 && opened != fd) ::close(opened);
   }
 }

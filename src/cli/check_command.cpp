@@ -1,0 +1,30 @@
+#include "cli/commands.h"
+#include "cli/table_output.h"
+#include "query/current_standard.h"
+#include "query/number.h"
+#include "query/single_query.h"
+#include "text/encoding.h"
+
+namespace kelvaro::cli {
+
+int RunCheck(const Options& options) {
+  const SingleQueryResult result = RunSingleQuery(Utf8ToGbk(options.operand));
+  if (!options.json) return WriteOutput(ReportForTerminal(SingleQueryReport(result)));
+
+  const CurrentStandardRecord& record = result.lookup.record;
+  const bool found = result.requested && record.status == kStatusCurrent;
+  CheckFields fields;
+  fields.input = SanitizeUtf8(options.operand);
+  fields.cleaned = GbkToUtf8(result.cleaned);
+  fields.keyword = GbkToUtf8(result.keyword);
+  fields.address = GbkToUtf8(result.lookup.address);
+  // The word a batch row would get.
+  fields.status = GbkToUtf8(found ? ClassifyStatus(record.number, result.cleaned) : kStatusUnknown);
+  fields.number = GbkToUtf8(record.number);
+  fields.title = GbkToUtf8(record.title);
+  fields.release_date = GbkToUtf8(record.release_date);
+  fields.department = GbkToUtf8(record.department);
+  return WriteOutput(FormatCheckJson(fields));
+}
+
+}  // namespace kelvaro::cli

@@ -1,0 +1,183 @@
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <optional>
+
+#include "query/current_standard.h"
+#include "text/encoding.h"
+
+namespace kelvaro::cli {
+namespace {
+
+constexpr int kMinSpeed = 1;
+constexpr int kMaxSpeed = 64;
+
+struct FormatName {
+  Format format;
+  const char* name;
+};
+constexpr FormatName kFormats[] = {
+    {Format::kTsv, "tsv"}, {Format::kCsv, "csv"}, {Format::kJson, "json"}};
+
+const char* const kSynopsis =
+    "usage: kelvaro-cli check [--site URL] [--insecure] [--json] NUMBER\n"
+    "       kelvaro-cli batch [--site URL] [--insecure] [--speed N]\n"
+    "                         [--format tsv|csv|json] [--remove-current]\n"
+    "                         [--remove-superseded] FILE\n";
+
+// A whole decimal number (optional sign) from 1 to 64.
+std::optional<int> ParseSpeed(const std::string& text) {
+  std::size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+  if (i == text.size()) return std::nullopt;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    value = std::min<long long>(value * 10 + (text[i] - '0'), kMaxSpeed + 1);
+  }
+  if (text[0] == '-') value = -value;
+  if (value < kMinSpeed || value > kMaxSpeed) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+std::optional<Format> ParseFormat(const std::string& text) {
+  for (const FormatName& f : kFormats) {
+    if (text == f.name) return f.format;
+  }
+  return std::nullopt;
+}
+
+ParsedArguments Error(std::string reason) { return {Options{}, std::move(reason)}; }
+
+// CLI11 takes the list reversed. It reads "--name=" as "--name" and then the next argument;
+// split it, so the empty value stays empty.
+std::vector<std::string> ForCli11(std::vector<std::string>::const_iterator begin,
+                                  std::vector<std::string>::const_iterator end) {
+  std::vector<std::string> out;
+  bool options_ended = false;
+  for (auto arg = begin; arg != end; ++arg) {
+    options_ended = options_ended || *arg == "--";
+    if (!options_ended && arg->size() > 3 && arg->starts_with("--") &&
+        arg->find('=') == arg->size() - 1) {
+      out.push_back(arg->substr(0, arg->size() - 1));
+      out.emplace_back();
+    } else {
+      out.push_back(*arg);
+    }
+  }
+  std::reverse(out.begin(), out.end());
+  return out;
+}
+
+// The options and the operand of `check` or `batch` (args[0]).
+ParsedArguments ParseCommand(const std::vector<std::string>& args) {
+  const std::string& command = args[0];
+  const bool batch = command == "batch";
+  Options options;
+  options.command = batch ? Options::Command::kBatch : Options::Command::kCheck;
+  CLI::App app;
+  app.set_help_flag();  // handled before, with our own text
+  app.allow_extras();   // unknown options are reported below, in our words
+  std::vector<std::string> operands;
+  std::string speed = "2";
+  std::string format = "tsv";
+  const auto take_last = CLI::MultiOptionPolicy::TakeLast;
+  app.add_option("--site", options.site)->multi_option_policy(take_last);
+  app.add_flag("--insecure", options.insecure);
+  app.add_option("operand", operands);
+  if (batch) {
+    app.add_option("--speed", speed)->multi_option_policy(take_last);
+    app.add_option("--format", format)->multi_option_policy(take_last);
+    app.add_flag("--remove-current", options.remove_current);
+    app.add_flag("--remove-superseded", options.remove_superseded);
+  } else {
+    app.add_flag("--json", options.json);
+  }
+  try {
+    std::vector<std::string> reversed = ForCli11(args.begin() + 1, args.end());
+    app.parse(reversed);
+  } catch (const CLI::ArgumentMismatch& e) {
+    const std::string what = e.what();  // "--site: 1 required TEXT missing"
+    if (!what.ends_with(" missing")) return Error(what);
+    return Error("option " + what.substr(0, what.find(':')) + " needs a value");
+  } catch (const CLI::ParseError& e) {
+    return Error(e.what());
+  }
+
+  for (const std::string& extra : app.remaining()) {
+    if (extra != "--") return Error("unknown option '" + extra + "' for " + command);
+  }
+  if (app.count("--site") > 0 && options.site.empty()) return Error("--site needs a URL");
+  if (batch) {
+    const std::optional<int> valid_speed = ParseSpeed(speed);
+    if (!valid_speed) return Error("bad speed '" + speed + "': give a whole number from 1 to 64");
+    options.speed = *valid_speed;
+    const std::optional<Format> valid_format = ParseFormat(format);
+    if (!valid_format) return Error("bad format '" + format + "': use tsv, csv or json");
+    options.format = *valid_format;
+  }
+  const std::string what = batch ? "FILE" : "NUMBER";
+  if (operands.empty()) return Error(command + " needs a " + what);
+  if (operands.size() > 1) {
+    return Error(command + " takes one " + what + ", got " + std::to_string(operands.size()));
+  }
+  options.operand = operands[0];
+  return {options, {}};
+}
+
+}  // namespace
+
+ParsedArguments ParseArguments(const std::vector<std::string>& args) {
+  // Asking for help wins over every mistake around it.
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "--help" || arg == "-h") return {Options{}, {}};
+  }
+  if (args.empty()) return Error("no command given");
+  if (args[0] == "--version") {
+    Options version;
+    version.command = Options::Command::kVersion;
+    return {version, {}};
+  }
+  if (args[0] == "check" || args[0] == "batch") return ParseCommand(args);
+  const bool option = !args[0].empty() && args[0][0] == '-';
+  return Error((option ? "unknown option '" : "unknown command '") + args[0] + "'");
+}
+
+std::string ShortUsage() { return std::string(kSynopsis) + "Try 'kelvaro-cli --help' for more.\n"; }
+
+std::string UsageText() {
+  return std::string(kSynopsis) +
+         "       kelvaro-cli --help | --version\n"
+         "\n"
+         "Tells whether national standards are still in force by looking their numbers up\n"
+         "on the standards search site.\n"
+         "\n"
+         "  check NUMBER        look one standard number up and print the report\n"
+         "  batch FILE          look up every line of FILE (UTF-8, or UTF-16 after its\n"
+         "                      byte-order mark; CR LF or LF line ends) and\n"
+         "                      print the table: ordinal, number, status, latest number, title\n"
+         "\n"
+         "  --site URL          site prefix such as http://host:port (default: $KELVARO_SITE,\n"
+         "                      else the address built in; now " +
+         GbkToUtf8(SitePrefix()) +
+         ")\n"
+         "  --insecure          accept the site's certificate unchecked (https; also\n"
+         "                      KELVARO_TLS_INSECURE=1): only for a site whose certificate is\n"
+         "                      broken, as anyone in between could then forge the answers\n"
+         "  --json              check: print one JSON object instead of the report\n"
+         "  --speed N           batch: lookups started at once, a whole number from 1 to 64\n"
+         "                      (default 2); the site still sees one request at a time\n"
+         "  --format F          batch: tsv (default), csv or json\n"
+         "  --remove-current    batch: leave out the rows whose status is 现行\n"
+         "  --remove-superseded batch: leave out the rows whose status is 有新标准\n"
+         "  --help, --version\n"
+         "\n"
+         "Output is UTF-8. Control characters from the site are written as \\xNN in the\n"
+         "report and in TSV; a CSV cell starting with =, +, - or @ gets a leading '.\n"
+         "\n"
+         "Exit status: 0 done, 1 output could not be written, 2 usage error or unreadable\n"
+         "file, 130 interrupted by SIGINT or SIGTERM: the rows are printed as they stand.\n";
+}
+
+}  // namespace kelvaro::cli

@@ -1,0 +1,36 @@
+// The command line's arguments: what they may be, and the usage text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kelvaro::cli {
+
+enum class Format { kTsv, kCsv, kJson };
+
+struct Options {
+  enum class Command { kHelp, kVersion, kCheck, kBatch };
+  Command command = Command::kHelp;
+  std::string site;       // empty: KELVARO_SITE or the build default
+  bool insecure = false;  // accept any certificate
+  bool json = false;
+  int speed = 2;  // 1..64
+  Format format = Format::kTsv;
+  bool remove_current = false;
+  bool remove_superseded = false;
+  std::string operand;  // NUMBER or FILE
+};
+
+struct ParsedArguments {
+  Options options;
+  std::string error;  // a one-line reason for a usage error; empty when the arguments are good
+};
+
+// `args` without the program name.
+ParsedArguments ParseArguments(const std::vector<std::string>& args);
+
+// The synopsis shown after a usage error, and the whole help text that begins with it.
+std::string ShortUsage();
+std::string UsageText();
+
+}  // namespace kelvaro::cli
