@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "batch/result_table.h"
+#include "batch/table_export.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -96,24 +97,10 @@ std::string TsvCell(const std::string& utf8) {
   return out;
 }
 
-std::string CsvField(const std::string& utf8) {
-  const bool formula = !utf8.empty() && std::string_view("=+-@").find(utf8[0]) != std::string::npos;
-  const std::string cell = formula ? "'" + utf8 : utf8;
-  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
-  std::string out = "\"";
-  for (const char c : cell) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-  return out;
-}
-
 std::string FormatTable(Format format, const Rows& rows) {
   switch (format) {
     case Format::kCsv:
-      // The byte-order mark lets spreadsheet programs read the file as UTF-8.
-      return "\xEF\xBB\xBF" + Lines(rows, ',', "\r\n", CsvField);
+      return FormatCsv(rows);
     case Format::kJson:
       return FormatJson(rows);
     case Format::kTsv:

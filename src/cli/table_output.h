@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch/row_store.h"
+#include "batch/table_export.h"
 #include "cli/options.h"
 #include "text/text.h"
 
@@ -17,10 +18,8 @@ std::string JsonString(const std::string& utf8);
 // One TSV cell: tab, CR, LF and backslash written as \t \r \n \\, other control
 // characters as \xNN.
 std::string TsvCell(const std::string& utf8);
-// One CSV field: a leading apostrophe when it starts with = + - or @ (a spreadsheet would
-// run it as a formula), then quoted (inner quotes doubled) when it holds a comma, quote,
-// CR or LF.
-std::string CsvField(const std::string& utf8);
+// One CSV field (the core's, shared with the window's export).
+using ::kelvaro::CsvField;
 
 using Rows = std::vector<RowStore::Row>;
 
