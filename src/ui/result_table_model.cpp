@@ -191,6 +191,11 @@ void ResultTableModel::RemoveVanishedRows() {
   }
 }
 
+std::vector<RowStore::Row> ResultTableModel::Snapshot() {
+  SyncView();
+  return store_.Snapshot();
+}
+
 int ResultTableModel::RowCount() {
   return OnWindowThread(0, [this] {
     SyncView();

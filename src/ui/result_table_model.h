@@ -63,6 +63,9 @@ class ResultTableModel : public QAbstractTableModel, public ResultTable {
   void SetReasonById(RowId id, const RowReason& reason) override;
   RowReason ReasonById(RowId id) override;
 
+  // Window's thread: every row as the view shows it (for copying and export).
+  std::vector<RowStore::Row> Snapshot();
+
   // Window's thread: tells the view now of what workers changed (it hears of it anyway
   // once the window's thread dispatches).
   void SyncView();
