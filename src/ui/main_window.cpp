@@ -238,6 +238,9 @@ void MainWindow::MakeTableMenu() {
   // the current cell alone).
   table_actions_[static_cast<int>(TableAction::kCopyRow)]->setShortcut(QKeySequence::Copy);
   result_view_->installEventFilter(this);
+  // Disabled only while the menu shows no row: Ctrl+C must work afterwards.
+  connect(table_menu_, &QMenu::aboutToHide, this,
+          [this] { table_action(TableAction::kCopyRow)->setEnabled(true); });
 
   result_view_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(result_view_, &QWidget::customContextMenuRequested, this, [this](const QPoint& point) {
