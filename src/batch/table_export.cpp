@@ -19,19 +19,28 @@ std::string CsvField(const std::string& utf8) {
   return out;
 }
 
-std::string FormatCsv(const std::vector<RowStore::Row>& rows) {
+std::string ReasonCell(const RowReason& reason) {
+  std::string cell = OutcomeName(reason.outcome);
+  if (reason.http_status != 0) cell += " " + std::to_string(reason.http_status);
+  if (!reason.error.empty()) cell += ": " + GbkToUtf8(reason.error);
+  return cell;
+}
+
+std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons) {
   // The byte-order mark lets spreadsheet programs read the file as UTF-8.
   std::string out = "\xEF\xBB\xBF";
   for (int column = 0; column < kColumnCount; ++column) {
     if (column > 0) out += ',';
     out += CsvField(ColumnHeader(column));
   }
+  if (reasons) out += "," + CsvField(kReasonHeader);
   out += "\r\n";
   for (const auto& row : rows) {
     for (int column = 0; column < kColumnCount; ++column) {
       if (column > 0) out += ',';
       out += CsvField(GbkToUtf8(row.cells[static_cast<std::size_t>(column)]));
     }
+    if (reasons) out += "," + CsvField(ReasonCell(row.reason));
     out += "\r\n";
   }
   return out;

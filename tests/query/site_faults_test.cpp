@@ -303,7 +303,7 @@ TEST_F(HostileNumbersOnWireConcurrency, OneWellFormedRequestLinePerRequest) {
   StdMessagePump pump;
   BatchRunner runner(pump);
   LockRegistry locks;
-  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr};
+  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr, {}};
   StartBatchQuery(services, "3");
   runner.WaitForAllWorkers();
 
