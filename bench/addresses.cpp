@@ -8,9 +8,9 @@
 #include "query/current_standard.h"
 #include "query/import.h"
 #include "query/number.h"
-#include "web/url.h"
 #include "text/encoding.h"
 #include "text/text.h"
+#include "web/url.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
