@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "batch/result_table.h"
+#include "batch/table_export.h"
 #include "query/number.h"
 #include "text/encoding.h"
 
@@ -24,8 +25,6 @@ void AppendHexEscape(std::string& out, char32_t c) {
   std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(c));
   out += escaped;
 }
-
-const char* const kReasonHeader = "原因";
 
 constexpr Outcome kOutcomes[] = {Outcome::kFound,  Outcome::kNotFound,  Outcome::kNoYear,
                                  Outcome::kEmpty,  Outcome::kHttpError, Outcome::kNetwork,
@@ -111,31 +110,10 @@ std::string TsvCell(const std::string& utf8) {
   return out;
 }
 
-std::string CsvField(const std::string& utf8) {
-  const bool formula = !utf8.empty() && std::string_view("=+-@").find(utf8[0]) != std::string::npos;
-  const std::string cell = formula ? "'" + utf8 : utf8;
-  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
-  std::string out = "\"";
-  for (const char c : cell) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-  return out;
-}
-
-std::string ReasonCell(const RowReason& reason) {
-  std::string cell = OutcomeName(reason.outcome);
-  if (reason.http_status != 0) cell += " " + std::to_string(reason.http_status);
-  if (!reason.error.empty()) cell += ": " + GbkToUtf8(reason.error);
-  return cell;
-}
-
 std::string FormatTable(Format format, const Rows& rows, bool reasons) {
   switch (format) {
     case Format::kCsv:
-      // The byte-order mark lets spreadsheet programs read the file as UTF-8.
-      return "\xEF\xBB\xBF" + Lines(rows, reasons, ',', "\r\n", CsvField);
+      return FormatCsv(rows, reasons);
     case Format::kJson:
       return FormatJson(rows);
     case Format::kTsv:

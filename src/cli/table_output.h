@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch/row_store.h"
+#include "batch/table_export.h"
 #include "cli/options.h"
 #include "text/text.h"
 
@@ -17,16 +18,11 @@ std::string JsonString(const std::string& utf8);
 // One TSV cell: tab, CR, LF and backslash written as \t \r \n \\, other control
 // characters as \xNN.
 std::string TsvCell(const std::string& utf8);
-// One CSV field: a leading apostrophe when it starts with = + - or @ (a spreadsheet would
-// run it as a formula), then quoted (inner quotes doubled) when it holds a comma, quote,
-// CR or LF.
-std::string CsvField(const std::string& utf8);
+// One CSV field and a row's reason as one cell: the core's, shared with the window's export.
+using ::kelvaro::CsvField;
+using ::kelvaro::ReasonCell;
 
 using Rows = std::vector<RowStore::Row>;
-
-// A row's reason as one cell: "found", ..., "http-error 503", "network: <error>"; empty
-// for a row never looked up.
-std::string ReasonCell(const RowReason& reason);
 
 // TSV: header line, then one line per row; LF line ends.
 // CSV: UTF-8 byte-order mark, header record, one record per row; CR LF record ends.

@@ -269,9 +269,11 @@ TEST(RowStoreLarge, TwentyThousandRowsKeepTheirIdsAndOrder) {
     }
   }
   EXPECT_EQ(store.RowCount(), expected_index);
-  // Row kRows was removed (its index is a multiple of 3); kRows - 1 is the last one left.
-  EXPECT_EQ(store.FindRow(std::to_string(kRows), 0), -1);
-  EXPECT_EQ(store.FindRow(std::to_string(kRows - 1), 0), expected_index - 1);
+  // Row kRows - 1 was removed (its index, kRows - 2, is a multiple of 3); kRows is the
+  // last one left.
+  static_assert((kRows - 2) % 3 == 0);
+  EXPECT_EQ(store.FindRow(std::to_string(kRows - 1), 0), -1);
+  EXPECT_EQ(store.FindRow(std::to_string(kRows), 0), expected_index - 1);
 }
 
 // 16 threads, each owning its rows: appends, writes by id and by index, reads, finds
