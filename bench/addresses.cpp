@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/platform.h"
 #include "query/current_standard.h"
 #include "query/import.h"
 #include "query/number.h"
-#include "web/url.h"
 #include "text/encoding.h"
 #include "text/text.h"
+#include "web/url.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

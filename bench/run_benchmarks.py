@@ -302,6 +302,36 @@ def bench_idle(work):
     return result
 
 
+def bench_window(work):
+    """3,000 rows against a site without delays: the window's batch against kelvaro-cli's,
+    and the window's removal by status of all 3,000 rows."""
+    rows, speed = 3000, 2
+    file = numbers_file(work, rows)
+    program = BENCH / "kelvaro_bench_window"
+    if not program.exists():
+        return []
+    with SampleSite() as site:
+        log(f"window: kelvaro-cli, {rows} rows, speed {speed}")
+        cli_wall, _ = median_run(lambda: kelvaro_batch(site, file, rows, speed, work))
+        log(f"window: the window's batch and removal, {rows} rows, speed {speed}")
+        runs = [run_keyvalues([str(program), site.url, str(file), str(speed)], QT_ENV)
+                for _ in range(RUNS)]
+    for r in runs:
+        if int(r["finished_rows"]) != rows or int(r["rows_without_status"]) != 0:
+            raise RuntimeError("the window's batch did not fill every row")
+        if int(r["rows_left"]) != 0:
+            raise RuntimeError("the window's removal left rows")
+    batch = statistics.median(r["batch_seconds"] for r in runs)
+    removal = statistics.median(r["removal_seconds"] for r in runs)
+    return [
+        Row(f"window batch {rows} rows, speed {speed} (peer: kelvaro-cli batch)",
+            f"{batch:.2f} s", f"{cli_wall:.2f} s", batch / cli_wall, "<= 1.5 x kelvaro-cli",
+            batch <= 1.5 * cli_wall),
+        Row(f"window removal by status of {rows} rows", f"{removal:.2f} s", "",
+            removal / 0.5, "<= 0.5 s", removal <= 0.5),
+    ]
+
+
 class Row:
     def __init__(self, figure, kelvaro, peer, ratio, goal, met):
         self.cells = [figure, kelvaro, peer, "" if ratio is None else f"{ratio:.2f}", goal,
@@ -328,7 +358,8 @@ def main():
             runtime = Path(work) / "runtime"
             runtime.mkdir(mode=0o700)
             QT_ENV["XDG_RUNTIME_DIR"] = str(runtime)
-        for benchmark in (bench_batch, bench_overhead, bench_parse, bench_table, bench_idle):
+        for benchmark in (bench_batch, bench_overhead, bench_parse, bench_table, bench_idle,
+                          bench_window):
             try:
                 rows += benchmark(work)
             except (RuntimeError, OSError, KeyError, StopIteration, ValueError) as e:

@@ -25,6 +25,16 @@ int RowStore::AppendRow(const Text& ordinal) {
   return static_cast<int>(rows_.size()) - 1;
 }
 
+RowId RowStore::AppendRowWithId(const Text& ordinal) {
+  std::lock_guard lock(mutex_);
+  auto row = std::make_unique<Row>();
+  const RowId id = next_id_++;
+  row->id = id;
+  row->cells[0] = ordinal;
+  rows_.push_back(std::move(row));
+  return id;
+}
+
 Text RowStore::GetCellText(int row, int column) {
   std::lock_guard lock(mutex_);
   if (!ValidRowLocked(row) || !ValidColumn(column)) return {};

@@ -37,6 +37,9 @@ class RowStore : public ResultTable {
   void SetReasonById(RowId id, const RowReason& reason) override;
   RowReason ReasonById(RowId id) override;
 
+  // AppendRow that gives back the new row's id.
+  RowId AppendRowWithId(const Text& ordinal);
+
   // A consistent copy of every row (for printing).
   std::vector<Row> Snapshot();
 

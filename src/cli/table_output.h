@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch/row_store.h"
+#include "batch/table_export.h"
 #include "cli/options.h"
 #include "text/text.h"
 
@@ -17,17 +18,21 @@ std::string JsonString(const std::string& utf8);
 // One TSV cell: tab, CR, LF and backslash written as \t \r \n \\, other control
 // characters as \xNN.
 std::string TsvCell(const std::string& utf8);
-// One CSV field: a leading apostrophe when it starts with = + - or @ (a spreadsheet would
-// run it as a formula), then quoted (inner quotes doubled) when it holds a comma, quote,
-// CR or LF.
-std::string CsvField(const std::string& utf8);
+// One CSV field and a row's reason as one cell: the core's, shared with the window's export.
+using ::kelvaro::CsvField;
+using ::kelvaro::ReasonCell;
 
 using Rows = std::vector<RowStore::Row>;
 
 // TSV: header line, then one line per row; LF line ends.
 // CSV: UTF-8 byte-order mark, header record, one record per row; CR LF record ends.
-// JSON: an array of objects {ordinal, number, status, latest_number, latest_title}.
-std::string FormatTable(Format format, const Rows& rows);
+// Both with a sixth column 原因 (ReasonCell) when `reasons` is set.
+// JSON: an array of objects {ordinal, number, status, latest_number, latest_title, reason,
+// and http_status (a number) and error when the reason has them}.
+std::string FormatTable(Format format, const Rows& rows, bool reasons = false);
+
+// One line for stderr: the rows, how many hold each status word, the 未知 ones by reason.
+std::string SummaryLine(const Rows& rows);
 
 // The single query's fields, UTF-8.
 struct CheckFields {
@@ -40,6 +45,7 @@ struct CheckFields {
   std::string title;
   std::string release_date;
   std::string department;
+  RowReason reason;
 };
 std::string FormatCheckJson(const CheckFields& fields);
 

@@ -1,6 +1,8 @@
 #include "ui/dialog_seams.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 #include <utility>
@@ -11,6 +13,11 @@ namespace {
 
 OpenFileChooser& Chooser() {
   static OpenFileChooser chooser;
+  return chooser;
+}
+
+SaveFileChooser& SaveChooser() {
+  static SaveFileChooser chooser;
   return chooser;
 }
 
@@ -31,6 +38,33 @@ void ReportError(QWidget* parent, const QString& caption, const QString& text) {
     return;
   }
   QMessageBox::critical(parent, caption, text);
+}
+
+QString ImportStartDirectory(const QString& program_directory) {
+  const QFileInfo directory(program_directory);
+  if (!program_directory.isEmpty() && directory.isDir() && directory.isWritable()) {
+    return program_directory;
+  }
+  return QDir::homePath();
+}
+
+SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser) {
+  return std::exchange(SaveChooser(), std::move(chooser));
+}
+
+std::optional<QString> ChooseFileToSave(QWidget* parent, const QString& suggested) {
+  if (const SaveFileChooser& chooser = SaveChooser()) return chooser(suggested);
+  QFileDialog dialog(parent);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(QStringLiteral("CSV (*.csv)"));
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  dialog.selectFile(suggested);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  return files.first();
 }
 
 OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser) {

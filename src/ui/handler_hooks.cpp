@@ -11,6 +11,7 @@ void InstallHandlers(ProgramContext& context) {
   InstallImportHandler(context);
   InstallBatchHandlers(context);
   InstallCopyHandler(context);
+  InstallTableMenuHandlers(context);
 }
 
 }  // namespace kelvaro

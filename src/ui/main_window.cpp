@@ -1,11 +1,16 @@
 #include "ui/main_window.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -13,6 +18,7 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTreeView>
+#include <QUrl>
 #include <algorithm>
 #include <limits>
 
@@ -21,6 +27,17 @@ namespace kelvaro {
 namespace {
 
 constexpr int kColumnWidths[] = {40, 200, 80, 200, 400};
+
+const char kWindowTitle[] = "Kelvaro（出现大量未知结果，换网或者等一会）--Tamsile qv2468";
+
+// The first local file among a drag's addresses; empty when there is none.
+QString DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return url.toLocalFile();
+  }
+  return {};
+}
 
 void MakeBlackOnWhite(QWidget* edit) {
   QPalette palette = edit->palette();
@@ -61,7 +78,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text) {
 }  // namespace
 
 MainWindow::MainWindow(QAbstractItemModel* model, QWidget* parent) : QWidget(parent) {
-  setWindowTitle(QString::fromUtf8("Kelvaro（出现大量未知结果，换网或者等一会）--Tamsile qv2468"));
+  setWindowTitle(base_title());
   // Title bar with system menu, minimise and close boxes; no maximise box.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -135,6 +152,8 @@ MainWindow::MainWindow(QAbstractItemModel* model, QWidget* parent) : QWidget(par
     header->resizeSection(column, kColumnWidths[column]);
   }
   result_view_->viewport()->installEventFilter(this);
+  result_view_->viewport()->setAcceptDrops(true);
+  MakeTableMenu();
 
   // Layout order: earlier controls lie above later ones with the same parent.
   page_controls_ = {
@@ -161,6 +180,9 @@ MainWindow::MainWindow(QAbstractItemModel* model, QWidget* parent) : QWidget(par
   if (QWidget* stack = query_page_->parentWidget()) stack->installEventFilter(this);
   PlacePageControls();
 
+  // Enter in the number box asks as 按钮1 does (nothing while it is disabled).
+  connect(number_box_, &QLineEdit::returnPressed, single_query_button_, &QPushButton::click);
+
   // Escape closes the window whichever control has the focus.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::WindowShortcut);
@@ -170,7 +192,10 @@ MainWindow::MainWindow(QAbstractItemModel* model, QWidget* parent) : QWidget(par
 }
 
 MainWindow::~MainWindow() {
-  if (result_view_ != nullptr) result_view_->viewport()->removeEventFilter(this);
+  if (result_view_ != nullptr) {
+    result_view_->viewport()->removeEventFilter(this);
+    result_view_->removeEventFilter(this);
+  }
 }
 
 QPushButton* MainWindow::button(WindowButton which) const {
@@ -199,6 +224,70 @@ void MainWindow::OnTableDoubleClicked(
   double_click_handlers_.push_back(std::move(handler));
 }
 
+QString MainWindow::base_title() const { return QString::fromUtf8(kWindowTitle); }
+
+void MainWindow::MakeTableMenu() {
+  table_menu_ = new QMenu(this);
+  table_menu_->setObjectName(QStringLiteral("table_menu"));
+  const char* const texts[] = {"复制本行", "复制全部", "导出 CSV…", "重新查询未知"};
+  for (int i = 0; i < 4; ++i) {
+    table_actions_[i] = table_menu_->addAction(QString::fromUtf8(texts[i]));
+  }
+  table_menu_->insertSeparator(table_actions_[static_cast<int>(TableAction::kRequeryFailed)]);
+  // Shown in the menu; the table's key filter does the copying (the view would copy
+  // the current cell alone).
+  table_actions_[static_cast<int>(TableAction::kCopyRow)]->setShortcut(QKeySequence::Copy);
+  result_view_->installEventFilter(this);
+  // Disabled only while the menu shows no row: Ctrl+C must work afterwards.
+  connect(table_menu_, &QMenu::aboutToHide, this,
+          [this] { table_action(TableAction::kCopyRow)->setEnabled(true); });
+
+  result_view_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(result_view_, &QWidget::customContextMenuRequested, this, [this](const QPoint& point) {
+    // The menu's row is the one under the pointer.
+    const QModelIndex cell = result_view_->indexAt(point);
+    if (cell.isValid()) result_view_->setCurrentIndex(cell);
+    table_action(TableAction::kCopyRow)->setEnabled(result_view_->currentIndex().isValid());
+    table_menu_->popup(result_view_->viewport()->mapToGlobal(point));
+  });
+}
+
+QAction* MainWindow::table_action(TableAction which) const {
+  return table_actions_[static_cast<int>(which)];
+}
+
+void MainWindow::OnTableAction(TableAction which, std::function<void()> handler) {
+  connect(table_action(which), &QAction::triggered, this,
+          [handler = std::move(handler)](bool) { handler(); });
+}
+
+void MainWindow::OnFileDropped(std::function<void(const QString& path)> handler) {
+  drop_handlers_.push_back(std::move(handler));
+}
+
+bool MainWindow::TableViewportEvent(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (DroppedFile(drag->mimeData()).isEmpty()) return false;
+      drag->acceptProposedAction();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const QString path = DroppedFile(drop->mimeData());
+      if (path.isEmpty()) return false;
+      drop->acceptProposedAction();
+      const auto handlers = drop_handlers_;
+      for (const auto& handler : handlers) handler(path);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 void MainWindow::OnClosing(std::function<void()> handler) {
   closing_handlers_.push_back(std::move(handler));
 }
@@ -212,6 +301,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (result_view_ != nullptr && watched == result_view_->viewport() && TableViewportEvent(event)) {
+    return true;
+  }
+  // Ctrl+C in the table copies the selected row.
+  if (result_view_ != nullptr && watched == result_view_ &&
+      (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    if (event->type() == QEvent::KeyPress) table_action(TableAction::kCopyRow)->trigger();
+    event->accept();
+    return true;
+  }
   if (result_view_ != nullptr && watched == result_view_->viewport() &&
       event->type() == QEvent::MouseButtonDblClick) {
     const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -15,6 +15,8 @@ class QPushButton;
 class QTabWidget;
 class QTreeView;
 class QAbstractItemModel;
+class QAction;
+class QMenu;
 
 namespace kelvaro {
 
@@ -25,6 +27,14 @@ enum class WindowButton {
   kBatchQuery,        // 按钮3 "查询" on page "批量查询"
   kRemoveCurrent,     // 按钮4 "删除现行标准"
   kRemoveSuperseded,  // 按钮5 "删除有新标准", on the window itself
+};
+
+// The Result table's context menu, by role.
+enum class TableAction {
+  kCopyRow,        // 复制本行 (also Ctrl+C)
+  kCopyAll,        // 复制全部
+  kExportCsv,      // 导出 CSV…
+  kRequeryFailed,  // 重新查询未知
 };
 
 class MainWindow : public QWidget {
@@ -70,6 +80,14 @@ class MainWindow : public QWidget {
   // Double-click in the Result table: the point in the view's viewport coordinates
   // (the ones HitTestCell takes) and the modifier keys held.
   void OnTableDoubleClicked(std::function<void(int x, int y, Qt::KeyboardModifiers)> handler);
+  // The Result table's context menu and its actions; a handler runs when one is chosen.
+  QMenu* table_menu() const { return table_menu_; }
+  QAction* table_action(TableAction which) const;
+  void OnTableAction(TableAction which, std::function<void()> handler);
+  // A local file dropped on the Result table: its full path.
+  void OnFileDropped(std::function<void(const QString& path)> handler);
+  // The title the window has when no batch runs.
+  QString base_title() const;
   // Runs once when the window closes (close box, Escape or close()), before it hides.
   void OnClosing(std::function<void()> handler);
 
@@ -86,6 +104,8 @@ class MainWindow : public QWidget {
 
  private:
   void PlacePageControls();
+  void MakeTableMenu();
+  bool TableViewportEvent(QEvent* event);
   void CentreOnPrimaryScreen();
 
   QTabWidget* tab_control_ = nullptr;
@@ -106,10 +126,14 @@ class MainWindow : public QWidget {
   QTreeView* result_view_ = nullptr;
   QPushButton* remove_superseded_button_ = nullptr;
 
+  QMenu* table_menu_ = nullptr;
+  QAction* table_actions_[4] = {};
+
   std::vector<PageControl> page_controls_;
   QString open_file_name_;
   std::vector<std::function<void(int, int, Qt::KeyboardModifiers)>> double_click_handlers_;
   std::vector<std::function<void()>> closing_handlers_;
+  std::vector<std::function<void(const QString&)>> drop_handlers_;
   bool closing_done_ = false;
 };
 

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include "platform/platform.h"
 #include "ui/handler_hooks.h"
@@ -89,10 +91,19 @@ int RunProgram(const ProgramHooks& hooks) {
   return 0;
 }
 
+bool LoadQtChinese(QTranslator& translator) {
+  return translator.load(QStringLiteral("qtbase_zh_CN"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+         QCoreApplication::installTranslator(&translator);
+}
+
 int ProgramStart(int argc, char** argv, const ProgramHooks& hooks) {
   // A closed descriptor must not be taken over by a socket that then gets our output.
   platform::EnsureStandardStreams();
   QApplication app(argc, argv);
+  // Qt's own dialogs (the import's file dialog) speak the window's language.
+  QTranslator qt_chinese;
+  LoadQtChinese(qt_chinese);
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPixelSize(12);
   QApplication::setFont(font);

@@ -12,7 +12,11 @@
 #include "ui/qt_message_pump.h"
 #include "ui/result_table_model.h"
 
+class QTranslator;
+
 namespace kelvaro {
+
+class BatchProgress;
 
 // What a handler needs. Everything lives from start-up until the window's workers
 // have ended after it closed; `session` (the batch runner) until ProgramCleanup.
@@ -20,8 +24,9 @@ struct ProgramContext {
   MainWindow* window = nullptr;  // controls by role; the open-file dialog's last file name
   ResultTableModel* model = nullptr;
   QtMessagePump* pump = nullptr;
-  BatchSession* session = nullptr;  // made with the window: its query lock lives as long
-  QString program_directory;        // the executable's directory, no trailing separator
+  BatchSession* session = nullptr;    // made with the window: its query lock lives as long
+  QString program_directory;          // the executable's directory, no trailing separator
+  BatchProgress* progress = nullptr;  // the title during a batch (made with the handlers)
 
   ResultTable& table() const { return *model; }
 };
@@ -75,6 +80,10 @@ int ProgramStart(int argc, char** argv, const ProgramHooks& hooks = {});
 
 // ProgramStart's work with an application object that already exists.
 int RunProgram(const ProgramHooks& hooks = {});
+
+// Loads Qt's own Chinese translation (its dialogs' buttons and labels) and installs it;
+// false when the translation is not there.
+bool LoadQtChinese(QTranslator& translator);
 
 // "运行时出错!\r\n\r\n错误信息：" + message, as Unicode.
 QString FatalErrorText(const QString& message);

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QTreeView>
+#include <algorithm>
 
 #include "ui/window_text.h"
 
@@ -15,16 +16,66 @@ Qt::Alignment ColumnAlignment(int column) {
                                                  : Qt::Alignment(Qt::AlignCenter);
 }
 
+// libcurl's short texts for the failures users meet, in words they read.
+QString NetworkErrorText(const Text& error) {
+  struct Known {
+    const char* curl;
+    const char* shown;
+  };
+  static constexpr Known kKnown[] = {
+      {"Couldn't connect to server", "连接被拒绝"},
+      {"Timeout was reached", "连接超时"},
+      {"Couldn't resolve host name", "无法解析主机名"},
+      {"Couldn't resolve proxy name", "无法解析代理服务器名"},
+      {"Failure when receiving data from the peer", "连接被重置或关闭"},
+      {"Failed sending data to the peer", "连接被重置或关闭"},
+      {"Server returned nothing (no headers, no data)", "连接被重置或关闭"},
+      {"Transferred a partial file", "连接被重置或关闭"},
+      {"response too large", "网页过大"},
+      {"no response", "没有应答"},
+  };
+  for (const Known& known : kKnown) {
+    if (error == known.curl) return QString::fromUtf8(known.shown);
+  }
+  return QString::fromLatin1(error.data(), static_cast<qsizetype>(error.size()));
+}
+
 }  // namespace
 
-ResultTableModel::ResultTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+QString ReasonText(const RowReason& reason) {
+  switch (reason.outcome) {
+    case Outcome::kNone:
+      return {};
+    case Outcome::kFound:
+      return QString::fromUtf8("网站上查到该编号的现行标准");
+    case Outcome::kNotFound:
+      return QString::fromUtf8("网站未收录该编号");
+    case Outcome::kNoYear:
+      return QString::fromUtf8("编号缺少四位年份");
+    case Outcome::kEmpty:
+      return QString::fromUtf8("编号为空，未查询");
+    case Outcome::kHttpError:
+      return QString::fromUtf8("网站返回 %1").arg(reason.http_status);
+    case Outcome::kNetwork:
+      return QString::fromUtf8("网络错误：") + NetworkErrorText(reason.error);
+    case Outcome::kAborted:
+      return QString::fromUtf8("查询被中止");
+  }
+  return {};
+}
+
+ResultTableModel::ResultTableModel(QObject* parent) : QAbstractTableModel(parent) {
+  sync_timer_.setSingleShot(true);
+  sync_timer_.setInterval(kSyncIntervalMs);
+  connect(&sync_timer_, &QTimer::timeout, this, &ResultTableModel::SyncView);
+}
 
 void ResultTableModel::SetView(QTreeView* view) { view_ = view; }
 
 QTreeView* ResultTableModel::view() const { return view_; }
 
 int ResultTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : store_.RowCount();
+  return parent.isValid() ? 0 : static_cast<int>(view_ids_.size());
 }
 
 int ResultTableModel::columnCount(const QModelIndex& parent) const {
@@ -32,14 +83,18 @@ int ResultTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid()) return {};
+  if (!index.isValid() || !ValidColumn(index.column())) return {};
+  const RowId id = IdAt(index.row());
   switch (role) {
+    case Qt::ToolTipRole:
+      if (index.column() == ColumnIndex(Column::kStatus)) {
+        const QString reason = ReasonText(store_.ReasonById(id));
+        if (!reason.isEmpty()) return reason;
+      }
+      [[fallthrough]];
     case Qt::DisplayRole:
-    case Qt::ToolTipRole: {
-      return GbkToWindowText(store_.GetCellText(index.row(), index.column()));
-    }
+      return GbkToWindowText(store_.GetCellTextById(id, index.column()));
     case Qt::TextAlignmentRole:
-      if (index.column() < 0 || index.column() >= kColumnCount) return {};
       return QVariant::fromValue(ColumnAlignment(index.column()));
     default:
       return {};
@@ -58,56 +113,161 @@ Qt::ItemFlags ResultTableModel::flags(const QModelIndex& index) const {
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
+int ResultTableModel::ViewRowOf(RowId id) const {
+  const auto it = std::lower_bound(view_ids_.begin(), view_ids_.end(), id);
+  if (id == 0 || it == view_ids_.end() || *it != id) return -1;
+  return static_cast<int>(it - view_ids_.begin());
+}
+
+void ResultTableModel::EmitRowsChanged(int first, int last) {
+  emit dataChanged(index(first, 0), index(last, kColumnCount - 1),
+                   {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void ResultTableModel::PostSync(RowId changed, bool removed, RowId make_visible) {
+  bool post = false;
+  {
+    std::lock_guard lock(pending_mutex_);
+    if (changed != 0) changed_ids_.push_back(changed);
+    if (removed) rows_removed_ = true;
+    if (make_visible != 0) visible_id_ = make_visible;
+    post = !std::exchange(sync_posted_, true);
+  }
+  if (!post) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (!sync_timer_.isActive()) sync_timer_.start();
+      },
+      Qt::QueuedConnection);
+}
+
+void ResultTableModel::SyncView() {
+  // A view's slot that reads the table while rows are being removed must not start
+  // another removal inside this one.
+  if (syncing_) return;
+  syncing_ = true;
+  sync_timer_.stop();
+  bool removed = false;
+  std::vector<RowId> changed;
+  RowId visible = 0;
+  {
+    std::lock_guard lock(pending_mutex_);
+    sync_posted_ = false;
+    removed = std::exchange(rows_removed_, false);
+    changed.swap(changed_ids_);
+    visible = std::exchange(visible_id_, 0);
+  }
+  if (removed) RemoveVanishedRows();
+  int first = -1;
+  int last = -1;
+  for (const RowId id : changed) {
+    const int row = ViewRowOf(id);
+    if (row < 0) continue;
+    first = first < 0 ? row : std::min(first, row);
+    last = std::max(last, row);
+  }
+  // One notice for the span: the view repaints only what it shows of it.
+  if (first >= 0) EmitRowsChanged(first, last);
+  if (visible != 0) MakeRowVisibleDirect(ViewRowOf(visible));
+  syncing_ = false;
+}
+
+void ResultTableModel::RemoveVanishedRows() {
+  const std::vector<RowId> present = store_.RowIds();
+  // From the end, one notice per run of neighbouring rows, so earlier indexes hold.
+  int row = static_cast<int>(view_ids_.size()) - 1;
+  while (row >= 0) {
+    if (std::binary_search(present.begin(), present.end(), IdAt(row))) {
+      --row;
+      continue;
+    }
+    const int last = row;
+    while (row > 0 && !std::binary_search(present.begin(), present.end(), IdAt(row - 1))) --row;
+    beginRemoveRows(QModelIndex(), row, last);
+    view_ids_.erase(view_ids_.begin() + row, view_ids_.begin() + last + 1);
+    endRemoveRows();
+    --row;
+  }
+}
+
+std::vector<RowStore::Row> ResultTableModel::Snapshot() {
+  SyncView();
+  return store_.Snapshot();
+}
+
 int ResultTableModel::RowCount() {
-  return OnWindowThread(0, [this] { return store_.RowCount(); });
+  return OnWindowThread(0, [this] {
+    SyncView();
+    return static_cast<int>(view_ids_.size());
+  });
 }
 
 int ResultTableModel::AppendRow(const Text& ordinal) {
   return OnWindowThread(-1, [this, &ordinal] {
-    const int row = store_.RowCount();
+    SyncView();
+    const int row = static_cast<int>(view_ids_.size());
     beginInsertRows(QModelIndex(), row, row);
-    const int added = store_.AppendRow(ordinal);
+    view_ids_.push_back(store_.AppendRowWithId(ordinal));
     endInsertRows();
-    return added;
+    return row;
   });
 }
 
 Text ResultTableModel::GetCellText(int row, int column) {
-  return OnWindowThread(Text(), [&] { return store_.GetCellText(row, column); });
+  return OnWindowThread(Text(), [&] {
+    SyncView();
+    return store_.GetCellTextById(IdAt(row), column);
+  });
 }
 
 void ResultTableModel::SetCellDirect(int row, int column, const Text& text) {
   if (!ValidRow(row) || !ValidColumn(column)) return;
-  store_.SetCellText(row, column, text);
+  store_.SetCellTextById(IdAt(row), column, text);
   const QModelIndex cell = index(row, column);
   emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 void ResultTableModel::SetCellText(int row, int column, const Text& text) {
-  OnWindowThread([&] { SetCellDirect(row, column, text); });
+  OnWindowThread([&] {
+    SyncView();
+    SetCellDirect(row, column, text);
+  });
 }
 
 void ResultTableModel::DeleteRowDirect(int row) {
   if (!ValidRow(row)) return;
   beginRemoveRows(QModelIndex(), row, row);
-  store_.DeleteRow(row);
+  store_.DeleteRowById(IdAt(row));
+  view_ids_.erase(view_ids_.begin() + row);
   endRemoveRows();
 }
 
 void ResultTableModel::DeleteRow(int row) {
-  OnWindowThread([&] { DeleteRowDirect(row); });
+  OnWindowThread([&] {
+    SyncView();
+    DeleteRowDirect(row);
+  });
 }
 
 void ResultTableModel::ClearRows() {
   OnWindowThread([this] {
     beginResetModel();
     store_.ClearRows();
+    view_ids_.clear();
     endResetModel();
   });
 }
 
 int ResultTableModel::FindRow(const Text& text, int column) {
-  return OnWindowThread(-1, [&] { return store_.FindRow(text, column); });
+  return OnWindowThread(-1, [&] {
+    SyncView();
+    if (!ValidColumn(column)) return -1;
+    for (int row = 0; row < static_cast<int>(view_ids_.size()); ++row) {
+      if (store_.GetCellTextById(IdAt(row), column) == text) return row;
+    }
+    return -1;
+  });
 }
 
 void ResultTableModel::MakeRowVisibleDirect(int row) {
@@ -117,6 +277,7 @@ void ResultTableModel::MakeRowVisibleDirect(int row) {
 
 CellHit ResultTableModel::HitTestCell(int x, int y) {
   return OnWindowThread(CellHit{}, [&] {
+    SyncView();
     CellHit hit;
     if (view_ == nullptr) return hit;
     hit.column = view_->header()->logicalIndexAt(x);
@@ -130,35 +291,68 @@ CellHit ResultTableModel::HitTestCell(int x, int y) {
 }
 
 std::vector<RowId> ResultTableModel::RowIds() {
-  return OnWindowThread(std::vector<RowId>(), [this] { return store_.RowIds(); });
+  if (!OnOwnThread()) return store_.RowIds();
+  SyncView();
+  return view_ids_;
 }
 
 int ResultTableModel::RowIndexOf(RowId id) {
-  return OnWindowThread(-1, [&] { return store_.RowIndexOf(id); });
+  // Off the window's thread only "removed or not" means anything: the view may not
+  // have heard of every removal yet.
+  if (!OnOwnThread()) return store_.RowIndexOf(id);
+  SyncView();
+  return ViewRowOf(id);
 }
 
 Text ResultTableModel::GetCellTextById(RowId id, int column) {
-  return OnWindowThread(Text(), [&] { return store_.GetCellTextById(id, column); });
+  return store_.GetCellTextById(id, column);
 }
 
 void ResultTableModel::SetCellTextById(RowId id, int column, const Text& text) {
-  OnWindowThread([&] { SetCellDirect(store_.RowIndexOf(id), column, text); });
+  store_.SetCellTextById(id, column, text);
+  if (!OnOwnThread()) {
+    PostSync(id, false, 0);
+    return;
+  }
+  const int row = ViewRowOf(id);
+  if (row >= 0 && ValidColumn(column)) {
+    const QModelIndex cell = index(row, column);
+    emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
+  }
 }
 
 void ResultTableModel::DeleteRowById(RowId id) {
-  OnWindowThread([&] { DeleteRowDirect(store_.RowIndexOf(id)); });
+  if (!OnOwnThread()) {
+    store_.DeleteRowById(id);
+    PostSync(0, true, 0);
+    return;
+  }
+  SyncView();
+  DeleteRowDirect(ViewRowOf(id));
 }
 
 void ResultTableModel::SetReasonById(RowId id, const RowReason& reason) {
-  OnWindowThread([&] { store_.SetReasonById(id, reason); });
+  store_.SetReasonById(id, reason);
+  if (!OnOwnThread()) {
+    PostSync(id, false, 0);
+    return;
+  }
+  const int row = ViewRowOf(id);
+  if (row >= 0) {
+    const QModelIndex cell = index(row, ColumnIndex(Column::kStatus));
+    emit dataChanged(cell, cell, {Qt::ToolTipRole});
+  }
 }
 
-RowReason ResultTableModel::ReasonById(RowId id) {
-  return OnWindowThread(RowReason{}, [&] { return store_.ReasonById(id); });
-}
+RowReason ResultTableModel::ReasonById(RowId id) { return store_.ReasonById(id); }
 
 void ResultTableModel::MakeRowVisibleById(RowId id) {
-  OnWindowThread([&] { MakeRowVisibleDirect(store_.RowIndexOf(id)); });
+  if (!OnOwnThread()) {
+    PostSync(0, false, id);
+    return;
+  }
+  SyncView();
+  MakeRowVisibleDirect(ViewRowOf(id));
 }
 
 }  // namespace kelvaro

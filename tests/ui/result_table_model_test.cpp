@@ -338,4 +338,40 @@ TEST(ResultTableModelConcurrencyQt, SixteenThreadsThroughTheWindowThread) {
 }
 
 }  // namespace
+// A worker's writes and removals by id neither wait for the window's thread nor reach the
+// view one by one: the view hears of neighbouring removed rows as one run.
+TEST(ResultTableModelConcurrencyQt, WorkersDoNotWaitForTheWindowAndRemovalsReachTheViewInRuns) {
+  TestApp();
+  ResultTableModel model;
+  QtMessagePump pump;
+  for (int i = 1; i <= 10; ++i) model.AppendRow(std::to_string(i));
+  const std::vector<RowId> ids = model.RowIds();
+  QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+  std::atomic<bool> finished{false};
+  std::atomic<int> still_there{0};
+  std::thread worker([&] {
+    for (const int row : {1, 2, 3, 4, 7}) {
+      model.SetCellTextById(ids[static_cast<std::size_t>(row)], 2, "x");
+      model.DeleteRowById(ids[static_cast<std::size_t>(row)]);
+      if (model.RowIndexOf(ids[static_cast<std::size_t>(row)]) >= 0) ++still_there;
+    }
+    finished = true;
+  });
+  // The window's thread dispatches nothing meanwhile: the worker finishes on its own.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!finished.load() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(finished.load());
+  worker.join();
+  EXPECT_EQ(still_there.load(), 0);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (model.rowCount() != 5 && std::chrono::steady_clock::now() < until) pump.PumpingWait(5000);
+  ASSERT_EQ(model.rowCount(), 5);
+  EXPECT_EQ(removed.count(), 2);
+  std::vector<Text> ordinals;
+  for (int row = 0; row < model.rowCount(); ++row) ordinals.push_back(model.GetCellText(row, 0));
+  EXPECT_EQ(ordinals, (std::vector<Text>{"1", "6", "7", "9", "10"}));
+}
+
 }  // namespace kelvaro
