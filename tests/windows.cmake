@@ -67,5 +67,5 @@ if(TARGET kelvaro-cli)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/cli/windows/end_to_end.sh
             ${PROJECT_SOURCE_DIR}/scripts/wine-run ${PROJECT_BINARY_DIR}/wineprefix
             $<TARGET_FILE:kelvaro-cli> ${CMAKE_CURRENT_SOURCE_DIR}/data)
-  set_tests_properties(KelvaroCliExe.SameOutputAsLinuxAndCtrlC PROPERTIES TIMEOUT 300)
+  set_tests_properties(KelvaroCliExe.SameOutputAsLinuxAndCtrlC PROPERTIES TIMEOUT 120)
 endif()
