@@ -424,16 +424,18 @@ void MainWindow::StartBatchQuery() {
   progress_total_ = table_->RowCount();
   progress_base_ = session_->FinishedRows();
   SetTimer(hwnd_, kProgressTimer, 200, nullptr);
+  ++batches_starting_;
   UpdateProgressTitle();
   session_->StartBatchQuery(speed);
+  --batches_starting_;
   // The last workers may still run: the timer puts the title back once they are done.
-  if (hwnd_ != nullptr) UpdateProgressTitle();
+  UpdateProgressTitle();
 }
 
 void MainWindow::UpdateProgressTitle() {
   if (hwnd_ == nullptr || !session_) return;
   const std::wstring title = Utf8ToWide(WindowTitle());
-  if (!session_->IsRunning()) {
+  if (batches_starting_ == 0 && !session_->IsRunning()) {
     KillTimer(hwnd_, kProgressTimer);
     SetWindowTextW(hwnd_, title.c_str());
     return;

@@ -97,6 +97,7 @@ class MainWindow {
   bool ended_cleanly_ = true;
   int progress_total_ = 0;
   int progress_base_ = 0;
+  int batches_starting_ = 0;  // StartBatchQuery calls that have not returned
 };
 
 }  // namespace kelvaro::win

@@ -40,6 +40,7 @@ int RunProgram(const ProgramHooks& hooks) {
       if (hooks.on_shown) hooks.on_shown(*window);
       pump.RunMainLoop();
       window->ProgramCleanup();
+      if (hooks.on_ended) hooks.on_ended(*window);
       // Workers left after the grace still use the window's table: it ends with the process.
       if (!window->ended_cleanly()) (void)window.release();
     }

@@ -12,6 +12,8 @@ struct ProgramHooks {
   WindowHooks window;
   // Called once the window is shown, before the main loop runs.
   std::function<void(MainWindow&)> on_shown;
+  // Called after the main loop and the clean-up, while the window object still exists.
+  std::function<void(MainWindow&)> on_ended;
 };
 
 // The executable's directory, no trailing backslash (empty when it has none).
