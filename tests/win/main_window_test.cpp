@@ -470,5 +470,32 @@ TEST(ProgramTest, ClosingDuringASlowBatchEndsItAndReturnsZero) {
       << WideToUtf8(g_title_during_batch);
 }
 
+// Run by tests/win/installer_test.sh on the installed copy: it starts, shows its window and
+// ends with exit code 0 when the window is closed.
+TEST(InstalledProgramTest, StartsAndClosesWithExitCodeZero) {
+  const char* installed = std::getenv("KELVARO_INSTALLED_EXE");
+  if (installed == nullptr) GTEST_SKIP() << "KELVARO_INSTALLED_EXE is not set";
+  std::wstring command = L"\"" + Utf8ToWide(installed) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  HWND window = nullptr;
+  for (int i = 0; i < 300 && window == nullptr; ++i) {
+    window = FindWindowW(L"KelvaroMainWindow", nullptr);
+    if (window == nullptr) Sleep(50);
+  }
+  ASSERT_NE(window, nullptr) << "no window within 15 s";
+  EXPECT_EQ(TextOf(window), W(WindowTitle()));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
 }  // namespace
 }  // namespace kelvaro::win
