@@ -33,3 +33,8 @@ add_test(NAME WindowFixture.Stop
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win/window_fixture.sh stop ${_window_state})
 set_tests_properties(WindowFixture.Start PROPERTIES FIXTURES_SETUP kelvaro_window LABELS window)
 set_tests_properties(WindowFixture.Stop PROPERTIES FIXTURES_CLEANUP kelvaro_window LABELS window)
+
+# Screenshots of the two pages for the README (scripts/screenshot-windows).
+add_executable(kelvaro-win-screenshot ${PROJECT_SOURCE_DIR}/tools/win-screenshot/main.cpp)
+target_link_options(kelvaro-win-screenshot PRIVATE -municode)
+target_link_libraries(kelvaro-win-screenshot PRIVATE kelvaro_win)
