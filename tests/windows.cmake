@@ -13,12 +13,16 @@ add_library(kelvaro_test_support STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/support/fake_request_object.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/literal_parser.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/recorded_request.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/table_text.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/utf8.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/wire_cases.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/environment.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/open_handles.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/wire_fixture_client.cpp)
 target_include_directories(kelvaro_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(kelvaro_test_support PUBLIC kelvaro_core GTest::gtest ws2_32)
+target_link_libraries(kelvaro_test_support PUBLIC kelvaro_core GTest::gtest ws2_32
+  nlohmann_json::nlohmann_json)
 target_compile_definitions(kelvaro_test_support PUBLIC
   KELVARO_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
   KELVARO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -26,22 +30,26 @@ target_compile_definitions(kelvaro_test_support PUBLIC
 
 # One executable per module, from the suites that need no server of their own.
 function(kelvaro_windows_tests module)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBRARIES")
   set(target kelvaro_${module}_tests)
-  list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/${module}/)
-  add_executable(${target} ${ARGN})
-  target_link_libraries(${target} PRIVATE kelvaro_test_support GTest::gtest_main)
+  list(TRANSFORM arg_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/${module}/)
+  add_executable(${target} ${arg_SOURCES})
+  target_link_libraries(${target} PRIVATE kelvaro_test_support GTest::gtest_main ${arg_LIBRARIES})
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT 300)
 endfunction()
 
-kelvaro_windows_tests(text encoding_test.cpp text_test.cpp)
-kelvaro_windows_tests(web headers_test.cpp url_test.cpp web_request_test.cpp)
-kelvaro_windows_tests(query number_test.cpp parser_test.cpp report_test.cpp)
-kelvaro_windows_tests(batch batch_runner_test.cpp lock_registry_test.cpp message_pump_test.cpp
-  row_store_test.cpp)
+kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
+kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
+kelvaro_windows_tests(query SOURCES number_test.cpp parser_test.cpp reason_test.cpp report_test.cpp)
+kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
+  message_pump_test.cpp row_store_test.cpp)
+if(TARGET kelvaro_cli)
+  kelvaro_windows_tests(cli SOURCES table_output_test.cpp LIBRARIES kelvaro_cli)
+endif()
 file(GLOB _windows_platform_tests CONFIGURE_DEPENDS
   RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/*.cpp)
-kelvaro_windows_tests(platform ${_windows_platform_tests})
+kelvaro_windows_tests(platform SOURCES ${_windows_platform_tests})
 
 # Ctrl-C needs a signal from outside the process: a probe program, signalled from Linux.
 add_executable(kelvaro_interrupt_probe platform/windows/interrupt_probe/main.cpp)
@@ -52,6 +60,16 @@ add_test(NAME WindowsConsole.CtrlCCallsTheWatcherOnceAndExits130
           $<TARGET_FILE:kelvaro_interrupt_probe>)
 set_tests_properties(WindowsConsole.CtrlCCallsTheWatcherOnceAndExits130 PROPERTIES TIMEOUT 60)
 
+# kelvaro-cli.exe against the Linux kelvaro-cli on the same sample site (both native, from
+# the build named by KELVARO_NATIVE_BUILD): the same bytes, exit codes and Ctrl-C.
+if(TARGET kelvaro-cli)
+  add_test(NAME KelvaroCliExe.SameOutputAsLinuxAndCtrlC
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/cli/windows/end_to_end.sh
+            ${PROJECT_SOURCE_DIR}/scripts/wine-run ${PROJECT_BINARY_DIR}/wineprefix
+            $<TARGET_FILE:kelvaro-cli> ${CMAKE_CURRENT_SOURCE_DIR}/data)
+  set_tests_properties(KelvaroCliExe.SameOutputAsLinuxAndCtrlC PROPERTIES TIMEOUT 300)
+endif()
+
 # The window, driven by messages in its own process (Xvfb and the Chinese set-up of
-# scripts/wine-gui; the sample sites' addresses come from scripts/test-windows).
+# scripts/wine-gui; Xvfb and the sample sites from a CTest fixture).
 include(${CMAKE_CURRENT_SOURCE_DIR}/win/tests.cmake)

@@ -78,6 +78,8 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   CLI::App app;
   app.set_help_flag();  // handled before, with our own text
   app.allow_extras();   // unknown options are reported below, in our words
+  // CLI11 on Windows would take "/path" or "/x" for an option: the same words as on Linux.
+  app.allow_windows_style_options(false);
   std::vector<std::string> operands;
   std::string speed = "2";
   std::string format = "tsv";

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/environment.h"
 #include "support/fake_request_object.h"
 #include "text/encoding.h"
 
@@ -370,13 +371,13 @@ TEST(WebRequest, DisableRedirectsSetsOptionSixBeforeFour) {
 
 TEST(WebRequest, CertificateErrorsAreIgnoredOnlyWhenTheUserAsks) {
   for (const char* env : {"", "0", "yes", "1"}) {
-    setenv("KELVARO_TLS_INSECURE", env, 1);
+    test::SetEnvironment("KELVARO_TLS_INSECURE", env);
     Exchange e;
     WebRequest(kUrl, e.options);
     const bool asked = std::string(env) == "1";
     EXPECT_EQ(e.object->CallsTo("SetOption").size(), asked ? 1u : 0u) << "'" << env << "'";
   }
-  unsetenv("KELVARO_TLS_INSECURE");
+  test::UnsetEnvironment("KELVARO_TLS_INSECURE");
 }
 
 TEST(WebRequest, UrlWithLineBreaksGivesOneEscapedReferer) {

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# kelvaro-cli.exe under Wine against the Linux build's kelvaro-cli on the same sample site:
+# the same bytes on stdout and stderr and the same exit code, then Ctrl-C during a batch.
+#   end_to_end.sh WINE-RUN PREFIX KELVARO-CLI.exe DATA-DIR
+# KELVARO_NATIVE_BUILD names the Linux build holding kelvaro-cli and kelvaro-sample-site
+# (scripts/test-windows sets it).
+set -uo pipefail
+wine_run=$1 prefix=$2 exe=$3 data=$4
+native=${KELVARO_NATIVE_BUILD:-}
+if [ -z "$native" ] || [ ! -x "$native/src/kelvaro-cli" ] || [ ! -x "$native/tools/sample-site/kelvaro-sample-site" ]; then
+  echo "KELVARO_NATIVE_BUILD must name a Linux build with kelvaro-cli and kelvaro-sample-site (run scripts/test-windows)"
+  exit 1
+fi
+work=$(mktemp -d)
+site_pid=
+cleanup() {
+  [ -n "$site_pid" ] && kill "$site_pid" 2>/dev/null && wait "$site_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Starts the sample site with the given options; sets $site.
+start_site() {
+  [ -n "$site_pid" ] && kill "$site_pid" 2>/dev/null && wait "$site_pid" 2>/dev/null
+  "$native/tools/sample-site/kelvaro-sample-site" --port 0 "$@" >"$work/site.out" 2>/dev/null &
+  site_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$work/site.out" ] && break
+    sleep 0.1
+  done
+  site=http://127.0.0.1:$(head -n 1 "$work/site.out")
+}
+
+failures=0
+# Runs one command line on both builds and compares everything they give. With
+# reason_differs=1 the system's own words for an error (after the last ": ") may differ.
+reason_differs=0
+same() {
+  local name=$1
+  shift
+  "$native/src/kelvaro-cli" "$@" >"$work/linux.out" 2>"$work/linux.err"
+  local linux_code=$?
+  "$wine_run" "$prefix" "$exe" "$@" >"$work/windows.out" 2>"$work/windows.err"
+  local windows_code=$?
+  if [ "$reason_differs" = 1 ]; then
+    sed -i 's/: [^:]*$/: REASON/' "$work/linux.err" "$work/windows.err"
+  fi
+  if [ "$linux_code" != "$windows_code" ] || ! cmp -s "$work/linux.out" "$work/windows.out" ||
+    ! cmp -s "$work/linux.err" "$work/windows.err"; then
+    echo "FAILED $name: exit $linux_code (Linux) / $windows_code (Windows)"
+    diff <(od -c "$work/linux.out") <(od -c "$work/windows.out") | head -n 20
+    diff "$work/linux.err" "$work/windows.err" | head -n 10
+    failures=$((failures + 1))
+  else
+    echo "ok $name (exit $linux_code, $(wc -c <"$work/linux.out") bytes)"
+  fi
+}
+
+start_site
+same "check, current" check --site "$site" "GB 50016-2014"
+same "check, superseded" check --site "$site" "GB/T50001-2010"
+same "check, unknown" check --site "$site" "GB/T 99999-2010"
+same "check, JSON" check --site "$site" --json "GB/T50001-2010"
+for format in tsv csv json; do
+  same "batch, $format" batch --site "$site" --format "$format" "$data/import/mixed_numbers.txt"
+done
+same "batch, removing superseded" batch --site "$site" --remove-superseded "$data/import/mixed_numbers.txt"
+reason_differs=1 same "batch, missing file" batch --site "$site" "$work/none.txt"
+same "usage error" batch --speed 0 "$data/import/mixed_numbers.txt"
+
+# Ctrl-C while a slow batch runs: exit 130 and the table as it stands, every row that was
+# filled in as a full run fills it.
+for i in $(seq 60); do sed -n "$(( (i - 1) % 11 + 1 ))p" "$data/import/mixed_numbers.txt"; done \
+  | sed 's/$/\r/' >"$work/slow.txt"
+"$native/src/kelvaro-cli" batch --site "$site" "$work/slow.txt" >"$work/full.tsv"
+start_site --delay-ms 200
+"$wine_run" "$prefix" "$exe" batch --site "$site" --speed 4 "$work/slow.txt" >"$work/cut.tsv" 2>/dev/null &
+pid=$!
+sleep 2  # Wine's start, then a few rows
+kill -INT "$pid"  # Wine raises CTRL_C_EVENT in the program
+wait "$pid"
+code=$?
+rows=$(($(wc -l <"$work/cut.tsv") - 1))
+filled=0 wrong=0
+while IFS= read -r line; do
+  ordinal=${line%%$'\t'*}
+  rest=${line#*$'\t'}
+  rest=${rest#*$'\t'}
+  [ -z "${rest%%$'\t'*}" ] && continue  # not looked up before the interrupt
+  filled=$((filled + 1))
+  expected=$(sed -n "$((ordinal + 1))p" "$work/full.tsv")
+  [ "$line" = "$expected" ] || wrong=$((wrong + 1))
+done < <(tail -n +2 "$work/cut.tsv")
+if [ "$code" -ne 130 ] || [ "$rows" -ne 60 ] || [ "$filled" -lt 1 ] || [ "$filled" -ge 60 ] || [ "$wrong" -ne 0 ]; then
+  echo "FAILED Ctrl-C: exit $code, $rows rows, $filled filled, $wrong unlike a full run"
+  failures=$((failures + 1))
+else
+  echo "ok Ctrl-C during a batch: exit 130, 60 rows, $filled filled as a full run fills them"
+fi
+exit $((failures > 0))
