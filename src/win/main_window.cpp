@@ -77,6 +77,25 @@ std::wstring DirectoryOf(const std::wstring& path) {
 
 }  // namespace
 
+std::wstring FirstImportDirectory(const std::wstring& program_directory) {
+  // A portable copy keeps its files beside it; an installed one the user cannot write to
+  // starts in the user's own folder.
+  if (!program_directory.empty()) {
+    const std::wstring probe = program_directory + L"\\.kelvaro-write-probe";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return program_directory;
+    }
+  }
+  std::wstring home(32768, L'\0');
+  const DWORD length =
+      GetEnvironmentVariableW(L"USERPROFILE", home.data(), static_cast<DWORD>(home.size()));
+  home.resize(length < home.size() ? length : 0);
+  return home.empty() ? program_directory : home;
+}
+
 std::optional<std::wstring> ChooseFileWithDialog(HWND owner,
                                                  const std::wstring& initial_directory) {
   std::vector<wchar_t> file(32768, L'\0');
@@ -407,7 +426,8 @@ void MainWindow::ShowSingleQueryReport() {
 
 void MainWindow::ImportNumbers() {
   if (hwnd_ == nullptr) return;
-  const std::wstring start = last_file_.empty() ? program_directory_ : DirectoryOf(last_file_);
+  const std::wstring start =
+      last_file_.empty() ? FirstImportDirectory(program_directory_) : DirectoryOf(last_file_);
   const std::optional<std::wstring> chosen = hooks_.choose_file(hwnd_, start);
   if (!chosen.has_value()) return;  // cancelled: the table stays as it was
   last_file_ = *chosen;

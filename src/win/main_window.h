@@ -27,6 +27,9 @@ struct WindowHooks {
 
 // GetOpenFileNameW: no title of its own, no filter, the file and its folder must exist.
 std::optional<std::wstring> ChooseFileWithDialog(HWND owner, const std::wstring& initial_directory);
+// Where the import dialog starts the first time: the program directory when the user can
+// write there, else the user's profile folder.
+std::wstring FirstImportDirectory(const std::wstring& program_directory);
 void ShowErrorBox(HWND owner, const std::wstring& caption, const std::wstring& text);
 
 class MainWindow {

@@ -18,6 +18,8 @@ fail() { echo "installer_test: $*" >&2; exit 1; }
 
 mkdir -p "$work"
 rm -rf "$target"
+# A server left by an earlier run would keep that run's (gone) display.
+WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
 # What a failed earlier run left installed would hide a missing shortcut: start afresh.
 if [ -n "$(find "$prefix/drive_c/users" -path '*Start Menu/Programs/Kelvaro*' 2>/dev/null)" ]; then
   rm -rf "$prefix"

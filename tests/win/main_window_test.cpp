@@ -52,7 +52,9 @@ class WindowTest : public ::testing::Test {
     hooks_.show_error = [this](HWND, const std::wstring&, const std::wstring& text) {
       errors_.push_back(text);
     };
-    window_ = std::make_unique<MainWindow>(pump_, L"C:\\程序", hooks_);
+    program_directory_ = Utf8ToWide(files_.File("")) + W("程序");
+    CreateDirectoryW(program_directory_.c_str(), nullptr);
+    window_ = std::make_unique<MainWindow>(pump_, program_directory_, hooks_);
     ASSERT_TRUE(window_->Create());
     window_->Show();
   }
@@ -118,6 +120,7 @@ class WindowTest : public ::testing::Test {
   WindowHooks hooks_;
   std::unique_ptr<MainWindow> window_;
   test::TempDir files_;
+  std::wstring program_directory_;
   std::wstring chosen_;
   std::vector<std::wstring> dialog_starts_;
   std::vector<std::wstring> errors_;
@@ -163,8 +166,14 @@ TEST_P(LayoutTest, ControlSitsWhereTheLayoutPutsIt) {
   }
 }
 
+std::string RoleOf(ControlId id);
+}  // namespace
+// gtest prints a parameter with this, in the test's name too.
+void PrintTo(const ControlSpec& spec, std::ostream* out) { *out << RoleOf(spec.id); }
+namespace {
+
 // ASCII test names: the role, from the layout's own name.
-std::string RoleName(const ::testing::TestParamInfo<ControlSpec>& info) {
+std::string RoleOf(ControlId id) {
   static const std::map<int, std::string> names = {{kTabControl, "TabControl"},
                                                    {kRemoveSuperseded, "RemoveSupersededButton"},
                                                    {kExampleLabel, "ExampleLabel"},
@@ -180,7 +189,10 @@ std::string RoleName(const ::testing::TestParamInfo<ControlSpec>& info) {
                                                    {kSpeedBox, "SpeedBox"},
                                                    {kCopyHintLabel, "CopyHintLabel"},
                                                    {kResultList, "ResultTable"}};
-  return names.at(info.param.id);
+  return names.at(id);
+}
+std::string RoleName(const ::testing::TestParamInfo<ControlSpec>& info) {
+  return RoleOf(info.param.id);
 }
 
 INSTANTIATE_TEST_SUITE_P(Controls, LayoutTest, ::testing::ValuesIn(Layout()), RoleName);
@@ -283,11 +295,17 @@ TEST_F(WindowTest, ImportDialogStartsInTheProgramDirectoryThenInTheLastFilesFold
   EXPECT_EQ(ListText(1, 1), L"GB/T50103-2010");
   Import("GB 50016-2014\n");
   ASSERT_EQ(dialog_starts_.size(), 2u);
-  EXPECT_EQ(dialog_starts_[0], L"C:\\程序");
+  EXPECT_EQ(dialog_starts_[0], program_directory_);
   const std::wstring first_folder = chosen_.substr(0, chosen_.find_last_of(L"\\/"));
   EXPECT_EQ(dialog_starts_[1], first_folder);
   ASSERT_EQ(ListRows(), 1);
   EXPECT_EQ(ListText(0, 1), L"GB 50016-2014");
+}
+
+TEST(ImportDirectoryTest, AProgramDirectoryNobodyCanWriteToGivesTheUsersFolder) {
+  wchar_t profile[MAX_PATH] = {};
+  ASSERT_GT(GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH), 0u);
+  EXPECT_EQ(FirstImportDirectory(L"C:\\no such folder\\程序"), profile);
 }
 
 TEST_F(WindowTest, AFileThatCannotBeReadKeepsTheRowsAndSaysWhy) {
@@ -338,6 +356,18 @@ TEST_F(WindowBatchTest, FillsTheListViewWithTheSitesWords) {
   EXPECT_EQ(window_->table().ReasonText(1), W("现行") + L" (found)");
 }
 
+TEST_F(WindowBatchTest, EnterInTheNumberBoxRunsTheSingleQuery) {
+  SelectPage(kQueryPage);
+  SendMessageW(Control(kNumberBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"GB/T 50103-2010"));
+  PostMessageW(Control(kNumberBox), WM_KEYDOWN, VK_RETURN, 0);
+  pump_.ProcessPendingMessages();
+  const std::wstring report = TextOf(Control(kReportBox));
+  EXPECT_EQ(report.rfind(L"\r\n", 0), 0u);
+  EXPECT_NE(report.find(W("标准状态：现行")), std::wstring::npos) << WideToUtf8(report);
+  EXPECT_NE(report.find(W("标准名称：总图制图标准")), std::wstring::npos);
+  EXPECT_TRUE(IsWindowEnabled(Control(kSingleQueryButton)));
+}
+
 TEST_F(WindowBatchTest, RemovalButtonsTakeRowsByStatus) {
   Click(kRemoveCurrentButton);
   ASSERT_EQ(ListRows(), 2);
@@ -376,6 +406,16 @@ class WindowCopyTest : public WindowBatchTest, public ::testing::WithParamInterf
     CloseClipboard();
     return text;
   }
+  static LCID ClipboardLocale() {
+    LCID locale = 0;
+    if (!OpenClipboard(nullptr)) return 0;
+    if (HANDLE data = GetClipboardData(CF_LOCALE)) {
+      locale = *static_cast<const LCID*>(GlobalLock(data));
+      GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return locale;
+  }
   static std::string ClipboardAnsi() {
     std::string text;
     if (!OpenClipboard(nullptr)) return "(clipboard busy)";
@@ -394,6 +434,7 @@ TEST_P(WindowCopyTest, DoubleClickCopiesTheCellUnderThePoint) {
   EXPECT_EQ(ClipboardUnicode(), W(GetParam().text));
   // Others reading plain text get GBK, whatever the user's locale.
   EXPECT_EQ(ClipboardAnsi(), Utf8ToGbk(GetParam().text));
+  EXPECT_EQ(ClipboardLocale(), 0x0804u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, WindowCopyTest,

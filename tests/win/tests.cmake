@@ -28,9 +28,10 @@ endforeach()
 
 add_test(NAME WindowFixture.Start
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win/window_fixture.sh start ${_window_state}
-          ${KELVARO_NATIVE_SAMPLE_SITE})
+          ${KELVARO_NATIVE_SAMPLE_SITE} ${PROJECT_BINARY_DIR}/wineprefix-gui)
 add_test(NAME WindowFixture.Stop
-  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win/window_fixture.sh stop ${_window_state})
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/win/window_fixture.sh stop ${_window_state}
+          ${PROJECT_BINARY_DIR}/wineprefix-gui)
 set_tests_properties(WindowFixture.Start PROPERTIES FIXTURES_SETUP kelvaro_window LABELS window)
 set_tests_properties(WindowFixture.Stop PROPERTIES FIXTURES_CLEANUP kelvaro_window LABELS window)
 

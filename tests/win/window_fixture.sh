@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
 # What the window tests need around them, as a CTest fixture:
-#   window_fixture.sh start STATE-DIR SAMPLE-SITE-BINARY
-#   window_fixture.sh stop STATE-DIR
+#   window_fixture.sh start STATE-DIR SAMPLE-SITE-BINARY WINE-PREFIX
+#   window_fixture.sh stop STATE-DIR WINE-PREFIX
 # start: an Xvfb of its own and two sample sites on free loopback ports (one answering at
 # once, one after 30 s), their addresses written to STATE-DIR/env for scripts/wine-gui.
 set -euo pipefail
 action=$1
 state=$2
+prefix=""
+case $action in start) prefix=${4:-} ;; stop) prefix=${3:-} ;; esac
+
+# A Wine server kept from an earlier run still holds that run's X display, on which no
+# window can be made any more: every run starts and ends without one.
+end_wine() {
+  [ -n "$prefix" ] && [ -d "$prefix" ] || return 0
+  WINEPREFIX=$(realpath -m "$prefix") "${WINESERVER:-/usr/lib/wine/wineserver}" -k 2>/dev/null || true
+}
 
 stop() {
   for pid_file in "$state"/*.pid; do
@@ -32,6 +41,7 @@ case $action in
     [ -x "$site" ] || { echo "window_fixture: no sample site at $site" >&2; exit 1; }
     mkdir -p "$state"
     stop
+    end_wine
     rm -f "$state"/*.out
     # Started apart from this script's output, so that CTest does not wait for them.
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$state/display.out" \
@@ -51,10 +61,11 @@ KELVARO_SLOW_SITE=http://127.0.0.1:$slow_port
 END
     ;;
   stop)
+    end_wine
     stop
     ;;
   *)
-    echo "usage: window_fixture.sh start|stop STATE-DIR [SAMPLE-SITE]" >&2
+    echo "usage: window_fixture.sh start STATE-DIR SAMPLE-SITE WINE-PREFIX | stop STATE-DIR WINE-PREFIX" >&2
     exit 2
     ;;
 esac
