@@ -523,11 +523,11 @@ TEST(InstalledProgramTest, StartsAndClosesWithExitCodeZero) {
   ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              &startup, &process));
   HWND window = nullptr;
-  for (int i = 0; i < 300 && window == nullptr; ++i) {
+  for (int i = 0; i < 1200 && window == nullptr; ++i) {
     window = FindWindowW(L"KelvaroMainWindow", nullptr);
     if (window == nullptr) Sleep(50);
   }
-  ASSERT_NE(window, nullptr) << "no window within 15 s";
+  ASSERT_NE(window, nullptr) << "no window within 60 s";
   EXPECT_EQ(TextOf(window), W(WindowTitle()));
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
