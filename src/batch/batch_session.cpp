@@ -1,9 +1,9 @@
 #include "batch/batch_session.h"
 
 #include <memory>
-#include <utility>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -43,14 +43,38 @@ QueryServices BatchSession::Services() {
   return services;
 }
 
+std::shared_ptr<KeywordCache> BatchSession::BatchCache() {
+  // Nothing running: whatever a worker thread still holds belongs to a batch that ended.
+  std::shared_ptr<KeywordCache> cache = batch_calls_ > 0 || IsRunning() ? cache_.lock() : nullptr;
+  if (cache == nullptr) {
+    cache = std::make_shared<KeywordCache>();
+    cache_ = cache;
+  }
+  return cache;
+}
+
+template <typename Start>
+void BatchSession::RunQuery(Start start) {
+  QueryServices services = Services();
+  services.cache = BatchCache();
+  ++batch_calls_;
+  struct Leave {
+    int& calls;
+    ~Leave() { --calls; }
+  } leave{batch_calls_};
+  start(services);
+}
+
 void BatchSession::StartBatchQuery(const Text& speed_text) {
   if (IsEnding()) return;
-  kelvaro::StartBatchQuery(Services(), speed_text);
+  RunQuery([&](const QueryServices& services) { kelvaro::StartBatchQuery(services, speed_text); });
 }
 
 void BatchSession::QueryRows(const Text& speed_text, std::vector<RowId> row_ids) {
   if (IsEnding()) return;
-  QueryRowsById(Services(), speed_text, std::move(row_ids));
+  RunQuery([&](const QueryServices& services) {
+    QueryRowsById(services, speed_text, std::move(row_ids));
+  });
 }
 
 void BatchSession::RemoveRowsWithStatus(const Text& target_word) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -32,7 +33,10 @@ class BatchSession {
 
   // The batch query button: one worker per row present now, at most `speed_text` (read
   // with TextToInteger, clamped to 1..64) running at once. Returns when the last worker
-  // has been started; the last ones may still be running.
+  // has been started; the last ones may still be running. A keyword fetched successfully
+  // is asked for once while the batch lasts: until it has returned and its last worker
+  // has ended. Batches started meanwhile (nested in its wait, or over its last workers)
+  // share its pages; one started afterwards asks the site afresh.
   void StartBatchQuery(const Text& speed_text);
   // The same over the given rows only, in their order (rows removed meanwhile are skipped).
   void QueryRows(const Text& speed_text, std::vector<RowId> row_ids);
@@ -62,12 +66,20 @@ class BatchSession {
 
  private:
   QueryServices Services();
+  // The pages of the batch now running, or a new store when none runs.
+  std::shared_ptr<KeywordCache> BatchCache();
+  // A batch query over `services` (cache set), counted in batch_calls_.
+  template <typename Start>
+  void RunQuery(Start start);
 
   ResultTable& table_;
   MessagePump& pump_;
   BatchRunner runner_;
   LockRegistry locks_;
   int query_lock_ = 0;
+  // Owned by the batch calls and their workers; gone when the last of them has ended.
+  std::weak_ptr<KeywordCache> cache_;
+  int batch_calls_ = 0;  // query batches on the stack of this thread (nested ones too)
   std::atomic<int> finished_rows_{0};
   std::atomic<bool> end_requested_{false};
   std::optional<bool> ended_;  // EndAll's result, once it has run

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "batch/batch_session.h"
 #include "batch/message_pump.h"
@@ -46,6 +47,8 @@ class ProgressLine {
   }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
+  // Rows tried again count as rows of their own.
+  void AddToTotal(int rows) { total_.fetch_add(rows); }
 
  private:
   void Run() {
@@ -62,12 +65,12 @@ class ProgressLine {
     const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
     const double rate = seconds > 0 ? done / seconds : 0.0;
     char line[96];
-    std::snprintf(line, sizeof line, "\r%d/%d rows, %.1f rows/s\x1b[K", done, total_, rate);
+    std::snprintf(line, sizeof line, "\r%d/%d rows, %.1f rows/s\x1b[K", done, total_.load(), rate);
     platform::WriteText(platform::Stream::kErr, line);
   }
 
   const BatchSession& session_;
-  const int total_;
+  std::atomic<int> total_;
   const Clock::time_point start_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -75,15 +78,51 @@ class ProgressLine {
   std::thread thread_;
 };
 
-// The query, then the removals asked for; false when workers were still running at the
-// end of the grace after an interrupt.
-bool QueryAndRemove(BatchSession& session, const Options& options, int rows) {
+// The rows whose lookup the site failed: worth another try.
+std::vector<RowId> FailedRows(RowStore& table) {
+  std::vector<RowId> ids;
+  for (const auto& row : table.Snapshot()) {
+    if (IsSiteFailure(row.reason.outcome)) ids.push_back(row.id);
+  }
+  return ids;
+}
+
+// Sleeps `delay` unless an interrupt comes first (RequestEnd wakes the pump).
+void WaitUnlessEnding(BatchSession& session, MessagePump& pump, Clock::duration delay) {
+  const auto until = Clock::now() + delay;
+  while (!session.IsEnding()) {
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(until - Clock::now());
+    if (left.count() <= 0) return;
+    pump.PumpingWait(static_cast<int>(left.count()));
+  }
+}
+
+// The query, then up to options.retry more tries of the rows the site failed, the first
+// after a second's wait, each later one after twice the wait before; false when workers
+// were still running at the end of the grace after an interrupt.
+bool QueryWithRetries(BatchSession& session, MessagePump& pump, RowStore& table,
+                      const Options& options) {
   std::unique_ptr<ProgressLine> progress;
   if (platform::IsTerminal(platform::Stream::kErr)) {
-    progress = std::make_unique<ProgressLine>(session, rows);
+    progress = std::make_unique<ProgressLine>(session, table.RowCount());
   }
-  session.StartBatchQuery(std::to_string(options.speed));
+  const std::string speed = std::to_string(options.speed);
+  session.StartBatchQuery(speed);
   if (!session.WaitForWorkers(kInterruptGrace)) return false;
+  for (int attempt = 0; attempt < options.retry && !session.IsEnding(); ++attempt) {
+    std::vector<RowId> failed = FailedRows(table);
+    if (failed.empty()) break;
+    WaitUnlessEnding(session, pump, std::chrono::seconds(1) * (1 << attempt));
+    if (session.IsEnding()) break;
+    if (progress) progress->AddToTotal(static_cast<int>(failed.size()));
+    session.QueryRows(speed, std::move(failed));
+    if (!session.WaitForWorkers(kInterruptGrace)) return false;
+  }
+  return true;
+}
+
+// The removals asked for; false as above.
+bool RemoveAsked(BatchSession& session, const Options& options) {
   for (const auto& [asked, word] : {std::pair{options.remove_current, kStatusCurrent},
                                     std::pair{options.remove_superseded, kStatusSuperseded}}) {
     if (!asked || session.IsEnding()) continue;
@@ -91,6 +130,13 @@ bool QueryAndRemove(BatchSession& session, const Options& options, int rows) {
     if (!session.WaitForWorkers(kInterruptGrace)) return false;
   }
   return true;
+}
+
+bool AnySiteFailure(const Rows& rows) {
+  for (const auto& row : rows) {
+    if (IsSiteFailure(row.reason.outcome)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -106,18 +152,28 @@ int RunBatch(const Options& options) {
   StdMessagePump pump;
   BatchSession session(table, pump);
   std::atomic<bool> interrupted{false};
-  // Made before any worker, so every thread inherits the blocked signals; kept until the
-  // table is written, so a signal meanwhile waits for its end instead of cutting a row.
-  platform::InterruptWatcher watcher([&] {
-    interrupted.store(true);
-    session.RequestEnd();
-  });
-  const bool all_ended = QueryAndRemove(session, options, table.RowCount());
-  const int written = WriteOutput(FormatTable(options.format, table.Snapshot()));
-  // Workers stuck past the grace still use the session: leave them behind.
-  if (!all_ended) platform::ExitNow(written == kExitOk ? kExitInterrupted : written);
+  int written = kExitOk;
+  Rows looked_up;
+  {
+    // Made before any worker, so every thread inherits the blocked signals; kept until the
+    // table is written, so a signal meanwhile waits for its end instead of cutting a row.
+    // Its end takes a signal its thread had no time for, so the exit status tells of it.
+    platform::InterruptWatcher watcher([&] {
+      interrupted.store(true);
+      session.RequestEnd();
+    });
+    bool all_ended = QueryWithRetries(session, pump, table, options);
+    // The summary tells what the lookups found, before any rows are left out.
+    looked_up = table.Snapshot();
+    if (all_ended) all_ended = RemoveAsked(session, options);
+    written = WriteOutput(FormatTable(options.format, table.Snapshot(), options.reasons));
+    platform::WriteText(platform::Stream::kErr, SummaryLine(looked_up));
+    // Workers stuck past the grace still use the session: leave them behind.
+    if (!all_ended) platform::ExitNow(written == kExitOk ? kExitInterrupted : written);
+  }
   if (written != kExitOk) return written;
-  return interrupted.load() ? kExitInterrupted : kExitOk;
+  if (interrupted.load()) return kExitInterrupted;
+  return options.strict && AnySiteFailure(looked_up) ? kExitSiteFailed : kExitOk;
 }
 
 }  // namespace kelvaro::cli

@@ -2,6 +2,7 @@
 #include "cli/table_output.h"
 #include "query/current_standard.h"
 #include "query/number.h"
+#include "query/reason.h"
 #include "query/single_query.h"
 #include "text/encoding.h"
 
@@ -24,6 +25,8 @@ int RunCheck(const Options& options) {
   fields.title = GbkToUtf8(record.title);
   fields.release_date = GbkToUtf8(record.release_date);
   fields.department = GbkToUtf8(record.department);
+  fields.reason = LookupReason(Utf8ToGbk(options.operand), result.keyword,
+                               result.requested ? &result.lookup : nullptr);
   return WriteOutput(FormatCheckJson(fields));
 }
 

@@ -24,19 +24,20 @@ const char* const kSynopsis =
     "usage: kelvaro-cli check [--site URL] [--insecure] [--json] NUMBER\n"
     "       kelvaro-cli batch [--site URL] [--insecure] [--speed N]\n"
     "                         [--format tsv|csv|json] [--remove-current]\n"
-    "                         [--remove-superseded] FILE\n";
+    "                         [--remove-superseded] [--reasons] [--retry N]\n"
+    "                         [--strict] FILE\n";
 
-// A whole decimal number (optional sign) from 1 to 64.
-std::optional<int> ParseSpeed(const std::string& text) {
+// A whole decimal number (optional sign) from `low` to `high`.
+std::optional<int> ParseWholeNumber(const std::string& text, int low, int high) {
   std::size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
   if (i == text.size()) return std::nullopt;
   long long value = 0;
   for (; i < text.size(); ++i) {
     if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    value = std::min<long long>(value * 10 + (text[i] - '0'), kMaxSpeed + 1);
+    value = std::min<long long>(value * 10 + (text[i] - '0'), high + 1LL);
   }
   if (text[0] == '-') value = -value;
-  if (value < kMinSpeed || value > kMaxSpeed) return std::nullopt;
+  if (value < low || value > high) return std::nullopt;
   return static_cast<int>(value);
 }
 
@@ -83,6 +84,7 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   std::vector<std::string> operands;
   std::string speed = "2";
   std::string format = "tsv";
+  std::string retry = "0";
   const auto take_last = CLI::MultiOptionPolicy::TakeLast;
   app.add_option("--site", options.site)->multi_option_policy(take_last);
   app.add_flag("--insecure", options.insecure);
@@ -92,6 +94,9 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
     app.add_option("--format", format)->multi_option_policy(take_last);
     app.add_flag("--remove-current", options.remove_current);
     app.add_flag("--remove-superseded", options.remove_superseded);
+    app.add_flag("--reasons", options.reasons);
+    app.add_option("--retry", retry)->multi_option_policy(take_last);
+    app.add_flag("--strict", options.strict);
   } else {
     app.add_flag("--json", options.json);
   }
@@ -111,12 +116,18 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   }
   if (app.count("--site") > 0 && options.site.empty()) return Error("--site needs a URL");
   if (batch) {
-    const std::optional<int> valid_speed = ParseSpeed(speed);
+    const std::optional<int> valid_speed = ParseWholeNumber(speed, kMinSpeed, kMaxSpeed);
     if (!valid_speed) return Error("bad speed '" + speed + "': give a whole number from 1 to 64");
     options.speed = *valid_speed;
     const std::optional<Format> valid_format = ParseFormat(format);
     if (!valid_format) return Error("bad format '" + format + "': use tsv, csv or json");
     options.format = *valid_format;
+    const std::optional<int> valid_retry = ParseWholeNumber(retry, 0, kMaxRetry);
+    if (!valid_retry) {
+      return Error("bad retry count '" + retry + "': give a whole number from 0 to " +
+                   std::to_string(kMaxRetry));
+    }
+    options.retry = *valid_retry;
   }
   const std::string what = batch ? "FILE" : "NUMBER";
   if (operands.empty()) return Error(command + " needs a " + what);
@@ -173,13 +184,25 @@ std::string UsageText() {
          "  --format F          batch: tsv (default), csv or json\n"
          "  --remove-current    batch: leave out the rows whose status is 现行\n"
          "  --remove-superseded batch: leave out the rows whose status is 有新标准\n"
+         "  --reasons           batch: add a sixth column 原因 to TSV and CSV (JSON rows\n"
+         "                      always have \"reason\"): found, not-found, no-year, empty,\n"
+         "                      http-error STATUS, network: ERROR, aborted\n"
+         "  --retry N           batch: look the rows up again whose lookup ended in a network\n"
+         "                      or HTTP error, up to N more times (0 to 5, default 0), after\n"
+         "                      waits of 1 s, 2 s, 4 s, 8 s, 16 s\n"
+         "  --strict            batch: exit with 3 when a row still ended in a network or\n"
+         "                      HTTP error\n"
          "  --help, --version\n"
          "\n"
          "Output is UTF-8. Control characters from the site are written as \\xNN in the\n"
          "report and in TSV; a CSV cell starting with =, +, - or @ gets a leading '.\n"
          "\n"
+         "A batch ends with one summary line on stderr: the rows, how many are 现行, 有新标准\n"
+         "and 未知, and the 未知 ones by reason.\n"
+         "\n"
          "Exit status: 0 done, 1 output could not be written, 2 usage error or unreadable\n"
-         "file, 130 interrupted by SIGINT or SIGTERM: the rows are printed as they stand.\n";
+         "file, 3 (--strict) the site could not be asked for some row, 130 interrupted by\n"
+         "SIGINT or SIGTERM: the rows are printed as they stand.\n";
 }
 
 }  // namespace kelvaro::cli

@@ -8,6 +8,9 @@ namespace kelvaro::cli {
 
 enum class Format { kTsv, kCsv, kJson };
 
+// --retry's bound: the waits before the tries double from 1 s, so 5 tries wait 31 s in all.
+inline constexpr int kMaxRetry = 5;
+
 struct Options {
   enum class Command { kHelp, kVersion, kCheck, kBatch };
   Command command = Command::kHelp;
@@ -18,7 +21,10 @@ struct Options {
   Format format = Format::kTsv;
   bool remove_current = false;
   bool remove_superseded = false;
-  std::string operand;  // NUMBER or FILE
+  bool reasons = false;  // TSV and CSV: the sixth column 原因
+  int retry = 0;         // 0..kMaxRetry further tries of rows the site failed
+  bool strict = false;   // exit kExitSiteFailed when a row still failed at the end
+  std::string operand;   // NUMBER or FILE
 };
 
 struct ParsedArguments {

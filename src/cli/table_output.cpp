@@ -1,10 +1,12 @@
 #include "cli/table_output.h"
 
 #include <cstdio>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string_view>
 
 #include "batch/result_table.h"
+#include "query/number.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -23,20 +25,28 @@ void AppendHexEscape(std::string& out, char32_t c) {
   out += escaped;
 }
 
+const char* const kReasonHeader = "原因";
+
+constexpr Outcome kOutcomes[] = {Outcome::kFound,  Outcome::kNotFound,  Outcome::kNoYear,
+                                 Outcome::kEmpty,  Outcome::kHttpError, Outcome::kNetwork,
+                                 Outcome::kAborted};
+
 // The header line, then one line per row: cells written by `cell`, joined by `separator`.
-std::string Lines(const Rows& rows, char separator, const char* line_end,
+std::string Lines(const Rows& rows, bool reasons, char separator, const char* line_end,
                   std::string (*cell)(const std::string&)) {
   std::string out;
   for (int column = 0; column < kColumnCount; ++column) {
     if (column > 0) out += separator;
     out += cell(ColumnHeader(column));
   }
+  if (reasons) out += separator + cell(kReasonHeader);
   out += line_end;
   for (const auto& row : rows) {
     for (int column = 0; column < kColumnCount; ++column) {
       if (column > 0) out += separator;
       out += cell(GbkToUtf8(row.cells[column]));
     }
+    if (reasons) out += separator + cell(ReasonCell(row.reason));
     out += line_end;
   }
   return out;
@@ -55,6 +65,11 @@ std::string FormatJson(const Rows& rows) {
       out += ": ";
       out += JsonString(GbkToUtf8(row.cells[column]));
     }
+    out += ", \"reason\": " + JsonString(OutcomeName(row.reason.outcome));
+    if (row.reason.http_status != 0) {
+      out += ", \"http_status\": " + std::to_string(row.reason.http_status);
+    }
+    if (!row.reason.error.empty()) out += ", \"error\": " + JsonString(GbkToUtf8(row.reason.error));
     out += '}';
   }
   out += rows.empty() ? "]\n" : "\n]\n";
@@ -109,26 +124,66 @@ std::string CsvField(const std::string& utf8) {
   return out;
 }
 
-std::string FormatTable(Format format, const Rows& rows) {
+std::string ReasonCell(const RowReason& reason) {
+  std::string cell = OutcomeName(reason.outcome);
+  if (reason.http_status != 0) cell += " " + std::to_string(reason.http_status);
+  if (!reason.error.empty()) cell += ": " + GbkToUtf8(reason.error);
+  return cell;
+}
+
+std::string FormatTable(Format format, const Rows& rows, bool reasons) {
   switch (format) {
     case Format::kCsv:
       // The byte-order mark lets spreadsheet programs read the file as UTF-8.
-      return "\xEF\xBB\xBF" + Lines(rows, ',', "\r\n", CsvField);
+      return "\xEF\xBB\xBF" + Lines(rows, reasons, ',', "\r\n", CsvField);
     case Format::kJson:
       return FormatJson(rows);
     case Format::kTsv:
       break;
   }
-  return Lines(rows, '\t', "\n", TsvCell);
+  return Lines(rows, reasons, '\t', "\n", TsvCell);
+}
+
+std::string SummaryLine(const Rows& rows) {
+  int current = 0, superseded = 0, unknown = 0, not_looked_up = 0;
+  int unknown_by[std::size(kOutcomes)] = {};
+  for (const auto& row : rows) {
+    const Text& status = row.cells[ColumnIndex(Column::kStatus)];
+    if (status == kStatusCurrent) {
+      ++current;
+    } else if (status == kStatusSuperseded) {
+      ++superseded;
+    } else if (status == kStatusUnknown) {
+      ++unknown;
+      for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
+        if (row.reason.outcome == kOutcomes[i]) ++unknown_by[i];
+      }
+    } else {
+      ++not_looked_up;  // interrupted before its lookup
+    }
+  }
+  std::string line = std::to_string(rows.size()) + " rows: " + std::to_string(current) + " 现行, " +
+                     std::to_string(superseded) + " 有新标准, " + std::to_string(unknown) + " 未知";
+  std::string by_reason;
+  for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
+    if (unknown_by[i] == 0) continue;
+    by_reason += by_reason.empty() ? " (" : ", ";
+    by_reason += std::to_string(unknown_by[i]) + " " + OutcomeName(kOutcomes[i]);
+  }
+  if (!by_reason.empty()) line += by_reason + ")";
+  if (not_looked_up > 0) line += ", " + std::to_string(not_looked_up) + " not looked up";
+  return line + "\n";
 }
 
 std::string FormatCheckJson(const CheckFields& f) {
-  const nlohmann::ordered_json object = {
-      {"input", f.input},          {"cleaned", f.cleaned},
-      {"keyword", f.keyword},      {"address", f.address},
-      {"status", f.status},        {"number", f.number},
-      {"title", f.title},          {"release_date", f.release_date},
-      {"department", f.department}};
+  nlohmann::ordered_json object = {
+      {"input", f.input},           {"cleaned", f.cleaned},
+      {"keyword", f.keyword},       {"address", f.address},
+      {"status", f.status},         {"number", f.number},
+      {"title", f.title},           {"release_date", f.release_date},
+      {"department", f.department}, {"reason", OutcomeName(f.reason.outcome)}};
+  if (f.reason.http_status != 0) object["http_status"] = f.reason.http_status;
+  if (!f.reason.error.empty()) object["error"] = GbkToUtf8(f.reason.error);
   return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 

@@ -24,10 +24,19 @@ std::string CsvField(const std::string& utf8);
 
 using Rows = std::vector<RowStore::Row>;
 
+// A row's reason as one cell: "found", ..., "http-error 503", "network: <error>"; empty
+// for a row never looked up.
+std::string ReasonCell(const RowReason& reason);
+
 // TSV: header line, then one line per row; LF line ends.
 // CSV: UTF-8 byte-order mark, header record, one record per row; CR LF record ends.
-// JSON: an array of objects {ordinal, number, status, latest_number, latest_title}.
-std::string FormatTable(Format format, const Rows& rows);
+// Both with a sixth column 原因 (ReasonCell) when `reasons` is set.
+// JSON: an array of objects {ordinal, number, status, latest_number, latest_title, reason,
+// and http_status (a number) and error when the reason has them}.
+std::string FormatTable(Format format, const Rows& rows, bool reasons = false);
+
+// One line for stderr: the rows, how many hold each status word, the 未知 ones by reason.
+std::string SummaryLine(const Rows& rows);
 
 // The single query's fields, UTF-8.
 struct CheckFields {
@@ -40,6 +49,7 @@ struct CheckFields {
   std::string title;
   std::string release_date;
   std::string department;
+  RowReason reason;
 };
 std::string FormatCheckJson(const CheckFields& fields);
 

@@ -62,7 +62,8 @@ bool WriteText(Stream stream, const std::string& utf8);
 
 // Calls `on_interrupt` on a thread of its own when the user interrupts the program
 // (Ctrl-C, SIGTERM, the console closing), at most once. While an InterruptWatcher exists
-// no such event ends the process by itself. Make it before any other thread.
+// no such event ends the process by itself; one still pending when it is destroyed is
+// reported then. Make it before any other thread.
 class InterruptWatcher {
  public:
   explicit InterruptWatcher(std::function<void()> on_interrupt);

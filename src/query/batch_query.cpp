@@ -1,8 +1,8 @@
 #include "query/batch_query.h"
 
 #include <memory>
-#include <utility>
 #include <mutex>
+#include <utility>
 
 #include "query/current_standard.h"
 #include "query/number.h"
@@ -29,6 +29,8 @@ class FinishGuard {
   std::atomic<int>* finished_;
 };
 
+constexpr int kHttpOk = 200;
+
 bool Stopping(const BatchRunner* runner) {
   return runner->IsShuttingDown() || runner->StopRequested();
 }
@@ -53,7 +55,35 @@ void RemoveIfStatus(ResultTable* table, RowId id, const Text& target_word) {
     table->DeleteRowById(id);
 }
 
+// The keyword's page: from the cache when this batch already fetched it, else one
+// request (kept for the rows after it when it succeeded).
+StandardLookup LookUp(const QueryServices& services, const Text& keyword, bool& requested) {
+  if (services.cache != nullptr) {
+    if (std::optional<StandardLookup> known = services.cache->Find(keyword)) {
+      requested = false;
+      return std::move(*known);
+    }
+  }
+  requested = true;
+  StandardLookup lookup = FetchCurrentStandard(keyword);
+  if (services.cache != nullptr) services.cache->Store(keyword, lookup);
+  return lookup;
+}
+
 }  // namespace
+
+std::optional<StandardLookup> KeywordCache::Find(const Text& keyword) const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  const auto it = pages_.find(keyword);
+  if (it == pages_.end()) return std::nullopt;
+  return it->second;
+}
+
+void KeywordCache::Store(const Text& keyword, const StandardLookup& lookup) {
+  if (lookup.http_status != kHttpOk) return;
+  std::lock_guard<std::mutex> hold(mutex_);
+  pages_.emplace(keyword, lookup);
+}
 
 void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int row_number) {
   FinishGuard finish(services.runner, services.finished_rows);
@@ -81,9 +111,11 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
   CurrentStandardRecord record;
   RowReason reason = LookupReason(entered, keyword, nullptr);
   if (!keyword.empty()) {
-    StandardLookup lookup = FetchCurrentStandard(keyword);
+    // Under the query lock: a row waiting for it finds the page the row before fetched.
+    bool requested = false;
+    StandardLookup lookup = LookUp(services, keyword, requested);
     // An aborted request must not leave a false "未知" in its row.
-    if (services.runner->IsShuttingDown()) {
+    if (requested && services.runner->IsShuttingDown()) {
       table->SetReasonById(id, aborted);
       return;
     }

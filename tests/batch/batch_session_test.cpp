@@ -56,6 +56,26 @@ TEST(BatchSessionConcurrency, EndAllAbortsTheRequestInFlightAndWritesNothing) {
   EXPECT_TRUE(session.EndAll());
 }
 
+TEST(BatchSessionConcurrency, AKeywordIsFetchedOncePerBatch) {
+  RecordingServer server;  // 200 to everything: a page without a current row
+  SetSitePrefixOverride("http://" + server.HostPort());
+  RowStore table;
+  StdMessagePump pump;
+  BatchSession session(table, pump);
+  for (const char* number : {"GB/T50001-2010", "GB/T 50001-2001", "GB/T50001-2017"}) {
+    table.SetCellText(table.AppendRow("n"), ColumnIndex(Column::kNumber), number);
+  }
+  session.StartBatchQuery("3");
+  ASSERT_TRUE(session.WaitForWorkers());
+  EXPECT_EQ(server.Requests().size(), 1u);
+  // The window's second try of some rows, once the batch has ended: the site is asked again.
+  session.QueryRows("3", table.RowIds());
+  ASSERT_TRUE(session.WaitForWorkers());
+  EXPECT_EQ(server.Requests().size(), 2u);
+  for (const RowId id : table.RowIds()) EXPECT_EQ(table.ReasonById(id).outcome, Outcome::kNotFound);
+  SetSitePrefixOverride("");
+}
+
 TEST(BatchSessionConcurrency, WaitGivesUpOnAStuckWorkerOnlyAfterAnEnd) {
   RowStore table;
   StdMessagePump pump;

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -18,6 +20,7 @@
 #include "query/single_query.h"
 #include "support/fault_server.h"
 #include "support/process.h"
+#include "support/recording_server.h"
 #include "support/sample_site.h"
 #include "support/table_text.h"
 #include "support/temp_dir.h"
@@ -70,9 +73,12 @@ std::string Str(const nlohmann::ordered_json& object, const std::string& key) {
                                                      : "<no string " + key + ">";
 }
 
-// The rows of a JSON table under the header row the other formats have.
+// The rows of a JSON table under the header row the other formats have (reasons left out).
 Table JsonTable(const std::string& out, std::string& error) {
-  Table table = test::JsonRows(test::ReadJson(out, error), kRowKeys, error);
+  std::vector<std::string> keys = kRowKeys;
+  keys.push_back("reason");
+  Table table = test::JsonRows(test::ReadJson(out, error), keys, error);
+  for (auto& row : table) row.pop_back();
   table.insert(table.begin(), {"序号", "待查标准编号", "是否现行", "最新标准编号", "最新标准名称"});
   return table;
 }
@@ -94,6 +100,9 @@ const Table kMixedExpected = {
      "标准化工作导则 第1部分：标准化文件的结构和起草规则"},
     {"11", "ABCD", "未知", "", ""},
 };
+
+const std::string kMixedSummary =
+    "11 rows: 3 现行, 4 有新标准, 4 未知 (1 found, 1 not-found, 2 empty)\n";
 
 Table Without(const Table& table, const std::string& status) {
   Table out;
@@ -163,7 +172,7 @@ TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
     const ProcessResult r = RunCli({"check", "--json", "--site", Prefix(), c.input});
     EXPECT_EQ(r.exit_code, 0);
     const nlohmann::ordered_json json = Json(r.out);
-    EXPECT_EQ(json.size(), 9u);
+    EXPECT_EQ(json.size(), 10u);  // with "reason"
     EXPECT_EQ(Str(json, "input"), c.input);
     EXPECT_EQ(Str(json, "keyword"), c.keyword);
     EXPECT_EQ(Str(json, "status"), c.status);
@@ -191,6 +200,8 @@ TEST_F(CliTest, SiteComesFromTheOptionThenTheEnvironment) {
   EXPECT_EQ(env_only.exit_code, 0);
   const nlohmann::ordered_json unreachable = Json(env_only.out);
   EXPECT_EQ(Str(unreachable, "status"), "未知");
+  EXPECT_EQ(Str(unreachable, "reason"), "network");
+  EXPECT_NE(Str(unreachable, "error"), "");
   EXPECT_EQ(Str(unreachable, "address"), "http://127.0.0.1:9/s.jsp?keyword=GB50016&pageNum=1");
 }
 
@@ -216,13 +227,61 @@ TEST_F(CliTest, BatchPrintsTheSameTableInEveryFormat) {
   const ProcessResult json = RunCli({"batch", "--format=json", "--site", Prefix(), kMixedFile});
   for (const ProcessResult* r : {&tsv, &csv, &json}) {
     EXPECT_EQ(r->exit_code, 0);
-    EXPECT_EQ(r->err, "");  // no progress line unless stderr is a terminal
+    // No progress line unless stderr is a terminal; the summary always.
+    EXPECT_EQ(r->err, kMixedSummary);
   }
   std::string error;
   const Table from_tsv = test::ReadTsv(tsv.out, error);
   EXPECT_EQ(from_tsv, kMixedExpected);
   EXPECT_EQ(test::ReadCsv(csv.out, error), from_tsv);
   EXPECT_EQ(JsonTable(json.out, error), from_tsv);
+  EXPECT_EQ(error, "");
+}
+
+// A site that answers 503 to the first request for each keyword, then the result page.
+class FlakySite {
+ public:
+  FlakySite()
+      : server_([this](const test::RecordedRequest& request) {
+          const std::string keyword = test::KeywordOfRequestLine(request.request_line);
+          std::lock_guard lock(mutex_);
+          if (asked_.insert(keyword).second) return test::Reply::Http(503, "busy");
+          const test::SiteRecord record{keyword == "GB50016" ? "GB 50016-2014" : "GB 50011-2010",
+                                        "T", "2014-01-01", "D"};
+          return test::Reply::Http(200, test::ResultPageFor(&record));
+        }) {}
+  std::string Prefix() const { return "http://" + server_.HostPort(); }
+  std::size_t Requests() const { return server_.Requests().size(); }
+
+ private:
+  std::mutex mutex_;
+  std::set<std::string> asked_;
+  test::RecordingServer server_;  // last: its handler uses the members above
+};
+
+TEST(CliSiteFailures, StrictExitsWithThreeAndRetryTriesTheFailedRowsAgain) {
+  TempDir dir;
+  const std::string file = dir.Write("two.txt", "GB 50016-2014\r\nGB 50011-2010\r\n");
+  FlakySite first;
+  const ProcessResult failed =
+      RunCli({"batch", "--site", first.Prefix(), "--strict", "--reasons", file});
+  EXPECT_EQ(failed.exit_code, 3);
+  EXPECT_EQ(failed.err, "2 rows: 0 现行, 0 有新标准, 2 未知 (2 http-error)\n");
+  std::string error;
+  const Table table = test::ReadTsv(failed.out, error);
+  ASSERT_EQ(table.size(), 3u);
+  EXPECT_EQ(table[0][5], "原因");
+  EXPECT_EQ(table[1][5], "http-error 503");
+  EXPECT_EQ(table[2][5], "http-error 503");
+
+  FlakySite second;
+  const ProcessResult retried =
+      RunCli({"batch", "--site", second.Prefix(), "--strict", "--retry", "2", file});
+  EXPECT_EQ(retried.exit_code, 0) << retried.err;
+  EXPECT_EQ(retried.err, "2 rows: 2 现行, 0 有新标准, 0 未知\n");
+  EXPECT_EQ(test::ReadTsv(retried.out, error)[2],
+            (std::vector<std::string>{"2", "GB 50011-2010", "现行", "GB 50011-2010", "T"}));
+  EXPECT_EQ(second.Requests(), 4u);  // one more try each, and no third one
   EXPECT_EQ(error, "");
 }
 
@@ -335,7 +394,8 @@ TEST_F(CliTest, ClosedStdoutFailsVisibly) {
     const ProcessResult r =
         test::RunProcess(CliArgv(args), CliSetup({}, ProcessSetup::Stdout::kClosed));
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.err, "kelvaro-cli: cannot write the output\n");
+    // A batch's summary line follows: the lookups themselves did end.
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "kelvaro-cli: cannot write the output\n");
   }
 }
 
@@ -373,7 +433,7 @@ struct LoggedSite {
   std::unique_ptr<test::SampleSite> site;
 };
 
-TEST(CliBatchConcurrency, TwoThousandRowsWithOneRequestInFlight) {
+TEST(CliBatchConcurrency, TwoThousandRowsWithOneRequestPerKeyword) {
   LoggedSite logged;
   TempDir dir;
   const int rows = 2000;
@@ -388,8 +448,9 @@ TEST(CliBatchConcurrency, TwoThousandRowsWithOneRequestInFlight) {
     // Every row is filled, with the status of its own number.
     for (int column = 1; column <= 3; ++column) ASSERT_EQ(table[i][column], ExpectedRow(i)[column]);
   }
+  // One request per keyword of the batch.
   const std::vector<std::string> requests = logged.Requests();
-  EXPECT_EQ(requests.size(), static_cast<std::size_t>(rows));
+  EXPECT_EQ(requests.size(), 8u);
   for (const std::string& line : requests) {
     ASSERT_NE(line.find(" in-flight=1"), std::string::npos) << line;
   }
@@ -488,6 +549,8 @@ TEST(CliUsage, ErrorsExitWithTwoAndOneClearLine) {
       {{"batch", "--speed", "100000000000000000000", "f"},
        "kelvaro-cli: bad speed '100000000000000000000': give a whole number from 1 to 64"},
       {{"batch", "--format", "xml", "f"}, "kelvaro-cli: bad format 'xml': use tsv, csv or json"},
+      {{"batch", "--retry", "6", "f"},
+       "kelvaro-cli: bad retry count '6': give a whole number from 0 to 5"},
       {{"batch", missing}, "kelvaro-cli: cannot read " + missing + ": No such file or directory"},
       {{"batch", "/"}, "kelvaro-cli: cannot read /: Is a directory"},
   };

@@ -12,8 +12,9 @@
 namespace kelvaro::cli {
 namespace {
 
-RowStore::Row MakeRow(std::vector<Text> cells) {
+RowStore::Row MakeRow(std::vector<Text> cells, RowReason reason = {}) {
   RowStore::Row row;
+  row.reason = reason;
   for (std::size_t i = 0; i < cells.size() && i < row.cells.size(); ++i) row.cells[i] = cells[i];
   return row;
 }
@@ -89,17 +90,44 @@ TEST(Formats, CsvStartsWithAByteOrderMarkAndEndsRecordsWithCrLf) {
             "1,\"A,\"\"B\"\"\",有新标准,\"X\r\nY\",'=cmd\r\n");
 }
 
-TEST(Formats, JsonIsAnArrayOfRowObjects) {
-  const Rows rows = {MakeRow({"1", "A\"\\", Gbk(u8"未知"), "", "t\x02"}),
-                     MakeRow({"3", "B", "", "", ""})};
+TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasons) {
+  const Rows rows = {
+      MakeRow({"1", "A\"\\", Gbk(u8"未知"), "", "t\x02"}, {Outcome::kHttpError, 503, {}}),
+      MakeRow({"2", "C", Gbk(u8"未知"), "", ""}, {Outcome::kNetwork, 0, "Couldn't \"connect\""}),
+      MakeRow({"3", "B", "", "", ""})};
   EXPECT_EQ(FormatTable(Format::kJson, rows),
             "[\n"
             "  {\"ordinal\": \"1\", \"number\": \"A\\\"\\\\\", \"status\": \"未知\", "
-            "\"latest_number\": \"\", \"latest_title\": \"t\\u0002\"},\n"
+            "\"latest_number\": \"\", \"latest_title\": \"t\\u0002\", \"reason\": \"http-error\", "
+            "\"http_status\": 503},\n"
+            "  {\"ordinal\": \"2\", \"number\": \"C\", \"status\": \"未知\", "
+            "\"latest_number\": \"\", \"latest_title\": \"\", \"reason\": \"network\", "
+            "\"error\": \"Couldn't \\\"connect\\\"\"},\n"
             "  {\"ordinal\": \"3\", \"number\": \"B\", \"status\": \"\", "
-            "\"latest_number\": \"\", \"latest_title\": \"\"}\n"
+            "\"latest_number\": \"\", \"latest_title\": \"\", \"reason\": \"\"}\n"
             "]\n");
   EXPECT_EQ(FormatTable(Format::kJson, {}), "[]\n");
+}
+
+TEST(Formats, ReasonsAreASixthColumnOnlyWhenAsked) {
+  const Rows rows = {MakeRow({"1", "N", "", "", ""}, {Outcome::kNetwork, 0, "Timed out"}),
+                     MakeRow({"2", "K", "", "", ""}, {Outcome::kHttpError, 503, {}})};
+  EXPECT_EQ(FormatTable(Format::kTsv, rows, true),
+            "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\t原因\n"
+            "1\tN\t\t\t\tnetwork: Timed out\n2\tK\t\t\t\thttp-error 503\n");
+  EXPECT_EQ(FormatTable(Format::kTsv, rows).find("503"), std::string::npos);
+}
+
+TEST(Formats, SummaryCountsStatusesAndTheUnknownByReason) {
+  const Text unknown = Gbk(u8"未知");
+  const Rows rows = {MakeRow({"1", "", Gbk(u8"现行")}, {Outcome::kFound, 0, {}}),
+                     MakeRow({"2", "", unknown}, {Outcome::kNetwork, 0, "refused"}),
+                     MakeRow({"3", "", unknown}, {Outcome::kNotFound, 0, {}}),
+                     MakeRow({"4", "", unknown}, {Outcome::kNetwork, 0, "reset"}),
+                     MakeRow({"5", "", ""})};  // an interrupt came first
+  EXPECT_EQ(SummaryLine(rows),
+            "5 rows: 1 现行, 0 有新标准, 3 未知 (1 not-found, 2 network), 1 not looked up\n");
+  EXPECT_EQ(SummaryLine({}), "0 rows: 0 现行, 0 有新标准, 0 未知\n");
 }
 
 TEST(Formats, CellsAreConvertedFromGbk) {
@@ -113,13 +141,16 @@ TEST(Formats, CellsAreConvertedFromGbk) {
 }
 
 TEST(Formats, CheckJsonKeepsTheKeyOrder) {
-  CheckFields f{"in\"", "c", "k", "http://x/s.jsp?keyword=k&pageNum=1", "现行", "N",
-                "T\n",  "D", "P"};
+  CheckFields f{"in\"", "c",
+                "k",    "http://x/s.jsp?keyword=k&pageNum=1",
+                "现行", "N",
+                "T\n",  "D",
+                "P",    {Outcome::kFound, 0, {}}};
   EXPECT_EQ(FormatCheckJson(f),
             "{\n  \"input\": \"in\\\"\",\n  \"cleaned\": \"c\",\n  \"keyword\": \"k\",\n"
             "  \"address\": \"http://x/s.jsp?keyword=k&pageNum=1\",\n  \"status\": \"现行\",\n"
             "  \"number\": \"N\",\n  \"title\": \"T\\n\",\n  \"release_date\": \"D\",\n"
-            "  \"department\": \"P\"\n}\n");
+            "  \"department\": \"P\",\n  \"reason\": \"found\"\n}\n");
 }
 
 TEST(Formats, ReportForTerminalWritesLfLinesAndEscapesControls) {

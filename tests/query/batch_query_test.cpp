@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -47,6 +48,11 @@ class FakeSite {
     entries_[keyword] = std::move(entry);
   }
   void SetDelay(std::chrono::milliseconds delay) { delay_ms_ = static_cast<int>(delay.count()); }
+  // The first request for `keyword` gets no answer (a network failure).
+  void FailOnce(const Text& keyword) {
+    std::lock_guard lock(mutex_);
+    fail_once_.insert(keyword);
+  }
   // Sampled inside every request: the runner's count of running workers.
   void WatchRunner(BatchRunner* runner) { runner_ = runner; }
 
@@ -67,19 +73,22 @@ class FakeSite {
     return page;
   }
 
-  Bytes Serve(const Text& url) {
+  std::optional<Bytes> Serve(const Text& url) {
     const int now = in_flight_.fetch_add(1) + 1;
     RaiseTo(max_in_flight_, now);
     if (BatchRunner* r = runner_.load()) RaiseTo(max_running_, r->RunningCount());
     const Text keyword = KeywordOf(url);
+    bool fail = false;
     {
       std::lock_guard lock(mutex_);
       requested_.push_back(keyword);
+      fail = fail_once_.erase(keyword) > 0;
     }
     if (delay_ms_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms_));
     if (BatchRunner* r = runner_.load()) RaiseTo(max_running_, r->RunningCount());
     const Text page = PageFor(keyword);
     in_flight_.fetch_sub(1);
+    if (fail) return std::nullopt;
     return Bytes(page.begin(), page.end());
   }
 
@@ -110,6 +119,7 @@ class FakeSite {
   std::mutex mutex_;
   std::map<Text, SiteEntry> entries_;
   std::vector<Text> requested_;
+  std::set<Text> fail_once_;
   std::atomic<int> delay_ms_{0};
   std::atomic<int> in_flight_{0};
   std::atomic<int> max_in_flight_{0};
@@ -262,6 +272,40 @@ TEST_F(BatchQueryConcurrency, ClassifiesEveryRowAndWritesTheRecordAsFound) {
   EXPECT_EQ(site_.MaxInFlight(), 1);
   EXPECT_EQ(finished_rows_.load(), static_cast<int>(cases.size()));
   EXPECT_EQ(runner_.RunningCount(), 0);
+}
+
+TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAskedAgain) {
+  services_.cache = std::make_shared<KeywordCache>();
+  site_.SetDelay(2ms);
+  site_.Add("GBT50001", {"GB/T 50001-2010", "a"});
+  site_.Add("GBT50103", {"GB/T 50103-2010", "b"});
+  site_.FailOnce("GBT50103");
+  // Each row compares its own year with the one record of its keyword.
+  const std::vector<std::pair<Text, Text>> rows_and_status = {
+      {"GB/T50001-2010", kStatusCurrent}, {"GB/T 50001-2001", kStatusSuperseded},
+      {"GB/T99999-2010", kStatusUnknown}, {"GBT50001-2010", kStatusCurrent},
+      {"GB/T99999-2010", kStatusUnknown}, {"GB/T50001-2017", kStatusUnknown},
+      {"GB/T50103-2010", kStatusCurrent}, {"GB/T50103-2001", kStatusSuperseded},
+      {"GB/T 50103-2010", kStatusCurrent}};
+  std::vector<Text> numbers;
+  for (const auto& row : rows_and_status) numbers.push_back(row.first);
+  AddRows(numbers);
+
+  RunQuery("8");
+
+  EXPECT_EQ(site_.RequestsFor("GBT50001"), 1);
+  EXPECT_EQ(site_.RequestsFor("GBT99999"), 1);
+  EXPECT_EQ(site_.RequestsFor("GBT50103"), 2);  // the failed fetch was not kept
+  EXPECT_EQ(site_.MaxInFlight(), 1);
+  const auto rows = table_.Snapshot();
+  int failed = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    // The row whose request failed is 未知; it may be any of the GBT50103 rows.
+    const bool network = rows[i].reason.outcome == Outcome::kNetwork;
+    failed += network ? 1 : 0;
+    EXPECT_EQ(rows[i].cells[2], network ? kStatusUnknown : rows_and_status[i].second) << i;
+  }
+  EXPECT_EQ(failed, 1);
 }
 
 TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
@@ -592,7 +636,7 @@ TEST(RowRemoval, WorkerOnARemovedOrMissingRowDoesNothing) {
   StdMessagePump pump;
   BatchRunner runner(pump);
   LockRegistry locks;
-  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr};
+  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr, {}};
   table.AppendRow("1");
   table.SetCellText(0, 2, kStatusCurrent);
   const std::vector<RowId> ids = table.RowIds();

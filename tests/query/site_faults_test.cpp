@@ -210,7 +210,9 @@ TEST_P(SiteFaultsConcurrency, FaultyRowsEndUnknownAndTheRestAreRight) {
     EXPECT_EQ(OutcomeName(row.reason.outcome), std::string(OutcomeName(reason)));
     EXPECT_EQ(row.reason.error.empty(), row.reason.outcome != Outcome::kNetwork)
         << row.reason.error;
-    if (row.reason.outcome == Outcome::kHttpError) EXPECT_EQ(row.reason.http_status, 503);
+    if (row.reason.outcome == Outcome::kHttpError) {
+      EXPECT_EQ(row.reason.http_status, 503);
+    }
   }
 
   // The wire: every normal keyword asked for exactly once, every request line well formed.
@@ -301,7 +303,7 @@ TEST_F(HostileNumbersOnWireConcurrency, OneWellFormedRequestLinePerRequest) {
   StdMessagePump pump;
   BatchRunner runner(pump);
   LockRegistry locks;
-  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr};
+  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr, {}};
   StartBatchQuery(services, "3");
   runner.WaitForAllWorkers();
 

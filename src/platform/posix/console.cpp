@@ -78,6 +78,13 @@ InterruptWatcher::InterruptWatcher(std::function<void()> on_interrupt)
 InterruptWatcher::~InterruptWatcher() {
   state_->stop = true;
   state_->thread.join();
+  // A signal the watching thread had no time to take is still the user's interrupt:
+  // unblocked, it would end the process instead.
+  const timespec now{0, 0};
+  if (sigtimedwait(&state_->set, nullptr, &now) > 0 && !state_->fired) {
+    state_->fired = true;
+    state_->on_interrupt();
+  }
   pthread_sigmask(SIG_SETMASK, &state_->old, nullptr);
 }
 
