@@ -90,19 +90,6 @@ TEST_P(CurlWire, Exchange) {
 INSTANTIATE_TEST_SUITE_P(Cases, CurlWire, testing::ValuesIn(test::WireCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CurlWebRequest, SuppliedEmptyCookieSendsEmptyCookieHeader) {
-  RecordingServer server;
-  Text cookies;
-  WebRequestOptions options;
-  options.cookies = &cookies;
-  WebRequest(server.Url("/"), options);
-  ASSERT_EQ(server.Requests().size(), 1u);
-  const RecordedRequest r = server.Requests()[0];
-  EXPECT_TRUE(r.HasHeader("Cookie"));
-  EXPECT_EQ(r.Header("Cookie"), "");
-  EXPECT_EQ(r.HeaderNames()[1], "Cookie");
-}
-
 TEST(CurlWebRequest, BodyBytesWithZerosArriveWhole) {
   RecordingServer server;
   WebRequestOptions options;
@@ -359,7 +346,8 @@ TEST(CurlRequestObjectConcurrency, AbortFromAnotherThreadEndsStalledSend) {
 }
 
 TEST(CurlRequestObjectConcurrency, AbortAllRequestsEndsStalledSend) {
-  const double ms = MillisecondsToEndStalledSend([](RequestObject&) { platform::AbortAllRequests(); });
+  const double ms =
+      MillisecondsToEndStalledSend([](RequestObject&) { platform::AbortAllRequests(); });
   EXPECT_LT(ms, 1000.0);
   std::cout << "[          ] AbortAllRequests ended the exchange after " << ms << " ms\n";
 }

@@ -86,6 +86,17 @@ std::vector<WireCase> MakeCases() {
     cases.push_back(c);
   }
   {
+    WireCase c = Defaults("EmptyCookieSuppliedIsSentEmpty", "ok", "/");
+    c.supply_cookies = true;
+    c.status = 200;
+    c.body = "ok";
+    c.headers = "Content-Length: 2";
+    c.request_lines = {"GET / HTTP/1.1"};
+    c.request_headers = {{"Cookie", ""}};
+    c.caller_header_order = {"Cookie", "Accept", "Referer", "Accept-Language", "User-Agent"};
+    cases.push_back(c);
+  }
+  {
     WireCase c = Defaults("SetCookieCollected", "cookies", "/");
     c.status = 200;
     c.headers = "Set-Cookie: b=2; Path=/\r\nSet-Cookie: a=1\r\nContent-Length: 0";
@@ -104,8 +115,7 @@ std::vector<WireCase> MakeCases() {
     c.request_headers = {{"Content-Type", "application/x-www-form-urlencoded"},
                          {"Content-Length", "7"}};
     c.request_body = "k=v&x=1";
-    c.caller_header_order = {"Accept", "Referer", "Accept-Language", "User-Agent",
-                             "Content-Type"};
+    c.caller_header_order = {"Accept", "Referer", "Accept-Language", "User-Agent", "Content-Type"};
     cases.push_back(c);
   }
   {

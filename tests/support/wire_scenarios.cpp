@@ -15,8 +15,8 @@ Reply ScenarioReply(const std::string& scenario, const RecordedRequest& request)
   if (scenario == "hang") return Reply::Hang();
   if (scenario == "echo-path") {
     const std::size_t begin = request.request_line.find(' ') + 1;
-    return Reply::Http(200, request.request_line.substr(
-                                begin, request.request_line.find(' ', begin) - begin));
+    return Reply::Http(
+        200, request.request_line.substr(begin, request.request_line.find(' ', begin) - begin));
   }
   if (scenario == "redirect") {
     if (request.request_line.find(" /start ") != std::string::npos) {

@@ -134,11 +134,10 @@ HINTERNET Session(const std::wstring& proxy) {
   if (auto found = sessions.find(proxy); found != sessions.end()) return found->second;
   // No agent: the User-Agent is one of the headers set on the object.
   HINTERNET session =
-      proxy.empty()
-          ? WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                        WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC)
-          : WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(),
-                        WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+      proxy.empty() ? WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                  WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC)
+                    : WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(),
+                                  WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
   if (session == nullptr) return nullptr;
   const DWORD notifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES;
   if (WinHttpSetStatusCallback(session, &OnWinHttpEvent, notifications, 0) ==
@@ -166,7 +165,8 @@ using Clock = ULONGLONG;  // GetTickCount64 milliseconds
 class WinHttpRequestObject final : public RequestObject {
  public:
   WinHttpRequestObject()
-      : birth_epoch_(abort_epoch.load()), abort_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+      : birth_epoch_(abort_epoch.load()),
+        abort_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     std::lock_guard lock(registry_mutex);
     LiveObjects().insert(this);
   }
@@ -309,11 +309,10 @@ class WinHttpRequestObject final : public RequestObject {
       // Through a tunnel the request's headers reach the origin server, not the proxy:
       // credentials meant for the proxy stay here.
       if (tunnelled && EqualsIgnoreCase(name, "Proxy-Authorization")) continue;
+      // A header the system refuses is left out, as a refused SetRequestHeader would be.
       const std::wstring line = FromGbk(name) + L": " + FromGbk(value);
-      if (!WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(line.size()),
-                                    WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
-        return false;
-      }
+      WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(line.size()),
+                               WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
     }
     return true;
   }
@@ -371,9 +370,8 @@ class WinHttpRequestObject final : public RequestObject {
                         WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return {};
     std::wstring raw(size / sizeof(wchar_t) + 1, L'\0');
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF,
-                             WINHTTP_HEADER_NAME_BY_INDEX, raw.data(), &size,
-                             WINHTTP_NO_HEADER_INDEX)) {
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                             raw.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
       return {};
     }
     raw.resize(size / sizeof(wchar_t));
@@ -430,11 +428,11 @@ class WinHttpRequestObject final : public RequestObject {
 
     HINTERNET connection = WinHttpConnect(the_session, host.c_str(), parts.nPort, 0);
     if (connection == nullptr) return false;
-    HINTERNET request = WinHttpOpenRequest(
-        connection, FromGbk(method_).c_str(), target.c_str(), nullptr, WINHTTP_NO_REFERER,
-        WINHTTP_DEFAULT_ACCEPT_TYPES,
-        WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
-            (secure ? WINHTTP_FLAG_SECURE : 0));
+    HINTERNET request =
+        WinHttpOpenRequest(connection, FromGbk(method_).c_str(), target.c_str(), nullptr,
+                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                           WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
+                               (secure ? WINHTTP_FLAG_SECURE : 0));
     if (request == nullptr) {
       WinHttpCloseHandle(connection);
       return false;
@@ -461,8 +459,8 @@ class WinHttpRequestObject final : public RequestObject {
            WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE,
                     connect_ms + std::max(send_ms_, 0), deadline) &&
            WinHttpReceiveResponse(request, nullptr) &&
-           WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE,
-                    std::max(receive_ms_, 0), deadline) &&
+           WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE, std::max(receive_ms_, 0),
+                    deadline) &&
            ReadResponse(request, *exchange, stall_ms, deadline);
     }
     ok = ok && !aborted_.load();

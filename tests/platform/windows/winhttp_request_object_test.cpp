@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "support/wire_cases.h"
 #include "support/windows/wine.h"
 #include "support/windows/wire_fixture_client.h"
+#include "support/wire_cases.h"
 #include "text/encoding.h"
 #include "web/web_request.h"
 
@@ -32,13 +32,13 @@ double MillisecondsSince(Clock::time_point start) {
 }
 
 // Starts a fixture server for `scenario`; fails the test when the fixture is missing.
-#define START_SERVER(server, scenario)                                           \
-  WireFixture server;                                                            \
-  do {                                                                           \
-    const std::string unavailable = WireFixture::Unavailable();                  \
-    ASSERT_TRUE(unavailable.empty()) << unavailable;                             \
-    std::string error;                                                           \
-    ASSERT_TRUE(server.Start(scenario, error)) << error;                         \
+#define START_SERVER(server, scenario)                          \
+  WireFixture server;                                           \
+  do {                                                          \
+    const std::string unavailable = WireFixture::Unavailable(); \
+    ASSERT_TRUE(unavailable.empty()) << unavailable;            \
+    std::string error;                                          \
+    ASSERT_TRUE(server.Start(scenario, error)) << error;        \
   } while (false)
 
 std::vector<std::string> NamesWithoutTransport(const RecordedRequest& r) {

@@ -82,7 +82,9 @@ WireFixture::~WireFixture() {
 
 std::string WireFixture::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
 
-std::string WireFixture::Url(const std::string& path) const { return "http://" + HostPort() + path; }
+std::string WireFixture::Url(const std::string& path) const {
+  return "http://" + HostPort() + path;
+}
 
 std::vector<RecordedRequest> WireFixture::Requests() const {
   std::string body;
