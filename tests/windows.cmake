@@ -69,3 +69,7 @@ if(TARGET kelvaro-cli)
             $<TARGET_FILE:kelvaro-cli> ${CMAKE_CURRENT_SOURCE_DIR}/data)
   set_tests_properties(KelvaroCliExe.SameOutputAsLinuxAndCtrlC PROPERTIES TIMEOUT 120)
 endif()
+
+# The window, driven by messages in its own process (Xvfb and the Chinese set-up of
+# scripts/wine-gui; Xvfb and the sample sites from a CTest fixture).
+include(${CMAKE_CURRENT_SOURCE_DIR}/win/tests.cmake)
