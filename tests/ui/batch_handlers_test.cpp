@@ -98,7 +98,9 @@ TEST(BatchHandlerTest, ThousandRowsAllFilledWithOneRequestInFlight) {
 }
 
 TEST(BatchHandlerTest, SecondClickDuringABatchRunsANestedBatch) {
-  LoggedSite site({"--delay-ms", "5"});
+  // Each page takes 50 ms, so the first pages are still on their way when the second
+  // click comes (later rows share those pages and go fast).
+  LoggedSite site({"--delay-ms", "50"});
   Program program;
   std::vector<std::string> lines;
   const auto known = KnownNumberLines();
@@ -106,7 +108,7 @@ TEST(BatchHandlerTest, SecondClickDuringABatchRunsANestedBatch) {
   program.ImportLines(lines);
   program.window()->speed_box()->setText(QStringLiteral("2"));
   int nested = 0;
-  QTimer::singleShot(40, program.window(), [&] {
+  QTimer::singleShot(20, program.window(), [&] {
     ++nested;
     program.window()->batch_query_button()->click();
   });
