@@ -250,9 +250,22 @@ inline Text HeaderValue(const Text& line) {
   return p == -1 ? Text() : Trim(line.substr(p));
 }
 
+// A response's header block is split at the bytes CR LF: a value ending in a byte of 0x80
+// or more must not swallow the line break.
+inline TextList SplitBytes(const Text& t, const Text& sep) {
+  TextList items;
+  std::size_t pos = 0;
+  for (std::size_t q = t.find(sep); q != Text::npos; q = t.find(sep, pos)) {
+    items.push_back(t.substr(pos, q - pos));
+    pos = q + sep.size();
+  }
+  if (pos < t.size()) items.push_back(t.substr(pos));
+  return items;
+}
+
 inline Text CollectCookies(const Text& block) {
   Text out;
-  for (const Text& line : Split(block, "\r\n")) {
+  for (const Text& line : SplitBytes(block, "\r\n")) {
     if (Before(line, ": ") != "Set-Cookie") continue;
     Text item = Find(line, ";") != -1 ? Between(line, "Set-Cookie:", ";")
                                       : Replace(line, "Set-Cookie:", "", false);
