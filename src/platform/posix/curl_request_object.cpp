@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "web/request_settings.h"
 #include "web/url.h"
 
 namespace kelvaro {
@@ -96,22 +97,6 @@ std::set<CurlRequestObject*>& LiveObjects() {
 // Raised by AbortAllRequests: objects made before it refuse to send.
 std::atomic<std::uint64_t> abort_epoch{0};
 
-bool HasUnsafeHeaderByte(const Text& text) {
-  return text.find_first_of(std::string("\r\n\0", 3)) != Text::npos;
-}
-
-bool EqualsIgnoreCase(const Text& a, const char* b) {
-  const Text other(b);
-  if (a.size() != other.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) {
-      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    if (lower(a[i]) != lower(other[i])) return false;
-  }
-  return true;
-}
-
 int MaxPositive(int a, int b) { return std::max(std::max(a, 0), std::max(b, 0)); }
 
 class CurlRequestObject final : public RequestObject {
@@ -140,45 +125,16 @@ class CurlRequestObject final : public RequestObject {
   }
 
   bool Open(const Text& method, const Text& url, bool async) override {
-    if (async || method.empty() || url.empty() || HasUnsafeHeaderByte(method) ||
-        method.find(' ') != Text::npos) {
-      return false;
-    }
-    method_ = method;
-    wire_url_ = EscapeUrlForWire(url);
-    headers_.clear();
+    if (!settings_.Open(method, url, async)) return false;
     ClearResponse();
-    opened_ = true;
     aborted_.store(false);
     return true;
   }
 
-  bool SetOption(int index, int value) override {
-    if (index == kOptionEnableRedirects) {
-      follow_redirects_ = value != 0;
-      return true;
-    }
-    if (index == kOptionSslErrorIgnoreFlags) {
-      ignore_certificate_errors_ =
-          (value & kIgnoreAllCertificateErrors) == kIgnoreAllCertificateErrors;
-      return true;
-    }
-    return false;
-  }
+  bool SetOption(int index, int value) override { return settings_.SetOption(index, value); }
 
   bool SetRequestHeader(const Text& name, const Text& value) override {
-    if (!opened_ || name.empty() || name.find(':') != Text::npos || name.find(' ') != Text::npos ||
-        HasUnsafeHeaderByte(name) || HasUnsafeHeaderByte(value)) {
-      return false;
-    }
-    for (auto& header : headers_) {
-      if (EqualsIgnoreCase(header.first, name.c_str())) {
-        header.second = value;
-        return true;
-      }
-    }
-    headers_.emplace_back(name, value);
-    return true;
+    return settings_.SetRequestHeader(name, value);
   }
 
   bool Send(const Text& body) override { return Perform(body); }
@@ -279,12 +235,12 @@ class CurlRequestObject final : public RequestObject {
     };
     bool has_accept = false;
     bool has_content_type = false;
-    for (const auto& [name, value] : headers_) {
+    for (const auto& [name, value] : settings_.headers) {
       // Credentials for the proxy travel in the proxy's own list; through a tunnel
       // they must not reach the origin server.
-      if (EqualsIgnoreCase(name, "Proxy-Authorization")) continue;
-      has_accept = has_accept || EqualsIgnoreCase(name, "Accept");
-      has_content_type = has_content_type || EqualsIgnoreCase(name, "Content-Type");
+      if (HeaderNameIs(name, "Proxy-Authorization")) continue;
+      has_accept = has_accept || HeaderNameIs(name, "Accept");
+      has_content_type = has_content_type || HeaderNameIs(name, "Content-Type");
       // "Name;" is libcurl's spelling of a header sent with an empty value.
       append(value.empty() ? name + ";" : name + ": " + value);
     }
@@ -298,8 +254,8 @@ class CurlRequestObject final : public RequestObject {
 
   curl_slist* BuildProxyHeaderList() const {
     curl_slist* list = nullptr;
-    for (const auto& [name, value] : headers_) {
-      if (!EqualsIgnoreCase(name, "Proxy-Authorization")) continue;
+    for (const auto& [name, value] : settings_.headers) {
+      if (!HeaderNameIs(name, "Proxy-Authorization")) continue;
       curl_slist* grown = curl_slist_append(list, (name + ": " + value).c_str());
       if (grown) list = grown;
     }
@@ -308,7 +264,7 @@ class CurlRequestObject final : public RequestObject {
 
   void Configure(CURL* easy, const std::string& body, curl_slist* headers,
                  curl_slist* proxy_headers) {
-    curl_easy_setopt(easy, CURLOPT_URL, wire_url_.c_str());
+    curl_easy_setopt(easy, CURLOPT_URL, settings_.wire_url.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -320,24 +276,27 @@ class CurlRequestObject final : public RequestObject {
     // An empty proxy also keeps libcurl from taking one from the environment.
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy_.c_str());
 
-    if (method_ == "HEAD") {
+    if (settings_.method == "HEAD") {
       curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    } else if (method_ == "GET" && body.empty()) {
+    } else if (settings_.method == "GET" && body.empty()) {
       curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    } else if (method_ == "POST" || !body.empty()) {
+    } else if (settings_.method == "POST" || !body.empty()) {
       curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
       curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
-      if (method_ != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
+      if (settings_.method != "POST")
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, settings_.method.c_str());
     } else {
-      curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
+      curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, settings_.method.c_str());
     }
 
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, follow_redirects_ ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, settings_.follow_redirects ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, ignore_certificate_errors_ ? 0L : 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, ignore_certificate_errors_ ? 0L : 2L);
-    curl_easy_setopt(easy, CURLOPT_PROXY_SSL_VERIFYPEER, ignore_certificate_errors_ ? 0L : 1L);
-    curl_easy_setopt(easy, CURLOPT_PROXY_SSL_VERIFYHOST, ignore_certificate_errors_ ? 0L : 2L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, settings_.ignore_certificate_errors ? 0L : 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, settings_.ignore_certificate_errors ? 0L : 2L);
+    curl_easy_setopt(easy, CURLOPT_PROXY_SSL_VERIFYPEER,
+                     settings_.ignore_certificate_errors ? 0L : 1L);
+    curl_easy_setopt(easy, CURLOPT_PROXY_SSL_VERIFYHOST,
+                     settings_.ignore_certificate_errors ? 0L : 2L);
 
     const int connect_ms = MaxPositive(resolve_ms_, connect_ms_);
     if (connect_ms > 0)
@@ -358,7 +317,7 @@ class CurlRequestObject final : public RequestObject {
 
   bool Perform(const std::string& body) {
     ClearResponse();
-    if (!opened_ || aborted_.load() || birth_epoch_ != abort_epoch.load()) return false;
+    if (!settings_.opened || aborted_.load() || birth_epoch_ != abort_epoch.load()) return false;
     Transfer transfer = BorrowTransfer();
     if (!transfer.easy) return false;
     curl_easy_reset(transfer.easy);
@@ -437,12 +396,7 @@ class CurlRequestObject final : public RequestObject {
   int send_ms_ = kInitialSendMs;
   int receive_ms_ = kInitialReceiveMs;
   Text proxy_;
-  Text method_;
-  std::string wire_url_;
-  bool opened_ = false;
-  bool follow_redirects_ = true;
-  bool ignore_certificate_errors_ = false;
-  std::vector<std::pair<Text, Text>> headers_;
+  RequestSettings settings_;
 
   bool succeeded_ = false;
   int status_ = 0;

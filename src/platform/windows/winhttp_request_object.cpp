@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "web/request_settings.h"
 #include "web/url.h"
 
 namespace kelvaro {
@@ -50,22 +51,6 @@ Text ToGbk(const std::wstring& wide) {
   Text text(static_cast<std::size_t>(len), '\0');
   WideCharToMultiByte(kCodePage936, 0, wide.data(), size, text.data(), len, nullptr, nullptr);
   return text;
-}
-
-bool HasUnsafeHeaderByte(const Text& text) {
-  return text.find_first_of(std::string("\r\n\0", 3)) != Text::npos;
-}
-
-bool EqualsIgnoreCase(const Text& a, const char* b) {
-  const Text other(b);
-  if (a.size() != other.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) {
-      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    if (lower(a[i]) != lower(other[i])) return false;
-  }
-  return true;
 }
 
 int MaxPositive(int a, int b) { return std::max(std::max(a, 0), std::max(b, 0)); }
@@ -193,46 +178,17 @@ class WinHttpRequestObject final : public RequestObject {
   }
 
   bool Open(const Text& method, const Text& url, bool async) override {
-    if (async || method.empty() || url.empty() || HasUnsafeHeaderByte(method) ||
-        method.find(' ') != Text::npos) {
-      return false;
-    }
-    method_ = method;
-    wire_url_ = EscapeUrlForWire(url);
-    headers_.clear();
+    if (!settings_.Open(method, url, async)) return false;
     ClearResponse();
-    opened_ = true;
     aborted_.store(false);
     if (abort_event_) ResetEvent(abort_event_);
     return true;
   }
 
-  bool SetOption(int index, int value) override {
-    if (index == kOptionEnableRedirects) {
-      follow_redirects_ = value != 0;
-      return true;
-    }
-    if (index == kOptionSslErrorIgnoreFlags) {
-      ignore_certificate_errors_ =
-          (value & kIgnoreAllCertificateErrors) == kIgnoreAllCertificateErrors;
-      return true;
-    }
-    return false;
-  }
+  bool SetOption(int index, int value) override { return settings_.SetOption(index, value); }
 
   bool SetRequestHeader(const Text& name, const Text& value) override {
-    if (!opened_ || name.empty() || name.find(':') != Text::npos || name.find(' ') != Text::npos ||
-        HasUnsafeHeaderByte(name) || HasUnsafeHeaderByte(value)) {
-      return false;
-    }
-    for (auto& header : headers_) {
-      if (EqualsIgnoreCase(header.first, name.c_str())) {
-        header.second = value;
-        return true;
-      }
-    }
-    headers_.emplace_back(name, value);
-    return true;
+    return settings_.SetRequestHeader(name, value);
   }
 
   bool Send(const Text& body) override { return Perform(body); }
@@ -285,8 +241,9 @@ class WinHttpRequestObject final : public RequestObject {
                             std::max(send_ms_, 0), std::max(receive_ms_, 0))) {
       return false;
     }
-    DWORD policy = follow_redirects_ ? WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP
-                                     : WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    DWORD policy = settings_.follow_redirects
+                       ? WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP
+                       : WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
     DWORD max_redirects = kMaxRedirects;
     WinHttpSetOption(request, WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &max_redirects,
@@ -294,7 +251,7 @@ class WinHttpRequestObject final : public RequestObject {
     // No cookies of WinHTTP's own: the caller sends and collects them.
     DWORD features = WINHTTP_DISABLE_COOKIES;
     WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &features, sizeof features);
-    if (secure && ignore_certificate_errors_) {
+    if (secure && settings_.ignore_certificate_errors) {
       DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
                     SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
       if (!WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) {
@@ -305,10 +262,10 @@ class WinHttpRequestObject final : public RequestObject {
   }
 
   bool AddHeaders(HINTERNET request, bool tunnelled) {
-    for (const auto& [name, value] : headers_) {
+    for (const auto& [name, value] : settings_.headers) {
       // Through a tunnel the request's headers reach the origin server, not the proxy:
       // credentials meant for the proxy stay here.
-      if (tunnelled && EqualsIgnoreCase(name, "Proxy-Authorization")) continue;
+      if (tunnelled && HeaderNameIs(name, "Proxy-Authorization")) continue;
       // A header the system refuses is left out, as a refused SetRequestHeader would be.
       const std::wstring line = FromGbk(name) + L": " + FromGbk(value);
       WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(line.size()),
@@ -360,7 +317,7 @@ class WinHttpRequestObject final : public RequestObject {
       body_.insert(body_.end(), exchange.chunk.data(), exchange.chunk.data() + got);
     }
     // A connection that ends before the declared length is a failed exchange, not a body.
-    return !declared || method_ == "HEAD" || body_.size() == length;
+    return !declared || settings_.method == "HEAD" || body_.size() == length;
   }
 
   // The final response's header lines joined by CR LF, without the status line.
@@ -396,13 +353,14 @@ class WinHttpRequestObject final : public RequestObject {
 
   bool Perform(const std::string& body) {
     ClearResponse();
-    if (!opened_ || aborted_.load() || birth_epoch_ != abort_epoch.load() || !abort_event_) {
+    if (!settings_.opened || aborted_.load() || birth_epoch_ != abort_epoch.load() ||
+        !abort_event_) {
       return false;
     }
     HINTERNET the_session = Session(FromGbk(proxy_));
     if (the_session == nullptr) return false;
 
-    const std::wstring url = FromGbk(wire_url_);
+    const std::wstring url = FromGbk(settings_.wire_url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwSchemeLength = static_cast<DWORD>(-1);
@@ -429,7 +387,7 @@ class WinHttpRequestObject final : public RequestObject {
     HINTERNET connection = WinHttpConnect(the_session, host.c_str(), parts.nPort, 0);
     if (connection == nullptr) return false;
     HINTERNET request =
-        WinHttpOpenRequest(connection, FromGbk(method_).c_str(), target.c_str(), nullptr,
+        WinHttpOpenRequest(connection, FromGbk(settings_.method).c_str(), target.c_str(), nullptr,
                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                            WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
                                (secure ? WINHTTP_FLAG_SECURE : 0));
@@ -485,12 +443,7 @@ class WinHttpRequestObject final : public RequestObject {
   int send_ms_ = kInitialSendMs;
   int receive_ms_ = kInitialReceiveMs;
   Text proxy_;
-  Text method_;
-  std::string wire_url_;
-  bool opened_ = false;
-  bool follow_redirects_ = true;
-  bool ignore_certificate_errors_ = false;
-  std::vector<std::pair<Text, Text>> headers_;
+  RequestSettings settings_;
 
   bool succeeded_ = false;
   int status_ = 0;
