@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <system_error>
-#include <thread>
 #include <utility>
+
+#include "platform/platform.h"
 
 namespace kelvaro {
 namespace {
@@ -17,12 +17,7 @@ constexpr int kPollMicroseconds = 1;
 }  // namespace
 
 bool StartDetachedThread(std::function<void()> body) {
-  try {
-    std::thread(std::move(body)).detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  }
+  return platform::StartDetachedThread(std::move(body));
 }
 
 int ClampBound(int bound) { return std::clamp(bound, kMinBound, kMaxBound); }

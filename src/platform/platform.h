@@ -36,6 +36,12 @@ bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error);
 // Gives free heap memory back to the system (cheap callers rate-limit it themselves).
 void ReturnFreeMemory();
 
+// ---- Threads -------------------------------------------------------------------------
+
+// Runs `body` on a new thread nobody joins; false when no thread could be made. (On
+// Windows the C++ runtime's detached std::thread now and then never runs its body.)
+bool StartDetachedThread(std::function<void()> body);
+
 // ---- The request object --------------------------------------------------------------
 
 // Once per process, before any request (safe to call again).
