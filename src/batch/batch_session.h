@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "batch/batch_runner.h"
@@ -18,6 +19,14 @@
 #include "text/text.h"
 
 namespace kelvaro {
+
+// The rows "重新查询未知" asks again for: 未知 because the site could not be asked or the
+// lookup was aborted.
+std::vector<RowId> FailedRows(ResultTable& table);
+// Rows whose last lookup failed at the site (network or HTTP error).
+int SiteFailureCount(ResultTable& table);
+// The batch button's tooltip for that many failed rows, UTF-8; empty for none.
+std::string RetryHint(int site_failures);
 
 class BatchSession {
  public:

@@ -20,6 +20,16 @@ std::string CsvField(const std::string& utf8);
 // for a row never looked up.
 std::string ReasonCell(const RowReason& reason);
 
+// Why a row's lookup ended, in the words of the status cell's tooltip (UTF-8): for
+// example "网站未收录该编号", "网站返回 503", "网络错误：连接被拒绝"; empty for none.
+std::string ReasonDescription(const RowReason& reason);
+
+// A row as one line of tab-separated cells (UTF-8, no line end); a tab or line break
+// inside a cell becomes a space, so that a spreadsheet keeps the columns.
+std::string PlainTextRow(const RowStore::Row& row);
+// The header and every row, each line ended by `line_end`.
+std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end = "\n");
+
 // UTF-8 byte-order mark, header record, one record per row; CR LF record ends. With a
 // sixth column 原因 (ReasonCell) when `reasons` is set.
 std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons = false);

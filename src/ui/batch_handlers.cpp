@@ -16,18 +16,6 @@ void StartBatchQueryFromWindow(ProgramContext& context) {
   if (context.progress != nullptr) context.progress->End();
 }
 
-std::vector<RowId> FailedRows(ResultTable& table) {
-  std::vector<RowId> failed;
-  for (const RowId id : table.RowIds()) {
-    const Outcome outcome = table.ReasonById(id).outcome;
-    if ((IsSiteFailure(outcome) || outcome == Outcome::kAborted) &&
-        table.GetCellTextById(id, ColumnIndex(Column::kStatus)) == kStatusUnknown) {
-      failed.push_back(id);
-    }
-  }
-  return failed;
-}
-
 void RequeryFailedRows(ProgramContext& context) {
   if (context.window == nullptr || context.session == nullptr) return;
   std::vector<RowId> failed = FailedRows(context.table());
@@ -40,16 +28,8 @@ void RequeryFailedRows(ProgramContext& context) {
 
 void UpdateRetryHint(ProgramContext& context) {
   if (context.window == nullptr) return;
-  ResultTable& table = context.table();
-  int failed = 0;
-  for (const RowId id : table.RowIds()) {
-    if (IsSiteFailure(table.ReasonById(id).outcome)) ++failed;
-  }
   context.window->batch_query_button()->setToolTip(
-      failed == 0 ? QString()
-                  : QString::fromUtf8("有 %1 行因网络错误或网站出错而为“未知”；"
-                                      "在表格上单击右键，选“重新查询未知”可再查一次")
-                        .arg(failed));
+      QString::fromUtf8(RetryHint(SiteFailureCount(context.table()))));
 }
 
 void RemoveRowsWithStatusFromWindow(ProgramContext& context, const Text& target_word) {

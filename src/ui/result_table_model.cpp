@@ -4,6 +4,7 @@
 #include <QTreeView>
 #include <algorithm>
 
+#include "batch/table_export.h"
 #include "ui/window_text.h"
 
 namespace kelvaro {
@@ -16,53 +17,7 @@ Qt::Alignment ColumnAlignment(int column) {
                                                  : Qt::Alignment(Qt::AlignCenter);
 }
 
-// libcurl's short texts for the failures users meet, in words they read.
-QString NetworkErrorText(const Text& error) {
-  struct Known {
-    const char* curl;
-    const char* shown;
-  };
-  static constexpr Known kKnown[] = {
-      {"Couldn't connect to server", "连接被拒绝"},
-      {"Timeout was reached", "连接超时"},
-      {"Couldn't resolve host name", "无法解析主机名"},
-      {"Couldn't resolve proxy name", "无法解析代理服务器名"},
-      {"Failure when receiving data from the peer", "连接被重置或关闭"},
-      {"Failed sending data to the peer", "连接被重置或关闭"},
-      {"Server returned nothing (no headers, no data)", "连接被重置或关闭"},
-      {"Transferred a partial file", "连接被重置或关闭"},
-      {"response too large", "网页过大"},
-      {"no response", "没有应答"},
-  };
-  for (const Known& known : kKnown) {
-    if (error == known.curl) return QString::fromUtf8(known.shown);
-  }
-  return QString::fromLatin1(error.data(), static_cast<qsizetype>(error.size()));
-}
-
 }  // namespace
-
-QString ReasonText(const RowReason& reason) {
-  switch (reason.outcome) {
-    case Outcome::kNone:
-      return {};
-    case Outcome::kFound:
-      return QString::fromUtf8("网站上查到该编号的现行标准");
-    case Outcome::kNotFound:
-      return QString::fromUtf8("网站未收录该编号");
-    case Outcome::kNoYear:
-      return QString::fromUtf8("编号缺少四位年份");
-    case Outcome::kEmpty:
-      return QString::fromUtf8("编号为空，未查询");
-    case Outcome::kHttpError:
-      return QString::fromUtf8("网站返回 %1").arg(reason.http_status);
-    case Outcome::kNetwork:
-      return QString::fromUtf8("网络错误：") + NetworkErrorText(reason.error);
-    case Outcome::kAborted:
-      return QString::fromUtf8("查询被中止");
-  }
-  return {};
-}
 
 ResultTableModel::ResultTableModel(QObject* parent) : QAbstractTableModel(parent) {
   sync_timer_.setSingleShot(true);
@@ -88,7 +43,7 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::ToolTipRole:
       if (index.column() == ColumnIndex(Column::kStatus)) {
-        const QString reason = ReasonText(store_.ReasonById(id));
+        const QString reason = QString::fromUtf8(ReasonDescription(store_.ReasonById(id)));
         if (!reason.isEmpty()) return reason;
       }
       [[fallthrough]];

@@ -21,10 +21,6 @@ class QTreeView;
 
 namespace kelvaro {
 
-// The status cell's tooltip: why the row's lookup ended as it did, in Chinese.
-// Empty for a row never looked up.
-QString ReasonText(const RowReason& reason);
-
 class ResultTableModel : public QAbstractTableModel, public ResultTable {
   Q_OBJECT
 

@@ -18,19 +18,6 @@ namespace kelvaro {
 
 namespace {
 
-// A cell for tab-separated lines: a tab or line break inside would split it.
-QString PlainCell(const Text& cell) {
-  QString text = GbkToWindowText(cell);
-  for (const QChar c : {QChar('\t'), QChar('\r'), QChar('\n')}) text.replace(c, QChar(' '));
-  return text;
-}
-
-QString RowLine(const RowStore::Row& row) {
-  QStringList cells;
-  for (const Text& cell : row.cells) cells << PlainCell(cell);
-  return cells.join(QChar('\t'));
-}
-
 void ToClipboard(const QString& text) {
   if (QClipboard* clipboard = QGuiApplication::clipboard()) {
     clipboard->setText(text, QClipboard::Clipboard);
@@ -45,18 +32,11 @@ void CopySelectedRow(ProgramContext& context) {
   if (!current.isValid()) return;  // nothing chosen: the clipboard keeps what it had
   const std::vector<RowStore::Row> rows = context.model->Snapshot();
   if (current.row() >= static_cast<int>(rows.size())) return;
-  ToClipboard(RowLine(rows[static_cast<std::size_t>(current.row())]));
+  ToClipboard(QString::fromUtf8(PlainTextRow(rows[static_cast<std::size_t>(current.row())])));
 }
 
 void CopyAllRows(ProgramContext& context) {
-  QStringList lines;
-  QStringList header;
-  for (int column = 0; column < kColumnCount; ++column) {
-    header << QString::fromUtf8(ColumnHeader(column));
-  }
-  lines << header.join(QChar('\t'));
-  for (const RowStore::Row& row : context.model->Snapshot()) lines << RowLine(row);
-  ToClipboard(lines.join(QChar('\n')) + QChar('\n'));
+  ToClipboard(QString::fromUtf8(PlainTextTable(context.model->Snapshot())));
 }
 
 void ExportCsv(ProgramContext& context) {

@@ -44,8 +44,6 @@ void CopySelectedRow(ProgramContext& context);
 void CopyAllRows(ProgramContext& context);
 void ExportCsv(ProgramContext& context);
 void RequeryFailedRows(ProgramContext& context);
-// The rows RequeryFailedRows asks again for.
-std::vector<RowId> FailedRows(ResultTable& table);
 
 // 按钮3's tooltip: how many rows the site could not be asked for, and how to try again.
 void UpdateRetryHint(ProgramContext& context);

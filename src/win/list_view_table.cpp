@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "batch/table_export.h"
 #include "win/win_text.h"
 
 namespace kelvaro::win {
@@ -84,13 +85,13 @@ bool ListViewTable::OnNotify(NMHDR* header, LRESULT* result) {
 std::wstring ListViewTable::ReasonText(int row) {
   const std::vector<RowId> ids = store_.RowIds();
   if (row < 0 || row >= static_cast<int>(ids.size())) return {};
-  const RowReason reason = store_.ReasonById(ids[static_cast<size_t>(row)]);
-  if (reason.outcome == Outcome::kNone) return {};
-  std::string text = OutcomeName(reason.outcome);
-  if (reason.outcome == Outcome::kHttpError) text += " " + std::to_string(reason.http_status);
-  if (reason.outcome == Outcome::kNetwork && !reason.error.empty()) text += ": " + reason.error;
-  const Text status = store_.GetCellText(row, ColumnIndex(Column::kStatus));
-  return status.empty() ? Utf8ToWide(text) : GbkToWide(status) + L" (" + Utf8ToWide(text) + L")";
+  return Utf8ToWide(ReasonDescription(store_.ReasonById(ids[static_cast<size_t>(row)])));
+}
+
+std::vector<RowStore::Row> ListViewTable::Snapshot() {
+  std::vector<RowStore::Row> rows;
+  OnWindowThread([&] { rows = store_.Snapshot(); });
+  return rows;
 }
 
 int ListViewTable::RowCount() {

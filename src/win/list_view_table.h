@@ -46,8 +46,10 @@ class ListViewTable : public ResultTable {
   void SetReasonById(RowId id, const RowReason& reason) override;
   RowReason ReasonById(RowId id) override;
 
-  // The status cell's tooltip: the status word and why the lookup ended.
+  // The status cell's tooltip: why the row's lookup ended, in Chinese.
   std::wstring ReasonText(int row);
+  // Every row, in the table's order.
+  std::vector<RowStore::Row> Snapshot();
 
  private:
   // Runs `task` on the host's thread and waits for it. Once the window is gone the rows

@@ -2,9 +2,12 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
+#include <windowsx.h>
 
 #include <vector>
 
+#include "batch/table_export.h"
 #include "query/import.h"
 #include "query/number.h"
 #include "query/report.h"
@@ -115,10 +118,38 @@ void ShowErrorBox(HWND owner, const std::wstring& caption, const std::wstring& t
   MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
 }
 
+std::optional<std::wstring> ChooseSaveFileWithDialog(HWND owner,
+                                                     const std::wstring& suggested_path) {
+  std::vector<wchar_t> file(32768, L'\0');
+  const std::wstring name = suggested_path.substr(suggested_path.find_last_of(L"\\/") + 1);
+  const std::wstring folder = DirectoryOf(suggested_path);
+  lstrcpynW(file.data(), name.c_str(), static_cast<int>(file.size()));
+  static constexpr wchar_t kFilter[] = L"CSV (*.csv)\0*.csv\0\0";
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kFilter;
+  dialog.lpstrFile = file.data();
+  dialog.nMaxFile = static_cast<DWORD>(file.size());
+  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  dialog.lpstrDefExt = L"csv";
+  dialog.Flags =
+      OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+  if (!GetSaveFileNameW(&dialog)) return std::nullopt;
+  return std::wstring(file.data());
+}
+
+int ChooseMenuItemWithPopup(HWND owner, HMENU menu, POINT screen) {
+  return static_cast<int>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                           screen.x, screen.y, owner, nullptr));
+}
+
 MainWindow::MainWindow(WinMessagePump& pump, std::wstring program_directory, WindowHooks hooks)
     : pump_(pump), program_directory_(std::move(program_directory)), hooks_(std::move(hooks)) {
   if (!hooks_.choose_file) hooks_.choose_file = ChooseFileWithDialog;
   if (!hooks_.show_error) hooks_.show_error = ShowErrorBox;
+  if (!hooks_.choose_save_file) hooks_.choose_save_file = ChooseSaveFileWithDialog;
+  if (!hooks_.choose_menu_item) hooks_.choose_menu_item = ChooseMenuItemWithPopup;
 }
 
 MainWindow::~MainWindow() {
@@ -212,6 +243,11 @@ void MainWindow::CreateControls() {
         const RECT rect{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
         table_ = std::make_unique<ListViewTable>(hwnd_, parent, spec.id, rect, font_);
         created = table_->hwnd();
+        if (created != nullptr) {
+          // A file dropped on the table is imported; the list-view gets the drop itself.
+          DragAcceptFiles(created, TRUE);
+          SetWindowSubclass(created, &MainWindow::TableProc, 2, reinterpret_cast<DWORD_PTR>(this));
+        }
         if (created != nullptr && !visible) ShowWindow(created, SW_HIDE);
         SetWindowLongPtrW(created, GWL_STYLE,
                           GetWindowLongPtrW(created, GWL_STYLE) | WS_CLIPSIBLINGS);
@@ -229,6 +265,39 @@ void MainWindow::CreateControls() {
     }
   }
   SetStackingOrder();
+  CreateRetryHint();
+}
+
+void MainWindow::CreateRetryHint() {
+  HWND button = control(kBatchQueryButton);
+  if (button == nullptr) return;
+  retry_hint_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  if (retry_hint_ == nullptr) return;
+  SendMessageW(retry_hint_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(retry_hint_, TTM_SETMAXTIPWIDTH, 0, 400);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(button);
+  tool.uId = reinterpret_cast<UINT_PTR>(button);
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(retry_hint_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainWindow::UpdateRetryHint() {
+  HWND button = control(kBatchQueryButton);
+  if (retry_hint_ == nullptr || button == nullptr || !table_) return;
+  // An empty text shows no tooltip at all.
+  std::wstring text = Utf8ToWide(RetryHint(SiteFailureCount(*table_)));
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = GetParent(button);
+  tool.uId = reinterpret_cast<UINT_PTR>(button);
+  tool.lpszText = text.data();
+  SendMessageW(retry_hint_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void MainWindow::SetStackingOrder() {
@@ -275,6 +344,11 @@ bool MainWindow::PreTranslate(MSG& message) {
     if (IsWindowEnabled(control(kSingleQueryButton))) ShowSingleQueryReport();
     return true;
   }
+  if (message.wParam == 'C' && table_ && message.hwnd == table_->hwnd() &&
+      GetKeyState(VK_CONTROL) < 0) {
+    CopySelectedRow();
+    return true;
+  }
   return false;
 }
 
@@ -298,6 +372,34 @@ LRESULT CALLBACK MainWindow::TabProc(HWND hwnd, UINT message, WPARAM wparam, LPA
       break;
     case WM_NCDESTROY:
       RemoveWindowSubclass(hwnd, &MainWindow::TabProc, 1);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+LRESULT CALLBACK MainWindow::TableProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                       UINT_PTR, DWORD_PTR self) {
+  auto* window = reinterpret_cast<MainWindow*>(self);
+  switch (message) {
+    case WM_DROPFILES: {
+      auto* drop = reinterpret_cast<HDROP>(wparam);
+      std::wstring path;
+      // One file is imported, as 导入 takes one; the first of several.
+      if (const UINT length = DragQueryFileW(drop, 0, nullptr, 0); length > 0) {
+        path.resize(length + 1);
+        path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
+      }
+      DragFinish(drop);
+      if (!path.empty()) window->ImportFile(path);
+      return 0;
+    }
+    case WM_CONTEXTMENU:
+      window->ShowTableMenu(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+      return 0;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, &MainWindow::TableProc, 2);
       break;
     default:
       break;
@@ -430,23 +532,42 @@ void MainWindow::ImportNumbers() {
       last_file_.empty() ? FirstImportDirectory(program_directory_) : DirectoryOf(last_file_);
   const std::optional<std::wstring> chosen = hooks_.choose_file(hwnd_, start);
   if (!chosen.has_value()) return;  // cancelled: the table stays as it was
-  last_file_ = *chosen;
+  ImportFile(*chosen);
+}
+
+void MainWindow::ImportFile(const std::wstring& path) {
+  if (hwnd_ == nullptr || !table_) return;
+  last_file_ = path;
   std::string reason;
   // A file that cannot be read leaves the rows as they were, and the user learns why.
-  if (!ImportNumbersFromFile(*table_, WideToUtf8(*chosen), &reason)) {
-    hooks_.show_error(hwnd_, L"错误", L"无法读取文件：" + *chosen + L"\n" + Utf8ToWide(reason));
+  if (!ImportNumbersFromFile(*table_, WideToUtf8(path), &reason)) {
+    hooks_.show_error(hwnd_, L"错误", L"无法读取文件：" + path + L"\n" + Utf8ToWide(reason));
   }
+  UpdateRetryHint();
 }
 
 void MainWindow::StartBatchQuery() {
   if (!session_ || hwnd_ == nullptr) return;
   const Text speed = WideToGbk(ControlText(kSpeedBox));
-  progress_total_ = table_->RowCount();
+  RunBatchWithProgress(table_->RowCount(), [&] { session_->StartBatchQuery(speed); });
+}
+
+void MainWindow::RequeryFailedRows() {
+  if (!session_ || hwnd_ == nullptr) return;
+  std::vector<RowId> failed = FailedRows(*table_);
+  if (failed.empty()) return;
+  const Text speed = WideToGbk(ControlText(kSpeedBox));
+  RunBatchWithProgress(static_cast<int>(failed.size()),
+                       [&] { session_->QueryRows(speed, std::move(failed)); });
+}
+
+void MainWindow::RunBatchWithProgress(int rows, const std::function<void()>& run) {
+  progress_total_ = rows;
   progress_base_ = session_->FinishedRows();
   SetTimer(hwnd_, kProgressTimer, 200, nullptr);
   ++batches_starting_;
   UpdateProgressTitle();
-  session_->StartBatchQuery(speed);
+  run();
   --batches_starting_;
   // The last workers may still run: the timer puts the title back once they are done.
   UpdateProgressTitle();
@@ -458,6 +579,7 @@ void MainWindow::UpdateProgressTitle() {
   if (batches_starting_ == 0 && !session_->IsRunning()) {
     KillTimer(hwnd_, kProgressTimer);
     SetWindowTextW(hwnd_, title.c_str());
+    UpdateRetryHint();
     return;
   }
   const int done = session_->FinishedRows() - progress_base_;
@@ -474,7 +596,10 @@ void MainWindow::CopyCellOnDoubleClick(int x, int y) {
   const CellHit hit = table_->HitTestCell(x, y);
   // A miss copies nothing: emptying the clipboard would destroy what the user had copied.
   if (hit.row < 0 || hit.column < 0) return;
-  const std::wstring text = GbkToWide(table_->GetCellText(hit.row, hit.column));
+  PutOnClipboard(GbkToWide(table_->GetCellText(hit.row, hit.column)));
+}
+
+void MainWindow::PutOnClipboard(const std::wstring& text) {
   if (!OpenClipboard(hwnd_)) return;
   EmptyClipboard();
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
@@ -498,6 +623,107 @@ void MainWindow::CopyCellOnDoubleClick(int x, int y) {
     }
   }
   CloseClipboard();
+}
+
+int MainWindow::SelectedRow() const {
+  if (!table_) return -1;
+  return static_cast<int>(SendMessageW(table_->hwnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                       MAKELPARAM(LVNI_SELECTED, 0)));
+}
+
+void MainWindow::ShowTableMenu(POINT screen) {
+  if (hwnd_ == nullptr || !table_) return;
+  HWND list = table_->hwnd();
+  if (screen.x == -1 && screen.y == -1) {
+    // From the keyboard: at the selected row, else at the table's corner.
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    const int selected = SelectedRow();
+    POINT at{0, 0};
+    if (selected >= 0 &&
+        SendMessageW(list, LVM_GETITEMRECT, selected, reinterpret_cast<LPARAM>(&row))) {
+      at = POINT{row.left, row.bottom};
+    }
+    ClientToScreen(list, &at);
+    screen = at;
+  } else {
+    // The menu's row is the one under the pointer.
+    LVHITTESTINFO hit{};
+    hit.pt = screen;
+    ScreenToClient(list, &hit.pt);
+    const int row =
+        static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (row >= 0) {
+      LVITEMW state{};
+      state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+      state.state = LVIS_SELECTED | LVIS_FOCUSED;
+      SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+    }
+  }
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return;
+  const UINT copy_row = SelectedRow() >= 0 ? MF_ENABLED : MF_GRAYED;
+  AppendMenuW(menu, MF_STRING | copy_row, kCopyRowCommand, Utf8ToWide("复制本行\tCtrl+C").c_str());
+  AppendMenuW(menu, MF_STRING, kCopyAllCommand, Utf8ToWide("复制全部").c_str());
+  AppendMenuW(menu, MF_STRING, kExportCsvCommand, Utf8ToWide("导出 CSV…").c_str());
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kRequeryCommand, Utf8ToWide("重新查询未知").c_str());
+  const int command = hooks_.choose_menu_item(hwnd_, menu, screen);
+  DestroyMenu(menu);
+  RunTableCommand(command);
+}
+
+void MainWindow::RunTableCommand(int command) {
+  switch (command) {
+    case kCopyRowCommand:
+      CopySelectedRow();
+      break;
+    case kCopyAllCommand:
+      CopyAllRows();
+      break;
+    case kExportCsvCommand:
+      ExportCsv();
+      break;
+    case kRequeryCommand:
+      RequeryFailedRows();
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::CopySelectedRow() {
+  const int row = SelectedRow();
+  if (row < 0) return;  // nothing chosen: the clipboard keeps what it had
+  const std::vector<RowStore::Row> rows = table_->Snapshot();
+  if (row >= static_cast<int>(rows.size())) return;
+  PutOnClipboard(Utf8ToWide(PlainTextRow(rows[static_cast<size_t>(row)])));
+}
+
+void MainWindow::CopyAllRows() {
+  if (!table_) return;
+  PutOnClipboard(Utf8ToWide(PlainTextTable(table_->Snapshot(), "\r\n")));
+}
+
+void MainWindow::ExportCsv() {
+  if (hwnd_ == nullptr || !table_) return;
+  const std::wstring folder =
+      last_file_.empty() ? FirstImportDirectory(program_directory_) : DirectoryOf(last_file_);
+  const std::optional<std::wstring> chosen =
+      hooks_.choose_save_file(hwnd_, folder + L"\\" + Utf8ToWide("结果.csv"));
+  if (!chosen.has_value()) return;
+  const std::string csv = FormatCsv(table_->Snapshot());
+  HANDLE file = CreateFileW(chosen->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool ok = false;
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    ok = WriteFile(file, csv.data(), static_cast<DWORD>(csv.size()), &written, nullptr) &&
+         written == csv.size();
+    ok = CloseHandle(file) && ok;
+    // A half-written file is worse than none: the user would take it for the results.
+    if (!ok) DeleteFileW(chosen->c_str());
+  }
+  if (!ok) hooks_.show_error(hwnd_, L"错误", L"无法写入文件：" + *chosen);
 }
 
 }  // namespace kelvaro::win

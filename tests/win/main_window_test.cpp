@@ -3,11 +3,14 @@
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
 
+#include "batch/result_table.h"
 #include "query/current_standard.h"
 #include "support/open_handles.h"
 #include "support/temp_dir.h"
@@ -352,8 +355,8 @@ TEST_F(WindowBatchTest, FillsTheListViewWithTheSitesWords) {
   EXPECT_EQ(ListText(2, 2), W("未知"));
   EXPECT_EQ(ListText(2, 3), L"");
   // The status tooltip says why.
-  EXPECT_NE(window_->table().ReasonText(2).find(L"not-found"), std::wstring::npos);
-  EXPECT_EQ(window_->table().ReasonText(1), W("现行") + L" (found)");
+  EXPECT_EQ(window_->table().ReasonText(2), W("网站未收录该编号"));
+  EXPECT_EQ(window_->table().ReasonText(1), W("网站上查到该编号的现行标准"));
 }
 
 TEST_F(WindowBatchTest, EnterInTheNumberBoxRunsTheSingleQuery) {
@@ -385,48 +388,47 @@ struct CopyCase {
 };
 void PrintTo(const CopyCase& copy, std::ostream* out) { *out << copy.name; }
 
-class WindowCopyTest : public WindowBatchTest, public ::testing::WithParamInterface<CopyCase> {
- protected:
-  static void PutOnClipboard(const std::wstring& text) {
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(block);
-    SetClipboardData(CF_UNICODETEXT, block);
-    CloseClipboard();
+void PutOnClipboard(const std::wstring& text) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(block);
+  SetClipboardData(CF_UNICODETEXT, block);
+  CloseClipboard();
+}
+std::wstring ClipboardUnicode() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    text = static_cast<const wchar_t*>(GlobalLock(data));
+    GlobalUnlock(data);
   }
-  static std::wstring ClipboardUnicode() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-      text = static_cast<const wchar_t*>(GlobalLock(data));
-      GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
+  CloseClipboard();
+  return text;
+}
+LCID ClipboardLocale() {
+  LCID locale = 0;
+  if (!OpenClipboard(nullptr)) return 0;
+  if (HANDLE data = GetClipboardData(CF_LOCALE)) {
+    locale = *static_cast<const LCID*>(GlobalLock(data));
+    GlobalUnlock(data);
   }
-  static LCID ClipboardLocale() {
-    LCID locale = 0;
-    if (!OpenClipboard(nullptr)) return 0;
-    if (HANDLE data = GetClipboardData(CF_LOCALE)) {
-      locale = *static_cast<const LCID*>(GlobalLock(data));
-      GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return locale;
+  CloseClipboard();
+  return locale;
+}
+std::string ClipboardAnsi() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return "(clipboard busy)";
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    text = static_cast<const char*>(GlobalLock(data));
+    GlobalUnlock(data);
   }
-  static std::string ClipboardAnsi() {
-    std::string text;
-    if (!OpenClipboard(nullptr)) return "(clipboard busy)";
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-      text = static_cast<const char*>(GlobalLock(data));
-      GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-  }
-};
+  CloseClipboard();
+  return text;
+}
+
+class WindowCopyTest : public WindowBatchTest, public ::testing::WithParamInterface<CopyCase> {};
 
 TEST_P(WindowCopyTest, DoubleClickCopiesTheCellUnderThePoint) {
   PutOnClipboard(L"before");
@@ -448,21 +450,185 @@ INSTANTIATE_TEST_SUITE_P(Cells, WindowCopyTest,
                          });
 
 TEST_F(WindowBatchTest, ADoubleClickBelowTheRowsLeavesTheClipboard) {
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof(L"kept"));
-  memcpy(GlobalLock(block), L"kept", sizeof(L"kept"));
-  GlobalUnlock(block);
-  SetClipboardData(CF_UNICODETEXT, block);
-  CloseClipboard();
+  PutOnClipboard(L"kept");
   const POINT last = CellCentre(2, 1);
   DoubleClickAt(POINT{last.x, last.y + 200});
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  ASSERT_NE(data, nullptr);
-  EXPECT_STREQ(static_cast<const wchar_t*>(GlobalLock(data)), L"kept");
-  GlobalUnlock(data);
-  CloseClipboard();
+  EXPECT_EQ(ClipboardUnicode(), L"kept");
+}
+
+// What the table's context menu offered, and the command the "user" then chose.
+struct MenuSeen {
+  std::vector<std::wstring> items;  // texts; "-" for a separator
+  std::vector<bool> enabled;
+  int shown = 0;
+};
+
+class WindowMenuTest : public WindowBatchTest {
+ protected:
+  void SetUp() override {
+    hooks_.choose_menu_item = [this](HWND, HMENU menu, POINT) {
+      ++seen_.shown;
+      seen_.items.clear();
+      seen_.enabled.clear();
+      for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, i, text, std::size(text), MF_BYPOSITION);
+        const UINT state = GetMenuState(menu, i, MF_BYPOSITION);
+        seen_.items.push_back((state & MF_SEPARATOR) != 0 ? L"-" : text);
+        seen_.enabled.push_back((state & (MF_GRAYED | MF_DISABLED)) == 0);
+      }
+      return answer_;
+    };
+    hooks_.choose_save_file = [this](HWND, const std::wstring& suggested) {
+      suggested_ = suggested;
+      return save_as_.empty() ? std::nullopt : std::optional<std::wstring>(save_as_);
+    };
+    WindowBatchTest::SetUp();
+  }
+  // A right-click on a row, as the list-view reports it; -1 for the keyboard's menu key.
+  void ContextMenuAt(int row) {
+    POINT at{-1, -1};
+    if (row >= 0) {
+      at = CellCentre(row, 1);
+      ClientToScreen(Control(kResultList), &at);
+    }
+    SendMessageW(Control(kResultList), WM_CONTEXTMENU,
+                 reinterpret_cast<WPARAM>(Control(kResultList)), MAKELPARAM(at.x, at.y));
+  }
+  int SelectedRow() {
+    return static_cast<int>(
+        SendMessageW(Control(kResultList), LVM_GETNEXTITEM, -1, MAKELPARAM(LVNI_SELECTED, 0)));
+  }
+  std::string ReadFile(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(missing)";
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+      bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+  }
+
+  MenuSeen seen_;
+  int answer_ = 0;
+  std::wstring suggested_;
+  std::wstring save_as_;
+};
+
+const std::wstring kTab = L"\t";
+
+TEST_F(WindowMenuTest, RightClickSelectsTheRowAndCopyAllPutsTheTableOnTheClipboard) {
+  PutOnClipboard(L"before");
+  answer_ = kCopyAllCommand;
+  ContextMenuAt(1);
+  EXPECT_EQ(SelectedRow(), 1);
+  ASSERT_EQ(seen_.shown, 1);
+  EXPECT_EQ(seen_.items, (std::vector<std::wstring>{W("复制本行\tCtrl+C"), W("复制全部"),
+                                                    W("导出 CSV…"), L"-", W("重新查询未知")}));
+  EXPECT_EQ(seen_.enabled, (std::vector<bool>{true, true, true, false, true}));
+  std::wstring header;
+  for (int column = 0; column < kColumnCount; ++column) {
+    header += (column > 0 ? kTab : L"") + W(ColumnHeader(column));
+  }
+  const std::wstring copied = ClipboardUnicode();
+  EXPECT_EQ(copied.rfind(header + L"\r\n", 0), 0u) << WideToUtf8(copied);
+  EXPECT_NE(copied.find(L"\r\n2\tGB/T50103-2010\t" + W("现行") + L"\tGB/T 50103-2010\t" +
+                        W("总图制图标准") + L"\r\n"),
+            std::wstring::npos)
+      << WideToUtf8(copied);
+  EXPECT_EQ(std::count(copied.begin(), copied.end(), L'\n'), 4);
+}
+
+TEST_F(WindowMenuTest, CtrlCCopiesTheSelectedRowAndTheMenuKeyWithoutARowOffersNoRowCopy) {
+  ContextMenuAt(-1);  // nothing selected yet
+  ASSERT_EQ(seen_.shown, 1);
+  EXPECT_FALSE(seen_.enabled[0]);
+
+  ContextMenuAt(0);
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  const BYTE control_before = keys[VK_CONTROL];
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  PostMessageW(Control(kResultList), WM_KEYDOWN, 'C', 0);
+  pump_.ProcessPendingMessages();
+  keys[VK_CONTROL] = control_before;
+  SetKeyboardState(keys);
+  EXPECT_EQ(ClipboardUnicode(), L"1\tGB/T50001-2010\t" + W("有新标准") + L"\tGB/T 50001-2017\t" +
+                                    W("房屋建筑制图统一标准"));
+}
+
+TEST_F(WindowMenuTest, ExportWritesTheCsvBesideTheImportedFileOrSaysWhyItCouldNot) {
+  answer_ = kExportCsvCommand;
+  save_as_ = Utf8ToWide(files_.File("")) + W("导出.csv");
+  ContextMenuAt(0);
+  EXPECT_EQ(suggested_, Utf8ToWide(files_.File("")) + W("结果.csv"));
+  const std::string csv = ReadFile(save_as_);
+  EXPECT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u);
+  EXPECT_NE(csv.find("\r\n1,GB/T50001-2010,有新标准,GB/T 50001-2017,房屋建筑制图统一标准\r\n"),
+            std::string::npos)
+      << csv;
+  EXPECT_TRUE(errors_.empty());
+
+  save_as_ = Utf8ToWide(files_.File("")) + W("没有的目录\\结果.csv");
+  ContextMenuAt(0);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0], W("无法写入文件：") + save_as_);
+}
+
+// A site that refuses every connection, then the sample site: 重新查询未知 asks again for
+// the rows the network failed.
+TEST_F(WindowMenuTest, RequeryAsksAgainForTheRowsTheSiteFailedAndTheHintCountsThem) {
+  const auto hint = [this] {
+    wchar_t text[512] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = GetParent(Control(kBatchQueryButton));
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(kBatchQueryButton));
+    tool.lpszText = text;
+    SendMessageW(window_->retry_hint(), TTM_GETTEXTW, std::size(text),
+                 reinterpret_cast<LPARAM>(&tool));
+    return std::wstring(text);
+  };
+  EXPECT_EQ(hint(), L"");
+  Import("GB/T50001-2010\nGB/T50103-2010\nGB/T99999-2010\n");
+  SetSitePrefixOverride("http://127.0.0.1:1");
+  Click(kBatchQueryButton);
+  ASSERT_TRUE(window_->session()->WaitForWorkers());
+  pump_.PumpingWait(300'000);  // the progress timer restores the title and the hint
+  ASSERT_EQ(ListText(1, 2), W("未知"));
+  EXPECT_NE(hint().find(W("有 3 行")), std::wstring::npos) << WideToUtf8(hint());
+
+  SetSitePrefixOverride(site_);
+  answer_ = kRequeryCommand;
+  ContextMenuAt(0);
+  ASSERT_TRUE(window_->session()->WaitForWorkers());
+  EXPECT_EQ(ListText(0, 2), W("有新标准"));
+  EXPECT_EQ(ListText(1, 2), W("现行"));
+  EXPECT_EQ(ListText(2, 2), W("未知"));
+  EXPECT_EQ(window_->table().ReasonText(2), W("网站未收录该编号"));
+  pump_.PumpingWait(300'000);
+  EXPECT_EQ(hint(), L"");
+}
+
+TEST_F(WindowMenuTest, AFileDroppedOnTheTableIsImported) {
+  const std::wstring path = Utf8ToWide(files_.Write("dropped.txt", "GB 1-2010\nGB 2-2010\n"));
+  const size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
+  HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+  files->pFiles = sizeof(DROPFILES);
+  files->fWide = TRUE;
+  memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.c_str(),
+         path.size() * sizeof(wchar_t));
+  GlobalUnlock(drop);
+  SendMessageW(Control(kResultList), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  // As 导入 does, the file's rows replace the table's.
+  ASSERT_EQ(ListRows(), 2);
+  EXPECT_EQ(ListText(1, 1), L"GB 2-2010");
+  EXPECT_EQ(window_->last_file(), path);
 }
 
 // The whole program: closing during a batch against a site that never answers in time.
