@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "batch_window.h"
 #include "query/batch_query.h"
 #include "query/current_standard.h"
 #include "query/import.h"
@@ -90,22 +91,9 @@ int main(int argc, char** argv) {
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  kelvaro::SetSitePrefixOverride(argv[1]);
-
   kelvaro::ProgramSession session;
-  if (!session.LoadWindow()) {
-    std::fprintf(stderr, "the window could not be made\n");
-    return 1;
-  }
+  if (!kelvaro::bench::OpenBatchWindow(session, argv[1], argv[2], argv[3])) return 1;
   kelvaro::ProgramContext& context = session.context();
-  context.window->tab_control()->setCurrentIndex(kelvaro::MainWindow::kBatchPage);
-  context.window->speed_box()->setText(QString::fromLatin1(argv[3]));
-  context.window->show();
-  std::string error;
-  if (!kelvaro::ImportNumbersFromFile(context.table(), argv[2], &error)) {
-    std::fprintf(stderr, "%s: %s\n", argv[2], error.c_str());
-    return 1;
-  }
   const int rows = context.table().RowCount();
 
   // The same probe with nothing running, once the window has settled, for comparison.

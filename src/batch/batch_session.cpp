@@ -48,8 +48,9 @@ int SiteFailureCount(ResultTable& table) {
 
 std::string RetryHint(int site_failures) {
   if (site_failures <= 0) return {};
-  return "有 " + std::to_string(site_failures) +
-         " 行因网络错误或网站出错而为“未知”；在表格上单击右键，选“重新查询未知”可再查一次";
+  return std::string("有 ")
+      .append(std::to_string(site_failures))
+      .append(" 行因网络错误或网站出错而为“未知”；在表格上单击右键，选“重新查询未知”可再查一次");
 }
 
 BatchSession::BatchSession(ResultTable& table, MessagePump& pump, ThreadStarter starter)
