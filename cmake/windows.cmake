@@ -34,4 +34,4 @@ if(EXISTS ${_kelvaro_host_headers}/nlohmann)
 endif()
 
 # Test executables run under Wine, in a prefix kept under the build directory.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run ${PROJECT_BINARY_DIR}/wineprefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-test ${PROJECT_BINARY_DIR}/wineprefix)
