@@ -43,13 +43,13 @@ kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
 kelvaro_windows_tests(query SOURCES number_test.cpp parser_test.cpp reason_test.cpp report_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
-  message_pump_test.cpp row_store_test.cpp)
+  message_pump_test.cpp row_store_test.cpp table_export_test.cpp)
 if(TARGET kelvaro_cli)
   kelvaro_windows_tests(cli SOURCES table_output_test.cpp LIBRARIES kelvaro_cli)
 endif()
 file(GLOB _windows_platform_tests CONFIGURE_DEPENDS
   RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/*.cpp)
-kelvaro_windows_tests(platform SOURCES ${_windows_platform_tests})
+kelvaro_windows_tests(platform SOURCES request_object_test.cpp ${_windows_platform_tests})
 
 # Ctrl-C needs a signal from outside the process: a probe program, signalled from Linux.
 add_executable(kelvaro_interrupt_probe platform/windows/interrupt_probe/main.cpp)

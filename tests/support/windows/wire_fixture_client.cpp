@@ -1,4 +1,4 @@
-#include "support/windows/wire_fixture_client.h"
+#include "support/wire_fixture.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -54,6 +54,9 @@ bool Control(const std::string& path, std::string& body) {
 }
 
 }  // namespace
+
+// The servers live in kelvaro-wire-fixture.
+struct WireFixture::Local {};
 
 std::string WireFixture::Unavailable() {
   if (ControlPort() == 0) {

@@ -1,7 +1,9 @@
-// The Windows tests' side of kelvaro-wire-fixture: the native Linux program that runs the
-// wire cases' servers. Its control port comes in KELVARO_WIRE_FIXTURE (scripts/test-windows).
+// The loopback servers of the request objects' tests, one scenario each (wire_scenarios.cpp).
+// On Linux they run in the test's process; under Wine in kelvaro-wire-fixture, the native
+// Linux program whose control port comes in KELVARO_WIRE_FIXTURE (scripts/test-windows).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,10 +13,12 @@ namespace kelvaro::test {
 
 class WireFixture {
  public:
-  // Empty when KELVARO_WIRE_FIXTURE is not set.
+  // Why no server can be started (under Wine: KELVARO_WIRE_FIXTURE is not set); empty when
+  // they can.
   static std::string Unavailable();
 
-  // A new server answering as `scenario`; false and a reason in `error` when it failed.
+  // A new server answering as `scenario` ("tls": HTTPS with a self-signed certificate);
+  // false and a reason in `error` when it failed.
   bool Start(const std::string& scenario, std::string& error);
   ~WireFixture();
   WireFixture() = default;
@@ -35,6 +39,8 @@ class WireFixture {
  private:
   int id_ = 0;
   int port_ = 0;
+  struct Local;  // the in-process servers (Linux)
+  std::shared_ptr<Local> local_;  // shared: its type is complete only where it is made
 };
 
 }  // namespace kelvaro::test
