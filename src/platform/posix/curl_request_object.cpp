@@ -357,10 +357,11 @@ class CurlRequestObject final : public RequestObject {
         error = "aborted";
       } else if (body_too_large_ || result == CURLE_FILESIZE_EXCEEDED) {
         error = "response too large";
-      } else if (done && result != CURLE_OK) {
+      } else if (!done || result == CURLE_ABORTED_BY_CALLBACK) {
+        // The stall check ended it, from the loop or from the progress callback.
+        error = "Timeout was reached";
+      } else if (result != CURLE_OK) {
         error = curl_easy_strerror(result);
-      } else if (!done) {
-        error = "Timeout was reached";  // the stall check ended it
       }
       if (ok) {
         long code = 0;
