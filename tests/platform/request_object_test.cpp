@@ -8,6 +8,7 @@
 #include <functional>
 #include <future>
 #include <iostream>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -170,6 +171,45 @@ TEST(RequestObject, SendBeforeOpenFails) {
   EXPECT_FALSE(object->Open("GET", "http://127.0.0.1/", true));
 }
 
+struct ErrorCase {
+  const char* name;
+  const char* scenario;  // "refused": a port where connecting is refused
+  const char* error;     // what ErrorText says after the Send
+};
+
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+
+class RequestObjectError : public testing::TestWithParam<ErrorCase> {};
+
+// Both platforms' objects say why in the same words: a row's reason reads the same.
+TEST_P(RequestObjectError, ErrorTextSaysWhyThereWasNoAnswer) {
+  const ErrorCase& c = GetParam();
+  std::string url;
+  WireFixture server;
+  if (std::string(c.scenario) == "refused") {
+    url = "http://127.0.0.1:" + std::to_string(WireFixture::RefusedPort()) + "/";
+  } else {
+    ASSERT_TRUE(WireFixture::Unavailable().empty()) << WireFixture::Unavailable();
+    std::string error;
+    ASSERT_TRUE(server.Start(c.scenario, error)) << error;
+    url = server.Url("/");
+  }
+  RequestObjectHandle object = platform::MakeRequestObject();
+  object->SetTimeouts(500, 500, 500, 500);
+  ASSERT_TRUE(object->Open("GET", url, false));
+  EXPECT_EQ(object->Send(""), std::string(c.error).empty());
+  EXPECT_EQ(object->ErrorText(), c.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RequestObjectError,
+    testing::Values(ErrorCase{"Answered", "ok", ""},
+                    ErrorCase{"Refused", "refused", "Couldn't connect to server"},
+                    ErrorCase{"Silent", "hang", "Timeout was reached"},
+                    ErrorCase{"OverTheCap", "huge-declared", "response too large"},
+                    ErrorCase{"CutShort", "cut-body", "Transferred a partial file"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Starts a Send on its own thread against a server that never answers, and reports how
 // long the Send took after `stop` ran on this thread.
 double MillisecondsToEndStalledSend(const std::function<void(RequestObject&)>& stop) {
@@ -193,6 +233,7 @@ double MillisecondsToEndStalledSend(const std::function<void(RequestObject&)>& s
   EXPECT_FALSE(sent.load());
   EXPECT_EQ(object->Status(), 0);
   EXPECT_FALSE(object->ResponseBody().has_value());
+  EXPECT_EQ(object->ErrorText(), "aborted");
   return std::chrono::duration<double, std::milli>(ended - stopped).count();
 }
 

@@ -600,6 +600,7 @@ TEST_F(WindowMenuTest, RequeryAsksAgainForTheRowsTheSiteFailedAndTheHintCountsTh
   ASSERT_TRUE(window_->session()->WaitForWorkers());
   pump_.PumpingWait(300'000);  // the progress timer restores the title and the hint
   ASSERT_EQ(ListText(1, 2), W("未知"));
+  EXPECT_EQ(window_->table().ReasonText(1), W("网络错误：连接被拒绝"));
   EXPECT_NE(hint().find(W("有 3 行")), std::wstring::npos) << WideToUtf8(hint());
 
   SetSitePrefixOverride(site_);

@@ -53,6 +53,40 @@ Text ToGbk(const std::wstring& wide) {
   return text;
 }
 
+// Why an exchange got no response, in the short words the libcurl object uses, so that
+// both platforms' rows read the same.
+constexpr char kTimedOut[] = "Timeout was reached";
+constexpr char kTooLarge[] = "response too large";
+
+Text WinHttpErrorText(DWORD error) {
+  switch (error) {
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+      return "Couldn't connect to server";
+    case ERROR_WINHTTP_TIMEOUT:
+      return kTimedOut;
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+      return "Couldn't resolve host name";
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+      return "Failure when receiving data from the peer";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+      return "Weird server reply";
+    case ERROR_WINHTTP_REDIRECT_FAILED:
+      return "Number of redirects hit maximum amount";
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+      return "SSL connect error";
+    default:
+      return "WinHTTP error " + std::to_string(error);
+  }
+}
+
 int MaxPositive(int a, int b) { return std::max(std::max(a, 0), std::max(b, 0)); }
 
 // ---- One exchange's meeting point with WinHTTP's callback thread ---------------------
@@ -206,6 +240,8 @@ class WinHttpRequestObject final : public RequestObject {
 
   int Status() override { return succeeded_ ? status_ : 0; }
 
+  Text ErrorText() override { return error_; }
+
   // Any thread: only an event is touched; the exchange's own thread closes its handles.
   void Abort() override {
     aborted_.store(true);
@@ -214,6 +250,7 @@ class WinHttpRequestObject final : public RequestObject {
 
  private:
   void ClearResponse() {
+    error_.clear();
     succeeded_ = false;
     status_ = 0;
     body_.clear();
@@ -225,13 +262,23 @@ class WinHttpRequestObject final : public RequestObject {
   // deadline or was aborted.
   bool WaitStep(Exchange& exchange, DWORD expected, int stall_ms, Clock overall_deadline) {
     const Clock now = GetTickCount64();
-    if (now >= overall_deadline) return false;
+    if (now >= overall_deadline) return Fail(kTimedOut);
     ULONGLONG wait = overall_deadline - now;
     if (stall_ms > 0) wait = std::min<ULONGLONG>(wait, static_cast<ULONGLONG>(stall_ms));
     const HANDLE events[2] = {exchange.step_done, abort_event_};
     const DWORD woke = WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(wait));
-    if (woke != WAIT_OBJECT_0) return false;
-    return exchange.status == expected;
+    if (woke == WAIT_TIMEOUT) return Fail(kTimedOut);
+    if (woke != WAIT_OBJECT_0) return Fail("aborted");
+    if (exchange.status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR) {
+      return Fail(WinHttpErrorText(exchange.error));
+    }
+    return exchange.status == expected || Fail("no response");
+  }
+
+  // Keeps the first reason a step gave; false, for the caller to return.
+  bool Fail(const Text& why) {
+    if (error_.empty()) error_ = why;
+    return false;
   }
 
   bool ApplyOptions(HINTERNET request, bool secure) {
@@ -281,7 +328,7 @@ class WinHttpRequestObject final : public RequestObject {
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size,
                              WINHTTP_NO_HEADER_INDEX) ||
         status == 0) {
-      return false;
+      return Fail("no response");
     }
     status_ = static_cast<int>(status);
 
@@ -291,7 +338,7 @@ class WinHttpRequestObject final : public RequestObject {
         WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
                             WINHTTP_HEADER_NAME_BY_INDEX, &length, &size, WINHTTP_NO_HEADER_INDEX);
     if (declared) {
-      if (length > kMaxBodyBytes) return false;
+      if (length > kMaxBodyBytes) return Fail(kTooLarge);
       body_.reserve(length);
     }
     header_block_ = HeaderBlock(request);
@@ -313,11 +360,13 @@ class WinHttpRequestObject final : public RequestObject {
       }
       const DWORD got = exchange.bytes;
       if (got == 0) break;
-      if (got > kMaxBodyBytes - body_.size()) return false;  // nothing beyond the cap is kept
+      // Nothing beyond the cap is kept.
+      if (got > kMaxBodyBytes - body_.size()) return Fail(kTooLarge);
       body_.insert(body_.end(), exchange.chunk.data(), exchange.chunk.data() + got);
     }
     // A connection that ends before the declared length is a failed exchange, not a body.
-    return !declared || settings_.method == "HEAD" || body_.size() == length;
+    return !declared || settings_.method == "HEAD" || body_.size() == length ||
+           Fail("Transferred a partial file");
   }
 
   // The final response's header lines joined by CR LF, without the status line.
@@ -353,9 +402,16 @@ class WinHttpRequestObject final : public RequestObject {
 
   bool Perform(const std::string& body) {
     ClearResponse();
+    const bool ok = RunExchange(body);
+    // What never got as far as a step gets the words of an exchange without an answer.
+    if (!ok && error_.empty()) error_ = "no response";
+    return ok;
+  }
+
+  bool RunExchange(const std::string& body) {
     if (!settings_.opened || aborted_.load() || birth_epoch_ != abort_epoch.load() ||
         !abort_event_) {
-      return false;
+      return Fail("no response");
     }
     HINTERNET the_session = Session(FromGbk(proxy_));
     if (the_session == nullptr) return false;
@@ -421,7 +477,7 @@ class WinHttpRequestObject final : public RequestObject {
                     deadline) &&
            ReadResponse(request, *exchange, stall_ms, deadline);
     }
-    ok = ok && !aborted_.load();
+    if (aborted_.load()) ok = Fail("aborted");
     // Closing cancels whatever is still in flight. WinHTTP frees the record when it has
     // let go of the handle; this thread does not wait for that.
     WinHttpCloseHandle(request);
@@ -429,7 +485,9 @@ class WinHttpRequestObject final : public RequestObject {
     WinHttpCloseHandle(connection);
 
     if (!ok) {
+      const Text why = error_;
       ClearResponse();
+      error_ = why;
       return false;
     }
     succeeded_ = true;
@@ -449,6 +507,7 @@ class WinHttpRequestObject final : public RequestObject {
   int status_ = 0;
   Bytes body_;
   Text header_block_;
+  Text error_;
   std::atomic<bool> aborted_{false};
 };
 
