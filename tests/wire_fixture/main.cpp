@@ -7,11 +7,7 @@
 //   GET /accepts/ID      -> how many connections it accepted
 //   GET /stop/ID         -> "stopped"
 //   GET /closed-port     -> a loopback port bound without a listener (connecting is refused)
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <httplib.h>
 
@@ -20,33 +16,17 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "support/recording_server.h"
 #include "support/tls_server.h"
 #include "support/wire_cases.h"
+#include "support/wire_fixture.h"
 
 namespace {
 
 using kelvaro::test::RecordedRequest;
 using kelvaro::test::RecordingServer;
 using kelvaro::test::Reply;
-
-int BoundUnlistenedPort(std::vector<int>& keep_open) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    close(fd);
-    return 0;
-  }
-  keep_open.push_back(fd);
-  return ntohs(address.sin_port);
-}
 
 class Fixture {
  public:
@@ -78,7 +58,7 @@ class Fixture {
         return Reply::Http(200, std::to_string(id) + " " + std::to_string(port));
       }
       if (path == "/closed-port") {
-        return Reply::Http(200, std::to_string(BoundUnlistenedPort(unlistened_)));
+        return Reply::Http(200, std::to_string(kelvaro::test::WireFixture::RefusedPort()));
       }
       const std::size_t slash = path.find('/', 1);
       if (slash != std::string::npos) {
@@ -110,7 +90,6 @@ class Fixture {
   int last_id_ = 0;
   std::map<int, std::unique_ptr<RecordingServer>> servers_;
   std::map<int, std::unique_ptr<kelvaro::test::TlsServer>> tls_servers_;
-  std::vector<int> unlistened_;
 };
 
 }  // namespace
