@@ -1,6 +1,6 @@
-// The window both window benchmarks drive: on the offscreen platform unless told
-// otherwise, shown on the batch page with the speed box set and the file's numbers
-// imported.
+// The window both window benchmarks drive, from their arguments SITE FILE SPEED: on the
+// offscreen platform unless told otherwise, shown on the batch page with the speed box set
+// and the file's numbers imported.
 #pragma once
 
 #include <QApplication>
@@ -15,24 +15,44 @@
 
 namespace kelvaro::bench {
 
-// Prints why and returns false when the window cannot be made or the file read.
-inline bool OpenBatchWindow(ProgramSession& session, const char* site, const char* file,
-                            const char* speed) {
-  SetSitePrefixOverride(site);
-  if (!session.LoadWindow()) {
-    std::fprintf(stderr, "the window could not be made\n");
-    return false;
+class BatchWindow {
+ public:
+  BatchWindow(int& argc, char** argv) : app_(Offscreen(argc), argv) {
+    if (argc != 4) {
+      std::fprintf(stderr, "usage: %s SITE FILE SPEED\n", argv[0]);
+      failure_ = 2;
+      return;
+    }
+    SetSitePrefixOverride(argv[1]);
+    if (!session_.LoadWindow()) {
+      std::fprintf(stderr, "the window could not be made\n");
+      failure_ = 1;
+      return;
+    }
+    ProgramContext& shown = context();
+    shown.window->tab_control()->setCurrentIndex(MainWindow::kBatchPage);
+    shown.window->speed_box()->setText(QString::fromLatin1(argv[3]));
+    shown.window->show();
+    std::string error;
+    if (!ImportNumbersFromFile(shown.table(), argv[2], &error)) {
+      std::fprintf(stderr, "%s: %s\n", argv[2], error.c_str());
+      failure_ = 1;
+    }
   }
-  ProgramContext& context = session.context();
-  context.window->tab_control()->setCurrentIndex(MainWindow::kBatchPage);
-  context.window->speed_box()->setText(QString::fromLatin1(speed));
-  context.window->show();
-  std::string error;
-  if (!ImportNumbersFromFile(context.table(), file, &error)) {
-    std::fprintf(stderr, "%s: %s\n", file, error.c_str());
-    return false;
+
+  // The exit code for main when the window is not ready (2: usage, 1: window or file); 0.
+  int failure() const { return failure_; }
+  ProgramContext& context() { return session_.context(); }
+
+ private:
+  static int& Offscreen(int& argc) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return argc;
   }
-  return true;
-}
+
+  QApplication app_;
+  ProgramSession session_;
+  int failure_ = 0;
+};
 
 }  // namespace kelvaro::bench

@@ -16,15 +16,9 @@
 #include "ui/program.h"
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s SITE FILE SPEED\n", argv[0]);
-    return 2;
-  }
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  kelvaro::ProgramSession session;
-  if (!kelvaro::bench::OpenBatchWindow(session, argv[1], argv[2], argv[3])) return 1;
-  kelvaro::ProgramContext& context = session.context();
+  kelvaro::bench::BatchWindow bench(argc, argv);
+  if (bench.failure() != 0) return bench.failure();
+  kelvaro::ProgramContext& context = bench.context();
   QApplication::processEvents();
   kelvaro::ResultTable& table = context.table();
   const int rows = table.RowCount();
