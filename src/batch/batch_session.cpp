@@ -38,10 +38,10 @@ std::vector<RowId> FailedRows(ResultTable& table) {
   return failed;
 }
 
-int SiteFailureCount(ResultTable& table) {
-  int failed = 0;
+std::vector<RowId> SiteFailedRows(ResultTable& table) {
+  std::vector<RowId> failed;
   for (const RowId id : table.RowIds()) {
-    if (IsSiteFailure(table.ReasonById(id).outcome)) ++failed;
+    if (IsSiteFailure(table.ReasonById(id).outcome)) failed.push_back(id);
   }
   return failed;
 }

@@ -78,15 +78,6 @@ class ProgressLine {
   std::thread thread_;
 };
 
-// The rows whose lookup the site failed: worth another try.
-std::vector<RowId> FailedRows(RowStore& table) {
-  std::vector<RowId> ids;
-  for (const auto& row : table.Snapshot()) {
-    if (IsSiteFailure(row.reason.outcome)) ids.push_back(row.id);
-  }
-  return ids;
-}
-
 // Sleeps `delay` unless an interrupt comes first (RequestEnd wakes the pump).
 void WaitUnlessEnding(BatchSession& session, MessagePump& pump, Clock::duration delay) {
   const auto until = Clock::now() + delay;
@@ -110,7 +101,7 @@ bool QueryWithRetries(BatchSession& session, MessagePump& pump, RowStore& table,
   session.StartBatchQuery(speed);
   if (!session.WaitForWorkers(kInterruptGrace)) return false;
   for (int attempt = 0; attempt < options.retry && !session.IsEnding(); ++attempt) {
-    std::vector<RowId> failed = FailedRows(table);
+    std::vector<RowId> failed = SiteFailedRows(table);
     if (failed.empty()) break;
     WaitUnlessEnding(session, pump, std::chrono::seconds(1) * (1 << attempt));
     if (session.IsEnding()) break;

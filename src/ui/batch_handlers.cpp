@@ -29,7 +29,7 @@ void RequeryFailedRows(ProgramContext& context) {
 void UpdateRetryHint(ProgramContext& context) {
   if (context.window == nullptr) return;
   context.window->batch_query_button()->setToolTip(
-      QString::fromUtf8(RetryHint(SiteFailureCount(context.table()))));
+      QString::fromUtf8(RetryHint(static_cast<int>(SiteFailedRows(context.table()).size()))));
 }
 
 void RemoveRowsWithStatusFromWindow(ProgramContext& context, const Text& target_word) {

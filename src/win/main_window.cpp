@@ -291,7 +291,7 @@ void MainWindow::UpdateRetryHint() {
   HWND button = control(kBatchQueryButton);
   if (retry_hint_ == nullptr || button == nullptr || !table_) return;
   // An empty text shows no tooltip at all.
-  std::wstring text = Utf8ToWide(RetryHint(SiteFailureCount(*table_)));
+  std::wstring text = Utf8ToWide(RetryHint(static_cast<int>(SiteFailedRows(*table_).size())));
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.hwnd = GetParent(button);
