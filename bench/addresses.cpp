@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "query/current_standard.h"
 #include "query/import.h"
 #include "query/number.h"

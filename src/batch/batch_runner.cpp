@@ -4,7 +4,7 @@
 #include <chrono>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/threads.h"
 
 namespace kelvaro {
 namespace {

@@ -5,7 +5,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/web.h"
 #include "query/number.h"
 
 namespace kelvaro {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/memory.h"
 
 namespace kelvaro {
 namespace {

@@ -13,7 +13,7 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/table_output.h"
-#include "platform/platform.h"
+#include "platform/console.h"
 #include "query/import.h"
 #include "query/number.h"
 #include "text/encoding.h"

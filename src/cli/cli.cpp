@@ -7,7 +7,8 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/web.h"
 #include "query/current_standard.h"
 #include "text/encoding.h"
 #include "web/web_request.h"

@@ -1,6 +1,6 @@
 #include "query/import.h"
 
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "text/encoding.h"
 
 namespace kelvaro {

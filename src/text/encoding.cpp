@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/platform.h"
+#include "platform/code_page.h"
 
 namespace kelvaro {
 

@@ -7,7 +7,8 @@
 #include <QMessageBox>
 #include <QTranslator>
 
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/web.h"
 #include "ui/handler_hooks.h"
 
 namespace kelvaro {

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/web.h"
 
 namespace kelvaro {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/web.h"
 #include "web/headers.h"
 #include "web/url.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/web.h"
 
 namespace kelvaro::win {
 

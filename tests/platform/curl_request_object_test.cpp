@@ -2,7 +2,6 @@
 // bodies, memory), against servers this test starts on 127.0.0.1. What every platform's
 // object does is in request_object_test.cpp.
 #include "platform/posix/curl_request_object.h"
-#include "platform/platform.h"
 
 #include <httplib.h>
 

@@ -17,7 +17,7 @@
 #include "support/windows/wine.h"
 #endif
 
-#include "platform/platform.h"
+#include "platform/web.h"
 #include "support/wire_cases.h"
 #include "support/wire_fixture.h"
 #include "text/encoding.h"

@@ -26,7 +26,7 @@
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
 #include "batch/row_store.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "query/batch_query.h"
 #include "query/current_standard.h"
 #include "query/import.h"

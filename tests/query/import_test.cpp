@@ -1,6 +1,6 @@
 // Import of number files into a RowStore: lines, encodings, replacement and failures.
 #include "query/import.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,7 @@
 #include <utility>
 
 #include "query/current_standard.h"
-#include "platform/platform.h"
+#include "platform/web.h"
 #include "text/encoding.h"
 #include "web/request_object.h"
 

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "qt_test_app.h"
-#include "platform/platform.h"
+#include "platform/web.h"
 #include "query/current_standard.h"
 #include "support/sample_site.h"
 #include "ui/dialog_seams.h"

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "platform/platform.h"
+#include "platform/code_page.h"
 
 namespace kelvaro::platform {
 namespace {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/console.h"
 
 namespace kelvaro::platform {
 namespace {

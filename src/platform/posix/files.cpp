@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace kelvaro::platform {
 namespace {

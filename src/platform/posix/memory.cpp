@@ -1,6 +1,6 @@
 #include <malloc.h>
 
-#include "platform/platform.h"
+#include "platform/memory.h"
 
 namespace kelvaro::platform {
 

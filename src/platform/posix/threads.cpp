@@ -2,7 +2,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/threads.h"
 
 namespace kelvaro::platform {
 

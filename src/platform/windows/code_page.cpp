@@ -2,7 +2,7 @@
 // ANSI code page may be anything.
 #include <windows.h>
 
-#include "platform/platform.h"
+#include "platform/code_page.h"
 
 namespace kelvaro::platform {
 namespace {

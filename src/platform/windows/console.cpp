@@ -6,7 +6,7 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/console.h"
 #include "platform/windows/wide.h"
 
 namespace kelvaro::platform {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "platform/windows/wide.h"
 
 namespace kelvaro::platform {

@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/threads.h"
 
 namespace kelvaro::platform {
 namespace {

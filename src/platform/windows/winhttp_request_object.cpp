@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/web.h"
 #include "web/request_settings.h"
 #include "web/url.h"
 

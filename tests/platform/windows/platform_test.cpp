@@ -12,7 +12,10 @@
 #include <string>
 #include <thread>
 
-#include "platform/platform.h"
+#include "platform/code_page.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/threads.h"
 #include "support/temp_dir.h"
 
 namespace kelvaro {

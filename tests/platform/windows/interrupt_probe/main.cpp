@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/console.h"
 
 int main() {
   using kelvaro::platform::Stream;
