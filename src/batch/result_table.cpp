@@ -14,30 +14,4 @@ const char* ColumnHeader(int column_index) {
   return column_index >= 0 && column_index < kColumnCount ? kColumnHeaders[column_index] : "";
 }
 
-const char* OutcomeName(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::kNone:
-      return "";
-    case Outcome::kFound:
-      return "found";
-    case Outcome::kNotFound:
-      return "not-found";
-    case Outcome::kNoYear:
-      return "no-year";
-    case Outcome::kEmpty:
-      return "empty";
-    case Outcome::kHttpError:
-      return "http-error";
-    case Outcome::kNetwork:
-      return "network";
-    case Outcome::kAborted:
-      return "aborted";
-  }
-  return "";
-}
-
-bool IsSiteFailure(Outcome outcome) {
-  return outcome == Outcome::kNetwork || outcome == Outcome::kHttpError;
-}
-
 }  // namespace kelvaro

@@ -2,14 +2,12 @@
 // and by a stable id that survives other rows' removal.
 #pragma once
 
-#include <cstdint>
 #include <vector>
 
+#include "batch/reason.h"
 #include "text/text.h"
 
 namespace kelvaro {
-
-using RowId = std::uint64_t;  // 0 is no row
 
 // The five columns, in their order (ResultTable's operations take the index).
 enum class Column { kOrdinal, kNumber, kStatus, kLatestNumber, kLatestTitle };
@@ -18,28 +16,6 @@ constexpr int ColumnIndex(Column column) { return static_cast<int>(column); }
 // The header of a column, UTF-8: 序号, 待查标准编号, 是否现行, 最新标准编号, 最新标准名称.
 const char* ColumnHeader(Column column);
 const char* ColumnHeader(int column_index);
-
-// Why a row's lookup ended as it did, kept beside its status word (not a column).
-enum class Outcome {
-  kNone,       // not looked up (yet)
-  kFound,      // a current row was found; the status word says the rest
-  kNotFound,   // a result page without a current row
-  kNoYear,     // the number does not end in "-" and a four-digit year
-  kEmpty,      // no keyword: nothing to search for
-  kHttpError,  // the site answered with a status other than 200
-  kNetwork,    // no answer: refused, time-out, unknown host, reset, too large
-  kAborted,    // ended by a stop before its answer came
-};
-struct RowReason {
-  Outcome outcome = Outcome::kNone;
-  int http_status = 0;  // kHttpError
-  Text error;           // kNetwork: the request object's short error text (ASCII)
-  bool operator==(const RowReason&) const = default;
-};
-// "found", "not-found", "no-year", "empty", "http-error", "network", "aborted" ("" for none).
-const char* OutcomeName(Outcome outcome);
-// The site could not be asked: trying again may help.
-bool IsSiteFailure(Outcome outcome);
 
 struct CellHit {
   int row = -1;

@@ -16,14 +16,6 @@ inline constexpr char kReasonHeader[] = "原因";
 // CR or LF.
 std::string CsvField(const std::string& utf8);
 
-// A row's reason as one cell: "found", ..., "http-error 503", "network: <error>"; empty
-// for a row never looked up.
-std::string ReasonCell(const RowReason& reason);
-
-// Why a row's lookup ended, in the words of the status cell's tooltip (UTF-8): for
-// example "网站未收录该编号", "网站返回 503", "网络错误：连接被拒绝"; empty for none.
-std::string ReasonDescription(const RowReason& reason);
-
 // A row as one line of tab-separated cells (UTF-8, no line end); a tab or line break
 // inside a cell becomes a space, so that a spreadsheet keeps the columns.
 std::string PlainTextRow(const RowStore::Row& row);

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "batch/batch_session.h"
+#include "session/batch_session.h"
 #include "batch/message_pump.h"
 #include "batch/row_store.h"
 #include "cli/cli.h"

@@ -2,7 +2,8 @@
 #include "cli/table_output.h"
 #include "query/current_standard.h"
 #include "query/number.h"
-#include "query/reason.h"
+#include "query/current_standard.h"
+#include "query/number.h"
 #include "query/single_query.h"
 #include "text/encoding.h"
 

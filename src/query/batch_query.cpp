@@ -6,7 +6,8 @@
 
 #include "query/current_standard.h"
 #include "query/number.h"
-#include "query/reason.h"
+#include "query/current_standard.h"
+#include "query/number.h"
 
 namespace kelvaro {
 namespace {

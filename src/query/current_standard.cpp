@@ -18,6 +18,8 @@ namespace {
 // address it was built with.
 [[gnu::used]] constexpr char kBuiltInSite[] = KELVARO_DEFAULT_SITE;
 
+constexpr int kHttpOk = 200;
+
 }  // namespace
 
 // <td ><font color="#000000">现行</font></td>
@@ -201,6 +203,24 @@ StandardLookup FetchCurrentStandard(const Text& keyword) {
   lookup.record = ParseResultPage(BytesToText(WebRequest(lookup.address, options)));
   if (lookup.http_status == 0) lookup.error = object->ErrorText();
   return lookup;
+}
+
+RowReason LookupReason(const Text& number, const Text& keyword, const StandardLookup* lookup) {
+  RowReason reason;
+  if (keyword.empty() || lookup == nullptr) {
+    reason.outcome = Outcome::kEmpty;
+  } else if (lookup->http_status == 0) {
+    reason.outcome = Outcome::kNetwork;
+    reason.error = lookup->error;
+  } else if (lookup->http_status != kHttpOk) {
+    reason.outcome = Outcome::kHttpError;
+    reason.http_status = lookup->http_status;
+  } else if (!EndsInYear(number)) {
+    reason.outcome = Outcome::kNoYear;
+  } else {
+    reason.outcome = lookup->record.status == kStatusCurrent ? Outcome::kFound : Outcome::kNotFound;
+  }
+  return reason;
 }
 
 }  // namespace kelvaro

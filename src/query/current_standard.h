@@ -1,6 +1,7 @@
 // The site's result page: the first row marked current, cut into its fields.
 #pragma once
 
+#include "batch/reason.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -32,5 +33,9 @@ Text SearchAddress(const Text& keyword);
 CurrentStandardRecord ParseResultPage(const Text& body_text);
 // One request for the keyword (empty keyword included), then the parse.
 StandardLookup FetchCurrentStandard(const Text& keyword);
+
+// Why the lookup of `number` (as entered) whose keyword was `keyword` ended as it did;
+// `lookup` is null when no request was made.
+RowReason LookupReason(const Text& number, const Text& keyword, const StandardLookup* lookup);
 
 }  // namespace kelvaro

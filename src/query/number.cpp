@@ -5,10 +5,6 @@
 
 namespace kelvaro {
 
-const Text kStatusCurrent = "\xCF\xD6\xD0\xD0";                     // 现行
-const Text kStatusSuperseded = "\xD3\xD0\xD0\xC2\xB1\xEA\xD7\xBC";  // 有新标准
-const Text kStatusUnknown = "\xCE\xB4\xD6\xAA";                     // 未知
-
 namespace {
 
 // Characters people put between the parts of a number; the site's keyword has none.
@@ -39,6 +35,8 @@ std::string HalfWidth(const Text& text) {
   }
   return out;
 }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool IsWhite(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -88,6 +86,16 @@ Text ClassifyStatus(const Text& hit_number, const Text& cleaned_number) {
   const int hit_year = TextToInteger(RightText(RemoveAllSpaces(hit_number), 4));
   const int own_year = TextToInteger(RightText(cleaned_number, 4));
   return hit_year > own_year ? kStatusSuperseded : kStatusUnknown;
+}
+
+bool EndsInYear(const Text& number) {
+  const Text bare = RemoveAllSpaces(number);
+  const std::size_t n = bare.size();
+  if (n < 5 || bare[n - 5] != '-') return false;
+  for (std::size_t i = n - 4; i < n; ++i) {
+    if (!IsDigit(bare[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace kelvaro

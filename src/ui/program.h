@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "batch/batch_session.h"
+#include "session/batch_session.h"
 #include "batch/result_table.h"
 #include "ui/main_window.h"
 #include "ui/qt_message_pump.h"

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "batch/batch_session.h"
+#include "session/batch_session.h"
 #include "win/layout.h"
 #include "win/list_view_table.h"
 #include "win/win_message_pump.h"

@@ -1,4 +1,4 @@
-#include "batch/batch_session.h"
+#include "session/batch_session.h"
 
 #include <gtest/gtest.h>
 

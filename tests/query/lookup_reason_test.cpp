@@ -1,7 +1,6 @@
-#include "query/reason.h"
-
 #include <gtest/gtest.h>
 
+#include "query/current_standard.h"
 #include "query/number.h"
 
 namespace kelvaro {

@@ -1,4 +1,4 @@
-#include "batch/batch_session.h"
+#include "session/batch_session.h"
 
 #include <memory>
 #include <system_error>
@@ -25,33 +25,6 @@ struct PendingQuery {
 };
 
 }  // namespace
-
-std::vector<RowId> FailedRows(ResultTable& table) {
-  std::vector<RowId> failed;
-  for (const RowId id : table.RowIds()) {
-    const Outcome outcome = table.ReasonById(id).outcome;
-    if ((IsSiteFailure(outcome) || outcome == Outcome::kAborted) &&
-        table.GetCellTextById(id, ColumnIndex(Column::kStatus)) == kStatusUnknown) {
-      failed.push_back(id);
-    }
-  }
-  return failed;
-}
-
-std::vector<RowId> SiteFailedRows(ResultTable& table) {
-  std::vector<RowId> failed;
-  for (const RowId id : table.RowIds()) {
-    if (IsSiteFailure(table.ReasonById(id).outcome)) failed.push_back(id);
-  }
-  return failed;
-}
-
-std::string RetryHint(int site_failures) {
-  if (site_failures <= 0) return {};
-  return std::string("有 ")
-      .append(std::to_string(site_failures))
-      .append(" 行因网络错误或网站出错而为“未知”；在表格上单击右键，选“重新查询未知”可再查一次");
-}
 
 BatchSession::BatchSession(ResultTable& table, MessagePump& pump, ThreadStarter starter)
     : table_(table), pump_(pump), runner_(pump, std::move(starter)) {

@@ -20,15 +20,6 @@
 
 namespace kelvaro {
 
-// The rows "重新查询未知" asks again for: 未知 because the site could not be asked or the
-// lookup was aborted.
-std::vector<RowId> FailedRows(ResultTable& table);
-// Rows whose last lookup failed at the site (network or HTTP error): the command line's
-// --retry asks again for these, the windows' batch button counts them.
-std::vector<RowId> SiteFailedRows(ResultTable& table);
-// The batch button's tooltip for that many failed rows, UTF-8; empty for none.
-std::string RetryHint(int site_failures);
-
 class BatchSession {
  public:
   static constexpr std::chrono::milliseconds kWaitForEver = std::chrono::milliseconds::max();
