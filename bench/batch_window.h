@@ -30,8 +30,8 @@ class BatchWindow {
       return;
     }
     ProgramContext& shown = context();
-    shown.window->tab_control()->setCurrentIndex(MainWindow::kBatchPage);
-    shown.window->speed_box()->setText(QString::fromLatin1(argv[3]));
+    shown.window->tab_control()->setCurrentIndex(kBatchPage);
+    shown.window->control_as<QLineEdit>(kSpeedBox)->setText(QString::fromLatin1(argv[3]));
     shown.window->show();
     std::string error;
     if (!ImportNumbersFromFile(shown.table(), argv[2], &error)) {

@@ -98,13 +98,14 @@ int main(int argc, char** argv) {
   probe.Stop();
   const double idle_p99 = probe.Percentile(99);
 
-  kelvaro::BatchSession& batch = *context.session;
+  kelvaro::BatchSession& batch = context.session();
   QElapsedTimer wall;
   const double cpu_before = CpuSeconds();
   wall.start();
   probe.Start();
   // What the batch query button does, then the wait for its last workers.
-  batch.StartBatchQuery(context.window->speed_box()->text().toStdString());
+  batch.StartBatchQuery(
+      context.window->control_as<QLineEdit>(kelvaro::kSpeedBox)->text().toStdString());
   batch.WaitForWorkers();
   probe.Stop();
   const double wall_seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     kelvaro::MainWindow* window = session->context().window;
-    window->tab_control()->setCurrentIndex(kelvaro::MainWindow::kBatchPage);
+    window->tab_control()->setCurrentIndex(kelvaro::kBatchPage);
     window->show();
     SettleEvents();
     model = session->context().model;
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   QElapsedTimer clock;
   clock.start();
   std::string error;
-  if (!kelvaro::ImportNumbersFromFile(*model, path, &error)) {
+  if (!kelvaro::ImportNumbersFromFile(model->table(), path, &error)) {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
     return 1;
   }
@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
   std::printf(
       "rows=%d\nseconds=%.6f\nshown_seconds=%.6f\nrss_before_kb=%ld\nrss_after_kb=%ld\n"
       "peak_rss_kb=%ld\n",
-      model->RowCount(), import_seconds, shown_seconds, rss_before, kelvaro::bench::CurrentRssKb(),
-      kelvaro::bench::PeakRssKb());
+      model->table().RowCount(), import_seconds, shown_seconds, rss_before,
+      kelvaro::bench::CurrentRssKb(), kelvaro::bench::PeakRssKb());
   std::fflush(stdout);
   return 0;
 }

@@ -24,10 +24,11 @@ int main(int argc, char** argv) {
   const int rows = table.RowCount();
   const int status = kelvaro::ColumnIndex(kelvaro::Column::kStatus);
 
-  kelvaro::BatchSession& batch = *context.session;
+  kelvaro::BatchSession& batch = context.session();
   QElapsedTimer clock;
   clock.start();
-  batch.StartBatchQuery(context.window->speed_box()->text().toStdString());
+  batch.StartBatchQuery(
+      context.window->control_as<QLineEdit>(kelvaro::kSpeedBox)->text().toStdString());
   batch.WaitForWorkers();
   QApplication::processEvents();
   const double batch_seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;

@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "session/batch_session.h"
 #include "batch/message_pump.h"
 #include "batch/row_store.h"
 #include "cli/cli.h"
@@ -16,6 +15,8 @@
 #include "platform/console.h"
 #include "query/import.h"
 #include "query/number.h"
+#include "session/batch_progress.h"
+#include "session/batch_session.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -31,8 +32,7 @@ constexpr auto kInterruptGrace = 700ms;
 // One updating line on a terminal's stderr: "done/total rows, N rows/s".
 class ProgressLine {
  public:
-  ProgressLine(const BatchSession& session, int total)
-      : session_(session), total_(total), start_(Clock::now()) {
+  explicit ProgressLine(const BatchProgress& progress) : progress_(progress), start_(Clock::now()) {
     thread_ = std::thread([this] { Run(); });
   }
   ~ProgressLine() {
@@ -47,8 +47,6 @@ class ProgressLine {
   }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
-  // Rows tried again count as rows of their own.
-  void AddToTotal(int rows) { total_.fetch_add(rows); }
 
  private:
   void Run() {
@@ -61,16 +59,16 @@ class ProgressLine {
     }
   }
   void Print() {
-    const int done = session_.FinishedRows();
+    const int done = progress_.Done();
     const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
     const double rate = seconds > 0 ? done / seconds : 0.0;
     char line[96];
-    std::snprintf(line, sizeof line, "\r%d/%d rows, %.1f rows/s\x1b[K", done, total_.load(), rate);
+    std::snprintf(line, sizeof line, "\r%d/%d rows, %.1f rows/s\x1b[K", done, progress_.Total(),
+                  rate);
     platform::WriteText(platform::Stream::kErr, line);
   }
 
-  const BatchSession& session_;
-  std::atomic<int> total_;
+  const BatchProgress& progress_;
   const Clock::time_point start_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -93,10 +91,10 @@ void WaitUnlessEnding(BatchSession& session, MessagePump& pump, Clock::duration 
 // were still running at the end of the grace after an interrupt.
 bool QueryWithRetries(BatchSession& session, MessagePump& pump, RowStore& table,
                       const Options& options) {
-  std::unique_ptr<ProgressLine> progress;
-  if (platform::IsTerminal(platform::Stream::kErr)) {
-    progress = std::make_unique<ProgressLine>(session, table.RowCount());
-  }
+  BatchProgress progress(session);
+  std::unique_ptr<ProgressLine> line;
+  progress.Begin(table.RowCount());
+  if (platform::IsTerminal(platform::Stream::kErr)) line = std::make_unique<ProgressLine>(progress);
   const std::string speed = std::to_string(options.speed);
   session.StartBatchQuery(speed);
   if (!session.WaitForWorkers(kInterruptGrace)) return false;
@@ -105,7 +103,8 @@ bool QueryWithRetries(BatchSession& session, MessagePump& pump, RowStore& table,
     if (failed.empty()) break;
     WaitUnlessEnding(session, pump, std::chrono::seconds(1) * (1 << attempt));
     if (session.IsEnding()) break;
-    if (progress) progress->AddToTotal(static_cast<int>(failed.size()));
+    // Rows tried again count as rows of their own.
+    progress.AddRows(static_cast<int>(failed.size()));
     session.QueryRows(speed, std::move(failed));
     if (!session.WaitForWorkers(kInterruptGrace)) return false;
   }

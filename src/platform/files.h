@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "text/text.h"
 
@@ -11,5 +12,17 @@ namespace kelvaro::platform {
 // no regular file (a directory, a device, a pipe), gives false and the reason in `error`.
 // Never blocks on a pipe without a writer.
 bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error);
+
+// Writes `data` as the whole file at `path` (created or replaced). A file that could not be
+// written whole is removed again: a half-written one would pass for the real thing. False
+// with the reason in `error`.
+bool WriteWholeFile(const std::string& path, std::string_view data, std::string& error);
+
+// A directory the user may create files in.
+bool IsWritableDirectory(const std::string& path);
+// The user's home folder (HOME, or the profile folder on Windows); empty when unknown.
+std::string HomeDirectory();
+// `name` inside `directory`, with the system's separator.
+std::string JoinPath(const std::string& directory, const std::string& name);
 
 }  // namespace kelvaro::platform

@@ -1,8 +1,6 @@
 #include "ui/dialog_seams.h"
 
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 #include <utility>
@@ -38,14 +36,6 @@ void ReportError(QWidget* parent, const QString& caption, const QString& text) {
     return;
   }
   QMessageBox::critical(parent, caption, text);
-}
-
-QString ImportStartDirectory(const QString& program_directory) {
-  const QFileInfo directory(program_directory);
-  if (!program_directory.isEmpty() && directory.isDir() && directory.isWritable()) {
-    return program_directory;
-  }
-  return QDir::homePath();
 }
 
 SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser) {

@@ -27,11 +27,6 @@ OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser);
 std::unique_ptr<QFileDialog> MakeOpenFileDialog(QWidget* parent, const QString& directory,
                                                 const QString& last_file);
 
-// Where the import's dialog starts: the program directory when the user may write there
-// (a portable copy), else the home directory (an installed copy's /usr/bin is no place
-// for lists of numbers).
-QString ImportStartDirectory(const QString& program_directory);
-
 // Answers a save-file request: the path to write, or nothing on cancel. `suggested` is
 // the file the dialog proposes (a full path).
 using SaveFileChooser = std::function<std::optional<QString>(const QString& suggested)>;

@@ -9,7 +9,7 @@
 
 #include "platform/console.h"
 #include "platform/web.h"
-#include "ui/handler_hooks.h"
+#include "window/window_texts.h"
 
 namespace kelvaro {
 
@@ -31,38 +31,27 @@ ProgramSession::ProgramSession(QString program_directory)
   context_.program_directory = std::move(program_directory);
 }
 
-ProgramSession::~ProgramSession() {
-  EndBatches();
-  window_.reset();
-  context_.window = nullptr;
-}
+ProgramSession::~ProgramSession() { ProgramCleanup(); }
 
 bool ProgramSession::LoadWindow(const WindowLoader& loader) {
-  window_ = loader ? loader(*model_) : std::make_unique<MainWindow>(model_.get());
-  if (!window_) return false;
-  model_->SetView(window_->result_view());
+  window_ = loader ? loader(*model_, pump_, context_.program_directory)
+                   : std::make_unique<MainWindow>(*model_, pump_, context_.program_directory);
   context_.window = window_.get();
-  window_->OnClosing([this] { EndBatches(); });
-  // The window and all its controls exist: its creation is complete.
-  session_ = std::make_unique<BatchSession>(*model_, pump_);
-  context_.session = session_.get();
-  return true;
-}
-
-void ProgramSession::EndBatches() {
-  if (session_) session_->EndAll();
+  return window_ != nullptr;
 }
 
 void ProgramSession::ProgramCleanup() {
-  if (!session_) return;
-  EndBatches();
-  session_->runner().Destroy();
-  session_.reset();
-  context_.session = nullptr;
-}
-
-QString FatalErrorText(const QString& message) {
-  return QString::fromUtf8("运行时出错!\r\n") + QString::fromUtf8("\r\n错误信息：") + message;
+  if (!window_) return;
+  if (window_->isVisible()) window_->close();
+  if (!window_->logic().ProgramCleanup()) {
+    // Workers still running use the table: it ends with the process.
+    (void)window_.release();
+    (void)model_.release();
+    context_ = ProgramContext{};
+    return;
+  }
+  window_.reset();
+  context_.window = nullptr;
 }
 
 int RunProgram(const ProgramHooks& hooks) {
@@ -72,22 +61,18 @@ int RunProgram(const ProgramHooks& hooks) {
   QDir::setCurrent(program_directory);
 
   ProgramSession session(program_directory);
-
   if (!session.LoadWindow(hooks.window_loader)) {
     const auto& report = hooks.report_fatal_error ? hooks.report_fatal_error : ShowFatalErrorBox;
-    report(QString::fromUtf8("错误"), FatalErrorText(QString::fromUtf8("载入启动窗口失败")));
+    report(QString::fromUtf8(kErrorCaption),
+           QString::fromStdString(FatalErrorText(kWindowLoadFailed)));
     return -1;
   }
   ProgramContext& context = session.context();
-  InstallHandlers(context);
   context.window->show();
-
   if (hooks.on_shown) hooks.on_shown(context);
 
   QApplication::exec();
 
-  // The window may be open still if the loop was ended otherwise.
-  session.EndBatches();
   session.ProgramCleanup();
   return 0;
 }

@@ -1,13 +1,10 @@
-// Start-up and shutdown of the window program, and the program-wide state that the
-// window's handlers work with.
+// Start-up and shutdown of the window program: the program-wide objects of one run.
 #pragma once
 
 #include <QString>
 #include <functional>
 #include <memory>
 
-#include "session/batch_session.h"
-#include "batch/result_table.h"
 #include "ui/main_window.h"
 #include "ui/qt_message_pump.h"
 #include "ui/result_table_model.h"
@@ -16,43 +13,35 @@ class QTranslator;
 
 namespace kelvaro {
 
-class BatchProgress;
-
-// What a handler needs. Everything lives from start-up until the window's workers
-// have ended after it closed; `session` (the batch runner) until ProgramCleanup.
+// The run's objects, for hooks and tests. They live from start-up until the window's
+// workers have ended after it closed.
 struct ProgramContext {
-  MainWindow* window = nullptr;  // controls by role; the open-file dialog's last file name
+  MainWindow* window = nullptr;
   ResultTableModel* model = nullptr;
   QtMessagePump* pump = nullptr;
-  BatchSession* session = nullptr;    // made with the window: its query lock lives as long
-  QString program_directory;          // the executable's directory, no trailing separator
-  BatchProgress* progress = nullptr;  // the title during a batch (made with the handlers)
+  QString program_directory;  // the executable's directory, no trailing separator
 
-  ResultTable& table() const { return *model; }
+  WindowLogic& logic() const { return window->logic(); }
+  BatchSession& session() const { return *window->logic().session(); }
+  WindowTable& table() const { return model->table(); }
 };
 
-// The program-wide objects of one run: pump, the Result table's model, the main window
-// and the batch session.
+// Pump, the Result table's model and the main window with its logic.
 class ProgramSession {
  public:
-  using WindowLoader = std::function<std::unique_ptr<MainWindow>(ResultTableModel& model)>;
+  using WindowLoader = std::function<std::unique_ptr<MainWindow>(
+      ResultTableModel& model, MessagePump& pump, const QString& program_directory)>;
 
   explicit ProgramSession(QString program_directory = QString());
   ~ProgramSession();
   ProgramSession(const ProgramSession&) = delete;
   ProgramSession& operator=(const ProgramSession&) = delete;
 
-  // Makes the window (through `loader` when given) and, once it exists, the batch
-  // session with its query lock; the window is not shown. False when no window could
-  // be made.
+  // Makes the window (through `loader` when given), not shown; false when none could be
+  // made.
   bool LoadWindow(const WindowLoader& loader = nullptr);
-
-  // What closing the window does: the batch session's EndAll (no further row starts,
-  // requests in flight aborted, workers waited for while dispatching, the query lock
-  // deleted).
-  void EndBatches();
-
-  // The clean-up at exit: releases the batch session and its runner.
+  // The clean-up at exit: every batch ended, the session released; with workers left
+  // after the grace, the table and window end with the process.
   void ProgramCleanup();
 
   ProgramContext& context() { return context_; }
@@ -62,10 +51,8 @@ class ProgramSession {
   QtMessagePump pump_;
   std::unique_ptr<ResultTableModel> model_;
   std::unique_ptr<MainWindow> window_;
-  std::unique_ptr<BatchSession> session_;
 };
 
-// Test seams and hooks of RunProgram.
 struct ProgramHooks {
   ProgramSession::WindowLoader window_loader;  // empty: the real window
   // Shows the fatal run-time error; empty: a modal critical message box.
@@ -84,8 +71,5 @@ int RunProgram(const ProgramHooks& hooks = {});
 // Loads Qt's own Chinese translation (its dialogs' buttons and labels) and installs it;
 // false when the translation is not there.
 bool LoadQtChinese(QTranslator& translator);
-
-// "运行时出错!\r\n\r\n错误信息：" + message, as Unicode.
-QString FatalErrorText(const QString& message);
 
 }  // namespace kelvaro

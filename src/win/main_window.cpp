@@ -7,11 +7,8 @@
 
 #include <vector>
 
-#include "batch/table_export.h"
-#include "query/import.h"
-#include "query/number.h"
-#include "query/report.h"
 #include "win/win_text.h"
+#include "window/window_texts.h"
 
 namespace kelvaro::win {
 
@@ -80,25 +77,6 @@ std::wstring DirectoryOf(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring FirstImportDirectory(const std::wstring& program_directory) {
-  // A portable copy keeps its files beside it; an installed one the user cannot write to
-  // starts in the user's own folder.
-  if (!program_directory.empty()) {
-    const std::wstring probe = program_directory + L"\\.kelvaro-write-probe";
-    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      return program_directory;
-    }
-  }
-  std::wstring home(32768, L'\0');
-  const DWORD length =
-      GetEnvironmentVariableW(L"USERPROFILE", home.data(), static_cast<DWORD>(home.size()));
-  home.resize(length < home.size() ? length : 0);
-  return home.empty() ? program_directory : home;
-}
-
 std::optional<std::wstring> ChooseFileWithDialog(HWND owner,
                                                  const std::wstring& initial_directory) {
   std::vector<wchar_t> file(32768, L'\0');
@@ -144,8 +122,10 @@ int ChooseMenuItemWithPopup(HWND owner, HMENU menu, POINT screen) {
                                            screen.x, screen.y, owner, nullptr));
 }
 
+int MenuCommandId(TableCommand command) { return kFirstMenuCommand + static_cast<int>(command); }
+
 MainWindow::MainWindow(WinMessagePump& pump, std::wstring program_directory, WindowHooks hooks)
-    : pump_(pump), program_directory_(std::move(program_directory)), hooks_(std::move(hooks)) {
+    : pump_(pump), hooks_(std::move(hooks)), program_directory_(std::move(program_directory)) {
   if (!hooks_.choose_file) hooks_.choose_file = ChooseFileWithDialog;
   if (!hooks_.show_error) hooks_.show_error = ShowErrorBox;
   if (!hooks_.choose_save_file) hooks_.choose_save_file = ChooseSaveFileWithDialog;
@@ -157,11 +137,13 @@ MainWindow::~MainWindow() {
   pump_.SetPreTranslate(nullptr);
   if (font_ != nullptr) DeleteObject(font_);
   if (page_brush_ != nullptr) DeleteObject(page_brush_);
+  // Workers still running use the table: it ends with the process.
+  if (!ended_cleanly_) (void)table_.release();
 }
 
 HWND MainWindow::control(ControlId id) const {
   const int index = id - kTabControl;
-  return index >= 0 && index < static_cast<int>(std::size(controls_)) ? controls_[index] : nullptr;
+  return index >= 0 && index < kControlCount ? controls_[index] : nullptr;
 }
 
 bool MainWindow::Create() {
@@ -183,20 +165,23 @@ bool MainWindow::Create() {
   font_ = MakeDialogFont();
   page_brush_ = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
   CreateControls();
+  if (!table_) return false;
   pump_.SetPreTranslate([this](MSG& message) { return PreTranslate(message); });
+  logic_ = std::make_unique<WindowLogic>(static_cast<WindowView&>(*this), table_->table(), pump_,
+                                         WideToUtf8(program_directory_));
   // Every control exists: the window's creation is complete.
-  session_ = std::make_unique<BatchSession>(*table_, pump_);
+  logic_->Created();
   return true;
 }
 
 void MainWindow::CreateControls() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  const ControlSpec* tab_spec = FindControl(kTabControl);
+  const ControlSpec& tab_spec = FindControl(kTabControl);
   HWND tab = CreateWindowExW(0, WC_TABCONTROLW, L"",
                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP,
-                             tab_spec->left, tab_spec->top, tab_spec->width, tab_spec->height,
-                             hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabControl)),
-                             instance, nullptr);
+                             tab_spec.left, tab_spec.top, tab_spec.width, tab_spec.height, hwnd_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabControl)), instance,
+                             nullptr);
   controls_[0] = tab;
   SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   for (int page : {kQueryPage, kBatchPage}) {
@@ -243,12 +228,11 @@ void MainWindow::CreateControls() {
         const RECT rect{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
         table_ = std::make_unique<ListViewTable>(hwnd_, parent, spec.id, rect, font_);
         created = table_->hwnd();
-        if (created != nullptr) {
-          // A file dropped on the table is imported; the list-view gets the drop itself.
-          DragAcceptFiles(created, TRUE);
-          SetWindowSubclass(created, &MainWindow::TableProc, 2, reinterpret_cast<DWORD_PTR>(this));
-        }
-        if (created != nullptr && !visible) ShowWindow(created, SW_HIDE);
+        if (created == nullptr) break;
+        // A file dropped on the table is imported; the list-view gets the drop itself.
+        DragAcceptFiles(created, TRUE);
+        SetWindowSubclass(created, &MainWindow::TableProc, 2, reinterpret_cast<DWORD_PTR>(this));
+        if (!visible) ShowWindow(created, SW_HIDE);
         SetWindowLongPtrW(created, GWL_STYLE,
                           GetWindowLongPtrW(created, GWL_STYLE) | WS_CLIPSIBLINGS);
         break;
@@ -287,19 +271,6 @@ void MainWindow::CreateRetryHint() {
   SendMessageW(retry_hint_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void MainWindow::UpdateRetryHint() {
-  HWND button = control(kBatchQueryButton);
-  if (retry_hint_ == nullptr || button == nullptr || !table_) return;
-  // An empty text shows no tooltip at all.
-  std::wstring text = Utf8ToWide(RetryHint(static_cast<int>(SiteFailedRows(*table_).size())));
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = GetParent(button);
-  tool.uId = reinterpret_cast<UINT_PTR>(button);
-  tool.lpszText = text.data();
-  SendMessageW(retry_hint_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
 void MainWindow::SetStackingOrder() {
   // Per parent, each control goes just below the one before it in the layout.
   HWND previous_on_window = HWND_TOP;
@@ -331,8 +302,6 @@ void MainWindow::ShowPage(int page) {
   }
 }
 
-std::wstring MainWindow::ControlText(ControlId id) const { return WindowText(control(id)); }
-
 bool MainWindow::PreTranslate(MSG& message) {
   if (hwnd_ == nullptr || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) return false;
   if (message.message != WM_KEYDOWN) return false;
@@ -341,12 +310,11 @@ bool MainWindow::PreTranslate(MSG& message) {
     return true;
   }
   if (message.wParam == VK_RETURN && message.hwnd == control(kNumberBox)) {
-    if (IsWindowEnabled(control(kSingleQueryButton))) ShowSingleQueryReport();
+    logic_->NumberBoxEntered();
     return true;
   }
-  if (message.wParam == 'C' && table_ && message.hwnd == table_->hwnd() &&
-      GetKeyState(VK_CONTROL) < 0) {
-    CopySelectedRow();
+  if (message.wParam == 'C' && message.hwnd == list_view() && GetKeyState(VK_CONTROL) < 0) {
+    logic_->CopySelectedRow();
     return true;
   }
   return false;
@@ -366,7 +334,7 @@ LRESULT CALLBACK MainWindow::TabProc(HWND hwnd, UINT message, WPARAM wparam, LPA
     case WM_CTLCOLORSTATIC:
       return SendMessageW(window->hwnd_, message, wparam, lparam);
     case WM_NOTIFY:
-      if (window->table_ && reinterpret_cast<NMHDR*>(lparam)->hwndFrom == window->table_->hwnd()) {
+      if (reinterpret_cast<NMHDR*>(lparam)->hwndFrom == window->list_view()) {
         return SendMessageW(window->hwnd_, message, wparam, lparam);
       }
       break;
@@ -392,7 +360,7 @@ LRESULT CALLBACK MainWindow::TableProc(HWND hwnd, UINT message, WPARAM wparam, L
         path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
       }
       DragFinish(drop);
-      if (!path.empty()) window->ImportFile(path);
+      if (!path.empty()) window->logic_->ImportFile(WideToUtf8(path));
       return 0;
     }
     case WM_CONTEXTMENU:
@@ -411,8 +379,11 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case ListViewTable::kRunTaskMessage:
       return ListViewTable::RunTask(lparam);
+    case ListViewTable::kSyncMessage:
+      if (table_) table_->OnSyncMessage();
+      return 0;
     case WM_COMMAND:
-      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      if (HIWORD(wparam) == BN_CLICKED && logic_) logic_->Clicked(ControlId(LOWORD(wparam)));
       return 0;
     case WM_NOTIFY:
       return OnNotify(reinterpret_cast<NMHDR*>(lparam));
@@ -424,13 +395,15 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return reinterpret_cast<LRESULT>(page_brush_);
     }
     case WM_TIMER:
-      if (wparam == kProgressTimer) UpdateProgressTitle();
+      if (wparam == kProgressTimer && logic_) logic_->OnTimer();
+      if (wparam == ListViewTable::kSyncTimer && table_) table_->OnSyncTimer();
       return 0;
     case WM_CLOSE:
       Close();
       return 0;
     case WM_DESTROY:
       KillTimer(hwnd_, kProgressTimer);
+      KillTimer(hwnd_, ListViewTable::kSyncTimer);
       PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY: {
@@ -445,29 +418,6 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
-void MainWindow::OnCommand(int id, int code) {
-  if (code != BN_CLICKED) return;
-  switch (id) {
-    case kSingleQueryButton:
-      ShowSingleQueryReport();
-      break;
-    case kImportButton:
-      ImportNumbers();
-      break;
-    case kBatchQueryButton:
-      StartBatchQuery();
-      break;
-    case kRemoveCurrentButton:
-      RemoveRowsWithStatus(kStatusCurrent);
-      break;
-    case kRemoveSuperseded:
-      RemoveRowsWithStatus(kStatusSuperseded);
-      break;
-    default:
-      break;
-  }
-}
-
 LRESULT MainWindow::OnNotify(NMHDR* header) {
   if (header->hwndFrom == control(kTabControl) && header->code == TCN_SELCHANGE) {
     ShowPage(static_cast<int>(SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0)));
@@ -476,7 +426,7 @@ LRESULT MainWindow::OnNotify(NMHDR* header) {
   if (table_ && header->hwndFrom == table_->hwnd()) {
     if (header->code == NM_DBLCLK) {
       const auto* activate = reinterpret_cast<NMITEMACTIVATE*>(header);
-      CopyCellOnDoubleClick(activate->ptAction.x, activate->ptAction.y);
+      logic_->CopyCellOnDoubleClick(activate->ptAction.x, activate->ptAction.y);
       return 0;
     }
     LRESULT result = 0;
@@ -489,146 +439,12 @@ void MainWindow::Close() {
   if (closing_) return;
   closing_ = true;
   // A batch in progress ends first: no row starts, requests in flight are aborted.
-  if (session_) ended_cleanly_ = session_->EndAll(kCloseGrace);
+  if (logic_) ended_cleanly_ = logic_->Closing();
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
 void MainWindow::ProgramCleanup() {
-  if (!session_) return;
-  ended_cleanly_ = session_->EndAll(kCloseGrace) && ended_cleanly_;
-  if (!ended_cleanly_) {
-    // Workers still running hold the session and the table: they end with the process.
-    (void)session_.release();
-    (void)table_.release();
-    return;
-  }
-  session_->runner().Destroy();
-  session_.reset();
-}
-
-void MainWindow::ShowSingleQueryReport() {
-  if (!session_ || hwnd_ == nullptr) return;
-  HWND report = control(kReportBox);
-  HWND button = control(kSingleQueryButton);
-  SetWindowTextW(report, L"\r\n");
-  const Text number = WideToGbk(ControlText(kNumberBox));
-  // The request runs off this thread while the pump dispatches: the window keeps painting.
-  EnableWindow(button, FALSE);
-  const std::optional<SingleQueryResult> ran = session_->RunSingleQuery(number);
-  if (!IsWindow(button) || hwnd_ == nullptr) return;  // closed meanwhile
-  EnableWindow(button, TRUE);
-  if (!ran.has_value()) return;
-  for (const Text& entry : ReportEntries(ran->lookup.record, ran->lookup.address, ran->cleaned)) {
-    const int end = GetWindowTextLengthW(report);
-    SendMessageW(report, EM_SETSEL, end, end);
-    SendMessageW(report, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(GbkToWide(entry).c_str()));
-    SendMessageW(report, EM_SCROLLCARET, 0, 0);
-  }
-}
-
-void MainWindow::ImportNumbers() {
-  if (hwnd_ == nullptr) return;
-  const std::wstring start =
-      last_file_.empty() ? FirstImportDirectory(program_directory_) : DirectoryOf(last_file_);
-  const std::optional<std::wstring> chosen = hooks_.choose_file(hwnd_, start);
-  if (!chosen.has_value()) return;  // cancelled: the table stays as it was
-  ImportFile(*chosen);
-}
-
-void MainWindow::ImportFile(const std::wstring& path) {
-  if (hwnd_ == nullptr || !table_) return;
-  last_file_ = path;
-  std::string reason;
-  // A file that cannot be read leaves the rows as they were, and the user learns why.
-  if (!ImportNumbersFromFile(*table_, WideToUtf8(path), &reason)) {
-    hooks_.show_error(hwnd_, L"错误", L"无法读取文件：" + path + L"\n" + Utf8ToWide(reason));
-  }
-  UpdateRetryHint();
-}
-
-void MainWindow::StartBatchQuery() {
-  if (!session_ || hwnd_ == nullptr) return;
-  const Text speed = WideToGbk(ControlText(kSpeedBox));
-  RunBatchWithProgress(table_->RowCount(), [&] { session_->StartBatchQuery(speed); });
-}
-
-void MainWindow::RequeryFailedRows() {
-  if (!session_ || hwnd_ == nullptr) return;
-  std::vector<RowId> failed = FailedRows(*table_);
-  if (failed.empty()) return;
-  const Text speed = WideToGbk(ControlText(kSpeedBox));
-  RunBatchWithProgress(static_cast<int>(failed.size()),
-                       [&] { session_->QueryRows(speed, std::move(failed)); });
-}
-
-void MainWindow::RunBatchWithProgress(int rows, const std::function<void()>& run) {
-  progress_total_ = rows;
-  progress_base_ = session_->FinishedRows();
-  SetTimer(hwnd_, kProgressTimer, 200, nullptr);
-  ++batches_starting_;
-  UpdateProgressTitle();
-  run();
-  --batches_starting_;
-  // The last workers may still run: the timer puts the title back once they are done.
-  UpdateProgressTitle();
-}
-
-void MainWindow::UpdateProgressTitle() {
-  if (hwnd_ == nullptr || !session_) return;
-  const std::wstring title = Utf8ToWide(WindowTitle());
-  if (batches_starting_ == 0 && !session_->IsRunning()) {
-    KillTimer(hwnd_, kProgressTimer);
-    SetWindowTextW(hwnd_, title.c_str());
-    UpdateRetryHint();
-    return;
-  }
-  const int done = session_->FinishedRows() - progress_base_;
-  const std::wstring shown =
-      std::to_wstring(done) + L"/" + std::to_wstring(progress_total_) + L" \u2013 " + title;
-  SetWindowTextW(hwnd_, shown.c_str());
-}
-
-void MainWindow::RemoveRowsWithStatus(const Text& word) {
-  if (session_) session_->RemoveRowsWithStatus(word);
-}
-
-void MainWindow::CopyCellOnDoubleClick(int x, int y) {
-  const CellHit hit = table_->HitTestCell(x, y);
-  // A miss copies nothing: emptying the clipboard would destroy what the user had copied.
-  if (hit.row < 0 || hit.column < 0) return;
-  PutOnClipboard(GbkToWide(table_->GetCellText(hit.row, hit.column)));
-}
-
-void MainWindow::PutOnClipboard(const std::wstring& text) {
-  if (!OpenClipboard(hwnd_)) return;
-  EmptyClipboard();
-  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes)) {
-    if (void* data = GlobalLock(block)) {
-      memcpy(data, text.c_str(), bytes);
-      GlobalUnlock(block);
-      if (SetClipboardData(CF_UNICODETEXT, block) == nullptr) GlobalFree(block);
-    } else {
-      GlobalFree(block);
-    }
-  }
-  // The text others read as CF_TEXT is GBK whatever the user's locale.
-  if (HGLOBAL locale = GlobalAlloc(GMEM_MOVEABLE, sizeof(LCID))) {
-    if (auto* id = static_cast<LCID*>(GlobalLock(locale))) {
-      *id = MAKELCID(0x0804, SORT_DEFAULT);
-      GlobalUnlock(locale);
-      if (SetClipboardData(CF_LOCALE, locale) == nullptr) GlobalFree(locale);
-    } else {
-      GlobalFree(locale);
-    }
-  }
-  CloseClipboard();
-}
-
-int MainWindow::SelectedRow() const {
-  if (!table_) return -1;
-  return static_cast<int>(SendMessageW(table_->hwnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                       MAKELPARAM(LVNI_SELECTED, 0)));
+  if (logic_) ended_cleanly_ = logic_->ProgramCleanup() && ended_cleanly_;
 }
 
 void MainWindow::ShowTableMenu(POINT screen) {
@@ -661,69 +477,128 @@ void MainWindow::ShowTableMenu(POINT screen) {
   }
   HMENU menu = CreatePopupMenu();
   if (menu == nullptr) return;
-  const UINT copy_row = SelectedRow() >= 0 ? MF_ENABLED : MF_GRAYED;
-  AppendMenuW(menu, MF_STRING | copy_row, kCopyRowCommand, Utf8ToWide("复制本行\tCtrl+C").c_str());
-  AppendMenuW(menu, MF_STRING, kCopyAllCommand, Utf8ToWide("复制全部").c_str());
-  AppendMenuW(menu, MF_STRING, kExportCsvCommand, Utf8ToWide("导出 CSV…").c_str());
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, kRequeryCommand, Utf8ToWide("重新查询未知").c_str());
-  const int command = hooks_.choose_menu_item(hwnd_, menu, screen);
+  for (const MenuItem& item : TableMenu()) {
+    if (item.command == TableCommand::kNone) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    std::string text = item.text;
+    if (item.shortcut != nullptr) text.append("\t").append(item.shortcut);
+    const UINT state = logic_->IsCommandEnabled(item.command) ? MF_ENABLED : MF_GRAYED;
+    AppendMenuW(menu, MF_STRING | state, MenuCommandId(item.command), Utf8ToWide(text).c_str());
+  }
+  const int chosen = hooks_.choose_menu_item(hwnd_, menu, screen);
   DestroyMenu(menu);
-  RunTableCommand(command);
-}
-
-void MainWindow::RunTableCommand(int command) {
-  switch (command) {
-    case kCopyRowCommand:
-      CopySelectedRow();
-      break;
-    case kCopyAllCommand:
-      CopyAllRows();
-      break;
-    case kExportCsvCommand:
-      ExportCsv();
-      break;
-    case kRequeryCommand:
-      RequeryFailedRows();
-      break;
-    default:
-      break;
+  for (const MenuItem& item : TableMenu()) {
+    if (item.command != TableCommand::kNone && MenuCommandId(item.command) == chosen) {
+      logic_->RunTableCommand(item.command);
+    }
   }
 }
 
-void MainWindow::CopySelectedRow() {
-  const int row = SelectedRow();
-  if (row < 0) return;  // nothing chosen: the clipboard keeps what it had
-  const std::vector<RowStore::Row> rows = table_->Snapshot();
-  if (row >= static_cast<int>(rows.size())) return;
-  PutOnClipboard(Utf8ToWide(PlainTextRow(rows[static_cast<size_t>(row)])));
+bool MainWindow::IsOpen() const { return hwnd_ != nullptr && !closing_; }
+
+void MainWindow::SetTitle(const std::string& title) {
+  if (hwnd_ != nullptr) SetWindowTextW(hwnd_, Utf8ToWide(title).c_str());
 }
 
-void MainWindow::CopyAllRows() {
-  if (!table_) return;
-  PutOnClipboard(Utf8ToWide(PlainTextTable(table_->Snapshot(), "\r\n")));
+std::string MainWindow::ControlText(ControlId id) const {
+  HWND hwnd = control(id);
+  return hwnd == nullptr ? std::string() : WideToUtf8(WindowText(hwnd));
 }
 
-void MainWindow::ExportCsv() {
-  if (hwnd_ == nullptr || !table_) return;
-  const std::wstring folder =
-      last_file_.empty() ? FirstImportDirectory(program_directory_) : DirectoryOf(last_file_);
+void MainWindow::SetControlText(ControlId id, const std::string& text) {
+  if (HWND hwnd = control(id)) SetWindowTextW(hwnd, Utf8ToWide(text).c_str());
+}
+
+void MainWindow::AppendControlText(ControlId id, const std::string& text) {
+  HWND box = control(id);
+  if (box == nullptr) return;
+  const int end = GetWindowTextLengthW(box);
+  SendMessageW(box, EM_SETSEL, end, end);
+  SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Utf8ToWide(text).c_str()));
+  SendMessageW(box, EM_SCROLLCARET, 0, 0);
+}
+
+void MainWindow::EnableControl(ControlId id, bool enabled) {
+  if (HWND hwnd = control(id)) EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+void MainWindow::SetToolTip(ControlId id, const std::string& text) {
+  HWND tool_window = control(id);
+  if (retry_hint_ == nullptr || tool_window == nullptr) return;
+  // An empty text shows no tooltip at all.
+  std::wstring wide = Utf8ToWide(text);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = GetParent(tool_window);
+  tool.uId = reinterpret_cast<UINT_PTR>(tool_window);
+  tool.lpszText = wide.data();
+  SendMessageW(retry_hint_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainWindow::ShowError(const std::string& caption, const std::string& text) {
+  hooks_.show_error(hwnd_, Utf8ToWide(caption), Utf8ToWide(text));
+}
+
+std::optional<std::string> MainWindow::ChooseFileToOpen(const std::string& directory,
+                                                        const std::string&) {
+  const std::optional<std::wstring> chosen = hooks_.choose_file(hwnd_, Utf8ToWide(directory));
+  if (!chosen.has_value()) return std::nullopt;
+  return WideToUtf8(*chosen);
+}
+
+std::optional<std::string> MainWindow::ChooseFileToSave(const std::string& suggested_path) {
   const std::optional<std::wstring> chosen =
-      hooks_.choose_save_file(hwnd_, folder + L"\\" + Utf8ToWide("结果.csv"));
-  if (!chosen.has_value()) return;
-  const std::string csv = FormatCsv(table_->Snapshot());
-  HANDLE file = CreateFileW(chosen->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool ok = false;
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    ok = WriteFile(file, csv.data(), static_cast<DWORD>(csv.size()), &written, nullptr) &&
-         written == csv.size();
-    ok = CloseHandle(file) && ok;
-    // A half-written file is worse than none: the user would take it for the results.
-    if (!ok) DeleteFileW(chosen->c_str());
+      hooks_.choose_save_file(hwnd_, Utf8ToWide(suggested_path));
+  if (!chosen.has_value()) return std::nullopt;
+  return WideToUtf8(*chosen);
+}
+
+void MainWindow::PutOnClipboard(const std::string& utf8) {
+  // Lines end in CR LF on the Windows clipboard.
+  std::wstring text;
+  for (const wchar_t c : Utf8ToWide(utf8)) {
+    if (c == L'\n' && (text.empty() || text.back() != L'\r')) text += L'\r';
+    text += c;
   }
-  if (!ok) hooks_.show_error(hwnd_, L"错误", L"无法写入文件：" + *chosen);
+  if (!OpenClipboard(hwnd_)) return;
+  EmptyClipboard();
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes)) {
+    if (void* data = GlobalLock(block)) {
+      memcpy(data, text.c_str(), bytes);
+      GlobalUnlock(block);
+      if (SetClipboardData(CF_UNICODETEXT, block) == nullptr) GlobalFree(block);
+    } else {
+      GlobalFree(block);
+    }
+  }
+  // The text others read as CF_TEXT is GBK whatever the user's locale.
+  if (HGLOBAL locale = GlobalAlloc(GMEM_MOVEABLE, sizeof(LCID))) {
+    if (auto* id = static_cast<LCID*>(GlobalLock(locale))) {
+      *id = MAKELCID(0x0804, SORT_DEFAULT);
+      GlobalUnlock(locale);
+      if (SetClipboardData(CF_LOCALE, locale) == nullptr) GlobalFree(locale);
+    } else {
+      GlobalFree(locale);
+    }
+  }
+  CloseClipboard();
+}
+
+int MainWindow::SelectedRow() const {
+  if (!table_) return -1;
+  return static_cast<int>(SendMessageW(table_->hwnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                       MAKELPARAM(LVNI_SELECTED, 0)));
+}
+
+void MainWindow::StartTimer(int interval_ms) {
+  if (hwnd_ != nullptr) SetTimer(hwnd_, kProgressTimer, static_cast<UINT>(interval_ms), nullptr);
+}
+
+void MainWindow::StopTimer() {
+  if (hwnd_ != nullptr) KillTimer(hwnd_, kProgressTimer);
 }
 
 }  // namespace kelvaro::win

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/web.h"
+#include "win/win_text.h"
+#include "window/window_texts.h"
 
 namespace kelvaro::win {
 
@@ -32,8 +34,8 @@ int RunProgram(const ProgramHooks& hooks) {
     WinMessagePump pump;
     auto window = std::make_unique<MainWindow>(pump, directory, hooks.window);
     if (!window->Create()) {
-      MessageBoxW(nullptr, L"运行时出错!\r\n\r\n错误信息：载入启动窗口失败", L"错误",
-                  MB_OK | MB_ICONERROR);
+      MessageBoxW(nullptr, Utf8ToWide(FatalErrorText(kWindowLoadFailed)).c_str(),
+                  Utf8ToWide(kErrorCaption).c_str(), MB_OK | MB_ICONERROR);
       code = -1;
     } else {
       window->Show();

@@ -15,10 +15,12 @@
 #include "support/open_handles.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
-#include "win/layout.h"
 #include "win/main_window.h"
 #include "win/program.h"
 #include "win/win_text.h"
+#include "window/layout.h"
+#include "window/window_logic.h"
+#include "window/window_texts.h"
 
 namespace kelvaro::win {
 namespace {
@@ -171,8 +173,12 @@ TEST_P(LayoutTest, ControlSitsWhereTheLayoutPutsIt) {
 
 std::string RoleOf(ControlId id);
 }  // namespace
+}  // namespace kelvaro::win
+namespace kelvaro {
 // gtest prints a parameter with this, in the test's name too.
-void PrintTo(const ControlSpec& spec, std::ostream* out) { *out << RoleOf(spec.id); }
+void PrintTo(const ControlSpec& spec, std::ostream* out) { *out << win::RoleOf(spec.id); }
+}  // namespace kelvaro
+namespace kelvaro::win {
 namespace {
 
 // ASCII test names: the role, from the layout's own name.
@@ -217,18 +223,18 @@ TEST_F(WindowTest, TabPagesAndResultColumns) {
   EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
   EXPECT_NE(style & LVS_SINGLESEL, 0);
   EXPECT_NE(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT, 0);
-  const char* headers[] = {"序号", "待查标准编号", "是否现行", "最新标准编号", "最新标准名称"};
-  const int widths[] = {40, 200, 80, 200, 400};
-  for (int column = 0; column < 5; ++column) {
+  for (int column = 0; column < kColumnCount; ++column) {
     wchar_t text[64] = {};
     LVCOLUMNW spec{};
     spec.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
     spec.pszText = text;
     spec.cchTextMax = std::size(text);
     ASSERT_TRUE(SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&spec)));
-    EXPECT_EQ(std::wstring(text), W(headers[column]));
-    EXPECT_EQ(spec.cx, widths[column]);
-    EXPECT_EQ(spec.fmt & LVCFMT_JUSTIFYMASK, column == 0 ? LVCFMT_LEFT : LVCFMT_CENTER);
+    EXPECT_EQ(std::wstring(text), W(ColumnHeader(column)));
+    EXPECT_EQ(spec.cx, ResultColumn(column).width);
+    EXPECT_EQ(
+        spec.fmt & LVCFMT_JUSTIFYMASK,
+        ResultColumn(column).alignment == ColumnAlignment::kLeft ? LVCFMT_LEFT : LVCFMT_CENTER);
   }
 }
 
@@ -257,9 +263,8 @@ TEST_F(WindowTest, ControlsLieInLayoutOrderPerParent) {
     std::vector<std::string> stacked;
     for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
          child = GetWindow(child, GW_HWNDNEXT)) {
-      if (const ControlSpec* spec = FindControl(static_cast<ControlId>(GetDlgCtrlID(child)));
-          spec != nullptr && Control(spec->id) == child) {
-        stacked.push_back(spec->name);
+      for (const ControlSpec& spec : Layout()) {
+        if (Control(spec.id) == child) stacked.push_back(spec.name);
       }
     }
     EXPECT_EQ(stacked, expected);
@@ -308,17 +313,7 @@ TEST_F(WindowTest, ImportDialogStartsInTheProgramDirectoryThenInTheLastFilesFold
 TEST(ImportDirectoryTest, AProgramDirectoryNobodyCanWriteToGivesTheUsersFolder) {
   wchar_t profile[MAX_PATH] = {};
   ASSERT_GT(GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH), 0u);
-  EXPECT_EQ(FirstImportDirectory(L"C:\\no such folder\\程序"), profile);
-}
-
-TEST_F(WindowTest, AFileThatCannotBeReadKeepsTheRowsAndSaysWhy) {
-  Import("GB/T50001-2010\n");
-  chosen_ = Utf8ToWide(files_.File("")) + W("没有这个文件.txt");
-  Click(kImportButton);
-  ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_EQ(errors_[0].rfind(W("无法读取文件："), 0), 0u) << WideToUtf8(errors_[0]);
-  EXPECT_EQ(ListRows(), 1);
-  EXPECT_EQ(ListText(0, 1), L"GB/T50001-2010");
+  EXPECT_EQ(ImportStartDirectory("C:\\no such folder\\程序"), WideToUtf8(profile));
 }
 
 TEST_F(WindowTest, ManyWaitsLeaveNoTimerHandlesBehind) {
@@ -340,7 +335,7 @@ class WindowBatchTest : public WindowTest {
     Import("GB/T50001-2010\nGB/T50103-2010\nGB/T99999-2010\n");
     SendMessageW(Control(kSpeedBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"2"));
     Click(kBatchQueryButton);
-    ASSERT_TRUE(window_->session()->WaitForWorkers());
+    ASSERT_TRUE(window_->logic().session()->WaitForWorkers());
   }
   std::string site_;
 };
@@ -355,8 +350,8 @@ TEST_F(WindowBatchTest, FillsTheListViewWithTheSitesWords) {
   EXPECT_EQ(ListText(2, 2), W("未知"));
   EXPECT_EQ(ListText(2, 3), L"");
   // The status tooltip says why.
-  EXPECT_EQ(window_->table().ReasonText(2), W("网站未收录该编号"));
-  EXPECT_EQ(window_->table().ReasonText(1), W("网站上查到该编号的现行标准"));
+  EXPECT_EQ(window_->table().CellToolTip(2, 2), "网站未收录该编号");
+  EXPECT_EQ(window_->table().CellToolTip(1, 2), "网站上查到该编号的现行标准");
 }
 
 TEST_F(WindowBatchTest, EnterInTheNumberBoxRunsTheSingleQuery) {
@@ -369,15 +364,6 @@ TEST_F(WindowBatchTest, EnterInTheNumberBoxRunsTheSingleQuery) {
   EXPECT_NE(report.find(W("标准状态：现行")), std::wstring::npos) << WideToUtf8(report);
   EXPECT_NE(report.find(W("标准名称：总图制图标准")), std::wstring::npos);
   EXPECT_TRUE(IsWindowEnabled(Control(kSingleQueryButton)));
-}
-
-TEST_F(WindowBatchTest, RemovalButtonsTakeRowsByStatus) {
-  Click(kRemoveCurrentButton);
-  ASSERT_EQ(ListRows(), 2);
-  EXPECT_EQ(ListText(1, 0), L"3");
-  Click(kRemoveSuperseded);
-  ASSERT_EQ(ListRows(), 1);
-  EXPECT_EQ(ListText(0, 1), L"GB/T99999-2010");
 }
 
 struct CopyCase {
@@ -522,7 +508,7 @@ const std::wstring kTab = L"\t";
 
 TEST_F(WindowMenuTest, RightClickSelectsTheRowAndCopyAllPutsTheTableOnTheClipboard) {
   PutOnClipboard(L"before");
-  answer_ = kCopyAllCommand;
+  answer_ = MenuCommandId(TableCommand::kCopyAll);
   ContextMenuAt(1);
   EXPECT_EQ(SelectedRow(), 1);
   ASSERT_EQ(seen_.shown, 1);
@@ -562,7 +548,7 @@ TEST_F(WindowMenuTest, CtrlCCopiesTheSelectedRowAndTheMenuKeyWithoutARowOffersNo
 }
 
 TEST_F(WindowMenuTest, ExportWritesTheCsvBesideTheImportedFileOrSaysWhyItCouldNot) {
-  answer_ = kExportCsvCommand;
+  answer_ = MenuCommandId(TableCommand::kExportCsv);
   save_as_ = Utf8ToWide(files_.File("")) + W("导出.csv");
   ContextMenuAt(0);
   EXPECT_EQ(suggested_, Utf8ToWide(files_.File("")) + W("结果.csv"));
@@ -579,42 +565,6 @@ TEST_F(WindowMenuTest, ExportWritesTheCsvBesideTheImportedFileOrSaysWhyItCouldNo
   EXPECT_EQ(errors_[0], W("无法写入文件：") + save_as_);
 }
 
-// A site that refuses every connection, then the sample site: 重新查询未知 asks again for
-// the rows the network failed.
-TEST_F(WindowMenuTest, RequeryAsksAgainForTheRowsTheSiteFailedAndTheHintCountsThem) {
-  const auto hint = [this] {
-    wchar_t text[512] = {};
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = GetParent(Control(kBatchQueryButton));
-    tool.uId = reinterpret_cast<UINT_PTR>(Control(kBatchQueryButton));
-    tool.lpszText = text;
-    SendMessageW(window_->retry_hint(), TTM_GETTEXTW, std::size(text),
-                 reinterpret_cast<LPARAM>(&tool));
-    return std::wstring(text);
-  };
-  EXPECT_EQ(hint(), L"");
-  Import("GB/T50001-2010\nGB/T50103-2010\nGB/T99999-2010\n");
-  SetSitePrefixOverride("http://127.0.0.1:1");
-  Click(kBatchQueryButton);
-  ASSERT_TRUE(window_->session()->WaitForWorkers());
-  pump_.PumpingWait(300'000);  // the progress timer restores the title and the hint
-  ASSERT_EQ(ListText(1, 2), W("未知"));
-  EXPECT_EQ(window_->table().ReasonText(1), W("网络错误：连接被拒绝"));
-  EXPECT_NE(hint().find(W("有 3 行")), std::wstring::npos) << WideToUtf8(hint());
-
-  SetSitePrefixOverride(site_);
-  answer_ = kRequeryCommand;
-  ContextMenuAt(0);
-  ASSERT_TRUE(window_->session()->WaitForWorkers());
-  EXPECT_EQ(ListText(0, 2), W("有新标准"));
-  EXPECT_EQ(ListText(1, 2), W("现行"));
-  EXPECT_EQ(ListText(2, 2), W("未知"));
-  EXPECT_EQ(window_->table().ReasonText(2), W("网站未收录该编号"));
-  pump_.PumpingWait(300'000);
-  EXPECT_EQ(hint(), L"");
-}
-
 TEST_F(WindowMenuTest, AFileDroppedOnTheTableIsImported) {
   const std::wstring path = Utf8ToWide(files_.Write("dropped.txt", "GB 1-2010\nGB 2-2010\n"));
   const size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
@@ -629,7 +579,7 @@ TEST_F(WindowMenuTest, AFileDroppedOnTheTableIsImported) {
   // As 导入 does, the file's rows replace the table's.
   ASSERT_EQ(ListRows(), 2);
   EXPECT_EQ(ListText(1, 1), L"GB 2-2010");
-  EXPECT_EQ(window_->last_file(), path);
+  EXPECT_EQ(window_->logic().last_file(), WideToUtf8(path));
 }
 
 // The whole program: closing during a batch against a site that never answers in time.

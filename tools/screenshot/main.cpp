@@ -32,9 +32,9 @@ void Grab(MainWindow* window, const QString& folder, const char* name) {
 void ShowFailedRowTooltip(kelvaro::ProgramContext& context, const QString& folder) {
   MainWindow* window = context.window;
   kelvaro::ResultTableModel* model = context.model;
-  kelvaro::BatchSession* session = context.session;
+  kelvaro::BatchSession* session = &context.session();
   kelvaro::SetSitePrefixOverride("http://127.0.0.1:1");
-  session->QueryRows("1", {model->RowIds().back()});
+  session->QueryRows("1", {model->table().RowIds().back()});
   auto* poll = new QTimer(window);
   QObject::connect(poll, &QTimer::timeout, window, [window, model, session, folder, poll] {
     if (session->IsRunning()) return;
@@ -57,8 +57,8 @@ void ShowFailedRowTooltip(kelvaro::ProgramContext& context, const QString& folde
 
 void ScheduleScreenshots(kelvaro::ProgramContext& context, const QString& folder) {
   MainWindow* window = context.window;
-  kelvaro::ResultTable* table = context.model;
-  kelvaro::BatchSession* session = context.session;
+  kelvaro::ResultTable* table = &context.table();
+  kelvaro::BatchSession* session = &context.session();
   QTimer::singleShot(300, window, [&context, window, table, session, folder] {
     QDir().mkpath(folder);
     const char* const numbers[] = {"GB/T50001-2010", "GB/T50103-2010", "GB 50016-2006",
@@ -68,12 +68,12 @@ void ScheduleScreenshots(kelvaro::ProgramContext& context, const QString& folder
       const int row = table->AppendRow(std::to_string(++ordinal));
       table->SetCellText(row, kelvaro::ColumnIndex(kelvaro::Column::kNumber), number);
     }
-    window->tab_control()->setCurrentIndex(MainWindow::kQueryPage);
-    window->single_query_button()->click();
+    window->tab_control()->setCurrentIndex(kelvaro::kQueryPage);
+    window->control_as<QPushButton>(kelvaro::kSingleQueryButton)->click();
     QApplication::processEvents();
     Grab(window, folder, "screenshot-query.png");
-    window->tab_control()->setCurrentIndex(MainWindow::kBatchPage);
-    window->batch_query_button()->click();
+    window->tab_control()->setCurrentIndex(kelvaro::kBatchPage);
+    window->control_as<QPushButton>(kelvaro::kBatchQueryButton)->click();
     // The last workers of a batch finish after the click handler has returned.
     auto* poll = new QTimer(window);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

@@ -85,11 +85,11 @@ int wmain(int argc, wchar_t** argv) {
     return std::optional<std::wstring>(numbers);
   };
   hooks.on_shown = [&](MainWindow& window) {
-    window.ImportNumbers();
-    window.StartBatchQuery();
-    window.session()->WaitForWorkers();
-    window.ShowSingleQueryReport();
-    for (int page : {kelvaro::win::kQueryPage, kelvaro::win::kBatchPage}) {
+    window.logic().Clicked(kelvaro::kImportButton);
+    window.logic().Clicked(kelvaro::kBatchQueryButton);
+    window.logic().session()->WaitForWorkers();
+    window.logic().Clicked(kelvaro::kSingleQueryButton);
+    for (int page : {kelvaro::kQueryPage, kelvaro::kBatchPage}) {
       window.ShowPage(page);
       Settle();
       saved = SaveWindow(window.hwnd(), shots[page]) && saved;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/files.h"
@@ -51,6 +52,62 @@ bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error) {
   }
   CloseHandle(file);
   return true;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view data, std::string& error) {
+  error.clear();
+  std::wstring wide;
+  if (!Utf8ToWide(path, wide) || wide.empty()) {
+    error = SystemErrorText(ERROR_INVALID_NAME);
+    return false;
+  }
+  HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = SystemErrorText(GetLastError());
+    return false;
+  }
+  std::size_t written = 0;
+  while (written < data.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - written, 1 << 30));
+    DWORD put = 0;
+    if (!WriteFile(file, data.data() + written, chunk, &put, nullptr) || put == 0) {
+      error = SystemErrorText(put == 0 && GetLastError() == 0 ? ERROR_DISK_FULL : GetLastError());
+      break;
+    }
+    written += put;
+  }
+  if (!CloseHandle(file) && error.empty()) error = SystemErrorText(GetLastError());
+  if (error.empty()) return true;
+  DeleteFileW(wide.c_str());
+  return false;
+}
+
+bool IsWritableDirectory(const std::string& path) {
+  std::wstring wide;
+  if (!Utf8ToWide(path, wide) || wide.empty()) return false;
+  // Access rights say little on Windows (virtualised folders, ACLs): try it.
+  const std::wstring probe = wide + L"\\.kelvaro-write-probe";
+  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+std::string HomeDirectory() {
+  std::wstring home(32768, L'\0');
+  const DWORD length =
+      GetEnvironmentVariableW(L"USERPROFILE", home.data(), static_cast<DWORD>(home.size()));
+  home.resize(length < home.size() ? length : 0);
+  return WideToUtf8(home);
+}
+
+std::string JoinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory.back() == '\\' || directory.back() == '/') {
+    return directory + name;
+  }
+  return directory + "\\" + name;
 }
 
 }  // namespace kelvaro::platform

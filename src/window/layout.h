@@ -1,10 +1,11 @@
-// The window's fixed layout: every control with its text, place and parent, in the
-// layout's order (an earlier control lies above a later one with the same parent).
+// The window's fixed layout, as data both windows create their controls from: every control
+// with its name, kind, text, place and page, in the layout's order (an earlier control lies
+// above a later one with the same parent); the Result table's columns; the table's menu.
 #pragma once
 
 #include <vector>
 
-namespace kelvaro::win {
+namespace kelvaro {
 
 inline constexpr int kClientWidth = 928;
 inline constexpr int kClientHeight = 752;
@@ -12,7 +13,7 @@ inline constexpr int kQueryPage = 0;
 inline constexpr int kBatchPage = 1;
 inline constexpr int kOnWindow = -1;  // a control of the window itself, on no page
 
-// Control ids, for GetDlgItem on the control's parent.
+// Also the Win32 controls' ids.
 enum ControlId : int {
   kTabControl = 1001,    // 选择夹1
   kRemoveSuperseded,     // 按钮5 "删除有新标准"
@@ -30,24 +31,41 @@ enum ControlId : int {
   kCopyHintLabel,        // 标签5
   kResultList,           // 超级列表框1
 };
+inline constexpr int kControlCount = kResultList - kTabControl + 1;
 
 enum class ControlKind { kTab, kButton, kLabel, kLineEdit, kMultiLineEdit, kListView };
 
 struct ControlSpec {
   ControlId id;
-  const char* name;  // UTF-8, as the layout stores it
+  const char* name;  // UTF-8, as the layout stores it (the widgets' objectName)
   ControlKind kind;
   const char* text;  // UTF-8
+  // Relative to the window's client area (page kOnWindow) or to the tab control's corner.
   int left, top, width, height;
   int page;  // kQueryPage, kBatchPage or kOnWindow
 };
 
-// Layout order; the open-file dialog is no window and not listed.
+// Layout order; the open-file dialog is no control and not listed.
 const std::vector<ControlSpec>& Layout();
-const ControlSpec* FindControl(ControlId id);
-// "Kelvaro（出现大量未知结果，换网或者等一会）--Tamsile qv2468", UTF-8.
-const char* WindowTitle();
+const ControlSpec& FindControl(ControlId id);
 // The tab control's pages: "查询", "批量查询".
 const char* PageTitle(int page);
 
-}  // namespace kelvaro::win
+enum class ColumnAlignment { kLeft, kCentre };
+struct ColumnSpec {
+  int width;  // pixels
+  ColumnAlignment alignment;
+};
+// By column index; the headers are ColumnHeader's.
+const ColumnSpec& ResultColumn(int column);
+
+// The Result table's context menu.
+enum class TableCommand { kNone, kCopyRow, kCopyAll, kExportCsv, kRequeryFailed };
+struct MenuItem {
+  TableCommand command;  // kNone: a separator
+  const char* text;      // UTF-8
+  const char* shortcut;  // shown beside the text, or null
+};
+const std::vector<MenuItem>& TableMenu();
+
+}  // namespace kelvaro

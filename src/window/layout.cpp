@@ -1,6 +1,8 @@
-#include "win/layout.h"
+#include "window/layout.h"
 
-namespace kelvaro::win {
+#include "batch/result_table.h"
+
+namespace kelvaro {
 
 const std::vector<ControlSpec>& Layout() {
   using K = ControlKind;
@@ -30,15 +32,34 @@ const std::vector<ControlSpec>& Layout() {
   return layout;
 }
 
-const ControlSpec* FindControl(ControlId id) {
+const ControlSpec& FindControl(ControlId id) {
   for (const ControlSpec& spec : Layout()) {
-    if (spec.id == id) return &spec;
+    if (spec.id == id) return spec;
   }
-  return nullptr;
+  return Layout().back();  // every id is in the layout
 }
-
-const char* WindowTitle() { return "Kelvaro（出现大量未知结果，换网或者等一会）--Tamsile qv2468"; }
 
 const char* PageTitle(int page) { return page == kQueryPage ? "查询" : "批量查询"; }
 
-}  // namespace kelvaro::win
+const ColumnSpec& ResultColumn(int column) {
+  // The ordinal is left-aligned, every other column centred.
+  static constexpr ColumnSpec kColumns[kColumnCount] = {{40, ColumnAlignment::kLeft},
+                                                        {200, ColumnAlignment::kCentre},
+                                                        {80, ColumnAlignment::kCentre},
+                                                        {200, ColumnAlignment::kCentre},
+                                                        {400, ColumnAlignment::kCentre}};
+  return kColumns[column >= 0 && column < kColumnCount ? column : 0];
+}
+
+const std::vector<MenuItem>& TableMenu() {
+  static const std::vector<MenuItem> menu = {
+      {TableCommand::kCopyRow, "复制本行", "Ctrl+C"},
+      {TableCommand::kCopyAll, "复制全部", nullptr},
+      {TableCommand::kExportCsv, "导出 CSV…", nullptr},
+      {TableCommand::kNone, "", nullptr},
+      {TableCommand::kRequeryFailed, "重新查询未知", nullptr},
+  };
+  return menu;
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,243 @@
+#include "window/window_logic.h"
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "batch/reason.h"
+#include "batch/row_store.h"
+#include "batch/table_export.h"
+#include "platform/files.h"
+#include "query/import.h"
+#include "query/report.h"
+#include "text/encoding.h"
+#include "window/window_texts.h"
+
+namespace kelvaro {
+
+std::string ImportStartDirectory(const std::string& program_directory) {
+  if (platform::IsWritableDirectory(program_directory)) return program_directory;
+  const std::string home = platform::HomeDirectory();
+  return home.empty() ? program_directory : home;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+WindowLogic::WindowLogic(WindowView& view, ResultTable& table, MessagePump& pump,
+                         std::string program_directory)
+    : view_(view), table_(table), pump_(pump), program_directory_(std::move(program_directory)) {}
+
+WindowLogic::~WindowLogic() {
+  // Workers left running hold the session: it ends with the process.
+  if (!ended_cleanly_) (void)session_.release();
+}
+
+void WindowLogic::Created() {
+  session_ = std::make_unique<BatchSession>(table_, pump_);
+  progress_ = std::make_unique<BatchProgress>(*session_);
+}
+
+void WindowLogic::Clicked(ControlId id) {
+  switch (id) {
+    case kSingleQueryButton:
+      ShowSingleQueryReport();
+      break;
+    case kImportButton:
+      ImportNumbers();
+      break;
+    case kBatchQueryButton:
+      StartBatchQuery();
+      break;
+    case kRemoveCurrentButton:
+      RemoveRowsWithStatus(kStatusCurrent);
+      break;
+    case kRemoveSuperseded:
+      RemoveRowsWithStatus(kStatusSuperseded);
+      break;
+    default:
+      break;
+  }
+}
+
+void WindowLogic::NumberBoxEntered() {
+  if (!single_query_running_) ShowSingleQueryReport();
+}
+
+void WindowLogic::ShowSingleQueryReport() {
+  if (!session_ || !view_.IsOpen() || single_query_running_) return;
+  view_.SetControlText(kReportBox, "\r\n");
+  const Text number = Utf8ToGbk(view_.ControlText(kNumberBox));
+  // The request runs off this thread while the pump dispatches: the window keeps painting.
+  single_query_running_ = true;
+  view_.EnableControl(kSingleQueryButton, false);
+  const std::optional<SingleQueryResult> ran = session_->RunSingleQuery(number);
+  single_query_running_ = false;
+  if (!view_.IsOpen()) return;  // closed meanwhile
+  view_.EnableControl(kSingleQueryButton, true);
+  if (!ran.has_value()) return;
+  for (const Text& entry : ReportEntries(ran->lookup.record, ran->lookup.address, ran->cleaned)) {
+    view_.AppendControlText(kReportBox, GbkToUtf8(entry));
+  }
+}
+
+std::string WindowLogic::DialogDirectory() const {
+  return last_file_.empty() ? ImportStartDirectory(program_directory_) : DirectoryOf(last_file_);
+}
+
+void WindowLogic::ImportNumbers() {
+  if (!view_.IsOpen()) return;
+  const std::optional<std::string> chosen = view_.ChooseFileToOpen(DialogDirectory(), last_file_);
+  if (!chosen.has_value()) return;  // cancelled: the table stays as it was
+  ImportFile(*chosen);
+}
+
+void WindowLogic::ImportFile(const std::string& path) {
+  if (!view_.IsOpen()) return;
+  last_file_ = path;
+  std::string reason;
+  // A file that cannot be read leaves the rows as they were, and the user learns why.
+  if (!ImportNumbersFromFile(table_, path, &reason)) {
+    view_.ShowError(kErrorCaption, ReadErrorText(path, reason));
+  }
+  UpdateRetryHint();
+}
+
+template <typename Run>
+void WindowLogic::RunBatchWithProgress(int rows, Run run) {
+  progress_->Begin(rows);
+  view_.StartTimer(kProgressIntervalMs);
+  UpdateProgress();
+  run();
+  progress_->End();
+  // The last workers may still run: the timer puts the title back once they are done.
+  UpdateProgress();
+}
+
+void WindowLogic::StartBatchQuery() {
+  if (!session_ || !view_.IsOpen()) return;
+  const Text speed = Utf8ToGbk(view_.ControlText(kSpeedBox));
+  RunBatchWithProgress(table_.RowCount(), [&] { session_->StartBatchQuery(speed); });
+}
+
+void WindowLogic::RequeryFailedRows() {
+  if (!session_ || !view_.IsOpen()) return;
+  std::vector<RowId> failed = FailedRows(table_);
+  if (failed.empty()) return;
+  const Text speed = Utf8ToGbk(view_.ControlText(kSpeedBox));
+  RunBatchWithProgress(static_cast<int>(failed.size()),
+                       [&] { session_->QueryRows(speed, std::move(failed)); });
+}
+
+void WindowLogic::RemoveRowsWithStatus(const Text& target_word) {
+  if (session_) session_->RemoveRowsWithStatus(target_word);
+}
+
+void WindowLogic::OnTimer() { UpdateProgress(); }
+
+void WindowLogic::UpdateProgress() {
+  if (!progress_ || !progress_->Active() || !view_.IsOpen()) return;
+  if (progress_->Finish()) {
+    view_.StopTimer();
+    view_.SetTitle(WindowTitle());
+    UpdateRetryHint();
+    return;
+  }
+  view_.SetTitle(ProgressTitle(progress_->Done(), progress_->Total()));
+}
+
+void WindowLogic::UpdateRetryHint() {
+  if (!view_.IsOpen()) return;
+  view_.SetToolTip(kBatchQueryButton, RetryHint(static_cast<int>(SiteFailedRows(table_).size())));
+}
+
+void WindowLogic::CopyCellOnDoubleClick(int x, int y) {
+  const CellHit hit = table_.HitTestCell(x, y);
+  // A miss copies nothing: emptying the clipboard would destroy what the user had copied.
+  if (hit.row < 0 || hit.column < 0) return;
+  view_.PutOnClipboard(GbkToUtf8(table_.GetCellText(hit.row, hit.column)));
+}
+
+bool WindowLogic::IsCommandEnabled(TableCommand command) const {
+  return command != TableCommand::kCopyRow || view_.SelectedRow() >= 0;
+}
+
+void WindowLogic::RunTableCommand(TableCommand command) {
+  switch (command) {
+    case TableCommand::kCopyRow:
+      CopySelectedRow();
+      break;
+    case TableCommand::kCopyAll:
+      CopyAllRows();
+      break;
+    case TableCommand::kExportCsv:
+      ExportCsv();
+      break;
+    case TableCommand::kRequeryFailed:
+      RequeryFailedRows();
+      break;
+    case TableCommand::kNone:
+      break;
+  }
+}
+
+namespace {
+
+RowStore::Row RowOf(ResultTable& table, RowId id) {
+  RowStore::Row row;
+  row.id = id;
+  for (int column = 0; column < kColumnCount; ++column) {
+    row.cells[static_cast<std::size_t>(column)] = table.GetCellTextById(id, column);
+  }
+  row.reason = table.ReasonById(id);
+  return row;
+}
+
+// In the table's order, as the window shows them.
+std::vector<RowStore::Row> TableRows(ResultTable& table) {
+  std::vector<RowStore::Row> rows;
+  for (const RowId id : table.RowIds()) rows.push_back(RowOf(table, id));
+  return rows;
+}
+
+}  // namespace
+
+void WindowLogic::CopySelectedRow() {
+  const int selected = view_.SelectedRow();
+  if (selected < 0) return;  // nothing chosen: the clipboard keeps what it had
+  const std::vector<RowId> ids = table_.RowIds();
+  if (selected >= static_cast<int>(ids.size())) return;
+  view_.PutOnClipboard(PlainTextRow(RowOf(table_, ids[static_cast<std::size_t>(selected)])));
+}
+
+void WindowLogic::CopyAllRows() { view_.PutOnClipboard(PlainTextTable(TableRows(table_))); }
+
+void WindowLogic::ExportCsv() {
+  if (!view_.IsOpen()) return;
+  const std::optional<std::string> chosen =
+      view_.ChooseFileToSave(platform::JoinPath(DialogDirectory(), kExportFileName));
+  if (!chosen.has_value()) return;
+  std::string reason;
+  if (!platform::WriteWholeFile(*chosen, FormatCsv(TableRows(table_)), reason)) {
+    view_.ShowError(kErrorCaption, WriteErrorText(*chosen));
+  }
+}
+
+bool WindowLogic::Closing() {
+  if (session_) ended_cleanly_ = session_->EndAll(kCloseGrace) && ended_cleanly_;
+  return ended_cleanly_;
+}
+
+bool WindowLogic::ProgramCleanup() {
+  if (!session_) return ended_cleanly_;
+  ended_cleanly_ = session_->EndAll(kCloseGrace) && ended_cleanly_;
+  if (!ended_cleanly_) return false;
+  progress_.reset();
+  session_->runner().Destroy();
+  session_.reset();
+  return true;
+}
+
+}  // namespace kelvaro

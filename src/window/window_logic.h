@@ -1,0 +1,107 @@
+// What the window does, once for every toolkit: each button, the Result table's double-click,
+// menu, keys and dropped files, the progress title, and the window's closing. A toolkit's
+// window creates its controls from the layout, forwards its events here and implements the
+// view.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "batch/message_pump.h"
+#include "batch/result_table.h"
+#include "session/batch_progress.h"
+#include "session/batch_session.h"
+#include "window/layout.h"
+#include "window/window_view.h"
+
+namespace kelvaro {
+
+// Where the import's dialog starts: the program directory when the user may write there (a
+// portable copy), else the home directory (an installed copy's folder is no place for lists
+// of numbers).
+std::string ImportStartDirectory(const std::string& program_directory);
+// The folder part of a path (either separator); empty when it has none.
+std::string DirectoryOf(const std::string& path);
+
+class WindowLogic {
+ public:
+  // How long closing waits for a batch's workers to end.
+  static constexpr std::chrono::milliseconds kCloseGrace{1000};
+  static constexpr int kProgressIntervalMs = 100;
+
+  // `view`, `table` and `pump` outlive the logic; `pump` is the window thread's.
+  WindowLogic(WindowView& view, ResultTable& table, MessagePump& pump,
+              std::string program_directory);
+  ~WindowLogic();
+  WindowLogic(const WindowLogic&) = delete;
+  WindowLogic& operator=(const WindowLogic&) = delete;
+
+  // Every control exists: the window's creation is complete. Makes the batch session and its
+  // query lock.
+  void Created();
+
+  // 按钮1, 按钮2, 按钮3, 按钮4, 按钮5 by their id; other ids do nothing.
+  void Clicked(ControlId id);
+  // Enter in the number box: as 按钮1, unless its query is still running.
+  void NumberBoxEntered();
+  // 按钮1: the number box's number looked up off the window's thread, the report written
+  // into 编辑框2, the button disabled meanwhile.
+  void ShowSingleQueryReport();
+  // 按钮2: asks for a file (in ImportStartDirectory, then where the last one was) and
+  // imports it; cancel changes nothing.
+  void ImportNumbers();
+  // A file chosen or dropped on the table: replaces the rows; one that cannot be read leaves
+  // them as they were and is reported.
+  void ImportFile(const std::string& path);
+  // 按钮3: every row, at most the speed box's number running at once.
+  void StartBatchQuery();
+  // 按钮4 (现行) and 按钮5 (有新标准).
+  void RemoveRowsWithStatus(const Text& target_word);
+  // The table's double-click at (x, y) in its own coordinates: the cell's text on the
+  // clipboard; a miss leaves the clipboard as it was.
+  void CopyCellOnDoubleClick(int x, int y);
+
+  // The table's context menu.
+  bool IsCommandEnabled(TableCommand command) const;
+  void RunTableCommand(TableCommand command);
+  void CopySelectedRow();  // also Ctrl+C
+  void CopyAllRows();
+  void ExportCsv();
+  // The rows left 未知 because the site could not be asked or the lookup was ended.
+  void RequeryFailedRows();
+
+  // The view's timer while batches run: the progress title, then the title as it was and
+  // the retry hint once the last worker has ended.
+  void OnTimer();
+
+  // The window is closing (close box, Escape): no further row starts, requests in flight
+  // are aborted, workers are waited for up to kCloseGrace. False when some were left.
+  bool Closing();
+  // After the main loop: releases the session unless workers may still use it; then it and
+  // the table must end with the process. False in that case.
+  bool ProgramCleanup();
+
+  BatchSession* session() { return session_.get(); }
+  const std::string& last_file() const { return last_file_; }
+  const std::string& program_directory() const { return program_directory_; }
+
+ private:
+  template <typename Run>
+  void RunBatchWithProgress(int rows, Run run);
+  void UpdateProgress();
+  void UpdateRetryHint();
+  std::string DialogDirectory() const;
+
+  WindowView& view_;
+  ResultTable& table_;
+  MessagePump& pump_;
+  std::string program_directory_;
+  std::unique_ptr<BatchSession> session_;
+  std::unique_ptr<BatchProgress> progress_;
+  std::string last_file_;  // the file chosen or dropped last, for the dialogs
+  bool single_query_running_ = false;
+  bool ended_cleanly_ = true;
+};
+
+}  // namespace kelvaro

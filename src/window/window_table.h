@@ -1,0 +1,109 @@
+// The Result table as a window shows it, once for every toolkit: a ResultTable over a
+// thread-safe RowStore. A worker reads and writes its row by id in the store at once; what
+// the list control knows (which rows there are, in order) changes only on the window's
+// thread, which hears of a worker's changes without being waited for and catches up at most
+// every 100 ms. Index operations off the window's thread wait for it.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "batch/result_table.h"
+#include "batch/row_store.h"
+
+namespace kelvaro {
+
+// The toolkit's list control, as the table drives it.
+class ListControl {
+ public:
+  virtual ~ListControl() = default;
+  virtual bool OnWindowThread() const = 0;
+  // Any thread: runs `task` on the window's thread and waits for it. False when the window
+  // is gone and nothing ran.
+  virtual bool RunOnWindowThread(const std::function<void()>& task) = 0;
+  // Any thread: the window's thread should call WindowTable::SyncView soon (within about
+  // kSyncIntervalMs); asked at most once until it has.
+  virtual void ScheduleSync() = 0;
+  // Window's thread. Rows change between Begin and End, as Qt's models announce them.
+  virtual void BeginInsertRows(int first, int last) = 0;
+  virtual void EndInsertRows() = 0;
+  virtual void BeginRemoveRows(int first, int last) = 0;
+  virtual void EndRemoveRows() = 0;
+  virtual void BeginReset() = 0;
+  virtual void EndReset() = 0;
+  virtual void RowsChanged(int first, int last) = 0;  // texts or reasons
+  virtual void ScrollToRow(int row) = 0;
+  // The cell under a point of the control's client area.
+  virtual CellHit HitTest(int x, int y) = 0;
+};
+
+class WindowTable : public ResultTable {
+ public:
+  static constexpr int kSyncIntervalMs = 100;
+
+  // Until SetControl, operations work on the rows alone.
+  WindowTable() = default;
+  void SetControl(ListControl* control) { control_ = control; }
+
+  // Window's thread: what the control shows.
+  int ViewRowCount() const { return static_cast<int>(view_ids_.size()); }
+  RowId IdAt(int row) const;
+  Text CellText(int row, int column);
+  // A cell's tooltip (UTF-8): for the status cell why the lookup ended; empty for none.
+  std::string CellToolTip(int row, int column);
+  // Every row in the control's order (for copying and export).
+  std::vector<RowStore::Row> Snapshot();
+  // Tells the control now of what workers changed.
+  void SyncView();
+
+  // ResultTable, from any thread.
+  int RowCount() override;
+  int AppendRow(const Text& ordinal) override;
+  Text GetCellText(int row, int column) override;
+  void SetCellText(int row, int column, const Text& text) override;
+  void DeleteRow(int row) override;
+  void ClearRows() override;
+  int FindRow(const Text& text, int column) override;
+  CellHit HitTestCell(int x, int y) override;
+
+  std::vector<RowId> RowIds() override;
+  int RowIndexOf(RowId id) override;
+  Text GetCellTextById(RowId id, int column) override;
+  void SetCellTextById(RowId id, int column, const Text& text) override;
+  void DeleteRowById(RowId id) override;
+  void MakeRowVisibleById(RowId id) override;
+  void SetReasonById(RowId id, const RowReason& reason) override;
+  RowReason ReasonById(RowId id) override;
+
+ private:
+  bool OnOwnThread() const { return control_ == nullptr || control_->OnWindowThread(); }
+  // Runs `task` where the control's rows may be touched and waits for it.
+  void OnWindowThread(const std::function<void()>& task);
+  bool ValidRow(int row) const { return row >= 0 && row < ViewRowCount(); }
+  static bool ValidColumn(int column) { return column >= 0 && column < kColumnCount; }
+  int ViewRowOf(RowId id) const;
+  void SetCellDirect(int row, int column, const Text& text);
+  void DeleteRowDirect(int row);
+  void ScrollTo(int row);
+  void RemoveVanishedRows();
+  // Any thread: what changed, for the next SyncView.
+  void PostSync(RowId changed, bool removed, RowId make_visible);
+
+  RowStore store_;
+  ListControl* control_ = nullptr;
+  // The rows the control knows, in order (ids ascend). Window's thread only.
+  std::vector<RowId> view_ids_;
+  bool syncing_ = false;
+  // Once the window is gone, workers left behind take turns here instead.
+  std::mutex orphan_mutex_;
+
+  std::mutex pending_mutex_;
+  bool sync_posted_ = false;
+  bool rows_removed_ = false;
+  std::vector<RowId> changed_ids_;
+  RowId visible_id_ = 0;
+};
+
+}  // namespace kelvaro

@@ -1,0 +1,195 @@
+// The Result table as every window shows it, with the test's thread as the window's thread
+// and its control a grid (support/fake_window.h).
+#include "window/window_table.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/fake_window.h"
+#include "text/encoding.h"
+
+namespace kelvaro {
+namespace {
+
+class WindowTableTest : public ::testing::Test {
+ protected:
+  void AppendNumbered(int count) {
+    for (int i = 1; i <= count; ++i) table_.AppendRow(std::to_string(i));
+  }
+  std::vector<Text> Column(int column) {
+    std::vector<Text> cells;
+    for (int row = 0; row < table_.RowCount(); ++row)
+      cells.push_back(table_.GetCellText(row, column));
+    return cells;
+  }
+
+  StdMessagePump pump_;
+  WindowTable table_;
+  test::GridControl control_{table_, pump_};
+};
+
+TEST_F(WindowTableTest, EmptyTableAndCellsOutOfRange) {
+  EXPECT_EQ(table_.RowCount(), 0);
+  EXPECT_EQ(table_.FindRow("", 2), -1);
+  EXPECT_TRUE(table_.RowIds().empty());
+  table_.DeleteRow(0);
+  table_.SetCellText(0, 0, "x");
+  EXPECT_EQ(table_.RowCount(), 0);
+  AppendNumbered(3);
+  table_.SetCellText(1, 4, "title");
+  const struct {
+    int row, column;
+    Text expected;
+  } cases[] = {{-1, 0, ""}, {3, 0, ""}, {1, -1, ""}, {1, 5, ""}, {1, 4, "title"}, {2, 0, "3"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(table_.GetCellText(c.row, c.column), c.expected) << c.row << "," << c.column;
+  }
+  EXPECT_EQ(control_.inserts, 3);
+}
+
+TEST_F(WindowTableTest, FindRowMatchesTheWholeTextOnly) {
+  const Text current = Gbk(u8"现行");
+  AppendNumbered(5);
+  table_.SetCellText(0, 2, current + " ");
+  table_.SetCellText(1, 2, Gbk(u8"有新标准"));
+  table_.SetCellText(2, 2, current);
+  table_.SetCellText(4, 1, "GB/T1-2000");
+  const struct {
+    Text text;
+    int column;
+    int expected;
+  } cases[] = {
+      {current, 2, 2},       {Gbk(u8"新标准"), 2, -1}, {current + " ", 2, 0}, {current, 1, -1},
+      {"gb/t1-2000", 1, -1}, {"GB/T1-2000", 1, 4},     {current, 5, -1},      {"", 3, 0}};
+  for (const auto& c : cases) EXPECT_EQ(table_.FindRow(c.text, c.column), c.expected);
+}
+
+TEST_F(WindowTableTest, RemovalsMoveRowsUpKeepOrdinalsAndIds) {
+  AppendNumbered(4);
+  const std::vector<RowId> ids = table_.RowIds();
+  table_.DeleteRow(-1);
+  table_.DeleteRow(4);
+  EXPECT_TRUE(control_.removals.empty());
+  table_.DeleteRow(1);
+  EXPECT_EQ(control_.removals, (std::vector<std::pair<int, int>>{{1, 1}}));
+  EXPECT_EQ(Column(0), (std::vector<Text>{"1", "3", "4"}));
+  EXPECT_EQ(table_.RowIndexOf(ids[1]), -1);
+  EXPECT_EQ(table_.RowIndexOf(ids[2]), 1);
+  table_.SetCellTextById(ids[3], 3, "GB/T9-2020");
+  EXPECT_EQ(table_.GetCellText(2, 3), "GB/T9-2020");
+  table_.SetCellTextById(ids[1], 3, "lost");  // removed: nothing happens
+  EXPECT_EQ(table_.FindRow("lost", 3), -1);
+  table_.DeleteRowById(ids[2]);
+  EXPECT_EQ(Column(0), (std::vector<Text>{"1", "4"}));
+  table_.ClearRows();
+  EXPECT_EQ(control_.resets, 1);
+  EXPECT_EQ(table_.RowCount(), 0);
+}
+
+TEST_F(WindowTableTest, TheStatusCellsTooltipSaysWhyAndHitsAreRowsTheControlShows) {
+  AppendNumbered(2);
+  table_.SetReasonById(table_.RowIds()[1], {Outcome::kHttpError, 503, {}});
+  EXPECT_EQ(table_.CellToolTip(1, ColumnIndex(Column::kStatus)), "网站返回 503");
+  EXPECT_EQ(table_.CellToolTip(1, ColumnIndex(Column::kNumber)), "");
+  EXPECT_EQ(table_.CellToolTip(0, ColumnIndex(Column::kStatus)), "");
+  EXPECT_EQ(table_.HitTestCell(150, 15).row, 1);
+  EXPECT_EQ(table_.HitTestCell(150, 15).column, 1);
+  EXPECT_EQ(table_.HitTestCell(150, 25).row, -1);  // below the last row
+  EXPECT_EQ(table_.HitTestCell(550, 5).row, -1);   // right of the last column
+}
+
+// Sixteen workers use the table at once while the window's thread pumps.
+TEST(WindowTableConcurrency, SixteenThreadsThroughTheWindowThread) {
+  StdMessagePump pump;
+  WindowTable table;
+  test::GridControl control(table, pump);
+  constexpr int kThreads = 16;
+  constexpr int kRowsEach = 60;
+  std::atomic<int> done{0};
+  std::atomic<int> appended{0};
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      std::vector<RowId> mine;
+      // Phase 1: rows are only added, so a row's index stays put.
+      for (int i = 0; i < kRowsEach; ++i) {
+        const Text ordinal = "t" + std::to_string(t) + "-" + std::to_string(i);
+        const int row = table.AppendRow(ordinal);
+        if (row < 0 || table.GetCellText(row, 0) != ordinal) ++mismatches;
+        if (table.FindRow(ordinal, 0) != row) ++mismatches;
+        const std::vector<RowId> ids = table.RowIds();
+        if (row < 0 || static_cast<std::size_t>(row) >= ids.size()) {
+          ++mismatches;
+          continue;
+        }
+        const RowId id = ids[static_cast<std::size_t>(row)];
+        mine.push_back(id);
+        table.SetCellText(row, 2, "s" + ordinal);
+        table.SetCellTextById(id, 3, "n" + ordinal);
+        table.MakeRowVisibleById(id);
+        if (table.GetCellTextById(id, 2) != "s" + ordinal) ++mismatches;
+        if (table.RowIndexOf(id) != row) ++mismatches;
+        table.HitTestCell(5, 5);
+      }
+      ++appended;
+      while (appended.load() < kThreads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      // Phase 2: rows move up as others are removed; ids keep addressing them.
+      for (std::size_t i = 0; i < mine.size(); ++i) {
+        if (i % 4 == 0) {
+          table.DeleteRowById(mine[i]);
+        } else if (table.GetCellTextById(mine[i], 3).empty()) {
+          ++mismatches;
+        }
+      }
+      ++done;
+    });
+  }
+  while (done.load() < kThreads) pump.PumpingWait(1000);
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches.load(), 0);
+  EXPECT_EQ(table.RowCount(), kThreads * (kRowsEach - kRowsEach / 4));
+  for (int row = 0; row < table.RowCount(); ++row) {
+    const Text ordinal = table.GetCellText(row, 0);
+    EXPECT_NE(std::stoi(ordinal.substr(ordinal.find('-') + 1)) % 4, 0) << ordinal;
+    EXPECT_EQ(table.GetCellText(row, 3), "n" + ordinal);
+  }
+  table.SetControl(nullptr);
+}
+
+// A worker's writes and removals by id neither wait for the window's thread nor reach the
+// control one by one: it hears of neighbouring removed rows as one run.
+TEST(WindowTableConcurrency, WorkersDoNotWaitForTheWindowAndRemovalsArriveInRuns) {
+  StdMessagePump pump;
+  WindowTable table;
+  test::GridControl control(table, pump);
+  for (int i = 1; i <= 10; ++i) table.AppendRow(std::to_string(i));
+  const std::vector<RowId> ids = table.RowIds();
+  std::atomic<int> still_there{0};
+  // The window's thread dispatches nothing meanwhile: the worker finishes on its own.
+  std::thread worker([&] {
+    for (const int row : {1, 2, 3, 4, 7}) {
+      table.SetCellTextById(ids[static_cast<std::size_t>(row)], 2, "x");
+      table.DeleteRowById(ids[static_cast<std::size_t>(row)]);
+      if (table.RowIndexOf(ids[static_cast<std::size_t>(row)]) >= 0) ++still_there;
+    }
+  });
+  worker.join();
+  EXPECT_EQ(still_there.load(), 0);
+  EXPECT_EQ(table.ViewRowCount(), 10);  // not yet told
+  pump.PumpingWait(1000);
+  EXPECT_EQ(table.ViewRowCount(), 5);
+  EXPECT_EQ(control.removals, (std::vector<std::pair<int, int>>{{7, 7}, {1, 4}}));
+  std::vector<Text> ordinals;
+  for (int row = 0; row < table.RowCount(); ++row) ordinals.push_back(table.GetCellText(row, 0));
+  EXPECT_EQ(ordinals, (std::vector<Text>{"1", "6", "7", "9", "10"}));
+  table.SetControl(nullptr);
+}
+
+}  // namespace
+}  // namespace kelvaro
