@@ -327,11 +327,13 @@ std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
   if (digits.empty()) return std::nullopt;
   serial.text += digits;
   serial.digits = digits.size();
-  while (r.Peek() == '.') {
+  // At most two parts ("GB/T 15629.11", "GB/T 1.1"): more make an address ("GB 10.0.0.1").
+  for (int parts = 0; r.Peek() == '.'; ++parts) {
     Reader probe = r;
     probe.Next();
     const std::string part = ReadDigits(probe, 5);
     if (part.empty()) break;
+    if (parts == 2) return std::nullopt;
     serial.text += '.' + part;
     serial.digits += part.size();
     r = probe;

@@ -151,6 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "2015", 2015, "T/ABC1 23-2015"},
         // Without a year.
         NumberCase{"NoYearGb", "GB 50016", "GB 50016", "GB", "50016", "", 0, "GB 50016"},
+        NumberCase{"TwoParts", "GB/T 7714.1.2-2015", "GB/T 7714.1.2-2015", "GB/T", "7714.1.2",
+                   "2015", 2015, "GB/T 7714.1.2-2015"},
         NumberCase{"NoYearDottedSerial", "GB/T 15629.11", "GB/T 15629.11", "GB/T", "15629.11", "",
                    0, "GB/T 15629.11"},
         NumberCase{"NoYearThreeDigits", "JGJ 130", "JGJ 130", "JGJ", "130", "", 0, "JGJ 130"},
@@ -269,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"DigitBefore", "1GB 50016-2014", {}},
         TextCase{"SlashBefore", "A/GB 50016-2014", {}},
         TextCase{"DashAfterCode", "GB-50016-2014", {}},
-        TextCase{"SixDigitSerial", "GB 500161-2014", {}},
+        TextCase{"SixDigitSerial", "GB 500161-2014", {}}, TextCase{"Address", "GB 10.0.0.1", {}},
         TextCase{"LineBreakInside", "GB\n50016-2014", {}},
         TextCase{"ProvinceOutOfRange", "DB10/T 1-2015 DB83 1-2015", {}},
         TextCase{"GroupWithoutLetter", "T/12 3-2015", {}},
