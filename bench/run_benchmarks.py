@@ -236,6 +236,27 @@ def bench_parse(work):
     ]
 
 
+def bench_citation(work):
+    """FindCitations over 10 MiB of design-note-like text."""
+    log("citation: Google Benchmark")
+    out = Path(work) / "citation.json"
+    run_checked([str(BENCH / "kelvaro_bench_citation"), f"--benchmark_out={out}",
+                 "--benchmark_out_format=json", f"--benchmark_repetitions={RUNS}",
+                 "--benchmark_report_aggregates_only=true"], stdout=subprocess.DEVNULL)
+    medians = {}
+    for b in json.loads(out.read_text())["benchmarks"]:
+        if b.get("error_occurred"):
+            raise RuntimeError(f"{b['name']}: {b.get('error_message')}")
+        if b.get("aggregate_name", "median") == "median":
+            medians[b["run_name"]] = b
+    notes = next(b for n, b in medians.items() if n.startswith("FindInNotes/10"))
+    rate = notes["bytes_per_second"] / 1e6
+    return [
+        Row("citations in 10 MiB of design notes (CPU)", f"{rate:.0f} MB/s", "", rate / 50,
+            ">= 50 MB/s", rate >= 50),
+    ]
+
+
 def bench_table(work):
     """100,000 lines through the import routine: the model alone, then shown by the window."""
     rows = 100000
@@ -358,8 +379,8 @@ def main():
             runtime = Path(work) / "runtime"
             runtime.mkdir(mode=0o700)
             QT_ENV["XDG_RUNTIME_DIR"] = str(runtime)
-        for benchmark in (bench_batch, bench_overhead, bench_parse, bench_table, bench_idle,
-                          bench_window):
+        for benchmark in (bench_batch, bench_overhead, bench_parse, bench_citation, bench_table,
+                          bench_idle, bench_window):
             try:
                 rows += benchmark(work)
             except (RuntimeError, OSError, KeyError, StopIteration, ValueError) as e:

@@ -42,6 +42,7 @@ endfunction()
 kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
 kelvaro_windows_tests(query SOURCES number_test.cpp parser_test.cpp lookup_reason_test.cpp report_test.cpp)
+kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp reason_test.cpp row_store_test.cpp table_export_test.cpp)
 if(TARGET kelvaro_cli)

@@ -1,0 +1,99 @@
+// The citation reader over 10 MiB of design-note-like text: mostly Chinese prose with
+// look-alikes (C30, HRB400, DN100, JS-01), and now and then a citation written one of the
+// ways people write them.
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "citation/citation.h"
+
+namespace {
+
+std::string Utf8(const char8_t* s) { return std::string(reinterpret_cast<const char*>(s)); }
+
+const std::vector<std::string>& Prose() {
+  static const std::vector<std::string> prose = {
+      Utf8(u8"本工程结构设计使用年限为50年，建筑结构安全等级为二级，"),
+      Utf8(u8"抗震设防烈度为7度，设计基本地震加速度值为0.10g，"),
+      Utf8(u8"混凝土强度等级：基础垫层C15，梁、板、柱C30，"),
+      Utf8(u8"钢筋采用HRB400级，箍筋采用HPB300级，钢材Q235B，"),
+      Utf8(u8"砌体采用MU10烧结页岩砖，M10混合砂浆砌筑，"),
+      Utf8(u8"给水管道DN100采用钢塑复合管，详见图JS-01。"),
+      Utf8(u8"施工时应严格遵守国家现行有关规范、规程及规定，"),
+      Utf8(u8"地下室防水等级为二级，屋面防水等级为一级。"),
+      Utf8(u8"图中尺寸除标高以米计外，其余均以毫米计，"),
+      Utf8(u8"本说明未尽事宜，均按国家现行施工及验收规范执行。"),
+  };
+  return prose;
+}
+
+const std::vector<std::string>& Citations() {
+  static const std::vector<std::string> citations = {
+      Utf8(u8"《建筑设计防火规范》GB 50016-2014（2018年版）"),
+      Utf8(u8"GB/T 50001—2017"),
+      Utf8(u8"GB50011-2010(2016年版)"),
+      Utf8(u8"GB 50007－2011"),
+      Utf8(u8"ＧＢ　50017-2017"),
+      Utf8(u8"GB 50009-2012 建筑结构荷载规范"),
+      Utf8(u8"GB 50045-95"),
+      Utf8(u8"CECS 102:2002"),
+      Utf8(u8"《混凝土结构设计规范》（GB 50010-2010（2015年版））"),
+      Utf8(u8"JGJ 3-2010、JGJ/T 98-2010"),
+      Utf8(u8"DG/TJ 08-11-2018"),
+      Utf8(u8"JTG D60-2015"),
+  };
+  return citations;
+}
+
+struct Notes {
+  std::string text;
+  std::size_t citations = 0;
+};
+
+// Prose in an order drawn from a fixed seed, a citation after about every eighth sentence,
+// a line break after about every fortieth.
+Notes BuildNotes(std::size_t size) {
+  Notes notes;
+  std::uint32_t state = 12345;
+  const auto draw = [&state](std::uint32_t n) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % n;
+  };
+  std::vector<std::size_t> per_citation;
+  for (const std::string& c : Citations()) per_citation.push_back(kelvaro::FindCitations(c).size());
+  while (notes.text.size() < size) {
+    notes.text += Prose()[draw(static_cast<std::uint32_t>(Prose().size()))];
+    if (draw(8) == 0) {
+      const std::size_t k = draw(static_cast<std::uint32_t>(Citations().size()));
+      notes.text += Citations()[k];
+      notes.citations += per_citation[k];
+    }
+    if (draw(40) == 0) notes.text += "\n";
+  }
+  return notes;
+}
+
+void FindInNotes(benchmark::State& state) {
+  const Notes notes = BuildNotes(static_cast<std::size_t>(state.range(0)) << 20);
+  for (auto _ : state) {
+    std::vector<kelvaro::Citation> found = kelvaro::FindCitations(notes.text);
+    if (found.size() != notes.citations) {
+      state.SkipWithError("the citations found differ from the ones written");
+      break;
+    }
+    benchmark::DoNotOptimize(found);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(notes.text.size()));
+  state.counters["citations"] = static_cast<double>(notes.citations);
+}
+
+}  // namespace
+
+// Argument: the text's size in MiB.
+BENCHMARK(FindInNotes)->Arg(10)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,395 @@
+#include "citation/citation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvaro {
+namespace {
+
+// Table rows print as their name in failure messages.
+template <typename Case>
+requires requires(const Case& c) { c.name; }
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+  return info.param.name;
+}
+
+std::string Utf8(const char8_t* s) { return std::string(reinterpret_cast<const char*>(s)); }
+
+// What holds for every citation found, whatever the table checks besides.
+std::vector<Citation> Find(const std::string& text) {
+  std::vector<Citation> found = FindCitations(text);
+  std::size_t floor = 0;
+  for (const Citation& c : found) {
+    EXPECT_LE(floor, c.begin) << "out of order or overlapping: " << c.written;
+    EXPECT_LT(c.begin, c.end) << c.number;
+    EXPECT_EQ(c.written, text.substr(c.begin, c.end - c.begin)) << c.number;
+    floor = c.end;
+  }
+  return found;
+}
+
+struct NumberCase {
+  const char* name;
+  std::string text;
+  std::string number;
+  std::string code;
+  std::string serial;
+  std::string year;
+  int full_year;
+  std::string written;
+};
+
+class NumberTest : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(NumberTest, ReadsOneCitation) {
+  const NumberCase& c = GetParam();
+  const std::vector<Citation> found = Find(c.text);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].number, c.number);
+  EXPECT_EQ(found[0].code, c.code);
+  EXPECT_EQ(found[0].serial, c.serial);
+  EXPECT_EQ(found[0].year, c.year);
+  EXPECT_EQ(found[0].full_year, c.full_year);
+  EXPECT_EQ(found[0].written, c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NumberTest,
+    ::testing::Values(
+        // As users copy them.
+        NumberCase{"EmDash", Utf8(u8"GB/T 50001—2017"), "GB/T 50001-2017", "GB/T", "50001", "2017",
+                   2017, Utf8(u8"GB/T 50001—2017")},
+        NumberCase{"FullWidthHyphen", Utf8(u8"GB 50007－2011"), "GB 50007-2011", "GB", "50007",
+                   "2011", 2011, Utf8(u8"GB 50007－2011")},
+        NumberCase{"FullWidthLettersAndIdeographicSpace", Utf8(u8"ＧＢ　50017-2017"),
+                   "GB 50017-2017", "GB", "50017", "2017", 2017, Utf8(u8"ＧＢ　50017-2017")},
+        NumberCase{"FullWidthDigitsAndSlash", Utf8(u8"ＧＢ／Ｔ５０００１－２０１７"),
+                   "GB/T 50001-2017", "GB/T", "50001", "2017", 2017,
+                   Utf8(u8"ＧＢ／Ｔ５０００１－２０１７")},
+        NumberCase{"NameWithoutMarksStaysOut", Utf8(u8"GB 50009-2012 建筑结构荷载规范"),
+                   "GB 50009-2012", "GB", "50009", "2012", 2012, "GB 50009-2012"},
+        NumberCase{"ChineseRightAfter", Utf8(u8"GB50016-2014规定"), "GB 50016-2014", "GB", "50016",
+                   "2014", 2014, "GB50016-2014"},
+        NumberCase{"SpacesAroundTheSlashAndRuns", "GB / T   50001 - 2017", "GB/T 50001-2017",
+                   "GB/T", "50001", "2017", 2017, "GB / T   50001 - 2017"},
+        NumberCase{"OtherDashes", Utf8(u8"GB 50016‐2014"), "GB 50016-2014", "GB", "50016", "2014",
+                   2014, Utf8(u8"GB 50016‐2014")},
+        NumberCase{"MinusSign", Utf8(u8"GB 50016−2014"), "GB 50016-2014", "GB", "50016", "2014",
+                   2014, Utf8(u8"GB 50016−2014")},
+        // Years.
+        NumberCase{"TwoDigitYear19xx", "GB 50045-95", "GB 50045-95", "GB", "50045", "95", 1995,
+                   "GB 50045-95"},
+        NumberCase{"TwoDigitYear20xx", "GBJ 16-07", "GBJ 16-07", "GBJ", "16", "07", 2007,
+                   "GBJ 16-07"},
+        NumberCase{"ColonBeforeTheYear", "CECS 102:2002", "CECS 102:2002", "CECS", "102", "2002",
+                   2002, "CECS 102:2002"},
+        NumberCase{"FullWidthColon", Utf8(u8"CECS 102：2002"), "CECS 102:2002", "CECS", "102",
+                   "2002", 2002, Utf8(u8"CECS 102：2002")},
+        NumberCase{"FiveDigitsAreNoYear", "GB 50016-20145", "GB 50016", "GB", "50016", "", 0,
+                   "GB 50016"},
+        NumberCase{"YearPast2099", "GB 50016-2100", "GB 50016", "GB", "50016", "", 0, "GB 50016"},
+        NumberCase{"YearBefore1950", "GB 50016-1949", "GB 50016", "GB", "50016", "", 0, "GB 50016"},
+        NumberCase{"ThreeDigitsAreNoYear", "GB 50016-201", "GB 50016", "GB", "50016", "", 0,
+                   "GB 50016"},
+        // Code families.
+        NumberCase{"GbZ", "GB/Z 17625.3-2000", "GB/Z 17625.3-2000", "GB/Z", "17625.3", "2000", 2000,
+                   "GB/Z 17625.3-2000"},
+        NumberCase{"Gbz", "GBZ 1-2010", "GBZ 1-2010", "GBZ", "1", "2010", 2010, "GBZ 1-2010"},
+        NumberCase{"GbzT", "GBZ/T 229.4-2012", "GBZ/T 229.4-2012", "GBZ/T", "229.4", "2012", 2012,
+                   "GBZ/T 229.4-2012"},
+        NumberCase{"GjbZ", "GJB/Z 35-93", "GJB/Z 35-93", "GJB/Z", "35", "93", 1993, "GJB/Z 35-93"},
+        NumberCase{"Jjf", "JJF 1059.1-2012", "JJF 1059.1-2012", "JJF", "1059.1", "2012", 2012,
+                   "JJF 1059.1-2012"},
+        NumberCase{"Jjg", "JJG 1036-2008", "JJG 1036-2008", "JJG", "1036", "2008", 2008,
+                   "JJG 1036-2008"},
+        NumberCase{"JgjT", "JGJ/T 98-2010", "JGJ/T 98-2010", "JGJ/T", "98", "2010", 2010,
+                   "JGJ/T 98-2010"},
+        NumberCase{"Cjj", "CJJ 1-2008", "CJJ 1-2008", "CJJ", "1", "2008", 2008, "CJJ 1-2008"},
+        NumberCase{"JtgLetterSerial", "JTG D60-2015", "JTG D60-2015", "JTG", "D60", "2015", 2015,
+                   "JTG D60-2015"},
+        NumberCase{"JtgLetterAgainstCode", "JTGD60-2015", "JTG D60-2015", "JTG", "D60", "2015",
+                   2015, "JTGD60-2015"},
+        NumberCase{"JtgTInnerDash", "JTG/T B07-01-2006", "JTG/T B07-01-2006", "JTG/T", "B07-01",
+                   "2006", 2006, "JTG/T B07-01-2006"},
+        NumberCase{"JtsPart", "JTS 144-1-2010", "JTS 144-1-2010", "JTS", "144-1", "2010", 2010,
+                   "JTS 144-1-2010"},
+        NumberCase{"Jtj", "JTJ 041-2000", "JTJ 041-2000", "JTJ", "041", "2000", 2000,
+                   "JTJ 041-2000"},
+        NumberCase{"IndustryT", "DL/T 5210.1-2012", "DL/T 5210.1-2012", "DL/T", "5210.1", "2012",
+                   2012, "DL/T 5210.1-2012"},
+        NumberCase{"IndustryBare", "SL 191-2008", "SL 191-2008", "SL", "191", "2008", 2008,
+                   "SL 191-2008"},
+        NumberCase{"SlashWrittenAsT", "GBT50001-2017", "GB/T 50001-2017", "GB/T", "50001", "2017",
+                   2017, "GBT50001-2017"},
+        NumberCase{"LocalT", "DB11/T 1234-2015", "DB11/T 1234-2015", "DB11/T", "1234", "2015", 2015,
+                   "DB11/T 1234-2015"},
+        NumberCase{"LocalMandatorySlash", "DB11/ 687-2015", "DB11 687-2015", "DB11", "687", "2015",
+                   2015, "DB11/ 687-2015"},
+        NumberCase{"Local82", "DB82 1-2020", "DB82 1-2020", "DB82", "1", "2020", 2020,
+                   "DB82 1-2020"},
+        NumberCase{"Dbj", "DBJ 15-31-2016", "DBJ 15-31-2016", "DBJ", "15-31", "2016", 2016,
+                   "DBJ 15-31-2016"},
+        NumberCase{"DbjT", "DBJ/T 15-101-2014", "DBJ/T 15-101-2014", "DBJ/T", "15-101", "2014",
+                   2014, "DBJ/T 15-101-2014"},
+        NumberCase{"DbjGroupIsTheYear", "DBJ 08-2018", "DBJ 08-2018", "DBJ", "08", "2018", 2018,
+                   "DBJ 08-2018"},
+        NumberCase{"DgTj", "DG/TJ 08-11-2018", "DG/TJ 08-11-2018", "DG/TJ", "08-11", "2018", 2018,
+                   "DG/TJ 08-11-2018"},
+        NumberCase{"Group", "T/CECS 102-2002", "T/CECS 102-2002", "T/CECS", "102", "2002", 2002,
+                   "T/CECS 102-2002"},
+        NumberCase{"GroupAgainstSerial", "T/CECS102-2002", "T/CECS 102-2002", "T/CECS", "102",
+                   "2002", 2002, "T/CECS102-2002"},
+        NumberCase{"GroupEndingInDigits", "T/ABC1 23-2015", "T/ABC1 23-2015", "T/ABC1", "23",
+                   "2015", 2015, "T/ABC1 23-2015"},
+        // Without a year.
+        NumberCase{"NoYearGb", "GB 50016", "GB 50016", "GB", "50016", "", 0, "GB 50016"},
+        NumberCase{"TwoParts", "GB/T 7714.1.2-2015", "GB/T 7714.1.2-2015", "GB/T", "7714.1.2",
+                   "2015", 2015, "GB/T 7714.1.2-2015"},
+        NumberCase{"NoYearDottedSerial", "GB/T 15629.11", "GB/T 15629.11", "GB/T", "15629.11", "",
+                   0, "GB/T 15629.11"},
+        NumberCase{"NoYearThreeDigits", "JGJ 130", "JGJ 130", "JGJ", "130", "", 0, "JGJ 130"},
+        NumberCase{"NoYearGroup", "T/CECS 102", "T/CECS 102", "T/CECS", "102", "", 0, "T/CECS 102"},
+        NumberCase{"NoYearLocal", "DB11/T 1234", "DB11/T 1234", "DB11/T", "1234", "", 0,
+                   "DB11/T 1234"},
+        NumberCase{"NoYearDgTjKeepsItsDash", "DG/TJ 08-11", "DG/TJ 08-11", "DG/TJ", "08-11", "", 0,
+                   "DG/TJ 08-11"},
+        NumberCase{"NoYearEncodingNameWithYear", "GB 18030-2005", "GB 18030-2005", "GB", "18030",
+                   "2005", 2005, "GB 18030-2005"}),
+    CaseName<NumberCase>);
+
+struct PartsCase {
+  const char* name;
+  std::string text;
+  std::string number;
+  std::string title;
+  std::string edition;
+  std::string amendment;
+  std::string note;
+  std::string number_as_written;
+  std::string written;
+};
+
+class PartsTest : public ::testing::TestWithParam<PartsCase> {};
+
+TEST_P(PartsTest, KeepsTitleEditionAmendmentAndNote) {
+  const PartsCase& c = GetParam();
+  const std::vector<Citation> found = Find(c.text);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].number, c.number);
+  EXPECT_EQ(found[0].title, c.title);
+  EXPECT_EQ(found[0].edition, c.edition);
+  EXPECT_EQ(found[0].amendment, c.amendment);
+  EXPECT_EQ(found[0].note, c.note);
+  EXPECT_EQ(found[0].number_as_written, c.number_as_written);
+  EXPECT_EQ(found[0].written, c.written);
+}
+
+const std::string kFireCode = Utf8(u8"建筑设计防火规范");
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PartsTest,
+    ::testing::Values(
+        PartsCase{"TitleBeforeAndEdition",
+                  Utf8(u8"见《建筑设计防火规范》GB 50016-2014（2018年版）。"), "GB 50016-2014",
+                  kFireCode, Utf8(u8"2018年版"), "", "", Utf8(u8"GB 50016-2014（2018年版）"),
+                  Utf8(u8"《建筑设计防火规范》GB 50016-2014（2018年版）")},
+        PartsCase{"TitleBeforeWithSpaces", Utf8(u8"《建筑设计防火规范》 　GB 50016-2014"),
+                  "GB 50016-2014", kFireCode, "", "", "", "GB 50016-2014",
+                  Utf8(u8"《建筑设计防火规范》 　GB 50016-2014")},
+        PartsCase{"TitleAfter", Utf8(u8"GB 50016-2014 《建筑设计防火规范》等"), "GB 50016-2014",
+                  kFireCode, "", "", "", "GB 50016-2014",
+                  Utf8(u8"GB 50016-2014 《建筑设计防火规范》")},
+        PartsCase{"NumberInBracketsAfterTitle",
+                  Utf8(u8"《混凝土结构设计规范》（GB 50010-2010（2015年版））"), "GB 50010-2010",
+                  Utf8(u8"混凝土结构设计规范"), Utf8(u8"2015年版"), "", "",
+                  Utf8(u8"GB 50010-2010（2015年版）"),
+                  Utf8(u8"《混凝土结构设计规范》（GB 50010-2010（2015年版））")},
+        PartsCase{"UnclosedBracketDropsTheTitle", Utf8(u8"《建筑设计防火规范》（GB 50016-2014，"),
+                  "GB 50016-2014", "", "", "", "", "GB 50016-2014", "GB 50016-2014"},
+        PartsCase{"EmptyTitleIsNone", Utf8(u8"《》GB 50016-2014"), "GB 50016-2014", "", "", "", "",
+                  "GB 50016-2014", "GB 50016-2014"},
+        PartsCase{"TitleAcrossALineIsNone", Utf8(u8"《建筑设计\n防火规范》GB 50016-2014"),
+                  "GB 50016-2014", "", "", "", "", "GB 50016-2014", "GB 50016-2014"},
+        PartsCase{"TitleTooLongIsNone", Utf8(u8"《") + std::string(301, 'x') + Utf8(u8"》GB 50016"),
+                  "GB 50016", "", "", "", "", "GB 50016", "GB 50016"},
+        PartsCase{"HalfWidthBracketsYearEdition", "GB50011-2010(2016年版)", "GB 50011-2010", "",
+                  Utf8(u8"2016年版"), "", "", "GB50011-2010(2016年版)", "GB50011-2010(2016年版)"},
+        PartsCase{"EditionWithoutYearSign", "GB 50011-2010 (2016版)", "GB 50011-2010", "",
+                  Utf8(u8"2016年版"), "", "", "GB 50011-2010 (2016版)", "GB 50011-2010 (2016版)"},
+        PartsCase{"EditionYearOnly", "GB 50011-2010(2016)", "GB 50011-2010", "", Utf8(u8"2016年版"),
+                  "", "", "GB 50011-2010(2016)", "GB 50011-2010(2016)"},
+        PartsCase{"BracketedWordsAreNoEdition", Utf8(u8"GB 50011-2010(试行)"), "GB 50011-2010", "",
+                  "", "", "", "GB 50011-2010", "GB 50011-2010"},
+        PartsCase{"Amendment", Utf8(u8"GB 50016-2014/XG1-2018"), "GB 50016-2014", "", "",
+                  "XG1-2018", "", "GB 50016-2014/XG1-2018", "GB 50016-2014/XG1-2018"},
+        PartsCase{"Note", Utf8(u8"GB 50016-2014 局部修订"), "GB 50016-2014", "", "", "",
+                  Utf8(u8"局部修订"), "GB 50016-2014", Utf8(u8"GB 50016-2014 局部修订")},
+        PartsCase{"EverythingAfter",
+                  Utf8(u8"GB 50016-2014/XG1-2018（2018年版）局部修订《建筑设计防火规范》"),
+                  "GB 50016-2014", kFireCode, Utf8(u8"2018年版"), "XG1-2018", Utf8(u8"局部修订"),
+                  Utf8(u8"GB 50016-2014/XG1-2018（2018年版）"),
+                  Utf8(u8"GB 50016-2014/XG1-2018（2018年版）局部修订《建筑设计防火规范》")},
+        PartsCase{"EditionAfterNoYear", Utf8(u8"GB 50016（2018年版）"), "GB 50016", "",
+                  Utf8(u8"2018年版"), "", "", Utf8(u8"GB 50016（2018年版）"),
+                  Utf8(u8"GB 50016（2018年版）")}),
+    CaseName<PartsCase>);
+
+struct TextCase {
+  const char* name;
+  std::string text;
+  std::vector<std::string> numbers;
+};
+
+class LineTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(LineTest, FindsTheseNumbersInOrder) {
+  std::vector<std::string> numbers;
+  for (const Citation& c : Find(GetParam().text)) numbers.push_back(c.number);
+  EXPECT_EQ(numbers, GetParam().numbers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LookAlikes, LineTest,
+    ::testing::Values(
+        TextCase{"Concrete", Utf8(u8"混凝土C30，钢筋HRB400、HPB300，钢材Q235B，砂浆M10"), {}},
+        TextCase{"PipeSize", "DN100", {}}, TextCase{"Iso", "ISO 9001:2015", {}},
+        TextCase{"Date", Utf8(u8"2014-08-27 2014年8月27日"), {}},
+        TextCase{"DrawingNumber", Utf8(u8"详见JS-01、JG-02"), {}},
+        TextCase{"Telephone", Utf8(u8"电话：010-12345678，0571-88776655"), {}},
+        TextCase{"FontName", Utf8(u8"仿宋_GB2312"), {}},
+        TextCase{"EncodingNames", "GB 2312 GB 18030 GB 13000", {}},
+        TextCase{"LowerCase", "gb 50016-2014 Gb 50016-2014", {}},
+        TextCase{"LetterBefore", "XGB 50016-2014", {}},
+        TextCase{"DigitBefore", "1GB 50016-2014", {}},
+        TextCase{"SlashBefore", "A/GB 50016-2014", {}},
+        TextCase{"DashAfterCode", "GB-50016-2014", {}},
+        TextCase{"SixDigitSerial", "GB 500161-2014", {}}, TextCase{"Address", "GB 10.0.0.1", {}},
+        TextCase{"LineBreakInside", "GB\n50016-2014", {}},
+        TextCase{"ProvinceOutOfRange", "DB10/T 1-2015 DB83 1-2015", {}},
+        TextCase{"GroupWithoutLetter", "T/12 3-2015", {}},
+        TextCase{"GroupOfOneLetter", "T/C 1-2015", {}},
+        TextCase{"NoYearTooFewDigits", "GB 12 JGJ 3", {}},
+        TextCase{"NoYearIndustry", "SL 191 JTJ 041", {}},
+        TextCase{"IndustryNotAYear", "SL 191-20145", {}}),
+    CaseName<TextCase>);
+
+INSTANTIATE_TEST_SUITE_P(
+    SeveralOnOneLine, LineTest,
+    ::testing::Values(
+        TextCase{"ChineseSeparators",
+                 Utf8(u8"GB 50016-2014、GB 50017-2017，JGJ 3-2010；CJJ 1-2008"),
+                 {"GB 50016-2014", "GB 50017-2017", "JGJ 3-2010", "CJJ 1-2008"}},
+        TextCase{"AsciiSeparatorsAndSpaces",
+                 "GB 50016-2014,GB 50017-2017;JGJ 3-2010  CJJ 1-2008",
+                 {"GB 50016-2014", "GB 50017-2017", "JGJ 3-2010", "CJJ 1-2008"}},
+        TextCase{"TitlesEach",
+                 Utf8(u8"《建筑设计防火规范》GB 50016-2014、《钢结构设计标准》GB 50017-2017"),
+                 {"GB 50016-2014", "GB 50017-2017"}},
+        TextCase{"TitleAfterEach",
+                 Utf8(u8"GB 50016-2014《防火》GB 50017-2017《钢结构》"),
+                 {"GB 50016-2014", "GB 50017-2017"}},
+        TextCase{"InProse",
+                 Utf8(u8"本工程依据GB50011-2010(2016年版)设计，混凝土C30，"
+                      u8"地基按GB 50007－2011，荷载按GB 50009-2012 建筑结构荷载规范。"),
+                 {"GB 50011-2010", "GB 50007-2011", "GB 50009-2012"}}),
+    CaseName<TextCase>);
+
+// Positions and written text where a citation shares the text with others.
+TEST(FindCitations, PositionsPointIntoTheInput) {
+  const std::string text =
+      Utf8(u8"依据《钢结构设计标准》GB 50017-2017，GB/T 50001—2017《房屋建筑制图统一标准》。");
+  const std::vector<Citation> found = Find(text);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].begin, 6u);
+  EXPECT_EQ(found[0].end, 6u + 3 + 21 + 3 + 13);
+  EXPECT_EQ(found[0].title, Utf8(u8"钢结构设计标准"));
+  EXPECT_EQ(found[1].begin, found[0].end + 3);
+  EXPECT_EQ(found[1].end, text.size() - 3);
+  EXPECT_EQ(found[1].number_as_written, Utf8(u8"GB/T 50001—2017"));
+  EXPECT_EQ(found[1].title, Utf8(u8"房屋建筑制图统一标准"));
+}
+
+// A title already taken by the citation before is not the next one's.
+TEST(FindCitations, ATitleBelongsToOneCitation) {
+  const std::vector<Citation> found = Find(Utf8(u8"GB 50016-2014《防火》GB 50017-2017"));
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].title, Utf8(u8"防火"));
+  EXPECT_EQ(found[1].title, "");
+  EXPECT_EQ(found[1].written, "GB 50017-2017");
+}
+
+struct InvalidCase {
+  const char* name;
+  std::string text;
+  std::vector<std::string> written;
+};
+
+class InvalidUtf8Test : public ::testing::TestWithParam<InvalidCase> {};
+
+TEST_P(InvalidUtf8Test, NeverMatches) {
+  std::vector<std::string> written;
+  for (const Citation& c : Find(GetParam().text)) written.push_back(c.written);
+  EXPECT_EQ(written, GetParam().written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, InvalidUtf8Test,
+    ::testing::Values(InvalidCase{"AroundACitation", "\xFFGB 50016-2014\xFF", {"GB 50016-2014"}},
+                      InvalidCase{"CutCharacterBefore", "\xE3\x80GB 50016-2014", {"GB 50016-2014"}},
+                      InvalidCase{"InsideTheNumber",
+                                  "GB\xFF"
+                                  "50016-2014 GB 5\x80"
+                                  "0016-2014",
+                                  {}},
+                      InvalidCase{"OverlongSpace",
+                                  "GB\xC0\xA0"
+                                  "50016-2014",
+                                  {}},
+                      InvalidCase{"SurrogateAsDash",
+                                  "GB 50016\xED\xA0\x80"
+                                  "2014",
+                                  {"GB 50016"}},
+                      InvalidCase{"CutFullWidthHyphenAtTheEnd", "GB 50016\xEF\xBC", {"GB 50016"}},
+                      InvalidCase{"InsideTheTitle",
+                                  Utf8(u8"GB 50016-2014《建筑") + "\xFF" + Utf8(u8"》"),
+                                  {"GB 50016-2014"}},
+                      InvalidCase{"CutCharacterEndsTheTitle",
+                                  Utf8(u8"《建筑") + "\xE8\xAE" + Utf8(u8"》GB 50016"),
+                                  {"GB 50016"}},
+                      InvalidCase{"ZeroBytes",
+                                  std::string("GB 50016-2014\0GB 50017-2017", 27),
+                                  {"GB 50016-2014", "GB 50017-2017"}}),
+    CaseName<InvalidCase>);
+
+struct YearCase {
+  const char* name;
+  std::string year;
+  int full_year;
+};
+
+class FullYearTest : public ::testing::TestWithParam<YearCase> {};
+
+TEST_P(FullYearTest, ExpandsTheYear) { EXPECT_EQ(FullYear(GetParam().year), GetParam().full_year); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FullYearTest,
+    ::testing::Values(YearCase{"Four", "2014", 2014}, YearCase{"First", "1950", 1950},
+                      YearCase{"Last", "2099", 2099}, YearCase{"TooEarly", "1949", 0},
+                      YearCase{"TooLate", "2100", 0}, YearCase{"TwoFromFifty", "50", 1950},
+                      YearCase{"TwoNinetyFive", "95", 1995}, YearCase{"TwoBelowFifty", "49", 2049},
+                      YearCase{"TwoZeroSeven", "07", 2007}, YearCase{"One", "7", 0},
+                      YearCase{"Three", "201", 0}, YearCase{"Five", "20145", 0},
+                      YearCase{"Empty", "", 0}, YearCase{"Letter", "20a4", 0},
+                      YearCase{"Sign", "-95", 0}),
+    CaseName<YearCase>);
+
+}  // namespace
+}  // namespace kelvaro
