@@ -36,7 +36,8 @@ bool XlsxFits(const XlsxSheet& sheet);
 // XML cannot hold travel as _xHHHH_, invalid UTF-8 becomes U+FFFD, a text past
 // kXlsxMaxCellLength is cut there. The sheet name is made valid: []:*?/\ and control
 // characters become "_", as does an apostrophe at either end; cut to 31 UTF-16 units;
-// "Sheet1" when empty. The same sheet always gives the same bytes.
+// "Sheet1" when empty, "History_" for the name Excel keeps for itself. The same sheet always
+// gives the same bytes.
 Bytes WriteXlsx(const XlsxSheet& sheet);
 
 }  // namespace kelvaro
