@@ -45,6 +45,7 @@ kelvaro_windows_tests(query SOURCES number_test.cpp parser_test.cpp lookup_reaso
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp reason_test.cpp row_store_test.cpp table_export_test.cpp)
+kelvaro_windows_tests(document SOURCES zip_writer_test.cpp LIBRARIES ZLIB::ZLIB)
 if(TARGET kelvaro_cli)
   kelvaro_windows_tests(cli SOURCES table_output_test.cpp LIBRARIES kelvaro_cli)
 endif()

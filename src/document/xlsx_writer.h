@@ -1,0 +1,43 @@
+// The Result table as an Excel workbook (.xlsx) that Excel, WPS and LibreOffice open.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "text/text.h"
+
+namespace kelvaro {
+
+enum class CellFill { kNone, kLightGreen, kAmber, kGrey };
+
+struct XlsxSheet {
+  std::string name;                            // UTF-8, e.g. "查询结果"
+  std::vector<std::string> header;             // UTF-8, row 1
+  std::vector<std::vector<std::string>> rows;  // UTF-8 cell texts, rows 2..
+  int fill_column = -1;                        // 0-based column whose cells get row_fills
+  std::vector<CellFill> row_fills;             // one per row (may be shorter: kNone)
+};
+
+// What one sheet of Excel holds. WriteXlsx leaves out rows and columns past these (Excel
+// would refuse the whole file): a caller with more checks XlsxFits first and says so.
+inline constexpr std::size_t kXlsxMaxRows = 1'048'575;  // below the header
+inline constexpr std::size_t kXlsxMaxColumns = 16'384;
+inline constexpr std::size_t kXlsxMaxCellLength = 32'767;  // UTF-16 units
+inline constexpr std::size_t kXlsxMaxSheetNameLength = 31;
+inline constexpr double kXlsxMaxColumnWidth = 80;
+
+bool XlsxFits(const XlsxSheet& sheet);
+
+// A workbook with one sheet, as bytes. The header row is bold and frozen, an autofilter
+// covers the table, columns are as wide as their texts (wide characters count two, at most
+// kXlsxMaxColumnWidth), and the fill column's cells are coloured by row_fills. Every cell is
+// a text, never a number, a date or a formula, and reads back as it was given: characters
+// XML cannot hold travel as _xHHHH_, invalid UTF-8 becomes U+FFFD, a text past
+// kXlsxMaxCellLength is cut there. The sheet name is made valid: []:*?/\ and control
+// characters become "_", as does an apostrophe at either end; cut to 31 UTF-16 units;
+// "Sheet1" when empty, "History_" for the name Excel keeps for itself. The same sheet always
+// gives the same bytes.
+Bytes WriteXlsx(const XlsxSheet& sheet);
+
+}  // namespace kelvaro
