@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "text/text.h"
 #include "web/request_object.h"
@@ -30,6 +31,14 @@ void FillCodePage936Tables(GbkEncodeTable& encode, GbkDecodeTable& decode);
 // no regular file (a directory, a device, a pipe), gives false and the reason in `error`.
 // Never blocks on a pipe without a writer.
 bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error);
+
+// ---- PDF -----------------------------------------------------------------------------
+
+// The text of each page of a PDF held in memory, UTF-8, in reading order (one string per
+// page, empty for a page without text). False with the reason (UTF-8, Chinese): "文件已加密"
+// for a PDF that needs a password, "不是 PDF 文档", "文件已损坏"; on a system without a PDF
+// library always false with the words saying so.
+bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, std::string& error);
 
 // ---- Memory --------------------------------------------------------------------------
 
