@@ -14,12 +14,12 @@ using test::FormulaStringCell;
 using test::InlineCell;
 using test::NumberCell;
 using test::SharedCell;
+using test::SheetContent;
 using test::SheetRow;
-using test::SheetSpec;
 
 struct XlsxCase {
   std::string name;
-  std::vector<SheetSpec> sheets;
+  std::vector<SheetContent> sheets;
   std::vector<std::string> shared;
   std::string expected;
 };

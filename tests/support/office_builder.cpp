@@ -140,7 +140,7 @@ std::string SheetRow(int row, const std::string& cells) {
   return "<row r=\"" + std::to_string(row) + "\">" + cells + "</row>";
 }
 
-ZipBuilder XlsxArchive(const std::vector<SheetSpec>& sheets,
+ZipBuilder XlsxArchive(const std::vector<SheetContent>& sheets,
                        const std::vector<std::string>& shared_strings) {
   constexpr char kSheetNs[] =
       " xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\""
@@ -179,7 +179,7 @@ ZipBuilder XlsxArchive(const std::vector<SheetSpec>& sheets,
   return zip;
 }
 
-Bytes BuildXlsx(const std::vector<SheetSpec>& sheets,
+Bytes BuildXlsx(const std::vector<SheetContent>& sheets,
                 const std::vector<std::string>& shared_strings) {
   return AsBytes(XlsxArchive(sheets, shared_strings).Build());
 }

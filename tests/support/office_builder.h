@@ -29,11 +29,11 @@ ZipBuilder DocxArchive(const DocxParts& parts);
 Bytes BuildDocx(const DocxParts& parts);
 Bytes BuildDocx(const std::string& body);
 
-struct SheetSpec {
+struct SheetContent {
   std::string name;
   std::string sheet_data;  // inside <sheetData>
 };
-// Cells for SheetSpec::sheet_data.
+// Cells for SheetContent::sheet_data.
 std::string SharedCell(std::string_view ref, int index);
 std::string InlineCell(std::string_view ref, std::string_view text);
 std::string NumberCell(std::string_view ref, std::string_view number);
@@ -41,9 +41,9 @@ std::string FormulaStringCell(std::string_view ref, std::string_view formula,
                               std::string_view result);
 std::string SheetRow(int row, const std::string& cells);
 
-ZipBuilder XlsxArchive(const std::vector<SheetSpec>& sheets,
+ZipBuilder XlsxArchive(const std::vector<SheetContent>& sheets,
                        const std::vector<std::string>& shared_strings);
-Bytes BuildXlsx(const std::vector<SheetSpec>& sheets,
+Bytes BuildXlsx(const std::vector<SheetContent>& sheets,
                 const std::vector<std::string>& shared_strings);
 
 }  // namespace kelvaro::test
