@@ -1,0 +1,65 @@
+// ReadDocument on any bytes, the first byte choosing the kind: no crash; a document read
+// gives non-empty UTF-8 pieces whose locations belong to that kind and count from 1; a
+// refusal gives a reason and no piece.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "document/document.h"
+#include "fuzz_support.h"
+#include "text/encoding.h"
+
+namespace {
+
+using kelvaro::DocumentKind;
+using Kind = kelvaro::Location::Kind;
+
+bool Belongs(DocumentKind document, const kelvaro::Location& at) {
+  switch (document) {
+    case DocumentKind::kText:
+      return at.kind == Kind::kLine && at.line >= 1;
+    case DocumentKind::kCsv:
+      return at.kind == Kind::kCsvCell && at.row >= 1 && at.column >= 1;
+    case DocumentKind::kDocx:
+      return (at.kind == Kind::kParagraph && at.paragraph >= 1) ||
+             (at.kind == Kind::kTableCell && at.table >= 1 && at.row >= 1 && at.column >= 1) ||
+             (at.kind == Kind::kPart && at.paragraph >= 1 && !at.part.empty());
+    case DocumentKind::kXlsx:
+      return at.kind == Kind::kSheetCell && at.row >= 1 && at.column >= 1 && !at.cell.empty();
+    case DocumentKind::kPdf:
+      return at.kind == Kind::kPage && at.page >= 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const auto kind = static_cast<DocumentKind>(data[0] % 5);
+  const kelvaro::Bytes bytes(data + 1, data + size);
+  std::vector<kelvaro::TextPiece> pieces;
+  std::string error;
+  const std::string context = "kind " + std::to_string(data[0] % 5);
+  if (!kelvaro::ReadDocument(bytes, kind, pieces, error)) {
+    FUZZ_EXPECT(!error.empty(), context + ": refused without a reason");
+    FUZZ_EXPECT(pieces.empty(), context + ": refused with pieces");
+    return 0;
+  }
+  FUZZ_EXPECT(error.empty(), context + ": read with a reason " + error);
+  int last_line = 0;
+  for (const kelvaro::TextPiece& p : pieces) {
+    FUZZ_EXPECT(!p.text.empty(), context + ": empty piece");
+    FUZZ_EXPECT(kelvaro::SanitizeUtf8(p.text) == p.text, context + ": piece not UTF-8");
+    FUZZ_EXPECT(Belongs(kind, p.location),
+                context + ": location " + kelvaro::LocationWords(p.location));
+    FUZZ_EXPECT(!kelvaro::LocationWords(p.location).empty(), context + ": no words");
+    if (kind == DocumentKind::kText) {
+      FUZZ_EXPECT(p.location.line > last_line, context + ": lines out of order");
+      last_line = p.location.line;
+    }
+  }
+  (void)kelvaro::ExportedNumberColumn(pieces);
+  return 0;
+}

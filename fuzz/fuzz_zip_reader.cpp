@@ -1,0 +1,37 @@
+// The zip reader on any bytes: no crash or sanitizer report; every member it lists has a
+// name that stays inside the archive and can be found again; what it extracts has the
+// declared size; a refusal always has a reason.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "document/zip_reader.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  kelvaro::ZipReader zip;
+  std::string error;
+  const std::span<const std::uint8_t> archive(data, size);
+  if (!zip.Open(archive, error)) {
+    FUZZ_EXPECT(!error.empty(), "Open failed without a reason");
+    return 0;
+  }
+  FUZZ_EXPECT(error.empty(), "Open succeeded with a reason: " + error);
+  for (const kelvaro::ZipMember& m : zip.Members()) {
+    const std::string name = kelvaro::fuzz::Hex(m.name);
+    FUZZ_EXPECT(kelvaro::IsSafeMemberName(m.name), "unsafe name listed: " + name);
+    const kelvaro::ZipMember* found = zip.Find(m.name);
+    FUZZ_EXPECT(found == &m, "Find does not give the member back: " + name);
+    std::string out;
+    if (zip.Extract(m, out, error)) {
+      FUZZ_EXPECT_EQ(static_cast<std::uint64_t>(out.size()), m.size, "extracted size of " + name);
+      FUZZ_EXPECT(error.empty(), "Extract succeeded with a reason");
+      FUZZ_EXPECT(m.size <= m.compressed_size * 1000, "ratio limit passed by " + name);
+    } else {
+      FUZZ_EXPECT(!error.empty(), "Extract failed without a reason: " + name);
+      FUZZ_EXPECT(out.empty(), "Extract failed and left bytes: " + name);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,289 @@
+// Word: the body's paragraphs and table cells, then headers, footers, footnotes, endnotes.
+#include <algorithm>
+#include <charconv>
+
+#include "document/formats.h"
+#include "document/package.h"
+#include "document/reasons.h"
+
+namespace kelvaro::formats {
+
+namespace {
+
+using package::Ns;
+using Event = XmlReader::Event;
+
+int IntValue(const std::string* text, int fallback) {
+  if (text == nullptr) return fallback;
+  int value = 0;
+  const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
+  if (ec != std::errc() || end != text->data() + text->size() || value < 0) return fallback;
+  return std::min(value, 1 << 14);  // Word's widest grid
+}
+
+// One part's paragraphs. In the body, paragraphs outside tables and the cells of top-level
+// tables are numbered; in the other parts every paragraph, table or not, counts within
+// `part_name` with the counter the caller keeps for that kind of part.
+class Walker {
+ public:
+  Walker(std::vector<TextPiece>& pieces, const char* part_name, int& paragraphs)
+      : pieces_(pieces), part_name_(part_name), paragraphs_(paragraphs) {}
+
+  // False with the reason; `root` is the element the part must start with.
+  bool Walk(std::string_view xml, std::string_view root, std::string& error,
+            const char* wrong_root) {
+    package::PartReader reader(xml);
+    bool first = true;
+    for (;;) {
+      const Event e = reader.Next();
+      if (e == Event::kDone) return true;
+      if (e == Event::kError) {
+        error = reader.ErrorReason();
+        return false;
+      }
+      if (first && e == Event::kStart) {
+        first = false;
+        if (!reader.Is(Ns::kWord, root)) {
+          error = wrong_root;
+          return false;
+        }
+      }
+      if (e == Event::kStart) {
+        Start(reader);
+      } else if (e == Event::kEnd) {
+        End(reader);
+      } else if (e == Event::kText && skip_ == 0 && in_text_ && hidden_fields_ == 0) {
+        Append(reader.Reader().Text());
+      }
+    }
+  }
+
+ private:
+  bool CountsTables() const { return part_name_ == nullptr; }
+  bool AtCountedTable() const { return counted_depth_ > 0 && tables_ == counted_depth_; }
+
+  void Append(std::string_view s) {
+    if (s.empty()) return;
+    if (pending_break_ && !text_.empty()) text_ += '\n';
+    pending_break_ = false;
+    text_ += s;
+  }
+
+  void Emit(Location location) {
+    if (!text_.empty()) pieces_.push_back({std::move(text_), std::move(location)});
+    text_.clear();
+    pending_break_ = false;
+  }
+
+  static bool IsSkippedNote(const package::PartReader& r) {
+    if (!r.Is(Ns::kWord, "footnote") && !r.Is(Ns::kWord, "endnote")) return false;
+    const std::string* type = r.Attribute(Ns::kWord, "type");
+    return type != nullptr && (*type == "separator" || *type == "continuationSeparator" ||
+                               *type == "continuationNotice");
+  }
+
+  void Start(const package::PartReader& r) {
+    if (skip_ > 0) {
+      ++skip_;
+      return;
+    }
+    const Ns ns = r.ElementNs();
+    const std::string_view local = r.Local();
+    if (ns == Ns::kCompatibility && local == "Fallback") {
+      skip_ = 1;  // the same content as the Choice before it
+      return;
+    }
+    if (ns == Ns::kMath && local == "t") {
+      in_text_ = true;
+      return;
+    }
+    if (ns != Ns::kWord) return;
+    // Deleted and moved-away revisions and ruby annotations are not shown as text.
+    if (local == "del" || local == "moveFrom" || local == "rt" || IsSkippedNote(r)) {
+      skip_ = 1;
+      return;
+    }
+    if (local == "p") {
+      run_depths_.push_back(run_depth_);
+      run_depth_ = 0;
+      if (++paragraph_level_ > 1) pending_break_ = true;  // a text box's paragraph
+    } else if (local == "r") {
+      ++run_depth_;
+    } else if (local == "t") {
+      in_text_ = run_depth_ > 0;
+    } else if (local == "tbl") {
+      ++tables_;
+      if (CountsTables() && tables_ == 1 && paragraph_level_ == 0) {
+        counted_depth_ = 1;
+        ++table_;
+        row_ = 0;
+      }
+    } else if (AtCountedTable() && paragraph_level_ == 0) {
+      if (local == "tr") {
+        ++row_;
+        next_column_ = 1;
+      } else if (local == "gridBefore") {
+        next_column_ += IntValue(r.Attribute(Ns::kWord, "val"), 0);
+      } else if (local == "tc") {
+        in_cell_ = true;
+        column_ = next_column_;
+        span_ = 1;
+        text_.clear();
+        pending_break_ = false;
+      } else if (local == "gridSpan" && in_cell_) {
+        span_ = std::max(1, IntValue(r.Attribute(Ns::kWord, "val"), 1));
+      }
+    } else if (run_depth_ > 0) {
+      if (local == "tab") {
+        Append("\t");
+      } else if (local == "br" || local == "cr") {
+        Append("\n");
+      } else if (local == "noBreakHyphen") {
+        Append("-");
+      } else if (local == "fldChar") {
+        Field(r.Attribute(Ns::kWord, "fldCharType"));
+      }
+    }
+  }
+
+  // Complex fields: only what lies between `separate` and `end` is shown; an instruction
+  // may hold fields of its own, whose results are part of it.
+  void Field(const std::string* type) {
+    if (type == nullptr) return;
+    if (*type == "begin") {
+      fields_.push_back(false);
+      ++hidden_fields_;
+    } else if (*type == "separate" && !fields_.empty() && !fields_.back()) {
+      fields_.back() = true;
+      --hidden_fields_;
+    } else if (*type == "end" && !fields_.empty()) {
+      if (!fields_.back()) --hidden_fields_;
+      fields_.pop_back();
+    }
+  }
+
+  void End(const package::PartReader& r) {
+    if (skip_ > 0) {
+      --skip_;
+      return;
+    }
+    const Ns ns = r.ElementNs();
+    const std::string_view local = r.Local();
+    if (local == "t" && (ns == Ns::kWord || ns == Ns::kMath)) {
+      in_text_ = false;
+      return;
+    }
+    if (ns != Ns::kWord) return;
+    if (local == "r") {
+      if (run_depth_ > 0) --run_depth_;
+    } else if (local == "p" && paragraph_level_ > 0) {
+      run_depth_ = run_depths_.back();
+      run_depths_.pop_back();
+      if (--paragraph_level_ > 0) {
+        pending_break_ = true;
+      } else if (in_cell_) {
+        pending_break_ = true;  // the cell's next paragraph goes on a line of its own
+      } else {
+        ++paragraphs_;
+        Location at;
+        at.paragraph = paragraphs_;
+        if (part_name_ == nullptr) {
+          at.kind = Location::Kind::kParagraph;
+        } else {
+          at.kind = Location::Kind::kPart;
+          at.part = part_name_;
+        }
+        Emit(std::move(at));
+      }
+    } else if (local == "tc" && AtCountedTable() && paragraph_level_ == 0 && in_cell_) {
+      Location at;
+      at.kind = Location::Kind::kTableCell;
+      at.table = table_;
+      at.row = row_;
+      at.column = column_;
+      Emit(std::move(at));
+      in_cell_ = false;
+      next_column_ += span_;
+    } else if (local == "tbl" && tables_ > 0) {
+      if (tables_ == counted_depth_) counted_depth_ = 0;
+      --tables_;
+    }
+  }
+
+  std::vector<TextPiece>& pieces_;
+  const char* part_name_;  // null for the body
+  int& paragraphs_;
+  std::string text_;
+  bool pending_break_ = false;
+  int skip_ = 0;
+  bool in_text_ = false;
+  int run_depth_ = 0;
+  std::vector<int> run_depths_;
+  int paragraph_level_ = 0;
+  int tables_ = 0;
+  int counted_depth_ = 0;
+  int table_ = 0, row_ = 0, column_ = 0, next_column_ = 1, span_ = 1;
+  bool in_cell_ = false;
+  std::vector<bool> fields_;
+  int hidden_fields_ = 0;
+};
+
+// Headers by their number (header2 before header10), each part once.
+void SortParts(std::vector<std::string>& parts) {
+  std::sort(parts.begin(), parts.end(), [](const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+  });
+  parts.erase(std::unique(parts.begin(), parts.end()), parts.end());
+}
+
+}  // namespace
+
+bool ReadDocx(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error) {
+  ZipReader zip;
+  if (!package::OpenPackage(bytes, zip, reason::kNotWord, error)) return false;
+  std::vector<package::Relationship> relationships;
+  if (!package::ReadRelationships(zip, "", relationships, error)) return false;
+  std::string main = package::MainPart(relationships, "word/document.xml");
+  if (zip.Find(main) == nullptr) main = "word/document.xml";
+  std::string xml;
+  if (!package::ReadMember(zip, main, xml, error)) {
+    if (error.empty()) error = reason::kNotWord;
+    return false;
+  }
+  int body_paragraphs = 0;
+  if (!Walker(pieces, nullptr, body_paragraphs).Walk(xml, "document", error, reason::kNotWord)) {
+    return false;
+  }
+  std::string().swap(xml);
+
+  if (!package::ReadRelationships(zip, main, relationships, error)) return false;
+  struct PartKind {
+    const char* type;
+    const char* root;
+    const char* name;
+  };
+  const PartKind kinds[] = {{"header", "hdr", "页眉"},
+                            {"footer", "ftr", "页脚"},
+                            {"footnotes", "footnotes", "脚注"},
+                            {"endnotes", "endnotes", "尾注"}};
+  for (const PartKind& kind : kinds) {
+    std::vector<std::string> parts;
+    for (const package::Relationship& r : relationships) {
+      if (r.type == kind.type) parts.push_back(r.target);
+    }
+    SortParts(parts);
+    int paragraphs = 0;
+    for (const std::string& part : parts) {
+      if (!package::ReadMember(zip, part, xml, error)) {
+        if (!error.empty()) return false;
+        continue;  // named but missing: nothing to read there
+      }
+      if (!Walker(pieces, kind.name, paragraphs).Walk(xml, kind.root, error, reason::kDamaged)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace kelvaro::formats

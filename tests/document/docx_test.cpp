@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "document/document.h"
+#include "document/pieces.h"
+#include "support/office_builder.h"
+
+namespace kelvaro {
+namespace {
+
+using test::WordParagraph;
+using test::WordTable;
+
+struct DocxCase {
+  std::string name;
+  std::string body;
+  std::string expected;
+};
+
+class DocxBodyTest : public testing::TestWithParam<DocxCase> {};
+
+TEST_P(DocxBodyTest, GivesParagraphsAndCellsInReadingOrder) {
+  EXPECT_EQ(test::Read(test::BuildDocx(GetParam().body), DocumentKind::kDocx), GetParam().expected);
+}
+
+std::string Run(const std::string& inside) { return "<w:r>" + inside + "</w:r>"; }
+std::string T(const std::string& text) { return Run("<w:t>" + text + "</w:t>"); }
+std::string P(const std::string& inside) { return "<w:p>" + inside + "</w:p>"; }
+std::string FieldChar(const std::string& type) {
+  return Run("<w:fldChar w:fldCharType=\"" + type + "\"/>");
+}
+std::string Instr(const std::string& text) {
+  return Run("<w:instrText>" + text + "</w:instrText>");
+}
+
+const std::string kMc = "http://schemas.openxmlformats.org/markup-compatibility/2006";
+
+INSTANTIATE_TEST_SUITE_P(
+    Paragraphs, DocxBodyTest,
+    testing::Values(
+        DocxCase{
+            "EmptyParagraphsCountButGiveNoPiece",
+            WordParagraph("GB 50016-2014") + WordParagraph("") + "<w:p/>" + WordParagraph("第二段"),
+            "第 1 段=GB 50016-2014;第 4 段=第二段;"},
+        DocxCase{"RunsJoined", P(T("GB 500") + Run("<w:rPr><w:b/></w:rPr><w:t>16-2014</w:t>")),
+                 "第 1 段=GB 50016-2014;"},
+        DocxCase{"TabsBreaksAndHyphens",
+                 P(Run("<w:t>a</w:t><w:tab/><w:t>b</w:t><w:br/><w:t>c</w:t><w:cr/><w:t>d</w:t>"
+                       "<w:noBreakHyphen/><w:t>e</w:t><w:softHyphen/>")),
+                 "第 1 段=a\tb\nc\nd-e;"},
+        DocxCase{
+            "TabStopsAreNoText",
+            P("<w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"720\"/></w:tabs></w:pPr>" + T("x")),
+            "第 1 段=x;"},
+        DocxCase{"EntitiesDecoded", P(T("GB&lt;1&gt; &amp; &#x6807;")), "第 1 段=GB<1> & 标;"},
+        DocxCase{"ContentControl",
+                 "<w:sdt><w:sdtPr/><w:sdtContent>" + WordParagraph("in control") +
+                     "</w:sdtContent></w:sdt>" + WordParagraph("next"),
+                 "第 1 段=in control;第 2 段=next;"},
+        DocxCase{"DeletedRevisionLeftOut",
+                 P("<w:ins>" + T("new") + "</w:ins><w:del>" + Run("<w:delText>old</w:delText>") +
+                   "</w:del>" + "<w:moveFrom>" + T("gone") + "</w:moveFrom>"),
+                 "第 1 段=new;"},
+        DocxCase{"OtherPrefixForWord",
+                 "<x:p xmlns:x=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+                 "<x:r><x:t>ok</x:t></x:r></x:p>",
+                 "第 1 段=ok;"},
+        DocxCase{"TextOfOtherNamespacesLeftOut",
+                 P(Run("<o:t xmlns:o=\"urn:other\">no</o:t><w:t>yes</w:t>")), "第 1 段=yes;"},
+        DocxCase{"TextBoxOnceBetweenItsLines",
+                 P(T("before") +
+                   Run("<mc:AlternateContent xmlns:mc=\"" + kMc +
+                       "\"><mc:Choice Requires=\"wps\"><w:drawing><w:txbxContent>" +
+                       WordParagraph("boxed") + WordParagraph("twice") +
+                       "</w:txbxContent></w:drawing></mc:Choice><mc:Fallback>"
+                       "<w:pict><w:txbxContent>" +
+                       WordParagraph("boxed") +
+                       "</w:txbxContent></w:pict></mc:Fallback>"
+                       "</mc:AlternateContent>") +
+                   T("after")) +
+                     WordParagraph("second"),
+                 "第 1 段=before\nboxed\ntwice\nafter;第 2 段=second;"}),
+    [](const testing::TestParamInfo<DocxCase>& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, DocxBodyTest,
+    testing::Values(
+        DocxCase{"SimpleFieldShowsItsResult",
+                 P("<w:fldSimple w:instr=\" REF bm \">" + T("GB/T 50001") + "</w:fldSimple>"),
+                 "第 1 段=GB/T 50001;"},
+        DocxCase{"ComplexFieldShowsOnlyItsResult",
+                 P(T("see ") + FieldChar("begin") + Instr(" HYPERLINK \"http://x\" ") +
+                   FieldChar("separate") + T("GB 500") + T("16") + FieldChar("end") + T(".")),
+                 "第 1 段=see GB 50016.;"},
+        DocxCase{"FieldInsideAnInstructionIsPartOfIt",
+                 P(FieldChar("begin") + Instr("IF ") + FieldChar("begin") + Instr("PAGE") +
+                   FieldChar("separate") + T("1") + FieldChar("end") + Instr(" = 1 ") +
+                   FieldChar("separate") + T("result") + FieldChar("end")),
+                 "第 1 段=result;"},
+        DocxCase{"FieldWithoutResult",
+                 P(FieldChar("begin") + Instr("TOC") + T("hidden") + FieldChar("end") + T("after")),
+                 "第 1 段=after;"},
+        DocxCase{"FieldAcrossParagraphs",
+                 P(FieldChar("begin") + Instr("TOC \\o") + FieldChar("separate") + T("one")) +
+                     P(T("two") + FieldChar("end")),
+                 "第 1 段=one;第 2 段=two;"}),
+    [](const testing::TestParamInfo<DocxCase>& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, DocxBodyTest,
+    testing::Values(DocxCase{"CellsByTableRowAndColumn",
+                             WordParagraph("before") + WordTable({{"a", "b"}, {"c", ""}}) +
+                                 WordParagraph("after") + WordTable({{"d"}}),
+                             "第 1 段=before;表 1 第 1 行第 1 列=a;表 1 第 1 行第 2 列=b;"
+                             "表 1 第 2 行第 1 列=c;第 2 段=after;表 2 第 1 行第 1 列=d;"},
+                    DocxCase{"CellParagraphsJoinedByLineBreaks",
+                             "<w:tbl><w:tr><w:tc>" + WordParagraph("GB 1") + WordParagraph("") +
+                                 WordParagraph("GB 2") + "</w:tc></w:tr></w:tbl>",
+                             "表 1 第 1 行第 1 列=GB 1\nGB 2;"},
+                    DocxCase{"MergedCellsKeepGridColumns",
+                             "<w:tbl><w:tr><w:trPr><w:gridBefore w:val=\"1\"/></w:trPr>"
+                             "<w:tc><w:tcPr><w:gridSpan w:val=\"2\"/></w:tcPr>" +
+                                 WordParagraph("wide") + "</w:tc><w:tc>" + WordParagraph("next") +
+                                 "</w:tc></w:tr></w:tbl>",
+                             "表 1 第 1 行第 2 列=wide;表 1 第 1 行第 4 列=next;"},
+                    DocxCase{"NestedTableBelongsToItsCell",
+                             "<w:tbl><w:tr><w:tc>" + WordParagraph("outer") +
+                                 WordTable({{"in1", "in2"}}) + "</w:tc><w:tc>" +
+                                 WordParagraph("b") + "</w:tc></w:tr></w:tbl>" +
+                                 WordTable({{"second"}}),
+                             "表 1 第 1 行第 1 列=outer\nin1\nin2;表 1 第 1 行第 2 列=b;"
+                             "表 2 第 1 行第 1 列=second;"},
+                    DocxCase{"ParagraphsCountOutsideTablesOnly",
+                             WordTable({{"x"}}) + WordParagraph("first"),
+                             "表 1 第 1 行第 1 列=x;第 1 段=first;"}),
+    [](const testing::TestParamInfo<DocxCase>& info) { return info.param.name; });
+
+TEST(DocxPartsTest, HeadersFootersFootnotesAndEndnotesFollowTheBody) {
+  test::DocxParts parts;
+  parts.body = WordParagraph("body");
+  parts.headers = {WordParagraph("h1"), WordParagraph("h2a") + WordTable({{"h2b"}})};
+  parts.footers = {WordParagraph("f")};
+  parts.footnotes =
+      "<w:footnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p>"
+      "</w:footnote><w:footnote w:type=\"continuationSeparator\" w:id=\"0\">" +
+      WordParagraph("sep") + "</w:footnote><w:footnote w:id=\"1\">" + WordParagraph("note") +
+      "</w:footnote>";
+  parts.endnotes = "<w:endnote w:id=\"1\">" + WordParagraph("end") + "</w:endnote>";
+  EXPECT_EQ(test::Read(test::BuildDocx(parts), DocumentKind::kDocx),
+            "第 1 段=body;页眉第 1 段=h1;页眉第 2 段=h2a;页眉第 3 段=h2b;页脚第 1 段=f;"
+            "脚注第 1 段=note;尾注第 1 段=end;");
+}
+
+TEST(DocxPartsTest, HeadersInTheOrderOfTheirNumbers) {
+  test::DocxParts parts;
+  for (int i = 1; i <= 11; ++i) parts.headers.push_back(WordParagraph("h" + std::to_string(i)));
+  test::ZipBuilder zip = test::DocxArchive(parts);
+  // Relationships list the parts in any order; the part names decide.
+  for (test::ZipEntry& e : zip.Entries()) {
+    if (e.name != "word/_rels/document.xml.rels") continue;
+    const std::size_t first = e.data.find("<Relationship ");
+    const std::size_t second = e.data.find("<Relationship ", first + 1);
+    e.data = e.data.substr(0, first) +
+             e.data.substr(second, e.data.find("</Relationships>") - second) +
+             e.data.substr(first, second - first) + "</Relationships>";
+  }
+  std::string expected;
+  for (int i = 1; i <= 11; ++i) {
+    expected += "页眉第 " + std::to_string(i) + " 段=h" + std::to_string(i) + ";";
+  }
+  EXPECT_EQ(test::Read(test::AsBytes(zip.Build()), DocumentKind::kDocx), expected);
+}
+
+}  // namespace
+}  // namespace kelvaro

@@ -1,0 +1,215 @@
+// Documents made to hurt: each is refused with its reason, leaves no piece and no file.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "document/document.h"
+#include "document/pieces.h"
+#include "document/reasons.h"
+#include "support/office_builder.h"
+
+namespace kelvaro {
+namespace {
+
+using test::ZipBuilder;
+using test::ZipEntry;
+
+constexpr std::uint64_t kBombSize = 300ull << 20;
+
+// 300 MiB of zeros deflated (about 300 KB), made once.
+const std::string& BombStream() {
+  static const std::string stream = test::DeflateZeros(kBombSize);
+  return stream;
+}
+
+// A sound .docx with the member `name` changed by `change`.
+Bytes DocxWith(const std::string& name, const std::function<void(ZipEntry&)>& change) {
+  ZipBuilder zip = test::DocxArchive({test::WordParagraph("GB 50016-2014"), {}, {}, {}, {}});
+  for (ZipEntry& e : zip.Entries()) {
+    if (e.name == name) change(e);
+  }
+  return test::AsBytes(zip.Build());
+}
+
+Bytes XlsxWith(const std::string& name, const std::function<void(ZipEntry&)>& change) {
+  ZipBuilder zip =
+      test::XlsxArchive({{"S", test::SheetRow(1, test::SharedCell("A1", 0))}}, {"GB 1"});
+  for (ZipEntry& e : zip.Entries()) {
+    if (e.name == name) change(e);
+  }
+  return test::AsBytes(zip.Build());
+}
+
+std::string OleFile(bool encrypted) {
+  std::string ole("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  ole += std::string(504, '\0');
+  const std::string name = encrypted ? "EncryptedPackage" : "WordDocument";
+  for (char c : name) {
+    ole += c;
+    ole += '\0';
+  }
+  return ole + std::string(512, '\0');
+}
+
+const char kBillionLaughs[] =
+    "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">"
+    "<!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">"
+    "<!ENTITY lol3 \"&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;\">]>"
+    "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+    "<w:body><w:p><w:r><w:t>&lol3;</w:t></w:r></w:p></w:body></w:document>";
+
+const char kExternalEntity[] =
+    "<?xml version=\"1.0\"?><!DOCTYPE sst [<!ENTITY x SYSTEM \"http://127.0.0.1:9/x\">]>"
+    "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+    "<si><t>&x;</t></si></sst>";
+
+struct HostileCase {
+  std::string name;
+  DocumentKind kind;
+  std::function<Bytes()> bytes;
+  std::string reason;
+};
+
+class HostileDocumentTest : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileDocumentTest, IsRefusedWithItsReason) {
+  EXPECT_EQ(test::Read(GetParam().bytes(), GetParam().kind), "error: " + GetParam().reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Word, HostileDocumentTest,
+    testing::Values(
+        HostileCase{"PlainText", DocumentKind::kDocx, [] { return test::AsBytes("GB 50016"); },
+                    reason::kNotWord},
+        HostileCase{"EmptyFile", DocumentKind::kDocx, [] { return Bytes(); }, reason::kNotWord},
+        HostileCase{"Pdf", DocumentKind::kDocx, [] { return test::AsBytes("%PDF-1.4\n"); },
+                    reason::kNotWord},
+        HostileCase{"OldWordFile", DocumentKind::kDocx,
+                    [] { return test::AsBytes(OleFile(false)); }, reason::kNotWord},
+        HostileCase{"PasswordProtected", DocumentKind::kDocx,
+                    [] { return test::AsBytes(OleFile(true)); }, reason::kEncrypted},
+        HostileCase{"ZipWithoutDocument", DocumentKind::kDocx,
+                    [] { return test::AsBytes(ZipBuilder().Add("a.txt", "GB 1").Build()); },
+                    reason::kNotWord},
+        HostileCase{"WorkbookNamedDocx", DocumentKind::kDocx,
+                    [] {
+                      return test::BuildXlsx({{"S", ""}}, {});
+                    },
+                    reason::kNotWord},
+        HostileCase{"CutShort", DocumentKind::kDocx,
+                    [] {
+                      Bytes b = test::BuildDocx(test::WordParagraph("GB 50016-2014"));
+                      b.resize(b.size() * 2 / 3);
+                      return b;
+                    },
+                    reason::kDamaged},
+        HostileCase{"BrokenXml", DocumentKind::kDocx,
+                    [] {
+                      return DocxWith("word/document.xml", [](ZipEntry& e) {
+                        e.data = e.data.substr(0, e.data.size() - 10);
+                      });
+                    },
+                    reason::kDamaged},
+        HostileCase{"EntityBomb", DocumentKind::kDocx,
+                    [] {
+                      return DocxWith("word/document.xml",
+                                      [](ZipEntry& e) { e.data = kBillionLaughs; });
+                    },
+                    reason::kXmlEntity},
+        HostileCase{"ZipBomb", DocumentKind::kDocx,
+                    [] {
+                      return DocxWith("word/document.xml", [](ZipEntry& e) {
+                        e.compressed = BombStream();
+                        e.size = static_cast<std::uint32_t>(kBombSize);
+                      });
+                    },
+                    reason::kTooLarge},
+        HostileCase{"ZipBombUnderASmallSize", DocumentKind::kDocx,
+                    [] {
+                      return DocxWith("word/document.xml", [](ZipEntry& e) {
+                        e.compressed = BombStream();
+                        e.size = 1 << 20;
+                      });
+                    },
+                    reason::kDamaged},
+        HostileCase{
+            "HundredThousandMembers", DocumentKind::kDocx,
+            [] {
+              ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}});
+              for (int i = 0; i < 100000; ++i) zip.Add("m/" + std::to_string(i), "", false);
+              return test::AsBytes(zip.Build());
+            },
+            reason::kTooManyMembers},
+        HostileCase{
+            "ClimbingPath", DocumentKind::kDocx,
+            [] {
+              ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}});
+              zip.Add("../../.bashrc", "echo");
+              return test::AsBytes(zip.Build());
+            },
+            reason::kUnsafePath},
+        HostileCase{
+            "EncryptedMember", DocumentKind::kDocx,
+            [] { return DocxWith("word/document.xml", [](ZipEntry& e) { e.flags = 0x0001; }); },
+            reason::kEncrypted},
+        HostileCase{
+            "Zip64", DocumentKind::kDocx,
+            [] {
+              ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}});
+              zip.Zip64Locator();
+              return test::AsBytes(zip.Build());
+            },
+            reason::kZip64},
+        HostileCase{"BrokenHeader", DocumentKind::kDocx,
+                    [] {
+                      test::DocxParts parts;
+                      parts.headers = {"<w:p>"};
+                      return test::BuildDocx(parts);
+                    },
+                    reason::kDamaged}),
+    [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Excel, HostileDocumentTest,
+    testing::Values(
+        HostileCase{"PlainText", DocumentKind::kXlsx, [] { return test::AsBytes("a,b\n"); },
+                    reason::kNotExcel},
+        HostileCase{"PasswordProtected", DocumentKind::kXlsx,
+                    [] { return test::AsBytes(OleFile(true)); }, reason::kEncrypted},
+        HostileCase{"WordNamedXlsx", DocumentKind::kXlsx,
+                    [] { return test::BuildDocx(test::WordParagraph("x")); }, reason::kNotExcel},
+        HostileCase{"SheetMissing", DocumentKind::kXlsx,
+                    [] {
+                      return XlsxWith("xl/worksheets/sheet1.xml",
+                                      [](ZipEntry& e) { e.name = "xl/worksheets/other.xml"; });
+                    },
+                    reason::kDamaged},
+        HostileCase{"ExternalEntityInSharedStrings", DocumentKind::kXlsx,
+                    [] {
+                      return XlsxWith("xl/sharedStrings.xml",
+                                      [](ZipEntry& e) { e.data = kExternalEntity; });
+                    },
+                    reason::kXmlEntity},
+        HostileCase{"SheetBomb", DocumentKind::kXlsx,
+                    [] {
+                      return XlsxWith("xl/worksheets/sheet1.xml", [](ZipEntry& e) {
+                        e.compressed = BombStream();
+                        e.size = static_cast<std::uint32_t>(kBombSize);
+                      });
+                    },
+                    reason::kTooLarge},
+        HostileCase{"CutShort", DocumentKind::kXlsx,
+                    [] {
+                      Bytes b = test::BuildXlsx({{"S", ""}}, {"x"});
+                      b.resize(b.size() - 30);
+                      return b;
+                    },
+                    reason::kDamaged},
+        HostileCase{"WrongCrc", DocumentKind::kXlsx,
+                    [] { return XlsxWith("xl/workbook.xml", [](ZipEntry& e) { e.crc = 7; }); },
+                    reason::kDamaged}),
+    [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace kelvaro

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "document/document.h"
+#include "document/pieces.h"
+#include "support/zip_builder.h"
+
+namespace kelvaro {
+namespace {
+
+struct DecodeCase {
+  std::string name;
+  std::string bytes;
+  std::string utf8;
+};
+
+class DecodeTextFileTest : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeTextFileTest, GivesUtf8) {
+  EXPECT_EQ(DecodeTextFile(test::AsBytes(GetParam().bytes)), GetParam().utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, DecodeTextFileTest,
+    testing::Values(
+        DecodeCase{"Utf8", "GB 50016 标准", "GB 50016 标准"},
+        DecodeCase{"Utf8ByteOrderMarkDropped", "\xEF\xBB\xBF标准", "标准"},
+        DecodeCase{"Utf16LittleEndian", std::string("\xFF\xFE\x07\x68\x47\x00", 6), "标G"},
+        DecodeCase{"Utf16BigEndian", std::string("\xFE\xFF\x68\x07\x00\x47", 6), "标G"},
+        DecodeCase{"Utf16Pair", std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6), "\xF0\x9F\x98\x80"},
+        DecodeCase{"Utf16LoneSurrogateZeroAndOddByte",
+                   std::string("\xFF\xFE\x00\xD8\x41\x00\x00\x00\x42", 9), "?A??"},
+        DecodeCase{"Gbk", "GB \xB1\xEA\xD7\xBC", "GB 标准"},
+        DecodeCase{"InvalidBothWays", "ok \xFF\xFF \xC3", "ok ?? ?"},
+        DecodeCase{"LoneGbkLeadAtTheEnd", "\xB1\xEA\xB1", "??"},
+        DecodeCase{"ZeroBytesInvalid", std::string("a\0b\xB1\xEA", 5), "a?b??"},
+        DecodeCase{"MaximalSubpartOnce", "x\xE6\xA0y\xFF", "x?y?"},
+        DecodeCase{"RealReplacementCharacterKept", "\xEF\xBF\xBD", "\xEF\xBF\xBD"},
+        DecodeCase{"InvalidAfterByteOrderMark", "\xEF\xBB\xBF\xB1\xEA", "??"}),
+    [](const testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
+
+struct ReadCase {
+  std::string name;
+  DocumentKind kind;
+  std::string bytes;
+  std::string expected;
+};
+
+class PlainReadTest : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(PlainReadTest, GivesLinesOrCells) {
+  EXPECT_EQ(test::Read(test::AsBytes(GetParam().bytes), GetParam().kind), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Text, PlainReadTest,
+    testing::Values(
+        ReadCase{"LinesCountedEmptyOnesGiveNoPiece", DocumentKind::kText, "GB 1\r\n\nGB 2\rx\nlast",
+                 "第 1 行=GB 1;第 3 行=GB 2\rx;第 4 行=last;"},
+        ReadCase{"FinalLineEndAndCarriageReturn", DocumentKind::kText, "a\r\nb\r",
+                 "第 1 行=a;第 2 行=b;"},
+        ReadCase{"GbkLines", DocumentKind::kText, "\xB1\xEA\xD7\xBC\r\n", "第 1 行=标准;"},
+        ReadCase{"Empty", DocumentKind::kText, "", ""}),
+    [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Csv, PlainReadTest,
+    testing::Values(
+        ReadCase{"CommaEmptyCellsGiveNoPiece", DocumentKind::kCsv, "a,,c\r\n\r\n,e\r\n",
+                 "第 1 行第 1 列=a;第 1 行第 3 列=c;第 3 行第 2 列=e;"},
+        ReadCase{"QuotedFields", DocumentKind::kCsv,
+                 "\"GB, 1\",\"say \"\"hi\"\"\",\"two\r\nlines\"\nnext",
+                 "第 1 行第 1 列=GB, 1;第 1 行第 2 列=say \"hi\";第 1 行第 3 列=two\nlines;"
+                 "第 2 行第 1 列=next;"},
+        ReadCase{"SemicolonFromTheFirstLine", DocumentKind::kCsv, "a;b,c;d\ne,f;g",
+                 "第 1 行第 1 列=a;第 1 行第 2 列=b,c;第 1 行第 3 列=d;第 2 行第 1 列=e,f;"
+                 "第 2 行第 2 列=g;"},
+        ReadCase{"TabSeparated", DocumentKind::kCsv, "序号\t待查标准编号\n1\tGB 1",
+                 "第 1 行第 1 列=序号;第 1 行第 2 列=待查标准编号;第 2 行第 1 列=1;"
+                 "第 2 行第 2 列=GB 1;"},
+        ReadCase{"SeparatorInsideQuotesOfTheFirstLineNotCounted", DocumentKind::kCsv,
+                 "\"a;b;c\",d\n", "第 1 行第 1 列=a;b;c;第 1 行第 2 列=d;"},
+        ReadCase{"GbkCells", DocumentKind::kCsv, "\xB1\xEA,\xD7\xBC",
+                 "第 1 行第 1 列=标;第 1 行第 2 列=准;"},
+        ReadCase{"QuoteLeftOpen", DocumentKind::kCsv, "a,\"open\nend",
+                 "第 1 行第 1 列=a;第 1 行第 2 列=open\nend;"},
+        ReadCase{"TextAfterTheClosingQuoteKept", DocumentKind::kCsv, "\"a\"b,c",
+                 "第 1 行第 1 列=ab;第 1 行第 2 列=c;"}),
+    [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+
+struct KindCase {
+  std::string name;
+  std::string path;
+  DocumentKind kind;
+};
+
+class DocumentKindOfTest : public testing::TestWithParam<KindCase> {};
+
+TEST_P(DocumentKindOfTest, GoesByTheExtension) {
+  EXPECT_EQ(DocumentKindOf(GetParam().path), GetParam().kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Extensions, DocumentKindOfTest,
+    testing::Values(KindCase{"Docx", "C:\\设计\\说明.DOCX", DocumentKind::kDocx},
+                    KindCase{"Docm", "a.docm", DocumentKind::kDocx},
+                    KindCase{"Xlsx", "/home/x/标准清单.Xlsx", DocumentKind::kXlsx},
+                    KindCase{"Xlsm", "b.xlsm", DocumentKind::kXlsx},
+                    KindCase{"Csv", "list.csv", DocumentKind::kCsv},
+                    KindCase{"Pdf", "report.PDF", DocumentKind::kPdf},
+                    KindCase{"Txt", "numbers.txt", DocumentKind::kText},
+                    KindCase{"OldWord", "old.doc", DocumentKind::kText},
+                    KindCase{"NoExtension", "README", DocumentKind::kText},
+                    KindCase{"DotInFolderOnly", "dir.docx/readme", DocumentKind::kText}),
+    [](const testing::TestParamInfo<KindCase>& info) { return info.param.name; });
+
+struct WordsCase {
+  std::string name;
+  Location location;
+  std::string words;
+};
+
+class LocationWordsTest : public testing::TestWithParam<WordsCase> {};
+
+TEST_P(LocationWordsTest, SaysWhereInChinese) {
+  EXPECT_EQ(LocationWords(GetParam().location), GetParam().words);
+}
+
+Location At(Location::Kind kind, int a, int b = 0, int c = 0) {
+  Location l;
+  l.kind = kind;
+  l.line = l.paragraph = l.page = a;
+  l.table = a;
+  l.row = b;
+  l.column = c;
+  if (kind == Location::Kind::kCsvCell) {
+    l.row = a;
+    l.column = b;
+  }
+  return l;
+}
+
+Location Sheet() {
+  Location l;
+  l.kind = Location::Kind::kSheetCell;
+  l.sheet = "设计依据";
+  l.cell = "C5";
+  return l;
+}
+
+Location Part() {
+  Location l;
+  l.kind = Location::Kind::kPart;
+  l.part = "页眉";
+  l.paragraph = 2;
+  return l;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, LocationWordsTest,
+    testing::Values(WordsCase{"None", Location{}, ""},
+                    WordsCase{"Line", At(Location::Kind::kLine, 3), "第 3 行"},
+                    WordsCase{"Paragraph", At(Location::Kind::kParagraph, 12), "第 12 段"},
+                    WordsCase{"TableCell", At(Location::Kind::kTableCell, 2, 3, 4),
+                              "表 2 第 3 行第 4 列"},
+                    WordsCase{"SheetCell", Sheet(), "设计依据!C5"},
+                    WordsCase{"CsvCell", At(Location::Kind::kCsvCell, 7, 2), "第 7 行第 2 列"},
+                    WordsCase{"Page", At(Location::Kind::kPage, 5), "第 5 页"},
+                    WordsCase{"Part", Part(), "页眉第 2 段"}),
+    [](const testing::TestParamInfo<WordsCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace kelvaro

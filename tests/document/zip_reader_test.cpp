@@ -1,0 +1,235 @@
+#include "document/zip_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "document/reasons.h"
+#include "support/zip_builder.h"
+
+namespace kelvaro {
+namespace {
+
+using test::ZipBuilder;
+using test::ZipEntry;
+
+// name=bytes for every member, in directory order; the reason when opening or any
+// extraction fails.
+std::string ReadAll(const std::string& archive, ZipLimits limits = {}) {
+  const Bytes bytes = test::AsBytes(archive);
+  ZipReader zip;
+  std::string error;
+  if (!zip.Open(bytes, error, limits)) return "open: " + error;
+  std::string out;
+  for (const ZipMember& m : zip.Members()) {
+    std::string data;
+    if (!zip.Extract(m, data, error)) return m.name + ": " + error;
+    out += m.name + "=" + data + ";";
+  }
+  return out;
+}
+
+ZipEntry Entry(std::string name, std::string data, bool deflate = true) {
+  ZipEntry e;
+  e.name = std::move(name);
+  e.data = std::move(data);
+  e.deflate = deflate;
+  return e;
+}
+
+std::string Archive(std::vector<ZipEntry> entries) {
+  ZipBuilder zip;
+  for (ZipEntry& e : entries) zip.Add(std::move(e));
+  return zip.Build();
+}
+
+struct ZipCase {
+  std::string name;
+  std::function<std::string()> archive;
+  std::string expected;
+};
+
+class ZipReaderTest : public testing::TestWithParam<ZipCase> {};
+
+TEST_P(ZipReaderTest, ReadsMembersOrGivesTheReason) {
+  EXPECT_EQ(ReadAll(GetParam().archive()), GetParam().expected);
+}
+
+const std::string kLong(5000, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, ZipReaderTest,
+    testing::Values(
+        ZipCase{"StoredAndDeflated",
+                [] {
+                  return Archive({Entry("a.txt", "stored", false), Entry("b.xml", "<b/>")});
+                },
+                "a.txt=stored;b.xml=<b/>;"},
+        ZipCase{"EmptyMembers",
+                [] {
+                  return Archive({Entry("dir/", "", false), Entry("e", "")});
+                },
+                "dir/=;e=;"},
+        ZipCase{"EmptyArchive", [] { return Archive({}); }, ""},
+        ZipCase{"CommentAfterTheEnd",
+                [] { return ZipBuilder().Add("a", "1").Comment("PK\x05\x06 no end").Build(); },
+                "a=1;"},
+        ZipCase{"DataDescriptor",
+                [] {
+                  ZipEntry e = Entry("d", kLong);
+                  e.flags = 0x0008;
+                  return Archive({e, Entry("z", "2")});
+                },
+                "d=" + kLong + ";z=2;"},
+        ZipCase{"NotAnArchive", [] { return std::string("hello, world"); },
+                "open: " + std::string(reason::kDamaged)},
+        ZipCase{"CutShort",
+                [] {
+                  const std::string whole = Archive({Entry("a", kLong)});
+                  return whole.substr(0, whole.size() / 2);
+                },
+                "open: " + std::string(reason::kDamaged)},
+        ZipCase{"CutInsideTheEndRecord",
+                [] {
+                  const std::string whole = Archive({Entry("a", "1")});
+                  return whole.substr(0, whole.size() - 5);
+                },
+                "open: " + std::string(reason::kDamaged)},
+        ZipCase{"ParentPath", [] { return Archive({Entry("../x", "1")}); },
+                "open: " + std::string(reason::kUnsafePath)},
+        ZipCase{"InnerParentPath", [] { return Archive({Entry("word/../../x", "1")}); },
+                "open: " + std::string(reason::kUnsafePath)},
+        ZipCase{"BackslashParentPath", [] { return Archive({Entry("a\\..\\..\\x", "1")}); },
+                "open: " + std::string(reason::kUnsafePath)},
+        ZipCase{"AbsolutePath", [] { return Archive({Entry("/etc/x", "1")}); },
+                "open: " + std::string(reason::kUnsafePath)},
+        ZipCase{"DrivePath", [] { return Archive({Entry("C:x", "1")}); },
+                "open: " + std::string(reason::kUnsafePath)},
+        ZipCase{"DuplicateNameInAnotherCase",
+                [] {
+                  return Archive({Entry("Word/a.xml", "1"), Entry("word/A.xml", "2")});
+                },
+                "open: " + std::string(reason::kDamaged)},
+        ZipCase{"WrongCount", [] { return ZipBuilder().Add("a", "1").EndCount(2).Build(); },
+                "open: " + std::string(reason::kDamaged)},
+        ZipCase{"Zip64", [] { return ZipBuilder().Add("a", "1").Zip64Locator().Build(); },
+                "open: " + std::string(reason::kZip64)},
+        ZipCase{"Zip64Sizes",
+                [] {
+                  ZipEntry e = Entry("a", "1");
+                  e.size = 0xFFFFFFFF;
+                  e.compressed_size = 0xFFFFFFFF;
+                  return Archive({e});
+                },
+                "open: " + std::string(reason::kZip64)},
+        ZipCase{"Encrypted",
+                [] {
+                  ZipEntry e = Entry("a", "secret");
+                  e.flags = 0x0001;
+                  return Archive({e});
+                },
+                "a: " + std::string(reason::kEncrypted)},
+        ZipCase{"Bzip2",
+                [] {
+                  ZipEntry e = Entry("a", "1");
+                  e.method = 12;
+                  return Archive({e});
+                },
+                "a: " + std::string(reason::kMethod)},
+        ZipCase{"SizeSaysLessThanInflates",
+                [] {
+                  ZipEntry e = Entry("a", kLong);
+                  e.size = 100;
+                  return Archive({e});
+                },
+                "a: " + std::string(reason::kDamaged)},
+        ZipCase{"SizeSaysMoreThanInflates",
+                [] {
+                  ZipEntry e = Entry("a", "short");
+                  e.size = 6;
+                  return Archive({e});
+                },
+                "a: " + std::string(reason::kDamaged)},
+        ZipCase{"StoredSizesDiffer",
+                [] {
+                  ZipEntry e = Entry("a", "stored", false);
+                  e.size = 5;
+                  return Archive({e});
+                },
+                "a: " + std::string(reason::kDamaged)},
+        ZipCase{"WrongCrc",
+                [] {
+                  ZipEntry e = Entry("a", "data");
+                  e.crc = 1234;
+                  return Archive({e});
+                },
+                "a: " + std::string(reason::kDamaged)},
+        ZipCase{"CompressedSizePastTheDirectory",
+                [] {
+                  ZipEntry e = Entry("a", "data");
+                  e.compressed_size = 100000;
+                  return Archive({e});
+                },
+                "a: " + std::string(reason::kDamaged)},
+        ZipCase{"GarbageDeflateStream",
+                [] {
+                  ZipEntry e = Entry("a", "data");
+                  e.compressed = std::string("\xFF\xFF\xFF\xFF", 4);
+                  return Archive({e});
+                },
+                "a: " + std::string(reason::kDamaged)},
+        ZipCase{"LocalNameDiffers",
+                [] {
+                  ZipEntry e = Entry("word/document.xml", "data");
+                  e.local_name = "../../document.xml";
+                  return Archive({e});
+                },
+                "word/document.xml: " + std::string(reason::kDamaged)},
+        ZipCase{"RatioPastAThousand",
+                [] {
+                  ZipEntry e = Entry("bomb", "");
+                  e.compressed = test::DeflateZeros(8 << 20);
+                  e.size = 8 << 20;
+                  e.crc = test::Crc32(std::string(8 << 20, '\0'));
+                  return Archive({e});
+                },
+                "bomb: " + std::string(reason::kTooLarge)},
+        ZipCase{"DeclaresPast256MiB",
+                [] {
+                  ZipEntry e = Entry("big", std::string(300000, 'a'), false);
+                  e.size = (256u << 20) + 1;
+                  return Archive({e});
+                },
+                "big: " + std::string(reason::kTooLarge)}),
+    [](const testing::TestParamInfo<ZipCase>& info) { return info.param.name; });
+
+TEST(ZipReaderLimitsTest, MemberLimitCountsEveryDirectoryEntryWhateverTheEndRecordSays) {
+  ZipBuilder zip;
+  for (int i = 0; i < 100000; ++i) zip.Add("m" + std::to_string(i), "", false);
+  // 100,000 wraps round the end record's 16-bit count.
+  EXPECT_EQ(ReadAll(zip.Build()), "open: " + std::string(reason::kTooManyMembers));
+}
+
+TEST(ZipReaderLimitsTest, SizeLimitAppliesBeforeInflating) {
+  ZipLimits limits;
+  limits.max_member_size = 1000;
+  EXPECT_EQ(ReadAll(Archive({Entry("a", std::string(1000, 'a'), false)}), limits),
+            "a=" + std::string(1000, 'a') + ";");
+  EXPECT_EQ(ReadAll(Archive({Entry("a", std::string(1001, 'a'), false)}), limits),
+            "a: " + std::string(reason::kTooLarge));
+}
+
+TEST(ZipReaderFindTest, FindsPartNamesWithoutRegardToCase) {
+  const Bytes bytes = test::AsBytes(Archive({Entry("Word/Document.xml", "1")}));
+  ZipReader zip;
+  std::string error;
+  ASSERT_TRUE(zip.Open(bytes, error));
+  ASSERT_NE(zip.Find("word/document.XML"), nullptr);
+  EXPECT_EQ(zip.Find("word/document.XML")->name, "Word/Document.xml");
+  EXPECT_EQ(zip.Find("word/document"), nullptr);
+}
+
+}  // namespace
+}  // namespace kelvaro
