@@ -2,9 +2,13 @@
 // and by a stable id that survives other rows' removal.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "batch/reason.h"
+#include "citation/citation.h"
+#include "document/location.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -16,6 +20,14 @@ constexpr int ColumnIndex(Column column) { return static_cast<int>(column); }
 // The header of a column, UTF-8: 序号, 待查标准编号, 是否现行, 最新标准编号, 最新标准名称.
 const char* ColumnHeader(Column column);
 const char* ColumnHeader(int column_index);
+
+// Where a row came from: the line, paragraph, cell or page, and the citation it looks up.
+struct RowSource {
+  Location location;                 // kNone for a row typed in or added otherwise
+  std::optional<Citation> citation;  // as read; the row looks up its canonical number
+  bool from_document = false;        // pasted text or a document, not a list of numbers
+  bool operator==(const RowSource&) const = default;
+};
 
 struct CellHit {
   int row = -1;
@@ -45,6 +57,9 @@ class ResultTable {
   // The reason of a row's last lookup; kNone for a row never looked up or removed.
   virtual void SetReasonById(RowId id, const RowReason& reason) = 0;
   virtual RowReason ReasonById(RowId id) = 0;
+  // Where the row came from; empty for a row removed or added without one.
+  virtual void SetSourceById(RowId id, const RowSource& source) = 0;
+  virtual RowSource SourceById(RowId id) = 0;
 };
 
 }  // namespace kelvaro

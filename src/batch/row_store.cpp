@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "platform/clock.h"
+
 namespace kelvaro {
 namespace {
 
@@ -107,9 +109,25 @@ void RowStore::DeleteRowById(RowId id) {
 void RowStore::MakeRowVisibleById(RowId /*id*/) {}
 
 void RowStore::SetReasonById(RowId id, const RowReason& reason) {
+  // Read before the lock: the clock is the system's, not the table's.
+  const std::string now = reason.outcome == Outcome::kNone ? std::string() : platform::LocalTimeText();
   std::lock_guard lock(mutex_);
   const int index = IndexOfLocked(id);
-  if (index >= 0) rows_[static_cast<std::size_t>(index)]->reason = reason;
+  if (index < 0) return;
+  rows_[static_cast<std::size_t>(index)]->reason = reason;
+  rows_[static_cast<std::size_t>(index)]->looked_up_at = now;
+}
+
+void RowStore::SetSourceById(RowId id, const RowSource& source) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  if (index >= 0) rows_[static_cast<std::size_t>(index)]->source = source;
+}
+
+RowSource RowStore::SourceById(RowId id) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  return index < 0 ? RowSource{} : rows_[static_cast<std::size_t>(index)]->source;
 }
 
 RowReason RowStore::ReasonById(RowId id) {

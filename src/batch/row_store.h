@@ -17,6 +17,8 @@ class RowStore : public ResultTable {
     RowId id = 0;
     std::array<Text, kColumnCount> cells;
     RowReason reason;
+    RowSource source;
+    std::string looked_up_at;  // local time the reason was last set, "2026-12-08 22:00:13"
   };
 
   int RowCount() override;
@@ -36,6 +38,8 @@ class RowStore : public ResultTable {
   void MakeRowVisibleById(RowId id) override;
   void SetReasonById(RowId id, const RowReason& reason) override;
   RowReason ReasonById(RowId id) override;
+  void SetSourceById(RowId id, const RowSource& source) override;
+  RowSource SourceById(RowId id) override;
 
   // AppendRow that gives back the new row's id.
   RowId AppendRowWithId(const Text& ordinal);

@@ -25,6 +25,8 @@ struct Citation {
   // The number with its amendment and edition note as written, e.g.
   // "GB 50016-2014（2018年版）" as it stood in the text (no title, no note).
   std::string number_as_written;
+
+  bool operator==(const Citation&) const = default;
 };
 
 // Every citation in `utf8`, in text order, non-overlapping. Invalid UTF-8 never crashes;

@@ -2,8 +2,6 @@
 #include "cli/table_output.h"
 #include "query/current_standard.h"
 #include "query/number.h"
-#include "query/current_standard.h"
-#include "query/number.h"
 #include "query/single_query.h"
 #include "text/encoding.h"
 
@@ -21,12 +19,12 @@ int RunCheck(const Options& options) {
   fields.keyword = GbkToUtf8(result.keyword);
   fields.address = GbkToUtf8(result.lookup.address);
   // The word a batch row would get.
-  fields.status = GbkToUtf8(found ? ClassifyStatus(record.number, result.cleaned) : kStatusUnknown);
+  fields.status = GbkToUtf8(found ? ClassifyNumber(record.number, result.entered) : kStatusUnknown);
   fields.number = GbkToUtf8(record.number);
   fields.title = GbkToUtf8(record.title);
   fields.release_date = GbkToUtf8(record.release_date);
   fields.department = GbkToUtf8(record.department);
-  fields.reason = LookupReason(Utf8ToGbk(options.operand), result.keyword,
+  fields.reason = LookupReason(result.entered, result.keyword,
                                result.requested ? &result.lookup : nullptr);
   return WriteOutput(FormatCheckJson(fields));
 }

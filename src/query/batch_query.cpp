@@ -92,7 +92,11 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
   const RowId id = IdOf(ids, row_number);
   if (id == 0 || table->RowIndexOf(id) < 0) return;  // removed since the batch began
 
-  const Text entered = table->GetCellTextById(id, ColumnIndex(Column::kNumber));
+  // A row read from a citation looks its canonical number up; any other its number cell.
+  const RowSource source = table->SourceById(id);
+  const Text entered = source.citation.has_value()
+                           ? source.citation->number
+                           : table->GetCellTextById(id, ColumnIndex(Column::kNumber));
   table->MakeRowVisibleById(id);
   Text number = entered;
   const Text keyword = NormalizeNumber(number);  // `number` is now the cleaned number
@@ -122,7 +126,7 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
     }
     reason = LookupReason(entered, keyword, &lookup);
     record = std::move(lookup.record);
-    status = ClassifyStatus(record.number, number);
+    status = ClassifyNumber(record.number, entered);
   }
   // An empty keyword names no standard: no request, and the row says so.
   table->SetCellTextById(id, ColumnIndex(Column::kStatus), status);

@@ -215,7 +215,7 @@ RowReason LookupReason(const Text& number, const Text& keyword, const StandardLo
   } else if (lookup->http_status != kHttpOk) {
     reason.outcome = Outcome::kHttpError;
     reason.http_status = lookup->http_status;
-  } else if (!EndsInYear(number)) {
+  } else if (YearOf(number).digits == 0) {
     reason.outcome = Outcome::kNoYear;
   } else {
     reason.outcome = lookup->record.status == kStatusCurrent ? Outcome::kFound : Outcome::kNotFound;

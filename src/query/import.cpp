@@ -1,5 +1,8 @@
 #include "query/import.h"
 
+#include <optional>
+
+#include "citation/citation.h"
 #include "platform/files.h"
 #include "text/encoding.h"
 
@@ -7,50 +10,156 @@ namespace kelvaro {
 
 namespace {
 
-// The file as GBK: UTF-16 when it starts with a UTF-16 byte-order mark, else UTF-8.
-Text DecodeFile(const Bytes& bytes) {
-  if (bytes.size() >= 2 &&
-      ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
-    const bool big_endian = bytes[0] == 0xFE;
-    return Utf16ToGbk(Bytes(bytes.begin() + 2, bytes.end()), big_endian);
+// A line ends at LF, with the CR of a CR LF dropped; a lone CR stays in its line.
+std::vector<std::string> SplitLines(const std::string& utf8) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < utf8.size()) {
+    const std::size_t end = utf8.find('\n', start);
+    std::string line = utf8.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (end != std::string::npos && !line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    if (end == std::string::npos) break;
+    start = end + 1;
   }
-  return Utf8ToGbk(std::string(bytes.begin(), bytes.end()));
+  return lines;
+}
+
+ImportedRow ListRow(const std::string& utf8_line, const Location& location) {
+  ImportedRow row;
+  row.number = Utf8ToGbk(utf8_line);
+  row.source.location = location;
+  return row;
+}
+
+void AddListLine(const std::string& utf8_line, const Location& location,
+                 std::vector<ImportedRow>& rows) {
+  std::vector<Citation> citations = FindCitations(utf8_line);
+  if (citations.size() <= 1) {
+    ImportedRow row = ListRow(utf8_line, location);
+    if (!citations.empty()) row.source.citation = std::move(citations.front());
+    rows.push_back(std::move(row));
+    return;
+  }
+  for (Citation& citation : citations) {
+    ImportedRow row = ListRow(citation.written, location);
+    row.source.citation = std::move(citation);
+    rows.push_back(std::move(row));
+  }
 }
 
 }  // namespace
 
 TextList ImportLines(const Bytes& bytes) {
-  Text text = DecodeFile(bytes);
-  // A line ends at LF, with the CR of a CR LF dropped; a lone CR stays in its line. LF is
-  // never a GBK trail byte, so the split cannot cut a character.
-  TextList lines = SplitText(text, "\n");
-  Text().swap(text);
-  for (Text& line : lines) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  TextList lines;
+  for (const std::string& line : SplitLines(DecodeTextFile(bytes))) {
+    lines.push_back(Utf8ToGbk(line));
   }
   return lines;
 }
 
-int ImportNumbersFromBytes(ResultTable& table, const Bytes& bytes) {
-  const TextList lines = ImportLines(bytes);
-  const int n = static_cast<int>(lines.size());
-  for (int i = 1; i <= n; ++i) {
-    const int row = table.AppendRow(std::to_string(i));
-    table.SetCellText(row, ColumnIndex(Column::kNumber), lines[static_cast<std::size_t>(i) - 1]);
+namespace {
+
+std::vector<ImportedRow> ListRowsOfUtf8(const std::vector<std::string>& lines) {
+  std::vector<ImportedRow> rows;
+  rows.reserve(lines.size());
+  Location location;
+  location.kind = Location::Kind::kLine;
+  for (const std::string& line : lines) {
+    ++location.line;
+    AddListLine(line, location, rows);
   }
-  return n;
+  return rows;
+}
+
+// Appends the rows, ordinals from 1, then gives each its source.
+int AppendRows(ResultTable& table, const std::vector<ImportedRow>& rows) {
+  const std::size_t before = static_cast<std::size_t>(table.RowCount());
+  int ordinal = 0;
+  for (const ImportedRow& imported : rows) {
+    const int row = table.AppendRow(std::to_string(++ordinal));
+    table.SetCellText(row, ColumnIndex(Column::kNumber), imported.number);
+  }
+  const std::vector<RowId> ids = table.RowIds();
+  for (std::size_t i = 0; i < rows.size() && before + i < ids.size(); ++i) {
+    if (rows[i].source != RowSource{}) table.SetSourceById(ids[before + i], rows[i].source);
+  }
+  return ordinal;
+}
+
+}  // namespace
+
+std::vector<ImportedRow> ListRows(const TextList& lines) {
+  std::vector<std::string> utf8;
+  utf8.reserve(lines.size());
+  for (const Text& line : lines) utf8.push_back(GbkToUtf8(line));
+  return ListRowsOfUtf8(utf8);
+}
+
+std::vector<ImportedRow> ListRows(const std::vector<TextPiece>& lines) {
+  std::vector<ImportedRow> rows;
+  rows.reserve(lines.size());
+  for (const TextPiece& line : lines) AddListLine(line.text, line.location, rows);
+  return rows;
+}
+
+std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
+  std::vector<ImportedRow> rows;
+  for (const TextPiece& piece : pieces) {
+    for (Citation& citation : FindCitations(piece.text)) {
+      ImportedRow row;
+      row.number = Utf8ToGbk(citation.number_as_written);
+      row.source.location = piece.location;
+      row.source.citation = std::move(citation);
+      row.source.from_document = true;
+      rows.push_back(std::move(row));
+    }
+  }
+  return rows;
+}
+
+bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
+                   std::string& error) {
+  rows.clear();
+  if (kind == DocumentKind::kText) {
+    rows = ListRowsOfUtf8(SplitLines(DecodeTextFile(bytes)));
+    return true;
+  }
+  std::vector<TextPiece> pieces;
+  if (!ReadDocument(bytes, kind, pieces, error)) return false;
+  // A list Kelvaro saved is checked again as it was, not cell by cell.
+  if (const std::optional<std::vector<TextPiece>> column = ExportedNumberColumn(pieces)) {
+    rows = ListRows(*column);
+  } else {
+    rows = CitationRows(pieces);
+  }
+  return true;
+}
+
+int FillTable(ResultTable& table, const std::vector<ImportedRow>& rows) {
+  table.ClearRows();
+  return AppendRows(table, rows);
+}
+
+int ImportNumbersFromBytes(ResultTable& table, const Bytes& bytes) {
+  std::vector<ImportedRow> rows;
+  std::string error;
+  RowsFromBytes(bytes, DocumentKind::kText, rows, error);
+  return AppendRows(table, rows);
 }
 
 bool ImportNumbersFromFile(ResultTable& table, const std::string& path, std::string* error) {
   Bytes bytes;
   std::string reason;
+  std::vector<ImportedRow> rows;
   // Read first: a file that cannot be read leaves the earlier rows as they were.
-  if (!platform::ReadWholeFile(path, bytes, reason)) {
+  if (!platform::ReadWholeFile(path, bytes, reason) ||
+      !RowsFromBytes(bytes, DocumentKindOf(path), rows, reason)) {
     if (error != nullptr) *error = reason;
     return false;
   }
-  table.ClearRows();
-  ImportNumbersFromBytes(table, bytes);
+  Bytes().swap(bytes);
+  FillTable(table, rows);
   return true;
 }
 

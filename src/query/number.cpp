@@ -52,10 +52,31 @@ Text CleanNumber(Text& number) {
   return number;
 }
 
+NumberYear YearOf(const Text& number) {
+  const Text bare = RemoveAllSpaces(number);
+  const std::size_t n = bare.size();
+  const auto digits_from = [&](std::size_t from) {
+    for (std::size_t i = from; i < n; ++i) {
+      if (!IsDigit(bare[i])) return false;
+    }
+    return true;
+  };
+  if (EndsInYear(bare)) return {4, TextToInteger(bare.substr(n - 4))};
+  // A lead byte's trail is never a digit or "-" of its own here: both are ASCII.
+  if (n >= 4 && bare[n - 3] == '-' && IsDigit(bare[n - 4]) && digits_from(n - 2)) {
+    const int two = TextToInteger(bare.substr(n - 2));
+    return {2, two >= 50 ? 1900 + two : 2000 + two};
+  }
+  return {};
+}
+
 Text NormalizeNumber(Text& number) {
+  const NumberYear year = YearOf(number);
   CleanNumber(number);
   const int n = TextLength(number);
-  return n <= 4 ? Text() : LeftText(number, n - 4);
+  if (n <= 4) return Text();
+  // Without a year the whole number is the search: cutting it would name another standard.
+  return year.digits == 0 ? number : LeftText(number, n - year.digits);
 }
 
 int TextToInteger(const Text& text) {
@@ -79,6 +100,18 @@ int TextToInteger(const Text& text) {
 
 bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number) {
   return RightText(RemoveAllSpaces(hit_number), 4) == RightText(cleaned_number, 4);
+}
+
+Text ClassifyNumber(const Text& hit_number, const Text& entered_number) {
+  const NumberYear own = YearOf(entered_number);
+  if (own.digits == 0) return kStatusUnknown;
+  if (own.digits == 4) {
+    Text cleaned = entered_number;
+    return ClassifyStatus(hit_number, CleanNumber(cleaned));
+  }
+  const NumberYear hit = YearOf(hit_number);
+  if (hit.full == own.full) return kStatusCurrent;
+  return hit.full > own.full ? kStatusSuperseded : kStatusUnknown;
 }
 
 Text ClassifyStatus(const Text& hit_number, const Text& cleaned_number) {

@@ -8,15 +8,30 @@ namespace kelvaro {
 
 // Replaces `number` with the cleaned number and returns it.
 Text CleanNumber(Text& number);
-// Replaces `number` with the cleaned number and returns the search keyword.
+// The year a number (as entered) ends in, spaces aside: "-" and four digits, or "-" and two
+// digits after a digit of the serial ("GB 50045-95": 1995, "GBJ 16-07": 2007).
+struct NumberYear {
+  int digits = 0;  // 4, 2, or 0 for none
+  int full = 0;    // the year in four digits; 0 for none
+};
+NumberYear YearOf(const Text& number);
+
+// Replaces `number` with the cleaned number and returns the search keyword: the cleaned
+// number without its year (four or two digits), the whole cleaned number when it has no
+// year, and nothing for a cleaned number of four bytes or fewer.
 Text NormalizeNumber(Text& number);
 // Full-width forms count as ASCII; then the leading decimal integer, saturated to 32 bits.
 int TextToInteger(const Text& text);
+// The status for a four-digit year: equal year tails, else the later of the two.
 Text ClassifyStatus(const Text& hit_number, const Text& cleaned_number);
+// The status of `entered_number` (as entered) against the site's current number: years of
+// four digits as ClassifyStatus compares them, two-digit years as full years; no year of its
+// own is 未知.
+Text ClassifyNumber(const Text& hit_number, const Text& entered_number);
 // The first test of ClassifyStatus alone: equal year tails.
 bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number);
 // True when the number (spaces aside) ends in "-" and four ASCII digits, as
-// GB/T50001-2010 does: only then do the keyword and the year comparison work.
+// GB/T50001-2010 does.
 bool EndsInYear(const Text& number);
 
 }  // namespace kelvaro

@@ -27,12 +27,17 @@ const Text kResultPageLabel = "\xB2\xE9\xD1\xAF\xBD\xE1\xB9\xFB\xCD\xF8\xD2\xB3\
 
 TextList ReportEntries(const CurrentStandardRecord& record, const Text& address,
                        const Text& cleaned_number) {
+  return ReportEntriesOf(record, address, YearTailsEqual(record.number, cleaned_number));
+}
+
+TextList ReportEntriesOf(const CurrentStandardRecord& record, const Text& address,
+                         bool current) {
   TextList entries;
   auto add = [&entries](const Text& line) { entries.push_back(line + kEntryEnd); };
   if (record.status != kStatusCurrent) {
     add(kUnknownState);
     add(kSeeResultPage + address);
-  } else if (YearTailsEqual(record.number, cleaned_number)) {
+  } else if (current) {
     add(kStateCurrent);
     add(kNumberLabel + record.number);
     add(kTitleLabel + record.title);

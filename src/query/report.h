@@ -8,6 +8,8 @@ namespace kelvaro {
 // The report's entries in order, each ended by "\r\n\r\n" (without the leading "\r\n").
 TextList ReportEntries(const CurrentStandardRecord& record, const Text& address,
                        const Text& cleaned_number);
+// The same, `current` saying whether the record is the number's own standard.
+TextList ReportEntriesOf(const CurrentStandardRecord& record, const Text& address, bool current);
 // The whole text the report box ends up holding: "\r\n" then every entry.
 Text ReportText(const CurrentStandardRecord& record, const Text& address,
                 const Text& cleaned_number);

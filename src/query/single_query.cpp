@@ -1,13 +1,17 @@
 #include "query/single_query.h"
 
+#include "citation/citation.h"
 #include "query/number.h"
 #include "query/report.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 
 SingleQueryResult RunSingleQuery(const Text& number_box_text) {
   SingleQueryResult result;
-  result.cleaned = number_box_text;
+  const std::vector<Citation> citations = FindCitations(GbkToUtf8(number_box_text));
+  result.entered = citations.empty() ? number_box_text : Utf8ToGbk(citations.front().number);
+  result.cleaned = result.entered;
   result.keyword = NormalizeNumber(result.cleaned);
   if (result.keyword.empty()) {
     // An empty keyword names no standard; a request would only fetch an arbitrary list.
@@ -20,8 +24,16 @@ SingleQueryResult RunSingleQuery(const Text& number_box_text) {
   return result;
 }
 
+TextList SingleQueryEntries(const SingleQueryResult& result) {
+  const CurrentStandardRecord& record = result.lookup.record;
+  return ReportEntriesOf(record, result.lookup.address,
+                         ClassifyNumber(record.number, result.entered) == kStatusCurrent);
+}
+
 Text SingleQueryReport(const SingleQueryResult& result) {
-  return ReportText(result.lookup.record, result.lookup.address, result.cleaned);
+  Text text = "\r\n";
+  for (const Text& entry : SingleQueryEntries(result)) text += entry;
+  return text;
 }
 
 }  // namespace kelvaro

@@ -7,17 +7,21 @@
 namespace kelvaro {
 
 struct SingleQueryResult {
-  Text cleaned;  // the number box's text, cleaned
+  Text entered;  // what was looked up: the first citation's number in the box, else its text
+  Text cleaned;  // that, cleaned
   Text keyword;  // what was (or would have been) searched
   StandardLookup lookup;
   bool requested = false;  // false for an empty keyword: no request was made
 };
 
-// The number box's text is copied, never changed. An empty keyword makes no request and
-// gives the not-found record with the address that would have been requested.
+// The number box's text is copied, never changed; a citation in it ("《…》GB 50016-2014（2018
+// 年版）") is looked up by its canonical number, other text as it stands. An empty keyword
+// makes no request and gives the not-found record with the address that would have been
+// requested.
 SingleQueryResult RunSingleQuery(const Text& number_box_text);
 
-// The report text for a result (ReportText of its record, address and cleaned number).
+// The report's entries and its whole text for a result.
+TextList SingleQueryEntries(const SingleQueryResult& result);
 Text SingleQueryReport(const SingleQueryResult& result);
 
 }  // namespace kelvaro

@@ -78,7 +78,7 @@ void WindowLogic::ShowSingleQueryReport() {
   if (!view_.IsOpen()) return;  // closed meanwhile
   view_.EnableControl(kSingleQueryButton, true);
   if (!ran.has_value()) return;
-  for (const Text& entry : ReportEntries(ran->lookup.record, ran->lookup.address, ran->cleaned)) {
+  for (const Text& entry : SingleQueryEntries(*ran)) {
     view_.AppendControlText(kReportBox, GbkToUtf8(entry));
   }
 }

@@ -253,6 +253,18 @@ void WindowTable::SetReasonById(RowId id, const RowReason& reason) {
 
 RowReason WindowTable::ReasonById(RowId id) { return store_.ReasonById(id); }
 
+void WindowTable::SetSourceById(RowId id, const RowSource& source) {
+  store_.SetSourceById(id, source);
+  if (!OnOwnThread()) {
+    PostSync(id, false, 0);
+    return;
+  }
+  const int row = ViewRowOf(id);
+  if (row >= 0 && control_ != nullptr) control_->RowsChanged(row, row);
+}
+
+RowSource WindowTable::SourceById(RowId id) { return store_.SourceById(id); }
+
 void WindowTable::MakeRowVisibleById(RowId id) {
   if (!OnOwnThread()) {
     PostSync(0, false, id);

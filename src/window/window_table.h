@@ -76,6 +76,8 @@ class WindowTable : public ResultTable {
   void MakeRowVisibleById(RowId id) override;
   void SetReasonById(RowId id, const RowReason& reason) override;
   RowReason ReasonById(RowId id) override;
+  void SetSourceById(RowId id, const RowSource& source) override;
+  RowSource SourceById(RowId id) override;
 
  private:
   bool OnOwnThread() const { return control_ == nullptr || control_->OnWindowThread(); }

@@ -574,10 +574,10 @@ TEST(CliUsage, HelpAndVersionGoToStdout) {
     EXPECT_EQ(r.out.substr(0, 25), "usage: kelvaro-cli check ");
     EXPECT_NE(r.out.find("--remove-superseded"), std::string::npos);
   }
-  // The help, the README and the usage error give the speed's bound in the same words.
+  // The help, the command line's page and the usage error give the speed's bound in the same words.
   const std::string bound = "a whole number from 1 to 64";
   EXPECT_NE(RunCli({"--help"}).out.find(bound), std::string::npos);
-  std::string readme = test::ReadWholeFile(std::string(KELVARO_SOURCE_DIR) + "/README.md");
+  std::string readme = test::ReadWholeFile(std::string(KELVARO_SOURCE_DIR) + "/docs/command-line.md");
   std::replace(readme.begin(), readme.end(), '\n', ' ');
   EXPECT_NE(readme.find(bound), std::string::npos);
   const ProcessResult version = RunCli({"--version"});

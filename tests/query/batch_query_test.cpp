@@ -233,7 +233,7 @@ TEST_F(BatchQueryConcurrency, ClassifiesEveryRowAndWritesTheRecordAsFound) {
   site_.Add("GBT50001", {"GB/T 50001-2010", title_a});
   site_.Add("GBT50103", {"GB/T 50103-2010", title_b});
   site_.Add("GBT50106", {"GB/T 50106-2001", title_c});
-  site_.Add("GB5", {"GB 50001-2017", title_a});
+  site_.Add("GB50001", {"GB 50001-2017", title_a});
   struct Case {
     Text number;
     Text status;
@@ -249,8 +249,8 @@ TEST_F(BatchQueryConcurrency, ClassifiesEveryRowAndWritesTheRecordAsFound) {
       {"GB/T50106-2010", kStatusUnknown, "GB/T 50106-2001", title_c},
       // Not on the site at all.
       {"GB/T99999-2010", kStatusUnknown, "", ""},
-      // No year: searched as GB5, own tail 0001 read as 1.
-      {"GB50001", kStatusSuperseded, "GB 50001-2017", title_a},
+      // No year: searched as a whole, undetermined, the site's standard shown.
+      {"GB50001", kStatusUnknown, "GB 50001-2017", title_a},
   };
   std::vector<Text> numbers;
   for (const Case& c : cases) numbers.push_back(c.number);
@@ -310,7 +310,7 @@ TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAs
 
 TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   site_.Add("GBT50001", {"GB/T 50001-2010", "t"});
-  site_.Add("G", {"G 1-2", "g"});
+  site_.Add("GBT12", {"G 1-2", "g"});
   // "", 4 bytes, 4 bytes after cleaning, then two rows that do search.
   AddRows({"", "ABCD", " 1-2/3.4 ", "GB/T 1-2", "GB/T50001-2010"});
   // Stale results of an earlier run must be replaced, not kept.
@@ -329,13 +329,13 @@ TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
     EXPECT_EQ(rows[row].cells[3], "");
     EXPECT_EQ(rows[row].cells[4], "");
   }
-  // "GB/T 1-2" cleans to GBT12 (5 bytes): keyword "G", own tail "BT12".
+  // "GB/T 1-2" cleans to GBT12 (5 bytes) and has no year: searched whole, undetermined.
   EXPECT_EQ(rows[3].cells[2], kStatusUnknown);
   EXPECT_EQ(rows[3].cells[3], "G 1-2");
   EXPECT_EQ(rows[4].cells[2], kStatusCurrent);
   auto requested = site_.Requested();
   std::sort(requested.begin(), requested.end());
-  EXPECT_EQ(requested, (std::vector<Text>{"G", "GBT50001"}));
+  EXPECT_EQ(requested, (std::vector<Text>{"GBT12", "GBT50001"}));
 }
 
 struct SpeedCase {

@@ -95,9 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "A\xF0\x9F\x98\x80"
                   "B",
                   {"A?B"}},
-        // A GBK file read as UTF-8: ASCII stays, each Chinese byte pair turns into "?"s.
         BytesCase{
-            "GbkBytesAsUtf8", "GB/T 1-2 \xD6\xD0\xCE\xC4\r\nGB 2", {"GB/T 1-2 ????", "GB 2"}}),
+            // Not UTF-8 but valid GBK (Notepad's "ANSI"): read as GBK.
+            "GbkFile", "GB/T 1-2 \xD6\xD0\xCE\xC4\r\nGB 2", {"GB/T 1-2 \xD6\xD0\xCE\xC4", "GB 2"}},
+        BytesCase{"NeitherUtf8NorGbk", "GB \xFF\xFE\xFF 1\r\n", {"GB ??? 1"}}),
     [](const ::testing::TestParamInfo<BytesCase>& info) { return info.param.name; });
 
 TEST(ImportBytesLarge, HundredThousandLines) {
@@ -138,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"lf_only.txt", {"GB/T50001-2010", "GB 50016-2014"}},
                       FileCase{"bom_utf8.txt",
                                {"GB/T 50001-2010", "  GB 50016-2014 ", Gbk(u8"建筑设计防火规范")}},
-                      FileCase{"gbk_encoded.txt", {"GB/T 50001-2010 ????", "GB 50016"}},
+                      FileCase{"gbk_encoded.txt", {"GB/T 50001-2010 \xD6\xD0\xCE\xC4", "GB 50016"}},
                       FileCase{"empty.txt", {}}));
 
 TEST(ImportFileFailure, UnreadableFileLeavesTheTableAsItWasAndSaysWhy) {

@@ -36,9 +36,12 @@ TEST(LookupReason, NoYearWinsOverThePageButNotOverAFailure) {
   const Case cases[] = {
       {"GB/T50001-2010", "GBT50001", &found, {Outcome::kFound, 0, ""}},
       {"GB/T50001-2010", "GBT50001", &missing, {Outcome::kNotFound, 0, ""}},
-      {"GB 50045-95", "GB500", &found, {Outcome::kNoYear, 0, ""}},
-      {"GB 50045-95", "GB500", &missing, {Outcome::kNoYear, 0, ""}},
-      {"GB 50045-95", "GB500", &refused, {Outcome::kNetwork, 0, "Couldn't connect to server"}},
+      // A two-digit year is a year.
+      {"GB 50045-95", "GB50045", &found, {Outcome::kFound, 0, ""}},
+      {"GB 50045-95", "GB50045", &missing, {Outcome::kNotFound, 0, ""}},
+      {"GB50001", "GB50001", &found, {Outcome::kNoYear, 0, ""}},
+      {"GB50001", "GB50001", &missing, {Outcome::kNoYear, 0, ""}},
+      {"GB50001", "GB50001", &refused, {Outcome::kNetwork, 0, "Couldn't connect to server"}},
       {"GB/T50001-2010", "GBT50001", &unavailable, {Outcome::kHttpError, 503, ""}},
       {"2010", "", nullptr, {Outcome::kEmpty, 0, ""}},
   };

@@ -51,31 +51,36 @@ INSTANTIATE_TEST_SUITE_P(
                   "GBT500012010", "GBT50001"},
         CleanCase{"MixedSpaces", " " + kFullSpace + "GB/T 50001" + kFullSpace + " -2010 ",
                   "GBT500012010", "GBT50001"},
-        CleanCase{"AllTenRemovable", "a/b\\c|d*e?f:g,h.i-j\"k", "abcdefghijk", "abcdefg"},
+        // Without a year the whole cleaned number is the keyword.
+        CleanCase{"AllTenRemovable", "a/b\\c|d*e?f:g,h.i-j\"k", "abcdefghijk", "abcdefghijk"},
         CleanCase{"LettersKeepTheirCase", "gb/t 50001-2010", "gbt500012010", "gbt50001"},
-        CleanCase{"TabsAndLineBreaksStay", "GB\t500\r\n01", "GB\t500\r\n01", "GB\t500"},
-        CleanCase{"NoYear", "GB50001", "GB50001", "GB5"},
-        CleanCase{"FiveBytes", "GB-1-2-3", "GB123", "G"},
+        CleanCase{"TabsAndLineBreaksStay", "GB\t500\r\n01", "GB\t500\r\n01", "GB\t500\r\n01"},
+        CleanCase{"NoYear", "GB50001", "GB50001", "GB50001"},
+        CleanCase{"FiveBytes", "GB-1-2-3", "GB123", "GB123"},
+        CleanCase{"TwoDigitYear", "GB 50045-95", "GB5004595", "GB50045"},
+        CleanCase{"TwoDigitYearOfTheNextCentury", "GBJ 16-07", "GBJ1607", "GBJ16"},
+        CleanCase{"TwoDigitsAfterALetterAreNoYear", "JSX-01", "JSX01", "JSX01"},
         CleanCase{"FourBytesGiveEmptyKeyword", "GB-12", "GB12", ""},
         CleanCase{"ThreeBytes", "G/B 1", "GB1", ""}, CleanCase{"OnlyRemovable", "/-. ", "", ""},
         CleanCase{"Empty", "", "", ""},
         // Second bytes 0x5C and 0x7C of two-byte characters are no backslash or bar.
-        CleanCase{"TrailBytesAreNotRemoved", "\x81\x5C\\\x81\x7C|2010",
+        CleanCase{"TrailBytesAreNotRemoved", "\x81\x5C\\\x81\x7C|-2010",
                   "\x81\x5C\x81\x7C"
                   "2010",
                   "\x81\x5C\x81\x7C"},
         // A1 followed by another byte is a character, not a space.
-        CleanCase{"LoneA1IsNoSpace", "\xA1\xA2 2010",
+        CleanCase{"LoneA1IsNoSpace", "\xA1\xA2 -2010",
                   "\xA1\xA2"
                   "2010",
                   "\xA1\xA2"},
-        // The keyword is cut by bytes, even inside a two-byte character.
-        CleanCase{"KeywordCutsBytes",
+        // Without a year nothing is cut, so no character either.
+        CleanCase{"NoYearKeepsCharactersWhole",
                   "a\xCF\xD6\xD0\xD0"
                   "1",
                   "a\xCF\xD6\xD0\xD0"
                   "1",
-                  "a\xCF"}),
+                  "a\xCF\xD6\xD0\xD0"
+                  "1"}),
     [](const ::testing::TestParamInfo<CleanCase>& info) { return std::string(info.param.name); });
 
 struct IntegerCase {

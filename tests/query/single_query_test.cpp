@@ -112,10 +112,11 @@ TEST(SingleQueryEmptyKeyword, MakesNoRequestAndGivesTheNotFoundReport) {
                                              "\r\n\r\n");
   }
   EXPECT_EQ(factory.count(), 0);
-  // Five bytes after cleaning do search (a failed request: the not-found record).
+  // Five bytes after cleaning do search (a failed request: the not-found record); a
+  // two-digit year is no part of the keyword.
   const SingleQueryResult result = RunSingleQuery("GB1-23");
   EXPECT_TRUE(result.requested);
-  EXPECT_EQ(result.keyword, "G");
+  EXPECT_EQ(result.keyword, "GB1");
   EXPECT_EQ(result.lookup.record.status, kStatusNotFound);
   EXPECT_EQ(factory.count(), 1);
   SetSitePrefixOverride("");
