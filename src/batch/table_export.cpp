@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "document/xlsx_writer.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -21,54 +22,141 @@ std::string CsvField(const std::string& utf8) {
 
 namespace {
 
-std::string PlainCell(const Text& gbk) {
-  std::string cell = GbkToUtf8(gbk);
-  for (char& c : cell) {
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+// Spaces, punctuation and width do not make two titles differ.
+std::string TitleKey(const std::string& utf8) {
+  std::string key;
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t c = DecodeUtf8(utf8, i);
+    if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width forms
+    const bool ascii_mark = c < 0x80 && !(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') &&
+                            !(c >= 'a' && c <= 'z');
+    const bool wide_mark = (c >= 0x2000 && c <= 0x206F) || (c >= 0x3000 && c <= 0x303F) ||
+                           (c >= 0xFE30 && c <= 0xFE6F) || c == 0xA0 || c == 0xB7 || c == 0xFFFD;
+    if (ascii_mark || wide_mark) continue;
+    AppendUtf8(key, c);
   }
-  return cell;
+  return key;
 }
 
 }  // namespace
 
-std::string PlainTextRow(const RowStore::Row& row) {
+std::string SourceWhere(const RowStore::Row& row) { return LocationWords(row.source.location); }
+
+std::string SourceWritten(const RowStore::Row& row) {
+  return row.source.citation.has_value() ? row.source.citation->written : std::string();
+}
+
+std::optional<bool> TitleMatches(const RowStore::Row& row) {
+  if (!row.source.citation.has_value() || row.source.citation->title.empty() ||
+      row.cells[ColumnIndex(Column::kStatus)] != kStatusCurrent) {
+    return std::nullopt;
+  }
+  return TitleKey(row.source.citation->title) ==
+         TitleKey(GbkToUtf8(row.cells[ColumnIndex(Column::kLatestTitle)]));
+}
+
+bool AnyFromDocument(const std::vector<RowStore::Row>& rows) {
+  for (const auto& row : rows) {
+    if (row.source.from_document) return true;
+  }
+  return false;
+}
+
+namespace {
+
+std::string PlainCells(const std::vector<std::string>& cells) {
   std::string line;
-  for (int column = 0; column < kColumnCount; ++column) {
-    if (column > 0) line += '\t';
-    line += PlainCell(row.cells[static_cast<std::size_t>(column)]);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (i > 0) line += '\t';
+    for (char c : cells[i]) line += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
   }
   return line;
 }
 
-std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end) {
-  std::string out;
-  for (int column = 0; column < kColumnCount; ++column) {
-    if (column > 0) out += '\t';
-    out += ColumnHeader(column);
+std::vector<std::string> Headers(bool sources) {
+  std::vector<std::string> headers;
+  for (int column = 0; column < kColumnCount; ++column) headers.emplace_back(ColumnHeader(column));
+  if (sources) {
+    headers.emplace_back(kWhereHeader);
+    headers.emplace_back(kWrittenHeader);
   }
-  out += line_end;
-  for (const auto& row : rows) out += PlainTextRow(row) + line_end;
+  return headers;
+}
+
+std::vector<std::string> Cells(const RowStore::Row& row, bool sources) {
+  std::vector<std::string> cells;
+  for (const Text& cell : row.cells) cells.push_back(GbkToUtf8(cell));
+  if (sources) {
+    cells.push_back(SourceWhere(row));
+    cells.push_back(SourceWritten(row));
+  }
+  return cells;
+}
+
+}  // namespace
+
+std::string PlainTextRow(const RowStore::Row& row, bool sources) {
+  return PlainCells(Cells(row, sources));
+}
+
+std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end,
+                           bool sources) {
+  std::string out = PlainCells(Headers(sources)) + line_end;
+  for (const auto& row : rows) out += PlainTextRow(row, sources) + line_end;
   return out;
 }
 
-std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons) {
-  // The byte-order mark lets spreadsheet programs read the file as UTF-8.
-  std::string out = "\xEF\xBB\xBF";
-  for (int column = 0; column < kColumnCount; ++column) {
-    if (column > 0) out += ',';
-    out += CsvField(ColumnHeader(column));
-  }
-  if (reasons) out.append(",").append(CsvField(kReasonHeader));
-  out += "\r\n";
-  for (const auto& row : rows) {
-    for (int column = 0; column < kColumnCount; ++column) {
-      if (column > 0) out += ',';
-      out += CsvField(GbkToUtf8(row.cells[static_cast<std::size_t>(column)]));
+std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons, bool sources) {
+  const auto record = [](const std::vector<std::string>& fields) {
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (i > 0) line += ',';
+      line += CsvField(fields[i]);
     }
-    if (reasons) out.append(",").append(CsvField(ReasonCell(row.reason)));
-    out += "\r\n";
+    return line + "\r\n";
+  };
+  // The byte-order mark lets spreadsheet programs read the file as UTF-8.
+  std::vector<std::string> headers = Headers(false);
+  if (reasons) headers.emplace_back(kReasonHeader);
+  if (sources) {
+    headers.emplace_back(kWhereHeader);
+    headers.emplace_back(kWrittenHeader);
+  }
+  std::string out = "\xEF\xBB\xBF" + record(headers);
+  for (const auto& row : rows) {
+    std::vector<std::string> fields = Cells(row, false);
+    if (reasons) fields.push_back(ReasonCell(row.reason));
+    if (sources) {
+      fields.push_back(SourceWhere(row));
+      fields.push_back(SourceWritten(row));
+    }
+    out += record(fields);
   }
   return out;
+}
+
+Bytes FormatXlsx(const std::vector<RowStore::Row>& rows) {
+  XlsxSheet sheet;
+  sheet.name = kExportSheetName;
+  sheet.header = Headers(false);
+  for (const char* header : {kReasonHeader, kWhereHeader, kWrittenHeader, kLookedUpHeader}) {
+    sheet.header.emplace_back(header);
+  }
+  sheet.fill_column = ColumnIndex(Column::kStatus);
+  for (const auto& row : rows) {
+    std::vector<std::string> cells = Cells(row, false);
+    cells.push_back(ReasonDescription(row.reason));
+    cells.push_back(SourceWhere(row));
+    cells.push_back(SourceWritten(row));
+    cells.push_back(row.looked_up_at);
+    sheet.rows.push_back(std::move(cells));
+    const Text& status = row.cells[ColumnIndex(Column::kStatus)];
+    sheet.row_fills.push_back(status == kStatusCurrent      ? CellFill::kLightGreen
+                              : status == kStatusSuperseded ? CellFill::kAmber
+                              : status == kStatusUnknown    ? CellFill::kGrey
+                                                            : CellFill::kNone);
+  }
+  return WriteXlsx(sheet);
 }
 
 }  // namespace kelvaro

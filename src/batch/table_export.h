@@ -1,6 +1,8 @@
-// The Result table as a CSV file, written the same way by the command line and the window.
+// The Result table as the command line and the window hand it on: CSV, tab-separated text and
+// an Excel workbook, written the same way by both, and a row's source in words.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,8 +10,23 @@
 
 namespace kelvaro {
 
-// The header of the optional sixth column, UTF-8.
+// The headers of the optional columns, UTF-8.
 inline constexpr char kReasonHeader[] = "原因";
+inline constexpr char kWhereHeader[] = "出处";
+inline constexpr char kWrittenHeader[] = "原文";
+inline constexpr char kLookedUpHeader[] = "查询时间";
+// The Excel export's sheet.
+inline constexpr char kExportSheetName[] = "查询结果";
+
+// Where a row came from, in words ("第 3 行", "表 1 第 2 行第 3 列"); empty for none.
+std::string SourceWhere(const RowStore::Row& row);
+// The citation the row looks up, as written with its title; empty for none.
+std::string SourceWritten(const RowStore::Row& row);
+// For a 现行 row whose citation names a title: whether the site's title is that title
+// (spaces, punctuation and character width aside). Nothing otherwise.
+std::optional<bool> TitleMatches(const RowStore::Row& row);
+// Rows from pasted text or a document, whose source the exports then carry.
+bool AnyFromDocument(const std::vector<RowStore::Row>& rows);
 
 // One CSV field: a leading apostrophe when it starts with = + - or @ (a spreadsheet would
 // run it as a formula), then quoted (inner quotes doubled) when it holds a comma, quote,
@@ -18,12 +35,19 @@ std::string CsvField(const std::string& utf8);
 
 // A row as one line of tab-separated cells (UTF-8, no line end); a tab or line break
 // inside a cell becomes a space, so that a spreadsheet keeps the columns.
-std::string PlainTextRow(const RowStore::Row& row);
+// With `sources`, 出处 and 原文 follow.
+std::string PlainTextRow(const RowStore::Row& row, bool sources = false);
 // The header and every row, each line ended by `line_end`.
-std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end = "\n");
+std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end = "\n",
+                           bool sources = false);
 
 // UTF-8 byte-order mark, header record, one record per row; CR LF record ends. With a
-// sixth column 原因 (ReasonCell) when `reasons` is set.
-std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons = false);
+// column 原因 (ReasonCell) when `reasons` is set, then 出处 and 原文 when `sources` is.
+std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons = false,
+                      bool sources = false);
+
+// One sheet 查询结果: the five columns, 原因 (in Chinese), 出处, 原文 and 查询时间; the status
+// cell filled by its word.
+Bytes FormatXlsx(const std::vector<RowStore::Row>& rows);
 
 }  // namespace kelvaro

@@ -119,21 +119,29 @@ std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
 }
 
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
-                   std::string& error) {
+                   std::string& error, bool citations) {
   rows.clear();
-  if (kind == DocumentKind::kText) {
+  if (kind == DocumentKind::kText && !citations) {
     rows = ListRowsOfUtf8(SplitLines(DecodeTextFile(bytes)));
     return true;
   }
   std::vector<TextPiece> pieces;
   if (!ReadDocument(bytes, kind, pieces, error)) return false;
   // A list Kelvaro saved is checked again as it was, not cell by cell.
-  if (const std::optional<std::vector<TextPiece>> column = ExportedNumberColumn(pieces)) {
+  if (const std::optional<std::vector<TextPiece>> column =
+          kind == DocumentKind::kText ? std::nullopt : ExportedNumberColumn(pieces)) {
     rows = ListRows(*column);
   } else {
     rows = CitationRows(pieces);
   }
   return true;
+}
+
+std::vector<ImportedRow> PastedRows(const std::string& utf8) {
+  std::vector<TextPiece> lines;
+  std::string error;
+  ReadDocument(Bytes(utf8.begin(), utf8.end()), DocumentKind::kText, lines, error);
+  return CitationRows(lines);
 }
 
 int FillTable(ResultTable& table, const std::vector<ImportedRow>& rows) {
