@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "batch/row_store.h"
 #include "citation/citation.h"
+#include "query/import.h"
 
 namespace {
 
@@ -95,5 +97,22 @@ void FindInNotes(benchmark::State& state) {
 
 // Argument: the text's size in MiB.
 BENCHMARK(FindInNotes)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// Pasted text citing 100,000 standards, a line each, into the table the command line uses.
+void ImportCitations(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    text += "《建筑设计防火规范》GB " + std::to_string(50000 + i % 9000) + "-2014（2018年版）\n";
+  }
+  for (auto _ : state) {
+    kelvaro::RowStore table;
+    const int rows = kelvaro::FillTable(table, kelvaro::PastedRows(text));
+    if (rows != count) state.SkipWithError("rows lost");
+    benchmark::DoNotOptimize(rows);
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(ImportCitations)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -2,6 +2,7 @@
 // and by a stable id that survives other rows' removal.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,15 @@ struct RowSource {
   std::optional<Citation> citation;  // as read; the row looks up its canonical number
   bool from_document = false;        // pasted text or a document, not a list of numbers
   bool operator==(const RowSource&) const = default;
+};
+
+// A row with everything it holds.
+struct TableRow {
+  RowId id = 0;
+  std::array<Text, kColumnCount> cells;
+  RowReason reason;
+  RowSource source;
+  std::string looked_up_at;  // local time the reason was last set, "2026-12-08 22:00:13"
 };
 
 struct CellHit {
@@ -60,6 +70,8 @@ class ResultTable {
   // Where the row came from; empty for a row removed or added without one.
   virtual void SetSourceById(RowId id, const RowSource& source) = 0;
   virtual RowSource SourceById(RowId id) = 0;
+  // A consistent copy of every row, in the table's order.
+  virtual std::vector<TableRow> Snapshot() = 0;
 };
 
 }  // namespace kelvaro

@@ -110,7 +110,8 @@ void RowStore::MakeRowVisibleById(RowId /*id*/) {}
 
 void RowStore::SetReasonById(RowId id, const RowReason& reason) {
   // Read before the lock: the clock is the system's, not the table's.
-  const std::string now = reason.outcome == Outcome::kNone ? std::string() : platform::LocalTimeText();
+  const std::string now =
+      reason.outcome == Outcome::kNone ? std::string() : platform::LocalTimeText();
   std::lock_guard lock(mutex_);
   const int index = IndexOfLocked(id);
   if (index < 0) return;
@@ -142,6 +143,13 @@ std::vector<RowStore::Row> RowStore::Snapshot() {
   rows.reserve(rows_.size());
   for (const auto& row : rows_) rows.push_back(*row);
   return rows;
+}
+
+std::optional<RowStore::Row> RowStore::RowById(RowId id) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  if (index < 0) return std::nullopt;
+  return *rows_[static_cast<std::size_t>(index)];
 }
 
 bool RowStore::ValidRowLocked(int row) const {

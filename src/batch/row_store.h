@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "batch/result_table.h"
@@ -13,13 +14,7 @@ namespace kelvaro {
 
 class RowStore : public ResultTable {
  public:
-  struct Row {
-    RowId id = 0;
-    std::array<Text, kColumnCount> cells;
-    RowReason reason;
-    RowSource source;
-    std::string looked_up_at;  // local time the reason was last set, "2026-12-08 22:00:13"
-  };
+  using Row = TableRow;
 
   int RowCount() override;
   int AppendRow(const Text& ordinal) override;
@@ -44,8 +39,9 @@ class RowStore : public ResultTable {
   // AppendRow that gives back the new row's id.
   RowId AppendRowWithId(const Text& ordinal);
 
-  // A consistent copy of every row (for printing).
-  std::vector<Row> Snapshot();
+  std::vector<Row> Snapshot() override;
+  // A copy of one row.
+  std::optional<Row> RowById(RowId id);
 
  private:
   // Rows are only appended or removed, never reordered, so ids ascend: binary search.

@@ -1,9 +1,12 @@
 #include "ui/dialog_seams.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 #include <utility>
+
+#include "window/layout.h"
 
 namespace kelvaro {
 
@@ -17,6 +20,11 @@ OpenFileChooser& Chooser() {
 SaveFileChooser& SaveChooser() {
   static SaveFileChooser chooser;
   return chooser;
+}
+
+QString NameFilter(const FileType& type) {
+  return QString::fromUtf8(type.label) + QStringLiteral(" (") + QString::fromUtf8(type.patterns) +
+         QStringLiteral(")");
 }
 
 ErrorReporter& Reporter() {
@@ -48,8 +56,9 @@ std::optional<QString> ChooseFileToSave(QWidget* parent, const QString& suggeste
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilter(QStringLiteral("CSV (*.csv)"));
-  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  const QString suffix = QFileInfo(suggested).suffix();
+  dialog.setNameFilter(NameFilter(ExportFileType(suffix.toUtf8().constData())));
+  dialog.setDefaultSuffix(suffix);
   dialog.selectFile(suggested);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
@@ -69,6 +78,9 @@ std::unique_ptr<QFileDialog> MakeOpenFileDialog(QWidget* parent, const QString& 
   dialog->setOption(QFileDialog::DontUseNativeDialog, true);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::ExistingFile);
+  QStringList filters;
+  for (const FileType& type : ImportFileTypes()) filters << NameFilter(type);
+  dialog->setNameFilters(filters);
   dialog->setDirectory(directory);
   // A full path moves the dialog to that file's folder, as the last choice should.
   if (!last_file.isEmpty()) dialog->selectFile(last_file);

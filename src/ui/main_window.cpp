@@ -292,13 +292,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   QTreeView* view = result_view();
   if (view != nullptr && watched == view->viewport() && TableViewportEvent(event)) return true;
-  // Ctrl+C in the table copies the selected row.
+  // Ctrl+C in the table copies the selected row, Ctrl+V imports the clipboard's text.
   if (view != nullptr && watched == view &&
-      (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
-      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-    if (event->type() == QEvent::KeyPress) logic_->CopySelectedRow();
-    event->accept();
-    return true;
+      (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool copy = key->matches(QKeySequence::Copy);
+    if (copy || key->matches(QKeySequence::Paste)) {
+      if (event->type() == QEvent::KeyPress) copy ? logic_->CopySelectedRow() : logic_->Paste();
+      event->accept();
+      return true;
+    }
   }
   if (watched == pages_[kQueryPage]->parentWidget() &&
       (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
@@ -385,6 +388,11 @@ void MainWindow::PutOnClipboard(const std::string& text) {
   if (QClipboard* clipboard = QGuiApplication::clipboard()) {
     clipboard->setText(Shown(text), QClipboard::Clipboard);
   }
+}
+
+std::string MainWindow::ClipboardText() {
+  const QClipboard* clipboard = QGuiApplication::clipboard();
+  return clipboard == nullptr ? std::string() : clipboard->text().toStdString();
 }
 
 int MainWindow::SelectedRow() const {

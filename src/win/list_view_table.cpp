@@ -109,9 +109,11 @@ bool ListViewTable::OnNotify(NMHDR* header, LRESULT* result) {
   }
   if (header->code == LVN_GETINFOTIPW) {
     auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
-    // The row's tip, wherever on the row: why its lookup ended.
-    const std::wstring text =
-        Utf8ToWide(table_.CellToolTip(tip->iItem, ColumnIndex(Column::kStatus)));
+    // The row's tip, wherever on the row: where its number came from, why its lookup ended.
+    std::string words = table_.CellToolTip(tip->iItem, ColumnIndex(Column::kNumber));
+    const std::string reason = table_.CellToolTip(tip->iItem, ColumnIndex(Column::kStatus));
+    if (!reason.empty()) words += (words.empty() ? "" : "\r\n") + reason;
+    const std::wstring text = Utf8ToWide(words);
     if (!text.empty() && tip->pszText != nullptr && tip->cchTextMax > 0) {
       lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
     }

@@ -70,6 +70,16 @@ std::wstring WindowText(HWND hwnd) {
   return text;
 }
 
+// "label (patterns)\0patterns;...\0", as the common dialogs take a filter.
+std::wstring FilterEntry(const FileType& type) {
+  std::wstring patterns = Utf8ToWide(type.patterns);
+  std::wstring shown = Utf8ToWide(type.label) + L" (" + patterns + L")";
+  for (wchar_t& c : patterns) {
+    if (c == L' ') c = L';';
+  }
+  return shown + std::wstring(1, L'\0') + patterns + std::wstring(1, L'\0');
+}
+
 std::wstring DirectoryOf(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
@@ -86,6 +96,10 @@ std::optional<std::wstring> ChooseFileWithDialog(HWND owner,
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrInitialDir = initial_directory.empty() ? nullptr : initial_directory.c_str();
+  std::wstring filter;
+  for (const FileType& type : ImportFileTypes()) filter += FilterEntry(type);
+  filter += L'\0';
+  dialog.lpstrFilter = filter.c_str();
   dialog.Flags =
       OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
   if (!GetOpenFileNameW(&dialog)) return std::nullopt;
@@ -102,15 +116,18 @@ std::optional<std::wstring> ChooseSaveFileWithDialog(HWND owner,
   const std::wstring name = suggested_path.substr(suggested_path.find_last_of(L"\\/") + 1);
   const std::wstring folder = DirectoryOf(suggested_path);
   lstrcpynW(file.data(), name.c_str(), static_cast<int>(file.size()));
-  static constexpr wchar_t kFilter[] = L"CSV (*.csv)\0*.csv\0\0";
+  const size_t dot = name.find_last_of(L'.');
+  const std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot + 1);
+  const std::wstring filter =
+      FilterEntry(ExportFileType(WideToUtf8(extension).c_str())) + std::wstring(1, L'\0');
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = kFilter;
+  dialog.lpstrFilter = filter.c_str();
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  dialog.lpstrDefExt = L"csv";
+  dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.Flags =
       OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
   if (!GetSaveFileNameW(&dialog)) return std::nullopt;
@@ -313,8 +330,9 @@ bool MainWindow::PreTranslate(MSG& message) {
     logic_->NumberBoxEntered();
     return true;
   }
-  if (message.wParam == 'C' && message.hwnd == list_view() && GetKeyState(VK_CONTROL) < 0) {
-    logic_->CopySelectedRow();
+  if ((message.wParam == 'C' || message.wParam == 'V') && message.hwnd == list_view() &&
+      GetKeyState(VK_CONTROL) < 0) {
+    message.wParam == 'C' ? logic_->CopySelectedRow() : logic_->Paste();
     return true;
   }
   return false;
@@ -585,6 +603,20 @@ void MainWindow::PutOnClipboard(const std::string& utf8) {
     }
   }
   CloseClipboard();
+}
+
+std::string MainWindow::ClipboardText() {
+  std::wstring text;
+  if (!OpenClipboard(hwnd_)) return {};
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      // The block may hold no terminating zero within its size.
+      text.assign(chars, wcsnlen(chars, GlobalSize(data) / sizeof(wchar_t)));
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return WideToUtf8(text);
 }
 
 int MainWindow::SelectedRow() const {

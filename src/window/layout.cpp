@@ -1,5 +1,7 @@
 #include "window/layout.h"
 
+#include <string>
+
 #include "batch/result_table.h"
 
 namespace kelvaro {
@@ -55,11 +57,32 @@ const std::vector<MenuItem>& TableMenu() {
   static const std::vector<MenuItem> menu = {
       {TableCommand::kCopyRow, "复制本行", "Ctrl+C"},
       {TableCommand::kCopyAll, "复制全部", nullptr},
+      {TableCommand::kPaste, "粘贴", "Ctrl+V"},
+      {TableCommand::kNone, "", nullptr},
       {TableCommand::kExportCsv, "导出 CSV…", nullptr},
+      {TableCommand::kExportXlsx, "导出 Excel…", nullptr},
       {TableCommand::kNone, "", nullptr},
       {TableCommand::kRequeryFailed, "重新查询未知", nullptr},
   };
   return menu;
+}
+
+const std::vector<FileType>& ImportFileTypes() {
+  static const std::vector<FileType> types = {
+      {"标准清单和文档", "*.txt *.docx *.xlsx *.csv *.pdf"},
+      {"文本文件", "*.txt"},
+      {"Word 文档", "*.docx"},
+      {"Excel 工作簿", "*.xlsx"},
+      {"CSV 文件", "*.csv"},
+      {"PDF 文件", "*.pdf"},
+      {"所有文件", "*"},
+  };
+  return types;
+}
+
+FileType ExportFileType(const char* extension) {
+  const std::string wanted = extension;
+  return wanted == "xlsx" ? FileType{"Excel 工作簿", "*.xlsx"} : FileType{"CSV", "*.csv"};
 }
 
 }  // namespace kelvaro

@@ -60,12 +60,29 @@ struct ColumnSpec {
 const ColumnSpec& ResultColumn(int column);
 
 // The Result table's context menu.
-enum class TableCommand { kNone, kCopyRow, kCopyAll, kExportCsv, kRequeryFailed };
+enum class TableCommand {
+  kNone,
+  kCopyRow,
+  kCopyAll,
+  kPaste,
+  kExportCsv,
+  kExportXlsx,
+  kRequeryFailed
+};
 struct MenuItem {
   TableCommand command;  // kNone: a separator
   const char* text;      // UTF-8
   const char* shortcut;  // shown beside the text, or null
 };
 const std::vector<MenuItem>& TableMenu();
+
+// What the import's dialog offers, in order.
+struct FileType {
+  const char* label;     // UTF-8
+  const char* patterns;  // "*.txt *.docx", space-separated
+};
+const std::vector<FileType>& ImportFileTypes();
+// What the save dialog offers for a file with this extension ("csv", "xlsx").
+FileType ExportFileType(const char* extension);
 
 }  // namespace kelvaro

@@ -1,12 +1,14 @@
 #include "window/window_logic.h"
 
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "batch/reason.h"
 #include "batch/row_store.h"
 #include "batch/table_export.h"
+#include "document/xlsx_writer.h"
 #include "platform/files.h"
 #include "query/import.h"
 #include "query/report.h"
@@ -172,8 +174,14 @@ void WindowLogic::RunTableCommand(TableCommand command) {
     case TableCommand::kCopyAll:
       CopyAllRows();
       break;
+    case TableCommand::kPaste:
+      Paste();
+      break;
     case TableCommand::kExportCsv:
       ExportCsv();
+      break;
+    case TableCommand::kExportXlsx:
+      ExportXlsx();
       break;
     case TableCommand::kRequeryFailed:
       RequeryFailedRows();
@@ -185,44 +193,65 @@ void WindowLogic::RunTableCommand(TableCommand command) {
 
 namespace {
 
-RowStore::Row RowOf(ResultTable& table, RowId id) {
-  RowStore::Row row;
-  row.id = id;
-  for (int column = 0; column < kColumnCount; ++column) {
-    row.cells[static_cast<std::size_t>(column)] = table.GetCellTextById(id, column);
-  }
-  row.reason = table.ReasonById(id);
-  return row;
-}
-
 // In the table's order, as the window shows them.
-std::vector<RowStore::Row> TableRows(ResultTable& table) {
-  std::vector<RowStore::Row> rows;
-  for (const RowId id : table.RowIds()) rows.push_back(RowOf(table, id));
-  return rows;
-}
+std::vector<RowStore::Row> TableRows(ResultTable& table) { return table.Snapshot(); }
 
 }  // namespace
 
 void WindowLogic::CopySelectedRow() {
   const int selected = view_.SelectedRow();
   if (selected < 0) return;  // nothing chosen: the clipboard keeps what it had
-  const std::vector<RowId> ids = table_.RowIds();
-  if (selected >= static_cast<int>(ids.size())) return;
-  view_.PutOnClipboard(PlainTextRow(RowOf(table_, ids[static_cast<std::size_t>(selected)])));
+  const std::vector<RowStore::Row> rows = TableRows(table_);
+  if (selected >= static_cast<int>(rows.size())) return;
+  view_.PutOnClipboard(
+      PlainTextRow(rows[static_cast<std::size_t>(selected)], AnyFromDocument(rows)));
 }
 
-void WindowLogic::CopyAllRows() { view_.PutOnClipboard(PlainTextTable(TableRows(table_))); }
+void WindowLogic::CopyAllRows() {
+  const std::vector<RowStore::Row> rows = TableRows(table_);
+  view_.PutOnClipboard(PlainTextTable(rows, "\n", AnyFromDocument(rows)));
+}
 
-void WindowLogic::ExportCsv() {
+void WindowLogic::Paste() {
   if (!view_.IsOpen()) return;
+  const std::vector<ImportedRow> rows = PastedRows(view_.ClipboardText());
+  if (rows.empty()) {
+    view_.ShowError(kErrorCaption, kNothingToPaste);
+    return;
+  }
+  FillTable(table_, rows);
+  UpdateRetryHint();
+}
+
+template <typename Contents>
+void WindowLogic::Export(const char* extension, Contents contents) {
+  if (!view_.IsOpen()) return;
+  const std::string name = std::string(kExportBaseName).append(".").append(extension);
   const std::optional<std::string> chosen =
-      view_.ChooseFileToSave(platform::JoinPath(DialogDirectory(), kExportFileName));
+      view_.ChooseFileToSave(platform::JoinPath(DialogDirectory(), name));
   if (!chosen.has_value()) return;
+  const std::vector<RowStore::Row> rows = TableRows(table_);
+  if (std::string_view(extension) == "xlsx" && rows.size() > kXlsxMaxRows) {
+    view_.ShowError(kErrorCaption, TooManyRowsText(rows.size()));
+    return;
+  }
+  const auto data = contents(rows);
   std::string reason;
-  if (!platform::WriteWholeFile(*chosen, FormatCsv(TableRows(table_)), reason)) {
+  if (!platform::WriteWholeFile(
+          *chosen, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()),
+          reason)) {
     view_.ShowError(kErrorCaption, WriteErrorText(*chosen));
   }
+}
+
+void WindowLogic::ExportCsv() {
+  Export("csv", [](const std::vector<RowStore::Row>& rows) {
+    return FormatCsv(rows, false, AnyFromDocument(rows));
+  });
+}
+
+void WindowLogic::ExportXlsx() {
+  Export("xlsx", [](const std::vector<RowStore::Row>& rows) { return FormatXlsx(rows); });
 }
 
 bool WindowLogic::Closing() {

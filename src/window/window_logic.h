@@ -67,7 +67,11 @@ class WindowLogic {
   void RunTableCommand(TableCommand command);
   void CopySelectedRow();  // also Ctrl+C
   void CopyAllRows();
+  // Ctrl+V and 粘贴: the clipboard's text as a document; its citations replace the rows (a
+  // text without any leaves them and says so).
+  void Paste();
   void ExportCsv();
+  void ExportXlsx();
   // The rows left 未知 because the site could not be asked or the lookup was ended.
   void RequeryFailedRows();
 
@@ -92,6 +96,9 @@ class WindowLogic {
   void UpdateProgress();
   void UpdateRetryHint();
   std::string DialogDirectory() const;
+  // Asks where to write the `extension` file and writes what `contents` gives.
+  template <typename Contents>
+  void Export(const char* extension, Contents contents);
 
   WindowView& view_;
   ResultTable& table_;

@@ -4,6 +4,9 @@
 #include <utility>
 
 #include "batch/reason.h"
+#include "batch/table_export.h"
+#include "text/encoding.h"
+#include "window/window_texts.h"
 
 namespace kelvaro {
 
@@ -16,8 +19,19 @@ Text WindowTable::CellText(int row, int column) {
 }
 
 std::string WindowTable::CellToolTip(int row, int column) {
+  const std::optional<RowStore::Row> shown = store_.RowById(IdAt(row));
+  if (!shown.has_value()) return {};
+  if (column == ColumnIndex(Column::kNumber)) {
+    return SourceToolTip(SourceWhere(*shown), SourceWritten(*shown));
+  }
   if (column != ColumnIndex(Column::kStatus)) return {};
-  return ReasonDescription(store_.ReasonById(IdAt(row)));
+  std::string tip = ReasonDescription(shown->reason);
+  if (TitleMatches(*shown) == false) {
+    if (!tip.empty()) tip += "\n";
+    tip += TitleMismatchText(shown->source.citation->title,
+                             GbkToUtf8(shown->cells[ColumnIndex(Column::kLatestTitle)]));
+  }
+  return tip;
 }
 
 void WindowTable::OnWindowThread(const std::function<void()>& task) {

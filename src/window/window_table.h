@@ -51,10 +51,11 @@ class WindowTable : public ResultTable {
   int ViewRowCount() const { return static_cast<int>(view_ids_.size()); }
   RowId IdAt(int row) const;
   Text CellText(int row, int column);
-  // A cell's tooltip (UTF-8): for the status cell why the lookup ended; empty for none.
+  // A cell's tooltip (UTF-8): where the number came from, why the status is what it is;
+  // empty for none.
   std::string CellToolTip(int row, int column);
   // Every row in the control's order (for copying and export).
-  std::vector<RowStore::Row> Snapshot();
+  std::vector<RowStore::Row> Snapshot() override;
   // Tells the control now of what workers changed.
   void SyncView();
 

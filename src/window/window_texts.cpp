@@ -13,11 +13,31 @@ std::string ProgressTitle(int done, int total) {
 }
 
 std::string ReadErrorText(const std::string& path, const std::string& reason) {
-  return std::string("无法读取文件：").append(path).append("\n").append(reason);
+  return std::string("无法读取文件：").append(path).append("：").append(reason);
 }
 
 std::string WriteErrorText(const std::string& path) {
   return std::string("无法写入文件：").append(path);
+}
+
+std::string TooManyRowsText(std::size_t rows) {
+  return std::string("表格有 ")
+      .append(std::to_string(rows))
+      .append(" 行，超过 Excel 一张工作表的上限");
+}
+
+std::string SourceToolTip(const std::string& where, const std::string& written) {
+  if (written.empty()) return where;
+  if (where.empty()) return written;
+  return where + "：" + written;
+}
+
+std::string TitleMismatchText(const std::string& cited, const std::string& site) {
+  return std::string("题名不符：引用《")
+      .append(cited)
+      .append("》，网站为《")
+      .append(site)
+      .append("》");
 }
 
 std::string FatalErrorText(const std::string& message) {

@@ -2,6 +2,7 @@
 // UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace kelvaro {
@@ -12,12 +13,22 @@ const char* WindowTitle();
 std::string ProgressTitle(int done, int total);
 
 inline constexpr char kErrorCaption[] = "错误";
-// "无法读取文件：<path>" and the system's reason on a line of its own.
+// "无法读取文件：<path>：<why>"
 std::string ReadErrorText(const std::string& path, const std::string& reason);
 // "无法写入文件：<path>"
 std::string WriteErrorText(const std::string& path);
-// What the CSV export proposes, in the folder of the last imported file.
-inline constexpr char kExportFileName[] = "结果.csv";
+// What the exports propose, in the folder of the last imported file.
+inline constexpr char kExportBaseName[] = "结果";
+// A paste that holds no standard number leaves the table as it was.
+inline constexpr char kNothingToPaste[] = "剪贴板中没有标准编号";
+// "表格有 N 行，超过 Excel 一张工作表的上限"
+std::string TooManyRowsText(std::size_t rows);
+
+// The Result table's tooltips: the number cell's source ("第 3 行：《…》GB 50016-2014"), the
+// status cell's reason and, for a current row whose cited title is not the site's,
+// "题名不符：引用《…》，网站为《…》" on a line of its own.
+std::string SourceToolTip(const std::string& where, const std::string& written);
+std::string TitleMismatchText(const std::string& cited, const std::string& site);
 
 // The fatal run-time error when the window cannot be made: caption kErrorCaption, then
 // "运行时出错!\r\n\r\n错误信息：" + message.

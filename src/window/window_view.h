@@ -34,6 +34,8 @@ class WindowView {
   virtual std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) = 0;
   // Plain text on the clipboard; lines end in "\n" (the view writes its platform's ends).
   virtual void PutOnClipboard(const std::string& text) = 0;
+  // The clipboard's plain text; empty when it holds none.
+  virtual std::string ClipboardText() = 0;
   // The Result table's selected row, -1 for none.
   virtual int SelectedRow() const = 0;
   // While batches run the logic wants OnTimer about every `interval_ms`.
@@ -57,6 +59,7 @@ class WindowView {
                                               const std::string& last_file) override;      \
   std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) override; \
   void PutOnClipboard(const std::string& text) override;                                   \
+  std::string ClipboardText() override;                                                    \
   int SelectedRow() const override;                                                        \
   void StartTimer(int interval_ms) override;                                               \
   void StopTimer() override;

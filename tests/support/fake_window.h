@@ -39,6 +39,7 @@ class FakeView : public WindowView {
                                               const std::string& last_file) override;
   std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) override;
   void PutOnClipboard(const std::string& text) override { clipboard = text; }
+  std::string ClipboardText() override { return clipboard; }
   int SelectedRow() const override { return selected_row; }
   void StartTimer(int interval_ms) override { timer_ms = interval_ms; }
   void StopTimer() override { timer_ms = 0; }

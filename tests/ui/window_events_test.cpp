@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -84,11 +85,13 @@ TEST_F(WindowEventsTest, TheMenuOffersTheCommandsAndCtrlCCopiesTheSelectedRow) {
   AddRows(2);
   QStringList texts;
   for (QAction* action : window()->table_menu()->actions()) texts << action->text();
-  EXPECT_EQ(texts, (QStringList{QString::fromUtf8("复制本行"), QString::fromUtf8("复制全部"),
-                                QString::fromUtf8("导出 CSV…"), QString(),
-                                QString::fromUtf8("重新查询未知")}));
+  QStringList expected;
+  for (const MenuItem& item : TableMenu()) expected << QString::fromUtf8(item.text);
+  EXPECT_EQ(texts, expected);
   EXPECT_EQ(window()->table_action(TableCommand::kCopyRow)->shortcut(),
             QKeySequence(QKeySequence::Copy));
+  EXPECT_EQ(window()->table_action(TableCommand::kPaste)->shortcut(),
+            QKeySequence(QKeySequence::Paste));
 
   // Asked for below the rows with no row chosen: no row to copy.
   emit view()->customContextMenuRequested(QPoint(10, 300));
@@ -108,6 +111,19 @@ TEST_F(WindowEventsTest, TheMenuOffersTheCommandsAndCtrlCCopiesTheSelectedRow) {
   view()->setFocus();
   QTest::keyClick(view(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(Utf8(QGuiApplication::clipboard()->text()), "1\tGB 1-2010\t\t\t建筑制图标准1");
+}
+
+TEST_F(WindowEventsTest, CtrlVImportsTheClipboardsCitationsAndTheirTooltipsShow) {
+  QGuiApplication::clipboard()->setText(
+      QString::fromUtf8("依据《建筑设计防火规范》GB 50016-2014、GB 50045-95"));
+  window()->activateWindow();
+  view()->setFocus();
+  QTest::keyClick(view(), Qt::Key_V, Qt::ControlModifier);
+  ASSERT_EQ(table().RowCount(), 2);
+  EXPECT_EQ(GbkToUtf8(table().GetCellText(1, 1)), "GB 50045-95");
+  const QModelIndex number = session_.context().model->index(0, ColumnIndex(Column::kNumber));
+  EXPECT_EQ(Utf8(number.data(Qt::ToolTipRole).toString()),
+            "第 1 行：《建筑设计防火规范》GB 50016-2014");
 }
 
 TEST_F(WindowEventsTest, TheStatusCellsTooltipFollowsAWorkersReason) {

@@ -512,9 +512,14 @@ TEST_F(WindowMenuTest, RightClickSelectsTheRowAndCopyAllPutsTheTableOnTheClipboa
   ContextMenuAt(1);
   EXPECT_EQ(SelectedRow(), 1);
   ASSERT_EQ(seen_.shown, 1);
-  EXPECT_EQ(seen_.items, (std::vector<std::wstring>{W("复制本行\tCtrl+C"), W("复制全部"),
-                                                    W("导出 CSV…"), L"-", W("重新查询未知")}));
-  EXPECT_EQ(seen_.enabled, (std::vector<bool>{true, true, true, false, true}));
+  std::vector<std::wstring> items;
+  for (const MenuItem& item : TableMenu()) {
+    std::string text = item.command == TableCommand::kNone ? "-" : item.text;
+    if (item.shortcut != nullptr) text.append("\t").append(item.shortcut);
+    items.push_back(Utf8ToWide(text));
+  }
+  EXPECT_EQ(seen_.items, items);
+  EXPECT_EQ(std::count(seen_.enabled.begin(), seen_.enabled.end(), false), 2);  // separators
   std::wstring header;
   for (int column = 0; column < kColumnCount; ++column) {
     header += (column > 0 ? kTab : L"") + W(ColumnHeader(column));
@@ -547,6 +552,24 @@ TEST_F(WindowMenuTest, CtrlCCopiesTheSelectedRowAndTheMenuKeyWithoutARowOffersNo
                                     W("房屋建筑制图统一标准"));
 }
 
+TEST_F(WindowMenuTest, ClipboardTextPastedWithCtrlVGivesItsCitations) {
+  PutOnClipboard(W("依据《建筑设计防火规范》GB 50016-2014、ＧＢ　50017-2017\r\n"));
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  const BYTE control_before = keys[VK_CONTROL];
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  PostMessageW(Control(kResultList), WM_KEYDOWN, 'V', 0);
+  pump_.ProcessPendingMessages();
+  keys[VK_CONTROL] = control_before;
+  SetKeyboardState(keys);
+  ASSERT_EQ(ListRows(), 2);
+  EXPECT_EQ(ListText(0, 1), L"GB 50016-2014");
+  EXPECT_EQ(ListText(1, 1), W("ＧＢ　50017-2017"));
+  EXPECT_EQ(window_->table().CellToolTip(0, ColumnIndex(Column::kNumber)),
+            "第 1 行：《建筑设计防火规范》GB 50016-2014");
+}
+
 TEST_F(WindowMenuTest, ExportWritesTheCsvBesideTheImportedFileOrSaysWhyItCouldNot) {
   answer_ = MenuCommandId(TableCommand::kExportCsv);
   save_as_ = Utf8ToWide(files_.File("")) + W("导出.csv");
@@ -559,6 +582,14 @@ TEST_F(WindowMenuTest, ExportWritesTheCsvBesideTheImportedFileOrSaysWhyItCouldNo
       << csv;
   EXPECT_TRUE(errors_.empty());
 
+  // The workbook, written with the same file calls.
+  answer_ = MenuCommandId(TableCommand::kExportXlsx);
+  save_as_ = Utf8ToWide(files_.File("")) + W("导出.xlsx");
+  ContextMenuAt(0);
+  EXPECT_EQ(suggested_, Utf8ToWide(files_.File("")) + W("结果.xlsx"));
+  EXPECT_EQ(ReadFile(save_as_).rfind("PK\x03\x04", 0), 0u);
+
+  answer_ = MenuCommandId(TableCommand::kExportCsv);
   save_as_ = Utf8ToWide(files_.File("")) + W("没有的目录\\结果.csv");
   ContextMenuAt(0);
   ASSERT_EQ(errors_.size(), 1u);

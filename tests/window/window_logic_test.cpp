@@ -285,7 +285,7 @@ TEST(WindowImportTest, CancelChangesNothingAndAnUnreadableFileKeepsTheRowsAndSay
   ASSERT_EQ(window.view.errors.size(), 1u);
   EXPECT_EQ(window.view.errors[0].first, "错误");
   EXPECT_EQ(window.view.errors[0].second,
-            "无法读取文件：" + missing + "\nNo such file or directory");
+            "无法读取文件：" + missing + "：No such file or directory");
   EXPECT_EQ(window.logic.last_file(), missing);
 }
 

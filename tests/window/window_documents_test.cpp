@@ -1,0 +1,135 @@
+// Numbers as engineers write them, through the window: pasted design notes, a Word document,
+// the sources and the title check in the tooltips, the exports that carry them, and an
+// exported workbook read back by others and imported again.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "support/fake_window.h"
+#include "support/office_builder.h"
+#include "support/process.h"
+#include "support/sites.h"
+#include "support/table_text.h"
+#include "text/encoding.h"
+#include "window/window_texts.h"
+
+namespace kelvaro {
+namespace {
+
+using test::FakeWindow;
+
+const int kNumber = ColumnIndex(Column::kNumber);
+const int kStatus = ColumnIndex(Column::kStatus);
+
+// A structural design note's 设计依据, as engineers write it.
+const char kDesignNote[] =
+    "设计依据：\n"
+    "1.《建筑设计防火规范》GB 50016-2014（2018年版）\n"
+    "2. GB/T 50001—2017、GB50011-2010(2016年版)；GB 50007－2011\n"
+    "3. ＧＢ　50017-2017 钢结构设计标准\n"
+    "4. GB 50009-2012 建筑结构荷载规范，混凝土 C30，钢筋 HRB400\n";
+
+TEST(WindowPasteTest, PastedTextGivesARowPerCitationWithItsSource) {
+  test::LoggedSite site;
+  FakeWindow window;
+  window.view.clipboard = kDesignNote;
+  window.logic.RunTableCommand(TableCommand::kPaste);
+  EXPECT_EQ(window.Column(kNumber),
+            (std::vector<std::string>{"GB 50016-2014（2018年版）", "GB/T 50001—2017",
+                                      "GB50011-2010(2016年版)", "GB 50007－2011",
+                                      "ＧＢ　50017-2017", "GB 50009-2012"}));
+  EXPECT_EQ(window.table.CellToolTip(0, kNumber),
+            "第 2 行：《建筑设计防火规范》GB 50016-2014（2018年版）");
+  EXPECT_EQ(window.table.CellToolTip(3, kNumber), "第 3 行：GB 50007－2011");
+
+  window.logic.Clicked(kBatchQueryButton);
+  ASSERT_TRUE(window.WaitForWorkers());
+  // Every citation is looked up by its canonical number: all of them are current.
+  EXPECT_EQ(window.Column(kStatus), std::vector<std::string>(6, "现行"));
+
+  // A text without a standard number leaves the rows and says so.
+  window.view.clipboard = "混凝土 C30，钢筋 HRB400，DN100";
+  window.logic.Paste();
+  EXPECT_EQ(window.table.RowCount(), 6);
+  ASSERT_EQ(window.view.errors.size(), 1u);
+  EXPECT_EQ(window.view.errors[0].second, kNothingToPaste);
+}
+
+TEST(WindowDocumentTest, AWordNoteGivesItsCitationsWithTheirPlacesAndATitleThatDiffers) {
+  test::LoggedSite site;
+  FakeWindow window;
+  const Bytes docx = test::BuildDocx(
+      test::WordParagraph("本工程设计依据如下：") +
+      test::WordParagraph("《建筑抗震规范》GB 50011-2010") +
+      test::WordTable({{"序号", "标准"}, {"1", "GB/T 50001-2010 房屋建筑制图统一标准"}}));
+  window.ImportBytes(std::string(docx.begin(), docx.end()), "设计说明.docx");
+  ASSERT_TRUE(window.view.errors.empty()) << window.view.errors[0].second;
+  ASSERT_EQ(window.table.RowCount(), 2);
+  EXPECT_EQ(window.table.CellToolTip(0, kNumber), "第 2 段：《建筑抗震规范》GB 50011-2010");
+  EXPECT_EQ(window.table.CellToolTip(1, kNumber), "表 1 第 2 行第 2 列：GB/T 50001-2010");
+
+  window.logic.Clicked(kBatchQueryButton);
+  ASSERT_TRUE(window.WaitForWorkers());
+  EXPECT_EQ(window.Cell(0, kStatus), "现行");
+  EXPECT_EQ(window.table.CellToolTip(0, kStatus),
+            "网站上查到该编号的现行标准\n" + TitleMismatchText("建筑抗震规范", "建筑抗震设计规范"));
+  EXPECT_EQ(window.Cell(1, kStatus), "有新标准");
+
+  // Copies and the CSV carry where each row came from.
+  window.logic.CopyAllRows();
+  EXPECT_NE(window.view.clipboard.find("\t出处\t原文\n"), std::string::npos);
+  EXPECT_NE(window.view.clipboard.find("\t第 2 段\t《建筑抗震规范》GB 50011-2010\n"),
+            std::string::npos)
+      << window.view.clipboard;
+
+  // A document that is not what its name says leaves the rows and says why.
+  window.ImportBytes("not a zip", "坏的.docx");
+  EXPECT_EQ(window.table.RowCount(), 2);
+  ASSERT_EQ(window.view.errors.size(), 1u);
+  EXPECT_EQ(window.view.errors[0].second.rfind("无法读取文件：", 0), 0u);
+}
+
+TEST(WindowExcelTest, TheWorkbookReadsBackElsewhereAndImportsAgainAsItsList) {
+  test::LoggedSite site;
+  FakeWindow window;
+  window.view.clipboard = "《建筑设计防火规范》GB 50016-2014；GB/T 50001-2010";
+  window.logic.Paste();
+  window.logic.Clicked(kBatchQueryButton);
+  ASSERT_TRUE(window.WaitForWorkers());
+  const std::string path = window.files.File("结果.xlsx");
+  window.view.save_answer = path;
+  window.logic.RunTableCommand(TableCommand::kExportXlsx);
+  ASSERT_TRUE(window.view.errors.empty());
+  ASSERT_EQ(window.view.save_asked.size(), 1u);
+  EXPECT_EQ(window.view.save_asked[0], window.logic.program_directory() + "/结果.xlsx");
+
+  const test::ProcessResult dump = test::RunProcess(
+      {"/usr/bin/python3", KELVARO_SOURCE_DIR "/tests/support/openpyxl_dump.py", "xlsx", path});
+  ASSERT_EQ(dump.exit_code, 0) << dump.err;
+  const nlohmann::json book = nlohmann::json::parse(dump.out);
+  EXPECT_EQ(book["sheets"], nlohmann::json::array({"查询结果"}));
+  EXPECT_EQ(book["freeze_panes"], "A2");
+  const auto& rows = book["rows"];
+  ASSERT_EQ(rows.size(), 3u);
+  std::vector<std::string> header;
+  for (const auto& cell : rows[0]) header.push_back(cell["value"]);
+  EXPECT_EQ(header, (std::vector<std::string>{"序号", "待查标准编号", "是否现行", "最新标准编号",
+                                              "最新标准名称", "原因", "出处", "原文", "查询时间"}));
+  EXPECT_EQ(rows[1][1]["value"], "GB 50016-2014");
+  EXPECT_EQ(rows[1][2]["value"], "现行");
+  EXPECT_EQ(rows[2][2]["value"], "有新标准");
+  EXPECT_NE(rows[1][2]["fill"], rows[2][2]["fill"]);
+  EXPECT_EQ(rows[1][6]["value"], "第 1 行");
+  EXPECT_EQ(rows[1][7]["value"], "《建筑设计防火规范》GB 50016-2014");
+  EXPECT_EQ(std::string(rows[1][8]["value"]).size(), 19u);  // "2026-12-08 22:00:13"
+
+  // Imported again, the saved list is checked again as it was.
+  window.logic.ImportFile(path);
+  EXPECT_EQ(window.Column(kNumber), (std::vector<std::string>{"GB 50016-2014", "GB/T 50001-2010"}));
+  EXPECT_EQ(window.table.CellToolTip(1, kNumber), "查询结果!B3：GB/T 50001-2010");
+}
+
+}  // namespace
+}  // namespace kelvaro
