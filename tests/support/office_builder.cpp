@@ -184,4 +184,49 @@ Bytes BuildXlsx(const std::vector<SheetContent>& sheets,
   return AsBytes(XlsxArchive(sheets, shared_strings).Build());
 }
 
+std::string BuildPdf(const std::vector<std::vector<std::string>>& pages, bool encrypt) {
+  std::vector<std::string> objects;  // object n is objects[n - 1]
+  const int page_count = static_cast<int>(pages.size());
+  std::string kids;
+  for (int i = 0; i < page_count; ++i) kids += std::to_string(4 + 2 * i) + " 0 R ";
+  objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
+  objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(page_count) +
+                    " >>");
+  objects.push_back("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  for (int i = 0; i < page_count; ++i) {
+    std::string content;
+    int y = 700;
+    for (const std::string& line : pages[static_cast<std::size_t>(i)]) {
+      content += "BT /F1 18 Tf 72 " + std::to_string(y) + " Td (" + line + ") Tj ET\n";
+      y -= 40;
+    }
+    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
+                      std::to_string(5 + 2 * i) + " 0 R /Resources << /Font << /F1 3 0 R >> >> >>");
+    objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
+                      "endstream");
+  }
+  std::string trailer_extra;
+  if (encrypt) {
+    objects.push_back("<< /Filter /Standard /V 1 /R 2 /O <" + std::string(64, 'A') + "> /U <" +
+                      std::string(64, 'B') + "> /P -4 >>");
+    trailer_extra = " /Encrypt " + std::to_string(objects.size()) + " 0 R /ID [<" +
+                    std::string(32, '1') + "> <" + std::string(32, '1') + ">]";
+  }
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t offset : offsets) {
+    std::string number = std::to_string(offset);
+    pdf += std::string(10 - number.size(), '0') + number + " 00000 n \n";
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R" +
+         trailer_extra + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
 }  // namespace kelvaro::test

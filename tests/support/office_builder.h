@@ -46,4 +46,9 @@ ZipBuilder XlsxArchive(const std::vector<SheetContent>& sheets,
 Bytes BuildXlsx(const std::vector<SheetContent>& sheets,
                 const std::vector<std::string>& shared_strings);
 
+// A PDF of one page per entry, each line of ASCII text in Helvetica below the one before,
+// with a cross-reference table of the true offsets. `encrypt` adds a standard security
+// handler whose user password is not empty.
+std::string BuildPdf(const std::vector<std::vector<std::string>>& pages, bool encrypt = false);
+
 }  // namespace kelvaro::test

@@ -3,7 +3,9 @@
 // exported workbook read back by others and imported again.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -90,6 +92,58 @@ TEST(WindowDocumentTest, AWordNoteGivesItsCitationsWithTheirPlacesAndATitleThatD
   ASSERT_EQ(window.view.errors.size(), 1u);
   EXPECT_EQ(window.view.errors[0].second.rfind("无法读取文件：", 0), 0u);
 }
+
+struct DocumentCase {
+  const char* name;
+  const char* file;
+  std::function<std::string()> bytes;
+  std::vector<std::string> tooltips;  // each row's number cell
+};
+void PrintTo(const DocumentCase& c, std::ostream* os) { *os << c.name; }
+
+std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+class WindowDocumentKindTest : public ::testing::TestWithParam<DocumentCase> {};
+
+TEST_P(WindowDocumentKindTest, GivesARowPerCitationWithItsPlace) {
+  FakeWindow window;
+  window.ImportBytes(GetParam().bytes(), GetParam().file);
+  ASSERT_TRUE(window.view.errors.empty()) << window.view.errors[0].second;
+  std::vector<std::string> tooltips;
+  for (int row = 0; row < window.table.RowCount(); ++row) {
+    tooltips.push_back(window.table.CellToolTip(row, kNumber));
+  }
+  EXPECT_EQ(tooltips, GetParam().tooltips);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, WindowDocumentKindTest,
+    ::testing::Values(
+        DocumentCase{
+            "ExcelList",
+            "标准清单.xlsx",
+            [] {
+              return AsString(test::BuildXlsx(
+                  {{"设计依据", test::SheetRow(1, test::InlineCell("A1", "规范")) +
+                                    test::SheetRow(5, test::InlineCell("C5", "GB 50016-2014") +
+                                                          test::SharedCell("D5", 0))}},
+                  {"《钢结构设计标准》GB 50017-2017"}));
+            },
+            {"设计依据!C5：GB 50016-2014", "设计依据!D5：《钢结构设计标准》GB 50017-2017"}},
+        DocumentCase{"Csv",
+                     "清单.csv",
+                     [] { return std::string("序,编号\r\n1,\"GB 50009-2012，JGJ 3-2010\"\r\n"); },
+                     {"第 2 行第 2 列：GB 50009-2012", "第 2 行第 2 列：JGJ 3-2010"}},
+        DocumentCase{
+            "PdfReport",
+            "报告.pdf",
+            [] {
+              return test::BuildPdf({{"Design basis"}, {"GB 50016-2014", "GB/T 50001-2017"}});
+            },
+            {"第 2 页：GB 50016-2014", "第 2 页：GB/T 50001-2017"}}),
+    [](const ::testing::TestParamInfo<DocumentCase>& info) {
+      return std::string(info.param.name);
+    });
 
 TEST(WindowExcelTest, TheWorkbookReadsBackElsewhereAndImportsAgainAsItsList) {
   test::LoggedSite site;
