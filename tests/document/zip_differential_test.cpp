@@ -14,6 +14,8 @@ namespace kelvaro {
 namespace {
 
 using test::ZipBuilder;
+using test::Archive;
+using test::Entry;
 using test::ZipEntry;
 
 constexpr char kRefused[] = "refused";
@@ -66,20 +68,6 @@ std::string ReadWithOurs(const std::string& archive) {
     out += m.name + "=" + data + ";";
   }
   return out;
-}
-
-ZipEntry Entry(std::string name, std::string data, bool deflate = true) {
-  ZipEntry e;
-  e.name = std::move(name);
-  e.data = std::move(data);
-  e.deflate = deflate;
-  return e;
-}
-
-std::string Archive(std::vector<ZipEntry> entries) {
-  ZipBuilder zip;
-  for (ZipEntry& e : entries) zip.Add(std::move(e));
-  return zip.Build();
 }
 
 struct DifferentialCase {

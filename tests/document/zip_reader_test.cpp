@@ -13,6 +13,8 @@ namespace kelvaro {
 namespace {
 
 using test::ZipBuilder;
+using test::Archive;
+using test::Entry;
 using test::ZipEntry;
 
 // name=bytes for every member, in directory order; the reason when opening or any
@@ -29,20 +31,6 @@ std::string ReadAll(const std::string& archive, ZipLimits limits = {}) {
     out += m.name + "=" + data + ";";
   }
   return out;
-}
-
-ZipEntry Entry(std::string name, std::string data, bool deflate = true) {
-  ZipEntry e;
-  e.name = std::move(name);
-  e.data = std::move(data);
-  e.deflate = deflate;
-  return e;
-}
-
-std::string Archive(std::vector<ZipEntry> entries) {
-  ZipBuilder zip;
-  for (ZipEntry& e : entries) zip.Add(std::move(e));
-  return zip.Build();
 }
 
 struct ZipCase {

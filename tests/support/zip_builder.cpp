@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <stdexcept>
+#include <utility>
 
 namespace kelvaro::test {
 
@@ -176,6 +177,20 @@ std::string ZipBuilder::Build() const {
   Put16(out, static_cast<std::uint32_t>(comment_.size()));
   out += comment_;
   return out;
+}
+
+ZipEntry Entry(std::string name, std::string data, bool deflate) {
+  ZipEntry e;
+  e.name = std::move(name);
+  e.data = std::move(data);
+  e.deflate = deflate;
+  return e;
+}
+
+std::string Archive(std::vector<ZipEntry> entries) {
+  ZipBuilder zip;
+  for (ZipEntry& e : entries) zip.Add(std::move(e));
+  return zip.Build();
 }
 
 }  // namespace kelvaro::test

@@ -52,4 +52,9 @@ std::string DeflateZeros(std::uint64_t count);
 std::uint32_t Crc32(std::string_view data);
 Bytes AsBytes(std::string_view s);
 
+// An entry of `data` named `name`, deflated or stored.
+ZipEntry Entry(std::string name, std::string data, bool deflate = true);
+// The archive of `entries`, in order.
+std::string Archive(std::vector<ZipEntry> entries);
+
 }  // namespace kelvaro::test

@@ -12,6 +12,7 @@
 
 #include "batch/result_table.h"
 #include "query/current_standard.h"
+#include "support/office_builder.h"
 #include "support/open_handles.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
@@ -314,6 +315,27 @@ TEST(ImportDirectoryTest, AProgramDirectoryNobodyCanWriteToGivesTheUsersFolder) 
   wchar_t profile[MAX_PATH] = {};
   ASSERT_GT(GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH), 0u);
   EXPECT_EQ(ImportStartDirectory("C:\\no such folder\\程序"), WideToUtf8(profile));
+}
+
+// The same document gives the same rows as on Linux; the row's tip says where each was.
+TEST_F(WindowTest, AWordNoteImportsItsCitationsWithTheirPlaces) {
+  const Bytes docx = test::BuildDocx(test::WordParagraph("依据：") +
+                                     test::WordParagraph("《建筑设计防火规范》GB 50016-2014") +
+                                     test::WordTable({{"1", "GB/T 50001—2017"}}));
+  chosen_ = Utf8ToWide(files_.Write("设计说明.docx", std::string(docx.begin(), docx.end())));
+  Click(kImportButton);
+  ASSERT_TRUE(errors_.empty()) << WideToUtf8(errors_[0]);
+  ASSERT_EQ(ListRows(), 2);
+  EXPECT_EQ(ListText(0, 1), L"GB 50016-2014");
+  EXPECT_EQ(ListText(1, 1), W("GB/T 50001—2017"));
+  EXPECT_EQ(window_->table().CellToolTip(1, ColumnIndex(Column::kNumber)),
+            "表 1 第 1 行第 2 列：GB/T 50001—2017");
+  // PDF needs a reader this build has not: the user learns what to do instead.
+  chosen_ = Utf8ToWide(files_.Write("报告.pdf", "%PDF-1.4\n"));
+  Click(kImportButton);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_NE(errors_[0].find(W("此版本不能读取 PDF，请另存为 Word 文档后导入")), std::wstring::npos);
+  EXPECT_EQ(ListRows(), 2);
 }
 
 TEST_F(WindowTest, ManyWaitsLeaveNoTimerHandlesBehind) {
