@@ -322,7 +322,7 @@ TEST_F(WindowTest, AWordNoteImportsItsCitationsWithTheirPlaces) {
   const Bytes docx = test::BuildDocx(test::WordParagraph("依据：") +
                                      test::WordParagraph("《建筑设计防火规范》GB 50016-2014") +
                                      test::WordTable({{"1", "GB/T 50001—2017"}}));
-  chosen_ = Utf8ToWide(files_.Write("设计说明.docx", std::string(docx.begin(), docx.end())));
+  chosen_ = Utf8ToWide(files_.Write("note.docx", std::string(docx.begin(), docx.end())));
   Click(kImportButton);
   ASSERT_TRUE(errors_.empty()) << WideToUtf8(errors_[0]);
   ASSERT_EQ(ListRows(), 2);
@@ -331,7 +331,7 @@ TEST_F(WindowTest, AWordNoteImportsItsCitationsWithTheirPlaces) {
   EXPECT_EQ(window_->table().CellToolTip(1, ColumnIndex(Column::kNumber)),
             "表 1 第 1 行第 2 列：GB/T 50001—2017");
   // PDF needs a reader this build has not: the user learns what to do instead.
-  chosen_ = Utf8ToWide(files_.Write("报告.pdf", "%PDF-1.4\n"));
+  chosen_ = Utf8ToWide(files_.Write("report.pdf", "%PDF-1.4\n"));
   Click(kImportButton);
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_NE(errors_[0].find(W("此版本不能读取 PDF，请另存为 Word 文档后导入")), std::wstring::npos);
