@@ -53,7 +53,8 @@ kelvaro_windows_tests(document SOURCES docx_test.cpp exported_column_test.cpp
   hostile_document_test.cpp text_file_test.cpp xlsx_test.cpp xml_reader_test.cpp
   zip_reader_test.cpp zip_writer_test.cpp windows/pdf_refused_test.cpp LIBRARIES ZLIB::ZLIB)
 if(TARGET kelvaro_cli)
-  kelvaro_windows_tests(cli SOURCES table_output_test.cpp LIBRARIES kelvaro_cli)
+  kelvaro_windows_tests(cli SOURCES table_output_test.cpp citation_output_test.cpp
+    LIBRARIES kelvaro_cli)
 endif()
 file(GLOB _windows_platform_tests CONFIGURE_DEPENDS
   RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/*.cpp)

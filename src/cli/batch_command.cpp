@@ -132,12 +132,26 @@ bool AnySiteFailure(const Rows& rows) {
 }  // namespace
 
 int RunBatch(const Options& options) {
-  RowStore table;
-  std::string reason;
-  if (!ImportNumbersFromFile(table, options.operand, &reason)) {
-    PrintError("cannot read " + options.operand + ": " + reason);
+  if (const std::string refusal =
+          OutputRefusal(options, platform::IsTerminal(platform::Stream::kOut));
+      !refusal.empty()) {
+    PrintError(refusal);
     return kExitUsage;
   }
+  RowStore table;
+  {
+    Bytes bytes;
+    std::string reason;
+    std::vector<ImportedRow> rows;
+    if (!ReadOperand(options, bytes, reason) ||
+        !RowsFromBytes(bytes, OperandKind(options), rows, reason, options.citations)) {
+      PrintUnreadable(options, reason);
+      return kExitUsage;
+    }
+    Bytes().swap(bytes);
+    FillTable(table, rows);
+  }
+  if (!OutputFolderWritable(options)) return kExitFailure;
 
   StdMessagePump pump;
   BatchSession session(table, pump);
@@ -156,7 +170,8 @@ int RunBatch(const Options& options) {
     // The summary tells what the lookups found, before any rows are left out.
     looked_up = table.Snapshot();
     if (all_ended) all_ended = RemoveAsked(session, options);
-    written = WriteOutput(FormatTable(options.format, table.Snapshot(), options.reasons));
+    written = WriteResult(
+        options, FormatTable(options.format, table.Snapshot(), options.reasons, options.sources));
     platform::WriteText(platform::Stream::kErr, SummaryLine(looked_up));
     // Workers stuck past the grace still use the session: leave them behind.
     if (!all_ended) platform::ExitNow(written == kExitOk ? kExitInterrupted : written);

@@ -3,11 +3,13 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/web.h"
 #include "query/current_standard.h"
 #include "text/encoding.h"
@@ -29,6 +31,41 @@ int WriteOutput(const std::string& utf8) {
   return kExitFailure;
 }
 
+int WriteResult(const Options& options, std::string_view data) {
+  if (options.output.empty()) return WriteOutput(std::string(data));
+  std::string error;
+  if (platform::WriteWholeFile(options.output, data, error)) return kExitOk;
+  PrintError("cannot write " + options.output + ": " + error);
+  return kExitFailure;
+}
+
+bool ReadOperand(const Options& options, Bytes& bytes, std::string& error) {
+  if (options.operand == "-") return platform::ReadStandardInput(bytes, error);
+  return platform::ReadWholeFile(options.operand, bytes, error);
+}
+
+DocumentKind OperandKind(const Options& options) {
+  return options.operand == "-" ? DocumentKind::kText : DocumentKindOf(options.operand);
+}
+
+void PrintUnreadable(const Options& options, const std::string& why) {
+  PrintError("cannot read " + (options.operand == "-" ? "standard input" : options.operand) + ": " +
+             why);
+}
+
+bool OutputFolderWritable(const Options& options) {
+  if (options.output.empty()) return true;
+  // The system's own separator, and '/' which every system takes.
+  const char separator = platform::JoinPath("a", "b")[1];
+  const std::size_t end = options.output.find_last_of(std::string("/") + separator);
+  const std::string folder = end == std::string::npos ? "."
+                             : end == 0               ? options.output.substr(0, 1)
+                                                      : options.output.substr(0, end);
+  if (platform::IsWritableDirectory(folder)) return true;
+  PrintError("cannot write " + options.output + ": its folder does not exist or is not writable");
+  return false;
+}
+
 int RunCli(int argc, char** argv) {
   // A closed stdout would otherwise be taken by the first socket, and the output lost
   // with exit status 0.
@@ -46,6 +83,8 @@ int RunCli(int argc, char** argv) {
         return WriteOutput(UsageText());
       case Options::Command::kVersion:
         return WriteOutput(std::string("kelvaro-cli ") + KELVARO_VERSION + "\n");
+      case Options::Command::kExtract:
+        return RunExtract(options);
       case Options::Command::kCheck:
       case Options::Command::kBatch:
         break;

@@ -18,14 +18,15 @@ struct FormatName {
   const char* name;
 };
 constexpr FormatName kFormats[] = {
-    {Format::kTsv, "tsv"}, {Format::kCsv, "csv"}, {Format::kJson, "json"}};
+    {Format::kTsv, "tsv"}, {Format::kCsv, "csv"}, {Format::kJson, "json"}, {Format::kXlsx, "xlsx"}};
 
 const char* const kSynopsis =
     "usage: kelvaro-cli check [--site URL] [--insecure] [--json] NUMBER\n"
     "       kelvaro-cli batch [--site URL] [--insecure] [--speed N]\n"
-    "                         [--format tsv|csv|json] [--remove-current]\n"
-    "                         [--remove-superseded] [--reasons] [--retry N]\n"
-    "                         [--strict] FILE\n";
+    "                         [--format tsv|csv|json|xlsx] [-o FILE] [--remove-current]\n"
+    "                         [--remove-superseded] [--reasons] [--sources] [--retry N]\n"
+    "                         [--strict] [--citations] FILE|-\n"
+    "       kelvaro-cli extract [--format tsv|csv|json] [-o FILE] FILE|-\n";
 
 // A whole decimal number (optional sign) from `low` to `high`.
 std::optional<int> ParseWholeNumber(const std::string& text, int low, int high) {
@@ -41,9 +42,10 @@ std::optional<int> ParseWholeNumber(const std::string& text, int low, int high) 
   return static_cast<int>(value);
 }
 
-std::optional<Format> ParseFormat(const std::string& text) {
+// `extract` prints citations, which no workbook holds.
+std::optional<Format> ParseFormat(const std::string& text, bool workbook) {
   for (const FormatName& f : kFormats) {
-    if (text == f.name) return f.format;
+    if (text == f.name && (workbook || f.format != Format::kXlsx)) return f.format;
   }
   return std::nullopt;
 }
@@ -70,12 +72,15 @@ std::vector<std::string> ForCli11(std::vector<std::string>::const_iterator begin
   return out;
 }
 
-// The options and the operand of `check` or `batch` (args[0]).
+// The options and the operand of `check`, `batch` or `extract` (args[0]).
 ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   const std::string& command = args[0];
   const bool batch = command == "batch";
+  const bool extract = command == "extract";
   Options options;
-  options.command = batch ? Options::Command::kBatch : Options::Command::kCheck;
+  options.command = batch     ? Options::Command::kBatch
+                    : extract ? Options::Command::kExtract
+                              : Options::Command::kCheck;
   CLI::App app;
   app.set_help_flag();  // handled before, with our own text
   app.allow_extras();   // unknown options are reported below, in our words
@@ -86,18 +91,25 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   std::string format = "tsv";
   std::string retry = "0";
   const auto take_last = CLI::MultiOptionPolicy::TakeLast;
-  app.add_option("--site", options.site)->multi_option_policy(take_last);
-  app.add_flag("--insecure", options.insecure);
   app.add_option("operand", operands);
+  if (!extract) {
+    app.add_option("--site", options.site)->multi_option_policy(take_last);
+    app.add_flag("--insecure", options.insecure);
+  }
+  if (batch || extract) {
+    app.add_option("--format", format)->multi_option_policy(take_last);
+    app.add_option("-o,--output", options.output)->multi_option_policy(take_last);
+  }
   if (batch) {
     app.add_option("--speed", speed)->multi_option_policy(take_last);
-    app.add_option("--format", format)->multi_option_policy(take_last);
     app.add_flag("--remove-current", options.remove_current);
     app.add_flag("--remove-superseded", options.remove_superseded);
     app.add_flag("--reasons", options.reasons);
+    app.add_flag("--sources", options.sources);
+    app.add_flag("--citations", options.citations);
     app.add_option("--retry", retry)->multi_option_policy(take_last);
     app.add_flag("--strict", options.strict);
-  } else {
+  } else if (!extract) {
     app.add_flag("--json", options.json);
   }
   try {
@@ -114,14 +126,26 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   for (const std::string& extra : app.remaining()) {
     if (extra != "--") return Error("unknown option '" + extra + "' for " + command);
   }
-  if (app.count("--site") > 0 && options.site.empty()) return Error("--site needs a URL");
+  if (!extract && app.count("--site") > 0 && options.site.empty()) {
+    return Error("--site needs a URL");
+  }
+  if ((batch || extract) && app.count("--output") > 0 && options.output.empty()) {
+    return Error("--output needs a FILE");
+  }
   if (batch) {
     const std::optional<int> valid_speed = ParseWholeNumber(speed, kMinSpeed, kMaxSpeed);
     if (!valid_speed) return Error("bad speed '" + speed + "': give a whole number from 1 to 64");
     options.speed = *valid_speed;
-    const std::optional<Format> valid_format = ParseFormat(format);
-    if (!valid_format) return Error("bad format '" + format + "': use tsv, csv or json");
+  }
+  if (batch || extract) {
+    const std::optional<Format> valid_format = ParseFormat(format, batch);
+    if (!valid_format) {
+      return Error("bad format '" + format + "': use tsv, csv" +
+                   (batch ? ", json or xlsx" : " or json"));
+    }
     options.format = *valid_format;
+  }
+  if (batch) {
     const std::optional<int> valid_retry = ParseWholeNumber(retry, 0, kMaxRetry);
     if (!valid_retry) {
       return Error("bad retry count '" + retry + "': give a whole number from 0 to " +
@@ -129,7 +153,7 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
     }
     options.retry = *valid_retry;
   }
-  const std::string what = batch ? "FILE" : "NUMBER";
+  const std::string what = batch || extract ? "FILE" : "NUMBER";
   if (operands.empty()) return Error(command + " needs a " + what);
   if (operands.size() > 1) {
     return Error(command + " takes one " + what + ", got " + std::to_string(operands.size()));
@@ -152,9 +176,14 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     version.command = Options::Command::kVersion;
     return {version, {}};
   }
-  if (args[0] == "check" || args[0] == "batch") return ParseCommand(args);
+  if (args[0] == "check" || args[0] == "batch" || args[0] == "extract") return ParseCommand(args);
   const bool option = !args[0].empty() && args[0][0] == '-';
   return Error((option ? "unknown option '" : "unknown command '") + args[0] + "'");
+}
+
+std::string OutputRefusal(const Options& options, bool stdout_is_terminal) {
+  if (options.format != Format::kXlsx || !options.output.empty() || !stdout_is_terminal) return {};
+  return "an Excel workbook is not written to a terminal: give -o FILE or redirect the output";
 }
 
 std::string ShortUsage() { return std::string(kSynopsis) + "Try 'kelvaro-cli --help' for more.\n"; }
@@ -169,7 +198,11 @@ std::string UsageText() {
          "  check NUMBER        look one standard number up and print the report\n"
          "  batch FILE          look up every line of FILE (UTF-8, or UTF-16 after its\n"
          "                      byte-order mark; CR LF or LF line ends) and\n"
-         "                      print the table: ordinal, number, status, latest number, title\n"
+         "                      print the table: ordinal, number, status, latest number, title;\n"
+         "                      a .docx, .xlsx, .csv or .pdf: every standard it cites;\n"
+         "                      - reads standard input\n"
+         "  extract FILE        print the standards FILE cites (any kind, a .txt too), with\n"
+         "                      where they stand; nothing is looked up\n"
          "\n"
          "  --site URL          site prefix such as http://host:port (default: $KELVARO_SITE,\n"
          "                      else the address built in; now " +
@@ -179,9 +212,14 @@ std::string UsageText() {
          "                      KELVARO_TLS_INSECURE=1): only for a site whose certificate is\n"
          "                      broken, as anyone in between could then forge the answers\n"
          "  --json              check: print one JSON object instead of the report\n"
+         "  --format F          batch: tsv (default), csv, json or xlsx (an Excel workbook,\n"
+         "                      never to a terminal); extract: tsv, csv or json\n"
+         "  -o, --output FILE   batch, extract: write to FILE instead of standard output\n"
+         "  --citations         batch: read a text file (or -) as a document, a row per\n"
+         "                      citation, instead of as a list of numbers\n"
+         "  --sources           batch: add the columns 出处 and 原文 to TSV and CSV\n"
          "  --speed N           batch: lookups started at once, a whole number from 1 to 64\n"
          "                      (default 2); the site still sees one request at a time\n"
-         "  --format F          batch: tsv (default), csv or json\n"
          "  --remove-current    batch: leave out the rows whose status is 现行\n"
          "  --remove-superseded batch: leave out the rows whose status is 有新标准\n"
          "  --reasons           batch: add a sixth column 原因 to TSV and CSV (JSON rows\n"

@@ -6,13 +6,13 @@
 
 namespace kelvaro::cli {
 
-enum class Format { kTsv, kCsv, kJson };
+enum class Format { kTsv, kCsv, kJson, kXlsx };
 
 // --retry's bound: the waits before the tries double from 1 s, so 5 tries wait 31 s in all.
 inline constexpr int kMaxRetry = 5;
 
 struct Options {
-  enum class Command { kHelp, kVersion, kCheck, kBatch };
+  enum class Command { kHelp, kVersion, kCheck, kBatch, kExtract };
   Command command = Command::kHelp;
   std::string site;       // empty: KELVARO_SITE or the build default
   bool insecure = false;  // accept any certificate
@@ -21,10 +21,13 @@ struct Options {
   Format format = Format::kTsv;
   bool remove_current = false;
   bool remove_superseded = false;
-  bool reasons = false;  // TSV and CSV: the sixth column 原因
-  int retry = 0;         // 0..kMaxRetry further tries of rows the site failed
-  bool strict = false;   // exit kExitSiteFailed when a row still failed at the end
-  std::string operand;   // NUMBER or FILE
+  bool reasons = false;    // TSV and CSV: the sixth column 原因
+  int retry = 0;           // 0..kMaxRetry further tries of rows the site failed
+  bool strict = false;     // exit kExitSiteFailed when a row still failed at the end
+  bool citations = false;  // a text file (or stdin) is read as a document, not as a list
+  bool sources = false;    // TSV and CSV: the columns 出处 and 原文
+  std::string output;      // -o FILE; empty: stdout
+  std::string operand;     // NUMBER, or FILE ("-": standard input)
 };
 
 struct ParsedArguments {
@@ -34,6 +37,10 @@ struct ParsedArguments {
 
 // `args` without the program name.
 ParsedArguments ParseArguments(const std::vector<std::string>& args);
+
+// Why the output cannot go where it would ("" when it can): a workbook is no text for a
+// terminal.
+std::string OutputRefusal(const Options& options, bool stdout_is_terminal);
 
 // The synopsis shown after a usage error, and the whole help text that begins with it.
 std::string ShortUsage();

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string_view>
 
 #include "batch/result_table.h"
 #include "batch/table_export.h"
+#include "cli/citation_output.h"
 #include "query/number.h"
 #include "text/encoding.h"
 
@@ -30,25 +32,25 @@ constexpr Outcome kOutcomes[] = {Outcome::kFound,  Outcome::kNotFound,  Outcome:
                                  Outcome::kEmpty,  Outcome::kHttpError, Outcome::kNetwork,
                                  Outcome::kAborted};
 
-// The header line, then one line per row: cells written by `cell`, joined by `separator`.
-std::string Lines(const Rows& rows, bool reasons, char separator, const char* line_end,
-                  std::string (*cell)(const std::string&)) {
-  std::string out;
-  for (int column = 0; column < kColumnCount; ++column) {
-    if (column > 0) out += separator;
-    out += cell(ColumnHeader(column));
+// The header record, then one record per row.
+std::vector<std::vector<std::string>> Records(const Rows& rows, bool reasons, bool sources) {
+  std::vector<std::vector<std::string>> records(1);
+  for (int column = 0; column < kColumnCount; ++column) records[0].push_back(ColumnHeader(column));
+  if (reasons) records[0].push_back(kReasonHeader);
+  if (sources) {
+    records[0].push_back(kWhereHeader);
+    records[0].push_back(kWrittenHeader);
   }
-  if (reasons) out += separator + cell(kReasonHeader);
-  out += line_end;
   for (const auto& row : rows) {
-    for (int column = 0; column < kColumnCount; ++column) {
-      if (column > 0) out += separator;
-      out += cell(GbkToUtf8(row.cells[column]));
+    std::vector<std::string>& record = records.emplace_back();
+    for (const Text& cell : row.cells) record.push_back(GbkToUtf8(cell));
+    if (reasons) record.push_back(ReasonCell(row.reason));
+    if (sources) {
+      record.push_back(SourceWhere(row));
+      record.push_back(SourceWritten(row));
     }
-    if (reasons) out += separator + cell(ReasonCell(row.reason));
-    out += line_end;
   }
-  return out;
+  return records;
 }
 
 // One row object per line, so the output reads like the table.
@@ -69,6 +71,12 @@ std::string FormatJson(const Rows& rows) {
       out += ", \"http_status\": " + std::to_string(row.reason.http_status);
     }
     if (!row.reason.error.empty()) out += ", \"error\": " + JsonString(GbkToUtf8(row.reason.error));
+    if (row.source.citation) {
+      out += ", \"source\": " + CitationJson(*row.source.citation, row.source.location);
+    }
+    const std::optional<bool> title_matches = TitleMatches(row);
+    out += ", \"title_matches\": ";
+    out += title_matches ? (*title_matches ? "true" : "false") : "null";
     out += '}';
   }
   out += rows.empty() ? "]\n" : "\n]\n";
@@ -110,16 +118,34 @@ std::string TsvCell(const std::string& utf8) {
   return out;
 }
 
-std::string FormatTable(Format format, const Rows& rows, bool reasons) {
+std::string DelimitedRecords(Format format, const std::vector<std::vector<std::string>>& records) {
+  const bool csv = format == Format::kCsv;
+  // The byte-order mark lets spreadsheet programs read the file as UTF-8.
+  std::string out = csv ? "\xEF\xBB\xBF" : "";
+  for (const auto& record : records) {
+    for (std::size_t i = 0; i < record.size(); ++i) {
+      if (i > 0) out += csv ? ',' : '\t';
+      out += csv ? CsvField(record[i]) : TsvCell(record[i]);
+    }
+    out += csv ? "\r\n" : "\n";
+  }
+  return out;
+}
+
+std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sources) {
   switch (format) {
     case Format::kCsv:
-      return FormatCsv(rows, reasons);
+      return FormatCsv(rows, reasons, sources);
     case Format::kJson:
       return FormatJson(rows);
+    case Format::kXlsx: {
+      const Bytes workbook = FormatXlsx(rows);
+      return std::string(workbook.begin(), workbook.end());
+    }
     case Format::kTsv:
       break;
   }
-  return Lines(rows, reasons, '\t', "\n", TsvCell);
+  return DelimitedRecords(Format::kTsv, Records(rows, reasons, sources));
 }
 
 std::string SummaryLine(const Rows& rows) {

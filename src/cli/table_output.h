@@ -24,12 +24,19 @@ using ::kelvaro::ReasonCell;
 
 using Rows = std::vector<RowStore::Row>;
 
+// Records as TSV (TsvCell, LF line ends) or CSV (byte-order mark, CsvField, CR LF ends).
+std::string DelimitedRecords(Format format, const std::vector<std::vector<std::string>>& records);
+
 // TSV: header line, then one line per row; LF line ends.
 // CSV: UTF-8 byte-order mark, header record, one record per row; CR LF record ends.
-// Both with a sixth column 原因 (ReasonCell) when `reasons` is set.
+// Both with a sixth column 原因 (ReasonCell) when `reasons` is set, then 出处 and 原文 when
+// `sources` is.
 // JSON: an array of objects {ordinal, number, status, latest_number, latest_title, reason,
-// and http_status (a number) and error when the reason has them}.
-std::string FormatTable(Format format, const Rows& rows, bool reasons = false);
+// http_status (a number) and error when the reason has them, source (CitationJson) when the
+// row looks a citation up, title_matches (true, false or null)}.
+// XLSX: the bytes of FormatXlsx's workbook.
+std::string FormatTable(Format format, const Rows& rows, bool reasons = false,
+                        bool sources = false);
 
 // One line for stderr: the rows, how many hold each status word, the 未知 ones by reason.
 std::string SummaryLine(const Rows& rows);

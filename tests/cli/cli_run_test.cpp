@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -13,12 +14,15 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
+#include "batch/reason.h"
 #include "cli/table_output.h"  // ReportForTerminal
 #include "query/current_standard.h"
 #include "query/single_query.h"
 #include "support/fault_server.h"
+#include "support/office_builder.h"
 #include "support/process.h"
 #include "support/recording_server.h"
 #include "support/sample_site.h"
@@ -73,11 +77,18 @@ std::string Str(const nlohmann::ordered_json& object, const std::string& key) {
                                                      : "<no string " + key + ">";
 }
 
-// The rows of a JSON table under the header row the other formats have (reasons left out).
+// The rows of a JSON table under the header row the other formats have (reasons and sources
+// left out).
 Table JsonTable(const std::string& out, std::string& error) {
   std::vector<std::string> keys = kRowKeys;
   keys.push_back("reason");
-  Table table = test::JsonRows(test::ReadJson(out, error), keys, error);
+  nlohmann::ordered_json rows = test::ReadJson(out, error);
+  for (auto& row : rows) {
+    if (!row.is_object()) continue;
+    row.erase("source");
+    row.erase("title_matches");
+  }
+  Table table = test::JsonRows(rows, keys, error);
   for (auto& row : table) row.pop_back();
   table.insert(table.begin(), {"序号", "待查标准编号", "是否现行", "最新标准编号", "最新标准名称"});
   return table;
@@ -161,6 +172,9 @@ TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
       {"GB/T50001-2010", "有新标准", "GB/T 50001-2017", "房屋建筑制图统一标准", "GBT50001"},
       {"GB 50010-2015", "未知", "GB 50010-2010", "混凝土结构设计规范", "GB50010"},
       {"GB/T 99999-2010", "未知", "", "", "GBT99999"},
+      // Read as the query box reads it: the citation's number, its title and edition aside.
+      {"《建筑设计防火规范》GB 50016-2014（2018年版）", "现行", "GB 50016-2014", "建筑设计防火规范",
+       "GB50016"},
       {"", "未知", "", "", ""},
       // Quote and backslash are cleaned away; tab and control byte stay and are escaped.
       {"GB\"1\\2\t3\x01 4-2010", "未知", "", "",
@@ -383,6 +397,283 @@ TEST(CliHostileSite, ControlsAreEscapedAndFormulasDefused) {
   EXPECT_EQ(error, "");
 }
 
+// ---- documents and citations -----------------------------------------------------------
+
+ProcessResult RunCliWithInput(const std::vector<std::string>& args, const std::string& input) {
+  std::vector<std::string> argv = {"/bin/sh", "-c", "f=$1; shift; exec \"$0\" \"$@\" <\"$f\"",
+                                   KELVARO_CLI_PATH, input};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return test::RunProcess(argv, CliSetup());
+}
+
+// The citations as people write them, one or two a line.
+const std::string kCitingText =
+    "《建筑设计防火规范》GB 50016-2014（2018年版）\r\n"
+    "制图按 GB/T 50001—2017，抗震按 GB50011-2010(2016年版)\n"
+    "\n"
+    "GB 50007－2011\nＧＢ　50017-2017\nGB 50009-2012 建筑结构荷载规范\nGB 50045-95";
+
+// What extract gives for kCitingText: ordinal, number, code, serial, year, full_year,
+// edition, amendment, title, text, where.
+const Table kCited = {
+    {"1", "GB 50016-2014", "GB", "50016", "2014", "2014", "2018年版", "", "建筑设计防火规范",
+     "《建筑设计防火规范》GB 50016-2014（2018年版）", "第 1 行"},
+    {"2", "GB/T 50001-2017", "GB/T", "50001", "2017", "2017", "", "", "", "GB/T 50001—2017",
+     "第 2 行"},
+    {"3", "GB 50011-2010", "GB", "50011", "2010", "2010", "2016年版", "", "",
+     "GB50011-2010(2016年版)", "第 2 行"},
+    {"4", "GB 50007-2011", "GB", "50007", "2011", "2011", "", "", "", "GB 50007－2011", "第 4 行"},
+    {"5", "GB 50017-2017", "GB", "50017", "2017", "2017", "", "", "", "ＧＢ　50017-2017",
+     "第 5 行"},
+    {"6", "GB 50009-2012", "GB", "50009", "2012", "2012", "", "", "", "GB 50009-2012", "第 6 行"},
+    {"7", "GB 50045-95", "GB", "50045", "95", "1995", "", "", "", "GB 50045-95", "第 7 行"},
+};
+const std::vector<std::string> kCitationKeys = {"ordinal", "number",    "code",     "serial",
+                                                "year",    "full_year", "edition",  "amendment",
+                                                "title",   "text",      "location", "where"};
+
+// A JSON citation as the cells of kCited; its location object apart.
+std::vector<std::string> CitationCells(const nlohmann::ordered_json& c) {
+  std::vector<std::string> cells;
+  for (const std::string& key : kCitationKeys) {
+    if (key == "location") continue;
+    const nlohmann::ordered_json& value = c.value(key, nlohmann::ordered_json());
+    cells.push_back(value.is_string() ? value.get<std::string>() : value.dump());
+  }
+  return cells;
+}
+
+TEST(CliExtract, GivesEveryCitationOfATextFileOrStandardInput) {
+  TempDir dir;
+  const std::string file = dir.Write("notes.txt", kCitingText);
+  for (const ProcessResult& r : {RunCli({"extract", "--format", "json", file}),
+                                 RunCliWithInput({"extract", "--format=json", "-"}, file)}) {
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
+    const nlohmann::ordered_json json = Json(r.out);
+    ASSERT_EQ(json.size(), kCited.size()) << r.out;
+    for (std::size_t i = 0; i < kCited.size(); ++i) {
+      std::vector<std::string> keys;
+      for (const auto& [key, value] : json[i].items()) keys.push_back(key);
+      EXPECT_EQ(keys, kCitationKeys);
+      EXPECT_EQ(CitationCells(json[i]), kCited[i]);
+      const std::string line = kCited[i][10].substr(std::strlen("第 "), 1);
+      EXPECT_EQ(json[i]["location"], nlohmann::ordered_json({{"line", std::stoi(line)}}));
+    }
+  }
+  // The tables' columns are the same fields; a missing year would be an empty 完整年份.
+  std::string error;
+  Table expected = kCited;
+  expected.insert(expected.begin(), {"序号", "标准编号", "代号", "顺序号", "年份", "完整年份",
+                                     "版次", "修改单", "题名", "原文", "出处"});
+  EXPECT_EQ(test::ReadTsv(RunCli({"extract", file}).out, error), expected);
+  EXPECT_EQ(test::ReadCsv(RunCli({"extract", "--format", "csv", file}).out, error), expected);
+  EXPECT_EQ(error, "");
+}
+
+TEST(CliExtract, ReadsAWordDocumentWithWhereEachCitationStands) {
+  TempDir dir;
+  test::DocxParts parts;
+  parts.body = test::WordParagraph("依据《建筑设计防火规范》GB 50016-2014（2018年版）") +
+               test::WordTable({{"编号", "名称"}, {"GB 50011-2010", "建筑抗震设计规范"}});
+  parts.headers = {test::WordParagraph("制图 GB/T 50001-2017")};
+  const Bytes docx = test::BuildDocx(parts);
+  const std::string file = dir.Write("design.docx", std::string(docx.begin(), docx.end()));
+  const ProcessResult r = RunCli({"extract", "--format", "json", file});
+  EXPECT_EQ(r.exit_code, 0);
+  const nlohmann::ordered_json json = Json(r.out);
+  ASSERT_EQ(json.size(), 3u) << r.out;
+  const std::vector<std::tuple<std::string, nlohmann::ordered_json, std::string>> expected = {
+      {"GB 50016-2014", {{"paragraph", 1}}, "第 1 段"},
+      {"GB 50011-2010", {{"table", 1}, {"row", 2}, {"column", 1}}, "表 1 第 2 行第 1 列"},
+      {"GB/T 50001-2017", {{"part", "页眉"}, {"paragraph", 1}}, "页眉第 1 段"}};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(Str(json[i], "number"), std::get<0>(expected[i]));
+    EXPECT_EQ(json[i]["location"], std::get<1>(expected[i]));
+    EXPECT_EQ(Str(json[i], "where"), std::get<2>(expected[i]));
+  }
+}
+
+TEST(CliDocuments, AnUnreadableDocumentIsRefusedWithTheReadersReason) {
+  TempDir dir;
+  Bytes cut = test::BuildDocx(test::WordParagraph("GB 50016-2014"));
+  cut.resize(cut.size() * 2 / 3);
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {dir.Write("cut.docx", std::string(cut.begin(), cut.end())), "文件已损坏"},
+      {dir.Write("text.docx", "GB 50016-2014\n"), "不是 Word 文档"},
+      {dir.Write("text.xlsx", "GB 50016-2014\n"), "不是 Excel 文档"}};
+  const std::string output = dir.File("out.tsv");
+  for (const auto& [file, reason] : files) {
+    for (const std::string command : {"extract", "batch"}) {
+      SCOPED_TRACE(command + " " + file);
+      // The site is never asked: port 9 would answer nothing.
+      std::vector<std::string> args = {command, "-o", output, file};
+      if (command == "batch") args.insert(args.begin() + 1, {"--site", "http://127.0.0.1:9"});
+      const ProcessResult r = RunCli(args);
+      EXPECT_EQ(r.exit_code, 2);
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.err, "kelvaro-cli: cannot read " + file + ": " + reason + "\n");
+      EXPECT_FALSE(std::filesystem::exists(output));
+    }
+  }
+}
+
+// The same four lines as a .docx and as a .txt: a title that matches, one that does not, a
+// superseded standard and a line citing nothing.
+const std::vector<std::string> kCitingLines = {
+    "《建筑设计防火规范》GB 50016-2014", "《抗震规范》GB 50011-2010", "见 GB/T 50001-2010", "ABCD"};
+
+struct DocumentRow {
+  std::string number;
+  std::string status;
+  std::string title_matches;  // as JSON
+};
+const std::vector<DocumentRow> kDocumentRows = {{"GB 50016-2014", "现行", "true"},
+                                                {"GB 50011-2010", "现行", "false"},
+                                                {"GB/T 50001-2010", "有新标准", "null"}};
+
+TEST_F(CliTest, BatchOfADocumentGivesEachCitationWithItsSource) {
+  TempDir dir;
+  std::string body, text;
+  for (const std::string& line : kCitingLines) {
+    body += test::WordParagraph(line);
+    text += line + "\n";
+  }
+  const Bytes docx = test::BuildDocx(body);
+  const std::string document = dir.Write("notes.docx", std::string(docx.begin(), docx.end()));
+  const std::string list = dir.Write("notes.txt", text);
+  const std::vector<std::string> json = {"batch", "--site", Prefix(), "--format", "json"};
+  const auto with = [&](std::vector<std::string> more) {
+    std::vector<std::string> args = json;
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  };
+  const std::vector<std::pair<ProcessResult, std::string>> runs = {
+      {RunCli(with({document})), document},
+      {RunCli(with({"--citations", list})), list},
+      {RunCliWithInput(with({"--citations", "-"}), list), list}};
+  for (const auto& [r, file] : runs) {
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    const nlohmann::ordered_json rows = Json(r.out);
+    // Each row's source is the object extract prints for its citation, without the ordinal.
+    nlohmann::ordered_json extracted = Json(RunCli({"extract", "--format", "json", file}).out);
+    ASSERT_EQ(rows.size(), kDocumentRows.size()) << r.out;
+    ASSERT_EQ(extracted.size(), kDocumentRows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(Str(rows[i], "number"), kDocumentRows[i].number);
+      EXPECT_EQ(Str(rows[i], "status"), kDocumentRows[i].status);
+      EXPECT_EQ(rows[i]["title_matches"].dump(), kDocumentRows[i].title_matches);
+      extracted[i].erase("ordinal");
+      EXPECT_EQ(rows[i]["source"], extracted[i]);
+    }
+  }
+
+  // Without --citations the .txt is a list: a row per line, whole, and no source for the
+  // line citing nothing.
+  const nlohmann::ordered_json rows = Json(RunCli(with({list})).out);
+  ASSERT_EQ(rows.size(), kCitingLines.size());
+  EXPECT_EQ(Str(rows[0], "number"), kCitingLines[0]);
+  EXPECT_EQ(rows[0]["title_matches"], true);
+  EXPECT_FALSE(rows[3].contains("source"));
+
+  // --sources: 出处 and 原文 after the five columns, in TSV and CSV alike.
+  std::string error;
+  const Table tsv =
+      test::ReadTsv(RunCli({"batch", "--site", Prefix(), "--sources", document}).out, error);
+  ASSERT_EQ(tsv.size(), 4u);
+  EXPECT_EQ(tsv[0], (std::vector<std::string>{"序号", "待查标准编号", "是否现行", "最新标准编号",
+                                              "最新标准名称", "出处", "原文"}));
+  EXPECT_EQ(tsv[2][5], "第 2 段");
+  EXPECT_EQ(tsv[2][6], kCitingLines[1]);
+  EXPECT_EQ(test::ReadCsv(
+                RunCli({"batch", "--site", Prefix(), "--format", "csv", "--sources", document}).out,
+                error),
+            tsv);
+  EXPECT_EQ(error, "");
+}
+
+// The workbook's rows as openpyxl reads them, each cell's value only.
+Table WorkbookRows(const std::string& path) {
+  const ProcessResult run = test::RunProcess(
+      {"/usr/bin/python3", KELVARO_SOURCE_DIR "/tests/support/openpyxl_dump.py", "xlsx", path});
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  std::string error;
+  const nlohmann::ordered_json dump = test::ReadJson(run.out, error);
+  Table rows;
+  if (!error.empty() || dump.value("sheets", nlohmann::ordered_json()) !=
+                            nlohmann::ordered_json::array({"查询结果"})) {
+    ADD_FAILURE() << run.out;
+    return rows;
+  }
+  for (const auto& row : dump["rows"]) {
+    std::vector<std::string>& cells = rows.emplace_back();
+    for (const auto& cell : row) {
+      cells.push_back(cell["value"].is_string() ? cell["value"].get<std::string>() : "");
+    }
+  }
+  return rows;
+}
+
+TEST_F(CliTest, BatchWritesTheWorkbookToAFileOrAPipe) {
+  TempDir dir;
+  const std::string list = dir.Write("one.txt", "《建筑设计防火规范》GB 50016-2014\nABCD\n");
+  const std::string workbook = dir.File("checked.xlsx");
+  const ProcessResult to_file =
+      RunCli({"batch", "--site", Prefix(), "--format", "xlsx", "-o", workbook, list});
+  EXPECT_EQ(to_file.exit_code, 0);
+  EXPECT_EQ(to_file.out, "");
+  EXPECT_EQ(to_file.err, "2 rows: 1 现行, 0 有新标准, 1 未知 (1 empty)\n");
+  const Table rows = WorkbookRows(workbook);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0],
+            (std::vector<std::string>{"序号", "待查标准编号", "是否现行", "最新标准编号",
+                                      "最新标准名称", "原因", "出处", "原文", "查询时间"}));
+  EXPECT_EQ(
+      std::vector<std::string>(rows[1].begin(), rows[1].begin() + 8),
+      (std::vector<std::string>{"1", "《建筑设计防火规范》GB 50016-2014", "现行", "GB 50016-2014",
+                                "建筑设计防火规范", ReasonDescription({Outcome::kFound, 0, {}}),
+                                "第 1 行", "《建筑设计防火规范》GB 50016-2014"}));
+  EXPECT_EQ(rows[1][8].size(), std::strlen("2026-12-08 22:00:13"));
+
+  // Not a terminal: the same workbook on stdout.
+  const ProcessResult piped = RunCli({"batch", "--site", Prefix(), "--format", "xlsx", list});
+  EXPECT_EQ(piped.exit_code, 0);
+  const Table piped_rows = WorkbookRows(dir.Write("piped.xlsx", piped.out));
+  ASSERT_EQ(piped_rows.size(), rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(std::vector<std::string>(piped_rows[i].begin(), piped_rows[i].end() - 1),
+              std::vector<std::string>(rows[i].begin(), rows[i].end() - 1));
+  }
+}
+
+TEST_F(CliTest, AnOutputFileThatCannotBeWrittenIsNotLeft) {
+  TempDir dir;
+  const std::string list = dir.Write("one.txt", "GB 50016-2014\n");
+  // A missing folder is found before anything is looked up.
+  const std::string nowhere = dir.File("missing") + "/out.tsv";
+  for (const std::string command : {"extract", "batch"}) {
+    const ProcessResult r = RunCli({command, "-o", nowhere, list});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "kelvaro-cli: cannot write " + nowhere +
+                         ": its folder does not exist or is not writable\n");
+  }
+  // A file the system will not let grow (no file size allowed) fails while it is written.
+  const std::string output = dir.File("out.tsv");
+  const ProcessResult r =
+      // Its stderr through a pipe, which no size limit holds.
+      test::RunProcess(
+          {"/bin/bash", "-c",
+           "set -o pipefail; (trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\") 2>&1 | cat >&2",
+           KELVARO_CLI_PATH, "batch", "--site", Prefix(), "-o", output, list},
+          CliSetup());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "kelvaro-cli: cannot write " + output + ": File too large\n" +
+                       "1 rows: 1 现行, 0 有新标准, 0 未知\n");
+  EXPECT_FALSE(std::filesystem::exists(output));
+}
+
 // ---- output and signals -------------------------------------------------------------
 
 TEST_F(CliTest, ClosedStdoutFailsVisibly) {
@@ -548,7 +839,8 @@ TEST(CliUsage, ErrorsExitWithTwoAndOneClearLine) {
        "kelvaro-cli: bad speed '65': give a whole number from 1 to 64"},
       {{"batch", "--speed", "100000000000000000000", "f"},
        "kelvaro-cli: bad speed '100000000000000000000': give a whole number from 1 to 64"},
-      {{"batch", "--format", "xml", "f"}, "kelvaro-cli: bad format 'xml': use tsv, csv or json"},
+      {{"batch", "--format", "xml", "f"},
+       "kelvaro-cli: bad format 'xml': use tsv, csv, json or xlsx"},
       {{"batch", "--retry", "6", "f"},
        "kelvaro-cli: bad retry count '6': give a whole number from 0 to 5"},
       {{"batch", missing}, "kelvaro-cli: cannot read " + missing + ": No such file or directory"},
@@ -577,7 +869,8 @@ TEST(CliUsage, HelpAndVersionGoToStdout) {
   // The help, the command line's page and the usage error give the speed's bound in the same words.
   const std::string bound = "a whole number from 1 to 64";
   EXPECT_NE(RunCli({"--help"}).out.find(bound), std::string::npos);
-  std::string readme = test::ReadWholeFile(std::string(KELVARO_SOURCE_DIR) + "/docs/command-line.md");
+  std::string readme =
+      test::ReadWholeFile(std::string(KELVARO_SOURCE_DIR) + "/docs/command-line.md");
   std::replace(readme.begin(), readme.end(), '\n', ' ');
   EXPECT_NE(readme.find(bound), std::string::npos);
   const ProcessResult version = RunCli({"--version"});

@@ -90,23 +90,50 @@ TEST(Formats, CsvStartsWithAByteOrderMarkAndEndsRecordsWithCrLf) {
             "1,\"A,\"\"B\"\"\",有新标准,\"X\r\nY\",'=cmd\r\n");
 }
 
-TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasons) {
+// A 现行 row that looks up "《T》GB 1-2000" from line 2.
+RowStore::Row CitedRow(const std::string& site_title) {
+  RowStore::Row row = MakeRow({"4", "GB 1-2000", Gbk(u8"现行"), "GB 1-2000", site_title});
+  Citation c;
+  c.number = "GB 1-2000";
+  c.title = "T";
+  row.source.citation = c;
+  row.source.location.kind = Location::Kind::kLine;
+  row.source.location.line = 2;
+  return row;
+}
+
+TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
   const Rows rows = {
       MakeRow({"1", "A\"\\", Gbk(u8"未知"), "", "t\x02"}, {Outcome::kHttpError, 503, {}}),
       MakeRow({"2", "C", Gbk(u8"未知"), "", ""}, {Outcome::kNetwork, 0, "Couldn't \"connect\""}),
-      MakeRow({"3", "B", "", "", ""})};
+      MakeRow({"3", "B", "", "", ""}), CitedRow("T")};
+  const std::string source =
+      "\"source\": {\"number\": \"GB 1-2000\", \"code\": \"\", \"serial\": \"\", \"year\": \"\", "
+      "\"full_year\": 0, \"edition\": \"\", \"amendment\": \"\", \"title\": \"T\", \"text\": \"\", "
+      "\"location\": {\"line\": 2}, \"where\": \"第 2 行\"}";
+  const std::string cited =
+      "  {\"ordinal\": \"4\", \"number\": \"GB 1-2000\", \"status\": \"现行\", "
+      "\"latest_number\": \"GB 1-2000\", \"latest_title\": ";
   EXPECT_EQ(FormatTable(Format::kJson, rows),
             "[\n"
             "  {\"ordinal\": \"1\", \"number\": \"A\\\"\\\\\", \"status\": \"未知\", "
             "\"latest_number\": \"\", \"latest_title\": \"t\\u0002\", \"reason\": \"http-error\", "
-            "\"http_status\": 503},\n"
+            "\"http_status\": 503, \"title_matches\": null},\n"
             "  {\"ordinal\": \"2\", \"number\": \"C\", \"status\": \"未知\", "
             "\"latest_number\": \"\", \"latest_title\": \"\", \"reason\": \"network\", "
-            "\"error\": \"Couldn't \\\"connect\\\"\"},\n"
+            "\"error\": \"Couldn't \\\"connect\\\"\", \"title_matches\": null},\n"
             "  {\"ordinal\": \"3\", \"number\": \"B\", \"status\": \"\", "
-            "\"latest_number\": \"\", \"latest_title\": \"\", \"reason\": \"\"}\n"
-            "]\n");
+            "\"latest_number\": \"\", \"latest_title\": \"\", \"reason\": \"\", "
+            "\"title_matches\": null},\n" +
+                cited + "\"T\", \"reason\": \"\", " + source + ", \"title_matches\": true}\n]\n");
   EXPECT_EQ(FormatTable(Format::kJson, {}), "[]\n");
+}
+
+TEST(Formats, SourcesFollowTheReasonsWhenAsked) {
+  const Rows rows = {CitedRow("T")};
+  EXPECT_EQ(FormatTable(Format::kTsv, rows, true, true),
+            "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\t原因\t出处\t原文\n"
+            "4\tGB 1-2000\t现行\tGB 1-2000\tT\t\t第 2 行\t\n");
 }
 
 TEST(Formats, ReasonsAreASixthColumnOnlyWhenAsked) {
@@ -189,6 +216,61 @@ TEST(Arguments, ParsesBothCommands) {
     EXPECT_EQ(p.options.operand, operand);
   }
 }
+
+TEST(Arguments, ParsesTheDocumentAndOutputOptions) {
+  ParsedArguments p = ParseArguments(
+      {"batch", "--citations", "--sources", "-o", "out.xlsx", "--format", "xlsx", "-"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_TRUE(p.options.citations);
+  EXPECT_TRUE(p.options.sources);
+  EXPECT_EQ(p.options.output, "out.xlsx");
+  EXPECT_EQ(p.options.format, Format::kXlsx);
+  EXPECT_EQ(p.options.operand, "-");
+
+  p = ParseArguments({"extract", "--output=c.json", "--format=json", "notes.docx"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.options.command, Options::Command::kExtract);
+  EXPECT_EQ(p.options.output, "c.json");
+  EXPECT_EQ(p.options.format, Format::kJson);
+  EXPECT_EQ(p.options.operand, "notes.docx");
+
+  for (const auto& [args, error] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"extract", "--format", "xlsx", "f"}, "bad format 'xlsx': use tsv, csv or json"},
+           {{"batch", "--format", "pdf", "f"}, "bad format 'pdf': use tsv, csv, json or xlsx"},
+           {{"extract", "--site", "http://h", "f"}, "unknown option '--site' for extract"},
+           {{"extract", "--citations", "f"}, "unknown option '--citations' for extract"},
+           {{"batch", "--output=", "f"}, "--output needs a FILE"},
+           {{"check", "-o", "x", "N"}, "unknown option '-o' for check"},
+           {{"extract"}, "extract needs a FILE"}}) {
+    EXPECT_EQ(ParseArguments(args).error, error) << args[0];
+  }
+}
+
+struct RefusalCase {
+  std::string name;
+  std::vector<std::string> args;
+  bool terminal;
+  bool refused;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+
+class OutputPlace : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(OutputPlace, AWorkbookNeverGoesToATerminal) {
+  const ParsedArguments p = ParseArguments(GetParam().args);
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(OutputRefusal(p.options, GetParam().terminal).empty(), !GetParam().refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, OutputPlace,
+    ::testing::Values(
+        RefusalCase{"WorkbookToTerminal", {"batch", "--format", "xlsx", "f"}, true, true},
+        RefusalCase{"WorkbookToPipe", {"batch", "--format", "xlsx", "f"}, false, false},
+        RefusalCase{"WorkbookToFile", {"batch", "--format", "xlsx", "-o", "x", "f"}, true, false},
+        RefusalCase{"TextToTerminal", {"batch", "--format", "csv", "f"}, true, false}),
+    [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
 TEST(Arguments, SpeedIsAWholeNumberFromOneTo64) {
   for (const auto& [text, speed] :

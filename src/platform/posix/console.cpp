@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <thread>
 #include <utility>
@@ -37,6 +39,23 @@ bool WriteText(Stream stream, const std::string& utf8) {
     return false;
   }
   return std::fflush(file) == 0;
+}
+
+bool ReadStandardInput(Bytes& out, std::string& error) {
+  out.clear();
+  error.clear();
+  std::uint8_t buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(0, buffer, sizeof buffer);
+    if (got == 0) return true;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      error = std::strerror(errno);
+      out.clear();
+      return false;
+    }
+    out.insert(out.end(), buffer, buffer + got);
+  }
 }
 
 void ExitNow(int code) {

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -109,6 +110,30 @@ bool WriteText(Stream stream, const std::string& utf8) {
   }
   // A file or a pipe gets the bytes exactly: no "\r\n" for "\n", no code page.
   return WriteAll(handle, utf8.data(), utf8.size());
+}
+
+bool ReadStandardInput(Bytes& out, std::string& error) {
+  out.clear();
+  error.clear();
+  HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+    error = "no standard input";
+    return false;
+  }
+  // Through the handle, not the C runtime: its text mode would drop CRs and end at a ^Z.
+  std::uint8_t buffer[1 << 16];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(handle, buffer, sizeof buffer, &got, nullptr)) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return true;  // writer done
+      error = SystemErrorText(code);
+      out.clear();
+      return false;
+    }
+    if (got == 0) return true;
+    out.insert(out.end(), buffer, buffer + got);
+  }
 }
 
 void ExitNow(int code) {

@@ -34,14 +34,16 @@ start_site() {
 
 failures=0
 # Runs one command line on both builds and compares everything they give. With
-# reason_differs=1 the system's own words for an error (after the last ": ") may differ.
+# reason_differs=1 the system's own words for an error (after the last ": ") may differ;
+# standard input comes from $input.
 reason_differs=0
+input=/dev/null
 same() {
   local name=$1
   shift
-  "$native/src/kelvaro-cli" "$@" >"$work/linux.out" 2>"$work/linux.err"
+  "$native/src/kelvaro-cli" "$@" <"$input" >"$work/linux.out" 2>"$work/linux.err"
   local linux_code=$?
-  "$wine_run" "$prefix" "$exe" "$@" >"$work/windows.out" 2>"$work/windows.err"
+  "$wine_run" "$prefix" "$exe" "$@" <"$input" >"$work/windows.out" 2>"$work/windows.err"
   local windows_code=$?
   if [ "$reason_differs" = 1 ]; then
     sed -i 's/: [^:]*$/: REASON/' "$work/linux.err" "$work/windows.err"
@@ -67,6 +69,17 @@ for format in tsv csv json; do
 done
 same "batch, removing superseded" batch --site "$site" --remove-superseded "$data/import/mixed_numbers.txt"
 reason_differs=1 same "batch, missing file" batch --site "$site" "$work/none.txt"
+
+# Citations as people write them, with CR LF and LF lines, a blank one and a line citing two.
+printf '%s\r\n%s\n\n%s\n%s\n%s\n%s\n' '《建筑设计防火规范》GB 50016-2014（2018年版）' \
+  '制图按 GB/T 50001—2017，抗震按 GB50011-2010(2016年版)' 'GB 50007－2011' 'ＧＢ　50017-2017' \
+  'GB 50009-2012 建筑结构荷载规范' 'GB 50045-95' >"$work/notes.txt"
+for format in tsv csv json; do
+  same "extract, $format" extract --format "$format" "$work/notes.txt"
+done
+input=$work/notes.txt same "extract, standard input" extract --format json -
+same "batch --citations" batch --site "$site" --citations --format json "$work/notes.txt"
+same "batch --citations, sources" batch --site "$site" --citations --sources "$work/notes.txt"
 same "usage error" batch --speed 0 "$data/import/mixed_numbers.txt"
 
 # Ctrl-C while a slow batch runs: exit 130 and the table as it stands, every row that was
