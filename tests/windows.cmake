@@ -58,7 +58,7 @@ if(TARGET kelvaro_cli)
 endif()
 file(GLOB _windows_platform_tests CONFIGURE_DEPENDS
   RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/*.cpp)
-kelvaro_windows_tests(platform SOURCES request_object_test.cpp ${_windows_platform_tests})
+kelvaro_windows_tests(platform SOURCES files_test.cpp request_object_test.cpp ${_windows_platform_tests})
 
 # Ctrl-C needs a signal from outside the process: a probe program, signalled from Linux.
 add_executable(kelvaro_interrupt_probe platform/windows/interrupt_probe/main.cpp)

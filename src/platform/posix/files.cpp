@@ -4,6 +4,7 @@
 
 #include <pwd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -52,13 +53,10 @@ bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error) {
   return true;
 }
 
-bool WriteWholeFile(const std::string& path, std::string_view data, std::string& error) {
-  error.clear();
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    error = ErrorText(errno);
-    return false;
-  }
+namespace {
+
+// Writes all of `data` to `fd` and closes it; the reason in `error` when that failed.
+bool WriteAndClose(int fd, std::string_view data, std::string& error) {
   std::size_t written = 0;
   while (written < data.size()) {
     const ssize_t put = ::write(fd, data.data() + written, data.size() - written);
@@ -70,8 +68,37 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
     written += static_cast<std::size_t>(put);
   }
   if (::close(fd) != 0 && error.empty()) error = ErrorText(errno);
-  if (error.empty()) return true;
-  ::unlink(path.c_str());
+  return error.empty();
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, std::string_view data, std::string& error) {
+  error.clear();
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    // A device or pipe (/dev/stdout) takes the bytes as they come.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+      error = ErrorText(errno);
+      return false;
+    }
+    return WriteAndClose(fd, data, error);
+  }
+  // Written beside it, then put in its place: a failure leaves the file that was there.
+  static std::atomic<unsigned> counter{0};
+  const std::string temporary =
+      path + ".kelvaro-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    error = ErrorText(errno);
+    return false;
+  }
+  if (WriteAndClose(fd, data, error)) {
+    if (::rename(temporary.c_str(), path.c_str()) == 0) return true;
+    error = ErrorText(errno);
+  }
+  ::unlink(temporary.c_str());
   return false;
 }
 

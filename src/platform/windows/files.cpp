@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 
 #include "platform/files.h"
@@ -61,7 +62,11 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
     error = SystemErrorText(ERROR_INVALID_NAME);
     return false;
   }
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  // Written beside it, then put in its place: a failure leaves the file that was there.
+  static std::atomic<unsigned> counter{0};
+  const std::wstring temporary = wide + L".kelvaro-" + std::to_wstring(GetCurrentProcessId()) +
+                                 L"-" + std::to_wstring(counter.fetch_add(1));
+  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = SystemErrorText(GetLastError());
@@ -78,8 +83,12 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
     written += put;
   }
   if (!CloseHandle(file) && error.empty()) error = SystemErrorText(GetLastError());
+  if (error.empty() && !MoveFileExW(temporary.c_str(), wide.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = SystemErrorText(GetLastError());
+  }
   if (error.empty()) return true;
-  DeleteFileW(wide.c_str());
+  DeleteFileW(temporary.c_str());
   return false;
 }
 
