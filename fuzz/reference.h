@@ -335,4 +335,18 @@ inline Text Clean(const Text& number) {
   return t;
 }
 
+// How many digits of year a number ends in, spaces aside: four after "-" or ":", two after a
+// serial digit and "-" or ":", else none.
+inline int YearDigits(const Text& number) {
+  const TextList c = Characters(RemoveSpaces(number));
+  const auto at = [&](std::size_t k) { return k <= c.size() ? c[c.size() - k] : Text(); };
+  const auto digit = [&](std::size_t k) {
+    return at(k).size() == 1 && at(k)[0] >= '0' && at(k)[0] <= '9';
+  };
+  const auto separator = [&](std::size_t k) { return at(k) == "-" || at(k) == ":"; };
+  if (digit(1) && digit(2) && digit(3) && digit(4) && separator(5)) return 4;
+  if (digit(1) && digit(2) && separator(3) && digit(4)) return 2;
+  return 0;
+}
+
 }  // namespace kelvaro::ref

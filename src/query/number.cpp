@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <vector>
 
 namespace kelvaro {
 
@@ -54,17 +55,29 @@ Text CleanNumber(Text& number) {
 
 NumberYear YearOf(const Text& number) {
   const Text bare = RemoveAllSpaces(number);
-  const std::size_t n = bare.size();
-  const auto digits_from = [&](std::size_t from) {
-    for (std::size_t i = from; i < n; ++i) {
-      if (!IsDigit(bare[i])) return false;
+  // Where each character starts, as a scan from the first byte cuts them: a lead byte's
+  // trail may be "|" or "\\", and such a pair is neither a separator nor a digit.
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < bare.size();) {
+    starts.push_back(i);
+    i += IsLeadByte(static_cast<unsigned char>(bare[i])) && i + 1 < bare.size() ? 2 : 1;
+  }
+  const std::size_t n = starts.size();
+  const auto single = [&](std::size_t k) {  // the k-th character from the end, if one byte
+    if (k == 0 || k > n) return '\0';
+    const std::size_t end = k == 1 ? bare.size() : starts[n - k + 1];
+    return end - starts[n - k] == 1 ? bare[starts[n - k]] : '\0';
+  };
+  const auto digits = [&](std::size_t from, std::size_t to) {
+    for (std::size_t k = from; k <= to; ++k) {
+      if (!IsDigit(single(k))) return false;
     }
     return true;
   };
-  if (EndsInYear(bare)) return {4, TextToInteger(bare.substr(n - 4))};
-  // A lead byte's trail is never a digit or "-" of its own here: both are ASCII.
-  if (n >= 4 && bare[n - 3] == '-' && IsDigit(bare[n - 4]) && digits_from(n - 2)) {
-    const int two = TextToInteger(bare.substr(n - 2));
+  const auto separator = [&](std::size_t k) { return single(k) == '-' || single(k) == ':'; };
+  if (digits(1, 4) && separator(5)) return {4, TextToInteger(bare.substr(bare.size() - 4))};
+  if (digits(1, 2) && separator(3) && IsDigit(single(4))) {
+    const int two = TextToInteger(bare.substr(bare.size() - 2));
     return {2, two >= 50 ? 1900 + two : 2000 + two};
   }
   return {};
@@ -119,16 +132,6 @@ Text ClassifyStatus(const Text& hit_number, const Text& cleaned_number) {
   const int hit_year = TextToInteger(RightText(RemoveAllSpaces(hit_number), 4));
   const int own_year = TextToInteger(RightText(cleaned_number, 4));
   return hit_year > own_year ? kStatusSuperseded : kStatusUnknown;
-}
-
-bool EndsInYear(const Text& number) {
-  const Text bare = RemoveAllSpaces(number);
-  const std::size_t n = bare.size();
-  if (n < 5 || bare[n - 5] != '-') return false;
-  for (std::size_t i = n - 4; i < n; ++i) {
-    if (!IsDigit(bare[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace kelvaro

@@ -8,8 +8,9 @@ namespace kelvaro {
 
 // Replaces `number` with the cleaned number and returns it.
 Text CleanNumber(Text& number);
-// The year a number (as entered) ends in, spaces aside: "-" and four digits, or "-" and two
-// digits after a digit of the serial ("GB 50045-95": 1995, "GBJ 16-07": 2007).
+// The year a number (as entered) ends in, spaces aside: "-" or ":" and four digits
+// ("CECS 102:2002"), or "-" or ":" and two digits after a digit of the serial
+// ("GB 50045-95": 1995, "GBJ 16-07": 2007).
 struct NumberYear {
   int digits = 0;  // 4, 2, or 0 for none
   int full = 0;    // the year in four digits; 0 for none
@@ -30,8 +31,5 @@ Text ClassifyStatus(const Text& hit_number, const Text& cleaned_number);
 Text ClassifyNumber(const Text& hit_number, const Text& entered_number);
 // The first test of ClassifyStatus alone: equal year tails.
 bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number);
-// True when the number (spaces aside) ends in "-" and four ASCII digits, as
-// GB/T50001-2010 does.
-bool EndsInYear(const Text& number);
 
 }  // namespace kelvaro

@@ -6,13 +6,33 @@
 namespace kelvaro {
 namespace {
 
-TEST(EndsInYear, OnlyAHyphenAndFourDigitsAtTheEnd) {
-  for (const char* yes : {"GB/T50001-2010", "GB 50016-2014 ", " GB-2010"}) {
-    EXPECT_TRUE(EndsInYear(yes)) << yes;
-  }
-  for (const char* no :
-       {"GB 50045-95", "GB50001", "GB/T50001-201a", "GB/T50001 2010", "", "-201"}) {
-    EXPECT_FALSE(EndsInYear(no)) << no;
+TEST(YearOf, AfterAHyphenOrColonAtTheEnd) {
+  const Text in_a_pair = "GB\xB1-2010";  // the "-" is a lead byte's trail
+  struct Case {
+    Text number;
+    int digits;
+    int full;
+  } const cases[] = {
+      {"GB/T50001-2010", 4, 2010},
+      {"GB 50016-2014 ", 4, 2014},
+      {" GB-2010", 4, 2010},
+      {"CECS 102:2002", 4, 2002},
+      {"GB 50045-95", 2, 1995},
+      {"GBJ 16-07", 2, 2007},
+      {"CECS 28:90", 2, 1990},
+      {"GB50001", 0, 0},
+      {"GB/T50001-201a", 0, 0},
+      {"GB/T50001 2010", 0, 0},
+      {"JS-01", 0, 0},
+      {"", 0, 0},
+      {"-201", 0, 0},
+      {in_a_pair, 0, 0},
+      {"GB\xB1|2010", 0, 0},
+  };
+  for (const Case& c : cases) {
+    const NumberYear year = YearOf(c.number);
+    EXPECT_EQ(year.digits, c.digits) << c.number;
+    EXPECT_EQ(year.full, c.full) << c.number;
   }
 }
 
