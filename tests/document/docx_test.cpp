@@ -17,6 +17,7 @@ struct DocxCase {
   std::string body;
   std::string expected;
 };
+void PrintTo(const DocxCase& c, std::ostream* os) { *os << c.name; }
 
 class DocxBodyTest : public testing::TestWithParam<DocxCase> {};
 

@@ -70,6 +70,7 @@ struct HostileCase {
   std::function<Bytes()> bytes;
   std::string reason;
 };
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileDocumentTest : public testing::TestWithParam<HostileCase> {};
 

@@ -19,6 +19,7 @@ struct PdfCase {
   std::function<std::string()> pdf;
   std::string expected;
 };
+void PrintTo(const PdfCase& c, std::ostream* os) { *os << c.name; }
 
 class PdfTest : public testing::TestWithParam<PdfCase> {};
 

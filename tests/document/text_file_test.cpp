@@ -14,6 +14,7 @@ struct DecodeCase {
   std::string bytes;
   std::string utf8;
 };
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 
 class DecodeTextFileTest : public testing::TestWithParam<DecodeCase> {};
 
@@ -46,6 +47,7 @@ struct ReadCase {
   std::string bytes;
   std::string expected;
 };
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 class PlainReadTest : public testing::TestWithParam<ReadCase> {};
 
@@ -94,6 +96,7 @@ struct KindCase {
   std::string path;
   DocumentKind kind;
 };
+void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
 
 class DocumentKindOfTest : public testing::TestWithParam<KindCase> {};
 
@@ -120,6 +123,7 @@ struct WordsCase {
   Location location;
   std::string words;
 };
+void PrintTo(const WordsCase& c, std::ostream* os) { *os << c.name; }
 
 class LocationWordsTest : public testing::TestWithParam<WordsCase> {};
 

@@ -23,6 +23,7 @@ struct XlsxCase {
   std::vector<std::string> shared;
   std::string expected;
 };
+void PrintTo(const XlsxCase& c, std::ostream* os) { *os << c.name; }
 
 class XlsxTest : public testing::TestWithParam<XlsxCase> {};
 

@@ -2,6 +2,7 @@
 // events, the comparison with expat (Linux) runs the same documents through both.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct XmlCase {
   // A parameter entity reference may hide a declaration: refused here, passed over by expat.
   bool only_ours_refuses = false;
 };
+inline void PrintTo(const XmlCase& c, std::ostream* os) { *os << c.name; }
 
 inline const std::vector<XmlCase>& WellFormedXml() {
   static const std::vector<XmlCase> cases = {

@@ -75,6 +75,7 @@ struct DifferentialCase {
   std::function<std::string()> archive;
   bool only_ours_refuses = false;  // our limits or name rules, not a broken archive
 };
+void PrintTo(const DifferentialCase& c, std::ostream* os) { *os << c.name; }
 
 class ZipDifferentialTest : public testing::TestWithParam<DifferentialCase> {};
 

@@ -38,6 +38,7 @@ struct ZipCase {
   std::function<std::string()> archive;
   std::string expected;
 };
+void PrintTo(const ZipCase& c, std::ostream* os) { *os << c.name; }
 
 class ZipReaderTest : public testing::TestWithParam<ZipCase> {};
 

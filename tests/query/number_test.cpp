@@ -59,6 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
         CleanCase{"FiveBytes", "GB-1-2-3", "GB123", "GB123"},
         CleanCase{"TwoDigitYear", "GB 50045-95", "GB5004595", "GB50045"},
         CleanCase{"TwoDigitYearOfTheNextCentury", "GBJ 16-07", "GBJ1607", "GBJ16"},
+        CleanCase{"YearAfterAColon", "CECS 102:2002", "CECS1022002", "CECS102"},
+        CleanCase{"YearAfterASpaceIsNoYear", "GB/T 50001 2017", "GBT500012017", "GBT500012017"},
         CleanCase{"TwoDigitsAfterALetterAreNoYear", "JSX-01", "JSX01", "JSX01"},
         CleanCase{"FourBytesGiveEmptyKeyword", "GB-12", "GB12", ""},
         CleanCase{"ThreeBytes", "G/B 1", "GB1", ""}, CleanCase{"OnlyRemovable", "/-. ", "", ""},
