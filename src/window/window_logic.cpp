@@ -191,24 +191,17 @@ void WindowLogic::RunTableCommand(TableCommand command) {
   }
 }
 
-namespace {
-
-// In the table's order, as the window shows them.
-std::vector<RowStore::Row> TableRows(ResultTable& table) { return table.Snapshot(); }
-
-}  // namespace
-
 void WindowLogic::CopySelectedRow() {
   const int selected = view_.SelectedRow();
   if (selected < 0) return;  // nothing chosen: the clipboard keeps what it had
-  const std::vector<RowStore::Row> rows = TableRows(table_);
+  const std::vector<RowStore::Row> rows = table_.Snapshot();
   if (selected >= static_cast<int>(rows.size())) return;
   view_.PutOnClipboard(
       PlainTextRow(rows[static_cast<std::size_t>(selected)], AnyFromDocument(rows)));
 }
 
 void WindowLogic::CopyAllRows() {
-  const std::vector<RowStore::Row> rows = TableRows(table_);
+  const std::vector<RowStore::Row> rows = table_.Snapshot();
   view_.PutOnClipboard(PlainTextTable(rows, "\n", AnyFromDocument(rows)));
 }
 
@@ -230,12 +223,7 @@ void WindowLogic::Export(const char* extension, Contents contents) {
   const std::optional<std::string> chosen =
       view_.ChooseFileToSave(platform::JoinPath(DialogDirectory(), name));
   if (!chosen.has_value()) return;
-  const std::vector<RowStore::Row> rows = TableRows(table_);
-  if (std::string_view(extension) == "xlsx" && rows.size() > kXlsxMaxRows) {
-    view_.ShowError(kErrorCaption, TooManyRowsText(rows.size()));
-    return;
-  }
-  const auto data = contents(rows);
+  const auto data = contents(table_.Snapshot());
   std::string reason;
   if (!platform::WriteWholeFile(
           *chosen, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()),
@@ -251,6 +239,12 @@ void WindowLogic::ExportCsv() {
 }
 
 void WindowLogic::ExportXlsx() {
+  // Said before the dialog: no file chosen for a workbook that cannot hold the rows.
+  const auto rows = static_cast<std::size_t>(table_.RowCount());
+  if (view_.IsOpen() && rows > kXlsxMaxRows) {
+    view_.ShowError(kErrorCaption, TooManyRowsText(rows));
+    return;
+  }
   Export("xlsx", [](const std::vector<RowStore::Row>& rows) { return FormatXlsx(rows); });
 }
 
