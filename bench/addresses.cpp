@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "query/import.h"
 #include "query/number.h"
 #include "text/encoding.h"

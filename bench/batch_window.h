@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "query/import.h"
 #include "ui/program.h"
 

@@ -16,7 +16,6 @@ add_library(kelvaro_test_support STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/support/recorded_request.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/table_text.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/support/utf8.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/wire_cases.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/zip_builder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/environment.cpp
@@ -43,7 +42,9 @@ endfunction()
 
 kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
-kelvaro_windows_tests(query SOURCES number_test.cpp parser_test.cpp lookup_reason_test.cpp report_test.cpp)
+kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp)
+kelvaro_windows_tests(site SOURCES national_site_test.cpp)
+kelvaro_windows_tests(rows SOURCES status_test.cpp)
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp reason_test.cpp row_store_test.cpp table_export_test.cpp)

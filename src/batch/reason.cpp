@@ -1,13 +1,10 @@
 #include "batch/reason.h"
 
 #include "batch/result_table.h"
+#include "rows/status.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
-
-const Text kStatusCurrent = "\xCF\xD6\xD0\xD0";                     // 现行
-const Text kStatusSuperseded = "\xD3\xD0\xD0\xC2\xB1\xEA\xD7\xBC";  // 有新标准
-const Text kStatusUnknown = "\xCE\xB4\xD6\xAA";                     // 未知
 
 const char* OutcomeName(Outcome outcome) {
   switch (outcome) {
@@ -100,7 +97,7 @@ std::vector<RowId> FailedRows(ResultTable& table) {
   for (const RowId id : table.RowIds()) {
     const Outcome outcome = table.ReasonById(id).outcome;
     if ((IsSiteFailure(outcome) || outcome == Outcome::kAborted) &&
-        table.GetCellTextById(id, ColumnIndex(Column::kStatus)) == kStatusUnknown) {
+        StatusOfCell(table.GetCellTextById(id, ColumnIndex(Column::kStatus))) == Status::kUnknown) {
       failed.push_back(id);
     }
   }

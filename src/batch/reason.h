@@ -14,11 +14,6 @@ namespace kelvaro {
 class ResultTable;
 using RowId = std::uint64_t;  // a row's stable identity; 0 is no row
 
-// Status words (GBK).
-extern const Text kStatusCurrent;     // 现行
-extern const Text kStatusSuperseded;  // 有新标准
-extern const Text kStatusUnknown;     // 未知
-
 enum class Outcome {
   kNone,       // not looked up (yet)
   kFound,      // a current row was found; the status word says the rest

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "document/xlsx_writer.h"
+#include "rows/status.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -28,8 +29,8 @@ std::string TitleKey(const std::string& utf8) {
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t c = DecodeUtf8(utf8, i);
     if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width forms
-    const bool ascii_mark = c < 0x80 && !(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') &&
-                            !(c >= 'a' && c <= 'z');
+    const bool ascii_mark =
+        c < 0x80 && !(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z');
     const bool wide_mark = (c >= 0x2000 && c <= 0x206F) || (c >= 0x3000 && c <= 0x303F) ||
                            (c >= 0xFE30 && c <= 0xFE6F) || c == 0xA0 || c == 0xB7 || c == 0xFFFD;
     if (ascii_mark || wide_mark) continue;
@@ -48,7 +49,7 @@ std::string SourceWritten(const RowStore::Row& row) {
 
 std::optional<bool> TitleMatches(const RowStore::Row& row) {
   if (!row.source.citation.has_value() || row.source.citation->title.empty() ||
-      row.cells[ColumnIndex(Column::kStatus)] != kStatusCurrent) {
+      StatusOfCell(row.cells[ColumnIndex(Column::kStatus)]) != Status::kCurrent) {
     return std::nullopt;
   }
   return TitleKey(row.source.citation->title) ==
@@ -150,11 +151,7 @@ Bytes FormatXlsx(const std::vector<RowStore::Row>& rows) {
     cells.push_back(SourceWritten(row));
     cells.push_back(row.looked_up_at);
     sheet.rows.push_back(std::move(cells));
-    const Text& status = row.cells[ColumnIndex(Column::kStatus)];
-    sheet.row_fills.push_back(status == kStatusCurrent      ? CellFill::kLightGreen
-                              : status == kStatusSuperseded ? CellFill::kAmber
-                              : status == kStatusUnknown    ? CellFill::kGrey
-                                                            : CellFill::kNone);
+    sheet.row_fills.push_back(SpecOf(StatusOfCell(row.cells[ColumnIndex(Column::kStatus)])).fill);
   }
   return WriteXlsx(sheet);
 }

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
@@ -9,7 +10,7 @@
 #include "batch/result_table.h"
 #include "batch/table_export.h"
 #include "cli/citation_output.h"
-#include "query/number.h"
+#include "rows/status.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -149,25 +150,26 @@ std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sour
 }
 
 std::string SummaryLine(const Rows& rows) {
-  int current = 0, superseded = 0, unknown = 0, not_looked_up = 0;
+  std::map<Status, int> by_status;
+  int not_looked_up = 0;
   int unknown_by[std::size(kOutcomes)] = {};
   for (const auto& row : rows) {
-    const Text& status = row.cells[ColumnIndex(Column::kStatus)];
-    if (status == kStatusCurrent) {
-      ++current;
-    } else if (status == kStatusSuperseded) {
-      ++superseded;
-    } else if (status == kStatusUnknown) {
-      ++unknown;
-      for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
-        if (row.reason.outcome == kOutcomes[i]) ++unknown_by[i];
-      }
-    } else {
+    const Status status = StatusOfCell(row.cells[ColumnIndex(Column::kStatus)]);
+    if (status == Status::kNone) {
       ++not_looked_up;  // interrupted before its lookup
+      continue;
+    }
+    ++by_status[status];
+    if (status != Status::kUnknown) continue;
+    for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
+      if (row.reason.outcome == kOutcomes[i]) ++unknown_by[i];
     }
   }
-  std::string line = std::to_string(rows.size()) + " rows: " + std::to_string(current) + " 现行, " +
-                     std::to_string(superseded) + " 有新标准, " + std::to_string(unknown) + " 未知";
+  std::string line = std::to_string(rows.size()) + " rows:";
+  for (const StatusSpec& spec : Statuses()) {
+    line += line.back() == ':' ? " " : ", ";
+    line += std::to_string(by_status[spec.status]) + " " + spec.summary_label;
+  }
   std::string by_reason;
   for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
     if (unknown_by[i] == 0) continue;

@@ -19,7 +19,7 @@
 
 #include "batch/reason.h"
 #include "cli/table_output.h"  // ReportForTerminal
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "query/single_query.h"
 #include "support/fault_server.h"
 #include "support/office_builder.h"

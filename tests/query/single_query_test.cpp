@@ -8,12 +8,13 @@
 #include <atomic>
 #include <memory>
 
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "query/number.h"
 #include "query/report.h"
 #include "support/sample_site.h"
 #include "text/encoding.h"
 #include "web/request_object.h"
+#include "rows/status.h"
 
 namespace kelvaro {
 namespace {
@@ -58,7 +59,7 @@ TEST_P(SingleQueryCases, LooksUpAndReports) {
   EXPECT_EQ(result.lookup.address, site_->prefix() + "/s.jsp?keyword=" + c.keyword + "&pageNum=1");
   EXPECT_EQ(result.lookup.record.number, c.found_number);
   EXPECT_EQ(result.lookup.record.title, c.title);
-  EXPECT_EQ(result.lookup.record.status, c.found_number.empty() ? kStatusNotFound : kStatusCurrent);
+  EXPECT_EQ(result.lookup.record.status, c.found_number.empty() ? kRecordNotFound : StatusWord(Status::kCurrent));
   const Text report = SingleQueryReport(result);
   EXPECT_EQ(report, ReportText(result.lookup.record, result.lookup.address, result.cleaned));
   EXPECT_EQ(report.substr(0, 2 + c.report_status_line.size()), "\r\n" + c.report_status_line);
@@ -104,7 +105,7 @@ TEST(SingleQueryEmptyKeyword, MakesNoRequestAndGivesTheNotFoundReport) {
     EXPECT_FALSE(result.requested);
     EXPECT_EQ(result.keyword, "");
     EXPECT_EQ(result.lookup.address, "http://127.0.0.1:9/s.jsp?keyword=&pageNum=1");
-    EXPECT_EQ(result.lookup.record.status, kStatusNotFound);
+    EXPECT_EQ(result.lookup.record.status, kRecordNotFound);
     EXPECT_EQ(result.lookup.record.number, "");
     EXPECT_EQ(result.lookup.record.title, "");
     EXPECT_EQ(SingleQueryReport(result), "\r\n" + Gbk(u8"状态未知") + "\r\n\r\n" +
@@ -117,7 +118,7 @@ TEST(SingleQueryEmptyKeyword, MakesNoRequestAndGivesTheNotFoundReport) {
   const SingleQueryResult result = RunSingleQuery("GB1-23");
   EXPECT_TRUE(result.requested);
   EXPECT_EQ(result.keyword, "GB1");
-  EXPECT_EQ(result.lookup.record.status, kStatusNotFound);
+  EXPECT_EQ(result.lookup.record.status, kRecordNotFound);
   EXPECT_EQ(factory.count(), 1);
   SetSitePrefixOverride("");
 }

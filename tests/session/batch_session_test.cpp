@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "batch/row_store.h"
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "support/recording_server.h"
 
 namespace kelvaro {

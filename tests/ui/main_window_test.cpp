@@ -20,7 +20,7 @@
 
 #include "batch/reason.h"
 #include "qt_test_app.h"
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "support/sites.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
@@ -28,6 +28,7 @@
 #include "ui/qt_message_pump.h"
 #include "ui/result_table_model.h"
 #include "window/window_texts.h"
+#include "rows/status.h"
 
 namespace kelvaro {
 namespace {
@@ -257,8 +258,8 @@ TEST_F(MainWindowTest, ButtonsAndKeysReachTheWindowLogic) {
   EXPECT_EQ(Control(kBatchQueryButton)->toolTip().toStdString(), RetryHint(2));
   EXPECT_EQ(window_->windowTitle(), U(WindowTitle()));
 
-  model_.table().SetCellText(0, 2, kStatusCurrent);
-  model_.table().SetCellText(1, 2, kStatusSuperseded);
+  model_.table().SetCellText(0, 2, StatusWord(Status::kCurrent));
+  model_.table().SetCellText(1, 2, StatusWord(Status::kSuperseded));
   QTest::mouseClick(Control(kRemoveCurrentButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForWorkers());
   QTest::mouseClick(Control(kRemoveSuperseded), Qt::LeftButton);

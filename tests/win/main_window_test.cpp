@@ -11,7 +11,7 @@
 #include <string>
 
 #include "batch/result_table.h"
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "support/office_builder.h"
 #include "support/open_handles.h"
 #include "support/temp_dir.h"

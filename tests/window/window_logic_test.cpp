@@ -13,13 +13,14 @@
 
 #include "batch/reason.h"
 #include "platform/files.h"
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "query/single_query.h"
 #include "support/fake_window.h"
 #include "support/sites.h"
 #include "support/table_text.h"
 #include "text/encoding.h"
 #include "window/window_texts.h"
+#include "rows/status.h"
 
 namespace kelvaro {
 namespace {
@@ -415,7 +416,7 @@ TEST(WindowCopyTest, RowAndAllAreTabSeparatedAndRowNeedsASelection) {
 TEST(WindowExportTest, WritesTheTableAsCsvBesideTheLastFileOrSaysWhyAndLeavesNone) {
   FakeWindow window;
   const std::string imported = window.ImportLines({"GB 50011-2010", "GB \"1,2\"-2010"});
-  window.table.SetCellText(0, 2, kStatusCurrent);
+  window.table.SetCellText(0, 2, StatusWord(Status::kCurrent));
   const std::string path = window.files.File("out.csv");
   window.view.save_answer = path;
   window.logic.RunTableCommand(TableCommand::kExportCsv);

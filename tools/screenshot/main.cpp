@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <string>
 
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "ui/program.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "query/current_standard.h"
+#include "site/national_site.h"
 #include "support/literal_parser.h"
 #include "text/encoding.h"
 
@@ -63,7 +63,7 @@ Text ReadPage(const std::string& name) {
 TEST(ResultPageMarkers, MatchTheirReadableSpelling) {
   EXPECT_EQ(kCurrentCell, Gbk(u8"<td ><font color=\"#000000\">现行</font></td>"));
   EXPECT_EQ(kCurrentCell.size(), 43u);
-  EXPECT_EQ(kStatusNotFound, Gbk(u8"未找到现行"));
+  EXPECT_EQ(kRecordNotFound, Gbk(u8"未找到现行"));
 }
 
 struct PageCase {

@@ -10,12 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "query/number.h"
 #include "support/recording_server.h"
 #include "support/sample_site.h"
 #include "text/encoding.h"
 #include "web/web_request.h"
+#include "rows/status.h"
 
 namespace kelvaro {
 namespace {
@@ -111,7 +112,7 @@ TEST_F(FetchCurrentStandardTest, EmptyKeywordIsStillRequestedOnce) {
   const std::vector<RecordedRequest> requests = server.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].request_line, "GET /s.jsp?keyword=&pageNum=1 HTTP/1.1");
-  EXPECT_EQ(lookup.record.status, kStatusNotFound);
+  EXPECT_EQ(lookup.record.status, kRecordNotFound);
   EXPECT_TRUE(lookup.record.number.empty());
 }
 
@@ -176,11 +177,11 @@ TEST_P(ServedPageTest, ParsesTheBodyWhateverTheStatus) {
   SetSitePrefixOverride("http://" + server.HostPort());
   const StandardLookup lookup = FetchCurrentStandard("GBT50001");
   if (GetParam().found) {
-    EXPECT_EQ(lookup.record.status, kStatusCurrent);
+    EXPECT_EQ(lookup.record.status, kRecordCurrent);
     EXPECT_EQ(lookup.record.number, "GB/T 50001-2017");
     EXPECT_EQ(lookup.record.department, Gbk(u8"住房和城乡建设部"));
   } else {
-    EXPECT_EQ(lookup.record.status, kStatusNotFound);
+    EXPECT_EQ(lookup.record.status, kRecordNotFound);
     EXPECT_TRUE(lookup.record.title.empty());
   }
 }
@@ -197,7 +198,7 @@ struct SiteCase {
   const char* typed;
   const char8_t* found_number;  // empty: no current standard listed
   const char8_t* title;
-  const Text* status;  // what the batch would write
+  Status status;  // what the batch would write
 };
 
 void PrintTo(const SiteCase& c, std::ostream* os) { *os << c.typed; }
@@ -223,24 +224,24 @@ TEST_P(SampleSiteLookupTest, FindsAndClassifies) {
   EXPECT_EQ(lookup.record.number, Gbk(c.found_number));
   EXPECT_EQ(lookup.record.title, Gbk(c.title));
   EXPECT_EQ(lookup.record.status,
-            Gbk(c.found_number)[0] != '\0' ? kStatusCurrent : kStatusNotFound);
-  EXPECT_EQ(ClassifyStatus(lookup.record.number, number), *c.status);
+            Gbk(c.found_number)[0] != '\0' ? kRecordCurrent : kRecordNotFound);
+  EXPECT_EQ(ClassifyStatus(lookup.record.number, number), c.status);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, SampleSiteLookupTest,
     ::testing::Values(
         SiteCase{"GB/T50001-2010", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
-                 &kStatusSuperseded},
-        SiteCase{"GB/T 50001-2017", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准", &kStatusCurrent},
+                 Status::kSuperseded},
+        SiteCase{"GB/T 50001-2017", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准", Status::kCurrent},
         SiteCase{"GB/T50001-2001", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
-                 &kStatusSuperseded},
-        SiteCase{"GB 50011-2001", u8"GB 50011-2010", u8"建筑抗震设计规范", &kStatusSuperseded},
+                 Status::kSuperseded},
+        SiteCase{"GB 50011-2001", u8"GB 50011-2010", u8"建筑抗震设计规范", Status::kSuperseded},
         SiteCase{"GB2312-1980", u8"GB 2312-1980", u8"信息交换用汉字编码字符集 基本集",
-                 &kStatusCurrent},
+                 Status::kCurrent},
         SiteCase{"gb/t 7714-2005", u8"GB/T 7714-2015", u8"信息与文献 参考文献著录规则",
-                 &kStatusSuperseded},
-        SiteCase{"ZZ/T 99999-2020", u8"", u8"", &kStatusUnknown}),
+                 Status::kSuperseded},
+        SiteCase{"ZZ/T 99999-2020", u8"", u8"", Status::kUnknown}),
     [](const ::testing::TestParamInfo<SiteCase>& info) {
       return "Case" + std::to_string(info.index);
     });
@@ -249,7 +250,7 @@ TEST_F(FetchCurrentStandardTest, ChineseKeywordReachesTheSampleSite) {
   SampleSite site;
   SetSitePrefixOverride(site.prefix());
   const StandardLookup lookup = FetchCurrentStandard(Gbk(u8"无此标准"));
-  EXPECT_EQ(lookup.record.status, kStatusNotFound);
+  EXPECT_EQ(lookup.record.status, kRecordNotFound);
 }
 
 TEST_F(FetchCurrentStandardTest, StoppedSiteGivesTheNotFoundRecord) {
@@ -260,7 +261,7 @@ TEST_F(FetchCurrentStandardTest, StoppedSiteGivesTheNotFoundRecord) {
   SetSitePrefixOverride(prefix);
   const StandardLookup lookup = FetchCurrentStandard("GBT50001");
   EXPECT_EQ(lookup.address, prefix + "/s.jsp?keyword=GBT50001&pageNum=1");
-  EXPECT_EQ(lookup.record.status, kStatusNotFound);
+  EXPECT_EQ(lookup.record.status, kRecordNotFound);
   EXPECT_TRUE(lookup.record.number.empty());
   EXPECT_TRUE(lookup.record.title.empty());
   EXPECT_TRUE(lookup.record.release_date.empty());
@@ -272,7 +273,7 @@ TEST_F(FetchCurrentStandardTest, SiteTooSlowGivesTheNotFoundRecord) {
   SetDefaultTimeoutMsForTesting(300);
   SetSitePrefixOverride(site.prefix());
   const StandardLookup lookup = FetchCurrentStandard("GBT50001");
-  EXPECT_EQ(lookup.record.status, kStatusNotFound);
+  EXPECT_EQ(lookup.record.status, kRecordNotFound);
 }
 
 // Lookups share nothing: parallel calls each get their own address and record.
