@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace kelvaro {
 namespace {
