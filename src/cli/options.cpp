@@ -3,7 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <optional>
+#include <string>
 
+#include "document/xlsx_writer.h"
 #include "query/current_standard.h"
 #include "text/encoding.h"
 
@@ -184,6 +186,12 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 std::string OutputRefusal(const Options& options, bool stdout_is_terminal) {
   if (options.format != Format::kXlsx || !options.output.empty() || !stdout_is_terminal) return {};
   return "an Excel workbook is not written to a terminal: give -o FILE or redirect the output";
+}
+
+std::string RowCountRefusal(const Options& options, std::size_t rows) {
+  if (options.format != Format::kXlsx || rows <= kXlsxMaxRows) return {};
+  return "the table has " + std::to_string(rows) + " rows, more than an Excel sheet holds (" +
+         std::to_string(kXlsxMaxRows) + "): use --format csv, tsv or json";
 }
 
 std::string ShortUsage() { return std::string(kSynopsis) + "Try 'kelvaro-cli --help' for more.\n"; }

@@ -272,6 +272,48 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"TextToTerminal", {"batch", "--format", "csv", "f"}, true, false}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
+struct RowCountCase {
+  std::string name;
+  std::string format;
+  std::size_t rows;
+  bool refused;
+};
+
+void PrintTo(const RowCountCase& c, std::ostream* os) { *os << c.name; }
+
+class RowCount : public ::testing::TestWithParam<RowCountCase> {};
+
+TEST_P(RowCount, AWorkbookHoldsNoMoreThanASheet) {
+  const ParsedArguments p = ParseArguments({"batch", "--format", GetParam().format, "f"});
+  ASSERT_EQ(p.error, "");
+  const std::string refusal = RowCountRefusal(p.options, GetParam().rows);
+  EXPECT_EQ(refusal.empty(), !GetParam().refused);
+  if (GetParam().refused) {
+    EXPECT_EQ(refusal, "the table has " + std::to_string(GetParam().rows) +
+                           " rows, more than an Excel sheet holds (1048575): use --format csv, "
+                           "tsv or json");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, RowCount,
+    ::testing::Values(RowCountCase{"WorkbookOfAFullSheet", "xlsx", 1'048'575, false},
+                      RowCountCase{"WorkbookOfOneRowMore", "xlsx", 1'048'576, true},
+                      RowCountCase{"CsvOfOneRowMore", "csv", 1'048'576, false}),
+    [](const ::testing::TestParamInfo<RowCountCase>& info) { return info.param.name; });
+
+TEST(Formats, AWorkbookCountsItsCutCellsAndSaysSo) {
+  const Rows rows = {MakeRow({"1", std::string(40'000, 'x'), "", "", std::string(32'767, 'y')}),
+                     MakeRow({"2", std::string(32'768, 'z')})};
+  std::size_t cells_cut = 0;
+  EXPECT_FALSE(FormatTable(Format::kXlsx, rows, false, false, &cells_cut).empty());
+  EXPECT_EQ(cells_cut, 2u);
+  EXPECT_EQ(CellsCutText(1),
+            "1 cell cut to 32767 characters, the most an Excel cell holds (csv, tsv and json keep "
+            "the whole text)");
+  EXPECT_EQ(CellsCutText(2).substr(0, 8), "2 cells ");
+}
+
 TEST(Arguments, SpeedIsAWholeNumberFromOneTo64) {
   for (const auto& [text, speed] :
        std::vector<std::pair<std::string, int>>{{"1", 1}, {"64", 64}, {"+2", 2}, {"007", 7}}) {
