@@ -24,8 +24,8 @@ int RunCheck(const Options& options) {
   fields.title = GbkToUtf8(record.title);
   fields.release_date = GbkToUtf8(record.release_date);
   fields.department = GbkToUtf8(record.department);
-  fields.reason =
-      LookupReason(result.entered, result.keyword, result.requested ? &result.lookup : nullptr);
+  fields.reason = LookupReason(result.entered, result.keyword,
+                               result.requested ? &result.lookup : nullptr);
   return WriteOutput(FormatCheckJson(fields));
 }
 
