@@ -246,9 +246,10 @@ std::string UsageText() {
          "A batch ends with one summary line on stderr: the rows, how many are 现行, 有新标准\n"
          "and 未知, and the 未知 ones by reason.\n"
          "\n"
-         "Exit status: 0 done, 1 output could not be written, 2 usage error or unreadable\n"
-         "file, 3 (--strict) the site could not be asked for some row, 130 interrupted by\n"
-         "SIGINT or SIGTERM: the rows are printed as they stand.\n";
+         "Exit status: 0 done, 1 output could not be written, 2 usage error, unreadable\n"
+         "file or more rows than a workbook holds, 3 (--strict) the site could not be asked\n"
+         "for some row, 130 interrupted by SIGINT or SIGTERM: the rows are printed as they\n"
+         "stand.\n";
 }
 
 }  // namespace kelvaro::cli
