@@ -86,9 +86,11 @@ constexpr std::array<char32_t, 23> kDashes = {
 // Full-width ASCII forms as ASCII, every space as ' ', every dash as '-'.
 inline char32_t Normalised(char32_t c) {
   if (c < 0x80) return c;
+  // Chinese characters, most of the text, lie between the dashes.
+  if (c > 0x30A0 && c < 0xFE31) return c;
   if (c >= 0xFF01 && c <= 0xFF5E) return c - 0xFEE0;
   if (c == 0x3000 || c == 0xA0) return ' ';
-  if (c >= kDashes.front() && std::binary_search(kDashes.begin(), kDashes.end(), c)) return '-';
+  if (std::binary_search(kDashes.begin(), kDashes.end(), c)) return '-';
   return c;
 }
 
