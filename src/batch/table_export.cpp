@@ -136,7 +136,7 @@ std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons, bool
   return out;
 }
 
-Bytes FormatXlsx(const std::vector<RowStore::Row>& rows) {
+XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows) {
   XlsxSheet sheet;
   sheet.name = kExportSheetName;
   sheet.header = Headers(false);

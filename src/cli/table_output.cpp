@@ -10,6 +10,7 @@
 #include "batch/result_table.h"
 #include "batch/table_export.h"
 #include "cli/citation_output.h"
+#include "document/xlsx_writer.h"
 #include "rows/status.h"
 #include "text/encoding.h"
 
@@ -133,20 +134,28 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
   return out;
 }
 
-std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sources) {
+std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sources,
+                        std::size_t* cells_cut) {
   switch (format) {
     case Format::kCsv:
       return FormatCsv(rows, reasons, sources);
     case Format::kJson:
       return FormatJson(rows);
     case Format::kXlsx: {
-      const Bytes workbook = FormatXlsx(rows);
-      return std::string(workbook.begin(), workbook.end());
+      const XlsxWorkbook workbook = FormatXlsx(rows);
+      if (cells_cut != nullptr) *cells_cut = workbook.cells_cut;
+      return std::string(workbook.bytes.begin(), workbook.bytes.end());
     }
     case Format::kTsv:
       break;
   }
   return DelimitedRecords(Format::kTsv, Records(rows, reasons, sources));
+}
+
+std::string CellsCutText(std::size_t cells) {
+  return std::to_string(cells) + (cells == 1 ? " cell" : " cells") + " cut to " +
+         std::to_string(kXlsxMaxCellLength) +
+         " characters, the most an Excel cell holds (csv, tsv and json keep the whole text)";
 }
 
 std::string SummaryLine(const Rows& rows) {

@@ -219,19 +219,22 @@ void WindowLogic::Paste() {
 }
 
 template <typename Contents>
-void WindowLogic::Export(const char* extension, Contents contents) {
-  if (!view_.IsOpen()) return;
+bool WindowLogic::Export(const char* extension, Contents contents) {
+  if (!view_.IsOpen()) return false;
   const std::string name = std::string(kExportBaseName).append(".").append(extension);
   const std::optional<std::string> chosen =
       view_.ChooseFileToSave(platform::JoinPath(DialogDirectory(), name));
-  if (!chosen.has_value()) return;
+  if (!chosen.has_value()) return false;
   const auto data = contents(table_.Snapshot());
+  if (data.empty()) return false;
   std::string reason;
   if (!platform::WriteWholeFile(
           *chosen, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()),
           reason)) {
     view_.ShowError(kErrorCaption, WriteErrorText(*chosen));
+    return false;
   }
+  return true;
 }
 
 void WindowLogic::ExportCsv() {
@@ -247,7 +250,15 @@ void WindowLogic::ExportXlsx() {
     view_.ShowError(kErrorCaption, TooManyRowsText(rows));
     return;
   }
-  Export("xlsx", [](const std::vector<RowStore::Row>& rows) { return FormatXlsx(rows); });
+  std::size_t cells_cut = 0;
+  const bool written = Export("xlsx", [&](const std::vector<RowStore::Row>& table) {
+    XlsxWorkbook workbook = FormatXlsx(table);
+    // Rows may have come while the dialog was up.
+    if (workbook.bytes.empty()) view_.ShowError(kErrorCaption, TooManyRowsText(table.size()));
+    cells_cut = workbook.cells_cut;
+    return std::move(workbook.bytes);
+  });
+  if (written && cells_cut > 0) view_.ShowError(kNoticeCaption, CellsCutText(cells_cut));
 }
 
 bool WindowLogic::Closing() {

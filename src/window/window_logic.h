@@ -97,9 +97,10 @@ class WindowLogic {
   void UpdateProgress();
   void UpdateRetryHint();
   std::string DialogDirectory() const;
-  // Asks where to write the `extension` file and writes what `contents` gives.
+  // Asks where to write the `extension` file and writes what `contents` gives (nothing when
+  // it gives nothing); true when written.
   template <typename Contents>
-  void Export(const char* extension, Contents contents);
+  bool Export(const char* extension, Contents contents);
 
   WindowView& view_;
   ResultTable& table_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/options.h"
@@ -271,6 +272,23 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"WorkbookToFile", {"batch", "--format", "xlsx", "-o", "x", "f"}, true, false},
         RefusalCase{"TextToTerminal", {"batch", "--format", "csv", "f"}, true, false}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
+
+TEST(Arguments, AWorkbookHoldsNoMoreRowsThanASheet) {
+  for (const auto& [format, rows, refused] :
+       std::vector<std::tuple<std::string, std::size_t, bool>>{
+           {"xlsx", 1'048'575, false}, {"xlsx", 1'048'576, true}, {"csv", 1'048'576, false}}) {
+    const ParsedArguments p = ParseArguments({"batch", "--format", format, "f"});
+    EXPECT_EQ(RowCountRefusal(p.options, rows).empty(), !refused) << format << " " << rows;
+  }
+}
+
+TEST(Formats, AWorkbookCountsItsCutCells) {
+  const Rows rows = {MakeRow({"1", std::string(40'000, 'x'), "", "", std::string(32'767, 'y')}),
+                     MakeRow({"2", std::string(32'768, 'z')})};
+  std::size_t cells_cut = 0;
+  EXPECT_FALSE(FormatTable(Format::kXlsx, rows, false, false, &cells_cut).empty());
+  EXPECT_EQ(cells_cut, 2u);
+}
 
 TEST(Arguments, SpeedIsAWholeNumberFromOneTo64) {
   for (const auto& [text, speed] :

@@ -441,6 +441,35 @@ TEST(WindowExportTest, WritesTheTableAsCsvBesideTheLastFileOrSaysWhyAndLeavesNon
   EXPECT_FALSE(std::ifstream(nowhere).good());
 }
 
+// A list line and a site's title longer than an Excel cell: the workbook says how many it
+// cut; the copies and CSV keep every character.
+TEST(WindowExportTest, CellsTooLongForExcelAreCountedAndKeptWholeElsewhere) {
+  FakeWindow window;
+  const std::string line = "GB 50016-2014 " + std::string(40'000, 'x');
+  const std::string title = std::string(40'000, 'y');
+  window.AddRow({"1", line, "现行", "GB 50016-2014", title});
+  window.view.save_answer = window.files.File("结果.xlsx");
+  window.logic.RunTableCommand(TableCommand::kExportXlsx);
+  EXPECT_EQ(window.view.errors,
+            (std::vector<std::pair<std::string, std::string>>{
+                {"提示", "有 2 个单元格超过 32767 个字符，已截断；导出 CSV 可保留全文"}}));
+
+  window.view.errors.clear();
+  window.view.save_answer = window.files.File("结果.csv");
+  window.logic.RunTableCommand(TableCommand::kExportCsv);
+  std::ifstream in(*window.view.save_answer, std::ios::binary);
+  std::string error;
+  const test::Table records = test::ReadCsv(
+      std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), error);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1][1], line);
+  EXPECT_EQ(records[1][4], title);
+  window.logic.RunTableCommand(TableCommand::kCopyAll);
+  EXPECT_NE(window.view.clipboard.find("\t" + line + "\t"), std::string::npos);
+  EXPECT_NE(window.view.clipboard.find("\t" + title + "\n"), std::string::npos);
+  EXPECT_TRUE(window.view.errors.empty());
+}
+
 TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheHintCountsThem) {
   // 50001 is refused with 503 the first time only; 50011 always answers.
   test::ScriptedSite site([](const std::string& keyword, int asked_before) {
