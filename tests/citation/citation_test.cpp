@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/utf8.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
@@ -330,7 +330,9 @@ TEST(FindCitations, EveryDashSeparatesTheYear) {
         U'\u2012', U'\u2013', U'\u2014', U'\u2015',    U'\u2212', U'\u2E17', U'\u2E1A',
         U'\u2E3A', U'\u2E3B', U'\u2E40', U'\u2E5D',    U'\u30A0', U'\uFE31', U'\uFE32',
         U'\uFE58', U'\uFE63', U'\uFF0D', U'\U00010EAD'}) {
-    const std::string text = "GB 50016" + test::EncodeUtf8(dash) + "2014";
+    std::string text = "GB 50016";
+    AppendUtf8(text, dash);
+    text += "2014";
     const std::vector<Citation> found = Find(text);
     ASSERT_EQ(found.size(), 1u) << "U+" << std::hex << static_cast<unsigned>(dash);
     EXPECT_EQ(found[0].number, "GB 50016-2014") << "U+" << std::hex << static_cast<unsigned>(dash);
