@@ -17,7 +17,8 @@ namespace kelvaro {
 // sequences and zero bytes become "?"; nothing is dropped.
 TextList ImportLines(const Bytes& bytes);
 
-// A row the import makes: column 1, and where the row came from.
+// A row the import makes: column 1, and where the row came from (with column 1 as written
+// when GBK cannot hold it whole).
 struct ImportedRow {
   Text number;  // GBK
   RowSource source;

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,47 @@ INSTANTIATE_TEST_SUITE_P(
             "GbkFile", "GB/T 1-2 \xD6\xD0\xCE\xC4\r\nGB 2", {"GB/T 1-2 \xD6\xD0\xCE\xC4", "GB 2"}},
         BytesCase{"NeitherUtf8NorGbk", "GB \xFF\xFE\xFF 1\r\n", {"GB ??? 1"}}),
     [](const ::testing::TestParamInfo<BytesCase>& info) { return info.param.name; });
+
+// Column 1 as the import makes it: GBK for the lookup, the text as written beside it only
+// when GBK cannot hold it.
+struct WrittenCase {
+  const char* name;
+  std::function<std::vector<ImportedRow>(const std::string&)> rows;
+  std::string text;
+  Text number;  // GBK
+  std::string kept;
+};
+void PrintTo(const WrittenCase& c, std::ostream* os) { *os << c.name; }
+
+std::vector<ImportedRow> AsList(const std::string& text) {
+  std::vector<ImportedRow> rows;
+  std::string error;
+  EXPECT_TRUE(RowsFromBytes(B(text), DocumentKind::kText, rows, error));
+  return rows;
+}
+
+class WrittenNumber : public ::testing::TestWithParam<WrittenCase> {};
+
+TEST_P(WrittenNumber, KeepsWhatGbkCannotHold) {
+  const std::vector<ImportedRow> rows = GetParam().rows(GetParam().text);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].number, GetParam().number);
+  EXPECT_EQ(rows[0].source.number_utf8, GetParam().kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WrittenNumber,
+    ::testing::Values(WrittenCase{"ListLineGbkHolds", AsList, "GB 50016-2014 建筑",
+                                  Gbk(u8"GB 50016-2014 建筑"), ""},
+                      WrittenCase{"ListLineOfHangulAndEmoji", AsList, "한국어 😀 GB 50016-2014",
+                                  "??? ? GB 50016-2014", "한국어 😀 GB 50016-2014"},
+                      WrittenCase{"ListLineWithAMinusSign", AsList, "GB 50016−2014",
+                                  "GB 50016-2014", "GB 50016−2014"},
+                      WrittenCase{"PastedCitation", PastedRows, "依据 GB 50016−2014。",
+                                  "GB 50016-2014", "GB 50016−2014"},
+                      WrittenCase{"PastedCitationGbkHolds", PastedRows, "依据 GB 50016—2014。",
+                                  Gbk(u8"GB 50016—2014"), ""}),
+    [](const ::testing::TestParamInfo<WrittenCase>& info) { return std::string(info.param.name); });
 
 TEST(ImportBytesLarge, HundredThousandLines) {
   std::string file;

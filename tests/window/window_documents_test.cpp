@@ -59,6 +59,19 @@ TEST(WindowPasteTest, PastedTextGivesARowPerCitationWithItsSource) {
   EXPECT_EQ(window.view.errors[0].second, kNothingToPaste);
 }
 
+TEST(WindowPasteTest, WhatGbkCannotHoldIsShownAndCopiedWhole) {
+  FakeWindow window;
+  window.view.clipboard = "依据 GB 50016−2014，见한국어 규격。";
+  window.logic.Paste();
+  ASSERT_EQ(window.table.RowCount(), 1);
+  EXPECT_EQ(window.table.CellText(0, kNumber), "GB 50016−2014");  // what both windows draw
+  window.logic.CopyCellOnDoubleClick(150, 5);
+  EXPECT_EQ(window.view.clipboard, "GB 50016−2014");
+  window.view.selected_row = 0;
+  window.logic.CopySelectedRow();
+  EXPECT_EQ(window.view.clipboard.rfind("1\tGB 50016−2014\t", 0), 0u) << window.view.clipboard;
+}
+
 TEST(WindowDocumentTest, AWordNoteGivesItsCitationsWithTheirPlacesAndATitleThatDiffers) {
   test::LoggedSite site;
   FakeWindow window;
