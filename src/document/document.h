@@ -32,8 +32,9 @@ bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>&
                   std::string& error);
 
 // A file's text as UTF-8: UTF-8 (byte-order mark dropped), UTF-16 LE/BE after a byte-order
-// mark, else GBK when the bytes are not valid UTF-8 but are valid GBK, else UTF-8 with one
-// "?" per maximal invalid sequence (zero bytes count as invalid).
+// mark, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else UTF-8 with one
+// "?" per maximal invalid sequence (zero bytes count as invalid). Mostly UTF-8: no invalid
+// sequence, or at least twice as many valid sequences of three or four bytes as invalid ones.
 std::string DecodeTextFile(const Bytes& bytes);
 
 // A table Kelvaro exported (row 1 holds the headers 序号 and 待查标准编号, .xlsx or .csv):
