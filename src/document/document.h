@@ -19,15 +19,25 @@ struct TextPiece {
   bool operator==(const TextPiece&) const = default;
 };
 
-enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf };
+// kDoc, kXls, kWps and kPpt are the old binary Office files: read only when their bytes are
+// text or another kind (KindOfContent).
+enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf, kDoc, kXls, kWps, kPpt };
 
 // By the file name's extension, case-insensitive: .docx (and .docm), .xlsx (and .xlsm), .csv,
-// .pdf; .txt and anything unknown: kText.
+// .pdf, .doc, .xls, .wps, .ppt; .txt and anything unknown: kText.
 DocumentKind DocumentKindOf(std::string_view path);
 
-// The pieces of a document in reading order; false with `error` (UTF-8, Chinese, short, from
-// reasons.h) when it cannot be read, and then no pieces. kText gives one piece per non-empty
-// line (kLine; lines end as ImportLines ends them), kCsv one per non-empty cell.
+// What bytes named as `kind` are read as. A text kind (kText, kCsv) or an old Office kind is
+// taken for what its bytes are: a zip holding a Word or Excel document is kDocx or kXlsx, a
+// PDF kPdf, anything else text. Refused (false with the reason) when the bytes are an OLE2
+// compound file (old Office), another zip, or binary (a zero byte without a UTF-16
+// byte-order mark). The other kinds stay as they are.
+bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error);
+
+// The pieces of a document in reading order, of the kind KindOfContent finds; false with
+// `error` (UTF-8, Chinese, short, from reasons.h) when it cannot be read, and then no pieces.
+// kText gives one piece per non-empty line (kLine; lines end as ImportLines ends them), kCsv
+// one per non-empty cell.
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
                   std::string& error);
 

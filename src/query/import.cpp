@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "citation/citation.h"
+#include "document/formats.h"
 #include "platform/files.h"
 #include "text/encoding.h"
 
@@ -134,6 +135,7 @@ std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
                    std::string& error, bool citations) {
   rows.clear();
+  if (!KindOfContent(bytes, kind, error)) return false;
   if (kind == DocumentKind::kText && !citations) {
     rows = ListRowsOfUtf8(SplitLines(DecodeTextFile(bytes)));
     return true;
@@ -151,9 +153,9 @@ bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRo
 }
 
 std::vector<ImportedRow> PastedRows(const std::string& utf8) {
+  // Text whatever its bytes: a clipboard is no file whose kind they would tell.
   std::vector<TextPiece> lines;
-  std::string error;
-  ReadDocument(Bytes(utf8.begin(), utf8.end()), DocumentKind::kText, lines, error);
+  formats::ReadText(Bytes(utf8.begin(), utf8.end()), lines);
   return CitationRows(lines);
 }
 

@@ -125,7 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
                     KindCase{"Csv", "list.csv", DocumentKind::kCsv},
                     KindCase{"Pdf", "report.PDF", DocumentKind::kPdf},
                     KindCase{"Txt", "numbers.txt", DocumentKind::kText},
-                    KindCase{"OldWord", "old.doc", DocumentKind::kText},
+                    KindCase{"OldWord", "old.doc", DocumentKind::kDoc},
+                    KindCase{"OldExcel", "old.XLS", DocumentKind::kXls},
+                    KindCase{"OldWps", "old.wps", DocumentKind::kWps},
+                    KindCase{"OldPowerPoint", "old.ppt", DocumentKind::kPpt},
                     KindCase{"NoExtension", "README", DocumentKind::kText},
                     KindCase{"DotInFolderOnly", "dir.docx/readme", DocumentKind::kText}),
     [](const testing::TestParamInfo<KindCase>& info) { return info.param.name; });

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "batch/row_store.h"
+#include "support/office_builder.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -65,9 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
         BytesCase{
             "SpacesAndCaseKept", "  gb/t 50001-2010 \r\n\tX\r\n", {"  gb/t 50001-2010 ", "\tX"}},
         BytesCase{"EmptyFile", "", {}},
-        BytesCase{"ZeroBytesAreInvalidAndKeepEveryLine",
-                  std::string("\0A\r\nB\0\r\nC\r\nD", 12),
-                  {"?A", "B?", "C", "D"}},
         BytesCase{"Utf16LittleEndian",
                   std::string("\xFF\xFEG\0B\0\r\0\n\0\x07\x68\n\0", 14),
                   {"GB", "\xB1\xEA"}},
@@ -96,9 +94,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "A\xF0\x9F\x98\x80"
                   "B",
                   {"A?B"}},
-        BytesCase{
-            // Not UTF-8 but valid GBK (Notepad's "ANSI"): read as GBK.
-            "GbkFile", "GB/T 1-2 \xD6\xD0\xCE\xC4\r\nGB 2", {"GB/T 1-2 \xD6\xD0\xCE\xC4", "GB 2"}},
+        BytesCase{// Not UTF-8 but valid GBK (Notepad's "ANSI"): read as GBK.
+                  "GbkFile",
+                  "GB/T 1-2 \xD6\xD0\xCE\xC4\r\nGB 2",
+                  {"GB/T 1-2 \xD6\xD0\xCE\xC4", "GB 2"}},
         BytesCase{"NeitherUtf8NorGbk", "GB \xFF\xFE\xFF 1\r\n", {"GB ??? 1"}}),
     [](const ::testing::TestParamInfo<BytesCase>& info) { return info.param.name; });
 
@@ -142,6 +141,22 @@ INSTANTIATE_TEST_SUITE_P(
                       WrittenCase{"PastedCitationGbkHolds", PastedRows, "依据 GB 50016—2014。",
                                   Gbk(u8"GB 50016—2014"), ""}),
     [](const ::testing::TestParamInfo<WrittenCase>& info) { return std::string(info.param.name); });
+
+TEST(RowsFromBytesOfContent, ReadsWhatTheBytesAreAndRefusesWhatItCannot) {
+  std::vector<ImportedRow> rows;
+  std::string error;
+  // A .docx saved under a text name gives its citations, not its zip bytes as lines.
+  ASSERT_TRUE(RowsFromBytes(test::BuildDocx(test::WordParagraph("依据 GB 50016-2014。")),
+                            DocumentKind::kText, rows, error))
+      << error;
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].number, "GB 50016-2014");
+  EXPECT_TRUE(rows[0].source.from_document);
+
+  EXPECT_FALSE(RowsFromBytes(B(std::string("GB 1\0", 5)), DocumentKind::kText, rows, error));
+  EXPECT_TRUE(rows.empty());
+  EXPECT_EQ(error, "不是文本文件");
+}
 
 TEST(ImportBytesLarge, HundredThousandLines) {
   std::string file;
