@@ -207,7 +207,13 @@ void WindowLogic::CopyAllRows() {
 
 void WindowLogic::Paste() {
   if (!view_.IsOpen()) return;
-  const std::vector<ImportedRow> rows = PastedRows(view_.ClipboardText());
+  const std::string text = view_.ClipboardText();
+  // Tens of megabytes of citations would hold the window for many seconds and gigabytes.
+  if (text.size() > kMaxPasteBytes) {
+    view_.ShowError(kErrorCaption, kPasteTooLarge);
+    return;
+  }
+  const std::vector<ImportedRow> rows = PastedRows(text);
   if (rows.empty()) {
     view_.ShowError(kErrorCaption, kNothingToPaste);
     return;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,72 @@ TEST(WindowPasteTest, WhatGbkCannotHoldIsShownAndCopiedWhole) {
   window.logic.CopySelectedRow();
   EXPECT_EQ(window.view.clipboard.rfind("1\tGB 50016−2014\t", 0), 0u) << window.view.clipboard;
 }
+
+// Whatever the clipboard holds, the paste ends at once; a text that cites nothing, or is too
+// long to read, leaves the table as it was and says why.
+struct HostilePasteCase {
+  const char* name;
+  std::function<std::string()> text;
+  std::vector<std::string> numbers;  // none: the table is kept
+  std::string error;
+};
+void PrintTo(const HostilePasteCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowHostilePasteTest : public ::testing::TestWithParam<HostilePasteCase> {};
+
+TEST_P(WindowHostilePasteTest, ReadsWhatItCitesOrKeepsTheTable) {
+  FakeWindow window;
+  window.AddRow({"1", "GB 1-2010"});
+  window.view.clipboard = GetParam().text();
+  window.logic.Paste();
+  if (GetParam().numbers.empty()) {
+    EXPECT_EQ(window.Column(kNumber), std::vector<std::string>{"GB 1-2010"});
+    ASSERT_EQ(window.view.errors.size(), 1u);
+    EXPECT_EQ(window.view.errors[0].second, GetParam().error);
+  } else {
+    EXPECT_EQ(window.Column(kNumber), GetParam().numbers);
+    EXPECT_TRUE(window.view.errors.empty());
+  }
+}
+
+std::string RandomBytes() {
+  std::mt19937 random(20261209);
+  std::string bytes(1 << 16, '\0');
+  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clipboards, WindowHostilePasteTest,
+    ::testing::Values(HostilePasteCase{"ZeroBytesAroundACitation",
+                                       [] { return std::string("\0\0GB 50016-2014\0x", 18); },
+                                       {"GB 50016-2014"},
+                                       ""},
+                      HostilePasteCase{
+                          "LoneSurrogatesAndInvalidUtf8",
+                          [] { return std::string("\xED\xA0\x80\xED\xBF\xBF\xFF\xC0\xAF\x80"); },
+                          {},
+                          kNothingToPaste},
+                      HostilePasteCase{"LoneSurrogateBeforeACitation",
+                                       [] { return std::string("\xED\xA0\x80GB 50016-2014"); },
+                                       {"GB 50016-2014"},
+                                       ""},
+                      HostilePasteCase{"AFileSignatureIsJustText",
+                                       [] { return std::string("%PDF-1.4\nGB 50016-2014"); },
+                                       {"GB 50016-2014"},
+                                       ""},
+                      HostilePasteCase{"RandomBytes", RandomBytes, {}, kNothingToPaste},
+                      HostilePasteCase{"TooLong",
+                                       [] {
+                                         std::string text = "GB 50016-2014 ";
+                                         return text +
+                                                std::string(WindowLogic::kMaxPasteBytes, 'x');
+                                       },
+                                       {},
+                                       kPasteTooLarge}),
+    [](const ::testing::TestParamInfo<HostilePasteCase>& info) {
+      return std::string(info.param.name);
+    });
 
 TEST(WindowDocumentTest, AWordNoteGivesItsCitationsWithTheirPlacesAndATitleThatDiffers) {
   test::LoggedSite site;
