@@ -3,6 +3,7 @@
 #include <array>
 
 #include "document/formats.h"
+#include "document/reasons.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -83,7 +84,8 @@ std::string DecodeTextFile(const Bytes& bytes) {
 
 namespace formats {
 
-bool ReadText(const Bytes& bytes, std::vector<TextPiece>& pieces) {
+bool ReadText(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+              std::string& error) {
   const std::string text = DecodeTextFile(bytes);
   // Lines end as the numbers import ends them: at LF, a CR before it dropped.
   int line = 0;
@@ -99,7 +101,10 @@ bool ReadText(const Bytes& bytes, std::vector<TextPiece>& pieces) {
       piece.text = text.substr(start, end - start);
       piece.location.kind = Location::Kind::kLine;
       piece.location.line = line;
-      pieces.push_back(std::move(piece));
+      if (!budget.Add(pieces, std::move(piece))) {
+        error = reason::kContentTooLarge;
+        return false;
+      }
     }
     start = stop + 1;
   }
@@ -131,11 +136,13 @@ char FindSeparator(std::string_view text) {
 
 }  // namespace
 
-bool ReadCsv(const Bytes& bytes, std::vector<TextPiece>& pieces) {
+bool ReadCsv(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error) {
   const std::string text = DecodeTextFile(bytes);
   const char separator = FindSeparator(text);
   int row = 1, column = 1;
   std::string field;
+  bool too_large = false;
   auto emit = [&] {
     if (!field.empty()) {
       TextPiece piece;
@@ -143,7 +150,7 @@ bool ReadCsv(const Bytes& bytes, std::vector<TextPiece>& pieces) {
       piece.location.kind = Location::Kind::kCsvCell;
       piece.location.row = row;
       piece.location.column = column;
-      pieces.push_back(std::move(piece));
+      too_large = too_large || !budget.Add(pieces, std::move(piece));
     }
     field.clear();
   };
@@ -191,7 +198,8 @@ bool ReadCsv(const Bytes& bytes, std::vector<TextPiece>& pieces) {
     }
   }
   if (record_open) emit();
-  return true;
+  if (too_large) error = reason::kContentTooLarge;
+  return !too_large;
 }
 
 }  // namespace formats

@@ -88,5 +88,20 @@ TEST(XlsxRichTextTest, RunsJoinedAndPhoneticGuidesLeftOut) {
             "S!A1=GB 50016-2014;S!B1=inline;");
 }
 
+TEST(XlsxReadOnceTest, AWorksheetNamedByTwentyThousandSheetsIsReadOnce) {
+  test::ZipBuilder zip = test::XlsxArchive({{"S0", SheetRow(1, InlineCell("A1", "GB 1"))}}, {});
+  for (test::ZipEntry& e : zip.Entries()) {
+    if (e.name != "xl/workbook.xml") continue;
+    std::string sheets;
+    for (int i = 0; i < 20000; ++i) {
+      sheets += "<sheet name=\"S" + std::to_string(i) + "\" sheetId=\"" + std::to_string(i + 1) +
+                "\" r:id=\"rId1\"/>";
+    }
+    const std::size_t at = e.data.find("<sheets>") + 8;
+    e.data.replace(at, e.data.find("</sheets>") - at, sheets);
+  }
+  EXPECT_EQ(test::Read(test::AsBytes(zip.Build()), DocumentKind::kXlsx), "S0!A1=GB 1;");
+}
+
 }  // namespace
 }  // namespace kelvaro
