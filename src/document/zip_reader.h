@@ -78,7 +78,6 @@ class ZipStream {
   bool Finish();
 
   const std::uint8_t* data_ = nullptr;
-  std::uint64_t compressed_size_ = 0;
   std::uint64_t size_ = 0;
   std::uint64_t done_ = 0;  // bytes given so far
   std::uint32_t expected_crc_ = 0;
