@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <optional>
-#include <unordered_set>
 
 #include "text/encoding.h"
 
@@ -24,6 +22,25 @@ bool IsNameChar(unsigned char c) {
 bool IsXmlChar(char32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Past a few attributes, duplicates are found by sorting rather than by comparing each
+// with every other.
+bool HasDuplicate(const std::vector<XmlAttribute>& attributes) {
+  constexpr std::size_t kCompared = 16;
+  if (attributes.size() <= kCompared) {
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+      for (std::size_t k = 0; k < i; ++k) {
+        if (attributes[i].name == attributes[k].name) return true;
+      }
+    }
+    return false;
+  }
+  std::vector<std::string_view> names;
+  names.reserve(attributes.size());
+  for (const XmlAttribute& a : attributes) names.push_back(a.name);
+  std::sort(names.begin(), names.end());
+  return std::adjacent_find(names.begin(), names.end()) != names.end();
 }
 
 // Past this much read and passed, the buffer of a streamed document is cut back.
@@ -250,9 +267,6 @@ XmlReader::Event XmlReader::ReadStartTag() {
   if (!ReadName(name)) return Fail("bad element name");
   const std::size_t name_size = name.size();
   spans_.clear();
-  // Past a few attributes, duplicates are looked up rather than compared with every one.
-  constexpr std::size_t kCompared = 16;
-  std::optional<std::unordered_set<std::string>> names;
   for (;;) {
     const bool spaced = SkipSpace();
     if (AtEnd()) return Fail("unclosed start tag");
@@ -268,19 +282,6 @@ XmlReader::Event XmlReader::ReadStartTag() {
     const std::size_t at = pos_;
     std::string_view attribute;
     if (!spaced || !ReadName(attribute)) return Fail("bad attribute");
-    if (spans_.size() < kCompared) {
-      for (const auto& [other_at, other_size] : spans_) {
-        if (xml_.substr(other_at, other_size) == attribute) return Fail("duplicate attribute");
-      }
-    } else {
-      if (!names) {
-        names.emplace();
-        for (const auto& [other_at, other_size] : spans_) {
-          names->emplace(xml_.substr(other_at, other_size));
-        }
-      }
-      if (!names->emplace(attribute).second) return Fail("duplicate attribute");
-    }
     spans_.emplace_back(at, attribute.size());
     SkipSpace();
     if (AtEnd() || xml_[pos_] != '=') return Fail("attribute without a value");
@@ -298,6 +299,7 @@ XmlReader::Event XmlReader::ReadStartTag() {
   for (std::size_t i = 0; i < spans_.size(); ++i) {
     attributes_[i].name = xml_.substr(spans_[i].first, spans_[i].second);
   }
+  if (HasDuplicate(attributes_)) return Fail("duplicate attribute");
   // What the element keeps while it is open: its name and its namespace declarations.
   std::size_t held = name.size();
   for (const XmlAttribute& a : attributes_) {
