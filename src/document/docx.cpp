@@ -252,7 +252,7 @@ void SortParts(std::vector<std::string>& parts) {
 
 bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
               std::string& error) {
-  package::Package package(budget);
+  package::Package package(budget.Limits());
   if (!package.Open(bytes, reason::kNotWord, error)) return false;
   std::vector<package::Relationship> relationships;
   if (!package::ReadRelationships(package, "", relationships, error)) return false;

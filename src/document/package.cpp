@@ -55,10 +55,10 @@ namespace {
 // How much of a part is inflated at a time.
 constexpr std::size_t kChunk = 64 << 10;
 
-XmlLimits PartLimits(const formats::Budget& budget) {
+XmlLimits PartLimits(const DocumentLimits& document) {
   XmlLimits limits;
-  limits.max_markup = budget.Limits().max_markup;
-  limits.max_depth = budget.Limits().max_depth;
+  limits.max_markup = document.max_markup;
+  limits.max_depth = document.max_depth;
   return limits;
 }
 
@@ -75,14 +75,14 @@ bool PartReader::Source::Read(std::string& out) {
   package_.inflated_ += out.size() - before;
   if (!stream_.Error().empty()) {
     error_ = stream_.Error();
-  } else if (package_.inflated_ > package_.budget_.Limits().max_xml) {
+  } else if (package_.inflated_ > package_.Limits().max_xml) {
     error_ = reason::kTooLarge;
   }
   return more && error_.empty();
 }
 
 PartReader::PartReader(Package& package, const ZipMember& member)
-    : source_(package, member), reader_(source_, PartLimits(package.Budget())) {}
+    : source_(package, member), reader_(source_, PartLimits(package.Limits())) {}
 
 XmlReader::Event PartReader::Next() {
   if (pop_next_) {

@@ -22,7 +22,7 @@ Ns NamespaceOf(std::string_view uri);
 // The archive behind a .docx or .xlsx, and what reading it has taken.
 class Package {
  public:
-  explicit Package(formats::Budget& budget) : budget_(budget), held_(budget.Limits()) {}
+  explicit Package(const DocumentLimits& limits) : held_(limits) {}
   // Bytes that are no zip give `not_this_kind`, an encrypted Office file (an OLE container
   // holding an encrypted package) kEncrypted.
   bool Open(const Bytes& bytes, const char* not_this_kind, std::string& error);
@@ -30,16 +30,14 @@ class Package {
   const ZipMember* Find(std::string_view name) const { return zip_.Find(name); }
   // Marks `member` as read: false when it was before, so that no part is read twice.
   bool FirstRead(const ZipMember& member) { return read_.insert(&member).second; }
-  // For the pieces the document gives.
-  formats::Budget& Budget() { return budget_; }
-  // For what is held to read them (relationships, the sheets' names, shared strings): as
-  // much again.
+  const DocumentLimits& Limits() const { return held_.Limits(); }
+  // What is held to read the pieces (relationships, the sheets' names, shared strings) may
+  // take as much again as the pieces.
   formats::Budget& Held() { return held_; }
 
  private:
   friend class PartReader;
   ZipReader zip_;
-  formats::Budget& budget_;
   formats::Budget held_;
   std::uint64_t inflated_ = 0;  // XML read from all parts
   std::unordered_set<const ZipMember*> read_;

@@ -1,6 +1,7 @@
 // Excel: the cells with text of every worksheet, sheets in workbook order, cells by row.
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <unordered_map>
 
 #include "document/formats.h"
@@ -138,6 +139,37 @@ bool ReadSharedStrings(package::PartReader& reader, Budget& budget, SharedString
   }
 }
 
+// The pieces from `first` on in the order of their rows and columns, cells of the same
+// place as they came. Sheets nearly always hold them so already; otherwise a small key for
+// each is sorted, and the pieces are moved round to match, cycle by cycle.
+void SortCells(std::vector<TextPiece>& pieces, std::size_t first) {
+  const std::size_t n = pieces.size() - first;
+  auto place = [&](std::size_t i) {
+    const Location& at = pieces[first + i].location;
+    return static_cast<std::int64_t>(at.row) * (kMaxColumn + 1) + at.column;
+  };
+  std::size_t i = 1;
+  while (i < n && place(i - 1) <= place(i)) ++i;
+  if (i >= n) return;
+  std::vector<std::pair<std::int64_t, std::size_t>> from;  // place, then where it was
+  from.reserve(n);
+  for (std::size_t k = 0; k < n; ++k) from.emplace_back(place(k), k);
+  std::sort(from.begin(), from.end());
+  for (std::size_t start = 0; start < n; ++start) {
+    if (from[start].second == start) continue;
+    TextPiece held = std::move(pieces[first + start]);
+    std::size_t at = start;
+    while (from[at].second != start) {
+      const std::size_t next = from[at].second;
+      pieces[first + at] = std::move(pieces[first + next]);
+      from[at].second = at;
+      at = next;
+    }
+    pieces[first + at] = std::move(held);
+    from[at].second = at;
+  }
+}
+
 // The sheet's cells with text, appended to `pieces` in the order of their rows and columns.
 bool ReadSheet(package::PartReader& reader, const SharedStrings& strings, const std::string& sheet,
                Budget& budget, std::vector<TextPiece>& pieces, std::string& error) {
@@ -221,12 +253,7 @@ bool ReadSheet(package::PartReader& reader, const SharedStrings& strings, const 
       if (in_text) inline_text += more;
     }
   }
-  std::stable_sort(pieces.begin() + static_cast<std::ptrdiff_t>(first), pieces.end(),
-                   [](const TextPiece& a, const TextPiece& b) {
-                     return a.location.row != b.location.row
-                                ? a.location.row < b.location.row
-                                : a.location.column < b.location.column;
-                   });
+  SortCells(pieces, first);
   return true;
 }
 
@@ -263,7 +290,7 @@ bool ReadWorkbook(package::PartReader& reader, Budget& budget, std::vector<Sheet
 
 bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
               std::string& error) {
-  package::Package package(budget);
+  package::Package package(budget.Limits());
   if (!package.Open(bytes, reason::kNotExcel, error)) return false;
   std::vector<package::Relationship> relationships;
   if (!package::ReadRelationships(package, "", relationships, error)) return false;

@@ -49,6 +49,11 @@ INSTANTIATE_TEST_SUITE_P(
                             SheetRow(2, InlineCell("AA2", "aa2"))}},
                  {},
                  "S!AA2=aa2;S!A3=a3;S!B3=b3;"},
+        XlsxCase{"SameCellTwiceKeepsTheFileOrder",
+                 {{"S", SheetRow(1, InlineCell("C1", "c") + InlineCell("A1", "a") +
+                                        InlineCell("B1", "b") + InlineCell("A1", "d"))}},
+                 {},
+                 "S!A1=a;S!A1=d;S!B1=b;S!C1=c;"},
         XlsxCase{"SheetsInWorkbookOrder",
                  {{"第二", SheetRow(1, InlineCell("A1", "x"))},
                   {"第一", SheetRow(1, InlineCell("A1", "y"))}},
