@@ -86,7 +86,7 @@ std::vector<std::string> Headers(bool sources) {
 
 std::vector<std::string> Cells(const RowStore::Row& row, bool sources) {
   std::vector<std::string> cells;
-  for (const Text& cell : row.cells) cells.push_back(GbkToUtf8(cell));
+  for (int column = 0; column < kColumnCount; ++column) cells.push_back(CellUtf8(row, column));
   if (sources) {
     cells.push_back(SourceWhere(row));
     cells.push_back(SourceWritten(row));

@@ -45,7 +45,7 @@ std::vector<std::vector<std::string>> Records(const Rows& rows, bool reasons, bo
   }
   for (const auto& row : rows) {
     std::vector<std::string>& record = records.emplace_back();
-    for (const Text& cell : row.cells) record.push_back(GbkToUtf8(cell));
+    for (int column = 0; column < kColumnCount; ++column) record.push_back(CellUtf8(row, column));
     if (reasons) record.push_back(ReasonCell(row.reason));
     if (sources) {
       record.push_back(SourceWhere(row));
@@ -66,7 +66,7 @@ std::string FormatJson(const Rows& rows) {
       if (column > 0) out += ", ";
       out += JsonString(kJsonRowKeys[column]);
       out += ": ";
-      out += JsonString(GbkToUtf8(row.cells[column]));
+      out += JsonString(CellUtf8(row, column));
     }
     out += ", \"reason\": " + JsonString(OutcomeName(row.reason.outcome));
     if (row.reason.http_status != 0) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "document/formats.h"
+#include "document/reasons.h"
+#include "document/zip_reader.h"
 #include "platform/pdf.h"
 
 namespace kelvaro {
@@ -60,12 +62,116 @@ DocumentKind DocumentKindOf(std::string_view path) {
   if (extension == "xlsx" || extension == "xlsm") return DocumentKind::kXlsx;
   if (extension == "csv") return DocumentKind::kCsv;
   if (extension == "pdf") return DocumentKind::kPdf;
+  if (extension == "doc") return DocumentKind::kDoc;
+  if (extension == "xls") return DocumentKind::kXls;
+  if (extension == "wps") return DocumentKind::kWps;
+  if (extension == "ppt") return DocumentKind::kPpt;
   return DocumentKind::kText;
+}
+
+namespace {
+
+bool StartsWith(std::string_view bytes, std::string_view prefix) {
+  return bytes.substr(0, prefix.size()) == prefix;
+}
+
+// Whether `name` occurs in the bytes as UTF-16LE, as the stream names of an OLE2 file do.
+bool HoldsUtf16Name(std::string_view bytes, std::string_view name) {
+  std::string wide;
+  for (const char c : name) {
+    wide += c;
+    wide += '\0';
+  }
+  return bytes.find(wide) != std::string_view::npos;
+}
+
+const char* OldOfficeReason(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::kDoc:
+      return reason::kOldWord;
+    case DocumentKind::kXls:
+      return reason::kOldExcel;
+    case DocumentKind::kWps:
+      return reason::kOldWps;
+    case DocumentKind::kPpt:
+      return reason::kOldPowerPoint;
+    default:
+      return nullptr;
+  }
+}
+
+// An OLE2 file named as text says by its streams what it is.
+const char* CompoundFileReason(std::string_view bytes) {
+  if (HoldsUtf16Name(bytes, "EncryptedPackage")) return reason::kEncrypted;  // .docx, .xlsx
+  if (HoldsUtf16Name(bytes, "WordDocument")) return reason::kOldWord;
+  if (HoldsUtf16Name(bytes, "Workbook") || HoldsUtf16Name(bytes, "Book")) {
+    return reason::kOldExcel;
+  }
+  if (HoldsUtf16Name(bytes, "PowerPoint Document")) return reason::kOldPowerPoint;
+  return reason::kNotText;
+}
+
+// A zip is a .docx or .xlsx by the folder of its parts.
+std::optional<DocumentKind> PackageKind(const Bytes& bytes, std::string& error) {
+  ZipReader zip;
+  if (!zip.Open(bytes, error)) return std::nullopt;
+  for (const ZipMember& member : zip.Members()) {
+    const std::string name = LowerAscii(member.name);
+    if (name.starts_with("word/")) return DocumentKind::kDocx;
+    if (name.starts_with("xl/")) return DocumentKind::kXlsx;
+  }
+  error = reason::kNotText;
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error) {
+  const char* const old_office = OldOfficeReason(kind);
+  if (kind != DocumentKind::kText && kind != DocumentKind::kCsv && old_office == nullptr) {
+    return true;
+  }
+  const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const auto refuse = [&](const char* why) {
+    error = old_office != nullptr ? old_office : why;
+    return false;
+  };
+  if (StartsWith(raw, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return refuse(CompoundFileReason(raw));
+  if (StartsWith(raw, "PK\x03\x04") || StartsWith(raw, "PK\x05\x06")) {
+    std::string why;
+    const std::optional<DocumentKind> package = PackageKind(bytes, why);
+    if (!package.has_value()) return refuse(why.c_str());
+    kind = *package;
+    return true;
+  }
+  if (StartsWith(raw, "%PDF-")) {
+    kind = DocumentKind::kPdf;
+    return true;
+  }
+  const bool utf16 = StartsWith(raw, "\xFF\xFE") || StartsWith(raw, "\xFE\xFF");
+  if (!utf16 && raw.find('\0') != std::string_view::npos) return refuse(reason::kNotText);
+  if (old_office != nullptr) kind = DocumentKind::kText;
+  return true;
 }
 
 namespace formats {
 
-bool ReadPdf(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error) {
+bool Budget::Take(std::size_t bytes) {
+  if (items_ >= limits_.max_pieces || !Fits(bytes)) return false;
+  ++items_;
+  text_ += bytes;
+  return true;
+}
+
+bool Budget::Add(std::vector<TextPiece>& pieces, TextPiece&& piece) {
+  const Location& at = piece.location;
+  if (!Take(piece.text.size() + at.sheet.size() + at.cell.size() + at.part.size())) return false;
+  pieces.push_back(std::move(piece));
+  return true;
+}
+
+bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error) {
   std::vector<std::string> pages;
   if (!platform::ReadPdfPages(bytes, pages, error)) return false;
   for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -80,7 +186,10 @@ bool ReadPdf(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& er
     piece.text = std::move(text);
     piece.location.kind = Location::Kind::kPage;
     piece.location.page = static_cast<int>(i) + 1;
-    pieces.push_back(std::move(piece));
+    if (!budget.Add(pieces, std::move(piece))) {
+      error = reason::kContentTooLarge;
+      return false;
+    }
   }
   return true;
 }
@@ -88,29 +197,35 @@ bool ReadPdf(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& er
 }  // namespace formats
 
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
-                  std::string& error) {
+                  std::string& error, const DocumentLimits& limits) {
   pieces.clear();
   error.clear();
+  if (!KindOfContent(bytes, kind, error)) return false;
+  formats::Budget budget(limits);
   bool ok = false;
   switch (kind) {
     case DocumentKind::kText:
-      ok = formats::ReadText(bytes, pieces);
+    case DocumentKind::kDoc:  // text by its bytes
+    case DocumentKind::kXls:
+    case DocumentKind::kWps:
+    case DocumentKind::kPpt:
+      ok = formats::ReadText(bytes, budget, pieces, error);
       break;
     case DocumentKind::kCsv:
-      ok = formats::ReadCsv(bytes, pieces);
+      ok = formats::ReadCsv(bytes, budget, pieces, error);
       break;
     case DocumentKind::kDocx:
-      ok = formats::ReadDocx(bytes, pieces, error);
+      ok = formats::ReadDocx(bytes, budget, pieces, error);
       break;
     case DocumentKind::kXlsx:
-      ok = formats::ReadXlsx(bytes, pieces, error);
+      ok = formats::ReadXlsx(bytes, budget, pieces, error);
       break;
     case DocumentKind::kPdf:
-      ok = formats::ReadPdf(bytes, pieces, error);
+      ok = formats::ReadPdf(bytes, budget, pieces, error);
       break;
   }
   if (!ok) {
-    pieces.clear();
+    std::vector<TextPiece>().swap(pieces);
     if (error.empty()) error = "文件已损坏";
   } else {
     error.clear();

@@ -2,6 +2,8 @@
 // plain text, Word (.docx), Excel (.xlsx), CSV and PDF. Nothing here writes a file.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,21 +21,45 @@ struct TextPiece {
   bool operator==(const TextPiece&) const = default;
 };
 
-enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf };
+// kDoc, kXls, kWps and kPpt are the old binary Office files: read only when their bytes are
+// text or another kind (KindOfContent).
+enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf, kDoc, kXls, kWps, kPpt };
+
+// How much a document may give or make the reader hold; past any of it the document is
+// refused as too large (reason::kContentTooLarge, or kTooLarge for the XML inflated).
+struct DocumentLimits {
+  std::size_t max_text = 64u << 20;  // bytes of all the pieces, with their sheet and cell names
+  std::size_t max_pieces = 1000000;
+  // .docx and .xlsx: the XML of all the parts read, inflated; one run of text or piece of
+  // markup in it; elements open at once.
+  std::uint64_t max_xml = 256u << 20;
+  std::size_t max_markup = 16u << 20;
+  int max_depth = 1000;
+};
 
 // By the file name's extension, case-insensitive: .docx (and .docm), .xlsx (and .xlsm), .csv,
-// .pdf; .txt and anything unknown: kText.
+// .pdf, .doc, .xls, .wps, .ppt; .txt and anything unknown: kText.
 DocumentKind DocumentKindOf(std::string_view path);
 
-// The pieces of a document in reading order; false with `error` (UTF-8, Chinese, short, from
-// reasons.h) when it cannot be read, and then no pieces. kText gives one piece per non-empty
-// line (kLine; lines end as ImportLines ends them), kCsv one per non-empty cell.
+// What bytes named as `kind` are read as. A text kind (kText, kCsv) or an old Office kind is
+// taken for what its bytes are: a zip holding a Word or Excel document is kDocx or kXlsx, a
+// PDF kPdf, anything else text. Refused (false with the reason) when the bytes are an OLE2
+// compound file (old Office), another zip, or binary (a zero byte without a UTF-16
+// byte-order mark). The other kinds stay as they are.
+bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error);
+
+// The pieces of a document in reading order, of the kind KindOfContent finds; false with
+// `error` (UTF-8, Chinese, short, from reasons.h) when it cannot be read, and then no pieces.
+// kText gives one piece per non-empty line (kLine; lines end as ImportLines ends them), kCsv
+// one per non-empty cell. The memory it takes stays within a small multiple of `limits`'
+// text and pieces.
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
-                  std::string& error);
+                  std::string& error, const DocumentLimits& limits = {});
 
 // A file's text as UTF-8: UTF-8 (byte-order mark dropped), UTF-16 LE/BE after a byte-order
-// mark, else GBK when the bytes are not valid UTF-8 but are valid GBK, else UTF-8 with one
-// "?" per maximal invalid sequence (zero bytes count as invalid).
+// mark, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else UTF-8 with one
+// "?" per maximal invalid sequence (zero bytes count as invalid). Mostly UTF-8: no invalid
+// sequence, or at least twice as many valid sequences of three or four bytes as invalid ones.
 std::string DecodeTextFile(const Bytes& bytes);
 
 // A table Kelvaro exported (row 1 holds the headers 序号 and 待查标准编号, .xlsx or .csv):

@@ -6,6 +6,7 @@ namespace kelvaro::reason {
 inline constexpr char kDamaged[] = "文件已损坏";
 inline constexpr char kEncrypted[] = "文件已加密";
 inline constexpr char kTooLarge[] = "解压后过大";
+inline constexpr char kContentTooLarge[] = "文件内容过大";
 inline constexpr char kTooManyMembers[] = "压缩包内文件过多";
 inline constexpr char kUnsafePath[] = "压缩包内有不安全的路径";
 inline constexpr char kZip64[] = "不支持 ZIP64 压缩包";
@@ -15,5 +16,11 @@ inline constexpr char kXmlEncoding[] = "不支持的 XML 编码";
 inline constexpr char kNotWord[] = "不是 Word 文档";
 inline constexpr char kNotExcel[] = "不是 Excel 文档";
 inline constexpr char kNotPdf[] = "不是 PDF 文档";
+inline constexpr char kNotText[] = "不是文本文件";
+// Old binary Office files, until they can be read.
+inline constexpr char kOldWord[] = "不支持 .doc 文件，请另存为 .docx";
+inline constexpr char kOldExcel[] = "不支持 .xls 文件，请另存为 .xlsx";
+inline constexpr char kOldWps[] = "不支持 .wps 文件，请另存为 .docx";
+inline constexpr char kOldPowerPoint[] = "不支持 .ppt 文件，请复制其中文字后粘贴";
 
 }  // namespace kelvaro::reason

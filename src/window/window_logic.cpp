@@ -161,7 +161,7 @@ void WindowLogic::CopyCellOnDoubleClick(int x, int y) {
   const CellHit hit = table_.HitTestCell(x, y);
   // A miss copies nothing: emptying the clipboard would destroy what the user had copied.
   if (hit.row < 0 || hit.column < 0) return;
-  view_.PutOnClipboard(GbkToUtf8(table_.GetCellText(hit.row, hit.column)));
+  view_.PutOnClipboard(table_.GetCellUtf8(hit.row, hit.column));
 }
 
 bool WindowLogic::IsCommandEnabled(TableCommand command) const {
@@ -209,7 +209,13 @@ void WindowLogic::CopyAllRows() {
 
 void WindowLogic::Paste() {
   if (!view_.IsOpen()) return;
-  const std::vector<ImportedRow> rows = PastedRows(view_.ClipboardText());
+  const std::string text = view_.ClipboardText();
+  // Tens of megabytes of citations would hold the window for many seconds and gigabytes.
+  if (text.size() > kMaxPasteBytes) {
+    view_.ShowError(kErrorCaption, kPasteTooLarge);
+    return;
+  }
+  const std::vector<ImportedRow> rows = PastedRows(text);
   if (rows.empty()) {
     view_.ShowError(kErrorCaption, kNothingToPaste);
     return;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "document/document.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -165,6 +166,27 @@ TEST(Formats, CellsAreConvertedFromGbk) {
     const std::string out = FormatTable(format, rows);
     EXPECT_EQ(SanitizeUtf8(out), out);
     EXPECT_EQ(out.find("\xFF"), std::string::npos);
+  }
+}
+
+TEST(Formats, ColumnOneAsWrittenReachesEveryFormatWhole) {
+  const std::string written = "한국어 😀 GB 50016−2014";
+  RowStore::Row row = MakeRow({"1", Utf8ToGbk(written), "", "", ""});
+  row.source.number_utf8 = written;
+  for (const Format format : {Format::kTsv, Format::kCsv, Format::kJson, Format::kXlsx}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    std::string out = FormatTable(format, {row});
+    if (format == Format::kXlsx) {
+      std::vector<TextPiece> cells;
+      std::string error;
+      ASSERT_TRUE(ReadDocument(Bytes(out.begin(), out.end()), DocumentKind::kXlsx, cells, error));
+      out.clear();
+      for (const TextPiece& cell : cells) {
+        if (cell.location.cell == "B2") out = cell.text;
+      }
+    }
+    EXPECT_NE(out.find(written), std::string::npos) << out;
+    EXPECT_EQ(out.find('?'), std::string::npos) << out;
   }
 }
 
