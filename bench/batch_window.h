@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "rows/import.h"
 #include "site/standard_site.h"
-#include "query/import.h"
 #include "ui/program.h"
 
 namespace kelvaro::bench {

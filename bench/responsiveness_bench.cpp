@@ -18,9 +18,9 @@
 
 #include "batch_window.h"
 #include "query/batch_query.h"
-#include "site/standard_site.h"
-#include "query/import.h"
 #include "query/number.h"
+#include "rows/import.h"
+#include "site/standard_site.h"
 #include "ui/program.h"
 
 namespace {

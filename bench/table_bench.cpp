@@ -11,7 +11,7 @@
 #include <string>
 
 #include "memory.h"
-#include "query/import.h"
+#include "rows/import.h"
 #include "ui/program.h"
 #include "ui/result_table_model.h"
 

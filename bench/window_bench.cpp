@@ -10,9 +10,9 @@
 #include <string>
 
 #include "batch_window.h"
-#include "site/standard_site.h"
-#include "query/import.h"
 #include "query/number.h"
+#include "rows/import.h"
+#include "site/standard_site.h"
 #include "ui/program.h"
 
 int main(int argc, char** argv) {
@@ -38,10 +38,13 @@ int main(int argc, char** argv) {
   for (int row = 0; row < rows; ++row) {
     const kelvaro::Text word = table.GetCellText(row, status);
     if (word.empty()) ++empty;
-    if (word == kelvaro::StatusWord(kelvaro::Status::kCurrent) || word == kelvaro::StatusWord(kelvaro::Status::kSuperseded)) ++found;
+    if (word == kelvaro::StatusWord(kelvaro::Status::kCurrent) ||
+        word == kelvaro::StatusWord(kelvaro::Status::kSuperseded))
+      ++found;
   }
 
-  for (int row = 0; row < rows; ++row) table.SetCellText(row, status, kelvaro::StatusWord(kelvaro::Status::kCurrent));
+  for (int row = 0; row < rows; ++row)
+    table.SetCellText(row, status, kelvaro::StatusWord(kelvaro::Status::kCurrent));
   QApplication::processEvents();
   clock.restart();
   batch.RemoveRowsWithStatus(kelvaro::StatusWord(kelvaro::Status::kCurrent));

@@ -44,10 +44,10 @@ kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
 kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp)
 kelvaro_windows_tests(site SOURCES national_site_test.cpp)
-kelvaro_windows_tests(rows SOURCES status_test.cpp)
+kelvaro_windows_tests(rows SOURCES status_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp)
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
-  message_pump_test.cpp reason_test.cpp row_store_test.cpp table_export_test.cpp)
+  message_pump_test.cpp)
 # The same documents give the same pieces as on Linux; the comparisons with libzip and expat,
 # poppler's PDF test and the openpyxl reading of the export stay there.
 kelvaro_windows_tests(document SOURCES docx_test.cpp exported_column_test.cpp

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "batch/message_pump.h"
-#include "batch/row_store.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/table_output.h"
 #include "platform/console.h"
-#include "query/import.h"
 #include "query/number.h"
+#include "rows/import.h"
+#include "rows/row_store.h"
 #include "rows/status.h"
 #include "session/batch_progress.h"
 #include "session/batch_session.h"

@@ -13,7 +13,7 @@
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
-#include "batch/result_table.h"
+#include "rows/result_table.h"
 #include "site/standard_site.h"
 #include "text/text.h"
 

@@ -3,7 +3,7 @@
 // through here.
 #pragma once
 
-#include "batch/reason.h"
+#include "rows/reason.h"
 #include "rows/status.h"
 #include "site/standard_site.h"
 #include "text/text.h"

@@ -23,8 +23,8 @@ SaveFileChooser& SaveChooser() {
 }
 
 QString NameFilter(const FileType& type) {
-  return QString::fromUtf8(type.label) + QStringLiteral(" (") + QString::fromUtf8(type.patterns) +
-         QStringLiteral(")");
+  return QString::fromStdString(type.label) + QStringLiteral(" (") +
+         QString::fromStdString(type.patterns) + QStringLiteral(")");
 }
 
 ErrorReporter& Reporter() {

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "rows/columns.h"
 #include "ui/dialog_seams.h"
 #include "ui/result_table_model.h"
 #include "window/window_texts.h"
@@ -191,9 +192,9 @@ void MainWindow::SetUpResultView(QTreeView* view, ResultTableModel& model) {
   header->setStretchLastSection(false);
   header->setSectionsMovable(false);
   header->setSortIndicatorShown(false);
-  for (int column = 0; column < kColumnCount; ++column) {
-    header->setSectionResizeMode(column, QHeaderView::Interactive);
-    header->resizeSection(column, ResultColumn(column).width);
+  for (std::size_t column = 0; column < ShownColumns().size(); ++column) {
+    header->setSectionResizeMode(static_cast<int>(column), QHeaderView::Interactive);
+    header->resizeSection(static_cast<int>(column), ShownColumns()[column]->width);
   }
   view->viewport()->installEventFilter(this);
   view->viewport()->setAcceptDrops(true);

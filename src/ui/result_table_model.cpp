@@ -4,14 +4,16 @@
 #include <QThread>
 #include <QTreeView>
 
-#include "window/layout.h"
+#include "rows/columns.h"
 
 namespace kelvaro {
 
 namespace {
 
+int ShownCount() { return static_cast<int>(ShownColumns().size()); }
+
 Qt::Alignment AlignmentOf(int column) {
-  return ResultColumn(column).alignment == ColumnAlignment::kLeft
+  return ShownColumns()[static_cast<std::size_t>(column)]->alignment == ColumnAlignment::kLeft
              ? (Qt::AlignLeft | Qt::AlignVCenter)
              : Qt::Alignment(Qt::AlignCenter);
 }
@@ -40,11 +42,11 @@ int ResultTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ResultTableModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kColumnCount;
+  return parent.isValid() ? 0 : ShownCount();
 }
 
 QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.column() < 0 || index.column() >= kColumnCount) return {};
+  if (!index.isValid() || index.column() < 0 || index.column() >= ShownCount()) return {};
   switch (role) {
     case Qt::ToolTipRole:
       if (const std::string tip = table_.CellToolTip(index.row(), index.column()); !tip.empty()) {
@@ -61,8 +63,9 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
-  if (role == Qt::DisplayRole) return QString::fromUtf8(ColumnHeader(section));
+  if (orientation != Qt::Horizontal || section < 0 || section >= ShownCount()) return {};
+  if (role == Qt::DisplayRole)
+    return QString::fromUtf8(ShownColumns()[static_cast<std::size_t>(section)]->header);
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(AlignmentOf(section));
   return {};
 }
@@ -100,7 +103,7 @@ void ResultTableModel::BeginReset() { beginResetModel(); }
 void ResultTableModel::EndReset() { endResetModel(); }
 
 void ResultTableModel::RowsChanged(int first, int last) {
-  emit dataChanged(index(first, 0), index(last, kColumnCount - 1),
+  emit dataChanged(index(first, 0), index(last, ShownCount() - 1),
                    {Qt::DisplayRole, Qt::ToolTipRole});
 }
 

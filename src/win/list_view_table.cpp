@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "rows/columns.h"
 #include "win/win_text.h"
 #include "window/layout.h"
 
@@ -22,13 +23,14 @@ ListViewTable::ListViewTable(HWND host, HWND parent, int id, const RECT& rect, H
                LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
   SendMessageW(list_, LVM_SETBKCOLOR, 0, RGB(255, 255, 255));
   SendMessageW(list_, LVM_SETTEXTBKCOLOR, 0, RGB(255, 255, 255));
-  for (int column = 0; column < kColumnCount; ++column) {
-    std::wstring header = Utf8ToWide(ColumnHeader(column));
+  for (std::size_t i = 0; i < ShownColumns().size(); ++i) {
+    const ColumnSpec& shown = *ShownColumns()[i];
+    const int column = static_cast<int>(i);
+    std::wstring header = Utf8ToWide(shown.header);
     LVCOLUMNW spec{};
     spec.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    spec.fmt =
-        ResultColumn(column).alignment == ColumnAlignment::kLeft ? LVCFMT_LEFT : LVCFMT_CENTER;
-    spec.cx = ResultColumn(column).width;
+    spec.fmt = shown.alignment == ColumnAlignment::kLeft ? LVCFMT_LEFT : LVCFMT_CENTER;
+    spec.cx = shown.width;
     spec.pszText = header.data();
     spec.iSubItem = column;
     SendMessageW(list_, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&spec));

@@ -5,13 +5,13 @@
 #include <utility>
 #include <vector>
 
-#include "batch/reason.h"
-#include "batch/row_store.h"
-#include "batch/table_export.h"
 #include "document/xlsx_writer.h"
 #include "platform/files.h"
-#include "query/import.h"
 #include "query/report.h"
+#include "rows/export.h"
+#include "rows/import.h"
+#include "rows/reason.h"
+#include "rows/row_store.h"
 #include "rows/status.h"
 #include "text/encoding.h"
 #include "window/window_texts.h"

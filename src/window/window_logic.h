@@ -10,7 +10,7 @@
 #include <string>
 
 #include "batch/message_pump.h"
-#include "batch/result_table.h"
+#include "rows/result_table.h"
 #include "rows/status.h"
 #include "session/batch_progress.h"
 #include "session/batch_session.h"

@@ -178,7 +178,7 @@ TEST(Formats, ColumnOneAsWrittenReachesEveryFormatWhole) {
     std::string out = FormatTable(format, {row});
     if (format == Format::kXlsx) {
       std::vector<TextPiece> cells;
-      std::string error;
+      DocumentError error = DocumentError::kNone;
       ASSERT_TRUE(ReadDocument(Bytes(out.begin(), out.end()), DocumentKind::kXlsx, cells, error));
       out.clear();
       for (const TextPiece& cell : cells) {

@@ -13,9 +13,9 @@
 namespace kelvaro {
 namespace {
 
-using test::ZipBuilder;
 using test::Archive;
 using test::Entry;
+using test::ZipBuilder;
 using test::ZipEntry;
 
 constexpr char kRefused[] = "refused";
@@ -59,7 +59,7 @@ std::string ReadWithLibzip(const std::string& archive) {
 std::string ReadWithOurs(const std::string& archive) {
   const Bytes bytes = test::AsBytes(archive);
   ZipReader zip;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   if (!zip.Open(bytes, error)) return kRefused;
   std::string out;
   for (const ZipMember& m : zip.Members()) {

@@ -22,14 +22,14 @@
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
-#include "batch/row_store.h"
-#include "site/national_site.h"
-#include "query/import.h"
 #include "query/number.h"
+#include "rows/import.h"
+#include "rows/row_store.h"
+#include "rows/status.h"
+#include "site/national_site.h"
 #include "support/sample_site.h"
 #include "text/encoding.h"
 #include "web/request_object.h"
-#include "rows/status.h"
 
 namespace kelvaro {
 namespace {
@@ -283,10 +283,14 @@ TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAs
   site_.FailOnce("GBT50103");
   // Each row compares its own year with the one record of its keyword.
   const std::vector<std::pair<Text, Text>> rows_and_status = {
-      {"GB/T50001-2010", StatusWord(Status::kCurrent)}, {"GB/T 50001-2001", StatusWord(Status::kSuperseded)},
-      {"GB/T99999-2010", StatusWord(Status::kUnknown)}, {"GBT50001-2010", StatusWord(Status::kCurrent)},
-      {"GB/T99999-2010", StatusWord(Status::kUnknown)}, {"GB/T50001-2017", StatusWord(Status::kUnknown)},
-      {"GB/T50103-2010", StatusWord(Status::kCurrent)}, {"GB/T50103-2001", StatusWord(Status::kSuperseded)},
+      {"GB/T50001-2010", StatusWord(Status::kCurrent)},
+      {"GB/T 50001-2001", StatusWord(Status::kSuperseded)},
+      {"GB/T99999-2010", StatusWord(Status::kUnknown)},
+      {"GBT50001-2010", StatusWord(Status::kCurrent)},
+      {"GB/T99999-2010", StatusWord(Status::kUnknown)},
+      {"GB/T50001-2017", StatusWord(Status::kUnknown)},
+      {"GB/T50103-2010", StatusWord(Status::kCurrent)},
+      {"GB/T50103-2001", StatusWord(Status::kSuperseded)},
       {"GB/T 50103-2010", StatusWord(Status::kCurrent)}};
   std::vector<Text> numbers;
   for (const auto& row : rows_and_status) numbers.push_back(row.first);
@@ -304,7 +308,8 @@ TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAs
     // The row whose request failed is 未知; it may be any of the GBT50103 rows.
     const bool network = rows[i].reason.outcome == Outcome::kNetwork;
     failed += network ? 1 : 0;
-    EXPECT_EQ(rows[i].cells[2], network ? StatusWord(Status::kUnknown) : rows_and_status[i].second) << i;
+    EXPECT_EQ(rows[i].cells[2], network ? StatusWord(Status::kUnknown) : rows_and_status[i].second)
+        << i;
   }
   EXPECT_EQ(failed, 1);
 }
@@ -411,7 +416,9 @@ TEST_F(BatchQueryConcurrency, ThousandRowsAreAllFilledWithOneRequestInFlight) {
   ASSERT_EQ(rows.size(), 1000u);
   for (int i = 0; i < 1000; ++i) {
     const Text serial = std::to_string(20000 + i);
-    ASSERT_EQ(rows[i].cells[2], i % 3 == 0 ? StatusWord(Status::kSuperseded) : StatusWord(Status::kCurrent)) << i;
+    ASSERT_EQ(rows[i].cells[2],
+              i % 3 == 0 ? StatusWord(Status::kSuperseded) : StatusWord(Status::kCurrent))
+        << i;
     ASSERT_EQ(rows[i].cells[4], "T" + serial) << i;
   }
   EXPECT_EQ(site_.Requested().size(), 1000u);
@@ -483,15 +490,19 @@ TEST_F(BatchQueryConcurrency, ImportedFileAgainstTheSampleSite) {
   };
   // What the sample data lists first as current for each line's keyword.
   const std::vector<Expected> expected = {
-      {"GB/T50001-2010", StatusWord(Status::kSuperseded), "GB/T 50001-2017", Gbk(u8"房屋建筑制图统一标准")},
+      {"GB/T50001-2010", StatusWord(Status::kSuperseded), "GB/T 50001-2017",
+       Gbk(u8"房屋建筑制图统一标准")},
       {"GB 50016-2014", StatusWord(Status::kCurrent), "GB 50016-2014", Gbk(u8"建筑设计防火规范")},
-      {"GB/T 50103-2001", StatusWord(Status::kSuperseded), "GB/T 50103-2010", Gbk(u8"总图制图标准")},
+      {"GB/T 50103-2001", StatusWord(Status::kSuperseded), "GB/T 50103-2010",
+       Gbk(u8"总图制图标准")},
       {"GB/T99999-2010", StatusWord(Status::kUnknown), "", ""},
-      {"  GB 50011-2010  ", StatusWord(Status::kCurrent), "GB 50011-2010", Gbk(u8"建筑抗震设计规范")},
+      {"  GB 50011-2010  ", StatusWord(Status::kCurrent), "GB 50011-2010",
+       Gbk(u8"建筑抗震设计规范")},
       {"", StatusWord(Status::kUnknown), "", ""},
       {"GB 50010-2015", StatusWord(Status::kUnknown), "GB 50010-2010", Gbk(u8"混凝土结构设计规范")},
       {"GB 50017-2003", StatusWord(Status::kSuperseded), "GB 50017-2017", Gbk(u8"钢结构设计标准")},
-      {"GB/T 7714-2015", StatusWord(Status::kCurrent), "GB/T 7714-2015", Gbk(u8"信息与文献 参考文献著录规则")},
+      {"GB/T 7714-2015", StatusWord(Status::kCurrent), "GB/T 7714-2015",
+       Gbk(u8"信息与文献 参考文献著录规则")},
       {"GBT1.1-2009", StatusWord(Status::kSuperseded), "GB/T 1.1-2020",
        Gbk(u8"标准化工作导则 第1部分：标准化文件的结构和起草规则")},
       {"ABCD", StatusWord(Status::kUnknown), "", ""},
@@ -516,17 +527,20 @@ class RowRemovalConcurrency : public BatchQueryFixture {};
 
 TEST_F(RowRemovalConcurrency, RemovesCurrentRowsAndKeepsOrderAndOrdinals) {
   AddRows({"A", "B", "C", "D"});
-  SetStatuses({StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded), StatusWord(Status::kCurrent), StatusWord(Status::kUnknown)});
+  SetStatuses({StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded),
+               StatusWord(Status::kCurrent), StatusWord(Status::kUnknown)});
   RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(0), (std::vector<Text>{"2", "4"}));
   EXPECT_EQ(Column(1), (std::vector<Text>{"B", "D"}));
-  EXPECT_EQ(Column(2), (std::vector<Text>{StatusWord(Status::kSuperseded), StatusWord(Status::kUnknown)}));
+  EXPECT_EQ(Column(2),
+            (std::vector<Text>{StatusWord(Status::kSuperseded), StatusWord(Status::kUnknown)}));
 }
 
 TEST_F(RowRemovalConcurrency, RemovesSupersededRows) {
   AddRows({"A", "B", "C", "D"});
-  SetStatuses({StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded), StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded)});
+  SetStatuses({StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded),
+               StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded)});
   RemoveRowsWithStatus(services_, StatusWord(Status::kSuperseded));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(0), (std::vector<Text>{"1", "3"}));
@@ -535,8 +549,9 @@ TEST_F(RowRemovalConcurrency, RemovesSupersededRows) {
 TEST_F(RowRemovalConcurrency, OnlyExactMatchesAreRemoved) {
   AddRows({"A", "B", "C", "D", "E", "F"});
   // Unqueried (empty), trailing space, leading full-width space, the other word, a match.
-  SetStatuses({"", StatusWord(Status::kCurrent) + " ", Gbk(u8"　") + StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded),
-               StatusWord(Status::kCurrent), StatusWord(Status::kUnknown)});
+  SetStatuses({"", StatusWord(Status::kCurrent) + " ", Gbk(u8"　") + StatusWord(Status::kCurrent),
+               StatusWord(Status::kSuperseded), StatusWord(Status::kCurrent),
+               StatusWord(Status::kUnknown)});
   RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(1), (std::vector<Text>{"A", "B", "C", "D", "F"}));
@@ -606,7 +621,8 @@ TEST_F(RowRemovalConcurrency, RemovalDuringABatchNeverMisplacesAResult) {
   std::thread clicker([&] {
     for (int click = 0; click < 8 && !batch_done.load(); ++click) {
       std::this_thread::sleep_for(25ms);
-      const Text word = click % 2 == 0 ? StatusWord(Status::kCurrent) : StatusWord(Status::kSuperseded);
+      const Text word =
+          click % 2 == 0 ? StatusWord(Status::kCurrent) : StatusWord(Status::kSuperseded);
       pump_.Post([this, word] { RemoveRowsWithStatus(services_, word); });
     }
   });
@@ -627,7 +643,8 @@ TEST_F(RowRemovalConcurrency, RemovalDuringABatchNeverMisplacesAResult) {
     EXPECT_EQ(row.cells[3].substr(0, 10), "GB/T " + serial) << row.cells[1];
     EXPECT_EQ(row.cells[4], "T" + serial) << row.cells[1];
     const bool even = (std::stoi(serial) - 40000) % 2 == 0;
-    EXPECT_EQ(row.cells[2], even ? StatusWord(Status::kCurrent) : StatusWord(Status::kSuperseded)) << row.cells[1];
+    EXPECT_EQ(row.cells[2], even ? StatusWord(Status::kCurrent) : StatusWord(Status::kSuperseded))
+        << row.cells[1];
   }
   // No standard was ever asked for twice.
   const auto requested = site_.Requested();

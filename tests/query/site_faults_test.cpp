@@ -20,14 +20,14 @@
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
-#include "batch/row_store.h"
 #include "query/batch_query.h"
-#include "site/standard_site.h"
 #include "query/number.h"
+#include "rows/row_store.h"
+#include "rows/status.h"
+#include "site/standard_site.h"
 #include "support/fault_server.h"
 #include "text/encoding.h"
 #include "web/web_request.h"
-#include "rows/status.h"
 
 namespace kelvaro {
 namespace {

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "batch/row_store.h"
+#include "rows/row_store.h"
 #include "site/standard_site.h"
 #include "support/recording_server.h"
 

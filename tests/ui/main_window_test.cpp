@@ -18,8 +18,10 @@
 #include <memory>
 #include <string>
 
-#include "batch/reason.h"
 #include "qt_test_app.h"
+#include "rows/columns.h"
+#include "rows/reason.h"
+#include "rows/status.h"
 #include "site/standard_site.h"
 #include "support/sites.h"
 #include "support/temp_dir.h"
@@ -28,7 +30,6 @@
 #include "ui/qt_message_pump.h"
 #include "ui/result_table_model.h"
 #include "window/window_texts.h"
-#include "rows/status.h"
 
 namespace kelvaro {
 namespace {
@@ -199,10 +200,11 @@ TEST_F(MainWindowTest, ResultTableIsAReportListWithTheLayoutsColumns) {
   EXPECT_EQ(view->editTriggers(), QAbstractItemView::NoEditTriggers);
   QHeaderView* header = view->header();
   EXPECT_FALSE(header->stretchLastSection());
-  ASSERT_EQ(header->count(), kColumnCount);
-  for (int column = 0; column < kColumnCount; ++column) {
-    EXPECT_EQ(header->sectionSize(column), ResultColumn(column).width);
-    EXPECT_EQ(model_.headerData(column, Qt::Horizontal).toString(), U(ColumnHeader(column)));
+  ASSERT_EQ(header->count(), static_cast<int>(ShownColumns().size()));
+  for (int column = 0; column < header->count(); ++column) {
+    const ColumnSpec& shown = *ShownColumns()[static_cast<std::size_t>(column)];
+    EXPECT_EQ(header->sectionSize(column), shown.width);
+    EXPECT_EQ(model_.headerData(column, Qt::Horizontal).toString(), U(shown.header));
   }
 }
 

@@ -10,7 +10,8 @@
 #include <map>
 #include <string>
 
-#include "batch/result_table.h"
+#include "rows/columns.h"
+#include "rows/result_table.h"
 #include "site/standard_site.h"
 #include "support/office_builder.h"
 #include "support/open_handles.h"
@@ -224,18 +225,18 @@ TEST_F(WindowTest, TabPagesAndResultColumns) {
   EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
   EXPECT_NE(style & LVS_SINGLESEL, 0);
   EXPECT_NE(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT, 0);
-  for (int column = 0; column < kColumnCount; ++column) {
+  for (int column = 0; column < static_cast<int>(ShownColumns().size()); ++column) {
+    const ColumnSpec& shown = *ShownColumns()[static_cast<std::size_t>(column)];
     wchar_t text[64] = {};
     LVCOLUMNW spec{};
     spec.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
     spec.pszText = text;
     spec.cchTextMax = std::size(text);
     ASSERT_TRUE(SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&spec)));
-    EXPECT_EQ(std::wstring(text), W(ColumnHeader(column)));
-    EXPECT_EQ(spec.cx, ResultColumn(column).width);
-    EXPECT_EQ(
-        spec.fmt & LVCFMT_JUSTIFYMASK,
-        ResultColumn(column).alignment == ColumnAlignment::kLeft ? LVCFMT_LEFT : LVCFMT_CENTER);
+    EXPECT_EQ(std::wstring(text), W(shown.header));
+    EXPECT_EQ(spec.cx, shown.width);
+    EXPECT_EQ(spec.fmt & LVCFMT_JUSTIFYMASK,
+              shown.alignment == ColumnAlignment::kLeft ? LVCFMT_LEFT : LVCFMT_CENTER);
   }
 }
 
@@ -556,8 +557,8 @@ TEST_F(WindowMenuTest, RightClickSelectsTheRowAndCopyAllPutsTheTableOnTheClipboa
   EXPECT_EQ(seen_.items, items);
   EXPECT_EQ(std::count(seen_.enabled.begin(), seen_.enabled.end(), false), 2);  // separators
   std::wstring header;
-  for (int column = 0; column < kColumnCount; ++column) {
-    header += (column > 0 ? kTab : L"") + W(ColumnHeader(column));
+  for (const ColumnSpec* shown : ShownColumns()) {
+    header += (header.empty() ? L"" : kTab) + W(shown->header);
   }
   const std::wstring copied = ClipboardUnicode();
   EXPECT_EQ(copied.rfind(header + L"\r\n", 0), 0u) << WideToUtf8(copied);

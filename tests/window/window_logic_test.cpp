@@ -11,16 +11,16 @@
 #include <thread>
 #include <vector>
 
-#include "batch/reason.h"
 #include "platform/files.h"
-#include "site/standard_site.h"
 #include "query/single_query.h"
+#include "rows/reason.h"
+#include "rows/status.h"
+#include "site/standard_site.h"
 #include "support/fake_window.h"
 #include "support/sites.h"
 #include "support/table_text.h"
 #include "text/encoding.h"
 #include "window/window_texts.h"
-#include "rows/status.h"
 
 namespace kelvaro {
 namespace {

@@ -6,16 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "batch/row_store.h"
 #include "document/xlsx_writer.h"
+#include "rows/row_store.h"
 
 namespace kelvaro {
 
-// The headers of the optional columns, UTF-8.
-inline constexpr char kReasonHeader[] = "原因";
-inline constexpr char kWhereHeader[] = "出处";
-inline constexpr char kWrittenHeader[] = "原文";
-inline constexpr char kLookedUpHeader[] = "查询时间";
 // The Excel export's sheet.
 inline constexpr char kExportSheetName[] = "查询结果";
 
@@ -36,20 +31,19 @@ std::string CsvField(const std::string& utf8);
 
 // A row as one line of tab-separated cells (UTF-8, no line end); a tab or line break
 // inside a cell becomes a space, so that a spreadsheet keeps the columns.
-// With `sources`, 出处 and 原文 follow.
+// With `sources`, where the row came from follows.
 std::string PlainTextRow(const RowStore::Row& row, bool sources = false);
 // The header and every row, each line ended by `line_end`.
 std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end = "\n",
                            bool sources = false);
 
-// UTF-8 byte-order mark, header record, one record per row; CR LF record ends. With a
-// column 原因 (ReasonCell) when `reasons` is set, then 出处 and 原文 when `sources` is.
+// UTF-8 byte-order mark, header record, one record per row; CR LF record ends. With the
+// reason's column when `reasons` is set, and where the row came from when `sources` is.
 std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons = false,
                       bool sources = false);
 
-// One sheet 查询结果: the five columns, 原因 (in Chinese), 出处, 原文 and 查询时间; the status
-// cell filled by its word. No workbook for more rows than a sheet holds (kXlsxMaxRows); the
-// cells cut at Excel's length are counted.
+// One sheet 查询结果 of the workbook's columns, the status cell filled by its word. No workbook for
+// more rows than a sheet holds (kXlsxMaxRows); the cells cut at Excel's length are counted.
 XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows);
 
 }  // namespace kelvaro

@@ -1,4 +1,4 @@
-#include "batch/table_export.h"
+#include "rows/export.h"
 
 #include <gtest/gtest.h>
 

@@ -49,7 +49,5 @@ std::vector<RowId> FailedRows(ResultTable& table);
 // Rows whose last lookup failed at the site (network or HTTP error): the command line's
 // --retry asks again for these, the windows' batch button counts them.
 std::vector<RowId> SiteFailedRows(ResultTable& table);
-// The batch button's tooltip for that many failed rows, UTF-8; empty for none.
-std::string RetryHint(int site_failures);
 
 }  // namespace kelvaro

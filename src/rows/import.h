@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/result_table.h"
 #include "document/document.h"
+#include "rows/result_table.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -30,9 +30,16 @@ struct ImportedRow {
 std::vector<ImportedRow> ListRows(const TextList& lines);
 // The same for pieces that each stand for one line of a list (an exported table's column).
 std::vector<ImportedRow> ListRows(const std::vector<TextPiece>& lines);
-// Pasted text or a document: one row per citation in reading order, column 1 the number as
-// written with its edition note ("GB 50016-2014（2018年版）").
+// A document may give at most this many rows; past it the import refuses it as too large.
+inline constexpr std::size_t kMaxImportedRows = 1'000'000;
+
+// Pasted text or a document: one row per citation in reading order (at most
+// kMaxImportedRows), column 1 the number as written with its edition note ("GB 50016-2014
+// （2018年版）"), on one line.
 std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces);
+// The same, appended to `rows`; false when the pieces cite more than kMaxImportedRows (the
+// rows stop there).
+bool AddCitationRows(const std::vector<TextPiece>& pieces, std::vector<ImportedRow>& rows);
 
 // The rows of a file of `kind`, taken for what its bytes are (KindOfContent): a .txt file is a
 // list (unless `citations`: then a document like any other); a table Kelvaro exported gives

@@ -1,6 +1,6 @@
-#include "batch/reason.h"
+#include "rows/reason.h"
 
-#include "batch/result_table.h"
+#include "rows/result_table.h"
 #include "rows/status.h"
 #include "text/encoding.h"
 
@@ -110,13 +110,6 @@ std::vector<RowId> SiteFailedRows(ResultTable& table) {
     if (IsSiteFailure(table.ReasonById(id).outcome)) failed.push_back(id);
   }
   return failed;
-}
-
-std::string RetryHint(int site_failures) {
-  if (site_failures <= 0) return {};
-  return std::string("有 ")
-      .append(std::to_string(site_failures))
-      .append(" 行因网络错误或网站出错而为“未知”；在表格上单击右键，选“重新查询未知”可再查一次");
 }
 
 }  // namespace kelvaro

@@ -1,8 +1,9 @@
-#include "batch/table_export.h"
+#include "rows/export.h"
 
 #include <string_view>
 
 #include "document/xlsx_writer.h"
+#include "rows/columns.h"
 #include "rows/status.h"
 #include "text/encoding.h"
 
@@ -74,83 +75,49 @@ std::string PlainCells(const std::vector<std::string>& cells) {
   return line;
 }
 
-std::vector<std::string> Headers(bool sources) {
-  std::vector<std::string> headers;
-  for (int column = 0; column < kColumnCount; ++column) headers.emplace_back(ColumnHeader(column));
-  if (sources) {
-    headers.emplace_back(kWhereHeader);
-    headers.emplace_back(kWrittenHeader);
+std::string CsvRecord(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) line += ',';
+    line += CsvField(fields[i]);
   }
-  return headers;
-}
-
-std::vector<std::string> Cells(const RowStore::Row& row, bool sources) {
-  std::vector<std::string> cells;
-  for (int column = 0; column < kColumnCount; ++column) cells.push_back(CellUtf8(row, column));
-  if (sources) {
-    cells.push_back(SourceWhere(row));
-    cells.push_back(SourceWritten(row));
-  }
-  return cells;
+  return line + "\r\n";
 }
 
 }  // namespace
 
 std::string PlainTextRow(const RowStore::Row& row, bool sources) {
-  return PlainCells(Cells(row, sources));
+  return PlainCells(RowCells(row, ColumnsFor(TableOutputs(false, sources))));
 }
 
 std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end,
                            bool sources) {
-  std::string out = PlainCells(Headers(sources)) + line_end;
-  for (const auto& row : rows) out += PlainTextRow(row, sources) + line_end;
+  std::string out;
+  for (const auto& record : TableRecords(rows, ColumnsFor(TableOutputs(false, sources)))) {
+    out += PlainCells(record) + line_end;
+  }
   return out;
 }
 
 std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons, bool sources) {
-  const auto record = [](const std::vector<std::string>& fields) {
-    std::string line;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (i > 0) line += ',';
-      line += CsvField(fields[i]);
-    }
-    return line + "\r\n";
-  };
   // The byte-order mark lets spreadsheet programs read the file as UTF-8.
-  std::vector<std::string> headers = Headers(false);
-  if (reasons) headers.emplace_back(kReasonHeader);
-  if (sources) {
-    headers.emplace_back(kWhereHeader);
-    headers.emplace_back(kWrittenHeader);
-  }
-  std::string out = "\xEF\xBB\xBF" + record(headers);
-  for (const auto& row : rows) {
-    std::vector<std::string> fields = Cells(row, false);
-    if (reasons) fields.push_back(ReasonCell(row.reason));
-    if (sources) {
-      fields.push_back(SourceWhere(row));
-      fields.push_back(SourceWritten(row));
-    }
-    out += record(fields);
+  std::string out = "\xEF\xBB\xBF";
+  for (const auto& record : TableRecords(rows, ColumnsFor(TableOutputs(reasons, sources)))) {
+    out += CsvRecord(record);
   }
   return out;
 }
 
 XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows) {
+  const std::vector<const ColumnSpec*> columns = ColumnsFor(kInWorkbook);
   XlsxSheet sheet;
   sheet.name = kExportSheetName;
-  sheet.header = Headers(false);
-  for (const char* header : {kReasonHeader, kWhereHeader, kWrittenHeader, kLookedUpHeader}) {
-    sheet.header.emplace_back(header);
+  sheet.header = HeaderCells(columns);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if ((columns[i]->outputs & kFilledByStatus) != 0) sheet.fill_column = static_cast<int>(i);
   }
-  sheet.fill_column = ColumnIndex(Column::kStatus);
   for (const auto& row : rows) {
-    std::vector<std::string> cells = Cells(row, false);
-    cells.push_back(ReasonDescription(row.reason));
-    cells.push_back(SourceWhere(row));
-    cells.push_back(SourceWritten(row));
-    cells.push_back(row.looked_up_at);
-    sheet.rows.push_back(std::move(cells));
+    sheet.rows.push_back(RowCells(row, columns));
     sheet.row_fills.push_back(SpecOf(StatusOfCell(row.cells[ColumnIndex(Column::kStatus)])).fill);
   }
   return WriteXlsx(sheet);

@@ -1,10 +1,11 @@
-#include "batch/row_store.h"
+#include "rows/row_store.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <utility>
 
 #include "platform/clock.h"
+#include "rows/columns.h"
 
 namespace kelvaro {
 namespace {

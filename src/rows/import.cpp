@@ -1,4 +1,4 @@
-#include "query/import.h"
+#include "rows/import.h"
 
 #include <algorithm>
 #include <optional>
@@ -37,6 +37,27 @@ bool IsAscii(const std::string& s) {
 void SetNumber(ImportedRow& row, const std::string& utf8) {
   row.number = Utf8ToGbk(utf8);
   if (!IsAscii(utf8) && GbkToUtf8(row.number) != utf8) row.source.number_utf8 = utf8;
+}
+
+// A number that wrapped onto the next line is shown on one: the break goes, with the spaces
+// around it, after a dash, slash or colon, and becomes one space elsewhere.
+std::string OnOneLine(const std::string& written) {
+  if (written.find('\n') == std::string::npos) return written;
+  std::string out;
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    if (written[i] != '\n' && written[i] != '\r') {
+      out += written[i];
+      continue;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    while (i + 1 < written.size() &&
+           (written[i + 1] == ' ' || written[i + 1] == '\r' || written[i + 1] == '\n')) {
+      ++i;
+    }
+    const char before = out.empty() ? '-' : out.back();
+    if (before != '-' && before != '/' && before != ':') out += ' ';
+  }
+  return out;
 }
 
 ImportedRow ListRow(const std::string& utf8_line, const Location& location) {
@@ -117,37 +138,54 @@ std::vector<ImportedRow> ListRows(const std::vector<TextPiece>& lines) {
   return rows;
 }
 
-std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
-  std::vector<ImportedRow> rows;
+bool AddCitationRows(const std::vector<TextPiece>& pieces, std::vector<ImportedRow>& rows) {
   for (const TextPiece& piece : pieces) {
     for (Citation& citation : FindCitations(piece.text)) {
+      if (rows.size() == kMaxImportedRows) return false;
       ImportedRow row;
-      SetNumber(row, citation.number_as_written);
+      SetNumber(row, OnOneLine(citation.number_as_written));
       row.source.location = piece.location;
       row.source.citation = std::move(citation);
       row.source.from_document = true;
       rows.push_back(std::move(row));
     }
   }
+  return true;
+}
+
+namespace {
+
+bool Refuse(DocumentError why, std::string& error) {
+  error = DocumentErrorWords(why);
+  return false;
+}
+
+}  // namespace
+
+std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
+  std::vector<ImportedRow> rows;
+  AddCitationRows(pieces, rows);
   return rows;
 }
 
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
                    std::string& error, bool citations) {
   rows.clear();
-  if (!KindOfContent(bytes, kind, error)) return false;
+  DocumentError why = DocumentError::kNone;
+  if (!KindOfContent(bytes, kind, why)) return Refuse(why, error);
   if (kind == DocumentKind::kText && !citations) {
     rows = ListRowsOfUtf8(SplitLines(DecodeTextFile(bytes)));
     return true;
   }
   std::vector<TextPiece> pieces;
-  if (!ReadDocument(bytes, kind, pieces, error)) return false;
+  if (!ReadDocument(bytes, kind, pieces, why)) return Refuse(why, error);
   // A list Kelvaro saved is checked again as it was, not cell by cell.
   if (const std::optional<std::vector<TextPiece>> column =
           kind == DocumentKind::kText ? std::nullopt : ExportedNumberColumn(pieces)) {
     rows = ListRows(*column);
-  } else {
-    rows = CitationRows(pieces);
+  } else if (!AddCitationRows(pieces, rows)) {
+    std::vector<ImportedRow>().swap(rows);
+    return Refuse(DocumentError::kContentTooLarge, error);
   }
   return true;
 }
@@ -156,7 +194,7 @@ std::vector<ImportedRow> PastedRows(const std::string& utf8) {
   // Text whatever its bytes: a clipboard is no file whose kind they would tell.
   std::vector<TextPiece> lines;
   formats::Budget budget{DocumentLimits{}};
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   formats::ReadText(Bytes(utf8.begin(), utf8.end()), budget, lines, error);
   return CitationRows(lines);
 }

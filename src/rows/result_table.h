@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/reason.h"
 #include "citation/citation.h"
 #include "document/location.h"
+#include "rows/reason.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -18,9 +18,6 @@ namespace kelvaro {
 enum class Column { kOrdinal, kNumber, kStatus, kLatestNumber, kLatestTitle };
 inline constexpr int kColumnCount = 5;
 constexpr int ColumnIndex(Column column) { return static_cast<int>(column); }
-// The header of a column, UTF-8: 序号, 待查标准编号, 是否现行, 最新标准编号, 最新标准名称.
-const char* ColumnHeader(Column column);
-const char* ColumnHeader(int column_index);
 
 // Where a row came from: the line, paragraph, cell or page, and the citation it looks up.
 struct RowSource {
@@ -41,10 +38,6 @@ struct TableRow {
   RowSource source;
   std::string looked_up_at;  // local time the reason was last set, "2026-12-08 22:00:13"
 };
-
-// A cell as the user sees it, UTF-8: column 1 as written when the row carries it, any other
-// cell its GBK text; empty for a column out of range.
-std::string CellUtf8(const TableRow& row, int column);
 
 struct CellHit {
   int row = -1;
@@ -83,3 +76,25 @@ class ResultTable {
 };
 
 }  // namespace kelvaro
+
+// What a ResultTable declares, but Snapshot (whose rows' order is the table's own).
+#define KELVARO_RESULT_TABLE_OVERRIDES                                   \
+  int RowCount() override;                                               \
+  int AppendRow(const Text& ordinal) override;                           \
+  Text GetCellText(int row, int column) override;                        \
+  std::string GetCellUtf8(int row, int column) override;                 \
+  void SetCellText(int row, int column, const Text& text) override;      \
+  void DeleteRow(int row) override;                                      \
+  void ClearRows() override;                                             \
+  int FindRow(const Text& text, int column) override;                    \
+  CellHit HitTestCell(int x, int y) override;                            \
+  std::vector<RowId> RowIds() override;                                  \
+  int RowIndexOf(RowId id) override;                                     \
+  Text GetCellTextById(RowId id, int column) override;                   \
+  void SetCellTextById(RowId id, int column, const Text& text) override; \
+  void DeleteRowById(RowId id) override;                                 \
+  void MakeRowVisibleById(RowId id) override;                            \
+  void SetReasonById(RowId id, const RowReason& reason) override;        \
+  RowReason ReasonById(RowId id) override;                               \
+  void SetSourceById(RowId id, const RowSource& source) override;        \
+  RowSource SourceById(RowId id) override;

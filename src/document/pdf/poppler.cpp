@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "document/reasons.h"
-#include "platform/pdf.h"
+#include "document/errors.h"
+#include "document/pdf.h"
 
-namespace kelvaro::platform {
+namespace kelvaro {
 
 namespace {
 
@@ -72,15 +72,15 @@ std::string WithLineEndHyphens(const std::string& text,
 
 }  // namespace
 
-bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, std::string& error) {
+bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, DocumentError& error) {
   pages_utf8.clear();
-  error.clear();
+  error = DocumentError::kNone;
   if (!LooksLikePdf(pdf)) {
-    error = reason::kNotPdf;
+    error = DocumentError::kNotPdf;
     return false;
   }
   if (pdf.size() > static_cast<std::size_t>(INT_MAX)) {
-    error = reason::kDamaged;
+    error = DocumentError::kDamaged;
     return false;
   }
   poppler::set_debug_error_function(Quiet, nullptr);
@@ -89,11 +89,12 @@ bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, std::s
   if (!document) {
     // Poppler loads an encrypted file it cannot open as null too; its dictionary says which.
     const std::string_view all(reinterpret_cast<const char*>(pdf.data()), pdf.size());
-    error = all.find("/Encrypt") != std::string_view::npos ? reason::kEncrypted : reason::kDamaged;
+    error = all.find("/Encrypt") != std::string_view::npos ? DocumentError::kEncrypted
+                                                           : DocumentError::kDamaged;
     return false;
   }
   if (document->is_locked()) {
-    error = reason::kEncrypted;
+    error = DocumentError::kEncrypted;
     return false;
   }
   const int count = document->pages();
@@ -110,4 +111,4 @@ bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, std::s
   return true;
 }
 
-}  // namespace kelvaro::platform
+}  // namespace kelvaro

@@ -1,4 +1,5 @@
-#include "batch/row_store.h"
+#include "rows/row_store.h"
+#include "rows/columns.h"
 
 #include <gtest/gtest.h>
 

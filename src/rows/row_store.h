@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "batch/result_table.h"
+#include "rows/result_table.h"
 
 namespace kelvaro {
 
@@ -16,26 +16,8 @@ class RowStore : public ResultTable {
  public:
   using Row = TableRow;
 
-  int RowCount() override;
-  int AppendRow(const Text& ordinal) override;
-  Text GetCellText(int row, int column) override;
-  std::string GetCellUtf8(int row, int column) override;
-  void SetCellText(int row, int column, const Text& text) override;
-  void DeleteRow(int row) override;
-  void ClearRows() override;
-  int FindRow(const Text& text, int column) override;
-  CellHit HitTestCell(int x, int y) override;  // no view: always a miss
-
-  std::vector<RowId> RowIds() override;
-  int RowIndexOf(RowId id) override;
-  Text GetCellTextById(RowId id, int column) override;
-  void SetCellTextById(RowId id, int column, const Text& text) override;
-  void DeleteRowById(RowId id) override;
-  void MakeRowVisibleById(RowId id) override;
-  void SetReasonById(RowId id, const RowReason& reason) override;
-  RowReason ReasonById(RowId id) override;
-  void SetSourceById(RowId id, const RowSource& source) override;
-  RowSource SourceById(RowId id) override;
+  // HitTestCell: no view, always a miss.
+  KELVARO_RESULT_TABLE_OVERRIDES
 
   // AppendRow that gives back the new row's id.
   RowId AppendRowWithId(const Text& ordinal);

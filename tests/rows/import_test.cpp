@@ -1,5 +1,5 @@
 // Import of number files into a RowStore: lines, encodings, replacement and failures.
-#include "query/import.h"
+#include "rows/import.h"
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/row_store.h"
+#include "rows/row_store.h"
 #include "text/encoding.h"
 
 namespace kelvaro {

@@ -1,4 +1,4 @@
-#include "batch/reason.h"
+#include "rows/reason.h"
 
 #include <gtest/gtest.h>
 
