@@ -11,7 +11,7 @@
 
 #include "rows/import.h"
 #include "site/standard_site.h"
-#include "ui/program.h"
+#include "qt/program.h"
 
 namespace kelvaro::bench {
 

@@ -21,7 +21,7 @@
 #include "query/number.h"
 #include "rows/import.h"
 #include "site/standard_site.h"
-#include "ui/program.h"
+#include "qt/program.h"
 
 namespace {
 

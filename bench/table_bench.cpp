@@ -12,8 +12,8 @@
 
 #include "memory.h"
 #include "rows/import.h"
-#include "ui/program.h"
-#include "ui/result_table_model.h"
+#include "qt/program.h"
+#include "qt/result_table_model.h"
 
 namespace {
 

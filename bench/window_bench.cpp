@@ -13,7 +13,7 @@
 #include "query/number.h"
 #include "rows/import.h"
 #include "site/standard_site.h"
-#include "ui/program.h"
+#include "qt/program.h"
 
 int main(int argc, char** argv) {
   kelvaro::bench::BatchWindow bench(argc, argv);

@@ -82,4 +82,4 @@ endif()
 
 # The window, driven by messages in its own process (Xvfb and the Chinese set-up of
 # scripts/wine-gui; Xvfb and the sample sites from a CTest fixture).
-include(${CMAKE_CURRENT_SOURCE_DIR}/win/tests.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/win32/tests.cmake)

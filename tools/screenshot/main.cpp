@@ -17,7 +17,7 @@
 #include <string>
 
 #include "site/standard_site.h"
-#include "ui/program.h"
+#include "qt/program.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include "support/open_handles.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
-#include "win/main_window.h"
-#include "win/program.h"
-#include "win/win_text.h"
+#include "win32/main_window.h"
+#include "win32/program.h"
+#include "win32/win_text.h"
 #include "window/layout.h"
 #include "window/window_logic.h"
 #include "window/window_texts.h"
@@ -677,7 +677,7 @@ TEST(ProgramTest, ClosingDuringASlowBatchEndsItAndReturnsZero) {
       << WideToUtf8(g_title_during_batch);
 }
 
-// Run by tests/win/installer_test.sh on the installed copy: it starts, shows its window and
+// Run by tests/win32/installer_test.sh on the installed copy: it starts, shows its window and
 // ends with exit code 0 when the window is closed.
 TEST(InstalledProgramTest, StartsAndClosesWithExitCodeZero) {
   const char* installed = std::getenv("KELVARO_INSTALLED_EXE");

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "win/main_window.h"
+#include "win32/main_window.h"
 
 namespace kelvaro::win {
 

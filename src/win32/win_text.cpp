@@ -1,4 +1,4 @@
-#include "win/win_text.h"
+#include "win32/win_text.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "ui/program.h"
+#include "qt/program.h"
 
 #include <QApplication>
 #include <QDir>

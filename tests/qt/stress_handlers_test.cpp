@@ -15,7 +15,7 @@
 #include "qt_test_app.h"
 #include "support/sites.h"
 #include "text/encoding.h"
-#include "ui/program.h"
+#include "qt/program.h"
 
 namespace kelvaro {
 namespace {

@@ -5,9 +5,9 @@
 #include <functional>
 #include <memory>
 
-#include "ui/main_window.h"
-#include "ui/qt_message_pump.h"
-#include "ui/result_table_model.h"
+#include "qt/main_window.h"
+#include "qt/qt_message_pump.h"
+#include "qt/result_table_model.h"
 
 class QTranslator;
 

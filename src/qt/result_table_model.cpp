@@ -1,4 +1,4 @@
-#include "ui/result_table_model.h"
+#include "qt/result_table_model.h"
 
 #include <QHeaderView>
 #include <QThread>

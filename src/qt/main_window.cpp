@@ -1,4 +1,4 @@
-#include "ui/main_window.h"
+#include "qt/main_window.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -25,8 +25,8 @@
 #include <limits>
 
 #include "rows/columns.h"
-#include "ui/dialog_seams.h"
-#include "ui/result_table_model.h"
+#include "qt/dialog_seams.h"
+#include "qt/result_table_model.h"
 #include "window/window_texts.h"
 
 namespace kelvaro {

@@ -1,4 +1,4 @@
-#include "win/win_message_pump.h"
+#include "win32/win_message_pump.h"
 
 #include <algorithm>
 

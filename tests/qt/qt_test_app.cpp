@@ -24,7 +24,7 @@ class QtApplicationEnvironment : public ::testing::Environment {
 
 QApplication& TestApp() {
   static int argc = 1;
-  static char name[] = "kelvaro_ui_tests";
+  static char name[] = "kelvaro_qt_tests";
   static char* argv[] = {name, nullptr};
   if (g_app == nullptr) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,4 +1,4 @@
-#include "win/program.h"
+#include "win32/program.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/web.h"
-#include "win/win_text.h"
+#include "win32/win_text.h"
 #include "window/window_texts.h"
 
 namespace kelvaro::win {

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "win/list_view_table.h"
-#include "win/win_message_pump.h"
+#include "win32/list_view_table.h"
+#include "win32/win_message_pump.h"
 #include "window/layout.h"
 #include "window/window_logic.h"
 #include "window/window_view.h"

@@ -1,9 +1,9 @@
-#include "win/list_view_table.h"
+#include "win32/list_view_table.h"
 
 #include <commctrl.h>
 
 #include "rows/columns.h"
-#include "win/win_text.h"
+#include "win32/win_text.h"
 #include "window/layout.h"
 
 namespace kelvaro::win {

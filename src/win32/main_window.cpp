@@ -1,4 +1,4 @@
-#include "win/main_window.h"
+#include "win32/main_window.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "win/win_text.h"
+#include "win32/win_text.h"
 #include "window/window_texts.h"
 
 namespace kelvaro::win {

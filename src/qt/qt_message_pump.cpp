@@ -1,4 +1,4 @@
-#include "ui/qt_message_pump.h"
+#include "qt/qt_message_pump.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

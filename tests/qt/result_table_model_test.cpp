@@ -1,4 +1,4 @@
-#include "ui/result_table_model.h"
+#include "qt/result_table_model.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +18,8 @@
 
 #include "qt_test_app.h"
 #include "text/encoding.h"
-#include "ui/main_window.h"
-#include "ui/qt_message_pump.h"
+#include "qt/main_window.h"
+#include "qt/qt_message_pump.h"
 
 namespace kelvaro {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/dialog_seams.h"
+#include "qt/dialog_seams.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -27,8 +27,8 @@
 #include "qt_test_app.h"
 #include "support/sites.h"
 #include "text/encoding.h"
-#include "ui/dialog_seams.h"
-#include "ui/program.h"
+#include "qt/dialog_seams.h"
+#include "qt/program.h"
 
 namespace kelvaro {
 namespace {

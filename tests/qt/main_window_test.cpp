@@ -1,5 +1,5 @@
 // The Qt window: its controls made from the layout, and its events reaching the window logic.
-#include "ui/main_window.h"
+#include "qt/main_window.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +26,9 @@
 #include "support/sites.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
-#include "ui/dialog_seams.h"
-#include "ui/qt_message_pump.h"
-#include "ui/result_table_model.h"
+#include "qt/dialog_seams.h"
+#include "qt/qt_message_pump.h"
+#include "qt/result_table_model.h"
 #include "window/window_texts.h"
 
 namespace kelvaro {
