@@ -6,6 +6,7 @@
 
 #include "document/document.h"
 #include "document/errors.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 
 namespace kelvaro {
@@ -26,7 +27,7 @@ struct ContentCase {
   DocumentKind read_as;  // when read
   std::string reason;    // when refused
 };
-void PrintTo(const ContentCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class KindOfContentTest : public testing::TestWithParam<ContentCase> {};
 
@@ -76,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"PdfInTxt", kText, "%PDF-1.4\n", kPdf, ""},
         // A name of a kind we read is believed: its reader says what is wrong.
         ContentCase{"DocxNameKept", kDocx, CompoundFile("WordDocument"), kDocx, ""}),
-    [](const testing::TestParamInfo<ContentCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(ReadDocumentOfContent, ATxtHoldingADocxGivesItsParagraphs) {
   std::vector<TextPiece> pieces;

@@ -7,6 +7,7 @@
 #include "document/document.h"
 #include "document/errors.h"
 #include "document/pieces.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 
 namespace kelvaro {
@@ -73,7 +74,7 @@ struct HostileCase {
   std::function<Bytes()> bytes;
   std::string reason;
 };
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class HostileDocumentTest : public testing::TestWithParam<HostileCase> {};
 
@@ -175,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                       return test::BuildDocx(parts);
                     },
                     DocumentErrorWords(DocumentError::kDamaged)}),
-    [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+    test::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Excel, HostileDocumentTest,
@@ -218,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"WrongCrc", DocumentKind::kXlsx,
                     [] { return XlsxWith("xl/workbook.xml", [](ZipEntry& e) { e.crc = 7; }); },
                     DocumentErrorWords(DocumentError::kDamaged)}),
-    [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+    test::CaseName());
 
 // Bounds on the whole document: each case is read at the bound and refused one past it.
 struct BoundCase {
@@ -229,7 +230,6 @@ struct BoundCase {
   std::size_t at;                                           // the least bound that reads it
   std::string reason = DocumentErrorWords(DocumentError::kContentTooLarge);
 };
-void PrintTo(const BoundCase& c, std::ostream* os) { *os << c.name; }
 
 void Text(DocumentLimits& l, std::size_t n) { l.max_text = n; }
 void Pieces(DocumentLimits& l, std::size_t n) { l.max_pieces = n; }
@@ -344,7 +344,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [] { return test::BuildDocx(test::WordParagraph("x")); },
                   [](DocumentLimits& l, std::size_t n) { l.max_xml = n; }, XmlOfOneParagraph(),
                   DocumentErrorWords(DocumentError::kTooLarge)}),
-    [](const testing::TestParamInfo<BoundCase>& info) { return info.param.name; });
+    test::CaseName());
 
 // The sizes that hurt before there were bounds, at the bounds every reader has.
 TEST(DocumentBoundsTest, OneLargeSharedStringCopiedIntoEveryCellIsRefused) {

@@ -8,6 +8,7 @@
 #include "document/document.h"
 #include "document/errors.h"
 #include "document/pieces.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 #include "support/zip_builder.h"
 
@@ -19,7 +20,7 @@ struct PdfCase {
   std::function<std::string()> pdf;
   std::string expected;
 };
-void PrintTo(const PdfCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class PdfTest : public testing::TestWithParam<PdfCase> {};
 
@@ -52,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "error: " + std::string(DocumentErrorWords(DocumentError::kNotPdf))},
         PdfCase{"Damaged", [] { return std::string("%PDF-1.4\n1 0 obj << garbage\n"); },
                 "error: " + std::string(DocumentErrorWords(DocumentError::kDamaged))}),
-    [](const testing::TestParamInfo<PdfCase>& info) { return info.param.name; });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "document/errors.h"
+#include "support/named_case.h"
 #include "support/zip_builder.h"
 
 namespace kelvaro {
@@ -52,7 +53,7 @@ struct ZipCase {
   std::function<std::string()> archive;
   std::string expected;
 };
-void PrintTo(const ZipCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class ZipReaderTest : public testing::TestWithParam<ZipCase> {};
 
@@ -206,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
                   return Archive({e});
                 },
                 "big: " + std::string(DocumentErrorWords(DocumentError::kTooLarge))}),
-    [](const testing::TestParamInfo<ZipCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(ZipReaderLimitsTest, MemberLimitCountsEveryDirectoryEntryWhateverTheEndRecordSays) {
   ZipBuilder zip;

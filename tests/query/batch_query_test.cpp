@@ -27,6 +27,7 @@
 #include "rows/row_store.h"
 #include "rows/status.h"
 #include "site/national_site.h"
+#include "support/named_case.h"
 #include "support/sample_site.h"
 #include "text/encoding.h"
 #include "web/request_object.h"
@@ -352,7 +353,7 @@ struct SpeedCase {
   int max_running;  // ...and never passed
   int delay_ms = 5;
 };
-void PrintTo(const SpeedCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class BatchQuerySpeedConcurrency : public BatchQueryFixture,
                                    public ::testing::WithParamInterface<SpeedCase> {};
@@ -391,7 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // long enough for ten thread starts under the thread sanitizer on a
                       // busy machine.
                       SpeedCase{"MoreThanRows", "50", 10, 10, 10, 250}),
-    [](const ::testing::TestParamInfo<SpeedCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST_F(BatchQueryConcurrency, EmptyTableStartsNoWorker) {
   RunQuery("4");

@@ -33,6 +33,7 @@
 #include "rows/status.h"
 #include "site/national_site.h"
 #include "support/literal_parser.h"
+#include "support/named_case.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "text/text.h"
@@ -227,7 +228,7 @@ struct IntegerCase {
   std::string text;  // GBK
   int value;
 };
-void PrintTo(const IntegerCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class HostileTextToInteger : public ::testing::TestWithParam<IntegerCase> {};
 
@@ -260,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
         IntegerCase{"DigitsThenLoneLead", "2010\x81", 2010}, IntegerCase{"LoneLeadOnly", "\x81", 0},
         IntegerCase{"LoneFullWidthLead", "\xA3", 0}, IntegerCase{"SignOnly", "-", 0},
         IntegerCase{"LowercaseHex", "0x7fffffff", 0}),
-    [](const ::testing::TestParamInfo<IntegerCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(HostileNumbers, TenThousandByteNumbersCleanAndClassify) {
   const std::string digits(9990, '5');
@@ -293,7 +294,6 @@ struct LeadByteCase {
   Text cleaned;
   Text keyword;
 };
-void PrintTo(const LeadByteCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileLoneLeadByte : public ::testing::TestWithParam<LeadByteCase> {};
 
@@ -335,7 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
         LeadByteCase{"LongNumberThenLead", "GB/T " + std::string(9990, '3') + "-2010\xA3",
                      "GBT" + std::string(9990, '3') + "2010\xA3",
                      "GBT" + std::string(9990, '3') + "2010\xA3"}),
-    [](const ::testing::TestParamInfo<LeadByteCase>& info) { return info.param.name; });
+    test::CaseName());
 
 // ---- Pages ---------------------------------------------------------------------------
 

@@ -6,8 +6,9 @@
 #include <ostream>
 #include <string>
 
-#include "text/encoding.h"
 #include "rows/status.h"
+#include "support/named_case.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
@@ -19,7 +20,7 @@ struct CleanCase {
   Text keyword;
 };
 
-void PrintTo(const CleanCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class CleanNumberTest : public ::testing::TestWithParam<CleanCase> {};
 
@@ -78,15 +79,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "1",
                   "a\xCF\xD6\xD0\xD0"
                   "1"}),
-    [](const ::testing::TestParamInfo<CleanCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 struct IntegerCase {
   const char* name;
   Text text;
   int value;
 };
-
-void PrintTo(const IntegerCase& c, std::ostream* os) { *os << c.name; }
 
 class TextToIntegerTest : public ::testing::TestWithParam<IntegerCase> {};
 
@@ -119,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
         IntegerCase{"FarPastMin", "-99999999999999999999", INT_MIN},
         IntegerCase{"FullWidthPastMax", Gbk(u8"２１４７４８３６４８"), INT_MAX},
         IntegerCase{"FullWidthPastMin", Gbk(u8"－２１４７４８３６４９"), INT_MIN}),
-    [](const ::testing::TestParamInfo<IntegerCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 struct ClassifyCase {
   const char* name;
@@ -127,8 +126,6 @@ struct ClassifyCase {
   Text cleaned_number;
   Status status;
 };
-
-void PrintTo(const ClassifyCase& c, std::ostream* os) { *os << c.name; }
 
 class ClassifyStatusTest : public ::testing::TestWithParam<ClassifyCase> {};
 
@@ -163,9 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         ClassifyCase{"ShortHit", "17", "GBT500012010", Status::kUnknown},
         ClassifyCase{"ShortHitGreater", "9999", "GB1-95", Status::kSuperseded},
         ClassifyCase{"TwoDigitYears", "GB 50057-94", "GB500572010", Status::kUnknown}),
-    [](const ::testing::TestParamInfo<ClassifyCase>& info) {
-      return std::string(info.param.name);
-    });
+    test::CaseName());
 
 TEST(ClassifyStatus, WorksOnTheCleanedNumberOfAnyTypedSpelling) {
   const Text spellings[] = {"GB/T50001-2010", " GB/T 50001-2010 ",

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "support/named_case.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -16,7 +17,7 @@ struct PlainRowCase {
   const char* line;    // UTF-8
 };
 
-void PrintTo(const PlainRowCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class PlainTextRowTest : public ::testing::TestWithParam<PlainRowCase> {};
 
@@ -33,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PlainRowCase{"Tab", "GB\t1-2010", "7\tGB 1-2010\t现行\t\t"},
                       PlainRowCase{"LineBreaks", "GB\r\n1-2010\r", "7\tGB  1-2010 \t现行\t\t"},
                       PlainRowCase{"Chinese", "建标 1-2010", "7\t建标 1-2010\t现行\t\t"}),
-    [](const ::testing::TestParamInfo<PlainRowCase>& info) { return info.param.name; });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "rows/row_store.h"
+#include "support/named_case.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -40,7 +41,7 @@ struct BytesCase {
   std::string bytes;
   std::vector<Text> numbers;
 };
-void PrintTo(const BytesCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class ImportBytes : public ::testing::TestWithParam<BytesCase> {};
 
@@ -97,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "GB/T 1-2 \xD6\xD0\xCE\xC4\r\nGB 2",
                   {"GB/T 1-2 \xD6\xD0\xCE\xC4", "GB 2"}},
         BytesCase{"NeitherUtf8NorGbk", "GB \xFF\xFE\xFF 1\r\n", {"GB ??? 1"}}),
-    [](const ::testing::TestParamInfo<BytesCase>& info) { return info.param.name; });
+    test::CaseName());
 
 // Column 1 as the import makes it: GBK for the lookup, the text as written beside it only
 // when GBK cannot hold it.
@@ -108,7 +109,6 @@ struct WrittenCase {
   Text number;  // GBK
   std::string kept;
 };
-void PrintTo(const WrittenCase& c, std::ostream* os) { *os << c.name; }
 
 class WrittenNumber : public ::testing::TestWithParam<WrittenCase> {};
 
@@ -125,14 +125,15 @@ TEST_P(WrittenNumber, KeepsWhatGbkCannotHold) {
   EXPECT_EQ(rows[0].source.number_utf8, GetParam().kept);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, WrittenNumber,
-    ::testing::Values(
-        WrittenCase{"ListLineGbkHolds", false, "GB 1-2010 建筑", Gbk(u8"GB 1-2010 建筑"), ""},
-        WrittenCase{"ListLineOfHangulAndEmoji", false, "한국어 😀 GB 1-2010", "??? ? GB 1-2010",
-                    "한국어 😀 GB 1-2010"},
-        WrittenCase{"PastedCitation", true, "依据 GB 1−2010。", "GB 1-2010", "GB 1−2010"}),
-    [](const ::testing::TestParamInfo<WrittenCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, WrittenNumber,
+                         ::testing::Values(WrittenCase{"ListLineGbkHolds", false, "GB 1-2010 建筑",
+                                                       Gbk(u8"GB 1-2010 建筑"), ""},
+                                           WrittenCase{"ListLineOfHangulAndEmoji", false,
+                                                       "한국어 😀 GB 1-2010", "??? ? GB 1-2010",
+                                                       "한국어 😀 GB 1-2010"},
+                                           WrittenCase{"PastedCitation", true, "依据 GB 1−2010。",
+                                                       "GB 1-2010", "GB 1−2010"}),
+                         test::CaseName());
 
 TEST(ImportBytesLarge, HundredThousandLines) {
   std::string file;

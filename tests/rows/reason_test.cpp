@@ -1,4 +1,5 @@
 #include "rows/reason.h"
+#include "support/named_case.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ struct ReasonCase {
   const char* words;  // UTF-8
 };
 
-void PrintTo(const ReasonCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class ReasonDescriptionTest : public ::testing::TestWithParam<ReasonCase> {};
 
@@ -35,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "网络错误：SSL connect error"},
         ReasonCase{"NoWords", {Outcome::kNetwork, 0, {}}, "网络错误"},
         ReasonCase{"ServiceUnavailable", {Outcome::kHttpError, 503, {}}, "网站返回 503"}),
-    [](const ::testing::TestParamInfo<ReasonCase>& info) { return info.param.name; });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

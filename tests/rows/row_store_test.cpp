@@ -1,5 +1,6 @@
 #include "rows/row_store.h"
 #include "rows/columns.h"
+#include "support/named_case.h"
 
 #include <gtest/gtest.h>
 
@@ -345,7 +346,7 @@ struct ShownCase {
   int column;
   std::string shown;
 };
-void PrintTo(const ShownCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class CellShown : public ::testing::TestWithParam<ShownCase> {};
 
@@ -367,7 +368,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ShownCase{"CellChangedSinceTheImport", "GB 2-2010", 1, "GB 2-2010"},
                       ShownCase{"OtherColumn", kCurrent, 2, "现行"},
                       ShownCase{"ColumnOutOfRange", "", kColumnCount, ""}),
-    [](const ::testing::TestParamInfo<ShownCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

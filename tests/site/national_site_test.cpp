@@ -9,6 +9,7 @@
 
 #include "site/national_site.h"
 #include "support/literal_parser.h"
+#include "support/named_case.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -139,7 +140,7 @@ struct SnippetCase {
   Text title;
 };
 
-void PrintTo(const SnippetCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class SnippetTest : public ::testing::TestWithParam<SnippetCase> {};
 
@@ -192,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
         SnippetCase{"CharactersAroundMarkers",
                     Gbk(u8"现<tr bgcolor=行>现") + kNo + Gbk(u8"号&行") + M, true, Gbk(u8"号"),
                     ""}),
-    [](const ::testing::TestParamInfo<SnippetCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 // Every single-byte insertion and deletion in a saved page: lead bytes land before every
 // marker and inside every character.

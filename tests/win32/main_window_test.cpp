@@ -13,6 +13,7 @@
 #include "rows/columns.h"
 #include "rows/result_table.h"
 #include "site/standard_site.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 #include "support/open_handles.h"
 #include "support/temp_dir.h"
@@ -455,9 +456,7 @@ INSTANTIATE_TEST_SUITE_P(Cells, WindowCopyTest,
                                            CopyCase{"LatestNumber", 0, 3, "GB/T 50001-2017"},
                                            CopyCase{"LatestTitle", 1, 4, "总图制图标准"},
                                            CopyCase{"EmptyCell", 2, 3, ""}),
-                         [](const ::testing::TestParamInfo<CopyCase>& info) {
-                           return info.param.name;
-                         });
+                         test::CaseName());
 
 TEST_F(WindowBatchTest, ADoubleClickBelowTheRowsLeavesTheClipboard) {
   PutOnClipboard(L"kept");
