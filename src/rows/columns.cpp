@@ -2,6 +2,7 @@
 
 #include "rows/export.h"
 #include "rows/reason.h"
+#include "rows/status.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -62,6 +63,10 @@ const std::vector<const ColumnSpec*>& ShownColumns() {
 
 unsigned TableOutputs(bool reasons, bool sources) {
   return kShown | (reasons ? kWithReasons : 0u) | (sources ? kWithSources : 0u);
+}
+
+CellFill RowFill(const TableRow& row) {
+  return SpecOf(StatusOfCell(row.cells[ColumnIndex(Column::kStatus)])).fill;
 }
 
 std::string CellUtf8(const TableRow& row, int column) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "document/xlsx_writer.h"
 #include "rows/result_table.h"
 
 namespace kelvaro {
@@ -39,6 +40,9 @@ const std::vector<const ColumnSpec*>& ShownColumns();
 // What a written table carries: the shown columns, the reason's cell with `reasons`, where
 // the row came from with `sources`.
 unsigned TableOutputs(bool reasons, bool sources);
+
+// The fill of a row's status cell, in the workbook and in both windows.
+CellFill RowFill(const TableRow& row);
 
 // A shown column's text of a row, as the window shows it (UTF-8); empty for no such column.
 std::string CellUtf8(const TableRow& row, int column);

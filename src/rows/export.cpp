@@ -118,7 +118,7 @@ XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows) {
   }
   for (const auto& row : rows) {
     sheet.rows.push_back(RowCells(row, columns));
-    sheet.row_fills.push_back(SpecOf(StatusOfCell(row.cells[ColumnIndex(Column::kStatus)])).fill);
+    sheet.row_fills.push_back(RowFill(row));
   }
   return WriteXlsx(sheet);
 }

@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "support/named_case.h"
+
 #ifndef _WIN32
 #include <nlohmann/json.hpp>
 
-#include "support/named_case.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 #endif

@@ -14,11 +14,11 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "support/named_case.h"
 #include "support/windows/wine.h"
 #endif
 
 #include "platform/web.h"
+#include "support/named_case.h"
 #include "support/wire_cases.h"
 #include "support/wire_fixture.h"
 #include "text/encoding.h"

@@ -18,6 +18,7 @@
 #include "platform/threads.h"
 #include "support/named_case.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace kelvaro {
 namespace {
