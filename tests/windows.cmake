@@ -16,7 +16,6 @@ add_library(kelvaro_test_support STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/support/recorded_request.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/table_text.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/support/utf8.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/wire_cases.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/zip_builder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/environment.cpp
@@ -43,10 +42,12 @@ endfunction()
 
 kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
-kelvaro_windows_tests(query SOURCES number_test.cpp parser_test.cpp lookup_reason_test.cpp report_test.cpp)
+kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp)
+kelvaro_windows_tests(site SOURCES national_site_test.cpp)
+kelvaro_windows_tests(rows SOURCES status_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp)
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
-  message_pump_test.cpp reason_test.cpp row_store_test.cpp table_export_test.cpp)
+  message_pump_test.cpp)
 # The same documents give the same pieces as on Linux; the comparisons with libzip and expat,
 # poppler's PDF test and the openpyxl reading of the export stay there.
 kelvaro_windows_tests(document SOURCES docx_test.cpp exported_column_test.cpp
@@ -81,4 +82,4 @@ endif()
 
 # The window, driven by messages in its own process (Xvfb and the Chinese set-up of
 # scripts/wine-gui; Xvfb and the sample sites from a CTest fixture).
-include(${CMAKE_CURRENT_SOURCE_DIR}/win/tests.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/win32/tests.cmake)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/document.h"
@@ -28,14 +29,27 @@ class Budget {
 
 // Each gives false with the reason in `error`, or with none for a damaged file.
 bool ReadText(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-              std::string& error);
+              DocumentError& error);
 bool ReadCsv(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-             std::string& error);
+             DocumentError& error);
 bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-              std::string& error);
+              DocumentError& error);
 bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-              std::string& error);
+              DocumentError& error);
 bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-             std::string& error);
+             DocumentError& error);
+
+using Reader = bool (*)(const Bytes&, Budget&, std::vector<TextPiece>&, DocumentError&);
+
+// A kind of document: a new format is its reader and one entry of Formats().
+struct Format {
+  DocumentKind kind;
+  std::vector<std::string_view> extensions;  // lower case, no dot; the first names it
+  const char* label;     // the import dialog's name for it (UTF-8); null: not offered
+  Reader read;           // null: no reader yet, its bytes are read for what they are
+  DocumentError unread;  // for one of those: the words when its bytes are its own kind
+};
+const std::vector<Format>& Formats();
+const Format& FormatOf(DocumentKind kind);
 
 }  // namespace kelvaro::formats

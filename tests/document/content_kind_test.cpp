@@ -5,7 +5,8 @@
 #include <string>
 
 #include "document/document.h"
-#include "document/reasons.h"
+#include "document/errors.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 
 namespace kelvaro {
@@ -26,15 +27,15 @@ struct ContentCase {
   DocumentKind read_as;  // when read
   std::string reason;    // when refused
 };
-void PrintTo(const ContentCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class KindOfContentTest : public testing::TestWithParam<ContentCase> {};
 
 TEST_P(KindOfContentTest, ReadsWhatTheBytesAreOrSaysWhyNot) {
   DocumentKind kind = GetParam().named;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   EXPECT_EQ(KindOfContent(test::AsBytes(GetParam().bytes), kind, error), GetParam().reason.empty());
-  EXPECT_EQ(error, GetParam().reason);
+  EXPECT_EQ(DocumentErrorWords(error), GetParam().reason);
   if (GetParam().reason.empty()) {
     EXPECT_EQ(kind, GetParam().read_as);
   }
@@ -49,16 +50,22 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"Text", kText, "GB 1-2010\n", kText, ""},
         ContentCase{"TextNamedDoc", kDoc, "GB 1-2010", kText, ""},
         ContentCase{"Utf16WithItsZeroBytes", kText, std::string("\xFF\xFEG\0", 4), kText, ""},
-        ContentCase{"ZeroByte", kCsv, std::string("a,\0", 3), kText, reason::kNotText},
-        ContentCase{"WordInTxt", kText, CompoundFile("WordDocument"), kText, reason::kOldWord},
-        ContentCase{"ExcelInTxt", kText, CompoundFile("Workbook"), kText, reason::kOldExcel},
+        ContentCase{"ZeroByte", kCsv, std::string("a,\0", 3), kText,
+                    DocumentErrorWords(DocumentError::kNotText)},
+        ContentCase{"WordInTxt", kText, CompoundFile("WordDocument"), kText,
+                    DocumentErrorWords(DocumentError::kOldWord)},
+        ContentCase{"ExcelInTxt", kText, CompoundFile("Workbook"), kText,
+                    DocumentErrorWords(DocumentError::kOldExcel)},
         ContentCase{"PowerPointInTxt", kText, CompoundFile("PowerPoint Document"), kText,
-                    reason::kOldPowerPoint},
+                    DocumentErrorWords(DocumentError::kOldPowerPoint)},
         ContentCase{"EncryptedDocxInTxt", kText, CompoundFile("EncryptedPackage"), kText,
-                    reason::kEncrypted},
-        ContentCase{"OtherCompoundFile", kText, CompoundFile("Contents"), kText, reason::kNotText},
-        ContentCase{"WpsByItsName", kWps, CompoundFile("WordDocument"), kText, reason::kOldWps},
-        ContentCase{"XlsBinaryByItsName", kXls, std::string(2, '\0'), kText, reason::kOldExcel},
+                    DocumentErrorWords(DocumentError::kEncrypted)},
+        ContentCase{"OtherCompoundFile", kText, CompoundFile("Contents"), kText,
+                    DocumentErrorWords(DocumentError::kNotText)},
+        ContentCase{"WpsByItsName", kWps, CompoundFile("WordDocument"), kText,
+                    DocumentErrorWords(DocumentError::kOldWps)},
+        ContentCase{"XlsBinaryByItsName", kXls, std::string(2, '\0'), kText,
+                    DocumentErrorWords(DocumentError::kOldExcel)},
         ContentCase{"DocxInTxt", kText, DocxBytes(), kDocx, ""},
         ContentCase{"DocxNamedDoc", kDoc, DocxBytes(), kDocx, ""},
         ContentCase{
@@ -66,16 +73,17 @@ INSTANTIATE_TEST_SUITE_P(
             AsString(test::BuildXlsx({{"S", test::SheetRow(1, test::InlineCell("A1", "x"))}}, {})),
             kXlsx, ""},
         ContentCase{"OtherZip", kText, test::ZipBuilder().Add("a.txt", "GB 1-2010").Build(), kText,
-                    reason::kNotText},
+                    DocumentErrorWords(DocumentError::kNotText)},
         ContentCase{"PdfInTxt", kText, "%PDF-1.4\n", kPdf, ""},
         // A name of a kind we read is believed: its reader says what is wrong.
         ContentCase{"DocxNameKept", kDocx, CompoundFile("WordDocument"), kDocx, ""}),
-    [](const testing::TestParamInfo<ContentCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(ReadDocumentOfContent, ATxtHoldingADocxGivesItsParagraphs) {
   std::vector<TextPiece> pieces;
-  std::string error;
-  ASSERT_TRUE(ReadDocument(test::AsBytes(DocxBytes()), kText, pieces, error)) << error;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(ReadDocument(test::AsBytes(DocxBytes()), kText, pieces, error))
+      << DocumentErrorWords(error);
   ASSERT_EQ(pieces.size(), 1u);
   EXPECT_EQ(pieces[0].location.kind, Location::Kind::kParagraph);
 }

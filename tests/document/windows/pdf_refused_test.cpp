@@ -13,9 +13,9 @@ namespace {
 TEST(WindowsPdfTest, RefusedWithTheAdviceToSaveAsWord) {
   for (const char* bytes : {"%PDF-1.4\n%%EOF\n", "not a pdf", ""}) {
     std::vector<TextPiece> pieces;
-    std::string error;
+    DocumentError error = DocumentError::kNone;
     EXPECT_FALSE(ReadDocument(test::AsBytes(bytes), DocumentKind::kPdf, pieces, error));
-    EXPECT_EQ(error, "此版本不能读取 PDF，请另存为 Word 文档后导入");
+    EXPECT_STREQ(DocumentErrorWords(error), "此版本不能读取 PDF，请另存为 Word 文档后导入");
     EXPECT_TRUE(pieces.empty());
   }
 }
