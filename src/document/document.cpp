@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include "document/formats.h"
+#include "document/pdf_reader.h"
+#if KELVARO_WITH_POPPLER
 #include "platform/pdf.h"
+#endif
 
 namespace kelvaro {
 
@@ -67,7 +70,13 @@ namespace formats {
 
 bool ReadPdf(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error) {
   std::vector<std::string> pages;
+#if KELVARO_WITH_POPPLER
   if (!platform::ReadPdfPages(bytes, pages, error)) return false;
+#else
+  std::vector<PdfPage> read;
+  if (!ReadPdfText(bytes, read, error)) return false;
+  for (const PdfPage& page : read) pages.push_back(page.Text());
+#endif
   for (std::size_t i = 0; i < pages.size(); ++i) {
     std::string& text = pages[i];
     // The text layer ends pages with line and form feeds; they are no part of the page.

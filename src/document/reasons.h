@@ -15,5 +15,7 @@ inline constexpr char kXmlEncoding[] = "不支持的 XML 编码";
 inline constexpr char kNotWord[] = "不是 Word 文档";
 inline constexpr char kNotExcel[] = "不是 Excel 文档";
 inline constexpr char kNotPdf[] = "不是 PDF 文档";
+// Too many objects, content operators or text for one PDF to be read in reasonable time.
+inline constexpr char kPdfTooComplex[] = "PDF 内容过于复杂";
 
 }  // namespace kelvaro::reason
