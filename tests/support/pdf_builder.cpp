@@ -129,20 +129,22 @@ std::string PdfWriter::Build(Xref xref, std::string_view trailer_extra) const {
       if (xref == Xref::kHybrid) {
         hidden = pdf.size();
         std::vector<std::string> rows = stream_rows(false);
+        rows.push_back(Row(1, static_cast<std::uint32_t>(hidden), 0));
         pdf += XrefStreamObject(last + 1, rows, size);
       }
       const std::size_t at = pdf.size();
       const int shift = xref == Xref::kWrongOffsets ? 3 : 0;
-      pdf += "xref\n0 " + std::to_string(last + 1) + "\n0000000000 65535 f \n";
+      // A hybrid file's table leaves out the objects only its hidden stream holds.
+      pdf += "xref\n0 1\n0000000000 65535 f \n";
       for (int n = 1; n <= last; ++n) {
-        if (in_stream.count(n)) {
-          pdf += "0000000000 00001 f \n";
-        } else {
-          pdf += Offset10(offsets[static_cast<std::size_t>(n)] + static_cast<std::size_t>(shift)) +
-                 " 00000 n \n";
-        }
+        if (in_stream.count(n)) continue;
+        pdf += std::to_string(n) + " 1\n" +
+               Offset10(offsets[static_cast<std::size_t>(n)] + static_cast<std::size_t>(shift)) +
+               " 00000 n \n";
       }
-      pdf += "trailer\n<<" + size + root + std::string(trailer_extra);
+      const std::string table_size =
+          xref == Xref::kHybrid ? size : " /Size " + std::to_string(last + 1) + " ";
+      pdf += "trailer\n<<" + table_size + root + std::string(trailer_extra);
       if (xref == Xref::kHybrid) pdf += " /XRefStm " + std::to_string(hidden);
       pdf += " >>\nstartxref\n" + std::to_string(at) + "\n%%EOF\n";
       break;
@@ -169,7 +171,8 @@ std::string AppendUpdate(const std::string& pdf,
   const std::string previous = std::to_string(std::atol(pdf.c_str() + mark + 10));
   std::string out = pdf;
   std::string table = "xref\n";
-  int size = 0;
+  const std::size_t old_size = pdf.rfind("/Size ");
+  int size = old_size == std::string::npos ? 0 : std::atoi(pdf.c_str() + old_size + 6);
   for (const auto& [num, body] : objects) {
     table += std::to_string(num) + " 1\n" + Offset10(out.size()) + " 00000 n \n";
     out += std::to_string(num) + " 0 obj\n" + body + "\nendobj\n";
