@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kMaxSections = 1000;  // cross-reference sections along /Prev
 constexpr int kMaxChain = 32;       // references to references
+constexpr int kMaxLoadDepth = 32;   // objects needed to load one (lengths of lengths)
 constexpr std::size_t kTailSearch = 4096;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -87,7 +88,7 @@ bool File::ReadTable(std::size_t at, Object& trailer) {
     }
     if (lexer.Pos() == back) return false;
   }
-  Parser parser(lexer, true, limits_.max_nesting);
+  Parser parser = BodyParser(lexer);
   std::string keyword;
   return parser.Read(trailer, keyword) && trailer.Is(Object::Kind::kDict);
 }
@@ -243,7 +244,7 @@ void File::Reconstruct() {
   for (std::size_t at = data_.find("trailer"); at != std::string_view::npos;
        at = data_.find("trailer", at + 7)) {
     Lexer lexer(data_, at + 7);
-    Parser parser(lexer, true, limits_.max_nesting);
+    Parser parser = BodyParser(lexer);
     Object trailer;
     std::string keyword;
     if (parser.Read(trailer, keyword) && trailer.Is(Object::Kind::kDict)) {
@@ -268,7 +269,8 @@ void File::Reconstruct() {
     std::string data;
     if (!StreamData(stream, data)) continue;
     Lexer lexer(data);
-    const std::int64_t count = stream.Get("N").Integer();
+    const std::int64_t count = std::min<std::int64_t>(
+        stream.Get("N").Integer(), static_cast<std::int64_t>(limits_.max_objects));
     for (std::int64_t i = 0; i < count; ++i) {
       const std::int64_t member = ReadInteger(lexer);
       if (member < 0 || ReadInteger(lexer) < 0) break;
@@ -325,7 +327,7 @@ bool File::LoadAt(std::size_t offset, int num, int gen, Object& out) {
   if (read_num < 0 || read_gen < 0 || !ReadKeyword(lexer, "obj")) return false;
   if (num >= 0 && read_num != num) return false;
   if (gen >= 0 && read_gen != gen) return false;
-  Parser parser(lexer, true, limits_.max_nesting);
+  Parser parser = BodyParser(lexer);
   std::string keyword;
   out = Object();
   if (!parser.Read(out, keyword)) {
@@ -349,7 +351,8 @@ Object File::LoadCompressed(int stream_num, int num) {
     const Object stream = Load(stream_num);
     if (!stream.Is(Object::Kind::kStream) || !StreamData(stream, holder->data)) return {};
     Lexer lexer(holder->data);
-    const std::int64_t count = stream.Get("N").Integer();
+    const std::int64_t count = std::min<std::int64_t>(
+        stream.Get("N").Integer(), static_cast<std::int64_t>(limits_.max_objects));
     const std::int64_t first = stream.Get("First").Integer();
     if (count < 0 || first < 0 || static_cast<std::uint64_t>(first) > holder->data.size()) {
       return {};
@@ -365,7 +368,7 @@ Object File::LoadCompressed(int stream_num, int num) {
   const auto at = holder->offsets.find(num);
   if (at == holder->offsets.end() || at->second >= holder->data.size()) return {};
   Lexer lexer(holder->data, at->second);
-  Parser parser(lexer, true, limits_.max_nesting);
+  Parser parser = BodyParser(lexer);
   Object out;
   std::string keyword;
   if (!parser.Read(out, keyword)) return {};
@@ -405,7 +408,11 @@ Object File::Load(int num) {
   if (num < 0) return {};
   const auto cached = cache_.find(num);
   if (cached != cache_.end()) return cached->second;
-  if (static_cast<std::size_t>(num) >= entries_.size() || !loading_.insert(num).second) return {};
+  if (static_cast<std::size_t>(num) >= entries_.size() || load_depth_ >= kMaxLoadDepth ||
+      !loading_.insert(num).second) {
+    return {};
+  }
+  ++load_depth_;
   Object out;
   Entry entry = entries_[static_cast<std::size_t>(num)];
   if (entry.type == Entry::Type::kOffset) {
@@ -428,6 +435,8 @@ Object File::Load(int num) {
     out = LoadCompressed(static_cast<int>(entry.offset), num);
   }
   loading_.erase(num);
+  --load_depth_;
+  if (parts_left_ == 0) Fail(reason::kPdfTooComplex);
   cache_[num] = out;
   return out;
 }
@@ -523,6 +532,7 @@ bool File::FindCatalog(std::string& error) {
 bool File::Open(std::string_view data, const Limits& limits, std::string& error) {
   data_ = data;
   limits_ = limits;
+  parts_left_ = limits.max_parts;
   error.clear();
   if (data_.substr(0, 1024).find("%PDF-") == std::string_view::npos) {
     error = reason::kNotPdf;

@@ -23,7 +23,8 @@ struct Limits {
   std::size_t max_stream_size = 256u << 20;      // decoded bytes of one stream
   std::uint64_t max_decoded_total = 1ull << 30;  // decoded bytes, all streams, all uses
   std::size_t max_objects = 1000000;
-  int max_nesting = 64;  // arrays and dictionaries inside each other
+  int max_nesting = 64;               // arrays and dictionaries inside each other
+  std::size_t max_parts = 8'000'000;  // array items and dictionary entries read from the body
   int max_form_depth = 12;
   std::uint64_t max_operators = 50'000'000;  // content operators run, all pages
   std::size_t max_text = 64u << 20;          // UTF-8 bytes of text, all pages
@@ -77,6 +78,7 @@ class File {
   Object LoadCompressed(int stream_num, int num);
   void DecryptStrings(Object& object, Ref owner, int depth) const;
   bool FindCatalog(std::string& error);
+  Parser BodyParser(Lexer& lexer) { return Parser(lexer, true, limits_.max_nesting, &parts_left_); }
 
   std::string_view data_;
   Limits limits_;
@@ -90,6 +92,8 @@ class File {
   int encrypt_num_ = -1;
   bool reconstructed_ = false;
   std::uint64_t decoded_total_ = 0;
+  std::size_t parts_left_ = 0;
+  int load_depth_ = 0;
   std::uint64_t operators_ = 0;
   std::uint64_t text_bytes_ = 0;
   std::string failure_;

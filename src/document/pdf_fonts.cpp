@@ -10,6 +10,8 @@ namespace kelvaro::pdf {
 namespace {
 
 constexpr std::size_t kMaxRangeList = 1 << 16;
+// A CMap's block rarely holds more than a hundred mappings; far more is no CMap.
+constexpr std::size_t kMaxOperands = 1 << 20;
 
 std::uint32_t CodeValue(std::string_view bytes) {
   std::uint32_t v = 0;
@@ -77,7 +79,7 @@ void CMap::Parse(std::string_view text) {
   for (;;) {
     const std::size_t before = lexer.Pos();
     if (parser.Read(object, keyword)) {
-      operands.push_back(std::move(object));
+      if (operands.size() < kMaxOperands) operands.push_back(std::move(object));
       continue;
     }
     if (keyword.empty()) {

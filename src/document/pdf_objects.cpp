@@ -284,9 +284,19 @@ Lexer::Token Lexer::Next(std::string& text, std::int64_t& integer, double& real)
   return Token::kKeyword;
 }
 
+bool Parser::Count() {
+  constexpr std::size_t kMaxParts = 1u << 20;
+  if (++parts_ > kMaxParts) return false;
+  if (!budget_) return true;
+  if (*budget_ == 0) return false;
+  --*budget_;
+  return true;
+}
+
 bool Parser::Read(Object& out, std::string& keyword) {
   keyword.clear();
   out = Object();
+  parts_ = 0;
   const Lexer::Token token = lexer_.Next(text_, integer_, real_);
   return FromToken(token, out, keyword, 0);
 }
@@ -344,7 +354,7 @@ bool Parser::FromToken(Lexer::Token token, Object& out, std::string& keyword, in
         if (t == Lexer::Token::kArrayClose) break;
         Object item;
         std::string inner;
-        if (!FromToken(t, item, inner, depth + 1)) return false;
+        if (!Count() || !FromToken(t, item, inner, depth + 1)) return false;
         items.push_back(std::move(item));
       }
       out = Object::MakeArray(std::move(items));
@@ -363,7 +373,7 @@ bool Parser::FromToken(Lexer::Token token, Object& out, std::string& keyword, in
         if (t == Lexer::Token::kDictClose) break;  // a key without its value
         Object value;
         std::string inner;
-        if (!FromToken(t, value, inner, depth + 1)) return false;
+        if (!Count() || !FromToken(t, value, inner, depth + 1)) return false;
         // The first of two equal keys counts, as the lookup finds it.
         entries.emplace_back(std::move(key), std::move(value));
       }

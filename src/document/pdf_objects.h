@@ -100,20 +100,25 @@ bool IsPdfSpace(unsigned char c);
 bool IsPdfDelimiter(unsigned char c);
 
 // Objects read from a lexer. References ("1 0 R") are read only with `refs`; the body of a
-// stream is found by the caller. Arrays and dictionaries deeper than `max_depth` fail.
+// stream is found by the caller. Arrays and dictionaries deeper than `max_depth`, and one
+// object of more than a million parts, fail; so does any object once `budget` (parts left
+// to read, counted down) is spent.
 class Parser {
  public:
-  Parser(Lexer& lexer, bool refs, int max_depth = 64)
-      : lexer_(lexer), refs_(refs), max_depth_(max_depth) {}
+  Parser(Lexer& lexer, bool refs, int max_depth = 64, std::size_t* budget = nullptr)
+      : lexer_(lexer), refs_(refs), max_depth_(max_depth), budget_(budget) {}
   // An object; false at the end of data, at a keyword (left in `keyword`), or on bad syntax
   // (keyword empty then).
   bool Read(Object& out, std::string& keyword);
 
  private:
   bool FromToken(Lexer::Token token, Object& out, std::string& keyword, int depth);
+  bool Count();
   Lexer& lexer_;
   bool refs_;
   int max_depth_;
+  std::size_t* budget_;
+  std::size_t parts_ = 0;
   std::string text_;
   std::int64_t integer_ = 0;
   double real_ = 0;

@@ -225,6 +225,26 @@ INSTANTIATE_TEST_SUITE_P(
                       return w.Build(PdfWriter::Xref::kStream, "/Index [0 5000000]");
                     },
                     Error(reason::kPdfTooComplex)},
+        RefusedCase{"LengthsChainedThroughManyStreams",
+                    [] {
+                      PdfWriter w;
+                      w.Pages({"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
+                      const int first = w.Reserve() + 1;
+                      for (int n = first; n < first + 20000; ++n) {
+                        w.AddStream("", "x", std::to_string(n + 1) + " 0 R");
+                      }
+                      return Patched(w.Build(), "/Length 44",
+                                     "/Length " + std::to_string(first) + " 0 R");
+                    },
+                    "GB 50016-2014"},
+        RefusedCase{"MorePartsThanTheLimit",
+                    [] {
+                      std::string items;
+                      for (int i = 0; i < 2000; ++i) items += "1 ";
+                      return Patched(Sound(), "/Type /Catalog",
+                                     "/Big [" + items + "] /Type /Catalog");
+                    },
+                    Error(reason::kPdfTooComplex), PdfLimits{.max_parts = 1000}},
         RefusedCase{"FlateBomb", [] { return FlateBomb(); }, Error(reason::kTooLarge)},
         RefusedCase{"FormsFanningOut", [] { return FormFanOut(10, 10); },
                     Error(reason::kPdfTooComplex), PdfLimits{.max_operators = 100000}},

@@ -1,7 +1,9 @@
-// Hashes and ciphers by Windows CNG (bcrypt.dll).
+// Hashes and AES by Windows CNG (bcrypt.dll).
 #include <windows.h>
 // windows.h first: bcrypt.h needs its types.
 #include <bcrypt.h>
+
+#include <utility>
 
 #include "platform/crypto.h"
 
@@ -120,20 +122,26 @@ ByteVector Digest(Hash hash, ByteSpan data) {
   return out;
 }
 
+// RC4 by hand: Wine's bcrypt has no RC4 provider (and CNG may drop it); the cipher is a few
+// lines and here only opens files that need no password.
 ByteVector Rc4(ByteSpan key, ByteSpan data) {
   if (key.empty() || key.size() > 256) return {};
-  Algorithm rc4(BCRYPT_RC4_ALGORITHM);
-  Key handle(rc4.Get(), key);
-  if (!handle.Get()) return {};
-  ByteVector input(data.begin(), data.end());
-  ByteVector out(data.size());
-  ULONG written = 0;
-  if (!data.empty() &&
-      BCryptEncrypt(handle.Get(), input.data(), static_cast<ULONG>(input.size()), nullptr, nullptr,
-                    0, out.data(), static_cast<ULONG>(out.size()), &written, 0) < 0) {
-    return {};
+  std::uint8_t state[256];
+  for (int i = 0; i < 256; ++i) state[i] = static_cast<std::uint8_t>(i);
+  std::uint8_t j = 0;
+  for (int i = 0; i < 256; ++i) {
+    j = static_cast<std::uint8_t>(j + state[i] + key[static_cast<std::size_t>(i) % key.size()]);
+    std::swap(state[i], state[j]);
   }
-  out.resize(written);
+  ByteVector out(data.size());
+  std::uint8_t a = 0;
+  std::uint8_t b = 0;
+  for (std::size_t k = 0; k < data.size(); ++k) {
+    a = static_cast<std::uint8_t>(a + 1);
+    b = static_cast<std::uint8_t>(b + state[a]);
+    std::swap(state[a], state[b]);
+    out[k] = data[k] ^ state[static_cast<std::uint8_t>(state[a] + state[b])];
+  }
   return out;
 }
 
