@@ -123,18 +123,19 @@ std::string FormFanOut(int fan, int depth) {
   return w.Build();
 }
 
-const std::string& FlateBomb() {
-  static const std::string stream = [] {
-    PdfWriter w;
-    w.Pages({});
-    const std::string zeros = "\x78\x9C" + test::DeflateZeros(300ull << 20);
-    const int content = w.AddStream("/Filter /FlateDecode", zeros);
-    const int page = w.Add("<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(content) +
-                           " 0 R /Resources << /Font << /F1 1 0 R >> >> >>");
-    w.Replace(2, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
-    return w.Build();
-  }();
-  return stream;
+// A page whose content is `parts` streams, each `size` zero bytes deflated.
+std::string ZerosPage(int parts, std::uint64_t size) {
+  PdfWriter w;
+  w.Pages({});
+  const std::string zeros = "\x78\x9C" + test::DeflateZeros(size);
+  std::string contents;
+  for (int i = 0; i < parts; ++i) {
+    contents += std::to_string(w.AddStream("/Filter /FlateDecode", zeros)) + " 0 R ";
+  }
+  const int page = w.Add("<< /Type /Page /Parent 2 0 R /Contents [" + contents +
+                         "] /Resources << /Font << /F1 1 0 R >> >> >>");
+  w.Replace(2, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+  return w.Build();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -245,7 +246,10 @@ INSTANTIATE_TEST_SUITE_P(
                                      "/Big [" + items + "] /Type /Catalog");
                     },
                     Error(reason::kPdfTooComplex), PdfLimits{.max_parts = 1000}},
-        RefusedCase{"FlateBomb", [] { return FlateBomb(); }, Error(reason::kTooLarge)},
+        RefusedCase{"FlateBomb", [] { return ZerosPage(1, 8u << 20); }, Error(reason::kTooLarge),
+                    PdfLimits{.max_stream_size = 4u << 20}},
+        RefusedCase{"DecodedPastTheTotal", [] { return ZerosPage(5, 1u << 20); },
+                    Error(reason::kTooLarge), PdfLimits{.max_decoded_total = 4u << 20}},
         RefusedCase{"FormsFanningOut", [] { return FormFanOut(10, 10); },
                     Error(reason::kPdfTooComplex), PdfLimits{.max_operators = 100000}},
         RefusedCase{"TextPastTheLimit", [] { return Sound(); }, Error(reason::kPdfTooComplex),
