@@ -335,7 +335,7 @@ std::vector<PdfLine> BuildLines(std::vector<PlacedChar> chars) {
             std::fabs(c.across - previous->across) < 0.1 * size) {
           continue;
         }
-        const bool spaced = c.text == " " || (!out.text.empty() && out.text.back() == ' ');
+        const bool spaced = c.text == " " || out.text.empty() || out.text.back() == ' ';
         if (!spaced && c.along - previous->end > kWordGap * size) out.text += ' ';
       }
       if (c.text == " " && (out.text.empty() || out.text.back() == ' ')) {

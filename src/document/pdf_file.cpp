@@ -258,7 +258,7 @@ void File::Reconstruct() {
     if (head.find("/XRef") == std::string_view::npos) continue;
     Object stream;
     if (LoadAt(entries_[n].offset, static_cast<int>(n), -1, stream) &&
-        stream.Get("Type").IsName("XRef")) {
+        stream.Is(Object::Kind::kStream) && stream.Get("Type").IsName("XRef")) {
       found_trailers.push_back(Object::MakeDict(stream.stream->dict));
     }
   }

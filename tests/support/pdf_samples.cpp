@@ -303,6 +303,9 @@ std::vector<PdfSample> Operators() {
        OnePage("BT /F1 12 Tf 150 650 Td (right) Tj ET BT /F1 12 Tf 72 650 Td (left) Tj ET "
                "BT /F1 12 Tf 72 700 Td (top) Tj ET"),
        {"top\nleft right"}});
+  out.push_back({"SpaceThenAFarRunStartsNoLineWithASpace",
+                 OnePage("BT /F1 12 Tf 72 700 Td ( ) Tj 200 0 Td (far) Tj ET"),
+                 {"far"}});
   out.push_back({"AbuttingRunsJoin",
                  OnePage("BT /F1 12 Tf 72 700 Td (GB 500) Tj (16-2014) Tj ET"),
                  {"GB 50016-2014"}});
