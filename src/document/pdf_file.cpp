@@ -499,7 +499,9 @@ bool File::Spend(std::uint64_t operators, std::size_t text_bytes) {
 
 bool File::FindCatalog(std::string& error) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    for (const Object& trailer : trailers_) {
+    // A copy: resolving may rebuild the cross-reference and its trailers.
+    const std::vector<Object> trailers = trailers_;
+    for (const Object& trailer : trailers) {
       const Object root = Resolve(trailer.Get("Root"));
       if (root.Is(Object::Kind::kDict) && !root.Get("Pages").Is(Object::Kind::kNull)) {
         catalog_ = root;
