@@ -75,12 +75,14 @@ Bytes LargePdf() {
   const int cid = w.Add(
       "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /STSong-Light /CIDSystemInfo << /Registry "
       "(Adobe) /Ordering (GB1) /Supplement 4 >> /DW 1000 >>");
-  const int chinese = w.Add("<< /Type /Font /Subtype /Type0 /BaseFont /STSong-Light /Encoding "
-                            "/GBK-EUC-H /DescendantFonts [" +
-                            std::to_string(cid) + " 0 R] >>");
-  const std::string prose =
-      kelvaro::test::HexString(kelvaro::Utf8ToGbk("本工程消防设计按照现行国家标准《建筑设计防火规范》"));
-  const std::string tail = kelvaro::test::HexString(kelvaro::Utf8ToGbk("执行，疏散宽度满足规范要求。"));
+  const int chinese = w.Add(
+      "<< /Type /Font /Subtype /Type0 /BaseFont /STSong-Light /Encoding "
+      "/GBK-EUC-H /DescendantFonts [" +
+      std::to_string(cid) + " 0 R] >>");
+  const std::string prose = kelvaro::test::HexString(
+      kelvaro::Utf8ToGbk("本工程消防设计按照现行国家标准《建筑设计防火规范》"));
+  const std::string tail =
+      kelvaro::test::HexString(kelvaro::Utf8ToGbk("执行，疏散宽度满足规范要求。"));
   std::string kids;
   const int pages = w.Reserve();
   for (int p = 0; p < 200; ++p) {
@@ -92,11 +94,12 @@ Bytes LargePdf() {
     }
     const std::string packed = kelvaro::test::ZlibDeflate(content);
     const int stream = w.AddStream("/Filter /FlateDecode", packed);
-    kids += std::to_string(w.Add("<< /Type /Page /Parent " + std::to_string(pages) +
-                                 " 0 R /MediaBox [0 0 595 842] /Contents " + std::to_string(stream) +
-                                 " 0 R /Resources << /Font << /H " + std::to_string(latin) +
-                                 " 0 R /C " + std::to_string(chinese) + " 0 R >> >> >>")) +
-            " 0 R ";
+    kids +=
+        std::to_string(w.Add("<< /Type /Page /Parent " + std::to_string(pages) +
+                             " 0 R /MediaBox [0 0 595 842] /Contents " + std::to_string(stream) +
+                             " 0 R /Resources << /Font << /H " + std::to_string(latin) +
+                             " 0 R /C " + std::to_string(chinese) + " 0 R >> >> >>")) +
+        " 0 R ";
   }
   w.Replace(pages, "<< /Type /Pages /Kids [" + kids + "] /Count 200 >>");
   w.Pages({});

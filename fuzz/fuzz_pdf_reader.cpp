@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_EXPECT(!line.text.empty(), "an empty line");
       FUZZ_EXPECT(kelvaro::SanitizeUtf8(line.text) == line.text, "invalid UTF-8: " + shown);
       FUZZ_EXPECT(line.text.find('\n') == std::string::npos, "a line break inside " + shown);
-      FUZZ_EXPECT(line.text.front() != ' ' && line.text.back() != ' ', "spaces at an end: " + shown);
+      FUZZ_EXPECT(line.text.front() != ' ' && line.text.back() != ' ',
+                  "spaces at an end: " + shown);
       joined += (joined.empty() ? "" : "\n") + line.text;
     }
     FUZZ_EXPECT(page.Text() == joined, "page text other than its lines");
