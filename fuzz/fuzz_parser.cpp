@@ -5,8 +5,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "site/national_site.h"
 #include "reference.h"
+#include "site/national_site.h"
 #include "support/literal_parser.h"
 
 namespace {

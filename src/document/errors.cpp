@@ -32,6 +32,8 @@ const char* DocumentErrorWords(DocumentError error) {
       return "不是 Excel 文档";
     case DocumentError::kNotPdf:
       return "不是 PDF 文档";
+    case DocumentError::kPdfTooComplex:
+      return "PDF 内容过于复杂";
     case DocumentError::kNotText:
       return "不是文本文件";
     case DocumentError::kOldWord:
@@ -42,8 +44,6 @@ const char* DocumentErrorWords(DocumentError error) {
       return "不支持 .wps 文件，请另存为 .docx";
     case DocumentError::kOldPowerPoint:
       return "不支持 .ppt 文件，请复制其中文字后粘贴";
-    case DocumentError::kNoPdfReader:
-      return "此版本不能读取 PDF，请另存为 Word 文档后导入";
   }
   return "文件已损坏";
 }

@@ -18,13 +18,13 @@ enum class DocumentError {
   kNotWord,
   kNotExcel,
   kNotPdf,
+  kPdfTooComplex,  // past a PDF reader's limits on objects, operators or text
   kNotText,
   // Old binary Office files, until they can be read.
   kOldWord,
   kOldExcel,
   kOldWps,
   kOldPowerPoint,
-  kNoPdfReader,  // a build without a PDF reader
 };
 
 // UTF-8, Chinese, short: "文件已损坏", "文件已加密"; empty for kNone.

@@ -1,4 +1,5 @@
-// PDF pages through poppler, from PDFs written out in the test (Linux only).
+// PDF pages through ReadDocument, from PDFs written out in the test: poppler reads them on
+// Linux, the reader of our own on Windows.
 #include <gtest/gtest.h>
 
 #include <functional>
