@@ -786,16 +786,22 @@ TEST(CliBatchConcurrency, InterruptPrintsTheRowsAsTheyStand) {
   const std::string file = dir.Write("slow.txt", ManyNumbers(rows));
   for (const int signal_number : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(signal_number);
+    const std::size_t before = logged.Requests().size();
     test::ChildProcess child(
         CliArgv({"batch", "--site", logged.site->prefix(), "--speed", "4", file}), CliSetup());
-    std::this_thread::sleep_for(900ms);  // a few rows done, most not started
+    // Two answers sent: a worker keeps the query lock until its row is written, so the first
+    // keyword's row stands, and most keywords are still to come.
+    for (const auto until = Clock::now() + 30s;
+         logged.Requests().size() < before + 2 && Clock::now() < until;) {
+      std::this_thread::sleep_for(10ms);
+    }
     const auto sent = Clock::now();
     child.Signal(signal_number);
     const ProcessResult r = child.Wait(5s);
     const auto took = Clock::now() - sent;
     EXPECT_LT(took, 1s);
     EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.exit_code, 130);  // either signal: the rows stand, the run was interrupted
+    EXPECT_EQ(r.exit_code, 130) << r.err;  // either signal: the rows stand, the run was interrupted
     std::string error;
     const Table table = test::ReadTsv(r.out, error);
     EXPECT_EQ(error, "");
