@@ -157,7 +157,7 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
     }
     options.retry = *valid_retry;
     if (app.count("--fail-on") > 0 && fail_on != "outdated") {
-      return Error("bad --fail-on '" + fail_on + "': the one kind is outdated");
+      return Error("bad --fail-on kind '" + fail_on + "': use outdated");
     }
     options.fail_on_outdated = app.count("--fail-on") > 0;
   }

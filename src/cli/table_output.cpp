@@ -27,8 +27,17 @@ void AppendHexEscape(std::string& out, char32_t c) {
   out += escaped;
 }
 
+// On one line, spaced as the row objects are: {"key": value, "key": value}.
 std::string Dump(const nlohmann::ordered_json& value) {
-  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  if (!value.is_object()) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  }
+  std::string out = "{";
+  for (const auto& [key, member] : value.items()) {
+    if (out.size() > 1) out += ", ";
+    out += JsonString(key) + ": " + Dump(member);
+  }
+  return out + "}";
 }
 
 // One row object per line, so the output reads like the table.
