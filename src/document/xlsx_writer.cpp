@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <iterator>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -57,50 +60,67 @@ constexpr std::string_view kWorkbookRelationshipSharedStrings =
     "Target=\"sharedStrings.xml\"/>";
 
 // Indexes into cellXfs below. Every cell of the table has the text number format (@), so
-// that what a user types into it later stays text too.
-enum Style : int {
-  kTextStyle = 1,
-  kHeaderStyle = 2,
-  kGreenStyle = 3,
-  kAmberStyle = 4,
-  kGreyStyle = 5
-};
+// that what a user types into it later stays text too. The fill styles follow, one per
+// entry of kFills in its order.
+enum Style : int { kTextStyle = 1, kHeaderStyle = 2, kFirstFillStyle = 3 };
 
-constexpr std::string_view kStyles =
-    "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-    "<fonts count=\"2\">"
-    "<font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
-    "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
-    "</fonts>"
-    // Excel expects the first two fills to be none and gray125, whatever else follows.
-    "<fills count=\"5\">"
-    "<fill><patternFill patternType=\"none\"/></fill>"
-    "<fill><patternFill patternType=\"gray125\"/></fill>"
-    "<fill><patternFill patternType=\"solid\"><fgColor rgb=\"FFC6EFCE\"/>"
-    "<bgColor indexed=\"64\"/></patternFill></fill>"
-    "<fill><patternFill patternType=\"solid\"><fgColor rgb=\"FFFFC000\"/>"
-    "<bgColor indexed=\"64\"/></patternFill></fill>"
-    "<fill><patternFill patternType=\"solid\"><fgColor rgb=\"FFD9D9D9\"/>"
-    "<bgColor indexed=\"64\"/></patternFill></fill>"
-    "</fills>"
-    "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
-    "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
-    "</cellStyleXfs>"
-    "<cellXfs count=\"6\">"
-    "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
-    "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\"/>"
-    "<xf numFmtId=\"49\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\" applyFont=\"1\"/>"
-    "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"2\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\" applyFill=\"1\"/>"
-    "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"3\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\" applyFill=\"1\"/>"
-    "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"4\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\" applyFill=\"1\"/>"
-    "</cellXfs>"
-    "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
-    "</styleSheet>";
+struct FillColourOf {
+  CellFill fill;
+  std::uint32_t rgb;
+};
+constexpr FillColourOf kFills[] = {
+    {CellFill::kLightGreen, 0xC6EFCE}, {CellFill::kAmber, 0xFFC000},
+    {CellFill::kGrey, 0xD9D9D9},       {CellFill::kRose, 0xFFC7CE},
+    {CellFill::kLightBlue, 0xBDD7EE},  {CellFill::kViolet, 0xCCC0DA},
+};
+constexpr std::size_t kFillCount = std::size(kFills);
+
+std::string StylesXml() {
+  char argb[9];
+  std::string fills;
+  std::string fill_styles;
+  for (std::size_t i = 0; i < kFillCount; ++i) {
+    std::snprintf(argb, sizeof argb, "FF%06X", static_cast<unsigned>(kFills[i].rgb));
+    fills.append("<fill><patternFill patternType=\"solid\"><fgColor rgb=\"")
+        .append(argb)
+        .append("\"/><bgColor indexed=\"64\"/></patternFill></fill>");
+    // Fills 0 and 1 are Excel's own.
+    fill_styles.append("<xf numFmtId=\"49\" fontId=\"0\" fillId=\"")
+        .append(std::to_string(i + 2))
+        .append("\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\" applyFill=\"1\"/>");
+  }
+  return std::string(
+             "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+             "<fonts count=\"2\">"
+             "<font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+             "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+             "</fonts>"
+             // Excel expects the first two fills to be none and gray125, whatever else follows.
+             "<fills count=\"") +
+         std::to_string(kFillCount + 2) +
+         "\">"
+         "<fill><patternFill patternType=\"none\"/></fill>"
+         "<fill><patternFill patternType=\"gray125\"/></fill>" +
+         fills +
+         "</fills>"
+         "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border>"
+         "</borders>"
+         "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+         "borderId=\"0\"/></cellStyleXfs>"
+         "<cellXfs count=\"" +
+         std::to_string(kFirstFillStyle + kFillCount) +
+         "\">"
+         "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+         "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
+         "applyNumberFormat=\"1\"/>"
+         "<xf numFmtId=\"49\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
+         "applyNumberFormat=\"1\" applyFont=\"1\"/>" +
+         fill_styles +
+         "</cellXfs>"
+         "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/>"
+         "</cellStyles>"
+         "</styleSheet>";
+}
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -319,15 +339,8 @@ class SharedStrings {
 };
 
 int FillStyle(CellFill fill) {
-  switch (fill) {
-    case CellFill::kLightGreen:
-      return kGreenStyle;
-    case CellFill::kAmber:
-      return kAmberStyle;
-    case CellFill::kGrey:
-      return kGreyStyle;
-    case CellFill::kNone:
-      break;
+  for (std::size_t i = 0; i < kFillCount; ++i) {
+    if (kFills[i].fill == fill) return kFirstFillStyle + static_cast<int>(i);
   }
   return kTextStyle;
 }
@@ -473,6 +486,13 @@ std::string WorkbookXml(const std::string& sheet_name, const SheetBuilder& sheet
 
 }  // namespace
 
+std::uint32_t FillColour(CellFill fill) {
+  for (const FillColourOf& known : kFills) {
+    if (known.fill == fill) return known.rgb;
+  }
+  return 0xFFFFFF;
+}
+
 bool XlsxFits(const XlsxSheet& sheet) {
   if (sheet.rows.size() > kXlsxMaxRows || sheet.header.size() > kXlsxMaxColumns) return false;
   return std::all_of(sheet.rows.begin(), sheet.rows.end(),
@@ -502,7 +522,8 @@ XlsxWorkbook WriteXlsx(const XlsxSheet& sheet) {
   zip.Add("xl/workbook.xml", WorkbookXml(SheetName(sheet.name), builder));
   zip.Add("xl/_rels/workbook.xml.rels", workbook_rels);
   zip.Add("xl/worksheets/sheet1.xml", sheet_xml);
-  zip.Add("xl/styles.xml", std::string(kXmlDeclaration).append(kStyles));
+  static const std::string styles = StylesXml();
+  zip.Add("xl/styles.xml", std::string(kXmlDeclaration).append(styles));
   if (shared) zip.Add("xl/sharedStrings.xml", strings.Xml());
   return {zip.Finish(), builder.CellsCut()};
 }

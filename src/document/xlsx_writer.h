@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,9 @@
 
 namespace kelvaro {
 
-enum class CellFill { kNone, kLightGreen, kAmber, kGrey };
+enum class CellFill { kNone, kLightGreen, kAmber, kGrey, kRose, kLightBlue, kViolet };
+// A fill's colour as 0xRRGGBB, as the workbook paints it; white for kNone.
+std::uint32_t FillColour(CellFill fill);
 
 struct XlsxSheet {
   std::string name;                            // UTF-8, e.g. "查询结果"

@@ -3,6 +3,7 @@
 #include "rows/export.h"
 #include "rows/reason.h"
 #include "rows/status.h"
+#include "rows/verdicts.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -65,9 +66,7 @@ unsigned TableOutputs(bool reasons, bool sources) {
   return kShown | (reasons ? kWithReasons : 0u) | (sources ? kWithSources : 0u);
 }
 
-CellFill RowFill(const TableRow& row) {
-  return SpecOf(StatusOfCell(row.cells[ColumnIndex(Column::kStatus)])).fill;
-}
+CellFill RowFill(const TableRow& row) { return SpecOf(VerdictOf(row)).fill; }
 
 std::string CellUtf8(const TableRow& row, int column) {
   const auto& shown = ShownColumns();

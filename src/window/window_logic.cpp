@@ -13,6 +13,7 @@
 #include "rows/reason.h"
 #include "rows/row_store.h"
 #include "rows/status.h"
+#include "rows/verdicts.h"
 #include "text/encoding.h"
 #include "window/window_texts.h"
 
@@ -154,7 +155,9 @@ void WindowLogic::UpdateProgress() {
 
 void WindowLogic::UpdateRetryHint() {
   if (!view_.IsOpen()) return;
-  view_.SetToolTip(kBatchQueryButton, RetryHint(static_cast<int>(SiteFailedRows(table_).size())));
+  view_.SetToolTip(
+      kBatchQueryButton,
+      BatchQueryToolTip(VerdictsOf(table_), static_cast<int>(SiteFailedRows(table_).size())));
 }
 
 void WindowLogic::CopyCellOnDoubleClick(int x, int y) {

@@ -26,6 +26,10 @@ std::string WindowTable::CellToolTip(int row, int column) {
   }
   if (column != ColumnIndex(Column::kStatus)) return {};
   std::string tip = ReasonDescription(shown->reason);
+  for (const std::string& line : NoteLines(shown->notes)) {
+    if (!tip.empty()) tip += "\n";
+    tip += line;
+  }
   if (TitleMatches(*shown) == false) {
     if (!tip.empty()) tip += "\n";
     tip += TitleMismatchText(shown->source.citation->title,
@@ -275,6 +279,18 @@ void WindowTable::SetReasonById(RowId id, const RowReason& reason) {
 }
 
 RowReason WindowTable::ReasonById(RowId id) { return store_.ReasonById(id); }
+
+void WindowTable::SetNotesById(RowId id, const RowNotes& notes) {
+  store_.SetNotesById(id, notes);
+  if (!OnOwnThread()) {
+    PostSync(id, false, 0);
+    return;
+  }
+  const int row = ViewRowOf(id);
+  if (row >= 0 && control_ != nullptr) control_->RowsChanged(row, row);
+}
+
+RowNotes WindowTable::NotesById(RowId id) { return store_.NotesById(id); }
 
 void WindowTable::SetSourceById(RowId id, const RowSource& source) {
   store_.SetSourceById(id, source);

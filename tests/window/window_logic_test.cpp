@@ -469,7 +469,7 @@ TEST(WindowExportTest, CellsTooLongForExcelAreCountedAndKeptWholeElsewhere) {
   EXPECT_TRUE(window.view.errors.empty());
 }
 
-TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheHintCountsThem) {
+TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheTooltipCountsTheVerdicts) {
   // 50001 is refused with 503 the first time only; 50011 always answers.
   test::ScriptedSite site([](const std::string& keyword, int asked_before) {
     if (keyword == "GBT50001" && asked_before == 0) return test::Reply::Http(503, "busy");
@@ -481,7 +481,9 @@ TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheHintCountsThem) {
   window.logic.Clicked(kBatchQueryButton);
   ASSERT_TRUE(window.PumpUntil([&] { return window.view.title == WindowTitle(); }));
   EXPECT_EQ(window.Column(2), (std::vector<std::string>{"未知", "现行", "未知"}));
-  EXPECT_EQ(window.view.tooltips[kBatchQueryButton], RetryHint(1));
+  EXPECT_EQ(
+      window.view.tooltips[kBatchQueryButton],
+      "3 行：1 现行，0 有新标准，0 已废止，0 尚未实施，1 未收录，1 查询失败\n" + RetryHint(1));
 
   window.logic.RunTableCommand(TableCommand::kRequeryFailed);
   ASSERT_TRUE(window.PumpUntil([&] { return window.view.title == WindowTitle(); }));
@@ -489,7 +491,8 @@ TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheHintCountsThem) {
   EXPECT_EQ(site.Asked("GBT50001"), 2);
   EXPECT_EQ(site.Asked("GB50011"), 1);
   EXPECT_EQ(site.Asked("GB1"), 0);  // no year, no site failure: not asked again
-  EXPECT_EQ(window.view.tooltips[kBatchQueryButton], "");
+  EXPECT_EQ(window.view.tooltips[kBatchQueryButton],
+            "3 行：2 现行，0 有新标准，0 已废止，0 尚未实施，1 未收录，0 查询失败");
 }
 
 // --- Closing ------------------------------------------------------------------------
