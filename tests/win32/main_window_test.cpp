@@ -415,14 +415,9 @@ TEST_F(WindowBatchTest, HeaderClicksReachTheLogicAndTheHeaderShowsTheOrder) {
   click(0);
   EXPECT_EQ(arrows(0), HDF_SORTDOWN);
   EXPECT_EQ(ListText(0, 1), L"GB/T99999-2010");
-  click(2);
-  EXPECT_EQ(arrows(0), 0);
-  EXPECT_EQ(arrows(2), HDF_SORTUP);
-  click(2);
-  click(2);
+  click(0);
   EXPECT_EQ(window_->table().order(), RowOrder{});
-  EXPECT_EQ(arrows(2), 0);
-  EXPECT_EQ(ListText(0, 1), L"GB/T50001-2010");
+  EXPECT_EQ(arrows(0), 0);
 }
 
 // Each status cell in its row's fill, as the list-view paints it; a selected row in the
