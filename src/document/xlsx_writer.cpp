@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
-#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -60,66 +59,52 @@ constexpr std::string_view kWorkbookRelationshipSharedStrings =
     "Target=\"sharedStrings.xml\"/>";
 
 // Indexes into cellXfs below. Every cell of the table has the text number format (@), so
-// that what a user types into it later stays text too. The fill styles follow, one per
-// entry of kFills in its order.
+// that what a user types into it later stays text too. The fills' styles follow, one per
+// entry of kFillColours.
 enum Style : int { kTextStyle = 1, kHeaderStyle = 2, kFirstFillStyle = 3 };
 
-struct FillColourOf {
-  CellFill fill;
-  std::uint32_t rgb;
-};
-constexpr FillColourOf kFills[] = {
-    {CellFill::kLightGreen, 0xC6EFCE}, {CellFill::kAmber, 0xFFC000},
-    {CellFill::kGrey, 0xD9D9D9},       {CellFill::kRose, 0xFFC7CE},
-    {CellFill::kLightBlue, 0xBDD7EE},  {CellFill::kViolet, 0xCCC0DA},
-};
-constexpr std::size_t kFillCount = std::size(kFills);
-
 std::string StylesXml() {
-  char argb[9];
-  std::string fills;
-  std::string fill_styles;
-  for (std::size_t i = 0; i < kFillCount; ++i) {
-    std::snprintf(argb, sizeof argb, "FF%06X", static_cast<unsigned>(kFills[i].rgb));
-    fills.append("<fill><patternFill patternType=\"solid\"><fgColor rgb=\"")
+  const std::size_t fills = std::size(kFillColours);
+  std::string out =
+      "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<fonts count=\"2\">"
+      "<font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+      "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+      "</fonts>";
+  // Excel expects the first two fills to be none and gray125, whatever else follows.
+  out.append("<fills count=\"").append(std::to_string(2 + fills)).append("\">");
+  out +=
+      "<fill><patternFill patternType=\"none\"/></fill>"
+      "<fill><patternFill patternType=\"gray125\"/></fill>";
+  for (const FillColour& colour : kFillColours) {
+    char argb[9];
+    std::snprintf(argb, sizeof argb, "FF%06X", static_cast<unsigned>(colour.rgb & 0xFFFFFF));
+    out.append("<fill><patternFill patternType=\"solid\"><fgColor rgb=\"")
         .append(argb)
         .append("\"/><bgColor indexed=\"64\"/></patternFill></fill>");
-    // Fills 0 and 1 are Excel's own.
-    fill_styles.append("<xf numFmtId=\"49\" fontId=\"0\" fillId=\"")
-        .append(std::to_string(i + 2))
+  }
+  out +=
+      "</fills>"
+      "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+      "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
+      "</cellStyleXfs>";
+  out.append("<cellXfs count=\"").append(std::to_string(kFirstFillStyle + fills)).append("\">");
+  out +=
+      "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+      "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
+      "applyNumberFormat=\"1\"/>"
+      "<xf numFmtId=\"49\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
+      "applyNumberFormat=\"1\" applyFont=\"1\"/>";
+  for (std::size_t i = 0; i < fills; ++i) {
+    out.append("<xf numFmtId=\"49\" fontId=\"0\" fillId=\"")
+        .append(std::to_string(2 + i))
         .append("\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\" applyFill=\"1\"/>");
   }
-  return std::string(
-             "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-             "<fonts count=\"2\">"
-             "<font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
-             "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
-             "</fonts>"
-             // Excel expects the first two fills to be none and gray125, whatever else follows.
-             "<fills count=\"") +
-         std::to_string(kFillCount + 2) +
-         "\">"
-         "<fill><patternFill patternType=\"none\"/></fill>"
-         "<fill><patternFill patternType=\"gray125\"/></fill>" +
-         fills +
-         "</fills>"
-         "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border>"
-         "</borders>"
-         "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
-         "borderId=\"0\"/></cellStyleXfs>"
-         "<cellXfs count=\"" +
-         std::to_string(kFirstFillStyle + kFillCount) +
-         "\">"
-         "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
-         "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
-         "applyNumberFormat=\"1\"/>"
-         "<xf numFmtId=\"49\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
-         "applyNumberFormat=\"1\" applyFont=\"1\"/>" +
-         fill_styles +
-         "</cellXfs>"
-         "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/>"
-         "</cellStyles>"
-         "</styleSheet>";
+  out +=
+      "</cellXfs>"
+      "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+      "</styleSheet>";
+  return out;
 }
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -339,8 +324,8 @@ class SharedStrings {
 };
 
 int FillStyle(CellFill fill) {
-  for (std::size_t i = 0; i < kFillCount; ++i) {
-    if (kFills[i].fill == fill) return kFirstFillStyle + static_cast<int>(i);
+  for (std::size_t i = 0; i < std::size(kFillColours); ++i) {
+    if (kFillColours[i].fill == fill) return kFirstFillStyle + static_cast<int>(i);
   }
   return kTextStyle;
 }
@@ -486,13 +471,6 @@ std::string WorkbookXml(const std::string& sheet_name, const SheetBuilder& sheet
 
 }  // namespace
 
-std::uint32_t FillColour(CellFill fill) {
-  for (const FillColourOf& known : kFills) {
-    if (known.fill == fill) return known.rgb;
-  }
-  return 0xFFFFFF;
-}
-
 bool XlsxFits(const XlsxSheet& sheet) {
   if (sheet.rows.size() > kXlsxMaxRows || sheet.header.size() > kXlsxMaxColumns) return false;
   return std::all_of(sheet.rows.begin(), sheet.rows.end(),
@@ -526,6 +504,13 @@ XlsxWorkbook WriteXlsx(const XlsxSheet& sheet) {
   zip.Add("xl/styles.xml", std::string(kXmlDeclaration).append(styles));
   if (shared) zip.Add("xl/sharedStrings.xml", strings.Xml());
   return {zip.Finish(), builder.CellsCut()};
+}
+
+std::optional<std::uint32_t> FillRgb(CellFill fill) {
+  for (const FillColour& colour : kFillColours) {
+    if (colour.fill == fill) return colour.rgb;
+  }
+  return std::nullopt;
 }
 
 }  // namespace kelvaro

@@ -35,7 +35,7 @@ constexpr ColumnAlignment kCentre = ColumnAlignment::kCentre;
 
 const std::vector<ColumnSpec>& Columns() {
   static const std::vector<ColumnSpec> columns = {
-      {"序号", 40, kLeft, "ordinal", &Cell<Column::kOrdinal>, kTable},
+      {"序号", 40, kLeft, "ordinal", &Cell<Column::kOrdinal>, kTable | kSortedAsNumber},
       {"待查标准编号", 200, kCentre, "number", &Number, kTable},
       {"是否现行", 80, kCentre, "status", &Cell<Column::kStatus>, kTable | kFilledByStatus},
       {"最新标准编号", 200, kCentre, "latest_number", &Cell<Column::kLatestNumber>, kTable},

@@ -202,7 +202,7 @@ TEST(XlsxFills, EveryFillReadsBackInItsColour) {
   std::set<std::string> seen;
   for (std::size_t i = 0; i < std::size(fills); ++i) {
     char argb[9];
-    std::snprintf(argb, sizeof argb, "FF%06X", static_cast<unsigned>(FillColour(fills[i])));
+    std::snprintf(argb, sizeof argb, "FF%06X", static_cast<unsigned>(*FillRgb(fills[i])));
     EXPECT_EQ(rows[i + 1][0]["fill"], argb) << i;
     EXPECT_TRUE(seen.insert(argb).second) << argb;
   }

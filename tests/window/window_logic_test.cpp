@@ -412,6 +412,43 @@ TEST(WindowCopyTest, RowAndAllAreTabSeparatedAndRowNeedsASelection) {
             "2\tGB \"1,2\"-2010\t\t\t\n");
 }
 
+// --- Sorting -----------------------------------------------------------------------------
+
+TEST(WindowSortTest, HeaderClicksSortReverseAndRestoreAsDoesTheMenuItem) {
+  FakeWindow window;
+  AddTwoRows(window);
+  const int status = ColumnIndex(Column::kStatus);
+  EXPECT_FALSE(window.logic.IsCommandEnabled(TableCommand::kImportOrder));
+  const RowOrder after_each_click[] = {{status, false}, {status, true}, {}, {status, false}};
+  for (const RowOrder& expected : after_each_click) {
+    window.logic.HeaderClicked(status);
+    EXPECT_EQ(window.table.order(), expected);
+    EXPECT_EQ(window.control.shown_order, expected);
+  }
+  window.logic.HeaderClicked(0);  // another column starts ascending
+  EXPECT_EQ(window.table.order(), (RowOrder{0, false}));
+  window.logic.HeaderClicked(0);
+  EXPECT_EQ(window.Column(0), (std::vector<std::string>{"2", "1"}));
+  EXPECT_TRUE(window.logic.IsCommandEnabled(TableCommand::kImportOrder));
+  window.logic.RunTableCommand(TableCommand::kImportOrder);
+  EXPECT_EQ(window.table.order(), RowOrder{});
+  EXPECT_EQ(window.Column(0), (std::vector<std::string>{"1", "2"}));
+}
+
+TEST(WindowSortTest, TheDoubleClickAndCopyAllFollowTheShownOrder) {
+  FakeWindow window;
+  AddTwoRows(window);
+  window.logic.HeaderClicked(0);
+  window.logic.HeaderClicked(0);
+  window.logic.CopyCellOnDoubleClick(250, 5);  // row 0 is now ordinal 2's
+  EXPECT_EQ(window.view.clipboard, "");
+  window.logic.RunTableCommand(TableCommand::kCopyAll);
+  EXPECT_EQ(window.view.clipboard,
+            "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\n"
+            "2\tGB \"1,2\"-2010\t\t\t\n"
+            "1\tGB 50011-2010\t现行\t\t\n");
+}
+
 TEST(WindowExportTest, WritesTheTableAsCsvBesideTheLastFileOrSaysWhyAndLeavesNone) {
   FakeWindow window;
   const std::string imported = window.ImportLines({"GB 50011-2010", "GB \"1,2\"-2010"});
