@@ -129,7 +129,9 @@ TEST_F(WindowTableTest, OnlyTheStatusCellIsFilledAsTheWorkbookFillsItsRowsVerdic
     table_.AppendRow("1");
     const RowId id = table_.RowIds().back();
     table_.SetCellTextById(id, status, StatusWord(row.status));
-    table_.SetReasonById(id, RowReason{row.outcome});
+    RowReason reason;
+    reason.outcome = row.outcome;
+    table_.SetReasonById(id, reason);
     RowNotes notes;
     if (row.coming) notes.coming = ComingStandard{};
     table_.SetNotesById(id, notes);
