@@ -60,6 +60,9 @@ DocumentKind DocumentKindOf(std::string_view path) {
   if (extension == "xlsx" || extension == "xlsm") return DocumentKind::kXlsx;
   if (extension == "csv") return DocumentKind::kCsv;
   if (extension == "pdf") return DocumentKind::kPdf;
+  if (extension == "doc") return DocumentKind::kDoc;
+  if (extension == "xls") return DocumentKind::kXls;
+  if (extension == "wps") return DocumentKind::kWps;
   return DocumentKind::kText;
 }
 
@@ -107,6 +110,15 @@ bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>&
       break;
     case DocumentKind::kPdf:
       ok = formats::ReadPdf(bytes, pieces, error);
+      break;
+    case DocumentKind::kDoc:
+      ok = formats::ReadDoc(bytes, pieces, error);
+      break;
+    case DocumentKind::kXls:
+      ok = formats::ReadXls(bytes, pieces, error);
+      break;
+    case DocumentKind::kWps:
+      ok = formats::ReadWps(bytes, pieces, error);
       break;
   }
   if (!ok) {

@@ -1,5 +1,6 @@
 // Documents turned into pieces of UTF-8 text, each with where it stands, in reading order:
-// plain text, Word (.docx), Excel (.xlsx), CSV and PDF. Nothing here writes a file.
+// plain text, Word (.docx, .doc), Excel (.xlsx, .xls), WPS (.wps), CSV and PDF. Nothing here writes
+// a file.
 #pragma once
 
 #include <optional>
@@ -19,10 +20,11 @@ struct TextPiece {
   bool operator==(const TextPiece&) const = default;
 };
 
-enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf };
+enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf, kDoc, kXls, kWps };
 
 // By the file name's extension, case-insensitive: .docx (and .docm), .xlsx (and .xlsm), .csv,
-// .pdf; .txt and anything unknown: kText.
+// .pdf, .doc, .xls, .wps; .txt and anything unknown: kText. kDoc, kXls and kWps read what
+// the file really is (a renamed .docx, a text file) and refuse what no reader here reads.
 DocumentKind DocumentKindOf(std::string_view path);
 
 // The pieces of a document in reading order; false with `error` (UTF-8, Chinese, short, from

@@ -69,10 +69,10 @@ const std::vector<MenuItem>& TableMenu() {
 
 const std::vector<FileType>& ImportFileTypes() {
   static const std::vector<FileType> types = {
-      {"标准清单和文档", "*.txt *.docx *.xlsx *.csv *.pdf"},
+      {"标准清单和文档", "*.txt *.docx *.doc *.wps *.xlsx *.xls *.csv *.pdf"},
       {"文本文件", "*.txt"},
-      {"Word 文档", "*.docx"},
-      {"Excel 工作簿", "*.xlsx"},
+      {"Word 文档", "*.docx *.doc *.wps"},
+      {"Excel 工作簿", "*.xlsx *.xls"},
       {"CSV 文件", "*.csv"},
       {"PDF 文件", "*.pdf"},
       {"所有文件", "*"},
