@@ -10,7 +10,6 @@ namespace kelvaro {
 namespace {
 
 constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-constexpr std::uint32_t kMaxSector = 0xFFFFFFFA;
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 constexpr std::size_t kHeaderDifat = 109;
@@ -126,6 +125,7 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
   if (file.size() <= sector) return Fail(error, reason::kDamaged);
   sector_count_ = (file.size() - sector + sector - 1) / sector;
   cutoff_ = U32(file, 56);
+  if (cutoff_ != 4096) return Fail(error, reason::kDamaged);
   const std::uint32_t fat_sectors = U32(file, 44);
   if (fat_sectors > sector_count_) return Fail(error, reason::kDamaged);
 
@@ -235,7 +235,11 @@ const CompoundEntry* CompoundFile::Find(std::string_view name) const {
 bool CompoundFile::Read(const CompoundEntry& entry, std::string& out, std::string& error) const {
   out.clear();
   if (entry.size > limits_.max_stream_size) return Fail(error, reason::kTooLarge);
-  if (entry.size >= cutoff_) return ReadSectors(entry.start, entry.size, out, error);
+  if (entry.size >= cutoff_) {
+    if (ReadSectors(entry.start, entry.size, out, error)) return true;
+    out.clear();
+    return false;
+  }
   const std::uint64_t mini = std::uint64_t{1} << mini_shift_;
   const std::uint64_t needed = (entry.size + mini - 1) / mini;
   std::vector<std::uint32_t> chain;

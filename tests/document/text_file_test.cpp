@@ -113,7 +113,9 @@ INSTANTIATE_TEST_SUITE_P(
                     KindCase{"Csv", "list.csv", DocumentKind::kCsv},
                     KindCase{"Pdf", "report.PDF", DocumentKind::kPdf},
                     KindCase{"Txt", "numbers.txt", DocumentKind::kText},
-                    KindCase{"OldWord", "old.doc", DocumentKind::kText},
+                    KindCase{"Doc", "old.DOC", DocumentKind::kDoc},
+                    KindCase{"Xls", "old.xls", DocumentKind::kXls},
+                    KindCase{"Wps", "note.wps", DocumentKind::kWps},
                     KindCase{"NoExtension", "README", DocumentKind::kText},
                     KindCase{"DotInFolderOnly", "dir.docx/readme", DocumentKind::kText}),
     [](const testing::TestParamInfo<KindCase>& info) { return info.param.name; });
