@@ -170,6 +170,12 @@ bool ReadSheet(std::string_view stream, const Sheet& sheet, const std::vector<st
     } else if (r.type == kEof) {
       --depth;
     } else if (depth == 1) {
+      // A STRING record holds the result of the FORMULA just before it (shared and array
+      // formulas may stand between them), never of a cell further back.
+      const bool after_formula = string_result;
+      if (r.type != kString && r.type != kSharedFormula && r.type != kArray && r.type != kTable) {
+        string_result = false;
+      }
       Cell cell{};
       Place(r.data, cell);
       if (r.type == kLabelSst && r.data.size() >= 10) {
@@ -184,12 +190,10 @@ bool ReadSheet(std::string_view stream, const Sheet& sheet, const std::vector<st
         // string itself is the STRING record that follows.
         string_result = U8(r.data, 6) == 0 && U16(r.data, 12) == 0xFFFF;
         formula = cell;
-      } else if (r.type == kString && string_result) {
+      } else if (r.type == kString && after_formula) {
         Continued c(stream, r, next);
         cell = formula;
         c.String(cell.text, false);
-        string_result = false;
-      } else if (r.type != kSharedFormula && r.type != kArray && r.type != kTable) {
         string_result = false;
       }
       if (!cell.text.empty()) cells.push_back(std::move(cell));
