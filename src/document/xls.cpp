@@ -81,7 +81,8 @@ class Continued {
   }
 
   // An XLUnicodeRichExtendedString (or a plain XLUnicodeString when `rich` is false): the
-  // characters as UTF-8, runs and phonetic data skipped. False when it runs out.
+  // characters as UTF-8, runs and phonetic data skipped. False, and nothing, when it runs
+  // out.
   bool String(std::string& out, bool rich) {
     out.clear();
     if (!Left(3)) return false;
@@ -115,7 +116,10 @@ class Continued {
         }
       }
       if (count == 0) break;
-      if (boundary == starts_.end()) return false;
+      if (boundary == starts_.end()) {
+        out.clear();  // cut short: no part of a string is taken for the whole
+        return false;
+      }
       at_ = *boundary;  // characters go on in the next CONTINUE, after their own flags
       flags = Take8();
     }

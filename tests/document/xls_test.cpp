@@ -85,6 +85,12 @@ INSTANTIATE_TEST_SUITE_P(
                             Formula(6, 2, true) + LabelSst(7, 0, 0) +
                             BiffRecord(0x0207, XlsString(u"stray"))}},
                 "S!C5=GB 50352-2019;"},
+        XlsCase{"CountsThatLieAndRecordsCutShort",
+                BiffRecord(0x00FC, U32(0xFFFFFFFF) + U32(0xFFFFFFFF) + U16(4) + '\0' + "GB 1" +
+                                       U16(60000) + '\0' + "cut"),
+                {{u"S", LabelSst(0, 0, 0) + LabelSst(0, 1, 1) + BiffRecord(0x00FD, "\0\0") +
+                            BiffRecord(0x0204, XlsCell(1, 0) + U16(60000) + '\0' + "cut")}},
+                "S!A1=GB 1;"},
         XlsCase{"NumbersAreNoText",
                 "",
                 {{u"S", BiffRecord(0x0203, XlsCell(0, 0) + std::string(8, '\0')) +

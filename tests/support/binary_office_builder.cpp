@@ -216,6 +216,9 @@ std::vector<CompoundStream> WordStreams(const WordFile& file) {
     Put16(clx, 0);
   }
   pair(33, clx);
+  // Word's streams are never small enough for the mini stream; some readers need that.
+  word.resize(std::max<std::size_t>(word.size(), 4096), '\0');
+  Set32(word, longs, static_cast<std::uint32_t>(word.size()));
   return {{"WordDocument", word}, {file.table1 ? "1Table" : "0Table", table}};
 }
 

@@ -4,6 +4,8 @@
 # .docx/.xlsx, which the tests read with the Office Open XML readers to compare.
 #   design_note.fodt -> design_note.doc, design_note.docx (a table, a header and a footer,
 #     footnote and endnote, a hyperlink field, a deleted revision)
+#   plain_note (written below) -> plain_note.doc: 300 paragraphs of Chinese and Latin text,
+#     nothing but text, for comparing with antiword and catdoc
 #   standards_list (written below) -> standards_list.xls, standards_list.xlsx (two sheets,
 #     600 shared strings across CONTINUE records, numbers and a formula with a number;
 #     LibreOffice 7.4 saves a string formula's result as the number 0, so string results are
@@ -40,10 +42,27 @@ open(sys.argv[1], 'w').write('''<?xml version="1.0" encoding="UTF-8"?>
 </office:document>
 ''' % (''.join(rows), sheet2))
 PY
+python3 - "$work/plain_note.fodt" <<'PY'
+import sys
+paragraphs = []
+for i in range(1, 301):
+    if i % 3 == 0:
+        paragraphs.append('Clause %d: see GB/T %d-2017, “Standard” – café ™' % (i, 50000 + i))
+    else:
+        paragraphs.append('第 %d 条 本工程按现行国家标准《建筑设计防火规范》GB %d-2014 执行。' % (i, 50000 + i))
+head = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+        '<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"\n'
+        ' xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"\n'
+        ' office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.text">\n')
+body = ''.join('<text:p>%s</text:p>' % p for p in paragraphs)
+open(sys.argv[1], 'w').write(head + ' <office:body><office:text>' + body +
+                             '</office:text></office:body>\n</office:document>\n')
+PY
 profile="-env:UserInstallation=file://$work/profile"
 (cd "$work" && soffice "$profile" --headless --convert-to doc:"MS Word 97" design_note.fodt >/dev/null &&
   soffice "$profile" --headless --convert-to docx:"MS Word 2007 XML" design_note.fodt >/dev/null &&
+  soffice "$profile" --headless --convert-to doc:"MS Word 97" plain_note.fodt >/dev/null &&
   soffice "$profile" --headless --convert-to xls:"MS Excel 97" standards_list.fods >/dev/null &&
   soffice "$profile" --headless --convert-to xlsx:"Calc MS Excel 2007 XML" standards_list.fods >/dev/null)
-cp "$work"/design_note.doc "$work"/design_note.docx "$work"/standards_list.xls "$work"/standards_list.xlsx .
-ls -l design_note.doc design_note.docx standards_list.xls standards_list.xlsx
+cp "$work"/plain_note.doc "$work"/design_note.doc "$work"/design_note.docx "$work"/standards_list.xls "$work"/standards_list.xlsx .
+ls -l plain_note.doc design_note.doc design_note.docx standards_list.xls standards_list.xlsx
