@@ -1,4 +1,4 @@
-// ReadDocument on any bytes, the first byte choosing the kind: no crash; a document read
+// ReadDocument on any bytes, the first byte choosing the kind (modulo 8): no crash; a document read
 // gives non-empty UTF-8 pieces whose locations belong to that kind and count from 1; a
 // refusal gives a reason and no piece.
 #include <cstddef>
@@ -29,6 +29,12 @@ bool Belongs(DocumentKind document, const kelvaro::Location& at) {
       return at.kind == Kind::kSheetCell && at.row >= 1 && at.column >= 1 && !at.cell.empty();
     case DocumentKind::kPdf:
       return at.kind == Kind::kPage && at.page >= 1;
+    case DocumentKind::kDoc:
+    case DocumentKind::kXls:
+    case DocumentKind::kWps:
+      // Read as what the bytes are: Word or Excel of either age, or text.
+      return Belongs(DocumentKind::kDocx, at) || Belongs(DocumentKind::kXlsx, at) ||
+             Belongs(DocumentKind::kText, at);
   }
   return false;
 }
@@ -37,11 +43,11 @@ bool Belongs(DocumentKind document, const kelvaro::Location& at) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const auto kind = static_cast<DocumentKind>(data[0] % 5);
+  const auto kind = static_cast<DocumentKind>(data[0] % 8);
   const kelvaro::Bytes bytes(data + 1, data + size);
   std::vector<kelvaro::TextPiece> pieces;
   std::string error;
-  const std::string context = "kind " + std::to_string(data[0] % 5);
+  const std::string context = "kind " + std::to_string(data[0] % 8);
   if (!kelvaro::ReadDocument(bytes, kind, pieces, error)) {
     FUZZ_EXPECT(!error.empty(), context + ": refused without a reason");
     FUZZ_EXPECT(pieces.empty(), context + ": refused with pieces");

@@ -9,6 +9,8 @@ add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest E
 include(GoogleTest)
 
 add_library(kelvaro_test_support STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/binary_office_builder.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/compound_builder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/counting_worker.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/fake_request_object.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/literal_parser.cpp
@@ -47,11 +49,13 @@ kelvaro_windows_tests(query SOURCES number_test.cpp parser_test.cpp lookup_reaso
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp reason_test.cpp row_store_test.cpp table_export_test.cpp)
-# The same documents give the same pieces as on Linux; the comparisons with libzip and expat,
-# poppler's PDF test and the openpyxl reading of the export stay there.
+# The same documents give the same pieces as on Linux; the comparisons with libzip, expat,
+# antiword, catdoc and xls2csv, poppler's PDF test and the openpyxl reading of the export
+# stay there.
 kelvaro_windows_tests(document SOURCES docx_test.cpp exported_column_test.cpp
   hostile_document_test.cpp text_file_test.cpp xlsx_test.cpp xml_reader_test.cpp
-  zip_reader_test.cpp zip_writer_test.cpp windows/pdf_refused_test.cpp LIBRARIES ZLIB::ZLIB)
+  zip_reader_test.cpp zip_writer_test.cpp compound_file_test.cpp doc_test.cpp xls_test.cpp
+  binary_office_test.cpp windows/pdf_refused_test.cpp LIBRARIES ZLIB::ZLIB)
 if(TARGET kelvaro_cli)
   kelvaro_windows_tests(cli SOURCES table_output_test.cpp citation_output_test.cpp
     LIBRARIES kelvaro_cli)

@@ -451,6 +451,9 @@ bool ReadWordStreams(const CompoundFile& file, std::vector<TextPiece>& pieces, s
   if (std::uint64_t{hdd_at} + hdd_size <= table.size()) {
     for (std::size_t i = 0; i + 4 <= hdd_size; i += 4) stories.push_back(U32(table, hdd_at + i));
   }
+  // Stories follow one another; a table that goes back would have the same text read again
+  // and again, so it is not followed.
+  if (!std::is_sorted(stories.begin(), stories.end())) stories.clear();
   int header_paragraphs = 0, footer_paragraphs = 0;
   for (const bool footer : {false, true}) {
     for (std::size_t i = 6; i + 1 < stories.size(); ++i) {

@@ -2,6 +2,7 @@
 // cells by row. Text is what the shared strings, LABEL and RSTRING records and formulas'
 // string results hold; numbers, dates and booleans are no text and are left out.
 #include <algorithm>
+#include <set>
 
 #include "document/binary_office.h"
 #include "document/reasons.h"
@@ -158,15 +159,18 @@ void Place(std::string_view data, Cell& cell) {
   cell.column = U16(data, 2);
 }
 
-bool ReadSheet(std::string_view stream, const Sheet& sheet, const std::vector<std::string>& strings,
-               std::vector<TextPiece>& pieces, std::string& error) {
+// The sheet's substream ends at its EOF or where the next sheet's begins, so that no part of
+// the stream is read twice.
+bool ReadSheet(std::string_view stream, const Sheet& sheet, std::size_t limit,
+               const std::vector<std::string>& strings, std::vector<TextPiece>& pieces,
+               std::string& error) {
   Record r;
   if (!RecordAt(stream, sheet.offset, r) || r.type != kBof) return Fail(error, reason::kDamaged);
   std::vector<Cell> cells;
   int depth = 1;
   bool string_result = false;
   Cell formula{};
-  for (std::size_t at = r.next; depth > 0;) {
+  for (std::size_t at = r.next; depth > 0 && at < limit;) {
     if (!RecordAt(stream, at, r)) break;  // a sheet cut short keeps the cells it has
     std::size_t next = r.next;
     if (r.type == kBof) {
@@ -262,8 +266,15 @@ bool ReadExcelStreams(const CompoundFile& file, std::vector<TextPiece>& pieces,
     }
     at = next;
   }
+  std::vector<std::size_t> starts;
+  for (const Sheet& sheet : sheets) starts.push_back(sheet.offset);
+  std::sort(starts.begin(), starts.end());
+  std::set<std::size_t> read;
   for (const Sheet& sheet : sheets) {
-    if (!ReadSheet(stream, sheet, strings, pieces, error)) return false;
+    if (!read.insert(sheet.offset).second) continue;
+    const auto next = std::upper_bound(starts.begin(), starts.end(), sheet.offset);
+    const std::size_t limit = next == starts.end() ? stream.size() : *next;
+    if (!ReadSheet(stream, sheet, limit, strings, pieces, error)) return false;
   }
   return true;
 }

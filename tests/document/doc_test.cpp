@@ -135,6 +135,14 @@ INSTANTIATE_TEST_SUITE_P(
                   return f;
                 }(),
                 "第 1 段=x;页眉第 1 段=a;页眉第 2 段=b;"},
+        DocCase{"HeaderStoriesThatGoBackAreNotFollowed",
+                [] {
+                  WordFile f = Body(u"x\r");
+                  f.headers = u"页眉\r";
+                  f.header_stories = {0, 0, 0, 0, 0, 0, 0, 3, 0, 3, 0, 3};
+                  return f;
+                }(),
+                "第 1 段=x;"},
         DocCase{"TableStreamZero",
                 [] {
                   WordFile f = Body(u"GB 1\r");

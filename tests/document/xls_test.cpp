@@ -134,6 +134,18 @@ INSTANTIATE_TEST_SUITE_P(
                                std::string("error: ") + reason::kOldExcel},
                     StreamCase{"NoBof", "Workbook", BiffRecord(0x0042, U16(936)),
                                std::string("error: ") + reason::kDamaged},
+                    StreamCase{"SheetsSharingASubstreamReadOnce", "Workbook",
+                               [] {
+                                 std::string s = test::WorkbookStream(
+                                     test::SstRecords({u"GB 1"}),
+                                     {{u"S", LabelSst(0, 0, 0)}, {u"T", LabelSst(1, 0, 0)}});
+                                 const std::size_t first = s.find(std::string("\x85\x00", 2));
+                                 const std::size_t second =
+                                     s.find(std::string("\x85\x00", 2), first + 4);
+                                 s.replace(second + 4, 4, s.substr(first + 4, 4));
+                                 return s;
+                               }(),
+                               "S!A1=GB 1;"},
                     StreamCase{"SheetOffsetPastTheStream", "Workbook",
                                [] {
                                  std::string s = OneCell();
