@@ -24,8 +24,8 @@ constexpr std::size_t kCharacterRuns = 12;
 constexpr std::size_t kParagraphRuns = 13;
 constexpr std::size_t kPieceTable = 33;
 
-// Compressed pieces hold code page 1252, but for these of 0x80-0x9F the rest map to
-// U+0080-U+009F.
+// A compressed piece's byte is the character of that number, but most of 0x80-0x9F stand
+// for the characters code page 1252 puts there.
 char32_t FromCompressed(std::uint8_t b) {
   static constexpr char16_t k80[32] = {
       0x0080, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
