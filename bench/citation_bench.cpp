@@ -46,6 +46,8 @@ const std::vector<std::string>& Citations() {
       Utf8(u8"JGJ 3-2010、JGJ/T 98-2010"),
       Utf8(u8"DG/TJ 08-11-2018"),
       Utf8(u8"JTG D60-2015"),
+      Utf8(u8"GB 50016——2014"),
+      Utf8(u8"GB/T\n50001-2017"),
   };
   return citations;
 }

@@ -50,7 +50,7 @@ void ExportXlsx(benchmark::State& state) {
   const kelvaro::XlsxSheet sheet = ResultTable(static_cast<int>(state.range(0)));
   std::size_t size = 0;
   for (auto _ : state) {
-    const kelvaro::Bytes bytes = kelvaro::WriteXlsx(sheet);
+    const kelvaro::Bytes bytes = kelvaro::WriteXlsx(sheet).bytes;
     size = bytes.size();
     benchmark::DoNotOptimize(bytes.data());
   }

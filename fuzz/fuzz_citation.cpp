@@ -1,6 +1,7 @@
 // The citation reader on any bytes: positions inside the text and in order, each citation's
-// written text the input's bytes there, its fields consistent with one another, and every
-// canonical number read back as exactly itself.
+// written text the input's bytes there, its fields consistent with one another, a number
+// wrapped over one line break at a time, and every canonical number read back as exactly
+// itself.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,6 +16,18 @@ namespace {
 
 using kelvaro::Citation;
 using kelvaro::fuzz::Show;
+
+// A line break inside a number never stands next to another: no blank line, no page's end.
+bool OneBreakAtATime(const std::string& s) {
+  if (s.find('\f') != std::string::npos) return false;
+  bool after_break = false;
+  for (char c : s) {
+    if (c == '\n' && after_break) return false;
+    if (c == '\n') after_break = true;
+    if (c != '\n' && c != '\r' && c != ' ') after_break = false;
+  }
+  return true;
+}
 
 bool IsAscii(const std::string& s) {
   for (unsigned char c : s) {
@@ -33,6 +46,7 @@ void CheckCitation(std::string_view input, const Citation& c, std::size_t floor)
   FUZZ_EXPECT_EQ(kelvaro::SanitizeUtf8(c.written), c.written, ctx() + " (valid UTF-8)");
   FUZZ_EXPECT(c.written.find(c.number_as_written) != std::string::npos,
               ctx() + " (number as written)");
+  FUZZ_EXPECT(OneBreakAtATime(c.number_as_written), ctx() + " (line breaks)");
   FUZZ_EXPECT(IsAscii(c.number) && IsAscii(c.code) && IsAscii(c.serial) && IsAscii(c.year) &&
                   IsAscii(c.amendment),
               ctx() + " (ASCII fields)");

@@ -1,6 +1,6 @@
-// ReadDocument on any bytes, the first byte choosing the kind (modulo 8): no crash; a document read
-// gives non-empty UTF-8 pieces whose locations belong to that kind and count from 1; a
-// refusal gives a reason and no piece.
+// ReadDocument on any bytes, the first byte choosing the kind: no crash; a document read
+// gives non-empty UTF-8 pieces whose locations belong to the kind its bytes are read as
+// (KindOfContent) and count from 1; a refusal gives a reason and no piece.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,12 +29,12 @@ bool Belongs(DocumentKind document, const kelvaro::Location& at) {
       return at.kind == Kind::kSheetCell && at.row >= 1 && at.column >= 1 && !at.cell.empty();
     case DocumentKind::kPdf:
       return at.kind == Kind::kPage && at.page >= 1;
-    case DocumentKind::kDoc:
+    case DocumentKind::kDoc:  // a compound file: Word or Excel 97-2003 whatever the name
     case DocumentKind::kXls:
     case DocumentKind::kWps:
-      // Read as what the bytes are: Word or Excel of either age, or text.
-      return Belongs(DocumentKind::kDocx, at) || Belongs(DocumentKind::kXlsx, at) ||
-             Belongs(DocumentKind::kText, at);
+      return Belongs(DocumentKind::kDocx, at) || Belongs(DocumentKind::kXlsx, at);
+    case DocumentKind::kPpt:  // read as what its bytes are, never as itself
+      return false;
   }
   return false;
 }
@@ -43,16 +43,21 @@ bool Belongs(DocumentKind document, const kelvaro::Location& at) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const auto kind = static_cast<DocumentKind>(data[0] % 8);
+  const auto named = static_cast<DocumentKind>(data[0] % 9);
   const kelvaro::Bytes bytes(data + 1, data + size);
   std::vector<kelvaro::TextPiece> pieces;
   std::string error;
-  const std::string context = "kind " + std::to_string(data[0] % 8);
-  if (!kelvaro::ReadDocument(bytes, kind, pieces, error)) {
+  const std::string context = "kind " + std::to_string(data[0] % 9);
+  DocumentKind kind = named;
+  std::string refusal;
+  const bool readable = kelvaro::KindOfContent(bytes, kind, refusal);
+  if (!kelvaro::ReadDocument(bytes, named, pieces, error)) {
     FUZZ_EXPECT(!error.empty(), context + ": refused without a reason");
     FUZZ_EXPECT(pieces.empty(), context + ": refused with pieces");
+    FUZZ_EXPECT(readable || error == refusal, context + ": refused for another reason");
     return 0;
   }
+  FUZZ_EXPECT(readable, context + ": read what KindOfContent refuses");
   FUZZ_EXPECT(error.empty(), context + ": read with a reason " + error);
   int last_line = 0;
   for (const kelvaro::TextPiece& p : pieces) {

@@ -1,7 +1,7 @@
 // Conversion at the edges. UTF-8 to GBK never yields a zero byte from a text without one,
 // always yields whole GBK characters, turns each maximal invalid UTF-8 subpart into one "?",
-// and text GBK can hold comes back unchanged through GbkToUtf8. GbkToUtf8 always yields
-// valid UTF-8.
+// and text GBK can hold comes back unchanged through GbkToUtf8 (but for the dashes and spaces
+// that take an ASCII form). GbkToUtf8 always yields valid UTF-8.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -93,6 +93,14 @@ bool IsWholeGbk(const Text& t) {
   return true;
 }
 
+// The dashes and spaces GBK lacks, which Utf8ToGbk writes in ASCII.
+bool HasAsciiNeighbour(const std::vector<char32_t>& decoded) {
+  for (char32_t c : decoded) {
+    if (c == 0x2011 || c == 0x2212 || c == 0x00A0 || c == 0x2007 || c == 0x202F) return true;
+  }
+  return false;
+}
+
 std::size_t Count(const std::string& s, char c) {
   std::size_t n = 0;
   for (char x : s) n += x == c;
@@ -138,7 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Valid UTF-8 that GBK can hold whole (no "?" added) comes back as it was.
   bool valid = true;
   for (char32_t c : decoded) valid = valid && c != kInvalid;
-  if (valid && !bom && Count(gbk, '?') == Count(s, '?')) FUZZ_EXPECT_EQ(back, s, back_ctx());
+  if (valid && !bom && !HasAsciiNeighbour(decoded) && Count(gbk, '?') == Count(s, '?')) {
+    FUZZ_EXPECT_EQ(back, s, back_ctx());
+  }
 
   // Any bytes read as GBK give valid UTF-8 without a zero byte.
   const std::string any = kelvaro::GbkToUtf8(s);

@@ -1,5 +1,7 @@
 #include "batch/result_table.h"
 
+#include "text/encoding.h"
+
 namespace kelvaro {
 namespace {
 
@@ -12,6 +14,17 @@ const char* ColumnHeader(Column column) { return ColumnHeader(ColumnIndex(column
 
 const char* ColumnHeader(int column_index) {
   return column_index >= 0 && column_index < kColumnCount ? kColumnHeaders[column_index] : "";
+}
+
+std::string CellUtf8(const TableRow& row, int column) {
+  if (column < 0 || column >= kColumnCount) return {};
+  const Text& cell = row.cells[static_cast<std::size_t>(column)];
+  const std::string& written = row.source.number_utf8;
+  // Only while the cell is still what the import made of that text.
+  if (column == ColumnIndex(Column::kNumber) && !written.empty() && Utf8ToGbk(written) == cell) {
+    return written;
+  }
+  return GbkToUtf8(cell);
 }
 
 }  // namespace kelvaro

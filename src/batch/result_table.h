@@ -27,6 +27,9 @@ struct RowSource {
   Location location;                 // kNone for a row typed in or added otherwise
   std::optional<Citation> citation;  // as read; the row looks up its canonical number
   bool from_document = false;        // pasted text or a document, not a list of numbers
+  // Column 1 as written (UTF-8) when its GBK cell cannot hold it whole ("한국어 GB 50016"):
+  // what every output shows instead. Empty when the cell says it all.
+  std::string number_utf8;
   bool operator==(const RowSource&) const = default;
 };
 
@@ -38,6 +41,10 @@ struct TableRow {
   RowSource source;
   std::string looked_up_at;  // local time the reason was last set, "2026-12-08 22:00:13"
 };
+
+// A cell as the user sees it, UTF-8: column 1 as written when the row carries it, any other
+// cell its GBK text; empty for a column out of range.
+std::string CellUtf8(const TableRow& row, int column);
 
 struct CellHit {
   int row = -1;
@@ -51,6 +58,7 @@ class ResultTable {
   virtual int RowCount() = 0;
   virtual int AppendRow(const Text& ordinal) = 0;
   virtual Text GetCellText(int row, int column) = 0;
+  virtual std::string GetCellUtf8(int row, int column) = 0;  // CellUtf8 of the row
   virtual void SetCellText(int row, int column, const Text& text) = 0;
   virtual void DeleteRow(int row) = 0;
   virtual void ClearRows() = 0;

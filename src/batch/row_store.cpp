@@ -43,6 +43,12 @@ Text RowStore::GetCellText(int row, int column) {
   return rows_[static_cast<std::size_t>(row)]->cells[static_cast<std::size_t>(column)];
 }
 
+std::string RowStore::GetCellUtf8(int row, int column) {
+  std::lock_guard lock(mutex_);
+  if (!ValidRowLocked(row)) return {};
+  return CellUtf8(*rows_[static_cast<std::size_t>(row)], column);
+}
+
 void RowStore::SetCellText(int row, int column, const Text& text) {
   std::lock_guard lock(mutex_);
   if (!ValidRowLocked(row) || !ValidColumn(column)) return;
@@ -150,6 +156,13 @@ std::optional<RowStore::Row> RowStore::RowById(RowId id) {
   const int index = IndexOfLocked(id);
   if (index < 0) return std::nullopt;
   return *rows_[static_cast<std::size_t>(index)];
+}
+
+std::string RowStore::CellUtf8ById(RowId id, int column) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  if (index < 0) return {};
+  return CellUtf8(*rows_[static_cast<std::size_t>(index)], column);
 }
 
 bool RowStore::ValidRowLocked(int row) const {

@@ -19,6 +19,7 @@ class RowStore : public ResultTable {
   int RowCount() override;
   int AppendRow(const Text& ordinal) override;
   Text GetCellText(int row, int column) override;
+  std::string GetCellUtf8(int row, int column) override;
   void SetCellText(int row, int column, const Text& text) override;
   void DeleteRow(int row) override;
   void ClearRows() override;
@@ -42,6 +43,8 @@ class RowStore : public ResultTable {
   std::vector<Row> Snapshot() override;
   // A copy of one row.
   std::optional<Row> RowById(RowId id);
+  // CellUtf8 of one row, without copying it; empty when removed.
+  std::string CellUtf8ById(RowId id, int column);
 
  private:
   // Rows are only appended or removed, never reordered, so ids ascend: binary search.

@@ -28,8 +28,8 @@ std::string TitleKey(const std::string& utf8) {
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t c = DecodeUtf8(utf8, i);
     if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width forms
-    const bool ascii_mark = c < 0x80 && !(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') &&
-                            !(c >= 'a' && c <= 'z');
+    const bool ascii_mark =
+        c < 0x80 && !(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z');
     const bool wide_mark = (c >= 0x2000 && c <= 0x206F) || (c >= 0x3000 && c <= 0x303F) ||
                            (c >= 0xFE30 && c <= 0xFE6F) || c == 0xA0 || c == 0xB7 || c == 0xFFFD;
     if (ascii_mark || wide_mark) continue;
@@ -85,7 +85,7 @@ std::vector<std::string> Headers(bool sources) {
 
 std::vector<std::string> Cells(const RowStore::Row& row, bool sources) {
   std::vector<std::string> cells;
-  for (const Text& cell : row.cells) cells.push_back(GbkToUtf8(cell));
+  for (int column = 0; column < kColumnCount; ++column) cells.push_back(CellUtf8(row, column));
   if (sources) {
     cells.push_back(SourceWhere(row));
     cells.push_back(SourceWritten(row));
@@ -135,7 +135,7 @@ std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons, bool
   return out;
 }
 
-Bytes FormatXlsx(const std::vector<RowStore::Row>& rows) {
+XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows) {
   XlsxSheet sheet;
   sheet.name = kExportSheetName;
   sheet.header = Headers(false);

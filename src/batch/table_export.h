@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "batch/row_store.h"
+#include "document/xlsx_writer.h"
 
 namespace kelvaro {
 
@@ -47,7 +48,8 @@ std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons = fal
                       bool sources = false);
 
 // One sheet 查询结果: the five columns, 原因 (in Chinese), 出处, 原文 and 查询时间; the status
-// cell filled by its word.
-Bytes FormatXlsx(const std::vector<RowStore::Row>& rows);
+// cell filled by its word. No workbook for more rows than a sheet holds (kXlsxMaxRows); the
+// cells cut at Excel's length are counted.
+XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows);
 
 }  // namespace kelvaro

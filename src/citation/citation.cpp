@@ -77,12 +77,20 @@ inline Decoded DecodeAt(std::string_view s, std::size_t i) {
   return {c, i + 1 + need};
 }
 
+// The hyphens and dashes of Unicode's dash punctuation, and the minus sign. The wave dashes
+// (U+301C, U+3030) mark ranges, not years, and stay out.
+constexpr std::array<char32_t, 23> kDashes = {
+    0x058A, 0x05BE, 0x1400, 0x1806, 0x2010, 0x2011, 0x2012, 0x2013, 0x2014, 0x2015, 0x2212, 0x2E17,
+    0x2E1A, 0x2E3A, 0x2E3B, 0x2E40, 0x2E5D, 0x30A0, 0xFE31, 0xFE32, 0xFE58, 0xFE63, 0x10EAD};
+
 // Full-width ASCII forms as ASCII, every space as ' ', every dash as '-'.
 inline char32_t Normalised(char32_t c) {
   if (c < 0x80) return c;
+  // Chinese characters, most of the text, lie between the dashes.
+  if (c > 0x30A0 && c < 0xFE31) return c;
   if (c >= 0xFF01 && c <= 0xFF5E) return c - 0xFEE0;
   if (c == 0x3000 || c == 0xA0) return ' ';
-  if ((c >= 0x2010 && c <= 0x2015) || c == 0x2212 || c == 0xFE63) return '-';
+  if (std::binary_search(kDashes.begin(), kDashes.end(), c)) return '-';
   return c;
 }
 
@@ -113,6 +121,23 @@ class Reader {
     while (c_ == ' ') Next();
     return pos_ != from;
   }
+  // One line break, LF or CR LF, with spaces either side. A blank line, a lone CR or a form
+  // feed (a page's end) is none.
+  bool SkipLineBreak() {
+    Reader probe = *this;
+    probe.SkipSpaces();
+    probe.Take('\r');
+    if (!probe.Take('\n')) return false;
+    probe.SkipSpaces();
+    *this = probe;
+    return true;
+  }
+  // Spaces, or one line break with spaces around it; true when it was a break.
+  bool SkipSpacesOrLineBreak() {
+    if (SkipLineBreak()) return true;
+    SkipSpaces();
+    return false;
+  }
   bool TakeBytes(std::string_view bytes) {
     if (!text_.substr(pos_).starts_with(bytes)) return false;
     Seek(pos_ + bytes.size());
@@ -128,6 +153,12 @@ class Reader {
     const Decoded d = DecodeAt(text_, pos);
     c_ = Normalised(d.c);
     next_ = d.next;
+    // A run of dashes ("——", the double em dash of Chinese input methods) is one dash.
+    while (c_ == '-' && next_ < text_.size()) {
+      const Decoded more = DecodeAt(text_, next_);
+      if (Normalised(more.c) != '-') break;
+      next_ = more.next;
+    }
   }
 
  private:
@@ -196,7 +227,7 @@ void ReadSuffix(Reader& r, Code& code) {
   Reader probe = r;
   probe.SkipSpaces();
   if (!probe.Take('/')) return;
-  probe.SkipSpaces();
+  probe.SkipSpacesOrLineBreak();
   const std::string letter = ReadCapitals(probe, 1);
   if (letter.empty() || code.suffixes.find(letter[0]) == std::string_view::npos) return;
   code.text += '/';
@@ -210,7 +241,7 @@ std::optional<Code> ReadGroupCode(Reader& r) {
   constexpr std::size_t kMaxRun = 15;
   r.SkipSpaces();
   if (!r.Take('/')) return std::nullopt;
-  r.SkipSpaces();
+  r.SkipSpacesOrLineBreak();
   std::string run;
   std::array<std::size_t, kMaxRun> after{};
   while (IsCapital(r.Peek()) || IsDigit(r.Peek())) {
@@ -245,8 +276,9 @@ std::optional<Code> ReadLocalCode(Reader& r) {
   Reader probe = r;
   probe.SkipSpaces();
   if (probe.Take('/')) {
-    probe.SkipSpaces();
+    // A break after the bare slash is the one before the serial.
     Reader letter = probe;
+    letter.SkipSpacesOrLineBreak();
     if (ReadCapitals(letter, 1) == "T") {
       code.text += "/T";
       r = letter;
@@ -265,7 +297,7 @@ std::optional<Code> ReadCode(Reader& r) {
   if (run == "DG") {
     r.SkipSpaces();
     if (!r.Take('/')) return std::nullopt;
-    r.SkipSpaces();
+    r.SkipSpacesOrLineBreak();
     if (ReadCapitals(r, 2) != "TJ") return std::nullopt;
     return Code{"DG/TJ", "", true, true};
   }
@@ -294,14 +326,15 @@ struct Year {
   std::string digits;
 };
 
-// "-2014", ":2002", " - 95".
+// "-2014", ":2002", " - 95"; a line may end after the separator, never before it, so a
+// serial ending one line and a number starting the next stay apart.
 std::optional<Year> ReadYear(Reader& r) {
   Reader probe = r;
   probe.SkipSpaces();
   const char32_t separator = probe.Peek();
   if (separator != '-' && separator != ':') return std::nullopt;
   probe.Next();
-  probe.SkipSpaces();
+  probe.SkipSpacesOrLineBreak();
   std::string digits = ReadDigits(probe, 4);
   if (FullYear(digits) == 0) return std::nullopt;
   r = probe;
@@ -344,6 +377,7 @@ std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
   if (r.Peek() == '-') {
     Reader probe = r;
     probe.Next();
+    probe.SkipLineBreak();
     const std::string part = ReadDigits(probe, 5);
     Reader after = probe;
     const std::optional<Year> year = part.empty() ? std::nullopt : ReadYear(after);
@@ -500,7 +534,7 @@ std::optional<Citation> ReadCitation(std::string_view s, std::size_t at, std::si
   Reader r(s, at);
   std::optional<Code> code = ReadCode(r);
   if (!code) return std::nullopt;
-  if (code->serial_letter == 0) r.SkipSpaces();
+  const bool wrapped = code->serial_letter == 0 && r.SkipSpacesOrLineBreak();
   std::optional<Serial> serial = ReadSerial(r, *code);
   if (!serial) return std::nullopt;
 
@@ -512,7 +546,8 @@ std::optional<Citation> ReadCitation(std::string_view s, std::size_t at, std::si
     c.year = year->digits;
     c.full_year = FullYear(c.year);
     c.number += year->separator + c.year;
-  } else if (!code->yearless || serial->digits < 3 || IsEncodingName(*code, *serial)) {
+  } else if (wrapped || !code->yearless || serial->digits < 3 || IsEncodingName(*code, *serial)) {
+    // A code ending a line and a number starting the next are one citation only with its year.
     return std::nullopt;
   }
   if (std::optional<std::string> amendment = ReadAmendment(r)) c.amendment = std::move(*amendment);

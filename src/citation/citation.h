@@ -30,7 +30,10 @@ struct Citation {
 };
 
 // Every citation in `utf8`, in text order, non-overlapping. Invalid UTF-8 never crashes;
-// it only never matches.
+// it only never matches. Every dash, and a run of dashes, reads as "-". A number may wrap
+// over one line break (LF or CR LF, spaces around it; not a blank line, a lone CR or a form
+// feed) after a slash of its code, an inner dash or the year's "-" or ":", and between code
+// and serial when a year follows; `written` keeps the break.
 std::vector<Citation> FindCitations(std::string_view utf8);
 
 // The full year of a year as written: "2014" -> 2014, "95" -> 1995, "07" -> 2007; 0 otherwise

@@ -122,6 +122,20 @@ bool RemoveAsked(BatchSession& session, const Options& options) {
   return true;
 }
 
+// The table written as asked; a workbook's cells cut at Excel's length are said on stderr.
+int WriteTable(const Options& options, const Rows& rows) {
+  std::size_t cells_cut = 0;
+  const std::string data =
+      FormatTable(options.format, rows, options.reasons, options.sources, &cells_cut);
+  if (data.empty()) {  // a workbook the rows do not fit, refused before the lookups anyway
+    PrintError(RowCountRefusal(options, rows.size()));
+    return kExitUsage;
+  }
+  const int written = WriteResult(options, data);
+  if (written == kExitOk && cells_cut > 0) PrintError(CellsCutText(cells_cut));
+  return written;
+}
+
 bool AnySiteFailure(const Rows& rows) {
   for (const auto& row : rows) {
     if (IsSiteFailure(row.reason.outcome)) return true;
@@ -149,6 +163,11 @@ int RunBatch(const Options& options) {
       return kExitUsage;
     }
     Bytes().swap(bytes);
+    // Said before the lookups: they would be for nothing.
+    if (const std::string refusal = RowCountRefusal(options, rows.size()); !refusal.empty()) {
+      PrintError(refusal);
+      return kExitUsage;
+    }
     FillTable(table, rows);
   }
   if (!OutputFolderWritable(options)) return kExitFailure;
@@ -170,8 +189,7 @@ int RunBatch(const Options& options) {
     // The summary tells what the lookups found, before any rows are left out.
     looked_up = table.Snapshot();
     if (all_ended) all_ended = RemoveAsked(session, options);
-    written = WriteResult(
-        options, FormatTable(options.format, table.Snapshot(), options.reasons, options.sources));
+    written = WriteTable(options, table.Snapshot());
     platform::WriteText(platform::Stream::kErr, SummaryLine(looked_up));
     // Workers stuck past the grace still use the session: leave them behind.
     if (!all_ended) platform::ExitNow(written == kExitOk ? kExitInterrupted : written);

@@ -54,7 +54,8 @@ void PrintUnreadable(const Options& options, const std::string& why) {
 }
 
 bool OutputFolderWritable(const Options& options) {
-  if (options.output.empty()) return true;
+  // A device (/dev/null, NUL) is written in place: its folder (/dev) need take no file.
+  if (options.output.empty() || platform::IsDevicePath(options.output)) return true;
   // The system's own separator, and '/' which every system takes.
   const char separator = platform::JoinPath("a", "b")[1];
   const std::size_t end = options.output.find_last_of(std::string("/") + separator);

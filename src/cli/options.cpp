@@ -3,7 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <optional>
+#include <string>
 
+#include "document/xlsx_writer.h"
 #include "query/current_standard.h"
 #include "text/encoding.h"
 
@@ -186,6 +188,12 @@ std::string OutputRefusal(const Options& options, bool stdout_is_terminal) {
   return "an Excel workbook is not written to a terminal: give -o FILE or redirect the output";
 }
 
+std::string RowCountRefusal(const Options& options, std::size_t rows) {
+  if (options.format != Format::kXlsx || rows <= kXlsxMaxRows) return {};
+  return "the table has " + std::to_string(rows) + " rows, more than an Excel sheet holds (" +
+         std::to_string(kXlsxMaxRows) + "): use --format csv, tsv or json";
+}
+
 std::string ShortUsage() { return std::string(kSynopsis) + "Try 'kelvaro-cli --help' for more.\n"; }
 
 std::string UsageText() {
@@ -239,9 +247,10 @@ std::string UsageText() {
          "A batch ends with one summary line on stderr: the rows, how many are 现行, 有新标准\n"
          "and 未知, and the 未知 ones by reason.\n"
          "\n"
-         "Exit status: 0 done, 1 output could not be written, 2 usage error or unreadable\n"
-         "file, 3 (--strict) the site could not be asked for some row, 130 interrupted by\n"
-         "SIGINT or SIGTERM: the rows are printed as they stand.\n";
+         "Exit status: 0 done, 1 output could not be written, 2 usage error, unreadable\n"
+         "file or more rows than a workbook holds, 3 (--strict) the site could not be asked\n"
+         "for some row, 130 interrupted by SIGINT or SIGTERM: the rows are printed as they\n"
+         "stand.\n";
 }
 
 }  // namespace kelvaro::cli

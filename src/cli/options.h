@@ -1,6 +1,7 @@
 // The command line's arguments: what they may be, and the usage text.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args);
 // Why the output cannot go where it would ("" when it can): a workbook is no text for a
 // terminal.
 std::string OutputRefusal(const Options& options, bool stdout_is_terminal);
+// Why a table of `rows` rows cannot be written as asked ("" when it can): a workbook holds
+// no more than an Excel sheet does. Asked right after the import, before any lookup.
+std::string RowCountRefusal(const Options& options, std::size_t rows);
 
 // The synopsis shown after a usage error, and the whole help text that begins with it.
 std::string ShortUsage();

@@ -9,6 +9,7 @@
 #include "batch/result_table.h"
 #include "batch/table_export.h"
 #include "cli/citation_output.h"
+#include "document/xlsx_writer.h"
 #include "query/number.h"
 #include "text/encoding.h"
 
@@ -43,7 +44,7 @@ std::vector<std::vector<std::string>> Records(const Rows& rows, bool reasons, bo
   }
   for (const auto& row : rows) {
     std::vector<std::string>& record = records.emplace_back();
-    for (const Text& cell : row.cells) record.push_back(GbkToUtf8(cell));
+    for (int column = 0; column < kColumnCount; ++column) record.push_back(CellUtf8(row, column));
     if (reasons) record.push_back(ReasonCell(row.reason));
     if (sources) {
       record.push_back(SourceWhere(row));
@@ -64,7 +65,7 @@ std::string FormatJson(const Rows& rows) {
       if (column > 0) out += ", ";
       out += JsonString(kJsonRowKeys[column]);
       out += ": ";
-      out += JsonString(GbkToUtf8(row.cells[column]));
+      out += JsonString(CellUtf8(row, column));
     }
     out += ", \"reason\": " + JsonString(OutcomeName(row.reason.outcome));
     if (row.reason.http_status != 0) {
@@ -132,20 +133,28 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
   return out;
 }
 
-std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sources) {
+std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sources,
+                        std::size_t* cells_cut) {
   switch (format) {
     case Format::kCsv:
       return FormatCsv(rows, reasons, sources);
     case Format::kJson:
       return FormatJson(rows);
     case Format::kXlsx: {
-      const Bytes workbook = FormatXlsx(rows);
-      return std::string(workbook.begin(), workbook.end());
+      const XlsxWorkbook workbook = FormatXlsx(rows);
+      if (cells_cut != nullptr) *cells_cut = workbook.cells_cut;
+      return std::string(workbook.bytes.begin(), workbook.bytes.end());
     }
     case Format::kTsv:
       break;
   }
   return DelimitedRecords(Format::kTsv, Records(rows, reasons, sources));
+}
+
+std::string CellsCutText(std::size_t cells) {
+  return std::to_string(cells) + (cells == 1 ? " cell" : " cells") + " cut to " +
+         std::to_string(kXlsxMaxCellLength) +
+         " characters, the most an Excel cell holds (csv, tsv and json keep the whole text)";
 }
 
 std::string SummaryLine(const Rows& rows) {

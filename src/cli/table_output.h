@@ -2,6 +2,7 @@
 // query as a report or JSON. Everything printed is UTF-8; the table's cells are GBK.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,12 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
 // JSON: an array of objects {ordinal, number, status, latest_number, latest_title, reason,
 // http_status (a number) and error when the reason has them, source (CitationJson) when the
 // row looks a citation up, title_matches (true, false or null)}.
-// XLSX: the bytes of FormatXlsx's workbook.
-std::string FormatTable(Format format, const Rows& rows, bool reasons = false,
-                        bool sources = false);
+// XLSX: the bytes of FormatXlsx's workbook, and in `cells_cut` (when given) how many of its
+// cells were cut at Excel's length; empty when the rows do not fit in a sheet.
+std::string FormatTable(Format format, const Rows& rows, bool reasons = false, bool sources = false,
+                        std::size_t* cells_cut = nullptr);
+// "N cells cut to 32767 characters, ...": said when a workbook could not hold every text.
+std::string CellsCutText(std::size_t cells);
 
 // One line for stderr: the rows, how many hold each status word, the 未知 ones by reason.
 std::string SummaryLine(const Rows& rows);

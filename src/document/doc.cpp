@@ -399,7 +399,7 @@ bool ReadWordStreams(const CompoundFile& file, std::vector<TextPiece>& pieces, s
   std::string word;
   if (!file.Read(*word_entry, word, error)) return false;
   if (word.size() < 0x22 || U16(word, 0) != kWordIdent) return Fail(error, not_word);
-  if (U16(word, 2) < kWord97) return Fail(error, reason::kOldWord);
+  if (U16(word, 2) < kWord97) return Fail(error, reason::kWord95);
   const std::uint32_t flags = U16(word, 0x0A);
   if ((flags & kEncrypted) != 0) return Fail(error, reason::kEncrypted);
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "document/formats.h"
+#include "document/reasons.h"
+#include "document/zip_reader.h"
 #include "platform/pdf.h"
 
 namespace kelvaro {
@@ -63,7 +65,129 @@ DocumentKind DocumentKindOf(std::string_view path) {
   if (extension == "doc") return DocumentKind::kDoc;
   if (extension == "xls") return DocumentKind::kXls;
   if (extension == "wps") return DocumentKind::kWps;
+  if (extension == "ppt") return DocumentKind::kPpt;
   return DocumentKind::kText;
+}
+
+namespace {
+
+bool StartsWith(std::string_view bytes, std::string_view prefix) {
+  return bytes.substr(0, prefix.size()) == prefix;
+}
+
+// Whether `name` occurs in the bytes as UTF-16LE, as the stream names of an OLE2 file do.
+bool HoldsUtf16Name(std::string_view bytes, std::string_view name) {
+  std::string wide;
+  for (const char c : name) {
+    wide += c;
+    wide += '\0';
+  }
+  return bytes.find(wide) != std::string_view::npos;
+}
+
+// What an old Office name that holds nothing read here is refused with.
+const char* OldOfficeRefusal(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::kDoc:
+    case DocumentKind::kXls:
+      return reason::kNotWordOrExcel;
+    case DocumentKind::kWps:
+      return reason::kWps;
+    case DocumentKind::kPpt:
+      return reason::kOldPowerPoint;
+    default:
+      return nullptr;
+  }
+}
+
+// An OLE2 file named as text is read by the streams it holds.
+std::optional<DocumentKind> CompoundFileKind(std::string_view bytes, const char*& why) {
+  why = reason::kNotText;
+  if (HoldsUtf16Name(bytes, "EncryptedPackage")) {
+    why = reason::kEncrypted;  // .docx, .xlsx
+  } else if (HoldsUtf16Name(bytes, "WordDocument")) {
+    return DocumentKind::kDoc;
+  } else if (HoldsUtf16Name(bytes, "Workbook") || HoldsUtf16Name(bytes, "Book")) {
+    return DocumentKind::kXls;
+  } else if (HoldsUtf16Name(bytes, "PowerPoint Document")) {
+    why = reason::kOldPowerPoint;
+  }
+  return std::nullopt;
+}
+
+// HTML, XML spreadsheets and RTF, which Office also saves under its old names: no reader here
+// reads them, and as text they would give lines of markup.
+bool IsMarkup(std::string_view raw) {
+  std::string text;  // the first characters, UTF-16 narrowed
+  if (StartsWith(raw, "\xFF\xFE") || StartsWith(raw, "\xFE\xFF")) {
+    const std::size_t low = raw[0] == '\xFF' ? 0 : 1;
+    for (std::size_t i = 2; i + 1 < raw.size() && text.size() < 64; i += 2) {
+      text += raw[i + 1 - low] == 0 ? raw[i + low] : '?';
+    }
+  } else {
+    text = raw.substr(StartsWith(raw, "\xEF\xBB\xBF") ? 3 : 0, 64);
+  }
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return false;
+  const std::string lower = LowerAscii(text.substr(first));
+  return lower.starts_with("<") || lower.starts_with("{\\rtf") || lower.starts_with("mime-version");
+}
+
+// A zip is a .docx or .xlsx by the folder of its parts.
+std::optional<DocumentKind> PackageKind(const Bytes& bytes, std::string& error) {
+  ZipReader zip;
+  if (!zip.Open(bytes, error)) return std::nullopt;
+  for (const ZipMember& member : zip.Members()) {
+    const std::string name = LowerAscii(member.name);
+    if (name.starts_with("word/")) return DocumentKind::kDocx;
+    if (name.starts_with("xl/")) return DocumentKind::kXlsx;
+  }
+  error = reason::kNotText;
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error) {
+  const char* const old_office = OldOfficeRefusal(kind);
+  if (kind != DocumentKind::kText && kind != DocumentKind::kCsv && old_office == nullptr) {
+    return true;
+  }
+  const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const auto refuse = [&](const char* why) {
+    error = old_office != nullptr ? old_office : why;
+    return false;
+  };
+  if (StartsWith(raw, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) {
+    // The Word and Excel readers tell what the compound file holds.
+    if (kind == DocumentKind::kDoc || kind == DocumentKind::kXls || kind == DocumentKind::kWps) {
+      return true;
+    }
+    if (kind == DocumentKind::kPpt) return refuse(reason::kOldPowerPoint);
+    const char* why = nullptr;
+    const std::optional<DocumentKind> compound = CompoundFileKind(raw, why);
+    if (!compound.has_value()) return refuse(why);
+    kind = *compound;
+    return true;
+  }
+  if (StartsWith(raw, "PK\x03\x04") || StartsWith(raw, "PK\x05\x06")) {
+    std::string why;
+    const std::optional<DocumentKind> package = PackageKind(bytes, why);
+    if (!package.has_value()) return refuse(why.c_str());
+    kind = *package;
+    return true;
+  }
+  if (StartsWith(raw, "%PDF-")) {
+    kind = DocumentKind::kPdf;
+    return true;
+  }
+  const bool utf16 = StartsWith(raw, "\xFF\xFE") || StartsWith(raw, "\xFE\xFF");
+  if (!utf16 && raw.find('\0') != std::string_view::npos) return refuse(reason::kNotText);
+  if (old_office != nullptr) {
+    if (IsMarkup(raw)) return refuse(old_office);
+    kind = DocumentKind::kText;
+  }
+  return true;
 }
 
 namespace formats {
@@ -94,9 +218,11 @@ bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>&
                   std::string& error) {
   pieces.clear();
   error.clear();
+  if (!KindOfContent(bytes, kind, error)) return false;
   bool ok = false;
   switch (kind) {
     case DocumentKind::kText:
+    case DocumentKind::kPpt:  // text by its bytes
       ok = formats::ReadText(bytes, pieces);
       break;
     case DocumentKind::kCsv:

@@ -20,22 +20,35 @@ struct TextPiece {
   bool operator==(const TextPiece&) const = default;
 };
 
-enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf, kDoc, kXls, kWps };
+// kDoc, kXls, kWps and kPpt are the old Office names: Word and Excel 97-2003 files (and WPS
+// files in Word's format) under the first three are read as such, other bytes as what they
+// are (KindOfContent).
+enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf, kDoc, kXls, kWps, kPpt };
 
 // By the file name's extension, case-insensitive: .docx (and .docm), .xlsx (and .xlsm), .csv,
-// .pdf, .doc, .xls, .wps; .txt and anything unknown: kText. kDoc, kXls and kWps read what
-// the file really is (a renamed .docx, a text file) and refuse what no reader here reads.
+// .pdf, .doc, .xls, .wps, .ppt; .txt and anything unknown: kText.
 DocumentKind DocumentKindOf(std::string_view path);
 
-// The pieces of a document in reading order; false with `error` (UTF-8, Chinese, short, from
-// reasons.h) when it cannot be read, and then no pieces. kText gives one piece per non-empty
-// line (kLine; lines end as ImportLines ends them), kCsv one per non-empty cell.
+// What bytes named as `kind` are read as. A text kind (kText, kCsv) or an old Office kind is
+// taken for what its bytes are: a zip holding a Word or Excel document is kDocx or kXlsx, a
+// PDF kPdf, an OLE2 compound file under a .doc, .xls or .wps name stays so, one named as
+// text holding Word or Excel is kDoc or kXls, anything else text. Refused (false with the
+// reason) when the bytes are another compound file, another zip, binary (a zero byte without
+// a UTF-16 byte-order mark), or markup (HTML, RTF) under an old Office name. The other kinds
+// stay as they are.
+bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error);
+
+// The pieces of a document in reading order, of the kind KindOfContent finds; false with
+// `error` (UTF-8, Chinese, short, from reasons.h) when it cannot be read, and then no pieces.
+// kText gives one piece per non-empty line (kLine; lines end as ImportLines ends them), kCsv
+// one per non-empty cell.
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
                   std::string& error);
 
 // A file's text as UTF-8: UTF-8 (byte-order mark dropped), UTF-16 LE/BE after a byte-order
-// mark, else GBK when the bytes are not valid UTF-8 but are valid GBK, else UTF-8 with one
-// "?" per maximal invalid sequence (zero bytes count as invalid).
+// mark, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else UTF-8 with one
+// "?" per maximal invalid sequence (zero bytes count as invalid). Mostly UTF-8: no invalid
+// sequence, or at least twice as many valid sequences of three or four bytes as invalid ones.
 std::string DecodeTextFile(const Bytes& bytes);
 
 // A table Kelvaro exported (row 1 holds the headers 序号 and 待查标准编号, .xlsx or .csv):

@@ -15,10 +15,12 @@ inline constexpr char kXmlEncoding[] = "不支持的 XML 编码";
 inline constexpr char kNotWord[] = "不是 Word 文档";
 inline constexpr char kNotExcel[] = "不是 Excel 文档";
 inline constexpr char kNotPdf[] = "不是 PDF 文档";
+inline constexpr char kNotText[] = "不是文本文件";
 inline constexpr char kTooManyEntries[] = "文件内条目过多";
 inline constexpr char kNotWordOrExcel[] = "不是有效的 Word/Excel 文件";
 inline constexpr char kWps[] = "不支持该 WPS 文件，请另存为 .docx";
-inline constexpr char kOldWord[] = "不支持 Word 95 及更早的文件，请另存为 .docx";
-inline constexpr char kOldExcel[] = "不支持 Excel 95 及更早的文件，请另存为 .xlsx";
+inline constexpr char kWord95[] = "不支持 Word 95 及更早的文件，请另存为 .docx";
+inline constexpr char kExcel95[] = "不支持 Excel 95 及更早的文件，请另存为 .xlsx";
+inline constexpr char kOldPowerPoint[] = "不支持 .ppt 文件，请复制其中文字后粘贴";
 
 }  // namespace kelvaro::reason

@@ -15,10 +15,14 @@ bool StartsWith(const Bytes& b, std::initializer_list<std::uint8_t> prefix) {
   return b.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), b.begin());
 }
 
-// UTF-8 as it is, one "?" for each maximal invalid sequence and each zero byte; `valid`
-// says whether there was none.
-std::string CleanUtf8(std::string_view bytes, bool& valid) {
-  valid = true;
+struct Utf8Counts {
+  std::size_t long_sequences = 0;  // valid, of three or four bytes
+  std::size_t invalid = 0;
+};
+
+// UTF-8 as it is, one "?" for each maximal invalid sequence and each zero byte.
+std::string CleanUtf8(std::string_view bytes, Utf8Counts& counts) {
+  counts = {};
   std::string out;
   out.reserve(bytes.size());
   const std::string s(bytes);
@@ -29,9 +33,10 @@ std::string CleanUtf8(std::string_view bytes, bool& valid) {
     const bool invalid =
         c == 0 || (c == 0xFFFD && s.compare(from, i - from, kReplacementUtf8) != 0);
     if (invalid) {
-      valid = false;
+      ++counts.invalid;
       out += '?';
     } else {
+      if (i - from >= 3) ++counts.long_sequences;
       out.append(s, from, i - from);
     }
   }
@@ -66,12 +71,15 @@ std::string Utf16ToUtf8(const Bytes& bytes, std::size_t start, bool big_endian) 
 
 std::string DecodeTextFile(const Bytes& bytes) {
   const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  bool valid = true;
-  if (StartsWith(bytes, {0xEF, 0xBB, 0xBF})) return CleanUtf8(raw.substr(3), valid);
+  Utf8Counts counts;
+  if (StartsWith(bytes, {0xEF, 0xBB, 0xBF})) return CleanUtf8(raw.substr(3), counts);
   if (StartsWith(bytes, {0xFF, 0xFE})) return Utf16ToUtf8(bytes, 2, false);
   if (StartsWith(bytes, {0xFE, 0xFF})) return Utf16ToUtf8(bytes, 2, true);
-  std::string utf8 = CleanUtf8(raw, valid);
-  if (valid) return utf8;
+  std::string utf8 = CleanUtf8(raw, counts);
+  // UTF-8 with a sequence broken here and there (a line cut short) stays UTF-8: Chinese takes
+  // three bytes a character in UTF-8, while GBK text breaks UTF-8 at nearly every character
+  // and seldom forms a valid sequence of three.
+  if (counts.invalid == 0 || counts.long_sequences >= 2 * counts.invalid) return utf8;
   // GBK never decodes to U+FFFD, so one in the result marks a byte pair it does not define
   // (or a lead byte left alone at the end).
   if (raw.find('\0') == std::string_view::npos) {

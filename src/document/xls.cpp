@@ -236,7 +236,7 @@ bool ReadExcelStreams(const CompoundFile& file, std::vector<TextPiece>& pieces,
 
   Record r;
   if (!RecordAt(stream, 0, r) || (r.type & 0xFF) != 0x09) return Fail(error, reason::kDamaged);
-  if (r.type != kBof || U16(r.data, 0) != kBiff8) return Fail(error, reason::kOldExcel);
+  if (r.type != kBof || U16(r.data, 0) != kBiff8) return Fail(error, reason::kExcel95);
 
   std::vector<Sheet> sheets;
   std::vector<std::string> strings;

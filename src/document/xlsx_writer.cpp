@@ -159,12 +159,14 @@ struct PreparedCell {
   std::string xml;  // element content
   int width = 0;    // of its longest line
   bool preserve = false;
+  bool cut = false;  // past kXlsxMaxCellLength
 };
 
 // Cuts, replaces, escapes and measures in one pass: this runs once per cell.
 void PrepareCell(const std::string& utf8, PreparedCell& cell) {
   cell.xml.clear();
   cell.width = 0;
+  cell.cut = false;
   int line_width = 0;
   std::size_t units = 0;
   std::size_t i = 0;
@@ -172,7 +174,10 @@ void PrepareCell(const std::string& utf8, PreparedCell& cell) {
     const std::size_t start = i;
     const char32_t c = DecodeUtf8(utf8, i);
     units += static_cast<std::size_t>(Utf16Units(c));
-    if (units > kXlsxMaxCellLength) break;
+    if (units > kXlsxMaxCellLength) {
+      cell.cut = true;
+      break;
+    }
     if (c == '\n') {
       cell.width = std::max(cell.width, line_width);
       line_width = 0;
@@ -329,11 +334,11 @@ int FillStyle(CellFill fill) {
 
 class SheetBuilder {
  public:
-  SheetBuilder(const XlsxSheet& sheet, SharedStrings& strings) : sheet_(sheet), strings_(strings) {
-    std::size_t columns = sheet.header.size();
-    for (const auto& row : sheet.rows) columns = std::max(columns, row.size());
-    columns_ = std::min(columns, kXlsxMaxColumns);
-    rows_ = std::min(sheet.rows.size(), kXlsxMaxRows);
+  // `sheet` fits (XlsxFits).
+  SheetBuilder(const XlsxSheet& sheet, SharedStrings& strings)
+      : sheet_(sheet), strings_(strings), rows_(sheet.rows.size()) {
+    columns_ = sheet.header.size();
+    for (const auto& row : sheet.rows) columns_ = std::max(columns_, row.size());
     if (sheet.fill_column >= 0 && static_cast<std::size_t>(sheet.fill_column) < columns_) {
       fill_column_ = static_cast<std::size_t>(sheet.fill_column);
     }
@@ -390,6 +395,7 @@ class SheetBuilder {
   }
 
   bool HasTable() const { return columns_ > 0; }
+  std::size_t CellsCut() const { return cells_cut_; }
 
   // A1:E11, or $A$1:$E$11.
   std::string Range(bool absolute) const {
@@ -419,6 +425,7 @@ class SheetBuilder {
         continue;
       }
       PrepareCell(cells[c], cell_);
+      if (cell_.cut) ++cells_cut_;
       widths_[c] = std::max(widths_[c], cell_.width + (header ? 2 : 0));
       out += "\" t=\"s\"><v>";
       AppendNumber(out, strings_.Add(cell_));
@@ -435,6 +442,7 @@ class SheetBuilder {
   std::vector<std::string> names_;
   std::vector<int> widths_;
   PreparedCell cell_;
+  std::size_t cells_cut_ = 0;
 };
 
 std::string WorkbookXml(const std::string& sheet_name, const SheetBuilder& sheet) {
@@ -471,7 +479,8 @@ bool XlsxFits(const XlsxSheet& sheet) {
                      [](const auto& row) { return row.size() <= kXlsxMaxColumns; });
 }
 
-Bytes WriteXlsx(const XlsxSheet& sheet) {
+XlsxWorkbook WriteXlsx(const XlsxSheet& sheet) {
+  if (!XlsxFits(sheet)) return {};
   SharedStrings strings(sheet.rows.size() * 4 + sheet.header.size());
   SheetBuilder builder(sheet, strings);
   const std::string sheet_xml = builder.Xml();
@@ -495,7 +504,7 @@ Bytes WriteXlsx(const XlsxSheet& sheet) {
   zip.Add("xl/worksheets/sheet1.xml", sheet_xml);
   zip.Add("xl/styles.xml", std::string(kXmlDeclaration).append(kStyles));
   if (shared) zip.Add("xl/sharedStrings.xml", strings.Xml());
-  return zip.Finish();
+  return {zip.Finish(), builder.CellsCut()};
 }
 
 }  // namespace kelvaro

@@ -19,8 +19,9 @@ struct XlsxSheet {
   std::vector<CellFill> row_fills;             // one per row (may be shorter: kNone)
 };
 
-// What one sheet of Excel holds. WriteXlsx leaves out rows and columns past these (Excel
-// would refuse the whole file): a caller with more checks XlsxFits first and says so.
+// What one sheet of Excel holds. A sheet with more rows or columns is not written at all
+// (Excel would refuse the whole file, and a cut table would pass for the whole): a caller
+// checks XlsxFits first and says so.
 inline constexpr std::size_t kXlsxMaxRows = 1'048'575;  // below the header
 inline constexpr std::size_t kXlsxMaxColumns = 16'384;
 inline constexpr std::size_t kXlsxMaxCellLength = 32'767;  // UTF-16 units
@@ -29,15 +30,20 @@ inline constexpr double kXlsxMaxColumnWidth = 80;
 
 bool XlsxFits(const XlsxSheet& sheet);
 
-// A workbook with one sheet, as bytes. The header row is bold and frozen, an autofilter
+struct XlsxWorkbook {
+  Bytes bytes;                // empty when the sheet does not fit (XlsxFits)
+  std::size_t cells_cut = 0;  // texts cut at kXlsxMaxCellLength, header cells included
+};
+
+// A workbook with one sheet. The header row is bold and frozen, an autofilter
 // covers the table, columns are as wide as their texts (wide characters count two, at most
 // kXlsxMaxColumnWidth), and the fill column's cells are coloured by row_fills. Every cell is
 // a text, never a number, a date or a formula, and reads back as it was given: characters
 // XML cannot hold travel as _xHHHH_, invalid UTF-8 becomes U+FFFD, a text past
-// kXlsxMaxCellLength is cut there. The sheet name is made valid: []:*?/\ and control
-// characters become "_", as does an apostrophe at either end; cut to 31 UTF-16 units;
+// kXlsxMaxCellLength is cut there and counted. The sheet name is made valid: []:*?/\ and
+// control characters become "_", as does an apostrophe at either end; cut to 31 UTF-16 units;
 // "Sheet1" when empty, "History_" for the name Excel keeps for itself. The same sheet always
 // gives the same bytes.
-Bytes WriteXlsx(const XlsxSheet& sheet);
+XlsxWorkbook WriteXlsx(const XlsxSheet& sheet);
 
 }  // namespace kelvaro

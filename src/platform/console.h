@@ -18,8 +18,9 @@ bool IsTerminal(Stream stream);
 // Writes UTF-8 text and flushes; false when it could not all be written. A console shows
 // it as Unicode whatever its code page; a file or pipe receives the bytes unchanged.
 bool WriteText(Stream stream, const std::string& utf8);
-// Reads standard input to its end, as bytes (no line-end or code-page translation). False
-// with the system's reason when it cannot be read.
+// Reads standard input to its end, as bytes (no line-end or code-page translation). A closed
+// or missing standard input, or on Windows a handle that cannot be read from at all, reads as
+// empty. False with the system's reason when reading fails otherwise.
 bool ReadStandardInput(Bytes& out, std::string& error);
 // Ends the process at once with `code`, without running destructors (after a flush).
 [[noreturn]] void ExitNow(int code);

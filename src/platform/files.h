@@ -14,11 +14,16 @@ namespace kelvaro::platform {
 bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error);
 
 // Writes `data` as the whole file at `path` (created or replaced). A file that could not be
-// written whole is removed again: a half-written one would pass for the real thing. False
-// with the reason in `error`.
+// written whole is removed again: a half-written one would pass for the real thing. A
+// device (IsDevicePath) is written in place. False with the reason in `error`.
 bool WriteWholeFile(const std::string& path, std::string_view data, std::string& error);
 
-// A directory the user may create files in.
+// Whether `path` names a device or a pipe rather than a file: /dev/null or a FIFO; on Windows
+// NUL, CON, COM1, ... as Windows reads them (any case, in any folder, "nul.txt" too) and
+// "\\.\" paths. Such a path is written in place, and its folder need not take new files.
+bool IsDevicePath(const std::string& path);
+
+// A directory the user may create files in. Safe to ask from many processes at once.
 bool IsWritableDirectory(const std::string& path);
 // The user's home folder (HOME, or the profile folder on Windows); empty when unknown.
 std::string HomeDirectory();

@@ -1,8 +1,10 @@
 #include "query/import.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "citation/citation.h"
+#include "document/formats.h"
 #include "platform/files.h"
 #include "text/encoding.h"
 
@@ -16,7 +18,8 @@ std::vector<std::string> SplitLines(const std::string& utf8) {
   std::size_t start = 0;
   while (start < utf8.size()) {
     const std::size_t end = utf8.find('\n', start);
-    std::string line = utf8.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string line =
+        utf8.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (end != std::string::npos && !line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(std::move(line));
     if (end == std::string::npos) break;
@@ -25,9 +28,20 @@ std::vector<std::string> SplitLines(const std::string& utf8) {
   return lines;
 }
 
+bool IsAscii(const std::string& s) {
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Column 1 is GBK for the lookup; what GBK cannot hold of the user's text stays beside it.
+void SetNumber(ImportedRow& row, const std::string& utf8) {
+  row.number = Utf8ToGbk(utf8);
+  if (!IsAscii(utf8) && GbkToUtf8(row.number) != utf8) row.source.number_utf8 = utf8;
+}
+
 ImportedRow ListRow(const std::string& utf8_line, const Location& location) {
   ImportedRow row;
-  row.number = Utf8ToGbk(utf8_line);
+  SetNumber(row, utf8_line);
   row.source.location = location;
   return row;
 }
@@ -108,7 +122,7 @@ std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
   for (const TextPiece& piece : pieces) {
     for (Citation& citation : FindCitations(piece.text)) {
       ImportedRow row;
-      row.number = Utf8ToGbk(citation.number_as_written);
+      SetNumber(row, citation.number_as_written);
       row.source.location = piece.location;
       row.source.citation = std::move(citation);
       row.source.from_document = true;
@@ -121,6 +135,7 @@ std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
                    std::string& error, bool citations) {
   rows.clear();
+  if (!KindOfContent(bytes, kind, error)) return false;
   if (kind == DocumentKind::kText && !citations) {
     rows = ListRowsOfUtf8(SplitLines(DecodeTextFile(bytes)));
     return true;
@@ -138,9 +153,9 @@ bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRo
 }
 
 std::vector<ImportedRow> PastedRows(const std::string& utf8) {
+  // Text whatever its bytes: a clipboard is no file whose kind they would tell.
   std::vector<TextPiece> lines;
-  std::string error;
-  ReadDocument(Bytes(utf8.begin(), utf8.end()), DocumentKind::kText, lines, error);
+  formats::ReadText(Bytes(utf8.begin(), utf8.end()), lines);
   return CitationRows(lines);
 }
 

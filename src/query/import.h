@@ -17,7 +17,8 @@ namespace kelvaro {
 // sequences and zero bytes become "?"; nothing is dropped.
 TextList ImportLines(const Bytes& bytes);
 
-// A row the import makes: column 1, and where the row came from.
+// A row the import makes: column 1, and where the row came from (with column 1 as written
+// when GBK cannot hold it whole).
 struct ImportedRow {
   Text number;  // GBK
   RowSource source;
@@ -33,9 +34,10 @@ std::vector<ImportedRow> ListRows(const std::vector<TextPiece>& lines);
 // written with its edition note ("GB 50016-2014（2018年版）").
 std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces);
 
-// The rows of a file of `kind`: a .txt file is a list (unless `citations`: then a document
-// like any other); a table Kelvaro exported gives its 待查标准编号 column as a list; any other
-// document its citations. False with the reason (UTF-8) when the document cannot be read.
+// The rows of a file of `kind`, taken for what its bytes are (KindOfContent): a .txt file is a
+// list (unless `citations`: then a document like any other); a table Kelvaro exported gives
+// its 待查标准编号 column as a list; any other document its citations. False with the reason
+// (UTF-8) when the document cannot be read or is refused.
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
                    std::string& error, bool citations = false);
 // Pasted text: its citations' rows, lines counted from 1.

@@ -35,9 +35,26 @@ const GbkTables& Tables() {
   return *tables;
 }
 
+// Dashes and spaces GBK lacks that a number may be typed or pasted with: their ASCII form,
+// so that the lookup still reads them as its separators.
+char32_t AsciiNeighbour(char32_t c) {
+  switch (c) {
+    case 0x2011:  // non-breaking hyphen
+    case 0x2212:  // minus sign
+      return '-';
+    case 0x00A0:  // no-break space
+    case 0x2007:  // figure space
+    case 0x202F:  // narrow no-break space
+      return ' ';
+    default:
+      return c;
+  }
+}
+
 // One character in GBK; "?" for what GBK cannot hold and for a zero, which text never holds.
 void AppendGbk(Text& out, const GbkTables& tables, char32_t c) {
-  const std::uint16_t g = c == 0 ? 0 : tables.Encode(c);
+  std::uint16_t g = c == 0 ? 0 : tables.Encode(c);
+  if (g == 0) g = tables.Encode(AsciiNeighbour(c));
   if (g == 0) {
     out += '?';
   } else if (g < 0x100) {

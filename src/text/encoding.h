@@ -9,11 +9,14 @@
 namespace kelvaro {
 
 // UTF-8 to GBK. A maximal invalid UTF-8 sequence becomes one U+FFFD, a leading
-// byte-order mark is dropped; a character GBK cannot hold (U+FFFD too) becomes "?".
+// byte-order mark is dropped; of what GBK cannot hold, the non-breaking hyphen U+2011 and the
+// minus sign U+2212 become "-", the no-break, figure and narrow no-break spaces (U+00A0,
+// U+2007, U+202F) a space, and any other character (U+FFFD too) "?".
 // A zero byte is taken as invalid ("?"): text never holds one.
 Text Utf8ToGbk(const std::string& utf8);
-// UTF-16 (little or big endian, no byte-order mark) to GBK: an unpaired surrogate, a
-// lone last byte and a zero unit become "?", as does what GBK cannot hold.
+// UTF-16 (little or big endian, no byte-order mark) to GBK, characters as Utf8ToGbk takes
+// them: an unpaired surrogate, a lone last byte and a zero unit become "?", as does what GBK
+// cannot hold.
 Text Utf16ToGbk(const Bytes& utf16, bool big_endian);
 
 // GBK to UTF-8 for display; a byte pair that is no GBK character becomes U+FFFD,

@@ -4,7 +4,6 @@
 #include <QThread>
 #include <QTreeView>
 
-#include "text/encoding.h"
 #include "window/layout.h"
 
 namespace kelvaro {
@@ -53,7 +52,7 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
       }
       [[fallthrough]];
     case Qt::DisplayRole:
-      return Shown(GbkToUtf8(table_.CellText(index.row(), index.column())));
+      return Shown(table_.CellText(index.row(), index.column()));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(AlignmentOf(index.column()));
     default:

@@ -101,7 +101,7 @@ bool ListViewTable::OnNotify(NMHDR* header, LRESULT* result) {
   if (header->code == LVN_GETDISPINFOW) {
     LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
     if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
-      shown_ = GbkToWide(table_.CellText(item.iItem, item.iSubItem));
+      shown_ = Utf8ToWide(table_.CellText(item.iItem, item.iSubItem));
       lstrcpynW(item.pszText, shown_.c_str(), item.cchTextMax);
     }
     *result = 0;

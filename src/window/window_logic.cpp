@@ -159,7 +159,7 @@ void WindowLogic::CopyCellOnDoubleClick(int x, int y) {
   const CellHit hit = table_.HitTestCell(x, y);
   // A miss copies nothing: emptying the clipboard would destroy what the user had copied.
   if (hit.row < 0 || hit.column < 0) return;
-  view_.PutOnClipboard(GbkToUtf8(table_.GetCellText(hit.row, hit.column)));
+  view_.PutOnClipboard(table_.GetCellUtf8(hit.row, hit.column));
 }
 
 bool WindowLogic::IsCommandEnabled(TableCommand command) const {
@@ -207,7 +207,13 @@ void WindowLogic::CopyAllRows() {
 
 void WindowLogic::Paste() {
   if (!view_.IsOpen()) return;
-  const std::vector<ImportedRow> rows = PastedRows(view_.ClipboardText());
+  const std::string text = view_.ClipboardText();
+  // Tens of megabytes of citations would hold the window for many seconds and gigabytes.
+  if (text.size() > kMaxPasteBytes) {
+    view_.ShowError(kErrorCaption, kPasteTooLarge);
+    return;
+  }
+  const std::vector<ImportedRow> rows = PastedRows(text);
   if (rows.empty()) {
     view_.ShowError(kErrorCaption, kNothingToPaste);
     return;
@@ -217,19 +223,22 @@ void WindowLogic::Paste() {
 }
 
 template <typename Contents>
-void WindowLogic::Export(const char* extension, Contents contents) {
-  if (!view_.IsOpen()) return;
+bool WindowLogic::Export(const char* extension, Contents contents) {
+  if (!view_.IsOpen()) return false;
   const std::string name = std::string(kExportBaseName).append(".").append(extension);
   const std::optional<std::string> chosen =
       view_.ChooseFileToSave(platform::JoinPath(DialogDirectory(), name));
-  if (!chosen.has_value()) return;
+  if (!chosen.has_value()) return false;
   const auto data = contents(table_.Snapshot());
+  if (data.empty()) return false;
   std::string reason;
   if (!platform::WriteWholeFile(
           *chosen, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()),
           reason)) {
     view_.ShowError(kErrorCaption, WriteErrorText(*chosen));
+    return false;
   }
+  return true;
 }
 
 void WindowLogic::ExportCsv() {
@@ -245,7 +254,15 @@ void WindowLogic::ExportXlsx() {
     view_.ShowError(kErrorCaption, TooManyRowsText(rows));
     return;
   }
-  Export("xlsx", [](const std::vector<RowStore::Row>& rows) { return FormatXlsx(rows); });
+  std::size_t cells_cut = 0;
+  const bool written = Export("xlsx", [&](const std::vector<RowStore::Row>& table) {
+    XlsxWorkbook workbook = FormatXlsx(table);
+    // Rows may have come while the dialog was up.
+    if (workbook.bytes.empty()) view_.ShowError(kErrorCaption, TooManyRowsText(table.size()));
+    cells_cut = workbook.cells_cut;
+    return std::move(workbook.bytes);
+  });
+  if (written && cells_cut > 0) view_.ShowError(kNoticeCaption, CellsCutText(cells_cut));
 }
 
 bool WindowLogic::Closing() {

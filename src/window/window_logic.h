@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,8 @@ class WindowLogic {
   // How long closing waits for a batch's workers to end.
   static constexpr std::chrono::milliseconds kCloseGrace{1000};
   static constexpr int kProgressIntervalMs = 100;
+  // The most clipboard text a paste reads (2 MB: some 700,000 Chinese characters).
+  static constexpr std::size_t kMaxPasteBytes = 2u << 20;
 
   // `view`, `table` and `pump` outlive the logic; `pump` is the window thread's.
   WindowLogic(WindowView& view, ResultTable& table, MessagePump& pump,
@@ -68,7 +71,7 @@ class WindowLogic {
   void CopySelectedRow();  // also Ctrl+C
   void CopyAllRows();
   // Ctrl+V and 粘贴: the clipboard's text as a document; its citations replace the rows (a
-  // text without any leaves them and says so).
+  // text without any, or longer than kMaxPasteBytes, leaves them and says so).
   void Paste();
   void ExportCsv();
   void ExportXlsx();
@@ -96,9 +99,10 @@ class WindowLogic {
   void UpdateProgress();
   void UpdateRetryHint();
   std::string DialogDirectory() const;
-  // Asks where to write the `extension` file and writes what `contents` gives.
+  // Asks where to write the `extension` file and writes what `contents` gives (nothing when
+  // it gives nothing); true when written.
   template <typename Contents>
-  void Export(const char* extension, Contents contents);
+  bool Export(const char* extension, Contents contents);
 
   WindowView& view_;
   ResultTable& table_;

@@ -14,8 +14,8 @@ RowId WindowTable::IdAt(int row) const {
   return ValidRow(row) ? view_ids_[static_cast<std::size_t>(row)] : 0;
 }
 
-Text WindowTable::CellText(int row, int column) {
-  return store_.GetCellTextById(IdAt(row), column);
+std::string WindowTable::CellText(int row, int column) {
+  return store_.CellUtf8ById(IdAt(row), column);
 }
 
 std::string WindowTable::CellToolTip(int row, int column) {
@@ -145,6 +145,15 @@ Text WindowTable::GetCellText(int row, int column) {
   OnWindowThread([&] {
     SyncView();
     text = store_.GetCellTextById(IdAt(row), column);
+  });
+  return text;
+}
+
+std::string WindowTable::GetCellUtf8(int row, int column) {
+  std::string text;
+  OnWindowThread([&] {
+    SyncView();
+    text = store_.CellUtf8ById(IdAt(row), column);
   });
   return text;
 }

@@ -50,7 +50,8 @@ class WindowTable : public ResultTable {
   // Window's thread: what the control shows.
   int ViewRowCount() const { return static_cast<int>(view_ids_.size()); }
   RowId IdAt(int row) const;
-  Text CellText(int row, int column);
+  // A cell as both windows show it (UTF-8, CellUtf8).
+  std::string CellText(int row, int column);
   // A cell's tooltip (UTF-8): where the number came from, why the status is what it is;
   // empty for none.
   std::string CellToolTip(int row, int column);
@@ -63,6 +64,7 @@ class WindowTable : public ResultTable {
   int RowCount() override;
   int AppendRow(const Text& ordinal) override;
   Text GetCellText(int row, int column) override;
+  std::string GetCellUtf8(int row, int column) override;
   void SetCellText(int row, int column, const Text& text) override;
   void DeleteRow(int row) override;
   void ClearRows() override;

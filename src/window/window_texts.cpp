@@ -26,6 +26,12 @@ std::string TooManyRowsText(std::size_t rows) {
       .append(" 行，超过 Excel 一张工作表的上限");
 }
 
+std::string CellsCutText(std::size_t cells) {
+  return std::string("有 ")
+      .append(std::to_string(cells))
+      .append(" 个单元格超过 32767 个字符，已截断；导出 CSV 可保留全文");
+}
+
 std::string SourceToolTip(const std::string& where, const std::string& written) {
   if (written.empty()) return where;
   if (where.empty()) return written;

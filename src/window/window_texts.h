@@ -21,8 +21,14 @@ std::string WriteErrorText(const std::string& path);
 inline constexpr char kExportBaseName[] = "结果";
 // A paste that holds no standard number leaves the table as it was.
 inline constexpr char kNothingToPaste[] = "剪贴板中没有标准编号";
+// A paste longer than WindowLogic::kMaxPasteBytes leaves the table as it was.
+inline constexpr char kPasteTooLarge[] = "剪贴板中的文字超过 2 MB，请保存为文件后导入";
 // "表格有 N 行，超过 Excel 一张工作表的上限"
 std::string TooManyRowsText(std::size_t rows);
+// After an Excel export whose longest texts did not fit in their cells, caption
+// kNoticeCaption: "有 N 个单元格超过 32767 个字符，已截断；导出 CSV 可保留全文"
+inline constexpr char kNoticeCaption[] = "提示";
+std::string CellsCutText(std::size_t cells);
 
 // The Result table's tooltips: the number cell's source ("第 3 行：《…》GB 50016-2014"), the
 // status cell's reason and, for a current row whose cited title is not the site's,

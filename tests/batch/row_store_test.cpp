@@ -336,5 +336,37 @@ TEST(RowStoreConcurrency, ParallelOperationsLoseNoWrite) {
   }
 }
 
+// A cell as the user sees it: column 1 as written while its GBK cell is what the import made
+// of that text; every other cell its GBK text.
+struct ShownCase {
+  const char* name;
+  Text cell;
+  int column;
+  std::string shown;
+};
+void PrintTo(const ShownCase& c, std::ostream* os) { *os << c.name; }
+
+class CellShown : public ::testing::TestWithParam<ShownCase> {};
+
+TEST_P(CellShown, ByCellUtf8AndTheStore) {
+  RowStore store;
+  const RowId id = store.AppendRowWithId("1");
+  store.SetCellTextById(id, GetParam().column, GetParam().cell);
+  RowSource source;
+  source.number_utf8 = "한국어 GB 1−2010";
+  store.SetSourceById(id, source);
+  EXPECT_EQ(CellUtf8(*store.RowById(id), GetParam().column), GetParam().shown);
+  EXPECT_EQ(store.GetCellUtf8(0, GetParam().column), GetParam().shown);
+  EXPECT_EQ(store.CellUtf8ById(id, GetParam().column), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CellShown,
+    ::testing::Values(ShownCase{"NumberAsWritten", "??? GB 1-2010", 1, "한국어 GB 1−2010"},
+                      ShownCase{"CellChangedSinceTheImport", "GB 2-2010", 1, "GB 2-2010"},
+                      ShownCase{"OtherColumn", kCurrent, 2, "现行"},
+                      ShownCase{"ColumnOutOfRange", "", kColumnCount, ""}),
+    [](const ::testing::TestParamInfo<ShownCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace kelvaro

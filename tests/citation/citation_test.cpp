@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/utf8.h"
+
 namespace kelvaro {
 namespace {
 
@@ -80,10 +82,33 @@ INSTANTIATE_TEST_SUITE_P(
                    "2014", 2014, "GB50016-2014"},
         NumberCase{"SpacesAroundTheSlashAndRuns", "GB / T   50001 - 2017", "GB/T 50001-2017",
                    "GB/T", "50001", "2017", 2017, "GB / T   50001 - 2017"},
-        NumberCase{"OtherDashes", Utf8(u8"GB 50016‐2014"), "GB 50016-2014", "GB", "50016", "2014",
-                   2014, Utf8(u8"GB 50016‐2014")},
-        NumberCase{"MinusSign", Utf8(u8"GB 50016−2014"), "GB 50016-2014", "GB", "50016", "2014",
-                   2014, Utf8(u8"GB 50016−2014")},
+        NumberCase{"DoubleEmDash", Utf8(u8"GB 50016——2014"), "GB 50016-2014", "GB", "50016", "2014",
+                   2014, Utf8(u8"GB 50016——2014")},
+        NumberCase{"MixedRunOfDashes", Utf8(u8"GB 50016 -－⸺ 2014"), "GB 50016-2014", "GB", "50016",
+                   "2014", 2014, Utf8(u8"GB 50016 -－⸺ 2014")},
+        NumberCase{"RunsAroundAnInnerPart", Utf8(u8"JTS 144——1——2010"), "JTS 144-1-2010", "JTS",
+                   "144-1", "2010", 2010, Utf8(u8"JTS 144——1——2010")},
+        // Wrapped at the end of a line, as a PDF's text gives it.
+        NumberCase{"WrappedBetweenCodeAndSerial", "GB/T\n50001-2017", "GB/T 50001-2017", "GB/T",
+                   "50001", "2017", 2017, "GB/T\n50001-2017"},
+        NumberCase{"WrappedWithSpacesAndCrLf", "GB \r\n 50016-2014", "GB 50016-2014", "GB", "50016",
+                   "2014", 2014, "GB \r\n 50016-2014"},
+        NumberCase{"WrappedAfterTheYearDash", "GB 50010-\n2010", "GB 50010-2010", "GB", "50010",
+                   "2010", 2010, "GB 50010-\n2010"},
+        NumberCase{"WrappedAfterTheColon", "CECS 102:\n2002", "CECS 102:2002", "CECS", "102",
+                   "2002", 2002, "CECS 102:\n2002"},
+        NumberCase{"WrappedAfterAnEmDash", Utf8(u8"GB 50016—\n2014"), "GB 50016-2014", "GB",
+                   "50016", "2014", 2014, Utf8(u8"GB 50016—\n2014")},
+        NumberCase{"WrappedAfterAnInnerDash", "JTS 144-\n1-2010", "JTS 144-1-2010", "JTS", "144-1",
+                   "2010", 2010, "JTS 144-\n1-2010"},
+        NumberCase{"WrappedAfterTheCodeSlash", "GB/\nT 50001", "GB/T 50001", "GB/T", "50001", "", 0,
+                   "GB/\nT 50001"},
+        NumberCase{"WrappedAfterTheGroupSlash", "T/\nCECS 102-2002", "T/CECS 102-2002", "T/CECS",
+                   "102", "2002", 2002, "T/\nCECS 102-2002"},
+        NumberCase{"WrappedAfterTheLocalSlash", "DB11/\n687-2015", "DB11 687-2015", "DB11", "687",
+                   "2015", 2015, "DB11/\n687-2015"},
+        NumberCase{"WrappedTwice", "DG/\nTJ 08-\n11-2018", "DG/TJ 08-11-2018", "DG/TJ", "08-11",
+                   "2018", 2018, "DG/\nTJ 08-\n11-2018"},
         // Years.
         NumberCase{"TwoDigitYear19xx", "GB 50045-95", "GB 50045-95", "GB", "50045", "95", 1995,
                    "GB 50045-95"},
@@ -272,7 +297,9 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"SlashBefore", "A/GB 50016-2014", {}},
         TextCase{"DashAfterCode", "GB-50016-2014", {}},
         TextCase{"SixDigitSerial", "GB 500161-2014", {}}, TextCase{"Address", "GB 10.0.0.1", {}},
-        TextCase{"LineBreakInside", "GB\n50016-2014", {}},
+        TextCase{"WaveDashesMarkRanges",
+                 Utf8(u8"GB 50016〜2014 GB 50017〰2017 GB 50018～2018"),
+                 {"GB 50016", "GB 50017", "GB 50018"}},
         TextCase{"ProvinceOutOfRange", "DB10/T 1-2015 DB83 1-2015", {}},
         TextCase{"GroupWithoutLetter", "T/12 3-2015", {}},
         TextCase{"GroupOfOneLetter", "T/C 1-2015", {}},
@@ -280,6 +307,36 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"NoYearIndustry", "SL 191 JTJ 041", {}},
         TextCase{"IndustryNotAYear", "SL 191-20145", {}}),
     CaseName<TextCase>);
+
+// A line break joins only inside a number; these stay apart.
+INSTANTIATE_TEST_SUITE_P(
+    LineBreaks, LineTest,
+    ::testing::Values(TextCase{"YearOnTheNextLine", Utf8(u8"GB 50016\n2014 年"), {"GB 50016"}},
+                      TextCase{"DashStartsTheNextLine", "GB 50016\n-2014", {"GB 50016"}},
+                      TextCase{"BlankLineAfterTheDash", "GB 50016-\n\n2014", {"GB 50016"}},
+                      TextCase{"LoneCarriageReturn", "GB 50016-\r2014", {"GB 50016"}},
+                      TextCase{"FormFeedEndsThePage", "GB 50016-\f2014", {"GB 50016"}},
+                      TextCase{"InsideTheDigits", "GB 500\n16-2014", {"GB 500"}},
+                      TextCase{"AfterTheDot", "GB/T 15629.\n11-2008", {"GB/T 15629"}},
+                      TextCase{"CodeThenNumberWithoutYear", "2 GB\n500 MB", {}},
+                      TextCase{"CodeThenBlankLine", "GB\n\n50016-2014", {}},
+                      TextCase{"LocalSlashThenBlankLine", "DB11/\n\n687-2015", {}}),
+    CaseName<TextCase>);
+
+// Unicode's hyphens and dashes and the minus sign; the wave dashes stand for ranges instead.
+TEST(FindCitations, EveryDashSeparatesTheYear) {
+  for (const char32_t dash :
+       {U'-',      U'\u058A', U'\u05BE', U'\u1400',    U'\u1806', U'\u2010', U'\u2011',
+        U'\u2012', U'\u2013', U'\u2014', U'\u2015',    U'\u2212', U'\u2E17', U'\u2E1A',
+        U'\u2E3A', U'\u2E3B', U'\u2E40', U'\u2E5D',    U'\u30A0', U'\uFE31', U'\uFE32',
+        U'\uFE58', U'\uFE63', U'\uFF0D', U'\U00010EAD'}) {
+    const std::string text = "GB 50016" + test::EncodeUtf8(dash) + "2014";
+    const std::vector<Citation> found = Find(text);
+    ASSERT_EQ(found.size(), 1u) << "U+" << std::hex << static_cast<unsigned>(dash);
+    EXPECT_EQ(found[0].number, "GB 50016-2014") << "U+" << std::hex << static_cast<unsigned>(dash);
+    EXPECT_EQ(found[0].written, text);
+  }
+}
 
 INSTANTIATE_TEST_SUITE_P(
     SeveralOnOneLine, LineTest,

@@ -674,6 +674,38 @@ TEST_F(CliTest, AnOutputFileThatCannotBeWrittenIsNotLeft) {
   EXPECT_FALSE(std::filesystem::exists(output));
 }
 
+TEST_F(CliTest, AWorkbookSaysHowManyCellsItCut) {
+  TempDir dir;
+  const std::string list =
+      dir.Write("long.txt", "GB 50016-2014 " + std::string(40'000, 'x') + "\n");
+  const std::string workbook = dir.File("checked.xlsx");
+  const ProcessResult r =
+      RunCli({"batch", "--site", Prefix(), "--format", "xlsx", "-o", workbook, list});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
+            "kelvaro-cli: 1 cell cut to 32767 characters, the most an Excel cell holds (csv, tsv "
+            "and json keep the whole text)\n");
+  EXPECT_TRUE(std::filesystem::exists(workbook));
+}
+
+// Kept out of the sanitizer runs: a million rows are imported before the refusal.
+TEST(CliWorkbook, MoreRowsThanASheetHoldsAreRefusedBeforeAnyLookup) {
+  TempDir dir;
+  std::string lines;
+  for (int i = 0; i < 1'048'576; ++i) lines += "GB 1-2010\n";
+  const std::string list = dir.Write("many.txt", lines);
+  const std::string workbook = dir.File("checked.xlsx");
+  // Nothing listens there: a lookup would end in a summary line.
+  const ProcessResult r =
+      RunCli({"batch", "--site", "http://127.0.0.1:1", "--format", "xlsx", "-o", workbook, list});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "kelvaro-cli: the table has 1048576 rows, more than an Excel sheet holds (1048575): "
+            "use --format csv, tsv or json\n");
+  EXPECT_FALSE(std::filesystem::exists(workbook));
+}
+
 // ---- output and signals -------------------------------------------------------------
 
 TEST_F(CliTest, ClosedStdoutFailsVisibly) {

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/options.h"
+#include "document/document.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -167,6 +169,27 @@ TEST(Formats, CellsAreConvertedFromGbk) {
   }
 }
 
+TEST(Formats, ColumnOneAsWrittenReachesEveryFormatWhole) {
+  const std::string written = "한국어 😀 GB 50016−2014";
+  RowStore::Row row = MakeRow({"1", Utf8ToGbk(written), "", "", ""});
+  row.source.number_utf8 = written;
+  for (const Format format : {Format::kTsv, Format::kCsv, Format::kJson, Format::kXlsx}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    std::string out = FormatTable(format, {row});
+    if (format == Format::kXlsx) {
+      std::vector<TextPiece> cells;
+      std::string error;
+      ASSERT_TRUE(ReadDocument(Bytes(out.begin(), out.end()), DocumentKind::kXlsx, cells, error));
+      out.clear();
+      for (const TextPiece& cell : cells) {
+        if (cell.location.cell == "B2") out = cell.text;
+      }
+    }
+    EXPECT_NE(out.find(written), std::string::npos) << out;
+    EXPECT_EQ(out.find('?'), std::string::npos) << out;
+  }
+}
+
 TEST(Formats, CheckJsonKeepsTheKeyOrder) {
   CheckFields f{"in\"", "c",
                 "k",    "http://x/s.jsp?keyword=k&pageNum=1",
@@ -271,6 +294,23 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"WorkbookToFile", {"batch", "--format", "xlsx", "-o", "x", "f"}, true, false},
         RefusalCase{"TextToTerminal", {"batch", "--format", "csv", "f"}, true, false}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
+
+TEST(Arguments, AWorkbookHoldsNoMoreRowsThanASheet) {
+  for (const auto& [format, rows, refused] :
+       std::vector<std::tuple<std::string, std::size_t, bool>>{
+           {"xlsx", 1'048'575, false}, {"xlsx", 1'048'576, true}, {"csv", 1'048'576, false}}) {
+    const ParsedArguments p = ParseArguments({"batch", "--format", format, "f"});
+    EXPECT_EQ(RowCountRefusal(p.options, rows).empty(), !refused) << format << " " << rows;
+  }
+}
+
+TEST(Formats, AWorkbookCountsItsCutCells) {
+  const Rows rows = {MakeRow({"1", std::string(40'000, 'x'), "", "", std::string(32'767, 'y')}),
+                     MakeRow({"2", std::string(32'768, 'z')})};
+  std::size_t cells_cut = 0;
+  EXPECT_FALSE(FormatTable(Format::kXlsx, rows, false, false, &cells_cut).empty());
+  EXPECT_EQ(cells_cut, 2u);
+}
 
 TEST(Arguments, SpeedIsAWholeNumberFromOneTo64) {
   for (const auto& [text, speed] :

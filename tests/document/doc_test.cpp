@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                   f.version = 0x0068;
                   return f;
                 }(),
-                std::string("error: ") + reason::kOldWord}),
+                std::string("error: ") + reason::kWord95}),
     [](const testing::TestParamInfo<DocCase>& info) { return info.param.name; });
 
 Bytes ReadFixture(const std::string& name) {

@@ -37,6 +37,13 @@ INSTANTIATE_TEST_SUITE_P(
                   return test::BuildPdf({{"GB 50016-2014", "GB/T 50001-2017"}, {}, {"page three"}});
                 },
                 "第 1 页=GB 50016-2014\nGB/T 50001-2017;第 3 页=page three;"},
+        // Poppler's text joins a line ending in "-" to the next; the page keeps both.
+        PdfCase{"CitationsWrappedAtLineEnds",
+                [] {
+                  return test::BuildPdf({{"Design to GB 50010-", "2010 and GB/T",
+                                          "50001-2017; JTS 144 -", "1-2010."}});
+                },
+                "第 1 页=Design to GB 50010-\n2010 and GB/T\n50001-2017; JTS 144 -\n1-2010.;"},
         PdfCase{"Encrypted", [] { return test::BuildPdf({{"secret"}}, true); },
                 "error: " + std::string(reason::kEncrypted)},
         PdfCase{"NotAPdf", [] { return std::string("GB 50016-2014\n"); },

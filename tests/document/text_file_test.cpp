@@ -38,7 +38,19 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ZeroBytesInvalid", std::string("a\0b\xB1\xEA", 5), "a?b??"},
         DecodeCase{"MaximalSubpartOnce", "x\xE6\xA0y\xFF", "x?y?"},
         DecodeCase{"RealReplacementCharacterKept", "\xEF\xBF\xBD", "\xEF\xBF\xBD"},
-        DecodeCase{"InvalidAfterByteOrderMark", "\xEF\xBB\xBF\xB1\xEA", "??"}),
+        DecodeCase{"InvalidAfterByteOrderMark", "\xEF\xBB\xBF\xB1\xEA", "??"},
+        // Valid GBK byte for byte, yet UTF-8 with one sequence cut short.
+        DecodeCase{"Utf8WithACutSequence", "房屋 GB/T 50002-2010\n\xE6\x88\n",
+                   "房屋 GB/T 50002-2010\n?\n"},
+        DecodeCase{"Utf8WithTwoCutsInFourCharacters", "\xE6\x88标准\n规范\xE5\xBB", "?标准\n规范?"},
+        // GBK whose bytes hold a valid UTF-8 sequence: 变 化 = B1 | E4 BB AF, 房 屋 = B7 BF | CE
+        // DD.
+        DecodeCase{"GbkHoldingAThreeByteSequence", "GB 1 \xB1\xE4\xBB\xAF", "GB 1 变化"},
+        DecodeCase{"GbkHoldingATwoByteSequence", "\xB7\xBF\xCE\xDD GB 1", "房屋 GB 1"},
+        DecodeCase{"GbkTitles",
+                   "GB 50016-2014 \xBD\xA8\xD6\xFE\xC9\xE8\xBC\xC6\xB7\xC0\xBB\xF0"
+                   "\xB9\xE6\xB7\xB6\r\n",
+                   "GB 50016-2014 建筑设计防火规范\r\n"}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
 
 struct ReadCase {
@@ -113,9 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
                     KindCase{"Csv", "list.csv", DocumentKind::kCsv},
                     KindCase{"Pdf", "report.PDF", DocumentKind::kPdf},
                     KindCase{"Txt", "numbers.txt", DocumentKind::kText},
-                    KindCase{"Doc", "old.DOC", DocumentKind::kDoc},
-                    KindCase{"Xls", "old.xls", DocumentKind::kXls},
-                    KindCase{"Wps", "note.wps", DocumentKind::kWps},
+                    KindCase{"OldWord", "old.doc", DocumentKind::kDoc},
+                    KindCase{"OldExcel", "old.XLS", DocumentKind::kXls},
+                    KindCase{"OldWps", "old.wps", DocumentKind::kWps},
+                    KindCase{"OldPowerPoint", "old.ppt", DocumentKind::kPpt},
                     KindCase{"NoExtension", "README", DocumentKind::kText},
                     KindCase{"DotInFolderOnly", "dir.docx/readme", DocumentKind::kText}),
     [](const testing::TestParamInfo<KindCase>& info) { return info.param.name; });

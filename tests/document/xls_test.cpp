@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
     Streams, XlsStreamTest,
     testing::Values(StreamCase{"BookStream", "Book", OneCell(), "S!A1=GB 1;"},
                     StreamCase{"Excel95", "Book", test::WorkbookStream("", {{u"S", ""}}, 0x0500),
-                               std::string("error: ") + reason::kOldExcel},
+                               std::string("error: ") + reason::kExcel95},
                     StreamCase{"NoBof", "Workbook", BiffRecord(0x0042, U16(936)),
                                std::string("error: ") + reason::kDamaged},
                     StreamCase{"SheetsSharingASubstreamReadOnce", "Workbook",

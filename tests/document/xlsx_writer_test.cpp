@@ -18,7 +18,7 @@ namespace {
 using nlohmann::json;
 
 json ReadBack(const XlsxSheet& sheet) {
-  const Bytes bytes = WriteXlsx(sheet);
+  const Bytes bytes = WriteXlsx(sheet).bytes;
   const test::TempDir dir;
   const std::string path = dir.Write("table.xlsx", std::string(bytes.begin(), bytes.end()));
   const test::ProcessResult run = test::RunProcess(
@@ -337,11 +337,41 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(XlsxWriterTest, SameTableSameBytes) {
   XlsxSheet sheet{"查询结果", {"序号", "状态"}, {{"1", "现行"}}, 1, {CellFill::kLightGreen}};
-  const Bytes first = WriteXlsx(sheet);
-  EXPECT_EQ(WriteXlsx(sheet), first);
+  const Bytes first = WriteXlsx(sheet).bytes;
+  EXPECT_EQ(WriteXlsx(sheet).bytes, first);
   sheet.rows[0][1] = "作废";
-  EXPECT_NE(WriteXlsx(sheet), first);
+  EXPECT_NE(WriteXlsx(sheet).bytes, first);
 }
+
+struct CutCase {
+  const char* name;
+  XlsxSheet sheet;
+  std::size_t cells_cut;
+};
+
+void PrintTo(const CutCase& c, std::ostream* os) { *os << c.name; }
+
+class XlsxCutTest : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(XlsxCutTest, CountsTheCellsCut) {
+  const XlsxWorkbook workbook = WriteXlsx(GetParam().sheet);
+  EXPECT_FALSE(workbook.bytes.empty());
+  EXPECT_EQ(workbook.cells_cut, GetParam().cells_cut);
+}
+
+const std::string kFull(kXlsxMaxCellLength, 'a');
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, XlsxCutTest,
+    ::testing::Values(
+        CutCase{"AllWithin", {"s", {kFull}, {{kFull, Times("标", kXlsxMaxCellLength)}}, -1, {}}, 0},
+        CutCase{"OneUnitPast", {"s", {"h"}, {{kFull + "b"}}, -1, {}}, 1},
+        CutCase{"EmojiAcrossTheEnd", {"s", {"h"}, {{kFull.substr(1) + "😀"}}, -1, {}}, 1},
+        // The same text in three cells, the header's among them, is three cells cut.
+        CutCase{"EveryCellCounted",
+                {"s", {kFull + "b"}, {{kFull + "b", "c"}, {"d", kFull + "b"}}, -1, {}},
+                3}),
+    [](const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; });
 
 struct FitCase {
   const char* name;
@@ -361,6 +391,10 @@ TEST_P(XlsxFitsTest, TellsWhetherExcelHoldsIt) {
   sheet.rows.resize(GetParam().rows);
   if (!sheet.rows.empty()) sheet.rows.back().resize(GetParam().row_columns);
   EXPECT_EQ(XlsxFits(sheet), GetParam().fits);
+  // Nothing rather than a table cut short.
+  if (!GetParam().fits) {
+    EXPECT_TRUE(WriteXlsx(sheet).bytes.empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -45,6 +48,47 @@ TEST(WriteWholeFile, WritesReplacesAndOnFailureLeavesWhatWasThere) {
   EXPECT_FALSE(platform::WriteWholeFile(dir.File("missing/out.csv"), "x", error));
   EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
   EXPECT_EQ(Read(path), "second");
+}
+
+// Many runs check one output folder at once, and an earlier probe may have left its file.
+TEST(IsWritableDirectory, EveryoneAskingAtOnceHearsYesAndNothingIsLeft) {
+  test::TempDir dir;
+  const std::string folder =
+      std::filesystem::path(dir.Write(".kelvaro-write-probe", "")).parent_path().string();
+  std::atomic<int> refused{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 16; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 16; ++i) {
+        if (!platform::IsWritableDirectory(folder)) ++refused;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(refused.load(), 0);
+  EXPECT_EQ(FilesIn(folder), 1u);
+  EXPECT_FALSE(platform::IsWritableDirectory(dir.File("missing")));
+}
+
+#ifdef _WIN32
+constexpr char kNullDevice[] = "NUL";
+#else
+constexpr char kNullDevice[] = "/dev/null";
+#endif
+
+TEST(IsDevicePath, OnlyForADevice) {
+  test::TempDir dir;
+  EXPECT_TRUE(platform::IsDevicePath(kNullDevice));
+  for (const std::string& path :
+       {dir.Write("out.csv", "x"), dir.File("missing.csv"), dir.File("")}) {
+    EXPECT_FALSE(platform::IsDevicePath(path)) << path;
+  }
+}
+
+TEST(WriteWholeFile, TheNullDeviceTakesEverything) {
+  std::string error;
+  EXPECT_TRUE(platform::WriteWholeFile(kNullDevice, std::string(1 << 20, 'x'), error)) << error;
+  EXPECT_EQ(error, "");
 }
 
 }  // namespace

@@ -94,9 +94,7 @@ void FakeWindow::AddRow(const std::vector<std::string>& cells) {
   }
 }
 
-std::string FakeWindow::Cell(int row, int column) {
-  return GbkToUtf8(table.GetCellText(row, column));
-}
+std::string FakeWindow::Cell(int row, int column) { return table.GetCellUtf8(row, column); }
 
 std::vector<std::string> FakeWindow::Column(int column) {
   std::vector<std::string> cells;

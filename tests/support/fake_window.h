@@ -118,7 +118,7 @@ class FakeWindow {
 
   // Appends a row from cells (UTF-8); empty ones stay empty.
   void AddRow(const std::vector<std::string>& cells);
-  // A cell (UTF-8).
+  // A cell as the window shows it (UTF-8).
   std::string Cell(int row, int column);
   std::vector<std::string> Column(int column);
   // Imports `bytes` through 按钮2 from the file `name` in `files`; gives its path.

@@ -86,7 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"ReplacementCharacterItself", "\xEF\xBF\xBD", "?"},
         ConversionCase{"Emoji", "\xF0\x9F\x98\x80", "?"}, ConversionCase{"Thai", Utf8(u8"ก"), "?"},
         ConversionCase{"Euro", Utf8(u8"€"), "?"},
-        ConversionCase{"MiddleDot", Utf8(u8"·"), "\xA1\xA4"}),
+        ConversionCase{"MiddleDot", Utf8(u8"·"), "\xA1\xA4"},
+        ConversionCase{"DashesAndSpacesGbkLacksTakeTheirAsciiForm",
+                       Utf8(u8"GB\u00A050016\u22122014 \u2011\u2007\u202F"), "GB 50016-2014 -  "},
+        ConversionCase{"HyphenGbkHoldsKept", Utf8(u8"\u2010"), "\xA9\x5C"}),
     CaseName);
 
 class GbkToUtf8Test : public ::testing::TestWithParam<ConversionCase> {};
@@ -145,7 +148,7 @@ TEST(Utf8ToGbkRoundTrip, EveryConvertibleCodePointComesBack) {
     const Text converted = Utf8ToGbk("x" + EncodeUtf8(c));
     ASSERT_EQ(converted[0], 'x');
     const Text gbk = converted.substr(1);
-    if (gbk == "?") continue;
+    if (gbk == "?" || gbk == "-" || gbk == " ") continue;  // none, or an ASCII neighbour
     ++convertible;
     ASSERT_EQ(gbk.size(), 2u) << std::hex << static_cast<unsigned>(c);
     ASSERT_GE(static_cast<unsigned char>(gbk[0]), 0x80u);

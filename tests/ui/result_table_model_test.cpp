@@ -70,6 +70,12 @@ TEST_F(ResultTableModelTest, ShowsCellsAsUnicodeWithTheColumnsAlignment) {
   table().SetCellText(0, 4, Gbk(u8"建筑制图标准"));
   EXPECT_EQ(model_.data(model_.index(0, 4)).toString(), QString::fromUtf8("建筑制图标准"));
   EXPECT_EQ(model_.data(model_.index(0, 0)).toString(), QStringLiteral("1"));
+  // Column 1 as written, where GBK cannot hold it.
+  RowSource source;
+  source.number_utf8 = "GB 50016−2014 한국어";
+  table().SetCellText(0, 1, Utf8ToGbk(source.number_utf8));
+  table().SetSourceById(table().RowIds()[0], source);
+  EXPECT_EQ(model_.data(model_.index(0, 1)).toString(), QString::fromUtf8("GB 50016−2014 한국어"));
   const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
   EXPECT_EQ(model_.data(model_.index(0, 0), Qt::TextAlignmentRole).value<Qt::Alignment>(), left);
   for (int column = 1; column < 5; ++column) {

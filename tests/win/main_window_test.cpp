@@ -309,6 +309,9 @@ TEST_F(WindowTest, ImportDialogStartsInTheProgramDirectoryThenInTheLastFilesFold
   EXPECT_EQ(dialog_starts_[1], first_folder);
   ASSERT_EQ(ListRows(), 1);
   EXPECT_EQ(ListText(0, 1), L"GB 50016-2014");
+  // What GBK cannot hold is shown as it was written.
+  Import("GB 50016−2014 한국어\n");
+  EXPECT_EQ(ListText(0, 1), W("GB 50016−2014 한국어"));
 }
 
 TEST(ImportDirectoryTest, AProgramDirectoryNobodyCanWriteToGivesTheUsersFolder) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,71 @@ TEST(WindowPasteTest, PastedTextGivesARowPerCitationWithItsSource) {
   ASSERT_EQ(window.view.errors.size(), 1u);
   EXPECT_EQ(window.view.errors[0].second, kNothingToPaste);
 }
+
+TEST(WindowPasteTest, WhatGbkCannotHoldIsShownAndCopiedWhole) {
+  FakeWindow window;
+  window.view.clipboard = "依据 GB 50016−2014，见한국어 규격。";
+  window.logic.Paste();
+  ASSERT_EQ(window.table.RowCount(), 1);
+  EXPECT_EQ(window.table.CellText(0, kNumber), "GB 50016−2014");  // what both windows draw
+  window.logic.CopyCellOnDoubleClick(150, 5);
+  EXPECT_EQ(window.view.clipboard, "GB 50016−2014");
+  window.view.selected_row = 0;
+  window.logic.CopySelectedRow();
+  EXPECT_EQ(window.view.clipboard.rfind("1\tGB 50016−2014\t", 0), 0u) << window.view.clipboard;
+}
+
+// Whatever the clipboard holds, the paste ends at once; a text that cites nothing, or is too
+// long to read, leaves the table as it was and says why.
+struct HostilePasteCase {
+  const char* name;
+  std::string text;
+  std::string number;  // the row made; none: the table is kept and `error` said
+  std::string error;
+};
+void PrintTo(const HostilePasteCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowHostilePasteTest : public ::testing::TestWithParam<HostilePasteCase> {};
+
+TEST_P(WindowHostilePasteTest, ReadsWhatItCitesOrKeepsTheTable) {
+  FakeWindow window;
+  window.AddRow({"1", "GB 1-2010"});
+  window.view.clipboard = GetParam().text;
+  window.logic.Paste();
+  const bool kept = GetParam().number.empty();
+  EXPECT_EQ(window.Column(kNumber),
+            std::vector<std::string>{kept ? "GB 1-2010" : GetParam().number});
+  ASSERT_EQ(window.view.errors.size(), kept ? 1u : 0u);
+  if (kept) {
+    EXPECT_EQ(window.view.errors[0].second, GetParam().error);
+  }
+}
+
+std::string RandomBytes() {
+  std::mt19937 random(20261209);
+  std::string bytes(1 << 16, '\0');
+  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clipboards, WindowHostilePasteTest,
+    ::testing::Values(HostilePasteCase{"ZeroBytesAroundACitation",
+                                       std::string("\0GB 50016-2014\0", 15), "GB 50016-2014", ""},
+                      HostilePasteCase{"LoneSurrogateBeforeACitation", "\xED\xA0\x80GB 50016-2014",
+                                       "GB 50016-2014", ""},
+                      HostilePasteCase{"AFileSignatureIsJustText", "%PDF-1.4\nGB 50016-2014",
+                                       "GB 50016-2014", ""},
+                      HostilePasteCase{"LoneSurrogatesAndInvalidUtf8",
+                                       "\xED\xA0\x80\xED\xBF\xBF\xFF\xC0\xAF", "", kNothingToPaste},
+                      HostilePasteCase{"RandomBytes", RandomBytes(), "", kNothingToPaste},
+                      HostilePasteCase{
+                          "TooLong",
+                          "GB 50016-2014 " + std::string(WindowLogic::kMaxPasteBytes, 'x'), "",
+                          kPasteTooLarge}),
+    [](const ::testing::TestParamInfo<HostilePasteCase>& info) {
+      return std::string(info.param.name);
+    });
 
 TEST(WindowDocumentTest, AWordNoteGivesItsCitationsWithTheirPlacesAndATitleThatDiffers) {
   test::LoggedSite site;

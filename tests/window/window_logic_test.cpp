@@ -244,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ImportCase{"TwoLinesEachEndedByCrLf", "A\r\nB\r\n", {"A", "B"}},
         ImportCase{"Utf8ChineseKept", "GB/T 1.1-2009 标准\r\n", {"GB/T 1.1-2009 标准"}},
-        ImportCase{"ZeroByteKeepsEveryLine", std::string("A\r\nB\0C\r\nD", 9), {"A", "B?C", "D"}},
+        ImportCase{"WhatGbkCannotHoldKept", "GB 50016−2014 한국어\r\n", {"GB 50016−2014 한국어"}},
         ImportCase{"EmptyFile", "", {}}),
     [](const ::testing::TestParamInfo<ImportCase>& info) { return std::string(info.param.name); });
 
@@ -438,6 +438,35 @@ TEST(WindowExportTest, WritesTheTableAsCsvBesideTheLastFileOrSaysWhyAndLeavesNon
   ASSERT_EQ(window.view.errors.size(), 1u);
   EXPECT_EQ(window.view.errors[0].second, "无法写入文件：" + nowhere);
   EXPECT_FALSE(std::ifstream(nowhere).good());
+}
+
+// A list line and a site's title longer than an Excel cell: the workbook says how many it
+// cut; the copies and CSV keep every character.
+TEST(WindowExportTest, CellsTooLongForExcelAreCountedAndKeptWholeElsewhere) {
+  FakeWindow window;
+  const std::string line = "GB 50016-2014 " + std::string(40'000, 'x');
+  const std::string title = std::string(40'000, 'y');
+  window.AddRow({"1", line, "现行", "GB 50016-2014", title});
+  window.view.save_answer = window.files.File("结果.xlsx");
+  window.logic.RunTableCommand(TableCommand::kExportXlsx);
+  EXPECT_EQ(window.view.errors,
+            (std::vector<std::pair<std::string, std::string>>{
+                {"提示", "有 2 个单元格超过 32767 个字符，已截断；导出 CSV 可保留全文"}}));
+
+  window.view.errors.clear();
+  window.view.save_answer = window.files.File("结果.csv");
+  window.logic.RunTableCommand(TableCommand::kExportCsv);
+  std::ifstream in(*window.view.save_answer, std::ios::binary);
+  std::string error;
+  const test::Table records = test::ReadCsv(
+      std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), error);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1][1], line);
+  EXPECT_EQ(records[1][4], title);
+  window.logic.RunTableCommand(TableCommand::kCopyAll);
+  EXPECT_NE(window.view.clipboard.find("\t" + line + "\t"), std::string::npos);
+  EXPECT_NE(window.view.clipboard.find("\t" + title + "\n"), std::string::npos);
+  EXPECT_TRUE(window.view.errors.empty());
 }
 
 TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheHintCountsThem) {

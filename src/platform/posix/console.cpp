@@ -50,6 +50,7 @@ bool ReadStandardInput(Bytes& out, std::string& error) {
     if (got == 0) return true;
     if (got < 0) {
       if (errno == EINTR) continue;
+      if (out.empty() && errno == EBADF) return true;  // closed, or open for writing only
       error = std::strerror(errno);
       out.clear();
       return false;

@@ -102,6 +102,13 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
   return false;
 }
 
+bool IsDevicePath(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
+// Asked of the system's rights, not by creating a file: nothing for runs at the same time or
+// a stray file to disturb.
 bool IsWritableDirectory(const std::string& path) {
   struct stat info {};
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&

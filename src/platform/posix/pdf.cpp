@@ -5,7 +5,10 @@
 
 #include <climits>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "document/reasons.h"
 #include "platform/pdf.h"
@@ -22,6 +25,49 @@ bool LooksLikePdf(const Bytes& pdf) {
   const std::string_view head(reinterpret_cast<const char*>(pdf.data()),
                               pdf.size() < 1024 ? pdf.size() : 1024);
   return head.find("%PDF-") != std::string_view::npos;
+}
+
+std::string Utf8(const poppler::ustring& text) {
+  const poppler::byte_array utf8 = text.to_utf8();
+  return std::string(utf8.begin(), utf8.end());
+}
+
+bool IsLayoutSpace(char c) { return c == ' ' || c == '\n'; }
+
+// Poppler's page text drops the "-" that ends a line and joins the next line on
+// ("GB 50010-" and "2010" become "GB 500102010"); its word list, in the same order, keeps
+// the hyphen. Walking both puts the hyphen and the line break back where the next word
+// follows the stem at once. A word the text does not hold at that point (text outside the
+// crop box is listed all the same) is passed over.
+std::string WithLineEndHyphens(const std::string& text,
+                               const std::vector<poppler::text_box>& boxes) {
+  std::vector<std::string> words;
+  words.reserve(boxes.size());
+  for (const poppler::text_box& box : boxes) {
+    if (std::string word = Utf8(box.text()); !word.empty()) words.push_back(std::move(word));
+  }
+  std::string out;
+  out.reserve(text.size() + 64);
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    std::size_t at = pos;
+    while (at < text.size() && IsLayoutSpace(text[at])) ++at;
+    if (text.compare(at, word.size(), word) == 0) {
+      out.append(text, pos, at + word.size() - pos);
+      pos = at + word.size();
+      continue;
+    }
+    const std::size_t stem = word.size() - 1;
+    if (word.back() == '-' && i + 1 < words.size() && text.compare(at, stem, word, 0, stem) == 0 &&
+        text.compare(at + stem, words[i + 1].size(), words[i + 1]) == 0) {
+      out.append(text, pos, at + stem - pos);
+      out += "-\n";
+      pos = at + stem;
+    }
+  }
+  out.append(text, pos);
+  return out;
 }
 
 }  // namespace
@@ -57,9 +103,9 @@ bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, std::s
       pages_utf8.emplace_back();
       continue;
     }
-    const poppler::byte_array utf8 =
-        page->text(poppler::rectf(), poppler::page::non_raw_non_physical_layout).to_utf8();
-    pages_utf8.emplace_back(utf8.begin(), utf8.end());
+    pages_utf8.push_back(WithLineEndHyphens(
+        Utf8(page->text(poppler::rectf(), poppler::page::non_raw_non_physical_layout)),
+        page->text_list()));
   }
   return true;
 }

@@ -115,11 +115,9 @@ bool WriteText(Stream stream, const std::string& utf8) {
 bool ReadStandardInput(Bytes& out, std::string& error) {
   out.clear();
   error.clear();
+  // No standard input reads as empty, as a closed one does on Linux.
   HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-    error = "no standard input";
-    return false;
-  }
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return true;
   // Through the handle, not the C runtime: its text mode would drop CRs and end at a ^Z.
   std::uint8_t buffer[1 << 16];
   for (;;) {
@@ -127,6 +125,12 @@ bool ReadStandardInput(Bytes& out, std::string& error) {
     if (!ReadFile(handle, buffer, sizeof buffer, &got, nullptr)) {
       const DWORD code = GetLastError();
       if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return true;  // writer done
+      // A handle already closed, open for writing only, or of a kind nothing is read from
+      // (Wine passes a closed descriptor 0 on as a folder's): no input at all.
+      if (out.empty() && (code == ERROR_INVALID_HANDLE || code == ERROR_ACCESS_DENIED ||
+                          code == ERROR_INVALID_FUNCTION)) {
+        return true;
+      }
       error = SystemErrorText(code);
       out.clear();
       return false;

@@ -55,23 +55,10 @@ bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error) {
   return true;
 }
 
-bool WriteWholeFile(const std::string& path, std::string_view data, std::string& error) {
-  error.clear();
-  std::wstring wide;
-  if (!Utf8ToWide(path, wide) || wide.empty()) {
-    error = SystemErrorText(ERROR_INVALID_NAME);
-    return false;
-  }
-  // Written beside it, then put in its place: a failure leaves the file that was there.
-  static std::atomic<unsigned> counter{0};
-  const std::wstring temporary = wide + L".kelvaro-" + std::to_wstring(GetCurrentProcessId()) +
-                                 L"-" + std::to_wstring(counter.fetch_add(1));
-  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    error = SystemErrorText(GetLastError());
-    return false;
-  }
+namespace {
+
+// Writes all of `data` to `file` and closes it; the reason in `error` when that failed.
+bool WriteAndClose(HANDLE file, std::string_view data, std::string& error) {
   std::size_t written = 0;
   while (written < data.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - written, 1 << 30));
@@ -83,25 +70,97 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
     written += put;
   }
   if (!CloseHandle(file) && error.empty()) error = SystemErrorText(GetLastError());
-  if (error.empty() && !MoveFileExW(temporary.c_str(), wide.c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = SystemErrorText(GetLastError());
+  return error.empty();
+}
+
+// The device `path` names, as "\\.\NUL": the system's own reading of the legacy names,
+// whatever folder, case, extension or trailing spaces they come with.
+std::wstring DeviceOf(const std::wstring& path) {
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD length =
+      GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length >= full.size()) {
+    full.resize(length);
+    length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   }
-  if (error.empty()) return true;
+  if (length == 0 || length >= full.size()) return {};
+  full.resize(length);
+  // "\\.\C:\dir\file" is a file reached through the device namespace.
+  const bool device =
+      full.rfind(L"\\\\.\\", 0) == 0 && !(full.size() >= 6 && full[5] == L':' &&
+                                          (full[4] | 0x20) >= L'a' && (full[4] | 0x20) <= L'z');
+  return device ? full : std::wstring();
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, std::string_view data, std::string& error) {
+  error.clear();
+  std::wstring wide;
+  if (!Utf8ToWide(path, wide) || wide.empty()) {
+    error = SystemErrorText(ERROR_INVALID_NAME);
+    return false;
+  }
+  if (const std::wstring device = DeviceOf(wide); !device.empty()) {
+    // A device takes the bytes as they come and cannot be renamed onto. Wine opens
+    // "C:\missing\NUL" only by the device's own name.
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      file = CreateFileW(device.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+      error = SystemErrorText(GetLastError());
+      return false;
+    }
+    return WriteAndClose(file, data, error);
+  }
+  // Written beside it, then put in its place: a failure leaves the file that was there.
+  static std::atomic<unsigned> counter{0};
+  const std::wstring temporary = wide + L".kelvaro-" + std::to_wstring(GetCurrentProcessId()) +
+                                 L"-" + std::to_wstring(counter.fetch_add(1));
+  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = SystemErrorText(GetLastError());
+    return false;
+  }
+  if (WriteAndClose(file, data, error) &&
+      MoveFileExW(temporary.c_str(), wide.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  if (error.empty()) error = SystemErrorText(GetLastError());
   DeleteFileW(temporary.c_str());
   return false;
+}
+
+bool IsDevicePath(const std::string& path) {
+  std::wstring wide;
+  return Utf8ToWide(path, wide) && !wide.empty() && !DeviceOf(wide).empty();
 }
 
 bool IsWritableDirectory(const std::string& path) {
   std::wstring wide;
   if (!Utf8ToWide(path, wide) || wide.empty()) return false;
-  // Access rights say little on Windows (virtualised folders, ACLs): try it.
-  const std::wstring probe = wide + L"\\.kelvaro-write-probe";
-  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
+  // Access rights say little on Windows (virtualised folders, ACLs): try it, under a name no
+  // other run asking at the same time uses. A stray file of that name only costs a retry.
+  static std::atomic<unsigned> counter{0};
+  const std::wstring base =
+      wide + L"\\.kelvaro-write-probe-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const std::wstring probe = base + std::to_wstring(counter.fetch_add(1));
+    HANDLE file = CreateFileW(
+        probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
+  return false;
 }
 
 std::string HomeDirectory() {

@@ -35,15 +35,18 @@ start_site() {
 failures=0
 # Runs one command line on both builds and compares everything they give. With
 # reason_differs=1 the system's own words for an error (after the last ": ") may differ;
-# standard input comes from $input.
+# standard input comes from $input, closed when it is "-".
 reason_differs=0
 input=/dev/null
+with_input() {
+  if [ "$input" = - ]; then "$@" <&-; else "$@" <"$input"; fi
+}
 same() {
   local name=$1
   shift
-  "$native/src/kelvaro-cli" "$@" <"$input" >"$work/linux.out" 2>"$work/linux.err"
+  with_input "$native/src/kelvaro-cli" "$@" >"$work/linux.out" 2>"$work/linux.err"
   local linux_code=$?
-  "$wine_run" "$prefix" "$exe" "$@" <"$input" >"$work/windows.out" 2>"$work/windows.err"
+  with_input "$wine_run" "$prefix" "$exe" "$@" >"$work/windows.out" 2>"$work/windows.err"
   local windows_code=$?
   if [ "$reason_differs" = 1 ]; then
     sed -i 's/: [^:]*$/: REASON/' "$work/linux.err" "$work/windows.err"
@@ -78,9 +81,23 @@ for format in tsv csv json; do
   same "extract, $format" extract --format "$format" "$work/notes.txt"
 done
 input=$work/notes.txt same "extract, standard input" extract --format json -
+input=- same "extract, closed standard input" extract -
 same "batch --citations" batch --site "$site" --citations --format json "$work/notes.txt"
 same "batch --citations, sources" batch --site "$site" --citations --sources "$work/notes.txt"
 same "usage error" batch --speed 0 "$data/import/mixed_numbers.txt"
+
+# A device is written in place, its name as Windows reads it, even in a folder that is not
+# there.
+for device in NUL nul.txt 'C:\kelvaro-missing\Nul'; do
+  "$wine_run" "$prefix" "$exe" extract -o "$device" "$work/notes.txt" >"$work/windows.out" 2>"$work/windows.err"
+  code=$?
+  if [ "$code" != 0 ] || [ -s "$work/windows.out" ] || [ -s "$work/windows.err" ]; then
+    echo "FAILED -o $device: exit $code, $(cat "$work/windows.err")"
+    failures=$((failures + 1))
+  else
+    echo "ok -o $device (exit 0, nothing said)"
+  fi
+done
 
 # Ctrl-C while a slow batch runs: exit 130 and the table as it stands, every row that was
 # filled in as a full run fills it.

@@ -144,6 +144,103 @@ TEST(WindowsConsole, MissingStandardStreamsAreOpenedOnTheNullDevice) {
   CloseHandle(opened);
 }
 
+// What standard input may be: nothing, or a handle that cannot be read from, reads as empty.
+struct InputCase {
+  const char* name;
+  HANDLE (*open)(const test::TempDir&);  // the handle given as standard input; closed after
+  std::string read;
+};
+
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+
+HANDLE OpenPath(const std::string& path, DWORD access, DWORD flags = 0) {
+  return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, flags, nullptr);
+}
+
+class WindowsStandardInput : public testing::TestWithParam<InputCase> {};
+
+TEST_P(WindowsStandardInput, ReadsWhatThereIsOrNothing) {
+  test::TempDir dir;
+  HANDLE handle = GetParam().open(dir);
+  Bytes read{'x'};
+  std::string error;
+  {
+    StdHandleSwap swap(STD_INPUT_HANDLE, handle);
+    EXPECT_TRUE(platform::ReadStandardInput(read, error)) << error;
+  }
+  if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  EXPECT_EQ(std::string(read.begin(), read.end()), GetParam().read);
+  EXPECT_EQ(error, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handles, WindowsStandardInput,
+    testing::Values(
+        InputCase{"File",
+                  [](const test::TempDir& d) {
+                    return OpenPath(d.Write("in.txt", "GB 1-2020\r\n\x1A"), GENERIC_READ);
+                  },
+                  "GB 1-2020\r\n\x1A"},
+        InputCase{"None", [](const test::TempDir&) { return HANDLE{nullptr}; }, ""},
+        // What Wine passes on for a closed descriptor 0: a folder, which ReadFile refuses.
+        InputCase{"Folder",
+                  [](const test::TempDir& d) {
+                    return OpenPath(d.File(""), GENERIC_READ, FILE_FLAG_BACKUP_SEMANTICS);
+                  },
+                  ""},
+        InputCase{"WriteOnly",
+                  [](const test::TempDir& d) {
+                    return OpenPath(d.Write("out.txt", "unread"), GENERIC_WRITE);
+                  },
+                  ""},
+        InputCase{"Closed",
+                  [](const test::TempDir& d) {
+                    HANDLE handle = OpenPath(d.Write("gone.txt", "unread"), GENERIC_READ);
+                    CloseHandle(handle);
+                    return handle;
+                  },
+                  ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The names Windows takes for devices wherever they stand, and names that only look alike.
+struct DeviceName {
+  const char* name;
+  const char* path;  // "DIR" stands for a folder of the test's own
+  bool device;
+  bool null = false;  // the null device: written to as well
+};
+
+void PrintTo(const DeviceName& c, std::ostream* os) { *os << c.name; }
+
+class WindowsDevicePath : public testing::TestWithParam<DeviceName> {};
+
+TEST_P(WindowsDevicePath, IsWrittenInPlaceAndNothingBeside) {
+  test::TempDir dir;
+  std::string path = GetParam().path;
+  if (path.rfind("DIR", 0) == 0) path = dir.File("") + path.substr(4);
+  EXPECT_EQ(platform::IsDevicePath(path), GetParam().device);
+  if (!GetParam().null) return;
+  std::string error;
+  EXPECT_TRUE(platform::WriteWholeFile(path, "into nothing", error)) << error;
+  EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(Wide(dir.File("")))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, WindowsDevicePath,
+    testing::Values(DeviceName{"NullLowerCase", "nul", true, true},
+                    DeviceName{"NullWithExtension", "DIR\\Nul.txt", true, true},
+                    DeviceName{"NullInAMissingFolder", "C:\\kelvaro-missing\\NUL", true, true},
+                    DeviceName{"NullWithTrailingSpace", "DIR\\NUL ", true, true},
+                    DeviceName{"NullInTheDeviceNamespace", "\\\\.\\NUL", true, true},
+                    DeviceName{"Console", "CON", true}, DeviceName{"SerialPort", "COM1", true},
+                    DeviceName{"Printer", "DIR\\lpt1.log", true},
+                    DeviceName{"Pipe", "\\\\.\\pipe\\kelvaro", true},
+                    DeviceName{"NameLonger", "DIR\\nullx.txt", false},
+                    DeviceName{"NameWithin", "DIR\\auxiliary", false},
+                    DeviceName{"FileThroughTheDeviceNamespace", "\\\\.\\C:\\out.csv", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(WindowsCodePage, TablesComeFromCodePage936WhateverTheSystemUses) {
   platform::GbkEncodeTable encode{};
   platform::GbkDecodeTable decode{};
