@@ -1,6 +1,7 @@
 // The XML reader on any bytes: no crash; end tags match their start tags and the depth
 // follows them; texts and attribute values are valid UTF-8; no attribute twice; the end
 // comes only with every element closed; after the end or an error the same comes again.
+// Read piecewise, the same document gives the same events, or is refused as well.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,6 +15,43 @@
 namespace {
 
 bool ValidUtf8(const std::string& s) { return kelvaro::SanitizeUtf8(s) == s; }
+
+class PieceSource : public kelvaro::XmlSource {
+ public:
+  PieceSource(std::string_view xml, std::size_t piece) : xml_(xml), piece_(piece) {}
+  bool Read(std::string& out) override {
+    const std::string_view next = xml_.substr(at_, piece_);
+    out += next;
+    at_ += next.size();
+    return at_ < xml_.size();
+  }
+  bool Failed() const override { return false; }
+
+ private:
+  std::string_view xml_;
+  std::size_t piece_;
+  std::size_t at_ = 0;
+};
+
+// The events in one line; "ERROR" for a refusal, whatever came before it.
+std::string Events(kelvaro::XmlReader& reader) {
+  using Event = kelvaro::XmlReader::Event;
+  std::string out;
+  for (;;) {
+    const Event e = reader.Next();
+    if (e == Event::kError) return "ERROR";
+    if (e == Event::kDone) return out;
+    if (e == Event::kText) {
+      out += "T:" + reader.Text() + "|";
+      continue;
+    }
+    out += (e == Event::kStart ? "<" : "</") + std::string(reader.Name());
+    for (const kelvaro::XmlAttribute& a : reader.Attributes()) {
+      out += " " + std::string(a.name) + "=" + a.value;
+    }
+    out += ">|";
+  }
+}
 
 }  // namespace
 
@@ -61,5 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_EXPECT_EQ(reader.Depth(), static_cast<int>(open.size()), "depth");
     FUZZ_EXPECT(steps <= static_cast<int>(size) * 2 + 4, "more events than the input can hold");
   }
+  kelvaro::XmlReader whole(xml);
+  PieceSource source(xml, 1 + size % 7);
+  kelvaro::XmlReader piecewise(source);
+  FUZZ_EXPECT_EQ(Events(piecewise), Events(whole), "read piecewise");
   return 0;
 }

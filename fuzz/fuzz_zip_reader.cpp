@@ -1,6 +1,7 @@
 // The zip reader on any bytes: no crash or sanitizer report; every member it lists has a
 // name that stays inside the archive and can be found again; what it extracts has the
-// declared size; a refusal always has a reason.
+// declared size, and streaming it gives the same bytes or the same reason; a refusal
+// always has a reason.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -24,7 +25,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const kelvaro::ZipMember* found = zip.Find(m.name);
     FUZZ_EXPECT(found == &m, "Find does not give the member back: " + name);
     std::string out;
-    if (zip.Extract(m, out, error)) {
+    const bool extracted = zip.Extract(m, out, error);
+    kelvaro::ZipStream stream;
+    std::string streamed, stream_error;
+    if (stream.Open(zip, m, stream_error)) {
+      while (stream.Read(streamed, 1 + size % 61)) {
+      }
+      stream_error = stream.Error();
+    }
+    FUZZ_EXPECT_EQ(stream_error, error, "stream's reason for " + name);
+    if (extracted) FUZZ_EXPECT_EQ(streamed, out, "streamed bytes of " + name);
+    if (extracted) {
       FUZZ_EXPECT_EQ(static_cast<std::uint64_t>(out.size()), m.size, "extracted size of " + name);
       FUZZ_EXPECT(error.empty(), "Extract succeeded with a reason");
       FUZZ_EXPECT(m.size <= m.compressed_size * 1000, "ratio limit passed by " + name);

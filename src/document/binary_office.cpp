@@ -11,8 +11,8 @@ namespace {
 
 enum class Expected { kWord, kExcel, kWps };
 
-bool ReadOffice(const Bytes& bytes, Expected expected, std::vector<TextPiece>& pieces,
-                std::string& error) {
+bool ReadOffice(const Bytes& bytes, Expected expected, Budget& budget,
+                std::vector<TextPiece>& pieces, std::string& error) {
   const char* refusal = expected == Expected::kWps ? reason::kWps : reason::kNotWordOrExcel;
   if (!IsCompoundFile(bytes)) {
     error = refusal;
@@ -25,11 +25,11 @@ bool ReadOffice(const Bytes& bytes, Expected expected, std::vector<TextPiece>& p
     return false;
   }
   if (file.Find("WordDocument") != nullptr) {
-    return binary::ReadWordStreams(file, pieces, error, refusal);
+    return binary::ReadWordStreams(file, budget, pieces, error, refusal);
   }
   if (expected != Expected::kWps &&
       (file.Find("Workbook") != nullptr || file.Find("Book") != nullptr)) {
-    return binary::ReadExcelStreams(file, pieces, error);
+    return binary::ReadExcelStreams(file, budget, pieces, error);
   }
   error = refusal;
   return false;
@@ -37,16 +37,19 @@ bool ReadOffice(const Bytes& bytes, Expected expected, std::vector<TextPiece>& p
 
 }  // namespace
 
-bool ReadDoc(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error) {
-  return ReadOffice(bytes, Expected::kWord, pieces, error);
+bool ReadDoc(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error) {
+  return ReadOffice(bytes, Expected::kWord, budget, pieces, error);
 }
 
-bool ReadXls(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error) {
-  return ReadOffice(bytes, Expected::kExcel, pieces, error);
+bool ReadXls(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error) {
+  return ReadOffice(bytes, Expected::kExcel, budget, pieces, error);
 }
 
-bool ReadWps(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error) {
-  return ReadOffice(bytes, Expected::kWps, pieces, error);
+bool ReadWps(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error) {
+  return ReadOffice(bytes, Expected::kWps, budget, pieces, error);
 }
 
 }  // namespace kelvaro::formats

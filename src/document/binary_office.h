@@ -9,6 +9,7 @@
 
 #include "document/compound_file.h"
 #include "document/document.h"
+#include "document/formats.h"
 
 namespace kelvaro::binary {
 
@@ -24,10 +25,12 @@ inline std::uint32_t U32(std::string_view b, std::uint64_t at) {
 }
 
 // The text of a Word 97-2003 document in its compound file. `not_word` is the reason given
-// when the WordDocument stream is missing or in no format read here.
-bool ReadWordStreams(const CompoundFile& file, std::vector<TextPiece>& pieces, std::string& error,
-                     const char* not_word);
+// when the WordDocument stream is missing or in no format read here; past the budget,
+// kContentTooLarge.
+bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
+                     std::vector<TextPiece>& pieces, std::string& error, const char* not_word);
 // The text cells of an Excel 97-2003 (BIFF8) workbook in its compound file.
-bool ReadExcelStreams(const CompoundFile& file, std::vector<TextPiece>& pieces, std::string& error);
+bool ReadExcelStreams(const CompoundFile& file, formats::Budget& budget,
+                      std::vector<TextPiece>& pieces, std::string& error);
 
 }  // namespace kelvaro::binary

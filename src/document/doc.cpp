@@ -183,8 +183,11 @@ class RunFinder {
 // top-level tables; the other parts count every paragraph, cells too, within `part`.
 class Story {
  public:
-  Story(std::vector<TextPiece>& pieces, const char* part, int& paragraphs)
-      : pieces_(pieces), part_(part), paragraphs_(paragraphs) {}
+  Story(formats::Budget& budget, std::vector<TextPiece>& pieces, const char* part, int& paragraphs)
+      : budget_(budget), pieces_(pieces), part_(part), paragraphs_(paragraphs) {}
+
+  // Whether the budget ran out: nothing more is taken then.
+  bool TooLarge() const { return too_large_; }
 
   void Character(char32_t c, const Run* paragraph, bool ends_paragraph) {
     if (c == 0x13) {
@@ -236,13 +239,21 @@ class Story {
   }
 
   void Append(char32_t c) {
-    if (pending_break_ && !text_.empty()) text_ += '\n';
+    const bool line_break = pending_break_ && !text_.empty();
+    const std::size_t bytes = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    if (!budget_.Fits(text_.size() + bytes + (line_break ? 1 : 0))) {
+      too_large_ = true;
+      return;
+    }
+    if (line_break) text_ += '\n';
     pending_break_ = false;
     AppendUtf8(text_, c);
   }
 
   void Emit(Location at) {
-    if (!text_.empty()) pieces_.push_back({std::move(text_), std::move(at)});
+    if (!text_.empty() && !budget_.Add(pieces_, {std::move(text_), std::move(at)})) {
+      too_large_ = true;
+    }
     text_.clear();
     pending_break_ = false;
   }
@@ -292,9 +303,11 @@ class Story {
     }
   }
 
+  formats::Budget& budget_;
   std::vector<TextPiece>& pieces_;
   const char* part_;
   int& paragraphs_;
+  bool too_large_ = false;
   std::string text_;
   bool pending_break_ = false;
   std::vector<bool> fields_;
@@ -326,7 +339,7 @@ class Document {
       const std::uint32_t first = std::max(from, piece->cp_start);
       const std::uint32_t last = std::min(to, piece->cp_end);
       const std::uint64_t width = piece->compressed ? 1 : 2;
-      for (std::uint32_t cp = first; cp < last; ++cp) {
+      for (std::uint32_t cp = first; cp < last && !story.TooLarge(); ++cp) {
         const std::uint64_t fc = piece->fc + (cp - piece->cp_start) * width;
         char32_t c = piece->compressed ? FromCompressed(static_cast<std::uint8_t>(word_[fc]))
                                        : U16(word_, fc);
@@ -392,8 +405,8 @@ bool ReadPieceTable(std::string_view word, std::string_view table, std::uint32_t
 
 }  // namespace
 
-bool ReadWordStreams(const CompoundFile& file, std::vector<TextPiece>& pieces, std::string& error,
-                     const char* not_word) {
+bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
+                     std::vector<TextPiece>& pieces, std::string& error, const char* not_word) {
   const CompoundEntry* word_entry = file.Find("WordDocument");
   if (word_entry == nullptr) return Fail(error, not_word);
   std::string word;
@@ -436,10 +449,13 @@ bool ReadWordStreams(const CompoundFile& file, std::vector<TextPiece>& pieces, s
   const std::uint64_t endnotes_at = headers_at + headers + count(6) + count(7);
   const std::uint64_t endnotes = count(8);
   if (endnotes_at + endnotes > 0xFFFFFFFFu) return Fail(error, reason::kDamaged);
+  bool too_large = false;
   auto walk = [&](std::uint64_t from, std::uint64_t length, const char* part, int& paragraphs) {
-    Story story(pieces, part, paragraphs);
+    if (too_large) return;
+    Story story(budget, pieces, part, paragraphs);
     document.Walk(static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(from + length),
                   story);
+    too_large = story.TooLarge();
   };
   int body = 0;
   walk(0, text, nullptr, body);
@@ -470,7 +486,7 @@ bool ReadWordStreams(const CompoundFile& file, std::vector<TextPiece>& pieces, s
   int footnote_paragraphs = 0, endnote_paragraphs = 0;
   walk(footnotes_at, footnotes, "脚注", footnote_paragraphs);
   walk(endnotes_at, endnotes, "尾注", endnote_paragraphs);
-  return true;
+  return too_large ? Fail(error, reason::kContentTooLarge) : true;
 }
 
 }  // namespace kelvaro::binary

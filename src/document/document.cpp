@@ -192,7 +192,22 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error) {
 
 namespace formats {
 
-bool ReadPdf(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error) {
+bool Budget::Take(std::size_t bytes) {
+  if (items_ >= limits_.max_pieces || !Fits(bytes)) return false;
+  ++items_;
+  text_ += bytes;
+  return true;
+}
+
+bool Budget::Add(std::vector<TextPiece>& pieces, TextPiece&& piece) {
+  const Location& at = piece.location;
+  if (!Take(piece.text.size() + at.sheet.size() + at.cell.size() + at.part.size())) return false;
+  pieces.push_back(std::move(piece));
+  return true;
+}
+
+bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error) {
   std::vector<std::string> pages;
   if (!platform::ReadPdfPages(bytes, pages, error)) return false;
   for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -207,7 +222,10 @@ bool ReadPdf(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& er
     piece.text = std::move(text);
     piece.location.kind = Location::Kind::kPage;
     piece.location.page = static_cast<int>(i) + 1;
-    pieces.push_back(std::move(piece));
+    if (!budget.Add(pieces, std::move(piece))) {
+      error = reason::kContentTooLarge;
+      return false;
+    }
   }
   return true;
 }
@@ -215,40 +233,41 @@ bool ReadPdf(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& er
 }  // namespace formats
 
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
-                  std::string& error) {
+                  std::string& error, const DocumentLimits& limits) {
   pieces.clear();
   error.clear();
   if (!KindOfContent(bytes, kind, error)) return false;
+  formats::Budget budget(limits);
   bool ok = false;
   switch (kind) {
     case DocumentKind::kText:
     case DocumentKind::kPpt:  // text by its bytes
-      ok = formats::ReadText(bytes, pieces);
+      ok = formats::ReadText(bytes, budget, pieces, error);
       break;
     case DocumentKind::kCsv:
-      ok = formats::ReadCsv(bytes, pieces);
+      ok = formats::ReadCsv(bytes, budget, pieces, error);
       break;
     case DocumentKind::kDocx:
-      ok = formats::ReadDocx(bytes, pieces, error);
+      ok = formats::ReadDocx(bytes, budget, pieces, error);
       break;
     case DocumentKind::kXlsx:
-      ok = formats::ReadXlsx(bytes, pieces, error);
+      ok = formats::ReadXlsx(bytes, budget, pieces, error);
       break;
     case DocumentKind::kPdf:
-      ok = formats::ReadPdf(bytes, pieces, error);
+      ok = formats::ReadPdf(bytes, budget, pieces, error);
       break;
     case DocumentKind::kDoc:
-      ok = formats::ReadDoc(bytes, pieces, error);
+      ok = formats::ReadDoc(bytes, budget, pieces, error);
       break;
     case DocumentKind::kXls:
-      ok = formats::ReadXls(bytes, pieces, error);
+      ok = formats::ReadXls(bytes, budget, pieces, error);
       break;
     case DocumentKind::kWps:
-      ok = formats::ReadWps(bytes, pieces, error);
+      ok = formats::ReadWps(bytes, budget, pieces, error);
       break;
   }
   if (!ok) {
-    pieces.clear();
+    std::vector<TextPiece>().swap(pieces);
     if (error.empty()) error = "文件已损坏";
   } else {
     error.clear();

@@ -3,6 +3,8 @@
 // a file.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +27,18 @@ struct TextPiece {
 // are (KindOfContent).
 enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf, kDoc, kXls, kWps, kPpt };
 
+// How much a document may give or make the reader hold; past any of it the document is
+// refused as too large (reason::kContentTooLarge, or kTooLarge for the XML inflated).
+struct DocumentLimits {
+  std::size_t max_text = 64u << 20;  // bytes of all the pieces, with their sheet and cell names
+  std::size_t max_pieces = 1000000;
+  // .docx and .xlsx: the XML of all the parts read, inflated; one run of text or piece of
+  // markup in it; elements open at once.
+  std::uint64_t max_xml = 256u << 20;
+  std::size_t max_markup = 16u << 20;
+  int max_depth = 1000;
+};
+
 // By the file name's extension, case-insensitive: .docx (and .docm), .xlsx (and .xlsm), .csv,
 // .pdf, .doc, .xls, .wps, .ppt; .txt and anything unknown: kText.
 DocumentKind DocumentKindOf(std::string_view path);
@@ -41,9 +55,10 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error);
 // The pieces of a document in reading order, of the kind KindOfContent finds; false with
 // `error` (UTF-8, Chinese, short, from reasons.h) when it cannot be read, and then no pieces.
 // kText gives one piece per non-empty line (kLine; lines end as ImportLines ends them), kCsv
-// one per non-empty cell.
+// one per non-empty cell. The memory it takes stays within a small multiple of `limits`'
+// text and pieces.
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
-                  std::string& error);
+                  std::string& error, const DocumentLimits& limits = {});
 
 // A file's text as UTF-8: UTF-8 (byte-order mark dropped), UTF-16 LE/BE after a byte-order
 // mark, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else UTF-8 with one

@@ -26,15 +26,19 @@ int IntValue(const std::string* text, int fallback) {
 // `part_name` with the counter the caller keeps for that kind of part.
 class Walker {
  public:
-  Walker(std::vector<TextPiece>& pieces, const char* part_name, int& paragraphs)
-      : pieces_(pieces), part_name_(part_name), paragraphs_(paragraphs) {}
+  Walker(formats::Budget& budget, std::vector<TextPiece>& pieces, const char* part_name,
+         int& paragraphs)
+      : budget_(budget), pieces_(pieces), part_name_(part_name), paragraphs_(paragraphs) {}
 
   // False with the reason; `root` is the element the part must start with.
-  bool Walk(std::string_view xml, std::string_view root, std::string& error,
+  bool Walk(package::PartReader& reader, std::string_view root, std::string& error,
             const char* wrong_root) {
-    package::PartReader reader(xml);
     bool first = true;
     for (;;) {
+      if (too_large_) {
+        error = reason::kContentTooLarge;
+        return false;
+      }
       const Event e = reader.Next();
       if (e == Event::kDone) return true;
       if (e == Event::kError) {
@@ -64,13 +68,19 @@ class Walker {
 
   void Append(std::string_view s) {
     if (s.empty()) return;
+    if (!budget_.Fits(text_.size() + 1 + s.size())) {
+      too_large_ = true;
+      return;
+    }
     if (pending_break_ && !text_.empty()) text_ += '\n';
     pending_break_ = false;
     text_ += s;
   }
 
   void Emit(Location location) {
-    if (!text_.empty()) pieces_.push_back({std::move(text_), std::move(location)});
+    if (!text_.empty() && !budget_.Add(pieces_, {std::move(text_), std::move(location)})) {
+      too_large_ = true;
+    }
     text_.clear();
     pending_break_ = false;
   }
@@ -210,6 +220,8 @@ class Walker {
     }
   }
 
+  formats::Budget& budget_;
+  bool too_large_ = false;
   std::vector<TextPiece>& pieces_;
   const char* part_name_;  // null for the body
   int& paragraphs_;
@@ -238,25 +250,28 @@ void SortParts(std::vector<std::string>& parts) {
 
 }  // namespace
 
-bool ReadDocx(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error) {
-  ZipReader zip;
-  if (!package::OpenPackage(bytes, zip, reason::kNotWord, error)) return false;
+bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+              std::string& error) {
+  package::Package package(budget.Limits());
+  if (!package.Open(bytes, reason::kNotWord, error)) return false;
   std::vector<package::Relationship> relationships;
-  if (!package::ReadRelationships(zip, "", relationships, error)) return false;
+  if (!package::ReadRelationships(package, "", relationships, error)) return false;
   std::string main = package::MainPart(relationships, "word/document.xml");
-  if (zip.Find(main) == nullptr) main = "word/document.xml";
-  std::string xml;
-  if (!package::ReadMember(zip, main, xml, error)) {
-    if (error.empty()) error = reason::kNotWord;
+  if (package.Find(main) == nullptr) main = "word/document.xml";
+  const ZipMember* body = package.Find(main);
+  if (body == nullptr) {
+    error = reason::kNotWord;
     return false;
   }
+  package.FirstRead(*body);
   int body_paragraphs = 0;
-  if (!Walker(pieces, nullptr, body_paragraphs).Walk(xml, "document", error, reason::kNotWord)) {
+  package::PartReader body_reader(package, *body);
+  if (!Walker(budget, pieces, nullptr, body_paragraphs)
+           .Walk(body_reader, "document", error, reason::kNotWord)) {
     return false;
   }
-  std::string().swap(xml);
 
-  if (!package::ReadRelationships(zip, main, relationships, error)) return false;
+  if (!package::ReadRelationships(package, main, relationships, error)) return false;
   struct PartKind {
     const char* type;
     const char* root;
@@ -274,11 +289,12 @@ bool ReadDocx(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& e
     SortParts(parts);
     int paragraphs = 0;
     for (const std::string& part : parts) {
-      if (!package::ReadMember(zip, part, xml, error)) {
-        if (!error.empty()) return false;
-        continue;  // named but missing: nothing to read there
-      }
-      if (!Walker(pieces, kind.name, paragraphs).Walk(xml, kind.root, error, reason::kDamaged)) {
+      // Named but missing: nothing to read there; named again: read once.
+      const ZipMember* member = package.Find(part);
+      if (member == nullptr || !package.FirstRead(*member)) continue;
+      package::PartReader reader(package, *member);
+      if (!Walker(budget, pieces, kind.name, paragraphs)
+               .Walk(reader, kind.root, error, reason::kDamaged)) {
         return false;
       }
     }

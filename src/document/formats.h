@@ -8,15 +8,41 @@
 
 namespace kelvaro::formats {
 
-bool ReadText(const Bytes& bytes, std::vector<TextPiece>& pieces);
-bool ReadCsv(const Bytes& bytes, std::vector<TextPiece>& pieces);
-bool ReadDocx(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error);
-bool ReadXlsx(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error);
-bool ReadPdf(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error);
-// Word and Excel 97-2003 and WPS text documents, or what else such a name holds
-// (binary_office.cpp).
-bool ReadDoc(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error);
-bool ReadXls(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error);
-bool ReadWps(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error);
+// What a document has given and made the reader hold so far, against its limits.
+class Budget {
+ public:
+  explicit Budget(const DocumentLimits& limits) : limits_(limits) {}
+  const DocumentLimits& Limits() const { return limits_; }
+  // Whether text of `bytes` could still be taken.
+  bool Fits(std::size_t bytes) const { return bytes <= limits_.max_text - text_; }
+  // Takes one more item of `bytes`: false, taking nothing, when it would pass the limits.
+  bool Take(std::size_t bytes);
+  // Appends `piece` when the budget takes it (its text and location's names).
+  bool Add(std::vector<TextPiece>& pieces, TextPiece&& piece);
+
+ private:
+  DocumentLimits limits_;
+  std::size_t text_ = 0;
+  std::size_t items_ = 0;
+};
+
+// Each gives false with the reason in `error`, or with none for a damaged file.
+bool ReadText(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+              std::string& error);
+bool ReadCsv(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error);
+bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+              std::string& error);
+bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+              std::string& error);
+bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error);
+// Word and Excel 97-2003 and WPS files in Word's format (binary_office.cpp).
+bool ReadDoc(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error);
+bool ReadXls(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error);
+bool ReadWps(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error);
 
 }  // namespace kelvaro::formats

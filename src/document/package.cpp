@@ -50,6 +50,40 @@ Ns NamespaceOf(std::string_view uri) {
   return Ns::kOther;
 }
 
+namespace {
+
+// How much of a part is inflated at a time.
+constexpr std::size_t kChunk = 64 << 10;
+
+XmlLimits PartLimits(const DocumentLimits& document) {
+  XmlLimits limits;
+  limits.max_markup = document.max_markup;
+  limits.max_depth = document.max_depth;
+  return limits;
+}
+
+}  // namespace
+
+PartReader::Source::Source(Package& package, const ZipMember& member) : package_(package) {
+  stream_.Open(package.zip_, member, error_);
+}
+
+bool PartReader::Source::Read(std::string& out) {
+  if (!error_.empty()) return false;
+  const std::size_t before = out.size();
+  const bool more = stream_.Read(out, kChunk);
+  package_.inflated_ += out.size() - before;
+  if (!stream_.Error().empty()) {
+    error_ = stream_.Error();
+  } else if (package_.inflated_ > package_.Limits().max_xml) {
+    error_ = reason::kTooLarge;
+  }
+  return more && error_.empty();
+}
+
+PartReader::PartReader(Package& package, const ZipMember& member)
+    : source_(package, member), reader_(source_, PartLimits(package.Limits())) {}
+
 XmlReader::Event PartReader::Next() {
   if (pop_next_) {
     namespaces_.Pop();
@@ -77,15 +111,16 @@ const std::string* PartReader::Attribute(Ns ns, std::string_view local) const {
   return nullptr;
 }
 
-const char* PartReader::ErrorReason() const {
+std::string PartReader::ErrorReason() const {
+  if (source_.Failed()) return source_.Error();
   if (reader_.RefusedEntity()) return reason::kXmlEntity;
   if (reader_.RefusedEncoding()) return reason::kXmlEncoding;
+  if (reader_.RefusedSize()) return reason::kContentTooLarge;
   return reason::kDamaged;
 }
 
-bool OpenPackage(const Bytes& bytes, ZipReader& zip, const char* not_this_kind,
-                 std::string& error) {
-  if (StartsWith(bytes, "PK")) return zip.Open(bytes, error);
+bool Package::Open(const Bytes& bytes, const char* not_this_kind, std::string& error) {
+  if (StartsWith(bytes, "PK")) return zip_.Open(bytes, error);
   // A password-protected .docx or .xlsx is an OLE container with the package encrypted inside.
   if (StartsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") &&
       HoldsUtf16Name(bytes, "EncryptedPackage")) {
@@ -94,13 +129,6 @@ bool OpenPackage(const Bytes& bytes, ZipReader& zip, const char* not_this_kind,
   }
   error = not_this_kind;
   return false;
-}
-
-bool ReadMember(const ZipReader& zip, std::string_view name, std::string& out, std::string& error) {
-  error.clear();
-  const ZipMember* member = zip.Find(name);
-  if (member == nullptr) return false;
-  return zip.Extract(*member, out, error);
 }
 
 std::string ResolveTarget(std::string_view part, std::string_view target) {
@@ -132,16 +160,16 @@ std::string ResolveTarget(std::string_view part, std::string_view target) {
   return out;
 }
 
-bool ReadRelationships(const ZipReader& zip, std::string_view part, std::vector<Relationship>& out,
+bool ReadRelationships(Package& package, std::string_view part, std::vector<Relationship>& out,
                        std::string& error) {
   out.clear();
   error.clear();
   const std::size_t slash = part.rfind('/');
   const std::string folder(slash == std::string_view::npos ? "" : part.substr(0, slash + 1));
   const std::string file(slash == std::string_view::npos ? part : part.substr(slash + 1));
-  std::string xml;
-  if (!ReadMember(zip, folder + "_rels/" + file + ".rels", xml, error)) return error.empty();
-  PartReader reader(xml);
+  const ZipMember* member = package.Find(folder + "_rels/" + file + ".rels");
+  if (member == nullptr) return true;
+  PartReader reader(package, *member);
   for (;;) {
     const XmlReader::Event e = reader.Next();
     if (e == XmlReader::Event::kDone) return true;
@@ -157,8 +185,13 @@ bool ReadRelationships(const ZipReader& zip, std::string_view part, std::vector<
     if (id == nullptr || type == nullptr || target == nullptr) continue;
     if (mode != nullptr && *mode == "External") continue;
     const std::size_t last = type->rfind('/');
-    out.push_back({*id, last == std::string::npos ? *type : type->substr(last + 1),
-                   ResolveTarget(part, *target)});
+    Relationship r{*id, last == std::string::npos ? *type : type->substr(last + 1),
+                   ResolveTarget(part, *target)};
+    if (!package.Held().Take(r.id.size() + r.type.size() + r.target.size())) {
+      error = reason::kContentTooLarge;
+      return false;
+    }
+    out.push_back(std::move(r));
   }
 }
 

@@ -1,11 +1,14 @@
 // What the Word and Excel readers share: the zip package, its relationship parts and the
-// XML namespaces they look for.
+// XML namespaces they look for. Parts are read as they inflate, each at most once.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
+#include "document/formats.h"
 #include "document/xml_reader.h"
 #include "document/zip_reader.h"
 #include "text/text.h"
@@ -16,10 +19,34 @@ namespace kelvaro::package {
 enum class Ns { kOther, kWord, kSheet, kRelationships, kMath, kCompatibility };
 Ns NamespaceOf(std::string_view uri);
 
-// An XmlReader with its namespace scope kept: Next() pushes and pops on its own.
+// The archive behind a .docx or .xlsx, and what reading it has taken.
+class Package {
+ public:
+  explicit Package(const DocumentLimits& limits) : held_(limits) {}
+  // Bytes that are no zip give `not_this_kind`, an encrypted Office file (an OLE container
+  // holding an encrypted package) kEncrypted.
+  bool Open(const Bytes& bytes, const char* not_this_kind, std::string& error);
+  // The member of that name, or null.
+  const ZipMember* Find(std::string_view name) const { return zip_.Find(name); }
+  // Marks `member` as read: false when it was before, so that no part is read twice.
+  bool FirstRead(const ZipMember& member) { return read_.insert(&member).second; }
+  const DocumentLimits& Limits() const { return held_.Limits(); }
+  // What is held to read the pieces (relationships, the sheets' names, shared strings) may
+  // take as much again as the pieces.
+  formats::Budget& Held() { return held_; }
+
+ private:
+  friend class PartReader;
+  ZipReader zip_;
+  formats::Budget held_;
+  std::uint64_t inflated_ = 0;  // XML read from all parts
+  std::unordered_set<const ZipMember*> read_;
+};
+
+// A part's XmlReader with its namespace scope kept: Next() pushes and pops on its own.
 class PartReader {
  public:
-  explicit PartReader(std::string_view xml) : reader_(xml) {}
+  PartReader(Package& package, const ZipMember& member);
   XmlReader::Event Next();
   const XmlReader& Reader() const { return reader_; }
   // kStart and kEnd: the element's namespace and local name.
@@ -29,22 +56,28 @@ class PartReader {
   // kStart: the value of the attribute of that namespace (kOther: no prefix) and local name.
   const std::string* Attribute(Ns ns, std::string_view local) const;
   // The reason for the user after kError.
-  const char* ErrorReason() const;
+  std::string ErrorReason() const;
 
  private:
+  class Source : public XmlSource {
+   public:
+    Source(Package& package, const ZipMember& member);
+    bool Read(std::string& out) override;
+    bool Failed() const override { return !error_.empty(); }
+    const std::string& Error() const { return error_; }
+
+   private:
+    Package& package_;
+    ZipStream stream_;
+    std::string error_;
+  };
+
+  Source source_;
   XmlReader reader_;
   XmlNamespaces namespaces_;
   Ns element_ns_ = Ns::kOther;
   bool pop_next_ = false;
 };
-
-// The archive behind a .docx or .xlsx. Bytes that are no zip give `not_this_kind`, an
-// encrypted Office file (an OLE container holding an encrypted package) kEncrypted.
-bool OpenPackage(const Bytes& bytes, ZipReader& zip, const char* not_this_kind, std::string& error);
-
-// The member `name`; false without a reason when there is none, with one when it cannot
-// be read.
-bool ReadMember(const ZipReader& zip, std::string_view name, std::string& out, std::string& error);
 
 struct Relationship {
   std::string id;
@@ -52,8 +85,9 @@ struct Relationship {
   std::string target;  // the member it names, resolved against the source part
 };
 // The relationships of `part` ("word/document.xml" -> "word/_rels/document.xml.rels"; "" for
-// the package's own), internal targets only. No relationship part gives none.
-bool ReadRelationships(const ZipReader& zip, std::string_view part, std::vector<Relationship>& out,
+// the package's own), internal targets only, each held in the package's budget. No
+// relationship part gives none.
+bool ReadRelationships(Package& package, std::string_view part, std::vector<Relationship>& out,
                        std::string& error);
 
 // `target` as seen from `part`: "/x/y" is absolute, "../a" climbs from the part's folder.

@@ -6,6 +6,7 @@ namespace kelvaro::reason {
 inline constexpr char kDamaged[] = "文件已损坏";
 inline constexpr char kEncrypted[] = "文件已加密";
 inline constexpr char kTooLarge[] = "解压后过大";
+inline constexpr char kContentTooLarge[] = "文件内容过大";
 inline constexpr char kTooManyMembers[] = "压缩包内文件过多";
 inline constexpr char kUnsafePath[] = "压缩包内有不安全的路径";
 inline constexpr char kZip64[] = "不支持 ZIP64 压缩包";

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "document/formats.h"
+#include "document/reasons.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -91,7 +92,8 @@ std::string DecodeTextFile(const Bytes& bytes) {
 
 namespace formats {
 
-bool ReadText(const Bytes& bytes, std::vector<TextPiece>& pieces) {
+bool ReadText(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+              std::string& error) {
   const std::string text = DecodeTextFile(bytes);
   // Lines end as the numbers import ends them: at LF, a CR before it dropped.
   int line = 0;
@@ -107,7 +109,10 @@ bool ReadText(const Bytes& bytes, std::vector<TextPiece>& pieces) {
       piece.text = text.substr(start, end - start);
       piece.location.kind = Location::Kind::kLine;
       piece.location.line = line;
-      pieces.push_back(std::move(piece));
+      if (!budget.Add(pieces, std::move(piece))) {
+        error = reason::kContentTooLarge;
+        return false;
+      }
     }
     start = stop + 1;
   }
@@ -139,11 +144,13 @@ char FindSeparator(std::string_view text) {
 
 }  // namespace
 
-bool ReadCsv(const Bytes& bytes, std::vector<TextPiece>& pieces) {
+bool ReadCsv(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             std::string& error) {
   const std::string text = DecodeTextFile(bytes);
   const char separator = FindSeparator(text);
   int row = 1, column = 1;
   std::string field;
+  bool too_large = false;
   auto emit = [&] {
     if (!field.empty()) {
       TextPiece piece;
@@ -151,7 +158,7 @@ bool ReadCsv(const Bytes& bytes, std::vector<TextPiece>& pieces) {
       piece.location.kind = Location::Kind::kCsvCell;
       piece.location.row = row;
       piece.location.column = column;
-      pieces.push_back(std::move(piece));
+      too_large = too_large || !budget.Add(pieces, std::move(piece));
     }
     field.clear();
   };
@@ -199,7 +206,8 @@ bool ReadCsv(const Bytes& bytes, std::vector<TextPiece>& pieces) {
     }
   }
   if (record_open) emit();
-  return true;
+  if (too_large) error = reason::kContentTooLarge;
+  return !too_large;
 }
 
 }  // namespace formats

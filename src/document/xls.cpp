@@ -162,11 +162,11 @@ void Place(std::string_view data, Cell& cell) {
 // The sheet's substream ends at its EOF or where the next sheet's begins, so that no part of
 // the stream is read twice.
 bool ReadSheet(std::string_view stream, const Sheet& sheet, std::size_t limit,
-               const std::vector<std::string>& strings, std::vector<TextPiece>& pieces,
-               std::string& error) {
+               const std::vector<std::string>& strings, formats::Budget& budget,
+               std::vector<TextPiece>& pieces, std::string& error) {
   Record r;
   if (!RecordAt(stream, sheet.offset, r) || r.type != kBof) return Fail(error, reason::kDamaged);
-  std::vector<Cell> cells;
+  const std::size_t first = pieces.size();
   int depth = 1;
   bool string_result = false;
   Cell formula{};
@@ -204,30 +204,32 @@ bool ReadSheet(std::string_view stream, const Sheet& sheet, std::size_t limit,
         c.String(cell.text, false);
         string_result = false;
       }
-      if (!cell.text.empty()) cells.push_back(std::move(cell));
+      if (!cell.text.empty()) {
+        TextPiece piece;
+        piece.text = std::move(cell.text);
+        piece.location.kind = Location::Kind::kSheetCell;
+        piece.location.sheet = sheet.name;
+        piece.location.row = static_cast<int>(cell.row) + 1;
+        piece.location.column = static_cast<int>(cell.column) + 1;
+        piece.location.cell = CellName(cell.column + 1, cell.row + 1);
+        if (!budget.Add(pieces, std::move(piece))) return Fail(error, reason::kContentTooLarge);
+      }
     }
     at = next;
   }
-  std::stable_sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-  });
-  for (Cell& cell : cells) {
-    TextPiece piece;
-    piece.text = std::move(cell.text);
-    piece.location.kind = Location::Kind::kSheetCell;
-    piece.location.sheet = sheet.name;
-    piece.location.row = static_cast<int>(cell.row) + 1;
-    piece.location.column = static_cast<int>(cell.column) + 1;
-    piece.location.cell = CellName(cell.column + 1, cell.row + 1);
-    pieces.push_back(std::move(piece));
-  }
+  std::stable_sort(pieces.begin() + static_cast<std::ptrdiff_t>(first), pieces.end(),
+                   [](const TextPiece& a, const TextPiece& b) {
+                     return a.location.row != b.location.row
+                                ? a.location.row < b.location.row
+                                : a.location.column < b.location.column;
+                   });
   return true;
 }
 
 }  // namespace
 
-bool ReadExcelStreams(const CompoundFile& file, std::vector<TextPiece>& pieces,
-                      std::string& error) {
+bool ReadExcelStreams(const CompoundFile& file, formats::Budget& budget,
+                      std::vector<TextPiece>& pieces, std::string& error) {
   const CompoundEntry* entry = file.Find("Workbook");
   if (entry == nullptr) entry = file.Find("Book");
   if (entry == nullptr) return Fail(error, reason::kNotWordOrExcel);
@@ -255,6 +257,7 @@ bool ReadExcelStreams(const CompoundFile& file, std::vector<TextPiece>& pieces,
           const char32_t c = width == 2 ? U16(r.data, at_char) : U8(r.data, at_char);
           AppendUtf8(name, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
         }
+        if (!budget.Take(name.size())) return Fail(error, reason::kContentTooLarge);
         sheets.push_back({name, U32(r.data, 0)});
       }
     } else if (r.type == kSst && r.data.size() >= 8) {
@@ -262,7 +265,10 @@ bool ReadExcelStreams(const CompoundFile& file, std::vector<TextPiece>& pieces,
       const std::uint32_t unique = U32(r.data, 4);
       c.Seek(8);
       std::string s;
-      for (std::uint32_t i = 0; i < unique && c.String(s, true); ++i) strings.push_back(s);
+      for (std::uint32_t i = 0; i < unique && c.String(s, true); ++i) {
+        if (!budget.Take(s.size())) return Fail(error, reason::kContentTooLarge);
+        strings.push_back(s);
+      }
     }
     at = next;
   }
@@ -274,7 +280,7 @@ bool ReadExcelStreams(const CompoundFile& file, std::vector<TextPiece>& pieces,
     if (!read.insert(sheet.offset).second) continue;
     const auto next = std::upper_bound(starts.begin(), starts.end(), sheet.offset);
     const std::size_t limit = next == starts.end() ? stream.size() : *next;
-    if (!ReadSheet(stream, sheet, limit, strings, pieces, error)) return false;
+    if (!ReadSheet(stream, sheet, limit, strings, budget, pieces, error)) return false;
   }
   return true;
 }

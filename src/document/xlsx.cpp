@@ -1,6 +1,8 @@
 // Excel: the cells with text of every worksheet, sheets in workbook order, cells by row.
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <unordered_map>
 
 #include "document/formats.h"
 #include "document/package.h"
@@ -85,10 +87,24 @@ bool Failed(const package::PartReader& reader, std::string& error) {
   return false;
 }
 
+bool TooLarge(std::string& error) {
+  error = reason::kContentTooLarge;
+  return false;
+}
+
+// The shared string table end to end, as a large one holds fewer allocations so.
+struct SharedStrings {
+  std::string text;
+  std::vector<std::size_t> ends;
+  std::string_view At(std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+    return std::string_view(text).substr(begin, ends[i] - begin);
+  }
+};
+
 // The shared string table: one entry per <si>, its runs joined, phonetic guides left out.
-bool ReadSharedStrings(std::string_view xml, std::vector<std::string>& strings,
+bool ReadSharedStrings(package::PartReader& reader, Budget& budget, SharedStrings& strings,
                        std::string& error) {
-  package::PartReader reader(xml);
   std::string current;
   bool in_item = false, in_text = false;
   int skip = 0;
@@ -112,30 +128,59 @@ bool ReadSharedStrings(std::string_view xml, std::vector<std::string>& strings,
         in_text = false;
       } else if (reader.Is(Ns::kSheet, "si")) {
         in_item = false;
-        strings.push_back(Unescape(current));
+        if (!budget.Take(current.size())) return TooLarge(error);
+        strings.text += Unescape(current);
+        strings.ends.push_back(strings.text.size());
       }
     } else if (e == Event::kText && in_text && skip == 0) {
+      if (!budget.Fits(current.size() + reader.Reader().Text().size())) return TooLarge(error);
       current += reader.Reader().Text();
     }
   }
 }
 
-struct Cell {
-  int row;
-  int column;
-  std::string text;
-};
+// The pieces from `first` on in the order of their rows and columns, cells of the same
+// place as they came. Sheets nearly always hold them so already; otherwise a small key for
+// each is sorted, and the pieces are moved round to match, cycle by cycle.
+void SortCells(std::vector<TextPiece>& pieces, std::size_t first) {
+  const std::size_t n = pieces.size() - first;
+  auto place = [&](std::size_t i) {
+    const Location& at = pieces[first + i].location;
+    return static_cast<std::int64_t>(at.row) * (kMaxColumn + 1) + at.column;
+  };
+  std::size_t i = 1;
+  while (i < n && place(i - 1) <= place(i)) ++i;
+  if (i >= n) return;
+  std::vector<std::pair<std::int64_t, std::size_t>> from;  // place, then where it was
+  from.reserve(n);
+  for (std::size_t k = 0; k < n; ++k) from.emplace_back(place(k), k);
+  std::sort(from.begin(), from.end());
+  for (std::size_t start = 0; start < n; ++start) {
+    if (from[start].second == start) continue;
+    TextPiece held = std::move(pieces[first + start]);
+    std::size_t at = start;
+    while (from[at].second != start) {
+      const std::size_t next = from[at].second;
+      pieces[first + at] = std::move(pieces[first + next]);
+      from[at].second = at;
+      at = next;
+    }
+    pieces[first + at] = std::move(held);
+    from[at].second = at;
+  }
+}
 
-bool ReadSheet(std::string_view xml, const std::vector<std::string>& strings,
-               std::vector<Cell>& cells, std::string& error) {
-  package::PartReader reader(xml);
+// The sheet's cells with text, appended to `pieces` in the order of their rows and columns.
+bool ReadSheet(package::PartReader& reader, const SharedStrings& strings, const std::string& sheet,
+               Budget& budget, std::vector<TextPiece>& pieces, std::string& error) {
+  const std::size_t first = pieces.size();
   int row = 0, column = 0;
   std::string type, value, inline_text;
   bool in_cell = false, in_value = false, in_inline = false, in_text = false;
   int skip = 0;
   for (;;) {
     const Event e = reader.Next();
-    if (e == Event::kDone) return true;
+    if (e == Event::kDone) break;
     if (e == Event::kError) return Failed(reader, error);
     if (e == Event::kStart) {
       if (skip > 0 || (in_inline && reader.Is(Ns::kSheet, "rPh"))) {
@@ -183,21 +228,33 @@ bool ReadSheet(std::string_view xml, const std::vector<std::string>& strings,
           // Numbers, booleans, errors and dates are no text; a number typed as text is a
           // shared or inline string like any other.
           const int index = IntValue(value);
-          if (index >= 0 && static_cast<std::size_t>(index) < strings.size()) {
-            text = strings[static_cast<std::size_t>(index)];
+          if (index >= 0 && static_cast<std::size_t>(index) < strings.ends.size()) {
+            text = strings.At(static_cast<std::size_t>(index));
           }
         } else if (type == "inlineStr") {
           text = Unescape(inline_text);
         } else if (type == "str") {
           text = value;
         }
-        if (!text.empty()) cells.push_back({row, column, std::move(text)});
+        if (text.empty()) continue;
+        TextPiece piece;
+        piece.text = std::move(text);
+        piece.location.kind = Location::Kind::kSheetCell;
+        piece.location.sheet = sheet;
+        piece.location.cell = CellName(column, row);
+        piece.location.row = row;
+        piece.location.column = column;
+        if (!budget.Add(pieces, std::move(piece))) return TooLarge(error);
       }
-    } else if (e == Event::kText && skip == 0) {
-      if (in_value) value += reader.Reader().Text();
-      if (in_text) inline_text += reader.Reader().Text();
+    } else if (e == Event::kText && skip == 0 && (in_value || in_text)) {
+      const std::string& more = reader.Reader().Text();
+      if (!budget.Fits(value.size() + inline_text.size() + more.size())) return TooLarge(error);
+      if (in_value) value += more;
+      if (in_text) inline_text += more;
     }
   }
+  SortCells(pieces, first);
+  return true;
 }
 
 struct Sheet {
@@ -205,8 +262,8 @@ struct Sheet {
   std::string id;
 };
 
-bool ReadWorkbook(std::string_view xml, std::vector<Sheet>& sheets, std::string& error) {
-  package::PartReader reader(xml);
+bool ReadWorkbook(package::PartReader& reader, Budget& budget, std::vector<Sheet>& sheets,
+                  std::string& error) {
   bool first = true;
   for (;;) {
     const Event e = reader.Next();
@@ -223,62 +280,59 @@ bool ReadWorkbook(std::string_view xml, std::vector<Sheet>& sheets, std::string&
     if (!reader.Is(Ns::kSheet, "sheet")) continue;
     const std::string* name = reader.Attribute(Ns::kOther, "name");
     const std::string* id = reader.Attribute(Ns::kRelationships, "id");
-    if (name != nullptr && id != nullptr) sheets.push_back({*name, *id});
+    if (name == nullptr || id == nullptr) continue;
+    if (!budget.Take(name->size() + id->size())) return TooLarge(error);
+    sheets.push_back({*name, *id});
   }
 }
 
 }  // namespace
 
-bool ReadXlsx(const Bytes& bytes, std::vector<TextPiece>& pieces, std::string& error) {
-  ZipReader zip;
-  if (!package::OpenPackage(bytes, zip, reason::kNotExcel, error)) return false;
+bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+              std::string& error) {
+  package::Package package(budget.Limits());
+  if (!package.Open(bytes, reason::kNotExcel, error)) return false;
   std::vector<package::Relationship> relationships;
-  if (!package::ReadRelationships(zip, "", relationships, error)) return false;
+  if (!package::ReadRelationships(package, "", relationships, error)) return false;
   std::string main = package::MainPart(relationships, "xl/workbook.xml");
-  if (zip.Find(main) == nullptr) main = "xl/workbook.xml";
-  std::string xml;
-  if (!package::ReadMember(zip, main, xml, error)) {
-    if (error.empty()) error = reason::kNotExcel;
+  if (package.Find(main) == nullptr) main = "xl/workbook.xml";
+  const ZipMember* workbook = package.Find(main);
+  if (workbook == nullptr) {
+    error = reason::kNotExcel;
     return false;
   }
+  package.FirstRead(*workbook);
   std::vector<Sheet> sheets;
-  if (!ReadWorkbook(xml, sheets, error)) return false;
-  if (!package::ReadRelationships(zip, main, relationships, error)) return false;
+  {
+    package::PartReader reader(package, *workbook);
+    if (!ReadWorkbook(reader, package.Held(), sheets, error)) return false;
+  }
+  if (!package::ReadRelationships(package, main, relationships, error)) return false;
+  std::unordered_map<std::string_view, const package::Relationship*> by_id;
+  for (const package::Relationship& r : relationships) by_id.emplace(r.id, &r);
 
-  std::vector<std::string> strings;
+  SharedStrings strings;
   std::string strings_part = package::ResolveTarget(main, "sharedStrings.xml");
   for (const package::Relationship& r : relationships) {
     if (r.type == "sharedStrings") strings_part = r.target;
   }
-  if (package::ReadMember(zip, strings_part, xml, error)) {
-    if (!ReadSharedStrings(xml, strings, error)) return false;
-  } else if (!error.empty()) {
-    return false;
+  if (const ZipMember* member = package.Find(strings_part);
+      member != nullptr && package.FirstRead(*member)) {
+    package::PartReader reader(package, *member);
+    if (!ReadSharedStrings(reader, package.Held(), strings, error)) return false;
   }
 
   for (const Sheet& sheet : sheets) {
-    const auto r = std::find_if(relationships.begin(), relationships.end(),
-                                [&](const package::Relationship& x) { return x.id == sheet.id; });
-    if (r == relationships.end() || r->type != "worksheet") continue;  // chart sheets and such
-    if (!package::ReadMember(zip, r->target, xml, error)) {
-      if (error.empty()) error = reason::kDamaged;
+    const auto r = by_id.find(sheet.id);
+    if (r == by_id.end() || r->second->type != "worksheet") continue;  // chart sheets and such
+    const ZipMember* member = package.Find(r->second->target);
+    if (member == nullptr) {
+      error = reason::kDamaged;
       return false;
     }
-    std::vector<Cell> cells;
-    if (!ReadSheet(xml, strings, cells, error)) return false;
-    std::stable_sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) {
-      return a.row != b.row ? a.row < b.row : a.column < b.column;
-    });
-    for (Cell& cell : cells) {
-      TextPiece piece;
-      piece.text = std::move(cell.text);
-      piece.location.kind = Location::Kind::kSheetCell;
-      piece.location.sheet = sheet.name;
-      piece.location.cell = CellName(cell.column, cell.row);
-      piece.location.row = cell.row;
-      piece.location.column = cell.column;
-      pieces.push_back(std::move(piece));
-    }
+    if (!package.FirstRead(*member)) continue;  // one worksheet named by several sheets
+    package::PartReader reader(package, *member);
+    if (!ReadSheet(reader, strings, sheet.name, budget, pieces, error)) return false;
   }
   return true;
 }

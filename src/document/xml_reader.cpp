@@ -1,5 +1,6 @@
 #include "document/xml_reader.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "text/encoding.h"
@@ -23,33 +24,27 @@ bool IsXmlChar(char32_t c) {
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// Whether every character is well-formed UTF-8 and allowed in XML (no control characters,
-// no U+FFFE or U+FFFF). Checked once for the whole document, so the parser can copy bytes.
-bool IsXmlText(std::string_view s) {
-  std::size_t i = 0;
-  const std::size_t n = s.size();
-  while (i < n) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b >= 0x20 && b < 0x80) {
-      ++i;
-      continue;
+// Past a few attributes, duplicates are found by sorting rather than by comparing each
+// with every other.
+bool HasDuplicate(const std::vector<XmlAttribute>& attributes) {
+  constexpr std::size_t kCompared = 16;
+  if (attributes.size() <= kCompared) {
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+      for (std::size_t k = 0; k < i; ++k) {
+        if (attributes[i].name == attributes[k].name) return true;
+      }
     }
-    if (b < 0x80) {
-      if (b != '\t' && b != '\n' && b != '\r') return false;
-      ++i;
-      continue;
-    }
-    const std::size_t start = i;
-    std::string one(s.substr(start, 4));
-    std::size_t k = 0;
-    const char32_t c = DecodeUtf8(one, k);
-    i = start + k;
-    // DecodeUtf8 gives U+FFFD for an invalid sequence; a real U+FFFD is three bytes EF BF BD.
-    if (c == 0xFFFD && !(k == 3 && one.compare(0, 3, "\xEF\xBF\xBD") == 0)) return false;
-    if (!IsXmlChar(c)) return false;
+    return false;
   }
-  return true;
+  std::vector<std::string_view> names;
+  names.reserve(attributes.size());
+  for (const XmlAttribute& a : attributes) names.push_back(a.name);
+  std::sort(names.begin(), names.end());
+  return std::adjacent_find(names.begin(), names.end()) != names.end();
 }
+
+// Past this much read and passed, the buffer of a streamed document is cut back.
+constexpr std::size_t kCompactAt = 64 << 10;
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -68,12 +63,100 @@ std::string_view LocalName(std::string_view name) {
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-XmlReader::XmlReader(std::string_view xml) : xml_(xml) {}
+XmlReader::XmlReader(std::string_view xml, XmlLimits limits) : limits_(limits), xml_(xml) {}
+
+XmlReader::XmlReader(XmlSource& source, XmlLimits limits)
+    : source_(&source), limits_(limits), more_(true) {}
 
 XmlReader::Event XmlReader::Fail(const char* why) {
   if (!failed_) error_ = why;
   failed_ = true;
+  more_ = false;
   return Event::kError;
+}
+
+XmlReader::Event XmlReader::FailSize(const char* why) {
+  if (!failed_) refused_size_ = true;
+  return Fail(why);
+}
+
+// Every character must be well-formed UTF-8 and allowed in XML (no control characters, no
+// U+FFFE or U+FFFF). Each is checked once, as it comes in, so the parser can copy bytes;
+// a character cut off at the end of what has come waits for the rest.
+void XmlReader::Check() {
+  const std::size_t n = xml_.size();
+  std::size_t i = checked_;
+  while (i < n) {
+    const auto b = static_cast<unsigned char>(xml_[i]);
+    if (b >= 0x20 && b < 0x80) {
+      ++i;
+      continue;
+    }
+    if (b < 0x80) {
+      if (b != '\t' && b != '\n' && b != '\r') break;
+      ++i;
+      continue;
+    }
+    const std::size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+    if (more_ && n - i < length) {
+      checked_ = i;
+      return;
+    }
+    const std::string one(xml_.substr(i, 4));
+    std::size_t k = 0;
+    const char32_t c = DecodeUtf8(one, k);
+    // DecodeUtf8 gives U+FFFD for an invalid sequence; a real U+FFFD is three bytes EF BF BD.
+    if (c == 0xFFFD && !(k == 3 && one.compare(0, 3, "\xEF\xBF\xBD") == 0)) break;
+    if (!IsXmlChar(c)) break;
+    i += k;
+  }
+  checked_ = i;
+  if (i < n) Fail("not UTF-8, or a character XML does not allow");
+}
+
+bool XmlReader::Refill() {
+  if (!more_) return false;
+  if (buffer_.size() - mark_ >= limits_.max_markup) {
+    FailSize("markup too large");
+    return false;
+  }
+  const std::size_t before = buffer_.size();
+  while (buffer_.size() == before && more_) more_ = source_->Read(buffer_);
+  xml_ = buffer_;
+  if (!more_ && source_->Failed()) {
+    Fail("the document could not be read");
+    return false;
+  }
+  Check();
+  return !failed_ && buffer_.size() > before;
+}
+
+// Called where nothing points into the buffer: what has been passed may go.
+void XmlReader::Compact() {
+  mark_ = pos_;
+  if (source_ == nullptr || pos_ < kCompactAt || pos_ < buffer_.size() / 2) return;
+  const std::size_t drop = std::min(pos_, checked_);
+  buffer_.erase(0, drop);
+  xml_ = buffer_;
+  pos_ -= drop;
+  checked_ -= drop;
+  mark_ = pos_;
+}
+
+bool XmlReader::Ensure(std::size_t n) {
+  while (xml_.size() - pos_ < n) {
+    if (!Refill()) return false;
+  }
+  return true;
+}
+
+std::size_t XmlReader::Find(std::string_view needle, std::size_t from) {
+  for (;;) {
+    const std::size_t at = xml_.find(needle, from);
+    if (at != std::string_view::npos) return at;
+    if (xml_.size() >= needle.size()) from = std::max(from, xml_.size() - needle.size() + 1);
+    if (!Refill()) return std::string_view::npos;
+  }
 }
 
 const std::string* XmlReader::FindAttribute(std::string_view name) const {
@@ -85,7 +168,7 @@ const std::string* XmlReader::FindAttribute(std::string_view name) const {
 
 bool XmlReader::SkipSpace() {
   const std::size_t from = pos_;
-  while (pos_ < xml_.size() && IsSpace(xml_[pos_])) ++pos_;
+  while (!AtEnd() && IsSpace(xml_[pos_])) ++pos_;
   return pos_ != from;
 }
 
@@ -93,15 +176,16 @@ bool XmlReader::ReadName(std::string_view& name) {
   const std::size_t from = pos_;
   if (AtEnd() || !IsNameStart(static_cast<unsigned char>(xml_[pos_]))) return false;
   ++pos_;
-  while (pos_ < xml_.size() && IsNameChar(static_cast<unsigned char>(xml_[pos_]))) ++pos_;
+  while (!AtEnd() && IsNameChar(static_cast<unsigned char>(xml_[pos_]))) ++pos_;
   name = xml_.substr(from, pos_ - from);
   return true;
 }
 
 bool XmlReader::AppendReference(std::string& out) {
   // pos_ is at '&'. Only the predefined entities and character references exist here.
-  const std::size_t semicolon = xml_.find(';', pos_);
-  if (semicolon == std::string_view::npos || semicolon - pos_ > 12) {
+  Ensure(13);
+  const std::size_t semicolon = xml_.substr(0, pos_ + 13).find(';', pos_);
+  if (semicolon == std::string_view::npos) {
     Fail("bad reference");
     return false;
   }
@@ -167,7 +251,7 @@ bool XmlReader::ReadAttributeValue(std::string& out) {
       if (!AppendReference(out)) return false;
       continue;
     }
-    if (c == '\r' && pos_ + 1 < xml_.size() && xml_[pos_ + 1] == '\n') ++pos_;
+    if (c == '\r' && Ensure(2) && xml_[pos_ + 1] == '\n') ++pos_;
     out += IsSpace(c) ? ' ' : c;
     ++pos_;
   }
@@ -175,11 +259,14 @@ bool XmlReader::ReadAttributeValue(std::string& out) {
   return false;
 }
 
+// Names are kept by position while a tag is read: reading on may move the buffer.
 XmlReader::Event XmlReader::ReadStartTag() {
   ++pos_;  // '<'
+  const std::size_t name_at = pos_;
   std::string_view name;
   if (!ReadName(name)) return Fail("bad element name");
-  attributes_.clear();
+  const std::size_t name_size = name.size();
+  spans_.clear();
   for (;;) {
     const bool spaced = SkipSpace();
     if (AtEnd()) return Fail("unclosed start tag");
@@ -192,41 +279,72 @@ XmlReader::Event XmlReader::ReadStartTag() {
       ++pos_;
       break;
     }
-    XmlAttribute a;
-    if (!spaced || !ReadName(a.name)) return Fail("bad attribute");
+    const std::size_t at = pos_;
+    std::string_view attribute;
+    if (!spaced || !ReadName(attribute)) return Fail("bad attribute");
+    spans_.emplace_back(at, attribute.size());
     SkipSpace();
     if (AtEnd() || xml_[pos_] != '=') return Fail("attribute without a value");
     ++pos_;
     SkipSpace();
-    if (!ReadAttributeValue(a.value)) return Event::kError;
-    for (const XmlAttribute& other : attributes_) {
-      if (other.name == a.name) return Fail("duplicate attribute");
+    attributes_.emplace_back();
+    if (!ReadAttributeValue(attributes_.back().value)) return Event::kError;
+    if ((pos_ - mark_) / sizeof(XmlAttribute) + attributes_.size() >
+        limits_.max_markup / sizeof(XmlAttribute)) {
+      return FailSize("start tag too large");
     }
-    attributes_.push_back(std::move(a));
   }
+  // The tag is read whole: names can point into the buffer now.
+  name = xml_.substr(name_at, name_size);
+  for (std::size_t i = 0; i < spans_.size(); ++i) {
+    attributes_[i].name = xml_.substr(spans_[i].first, spans_[i].second);
+  }
+  if (HasDuplicate(attributes_)) return Fail("duplicate attribute");
+  // What the element keeps while it is open: its name and its namespace declarations.
+  std::size_t held = name.size();
+  for (const XmlAttribute& a : attributes_) {
+    if (a.name.substr(0, 5) == "xmlns") held += a.name.size() + a.value.size();
+  }
+  if (static_cast<int>(open_.size()) >= limits_.max_depth) {
+    return FailSize("elements nested too deeply");
+  }
+  if (held > limits_.max_markup - held_) return FailSize("open elements too large");
+  open_.push_back({open_names_.size(), held});
+  open_names_ += name;
+  held_ += held;
   name_ = name;
-  open_.push_back(name);
   seen_root_ = true;
   return Event::kStart;
 }
 
+void XmlReader::Close() {
+  end_name_.assign(open_names_, open_.back().name_at);
+  open_names_.resize(open_.back().name_at);
+  held_ -= open_.back().held;
+  open_.pop_back();
+  name_ = end_name_;
+}
+
 XmlReader::Event XmlReader::ReadEndTag() {
   pos_ += 2;  // "</"
+  const std::size_t name_at = pos_;
   std::string_view name;
   if (!ReadName(name)) return Fail("bad end tag");
+  const std::size_t name_size = name.size();
   SkipSpace();
   if (AtEnd() || xml_[pos_] != '>') return Fail("bad end tag");
   ++pos_;
-  if (name != open_.back()) return Fail("end tag does not match the start tag");
-  name_ = name;
-  open_.pop_back();
-  attributes_.clear();
+  name = xml_.substr(name_at, name_size);
+  if (name != std::string_view(open_names_).substr(open_.back().name_at)) {
+    return Fail("end tag does not match the start tag");
+  }
+  Close();
   return Event::kEnd;
 }
 
 bool XmlReader::SkipComment() {
-  const std::size_t dashes = xml_.find("--", pos_ + 4);
-  if (dashes == std::string_view::npos || dashes + 2 >= xml_.size() || xml_[dashes + 2] != '>') {
+  const std::size_t dashes = Find("--", pos_ + 4);
+  if (dashes == std::string_view::npos || !Ensure(dashes + 3 - pos_) || xml_[dashes + 2] != '>') {
     Fail("bad comment");
     return false;
   }
@@ -236,16 +354,18 @@ bool XmlReader::SkipComment() {
 
 bool XmlReader::SkipProcessingInstruction(bool at_start) {
   pos_ += 2;  // "<?"
+  const std::size_t target_at = pos_;
   std::string_view target;
   if (!ReadName(target)) {
     Fail("bad processing instruction");
     return false;
   }
-  const std::size_t end = xml_.find("?>", pos_);
+  const std::size_t end = Find("?>", pos_);
   if (end == std::string_view::npos || (end != pos_ && !IsSpace(xml_[pos_]))) {
     Fail("bad processing instruction");
     return false;
   }
+  target = xml_.substr(target_at, target.size());
   if (!EqualsIgnoringCase(target, "xml")) {
     pos_ = end + 2;
     return true;
@@ -305,7 +425,7 @@ bool XmlReader::SkipDoctype() {
   while (!AtEnd()) {
     const char c = xml_[pos_];
     if (c == '"' || c == '\'') {
-      const std::size_t close = xml_.find(c, pos_ + 1);
+      const std::size_t close = Find(std::string_view(&c, 1), pos_ + 1);
       if (close == std::string_view::npos) break;
       pos_ = close + 1;
     } else if (!subset && c == '>') {
@@ -335,11 +455,17 @@ bool XmlReader::SkipDoctype() {
 
 bool XmlReader::ReadCharacterData() {
   text_.clear();
-  while (!AtEnd()) {
+  for (;;) {
+    if (text_.size() > limits_.max_markup) {
+      FailSize("text too large");
+      return false;
+    }
+    Compact();  // the text is copied out as it goes
+    if (AtEnd()) break;
     const char c = xml_[pos_];
     if (c == '<') {
       if (!Starts("<![CDATA[")) break;
-      const std::size_t end = xml_.find("]]>", pos_ + 9);
+      const std::size_t end = Find("]]>", pos_ + 9);
       if (end == std::string_view::npos) {
         Fail("unclosed CDATA section");
         return false;
@@ -379,24 +505,34 @@ bool XmlReader::ReadCharacterData() {
 XmlReader::Event XmlReader::Next() {
   if (failed_) return Event::kError;
   if (done_) return Event::kDone;
+  // A source that fails, or a bad character read ahead, ends it whatever was found.
+  const Event e = ReadEvent();
+  return failed_ ? Event::kError : e;
+}
+
+XmlReader::Event XmlReader::ReadEvent() {
+  attributes_.clear();
+  name_ = {};
   if (pending_end_) {
     pending_end_ = false;
-    name_ = open_.back();
-    open_.pop_back();
-    attributes_.clear();
+    Close();
     return Event::kEnd;
   }
   if (!started_) {
     started_ = true;
-    if (xml_.substr(0, 3) == "\xEF\xBB\xBF") xml_.remove_prefix(3);
-    if (!IsXmlText(xml_)) return Fail("not UTF-8, or a character XML does not allow");
-    if (Starts("<?xml") && xml_.size() > 5 && IsSpace(xml_[5])) {
+    Check();
+    if (failed_) return Event::kError;
+    if (Starts("\xEF\xBB\xBF")) pos_ += 3;
+    if (Starts("<?xml") && Ensure(6) && IsSpace(xml_[pos_ + 5])) {
       if (!SkipProcessingInstruction(true)) return Event::kError;
     }
   }
   for (;;) {
+    Compact();
     if (open_.empty()) {
-      SkipSpace();
+      while (!AtEnd() && IsSpace(xml_[pos_])) {
+        if (++pos_ == xml_.size()) Compact();
+      }
       if (AtEnd()) {
         if (!seen_root_) return Fail("no root element");
         done_ = true;
@@ -440,16 +576,32 @@ void XmlNamespaces::Push(const XmlReader& reader) {
   ++depth_;
   for (const XmlAttribute& a : reader.Attributes()) {
     if (a.name.substr(0, 5) != "xmlns") continue;
-    if (a.name.size() == 5) {
-      bindings_.push_back({std::string(), a.value, depth_});
-    } else if (a.name[5] == ':') {
-      bindings_.push_back({std::string(a.name.substr(6)), a.value, depth_});
+    std::string_view prefix;
+    if (a.name.size() > 5) {
+      if (a.name[5] != ':') continue;
+      prefix = a.name.substr(6);
+    }
+    const auto it = innermost_.find(prefix);
+    const std::size_t outer = it == innermost_.end() ? kNone : it->second;
+    bindings_.push_back({std::string(prefix), a.value, depth_, outer});
+    if (it == innermost_.end()) {
+      innermost_.emplace(prefix, bindings_.size() - 1);
+    } else {
+      it->second = bindings_.size() - 1;
     }
   }
 }
 
 void XmlNamespaces::Pop() {
-  while (!bindings_.empty() && bindings_.back().depth == depth_) bindings_.pop_back();
+  while (!bindings_.empty() && bindings_.back().depth == depth_) {
+    const Binding& b = bindings_.back();
+    if (b.outer == kNone) {
+      innermost_.erase(b.prefix);
+    } else {
+      innermost_.find(b.prefix)->second = b.outer;
+    }
+    bindings_.pop_back();
+  }
   --depth_;
 }
 
@@ -458,10 +610,8 @@ std::string_view XmlNamespaces::Uri(std::string_view name, bool element) const {
   const std::string_view prefix = colon == std::string_view::npos ? "" : name.substr(0, colon);
   if (prefix.empty() && !element) return {};
   if (prefix == "xml") return "http://www.w3.org/XML/1998/namespace";
-  for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
-    if (it->prefix == prefix) return it->uri;
-  }
-  return {};
+  const auto it = innermost_.find(prefix);
+  return it == innermost_.end() ? std::string_view() : std::string_view(bindings_[it->second].uri);
 }
 
 }  // namespace kelvaro

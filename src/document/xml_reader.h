@@ -2,19 +2,43 @@
 // five predefined entities and character references, CDATA; comments and processing
 // instructions are passed over. Names are reported as written ("w:p"): XmlNamespaces below
 // resolves prefixes for callers that need it. A DOCTYPE that declares entities is refused,
-// and nothing is ever fetched.
+// and nothing is ever fetched. The document is read whole from memory or piecewise from an
+// XmlSource, which then holds only as much of it as one event needs.
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kelvaro {
 
 struct XmlAttribute {
-  std::string_view name;  // as written, points into the document
+  std::string_view name;  // as written; valid until the next event
   std::string value;      // entities and character references replaced, white space normalised
+};
+
+// Where a document read piecewise comes from.
+class XmlSource {
+ public:
+  virtual ~XmlSource() = default;
+  // Appends some more of the document to `out`: false when nothing is left, or when it
+  // cannot be read (then Failed()).
+  virtual bool Read(std::string& out) = 0;
+  virtual bool Failed() const = 0;
+};
+
+// What a document may make the reader hold; past either it is refused (RefusedSize()).
+struct XmlLimits {
+  // Bytes of one run of text; of one start tag's attributes, each counting its record too;
+  // of the names and namespace declarations of the open elements together; and, from a
+  // source, of any one piece of markup or text read ahead.
+  std::size_t max_markup = std::numeric_limits<std::size_t>::max();
+  int max_depth = std::numeric_limits<int>::max();  // elements open at once
 };
 
 class XmlReader {
@@ -22,14 +46,16 @@ class XmlReader {
   enum class Event { kStart, kEnd, kText, kDone, kError };
 
   // `xml` must outlive the reader.
-  explicit XmlReader(std::string_view xml);
+  explicit XmlReader(std::string_view xml, XmlLimits limits = {});
+  // Reads `source` as it goes; `source` must outlive the reader. A failed source gives kError.
+  explicit XmlReader(XmlSource& source, XmlLimits limits = {});
 
   // The next event. An empty element gives kStart then kEnd. Character data between two
   // pieces of markup (CDATA included) comes as one kText, line ends normalised to LF; text
   // outside the root element is not reported. After kDone or kError the same comes again.
   Event Next();
 
-  // kStart and kEnd: the element's name. kStart: its attributes.
+  // kStart and kEnd: the element's name, valid until the next event. kStart: its attributes.
   std::string_view Name() const { return name_; }
   const std::vector<XmlAttribute>& Attributes() const { return attributes_; }
   const std::string* FindAttribute(std::string_view name) const;
@@ -43,27 +69,52 @@ class XmlReader {
   // kError: whether the refusal was for a declared entity.
   bool RefusedEntity() const { return refused_entity_; }
   bool RefusedEncoding() const { return refused_encoding_; }
+  // kError: whether a limit was passed.
+  bool RefusedSize() const { return refused_size_; }
 
  private:
+  struct Open {
+    std::size_t name_at;  // in open_names_
+    std::size_t held;     // bytes its name and namespace declarations count
+  };
+
+  Event ReadEvent();
   Event Fail(const char* why);
+  Event FailSize(const char* why);
+  bool Refill();
+  void Check();
+  void Compact();
+  bool Ensure(std::size_t n);
+  std::size_t Find(std::string_view needle, std::size_t from);
   bool ReadName(std::string_view& name);
   bool AppendReference(std::string& out);
   bool ReadAttributeValue(std::string& out);
   Event ReadStartTag();
   Event ReadEndTag();
+  void Close();
   bool SkipComment();
   bool SkipProcessingInstruction(bool at_start);
   bool SkipDoctype();
   bool ReadCharacterData();
   bool SkipSpace();
-  bool Starts(std::string_view s) const { return xml_.substr(pos_, s.size()) == s; }
-  bool AtEnd() const { return pos_ >= xml_.size(); }
+  bool Starts(std::string_view s) { return Ensure(s.size()) && xml_.substr(pos_, s.size()) == s; }
+  bool AtEnd() { return !Ensure(1); }
 
-  std::string_view xml_;
-  std::size_t pos_ = 0;
-  std::vector<std::string_view> open_;
+  XmlSource* source_ = nullptr;
+  XmlLimits limits_;
+  std::string buffer_;       // read from the source and not yet passed
+  std::string_view xml_;     // the whole document, or buffer_
+  std::size_t pos_ = 0;      // in xml_
+  std::size_t mark_ = 0;     // where the markup being read started
+  std::size_t checked_ = 0;  // bytes of xml_ known to be allowed characters
+  bool more_ = false;        // the source may have more
+  std::vector<Open> open_;
+  std::string open_names_;
+  std::size_t held_ = 0;  // by the open elements
+  std::string end_name_;
   std::string_view name_;
   std::vector<XmlAttribute> attributes_;
+  std::vector<std::pair<std::size_t, std::size_t>> spans_;  // attribute names in xml_
   std::string text_;
   std::string error_;
   bool started_ = false;
@@ -74,6 +125,7 @@ class XmlReader {
   bool failed_ = false;
   bool refused_entity_ = false;
   bool refused_encoding_ = false;
+  bool refused_size_ = false;
 };
 
 // Prefix to namespace, scoped like the elements: Push on every kStart, Pop on every kEnd.
@@ -90,8 +142,16 @@ class XmlNamespaces {
     std::string prefix;
     std::string uri;
     int depth;
+    std::size_t outer;  // the binding of the same prefix it hides, or kNone
   };
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  static constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
   std::vector<Binding> bindings_;
+  // Prefix to its innermost binding, so that a lookup does not walk every declaration.
+  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> innermost_;
   int depth_ = 0;
 };
 

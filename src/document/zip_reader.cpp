@@ -3,8 +3,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
-#include <unordered_set>
 
 #include "document/reasons.h"
 
@@ -83,6 +83,7 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, std::string& error, 
   archive_ = archive;
   limits_ = limits;
   members_.clear();
+  index_.clear();
   error.clear();
   std::size_t end_at = 0;
   if (!FindEnd(archive, end_at)) return Fail(error, reason::kDamaged);
@@ -100,7 +101,6 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, std::string& error, 
 
   // The directory is walked by its size, not by its 16-bit count, so that a count that
   // wrapped round cannot hide members from the limit.
-  std::unordered_set<std::string> names;
   std::size_t at = directory_offset;
   const std::size_t directory_end = static_cast<std::size_t>(directory_offset) + directory_size;
   while (at < directory_end) {
@@ -127,7 +127,9 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, std::string& error, 
     if (U16(archive, at + 34) != 0) return Fail(error, reason::kDamaged);  // another disk
     m.name.assign(reinterpret_cast<const char*>(archive.data() + at + kCentralSize), name_size);
     if (!IsSafeMemberName(m.name)) return Fail(error, reason::kUnsafePath);
-    if (!names.insert(LowerName(m.name)).second) return Fail(error, reason::kDamaged);
+    if (!index_.emplace(LowerName(m.name), members_.size()).second) {
+      return Fail(error, reason::kDamaged);
+    }
     if (m.local_header_offset >= directory_offset) return Fail(error, reason::kDamaged);
     members_.push_back(std::move(m));
     at += entry_size;
@@ -139,71 +141,129 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, std::string& error, 
 }
 
 const ZipMember* ZipReader::Find(std::string_view name) const {
-  const std::string wanted = LowerName(name);
-  for (const ZipMember& m : members_) {
-    if (m.name.size() == wanted.size() && LowerName(m.name) == wanted) return &m;
-  }
-  return nullptr;
+  const auto it = index_.find(LowerName(name));
+  return it == index_.end() ? nullptr : &members_[it->second];
 }
 
 bool ZipReader::Extract(const ZipMember& member, std::string& out, std::string& error) const {
   out.clear();
+  ZipStream stream;
+  if (!stream.Open(*this, member, error)) return false;
+  out.reserve(member.size);
+  while (stream.Read(out, member.size)) {
+  }
+  error = stream.Error();
+  if (!error.empty()) out.clear();
+  return error.empty();
+}
+
+ZipStream::ZipStream() = default;
+
+ZipStream::~ZipStream() {
+  if (z_ != nullptr) inflateEnd(z_.get());
+}
+
+bool ZipStream::Open(const ZipReader& zip, const ZipMember& member, std::string& error) {
   error.clear();
+  error_.clear();
+  if (z_ != nullptr) {
+    inflateEnd(z_.get());
+    z_.reset();
+  }
+  data_ = nullptr;
   if ((member.flags & 0x0001) != 0) return Fail(error, reason::kEncrypted);
   if (member.method != 0 && member.method != 8) return Fail(error, reason::kMethod);
   // The declared sizes decide before anything is inflated; inflating then stops at the
   // declared size, so a member that lies about it cannot take more memory than that.
-  if (member.size > limits_.max_member_size ||
-      member.size > member.compressed_size * limits_.max_ratio) {
+  if (member.size > zip.limits_.max_member_size ||
+      member.size > member.compressed_size * zip.limits_.max_ratio) {
     return Fail(error, reason::kTooLarge);
   }
+  const std::span<const std::uint8_t> archive = zip.archive_;
   const std::uint64_t at = member.local_header_offset;
-  if (at + kLocalSize > directory_offset_ || U32(archive_, at) != kLocalSignature) {
+  if (at + kLocalSize > zip.directory_offset_ || U32(archive, at) != kLocalSignature) {
     return Fail(error, reason::kDamaged);
   }
-  const std::size_t name_size = U16(archive_, at + 26);
-  const std::size_t extra_size = U16(archive_, at + 28);
+  const std::size_t name_size = U16(archive, at + 26);
+  const std::size_t extra_size = U16(archive, at + 28);
   const std::uint64_t data_at = at + kLocalSize + name_size + extra_size;
-  if (data_at + member.compressed_size > directory_offset_) return Fail(error, reason::kDamaged);
-  const std::string_view local_name(
-      reinterpret_cast<const char*>(archive_.data() + at + kLocalSize), name_size);
+  if (data_at + member.compressed_size > zip.directory_offset_) {
+    return Fail(error, reason::kDamaged);
+  }
+  const std::string_view local_name(reinterpret_cast<const char*>(archive.data() + at + kLocalSize),
+                                    name_size);
   if (local_name != member.name) return Fail(error, reason::kDamaged);
-  const std::uint8_t* data = archive_.data() + data_at;
-
-  if (member.method == 0) {
-    if (member.compressed_size != member.size) return Fail(error, reason::kDamaged);
-    out.assign(reinterpret_cast<const char*>(data), member.size);
-  } else {
-    out.resize(member.size);
-    z_stream z{};
-    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return Fail(error, reason::kDamaged);
-    z.next_in = const_cast<Bytef*>(data);
-    z.avail_in = static_cast<uInt>(member.compressed_size);
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(member.size);
-    int status = inflate(&z, Z_FINISH);
-    if (status == Z_BUF_ERROR && z.avail_out == 0) {
-      // The output is full: the stream must end right here, else the size lied.
-      Bytef probe[1];
-      z.next_out = probe;
-      z.avail_out = sizeof probe;
-      status = inflate(&z, Z_FINISH);
-      if (z.avail_out == 0) status = Z_DATA_ERROR;
-    }
-    const bool whole = status == Z_STREAM_END && z.total_out == member.size;
-    inflateEnd(&z);
-    if (!whole) {
-      out.clear();
+  if (member.method == 0 && member.compressed_size != member.size) {
+    return Fail(error, reason::kDamaged);
+  }
+  if (member.method == 8) {
+    z_ = std::make_unique<z_stream_s>();
+    if (inflateInit2(z_.get(), -MAX_WBITS) != Z_OK) {
+      z_.reset();
       return Fail(error, reason::kDamaged);
     }
+    z_->next_in = const_cast<Bytef*>(archive.data() + data_at);
+    z_->avail_in = static_cast<uInt>(member.compressed_size);
   }
-  const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(out.data()),
-                          static_cast<uInt>(out.size()));
-  if (crc != member.crc32) {
-    out.clear();
-    return Fail(error, reason::kDamaged);
+  data_ = archive.data() + data_at;
+  size_ = member.size;
+  done_ = 0;
+  expected_crc_ = member.crc32;
+  crc_ = crc32(0L, Z_NULL, 0);
+  return true;
+}
+
+bool ZipStream::Read(std::string& out, std::size_t max) {
+  if (data_ == nullptr) return false;
+  if (done_ == size_) {
+    if (size_ == 0) Finish();  // nothing to give, but the member is checked all the same
+    data_ = nullptr;
+    return false;
+  }
+  const std::size_t want = static_cast<std::size_t>(
+      std::min<std::uint64_t>(std::max<std::size_t>(max, 1), size_ - done_));
+  const std::size_t old_size = out.size();
+  out.resize(old_size + want);
+  auto* to = reinterpret_cast<Bytef*>(out.data() + old_size);
+  std::size_t got = want;
+  if (z_ == nullptr) {
+    std::memcpy(to, data_ + done_, want);
+  } else {
+    z_->next_out = to;
+    z_->avail_out = static_cast<uInt>(want);
+    int status = Z_OK;
+    while (status == Z_OK && z_->avail_out == want) status = inflate(z_.get(), Z_NO_FLUSH);
+    got = want - z_->avail_out;
+    // Input used up, or the stream ended, short of the declared size: the size lied.
+    if ((status != Z_OK && status != Z_STREAM_END) || got == 0 ||
+        (status == Z_STREAM_END && done_ + got != size_)) {
+      out.resize(old_size);
+      error_ = reason::kDamaged;
+      data_ = nullptr;
+      return false;
+    }
+  }
+  out.resize(old_size + got);
+  crc_ = crc32(crc_, to, static_cast<uInt>(got));
+  done_ += got;
+  if (done_ == size_ && !Finish()) {
+    data_ = nullptr;
+    return false;
   }
   return true;
+}
+
+// At the declared size: the deflated stream must end right there, and the CRC agree.
+bool ZipStream::Finish() {
+  if (z_ != nullptr) {
+    Bytef probe[1];
+    z_->next_out = probe;
+    z_->avail_out = sizeof probe;
+    const int status = inflate(z_.get(), Z_FINISH);
+    if (status != Z_STREAM_END || z_->avail_out == 0) error_ = reason::kDamaged;
+  }
+  if (crc_ != expected_crc_) error_ = reason::kDamaged;
+  return error_.empty();
 }
 
 }  // namespace kelvaro

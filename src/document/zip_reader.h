@@ -5,10 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+struct z_stream_s;
 
 namespace kelvaro {
 
@@ -44,10 +48,42 @@ class ZipReader {
   bool Extract(const ZipMember& member, std::string& out, std::string& error) const;
 
  private:
+  friend class ZipStream;
+
   std::span<const std::uint8_t> archive_;
   std::uint64_t directory_offset_ = 0;
   ZipLimits limits_;
   std::vector<ZipMember> members_;
+  std::unordered_map<std::string, std::size_t> index_;  // lower-case name -> member
+};
+
+// One member's bytes a piece at a time, so that a large member need not be held whole;
+// checked as Extract checks them, the size and CRC once the last piece is in.
+class ZipStream {
+ public:
+  ZipStream();
+  ~ZipStream();
+  ZipStream(const ZipStream&) = delete;
+  ZipStream& operator=(const ZipStream&) = delete;
+
+  // False with the reason when Extract would refuse the member before inflating it. `zip`
+  // must outlive the stream.
+  bool Open(const ZipReader& zip, const ZipMember& member, std::string& error);
+  // Appends at least one and at most `max` more bytes to `out`; false when none are left or
+  // the member is damaged (then Error() gives the reason and the bytes read are no good).
+  bool Read(std::string& out, std::size_t max);
+  const std::string& Error() const { return error_; }
+
+ private:
+  bool Finish();
+
+  const std::uint8_t* data_ = nullptr;
+  std::uint64_t size_ = 0;
+  std::uint64_t done_ = 0;  // bytes given so far
+  std::uint32_t expected_crc_ = 0;
+  unsigned long crc_ = 0;
+  std::unique_ptr<z_stream_s> z_;  // deflated members only
+  std::string error_;
 };
 
 // Whether a member name stays inside the archive's folder when unpacked.

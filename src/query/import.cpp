@@ -155,7 +155,9 @@ bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRo
 std::vector<ImportedRow> PastedRows(const std::string& utf8) {
   // Text whatever its bytes: a clipboard is no file whose kind they would tell.
   std::vector<TextPiece> lines;
-  formats::ReadText(Bytes(utf8.begin(), utf8.end()), lines);
+  formats::Budget budget{DocumentLimits{}};
+  std::string error;
+  formats::ReadText(Bytes(utf8.begin(), utf8.end()), budget, lines, error);
   return CitationRows(lines);
 }
 

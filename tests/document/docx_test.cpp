@@ -173,5 +173,26 @@ TEST(DocxPartsTest, HeadersInTheOrderOfTheirNumbers) {
   EXPECT_EQ(test::Read(test::AsBytes(zip.Build()), DocumentKind::kDocx), expected);
 }
 
+TEST(DocxPartsTest, APartNamedAgainIsReadOnce) {
+  test::DocxParts parts;
+  parts.body = WordParagraph("body");
+  parts.headers = {WordParagraph("h")};
+  test::ZipBuilder zip = test::DocxArchive(parts);
+  // The header again, spelt otherwise, as a footer, and the body as a header.
+  const std::string type = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+  for (test::ZipEntry& e : zip.Entries()) {
+    if (e.name != "word/_rels/document.xml.rels") continue;
+    e.data.insert(e.data.find("</Relationships>"), "<Relationship Id=\"a\" Type=\"" + type +
+                                                       "header\" Target=\"Header1.xml\"/>"
+                                                       "<Relationship Id=\"b\" Type=\"" +
+                                                       type +
+                                                       "footer\" Target=\"header1.xml\"/>"
+                                                       "<Relationship Id=\"c\" Type=\"" +
+                                                       type + "header\" Target=\"document.xml\"/>");
+  }
+  EXPECT_EQ(test::Read(test::AsBytes(zip.Build()), DocumentKind::kDocx),
+            "第 1 段=body;页眉第 1 段=h;");
+}
+
 }  // namespace
 }  // namespace kelvaro

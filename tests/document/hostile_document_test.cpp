@@ -13,6 +13,9 @@
 namespace kelvaro {
 namespace {
 
+using test::InlineCell;
+using test::SharedCell;
+using test::SheetRow;
 using test::ZipBuilder;
 using test::ZipEntry;
 
@@ -279,6 +282,170 @@ INSTANTIATE_TEST_SUITE_P(
                     [] { return XlsxWith("xl/workbook.xml", [](ZipEntry& e) { e.crc = 7; }); },
                     reason::kDamaged}),
     [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+// Bounds on the whole document: each case is read at the bound and refused one past it.
+struct BoundCase {
+  std::string name;
+  DocumentKind kind;
+  std::function<Bytes()> bytes;
+  std::function<void(DocumentLimits&, std::size_t)> bound;  // sets the bound being tested
+  std::size_t at;                                           // the least bound that reads it
+  std::string reason = reason::kContentTooLarge;
+};
+void PrintTo(const BoundCase& c, std::ostream* os) { *os << c.name; }
+
+void Text(DocumentLimits& l, std::size_t n) { l.max_text = n; }
+void Pieces(DocumentLimits& l, std::size_t n) { l.max_pieces = n; }
+void Markup(DocumentLimits& l, std::size_t n) { l.max_markup = n; }
+void Depth(DocumentLimits& l, std::size_t n) { l.max_depth = static_cast<int>(n); }
+
+std::string Lines(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "GB " + std::to_string(i) + "\n";
+  return text;
+}
+
+// A body paragraph and two header paragraphs of 400 bytes; a header's piece counts "页眉" too.
+Bytes BodyAndHeaders() {
+  test::DocxParts parts;
+  parts.body = test::WordParagraph(std::string(400, 'b'));
+  parts.headers = {test::WordParagraph(std::string(400, 'h')),
+                   test::WordParagraph(std::string(400, 'i'))};
+  return test::BuildDocx(parts);
+}
+
+// What reading a one-paragraph .docx inflates: every part but the content types.
+std::size_t XmlOfOneParagraph() {
+  ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}});
+  std::size_t n = 0;
+  for (const ZipEntry& e : zip.Entries()) {
+    if (e.name != "[Content_Types].xml") n += e.data.size();
+  }
+  return n;
+}
+
+// The relationships of the body name `count` images besides the header.
+Bytes WithImages(int count) {
+  test::DocxParts parts;
+  parts.body = test::WordParagraph("x");
+  ZipBuilder zip = test::DocxArchive(parts);
+  for (ZipEntry& e : zip.Entries()) {
+    if (e.name != "word/_rels/document.xml.rels") continue;
+    std::string images;
+    for (int i = 0; i < count; ++i) {
+      images += "<Relationship Id=\"i" + std::to_string(i) +
+                "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                "image\" Target=\"media/i.png\"/>";
+    }
+    e.data.insert(e.data.find("</Relationships>"), images);
+  }
+  return test::AsBytes(zip.Build());
+}
+
+std::string Nested(int depth) {
+  std::string xml;
+  for (int i = 0; i < depth; ++i) xml += "<w:customXml>";
+  xml += test::WordParagraph("deep");
+  for (int i = 0; i < depth; ++i) xml += "</w:customXml>";
+  return xml;
+}
+
+class BoundedDocumentTest : public testing::TestWithParam<BoundCase> {};
+
+TEST_P(BoundedDocumentTest, IsReadAtTheBoundAndRefusedPastIt) {
+  const BoundCase& c = GetParam();
+  const Bytes bytes = c.bytes();
+  const std::string whole = test::Read(bytes, c.kind);
+  ASSERT_EQ(whole.rfind("error", 0), std::string::npos) << whole;
+  DocumentLimits limits;
+  c.bound(limits, c.at);
+  EXPECT_EQ(test::Read(bytes, c.kind, limits), whole);
+  c.bound(limits, c.at - 1);
+  EXPECT_EQ(test::Read(bytes, c.kind, limits), "error: " + c.reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, BoundedDocumentTest,
+    testing::Values(
+        BoundCase{"TextOverTheBodyAndHeaders", DocumentKind::kDocx, BodyAndHeaders, Text,
+                  400 + 2 * (400 + std::string("页眉").size())},
+        BoundCase{
+            "WordPieces", DocumentKind::kDocx,
+            [] { return test::BuildDocx(test::WordParagraph("a") + test::WordParagraph("b")); },
+            Pieces, 2},
+        // The package's relationship, and the body's thirty.
+        BoundCase{"RelationshipsHeld", DocumentKind::kDocx, [] { return WithImages(30); }, Pieces,
+                  31},
+        BoundCase{"ExcelCellsWithTheirNames", DocumentKind::kXlsx,
+                  [] {
+                    return test::BuildXlsx(
+                        {{"表", SheetRow(1, InlineCell("B7", std::string(400, 'x')))}}, {});
+                  },
+                  Text, std::string("表").size() + 2 + 400},
+        // Three relationships, the sheet's name and three strings.
+        BoundCase{"SharedStringsHeld", DocumentKind::kXlsx,
+                  [] {
+                    return test::BuildXlsx({{"S", ""}}, {"a", "b", "c"});
+                  },
+                  Pieces, 7},
+        BoundCase{"WordPiecesOfADoc", DocumentKind::kDoc,
+                  [] {
+                    test::WordFile f;
+                    f.body = u"a\rb\r";
+                    return test::BuildWord(f);
+                  },
+                  Pieces, 2},
+        BoundCase{"WordTextOfADoc", DocumentKind::kDoc,
+                  [] {
+                    test::WordFile f;
+                    f.body = std::u16string(400, u'b') + u"\r";
+                    return test::BuildWord(f);
+                  },
+                  Text, 400},
+        // The sheet's name when held, then the cell with its sheet's and its own name.
+        BoundCase{"ExcelCellsOfAnXls", DocumentKind::kXls,
+                  [] {
+                    return test::BuildXls(
+                        "", {{u"表", test::BiffRecord(
+                                         0x0204, test::XlsCell(6, 1) +
+                                                     test::XlsString(std::u16string(400, u'x')))}});
+                  },
+                  Text, 2 * std::string("表").size() + 2 + 400},
+        BoundCase{"TextLines", DocumentKind::kText, [] { return test::AsBytes(Lines(3)); }, Pieces,
+                  3},
+        BoundCase{"CsvCells", DocumentKind::kCsv, [] { return test::AsBytes("a,b\nc,d\n"); },
+                  Pieces, 4},
+        BoundCase{"PdfPages", DocumentKind::kPdf,
+                  [] {
+                    return test::AsBytes(test::BuildPdf({{"GB 1"}, {"GB 2"}}));
+                  },
+                  Pieces, 2},
+        BoundCase{"RunOfText", DocumentKind::kDocx,
+                  [] { return test::BuildDocx(test::WordParagraph(std::string(3000, 'x'))); },
+                  Markup, 3000},
+        // document, body, twenty wrappers, then the paragraph's p, r and t.
+        BoundCase{"NestedElements", DocumentKind::kDocx, [] { return test::BuildDocx(Nested(20)); },
+                  Depth, 2 + 20 + 3},
+        BoundCase{"XmlInflated", DocumentKind::kDocx,
+                  [] { return test::BuildDocx(test::WordParagraph("x")); },
+                  [](DocumentLimits& l, std::size_t n) { l.max_xml = n; }, XmlOfOneParagraph(),
+                  reason::kTooLarge}),
+    [](const testing::TestParamInfo<BoundCase>& info) { return info.param.name; });
+
+// The sizes that hurt before there were bounds, at the bounds every reader has.
+TEST(DocumentBoundsTest, OneLargeSharedStringCopiedIntoEveryCellIsRefused) {
+  std::string cells;
+  for (int r = 1; r <= 1000; ++r) cells += SheetRow(r, SharedCell("A" + std::to_string(r), 0));
+  std::string citations;
+  while (citations.size() < 100000) citations += "GB 50016-2014 ";
+  EXPECT_EQ(test::Read(test::BuildXlsx({{"S", cells}}, {citations}), DocumentKind::kXlsx),
+            "error: " + std::string(reason::kContentTooLarge));
+}
+
+TEST(DocumentBoundsTest, ElementsNestedPastAThousandAreRefused) {
+  EXPECT_EQ(test::Read(test::BuildDocx(Nested(1000)), DocumentKind::kDocx),
+            "error: " + std::string(reason::kContentTooLarge));
+}
 
 }  // namespace
 }  // namespace kelvaro

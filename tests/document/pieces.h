@@ -15,10 +15,10 @@ inline std::string Describe(const std::vector<TextPiece>& pieces) {
 }
 
 // The document's pieces described, or "error: <reason>" (then no piece may be left).
-inline std::string Read(const Bytes& bytes, DocumentKind kind) {
+inline std::string Read(const Bytes& bytes, DocumentKind kind, const DocumentLimits& limits = {}) {
   std::vector<TextPiece> pieces{{"left over", {}}};
   std::string error = "left over";
-  if (!ReadDocument(bytes, kind, pieces, error)) {
+  if (!ReadDocument(bytes, kind, pieces, error, limits)) {
     return pieces.empty() ? "error: " + error : "error with pieces: " + error;
   }
   return error.empty() ? Describe(pieces) : "error text on success: " + error;

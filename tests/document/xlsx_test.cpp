@@ -49,6 +49,11 @@ INSTANTIATE_TEST_SUITE_P(
                             SheetRow(2, InlineCell("AA2", "aa2"))}},
                  {},
                  "S!AA2=aa2;S!A3=a3;S!B3=b3;"},
+        XlsxCase{"SameCellTwiceKeepsTheFileOrder",
+                 {{"S", SheetRow(1, InlineCell("C1", "c") + InlineCell("A1", "a") +
+                                        InlineCell("B1", "b") + InlineCell("A1", "d"))}},
+                 {},
+                 "S!A1=a;S!A1=d;S!B1=b;S!C1=c;"},
         XlsxCase{"SheetsInWorkbookOrder",
                  {{"第二", SheetRow(1, InlineCell("A1", "x"))},
                   {"第一", SheetRow(1, InlineCell("A1", "y"))}},
@@ -86,6 +91,21 @@ TEST(XlsxRichTextTest, RunsJoinedAndPhoneticGuidesLeftOut) {
   }
   EXPECT_EQ(test::Read(test::AsBytes(zip.Build()), DocumentKind::kXlsx),
             "S!A1=GB 50016-2014;S!B1=inline;");
+}
+
+TEST(XlsxReadOnceTest, AWorksheetNamedByTwentyThousandSheetsIsReadOnce) {
+  test::ZipBuilder zip = test::XlsxArchive({{"S0", SheetRow(1, InlineCell("A1", "GB 1"))}}, {});
+  for (test::ZipEntry& e : zip.Entries()) {
+    if (e.name != "xl/workbook.xml") continue;
+    std::string sheets;
+    for (int i = 0; i < 20000; ++i) {
+      sheets += "<sheet name=\"S" + std::to_string(i) + "\" sheetId=\"" + std::to_string(i + 1) +
+                "\" r:id=\"rId1\"/>";
+    }
+    const std::size_t at = e.data.find("<sheets>") + 8;
+    e.data.replace(at, e.data.find("</sheets>") - at, sheets);
+  }
+  EXPECT_EQ(test::Read(test::AsBytes(zip.Build()), DocumentKind::kXlsx), "S0!A1=GB 1;");
 }
 
 }  // namespace

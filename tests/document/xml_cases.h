@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvaro::test {
@@ -16,6 +17,20 @@ struct XmlCase {
   bool only_ours_refuses = false;
 };
 inline void PrintTo(const XmlCase& c, std::ostream* os) { *os << c.name; }
+
+// <a a0="0" ... /> with `count` attributes, and its events; past a few attributes the
+// reader looks duplicates up rather than comparing each with every other.
+inline std::string ManyAttributes(int count, std::string_view extra = "") {
+  std::string xml = "<a";
+  for (int i = 0; i < count; ++i)
+    xml += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+  return xml + std::string(extra) + "/>";
+}
+inline std::string ManyAttributeEvents(int count) {
+  std::string events = "<a";
+  for (int i = 0; i < count; ++i) events += " a" + std::to_string(i) + "=" + std::to_string(i);
+  return events + ">|</a>|";
+}
 
 inline const std::vector<XmlCase>& WellFormedXml() {
   static const std::vector<XmlCase> cases = {
@@ -48,7 +63,8 @@ inline const std::vector<XmlCase>& WellFormedXml() {
               "<w:document xmlns:w=\"urn:w\"><w:p><w:r><w:t xml:space=\"preserve\">GB 500</w:t>"
               "</w:r></w:p></w:document>",
               "<w:document xmlns:w=urn:w>|<w:p>|<w:r>|<w:t xml:space=preserve>|T:GB 500|</w:t>|"
-              "</w:r>|</w:p>|</w:document>|"}};
+              "</w:r>|</w:p>|</w:document>|"},
+      XmlCase{"ManyAttributes", ManyAttributes(40), ManyAttributeEvents(40)}};
   return cases;
 }
 
@@ -70,6 +86,7 @@ inline const std::vector<XmlCase>& RefusedXml() {
       XmlCase{"LessThanInAttribute", "<a b=\"<\"/>", "ERROR"},
       XmlCase{"UnquotedAttribute", "<a b=1/>", "ERROR"},
       XmlCase{"DuplicateAttribute", "<a b=\"1\" b=\"2\"/>", "ERROR"},
+      XmlCase{"DuplicateAmongMany", ManyAttributes(40, " a7=\"x\""), "ERROR"},
       XmlCase{"AttributesNotSpaced", "<a b=\"1\"c=\"2\"/>", "ERROR"},
       XmlCase{"ReferenceToZero", "<a>&#0;</a>", "ERROR"},
       XmlCase{"ReferenceToSurrogate", "<a>&#xD800;</a>", "ERROR"},

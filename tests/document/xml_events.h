@@ -2,6 +2,7 @@
 // "</a>"; adjacent texts merged; "ERROR" when the document is refused.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -9,8 +10,27 @@
 
 namespace kelvaro::test {
 
-inline std::string XmlEvents(std::string_view xml) {
-  XmlReader reader(xml);
+// A document handed over `piece` bytes at a time, failing at the end when `fail`.
+class PieceSource : public XmlSource {
+ public:
+  PieceSource(std::string_view xml, std::size_t piece, bool fail = false)
+      : xml_(xml), piece_(piece), fail_(fail) {}
+  bool Read(std::string& out) override {
+    const std::size_t n = std::min(piece_, xml_.size() - at_);
+    out.append(xml_, at_, n);
+    at_ += n;
+    return at_ < xml_.size();
+  }
+  bool Failed() const override { return fail_ && at_ == xml_.size(); }
+
+ private:
+  std::string_view xml_;
+  std::size_t piece_;
+  bool fail_;
+  std::size_t at_ = 0;
+};
+
+inline std::string XmlEvents(XmlReader& reader) {
   std::string out, text;
   auto flush = [&] {
     if (!text.empty()) out += "T:" + text + "|";
@@ -40,6 +60,11 @@ inline std::string XmlEvents(std::string_view xml) {
         return "ERROR";
     }
   }
+}
+
+inline std::string XmlEvents(std::string_view xml) {
+  XmlReader reader(xml);
+  return XmlEvents(reader);
 }
 
 }  // namespace kelvaro::test
