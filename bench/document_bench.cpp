@@ -123,104 +123,106 @@ Bytes LargeXls() {
         0x0204, XlsCell(static_cast<std::uint16_t>(r), 3) + kelvaro::test::XlsString(u"设计依据"));
   }
   return kelvaro::test::BuildXls(kelvaro::test::SstRecords(shared), {{u"标准清单", records}});
-  // A table of 990,000 strings of 64 bytes, each copied into a cell: refused once the
-  // cells' text passes 64 MiB, with the table held beside it.
-  Bytes OversizedXlsx() {
-    std::vector<std::string> shared;
-    std::string data;
-    for (int i = 0; i < 990000; ++i) {
-      const std::string n = std::to_string(i);
-      std::string text = "GB ";
-      text.append(n).append("-2014 ").append(55 - n.size(), 'x');
-      shared.push_back(std::move(text));
-      const std::string row = std::to_string(i + 1);
-      data += kelvaro::test::SheetRow(i + 1, kelvaro::test::SharedCell("A" + row, i));
+}
+
+// A table of 990,000 strings of 64 bytes, each copied into a cell: refused once the
+// cells' text passes 64 MiB, with the table held beside it.
+Bytes OversizedXlsx() {
+  std::vector<std::string> shared;
+  std::string data;
+  for (int i = 0; i < 990000; ++i) {
+    const std::string n = std::to_string(i);
+    std::string text = "GB ";
+    text.append(n).append("-2014 ").append(55 - n.size(), 'x');
+    shared.push_back(std::move(text));
+    const std::string row = std::to_string(i + 1);
+    data += kelvaro::test::SheetRow(i + 1, kelvaro::test::SharedCell("A" + row, i));
+  }
+  return kelvaro::test::BuildXlsx({{"S", data}}, shared);
+}
+
+// A body of 1,100,000 short paragraphs: refused at 1,000,000 pieces.
+Bytes OversizedDocx() {
+  std::string body;
+  for (int i = 0; i < 1100000; ++i) {
+    body += kelvaro::test::WordParagraph("GB " + std::to_string(50000 + i % 1000) + "-2014");
+  }
+  return kelvaro::test::BuildDocx(body);
+}
+
+// Forgets the peak so far (Linux: writing 5 to clear_refs resets VmHWM).
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+void Read(benchmark::State& state, const Bytes& bytes, DocumentKind kind) {
+  std::vector<TextPiece> pieces;
+  std::string error;
+  ResetPeak();
+  const long before = kelvaro::bench::CurrentRssKb();
+  for (auto _ : state) {
+    if (!kelvaro::ReadDocument(bytes, kind, pieces, error)) {
+      state.SkipWithError(error.c_str());
+      return;
     }
-    return kelvaro::test::BuildXlsx({{"S", data}}, shared);
+    benchmark::DoNotOptimize(pieces.data());
   }
+  state.counters["pieces"] = static_cast<double>(pieces.size());
+  state.counters["file_kb"] = static_cast<double>(bytes.size()) / 1024;
+  state.counters["rss_before_kb"] = static_cast<double>(before);
+  state.counters["peak_rss_kb"] = static_cast<double>(kelvaro::bench::PeakRssKb());
+}
 
-  // A body of 1,100,000 short paragraphs: refused at 1,000,000 pieces.
-  Bytes OversizedDocx() {
-    std::string body;
-    for (int i = 0; i < 1100000; ++i) {
-      body += kelvaro::test::WordParagraph("GB " + std::to_string(50000 + i % 1000) + "-2014");
+void ReadDocx(benchmark::State& state) {
+  static const Bytes docx = LargeDocx();
+  Read(state, docx, DocumentKind::kDocx);
+}
+
+void ReadXlsx(benchmark::State& state) {
+  static const Bytes xlsx = LargeXlsx();
+  Read(state, xlsx, DocumentKind::kXlsx);
+}
+
+void ReadDoc(benchmark::State& state) {
+  static const Bytes doc = LargeDoc();
+  Read(state, doc, DocumentKind::kDoc);
+}
+
+void ReadXls(benchmark::State& state) {
+  static const Bytes xls = LargeXls();
+  Read(state, xls, DocumentKind::kXls);
+}
+
+void Refuse(benchmark::State& state, const Bytes& bytes, DocumentKind kind) {
+  std::vector<TextPiece> pieces;
+  std::string error;
+  ResetPeak();
+  const long before = kelvaro::bench::CurrentRssKb();
+  for (auto _ : state) {
+    if (kelvaro::ReadDocument(bytes, kind, pieces, error)) {
+      state.SkipWithError("read past its bounds");
+      return;
     }
-    return kelvaro::test::BuildDocx(body);
   }
+  state.counters["file_kb"] = static_cast<double>(bytes.size()) / 1024;
+  state.counters["rss_before_kb"] = static_cast<double>(before);
+  state.counters["peak_rss_kb"] = static_cast<double>(kelvaro::bench::PeakRssKb());
+}
 
-  // Forgets the peak so far (Linux: writing 5 to clear_refs resets VmHWM).
-  void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void RefuseOversizedDocx(benchmark::State& state) {
+  static const Bytes docx = OversizedDocx();
+  Refuse(state, docx, DocumentKind::kDocx);
+}
 
-  void Read(benchmark::State & state, const Bytes& bytes, DocumentKind kind) {
-    std::vector<TextPiece> pieces;
-    std::string error;
-    ResetPeak();
-    const long before = kelvaro::bench::CurrentRssKb();
-    for (auto _ : state) {
-      if (!kelvaro::ReadDocument(bytes, kind, pieces, error)) {
-        state.SkipWithError(error.c_str());
-        return;
-      }
-      benchmark::DoNotOptimize(pieces.data());
-    }
-    state.counters["pieces"] = static_cast<double>(pieces.size());
-    state.counters["file_kb"] = static_cast<double>(bytes.size()) / 1024;
-    state.counters["rss_before_kb"] = static_cast<double>(before);
-    state.counters["peak_rss_kb"] = static_cast<double>(kelvaro::bench::PeakRssKb());
-  }
+void RefuseOversizedXlsx(benchmark::State& state) {
+  static const Bytes xlsx = OversizedXlsx();
+  Refuse(state, xlsx, DocumentKind::kXlsx);
+}
 
-  void ReadDocx(benchmark::State & state) {
-    static const Bytes docx = LargeDocx();
-    Read(state, docx, DocumentKind::kDocx);
-  }
-
-  void ReadXlsx(benchmark::State & state) {
-    static const Bytes xlsx = LargeXlsx();
-    Read(state, xlsx, DocumentKind::kXlsx);
-  }
-
-  void ReadDoc(benchmark::State & state) {
-    static const Bytes doc = LargeDoc();
-    Read(state, doc, DocumentKind::kDoc);
-  }
-
-  void ReadXls(benchmark::State & state) {
-    static const Bytes xls = LargeXls();
-    Read(state, xls, DocumentKind::kXls);
-  }
-
-  void Refuse(benchmark::State & state, const Bytes& bytes, DocumentKind kind) {
-    std::vector<TextPiece> pieces;
-    std::string error;
-    ResetPeak();
-    const long before = kelvaro::bench::CurrentRssKb();
-    for (auto _ : state) {
-      if (kelvaro::ReadDocument(bytes, kind, pieces, error)) {
-        state.SkipWithError("read past its bounds");
-        return;
-      }
-    }
-    state.counters["file_kb"] = static_cast<double>(bytes.size()) / 1024;
-    state.counters["rss_before_kb"] = static_cast<double>(before);
-    state.counters["peak_rss_kb"] = static_cast<double>(kelvaro::bench::PeakRssKb());
-  }
-
-  void RefuseOversizedDocx(benchmark::State & state) {
-    static const Bytes docx = OversizedDocx();
-    Refuse(state, docx, DocumentKind::kDocx);
-  }
-
-  void RefuseOversizedXlsx(benchmark::State & state) {
-    static const Bytes xlsx = OversizedXlsx();
-    Refuse(state, xlsx, DocumentKind::kXlsx);
-  }
-
-  BENCHMARK(ReadDocx)->Unit(benchmark::kMillisecond);
-  BENCHMARK(ReadXlsx)->Unit(benchmark::kMillisecond);
-  BENCHMARK(ReadDoc)->Unit(benchmark::kMillisecond);
-  BENCHMARK(ReadXls)->Unit(benchmark::kMillisecond);
-  BENCHMARK(RefuseOversizedDocx)->Unit(benchmark::kMillisecond)->Iterations(1);
-  BENCHMARK(RefuseOversizedXlsx)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ReadDocx)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadXlsx)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadDoc)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadXls)->Unit(benchmark::kMillisecond);
+BENCHMARK(RefuseOversizedDocx)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(RefuseOversizedXlsx)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
