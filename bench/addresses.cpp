@@ -5,9 +5,9 @@
 #include <string>
 
 #include "platform/files.h"
-#include "query/current_standard.h"
-#include "query/import.h"
 #include "query/number.h"
+#include "rows/import.h"
+#include "site/standard_site.h"
 #include "text/encoding.h"
 #include "text/text.h"
 #include "web/url.h"

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string>
 
-#include "query/current_standard.h"
-#include "query/import.h"
-#include "ui/program.h"
+#include "rows/import.h"
+#include "site/standard_site.h"
+#include "qt/program.h"
 
 namespace kelvaro::bench {
 

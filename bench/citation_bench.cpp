@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/row_store.h"
 #include "citation/citation.h"
-#include "query/import.h"
+#include "rows/import.h"
+#include "rows/row_store.h"
 
 namespace {
 

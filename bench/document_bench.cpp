@@ -1,6 +1,7 @@
-// Reading large documents: a 200-page Word file (8,000 paragraphs, 20 tables) and an Excel
-// list of 10,000 rows, each as .docx/.xlsx and as Word/Excel 97-2003, all made here. Besides
-// the times, each run reports the pieces it gave and the process's peak resident memory while
+// Reading large documents: a 200-page Word file (8,000 paragraphs, 20 tables), a 200-page
+// PDF (read by the reader of our own and, for comparison, by poppler) and an Excel list of
+// 10,000 rows, the Word and Excel ones also as Word/Excel 97-2003, all made here. Besides the
+// times, each run reports the pieces it gave and the process's peak resident memory while
 // reading (VmHWM, reset after building). Then documents past the bounds, which are refused:
 // the memory they take on the way.
 #include <benchmark/benchmark.h>
@@ -10,9 +11,11 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/pdf_reader.h"
 #include "memory.h"
 #include "support/binary_office_builder.h"
 #include "support/office_builder.h"
+#include "support/pdf_builder.h"
 #include "text/encoding.h"
 
 namespace {
@@ -150,17 +153,58 @@ Bytes OversizedDocx() {
   return kelvaro::test::BuildDocx(body);
 }
 
+// 200 pages of 40 lines: Chinese prose in a GBK-EUC-H font with a citation in Helvetica on
+// each line, set word by word as typesetters leave it, the content deflated.
+Bytes LargePdf() {
+  kelvaro::test::PdfWriter w;
+  const int latin = w.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  const int cid = w.Add(
+      "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /STSong-Light /CIDSystemInfo << /Registry "
+      "(Adobe) /Ordering (GB1) /Supplement 4 >> /DW 1000 >>");
+  const int chinese = w.Add(
+      "<< /Type /Font /Subtype /Type0 /BaseFont /STSong-Light /Encoding "
+      "/GBK-EUC-H /DescendantFonts [" +
+      std::to_string(cid) + " 0 R] >>");
+  const std::string prose = kelvaro::test::HexString(
+      kelvaro::Utf8ToGbk("本工程消防设计按照现行国家标准《建筑设计防火规范》"));
+  const std::string tail =
+      kelvaro::test::HexString(kelvaro::Utf8ToGbk("执行，疏散宽度满足规范要求。"));
+  std::string kids;
+  const int pages = w.Reserve();
+  for (int p = 0; p < 200; ++p) {
+    std::string content;
+    for (int line = 0; line < 40; ++line) {
+      const std::string n = std::to_string(50000 + (p * 40 + line) % 900);
+      content += "BT /C 10 Tf 1 0 0 1 56 " + std::to_string(780 - 18 * line) + " Tm " + prose +
+                 " Tj /H 10 Tf [(GB) -250 (" + n + "-2014)] TJ /C 10 Tf " + tail + " Tj ET\n";
+    }
+    const std::string packed = kelvaro::test::ZlibDeflate(content);
+    const int stream = w.AddStream("/Filter /FlateDecode", packed);
+    kids +=
+        std::to_string(w.Add("<< /Type /Page /Parent " + std::to_string(pages) +
+                             " 0 R /MediaBox [0 0 595 842] /Contents " + std::to_string(stream) +
+                             " 0 R /Resources << /Font << /H " + std::to_string(latin) +
+                             " 0 R /C " + std::to_string(chinese) + " 0 R >> >> >>")) +
+        " 0 R ";
+  }
+  w.Replace(pages, "<< /Type /Pages /Kids [" + kids + "] /Count 200 >>");
+  w.Pages({});
+  w.Replace(w.Root(), "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+  const std::string pdf = w.Build(kelvaro::test::PdfWriter::Xref::kObjectStreams);
+  return Bytes(pdf.begin(), pdf.end());
+}
+
 // Forgets the peak so far (Linux: writing 5 to clear_refs resets VmHWM).
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 void Read(benchmark::State& state, const Bytes& bytes, DocumentKind kind) {
   std::vector<TextPiece> pieces;
-  std::string error;
+  kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
   ResetPeak();
   const long before = kelvaro::bench::CurrentRssKb();
   for (auto _ : state) {
     if (!kelvaro::ReadDocument(bytes, kind, pieces, error)) {
-      state.SkipWithError(error.c_str());
+      state.SkipWithError(kelvaro::DocumentErrorWords(error));
       return;
     }
     benchmark::DoNotOptimize(pieces.data());
@@ -193,7 +237,7 @@ void ReadXls(benchmark::State& state) {
 
 void Refuse(benchmark::State& state, const Bytes& bytes, DocumentKind kind) {
   std::vector<TextPiece> pieces;
-  std::string error;
+  kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
   ResetPeak();
   const long before = kelvaro::bench::CurrentRssKb();
   for (auto _ : state) {
@@ -217,7 +261,39 @@ void RefuseOversizedXlsx(benchmark::State& state) {
   Refuse(state, xlsx, DocumentKind::kXlsx);
 }
 
+// The reader of our own, as the Windows build reads PDFs.
+void ReadPdfOwn(benchmark::State& state) {
+  static const Bytes pdf = LargePdf();
+  std::vector<kelvaro::PdfPage> pages;
+  kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
+  ResetPeak();
+  const long before = kelvaro::bench::CurrentRssKb();
+  std::size_t lines = 0;
+  for (auto _ : state) {
+    if (!kelvaro::ReadPdfText(pdf, pages, error)) {
+      state.SkipWithError(kelvaro::DocumentErrorWords(error));
+      return;
+    }
+    lines = 0;
+    for (const kelvaro::PdfPage& page : pages) lines += page.lines.size();
+    benchmark::DoNotOptimize(pages.data());
+  }
+  state.counters["pages"] = static_cast<double>(pages.size());
+  state.counters["lines"] = static_cast<double>(lines);
+  state.counters["file_kb"] = static_cast<double>(pdf.size()) / 1024;
+  state.counters["rss_before_kb"] = static_cast<double>(before);
+  state.counters["peak_rss_kb"] = static_cast<double>(kelvaro::bench::PeakRssKb());
+}
+
+// ReadDocument: poppler on Linux.
+void ReadPdf(benchmark::State& state) {
+  static const Bytes pdf = LargePdf();
+  Read(state, pdf, DocumentKind::kPdf);
+}
+
 BENCHMARK(ReadDocx)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadPdfOwn)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadPdf)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadXlsx)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadDoc)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadXls)->Unit(benchmark::kMillisecond);

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "query/current_standard.h"
+#include "site/national_site.h"
 #include "text/text.h"
 
 namespace {

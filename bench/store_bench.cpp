@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "batch/row_store.h"
 #include "memory.h"
-#include "query/import.h"
+#include "rows/import.h"
+#include "rows/row_store.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

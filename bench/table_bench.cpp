@@ -11,9 +11,9 @@
 #include <string>
 
 #include "memory.h"
-#include "query/import.h"
-#include "ui/program.h"
-#include "ui/result_table_model.h"
+#include "rows/import.h"
+#include "qt/program.h"
+#include "qt/result_table_model.h"
 
 namespace {
 

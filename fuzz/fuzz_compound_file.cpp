@@ -12,12 +12,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kelvaro::CompoundFile file;
-  std::string error;
+  kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
   if (!file.Open(std::span<const std::uint8_t>(data, size), error)) {
-    FUZZ_EXPECT(!error.empty(), "Open failed without a reason");
+    FUZZ_EXPECT(error != kelvaro::DocumentError::kNone, "Open failed without a reason");
     return 0;
   }
-  FUZZ_EXPECT(error.empty(), "Open succeeded with a reason: " + error);
+  FUZZ_EXPECT(error == kelvaro::DocumentError::kNone,
+              std::string("Open succeeded with a reason: ") + kelvaro::DocumentErrorWords(error));
   for (const kelvaro::CompoundEntry& e : file.Entries()) {
     const std::string name = kelvaro::fuzz::Hex(e.name);
     FUZZ_EXPECT(kelvaro::SanitizeUtf8(e.name) == e.name, "name not UTF-8: " + name);
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_EXPECT_EQ(static_cast<std::uint64_t>(out.size()), e.size, "size of " + name);
       FUZZ_EXPECT(out.size() <= size, "stream larger than the file: " + name);
     } else {
-      FUZZ_EXPECT(!error.empty(), "Read failed without a reason: " + name);
+      FUZZ_EXPECT(error != kelvaro::DocumentError::kNone, "Read failed without a reason: " + name);
       FUZZ_EXPECT(out.empty(), "Read failed and left bytes: " + name);
     }
   }

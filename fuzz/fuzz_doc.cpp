@@ -24,13 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       kelvaro::test::BuildCompound({{"WordDocument", word}, {"1Table", table}, {"0Table", table}})
           .AsBytes();
   std::vector<kelvaro::TextPiece> pieces;
-  std::string error;
+  kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
   if (!kelvaro::ReadDocument(file, kelvaro::DocumentKind::kDoc, pieces, error)) {
-    FUZZ_EXPECT(!error.empty(), "refused without a reason");
+    FUZZ_EXPECT(error != kelvaro::DocumentError::kNone, "refused without a reason");
     FUZZ_EXPECT(pieces.empty(), "refused with pieces");
     return 0;
   }
-  FUZZ_EXPECT(error.empty(), "read with a reason " + error);
+  FUZZ_EXPECT(error == kelvaro::DocumentError::kNone,
+              std::string("read with a reason ") + kelvaro::DocumentErrorWords(error));
   for (const kelvaro::TextPiece& p : pieces) {
     const kelvaro::Location& at = p.location;
     FUZZ_EXPECT(!p.text.empty(), "empty piece");

@@ -46,19 +46,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto named = static_cast<DocumentKind>(data[0] % 9);
   const kelvaro::Bytes bytes(data + 1, data + size);
   std::vector<kelvaro::TextPiece> pieces;
-  std::string error;
+  kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
   const std::string context = "kind " + std::to_string(data[0] % 9);
   DocumentKind kind = named;
-  std::string refusal;
+  kelvaro::DocumentError refusal = kelvaro::DocumentError::kNone;
   const bool readable = kelvaro::KindOfContent(bytes, kind, refusal);
   if (!kelvaro::ReadDocument(bytes, named, pieces, error)) {
-    FUZZ_EXPECT(!error.empty(), context + ": refused without a reason");
+    FUZZ_EXPECT(error != kelvaro::DocumentError::kNone, context + ": refused without a reason");
     FUZZ_EXPECT(pieces.empty(), context + ": refused with pieces");
     FUZZ_EXPECT(readable || error == refusal, context + ": refused for another reason");
     return 0;
   }
   FUZZ_EXPECT(readable, context + ": read what KindOfContent refuses");
-  FUZZ_EXPECT(error.empty(), context + ": read with a reason " + error);
+  FUZZ_EXPECT(error == kelvaro::DocumentError::kNone,
+              context + ": read with a reason " + kelvaro::DocumentErrorWords(error));
   int last_line = 0;
   for (const kelvaro::TextPiece& p : pieces) {
     FUZZ_EXPECT(!p.text.empty(), context + ": empty piece");

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "query/current_standard.h"
 #include "reference.h"
+#include "site/national_site.h"
 #include "support/literal_parser.h"
 
 namespace {
@@ -53,7 +53,7 @@ void Compare(const CurrentStandardRecord& got, const CurrentStandardRecord& want
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const Text body = kelvaro::fuzz::TextUpToZero(data, size);
   FUZZ_EXPECT_EQ(kelvaro::kCurrentCell, kCell, "the current cell constant");
-  FUZZ_EXPECT_EQ(kelvaro::kStatusNotFound, kNotFound, "the not-found status constant");
+  FUZZ_EXPECT_EQ(kelvaro::kRecordNotFound, kNotFound, "the not-found status constant");
 
   const CurrentStandardRecord got = kelvaro::ParseResultPage(body);
   Compare(got, kelvaro::test::ParseResultPageLiteral(body), "ParseResultPageLiteral", body);

@@ -27,13 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string stream(reinterpret_cast<const char*>(data), size);
   const kelvaro::Bytes file = kelvaro::test::BuildCompound({{"Workbook", stream}}).AsBytes();
   std::vector<kelvaro::TextPiece> pieces;
-  std::string error;
+  kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
   if (!kelvaro::ReadDocument(file, kelvaro::DocumentKind::kXls, pieces, error)) {
-    FUZZ_EXPECT(!error.empty(), "refused without a reason");
+    FUZZ_EXPECT(error != kelvaro::DocumentError::kNone, "refused without a reason");
     FUZZ_EXPECT(pieces.empty(), "refused with pieces");
     return 0;
   }
-  FUZZ_EXPECT(error.empty(), "read with a reason " + error);
+  FUZZ_EXPECT(error == kelvaro::DocumentError::kNone,
+              std::string("read with a reason ") + kelvaro::DocumentErrorWords(error));
   const kelvaro::TextPiece* last = nullptr;
   for (const kelvaro::TextPiece& p : pieces) {
     const kelvaro::Location& at = p.location;

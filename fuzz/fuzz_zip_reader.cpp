@@ -12,13 +12,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kelvaro::ZipReader zip;
-  std::string error;
+  kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
   const std::span<const std::uint8_t> archive(data, size);
   if (!zip.Open(archive, error)) {
-    FUZZ_EXPECT(!error.empty(), "Open failed without a reason");
+    FUZZ_EXPECT(error != kelvaro::DocumentError::kNone, "Open failed without a reason");
     return 0;
   }
-  FUZZ_EXPECT(error.empty(), "Open succeeded with a reason: " + error);
+  FUZZ_EXPECT(error == kelvaro::DocumentError::kNone,
+              std::string("Open succeeded with a reason: ") + kelvaro::DocumentErrorWords(error));
   for (const kelvaro::ZipMember& m : zip.Members()) {
     const std::string name = kelvaro::fuzz::Hex(m.name);
     FUZZ_EXPECT(kelvaro::IsSafeMemberName(m.name), "unsafe name listed: " + name);
@@ -27,20 +28,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string out;
     const bool extracted = zip.Extract(m, out, error);
     kelvaro::ZipStream stream;
-    std::string streamed, stream_error;
+    std::string streamed;
+    kelvaro::DocumentError stream_error = kelvaro::DocumentError::kNone;
     if (stream.Open(zip, m, stream_error)) {
       while (stream.Read(streamed, 1 + size % 61)) {
       }
       stream_error = stream.Error();
     }
-    FUZZ_EXPECT_EQ(stream_error, error, "stream's reason for " + name);
+    FUZZ_EXPECT_EQ(std::string(kelvaro::DocumentErrorWords(stream_error)),
+                   std::string(kelvaro::DocumentErrorWords(error)), "stream's reason for " + name);
     if (extracted) FUZZ_EXPECT_EQ(streamed, out, "streamed bytes of " + name);
     if (extracted) {
       FUZZ_EXPECT_EQ(static_cast<std::uint64_t>(out.size()), m.size, "extracted size of " + name);
-      FUZZ_EXPECT(error.empty(), "Extract succeeded with a reason");
+      FUZZ_EXPECT(error == kelvaro::DocumentError::kNone, "Extract succeeded with a reason");
       FUZZ_EXPECT(m.size <= m.compressed_size * 1000, "ratio limit passed by " + name);
     } else {
-      FUZZ_EXPECT(!error.empty(), "Extract failed without a reason: " + name);
+      FUZZ_EXPECT(error != kelvaro::DocumentError::kNone,
+                  "Extract failed without a reason: " + name);
       FUZZ_EXPECT(out.empty(), "Extract failed and left bytes: " + name);
     }
   }

@@ -15,10 +15,11 @@ add_library(kelvaro_test_support STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/support/fake_request_object.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/literal_parser.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/office_builder.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/pdf_builder.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/pdf_samples.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/recorded_request.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/table_text.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/temp_dir.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/support/utf8.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/wire_cases.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/zip_builder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/windows/environment.cpp
@@ -45,24 +46,26 @@ endfunction()
 
 kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
-kelvaro_windows_tests(query SOURCES number_test.cpp parser_test.cpp lookup_reason_test.cpp report_test.cpp)
+kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp)
+kelvaro_windows_tests(site SOURCES national_site_test.cpp)
+kelvaro_windows_tests(rows SOURCES status_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp)
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
-  message_pump_test.cpp reason_test.cpp row_store_test.cpp table_export_test.cpp)
+  message_pump_test.cpp)
 # The same documents give the same pieces as on Linux; the comparisons with libzip, expat,
-# antiword, catdoc and xls2csv, poppler's PDF test and the openpyxl reading of the export
-# stay there.
-kelvaro_windows_tests(document SOURCES docx_test.cpp exported_column_test.cpp
-  hostile_document_test.cpp text_file_test.cpp xlsx_test.cpp xml_reader_test.cpp
-  zip_reader_test.cpp zip_writer_test.cpp compound_file_test.cpp doc_test.cpp xls_test.cpp
-  binary_office_test.cpp windows/pdf_refused_test.cpp LIBRARIES ZLIB::ZLIB)
+# poppler, antiword, catdoc and xls2csv and the openpyxl reading of the export stay there.
+kelvaro_windows_tests(document SOURCES binary_office_test.cpp compound_file_test.cpp
+  doc_test.cpp docx_test.cpp exported_column_test.cpp hostile_document_test.cpp
+  pdf_reader_test.cpp pdf_test.cpp text_file_test.cpp xls_test.cpp xlsx_test.cpp
+  xml_reader_test.cpp zip_reader_test.cpp zip_writer_test.cpp LIBRARIES ZLIB::ZLIB)
 if(TARGET kelvaro_cli)
   kelvaro_windows_tests(cli SOURCES table_output_test.cpp citation_output_test.cpp
     LIBRARIES kelvaro_cli)
 endif()
 file(GLOB _windows_platform_tests CONFIGURE_DEPENDS
   RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/*.cpp)
-kelvaro_windows_tests(platform SOURCES files_test.cpp request_object_test.cpp ${_windows_platform_tests})
+kelvaro_windows_tests(platform SOURCES crypto_test.cpp files_test.cpp request_object_test.cpp
+  ${_windows_platform_tests})
 
 # Ctrl-C needs a signal from outside the process: a probe program, signalled from Linux.
 add_executable(kelvaro_interrupt_probe platform/windows/interrupt_probe/main.cpp)
@@ -85,4 +88,4 @@ endif()
 
 # The window, driven by messages in its own process (Xvfb and the Chinese set-up of
 # scripts/wine-gui; Xvfb and the sample sites from a CTest fixture).
-include(${CMAKE_CURRENT_SOURCE_DIR}/win/tests.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/win32/tests.cmake)

@@ -1,3 +1,3 @@
-#include "ui/program.h"
+#include "qt/program.h"
 
 int main(int argc, char** argv) { return kelvaro::ProgramStart(argc, argv); }

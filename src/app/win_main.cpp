@@ -1,5 +1,5 @@
 #include <windows.h>
 
-#include "win/program.h"
+#include "win32/program.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return kelvaro::win::RunProgram(); }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "text/utf8.h"
+
 namespace kelvaro {
 
 namespace {
@@ -41,40 +43,10 @@ struct Decoded {
   std::size_t next;
 };
 
-// Strict UTF-8 (no overlong forms, surrogates or values past U+10FFFF); an invalid or cut
-// sequence reads as kNothing and moves one byte.
+// An invalid sequence reads as kNothing, which no rule matches.
 inline Decoded DecodeAt(std::string_view s, std::size_t i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) return {b0, i + 1};
-  std::size_t need = 0;
-  char32_t c = 0;
-  unsigned char lower = 0x80;
-  unsigned char upper = 0xBF;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    need = 1;
-    c = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    need = 2;
-    c = b0 & 0x0F;
-    if (b0 == 0xE0) lower = 0xA0;
-    if (b0 == 0xED) upper = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    need = 3;
-    c = b0 & 0x07;
-    if (b0 == 0xF0) lower = 0x90;
-    if (b0 == 0xF4) upper = 0x8F;
-  } else {
-    return {kNothing, i + 1};
-  }
-  if (s.size() - i - 1 < need) return {kNothing, i + 1};
-  for (std::size_t k = 1; k <= need; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if (b < lower || b > upper) return {kNothing, i + 1};
-    lower = 0x80;
-    upper = 0xBF;
-    c = (c << 6) | (b & 0x3F);
-  }
-  return {c, i + 1 + need};
+  const char32_t c = DecodeUtf8(s, i);
+  return {c == kReplacementCharacter ? kNothing : c, i};
 }
 
 // The hyphens and dashes of Unicode's dash punctuation, and the minus sign. The wave dashes

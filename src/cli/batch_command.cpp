@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "batch/message_pump.h"
-#include "batch/row_store.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/table_output.h"
 #include "platform/console.h"
-#include "query/import.h"
 #include "query/number.h"
+#include "rows/import.h"
+#include "rows/row_store.h"
+#include "rows/status.h"
 #include "session/batch_progress.h"
 #include "session/batch_session.h"
 #include "text/encoding.h"
@@ -113,10 +114,10 @@ bool QueryWithRetries(BatchSession& session, MessagePump& pump, RowStore& table,
 
 // The removals asked for; false as above.
 bool RemoveAsked(BatchSession& session, const Options& options) {
-  for (const auto& [asked, word] : {std::pair{options.remove_current, kStatusCurrent},
-                                    std::pair{options.remove_superseded, kStatusSuperseded}}) {
+  for (const auto& [asked, status] : {std::pair{options.remove_current, Status::kCurrent},
+                                      std::pair{options.remove_superseded, Status::kSuperseded}}) {
     if (!asked || session.IsEnding()) continue;
-    session.RemoveRowsWithStatus(word);
+    session.RemoveRowsWithStatus(StatusWord(status));
     if (!session.WaitForWorkers(kInterruptGrace)) return false;
   }
   return true;

@@ -1,7 +1,5 @@
 #include "cli/commands.h"
 #include "cli/table_output.h"
-#include "query/current_standard.h"
-#include "query/number.h"
 #include "query/single_query.h"
 #include "text/encoding.h"
 
@@ -11,21 +9,18 @@ int RunCheck(const Options& options) {
   const SingleQueryResult result = RunSingleQuery(Utf8ToGbk(options.operand));
   if (!options.json) return WriteOutput(ReportForTerminal(SingleQueryReport(result)));
 
-  const CurrentStandardRecord& record = result.lookup.record;
-  const bool found = result.requested && record.status == kStatusCurrent;
+  const CurrentStandardRecord& record = result.verdict.record;
   CheckFields fields;
   fields.input = SanitizeUtf8(options.operand);
   fields.cleaned = GbkToUtf8(result.cleaned);
   fields.keyword = GbkToUtf8(result.keyword);
   fields.address = GbkToUtf8(result.lookup.address);
-  // The word a batch row would get.
-  fields.status = GbkToUtf8(found ? ClassifyNumber(record.number, result.entered) : kStatusUnknown);
+  fields.status = GbkToUtf8(StatusWord(result.verdict.status));
   fields.number = GbkToUtf8(record.number);
   fields.title = GbkToUtf8(record.title);
   fields.release_date = GbkToUtf8(record.release_date);
   fields.department = GbkToUtf8(record.department);
-  fields.reason = LookupReason(result.entered, result.keyword,
-                               result.requested ? &result.lookup : nullptr);
+  fields.reason = result.verdict.reason;
   return WriteOutput(FormatCheckJson(fields));
 }
 

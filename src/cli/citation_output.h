@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/result_table.h"
 #include "cli/options.h"
-#include "query/import.h"
+#include "rows/import.h"
+#include "rows/result_table.h"
 
 namespace kelvaro::cli {
 

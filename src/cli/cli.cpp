@@ -11,7 +11,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/web.h"
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "text/encoding.h"
 #include "web/web_request.h"
 

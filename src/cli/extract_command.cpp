@@ -5,7 +5,7 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "document/document.h"
-#include "query/import.h"
+#include "rows/import.h"
 
 namespace kelvaro::cli {
 
@@ -13,15 +13,22 @@ int RunExtract(const Options& options) {
   if (!OutputFolderWritable(options)) return kExitFailure;
   Bytes bytes;
   std::string error;
+  DocumentError why = DocumentError::kNone;
   std::vector<TextPiece> pieces;
+  std::vector<ImportedRow> rows;
   // Every kind as a document: a .txt too gives its citations, not its lines.
-  if (!ReadOperand(options, bytes, error) ||
-      !ReadDocument(bytes, OperandKind(options), pieces, error)) {
+  if (!ReadOperand(options, bytes, error)) {
     PrintUnreadable(options, error);
     return kExitUsage;
   }
+  if (!ReadDocument(bytes, OperandKind(options), pieces, why) || !AddCitationRows(pieces, rows)) {
+    PrintUnreadable(
+        options,
+        DocumentErrorWords(why == DocumentError::kNone ? DocumentError::kContentTooLarge : why));
+    return kExitUsage;
+  }
   Bytes().swap(bytes);
-  return WriteResult(options, FormatCitations(options.format, CitationRows(pieces)));
+  return WriteResult(options, FormatCitations(options.format, rows));
 }
 
 }  // namespace kelvaro::cli

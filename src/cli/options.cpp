@@ -6,7 +6,7 @@
 #include <string>
 
 #include "document/xlsx_writer.h"
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {

@@ -2,23 +2,21 @@
 
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
 
-#include "batch/result_table.h"
-#include "batch/table_export.h"
 #include "cli/citation_output.h"
 #include "document/xlsx_writer.h"
-#include "query/number.h"
+#include "rows/columns.h"
+#include "rows/export.h"
+#include "rows/result_table.h"
+#include "rows/status.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
 namespace {
-
-// Keys of the JSON row objects, in column order.
-const char* const kJsonRowKeys[kColumnCount] = {"ordinal", "number", "status", "latest_number",
-                                                "latest_title"};
 
 // C0 controls, DEL and the C1 controls: a terminal may take any of them as a command.
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
@@ -33,27 +31,6 @@ constexpr Outcome kOutcomes[] = {Outcome::kFound,  Outcome::kNotFound,  Outcome:
                                  Outcome::kEmpty,  Outcome::kHttpError, Outcome::kNetwork,
                                  Outcome::kAborted};
 
-// The header record, then one record per row.
-std::vector<std::vector<std::string>> Records(const Rows& rows, bool reasons, bool sources) {
-  std::vector<std::vector<std::string>> records(1);
-  for (int column = 0; column < kColumnCount; ++column) records[0].push_back(ColumnHeader(column));
-  if (reasons) records[0].push_back(kReasonHeader);
-  if (sources) {
-    records[0].push_back(kWhereHeader);
-    records[0].push_back(kWrittenHeader);
-  }
-  for (const auto& row : rows) {
-    std::vector<std::string>& record = records.emplace_back();
-    for (int column = 0; column < kColumnCount; ++column) record.push_back(CellUtf8(row, column));
-    if (reasons) record.push_back(ReasonCell(row.reason));
-    if (sources) {
-      record.push_back(SourceWhere(row));
-      record.push_back(SourceWritten(row));
-    }
-  }
-  return records;
-}
-
 // One row object per line, so the output reads like the table.
 std::string FormatJson(const Rows& rows) {
   std::string out = "[";
@@ -61,11 +38,14 @@ std::string FormatJson(const Rows& rows) {
   for (const auto& row : rows) {
     out += first ? "\n  {" : ",\n  {";
     first = false;
-    for (int column = 0; column < kColumnCount; ++column) {
-      if (column > 0) out += ", ";
-      out += JsonString(kJsonRowKeys[column]);
+    const char* separator = "";
+    for (const ColumnSpec& column : Columns()) {
+      if (column.json_key == nullptr) continue;
+      out += separator;
+      separator = ", ";
+      out += JsonString(column.json_key);
       out += ": ";
-      out += JsonString(CellUtf8(row, column));
+      out += JsonString(column.value(row));
     }
     out += ", \"reason\": " + JsonString(OutcomeName(row.reason.outcome));
     if (row.reason.http_status != 0) {
@@ -148,7 +128,8 @@ std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sour
     case Format::kTsv:
       break;
   }
-  return DelimitedRecords(Format::kTsv, Records(rows, reasons, sources));
+  return DelimitedRecords(Format::kTsv,
+                          TableRecords(rows, ColumnsFor(TableOutputs(reasons, sources))));
 }
 
 std::string CellsCutText(std::size_t cells) {
@@ -158,25 +139,26 @@ std::string CellsCutText(std::size_t cells) {
 }
 
 std::string SummaryLine(const Rows& rows) {
-  int current = 0, superseded = 0, unknown = 0, not_looked_up = 0;
+  std::map<Status, int> by_status;
+  int not_looked_up = 0;
   int unknown_by[std::size(kOutcomes)] = {};
   for (const auto& row : rows) {
-    const Text& status = row.cells[ColumnIndex(Column::kStatus)];
-    if (status == kStatusCurrent) {
-      ++current;
-    } else if (status == kStatusSuperseded) {
-      ++superseded;
-    } else if (status == kStatusUnknown) {
-      ++unknown;
-      for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
-        if (row.reason.outcome == kOutcomes[i]) ++unknown_by[i];
-      }
-    } else {
+    const Status status = StatusOfCell(row.cells[ColumnIndex(Column::kStatus)]);
+    if (status == Status::kNone) {
       ++not_looked_up;  // interrupted before its lookup
+      continue;
+    }
+    ++by_status[status];
+    if (status != Status::kUnknown) continue;
+    for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
+      if (row.reason.outcome == kOutcomes[i]) ++unknown_by[i];
     }
   }
-  std::string line = std::to_string(rows.size()) + " rows: " + std::to_string(current) + " 现行, " +
-                     std::to_string(superseded) + " 有新标准, " + std::to_string(unknown) + " 未知";
+  std::string line = std::to_string(rows.size()) + " rows:";
+  for (const StatusSpec& spec : Statuses()) {
+    line += line.back() == ':' ? " " : ", ";
+    line += std::to_string(by_status[spec.status]) + " " + spec.summary_label;
+  }
   std::string by_reason;
   for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
     if (unknown_by[i] == 0) continue;

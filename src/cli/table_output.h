@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/row_store.h"
-#include "batch/table_export.h"
 #include "cli/options.h"
+#include "rows/export.h"
+#include "rows/row_store.h"
 #include "text/text.h"
 
 namespace kelvaro::cli {

@@ -2,8 +2,8 @@
 // names elsewhere) are read by the streams they hold: Word or Excel 97-2003 whatever the
 // name, a WPS file only in Word's format; anything else is refused.
 #include "document/binary_office.h"
+#include "document/errors.h"
 #include "document/formats.h"
-#include "document/reasons.h"
 
 namespace kelvaro::formats {
 
@@ -12,8 +12,9 @@ namespace {
 enum class Expected { kWord, kExcel, kWps };
 
 bool ReadOffice(const Bytes& bytes, Expected expected, Budget& budget,
-                std::vector<TextPiece>& pieces, std::string& error) {
-  const char* refusal = expected == Expected::kWps ? reason::kWps : reason::kNotWordOrExcel;
+                std::vector<TextPiece>& pieces, DocumentError& error) {
+  const DocumentError refusal =
+      expected == Expected::kWps ? DocumentError::kWps : DocumentError::kNotWordOrExcel;
   if (!IsCompoundFile(bytes)) {
     error = refusal;
     return false;
@@ -21,7 +22,7 @@ bool ReadOffice(const Bytes& bytes, Expected expected, Budget& budget,
   CompoundFile file;
   if (!file.Open(bytes, error)) return false;
   if (file.Find("EncryptionInfo") != nullptr || file.Find("EncryptedPackage") != nullptr) {
-    error = reason::kEncrypted;
+    error = DocumentError::kEncrypted;
     return false;
   }
   if (file.Find("WordDocument") != nullptr) {
@@ -38,17 +39,17 @@ bool ReadOffice(const Bytes& bytes, Expected expected, Budget& budget,
 }  // namespace
 
 bool ReadDoc(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-             std::string& error) {
+             DocumentError& error) {
   return ReadOffice(bytes, Expected::kWord, budget, pieces, error);
 }
 
 bool ReadXls(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-             std::string& error) {
+             DocumentError& error) {
   return ReadOffice(bytes, Expected::kExcel, budget, pieces, error);
 }
 
 bool ReadWps(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-             std::string& error) {
+             DocumentError& error) {
   return ReadOffice(bytes, Expected::kWps, budget, pieces, error);
 }
 

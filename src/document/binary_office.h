@@ -28,9 +28,9 @@ inline std::uint32_t U32(std::string_view b, std::uint64_t at) {
 // when the WordDocument stream is missing or in no format read here; past the budget,
 // kContentTooLarge.
 bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
-                     std::vector<TextPiece>& pieces, std::string& error, const char* not_word);
+                     std::vector<TextPiece>& pieces, DocumentError& error, DocumentError not_word);
 // The text cells of an Excel 97-2003 (BIFF8) workbook in its compound file.
 bool ReadExcelStreams(const CompoundFile& file, formats::Budget& budget,
-                      std::vector<TextPiece>& pieces, std::string& error);
+                      std::vector<TextPiece>& pieces, DocumentError& error);
 
 }  // namespace kelvaro::binary

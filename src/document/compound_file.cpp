@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "document/reasons.h"
+#include "document/errors.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -29,7 +29,7 @@ std::uint32_t U32(std::string_view b, std::size_t at) {
   return U32(std::span(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()), at);
 }
 
-bool Fail(std::string& error, const char* reason) {
+bool Fail(DocumentError& error, DocumentError reason) {
   error = reason;
   return false;
 }
@@ -72,11 +72,11 @@ bool IsCompoundFile(std::span<const std::uint8_t> bytes) {
 
 bool CompoundFile::Chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
                          std::uint64_t max_links, std::vector<std::uint32_t>& out,
-                         std::string& error) const {
+                         DocumentError& error) const {
   out.clear();
   std::vector<bool> seen(table.size());
   for (std::uint32_t at = start; at != kEndOfChain && out.size() < max_links; at = table[at]) {
-    if (at >= table.size() || seen[at]) return Fail(error, reason::kDamaged);
+    if (at >= table.size() || seen[at]) return Fail(error, DocumentError::kDamaged);
     seen[at] = true;
     out.push_back(at);
   }
@@ -84,26 +84,26 @@ bool CompoundFile::Chain(const std::vector<std::uint32_t>& table, std::uint32_t 
 }
 
 bool CompoundFile::ReadSectors(std::uint32_t start, std::uint64_t size, std::string& out,
-                               std::string& error) const {
+                               DocumentError& error) const {
   const std::uint64_t sector = std::uint64_t{1} << sector_shift_;
   const std::uint64_t needed = (size + sector - 1) / sector;
-  if (needed > sector_count_) return Fail(error, reason::kDamaged);
+  if (needed > sector_count_) return Fail(error, DocumentError::kDamaged);
   std::vector<std::uint32_t> chain;
   if (!Chain(fat_, start, needed, chain, error)) return false;
-  if (chain.size() < needed) return Fail(error, reason::kDamaged);
+  if (chain.size() < needed) return Fail(error, DocumentError::kDamaged);
   out.clear();
   out.reserve(size);
   for (const std::uint32_t s : chain) {
-    if (s >= sector_count_) return Fail(error, reason::kDamaged);
+    if (s >= sector_count_) return Fail(error, DocumentError::kDamaged);
     const std::uint64_t offset = (std::uint64_t{s} + 1) << sector_shift_;
     const std::uint64_t take = std::min(sector, size - out.size());
-    if (offset + take > file_.size()) return Fail(error, reason::kDamaged);
+    if (offset + take > file_.size()) return Fail(error, DocumentError::kDamaged);
     out.append(reinterpret_cast<const char*>(file_.data() + offset), take);
   }
   return true;
 }
 
-bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
+bool CompoundFile::Open(std::span<const std::uint8_t> file, DocumentError& error,
                         CompoundLimits limits) {
   file_ = file;
   limits_ = limits;
@@ -111,23 +111,23 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
   mini_fat_.clear();
   mini_stream_.clear();
   entries_.clear();
-  error.clear();
-  if (file.size() < 512 || !IsCompoundFile(file)) return Fail(error, reason::kDamaged);
+  error = DocumentError::kNone;
+  if (file.size() < 512 || !IsCompoundFile(file)) return Fail(error, DocumentError::kDamaged);
   const std::uint16_t version = U16(file, 26);
   sector_shift_ = U16(file, 30);
   mini_shift_ = U16(file, 32);
   if (U16(file, 28) != 0xFFFE ||
       !((version == 3 && sector_shift_ == 9) || (version == 4 && sector_shift_ == 12)) ||
       mini_shift_ != 6) {
-    return Fail(error, reason::kDamaged);
+    return Fail(error, DocumentError::kDamaged);
   }
   const std::size_t sector = std::size_t{1} << sector_shift_;
-  if (file.size() <= sector) return Fail(error, reason::kDamaged);
+  if (file.size() <= sector) return Fail(error, DocumentError::kDamaged);
   sector_count_ = (file.size() - sector + sector - 1) / sector;
   cutoff_ = U32(file, 56);
-  if (cutoff_ != 4096) return Fail(error, reason::kDamaged);
+  if (cutoff_ != 4096) return Fail(error, DocumentError::kDamaged);
   const std::uint32_t fat_sectors = U32(file, 44);
-  if (fat_sectors > sector_count_) return Fail(error, reason::kDamaged);
+  if (fat_sectors > sector_count_) return Fail(error, DocumentError::kDamaged);
 
   // The FAT's own sectors: 109 in the header, the rest in the DIFAT chain.
   std::vector<std::uint32_t> fat_at;
@@ -137,10 +137,10 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
   const std::size_t per_sector = sector / 4;
   std::vector<bool> seen(sector_count_);
   for (std::uint32_t difat = U32(file, 68); fat_at.size() < fat_sectors;) {
-    if (difat >= sector_count_ || seen[difat]) return Fail(error, reason::kDamaged);
+    if (difat >= sector_count_ || seen[difat]) return Fail(error, DocumentError::kDamaged);
     seen[difat] = true;
     const std::size_t at = (std::size_t{difat} + 1) * sector;
-    if (at + sector > file.size()) return Fail(error, reason::kDamaged);
+    if (at + sector > file.size()) return Fail(error, DocumentError::kDamaged);
     for (std::size_t i = 0; i + 1 < per_sector && fat_at.size() < fat_sectors; ++i) {
       fat_at.push_back(U32(file, at + 4 * i));
     }
@@ -149,7 +149,8 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
   fat_.reserve(fat_at.size() * per_sector);
   for (const std::uint32_t s : fat_at) {
     const std::size_t at = (std::size_t{s} + 1) * sector;
-    if (s >= sector_count_ || at + sector > file.size()) return Fail(error, reason::kDamaged);
+    if (s >= sector_count_ || at + sector > file.size())
+      return Fail(error, DocumentError::kDamaged);
     for (std::size_t i = 0; i < per_sector; ++i) fat_.push_back(U32(file, at + 4 * i));
   }
 
@@ -157,10 +158,11 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
   std::string directory;
   std::vector<std::uint32_t> chain;
   if (!Chain(fat_, U32(file, 48), fat_.size(), chain, error)) return false;
-  if (chain.empty()) return Fail(error, reason::kDamaged);
+  if (chain.empty()) return Fail(error, DocumentError::kDamaged);
   for (const std::uint32_t s : chain) {
     const std::size_t at = (std::size_t{s} + 1) * sector;
-    if (s >= sector_count_ || at + sector > file.size()) return Fail(error, reason::kDamaged);
+    if (s >= sector_count_ || at + sector > file.size())
+      return Fail(error, DocumentError::kDamaged);
     directory.append(reinterpret_cast<const char*>(file.data() + at), sector);
   }
   const std::size_t count = directory.size() / kEntrySize;
@@ -168,7 +170,7 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
   for (std::size_t i = 0; i < count; ++i) {
     if (directory[i * kEntrySize + 66] != 0) ++in_use;
   }
-  if (in_use > limits.max_entries) return Fail(error, reason::kTooManyEntries);
+  if (in_use > limits.max_entries) return Fail(error, DocumentError::kTooManyEntries);
   auto entry = [&](std::size_t i) {
     return std::string_view(directory).substr(i * kEntrySize, kEntrySize);
   };
@@ -176,11 +178,11 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
     const std::uint64_t low = U32(e, 120);
     return version == 3 ? low : low | (std::uint64_t{U32(e, 124)} << 32);
   };
-  if (entry(0)[66] != 5) return Fail(error, reason::kDamaged);  // the root storage
+  if (entry(0)[66] != 5) return Fail(error, DocumentError::kDamaged);  // the root storage
 
   // The mini stream lives in the root's chain; small streams are in it by mini FAT.
   const std::uint64_t mini_size = size_of(entry(0));
-  if (mini_size > limits.max_stream_size) return Fail(error, reason::kTooLarge);
+  if (mini_size > limits.max_stream_size) return Fail(error, DocumentError::kTooLarge);
   if (mini_size > 0 && !ReadSectors(U32(entry(0), 116), mini_size, mini_stream_, error)) {
     return false;
   }
@@ -188,11 +190,12 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
   if (mini_fat_sectors > 0) {
     if (mini_fat_sectors > sector_count_ ||
         !Chain(fat_, U32(file, 60), mini_fat_sectors, chain, error)) {
-      return Fail(error, reason::kDamaged);
+      return Fail(error, DocumentError::kDamaged);
     }
     for (const std::uint32_t s : chain) {
       const std::size_t at = (std::size_t{s} + 1) * sector;
-      if (s >= sector_count_ || at + sector > file.size()) return Fail(error, reason::kDamaged);
+      if (s >= sector_count_ || at + sector > file.size())
+        return Fail(error, DocumentError::kDamaged);
       for (std::size_t i = 0; i < per_sector; ++i) mini_fat_.push_back(U32(file, at + 4 * i));
     }
   }
@@ -203,7 +206,7 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, std::string& error,
   std::uint32_t at = U32(entry(0), 76);
   while (at != kNoStream || !stack.empty()) {
     while (at != kNoStream) {
-      if (at >= count || visited[at]) return Fail(error, reason::kDamaged);
+      if (at >= count || visited[at]) return Fail(error, DocumentError::kDamaged);
       visited[at] = true;
       stack.push_back(at);
       at = U32(entry(at), 68);
@@ -232,9 +235,9 @@ const CompoundEntry* CompoundFile::Find(std::string_view name) const {
   return nullptr;
 }
 
-bool CompoundFile::Read(const CompoundEntry& entry, std::string& out, std::string& error) const {
+bool CompoundFile::Read(const CompoundEntry& entry, std::string& out, DocumentError& error) const {
   out.clear();
-  if (entry.size > limits_.max_stream_size) return Fail(error, reason::kTooLarge);
+  if (entry.size > limits_.max_stream_size) return Fail(error, DocumentError::kTooLarge);
   if (entry.size >= cutoff_) {
     if (ReadSectors(entry.start, entry.size, out, error)) return true;
     out.clear();
@@ -244,14 +247,14 @@ bool CompoundFile::Read(const CompoundEntry& entry, std::string& out, std::strin
   const std::uint64_t needed = (entry.size + mini - 1) / mini;
   std::vector<std::uint32_t> chain;
   if (!Chain(mini_fat_, entry.start, needed, chain, error)) return false;
-  if (chain.size() < needed) return Fail(error, reason::kDamaged);
+  if (chain.size() < needed) return Fail(error, DocumentError::kDamaged);
   out.reserve(entry.size);
   for (const std::uint32_t s : chain) {
     const std::uint64_t offset = std::uint64_t{s} << mini_shift_;
     const std::uint64_t take = std::min(mini, entry.size - out.size());
     if (offset + take > mini_stream_.size()) {
       out.clear();
-      return Fail(error, reason::kDamaged);
+      return Fail(error, DocumentError::kDamaged);
     }
     out.append(mini_stream_, offset, take);
   }

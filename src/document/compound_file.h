@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "document/errors.h"
+
 namespace kelvaro {
 
 struct CompoundLimits {
@@ -31,8 +33,8 @@ bool IsCompoundFile(std::span<const std::uint8_t> bytes);
 class CompoundFile {
  public:
   // Reads the header, the FAT (through the DIFAT), the mini FAT and the directory of `file`,
-  // which must outlive the reader. False with the reason (reasons.h).
-  bool Open(std::span<const std::uint8_t> file, std::string& error, CompoundLimits limits = {});
+  // which must outlive the reader. False with the reason.
+  bool Open(std::span<const std::uint8_t> file, DocumentError& error, CompoundLimits limits = {});
 
   // The entries directly below the root storage, in the order of their tree.
   const std::vector<CompoundEntry>& Entries() const { return entries_; }
@@ -41,13 +43,13 @@ class CompoundFile {
   const CompoundEntry* Find(std::string_view name) const;
   // The stream's bytes, exactly its declared size; false with the reason when its chain
   // loops, ends early, leaves the file or it is larger than the limits allow.
-  bool Read(const CompoundEntry& entry, std::string& out, std::string& error) const;
+  bool Read(const CompoundEntry& entry, std::string& out, DocumentError& error) const;
 
  private:
   bool Chain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::uint64_t max_links,
-             std::vector<std::uint32_t>& out, std::string& error) const;
+             std::vector<std::uint32_t>& out, DocumentError& error) const;
   bool ReadSectors(std::uint32_t start, std::uint64_t size, std::string& out,
-                   std::string& error) const;
+                   DocumentError& error) const;
 
   std::span<const std::uint8_t> file_;
   CompoundLimits limits_;

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "document/binary_office.h"
-#include "document/reasons.h"
+#include "document/errors.h"
 #include "text/encoding.h"
 
 namespace kelvaro::binary {
@@ -316,7 +316,7 @@ class Story {
   int table_ = 0, row_ = 0, column_ = 0;
 };
 
-bool Fail(std::string& error, const char* reason) {
+bool Fail(DocumentError& error, DocumentError reason) {
   error = reason;
   return false;
 }
@@ -370,15 +370,15 @@ class Document {
 };
 
 bool ReadPieceTable(std::string_view word, std::string_view table, std::uint32_t fc,
-                    std::uint32_t lcb, std::vector<Piece>& pieces, std::string& error) {
-  if (std::uint64_t{fc} + lcb > table.size()) return Fail(error, reason::kDamaged);
+                    std::uint32_t lcb, std::vector<Piece>& pieces, DocumentError& error) {
+  if (std::uint64_t{fc} + lcb > table.size()) return Fail(error, DocumentError::kDamaged);
   const std::string_view clx = table.substr(fc, lcb);
   std::size_t at = 0;
   while (at < clx.size() && clx[at] == 0x01) at += 3 + U16(clx, at + 1);  // property lists
-  if (at >= clx.size() || clx[at] != 0x02) return Fail(error, reason::kDamaged);
+  if (at >= clx.size() || clx[at] != 0x02) return Fail(error, DocumentError::kDamaged);
   const std::uint32_t size = U32(clx, at + 1);
   at += 5;
-  if (size < 4 || at + size > clx.size()) return Fail(error, reason::kDamaged);
+  if (size < 4 || at + size > clx.size()) return Fail(error, DocumentError::kDamaged);
   const std::size_t count = (size - 4) / 12;
   const std::size_t descriptors = at + 4 * (count + 1);
   std::uint64_t characters = 0;
@@ -390,13 +390,13 @@ bool ReadPieceTable(std::string_view word, std::string_view table, std::uint32_t
     p.compressed = (raw & 0x40000000) != 0;
     p.fc = p.compressed ? (raw & 0x3FFFFFFF) / 2 : raw & 0x3FFFFFFF;
     if (p.cp_end < p.cp_start || (!pieces.empty() && p.cp_start < pieces.back().cp_end)) {
-      return Fail(error, reason::kDamaged);
+      return Fail(error, DocumentError::kDamaged);
     }
     const std::uint64_t length = std::uint64_t{p.cp_end - p.cp_start} * (p.compressed ? 1 : 2);
     characters += length;
     // Pieces never share text, so together they hold no more than the stream.
     if (p.fc + length > word.size() || characters > word.size()) {
-      return Fail(error, reason::kDamaged);
+      return Fail(error, DocumentError::kDamaged);
     }
     if (p.cp_end > p.cp_start) pieces.push_back(p);
   }
@@ -406,15 +406,15 @@ bool ReadPieceTable(std::string_view word, std::string_view table, std::uint32_t
 }  // namespace
 
 bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
-                     std::vector<TextPiece>& pieces, std::string& error, const char* not_word) {
+                     std::vector<TextPiece>& pieces, DocumentError& error, DocumentError not_word) {
   const CompoundEntry* word_entry = file.Find("WordDocument");
   if (word_entry == nullptr) return Fail(error, not_word);
   std::string word;
   if (!file.Read(*word_entry, word, error)) return false;
   if (word.size() < 0x22 || U16(word, 0) != kWordIdent) return Fail(error, not_word);
-  if (U16(word, 2) < kWord97) return Fail(error, reason::kWord95);
+  if (U16(word, 2) < kWord97) return Fail(error, DocumentError::kWord95);
   const std::uint32_t flags = U16(word, 0x0A);
-  if ((flags & kEncrypted) != 0) return Fail(error, reason::kEncrypted);
+  if ((flags & kEncrypted) != 0) return Fail(error, DocumentError::kEncrypted);
 
   // The FIB's variable parts: 16-bit words, 32-bit longs, then (offset, length) pairs.
   const std::uint64_t longs = 0x22 + 2 * std::uint64_t{U16(word, 0x20)} + 2;
@@ -422,14 +422,14 @@ bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
   const std::uint64_t pairs = longs + 4 * long_count + 2;
   const std::uint64_t pair_count = U16(word, pairs - 2);
   if (long_count < 11 || pair_count <= kPieceTable || pairs + 8 * pair_count > word.size()) {
-    return Fail(error, reason::kDamaged);
+    return Fail(error, DocumentError::kDamaged);
   }
   auto count = [&](std::size_t i) { return U32(word, longs + 4 * i); };
   auto fc = [&](std::size_t i) { return U32(word, pairs + 8 * i); };
   auto lcb = [&](std::size_t i) { return U32(word, pairs + 8 * i + 4); };
 
   const CompoundEntry* table_entry = file.Find((flags & kTable1) != 0 ? "1Table" : "0Table");
-  if (table_entry == nullptr) return Fail(error, reason::kDamaged);
+  if (table_entry == nullptr) return Fail(error, DocumentError::kDamaged);
   std::string table;
   if (!file.Read(*table_entry, table, error)) return false;
 
@@ -448,7 +448,7 @@ bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
   const std::uint64_t footnotes_at = text, headers_at = footnotes_at + footnotes;
   const std::uint64_t endnotes_at = headers_at + headers + count(6) + count(7);
   const std::uint64_t endnotes = count(8);
-  if (endnotes_at + endnotes > 0xFFFFFFFFu) return Fail(error, reason::kDamaged);
+  if (endnotes_at + endnotes > 0xFFFFFFFFu) return Fail(error, DocumentError::kDamaged);
   bool too_large = false;
   auto walk = [&](std::uint64_t from, std::uint64_t length, const char* part, int& paragraphs) {
     if (too_large) return;
@@ -486,7 +486,7 @@ bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
   int footnote_paragraphs = 0, endnote_paragraphs = 0;
   walk(footnotes_at, footnotes, "脚注", footnote_paragraphs);
   walk(endnotes_at, endnotes, "尾注", endnote_paragraphs);
-  return too_large ? Fail(error, reason::kContentTooLarge) : true;
+  return too_large ? Fail(error, DocumentError::kContentTooLarge) : true;
 }
 
 }  // namespace kelvaro::binary

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "document/errors.h"
 #include "document/formats.h"
-#include "document/reasons.h"
+#include "document/pdf.h"
 #include "document/zip_reader.h"
-#include "platform/pdf.h"
 
 namespace kelvaro {
 
@@ -52,21 +52,61 @@ std::string LocationWords(const Location& at) {
   return {};
 }
 
+namespace formats {
+
+const std::vector<Format>& Formats() {
+  static const std::vector<Format> formats = {
+      {DocumentKind::kText, {"txt"}, "文本文件", &ReadText, DocumentError::kNone},
+      {DocumentKind::kDocx, {"docx", "docm"}, "Word 文档", &ReadDocx, DocumentError::kNone},
+      {DocumentKind::kXlsx, {"xlsx", "xlsm"}, "Excel 工作簿", &ReadXlsx, DocumentError::kNone},
+      {DocumentKind::kCsv, {"csv"}, "CSV 文件", &ReadCsv, DocumentError::kNone},
+      {DocumentKind::kPdf, {"pdf"}, "PDF 文件", &ReadPdf, DocumentError::kNone},
+      {DocumentKind::kDoc, {"doc"}, "Word 文档", &ReadDoc, DocumentError::kNotWordOrExcel},
+      {DocumentKind::kXls, {"xls"}, "Excel 工作簿", &ReadXls, DocumentError::kNotWordOrExcel},
+      {DocumentKind::kWps, {"wps"}, "Word 文档", &ReadWps, DocumentError::kWps},
+      {DocumentKind::kPpt, {"ppt"}, nullptr, nullptr, DocumentError::kOldPowerPoint},
+  };
+  return formats;
+}
+
+const Format& FormatOf(DocumentKind kind) {
+  for (const Format& format : Formats()) {
+    if (format.kind == kind) return format;
+  }
+  return Formats().front();
+}
+
+}  // namespace formats
+
 DocumentKind DocumentKindOf(std::string_view path) {
   const std::size_t slash = path.find_last_of("/\\");
   const std::string_view file = slash == std::string_view::npos ? path : path.substr(slash + 1);
   const std::size_t dot = file.rfind('.');
   if (dot == std::string_view::npos) return DocumentKind::kText;
   const std::string extension = LowerAscii(file.substr(dot + 1));
-  if (extension == "docx" || extension == "docm") return DocumentKind::kDocx;
-  if (extension == "xlsx" || extension == "xlsm") return DocumentKind::kXlsx;
-  if (extension == "csv") return DocumentKind::kCsv;
-  if (extension == "pdf") return DocumentKind::kPdf;
-  if (extension == "doc") return DocumentKind::kDoc;
-  if (extension == "xls") return DocumentKind::kXls;
-  if (extension == "wps") return DocumentKind::kWps;
-  if (extension == "ppt") return DocumentKind::kPpt;
+  for (const formats::Format& format : formats::Formats()) {
+    for (const std::string_view known : format.extensions) {
+      if (extension == known) return format.kind;
+    }
+  }
   return DocumentKind::kText;
+}
+
+std::vector<OfferedKind> OfferedKinds() {
+  std::vector<OfferedKind> offered;
+  for (const formats::Format& format : formats::Formats()) {
+    if (format.label == nullptr) continue;
+    const std::string pattern = "*." + std::string(format.extensions.front());
+    const auto same = std::find_if(offered.begin(), offered.end(), [&](const OfferedKind& kind) {
+      return kind.label == format.label;
+    });
+    if (same != offered.end()) {
+      same->patterns += " " + pattern;
+    } else {
+      offered.push_back({format.label, pattern});
+    }
+  }
+  return offered;
 }
 
 namespace {
@@ -85,32 +125,17 @@ bool HoldsUtf16Name(std::string_view bytes, std::string_view name) {
   return bytes.find(wide) != std::string_view::npos;
 }
 
-// What an old Office name that holds nothing read here is refused with.
-const char* OldOfficeRefusal(DocumentKind kind) {
-  switch (kind) {
-    case DocumentKind::kDoc:
-    case DocumentKind::kXls:
-      return reason::kNotWordOrExcel;
-    case DocumentKind::kWps:
-      return reason::kWps;
-    case DocumentKind::kPpt:
-      return reason::kOldPowerPoint;
-    default:
-      return nullptr;
-  }
-}
-
 // An OLE2 file named as text is read by the streams it holds.
-std::optional<DocumentKind> CompoundFileKind(std::string_view bytes, const char*& why) {
-  why = reason::kNotText;
+std::optional<DocumentKind> CompoundFileKind(std::string_view bytes, DocumentError& why) {
+  why = DocumentError::kNotText;
   if (HoldsUtf16Name(bytes, "EncryptedPackage")) {
-    why = reason::kEncrypted;  // .docx, .xlsx
+    why = DocumentError::kEncrypted;  // .docx, .xlsx
   } else if (HoldsUtf16Name(bytes, "WordDocument")) {
     return DocumentKind::kDoc;
   } else if (HoldsUtf16Name(bytes, "Workbook") || HoldsUtf16Name(bytes, "Book")) {
     return DocumentKind::kXls;
   } else if (HoldsUtf16Name(bytes, "PowerPoint Document")) {
-    why = reason::kOldPowerPoint;
+    why = DocumentError::kOldPowerPoint;
   }
   return std::nullopt;
 }
@@ -134,7 +159,7 @@ bool IsMarkup(std::string_view raw) {
 }
 
 // A zip is a .docx or .xlsx by the folder of its parts.
-std::optional<DocumentKind> PackageKind(const Bytes& bytes, std::string& error) {
+std::optional<DocumentKind> PackageKind(const Bytes& bytes, DocumentError& error) {
   ZipReader zip;
   if (!zip.Open(bytes, error)) return std::nullopt;
   for (const ZipMember& member : zip.Members()) {
@@ -142,38 +167,34 @@ std::optional<DocumentKind> PackageKind(const Bytes& bytes, std::string& error) 
     if (name.starts_with("word/")) return DocumentKind::kDocx;
     if (name.starts_with("xl/")) return DocumentKind::kXlsx;
   }
-  error = reason::kNotText;
+  error = DocumentError::kNotText;
   return std::nullopt;
 }
 
 }  // namespace
 
-bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error) {
-  const char* const old_office = OldOfficeRefusal(kind);
-  if (kind != DocumentKind::kText && kind != DocumentKind::kCsv && old_office == nullptr) {
-    return true;
-  }
+bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error) {
+  const formats::Format& format = formats::FormatOf(kind);
+  const bool old_office = format.unread != DocumentError::kNone;
+  if (kind != DocumentKind::kText && kind != DocumentKind::kCsv && !old_office) return true;
   const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  const auto refuse = [&](const char* why) {
-    error = old_office != nullptr ? old_office : why;
+  const auto refuse = [&](DocumentError why) {
+    error = old_office ? format.unread : why;
     return false;
   };
   if (StartsWith(raw, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) {
     // The Word and Excel readers tell what the compound file holds.
-    if (kind == DocumentKind::kDoc || kind == DocumentKind::kXls || kind == DocumentKind::kWps) {
-      return true;
-    }
-    if (kind == DocumentKind::kPpt) return refuse(reason::kOldPowerPoint);
-    const char* why = nullptr;
+    if (old_office) return format.read != nullptr || refuse(format.unread);
+    DocumentError why = DocumentError::kNone;
     const std::optional<DocumentKind> compound = CompoundFileKind(raw, why);
     if (!compound.has_value()) return refuse(why);
     kind = *compound;
     return true;
   }
   if (StartsWith(raw, "PK\x03\x04") || StartsWith(raw, "PK\x05\x06")) {
-    std::string why;
+    DocumentError why = DocumentError::kNone;
     const std::optional<DocumentKind> package = PackageKind(bytes, why);
-    if (!package.has_value()) return refuse(why.c_str());
+    if (!package.has_value()) return refuse(why);
     kind = *package;
     return true;
   }
@@ -182,9 +203,9 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error) {
     return true;
   }
   const bool utf16 = StartsWith(raw, "\xFF\xFE") || StartsWith(raw, "\xFE\xFF");
-  if (!utf16 && raw.find('\0') != std::string_view::npos) return refuse(reason::kNotText);
-  if (old_office != nullptr) {
-    if (IsMarkup(raw)) return refuse(old_office);
+  if (!utf16 && raw.find('\0') != std::string_view::npos) return refuse(DocumentError::kNotText);
+  if (old_office) {
+    if (IsMarkup(raw)) return refuse(format.unread);
     kind = DocumentKind::kText;
   }
   return true;
@@ -207,9 +228,9 @@ bool Budget::Add(std::vector<TextPiece>& pieces, TextPiece&& piece) {
 }
 
 bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-             std::string& error) {
+             DocumentError& error) {
   std::vector<std::string> pages;
-  if (!platform::ReadPdfPages(bytes, pages, error)) return false;
+  if (!ReadPdfPages(bytes, pages, error)) return false;
   for (std::size_t i = 0; i < pages.size(); ++i) {
     std::string& text = pages[i];
     // The text layer ends pages with line and form feeds; they are no part of the page.
@@ -223,7 +244,7 @@ bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
     piece.location.kind = Location::Kind::kPage;
     piece.location.page = static_cast<int>(i) + 1;
     if (!budget.Add(pieces, std::move(piece))) {
-      error = reason::kContentTooLarge;
+      error = DocumentError::kContentTooLarge;
       return false;
     }
   }
@@ -233,44 +254,19 @@ bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
 }  // namespace formats
 
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
-                  std::string& error, const DocumentLimits& limits) {
+                  DocumentError& error, const DocumentLimits& limits) {
   pieces.clear();
-  error.clear();
+  error = DocumentError::kNone;
   if (!KindOfContent(bytes, kind, error)) return false;
   formats::Budget budget(limits);
-  bool ok = false;
-  switch (kind) {
-    case DocumentKind::kText:
-    case DocumentKind::kPpt:  // text by its bytes
-      ok = formats::ReadText(bytes, budget, pieces, error);
-      break;
-    case DocumentKind::kCsv:
-      ok = formats::ReadCsv(bytes, budget, pieces, error);
-      break;
-    case DocumentKind::kDocx:
-      ok = formats::ReadDocx(bytes, budget, pieces, error);
-      break;
-    case DocumentKind::kXlsx:
-      ok = formats::ReadXlsx(bytes, budget, pieces, error);
-      break;
-    case DocumentKind::kPdf:
-      ok = formats::ReadPdf(bytes, budget, pieces, error);
-      break;
-    case DocumentKind::kDoc:
-      ok = formats::ReadDoc(bytes, budget, pieces, error);
-      break;
-    case DocumentKind::kXls:
-      ok = formats::ReadXls(bytes, budget, pieces, error);
-      break;
-    case DocumentKind::kWps:
-      ok = formats::ReadWps(bytes, budget, pieces, error);
-      break;
-  }
+  // A kind without a reader of its own got here as text.
+  const formats::Reader read = formats::FormatOf(kind).read;
+  const bool ok = (read != nullptr ? read : &formats::ReadText)(bytes, budget, pieces, error);
   if (!ok) {
     std::vector<TextPiece>().swap(pieces);
-    if (error.empty()) error = "文件已损坏";
+    if (error == DocumentError::kNone) error = DocumentError::kDamaged;
   } else {
-    error.clear();
+    error = DocumentError::kNone;
   }
   return ok;
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/errors.h"
 #include "document/location.h"
 #include "text/text.h"
 
@@ -28,7 +29,7 @@ struct TextPiece {
 enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf, kDoc, kXls, kWps, kPpt };
 
 // How much a document may give or make the reader hold; past any of it the document is
-// refused as too large (reason::kContentTooLarge, or kTooLarge for the XML inflated).
+// refused as too large (DocumentError::kContentTooLarge, or kTooLarge for the XML inflated).
 struct DocumentLimits {
   std::size_t max_text = 64u << 20;  // bytes of all the pieces, with their sheet and cell names
   std::size_t max_pieces = 1000000;
@@ -43,6 +44,13 @@ struct DocumentLimits {
 // .pdf, .doc, .xls, .wps, .ppt; .txt and anything unknown: kText.
 DocumentKind DocumentKindOf(std::string_view path);
 
+// The kinds the import offers, as its open dialog lists them.
+struct OfferedKind {
+  std::string label;     // UTF-8: "Word 文档"
+  std::string patterns;  // "*.docx *.doc *.wps"
+};
+std::vector<OfferedKind> OfferedKinds();
+
 // What bytes named as `kind` are read as. A text kind (kText, kCsv) or an old Office kind is
 // taken for what its bytes are: a zip holding a Word or Excel document is kDocx or kXlsx, a
 // PDF kPdf, an OLE2 compound file under a .doc, .xls or .wps name stays so, one named as
@@ -50,15 +58,15 @@ DocumentKind DocumentKindOf(std::string_view path);
 // reason) when the bytes are another compound file, another zip, binary (a zero byte without
 // a UTF-16 byte-order mark), or markup (HTML, RTF) under an old Office name. The other kinds
 // stay as they are.
-bool KindOfContent(const Bytes& bytes, DocumentKind& kind, std::string& error);
+bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error);
 
 // The pieces of a document in reading order, of the kind KindOfContent finds; false with
-// `error` (UTF-8, Chinese, short, from reasons.h) when it cannot be read, and then no pieces.
+// `error` (its words: DocumentErrorWords) when it cannot be read, and then no pieces.
 // kText gives one piece per non-empty line (kLine; lines end as ImportLines ends them), kCsv
 // one per non-empty cell. The memory it takes stays within a small multiple of `limits`'
 // text and pieces.
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
-                  std::string& error, const DocumentLimits& limits = {});
+                  DocumentError& error, const DocumentLimits& limits = {});
 
 // A file's text as UTF-8: UTF-8 (byte-order mark dropped), UTF-16 LE/BE after a byte-order
 // mark, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else UTF-8 with one

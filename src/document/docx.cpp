@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <charconv>
 
+#include "document/errors.h"
 #include "document/formats.h"
 #include "document/package.h"
-#include "document/reasons.h"
 
 namespace kelvaro::formats {
 
@@ -31,12 +31,12 @@ class Walker {
       : budget_(budget), pieces_(pieces), part_name_(part_name), paragraphs_(paragraphs) {}
 
   // False with the reason; `root` is the element the part must start with.
-  bool Walk(package::PartReader& reader, std::string_view root, std::string& error,
-            const char* wrong_root) {
+  bool Walk(package::PartReader& reader, std::string_view root, DocumentError& error,
+            DocumentError wrong_root) {
     bool first = true;
     for (;;) {
       if (too_large_) {
-        error = reason::kContentTooLarge;
+        error = DocumentError::kContentTooLarge;
         return false;
       }
       const Event e = reader.Next();
@@ -251,23 +251,23 @@ void SortParts(std::vector<std::string>& parts) {
 }  // namespace
 
 bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-              std::string& error) {
+              DocumentError& error) {
   package::Package package(budget.Limits());
-  if (!package.Open(bytes, reason::kNotWord, error)) return false;
+  if (!package.Open(bytes, DocumentError::kNotWord, error)) return false;
   std::vector<package::Relationship> relationships;
   if (!package::ReadRelationships(package, "", relationships, error)) return false;
   std::string main = package::MainPart(relationships, "word/document.xml");
   if (package.Find(main) == nullptr) main = "word/document.xml";
   const ZipMember* body = package.Find(main);
   if (body == nullptr) {
-    error = reason::kNotWord;
+    error = DocumentError::kNotWord;
     return false;
   }
   package.FirstRead(*body);
   int body_paragraphs = 0;
   package::PartReader body_reader(package, *body);
   if (!Walker(budget, pieces, nullptr, body_paragraphs)
-           .Walk(body_reader, "document", error, reason::kNotWord)) {
+           .Walk(body_reader, "document", error, DocumentError::kNotWord)) {
     return false;
   }
 
@@ -294,7 +294,7 @@ bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
       if (member == nullptr || !package.FirstRead(*member)) continue;
       package::PartReader reader(package, *member);
       if (!Walker(budget, pieces, kind.name, paragraphs)
-               .Walk(reader, kind.root, error, reason::kDamaged)) {
+               .Walk(reader, kind.root, error, DocumentError::kDamaged)) {
         return false;
       }
     }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "document/reasons.h"
+#include "document/errors.h"
 
 namespace kelvaro::package {
 
@@ -69,16 +69,16 @@ PartReader::Source::Source(Package& package, const ZipMember& member) : package_
 }
 
 bool PartReader::Source::Read(std::string& out) {
-  if (!error_.empty()) return false;
+  if (error_ != DocumentError::kNone) return false;
   const std::size_t before = out.size();
   const bool more = stream_.Read(out, kChunk);
   package_.inflated_ += out.size() - before;
-  if (!stream_.Error().empty()) {
+  if (stream_.Error() != DocumentError::kNone) {
     error_ = stream_.Error();
   } else if (package_.inflated_ > package_.Limits().max_xml) {
-    error_ = reason::kTooLarge;
+    error_ = DocumentError::kTooLarge;
   }
-  return more && error_.empty();
+  return more && error_ == DocumentError::kNone;
 }
 
 PartReader::PartReader(Package& package, const ZipMember& member)
@@ -111,20 +111,20 @@ const std::string* PartReader::Attribute(Ns ns, std::string_view local) const {
   return nullptr;
 }
 
-std::string PartReader::ErrorReason() const {
+DocumentError PartReader::ErrorReason() const {
   if (source_.Failed()) return source_.Error();
-  if (reader_.RefusedEntity()) return reason::kXmlEntity;
-  if (reader_.RefusedEncoding()) return reason::kXmlEncoding;
-  if (reader_.RefusedSize()) return reason::kContentTooLarge;
-  return reason::kDamaged;
+  if (reader_.RefusedEntity()) return DocumentError::kXmlEntity;
+  if (reader_.RefusedEncoding()) return DocumentError::kXmlEncoding;
+  if (reader_.RefusedSize()) return DocumentError::kContentTooLarge;
+  return DocumentError::kDamaged;
 }
 
-bool Package::Open(const Bytes& bytes, const char* not_this_kind, std::string& error) {
+bool Package::Open(const Bytes& bytes, DocumentError not_this_kind, DocumentError& error) {
   if (StartsWith(bytes, "PK")) return zip_.Open(bytes, error);
   // A password-protected .docx or .xlsx is an OLE container with the package encrypted inside.
   if (StartsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") &&
       HoldsUtf16Name(bytes, "EncryptedPackage")) {
-    error = reason::kEncrypted;
+    error = DocumentError::kEncrypted;
     return false;
   }
   error = not_this_kind;
@@ -161,9 +161,9 @@ std::string ResolveTarget(std::string_view part, std::string_view target) {
 }
 
 bool ReadRelationships(Package& package, std::string_view part, std::vector<Relationship>& out,
-                       std::string& error) {
+                       DocumentError& error) {
   out.clear();
-  error.clear();
+  error = DocumentError::kNone;
   const std::size_t slash = part.rfind('/');
   const std::string folder(slash == std::string_view::npos ? "" : part.substr(0, slash + 1));
   const std::string file(slash == std::string_view::npos ? part : part.substr(slash + 1));
@@ -188,7 +188,7 @@ bool ReadRelationships(Package& package, std::string_view part, std::vector<Rela
     Relationship r{*id, last == std::string::npos ? *type : type->substr(last + 1),
                    ResolveTarget(part, *target)};
     if (!package.Held().Take(r.id.size() + r.type.size() + r.target.size())) {
-      error = reason::kContentTooLarge;
+      error = DocumentError::kContentTooLarge;
       return false;
     }
     out.push_back(std::move(r));

@@ -25,7 +25,7 @@ class Package {
   explicit Package(const DocumentLimits& limits) : held_(limits) {}
   // Bytes that are no zip give `not_this_kind`, an encrypted Office file (an OLE container
   // holding an encrypted package) kEncrypted.
-  bool Open(const Bytes& bytes, const char* not_this_kind, std::string& error);
+  bool Open(const Bytes& bytes, DocumentError not_this_kind, DocumentError& error);
   // The member of that name, or null.
   const ZipMember* Find(std::string_view name) const { return zip_.Find(name); }
   // Marks `member` as read: false when it was before, so that no part is read twice.
@@ -56,20 +56,20 @@ class PartReader {
   // kStart: the value of the attribute of that namespace (kOther: no prefix) and local name.
   const std::string* Attribute(Ns ns, std::string_view local) const;
   // The reason for the user after kError.
-  std::string ErrorReason() const;
+  DocumentError ErrorReason() const;
 
  private:
   class Source : public XmlSource {
    public:
     Source(Package& package, const ZipMember& member);
     bool Read(std::string& out) override;
-    bool Failed() const override { return !error_.empty(); }
-    const std::string& Error() const { return error_; }
+    bool Failed() const override { return error_ != DocumentError::kNone; }
+    DocumentError Error() const { return error_; }
 
    private:
     Package& package_;
     ZipStream stream_;
-    std::string error_;
+    DocumentError error_ = DocumentError::kNone;
   };
 
   Source source_;
@@ -88,7 +88,7 @@ struct Relationship {
 // the package's own), internal targets only, each held in the package's budget. No
 // relationship part gives none.
 bool ReadRelationships(Package& package, std::string_view part, std::vector<Relationship>& out,
-                       std::string& error);
+                       DocumentError& error);
 
 // `target` as seen from `part`: "/x/y" is absolute, "../a" climbs from the part's folder.
 std::string ResolveTarget(std::string_view part, std::string_view target);

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <array>
 
+#include "document/errors.h"
 #include "document/formats.h"
-#include "document/reasons.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -93,7 +93,7 @@ std::string DecodeTextFile(const Bytes& bytes) {
 namespace formats {
 
 bool ReadText(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-              std::string& error) {
+              DocumentError& error) {
   const std::string text = DecodeTextFile(bytes);
   // Lines end as the numbers import ends them: at LF, a CR before it dropped.
   int line = 0;
@@ -110,7 +110,7 @@ bool ReadText(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
       piece.location.kind = Location::Kind::kLine;
       piece.location.line = line;
       if (!budget.Add(pieces, std::move(piece))) {
-        error = reason::kContentTooLarge;
+        error = DocumentError::kContentTooLarge;
         return false;
       }
     }
@@ -145,7 +145,7 @@ char FindSeparator(std::string_view text) {
 }  // namespace
 
 bool ReadCsv(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-             std::string& error) {
+             DocumentError& error) {
   const std::string text = DecodeTextFile(bytes);
   const char separator = FindSeparator(text);
   int row = 1, column = 1;
@@ -206,7 +206,7 @@ bool ReadCsv(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
     }
   }
   if (record_open) emit();
-  if (too_large) error = reason::kContentTooLarge;
+  if (too_large) error = DocumentError::kContentTooLarge;
   return !too_large;
 }
 

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "document/binary_office.h"
-#include "document/reasons.h"
+#include "document/errors.h"
 #include "text/encoding.h"
 
 namespace kelvaro::binary {
@@ -28,7 +28,7 @@ constexpr std::uint32_t kArray = 0x0221;
 constexpr std::uint32_t kTable = 0x0236;
 constexpr std::uint32_t kBiff8 = 0x0600;
 
-bool Fail(std::string& error, const char* reason) {
+bool Fail(DocumentError& error, DocumentError reason) {
   error = reason;
   return false;
 }
@@ -163,9 +163,10 @@ void Place(std::string_view data, Cell& cell) {
 // the stream is read twice.
 bool ReadSheet(std::string_view stream, const Sheet& sheet, std::size_t limit,
                const std::vector<std::string>& strings, formats::Budget& budget,
-               std::vector<TextPiece>& pieces, std::string& error) {
+               std::vector<TextPiece>& pieces, DocumentError& error) {
   Record r;
-  if (!RecordAt(stream, sheet.offset, r) || r.type != kBof) return Fail(error, reason::kDamaged);
+  if (!RecordAt(stream, sheet.offset, r) || r.type != kBof)
+    return Fail(error, DocumentError::kDamaged);
   const std::size_t first = pieces.size();
   int depth = 1;
   bool string_result = false;
@@ -212,7 +213,8 @@ bool ReadSheet(std::string_view stream, const Sheet& sheet, std::size_t limit,
         piece.location.row = static_cast<int>(cell.row) + 1;
         piece.location.column = static_cast<int>(cell.column) + 1;
         piece.location.cell = CellName(cell.column + 1, cell.row + 1);
-        if (!budget.Add(pieces, std::move(piece))) return Fail(error, reason::kContentTooLarge);
+        if (!budget.Add(pieces, std::move(piece)))
+          return Fail(error, DocumentError::kContentTooLarge);
       }
     }
     at = next;
@@ -229,22 +231,23 @@ bool ReadSheet(std::string_view stream, const Sheet& sheet, std::size_t limit,
 }  // namespace
 
 bool ReadExcelStreams(const CompoundFile& file, formats::Budget& budget,
-                      std::vector<TextPiece>& pieces, std::string& error) {
+                      std::vector<TextPiece>& pieces, DocumentError& error) {
   const CompoundEntry* entry = file.Find("Workbook");
   if (entry == nullptr) entry = file.Find("Book");
-  if (entry == nullptr) return Fail(error, reason::kNotWordOrExcel);
+  if (entry == nullptr) return Fail(error, DocumentError::kNotWordOrExcel);
   std::string stream;
   if (!file.Read(*entry, stream, error)) return false;
 
   Record r;
-  if (!RecordAt(stream, 0, r) || (r.type & 0xFF) != 0x09) return Fail(error, reason::kDamaged);
-  if (r.type != kBof || U16(r.data, 0) != kBiff8) return Fail(error, reason::kExcel95);
+  if (!RecordAt(stream, 0, r) || (r.type & 0xFF) != 0x09)
+    return Fail(error, DocumentError::kDamaged);
+  if (r.type != kBof || U16(r.data, 0) != kBiff8) return Fail(error, DocumentError::kExcel95);
 
   std::vector<Sheet> sheets;
   std::vector<std::string> strings;
   for (std::size_t at = r.next; RecordAt(stream, at, r) && r.type != kEof;) {
     std::size_t next = r.next;
-    if (r.type == kFilePass) return Fail(error, reason::kEncrypted);
+    if (r.type == kFilePass) return Fail(error, DocumentError::kEncrypted);
     if (r.type == kBoundSheet && r.data.size() >= 8) {
       // Worksheets only: charts, macro and module sheets hold no cells.
       if (U8(r.data, 5) == 0) {
@@ -257,7 +260,7 @@ bool ReadExcelStreams(const CompoundFile& file, formats::Budget& budget,
           const char32_t c = width == 2 ? U16(r.data, at_char) : U8(r.data, at_char);
           AppendUtf8(name, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
         }
-        if (!budget.Take(name.size())) return Fail(error, reason::kContentTooLarge);
+        if (!budget.Take(name.size())) return Fail(error, DocumentError::kContentTooLarge);
         sheets.push_back({name, U32(r.data, 0)});
       }
     } else if (r.type == kSst && r.data.size() >= 8) {
@@ -266,7 +269,7 @@ bool ReadExcelStreams(const CompoundFile& file, formats::Budget& budget,
       c.Seek(8);
       std::string s;
       for (std::uint32_t i = 0; i < unique && c.String(s, true); ++i) {
-        if (!budget.Take(s.size())) return Fail(error, reason::kContentTooLarge);
+        if (!budget.Take(s.size())) return Fail(error, DocumentError::kContentTooLarge);
         strings.push_back(s);
       }
     }

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "document/errors.h"
 #include "document/formats.h"
 #include "document/package.h"
-#include "document/reasons.h"
 #include "text/encoding.h"
 
 namespace kelvaro::formats {
@@ -82,13 +82,13 @@ std::string CellName(int column, int row) {
   return letters + std::to_string(row);
 }
 
-bool Failed(const package::PartReader& reader, std::string& error) {
+bool Failed(const package::PartReader& reader, DocumentError& error) {
   error = reader.ErrorReason();
   return false;
 }
 
-bool TooLarge(std::string& error) {
-  error = reason::kContentTooLarge;
+bool TooLarge(DocumentError& error) {
+  error = DocumentError::kContentTooLarge;
   return false;
 }
 
@@ -104,7 +104,7 @@ struct SharedStrings {
 
 // The shared string table: one entry per <si>, its runs joined, phonetic guides left out.
 bool ReadSharedStrings(package::PartReader& reader, Budget& budget, SharedStrings& strings,
-                       std::string& error) {
+                       DocumentError& error) {
   std::string current;
   bool in_item = false, in_text = false;
   int skip = 0;
@@ -172,7 +172,7 @@ void SortCells(std::vector<TextPiece>& pieces, std::size_t first) {
 
 // The sheet's cells with text, appended to `pieces` in the order of their rows and columns.
 bool ReadSheet(package::PartReader& reader, const SharedStrings& strings, const std::string& sheet,
-               Budget& budget, std::vector<TextPiece>& pieces, std::string& error) {
+               Budget& budget, std::vector<TextPiece>& pieces, DocumentError& error) {
   const std::size_t first = pieces.size();
   int row = 0, column = 0;
   std::string type, value, inline_text;
@@ -263,7 +263,7 @@ struct Sheet {
 };
 
 bool ReadWorkbook(package::PartReader& reader, Budget& budget, std::vector<Sheet>& sheets,
-                  std::string& error) {
+                  DocumentError& error) {
   bool first = true;
   for (;;) {
     const Event e = reader.Next();
@@ -273,7 +273,7 @@ bool ReadWorkbook(package::PartReader& reader, Budget& budget, std::vector<Sheet
     if (first) {
       first = false;
       if (!reader.Is(Ns::kSheet, "workbook")) {
-        error = reason::kNotExcel;
+        error = DocumentError::kNotExcel;
         return false;
       }
     }
@@ -289,16 +289,16 @@ bool ReadWorkbook(package::PartReader& reader, Budget& budget, std::vector<Sheet
 }  // namespace
 
 bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-              std::string& error) {
+              DocumentError& error) {
   package::Package package(budget.Limits());
-  if (!package.Open(bytes, reason::kNotExcel, error)) return false;
+  if (!package.Open(bytes, DocumentError::kNotExcel, error)) return false;
   std::vector<package::Relationship> relationships;
   if (!package::ReadRelationships(package, "", relationships, error)) return false;
   std::string main = package::MainPart(relationships, "xl/workbook.xml");
   if (package.Find(main) == nullptr) main = "xl/workbook.xml";
   const ZipMember* workbook = package.Find(main);
   if (workbook == nullptr) {
-    error = reason::kNotExcel;
+    error = DocumentError::kNotExcel;
     return false;
   }
   package.FirstRead(*workbook);
@@ -327,7 +327,7 @@ bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
     if (r == by_id.end() || r->second->type != "worksheet") continue;  // chart sheets and such
     const ZipMember* member = package.Find(r->second->target);
     if (member == nullptr) {
-      error = reason::kDamaged;
+      error = DocumentError::kDamaged;
       return false;
     }
     if (!package.FirstRead(*member)) continue;  // one worksheet named by several sheets

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "document/reasons.h"
+#include "document/errors.h"
 
 namespace kelvaro {
 
@@ -38,7 +38,7 @@ std::string LowerName(std::string_view name) {
   return out;
 }
 
-bool Fail(std::string& error, const char* reason) {
+bool Fail(DocumentError& error, DocumentError reason) {
   error = reason;
   return false;
 }
@@ -79,14 +79,15 @@ bool IsSafeMemberName(std::string_view name) {
   return name.find('\0') == std::string_view::npos;
 }
 
-bool ZipReader::Open(std::span<const std::uint8_t> archive, std::string& error, ZipLimits limits) {
+bool ZipReader::Open(std::span<const std::uint8_t> archive, DocumentError& error,
+                     ZipLimits limits) {
   archive_ = archive;
   limits_ = limits;
   members_.clear();
   index_.clear();
-  error.clear();
+  error = DocumentError::kNone;
   std::size_t end_at = 0;
-  if (!FindEnd(archive, end_at)) return Fail(error, reason::kDamaged);
+  if (!FindEnd(archive, end_at)) return Fail(error, DocumentError::kDamaged);
   const std::uint16_t disk = U16(archive, end_at + 4);
   const std::uint16_t directory_disk = U16(archive, end_at + 6);
   const std::uint16_t count = U16(archive, end_at + 10);
@@ -94,9 +95,9 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, std::string& error, 
   const std::uint32_t directory_offset = U32(archive, end_at + 16);
   if (directory_size == 0xFFFFFFFF || directory_offset == 0xFFFFFFFF ||
       (end_at >= 20 && U32(archive, end_at - 20) == kZip64LocatorSignature)) {
-    return Fail(error, reason::kZip64);
+    return Fail(error, DocumentError::kZip64);
   }
-  if (disk != 0 || directory_disk != 0) return Fail(error, reason::kDamaged);
+  if (disk != 0 || directory_disk != 0) return Fail(error, DocumentError::kDamaged);
   directory_offset_ = directory_offset;
 
   // The directory is walked by its size, not by its 16-bit count, so that a count that
@@ -104,15 +105,15 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, std::string& error, 
   std::size_t at = directory_offset;
   const std::size_t directory_end = static_cast<std::size_t>(directory_offset) + directory_size;
   while (at < directory_end) {
-    if (members_.size() >= limits_.max_members) return Fail(error, reason::kTooManyMembers);
+    if (members_.size() >= limits_.max_members) return Fail(error, DocumentError::kTooManyMembers);
     if (directory_end - at < kCentralSize || U32(archive, at) != kCentralSignature) {
-      return Fail(error, reason::kDamaged);
+      return Fail(error, DocumentError::kDamaged);
     }
     const std::size_t name_size = U16(archive, at + 28);
     const std::size_t extra_size = U16(archive, at + 30);
     const std::size_t comment_size = U16(archive, at + 32);
     const std::size_t entry_size = kCentralSize + name_size + extra_size + comment_size;
-    if (directory_end - at < entry_size) return Fail(error, reason::kDamaged);
+    if (directory_end - at < entry_size) return Fail(error, DocumentError::kDamaged);
     ZipMember m;
     m.flags = U16(archive, at + 8);
     m.method = U16(archive, at + 10);
@@ -122,20 +123,20 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, std::string& error, 
     m.local_header_offset = U32(archive, at + 42);
     if (m.compressed_size == 0xFFFFFFFF || m.size == 0xFFFFFFFF ||
         m.local_header_offset == 0xFFFFFFFF) {
-      return Fail(error, reason::kZip64);
+      return Fail(error, DocumentError::kZip64);
     }
-    if (U16(archive, at + 34) != 0) return Fail(error, reason::kDamaged);  // another disk
+    if (U16(archive, at + 34) != 0) return Fail(error, DocumentError::kDamaged);  // another disk
     m.name.assign(reinterpret_cast<const char*>(archive.data() + at + kCentralSize), name_size);
-    if (!IsSafeMemberName(m.name)) return Fail(error, reason::kUnsafePath);
+    if (!IsSafeMemberName(m.name)) return Fail(error, DocumentError::kUnsafePath);
     if (!index_.emplace(LowerName(m.name), members_.size()).second) {
-      return Fail(error, reason::kDamaged);
+      return Fail(error, DocumentError::kDamaged);
     }
-    if (m.local_header_offset >= directory_offset) return Fail(error, reason::kDamaged);
+    if (m.local_header_offset >= directory_offset) return Fail(error, DocumentError::kDamaged);
     members_.push_back(std::move(m));
     at += entry_size;
   }
   if (at != directory_end || (members_.size() & 0xFFFF) != count) {
-    return Fail(error, reason::kDamaged);
+    return Fail(error, DocumentError::kDamaged);
   }
   return true;
 }
@@ -145,7 +146,7 @@ const ZipMember* ZipReader::Find(std::string_view name) const {
   return it == index_.end() ? nullptr : &members_[it->second];
 }
 
-bool ZipReader::Extract(const ZipMember& member, std::string& out, std::string& error) const {
+bool ZipReader::Extract(const ZipMember& member, std::string& out, DocumentError& error) const {
   out.clear();
   ZipStream stream;
   if (!stream.Open(*this, member, error)) return false;
@@ -153,8 +154,8 @@ bool ZipReader::Extract(const ZipMember& member, std::string& out, std::string& 
   while (stream.Read(out, member.size)) {
   }
   error = stream.Error();
-  if (!error.empty()) out.clear();
-  return error.empty();
+  if (error != DocumentError::kNone) out.clear();
+  return error == DocumentError::kNone;
 }
 
 ZipStream::ZipStream() = default;
@@ -163,44 +164,44 @@ ZipStream::~ZipStream() {
   if (z_ != nullptr) inflateEnd(z_.get());
 }
 
-bool ZipStream::Open(const ZipReader& zip, const ZipMember& member, std::string& error) {
-  error.clear();
-  error_.clear();
+bool ZipStream::Open(const ZipReader& zip, const ZipMember& member, DocumentError& error) {
+  error = DocumentError::kNone;
+  error_ = DocumentError::kNone;
   if (z_ != nullptr) {
     inflateEnd(z_.get());
     z_.reset();
   }
   data_ = nullptr;
-  if ((member.flags & 0x0001) != 0) return Fail(error, reason::kEncrypted);
-  if (member.method != 0 && member.method != 8) return Fail(error, reason::kMethod);
+  if ((member.flags & 0x0001) != 0) return Fail(error, DocumentError::kEncrypted);
+  if (member.method != 0 && member.method != 8) return Fail(error, DocumentError::kMethod);
   // The declared sizes decide before anything is inflated; inflating then stops at the
   // declared size, so a member that lies about it cannot take more memory than that.
   if (member.size > zip.limits_.max_member_size ||
       member.size > member.compressed_size * zip.limits_.max_ratio) {
-    return Fail(error, reason::kTooLarge);
+    return Fail(error, DocumentError::kTooLarge);
   }
   const std::span<const std::uint8_t> archive = zip.archive_;
   const std::uint64_t at = member.local_header_offset;
   if (at + kLocalSize > zip.directory_offset_ || U32(archive, at) != kLocalSignature) {
-    return Fail(error, reason::kDamaged);
+    return Fail(error, DocumentError::kDamaged);
   }
   const std::size_t name_size = U16(archive, at + 26);
   const std::size_t extra_size = U16(archive, at + 28);
   const std::uint64_t data_at = at + kLocalSize + name_size + extra_size;
   if (data_at + member.compressed_size > zip.directory_offset_) {
-    return Fail(error, reason::kDamaged);
+    return Fail(error, DocumentError::kDamaged);
   }
   const std::string_view local_name(reinterpret_cast<const char*>(archive.data() + at + kLocalSize),
                                     name_size);
-  if (local_name != member.name) return Fail(error, reason::kDamaged);
+  if (local_name != member.name) return Fail(error, DocumentError::kDamaged);
   if (member.method == 0 && member.compressed_size != member.size) {
-    return Fail(error, reason::kDamaged);
+    return Fail(error, DocumentError::kDamaged);
   }
   if (member.method == 8) {
     z_ = std::make_unique<z_stream_s>();
     if (inflateInit2(z_.get(), -MAX_WBITS) != Z_OK) {
       z_.reset();
-      return Fail(error, reason::kDamaged);
+      return Fail(error, DocumentError::kDamaged);
     }
     z_->next_in = const_cast<Bytef*>(archive.data() + data_at);
     z_->avail_in = static_cast<uInt>(member.compressed_size);
@@ -238,7 +239,7 @@ bool ZipStream::Read(std::string& out, std::size_t max) {
     if ((status != Z_OK && status != Z_STREAM_END) || got == 0 ||
         (status == Z_STREAM_END && done_ + got != size_)) {
       out.resize(old_size);
-      error_ = reason::kDamaged;
+      error_ = DocumentError::kDamaged;
       data_ = nullptr;
       return false;
     }
@@ -260,10 +261,10 @@ bool ZipStream::Finish() {
     z_->next_out = probe;
     z_->avail_out = sizeof probe;
     const int status = inflate(z_.get(), Z_FINISH);
-    if (status != Z_STREAM_END || z_->avail_out == 0) error_ = reason::kDamaged;
+    if (status != Z_STREAM_END || z_->avail_out == 0) error_ = DocumentError::kDamaged;
   }
-  if (crc_ != expected_crc_) error_ = reason::kDamaged;
-  return error_.empty();
+  if (crc_ != expected_crc_) error_ = DocumentError::kDamaged;
+  return error_ == DocumentError::kNone;
 }
 
 }  // namespace kelvaro

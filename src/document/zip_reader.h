@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "document/errors.h"
+
 struct z_stream_s;
 
 namespace kelvaro {
@@ -37,7 +39,7 @@ class ZipReader {
   // Reads the central directory of `archive`, which must outlive the reader. False with the
   // reason (reason.h) for a damaged or truncated archive, too many members, a member name
   // that climbs out of the archive ("../x", "/x", "C:x"), a duplicate name or ZIP64.
-  bool Open(std::span<const std::uint8_t> archive, std::string& error, ZipLimits limits = {});
+  bool Open(std::span<const std::uint8_t> archive, DocumentError& error, ZipLimits limits = {});
 
   const std::vector<ZipMember>& Members() const { return members_; }
   // The member of that name, compared without regard to ASCII case as package part names
@@ -45,7 +47,7 @@ class ZipReader {
   const ZipMember* Find(std::string_view name) const;
   // The member's bytes, checked against its declared size and CRC. Refused before inflating
   // when it is encrypted, of another method, or declares more than the limits allow.
-  bool Extract(const ZipMember& member, std::string& out, std::string& error) const;
+  bool Extract(const ZipMember& member, std::string& out, DocumentError& error) const;
 
  private:
   friend class ZipStream;
@@ -68,11 +70,11 @@ class ZipStream {
 
   // False with the reason when Extract would refuse the member before inflating it. `zip`
   // must outlive the stream.
-  bool Open(const ZipReader& zip, const ZipMember& member, std::string& error);
+  bool Open(const ZipReader& zip, const ZipMember& member, DocumentError& error);
   // Appends at least one and at most `max` more bytes to `out`; false when none are left or
   // the member is damaged (then Error() gives the reason and the bytes read are no good).
   bool Read(std::string& out, std::size_t max);
-  const std::string& Error() const { return error_; }
+  DocumentError Error() const { return error_; }
 
  private:
   bool Finish();
@@ -83,7 +85,7 @@ class ZipStream {
   std::uint32_t expected_crc_ = 0;
   unsigned long crc_ = 0;
   std::unique_ptr<z_stream_s> z_;  // deflated members only
-  std::string error_;
+  DocumentError error_ = DocumentError::kNone;
 };
 
 // Whether a member name stays inside the archive's folder when unpacked.

@@ -1,11 +1,11 @@
 // The command line's console: standard streams, interrupts, exit.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-
-#include "text/text.h"
+#include <vector>
 
 namespace kelvaro::platform {
 
@@ -21,7 +21,7 @@ bool WriteText(Stream stream, const std::string& utf8);
 // Reads standard input to its end, as bytes (no line-end or code-page translation). A closed
 // or missing standard input, or on Windows a handle that cannot be read from at all, reads as
 // empty. False with the system's reason when reading fails otherwise.
-bool ReadStandardInput(Bytes& out, std::string& error);
+bool ReadStandardInput(std::vector<std::uint8_t>& out, std::string& error);
 // Ends the process at once with `code`, without running destructors (after a flush).
 [[noreturn]] void ExitNow(int code);
 

@@ -1,17 +1,17 @@
 // Files, by UTF-8 path.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "text/text.h"
+#include <vector>
 
 namespace kelvaro::platform {
 
 // Reads a whole regular file; `path` is UTF-8. A file that cannot be opened or read, or is
 // no regular file (a directory, a device, a pipe), gives false and the reason in `error`.
 // Never blocks on a pipe without a writer.
-bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error);
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::string& error);
 
 // Writes `data` as the whole file at `path` (created or replaced). A file that could not be
 // written whole is removed again: a half-written one would pass for the real thing. A

@@ -4,10 +4,8 @@
 #include <mutex>
 #include <utility>
 
-#include "query/current_standard.h"
 #include "query/number.h"
-#include "query/current_standard.h"
-#include "query/number.h"
+#include "query/verdict.h"
 
 namespace kelvaro {
 namespace {
@@ -59,31 +57,34 @@ void RemoveIfStatus(ResultTable* table, RowId id, const Text& target_word) {
 // The keyword's page: from the cache when this batch already fetched it, else one
 // request (kept for the rows after it when it succeeded).
 StandardLookup LookUp(const QueryServices& services, const Text& keyword, bool& requested) {
+  const StandardSite& site = ActiveSite();
   if (services.cache != nullptr) {
-    if (std::optional<StandardLookup> known = services.cache->Find(keyword)) {
+    if (std::optional<StandardLookup> known = services.cache->Find(site, keyword)) {
       requested = false;
       return std::move(*known);
     }
   }
   requested = true;
-  StandardLookup lookup = FetchCurrentStandard(keyword);
-  if (services.cache != nullptr) services.cache->Store(keyword, lookup);
+  StandardLookup lookup = FetchCurrentStandard(site, keyword);
+  if (services.cache != nullptr) services.cache->Store(site, keyword, lookup);
   return lookup;
 }
 
 }  // namespace
 
-std::optional<StandardLookup> KeywordCache::Find(const Text& keyword) const {
+std::optional<StandardLookup> KeywordCache::Find(const StandardSite& site,
+                                                 const Text& keyword) const {
   std::lock_guard<std::mutex> hold(mutex_);
-  const auto it = pages_.find(keyword);
+  const auto it = pages_.find({site.Name(), keyword});
   if (it == pages_.end()) return std::nullopt;
   return it->second;
 }
 
-void KeywordCache::Store(const Text& keyword, const StandardLookup& lookup) {
+void KeywordCache::Store(const StandardSite& site, const Text& keyword,
+                         const StandardLookup& lookup) {
   if (lookup.http_status != kHttpOk) return;
   std::lock_guard<std::mutex> hold(mutex_);
-  pages_.emplace(keyword, lookup);
+  pages_.emplace(std::pair<std::string, Text>(site.Name(), keyword), lookup);
 }
 
 void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int row_number) {
@@ -112,9 +113,7 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
     table->SetReasonById(id, aborted);
     return;
   }
-  Text status = kStatusUnknown;
-  CurrentStandardRecord record;
-  RowReason reason = LookupReason(entered, keyword, nullptr);
+  Verdict verdict = JudgeLookup(entered, keyword, nullptr);
   if (!keyword.empty()) {
     // Under the query lock: a row waiting for it finds the page the row before fetched.
     bool requested = false;
@@ -124,15 +123,13 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
       table->SetReasonById(id, aborted);
       return;
     }
-    reason = LookupReason(entered, keyword, &lookup);
-    record = std::move(lookup.record);
-    status = ClassifyNumber(record.number, entered);
+    verdict = JudgeLookup(entered, keyword, &lookup);
   }
   // An empty keyword names no standard: no request, and the row says so.
-  table->SetCellTextById(id, ColumnIndex(Column::kStatus), status);
-  table->SetCellTextById(id, ColumnIndex(Column::kLatestNumber), record.number);
-  table->SetCellTextById(id, ColumnIndex(Column::kLatestTitle), record.title);
-  table->SetReasonById(id, reason);
+  table->SetCellTextById(id, ColumnIndex(Column::kStatus), StatusWord(verdict.status));
+  table->SetCellTextById(id, ColumnIndex(Column::kLatestNumber), verdict.record.number);
+  table->SetCellTextById(id, ColumnIndex(Column::kLatestTitle), verdict.record.title);
+  table->SetReasonById(id, verdict.reason);
 }
 
 void StartBatchQuery(const QueryServices& services, const Text& speed_text) {

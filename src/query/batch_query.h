@@ -13,23 +13,23 @@
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
-#include "batch/result_table.h"
-#include "query/current_standard.h"
+#include "rows/result_table.h"
+#include "site/standard_site.h"
 #include "text/text.h"
 
 namespace kelvaro {
 
-// The pages a batch fetched successfully, by keyword: rows citing the same standard are
-// classified from one request. Failed fetches are never kept, so they are tried again.
+// The pages a batch fetched successfully, by site and keyword: rows citing the same standard
+// are classified from one request. Failed fetches are never kept, so they are tried again.
 class KeywordCache {
  public:
-  std::optional<StandardLookup> Find(const Text& keyword) const;
+  std::optional<StandardLookup> Find(const StandardSite& site, const Text& keyword) const;
   // Keeps `lookup` only when the site answered 200.
-  void Store(const Text& keyword, const StandardLookup& lookup);
+  void Store(const StandardSite& site, const Text& keyword, const StandardLookup& lookup);
 
  private:
   mutable std::mutex mutex_;
-  std::map<Text, StandardLookup> pages_;
+  std::map<std::pair<std::string, Text>, StandardLookup> pages_;
 };
 
 // What a batch and its workers share. Everything pointed to outlives the workers:

@@ -1,7 +1,7 @@
 // Standard numbers: cleaning, search keyword, year comparison.
 #pragma once
 
-#include "batch/reason.h"
+#include "rows/status.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -24,11 +24,11 @@ Text NormalizeNumber(Text& number);
 // Full-width forms count as ASCII; then the leading decimal integer, saturated to 32 bits.
 int TextToInteger(const Text& text);
 // The status for a four-digit year: equal year tails, else the later of the two.
-Text ClassifyStatus(const Text& hit_number, const Text& cleaned_number);
+Status ClassifyStatus(const Text& hit_number, const Text& cleaned_number);
 // The status of `entered_number` (as entered) against the site's current number: years of
 // four digits as ClassifyStatus compares them, two-digit years as full years; no year of its
-// own is 未知.
-Text ClassifyNumber(const Text& hit_number, const Text& entered_number);
+// own is unknown.
+Status ClassifyNumber(const Text& hit_number, const Text& entered_number);
 // The first test of ClassifyStatus alone: equal year tails.
 bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number);
 

@@ -34,7 +34,7 @@ TextList ReportEntriesOf(const CurrentStandardRecord& record, const Text& addres
                          bool current) {
   TextList entries;
   auto add = [&entries](const Text& line) { entries.push_back(line + kEntryEnd); };
-  if (record.status != kStatusCurrent) {
+  if (record.status != kRecordCurrent) {
     add(kUnknownState);
     add(kSeeResultPage + address);
   } else if (current) {

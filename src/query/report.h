@@ -1,7 +1,7 @@
 // The single query's report text, shared by the window and the command line.
 #pragma once
 
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 
 namespace kelvaro {
 

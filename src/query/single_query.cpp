@@ -15,19 +15,20 @@ SingleQueryResult RunSingleQuery(const Text& number_box_text) {
   result.keyword = NormalizeNumber(result.cleaned);
   if (result.keyword.empty()) {
     // An empty keyword names no standard; a request would only fetch an arbitrary list.
-    result.lookup.record.status = kStatusNotFound;
+    result.lookup.record.status = kRecordNotFound;
     result.lookup.address = SearchAddress(result.keyword);
+    result.verdict = JudgeLookup(result.entered, result.keyword, nullptr);
     return result;
   }
   result.lookup = FetchCurrentStandard(result.keyword);
   result.requested = true;
+  result.verdict = JudgeLookup(result.entered, result.keyword, &result.lookup);
   return result;
 }
 
 TextList SingleQueryEntries(const SingleQueryResult& result) {
-  const CurrentStandardRecord& record = result.lookup.record;
-  return ReportEntriesOf(record, result.lookup.address,
-                         ClassifyNumber(record.number, result.entered) == kStatusCurrent);
+  return ReportEntriesOf(result.verdict.record, result.lookup.address,
+                         result.verdict.status == Status::kCurrent);
 }
 
 Text SingleQueryReport(const SingleQueryResult& result) {

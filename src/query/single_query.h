@@ -1,7 +1,8 @@
 // The single query: one number looked up without the query lock, for the report.
 #pragma once
 
-#include "query/current_standard.h"
+#include "query/verdict.h"
+#include "site/standard_site.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -12,6 +13,7 @@ struct SingleQueryResult {
   Text keyword;  // what was (or would have been) searched
   StandardLookup lookup;
   bool requested = false;  // false for an empty keyword: no request was made
+  Verdict verdict;
 };
 
 // The number box's text is copied, never changed; a citation in it ("《…》GB 50016-2014（2018

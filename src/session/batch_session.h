@@ -13,9 +13,9 @@
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
-#include "batch/result_table.h"
 #include "query/batch_query.h"
 #include "query/single_query.h"
+#include "rows/result_table.h"
 #include "text/text.h"
 
 namespace kelvaro {

@@ -10,7 +10,7 @@ namespace kelvaro {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+
 
 // Both directions of code page 936, asked of the system once: per character a lookup
 // instead of a call, so a file of many megabytes converts at once.
@@ -21,7 +21,7 @@ struct GbkTables {
   GbkTables() {
     platform::FillCodePage936Tables(encode, decode);
     for (char32_t c = 0; c < 0x80; ++c) encode[c] = static_cast<std::uint16_t>(c);
-    encode[kReplacement] = 0;  // U+FFFD stands for what was invalid: it stays "?"
+    encode[kReplacementCharacter] = 0;  // U+FFFD stands for what was invalid: it stays "?"
   }
 
   std::uint16_t Encode(char32_t c) const { return c < 0x10000 ? encode[c] : 0; }
@@ -67,61 +67,6 @@ void AppendGbk(Text& out, const GbkTables& tables, char32_t c) {
 
 }  // namespace
 
-char32_t DecodeUtf8(const std::string& s, std::size_t& i) {
-  const std::size_t n = s.size();
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  ++i;
-  if (b0 < 0x80) return b0;
-  int need = 0;
-  unsigned char lower = 0x80;
-  unsigned char upper = 0xBF;
-  char32_t c = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    need = 1;
-    c = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    need = 2;
-    c = b0 & 0x0F;
-    if (b0 == 0xE0) lower = 0xA0;
-    if (b0 == 0xED) upper = 0x9F;  // no surrogates
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    need = 3;
-    c = b0 & 0x07;
-    if (b0 == 0xF0) lower = 0x90;
-    if (b0 == 0xF4) upper = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return kReplacement;  // 80..C1, F5..FF never start a character
-  }
-  for (int k = 0; k < need; ++k) {
-    if (i >= n) return kReplacement;
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < lower || b > upper) return kReplacement;  // b is not used
-    lower = 0x80;
-    upper = 0xBF;
-    c = (c << 6) | (b & 0x3F);
-    ++i;
-  }
-  return c;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 Text Utf8ToGbk(const std::string& utf8) {
   const std::size_t n = utf8.size();
   Text out;
@@ -160,7 +105,7 @@ Text Utf16ToGbk(const Bytes& utf16, bool big_endian) {
         unit(k + 1) <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (unit(++k) - 0xDC00);
     } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;
+      c = kReplacementCharacter;
     }
     AppendGbk(out, tables, c);
   }
@@ -182,12 +127,12 @@ std::string GbkToUtf8(const Text& gbk) {
       continue;
     }
     if (i + 1 >= n) {  // lone lead byte at the end
-      AppendUtf8(out, kReplacement);
+      AppendUtf8(out, kReplacementCharacter);
       break;
     }
     if (tables == nullptr) tables = &Tables();
     const char32_t c = tables->Decode(b, static_cast<unsigned char>(gbk[i + 1]));
-    AppendUtf8(out, c == 0 ? kReplacement : c);
+    AppendUtf8(out, c == 0 ? kReplacementCharacter : c);
     i += 2;
   }
   return out;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "text/text.h"
+#include "text/utf8.h"
 
 namespace kelvaro {
 
@@ -26,10 +27,6 @@ std::string GbkToUtf8(const Text& gbk);
 // Replaces each maximal invalid UTF-8 sequence with U+FFFD, so output stays valid UTF-8.
 std::string SanitizeUtf8(const std::string& bytes);
 
-// Decodes the character at `i` and moves `i` past it. An invalid sequence gives U+FFFD and
-// uses its maximal subpart (the longest prefix of a valid sequence, at least one byte).
-char32_t DecodeUtf8(const std::string& s, std::size_t& i);
-void AppendUtf8(std::string& out, char32_t c);
 
 // Readable spelling of GBK constants in code: u8"现行" -> GBK bytes. Throws nothing;
 // meant for literals only.

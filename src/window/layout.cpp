@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "batch/result_table.h"
+#include "document/document.h"
 
 namespace kelvaro {
 
@@ -43,16 +43,6 @@ const ControlSpec& FindControl(ControlId id) {
 
 const char* PageTitle(int page) { return page == kQueryPage ? "查询" : "批量查询"; }
 
-const ColumnSpec& ResultColumn(int column) {
-  // The ordinal is left-aligned, every other column centred.
-  static constexpr ColumnSpec kColumns[kColumnCount] = {{40, ColumnAlignment::kLeft},
-                                                        {200, ColumnAlignment::kCentre},
-                                                        {80, ColumnAlignment::kCentre},
-                                                        {200, ColumnAlignment::kCentre},
-                                                        {400, ColumnAlignment::kCentre}};
-  return kColumns[column >= 0 && column < kColumnCount ? column : 0];
-}
-
 const std::vector<MenuItem>& TableMenu() {
   static const std::vector<MenuItem> menu = {
       {TableCommand::kCopyRow, "复制本行", "Ctrl+C"},
@@ -68,15 +58,18 @@ const std::vector<MenuItem>& TableMenu() {
 }
 
 const std::vector<FileType>& ImportFileTypes() {
-  static const std::vector<FileType> types = {
-      {"标准清单和文档", "*.txt *.docx *.doc *.wps *.xlsx *.xls *.csv *.pdf"},
-      {"文本文件", "*.txt"},
-      {"Word 文档", "*.docx *.doc *.wps"},
-      {"Excel 工作簿", "*.xlsx *.xls"},
-      {"CSV 文件", "*.csv"},
-      {"PDF 文件", "*.pdf"},
-      {"所有文件", "*"},
-  };
+  // Every kind the import reads together first, then each, then anything.
+  static const std::vector<FileType> types = [] {
+    std::vector<FileType> each;
+    FileType all{"标准清单和文档", ""};
+    for (const OfferedKind& kind : OfferedKinds()) {
+      all.patterns += (all.patterns.empty() ? "" : " ") + kind.patterns;
+      each.push_back({kind.label, kind.patterns});
+    }
+    each.insert(each.begin(), all);
+    each.push_back({"所有文件", "*"});
+    return each;
+  }();
   return types;
 }
 

@@ -3,6 +3,7 @@
 // above a later one with the same parent); the Result table's columns; the table's menu.
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace kelvaro {
@@ -51,14 +52,6 @@ const ControlSpec& FindControl(ControlId id);
 // The tab control's pages: "查询", "批量查询".
 const char* PageTitle(int page);
 
-enum class ColumnAlignment { kLeft, kCentre };
-struct ColumnSpec {
-  int width;  // pixels
-  ColumnAlignment alignment;
-};
-// By column index; the headers are ColumnHeader's.
-const ColumnSpec& ResultColumn(int column);
-
 // The Result table's context menu.
 enum class TableCommand {
   kNone,
@@ -78,8 +71,8 @@ const std::vector<MenuItem>& TableMenu();
 
 // What the import's dialog offers, in order.
 struct FileType {
-  const char* label;     // UTF-8
-  const char* patterns;  // "*.txt *.docx", space-separated
+  std::string label;     // UTF-8
+  std::string patterns;  // "*.txt *.docx", space-separated
 };
 const std::vector<FileType>& ImportFileTypes();
 // What the save dialog offers for a file with this extension ("csv", "xlsx").

@@ -5,13 +5,14 @@
 #include <utility>
 #include <vector>
 
-#include "batch/reason.h"
-#include "batch/row_store.h"
-#include "batch/table_export.h"
 #include "document/xlsx_writer.h"
 #include "platform/files.h"
-#include "query/import.h"
 #include "query/report.h"
+#include "rows/export.h"
+#include "rows/import.h"
+#include "rows/reason.h"
+#include "rows/row_store.h"
+#include "rows/status.h"
 #include "text/encoding.h"
 #include "window/window_texts.h"
 
@@ -53,13 +54,14 @@ void WindowLogic::Clicked(ControlId id) {
     case kBatchQueryButton:
       StartBatchQuery();
       break;
-    case kRemoveCurrentButton:
-      RemoveRowsWithStatus(kStatusCurrent);
-      break;
-    case kRemoveSuperseded:
-      RemoveRowsWithStatus(kStatusSuperseded);
-      break;
     default:
+      // The removal buttons, by the statuses that name them.
+      for (const StatusSpec& spec : Statuses()) {
+        if (spec.removal_button != nullptr &&
+            std::string_view(spec.removal_button) == FindControl(id).name) {
+          RemoveRowsWithStatus(spec.status);
+        }
+      }
       break;
   }
 }
@@ -133,8 +135,8 @@ void WindowLogic::RequeryFailedRows() {
                        [&] { session_->QueryRows(speed, std::move(failed)); });
 }
 
-void WindowLogic::RemoveRowsWithStatus(const Text& target_word) {
-  if (session_) session_->RemoveRowsWithStatus(target_word);
+void WindowLogic::RemoveRowsWithStatus(Status status) {
+  if (session_) session_->RemoveRowsWithStatus(StatusWord(status));
 }
 
 void WindowLogic::OnTimer() { UpdateProgress(); }

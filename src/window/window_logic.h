@@ -10,7 +10,8 @@
 #include <string>
 
 #include "batch/message_pump.h"
-#include "batch/result_table.h"
+#include "rows/result_table.h"
+#include "rows/status.h"
 #include "session/batch_progress.h"
 #include "session/batch_session.h"
 #include "window/layout.h"
@@ -59,8 +60,8 @@ class WindowLogic {
   void ImportFile(const std::string& path);
   // 按钮3: every row, at most the speed box's number running at once.
   void StartBatchQuery();
-  // 按钮4 (现行) and 按钮5 (有新标准).
-  void RemoveRowsWithStatus(const Text& target_word);
+  // 按钮4 (现行) and 按钮5 (有新标准): the buttons the status table names.
+  void RemoveRowsWithStatus(Status status);
   // The table's double-click at (x, y) in its own coordinates: the cell's text on the
   // clipboard; a miss leaves the clipboard as it was.
   void CopyCellOnDoubleClick(int x, int y);

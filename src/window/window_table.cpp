@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "batch/reason.h"
-#include "batch/table_export.h"
+#include "rows/export.h"
+#include "rows/reason.h"
 #include "text/encoding.h"
 #include "window/window_texts.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/result_table.h"
-#include "batch/row_store.h"
+#include "rows/result_table.h"
+#include "rows/row_store.h"
 
 namespace kelvaro {
 
@@ -61,26 +61,7 @@ class WindowTable : public ResultTable {
   void SyncView();
 
   // ResultTable, from any thread.
-  int RowCount() override;
-  int AppendRow(const Text& ordinal) override;
-  Text GetCellText(int row, int column) override;
-  std::string GetCellUtf8(int row, int column) override;
-  void SetCellText(int row, int column, const Text& text) override;
-  void DeleteRow(int row) override;
-  void ClearRows() override;
-  int FindRow(const Text& text, int column) override;
-  CellHit HitTestCell(int x, int y) override;
-
-  std::vector<RowId> RowIds() override;
-  int RowIndexOf(RowId id) override;
-  Text GetCellTextById(RowId id, int column) override;
-  void SetCellTextById(RowId id, int column, const Text& text) override;
-  void DeleteRowById(RowId id) override;
-  void MakeRowVisibleById(RowId id) override;
-  void SetReasonById(RowId id, const RowReason& reason) override;
-  RowReason ReasonById(RowId id) override;
-  void SetSourceById(RowId id, const RowSource& source) override;
-  RowSource SourceById(RowId id) override;
+  KELVARO_RESULT_TABLE_OVERRIDES
 
  private:
   bool OnOwnThread() const { return control_ == nullptr || control_->OnWindowThread(); }

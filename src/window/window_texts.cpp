@@ -1,5 +1,7 @@
 #include "window/window_texts.h"
 
+#include "window/layout.h"
+
 namespace kelvaro {
 
 const char* WindowTitle() { return "Kelvaro（出现大量未知结果，换网或者等一会）--Tamsile qv2468"; }
@@ -18,6 +20,19 @@ std::string ReadErrorText(const std::string& path, const std::string& reason) {
 
 std::string WriteErrorText(const std::string& path) {
   return std::string("无法写入文件：").append(path);
+}
+
+std::string RetryHint(int site_failures) {
+  if (site_failures <= 0) return {};
+  std::string menu_item;
+  for (const MenuItem& item : TableMenu()) {
+    if (item.command == TableCommand::kRequeryFailed) menu_item = item.text;
+  }
+  return std::string("有 ")
+      .append(std::to_string(site_failures))
+      .append(" 行因网络错误或网站出错而为“未知”；在表格上单击右键，选“")
+      .append(menu_item)
+      .append("”可再查一次");
 }
 
 std::string TooManyRowsText(std::size_t rows) {

@@ -23,6 +23,8 @@ inline constexpr char kExportBaseName[] = "结果";
 inline constexpr char kNothingToPaste[] = "剪贴板中没有标准编号";
 // A paste longer than WindowLogic::kMaxPasteBytes leaves the table as it was.
 inline constexpr char kPasteTooLarge[] = "剪贴板中的文字超过 2 MB，请保存为文件后导入";
+// The batch button's tooltip for that many rows the site failed; empty for none.
+std::string RetryHint(int site_failures);
 // "表格有 N 行，超过 Excel 一张工作表的上限"
 std::string TooManyRowsText(std::size_t rows);
 // After an Excel export whose longest texts did not fit in their cells, caption

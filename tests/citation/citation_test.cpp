@@ -8,20 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "support/utf8.h"
+#include "support/named_case.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
 
-// Table rows print as their name in failure messages.
-template <typename Case>
-requires requires(const Case& c) { c.name; }
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
-template <typename Case>
-std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-  return info.param.name;
-}
+KELVARO_PRINT_CASES_BY_NAME()
 
 std::string Utf8(const char8_t* s) { return std::string(reinterpret_cast<const char*>(s)); }
 
@@ -188,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "DG/TJ 08-11"},
         NumberCase{"NoYearEncodingNameWithYear", "GB 18030-2005", "GB 18030-2005", "GB", "18030",
                    "2005", 2005, "GB 18030-2005"}),
-    CaseName<NumberCase>);
+    test::CaseName());
 
 struct PartsCase {
   const char* name;
@@ -265,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
         PartsCase{"EditionAfterNoYear", Utf8(u8"GB 50016（2018年版）"), "GB 50016", "",
                   Utf8(u8"2018年版"), "", "", Utf8(u8"GB 50016（2018年版）"),
                   Utf8(u8"GB 50016（2018年版）")}),
-    CaseName<PartsCase>);
+    test::CaseName());
 
 struct TextCase {
   const char* name;
@@ -306,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"NoYearTooFewDigits", "GB 12 JGJ 3", {}},
         TextCase{"NoYearIndustry", "SL 191 JTJ 041", {}},
         TextCase{"IndustryNotAYear", "SL 191-20145", {}}),
-    CaseName<TextCase>);
+    test::CaseName());
 
 // A line break joins only inside a number; these stay apart.
 INSTANTIATE_TEST_SUITE_P(
@@ -321,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"CodeThenNumberWithoutYear", "2 GB\n500 MB", {}},
                       TextCase{"CodeThenBlankLine", "GB\n\n50016-2014", {}},
                       TextCase{"LocalSlashThenBlankLine", "DB11/\n\n687-2015", {}}),
-    CaseName<TextCase>);
+    test::CaseName());
 
 // Unicode's hyphens and dashes and the minus sign; the wave dashes stand for ranges instead.
 TEST(FindCitations, EveryDashSeparatesTheYear) {
@@ -330,7 +323,9 @@ TEST(FindCitations, EveryDashSeparatesTheYear) {
         U'\u2012', U'\u2013', U'\u2014', U'\u2015',    U'\u2212', U'\u2E17', U'\u2E1A',
         U'\u2E3A', U'\u2E3B', U'\u2E40', U'\u2E5D',    U'\u30A0', U'\uFE31', U'\uFE32',
         U'\uFE58', U'\uFE63', U'\uFF0D', U'\U00010EAD'}) {
-    const std::string text = "GB 50016" + test::EncodeUtf8(dash) + "2014";
+    std::string text = "GB 50016";
+    AppendUtf8(text, dash);
+    text += "2014";
     const std::vector<Citation> found = Find(text);
     ASSERT_EQ(found.size(), 1u) << "U+" << std::hex << static_cast<unsigned>(dash);
     EXPECT_EQ(found[0].number, "GB 50016-2014") << "U+" << std::hex << static_cast<unsigned>(dash);
@@ -357,7 +352,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Utf8(u8"本工程依据GB50011-2010(2016年版)设计，混凝土C30，"
                       u8"地基按GB 50007－2011，荷载按GB 50009-2012 建筑结构荷载规范。"),
                  {"GB 50011-2010", "GB 50007-2011", "GB 50009-2012"}}),
-    CaseName<TextCase>);
+    test::CaseName());
 
 // Positions and written text where a citation shares the text with others.
 TEST(FindCitations, PositionsPointIntoTheInput) {
@@ -424,7 +419,7 @@ INSTANTIATE_TEST_SUITE_P(
                       InvalidCase{"ZeroBytes",
                                   std::string("GB 50016-2014\0GB 50017-2017", 27),
                                   {"GB 50016-2014", "GB 50017-2017"}}),
-    CaseName<InvalidCase>);
+    test::CaseName());
 
 struct YearCase {
   const char* name;
@@ -446,7 +441,7 @@ INSTANTIATE_TEST_SUITE_P(
                       YearCase{"Three", "201", 0}, YearCase{"Five", "20145", 0},
                       YearCase{"Empty", "", 0}, YearCase{"Letter", "20a4", 0},
                       YearCase{"Sign", "-95", 0}),
-    CaseName<YearCase>);
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

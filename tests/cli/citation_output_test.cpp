@@ -1,5 +1,6 @@
 // What `extract` prints and a row's source in JSON, in process.
 #include "cli/citation_output.h"
+#include "support/named_case.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ struct LocationCase {
   std::string json;
 };
 
-void PrintTo(const LocationCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class LocationObjects : public ::testing::TestWithParam<LocationCase> {};
 
@@ -52,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         LocationCase{"Page", Filled(Location::Kind::kPage), "{\"page\": 5}"},
         LocationCase{"Part", Filled(Location::Kind::kPart),
                      "{\"part\": \"页眉\", \"paragraph\": 4}"}),
-    [](const ::testing::TestParamInfo<LocationCase>& info) { return info.param.name; });
+    test::CaseName());
 
 // A citation from a sheet whose name holds a tab, with a title a spreadsheet would run.
 ImportedRow SheetRow() {

@@ -17,10 +17,10 @@
 #include <tuple>
 #include <vector>
 
-#include "batch/reason.h"
 #include "cli/table_output.h"  // ReportForTerminal
-#include "query/current_standard.h"
 #include "query/single_query.h"
+#include "rows/reason.h"
+#include "site/standard_site.h"
 #include "support/fault_server.h"
 #include "support/office_builder.h"
 #include "support/process.h"

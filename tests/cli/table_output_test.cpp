@@ -9,6 +9,7 @@
 
 #include "cli/options.h"
 #include "document/document.h"
+#include "support/named_case.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -29,7 +30,7 @@ struct EscapeCase {
   std::string csv;
 };
 
-void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class Escaping : public ::testing::TestWithParam<EscapeCase> {};
 
@@ -72,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"FormulaAt", "@A1", "\"@A1\"", "@A1", "'@A1"},
         EscapeCase{"FormulaWithComma", "=A1,B1", "\"=A1,B1\"", "=A1,B1", "\"'=A1,B1\""},
         EscapeCase{"SignInside", "a=b-c", "\"a=b-c\"", "a=b-c", "a=b-c"}),
-    [](const ::testing::TestParamInfo<EscapeCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(Formats, TsvHasTheHeaderAndOneEscapedLinePerRow) {
   const Rows rows = {MakeRow({"1", "GB/T50001-2010", Gbk(u8"现行"), "GB/T 50001-2010", "T"}),
@@ -178,7 +179,7 @@ TEST(Formats, ColumnOneAsWrittenReachesEveryFormatWhole) {
     std::string out = FormatTable(format, {row});
     if (format == Format::kXlsx) {
       std::vector<TextPiece> cells;
-      std::string error;
+      DocumentError error = DocumentError::kNone;
       ASSERT_TRUE(ReadDocument(Bytes(out.begin(), out.end()), DocumentKind::kXlsx, cells, error));
       out.clear();
       for (const TextPiece& cell : cells) {
@@ -276,8 +277,6 @@ struct RefusalCase {
   bool refused;
 };
 
-void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
-
 class OutputPlace : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(OutputPlace, AWorkbookNeverGoesToATerminal) {
@@ -293,7 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"WorkbookToPipe", {"batch", "--format", "xlsx", "f"}, false, false},
         RefusalCase{"WorkbookToFile", {"batch", "--format", "xlsx", "-o", "x", "f"}, true, false},
         RefusalCase{"TextToTerminal", {"batch", "--format", "csv", "f"}, true, false}),
-    [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(Arguments, AWorkbookHoldsNoMoreRowsThanASheet) {
   for (const auto& [format, rows, refused] :

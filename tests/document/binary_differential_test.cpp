@@ -13,11 +13,14 @@
 
 #include "document/document.h"
 #include "support/binary_office_builder.h"
+#include "support/named_case.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace kelvaro {
 namespace {
+
+KELVARO_PRINT_CASES_BY_NAME()
 
 std::string Fixture(const std::string& name) {
   return std::string(KELVARO_TEST_DATA_DIR) + "/binary_office/" + name;
@@ -46,7 +49,6 @@ struct ToolCase {
   std::string name;
   std::vector<std::string> command;  // the file's path is added at the end
 };
-void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.name; }
 
 class DocDifferentialTest : public testing::TestWithParam<ToolCase> {};
 
@@ -54,8 +56,9 @@ TEST_P(DocDifferentialTest, SameTextModuloWhitespace) {
   if (!HaveTool(GetParam().command[0])) GTEST_SKIP() << GetParam().command[0] << " not installed";
   const std::string path = Fixture("plain_note.doc");
   std::vector<TextPiece> pieces;
-  std::string error;
-  ASSERT_TRUE(ReadDocument(ReadBytes(path), DocumentKind::kDoc, pieces, error)) << error;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(ReadDocument(ReadBytes(path), DocumentKind::kDoc, pieces, error))
+      << DocumentErrorWords(error);
   std::string ours;
   for (const TextPiece& p : pieces) ours += p.text;
   std::vector<std::string> argv = GetParam().command;
@@ -70,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
     Tools, DocDifferentialTest,
     testing::Values(ToolCase{"Antiword", {"/usr/bin/antiword", "-m", "UTF-8.txt"}},
                     ToolCase{"Catdoc", {"/usr/bin/catdoc", "-d", "utf-8", "-w"}}),
-    [](const testing::TestParamInfo<ToolCase>& info) { return info.param.name; });
+    test::CaseName());
 
 // (sheet number, row, column) -> text of the cells that are not numbers.
 using Cells = std::map<std::tuple<int, int, int>, std::string>;
@@ -151,7 +154,6 @@ struct WorkbookCase {
   std::string name;
   std::function<Bytes()> bytes;
 };
-void PrintTo(const WorkbookCase& c, std::ostream* os) { *os << c.name; }
 
 class XlsDifferentialTest : public testing::TestWithParam<WorkbookCase> {};
 
@@ -164,8 +166,8 @@ TEST_P(XlsDifferentialTest, SameTextCellsAsXls2csv) {
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
   std::vector<TextPiece> pieces;
-  std::string error;
-  ASSERT_TRUE(ReadDocument(bytes, DocumentKind::kXls, pieces, error)) << error;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(ReadDocument(bytes, DocumentKind::kXls, pieces, error)) << DocumentErrorWords(error);
   const test::ProcessResult run = test::RunProcess({"/usr/bin/xls2csv", "-d", "utf-8", path});
   ASSERT_EQ(run.exit_code, 0) << run.err;
   const Cells ours = FromPieces(pieces);
@@ -178,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(WorkbookCase{"LibreOffice",
                                  [] { return ReadBytes(Fixture("standards_list.xls")); }},
                     WorkbookCase{"StringsSplitAcrossContinueRecords", BuiltWorkbook}),
-    [](const testing::TestParamInfo<WorkbookCase>& info) { return info.param.name; });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

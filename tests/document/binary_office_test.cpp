@@ -5,12 +5,15 @@
 #include <string>
 
 #include "document/document.h"
+#include "document/errors.h"
 #include "document/pieces.h"
-#include "document/reasons.h"
 #include "support/binary_office_builder.h"
+#include "support/named_case.h"
 
 namespace kelvaro {
 namespace {
+
+KELVARO_PRINT_CASES_BY_NAME()
 
 struct NamedCase {
   std::string name;
@@ -18,7 +21,6 @@ struct NamedCase {
   std::function<Bytes()> bytes;
   std::string expected;
 };
-void PrintTo(const NamedCase& c, std::ostream* os) { *os << c.name; }
 
 class CompoundFileNameTest : public testing::TestWithParam<NamedCase> {};
 
@@ -54,24 +56,25 @@ INSTANTIATE_TEST_SUITE_P(
                   [] {
                     return Compound({{"CONTENTS", "GB 1"}});
                   },
-                  Refused(reason::kNotWordOrExcel)},
+                  Refused(DocumentErrorWords(DocumentError::kNotWordOrExcel))},
         NamedCase{"WpsOfAnotherFormat", DocumentKind::kWps,
                   [] {
                     return Compound({{"CONTENTS", "GB 1"}});
                   },
-                  Refused(reason::kWps)},
+                  Refused(DocumentErrorWords(DocumentError::kWps))},
         NamedCase{"WpsWordDocumentNotInWordFormat", DocumentKind::kWps,
                   [] {
                     return Compound({{"WordDocument", std::string(1024, 'w')}});
                   },
-                  Refused(reason::kWps)},
-        NamedCase{"WorkbookNamedWps", DocumentKind::kWps, Workbook, Refused(reason::kWps)},
+                  Refused(DocumentErrorWords(DocumentError::kWps))},
+        NamedCase{"WorkbookNamedWps", DocumentKind::kWps, Workbook,
+                  Refused(DocumentErrorWords(DocumentError::kWps))},
         NamedCase{"EncryptedPackage", DocumentKind::kDoc,
                   [] {
                     return Compound({{"EncryptionInfo", "x"}, {"EncryptedPackage", "y"}});
                   },
-                  Refused(reason::kEncrypted)}),
-    [](const testing::TestParamInfo<NamedCase>& info) { return info.param.name; });
+                  Refused(DocumentErrorWords(DocumentError::kEncrypted))}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

@@ -7,11 +7,14 @@
 #include <functional>
 #include <string>
 
-#include "document/reasons.h"
+#include "document/errors.h"
 #include "support/compound_builder.h"
+#include "support/named_case.h"
 
 namespace kelvaro {
 namespace {
+
+KELVARO_PRINT_CASES_BY_NAME()
 
 using test::CompoundImage;
 using test::CompoundStream;
@@ -27,7 +30,6 @@ struct SoundCase {
   int version;
   std::vector<std::size_t> sizes;  // one stream of each size
 };
-void PrintTo(const SoundCase& c, std::ostream* os) { *os << c.name; }
 
 class CompoundSoundTest : public testing::TestWithParam<SoundCase> {};
 
@@ -39,8 +41,8 @@ TEST_P(CompoundSoundTest, GivesEveryStreamBackByName) {
   streams.push_back({"流名称", "UTF-16 name"});
   const Bytes file = test::BuildCompound(streams, GetParam().version).AsBytes();
   CompoundFile reader;
-  std::string error;
-  ASSERT_TRUE(reader.Open(file, error)) << error;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(reader.Open(file, error)) << DocumentErrorWords(error);
   ASSERT_EQ(reader.Entries().size(), streams.size());
   for (const CompoundStream& s : streams) {
     std::string lower = s.name;
@@ -48,7 +50,7 @@ TEST_P(CompoundSoundTest, GivesEveryStreamBackByName) {
     const CompoundEntry* entry = reader.Find(lower);
     ASSERT_NE(entry, nullptr) << s.name;
     std::string out;
-    ASSERT_TRUE(reader.Read(*entry, out, error)) << s.name << ": " << error;
+    ASSERT_TRUE(reader.Read(*entry, out, error)) << s.name << ": " << DocumentErrorWords(error);
     EXPECT_EQ(out, s.data) << s.name;
   }
   EXPECT_EQ(reader.Find("Missing"), nullptr);
@@ -60,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SoundCase{"Version4", 4, {100, 4096, 20000}},
                     // 130 FAT sectors: 21 of them are named by a DIFAT sector.
                     SoundCase{"FatPastTheHeaderThroughDifat", 3, {130u * 128 * 512 - 40000}}),
-    [](const testing::TestParamInfo<SoundCase>& info) { return info.param.name; });
+    test::CaseName());
 
 struct HostileCase {
   std::string name;
@@ -69,7 +71,6 @@ struct HostileCase {
   std::vector<CompoundStream> streams = {{"Small", std::string(100, 's')},
                                          {"Large", std::string(9000, 'l')}};
 };
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
 
 class CompoundHostileTest : public testing::TestWithParam<HostileCase> {};
 
@@ -79,16 +80,16 @@ TEST_P(CompoundHostileTest, IsRefusedWithItsReason) {
   GetParam().damage(image);
   const Bytes file = image.AsBytes();
   CompoundFile reader;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   std::string got;
   if (!reader.Open(file, error)) {
-    got = error;
+    got = DocumentErrorWords(error);
   } else {
     for (const CompoundEntry& e : reader.Entries()) {
       std::string out;
       if (!reader.Read(e, out, error)) {
         EXPECT_TRUE(out.empty());
-        got = error;
+        got = DocumentErrorWords(error);
         break;
       }
     }
@@ -111,17 +112,17 @@ INSTANTIATE_TEST_SUITE_P(
                       const std::uint32_t s = m.start.at("Large");
                       m.Put32(m.FatOffset(s + 1), s);
                     },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"FatChainEndsEarly",
                     [](CompoundImage& m) { m.Put32(m.FatOffset(m.start.at("Large") + 3), kEnd); },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"SectorOutOfRange",
                     [](CompoundImage& m) { m.Put32(m.FatOffset(m.start.at("Large")), 0x7FFFFFF0); },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{
             "DirectoryChainLoops",
             [](CompoundImage& m) { m.Put32(m.FatOffset(m.directory_sector), m.directory_sector); },
-            reason::kDamaged},
+            DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"DifatLoops",
                     [](CompoundImage& m) {
                       // 200 FAT sectors claimed; the DIFAT names itself as its next sector.
@@ -131,35 +132,39 @@ INSTANTIATE_TEST_SUITE_P(
                       m.Put32(kDifatCount, 1);
                       m.Put32(m.SectorOffset(difat) + 508, difat);
                     },
-                    reason::kDamaged,
+                    DocumentErrorWords(DocumentError::kDamaged),
                     {{"Large", std::string(300000, 'l')}}},
         HostileCase{"MoreFatSectorsThanTheFileHolds",
-                    [](CompoundImage& m) { m.Put32(kFatCount, 0x10000000); }, reason::kDamaged},
+                    [](CompoundImage& m) { m.Put32(kFatCount, 0x10000000); },
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"StreamSizeLies", [](CompoundImage& m) { m.Put32(SizeField(m, 2), 50000000); },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"StreamPast256MiB",
                     [](CompoundImage& m) { m.Put32(SizeField(m, 2), 300u << 20); },
-                    reason::kTooLarge},
+                    DocumentErrorWords(DocumentError::kTooLarge)},
         HostileCase{"MiniStreamShorterThanItsStreams",
-                    [](CompoundImage& m) { m.Put32(SizeField(m, 0), 64); }, reason::kDamaged},
+                    [](CompoundImage& m) { m.Put32(SizeField(m, 0), 64); },
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"MiniChainLoops",
                     [](CompoundImage& m) {
                       // The mini FAT's first sector follows the directory's one sector.
                       m.Put32(m.SectorOffset(m.directory_sector + 1), 0);
                     },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"DirectoryTreeLoops",
-                    [](CompoundImage& m) { m.Put32(m.EntryOffset(2) + 72, 1); }, reason::kDamaged},
+                    [](CompoundImage& m) { m.Put32(m.EntryOffset(2) + 72, 1); },
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"SiblingOutOfRange",
                     [](CompoundImage& m) { m.Put32(m.EntryOffset(2) + 72, 5000); },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"WrongSectorShift", [](CompoundImage& m) { m.bytes[30] = 10; },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"CutShort", [](CompoundImage& m) { m.bytes.resize(m.bytes.size() - 2048); },
-                    reason::kDamaged},
-        HostileCase{"TooManyEntries", [](CompoundImage&) {}, reason::kTooManyEntries,
+                    DocumentErrorWords(DocumentError::kDamaged)},
+        HostileCase{"TooManyEntries", [](CompoundImage&) {},
+                    DocumentErrorWords(DocumentError::kTooManyEntries),
                     std::vector<CompoundStream>(10001, CompoundStream{"s", "x"})}),
-    [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

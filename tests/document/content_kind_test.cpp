@@ -5,7 +5,8 @@
 #include <string>
 
 #include "document/document.h"
-#include "document/reasons.h"
+#include "document/errors.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 
 namespace kelvaro {
@@ -26,15 +27,15 @@ struct ContentCase {
   DocumentKind read_as;  // when read
   std::string reason;    // when refused
 };
-void PrintTo(const ContentCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class KindOfContentTest : public testing::TestWithParam<ContentCase> {};
 
 TEST_P(KindOfContentTest, ReadsWhatTheBytesAreOrSaysWhyNot) {
   DocumentKind kind = GetParam().named;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   EXPECT_EQ(KindOfContent(test::AsBytes(GetParam().bytes), kind, error), GetParam().reason.empty());
-  EXPECT_EQ(error, GetParam().reason);
+  EXPECT_EQ(DocumentErrorWords(error), GetParam().reason);
   if (GetParam().reason.empty()) {
     EXPECT_EQ(kind, GetParam().read_as);
   }
@@ -49,27 +50,30 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"Text", kText, "GB 1-2010\n", kText, ""},
         ContentCase{"TextNamedDoc", kDoc, "GB 1-2010", kText, ""},
         ContentCase{"Utf16WithItsZeroBytes", kText, std::string("\xFF\xFEG\0", 4), kText, ""},
-        ContentCase{"ZeroByte", kCsv, std::string("a,\0", 3), kText, reason::kNotText},
+        ContentCase{"ZeroByte", kCsv, std::string("a,\0", 3), kText,
+                    DocumentErrorWords(DocumentError::kNotText)},
         ContentCase{"WordInTxt", kText, CompoundFile("WordDocument"), kDoc, ""},
         ContentCase{"ExcelInTxt", kText, CompoundFile("Workbook"), kXls, ""},
         ContentCase{"PowerPointInTxt", kText, CompoundFile("PowerPoint Document"), kText,
-                    reason::kOldPowerPoint},
+                    DocumentErrorWords(DocumentError::kOldPowerPoint)},
         ContentCase{"EncryptedDocxInTxt", kText, CompoundFile("EncryptedPackage"), kText,
-                    reason::kEncrypted},
-        ContentCase{"OtherCompoundFile", kText, CompoundFile("Contents"), kText, reason::kNotText},
+                    DocumentErrorWords(DocumentError::kEncrypted)},
+        ContentCase{"OtherCompoundFile", kText, CompoundFile("Contents"), kText,
+                    DocumentErrorWords(DocumentError::kNotText)},
         // Under an old Office name the compound file's readers say what it holds.
         ContentCase{"CompoundFileKeepsItsName", kWps, CompoundFile("Contents"), kWps, ""},
         ContentCase{"PowerPointByItsName", kPpt, CompoundFile("PowerPoint Document"), kText,
-                    reason::kOldPowerPoint},
+                    DocumentErrorWords(DocumentError::kOldPowerPoint)},
         ContentCase{"XlsBinaryByItsName", kXls, std::string(2, '\0'), kText,
-                    reason::kNotWordOrExcel},
-        ContentCase{"WpsBinaryByItsName", kWps, std::string(2, '\0'), kText, reason::kWps},
+                    DocumentErrorWords(DocumentError::kNotWordOrExcel)},
+        ContentCase{"WpsBinaryByItsName", kWps, std::string(2, '\0'), kText,
+                    DocumentErrorWords(DocumentError::kWps)},
         ContentCase{"HtmlNamedXls", kXls, "\xEF\xBB\xBF\r\n<html><td>GB 1</td></html>", kText,
-                    reason::kNotWordOrExcel},
+                    DocumentErrorWords(DocumentError::kNotWordOrExcel)},
         ContentCase{"Utf16HtmlNamedXls", kXls, std::string("\xFF\xFE \0<\0h\0", 8), kText,
-                    reason::kNotWordOrExcel},
+                    DocumentErrorWords(DocumentError::kNotWordOrExcel)},
         ContentCase{"RtfNamedDoc", kDoc, "{\\rtf1\\ansi GB 1\\par}", kText,
-                    reason::kNotWordOrExcel},
+                    DocumentErrorWords(DocumentError::kNotWordOrExcel)},
         ContentCase{"HtmlInTxtIsText", kText, "<p>GB 1</p>", kText, ""},
         ContentCase{"DocxInTxt", kText, DocxBytes(), kDocx, ""},
         ContentCase{"DocxNamedDoc", kDoc, DocxBytes(), kDocx, ""},
@@ -78,18 +82,19 @@ INSTANTIATE_TEST_SUITE_P(
             AsString(test::BuildXlsx({{"S", test::SheetRow(1, test::InlineCell("A1", "x"))}}, {})),
             kXlsx, ""},
         ContentCase{"OtherZip", kText, test::ZipBuilder().Add("a.txt", "GB 1-2010").Build(), kText,
-                    reason::kNotText},
+                    DocumentErrorWords(DocumentError::kNotText)},
         ContentCase{"OtherZipNamedDoc", kDoc, test::ZipBuilder().Add("a.txt", "GB 1").Build(),
-                    kText, reason::kNotWordOrExcel},
+                    kText, DocumentErrorWords(DocumentError::kNotWordOrExcel)},
         ContentCase{"PdfInTxt", kText, "%PDF-1.4\n", kPdf, ""},
         // A name of a kind we read is believed: its reader says what is wrong.
         ContentCase{"DocxNameKept", kDocx, CompoundFile("WordDocument"), kDocx, ""}),
-    [](const testing::TestParamInfo<ContentCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(ReadDocumentOfContent, ATxtHoldingADocxGivesItsParagraphs) {
   std::vector<TextPiece> pieces;
-  std::string error;
-  ASSERT_TRUE(ReadDocument(test::AsBytes(DocxBytes()), kText, pieces, error)) << error;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(ReadDocument(test::AsBytes(DocxBytes()), kText, pieces, error))
+      << DocumentErrorWords(error);
   ASSERT_EQ(pieces.size(), 1u);
   EXPECT_EQ(pieces[0].location.kind, Location::Kind::kParagraph);
 }

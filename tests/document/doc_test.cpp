@@ -7,12 +7,15 @@
 #include <string>
 
 #include "document/document.h"
+#include "document/errors.h"
 #include "document/pieces.h"
-#include "document/reasons.h"
 #include "support/binary_office_builder.h"
+#include "support/named_case.h"
 
 namespace kelvaro {
 namespace {
+
+KELVARO_PRINT_CASES_BY_NAME()
 
 using test::WordFile;
 using test::WordParagraph97;
@@ -22,7 +25,6 @@ struct DocCase {
   WordFile file;
   std::string expected;
 };
-void PrintTo(const DocCase& c, std::ostream* os) { *os << c.name; }
 
 class DocTest : public testing::TestWithParam<DocCase> {};
 
@@ -156,15 +158,15 @@ INSTANTIATE_TEST_SUITE_P(
                   f.flags |= 0x0100;
                   return f;
                 }(),
-                std::string("error: ") + reason::kEncrypted},
+                std::string("error: ") + DocumentErrorWords(DocumentError::kEncrypted)},
         DocCase{"Word95",
                 [] {
                   WordFile f = Body(u"GB 1\r");
                   f.version = 0x0068;
                   return f;
                 }(),
-                std::string("error: ") + reason::kWord95}),
-    [](const testing::TestParamInfo<DocCase>& info) { return info.param.name; });
+                std::string("error: ") + DocumentErrorWords(DocumentError::kWord95)}),
+    test::CaseName());
 
 Bytes ReadFixture(const std::string& name) {
   std::ifstream in(std::string(KELVARO_TEST_DATA_DIR) + "/binary_office/" + name, std::ios::binary);

@@ -4,6 +4,7 @@
 
 #include "document/document.h"
 #include "document/pieces.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 
 namespace kelvaro {
@@ -17,7 +18,7 @@ struct DocxCase {
   std::string body;
   std::string expected;
 };
-void PrintTo(const DocxCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class DocxBodyTest : public testing::TestWithParam<DocxCase> {};
 
@@ -82,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                    T("after")) +
                      WordParagraph("second"),
                  "第 1 段=before\nboxed\ntwice\nafter;第 2 段=second;"}),
-    [](const testing::TestParamInfo<DocxCase>& info) { return info.param.name; });
+    test::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, DocxBodyTest,
@@ -106,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                  P(FieldChar("begin") + Instr("TOC \\o") + FieldChar("separate") + T("one")) +
                      P(T("two") + FieldChar("end")),
                  "第 1 段=one;第 2 段=two;"}),
-    [](const testing::TestParamInfo<DocxCase>& info) { return info.param.name; });
+    test::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Tables, DocxBodyTest,
@@ -135,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DocxCase{"ParagraphsCountOutsideTablesOnly",
                              WordTable({{"x"}}) + WordParagraph("first"),
                              "表 1 第 1 行第 1 列=x;第 1 段=first;"}),
-    [](const testing::TestParamInfo<DocxCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(DocxPartsTest, HeadersFootersFootnotesAndEndnotesFollowTheBody) {
   test::DocxParts parts;

@@ -15,7 +15,7 @@ TEST(ExportedNumberColumnTest, TakesTheNumberColumnOfAnExportedTable) {
   const Bytes csv = test::AsBytes(
       "\xEF\xBB\xBF序号,待查标准编号,是否现行\r\n1,GB 50016-2014,现行\r\n2,,\r\n3,'=GB 1,\r\n");
   std::vector<TextPiece> cells;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   ASSERT_TRUE(ReadDocument(csv, DocumentKind::kCsv, cells, error));
   const auto column = ExportedNumberColumn(cells);
   ASSERT_TRUE(column.has_value());
@@ -36,7 +36,7 @@ TEST(ExportedNumberColumnTest, TakesTheNumberColumnOfAnExportedTable) {
 
 TEST(ExportedNumberColumnTest, NothingForOtherTables) {
   std::vector<TextPiece> cells;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   for (const char* csv : {"编号,名称\r\nGB 1,x\r\n", "待查标准编号\r\nGB 1\r\n", ""}) {
     ASSERT_TRUE(ReadDocument(test::AsBytes(csv), DocumentKind::kCsv, cells, error));
     EXPECT_FALSE(ExportedNumberColumn(cells).has_value()) << csv;

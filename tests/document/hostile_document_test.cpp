@@ -5,9 +5,10 @@
 #include <string>
 
 #include "document/document.h"
+#include "document/errors.h"
 #include "document/pieces.h"
-#include "document/reasons.h"
 #include "support/binary_office_builder.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 
 namespace kelvaro {
@@ -109,7 +110,7 @@ struct HostileCase {
   std::function<Bytes()> bytes;
   std::string reason;
 };
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class HostileDocumentTest : public testing::TestWithParam<HostileCase> {};
 
@@ -121,42 +122,45 @@ INSTANTIATE_TEST_SUITE_P(
     Word, HostileDocumentTest,
     testing::Values(
         HostileCase{"PlainText", DocumentKind::kDocx, [] { return test::AsBytes("GB 50016"); },
-                    reason::kNotWord},
-        HostileCase{"EmptyFile", DocumentKind::kDocx, [] { return Bytes(); }, reason::kNotWord},
+                    DocumentErrorWords(DocumentError::kNotWord)},
+        HostileCase{"EmptyFile", DocumentKind::kDocx, [] { return Bytes(); },
+                    DocumentErrorWords(DocumentError::kNotWord)},
         HostileCase{"Pdf", DocumentKind::kDocx, [] { return test::AsBytes("%PDF-1.4\n"); },
-                    reason::kNotWord},
+                    DocumentErrorWords(DocumentError::kNotWord)},
         HostileCase{"OldWordFile", DocumentKind::kDocx,
-                    [] { return test::AsBytes(OleFile(false)); }, reason::kNotWord},
+                    [] { return test::AsBytes(OleFile(false)); },
+                    DocumentErrorWords(DocumentError::kNotWord)},
         HostileCase{"PasswordProtected", DocumentKind::kDocx,
-                    [] { return test::AsBytes(OleFile(true)); }, reason::kEncrypted},
+                    [] { return test::AsBytes(OleFile(true)); },
+                    DocumentErrorWords(DocumentError::kEncrypted)},
         HostileCase{"ZipWithoutDocument", DocumentKind::kDocx,
                     [] { return test::AsBytes(ZipBuilder().Add("a.txt", "GB 1").Build()); },
-                    reason::kNotWord},
+                    DocumentErrorWords(DocumentError::kNotWord)},
         HostileCase{"WorkbookNamedDocx", DocumentKind::kDocx,
                     [] {
                       return test::BuildXlsx({{"S", ""}}, {});
                     },
-                    reason::kNotWord},
+                    DocumentErrorWords(DocumentError::kNotWord)},
         HostileCase{"CutShort", DocumentKind::kDocx,
                     [] {
                       Bytes b = test::BuildDocx(test::WordParagraph("GB 50016-2014"));
                       b.resize(b.size() * 2 / 3);
                       return b;
                     },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"BrokenXml", DocumentKind::kDocx,
                     [] {
                       return DocxWith("word/document.xml", [](ZipEntry& e) {
                         e.data = e.data.substr(0, e.data.size() - 10);
                       });
                     },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"EntityBomb", DocumentKind::kDocx,
                     [] {
                       return DocxWith("word/document.xml",
                                       [](ZipEntry& e) { e.data = kBillionLaughs; });
                     },
-                    reason::kXmlEntity},
+                    DocumentErrorWords(DocumentError::kXmlEntity)},
         HostileCase{"ZipBomb", DocumentKind::kDocx,
                     [] {
                       return DocxWith("word/document.xml", [](ZipEntry& e) {
@@ -164,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                         e.size = static_cast<std::uint32_t>(kBombSize);
                       });
                     },
-                    reason::kTooLarge},
+                    DocumentErrorWords(DocumentError::kTooLarge)},
         HostileCase{"ZipBombUnderASmallSize", DocumentKind::kDocx,
                     [] {
                       return DocxWith("word/document.xml", [](ZipEntry& e) {
@@ -172,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                         e.size = 1 << 20;
                       });
                     },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{
             "HundredThousandMembers", DocumentKind::kDocx,
             [] {
@@ -180,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
               for (int i = 0; i < 100000; ++i) zip.Add("m/" + std::to_string(i), "", false);
               return test::AsBytes(zip.Build());
             },
-            reason::kTooManyMembers},
+            DocumentErrorWords(DocumentError::kTooManyMembers)},
         HostileCase{
             "ClimbingPath", DocumentKind::kDocx,
             [] {
@@ -188,11 +192,11 @@ INSTANTIATE_TEST_SUITE_P(
               zip.Add("../../.bashrc", "echo");
               return test::AsBytes(zip.Build());
             },
-            reason::kUnsafePath},
+            DocumentErrorWords(DocumentError::kUnsafePath)},
         HostileCase{
             "EncryptedMember", DocumentKind::kDocx,
             [] { return DocxWith("word/document.xml", [](ZipEntry& e) { e.flags = 0x0001; }); },
-            reason::kEncrypted},
+            DocumentErrorWords(DocumentError::kEncrypted)},
         HostileCase{
             "Zip64", DocumentKind::kDocx,
             [] {
@@ -200,21 +204,21 @@ INSTANTIATE_TEST_SUITE_P(
               zip.Zip64Locator();
               return test::AsBytes(zip.Build());
             },
-            reason::kZip64},
+            DocumentErrorWords(DocumentError::kZip64)},
         HostileCase{"BrokenHeader", DocumentKind::kDocx,
                     [] {
                       test::DocxParts parts;
                       parts.headers = {"<w:p>"};
                       return test::BuildDocx(parts);
                     },
-                    reason::kDamaged}),
-    [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+                    DocumentErrorWords(DocumentError::kDamaged)}),
+    test::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Word97, HostileDocumentTest,
     testing::Values(HostileCase{"PieceTablePastItsStream", DocumentKind::kDoc,
                                 [] { return WordWithPieceTable(RepeatedPieces(1), 1u << 30); },
-                                reason::kDamaged},
+                                DocumentErrorWords(DocumentError::kDamaged)},
                     // 100,000 pieces of the same text: more characters than the stream holds.
                     HostileCase{"PiecesThatRepeatTheText", DocumentKind::kDoc,
                                 [] {
@@ -222,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   return WordWithPieceTable(clx,
                                                             static_cast<std::uint32_t>(clx.size()));
                                 },
-                                reason::kDamaged},
+                                DocumentErrorWords(DocumentError::kDamaged)},
                     HostileCase{"PiecesOutOfOrder", DocumentKind::kDoc,
                                 [] {
                                   std::string clx = RepeatedPieces(2);
@@ -230,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   return WordWithPieceTable(clx,
                                                             static_cast<std::uint32_t>(clx.size()));
                                 },
-                                reason::kDamaged},
+                                DocumentErrorWords(DocumentError::kDamaged)},
                     HostileCase{"FibCutShort", DocumentKind::kDoc,
                                 [] {
                                   return test::BuildCompound(
@@ -239,30 +243,32 @@ INSTANTIATE_TEST_SUITE_P(
                                               {"1Table", "x"}})
                                       .AsBytes();
                                 },
-                                reason::kDamaged}),
-    [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+                                DocumentErrorWords(DocumentError::kDamaged)}),
+    test::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Excel, HostileDocumentTest,
     testing::Values(
         HostileCase{"PlainText", DocumentKind::kXlsx, [] { return test::AsBytes("a,b\n"); },
-                    reason::kNotExcel},
+                    DocumentErrorWords(DocumentError::kNotExcel)},
         HostileCase{"PasswordProtected", DocumentKind::kXlsx,
-                    [] { return test::AsBytes(OleFile(true)); }, reason::kEncrypted},
+                    [] { return test::AsBytes(OleFile(true)); },
+                    DocumentErrorWords(DocumentError::kEncrypted)},
         HostileCase{"WordNamedXlsx", DocumentKind::kXlsx,
-                    [] { return test::BuildDocx(test::WordParagraph("x")); }, reason::kNotExcel},
+                    [] { return test::BuildDocx(test::WordParagraph("x")); },
+                    DocumentErrorWords(DocumentError::kNotExcel)},
         HostileCase{"SheetMissing", DocumentKind::kXlsx,
                     [] {
                       return XlsxWith("xl/worksheets/sheet1.xml",
                                       [](ZipEntry& e) { e.name = "xl/worksheets/other.xml"; });
                     },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"ExternalEntityInSharedStrings", DocumentKind::kXlsx,
                     [] {
                       return XlsxWith("xl/sharedStrings.xml",
                                       [](ZipEntry& e) { e.data = kExternalEntity; });
                     },
-                    reason::kXmlEntity},
+                    DocumentErrorWords(DocumentError::kXmlEntity)},
         HostileCase{"SheetBomb", DocumentKind::kXlsx,
                     [] {
                       return XlsxWith("xl/worksheets/sheet1.xml", [](ZipEntry& e) {
@@ -270,18 +276,18 @@ INSTANTIATE_TEST_SUITE_P(
                         e.size = static_cast<std::uint32_t>(kBombSize);
                       });
                     },
-                    reason::kTooLarge},
+                    DocumentErrorWords(DocumentError::kTooLarge)},
         HostileCase{"CutShort", DocumentKind::kXlsx,
                     [] {
                       Bytes b = test::BuildXlsx({{"S", ""}}, {"x"});
                       b.resize(b.size() - 30);
                       return b;
                     },
-                    reason::kDamaged},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"WrongCrc", DocumentKind::kXlsx,
                     [] { return XlsxWith("xl/workbook.xml", [](ZipEntry& e) { e.crc = 7; }); },
-                    reason::kDamaged}),
-    [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+                    DocumentErrorWords(DocumentError::kDamaged)}),
+    test::CaseName());
 
 // Bounds on the whole document: each case is read at the bound and refused one past it.
 struct BoundCase {
@@ -290,9 +296,8 @@ struct BoundCase {
   std::function<Bytes()> bytes;
   std::function<void(DocumentLimits&, std::size_t)> bound;  // sets the bound being tested
   std::size_t at;                                           // the least bound that reads it
-  std::string reason = reason::kContentTooLarge;
+  std::string reason = DocumentErrorWords(DocumentError::kContentTooLarge);
 };
-void PrintTo(const BoundCase& c, std::ostream* os) { *os << c.name; }
 
 void Text(DocumentLimits& l, std::size_t n) { l.max_text = n; }
 void Pieces(DocumentLimits& l, std::size_t n) { l.max_pieces = n; }
@@ -429,8 +434,8 @@ INSTANTIATE_TEST_SUITE_P(
         BoundCase{"XmlInflated", DocumentKind::kDocx,
                   [] { return test::BuildDocx(test::WordParagraph("x")); },
                   [](DocumentLimits& l, std::size_t n) { l.max_xml = n; }, XmlOfOneParagraph(),
-                  reason::kTooLarge}),
-    [](const testing::TestParamInfo<BoundCase>& info) { return info.param.name; });
+                  DocumentErrorWords(DocumentError::kTooLarge)}),
+    test::CaseName());
 
 // The sizes that hurt before there were bounds, at the bounds every reader has.
 TEST(DocumentBoundsTest, OneLargeSharedStringCopiedIntoEveryCellIsRefused) {
@@ -439,12 +444,12 @@ TEST(DocumentBoundsTest, OneLargeSharedStringCopiedIntoEveryCellIsRefused) {
   std::string citations;
   while (citations.size() < 100000) citations += "GB 50016-2014 ";
   EXPECT_EQ(test::Read(test::BuildXlsx({{"S", cells}}, {citations}), DocumentKind::kXlsx),
-            "error: " + std::string(reason::kContentTooLarge));
+            "error: " + std::string(DocumentErrorWords(DocumentError::kContentTooLarge)));
 }
 
 TEST(DocumentBoundsTest, ElementsNestedPastAThousandAreRefused) {
   EXPECT_EQ(test::Read(test::BuildDocx(Nested(1000)), DocumentKind::kDocx),
-            "error: " + std::string(reason::kContentTooLarge));
+            "error: " + std::string(DocumentErrorWords(DocumentError::kContentTooLarge)));
 }
 
 }  // namespace

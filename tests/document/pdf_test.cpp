@@ -1,4 +1,5 @@
-// PDF pages through poppler, from PDFs written out in the test (Linux only).
+// PDF pages through ReadDocument, from PDFs written out in the test: poppler reads them on
+// Linux, the reader of our own on Windows.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -6,8 +7,9 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/errors.h"
 #include "document/pieces.h"
-#include "document/reasons.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 #include "support/zip_builder.h"
 
@@ -19,7 +21,7 @@ struct PdfCase {
   std::function<std::string()> pdf;
   std::string expected;
 };
-void PrintTo(const PdfCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class PdfTest : public testing::TestWithParam<PdfCase> {};
 
@@ -45,14 +47,14 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 "第 1 页=Design to GB 50010-\n2010 and GB/T\n50001-2017; JTS 144 -\n1-2010.;"},
         PdfCase{"Encrypted", [] { return test::BuildPdf({{"secret"}}, true); },
-                "error: " + std::string(reason::kEncrypted)},
+                "error: " + std::string(DocumentErrorWords(DocumentError::kEncrypted))},
         PdfCase{"NotAPdf", [] { return std::string("GB 50016-2014\n"); },
-                "error: " + std::string(reason::kNotPdf)},
+                "error: " + std::string(DocumentErrorWords(DocumentError::kNotPdf))},
         PdfCase{"WordFileNamedPdf", [] { return std::string("PK\x03\x04 not a pdf"); },
-                "error: " + std::string(reason::kNotPdf)},
+                "error: " + std::string(DocumentErrorWords(DocumentError::kNotPdf))},
         PdfCase{"Damaged", [] { return std::string("%PDF-1.4\n1 0 obj << garbage\n"); },
-                "error: " + std::string(reason::kDamaged)}),
-    [](const testing::TestParamInfo<PdfCase>& info) { return info.param.name; });
+                "error: " + std::string(DocumentErrorWords(DocumentError::kDamaged))}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

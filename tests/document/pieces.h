@@ -17,11 +17,14 @@ inline std::string Describe(const std::vector<TextPiece>& pieces) {
 // The document's pieces described, or "error: <reason>" (then no piece may be left).
 inline std::string Read(const Bytes& bytes, DocumentKind kind, const DocumentLimits& limits = {}) {
   std::vector<TextPiece> pieces{{"left over", {}}};
-  std::string error = "left over";
+  DocumentError error = DocumentError::kNotText;  // left over
   if (!ReadDocument(bytes, kind, pieces, error, limits)) {
-    return pieces.empty() ? "error: " + error : "error with pieces: " + error;
+    const std::string words = DocumentErrorWords(error);
+    return pieces.empty() ? "error: " + words : "error with pieces: " + words;
   }
-  return error.empty() ? Describe(pieces) : "error text on success: " + error;
+  return error == DocumentError::kNone
+             ? Describe(pieces)
+             : "error on success: " + std::string(DocumentErrorWords(error));
 }
 
 }  // namespace kelvaro::test

@@ -4,6 +4,7 @@
 
 #include "document/document.h"
 #include "document/pieces.h"
+#include "support/named_case.h"
 #include "support/zip_builder.h"
 
 namespace kelvaro {
@@ -14,7 +15,7 @@ struct DecodeCase {
   std::string bytes;
   std::string utf8;
 };
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class DecodeTextFileTest : public testing::TestWithParam<DecodeCase> {};
 
@@ -51,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "GB 50016-2014 \xBD\xA8\xD6\xFE\xC9\xE8\xBC\xC6\xB7\xC0\xBB\xF0"
                    "\xB9\xE6\xB7\xB6\r\n",
                    "GB 50016-2014 建筑设计防火规范\r\n"}),
-    [](const testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
+    test::CaseName());
 
 struct ReadCase {
   std::string name;
@@ -59,7 +60,6 @@ struct ReadCase {
   std::string bytes;
   std::string expected;
 };
-void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 class PlainReadTest : public testing::TestWithParam<ReadCase> {};
 
@@ -67,16 +67,17 @@ TEST_P(PlainReadTest, GivesLinesOrCells) {
   EXPECT_EQ(test::Read(test::AsBytes(GetParam().bytes), GetParam().kind), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Text, PlainReadTest,
-    testing::Values(
-        ReadCase{"LinesCountedEmptyOnesGiveNoPiece", DocumentKind::kText, "GB 1\r\n\nGB 2\rx\nlast",
-                 "第 1 行=GB 1;第 3 行=GB 2\rx;第 4 行=last;"},
-        ReadCase{"FinalLineEndAndCarriageReturn", DocumentKind::kText, "a\r\nb\r",
-                 "第 1 行=a;第 2 行=b;"},
-        ReadCase{"GbkLines", DocumentKind::kText, "\xB1\xEA\xD7\xBC\r\n", "第 1 行=标准;"},
-        ReadCase{"Empty", DocumentKind::kText, "", ""}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Text, PlainReadTest,
+                         testing::Values(ReadCase{"LinesCountedEmptyOnesGiveNoPiece",
+                                                  DocumentKind::kText, "GB 1\r\n\nGB 2\rx\nlast",
+                                                  "第 1 行=GB 1;第 3 行=GB 2\rx;第 4 行=last;"},
+                                         ReadCase{"FinalLineEndAndCarriageReturn",
+                                                  DocumentKind::kText, "a\r\nb\r",
+                                                  "第 1 行=a;第 2 行=b;"},
+                                         ReadCase{"GbkLines", DocumentKind::kText,
+                                                  "\xB1\xEA\xD7\xBC\r\n", "第 1 行=标准;"},
+                                         ReadCase{"Empty", DocumentKind::kText, "", ""}),
+                         test::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Csv, PlainReadTest,
@@ -101,14 +102,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "第 1 行第 1 列=a;第 1 行第 2 列=open\nend;"},
         ReadCase{"TextAfterTheClosingQuoteKept", DocumentKind::kCsv, "\"a\"b,c",
                  "第 1 行第 1 列=ab;第 1 行第 2 列=c;"}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+    test::CaseName());
 
 struct KindCase {
   std::string name;
   std::string path;
   DocumentKind kind;
 };
-void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
 
 class DocumentKindOfTest : public testing::TestWithParam<KindCase> {};
 
@@ -131,14 +131,13 @@ INSTANTIATE_TEST_SUITE_P(
                     KindCase{"OldPowerPoint", "old.ppt", DocumentKind::kPpt},
                     KindCase{"NoExtension", "README", DocumentKind::kText},
                     KindCase{"DotInFolderOnly", "dir.docx/readme", DocumentKind::kText}),
-    [](const testing::TestParamInfo<KindCase>& info) { return info.param.name; });
+    test::CaseName());
 
 struct WordsCase {
   std::string name;
   Location location;
   std::string words;
 };
-void PrintTo(const WordsCase& c, std::ostream* os) { *os << c.name; }
 
 class LocationWordsTest : public testing::TestWithParam<WordsCase> {};
 
@@ -187,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WordsCase{"CsvCell", At(Location::Kind::kCsvCell, 7, 2), "第 7 行第 2 列"},
                     WordsCase{"Page", At(Location::Kind::kPage, 5), "第 5 页"},
                     WordsCase{"Part", Part(), "页眉第 2 段"}),
-    [](const testing::TestParamInfo<WordsCase>& info) { return info.param.name; });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

@@ -7,12 +7,15 @@
 #include <string>
 
 #include "document/document.h"
+#include "document/errors.h"
 #include "document/pieces.h"
-#include "document/reasons.h"
 #include "support/binary_office_builder.h"
+#include "support/named_case.h"
 
 namespace kelvaro {
 namespace {
+
+KELVARO_PRINT_CASES_BY_NAME()
 
 using test::BiffRecord;
 using test::XlsCell;
@@ -41,7 +44,6 @@ struct XlsCase {
   std::vector<XlsSheet> sheets;
   std::string expected;
 };
-void PrintTo(const XlsCase& c, std::ostream* os) { *os << c.name; }
 
 class XlsTest : public testing::TestWithParam<XlsCase> {};
 
@@ -105,8 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         XlsCase{"PasswordProtected",
                 BiffRecord(0x002F, U16(1) + std::string(52, '\0')),
                 {{u"S", ""}},
-                std::string("error: ") + reason::kEncrypted}),
-    [](const testing::TestParamInfo<XlsCase>& info) { return info.param.name; });
+                std::string("error: ") + DocumentErrorWords(DocumentError::kEncrypted)}),
+    test::CaseName());
 
 struct StreamCase {
   std::string name;
@@ -114,7 +116,6 @@ struct StreamCase {
   std::string stream;
   std::string expected;
 };
-void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
 
 class XlsStreamTest : public testing::TestWithParam<StreamCase> {};
 
@@ -129,33 +130,33 @@ std::string OneCell() {
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, XlsStreamTest,
-    testing::Values(StreamCase{"BookStream", "Book", OneCell(), "S!A1=GB 1;"},
-                    StreamCase{"Excel95", "Book", test::WorkbookStream("", {{u"S", ""}}, 0x0500),
-                               std::string("error: ") + reason::kExcel95},
-                    StreamCase{"NoBof", "Workbook", BiffRecord(0x0042, U16(936)),
-                               std::string("error: ") + reason::kDamaged},
-                    StreamCase{"SheetsSharingASubstreamReadOnce", "Workbook",
-                               [] {
-                                 std::string s = test::WorkbookStream(
-                                     test::SstRecords({u"GB 1"}),
-                                     {{u"S", LabelSst(0, 0, 0)}, {u"T", LabelSst(1, 0, 0)}});
-                                 const std::size_t first = s.find(std::string("\x85\x00", 2));
-                                 const std::size_t second =
-                                     s.find(std::string("\x85\x00", 2), first + 4);
-                                 s.replace(second + 4, 4, s.substr(first + 4, 4));
-                                 return s;
-                               }(),
-                               "S!A1=GB 1;"},
-                    StreamCase{"SheetOffsetPastTheStream", "Workbook",
-                               [] {
-                                 std::string s = OneCell();
-                                 // The BOUNDSHEET8 record follows BOF (20 bytes) and the SST.
-                                 const std::size_t at = s.find(std::string("\x85\x00", 2));
-                                 s.replace(at + 4, 4, U32(1u << 30));
-                                 return s;
-                               }(),
-                               std::string("error: ") + reason::kDamaged}),
-    [](const testing::TestParamInfo<StreamCase>& info) { return info.param.name; });
+    testing::Values(
+        StreamCase{"BookStream", "Book", OneCell(), "S!A1=GB 1;"},
+        StreamCase{"Excel95", "Book", test::WorkbookStream("", {{u"S", ""}}, 0x0500),
+                   std::string("error: ") + DocumentErrorWords(DocumentError::kExcel95)},
+        StreamCase{"NoBof", "Workbook", BiffRecord(0x0042, U16(936)),
+                   std::string("error: ") + DocumentErrorWords(DocumentError::kDamaged)},
+        StreamCase{"SheetsSharingASubstreamReadOnce", "Workbook",
+                   [] {
+                     std::string s = test::WorkbookStream(
+                         test::SstRecords({u"GB 1"}),
+                         {{u"S", LabelSst(0, 0, 0)}, {u"T", LabelSst(1, 0, 0)}});
+                     const std::size_t first = s.find(std::string("\x85\x00", 2));
+                     const std::size_t second = s.find(std::string("\x85\x00", 2), first + 4);
+                     s.replace(second + 4, 4, s.substr(first + 4, 4));
+                     return s;
+                   }(),
+                   "S!A1=GB 1;"},
+        StreamCase{"SheetOffsetPastTheStream", "Workbook",
+                   [] {
+                     std::string s = OneCell();
+                     // The BOUNDSHEET8 record follows BOF (20 bytes) and the SST.
+                     const std::size_t at = s.find(std::string("\x85\x00", 2));
+                     s.replace(at + 4, 4, U32(1u << 30));
+                     return s;
+                   }(),
+                   std::string("error: ") + DocumentErrorWords(DocumentError::kDamaged)}),
+    test::CaseName());
 
 Bytes ReadFixture(const std::string& name) {
   std::ifstream in(std::string(KELVARO_TEST_DATA_DIR) + "/binary_office/" + name, std::ios::binary);
@@ -167,11 +168,11 @@ Bytes ReadFixture(const std::string& name) {
 // run across CONTINUE records, a second sheet, numbers left out.
 TEST(XlsFixtureTest, ReadsAsTheSameListSavedAsXlsx) {
   std::vector<TextPiece> xls, xlsx;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   ASSERT_TRUE(ReadDocument(ReadFixture("standards_list.xls"), DocumentKind::kXls, xls, error))
-      << error;
+      << DocumentErrorWords(error);
   ASSERT_TRUE(ReadDocument(ReadFixture("standards_list.xlsx"), DocumentKind::kXlsx, xlsx, error))
-      << error;
+      << DocumentErrorWords(error);
   EXPECT_EQ(xls.size(), 3u + 600 * 2 + 3);
   EXPECT_EQ(test::Describe(xls), test::Describe(xlsx));
 }

@@ -5,6 +5,7 @@
 
 #include "document/document.h"
 #include "document/pieces.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 
 namespace kelvaro {
@@ -23,7 +24,7 @@ struct XlsxCase {
   std::vector<std::string> shared;
   std::string expected;
 };
-void PrintTo(const XlsxCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class XlsxTest : public testing::TestWithParam<XlsxCase> {};
 
@@ -71,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
                                         SharedCell("C1", 7) + InlineCell("D1", "x_x005F_x0041_"))}},
                  {"a_x000D_b", ""},
                  "S!A1=a\rb;S!D1=x_x0041_;"}),
-    [](const testing::TestParamInfo<XlsxCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(XlsxRichTextTest, RunsJoinedAndPhoneticGuidesLeftOut) {
   test::ZipBuilder zip =

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/named_case.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -44,7 +45,7 @@ struct TextCase {
   std::string read;  // what a reader gets back
 };
 
-void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 const std::vector<TextCase>& TextCases() {
   static const std::vector<TextCase> cases = {
@@ -120,10 +121,7 @@ TEST_P(XlsxTextTest, ReadsBackAsTheSameText) {
   EXPECT_EQ(cell["value"], GetParam().read);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, XlsxTextTest, ::testing::ValuesIn(TextCases()),
-                         [](const ::testing::TestParamInfo<TextCase>& info) {
-                           return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Texts, XlsxTextTest, ::testing::ValuesIn(TextCases()), test::CaseName());
 
 TEST(XlsxWriterTest, NoFormulaAndEveryEdgeSpaceKept) {
   XlsxSheet sheet{"查询结果", {" 序号"}, {{"=SUM(1)"}, {"a "}, {"\tb"}, {"c\n"}}, -1, {}};
@@ -207,8 +205,6 @@ struct WidthCase {
   double width;
 };
 
-void PrintTo(const WidthCase& c, std::ostream* os) { *os << c.name; }
-
 // Widths count digits: the text's, two for the margin, two more in the header for its
 // filter button.
 const std::vector<WidthCase>& WidthCases() {
@@ -255,9 +251,7 @@ TEST_P(XlsxWidthTest, FitsTheTexts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, XlsxWidthTest, ::testing::ValuesIn(WidthCases()),
-                         [](const ::testing::TestParamInfo<WidthCase>& info) {
-                           return info.param.name;
-                         });
+                         test::CaseName());
 
 // ---- Sheet names ---------------------------------------------------------------------
 
@@ -266,8 +260,6 @@ struct NameCase {
   std::string given;
   std::string sheet;
 };
-
-void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
 
 class XlsxSheetNameTest : public ::testing::TestWithParam<NameCase> {};
 
@@ -293,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"ApostropheInside", "it's", "it's"},
                       NameCase{"Reserved", "History", "History_"},
                       NameCase{"InvalidUtf8", "a\xFF", "a\uFFFD"}),
-    [](const ::testing::TestParamInfo<NameCase>& info) { return info.param.name; });
+    test::CaseName());
 
 // ---- Table shapes --------------------------------------------------------------------
 
@@ -303,8 +295,6 @@ struct ShapeCase {
   json auto_filter;
   bool shared_strings;
 };
-
-void PrintTo(const ShapeCase& c, std::ostream* os) { *os << c.name; }
 
 class XlsxShapeTest : public ::testing::TestWithParam<ShapeCase> {};
 
@@ -331,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 true},
                       ShapeCase{
                           "EmptyTextsOnly", {"查询结果", {""}, {{""}}, -1, {}}, "A1:A2", false}),
-    [](const ::testing::TestParamInfo<ShapeCase>& info) { return info.param.name; });
+    test::CaseName());
 
 // ---- Without a reader ----------------------------------------------------------------
 
@@ -348,8 +338,6 @@ struct CutCase {
   XlsxSheet sheet;
   std::size_t cells_cut;
 };
-
-void PrintTo(const CutCase& c, std::ostream* os) { *os << c.name; }
 
 class XlsxCutTest : public ::testing::TestWithParam<CutCase> {};
 
@@ -371,7 +359,7 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"EveryCellCounted",
                 {"s", {kFull + "b"}, {{kFull + "b", "c"}, {"d", kFull + "b"}}, -1, {}},
                 3}),
-    [](const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; });
+    test::CaseName());
 
 struct FitCase {
   const char* name;
@@ -380,8 +368,6 @@ struct FitCase {
   std::size_t row_columns;
   bool fits;
 };
-
-void PrintTo(const FitCase& c, std::ostream* os) { *os << c.name; }
 
 class XlsxFitsTest : public ::testing::TestWithParam<FitCase> {};
 
@@ -404,7 +390,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FitCase{"LastColumn", 1, kXlsxMaxColumns, kXlsxMaxColumns, true},
                       FitCase{"HeaderTooWide", 1, kXlsxMaxColumns + 1, 1, false},
                       FitCase{"RowTooWide", 1, 1, kXlsxMaxColumns + 1, false}),
-    [](const ::testing::TestParamInfo<FitCase>& info) { return info.param.name; });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

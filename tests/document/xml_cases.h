@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/named_case.h"
+
 namespace kelvaro::test {
 
 struct XmlCase {
@@ -16,7 +18,7 @@ struct XmlCase {
   // A parameter entity reference may hide a declaration: refused here, passed over by expat.
   bool only_ours_refuses = false;
 };
-inline void PrintTo(const XmlCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 // <a a0="0" ... /> with `count` attributes, and its events; past a few attributes the
 // reader looks duplicates up rather than comparing each with every other.

@@ -8,6 +8,7 @@
 
 #include "document/xml_cases.h"
 #include "document/xml_events.h"
+#include "support/named_case.h"
 
 namespace kelvaro {
 namespace {
@@ -75,12 +76,10 @@ TEST_P(XmlDifferentialTest, SameEventsAsExpat) {
   }
 }
 
-const auto kXmlName = [](const testing::TestParamInfo<XmlCase>& info) { return info.param.name; };
-
 INSTANTIATE_TEST_SUITE_P(WellFormed, XmlDifferentialTest, testing::ValuesIn(test::WellFormedXml()),
-                         kXmlName);
+                         test::CaseName());
 INSTANTIATE_TEST_SUITE_P(Refused, XmlDifferentialTest, testing::ValuesIn(test::RefusedXml()),
-                         kXmlName);
+                         test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

@@ -8,6 +8,7 @@
 
 #include "document/xml_cases.h"
 #include "document/xml_events.h"
+#include "support/named_case.h"
 
 namespace kelvaro {
 namespace {
@@ -20,11 +21,10 @@ TEST_P(XmlReaderTest, GivesTheEventsOrRefuses) {
   EXPECT_EQ(test::XmlEvents(GetParam().xml), GetParam().events);
 }
 
-const auto kXmlName = [](const testing::TestParamInfo<XmlCase>& info) { return info.param.name; };
-
 INSTANTIATE_TEST_SUITE_P(WellFormed, XmlReaderTest, testing::ValuesIn(test::WellFormedXml()),
-                         kXmlName);
-INSTANTIATE_TEST_SUITE_P(Refused, XmlReaderTest, testing::ValuesIn(test::RefusedXml()), kXmlName);
+                         test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Refused, XmlReaderTest, testing::ValuesIn(test::RefusedXml()),
+                         test::CaseName());
 
 // The same documents handed over a few bytes at a time, characters cut between pieces.
 class XmlStreamTest : public testing::TestWithParam<std::tuple<XmlCase, std::size_t>> {};
@@ -58,7 +58,7 @@ struct LimitCase {
   std::string events;
   bool refused_size;
 };
-void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 XmlLimits Markup(std::size_t bytes) { return {bytes, std::numeric_limits<int>::max()}; }
 XmlLimits Depth(int depth) { return {std::numeric_limits<std::size_t>::max(), depth}; }
@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"OpenDeclarationsPastTheLimit", kDeclarations, Markup(2016), 0, "ERROR", true},
         LimitCase{
             "BadCharacterLateInAStream", "<a>" + kLongText + "\x01</a>", {}, 7, "ERROR", false}),
-    [](const testing::TestParamInfo<LimitCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(XmlReaderStateTest, ASourceThatFailsEndsInAnError) {
   test::PieceSource source("<a>x</a>", 3, true);

@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "document/zip_reader.h"
+#include "support/named_case.h"
 #include "support/zip_builder.h"
 
 namespace kelvaro {
 namespace {
 
-using test::ZipBuilder;
 using test::Archive;
 using test::Entry;
+using test::ZipBuilder;
 using test::ZipEntry;
 
 constexpr char kRefused[] = "refused";
@@ -59,7 +60,7 @@ std::string ReadWithLibzip(const std::string& archive) {
 std::string ReadWithOurs(const std::string& archive) {
   const Bytes bytes = test::AsBytes(archive);
   ZipReader zip;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   if (!zip.Open(bytes, error)) return kRefused;
   std::string out;
   for (const ZipMember& m : zip.Members()) {
@@ -75,7 +76,7 @@ struct DifferentialCase {
   std::function<std::string()> archive;
   bool only_ours_refuses = false;  // our limits or name rules, not a broken archive
 };
-void PrintTo(const DifferentialCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class ZipDifferentialTest : public testing::TestWithParam<DifferentialCase> {};
 
@@ -170,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                            return zip.Build();
                          },
                          true}),
-    [](const testing::TestParamInfo<DifferentialCase>& info) { return info.param.name; });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/named_case.h"
+
 #ifndef _WIN32
 #include <nlohmann/json.hpp>
 
@@ -132,7 +134,7 @@ struct ArchiveCase {
   std::vector<std::uint16_t> methods;  // expected, one per member
 };
 
-void PrintTo(const ArchiveCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 const ArchiveCase kArchiveCases[] = {
     {"EmptyMemberStored", {{"empty.txt", ""}}, {0}},
@@ -175,9 +177,7 @@ TEST_P(ZipArchiveTest, ReadsBackEveryMemberInOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, ZipArchiveTest, ::testing::ValuesIn(kArchiveCases),
-                         [](const ::testing::TestParamInfo<ArchiveCase>& info) {
-                           return info.param.name;
-                         });
+                         test::CaseName());
 
 TEST(ZipWriterTest, FinishStartsAnEmptyArchive) {
   ZipWriter zip;
@@ -231,9 +231,7 @@ TEST_P(ZipArchivePythonTest, PythonReadsTheSameMembers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, ZipArchivePythonTest, ::testing::ValuesIn(kArchiveCases),
-                         [](const ::testing::TestParamInfo<ArchiveCase>& info) {
-                           return info.param.name;
-                         });
+                         test::CaseName());
 #endif
 
 }  // namespace

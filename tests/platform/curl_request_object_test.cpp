@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/named_case.h"
 #include "support/recording_server.h"
 #include "support/tls_server.h"
 #include "text/encoding.h"
@@ -126,7 +127,7 @@ struct OversizeCase {
   bool declare_length;
 };
 
-void PrintTo(const OversizeCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class CurlOversizeBody : public testing::TestWithParam<OversizeCase> {};
 
@@ -162,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, CurlOversizeBody,
                                          OversizeCase{"FortyMiBCloseDelimited", 40u << 20, false},
                                          OversizeCase{"QuarterGiBCloseDelimited", 256u << 20,
                                                       false}),
-                         [](const auto& info) { return info.param.name; });
+                         test::CaseName());
 
 TEST(HandlePoolConcurrency, ParallelExchangesEachGetTheirOwnHandle) {
   RecordingServer server([](const RecordedRequest& r) {

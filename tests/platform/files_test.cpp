@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace kelvaro {
 namespace {

@@ -18,6 +18,7 @@
 #endif
 
 #include "platform/web.h"
+#include "support/named_case.h"
 #include "support/wire_cases.h"
 #include "support/wire_fixture.h"
 #include "text/encoding.h"
@@ -61,7 +62,7 @@ TEST_P(RequestObjectWire, Exchange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RequestObjectWire, testing::ValuesIn(test::WireCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 TEST(RequestObjectWebRequest, GetCarriesHostAndTheFourDefaultsOnly) {
   START_SERVER(server, "ok");
@@ -177,7 +178,7 @@ struct ErrorCase {
   const char* error;     // what ErrorText says after the Send
 };
 
-void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class RequestObjectError : public testing::TestWithParam<ErrorCase> {};
 
@@ -208,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ErrorCase{"Silent", "hang", "Timeout was reached"},
                     ErrorCase{"OverTheCap", "huge-declared", "response too large"},
                     ErrorCase{"CutShort", "cut-body", "Transferred a partial file"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 // Starts a Send on its own thread against a server that never answers, and reports how
 // long the Send took after `stop` ran on this thread.

@@ -22,10 +22,12 @@
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
-#include "batch/row_store.h"
-#include "query/current_standard.h"
-#include "query/import.h"
 #include "query/number.h"
+#include "rows/import.h"
+#include "rows/row_store.h"
+#include "rows/status.h"
+#include "site/national_site.h"
+#include "support/named_case.h"
 #include "support/sample_site.h"
 #include "text/encoding.h"
 #include "web/request_object.h"
@@ -241,16 +243,16 @@ TEST_F(BatchQueryConcurrency, ClassifiesEveryRowAndWritesTheRecordAsFound) {
     Text title;
   };
   const std::vector<Case> cases = {
-      {"GB/T50001-2010", kStatusCurrent, "GB/T 50001-2010", title_a},
+      {"GB/T50001-2010", StatusWord(Status::kCurrent), "GB/T 50001-2010", title_a},
       // Spaces of either width anywhere give the same keyword and comparison.
-      {Gbk(u8"　GB/T 50001 - 2010 "), kStatusCurrent, "GB/T 50001-2010", title_a},
-      {"GB/T50103-2001", kStatusSuperseded, "GB/T 50103-2010", title_b},
+      {Gbk(u8"　GB/T 50001 - 2010 "), StatusWord(Status::kCurrent), "GB/T 50001-2010", title_a},
+      {"GB/T50103-2001", StatusWord(Status::kSuperseded), "GB/T 50103-2010", title_b},
       // The site's hit is older than the number asked for: undetermined.
-      {"GB/T50106-2010", kStatusUnknown, "GB/T 50106-2001", title_c},
+      {"GB/T50106-2010", StatusWord(Status::kUnknown), "GB/T 50106-2001", title_c},
       // Not on the site at all.
-      {"GB/T99999-2010", kStatusUnknown, "", ""},
+      {"GB/T99999-2010", StatusWord(Status::kUnknown), "", ""},
       // No year: searched as a whole, undetermined, the site's standard shown.
-      {"GB50001", kStatusUnknown, "GB 50001-2017", title_a},
+      {"GB50001", StatusWord(Status::kUnknown), "GB 50001-2017", title_a},
   };
   std::vector<Text> numbers;
   for (const Case& c : cases) numbers.push_back(c.number);
@@ -282,11 +284,15 @@ TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAs
   site_.FailOnce("GBT50103");
   // Each row compares its own year with the one record of its keyword.
   const std::vector<std::pair<Text, Text>> rows_and_status = {
-      {"GB/T50001-2010", kStatusCurrent}, {"GB/T 50001-2001", kStatusSuperseded},
-      {"GB/T99999-2010", kStatusUnknown}, {"GBT50001-2010", kStatusCurrent},
-      {"GB/T99999-2010", kStatusUnknown}, {"GB/T50001-2017", kStatusUnknown},
-      {"GB/T50103-2010", kStatusCurrent}, {"GB/T50103-2001", kStatusSuperseded},
-      {"GB/T 50103-2010", kStatusCurrent}};
+      {"GB/T50001-2010", StatusWord(Status::kCurrent)},
+      {"GB/T 50001-2001", StatusWord(Status::kSuperseded)},
+      {"GB/T99999-2010", StatusWord(Status::kUnknown)},
+      {"GBT50001-2010", StatusWord(Status::kCurrent)},
+      {"GB/T99999-2010", StatusWord(Status::kUnknown)},
+      {"GB/T50001-2017", StatusWord(Status::kUnknown)},
+      {"GB/T50103-2010", StatusWord(Status::kCurrent)},
+      {"GB/T50103-2001", StatusWord(Status::kSuperseded)},
+      {"GB/T 50103-2010", StatusWord(Status::kCurrent)}};
   std::vector<Text> numbers;
   for (const auto& row : rows_and_status) numbers.push_back(row.first);
   AddRows(numbers);
@@ -303,7 +309,8 @@ TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAs
     // The row whose request failed is 未知; it may be any of the GBT50103 rows.
     const bool network = rows[i].reason.outcome == Outcome::kNetwork;
     failed += network ? 1 : 0;
-    EXPECT_EQ(rows[i].cells[2], network ? kStatusUnknown : rows_and_status[i].second) << i;
+    EXPECT_EQ(rows[i].cells[2], network ? StatusWord(Status::kUnknown) : rows_and_status[i].second)
+        << i;
   }
   EXPECT_EQ(failed, 1);
 }
@@ -315,7 +322,7 @@ TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   AddRows({"", "ABCD", " 1-2/3.4 ", "GB/T 1-2", "GB/T50001-2010"});
   // Stale results of an earlier run must be replaced, not kept.
   for (int row = 0; row < 3; ++row) {
-    table_.SetCellText(row, 2, kStatusCurrent);
+    table_.SetCellText(row, 2, StatusWord(Status::kCurrent));
     table_.SetCellText(row, 3, "stale");
     table_.SetCellText(row, 4, "stale");
   }
@@ -325,14 +332,14 @@ TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   const auto rows = table_.Snapshot();
   for (int row = 0; row < 3; ++row) {
     SCOPED_TRACE(row);
-    EXPECT_EQ(rows[row].cells[2], kStatusUnknown);
+    EXPECT_EQ(rows[row].cells[2], StatusWord(Status::kUnknown));
     EXPECT_EQ(rows[row].cells[3], "");
     EXPECT_EQ(rows[row].cells[4], "");
   }
   // "GB/T 1-2" cleans to GBT12 (5 bytes) and has no year: searched whole, undetermined.
-  EXPECT_EQ(rows[3].cells[2], kStatusUnknown);
+  EXPECT_EQ(rows[3].cells[2], StatusWord(Status::kUnknown));
   EXPECT_EQ(rows[3].cells[3], "G 1-2");
-  EXPECT_EQ(rows[4].cells[2], kStatusCurrent);
+  EXPECT_EQ(rows[4].cells[2], StatusWord(Status::kCurrent));
   auto requested = site_.Requested();
   std::sort(requested.begin(), requested.end());
   EXPECT_EQ(requested, (std::vector<Text>{"GBT12", "GBT50001"}));
@@ -346,7 +353,7 @@ struct SpeedCase {
   int max_running;  // ...and never passed
   int delay_ms = 5;
 };
-void PrintTo(const SpeedCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class BatchQuerySpeedConcurrency : public BatchQueryFixture,
                                    public ::testing::WithParamInterface<SpeedCase> {};
@@ -365,7 +372,7 @@ TEST_P(BatchQuerySpeedConcurrency, FinishesEveryRowWithinTheBound) {
   RunQuery(c.speed);
 
   for (const auto& row : table_.Snapshot()) {
-    EXPECT_EQ(row.cells[2], kStatusCurrent) << row.cells[1];
+    EXPECT_EQ(row.cells[2], StatusWord(Status::kCurrent)) << row.cells[1];
     EXPECT_EQ("T" + row.cells[3].substr(5, 5), row.cells[4]);
   }
   EXPECT_EQ(static_cast<int>(site_.Requested().size()), c.rows);
@@ -385,7 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // long enough for ten thread starts under the thread sanitizer on a
                       // busy machine.
                       SpeedCase{"MoreThanRows", "50", 10, 10, 10, 250}),
-    [](const ::testing::TestParamInfo<SpeedCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST_F(BatchQueryConcurrency, EmptyTableStartsNoWorker) {
   RunQuery("4");
@@ -410,7 +417,9 @@ TEST_F(BatchQueryConcurrency, ThousandRowsAreAllFilledWithOneRequestInFlight) {
   ASSERT_EQ(rows.size(), 1000u);
   for (int i = 0; i < 1000; ++i) {
     const Text serial = std::to_string(20000 + i);
-    ASSERT_EQ(rows[i].cells[2], i % 3 == 0 ? kStatusSuperseded : kStatusCurrent) << i;
+    ASSERT_EQ(rows[i].cells[2],
+              i % 3 == 0 ? StatusWord(Status::kSuperseded) : StatusWord(Status::kCurrent))
+        << i;
     ASSERT_EQ(rows[i].cells[4], "T" + serial) << i;
   }
   EXPECT_EQ(site_.Requested().size(), 1000u);
@@ -458,7 +467,7 @@ TEST_F(BatchQueryConcurrency, ShutdownBeforeTheRequestWritesNothing) {
       EXPECT_EQ(row.cells[4], "");
     } else {
       ++filled;
-      EXPECT_EQ(row.cells[2], kStatusCurrent);
+      EXPECT_EQ(row.cells[2], StatusWord(Status::kCurrent));
       EXPECT_EQ("T" + row.cells[3].substr(5, 5), row.cells[4]);
     }
   }
@@ -482,18 +491,22 @@ TEST_F(BatchQueryConcurrency, ImportedFileAgainstTheSampleSite) {
   };
   // What the sample data lists first as current for each line's keyword.
   const std::vector<Expected> expected = {
-      {"GB/T50001-2010", kStatusSuperseded, "GB/T 50001-2017", Gbk(u8"房屋建筑制图统一标准")},
-      {"GB 50016-2014", kStatusCurrent, "GB 50016-2014", Gbk(u8"建筑设计防火规范")},
-      {"GB/T 50103-2001", kStatusSuperseded, "GB/T 50103-2010", Gbk(u8"总图制图标准")},
-      {"GB/T99999-2010", kStatusUnknown, "", ""},
-      {"  GB 50011-2010  ", kStatusCurrent, "GB 50011-2010", Gbk(u8"建筑抗震设计规范")},
-      {"", kStatusUnknown, "", ""},
-      {"GB 50010-2015", kStatusUnknown, "GB 50010-2010", Gbk(u8"混凝土结构设计规范")},
-      {"GB 50017-2003", kStatusSuperseded, "GB 50017-2017", Gbk(u8"钢结构设计标准")},
-      {"GB/T 7714-2015", kStatusCurrent, "GB/T 7714-2015", Gbk(u8"信息与文献 参考文献著录规则")},
-      {"GBT1.1-2009", kStatusSuperseded, "GB/T 1.1-2020",
+      {"GB/T50001-2010", StatusWord(Status::kSuperseded), "GB/T 50001-2017",
+       Gbk(u8"房屋建筑制图统一标准")},
+      {"GB 50016-2014", StatusWord(Status::kCurrent), "GB 50016-2014", Gbk(u8"建筑设计防火规范")},
+      {"GB/T 50103-2001", StatusWord(Status::kSuperseded), "GB/T 50103-2010",
+       Gbk(u8"总图制图标准")},
+      {"GB/T99999-2010", StatusWord(Status::kUnknown), "", ""},
+      {"  GB 50011-2010  ", StatusWord(Status::kCurrent), "GB 50011-2010",
+       Gbk(u8"建筑抗震设计规范")},
+      {"", StatusWord(Status::kUnknown), "", ""},
+      {"GB 50010-2015", StatusWord(Status::kUnknown), "GB 50010-2010", Gbk(u8"混凝土结构设计规范")},
+      {"GB 50017-2003", StatusWord(Status::kSuperseded), "GB 50017-2017", Gbk(u8"钢结构设计标准")},
+      {"GB/T 7714-2015", StatusWord(Status::kCurrent), "GB/T 7714-2015",
+       Gbk(u8"信息与文献 参考文献著录规则")},
+      {"GBT1.1-2009", StatusWord(Status::kSuperseded), "GB/T 1.1-2020",
        Gbk(u8"标准化工作导则 第1部分：标准化文件的结构和起草规则")},
-      {"ABCD", kStatusUnknown, "", ""},
+      {"ABCD", StatusWord(Status::kUnknown), "", ""},
   };
   RunQuery("3");
   SetSitePrefixOverride("");
@@ -515,18 +528,21 @@ class RowRemovalConcurrency : public BatchQueryFixture {};
 
 TEST_F(RowRemovalConcurrency, RemovesCurrentRowsAndKeepsOrderAndOrdinals) {
   AddRows({"A", "B", "C", "D"});
-  SetStatuses({kStatusCurrent, kStatusSuperseded, kStatusCurrent, kStatusUnknown});
-  RemoveRowsWithStatus(services_, kStatusCurrent);
+  SetStatuses({StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded),
+               StatusWord(Status::kCurrent), StatusWord(Status::kUnknown)});
+  RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(0), (std::vector<Text>{"2", "4"}));
   EXPECT_EQ(Column(1), (std::vector<Text>{"B", "D"}));
-  EXPECT_EQ(Column(2), (std::vector<Text>{kStatusSuperseded, kStatusUnknown}));
+  EXPECT_EQ(Column(2),
+            (std::vector<Text>{StatusWord(Status::kSuperseded), StatusWord(Status::kUnknown)}));
 }
 
 TEST_F(RowRemovalConcurrency, RemovesSupersededRows) {
   AddRows({"A", "B", "C", "D"});
-  SetStatuses({kStatusCurrent, kStatusSuperseded, kStatusCurrent, kStatusSuperseded});
-  RemoveRowsWithStatus(services_, kStatusSuperseded);
+  SetStatuses({StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded),
+               StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded)});
+  RemoveRowsWithStatus(services_, StatusWord(Status::kSuperseded));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(0), (std::vector<Text>{"1", "3"}));
 }
@@ -534,26 +550,27 @@ TEST_F(RowRemovalConcurrency, RemovesSupersededRows) {
 TEST_F(RowRemovalConcurrency, OnlyExactMatchesAreRemoved) {
   AddRows({"A", "B", "C", "D", "E", "F"});
   // Unqueried (empty), trailing space, leading full-width space, the other word, a match.
-  SetStatuses({"", kStatusCurrent + " ", Gbk(u8"　") + kStatusCurrent, kStatusSuperseded,
-               kStatusCurrent, kStatusUnknown});
-  RemoveRowsWithStatus(services_, kStatusCurrent);
+  SetStatuses({"", StatusWord(Status::kCurrent) + " ", Gbk(u8"　") + StatusWord(Status::kCurrent),
+               StatusWord(Status::kSuperseded), StatusWord(Status::kCurrent),
+               StatusWord(Status::kUnknown)});
+  RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(1), (std::vector<Text>{"A", "B", "C", "D", "F"}));
-  RemoveRowsWithStatus(services_, kStatusSuperseded);
+  RemoveRowsWithStatus(services_, StatusWord(Status::kSuperseded));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(1), (std::vector<Text>{"A", "B", "C", "F"}));
 }
 
 TEST_F(RowRemovalConcurrency, NoMatchStartsNoWorker) {
   AddRows({"A", "B", "C"});
-  SetStatuses({kStatusUnknown, "", kStatusSuperseded});
-  RemoveRowsWithStatus(services_, kStatusCurrent);
+  SetStatuses({StatusWord(Status::kUnknown), "", StatusWord(Status::kSuperseded)});
+  RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
   EXPECT_EQ(starts_.starts->load(), 0);
   EXPECT_EQ(table_.RowCount(), 3);
   RowStore empty;
   QueryServices on_empty = services_;
   on_empty.table = &empty;
-  RemoveRowsWithStatus(on_empty, kStatusCurrent);
+  RemoveRowsWithStatus(on_empty, StatusWord(Status::kCurrent));
   EXPECT_EQ(starts_.starts->load(), 0);
 }
 
@@ -562,25 +579,25 @@ TEST_F(RowRemovalConcurrency, OnePassRemovesEveryMatchOfALargeTable) {
   std::vector<Text> numbers, statuses;
   for (int i = 0; i < n; ++i) {
     numbers.push_back("N" + std::to_string(i));
-    statuses.push_back(i % 4 == 3 ? kStatusUnknown : kStatusCurrent);
+    statuses.push_back(i % 4 == 3 ? StatusWord(Status::kUnknown) : StatusWord(Status::kCurrent));
   }
   AddRows(numbers);
   SetStatuses(statuses);
   // The last workers of the pass are still starting when RunBatch returns.
   starts_.delay_ms->store(5);
-  RemoveRowsWithStatus(services_, kStatusCurrent);
+  RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
   // Every match is gone when the handler returns, and it took a single pass.
-  EXPECT_EQ(table_.FindRow(kStatusCurrent, 2), -1);
+  EXPECT_EQ(table_.FindRow(StatusWord(Status::kCurrent), 2), -1);
   EXPECT_EQ(table_.RowCount(), n / 4);
   EXPECT_EQ(starts_.starts->load(), n);
   runner_.WaitForAllWorkers();
-  for (const auto& row : table_.Snapshot()) EXPECT_EQ(row.cells[2], kStatusUnknown);
+  for (const auto& row : table_.Snapshot()) EXPECT_EQ(row.cells[2], StatusWord(Status::kUnknown));
 }
 
 TEST_F(RowRemovalConcurrency, EveryRowMatchingLeavesAnEmptyTable) {
   AddRows({"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L"});
-  SetStatuses(std::vector<Text>(12, kStatusSuperseded));
-  RemoveRowsWithStatus(services_, kStatusSuperseded);
+  SetStatuses(std::vector<Text>(12, StatusWord(Status::kSuperseded)));
+  RemoveRowsWithStatus(services_, StatusWord(Status::kSuperseded));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(table_.RowCount(), 0);
 }
@@ -598,14 +615,15 @@ TEST_F(RowRemovalConcurrency, RemovalDuringABatchNeverMisplacesAResult) {
   AddRows(numbers);
   // Results of an earlier run in the second half: those rows say current before they are
   // queried again, so removals hit rows whose workers have not run yet.
-  for (int row = n / 2; row < n; ++row) table_.SetCellText(row, 2, kStatusCurrent);
+  for (int row = n / 2; row < n; ++row) table_.SetCellText(row, 2, StatusWord(Status::kCurrent));
 
   // Clicks on the removal buttons arrive while the batch waits, as in the window.
   std::atomic<bool> batch_done{false};
   std::thread clicker([&] {
     for (int click = 0; click < 8 && !batch_done.load(); ++click) {
       std::this_thread::sleep_for(25ms);
-      const Text word = click % 2 == 0 ? kStatusCurrent : kStatusSuperseded;
+      const Text word =
+          click % 2 == 0 ? StatusWord(Status::kCurrent) : StatusWord(Status::kSuperseded);
       pump_.Post([this, word] { RemoveRowsWithStatus(services_, word); });
     }
   });
@@ -626,7 +644,8 @@ TEST_F(RowRemovalConcurrency, RemovalDuringABatchNeverMisplacesAResult) {
     EXPECT_EQ(row.cells[3].substr(0, 10), "GB/T " + serial) << row.cells[1];
     EXPECT_EQ(row.cells[4], "T" + serial) << row.cells[1];
     const bool even = (std::stoi(serial) - 40000) % 2 == 0;
-    EXPECT_EQ(row.cells[2], even ? kStatusCurrent : kStatusSuperseded) << row.cells[1];
+    EXPECT_EQ(row.cells[2], even ? StatusWord(Status::kCurrent) : StatusWord(Status::kSuperseded))
+        << row.cells[1];
   }
   // No standard was ever asked for twice.
   const auto requested = site_.Requested();
@@ -641,15 +660,15 @@ TEST(RowRemoval, WorkerOnARemovedOrMissingRowDoesNothing) {
   LockRegistry locks;
   QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr, {}};
   table.AppendRow("1");
-  table.SetCellText(0, 2, kStatusCurrent);
+  table.SetCellText(0, 2, StatusWord(Status::kCurrent));
   const std::vector<RowId> ids = table.RowIds();
   table.DeleteRow(0);
   table.AppendRow("2");
-  table.SetCellText(0, 2, kStatusCurrent);
+  table.SetCellText(0, 2, StatusWord(Status::kCurrent));
   // Row 1's row is gone, row 2 lies beyond the pass.
   runner.RunBatch(
       [&](int row_number) {
-        RemoveRowIfStatus(services, ids, kStatusCurrent, row_number);
+        RemoveRowIfStatus(services, ids, StatusWord(Status::kCurrent), row_number);
         return 0;
       },
       kRemovalBound, 2);
@@ -663,7 +682,7 @@ TEST(RowRemoval, WorkerOnARemovedOrMissingRowDoesNothing) {
       1, 1);
   runner.WaitForAllWorkers();
   EXPECT_EQ(runner.RunningCount(), 0);
-  EXPECT_EQ(table.GetCellText(0, 2), kStatusCurrent);
+  EXPECT_EQ(table.GetCellText(0, 2), StatusWord(Status::kCurrent));
 }
 
 }  // namespace

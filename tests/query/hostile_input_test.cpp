@@ -25,13 +25,15 @@
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
-#include "batch/row_store.h"
 #include "platform/files.h"
 #include "query/batch_query.h"
-#include "query/current_standard.h"
-#include "query/import.h"
 #include "query/number.h"
+#include "rows/import.h"
+#include "rows/row_store.h"
+#include "rows/status.h"
+#include "site/national_site.h"
 #include "support/literal_parser.h"
+#include "support/named_case.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "text/text.h"
@@ -226,7 +228,7 @@ struct IntegerCase {
   std::string text;  // GBK
   int value;
 };
-void PrintTo(const IntegerCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class HostileTextToInteger : public ::testing::TestWithParam<IntegerCase> {};
 
@@ -259,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
         IntegerCase{"DigitsThenLoneLead", "2010\x81", 2010}, IntegerCase{"LoneLeadOnly", "\x81", 0},
         IntegerCase{"LoneFullWidthLead", "\xA3", 0}, IntegerCase{"SignOnly", "-", 0},
         IntegerCase{"LowercaseHex", "0x7fffffff", 0}),
-    [](const ::testing::TestParamInfo<IntegerCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(HostileNumbers, TenThousandByteNumbersCleanAndClassify) {
   const std::string digits(9990, '5');
@@ -278,12 +280,12 @@ TEST(HostileNumbers, TenThousandByteNumbersCleanAndClassify) {
   EXPECT_EQ(NormalizeNumber(also), "");
 
   const Text own = "GBT" + digits + "2010";
-  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2010", own), kStatusCurrent);
-  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2017", own), kStatusSuperseded);
-  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2001", own), kStatusUnknown);
-  EXPECT_EQ(ClassifyStatus(std::string(10000, '9'), own), kStatusSuperseded);
-  EXPECT_EQ(ClassifyStatus(std::string(10000, ' '), own), kStatusUnknown);
-  EXPECT_EQ(ClassifyStatus("", std::string(10000, '9')), kStatusUnknown);
+  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2010", own), Status::kCurrent);
+  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2017", own), Status::kSuperseded);
+  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2001", own), Status::kUnknown);
+  EXPECT_EQ(ClassifyStatus(std::string(10000, '9'), own), Status::kSuperseded);
+  EXPECT_EQ(ClassifyStatus(std::string(10000, ' '), own), Status::kUnknown);
+  EXPECT_EQ(ClassifyStatus("", std::string(10000, '9')), Status::kUnknown);
 }
 
 struct LeadByteCase {
@@ -292,7 +294,6 @@ struct LeadByteCase {
   Text cleaned;
   Text keyword;
 };
-void PrintTo(const LeadByteCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileLoneLeadByte : public ::testing::TestWithParam<LeadByteCase> {};
 
@@ -306,36 +307,35 @@ TEST_P(HostileLoneLeadByte, CleaningKeepsCharactersWholeAndStaysInBounds) {
   EXPECT_EQ(again, c.cleaned);
   EXPECT_EQ(keyword, c.keyword);
   // Classification on such tails answers with one of the three words.
-  const Text status = ClassifyStatus(c.number, c.cleaned);
-  EXPECT_TRUE(status == kStatusCurrent || status == kStatusSuperseded || status == kStatusUnknown);
-  EXPECT_EQ(ClassifyStatus(c.cleaned, c.cleaned), kStatusCurrent);
+  const Status status = ClassifyStatus(c.number, c.cleaned);
+  EXPECT_NE(status, Status::kNone);
+  EXPECT_EQ(ClassifyStatus(c.cleaned, c.cleaned), Status::kCurrent);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, HostileLoneLeadByte,
     // A lead byte after the year leaves no year: the whole cleaned number is the keyword.
-    ::testing::Values(LeadByteCase{"AfterYear", "GB/T50001-2010\x81", "GBT500012010\x81",
-                                   "GBT500012010\x81"},
-                      LeadByteCase{"Alone", "\x81", "\x81", ""},
-                      LeadByteCase{"AfterSpace", "GB \xFE", "GB\xFE", ""},
-                      // A character whose second byte is the backslash or "|" is not cut.
-                      LeadByteCase{"TrailBackslash", "\x81\x5C/\x81\x7C-2010\xB1",
-                                   "\x81\x5C\x81\x7C"
-                                   "2010\xB1",
-                                   "\x81\x5C\x81\x7C"
-                                   "2010\xB1"},
-                      LeadByteCase{"YearAfterTrailBytes", "\x81\x5C/\x81\x7C-2010",
-                                   "\x81\x5C\x81\x7C"
-                                   "2010",
-                                   "\x81\x5C\x81\x7C"},
-                      LeadByteCase{"FullWidthSpaceThenLead", "GB\xA1\xA1\xA3", "GB\xA3", ""},
-                      LeadByteCase{"TenThousandLeads", Text(10000, '\xB1') + "\x81",
-                                   Text(10000, '\xB1') + "\x81", Text(10000, '\xB1') + "\x81"},
-                      LeadByteCase{"LongNumberThenLead",
-                                   "GB/T " + std::string(9990, '3') + "-2010\xA3",
-                                   "GBT" + std::string(9990, '3') + "2010\xA3",
-                                   "GBT" + std::string(9990, '3') + "2010\xA3"}),
-    [](const ::testing::TestParamInfo<LeadByteCase>& info) { return info.param.name; });
+    ::testing::Values(
+        LeadByteCase{"AfterYear", "GB/T50001-2010\x81", "GBT500012010\x81", "GBT500012010\x81"},
+        LeadByteCase{"Alone", "\x81", "\x81", ""},
+        LeadByteCase{"AfterSpace", "GB \xFE", "GB\xFE", ""},
+        // A character whose second byte is the backslash or "|" is not cut.
+        LeadByteCase{"TrailBackslash", "\x81\x5C/\x81\x7C-2010\xB1",
+                     "\x81\x5C\x81\x7C"
+                     "2010\xB1",
+                     "\x81\x5C\x81\x7C"
+                     "2010\xB1"},
+        LeadByteCase{"YearAfterTrailBytes", "\x81\x5C/\x81\x7C-2010",
+                     "\x81\x5C\x81\x7C"
+                     "2010",
+                     "\x81\x5C\x81\x7C"},
+        LeadByteCase{"FullWidthSpaceThenLead", "GB\xA1\xA1\xA3", "GB\xA3", ""},
+        LeadByteCase{"TenThousandLeads", Text(10000, '\xB1') + "\x81", Text(10000, '\xB1') + "\x81",
+                     Text(10000, '\xB1') + "\x81"},
+        LeadByteCase{"LongNumberThenLead", "GB/T " + std::string(9990, '3') + "-2010\xA3",
+                     "GBT" + std::string(9990, '3') + "2010\xA3",
+                     "GBT" + std::string(9990, '3') + "2010\xA3"}),
+    test::CaseName());
 
 // ---- Pages ---------------------------------------------------------------------------
 
@@ -387,19 +387,19 @@ TEST(HostilePage, FiveHundredThousandRowMarkers) {
     const CurrentStandardRecord record = ParseResultPage(page);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(30));  // liveness, not speed
     if (name == "BareMarkersNoCell") {
-      EXPECT_EQ(record.status, kStatusNotFound);
+      EXPECT_EQ(record.status, kRecordNotFound);
       EXPECT_EQ(record.number, "");
     } else if (name == "CurrentRowThenRows" || name == "RowsThenCurrentRow" ||
                name == "FieldRowsThenCurrentRow" || name == "BareMarkersThenRow" ||
                name == "MarkersEndingInLoneLead" || name == "MarkersWithGbkBetween" ||
                name == "LeadBytesSwallowMarkers") {
-      EXPECT_EQ(record.status, kStatusCurrent);
+      EXPECT_EQ(record.status, kRecordCurrent);
       EXPECT_EQ(record.number, "GB/T 50001-2017");
       EXPECT_EQ(record.title, Gbk(u8"建筑制图标准"));
       EXPECT_EQ(record.release_date, "2017-01-01");
     } else {
       // The first current cell closes a row that holds no fields.
-      EXPECT_EQ(record.status, kStatusCurrent);
+      EXPECT_EQ(record.status, kRecordCurrent);
       EXPECT_EQ(record.number, "");
     }
   }

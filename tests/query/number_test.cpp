@@ -6,16 +6,12 @@
 #include <ostream>
 #include <string>
 
+#include "rows/status.h"
+#include "support/named_case.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
-
-TEST(StatusWords, MatchTheirReadableSpelling) {
-  EXPECT_EQ(kStatusCurrent, Gbk(u8"现行"));
-  EXPECT_EQ(kStatusSuperseded, Gbk(u8"有新标准"));
-  EXPECT_EQ(kStatusUnknown, Gbk(u8"未知"));
-}
 
 struct CleanCase {
   const char* name;
@@ -24,7 +20,7 @@ struct CleanCase {
   Text keyword;
 };
 
-void PrintTo(const CleanCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class CleanNumberTest : public ::testing::TestWithParam<CleanCase> {};
 
@@ -83,15 +79,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "1",
                   "a\xCF\xD6\xD0\xD0"
                   "1"}),
-    [](const ::testing::TestParamInfo<CleanCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 struct IntegerCase {
   const char* name;
   Text text;
   int value;
 };
-
-void PrintTo(const IntegerCase& c, std::ostream* os) { *os << c.name; }
 
 class TextToIntegerTest : public ::testing::TestWithParam<IntegerCase> {};
 
@@ -124,53 +118,49 @@ INSTANTIATE_TEST_SUITE_P(
         IntegerCase{"FarPastMin", "-99999999999999999999", INT_MIN},
         IntegerCase{"FullWidthPastMax", Gbk(u8"２１４７４８３６４８"), INT_MAX},
         IntegerCase{"FullWidthPastMin", Gbk(u8"－２１４７４８３６４９"), INT_MIN}),
-    [](const ::testing::TestParamInfo<IntegerCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 struct ClassifyCase {
   const char* name;
   Text hit_number;
   Text cleaned_number;
-  Text status;
+  Status status;
 };
-
-void PrintTo(const ClassifyCase& c, std::ostream* os) { *os << c.name; }
 
 class ClassifyStatusTest : public ::testing::TestWithParam<ClassifyCase> {};
 
 TEST_P(ClassifyStatusTest, ComparesYearTails) {
   const ClassifyCase& c = GetParam();
   EXPECT_EQ(ClassifyStatus(c.hit_number, c.cleaned_number), c.status);
-  EXPECT_EQ(YearTailsEqual(c.hit_number, c.cleaned_number), c.status == kStatusCurrent);
+  EXPECT_EQ(YearTailsEqual(c.hit_number, c.cleaned_number), c.status == Status::kCurrent);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, ClassifyStatusTest,
     ::testing::Values(
-        ClassifyCase{"NewerEdition", "GB/T 50001-2017", "GBT500012010", kStatusSuperseded},
-        ClassifyCase{"SameEdition", "GB/T 50001-2010", "GBT500012010", kStatusCurrent},
-        ClassifyCase{"OlderEdition", "GB/T 50001-2001", "GBT500012010", kStatusUnknown},
+        ClassifyCase{"NewerEdition", "GB/T 50001-2017", "GBT500012010", Status::kSuperseded},
+        ClassifyCase{"SameEdition", "GB/T 50001-2010", "GBT500012010", Status::kCurrent},
+        ClassifyCase{"OlderEdition", "GB/T 50001-2001", "GBT500012010", Status::kUnknown},
         ClassifyCase{"FullWidthSpaceInHit",
                      "GB/T\xA1\xA1"
                      "50001-2010\xA1\xA1",
-                     "GBT500012010", kStatusCurrent},
-        ClassifyCase{"SpaceInsideTheYear", "GB/T 50001-20 10", "GBT500012010", kStatusCurrent},
-        ClassifyCase{"NoOwnYear", "GB 50001-2017", "GB50001", kStatusSuperseded},
-        ClassifyCase{"NoOwnYearSameTail", "GB 5-0001", "GB50001", kStatusCurrent},
-        ClassifyCase{"EmptyHit", "", "GBT500012010", kStatusUnknown},
-        ClassifyCase{"BothEmpty", "", "", kStatusCurrent},
-        ClassifyCase{"EmptyOwn", "GB 1-2017", "", kStatusSuperseded},
-        ClassifyCase{"ChineseTail", Gbk(u8"GB/T 1-标准"), "GBT12010", kStatusUnknown},
-        ClassifyCase{"ChineseTailEqualBytes", Gbk(u8"X-标准"), Gbk(u8"Y标准"), kStatusCurrent},
-        ClassifyCase{"ChineseOwnTail", "GB 1-2017", Gbk(u8"GB1标准"), kStatusSuperseded},
+                     "GBT500012010", Status::kCurrent},
+        ClassifyCase{"SpaceInsideTheYear", "GB/T 50001-20 10", "GBT500012010", Status::kCurrent},
+        ClassifyCase{"NoOwnYear", "GB 50001-2017", "GB50001", Status::kSuperseded},
+        ClassifyCase{"NoOwnYearSameTail", "GB 5-0001", "GB50001", Status::kCurrent},
+        ClassifyCase{"EmptyHit", "", "GBT500012010", Status::kUnknown},
+        ClassifyCase{"BothEmpty", "", "", Status::kCurrent},
+        ClassifyCase{"EmptyOwn", "GB 1-2017", "", Status::kSuperseded},
+        ClassifyCase{"ChineseTail", Gbk(u8"GB/T 1-标准"), "GBT12010", Status::kUnknown},
+        ClassifyCase{"ChineseTailEqualBytes", Gbk(u8"X-标准"), Gbk(u8"Y标准"), Status::kCurrent},
+        ClassifyCase{"ChineseOwnTail", "GB 1-2017", Gbk(u8"GB1标准"), Status::kSuperseded},
         // Only the last four bytes count: two full-width digits read as 17.
         ClassifyCase{"FullWidthDigitsInHit", Gbk(u8"GB/T 50001-２０１７"), "GBT500012010",
-                     kStatusUnknown},
-        ClassifyCase{"ShortHit", "17", "GBT500012010", kStatusUnknown},
-        ClassifyCase{"ShortHitGreater", "9999", "GB1-95", kStatusSuperseded},
-        ClassifyCase{"TwoDigitYears", "GB 50057-94", "GB500572010", kStatusUnknown}),
-    [](const ::testing::TestParamInfo<ClassifyCase>& info) {
-      return std::string(info.param.name);
-    });
+                     Status::kUnknown},
+        ClassifyCase{"ShortHit", "17", "GBT500012010", Status::kUnknown},
+        ClassifyCase{"ShortHitGreater", "9999", "GB1-95", Status::kSuperseded},
+        ClassifyCase{"TwoDigitYears", "GB 50057-94", "GB500572010", Status::kUnknown}),
+    test::CaseName());
 
 TEST(ClassifyStatus, WorksOnTheCleanedNumberOfAnyTypedSpelling) {
   const Text spellings[] = {"GB/T50001-2010", " GB/T 50001-2010 ",
@@ -179,9 +169,9 @@ TEST(ClassifyStatus, WorksOnTheCleanedNumberOfAnyTypedSpelling) {
   for (const Text& spelling : spellings) {
     Text number = spelling;
     EXPECT_EQ(NormalizeNumber(number), "GBT50001");
-    EXPECT_EQ(ClassifyStatus("GB/T 50001-2017", number), kStatusSuperseded);
-    EXPECT_EQ(ClassifyStatus("GB/T 50001-2010", number), kStatusCurrent);
-    EXPECT_EQ(ClassifyStatus("GB/T 50001-2001", number), kStatusUnknown);
+    EXPECT_EQ(ClassifyStatus("GB/T 50001-2017", number), Status::kSuperseded);
+    EXPECT_EQ(ClassifyStatus("GB/T 50001-2010", number), Status::kCurrent);
+    EXPECT_EQ(ClassifyStatus("GB/T 50001-2001", number), Status::kUnknown);
   }
 }
 

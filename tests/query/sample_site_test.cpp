@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "query/current_standard.h"
+#include "site/national_site.h"
 #include "support/sample_site.h"
 #include "text/encoding.h"
 
@@ -137,7 +137,7 @@ TEST(SampleSiteServer, NoMatchIsANormalPageWithoutRows) {
   const std::string body = BodyOf(answer);
   EXPECT_EQ(Count(body, "bgcolor"), 0);
   EXPECT_NE(body.find("</html>"), std::string::npos);
-  EXPECT_EQ(ParseResultPage(body).status, kStatusNotFound);
+  EXPECT_EQ(ParseResultPage(body).status, kRecordNotFound);
 }
 
 TEST(SampleSiteServer, OtherPathsAreNotFound) {
@@ -241,7 +241,7 @@ TEST(SampleSiteServer, RateLimitAnswersBusy) {
     const std::string answer = c.Get("/s.jsp?keyword=GB&pageNum=1");
     if (answer.find("busy") != std::string::npos) {
       EXPECT_EQ(StatusOf(answer), 503);
-      EXPECT_EQ(ParseResultPage(BodyOf(answer)).status, kStatusNotFound);
+      EXPECT_EQ(ParseResultPage(BodyOf(answer)).status, kRecordNotFound);
       ++busy;
     }
   }

@@ -8,9 +8,11 @@
 #include <atomic>
 #include <memory>
 
-#include "query/current_standard.h"
 #include "query/number.h"
 #include "query/report.h"
+#include "rows/status.h"
+#include "site/standard_site.h"
+#include "support/named_case.h"
 #include "support/sample_site.h"
 #include "text/encoding.h"
 #include "web/request_object.h"
@@ -42,7 +44,7 @@ struct SingleCase {
   Text title;
   Text report_status_line;
 };
-void PrintTo(const SingleCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class SingleQueryCases : public SingleQueryTest,
                          public ::testing::WithParamInterface<SingleCase> {};
@@ -58,7 +60,8 @@ TEST_P(SingleQueryCases, LooksUpAndReports) {
   EXPECT_EQ(result.lookup.address, site_->prefix() + "/s.jsp?keyword=" + c.keyword + "&pageNum=1");
   EXPECT_EQ(result.lookup.record.number, c.found_number);
   EXPECT_EQ(result.lookup.record.title, c.title);
-  EXPECT_EQ(result.lookup.record.status, c.found_number.empty() ? kStatusNotFound : kStatusCurrent);
+  EXPECT_EQ(result.lookup.record.status,
+            c.found_number.empty() ? kRecordNotFound : StatusWord(Status::kCurrent));
   const Text report = SingleQueryReport(result);
   EXPECT_EQ(report, ReportText(result.lookup.record, result.lookup.address, result.cleaned));
   EXPECT_EQ(report.substr(0, 2 + c.report_status_line.size()), "\r\n" + c.report_status_line);
@@ -76,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "GB/T 50103-2010", Gbk(u8"总图制图标准"), Gbk(u8"标准状态：现行")},
         SingleCase{"Unknown", "GB/T 99999-2010", "GBT999992010", "GBT99999", "", "",
                    Gbk(u8"状态未知")}),
-    [](const ::testing::TestParamInfo<SingleCase>& info) { return info.param.name; });
+    test::CaseName());
 
 // Counts request objects made, failing every request (no object).
 class CountingFactory {
@@ -104,7 +107,7 @@ TEST(SingleQueryEmptyKeyword, MakesNoRequestAndGivesTheNotFoundReport) {
     EXPECT_FALSE(result.requested);
     EXPECT_EQ(result.keyword, "");
     EXPECT_EQ(result.lookup.address, "http://127.0.0.1:9/s.jsp?keyword=&pageNum=1");
-    EXPECT_EQ(result.lookup.record.status, kStatusNotFound);
+    EXPECT_EQ(result.lookup.record.status, kRecordNotFound);
     EXPECT_EQ(result.lookup.record.number, "");
     EXPECT_EQ(result.lookup.record.title, "");
     EXPECT_EQ(SingleQueryReport(result), "\r\n" + Gbk(u8"状态未知") + "\r\n\r\n" +
@@ -117,7 +120,7 @@ TEST(SingleQueryEmptyKeyword, MakesNoRequestAndGivesTheNotFoundReport) {
   const SingleQueryResult result = RunSingleQuery("GB1-23");
   EXPECT_TRUE(result.requested);
   EXPECT_EQ(result.keyword, "GB1");
-  EXPECT_EQ(result.lookup.record.status, kStatusNotFound);
+  EXPECT_EQ(result.lookup.record.status, kRecordNotFound);
   EXPECT_EQ(factory.count(), 1);
   SetSitePrefixOverride("");
 }

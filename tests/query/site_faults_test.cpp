@@ -20,10 +20,11 @@
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
-#include "batch/row_store.h"
 #include "query/batch_query.h"
-#include "query/current_standard.h"
 #include "query/number.h"
+#include "rows/row_store.h"
+#include "rows/status.h"
+#include "site/standard_site.h"
 #include "support/fault_server.h"
 #include "text/encoding.h"
 #include "web/web_request.h"
@@ -98,7 +99,7 @@ std::vector<ExpectedRow> PlanRows(FaultServer& server) {
   std::vector<ExpectedRow> rows;
   for (int i = 1; i <= kRows; ++i) {
     if (kFaultRows.count(i) != 0) {
-      rows.push_back({"FAULT" + std::to_string(i) + "-2010", kStatusUnknown, "", ""});
+      rows.push_back({"FAULT" + std::to_string(i) + "-2010", StatusWord(Status::kUnknown), "", ""});
       continue;
     }
     const std::string serial = std::to_string(50000 + i);
@@ -108,16 +109,16 @@ std::vector<ExpectedRow> PlanRows(FaultServer& server) {
                                      : "GB/T" + Gbk(u8"\u3000") + serial + "-2010";
     const Text title = Gbk(u8"建筑制图标准") + serial;
     const std::string keyword = "GBT" + serial;
-    ExpectedRow row{number, kStatusUnknown, "", ""};
+    ExpectedRow row{number, StatusWord(Status::kUnknown), "", ""};
     switch (i % 4) {
       case 0:
-        row = {number, kStatusCurrent, "GB/T " + serial + "-2010", title};
+        row = {number, StatusWord(Status::kCurrent), "GB/T " + serial + "-2010", title};
         break;
       case 1:
-        row = {number, kStatusSuperseded, "GB/T " + serial + "-2017", title};
+        row = {number, StatusWord(Status::kSuperseded), "GB/T " + serial + "-2017", title};
         break;
       case 2:
-        row = {number, kStatusUnknown, "GB/T " + serial + "-2001", title};
+        row = {number, StatusWord(Status::kUnknown), "GB/T " + serial + "-2001", title};
         break;
       default:
         break;  // the site lists no current row for it
@@ -333,7 +334,7 @@ TEST_F(HostileNumbersOnWireConcurrency, OneWellFormedRequestLinePerRequest) {
     SCOPED_TRACE("row " + std::to_string(i + 1));
     EXPECT_EQ(rows[i].cells[1], numbers[i]);
     // The site knows none of them.
-    EXPECT_EQ(rows[i].cells[2], kStatusUnknown);
+    EXPECT_EQ(rows[i].cells[2], StatusWord(Status::kUnknown));
     EXPECT_EQ(rows[i].cells[3], "");
     EXPECT_EQ(rows[i].cells[4], "");
   }

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "batch/row_store.h"
-#include "query/current_standard.h"
+#include "rows/row_store.h"
+#include "site/standard_site.h"
 #include "support/recording_server.h"
 
 namespace kelvaro {

@@ -17,7 +17,7 @@
 #include <thread>
 #include <utility>
 
-#include "query/current_standard.h"
+#include "site/national_site.h"
 #include "platform/web.h"
 #include "text/encoding.h"
 #include "web/request_object.h"

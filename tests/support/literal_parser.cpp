@@ -6,7 +6,7 @@ CurrentStandardRecord ParseResultPageLiteral(const Text& body_text) {
   const Text& m = kCurrentCell;
   CurrentStandardRecord record;
   if (FindText(body_text, m, 1, false) == -1) {
-    record.status = kStatusNotFound;
+    record.status = kRecordNotFound;
     return record;
   }
   Text row = TextBetween(body_text, "<tr bgcolor=", m, 1, false) + m;

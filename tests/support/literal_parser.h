@@ -3,7 +3,7 @@
 // checked against.
 #pragma once
 
-#include "query/current_standard.h"
+#include "site/national_site.h"
 
 namespace kelvaro::test {
 

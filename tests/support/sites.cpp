@@ -9,7 +9,7 @@
 #include <regex>
 #include <stdexcept>
 
-#include "query/current_standard.h"
+#include "site/standard_site.h"
 #include "support/fault_server.h"
 #include "text/encoding.h"
 

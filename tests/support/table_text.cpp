@@ -1,6 +1,6 @@
 #include "support/table_text.h"
 
-#include "support/utf8.h"
+#include "text/encoding.h"
 
 namespace kelvaro::test {
 namespace {
@@ -32,7 +32,7 @@ bool Unescape(const std::string& line, std::size_t& i, std::string& cell) {
       const int high = HexDigit(line[i + 1]);
       const int low = HexDigit(line[i + 2]);
       if (high < 0 || low < 0) return false;
-      cell += EncodeUtf8(static_cast<char32_t>(high * 16 + low));
+      AppendUtf8(cell, static_cast<char32_t>(high * 16 + low));
       i += 2;
       return true;
     }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/named_case.h"
 #include "support/recorded_request.h"
 
 namespace kelvaro::test {
@@ -41,7 +42,7 @@ struct WireCase {
   std::vector<std::string> caller_header_order;
 };
 
-inline void PrintTo(const WireCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 const std::vector<WireCase>& WireCases();
 

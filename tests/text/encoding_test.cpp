@@ -1,21 +1,15 @@
 #include "text/encoding.h"
+#include "support/named_case.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
 
-#include "support/utf8.h"
-
 namespace kelvaro {
 namespace {
 
-using test::EncodeUtf8;
-
-// Table rows print as their name in failure messages.
-template <typename Case>
-requires requires(const Case& c) { c.name; }
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 const std::string kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
 
@@ -26,10 +20,6 @@ struct ConversionCase {
   std::string input;
   std::string expected;
 };
-
-std::string CaseName(const ::testing::TestParamInfo<ConversionCase>& info) {
-  return info.param.name;
-}
 
 class Utf8ToGbkTest : public ::testing::TestWithParam<ConversionCase> {};
 
@@ -90,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"DashesAndSpacesGbkLacksTakeTheirAsciiForm",
                        Utf8(u8"GB\u00A050016\u22122014 \u2011\u2007\u202F"), "GB 50016-2014 -  "},
         ConversionCase{"HyphenGbkHoldsKept", Utf8(u8"\u2010"), "\xA9\x5C"}),
-    CaseName);
+    test::CaseName());
 
 class GbkToUtf8Test : public ::testing::TestWithParam<ConversionCase> {};
 
@@ -113,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      "c",
                                      kReplacementUtf8 + "c"},
                       ConversionCase{"SecondByteAscii", "\x95\x5C", Utf8(u8"\u661E")}),
-    CaseName);
+    test::CaseName());
 
 TEST(GbkConstant, SpellsUtf8LiteralInGbk) {
   EXPECT_EQ(Gbk(u8"现行"), "\xCF\xD6\xD0\xD0");
@@ -145,7 +135,9 @@ TEST(Utf8ToGbkRoundTrip, EveryConvertibleCodePointComesBack) {
   for (char32_t c = 0x80; c < 0x10000; ++c) {
     if (c >= 0xD800 && c <= 0xDFFF) continue;
     // Not first in the text, where U+FEFF would be taken for a byte-order mark.
-    const Text converted = Utf8ToGbk("x" + EncodeUtf8(c));
+    std::string utf8 = "x";
+    AppendUtf8(utf8, c);
+    const Text converted = Utf8ToGbk(utf8);
     ASSERT_EQ(converted[0], 'x');
     const Text gbk = converted.substr(1);
     if (gbk == "?" || gbk == "-" || gbk == " ") continue;  // none, or an ASCII neighbour
@@ -196,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"PastU10FFFF", "\xF4\x90\x80\x80",
                        kReplacementUtf8 + kReplacementUtf8 + kReplacementUtf8 + kReplacementUtf8},
         ConversionCase{"CutFourByte", "\xF0\x9F\x98", kReplacementUtf8}),
-    CaseName);
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

@@ -7,15 +7,13 @@
 #include <ostream>
 #include <string>
 
+#include "support/named_case.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
 
-// Table rows print as their name in failure messages.
-template <typename Case>
-requires requires(const Case& c) { c.name; }
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 // GBK characters whose second byte is an ASCII character a search could wrongly match.
 const Text kBackslashTail = "\x95\x5C";  // second byte '\'
@@ -83,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"SecondByteLetterNotMatched", kLowerATail, "a", 1, false, -1},
         FindCase{"IgnoreCaseOnlyAscii", "\xC0", "\xE0", 1, true, -1},
         FindCase{"IgnoreCaseNoLetters", "a" + kBarTail + "|", "|", 1, true, 4}),
-    [](const ::testing::TestParamInfo<FindCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(FindTextLong, FindsMarkerAfterLongDoubleByteText) {
   // Every character's second byte is '<', so a byte search alone would stop at position 2.
@@ -183,15 +181,13 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"LoneLeadAtEnd", "a|\x81", "|", {"a", "\x81"}},
         SplitCase{"EmptySeparator", "abc", "", {"abc"}},
         SplitCase{"DoubleByteSeparator", "a" + kZhong + "b" + kZhong, kZhong, {"a", "b"}}),
-    [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 struct UnaryCase {
   const char* name;
   Text text;
   Text expected;
 };
-
-std::string UnaryName(const ::testing::TestParamInfo<UnaryCase>& info) { return info.param.name; }
 
 class TrimSpacesTest : public ::testing::TestWithParam<UnaryCase> {};
 
@@ -218,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UnaryCase{"LeadSwallowsSpace", " \x81 ", "\x81 "},
                       UnaryCase{"SpaceThenLoneA1", "x" + kFullWidthSpace + "\xA1",
                                 "x" + kFullWidthSpace + "\xA1"}),
-    UnaryName);
+    test::CaseName());
 
 class RemoveAllSpacesTest : public ::testing::TestWithParam<UnaryCase> {};
 
@@ -234,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UnaryCase{"LeadSwallowsSpace", "\x81 x", "\x81 x"},
                       UnaryCase{"LoneA1AtEnd", "x\xA1", "x\xA1"},
                       UnaryCase{"Characters", kZhong + " " + kWen, kZhong + kWen}),
-    UnaryName);
+    test::CaseName());
 
 class UpperCaseTest : public ::testing::TestWithParam<UnaryCase> {};
 
@@ -249,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UnaryCase{"SecondByteStays", kLowerATail + "a", kLowerATail + "A"},
                       UnaryCase{"LoneLeadAtEnd", "x\x81", "X\x81"},
                       UnaryCase{"HighBytesStay", "\xE1\xE2", "\xE1\xE2"}),
-    UnaryName);
+    test::CaseName());
 
 struct ReplaceCase {
   const char* name;
@@ -284,7 +280,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplaceCase{"LoneLeadAtEnd", "x\x81", "\x81", "y", true, "xy"},
                       ReplaceCase{"DoubleByte", kZhong + kWen + kZhong, kZhong, "z", true,
                                   "z" + kWen + "z"}),
-    [](const ::testing::TestParamInfo<ReplaceCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 struct CutCase {
   const char* name;
@@ -293,8 +289,6 @@ struct CutCase {
   int n;
   Text expected;
 };
-
-std::string CutName(const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; }
 
 class LeftTextTest : public ::testing::TestWithParam<CutCase> {};
 TEST_P(LeftTextTest, TakesFirstBytes) {
@@ -310,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(Table, LeftTextTest,
                                            CutCase{"IntMax", "abc", 0, INT_MAX, "abc"},
                                            CutCase{"EmptyText", "", 0, 5, ""},
                                            CutCase{"CountsBytes", kZhong + kWen, 0, 1, "\xD6"}),
-                         CutName);
+                         test::CaseName());
 
 class RightTextTest : public ::testing::TestWithParam<CutCase> {};
 TEST_P(RightTextTest, TakesLastBytes) {
@@ -325,7 +319,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"IntMax", "abc", 0, INT_MAX, "abc"},
                       CutCase{"EmptyText", "", 0, 1, ""},
                       CutCase{"CountsBytes", kZhong + kWen, 0, 3, "\xD0" + kWen}),
-    CutName);
+    test::CaseName());
 
 class MiddleTextTest : public ::testing::TestWithParam<CutCase> {};
 TEST_P(MiddleTextTest, TakesBytesFromStart) {
@@ -345,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(Table, MiddleTextTest,
                                            CutCase{"CountNegative", "abcdef", 2, -1, ""},
                                            CutCase{"CountIntMin", "abcdef", 2, INT_MIN, ""},
                                            CutCase{"EmptyText", "", 1, 1, ""}),
-                         CutName);
+                         test::CaseName());
 
 TEST(TextLength, CountsBytes) {
   EXPECT_EQ(TextLength(""), 0);
@@ -399,7 +393,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Base64Case{"HighBytes", {0xFF, 0xFE, 0xFD}, "//79"},
                       Base64Case{"PlusAndSlash", {0xFB, 0xFF}, "+/8="},
                       Base64Case{"Gbk", B("\xD6\xD0\xCE\xC4"), "1tDOxA=="}),
-    [](const ::testing::TestParamInfo<Base64Case>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(Base64EncodeLong, InsertsNoLineBreaks) {
   const Text encoded = Base64Encode(Bytes(100, 'a'));
@@ -452,7 +446,7 @@ INSTANTIATE_TEST_SUITE_P(
         BetweenCase{"EmptyLeftMarkerMeansFromFirstByte", "abc", "", "c", 1, false, "ab"},
         BetweenCase{"EmptyRightMarker", "abc", "a", "", 1, false, ""},
         BetweenCase{"LoneLeadAtEnd", "[x\x81", "[", "\x81", 1, false, "x"}),
-    [](const ::testing::TestParamInfo<BetweenCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(TextBetweenPlaceholder, EscapedBytesMatchReadableSpelling) {
   EXPECT_EQ(kQuote, Gbk(u8"#引号"));
@@ -487,7 +481,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BeforeCase{"StartBeyond", "a:b", ":", 5, false, ""},
                       BeforeCase{"IgnoreCase", "abXcd", "x", 1, true, "ab"},
                       BeforeCase{"SecondByte", "\x81:x:", ":", 1, false, "\x81:x"}),
-    [](const ::testing::TestParamInfo<BeforeCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

@@ -1,4 +1,5 @@
 #include "web/headers.h"
+#include "support/named_case.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +9,7 @@
 namespace kelvaro {
 namespace {
 
-// Table rows print as their name in failure messages.
-template <typename Case>
-requires requires(const Case& c) { c.name; }
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 const Text kFullWidthSpace = "\xA1\xA1";
 
@@ -20,8 +18,6 @@ struct TextCase {
   Text input;
   Text expected;
 };
-
-std::string CaseName(const ::testing::TestParamInfo<TextCase>& info) { return info.param.name; }
 
 class NormalizeRequestHeadersTest : public ::testing::TestWithParam<TextCase> {};
 
@@ -48,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"OnlyBadLines", "x\r\ny:z", ""},
         TextCase{"LeadByteNotChanged", "\xD6\xD0-x: 1", "\xD6\xD0-X: 1"},
         TextCase{"LoneLineFeedStaysInLine", "a: b\nc: d", "A: "}),
-    CaseName);
+    test::CaseName());
 
 class CapitalizeFirstTest : public ::testing::TestWithParam<TextCase> {};
 
@@ -62,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"OneLetter", "z", "Z"}, TextCase{"Upper", "Abc", "Abc"},
                       TextCase{"Digit", "1a", "1a"}, TextCase{"Backtick", "`a", "`a"},
                       TextCase{"LeadByte", "\xE1\x61", "\xE1\x61"}),
-    CaseName);
+    test::CaseName());
 
 struct HeaderLineCase {
   const char* name;
@@ -91,9 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderLineCase{"NoColon", "no colon", "", ""}, HeaderLineCase{"Empty", "", "", ""},
         HeaderLineCase{"OnlyColon", ":", "", ""}, HeaderLineCase{"NoValue", "a:", "a", ""},
         HeaderLineCase{"ColonAsSecondByte", "\x81:x: y", "\x81:x", "y"}),
-    [](const ::testing::TestParamInfo<HeaderLineCase>& info) {
-      return std::string(info.param.name);
-    });
+    test::CaseName());
 
 class CollectCookiesTest : public ::testing::TestWithParam<TextCase> {};
 
@@ -123,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"ValueEndingInAHighByteKeepsTheNextLine",
                  "X-Name: \xB1\r\nSet-Cookie: a=1\r\nX-Other: \xFF\r\nSet-Cookie: b=2",
                  "a=1; b=2"}),
-    CaseName);
+    test::CaseName());
 
 struct MergeCase {
   const char* name;
@@ -163,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
         MergeCase{"ItemWithoutEquals", "flag; a=1", "flag", "flag; a=1", "flag"},
         MergeCase{"OldOrderKept", "c=3; a=1; b=2", "x=0", "x=0; c=3; a=1; b=2", "x=0"},
         MergeCase{"TrailingSeparator", "a=1;", "b=2;", "b=2; a=1", "b=2;"}),
-    [](const ::testing::TestParamInfo<MergeCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(MergeCookies, MergingTwiceIsStable) {
   Text old_cookies = "a=1; b=2";
@@ -188,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Table, CookieNameTest,
                                            TextCase{"FirstEquals", "a=b=c", "a"},
                                            TextCase{"Empty", "", ""},
                                            TextCase{"EqualsAsSecondByte", "\x81=x=1", "\x81=x"}),
-                         CaseName);
+                         test::CaseName());
 
 TEST(HasCookieNamed, MatchesNameExactly) {
   const TextList items = {"a=1", " b =2", "flag"};
@@ -224,9 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DuplicateCase{"EmptyItems", "a,,b,,", ",", "a,,b"},
                       DuplicateCase{"CaseMatters", "A,a,A", ",", "A,a"},
                       DuplicateCase{"TrailingSeparatorDropped", "a,b,", ",", "a,b"}),
-    [](const ::testing::TestParamInfo<DuplicateCase>& info) {
-      return std::string(info.param.name);
-    });
+    test::CaseName());
 
 TEST(IndexOfItem, FindsFirstEqualItem) {
   const TextList items = {"a", "b", "a", ""};

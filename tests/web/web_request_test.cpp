@@ -13,6 +13,7 @@
 
 #include "support/environment.h"
 #include "support/fake_request_object.h"
+#include "support/named_case.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -134,7 +135,7 @@ struct ProxyCase {
   Text expected_authorization;  // empty: no Proxy-Authorization header
 };
 
-void PrintTo(const ProxyCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class WebRequestProxy : public testing::TestWithParam<ProxyCase> {};
 
@@ -184,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProxyCase{"ModeTwo", "p:1", "user", "pass", 2, {{"SetProxy", {"2", "p:1"}}}, ""},
         ProxyCase{"ModeZero", "p:1", "user", "pass", 0, {{"SetProxy", {"2", "p:1"}}}, ""},
         ProxyCase{"NoProxyNoCredentials", "", "user", "pass", 1, {}, ""}),
-    [](const testing::TestParamInfo<ProxyCase>& info) { return info.param.name; });
+    test::CaseName());
 
 TEST(WebRequest, ProxyAuthorizationThenCookieThenHeaderLines) {
   Exchange e;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/fake_window.h"
+#include "support/named_case.h"
 #include "support/office_builder.h"
 #include "support/process.h"
 #include "support/sites.h"
@@ -81,7 +82,7 @@ struct HostilePasteCase {
   std::string number;  // the row made; none: the table is kept and `error` said
   std::string error;
 };
-void PrintTo(const HostilePasteCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class WindowHostilePasteTest : public ::testing::TestWithParam<HostilePasteCase> {};
 
@@ -121,9 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "TooLong",
                           "GB 50016-2014 " + std::string(WindowLogic::kMaxPasteBytes, 'x'), "",
                           kPasteTooLarge}),
-    [](const ::testing::TestParamInfo<HostilePasteCase>& info) {
-      return std::string(info.param.name);
-    });
+    test::CaseName());
 
 TEST(WindowDocumentTest, AWordNoteGivesItsCitationsWithTheirPlacesAndATitleThatDiffers) {
   test::LoggedSite site;
@@ -165,7 +164,6 @@ struct DocumentCase {
   std::function<std::string()> bytes;
   std::vector<std::string> tooltips;  // each row's number cell
 };
-void PrintTo(const DocumentCase& c, std::ostream* os) { *os << c.name; }
 
 std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
@@ -207,9 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
               return test::BuildPdf({{"Design basis"}, {"GB 50016-2014", "GB/T 50001-2017"}});
             },
             {"第 2 页：GB 50016-2014", "第 2 页：GB/T 50001-2017"}}),
-    [](const ::testing::TestParamInfo<DocumentCase>& info) {
-      return std::string(info.param.name);
-    });
+    test::CaseName());
 
 TEST(WindowExcelTest, TheWorkbookReadsBackElsewhereAndImportsAgainAsItsList) {
   test::LoggedSite site;

@@ -11,11 +11,13 @@
 #include <thread>
 #include <vector>
 
-#include "batch/reason.h"
 #include "platform/files.h"
-#include "query/current_standard.h"
 #include "query/single_query.h"
+#include "rows/reason.h"
+#include "rows/status.h"
+#include "site/standard_site.h"
 #include "support/fake_window.h"
+#include "support/named_case.h"
 #include "support/sites.h"
 #include "support/table_text.h"
 #include "text/encoding.h"
@@ -53,7 +55,7 @@ struct SpeedCase {
   const char* name;
   const char* text;  // what the speed box holds
 };
-void PrintTo(const SpeedCase& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class SpeedTest : public ::testing::TestWithParam<SpeedCase> {};
 
@@ -73,13 +75,14 @@ TEST_P(SpeedTest, EverySpeedTextFillsEveryRowWithOneRequestAtATime) {
   EXPECT_LE(LoggedSite::MaxInFlight(requests), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Speeds, SpeedTest,
-    ::testing::Values(SpeedCase{"Two", "2"}, SpeedCase{"DigitThenLetter", "3x"},
-                      SpeedCase{"FullWidthDigit", "３"}, SpeedCase{"Letters", "abc"},
-                      SpeedCase{"Zero", "0"}, SpeedCase{"Empty", ""}, SpeedCase{"Negative", "-5"},
-                      SpeedCase{"PastThirtyTwoBits", "99999999999"}),
-    [](const ::testing::TestParamInfo<SpeedCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Speeds, SpeedTest,
+                         ::testing::Values(SpeedCase{"Two", "2"},
+                                           SpeedCase{"DigitThenLetter", "3x"},
+                                           SpeedCase{"FullWidthDigit", "３"},
+                                           SpeedCase{"Letters", "abc"}, SpeedCase{"Zero", "0"},
+                                           SpeedCase{"Empty", ""}, SpeedCase{"Negative", "-5"},
+                                           SpeedCase{"PastThirtyTwoBits", "99999999999"}),
+                         test::CaseName());
 
 TEST(WindowBatchTest, EmptyAndFourCharacterNumbersEndUnknownWithoutARequest) {
   LoggedSite site;
@@ -146,7 +149,6 @@ struct RemovalCase {
   std::vector<std::string> statuses;
   std::vector<std::string> ordinals_left;
 };
-void PrintTo(const RemovalCase& c, std::ostream* os) { *os << c.name; }
 
 class RemovalTest : public ::testing::TestWithParam<RemovalCase> {};
 
@@ -194,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                     kRemoveSuperseded,
                     EveryOther(20),
                     {"2", "4", "6", "8", "10", "12", "14", "16", "18", "20"}}),
-    [](const ::testing::TestParamInfo<RemovalCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(WindowRemovalTest, RemovalDuringABatchNeverWritesIntoAnotherRow) {
   LoggedSite site({"--delay-ms", "3"});
@@ -222,7 +224,6 @@ struct ImportCase {
   std::string bytes;
   std::vector<std::string> numbers;  // column 1 of each row, UTF-8
 };
-void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.name; }
 
 class ImportCaseTest : public ::testing::TestWithParam<ImportCase> {};
 
@@ -246,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(
         ImportCase{"Utf8ChineseKept", "GB/T 1.1-2009 标准\r\n", {"GB/T 1.1-2009 标准"}},
         ImportCase{"WhatGbkCannotHoldKept", "GB 50016−2014 한국어\r\n", {"GB 50016−2014 한국어"}},
         ImportCase{"EmptyFile", "", {}}),
-    [](const ::testing::TestParamInfo<ImportCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(WindowImportTest, DialogStartsInTheProgramFolderThenWhereTheLastFileWas) {
   FakeWindow window;
@@ -301,7 +302,6 @@ struct ReportCase {
   std::string shape;  // "{address}" for the search address
   std::string keyword;
 };
-void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
 
 class ReportTest : public ::testing::TestWithParam<ReportCase> {};
 
@@ -340,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "\r\n状态未知\r\n\r\n请查看查询结果网页：{address}\r\n\r\n", "XYZ99999"},
         ReportCase{"EmptyBoxMakesNoRequest", "  ",
                    "\r\n状态未知\r\n\r\n请查看查询结果网页：{address}\r\n\r\n", ""}),
-    [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(WindowSingleQueryTest, ButtonIsDisabledWhileTheSiteIsSlowAndEnterWaitsForIt) {
   LoggedSite site({"--delay-ms", "300"});
@@ -415,7 +415,7 @@ TEST(WindowCopyTest, RowAndAllAreTabSeparatedAndRowNeedsASelection) {
 TEST(WindowExportTest, WritesTheTableAsCsvBesideTheLastFileOrSaysWhyAndLeavesNone) {
   FakeWindow window;
   const std::string imported = window.ImportLines({"GB 50011-2010", "GB \"1,2\"-2010"});
-  window.table.SetCellText(0, 2, kStatusCurrent);
+  window.table.SetCellText(0, 2, StatusWord(Status::kCurrent));
   const std::string path = window.files.File("out.csv");
   window.view.save_answer = path;
   window.logic.RunTableCommand(TableCommand::kExportCsv);

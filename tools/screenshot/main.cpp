@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <string>
 
-#include "query/current_standard.h"
-#include "ui/program.h"
+#include "site/standard_site.h"
+#include "qt/program.h"
 
 namespace {
 

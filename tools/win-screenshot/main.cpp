@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "win/program.h"
-#include "win/win_text.h"
+#include "win32/program.h"
+#include "win32/win_text.h"
 
 namespace {
 

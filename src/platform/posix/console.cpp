@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/console.h"
+#include "text/text.h"
 
 namespace kelvaro::platform {
 namespace {

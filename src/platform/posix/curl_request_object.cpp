@@ -7,12 +7,12 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/web.h"
+#include "web/request_object_base.h"
 #include "web/request_settings.h"
 #include "web/url.h"
 
@@ -25,11 +25,6 @@ constexpr std::size_t kMaxBodyBytes = kMaxResponseBodyBytes;
 constexpr std::size_t kMaxIdleHandles = 8;
 constexpr long kMaxRedirects = 10;
 constexpr int kPollSliceMs = 50;
-// What the platform object uses until SetTimeouts is called (0: no limit).
-constexpr int kInitialResolveMs = 0;
-constexpr int kInitialConnectMs = 60000;
-constexpr int kInitialSendMs = 30000;
-constexpr int kInitialReceiveMs = 30000;
 
 std::once_flag init_once;
 
@@ -86,67 +81,11 @@ void ReturnTransfer(Transfer t) {
   DestroyTransfer(t);
 }
 
-// ---- Live objects, for AbortAllRequests ---------------------------------------------
-
-class CurlRequestObject;
-std::mutex registry_mutex;
-std::set<CurlRequestObject*>& LiveObjects() {
-  static auto* live = new std::set<CurlRequestObject*>();
-  return *live;
-}
-// Raised by AbortAllRequests: objects made before it refuse to send.
-std::atomic<std::uint64_t> abort_epoch{0};
-
 int MaxPositive(int a, int b) { return std::max(std::max(a, 0), std::max(b, 0)); }
 
-class CurlRequestObject final : public RequestObject {
+class CurlRequestObject final : public RequestObjectBase {
  public:
-  CurlRequestObject() : birth_epoch_(abort_epoch.load()) {
-    std::lock_guard lock(registry_mutex);
-    LiveObjects().insert(this);
-  }
-  ~CurlRequestObject() override {
-    std::lock_guard lock(registry_mutex);
-    LiveObjects().erase(this);
-  }
-
-  bool SetTimeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) override {
-    resolve_ms_ = resolve_ms;
-    connect_ms_ = connect_ms;
-    send_ms_ = send_ms;
-    receive_ms_ = receive_ms;
-    return true;
-  }
-
-  bool SetProxy(int setting, const Text& proxy) override {
-    if (setting != kProxySettingProxy) return false;  // only "use the named proxy" is offered
-    proxy_ = proxy;
-    return true;
-  }
-
-  bool Open(const Text& method, const Text& url, bool async) override {
-    if (!settings_.Open(method, url, async)) return false;
-    ClearResponse();
-    aborted_.store(false);
-    return true;
-  }
-
-  bool SetOption(int index, int value) override { return settings_.SetOption(index, value); }
-
-  bool SetRequestHeader(const Text& name, const Text& value) override {
-    return settings_.SetRequestHeader(name, value);
-  }
-
-  bool Send(const Text& body) override { return Perform(body); }
-
-  bool SendBytes(const Bytes& body) override {
-    return Perform(std::string(body.begin(), body.end()));
-  }
-
-  std::optional<Bytes> ResponseBody() override {
-    if (!succeeded_) return std::nullopt;
-    return body_;
-  }
+  ~CurlRequestObject() override { Unregister(); }
 
   Text GetAllResponseHeaders() override {
     if (!succeeded_) return {};
@@ -158,25 +97,17 @@ class CurlRequestObject final : public RequestObject {
     return block;
   }
 
-  int Status() override { return succeeded_ ? status_ : 0; }
-
-  Text ErrorText() override { return error_; }
-
   void Abort() override {
-    aborted_.store(true);
+    RequestObjectBase::Abort();
     std::lock_guard lock(active_mutex_);
     if (active_multi_) curl_multi_wakeup(active_multi_);
   }
 
  private:
-  void ClearResponse() {
-    succeeded_ = false;
-    status_ = 0;
-    body_.clear();
-    body_.shrink_to_fit();
+  void ClearResponse() override {
+    RequestObjectBase::ClearResponse();
     header_lines_.clear();
     body_too_large_ = false;
-    error_.clear();
   }
 
   static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
@@ -315,9 +246,9 @@ class CurlRequestObject final : public RequestObject {
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
   }
 
-  bool Perform(const std::string& body) {
+  bool Perform(const std::string& body) override {
     ClearResponse();
-    if (!settings_.opened || aborted_.load() || birth_epoch_ != abort_epoch.load()) return false;
+    if (!MaySend()) return false;
     Transfer transfer = BorrowTransfer();
     if (!transfer.easy) return false;
     curl_easy_reset(transfer.easy);
@@ -391,25 +322,12 @@ class CurlRequestObject final : public RequestObject {
     return true;
   }
 
-  const std::uint64_t birth_epoch_;
-  int resolve_ms_ = kInitialResolveMs;
-  int connect_ms_ = kInitialConnectMs;
-  int send_ms_ = kInitialSendMs;
-  int receive_ms_ = kInitialReceiveMs;
-  Text proxy_;
-  RequestSettings settings_;
-
-  bool succeeded_ = false;
-  int status_ = 0;
-  Bytes body_;
   bool body_too_large_ = false;
-  Text error_;
   std::vector<Text> header_lines_;
   Clock::time_point last_activity_{};
   curl_off_t last_down_ = 0;
   curl_off_t last_up_ = 0;
 
-  std::atomic<bool> aborted_{false};
   std::mutex active_mutex_;
   CURLM* active_multi_ = nullptr;
 };
@@ -429,11 +347,7 @@ void InitWeb() {
 
 RequestObjectHandle MakeRequestObject() { return MakeCurlRequestObject(); }
 
-void AbortAllRequests() {
-  abort_epoch.fetch_add(1);
-  std::lock_guard lock(registry_mutex);
-  for (CurlRequestObject* object : LiveObjects()) object->Abort();
-}
+void AbortAllRequests() { RequestObjectBase::AbortAll(); }
 
 }  // namespace platform
 

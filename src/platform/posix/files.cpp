@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "text/text.h"
 
 namespace kelvaro::platform {
 namespace {

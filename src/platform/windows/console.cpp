@@ -9,6 +9,7 @@
 
 #include "platform/console.h"
 #include "platform/windows/wide.h"
+#include "text/text.h"
 
 namespace kelvaro::platform {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/windows/wide.h"
+#include "text/text.h"
 
 namespace kelvaro::platform {
 

@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/web.h"
+#include "web/request_object_base.h"
 #include "web/request_settings.h"
 #include "web/url.h"
 
@@ -26,11 +26,6 @@ constexpr std::size_t kMaxBodyBytes = kMaxResponseBodyBytes;
 constexpr DWORD kMaxRedirects = 10;
 constexpr DWORD kReadChunk = 64 * 1024;
 constexpr UINT kCodePage936 = 936;
-// What the platform object uses until SetTimeouts is called (0: no limit).
-constexpr int kInitialResolveMs = 0;
-constexpr int kInitialConnectMs = 60000;
-constexpr int kInitialSendMs = 30000;
-constexpr int kInitialReceiveMs = 30000;
 
 std::wstring FromGbk(const Text& text) {
   if (text.empty()) return {};
@@ -168,93 +163,33 @@ HINTERNET Session(const std::wstring& proxy) {
   return session;
 }
 
-// ---- Live objects, for AbortAllRequests -----------------------------------------------
-
-class WinHttpRequestObject;
-std::mutex registry_mutex;
-std::set<WinHttpRequestObject*>& LiveObjects() {
-  static auto* live = new std::set<WinHttpRequestObject*>();
-  return *live;
-}
-// Raised by AbortAllRequests: objects made before it refuse to send.
-std::atomic<std::uint64_t> abort_epoch{0};
-
 using Clock = ULONGLONG;  // GetTickCount64 milliseconds
 
-class WinHttpRequestObject final : public RequestObject {
+class WinHttpRequestObject final : public RequestObjectBase {
  public:
-  WinHttpRequestObject()
-      : birth_epoch_(abort_epoch.load()),
-        abort_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    std::lock_guard lock(registry_mutex);
-    LiveObjects().insert(this);
-  }
+  WinHttpRequestObject() : abort_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
   ~WinHttpRequestObject() override {
-    {
-      std::lock_guard lock(registry_mutex);
-      LiveObjects().erase(this);
-    }
+    Unregister();
     if (abort_event_) CloseHandle(abort_event_);
   }
 
-  bool SetTimeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) override {
-    resolve_ms_ = resolve_ms;
-    connect_ms_ = connect_ms;
-    send_ms_ = send_ms;
-    receive_ms_ = receive_ms;
-    return true;
-  }
-
-  bool SetProxy(int setting, const Text& proxy) override {
-    if (setting != kProxySettingProxy) return false;  // only "use the named proxy" is offered
-    proxy_ = proxy;
-    return true;
-  }
-
   bool Open(const Text& method, const Text& url, bool async) override {
-    if (!settings_.Open(method, url, async)) return false;
-    ClearResponse();
-    aborted_.store(false);
+    if (!RequestObjectBase::Open(method, url, async)) return false;
     if (abort_event_) ResetEvent(abort_event_);
     return true;
   }
 
-  bool SetOption(int index, int value) override { return settings_.SetOption(index, value); }
-
-  bool SetRequestHeader(const Text& name, const Text& value) override {
-    return settings_.SetRequestHeader(name, value);
-  }
-
-  bool Send(const Text& body) override { return Perform(body); }
-
-  bool SendBytes(const Bytes& body) override {
-    return Perform(std::string(body.begin(), body.end()));
-  }
-
-  std::optional<Bytes> ResponseBody() override {
-    if (!succeeded_) return std::nullopt;
-    return body_;
-  }
-
   Text GetAllResponseHeaders() override { return succeeded_ ? header_block_ : Text(); }
-
-  int Status() override { return succeeded_ ? status_ : 0; }
-
-  Text ErrorText() override { return error_; }
 
   // Any thread: only an event is touched; the exchange's own thread closes its handles.
   void Abort() override {
-    aborted_.store(true);
+    RequestObjectBase::Abort();
     if (abort_event_) SetEvent(abort_event_);
   }
 
  private:
-  void ClearResponse() {
-    error_.clear();
-    succeeded_ = false;
-    status_ = 0;
-    body_.clear();
-    body_.shrink_to_fit();
+  void ClearResponse() override {
+    RequestObjectBase::ClearResponse();
     header_block_.clear();
   }
 
@@ -400,7 +335,7 @@ class WinHttpRequestObject final : public RequestObject {
     return block;
   }
 
-  bool Perform(const std::string& body) {
+  bool Perform(const std::string& body) override {
     ClearResponse();
     const bool ok = RunExchange(body);
     // What never got as far as a step gets the words of an exchange without an answer.
@@ -409,8 +344,7 @@ class WinHttpRequestObject final : public RequestObject {
   }
 
   bool RunExchange(const std::string& body) {
-    if (!settings_.opened || aborted_.load() || birth_epoch_ != abort_epoch.load() ||
-        !abort_event_) {
+    if (!MaySend() || !abort_event_) {
       return Fail("no response");
     }
     HINTERNET the_session = Session(FromGbk(proxy_));
@@ -494,21 +428,8 @@ class WinHttpRequestObject final : public RequestObject {
     return true;
   }
 
-  const std::uint64_t birth_epoch_;
   const HANDLE abort_event_;
-  int resolve_ms_ = kInitialResolveMs;
-  int connect_ms_ = kInitialConnectMs;
-  int send_ms_ = kInitialSendMs;
-  int receive_ms_ = kInitialReceiveMs;
-  Text proxy_;
-  RequestSettings settings_;
-
-  bool succeeded_ = false;
-  int status_ = 0;
-  Bytes body_;
   Text header_block_;
-  Text error_;
-  std::atomic<bool> aborted_{false};
 };
 
 }  // namespace
@@ -521,11 +442,7 @@ void InitWeb() { Session(L""); }
 
 RequestObjectHandle MakeRequestObject() { return MakeWinHttpRequestObject(); }
 
-void AbortAllRequests() {
-  abort_epoch.fetch_add(1);
-  std::lock_guard lock(registry_mutex);
-  for (WinHttpRequestObject* object : LiveObjects()) object->Abort();
-}
+void AbortAllRequests() { RequestObjectBase::AbortAll(); }
 
 }  // namespace platform
 }  // namespace kelvaro

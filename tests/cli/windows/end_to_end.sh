@@ -82,6 +82,10 @@ for format in tsv csv json; do
 done
 input=$work/notes.txt same "extract, standard input" extract --format json -
 input=- same "extract, closed standard input" extract -
+# A PDF made by LibreOffice: poppler reads it on Linux, the reader of our own on Windows.
+for format in tsv json; do
+  same "extract, PDF, $format" extract --format "$format" "$data/pdf/libreoffice.pdf"
+done
 same "batch --citations" batch --site "$site" --citations --format json "$work/notes.txt"
 same "batch --citations, sources" batch --site "$site" --citations --sources "$work/notes.txt"
 same "usage error" batch --speed 0 "$data/import/mixed_numbers.txt"

@@ -16,7 +16,9 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/threads.h"
+#include "support/named_case.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace kelvaro {
 namespace {
@@ -54,7 +56,7 @@ struct RefusedPath {
   const char* error;  // empty: any non-empty reason
 };
 
-void PrintTo(const RefusedPath& c, std::ostream* os) { *os << c.name; }
+KELVARO_PRINT_CASES_BY_NAME()
 
 class WindowsReadWholeFileRefuses : public testing::TestWithParam<RefusedPath> {};
 
@@ -83,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ""},
         RefusedPath{"InvalidUtf8", [](const test::TempDir&) { return std::string("\xFF.txt"); },
                     ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(WindowsReadWholeFile, RefusesAFileSomeoneIsWriting) {
   test::TempDir dir;
@@ -151,8 +153,6 @@ struct InputCase {
   std::string read;
 };
 
-void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
-
 HANDLE OpenPath(const std::string& path, DWORD access, DWORD flags = 0) {
   return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                      OPEN_EXISTING, flags, nullptr);
@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                     return handle;
                   },
                   ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 // The names Windows takes for devices wherever they stand, and names that only look alike.
 struct DeviceName {
@@ -210,8 +210,6 @@ struct DeviceName {
   bool device;
   bool null = false;  // the null device: written to as well
 };
-
-void PrintTo(const DeviceName& c, std::ostream* os) { *os << c.name; }
 
 class WindowsDevicePath : public testing::TestWithParam<DeviceName> {};
 
@@ -239,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DeviceName{"NameLonger", "DIR\\nullx.txt", false},
                     DeviceName{"NameWithin", "DIR\\auxiliary", false},
                     DeviceName{"FileThroughTheDeviceNamespace", "\\\\.\\C:\\out.csv", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(WindowsCodePage, TablesComeFromCodePage936WhateverTheSystemUses) {
   platform::GbkEncodeTable encode{};

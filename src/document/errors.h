@@ -1,0 +1,34 @@
+// Why a document could not be read, and the words the user sees for it.
+#pragma once
+
+namespace kelvaro {
+
+enum class DocumentError {
+  kNone,
+  kDamaged,
+  kEncrypted,
+  kTooLarge,         // inflated past the limits
+  kContentTooLarge,  // more text or pieces than a document may give
+  kTooManyMembers,
+  kUnsafePath,
+  kZip64,
+  kMethod,
+  kXmlEntity,
+  kXmlEncoding,
+  kNotWord,
+  kNotExcel,
+  kNotPdf,
+  kPdfTooComplex,  // past a PDF reader's limits on objects, operators or text
+  kNotText,
+  kTooManyEntries,  // a compound file's directory, sectors or chains past their limits
+  kNotWordOrExcel,  // under .doc or .xls, bytes no reader takes
+  kWps,             // under .wps, bytes no reader takes (WPS's own format among them)
+  kWord95,
+  kExcel95,
+  kOldPowerPoint,
+};
+
+// UTF-8, Chinese, short: "文件已损坏", "文件已加密"; empty for kNone.
+const char* DocumentErrorWords(DocumentError error);
+
+}  // namespace kelvaro

@@ -1,0 +1,15 @@
+// PDF text by the reader of our own, for builds without poppler (Windows).
+#include "document/pdf.h"
+#include "document/pdf_reader.h"
+
+namespace kelvaro {
+
+bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, DocumentError& error) {
+  pages_utf8.clear();
+  std::vector<PdfPage> pages;
+  if (!ReadPdfText(pdf, pages, error)) return false;
+  for (const PdfPage& page : pages) pages_utf8.push_back(page.Text());
+  return true;
+}
+
+}  // namespace kelvaro

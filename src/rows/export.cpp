@@ -1,0 +1,126 @@
+#include "rows/export.h"
+
+#include <string_view>
+
+#include "document/xlsx_writer.h"
+#include "rows/columns.h"
+#include "rows/status.h"
+#include "text/encoding.h"
+
+namespace kelvaro {
+
+std::string CsvField(const std::string& utf8) {
+  const bool formula = !utf8.empty() && std::string_view("=+-@").find(utf8[0]) != std::string::npos;
+  const std::string cell = formula ? "'" + utf8 : utf8;
+  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
+  std::string out = "\"";
+  for (const char c : cell) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+namespace {
+
+// Spaces, punctuation and width do not make two titles differ.
+std::string TitleKey(const std::string& utf8) {
+  std::string key;
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t c = DecodeUtf8(utf8, i);
+    if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width forms
+    const bool ascii_mark =
+        c < 0x80 && !(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z');
+    const bool wide_mark = (c >= 0x2000 && c <= 0x206F) || (c >= 0x3000 && c <= 0x303F) ||
+                           (c >= 0xFE30 && c <= 0xFE6F) || c == 0xA0 || c == 0xB7 || c == 0xFFFD;
+    if (ascii_mark || wide_mark) continue;
+    AppendUtf8(key, c);
+  }
+  return key;
+}
+
+}  // namespace
+
+std::string SourceWhere(const RowStore::Row& row) { return LocationWords(row.source.location); }
+
+std::string SourceWritten(const RowStore::Row& row) {
+  return row.source.citation.has_value() ? row.source.citation->written : std::string();
+}
+
+std::optional<bool> TitleMatches(const RowStore::Row& row) {
+  if (!row.source.citation.has_value() || row.source.citation->title.empty() ||
+      StatusOfCell(row.cells[ColumnIndex(Column::kStatus)]) != Status::kCurrent) {
+    return std::nullopt;
+  }
+  return TitleKey(row.source.citation->title) ==
+         TitleKey(GbkToUtf8(row.cells[ColumnIndex(Column::kLatestTitle)]));
+}
+
+bool AnyFromDocument(const std::vector<RowStore::Row>& rows) {
+  for (const auto& row : rows) {
+    if (row.source.from_document) return true;
+  }
+  return false;
+}
+
+namespace {
+
+std::string PlainCells(const std::vector<std::string>& cells) {
+  std::string line;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (i > 0) line += '\t';
+    for (char c : cells[i]) line += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+  }
+  return line;
+}
+
+std::string CsvRecord(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) line += ',';
+    line += CsvField(fields[i]);
+  }
+  return line + "\r\n";
+}
+
+}  // namespace
+
+std::string PlainTextRow(const RowStore::Row& row, bool sources) {
+  return PlainCells(RowCells(row, ColumnsFor(TableOutputs(false, sources))));
+}
+
+std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end,
+                           bool sources) {
+  std::string out;
+  for (const auto& record : TableRecords(rows, ColumnsFor(TableOutputs(false, sources)))) {
+    out += PlainCells(record) + line_end;
+  }
+  return out;
+}
+
+std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons, bool sources) {
+  // The byte-order mark lets spreadsheet programs read the file as UTF-8.
+  std::string out = "\xEF\xBB\xBF";
+  for (const auto& record : TableRecords(rows, ColumnsFor(TableOutputs(reasons, sources)))) {
+    out += CsvRecord(record);
+  }
+  return out;
+}
+
+XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows) {
+  const std::vector<const ColumnSpec*> columns = ColumnsFor(kInWorkbook);
+  XlsxSheet sheet;
+  sheet.name = kExportSheetName;
+  sheet.header = HeaderCells(columns);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if ((columns[i]->outputs & kFilledByStatus) != 0) sheet.fill_column = static_cast<int>(i);
+  }
+  for (const auto& row : rows) {
+    sheet.rows.push_back(RowCells(row, columns));
+    sheet.row_fills.push_back(RowFill(row));
+  }
+  return WriteXlsx(sheet);
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,49 @@
+// The Result table as the command line and the window hand it on: CSV, tab-separated text and
+// an Excel workbook, written the same way by both, and a row's source in words.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/xlsx_writer.h"
+#include "rows/row_store.h"
+
+namespace kelvaro {
+
+// The Excel export's sheet.
+inline constexpr char kExportSheetName[] = "查询结果";
+
+// Where a row came from, in words ("第 3 行", "表 1 第 2 行第 3 列"); empty for none.
+std::string SourceWhere(const RowStore::Row& row);
+// The citation the row looks up, as written with its title; empty for none.
+std::string SourceWritten(const RowStore::Row& row);
+// For a 现行 row whose citation names a title: whether the site's title is that title
+// (spaces, punctuation and character width aside). Nothing otherwise.
+std::optional<bool> TitleMatches(const RowStore::Row& row);
+// Rows from pasted text or a document, whose source the exports then carry.
+bool AnyFromDocument(const std::vector<RowStore::Row>& rows);
+
+// One CSV field: a leading apostrophe when it starts with = + - or @ (a spreadsheet would
+// run it as a formula), then quoted (inner quotes doubled) when it holds a comma, quote,
+// CR or LF.
+std::string CsvField(const std::string& utf8);
+
+// A row as one line of tab-separated cells (UTF-8, no line end); a tab or line break
+// inside a cell becomes a space, so that a spreadsheet keeps the columns.
+// With `sources`, where the row came from follows.
+std::string PlainTextRow(const RowStore::Row& row, bool sources = false);
+// The header and every row, each line ended by `line_end`.
+std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end = "\n",
+                           bool sources = false);
+
+// UTF-8 byte-order mark, header record, one record per row; CR LF record ends. With the
+// reason's column when `reasons` is set, and where the row came from when `sources` is.
+std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons = false,
+                      bool sources = false);
+
+// One sheet 查询结果 of the workbook's columns, the status cell filled by its word. No workbook for
+// more rows than a sheet holds (kXlsxMaxRows); the cells cut at Excel's length are counted.
+XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows);
+
+}  // namespace kelvaro

@@ -1,0 +1,229 @@
+#include "rows/import.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "citation/citation.h"
+#include "document/formats.h"
+#include "platform/files.h"
+#include "text/encoding.h"
+
+namespace kelvaro {
+
+namespace {
+
+// A line ends at LF, with the CR of a CR LF dropped; a lone CR stays in its line.
+std::vector<std::string> SplitLines(const std::string& utf8) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < utf8.size()) {
+    const std::size_t end = utf8.find('\n', start);
+    std::string line =
+        utf8.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (end != std::string::npos && !line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool IsAscii(const std::string& s) {
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Column 1 is GBK for the lookup; what GBK cannot hold of the user's text stays beside it.
+void SetNumber(ImportedRow& row, const std::string& utf8) {
+  row.number = Utf8ToGbk(utf8);
+  if (!IsAscii(utf8) && GbkToUtf8(row.number) != utf8) row.source.number_utf8 = utf8;
+}
+
+// A number that wrapped onto the next line is shown on one: the break goes, with the spaces
+// around it, after a dash, slash or colon, and becomes one space elsewhere.
+std::string OnOneLine(const std::string& written) {
+  if (written.find('\n') == std::string::npos) return written;
+  std::string out;
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    if (written[i] != '\n' && written[i] != '\r') {
+      out += written[i];
+      continue;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    while (i + 1 < written.size() &&
+           (written[i + 1] == ' ' || written[i + 1] == '\r' || written[i + 1] == '\n')) {
+      ++i;
+    }
+    const char before = out.empty() ? '-' : out.back();
+    if (before != '-' && before != '/' && before != ':') out += ' ';
+  }
+  return out;
+}
+
+ImportedRow ListRow(const std::string& utf8_line, const Location& location) {
+  ImportedRow row;
+  SetNumber(row, utf8_line);
+  row.source.location = location;
+  return row;
+}
+
+void AddListLine(const std::string& utf8_line, const Location& location,
+                 std::vector<ImportedRow>& rows) {
+  std::vector<Citation> citations = FindCitations(utf8_line);
+  if (citations.size() <= 1) {
+    ImportedRow row = ListRow(utf8_line, location);
+    if (!citations.empty()) row.source.citation = std::move(citations.front());
+    rows.push_back(std::move(row));
+    return;
+  }
+  for (Citation& citation : citations) {
+    ImportedRow row = ListRow(citation.written, location);
+    row.source.citation = std::move(citation);
+    rows.push_back(std::move(row));
+  }
+}
+
+}  // namespace
+
+TextList ImportLines(const Bytes& bytes) {
+  TextList lines;
+  for (const std::string& line : SplitLines(DecodeTextFile(bytes))) {
+    lines.push_back(Utf8ToGbk(line));
+  }
+  return lines;
+}
+
+namespace {
+
+std::vector<ImportedRow> ListRowsOfUtf8(const std::vector<std::string>& lines) {
+  std::vector<ImportedRow> rows;
+  rows.reserve(lines.size());
+  Location location;
+  location.kind = Location::Kind::kLine;
+  for (const std::string& line : lines) {
+    ++location.line;
+    AddListLine(line, location, rows);
+  }
+  return rows;
+}
+
+// Appends the rows, ordinals from 1, then gives each its source.
+int AppendRows(ResultTable& table, const std::vector<ImportedRow>& rows) {
+  const std::size_t before = static_cast<std::size_t>(table.RowCount());
+  int ordinal = 0;
+  for (const ImportedRow& imported : rows) {
+    const int row = table.AppendRow(std::to_string(++ordinal));
+    table.SetCellText(row, ColumnIndex(Column::kNumber), imported.number);
+  }
+  const std::vector<RowId> ids = table.RowIds();
+  for (std::size_t i = 0; i < rows.size() && before + i < ids.size(); ++i) {
+    if (rows[i].source != RowSource{}) table.SetSourceById(ids[before + i], rows[i].source);
+  }
+  return ordinal;
+}
+
+}  // namespace
+
+std::vector<ImportedRow> ListRows(const TextList& lines) {
+  std::vector<std::string> utf8;
+  utf8.reserve(lines.size());
+  for (const Text& line : lines) utf8.push_back(GbkToUtf8(line));
+  return ListRowsOfUtf8(utf8);
+}
+
+std::vector<ImportedRow> ListRows(const std::vector<TextPiece>& lines) {
+  std::vector<ImportedRow> rows;
+  rows.reserve(lines.size());
+  for (const TextPiece& line : lines) AddListLine(line.text, line.location, rows);
+  return rows;
+}
+
+bool AddCitationRows(const std::vector<TextPiece>& pieces, std::vector<ImportedRow>& rows) {
+  for (const TextPiece& piece : pieces) {
+    for (Citation& citation : FindCitations(piece.text)) {
+      if (rows.size() == kMaxImportedRows) return false;
+      ImportedRow row;
+      SetNumber(row, OnOneLine(citation.number_as_written));
+      row.source.location = piece.location;
+      row.source.citation = std::move(citation);
+      row.source.from_document = true;
+      rows.push_back(std::move(row));
+    }
+  }
+  return true;
+}
+
+namespace {
+
+bool Refuse(DocumentError why, std::string& error) {
+  error = DocumentErrorWords(why);
+  return false;
+}
+
+}  // namespace
+
+std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
+  std::vector<ImportedRow> rows;
+  AddCitationRows(pieces, rows);
+  return rows;
+}
+
+bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
+                   std::string& error, bool citations) {
+  rows.clear();
+  DocumentError why = DocumentError::kNone;
+  if (!KindOfContent(bytes, kind, why)) return Refuse(why, error);
+  if (kind == DocumentKind::kText && !citations) {
+    rows = ListRowsOfUtf8(SplitLines(DecodeTextFile(bytes)));
+    return true;
+  }
+  std::vector<TextPiece> pieces;
+  if (!ReadDocument(bytes, kind, pieces, why)) return Refuse(why, error);
+  // A list Kelvaro saved is checked again as it was, not cell by cell.
+  if (const std::optional<std::vector<TextPiece>> column =
+          kind == DocumentKind::kText ? std::nullopt : ExportedNumberColumn(pieces)) {
+    rows = ListRows(*column);
+  } else if (!AddCitationRows(pieces, rows)) {
+    std::vector<ImportedRow>().swap(rows);
+    return Refuse(DocumentError::kContentTooLarge, error);
+  }
+  return true;
+}
+
+std::vector<ImportedRow> PastedRows(const std::string& utf8) {
+  // Text whatever its bytes: a clipboard is no file whose kind they would tell.
+  std::vector<TextPiece> lines;
+  formats::Budget budget{DocumentLimits{}};
+  DocumentError error = DocumentError::kNone;
+  formats::ReadText(Bytes(utf8.begin(), utf8.end()), budget, lines, error);
+  return CitationRows(lines);
+}
+
+int FillTable(ResultTable& table, const std::vector<ImportedRow>& rows) {
+  table.ClearRows();
+  return AppendRows(table, rows);
+}
+
+int ImportNumbersFromBytes(ResultTable& table, const Bytes& bytes) {
+  std::vector<ImportedRow> rows;
+  std::string error;
+  RowsFromBytes(bytes, DocumentKind::kText, rows, error);
+  return AppendRows(table, rows);
+}
+
+bool ImportNumbersFromFile(ResultTable& table, const std::string& path, std::string* error) {
+  Bytes bytes;
+  std::string reason;
+  std::vector<ImportedRow> rows;
+  // Read first: a file that cannot be read leaves the earlier rows as they were.
+  if (!platform::ReadWholeFile(path, bytes, reason) ||
+      !RowsFromBytes(bytes, DocumentKindOf(path), rows, reason)) {
+    if (error != nullptr) *error = reason;
+    return false;
+  }
+  Bytes().swap(bytes);
+  FillTable(table, rows);
+  return true;
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,149 @@
+#include "site/national_site.h"
+
+#include <string_view>
+
+namespace kelvaro {
+
+// <td ><font color="#000000">现行</font></td>
+const Text kCurrentCell =
+    "<td ><font color=\"#000000\">"
+    "\xCF\xD6\xD0\xD0"
+    "</font></td>";
+
+namespace {
+
+const std::string_view kRowStart = "<tr bgcolor=";
+const std::string_view kBgcolor = "bgcolor";
+const std::string_view kNumberMarker = "\xB1\xE0\xBA\xC5\xA3\xBA";  // 编号：
+const std::string_view kTitleMarker = "\xB1\xEA\xCC\xE2\xA3\xBA";   // 标题：
+const std::string_view kReleaseDateMarker =
+    "\xB7\xA2\xB2\xBC\xC8\xD5\xC6\xDA\xA3\xBA";  // 发布日期：
+const std::string_view kDepartmentMarker =
+    "\xB7\xA2\xB2\xBC\xB2\xBF\xC3\xC5\xA3\xBA";  // 发布部门：
+const std::string_view kFieldEnd = "&";
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+std::size_t NextChar(std::string_view text, std::size_t i) {
+  return i + (static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1);
+}
+
+bool MatchAt(std::string_view text, std::size_t i, std::string_view pattern, std::size_t end) {
+  return i + pattern.size() <= end && text[i] == pattern[0] &&
+         text.compare(i, pattern.size(), pattern) == 0;
+}
+
+// First occurrence at a character start in [from, end), wholly inside the range; `from`
+// must itself be a character start.
+std::size_t FindIn(std::string_view text, std::string_view pattern, std::size_t from,
+                   std::size_t end) {
+  for (std::size_t i = from; i < end; i = NextChar(text, i)) {
+    if (MatchAt(text, i, pattern, end)) return i;
+  }
+  return kNone;
+}
+
+// The bytes between the first `marker` in [from, end) and the first "&" after it.
+Text FieldIn(std::string_view text, std::string_view marker, std::size_t from, std::size_t end) {
+  const std::size_t p = FindIn(text, marker, from, end);
+  if (p == kNone) return Text();
+  const std::size_t e = p + marker.size();
+  const std::size_t q = FindIn(text, kFieldEnd, e, end);
+  if (q == kNone) return Text();
+  return Text(text.substr(e, q - e));
+}
+
+// Bytes that would end or split the query: "#" starts a fragment, "&" and "=" make
+// parameters, "+" reads as a space and "%" as an escape. None is a GBK trail byte.
+Text EscapeKeyword(const Text& keyword) {
+  Text out;
+  out.reserve(keyword.size());
+  for (const char c : keyword) {
+    switch (c) {
+      case '#':
+        out += "%23";
+        break;
+      case '%':
+        out += "%25";
+        break;
+      case '&':
+        out += "%26";
+        break;
+      case '+':
+        out += "%2B";
+        break;
+      case '=':
+        out += "%3D";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+CurrentStandardRecord FoundRecord() {
+  CurrentStandardRecord record;
+  record.status = kRecordCurrent;
+  return record;
+}
+
+class National final : public StandardSite {
+ public:
+  const char* Name() const override { return "national"; }
+  Text SearchAddress(const Text& prefix, const Text& keyword) const override {
+    return prefix + "/s.jsp?keyword=" + EscapeKeyword(keyword) + "&pageNum=1";
+  }
+  CurrentStandardRecord ReadPage(const Text& body_text) const override {
+    return ParseResultPage(body_text);
+  }
+};
+
+}  // namespace
+
+const StandardSite& NationalSite() {
+  static const National site;
+  return site;
+}
+
+// The page's first current cell and the row it belongs to, found in linear time.
+// Cutting the row between the first "<tr bgcolor=" and the next current cell, then
+// dropping everything up to each further "<tr bgcolor=" while "bgcolor" remains, leaves
+// the part after the last "<tr bgcolor=" before that cell; should that part still hold
+// "bgcolor", or either marker be missing, the row is the current cell alone. Neither
+// "<tr bgcolor=", "bgcolor", a field marker nor "&" can overlap the current cell, so the
+// fields lie wholly before it.
+CurrentStandardRecord ParseResultPage(const Text& body_text) {
+  const std::string_view text = body_text;
+  const std::size_t n = text.size();
+  if (FindIn(text, kCurrentCell, 0, n) == kNone) {
+    CurrentStandardRecord record;
+    record.status = kRecordNotFound;
+    return record;
+  }
+  const std::size_t first_row = FindIn(text, kRowStart, 0, n);
+  if (first_row == kNone) return FoundRecord();
+  const std::size_t cell = FindIn(text, kCurrentCell, first_row + kRowStart.size(), n);
+  if (cell == kNone) return FoundRecord();
+
+  std::size_t last_row = first_row;
+  std::size_t last_bgcolor = kNone;
+  for (std::size_t i = first_row; i < cell; i = NextChar(text, i)) {
+    if (text[i] == '<' && MatchAt(text, i, kRowStart, cell)) {
+      last_row = i;
+    } else if (text[i] == 'b' && MatchAt(text, i, kBgcolor, cell)) {
+      last_bgcolor = i;
+    }
+  }
+  const std::size_t row = last_row + kRowStart.size();
+  if (last_bgcolor != kNone && last_bgcolor >= row) return FoundRecord();
+
+  CurrentStandardRecord record = FoundRecord();
+  record.number = FieldIn(text, kNumberMarker, row, cell);
+  record.title = FieldIn(text, kTitleMarker, row, cell);
+  record.release_date = FieldIn(text, kReleaseDateMarker, row, cell);
+  record.department = FieldIn(text, kDepartmentMarker, row, cell);
+  return record;
+}
+
+}  // namespace kelvaro

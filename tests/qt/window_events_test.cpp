@@ -1,0 +1,225 @@
+// What only the Qt window does around the Result table: the double-click's point on a
+// scrolled table, the context menu and Ctrl+C, a dropped file, Qt's dialogs and their
+// language, the clipboard; and one batch on the sample site through the window.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTranslator>
+#include <QTreeView>
+#include <QUrl>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "qt_test_app.h"
+#include "support/sites.h"
+#include "text/encoding.h"
+#include "qt/dialog_seams.h"
+#include "qt/program.h"
+
+namespace kelvaro {
+namespace {
+
+using testing::TestApp;
+
+std::string Utf8(const QString& text) { return text.toStdString(); }
+
+class WindowEventsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApp();
+    ASSERT_TRUE(session_.LoadWindow());
+    window()->tab_control()->setCurrentIndex(kBatchPage);
+    window()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window()));
+  }
+  MainWindow* window() { return session_.context().window; }
+  WindowTable& table() { return session_.context().table(); }
+  QTreeView* view() { return window()->result_view(); }
+  void AddRows(int count) {
+    for (int i = 1; i <= count; ++i) {
+      const int row = table().AppendRow(std::to_string(i));
+      table().SetCellText(row, 1, "GB " + std::to_string(i) + "-2010");
+      table().SetCellText(row, 4, Gbk(u8"建筑制图标准") + std::to_string(i));
+    }
+    QCoreApplication::processEvents();
+  }
+  // Double-clicks the centre of a cell as shown and gives what the clipboard then holds.
+  std::string DoubleClickCell(int row, int column) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    const QRect rect = view()->visualRect(session_.context().model->index(row, column));
+    EXPECT_TRUE(view()->viewport()->rect().contains(rect.center())) << row << "," << column;
+    QTest::mouseDClick(view()->viewport(), Qt::LeftButton, Qt::ControlModifier, rect.center());
+    return Utf8(QGuiApplication::clipboard()->text());
+  }
+
+  QTemporaryDir directory_;
+  ProgramSession session_{directory_.path()};
+};
+
+TEST_F(WindowEventsTest, DoubleClickCopiesTheCellUnderThePointerOfAScrolledTable) {
+  AddRows(300);
+  EXPECT_EQ(DoubleClickCell(0, 4), "建筑制图标准1");
+  view()->verticalScrollBar()->setValue(view()->verticalScrollBar()->maximum());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(DoubleClickCell(299, 1), "GB 300-2010");
+  view()->horizontalScrollBar()->setValue(view()->horizontalScrollBar()->maximum());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(DoubleClickCell(298, 4), "建筑制图标准299");
+}
+
+TEST_F(WindowEventsTest, TheMenuOffersTheCommandsAndCtrlCCopiesTheSelectedRow) {
+  AddRows(2);
+  QStringList texts;
+  for (QAction* action : window()->table_menu()->actions()) texts << action->text();
+  QStringList expected;
+  for (const MenuItem& item : TableMenu()) expected << QString::fromUtf8(item.text);
+  EXPECT_EQ(texts, expected);
+  EXPECT_EQ(window()->table_action(TableCommand::kCopyRow)->shortcut(),
+            QKeySequence(QKeySequence::Copy));
+  EXPECT_EQ(window()->table_action(TableCommand::kPaste)->shortcut(),
+            QKeySequence(QKeySequence::Paste));
+
+  // Asked for below the rows with no row chosen: no row to copy.
+  emit view()->customContextMenuRequested(QPoint(10, 300));
+  EXPECT_FALSE(window()->table_action(TableCommand::kCopyRow)->isEnabled());
+  window()->table_menu()->hide();
+  EXPECT_TRUE(window()->table_action(TableCommand::kCopyRow)->isEnabled());
+  // Asked for on a row: that row becomes the one to copy.
+  const QRect second = view()->visualRect(session_.context().model->index(1, 2));
+  emit view()->customContextMenuRequested(second.center());
+  EXPECT_TRUE(window()->table_action(TableCommand::kCopyRow)->isEnabled());
+  window()->table_action(TableCommand::kCopyRow)->trigger();
+  window()->table_menu()->hide();
+  EXPECT_EQ(Utf8(QGuiApplication::clipboard()->text()), "2\tGB 2-2010\t\t\t建筑制图标准2");
+
+  view()->setCurrentIndex(session_.context().model->index(0, 0));
+  window()->activateWindow();
+  view()->setFocus();
+  QTest::keyClick(view(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(Utf8(QGuiApplication::clipboard()->text()), "1\tGB 1-2010\t\t\t建筑制图标准1");
+}
+
+TEST_F(WindowEventsTest, CtrlVImportsTheClipboardsCitationsAndTheirTooltipsShow) {
+  QGuiApplication::clipboard()->setText(
+      QString::fromUtf8("依据《建筑设计防火规范》GB 50016-2014、GB 50045-95"));
+  window()->activateWindow();
+  view()->setFocus();
+  QTest::keyClick(view(), Qt::Key_V, Qt::ControlModifier);
+  ASSERT_EQ(table().RowCount(), 2);
+  EXPECT_EQ(GbkToUtf8(table().GetCellText(1, 1)), "GB 50045-95");
+  const QModelIndex number = session_.context().model->index(0, ColumnIndex(Column::kNumber));
+  EXPECT_EQ(Utf8(number.data(Qt::ToolTipRole).toString()),
+            "第 1 行：《建筑设计防火规范》GB 50016-2014");
+}
+
+TEST_F(WindowEventsTest, TheStatusCellsTooltipFollowsAWorkersReason) {
+  AddRows(1);
+  const RowId id = table().RowIds().front();
+  std::thread worker([&] { table().SetReasonById(id, {Outcome::kNotFound, 0, {}}); });
+  worker.join();
+  const QModelIndex status = session_.context().model->index(0, ColumnIndex(Column::kStatus));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (status.data(Qt::ToolTipRole).toString() != QString::fromUtf8("网站未收录该编号") &&
+         std::chrono::steady_clock::now() < deadline) {
+    session_.context().pump->PumpingWait(10000);
+  }
+  EXPECT_EQ(Utf8(status.data(Qt::ToolTipRole).toString()), "网站未收录该编号");
+}
+
+void Drop(QWidget* target, const QString& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  // As a drag arrives: it enters (and is taken), then drops.
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &drop);
+}
+
+TEST_F(WindowEventsTest, ADroppedFileIsImported) {
+  const QString path = QDir(directory_.path()).filePath(QStringLiteral("dropped.txt"));
+  std::ofstream(QFile::encodeName(path).toStdString()) << "GB 1-2010\r\nGB 2-2010";
+  Drop(view()->viewport(), path);
+  ASSERT_EQ(table().RowCount(), 2);
+  EXPECT_EQ(table().GetCellText(1, 1), "GB 2-2010");
+  EXPECT_EQ(window()->logic().last_file(), path.toStdString());
+}
+
+// The real dialog, configured as the import shows it.
+TEST(QtDialogTest, OpenDialogIsNonNativeForAnExistingFileStartingWhereAsked) {
+  TestApp();
+  QTemporaryDir dir;
+  const QString file = QDir(dir.path()).filePath(QStringLiteral("numbers.txt"));
+  std::ofstream(file.toStdString()) << "A\r\n";
+  QTemporaryDir other;
+  auto fresh = MakeOpenFileDialog(nullptr, other.path(), QString());
+  EXPECT_TRUE(fresh->testOption(QFileDialog::DontUseNativeDialog));
+  EXPECT_EQ(fresh->fileMode(), QFileDialog::ExistingFile);
+  EXPECT_EQ(fresh->acceptMode(), QFileDialog::AcceptOpen);
+  EXPECT_EQ(fresh->directory().absolutePath(), QDir(other.path()).absolutePath());
+  auto again = MakeOpenFileDialog(nullptr, other.path(), file);
+  EXPECT_EQ(again->directory().absolutePath(), QDir(dir.path()).absolutePath());
+  EXPECT_EQ(again->selectedFiles(), QStringList{file});
+
+  // Shown: cancel gives nothing, accept the file.
+  for (const bool accept : {false, true}) {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        accept ? static_cast<QDialog*>(dialog)->accept() : static_cast<QDialog*>(dialog)->reject();
+      }
+    });
+    poll.start(20);
+    const std::optional<QString> chosen = ChooseFileToOpen(nullptr, dir.path(), file);
+    EXPECT_EQ(chosen, accept ? std::optional<QString>(file) : std::nullopt);
+  }
+}
+
+TEST(QtDialogTest, QtSpeaksChineseOnceItsTranslationIsLoaded) {
+  TestApp();
+  QTranslator translator;
+  ASSERT_TRUE(LoadQtChinese(translator));
+  EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Look in:"));
+  QCoreApplication::removeTranslator(&translator);
+}
+
+// From a file to the rows, through the window's own buttons, on the sample site.
+TEST_F(WindowEventsTest, ABatchOnTheSampleSiteThroughTheWindow) {
+  test::LoggedSite site;
+  const QString path = QDir(directory_.path()).filePath(QStringLiteral("n.txt"));
+  std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary);
+  for (const std::string& line : test::KnownNumberLines()) out << line << "\r\n";
+  out.close();
+  SetOpenFileChooser([&](const QString&, const QString&) { return std::optional<QString>(path); });
+  window()->control_as<QPushButton>(kImportButton)->click();
+  SetOpenFileChooser(nullptr);
+  window()->control_as<QPushButton>(kBatchQueryButton)->click();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (session_.context().session().IsRunning() && std::chrono::steady_clock::now() < deadline) {
+    session_.context().pump->PumpingWait(5000);
+  }
+  ASSERT_EQ(table().RowCount(), static_cast<int>(test::KnownNumbers().size()));
+  for (int row = 0; row < table().RowCount(); ++row) {
+    const test::Expected& e = test::KnownNumbers()[static_cast<std::size_t>(row)];
+    EXPECT_EQ(GbkToUtf8(table().GetCellText(row, 2)), e.status) << e.number;
+    EXPECT_EQ(GbkToUtf8(table().GetCellText(row, 4)), e.title) << e.number;
+  }
+}
+
+}  // namespace
+}  // namespace kelvaro

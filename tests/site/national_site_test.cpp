@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "site/national_site.h"
+#include "support/literal_parser.h"
+#include "support/named_case.h"
+#include "text/encoding.h"
+
+namespace kelvaro {
+namespace {
+
+using test::ParseResultPageLiteral;
+
+std::string Escaped(const Text& text) {
+  std::string out;
+  char hex[8];
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+std::string Describe(const CurrentStandardRecord& r) {
+  return "{number=\"" + Escaped(r.number) + "\" title=\"" + Escaped(r.title) + "\" date=\"" +
+         Escaped(r.release_date) + "\" department=\"" + Escaped(r.department) + "\" status=\"" +
+         Escaped(r.status) + "\"}";
+}
+
+bool Same(const CurrentStandardRecord& a, const CurrentStandardRecord& b) {
+  return a.number == b.number && a.title == b.title && a.release_date == b.release_date &&
+         a.department == b.department && a.status == b.status;
+}
+
+// Both parsers must give the same record; returns the linear one's.
+CurrentStandardRecord ParseBoth(const Text& page) {
+  const CurrentStandardRecord linear = ParseResultPage(page);
+  const CurrentStandardRecord literal = ParseResultPageLiteral(page);
+  EXPECT_TRUE(Same(linear, literal))
+      << "page: \"" << Escaped(page) << "\"\n linear:  " << Describe(linear)
+      << "\n literal: " << Describe(literal);
+  return linear;
+}
+
+Text ReadPage(const std::string& name) {
+  const std::string path = std::string(KELVARO_TEST_DATA_DIR) + "/pages/" + name;
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in.good()) << "cannot read " << path;
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // As a response body: cut at the first zero byte.
+  return BytesToText(Bytes(bytes.begin(), bytes.end()));
+}
+
+TEST(ResultPageMarkers, MatchTheirReadableSpelling) {
+  EXPECT_EQ(kCurrentCell, Gbk(u8"<td ><font color=\"#000000\">现行</font></td>"));
+  EXPECT_EQ(kCurrentCell.size(), 43u);
+  EXPECT_EQ(kRecordNotFound, Gbk(u8"未找到现行"));
+}
+
+struct PageCase {
+  const char* file;
+  bool found;
+  const char8_t* number;
+  const char8_t* title;
+  const char8_t* release_date;
+  const char8_t* department;
+};
+
+void PrintTo(const PageCase& c, std::ostream* os) { *os << c.file; }
+
+class SavedPageTest : public ::testing::TestWithParam<PageCase> {};
+
+TEST_P(SavedPageTest, GivesTheFirstCurrentRow) {
+  const PageCase& c = GetParam();
+  const CurrentStandardRecord r = ParseBoth(ReadPage(c.file));
+  EXPECT_EQ(r.status, c.found ? Gbk(u8"现行") : Gbk(u8"未找到现行"));
+  EXPECT_EQ(r.number, Gbk(c.number));
+  EXPECT_EQ(r.title, Gbk(c.title));
+  EXPECT_EQ(r.release_date, Gbk(c.release_date));
+  EXPECT_EQ(r.department, Gbk(c.department));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, SavedPageTest,
+    ::testing::Values(
+        // Withdrawn 2001 and 2010 rows first, the current 2017 row last.
+        PageCase{"chain_current_last.html", true, u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
+                 u8"2017-09-27", u8"住房和城乡建设部"},
+        PageCase{"current_row_first.html", true, u8"GB 50011-2010", u8"建筑抗震设计规范",
+                 u8"2010-05-31", u8"住房和城乡建设部"},
+        PageCase{"two_current_rows.html", true, u8"GB/T 50104-2010", u8"建筑制图标准",
+                 u8"2010-08-18", u8"住房和城乡建设部"},
+        // Near misses of the current cell (no space, another colour) count for nothing.
+        PageCase{"no_current_cell.html", false, u8"", u8"", u8"", u8""},
+        PageCase{"no_rows.html", false, u8"", u8"", u8"", u8""},
+        PageCase{"utf8_page.html", false, u8"", u8"", u8"", u8""},
+        // "&amp;" inside the title ends the field.
+        PageCase{"title_with_ampersand.html", true, u8"GB/T 50106-2010", u8"建筑给水排水",
+                 u8"2010-08-18", u8"住房和城乡建设部"},
+        PageCase{"zero_byte_before_cell.html", false, u8"", u8"", u8"", u8""},
+        PageCase{"zero_byte_after_cell.html", true, u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
+                 u8"2017-09-27", u8"住房和城乡建设部"},
+        // A current cell before the first row: the first row pairs with the next cell.
+        PageCase{"cell_before_first_row.html", true, u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
+                 u8"2017-09-27", u8"住房和城乡建设部"},
+        // ... and with no cell after the first row, the row is the cell alone.
+        PageCase{"cell_before_first_row_only.html", true, u8"", u8"", u8"", u8""},
+        // A cell with its own bgcolor in the current row leaves the cell alone.
+        PageCase{"bgcolor_cell_in_current_row.html", true, u8"", u8"", u8"", u8""},
+        PageCase{"missing_number_field.html", true, u8"", u8"房屋建筑制图统一标准", u8"2017-09-27",
+                 u8""},
+        // A field whose "&" comes only after the current cell is empty.
+        PageCase{"field_without_ampersand.html", true, u8"GB/T 50001-2017",
+                 u8"房屋建筑制图统一标准", u8"2017-09-27", u8""}),
+    [](const ::testing::TestParamInfo<PageCase>& info) {
+      std::string name = info.param.file;
+      name = name.substr(0, name.find('.'));
+      for (char& ch : name) {
+        if (ch == '_') ch = 'X';
+      }
+      return name;
+    });
+
+// Small hand-made pages around the markers.
+struct SnippetCase {
+  const char* name;
+  Text page;
+  bool found;
+  Text number;
+  Text title;
+};
+
+KELVARO_PRINT_CASES_BY_NAME()
+
+class SnippetTest : public ::testing::TestWithParam<SnippetCase> {};
+
+TEST_P(SnippetTest, ParsesLikeTheStepByStepReading) {
+  const SnippetCase& c = GetParam();
+  const CurrentStandardRecord r = ParseBoth(c.page);
+  EXPECT_EQ(r.status, c.found ? Gbk(u8"现行") : Gbk(u8"未找到现行"));
+  EXPECT_EQ(r.number, c.number);
+  EXPECT_EQ(r.title, c.title);
+}
+
+const Text M = Gbk(u8"<td ><font color=\"#000000\">现行</font></td>");
+const Text kNo = Gbk(u8"编号：");
+const Text kTi = Gbk(u8"标题：");
+
+INSTANTIATE_TEST_SUITE_P(
+    Snippets, SnippetTest,
+    ::testing::Values(
+        SnippetCase{"Empty", "", false, "", ""}, SnippetCase{"CellOnly", M, true, "", ""},
+        SnippetCase{"RowThenCell", "<tr bgcolor=x>" + kNo + "A&" + kTi + "T&" + M, true, "A", "T"},
+        SnippetCase{"FieldsAfterCellIgnored", "<tr bgcolor=x>" + M + kNo + "A&", true, "", ""},
+        SnippetCase{"MarkersTouch", "<tr bgcolor=x>" + kNo + "&" + M, true, "", ""},
+        SnippetCase{"FirstFieldMarkerWins", "<tr bgcolor=x>" + kNo + "A&" + kNo + "B&" + M, true,
+                    "A", ""},
+        SnippetCase{"StrayBgcolorBeforeLastRow",
+                    "<tr bgcolor=1>bgcolor<tr bgcolor=2>" + kNo + "B&" + M, true, "B", ""},
+        SnippetCase{"StrayBgcolorAfterLastRow", "<tr bgcolor=1>" + kNo + "A& bgcolor " + M, true,
+                    "", ""},
+        SnippetCase{"BgcolorRightAfterRowMarker", "<tr bgcolor=bgcolor " + kNo + "A&" + M, true, "",
+                    ""},
+        SnippetCase{"UpperCaseBgcolorIsNoBgcolor", "<tr bgcolor=1>" + kNo + "A& BGCOLOR " + M, true,
+                    "A", ""},
+        SnippetCase{"UpperCaseRowIsNoRow", "<TR BGCOLOR=1>" + kNo + "A&" + M, true, "", ""},
+        SnippetCase{"RowsAfterCellIgnored",
+                    "<tr bgcolor=1>" + kNo + "A&" + M + "<tr bgcolor=2>" + kNo + "B&" + M, true,
+                    "A", ""},
+        // A lead byte swallows the "<" of the row marker: no row starts there.
+        SnippetCase{"LeadByteBeforeRowMarker",
+                    "<tr bgcolor=1>" + kNo + "A&\x81<tr bgcolor=2>" + kNo + "B&" + M, true, "", ""},
+        // ... or the "<" of the current cell: that cell does not count.
+        SnippetCase{"LeadByteBeforeCell", "<tr bgcolor=1>" + kNo + "A&\x81" + M, false, "", ""},
+        SnippetCase{"LeadByteBeforeAmpersand", "<tr bgcolor=1>" + kNo + "A\x81&B&" + M, true,
+                    "A\x81&B", ""},
+        SnippetCase{"LeadByteBeforeBgcolor",
+                    "<tr bgcolor=1>" + kNo +
+                        "A&\x81"
+                        "bgcolor" +
+                        M,
+                    true, "A", ""},
+        SnippetCase{"CharactersAroundMarkers",
+                    Gbk(u8"现<tr bgcolor=行>现") + kNo + Gbk(u8"号&行") + M, true, Gbk(u8"号"),
+                    ""}),
+    test::CaseName());
+
+// Every single-byte insertion and deletion in a saved page: lead bytes land before every
+// marker and inside every character.
+class PerturbedPageTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(PerturbedPageTest, LinearMatchesStepByStep) {
+  const Text page = ReadPage(GetParam());
+  ASSERT_FALSE(page.empty());
+  const char inserts[] = {'\x81', '\xB1', '\xFF', '<', '&', 'b'};
+  for (std::size_t i = 0; i <= page.size(); ++i) {
+    for (char c : inserts) {
+      Text changed = page;
+      changed.insert(changed.begin() + static_cast<std::ptrdiff_t>(i), c);
+      ParseBoth(changed);
+    }
+    if (i < page.size()) {
+      Text shorter = page;
+      shorter.erase(i, 1);
+      ParseBoth(shorter);
+    }
+    if (HasFailure()) return;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PerturbedPageTest,
+                         ::testing::Values("chain_current_last.html", "cell_before_first_row.html",
+                                           "bgcolor_cell_in_current_row.html",
+                                           "title_with_ampersand.html"));
+
+// Random pages built from marker pieces, near misses and two-byte characters.
+TEST(ResultPageDifferential, RandomFragmentPages) {
+  const std::vector<Text> pieces = {"<tr bgcolor=",
+                                    "<tr bgcolor=\"#FFFFFF\">",
+                                    "bgcolor",
+                                    "bgcolo",
+                                    "<tr bgcolor",
+                                    "<tr ",
+                                    M,
+                                    M.substr(0, 42),
+                                    M.substr(1),
+                                    "<td ><font color=\"#000000\">",
+                                    Gbk(u8"现行"),
+                                    kNo,
+                                    kTi,
+                                    Gbk(u8"发布日期："),
+                                    Gbk(u8"发布部门："),
+                                    Gbk(u8"编号"),
+                                    "\xA3\xBA",
+                                    "&",
+                                    "&#10;",
+                                    "&amp;",
+                                    "a",
+                                    "b",
+                                    "<",
+                                    ">",
+                                    "x",
+                                    " ",
+                                    "\r\n",
+                                    "\x81<",
+                                    "\x81&",
+                                    "\x81"
+                                    "b",
+                                    "\x81",
+                                    "\xB1",
+                                    "\xCF",
+                                    "\xFF",
+                                    "\x80",
+                                    "\xA3",
+                                    Gbk(u8"标准"),
+                                    "GB/T 50001-2017",
+                                    "</tr>",
+                                    "<td>"};
+  std::mt19937 rng(20261208);
+  for (int n = 0; n < 4000; ++n) {
+    const int count = static_cast<int>(rng() % 40);
+    Text page;
+    for (int k = 0; k < count; ++k) page += pieces[rng() % pieces.size()];
+    ParseBoth(page);
+    if (HasFailure()) return;
+  }
+}
+
+Text RandomFiller(std::mt19937& rng) {
+  static const std::vector<Text> filler = {"x",
+                                           " ",
+                                           "<td>",
+                                           "</td>",
+                                           "\xB0\xA1",
+                                           "\x81<",
+                                           "\x81&",
+                                           "\x81"
+                                           "b",
+                                           Gbk(u8"标准"),
+                                           "bgcolor",
+                                           "&nbsp;",
+                                           "\r\n"};
+  Text out;
+  const int count = static_cast<int>(rng() % 5);
+  for (int k = 0; k < count; ++k) {
+    // Stray "bgcolor" is rarer than the rest.
+    const Text& piece = filler[rng() % filler.size()];
+    if (piece == "bgcolor" && rng() % 4 != 0) continue;
+    out += piece;
+  }
+  return out;
+}
+
+// Pages shaped like result pages: rows before and after, current cells, stray bgcolor.
+TEST(ResultPageDifferential, RandomStructuredPages) {
+  const Text markers[] = {kNo, kTi, Gbk(u8"发布日期："), Gbk(u8"发布部门：")};
+  std::mt19937 rng(7);
+  int found_with_number = 0;
+  for (int n = 0; n < 3000; ++n) {
+    Text page = "<html><body>" + RandomFiller(rng);
+    if (rng() % 6 == 0) page += M + RandomFiller(rng);  // a legend before the rows
+    const int rows = static_cast<int>(rng() % 6);
+    for (int r = 0; r < rows; ++r) {
+      page += "<tr bgcolor=\"#FFF\">" + RandomFiller(rng);
+      for (const Text& marker : markers) {
+        if (rng() % 5 == 0) continue;
+        page += marker + "v" + std::to_string(r) + RandomFiller(rng);
+        if (rng() % 6 != 0) page += "&#10;";
+      }
+      page += RandomFiller(rng);
+      if (rng() % 3 == 0) page += M;
+      page += "</tr>" + RandomFiller(rng);
+    }
+    page += "</body></html>";
+    if (!ParseBoth(page).number.empty()) ++found_with_number;
+    if (HasFailure()) return;
+  }
+  // The generator must reach the interesting case often, not just not-found pages.
+  EXPECT_GT(found_with_number, 300);
+}
+
+TEST(ResultPageDifferential, LargePage) {
+  Text page;
+  for (int r = 0; r < 400; ++r) {
+    page += "<tr bgcolor=\"#FFF\"><td>" + kNo + "GB " + std::to_string(r) + "&#10;" + kTi +
+            Gbk(u8"标题") + "&#10;</td><td ><font color=\"#FF0000\">" + Gbk(u8"作废") +
+            "</font></td></tr>\r\n";
+  }
+  page += "<tr bgcolor=\"#EEE\"><td>" + kNo + "GB 999&#10;</td>" + M + "</tr>";
+  const CurrentStandardRecord r = ParseBoth(page);
+  EXPECT_EQ(r.number, "GB 999");
+}
+
+}  // namespace
+}  // namespace kelvaro
