@@ -1,4 +1,5 @@
-// What a file's bytes are read as when its name says text or an old Office kind.
+// What a file's bytes are read as when its name says text or an old Office kind, and the names
+// the import offers.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -97,6 +98,14 @@ TEST(ReadDocumentOfContent, ATxtHoldingADocxGivesItsParagraphs) {
       << DocumentErrorWords(error);
   ASSERT_EQ(pieces.size(), 1u);
   EXPECT_EQ(pieces[0].location.kind, Location::Kind::kParagraph);
+}
+
+TEST(OfferedKindsTest, KindsOfOneNameAreOfferedTogether) {
+  std::string offered;
+  for (const OfferedKind& kind : OfferedKinds()) offered += kind.label + ": " + kind.patterns + ";";
+  EXPECT_EQ(offered,
+            "文本文件: *.txt;Word 文档: *.docx *.doc *.wps;Excel 工作簿: *.xlsx *.xls;"
+            "CSV 文件: *.csv;PDF 文件: *.pdf;");
 }
 
 }  // namespace
