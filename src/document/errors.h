@@ -20,7 +20,7 @@ enum class DocumentError {
   kNotPdf,
   kPdfTooComplex,  // past a PDF reader's limits on objects, operators or text
   kNotText,
-  kTooManyEntries,  // a compound file's directory, sectors or chains past their limits
+  kTooManyEntries,  // more entries in a compound file's directory than it may hold
   kNotWordOrExcel,  // under .doc or .xls, bytes no reader takes
   kWps,             // under .wps, bytes no reader takes (WPS's own format among them)
   kWord95,
