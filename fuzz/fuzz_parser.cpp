@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "reference.h"
@@ -70,6 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_EXPECT(body.find(*field) != Text::npos, ctx() + " (field not from the body)");
     FUZZ_EXPECT(field->find('&') == Text::npos || ref::Find(*field, "&") == -1,
                 ctx() + " (field holds its end marker)");
+  }
+  // Every row read, under the sanitizers: its fields and its status word come from the body,
+  // and the word says the row's standing.
+  const std::vector<kelvaro::ListedStandard> rows = kelvaro::ReadResultRows(body);
+  for (const kelvaro::ListedStandard& row : rows) {
+    for (const Text* field : {&row.number, &row.title, &row.release_date, &row.department,
+                              &row.effective_date, &row.status}) {
+      FUZZ_EXPECT(body.find(*field) != Text::npos, ctx() + " (row field not from the body)");
+    }
+    FUZZ_EXPECT((row.standing == kelvaro::Standing::kCurrent) == (row.status == kFound),
+                ctx() + " (standing and word disagree)");
   }
   return 0;
 }

@@ -576,6 +576,17 @@ int FullYear(std::string_view year) {
   return 0;
 }
 
+EditionNote FindEdition(std::string_view utf8) {
+  for (Reader r(utf8, 0); r.Pos() < utf8.size(); r.Next()) {
+    if (r.Peek() != '(') continue;
+    Reader probe = r;
+    if (std::optional<std::string> edition = ReadEdition(probe)) {
+      return {std::move(*edition), r.Pos(), probe.Pos()};
+    }
+  }
+  return {};
+}
+
 std::vector<Citation> FindCitations(std::string_view utf8) {
   std::vector<Citation> found;
   std::size_t floor = 0;  // the end of the last citation: the next one starts no earlier

@@ -36,6 +36,15 @@ struct Citation {
 // and serial when a year follows; `written` keeps the break.
 std::vector<Citation> FindCitations(std::string_view utf8);
 
+// An edition note in a text: "（2018年版）", "(2015版)", "(2015)" all read "2018年版", "2015年版".
+struct EditionNote {
+  std::string edition;    // "2018年版"; empty when the text holds none
+  std::size_t begin = 0;  // byte offsets: [begin, end) is the note as written
+  std::size_t end = 0;
+};
+// The first edition note in `utf8`, read as one after a citation's number.
+EditionNote FindEdition(std::string_view utf8);
+
 // The full year of a year as written: "2014" -> 2014, "95" -> 1995, "07" -> 2007; 0 otherwise
 // (also for four digits outside 1950-2099).
 int FullYear(std::string_view year);

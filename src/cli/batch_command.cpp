@@ -16,6 +16,7 @@
 #include "rows/import.h"
 #include "rows/row_store.h"
 #include "rows/status.h"
+#include "rows/verdicts.h"
 #include "session/batch_progress.h"
 #include "session/batch_session.h"
 #include "text/encoding.h"
@@ -144,6 +145,13 @@ bool AnySiteFailure(const Rows& rows) {
   return false;
 }
 
+bool AnyOutdated(const Rows& rows) {
+  for (const auto& row : rows) {
+    if (IsOutdated(row)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int RunBatch(const Options& options) {
@@ -197,7 +205,9 @@ int RunBatch(const Options& options) {
   }
   if (written != kExitOk) return written;
   if (interrupted.load()) return kExitInterrupted;
-  return options.strict && AnySiteFailure(looked_up) ? kExitSiteFailed : kExitOk;
+  // An incomplete check says so before what it found.
+  if (options.strict && AnySiteFailure(looked_up)) return kExitSiteFailed;
+  return options.fail_on_outdated && AnyOutdated(looked_up) ? kExitOutdated : kExitOk;
 }
 
 }  // namespace kelvaro::cli

@@ -21,6 +21,7 @@ int RunCheck(const Options& options) {
   fields.release_date = GbkToUtf8(record.release_date);
   fields.department = GbkToUtf8(record.department);
   fields.reason = result.verdict.reason;
+  fields.notes = result.verdict.notes;
   return WriteOutput(FormatCheckJson(fields));
 }
 

@@ -27,7 +27,7 @@ const char* const kSynopsis =
     "       kelvaro-cli batch [--site URL] [--insecure] [--speed N]\n"
     "                         [--format tsv|csv|json|xlsx] [-o FILE] [--remove-current]\n"
     "                         [--remove-superseded] [--reasons] [--sources] [--retry N]\n"
-    "                         [--strict] [--citations] FILE|-\n"
+    "                         [--strict] [--fail-on outdated] [--citations] FILE|-\n"
     "       kelvaro-cli extract [--format tsv|csv|json] [-o FILE] FILE|-\n";
 
 // A whole decimal number (optional sign) from `low` to `high`.
@@ -92,6 +92,7 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   std::string speed = "2";
   std::string format = "tsv";
   std::string retry = "0";
+  std::string fail_on;
   const auto take_last = CLI::MultiOptionPolicy::TakeLast;
   app.add_option("operand", operands);
   if (!extract) {
@@ -111,6 +112,7 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
     app.add_flag("--citations", options.citations);
     app.add_option("--retry", retry)->multi_option_policy(take_last);
     app.add_flag("--strict", options.strict);
+    app.add_option("--fail-on", fail_on)->multi_option_policy(take_last);
   } else if (!extract) {
     app.add_flag("--json", options.json);
   }
@@ -154,6 +156,10 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
                    std::to_string(kMaxRetry));
     }
     options.retry = *valid_retry;
+    if (app.count("--fail-on") > 0 && fail_on != "outdated") {
+      return Error("bad --fail-on kind '" + fail_on + "': use outdated");
+    }
+    options.fail_on_outdated = app.count("--fail-on") > 0;
   }
   const std::string what = batch || extract ? "FILE" : "NUMBER";
   if (operands.empty()) return Error(command + " needs a " + what);
@@ -233,24 +239,27 @@ std::string UsageText() {
          "  --remove-superseded batch: leave out the rows whose status is 有新标准\n"
          "  --reasons           batch: add a sixth column 原因 to TSV and CSV (JSON rows\n"
          "                      always have \"reason\"): found, not-found, no-year, empty,\n"
-         "                      http-error STATUS, network: ERROR, aborted\n"
+         "                      http-error STATUS, network: ERROR, aborted, withdrawn,\n"
+         "                      not-in-force\n"
          "  --retry N           batch: look the rows up again whose lookup ended in a network\n"
          "                      or HTTP error, up to N more times (0 to 5, default 0), after\n"
          "                      waits of 1 s, 2 s, 4 s, 8 s, 16 s\n"
          "  --strict            batch: exit with 3 when a row still ended in a network or\n"
          "                      HTTP error\n"
+         "  --fail-on outdated  batch: exit with 4 when a row is 有新标准, withdrawn, not yet\n"
+         "                      in force, or 现行 in another edition than the one cited\n"
          "  --help, --version\n"
          "\n"
          "Output is UTF-8. Control characters from the site are written as \\xNN in the\n"
          "report and in TSV; a CSV cell starting with =, +, - or @ gets a leading '.\n"
          "\n"
-         "A batch ends with one summary line on stderr: the rows, how many are 现行, 有新标准\n"
-         "and 未知, and the 未知 ones by reason.\n"
+         "A batch ends with one summary line on stderr: the rows, how many are 现行 and\n"
+         "有新标准, and the 未知 ones as 已废止, 尚未实施, 未收录 and 查询失败.\n"
          "\n"
          "Exit status: 0 done, 1 output could not be written, 2 usage error, unreadable\n"
          "file or more rows than a workbook holds, 3 (--strict) the site could not be asked\n"
-         "for some row, 130 interrupted by SIGINT or SIGTERM: the rows are printed as they\n"
-         "stand.\n";
+         "for some row, 4 (--fail-on outdated) some row is outdated, 130 interrupted by\n"
+         "SIGINT or SIGTERM: the rows are printed as they stand.\n";
 }
 
 }  // namespace kelvaro::cli

@@ -22,13 +22,14 @@ struct Options {
   Format format = Format::kTsv;
   bool remove_current = false;
   bool remove_superseded = false;
-  bool reasons = false;    // TSV and CSV: the sixth column 原因
-  int retry = 0;           // 0..kMaxRetry further tries of rows the site failed
-  bool strict = false;     // exit kExitSiteFailed when a row still failed at the end
-  bool citations = false;  // a text file (or stdin) is read as a document, not as a list
-  bool sources = false;    // TSV and CSV: the columns 出处 and 原文
-  std::string output;      // -o FILE; empty: stdout
-  std::string operand;     // NUMBER, or FILE ("-": standard input)
+  bool reasons = false;           // TSV and CSV: the sixth column 原因
+  int retry = 0;                  // 0..kMaxRetry further tries of rows the site failed
+  bool strict = false;            // exit kExitSiteFailed when a row still failed at the end
+  bool fail_on_outdated = false;  // exit kExitOutdated when a row is outdated (IsOutdated)
+  bool citations = false;         // a text file (or stdin) is read as a document, not as a list
+  bool sources = false;           // TSV and CSV: the columns 出处 and 原文
+  std::string output;             // -o FILE; empty: stdout
+  std::string operand;            // NUMBER, or FILE ("-": standard input)
 };
 
 struct ParsedArguments {

@@ -1,11 +1,10 @@
 #include "cli/table_output.h"
 
 #include <cstdio>
-#include <iterator>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "cli/citation_output.h"
 #include "document/xlsx_writer.h"
@@ -13,6 +12,7 @@
 #include "rows/export.h"
 #include "rows/result_table.h"
 #include "rows/status.h"
+#include "rows/verdicts.h"
 #include "text/encoding.h"
 
 namespace kelvaro::cli {
@@ -27,9 +27,18 @@ void AppendHexEscape(std::string& out, char32_t c) {
   out += escaped;
 }
 
-constexpr Outcome kOutcomes[] = {Outcome::kFound,  Outcome::kNotFound,  Outcome::kNoYear,
-                                 Outcome::kEmpty,  Outcome::kHttpError, Outcome::kNetwork,
-                                 Outcome::kAborted};
+// On one line, spaced as the row objects are: {"key": value, "key": value}.
+std::string Dump(const nlohmann::ordered_json& value) {
+  if (!value.is_object()) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  }
+  std::string out = "{";
+  for (const auto& [key, member] : value.items()) {
+    if (out.size() > 1) out += ", ";
+    out += JsonString(key) + ": " + Dump(member);
+  }
+  return out + "}";
+}
 
 // One row object per line, so the output reads like the table.
 std::string FormatJson(const Rows& rows) {
@@ -58,6 +67,9 @@ std::string FormatJson(const Rows& rows) {
     const std::optional<bool> title_matches = TitleMatches(row);
     out += ", \"title_matches\": ";
     out += title_matches ? (*title_matches ? "true" : "false") : "null";
+    for (const auto& [key, value] : VerdictFields(row.reason, row.notes)) {
+      out += ", " + JsonString(key) + ": " + Dump(value);
+    }
     out += '}';
   }
   out += rows.empty() ? "]\n" : "\n]\n";
@@ -65,6 +77,22 @@ std::string FormatJson(const Rows& rows) {
 }
 
 }  // namespace
+
+std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(const RowReason& reason,
+                                                                          const RowNotes& notes) {
+  nlohmann::ordered_json coming = nullptr;
+  if (notes.coming.has_value()) {
+    coming = {{"number", GbkToUtf8(notes.coming->number)},
+              {"title", GbkToUtf8(notes.coming->title)},
+              {"effective", GbkToUtf8(notes.coming->effective_date)}};
+  }
+  nlohmann::ordered_json edition_matches = nullptr;
+  if (notes.edition_matches.has_value()) edition_matches = *notes.edition_matches;
+  return {{"coming", coming},
+          {"effective", GbkToUtf8(reason.effective_date)},
+          {"site_edition", notes.site_edition},
+          {"edition_matches", edition_matches}};
+}
 
 std::string JsonString(const std::string& utf8) {
   return nlohmann::json(utf8).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -138,37 +166,7 @@ std::string CellsCutText(std::size_t cells) {
          " characters, the most an Excel cell holds (csv, tsv and json keep the whole text)";
 }
 
-std::string SummaryLine(const Rows& rows) {
-  std::map<Status, int> by_status;
-  int not_looked_up = 0;
-  int unknown_by[std::size(kOutcomes)] = {};
-  for (const auto& row : rows) {
-    const Status status = StatusOfCell(row.cells[ColumnIndex(Column::kStatus)]);
-    if (status == Status::kNone) {
-      ++not_looked_up;  // interrupted before its lookup
-      continue;
-    }
-    ++by_status[status];
-    if (status != Status::kUnknown) continue;
-    for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
-      if (row.reason.outcome == kOutcomes[i]) ++unknown_by[i];
-    }
-  }
-  std::string line = std::to_string(rows.size()) + " rows:";
-  for (const StatusSpec& spec : Statuses()) {
-    line += line.back() == ':' ? " " : ", ";
-    line += std::to_string(by_status[spec.status]) + " " + spec.summary_label;
-  }
-  std::string by_reason;
-  for (std::size_t i = 0; i < std::size(kOutcomes); ++i) {
-    if (unknown_by[i] == 0) continue;
-    by_reason += by_reason.empty() ? " (" : ", ";
-    by_reason += std::to_string(unknown_by[i]) + " " + OutcomeName(kOutcomes[i]);
-  }
-  if (!by_reason.empty()) line += by_reason + ")";
-  if (not_looked_up > 0) line += ", " + std::to_string(not_looked_up) + " not looked up";
-  return line + "\n";
-}
+std::string SummaryLine(const Rows& rows) { return VerdictSummary(VerdictsOf(rows)) + "\n"; }
 
 std::string FormatCheckJson(const CheckFields& f) {
   nlohmann::ordered_json object = {
@@ -179,6 +177,7 @@ std::string FormatCheckJson(const CheckFields& f) {
       {"department", f.department}, {"reason", OutcomeName(f.reason.outcome)}};
   if (f.reason.http_status != 0) object["http_status"] = f.reason.http_status;
   if (!f.reason.error.empty()) object["error"] = GbkToUtf8(f.reason.error);
+  for (auto& [key, value] : VerdictFields(f.reason, f.notes)) object[key] = std::move(value);
   return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/options.h"
@@ -34,7 +36,7 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
 // `sources` is.
 // JSON: an array of objects {ordinal, number, status, latest_number, latest_title, reason,
 // http_status (a number) and error when the reason has them, source (CitationJson) when the
-// row looks a citation up, title_matches (true, false or null)}.
+// row looks a citation up, title_matches (true, false or null), then VerdictFields}.
 // XLSX: the bytes of FormatXlsx's workbook, and in `cells_cut` (when given) how many of its
 // cells were cut at Excel's length; empty when the rows do not fit in a sheet.
 std::string FormatTable(Format format, const Rows& rows, bool reasons = false, bool sources = false,
@@ -42,7 +44,13 @@ std::string FormatTable(Format format, const Rows& rows, bool reasons = false, b
 // "N cells cut to 32767 characters, ...": said when a workbook could not hold every text.
 std::string CellsCutText(std::size_t cells);
 
-// One line for stderr: the rows, how many hold each status word, the 未知 ones by reason.
+// What a verdict adds to a JSON row and to check's object, in this order: coming (null, or
+// {number, title, effective}), effective (a not-in-force row's 实施日期, else ""),
+// site_edition ("2018年版", "" for none), edition_matches (true, false or null).
+std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(const RowReason& reason,
+                                                                          const RowNotes& notes);
+
+// One line for stderr: the rows counted by verdict (VerdictSummary).
 std::string SummaryLine(const Rows& rows);
 
 // The single query's fields, UTF-8.
@@ -57,6 +65,7 @@ struct CheckFields {
   std::string release_date;
   std::string department;
   RowReason reason;
+  RowNotes notes;
 };
 std::string FormatCheckJson(const CheckFields& fields);
 

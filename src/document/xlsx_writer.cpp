@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <iterator>
 #include <string_view>
 #include <unordered_map>
 
@@ -57,50 +59,53 @@ constexpr std::string_view kWorkbookRelationshipSharedStrings =
     "Target=\"sharedStrings.xml\"/>";
 
 // Indexes into cellXfs below. Every cell of the table has the text number format (@), so
-// that what a user types into it later stays text too.
-enum Style : int {
-  kTextStyle = 1,
-  kHeaderStyle = 2,
-  kGreenStyle = 3,
-  kAmberStyle = 4,
-  kGreyStyle = 5
-};
+// that what a user types into it later stays text too. The fills' styles follow, one per
+// entry of kFillColours.
+enum Style : int { kTextStyle = 1, kHeaderStyle = 2, kFirstFillStyle = 3 };
 
-constexpr std::string_view kStyles =
-    "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-    "<fonts count=\"2\">"
-    "<font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
-    "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
-    "</fonts>"
-    // Excel expects the first two fills to be none and gray125, whatever else follows.
-    "<fills count=\"5\">"
-    "<fill><patternFill patternType=\"none\"/></fill>"
-    "<fill><patternFill patternType=\"gray125\"/></fill>"
-    "<fill><patternFill patternType=\"solid\"><fgColor rgb=\"FFC6EFCE\"/>"
-    "<bgColor indexed=\"64\"/></patternFill></fill>"
-    "<fill><patternFill patternType=\"solid\"><fgColor rgb=\"FFFFC000\"/>"
-    "<bgColor indexed=\"64\"/></patternFill></fill>"
-    "<fill><patternFill patternType=\"solid\"><fgColor rgb=\"FFD9D9D9\"/>"
-    "<bgColor indexed=\"64\"/></patternFill></fill>"
-    "</fills>"
-    "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
-    "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
-    "</cellStyleXfs>"
-    "<cellXfs count=\"6\">"
-    "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
-    "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\"/>"
-    "<xf numFmtId=\"49\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\" applyFont=\"1\"/>"
-    "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"2\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\" applyFill=\"1\"/>"
-    "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"3\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\" applyFill=\"1\"/>"
-    "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"4\" borderId=\"0\" xfId=\"0\" "
-    "applyNumberFormat=\"1\" applyFill=\"1\"/>"
-    "</cellXfs>"
-    "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
-    "</styleSheet>";
+std::string StylesXml() {
+  const std::size_t fills = std::size(kFillColours);
+  std::string out =
+      "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<fonts count=\"2\">"
+      "<font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+      "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+      "</fonts>";
+  // Excel expects the first two fills to be none and gray125, whatever else follows.
+  out.append("<fills count=\"").append(std::to_string(2 + fills)).append("\">");
+  out +=
+      "<fill><patternFill patternType=\"none\"/></fill>"
+      "<fill><patternFill patternType=\"gray125\"/></fill>";
+  for (const FillColour& colour : kFillColours) {
+    char argb[9];
+    std::snprintf(argb, sizeof argb, "FF%06X", static_cast<unsigned>(colour.rgb & 0xFFFFFF));
+    out.append("<fill><patternFill patternType=\"solid\"><fgColor rgb=\"")
+        .append(argb)
+        .append("\"/><bgColor indexed=\"64\"/></patternFill></fill>");
+  }
+  out +=
+      "</fills>"
+      "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+      "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
+      "</cellStyleXfs>";
+  out.append("<cellXfs count=\"").append(std::to_string(kFirstFillStyle + fills)).append("\">");
+  out +=
+      "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+      "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
+      "applyNumberFormat=\"1\"/>"
+      "<xf numFmtId=\"49\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
+      "applyNumberFormat=\"1\" applyFont=\"1\"/>";
+  for (std::size_t i = 0; i < fills; ++i) {
+    out.append("<xf numFmtId=\"49\" fontId=\"0\" fillId=\"")
+        .append(std::to_string(2 + i))
+        .append("\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\" applyFill=\"1\"/>");
+  }
+  out +=
+      "</cellXfs>"
+      "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+      "</styleSheet>";
+  return out;
+}
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -319,15 +324,8 @@ class SharedStrings {
 };
 
 int FillStyle(CellFill fill) {
-  switch (fill) {
-    case CellFill::kLightGreen:
-      return kGreenStyle;
-    case CellFill::kAmber:
-      return kAmberStyle;
-    case CellFill::kGrey:
-      return kGreyStyle;
-    case CellFill::kNone:
-      break;
+  for (std::size_t i = 0; i < std::size(kFillColours); ++i) {
+    if (kFillColours[i].fill == fill) return kFirstFillStyle + static_cast<int>(i);
   }
   return kTextStyle;
 }
@@ -502,9 +500,17 @@ XlsxWorkbook WriteXlsx(const XlsxSheet& sheet) {
   zip.Add("xl/workbook.xml", WorkbookXml(SheetName(sheet.name), builder));
   zip.Add("xl/_rels/workbook.xml.rels", workbook_rels);
   zip.Add("xl/worksheets/sheet1.xml", sheet_xml);
-  zip.Add("xl/styles.xml", std::string(kXmlDeclaration).append(kStyles));
+  static const std::string styles = StylesXml();
+  zip.Add("xl/styles.xml", std::string(kXmlDeclaration).append(styles));
   if (shared) zip.Add("xl/sharedStrings.xml", strings.Xml());
   return {zip.Finish(), builder.CellsCut()};
+}
+
+std::optional<std::uint32_t> FillRgb(CellFill fill) {
+  for (const FillColour& colour : kFillColours) {
+    if (colour.fill == fill) return colour.rgb;
+  }
+  return std::nullopt;
 }
 
 }  // namespace kelvaro

@@ -24,9 +24,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "rows/columns.h"
 #include "qt/dialog_seams.h"
 #include "qt/result_table_model.h"
+#include "rows/columns.h"
 #include "window/window_texts.h"
 
 namespace kelvaro {
@@ -127,6 +127,8 @@ MainWindow::MainWindow(ResultTableModel& model, MessagePump& pump, QString progr
   connect(control_as<QLineEdit>(kNumberBox), &QLineEdit::returnPressed, this,
           [this] { logic_->NumberBoxEntered(); });
   connect(&progress_timer_, &QTimer::timeout, this, [this] { logic_->OnTimer(); });
+  connect(result_view()->header(), &QHeaderView::sectionClicked, this,
+          [this](int section) { logic_->HeaderClicked(section); });
 
   // Escape closes the window whichever control has the focus.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -192,6 +194,8 @@ void MainWindow::SetUpResultView(QTreeView* view, ResultTableModel& model) {
   header->setStretchLastSection(false);
   header->setSectionsMovable(false);
   header->setSortIndicatorShown(false);
+  // The window logic sorts; the header only tells it of the click and shows its order.
+  header->setSectionsClickable(true);
   for (std::size_t column = 0; column < ShownColumns().size(); ++column) {
     header->setSectionResizeMode(static_cast<int>(column), QHeaderView::Interactive);
     header->resizeSection(static_cast<int>(column), ShownColumns()[column]->width);

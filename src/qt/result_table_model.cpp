@@ -1,5 +1,7 @@
 #include "qt/result_table_model.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QHeaderView>
 #include <QThread>
 #include <QTreeView>
@@ -21,6 +23,8 @@ Qt::Alignment AlignmentOf(int column) {
 QString Shown(const std::string& utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
+
+QColor Colour(std::uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
 }  // namespace
 
@@ -57,6 +61,13 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
       return Shown(table_.CellText(index.row(), index.column()));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(AlignmentOf(index.column()));
+    case Qt::BackgroundRole:
+    case Qt::ForegroundRole:
+      if (const auto colours = table_.CellColour(index.row(), index.column())) {
+        return role == Qt::BackgroundRole ? QVariant(QBrush(Colour(colours->background)))
+                                          : QVariant(Colour(colours->text));
+      }
+      return {};
     default:
       return {};
   }
@@ -104,7 +115,32 @@ void ResultTableModel::EndReset() { endResetModel(); }
 
 void ResultTableModel::RowsChanged(int first, int last) {
   emit dataChanged(index(first, 0), index(last, ShownCount() - 1),
-                   {Qt::DisplayRole, Qt::ToolTipRole});
+                   {Qt::DisplayRole, Qt::ToolTipRole, Qt::BackgroundRole, Qt::ForegroundRole});
+}
+
+void ResultTableModel::BeginReorder() {
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void ResultTableModel::EndReorder(const std::vector<int>& new_rows) {
+  // The selection and the current cell follow their rows.
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  after.reserve(before.size());
+  for (const QModelIndex& old : before) {
+    const auto row = static_cast<std::size_t>(old.row());
+    after.append(row < new_rows.size() ? index(new_rows[row], old.column()) : QModelIndex());
+  }
+  changePersistentIndexList(before, after);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void ResultTableModel::ShowOrder(const RowOrder& order) {
+  if (view_ == nullptr) return;
+  QHeaderView* header = view_->header();
+  header->setSortIndicatorShown(order.column >= 0);
+  header->setSortIndicator(order.column,
+                           order.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void ResultTableModel::ScrollToRow(int row) {

@@ -42,6 +42,9 @@ class ResultTableModel : public QAbstractTableModel, private ListControl {
   void BeginReset() override;
   void EndReset() override;
   void RowsChanged(int first, int last) override;
+  void BeginReorder() override;
+  void EndReorder(const std::vector<int>& new_rows) override;
+  void ShowOrder(const RowOrder& order) override;
   void ScrollToRow(int row) override;
   CellHit HitTest(int x, int y) override;
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 #include <utility>
 
 #include "query/number.h"
@@ -113,6 +114,8 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
     table->SetReasonById(id, aborted);
     return;
   }
+  const std::string cited_edition =
+      source.citation.has_value() ? source.citation->edition : std::string();
   Verdict verdict = JudgeLookup(entered, keyword, nullptr);
   if (!keyword.empty()) {
     // Under the query lock: a row waiting for it finds the page the row before fetched.
@@ -123,12 +126,13 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
       table->SetReasonById(id, aborted);
       return;
     }
-    verdict = JudgeLookup(entered, keyword, &lookup);
+    verdict = JudgeLookup(entered, keyword, &lookup, cited_edition);
   }
   // An empty keyword names no standard: no request, and the row says so.
   table->SetCellTextById(id, ColumnIndex(Column::kStatus), StatusWord(verdict.status));
   table->SetCellTextById(id, ColumnIndex(Column::kLatestNumber), verdict.record.number);
   table->SetCellTextById(id, ColumnIndex(Column::kLatestTitle), verdict.record.title);
+  table->SetNotesById(id, verdict.notes);
   table->SetReasonById(id, verdict.reason);
 }
 

@@ -111,6 +111,11 @@ int TextToInteger(const Text& text) {
   return static_cast<int>(negative ? -value : value);
 }
 
+StandardKey KeyOf(const Text& number) {
+  Text cleaned = number;
+  return {UpperCase(NormalizeNumber(cleaned)), YearOf(number).full};
+}
+
 bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number) {
   return RightText(RemoveAllSpaces(hit_number), 4) == RightText(cleaned_number, 4);
 }

@@ -29,6 +29,14 @@ Status ClassifyStatus(const Text& hit_number, const Text& cleaned_number);
 // four digits as ClassifyStatus compares them, two-digit years as full years; no year of its
 // own is unknown.
 Status ClassifyNumber(const Text& hit_number, const Text& entered_number);
+// What tells standards apart in a number: its search keyword with ASCII letters upper-cased
+// (code and serial, "GBT50001"), and its full year (YearOf; 0 for none).
+struct StandardKey {
+  Text series;
+  int year = 0;
+};
+StandardKey KeyOf(const Text& number);
+
 // The first test of ClassifyStatus alone: equal year tails.
 bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number);
 

@@ -1,6 +1,11 @@
 #include "query/report.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "query/number.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 
@@ -30,8 +35,7 @@ TextList ReportEntries(const CurrentStandardRecord& record, const Text& address,
   return ReportEntriesOf(record, address, YearTailsEqual(record.number, cleaned_number));
 }
 
-TextList ReportEntriesOf(const CurrentStandardRecord& record, const Text& address,
-                         bool current) {
+TextList ReportEntriesOf(const CurrentStandardRecord& record, const Text& address, bool current) {
   TextList entries;
   auto add = [&entries](const Text& line) { entries.push_back(line + kEntryEnd); };
   if (record.status != kRecordCurrent) {
@@ -51,6 +55,18 @@ TextList ReportEntriesOf(const CurrentStandardRecord& record, const Text& addres
     add(kResultPageLabel + address);
   }
   return entries;
+}
+
+Text NoteEntry(const RowReason& reason, const RowNotes& notes) {
+  std::vector<std::string> parts;
+  if (reason.outcome == Outcome::kWithdrawn || reason.outcome == Outcome::kNotInForce) {
+    parts.push_back(ReasonDescription(reason));
+  }
+  for (std::string& line : NoteLines(notes)) parts.push_back(std::move(line));
+  if (parts.empty()) return {};
+  std::string note = "说明：";
+  for (std::size_t i = 0; i < parts.size(); ++i) note.append(i > 0 ? "；" : "").append(parts[i]);
+  return Utf8ToGbk(note) + kEntryEnd;
 }
 
 Text ReportText(const CurrentStandardRecord& record, const Text& address,

@@ -3,6 +3,7 @@
 #include "rows/export.h"
 #include "rows/reason.h"
 #include "rows/status.h"
+#include "rows/verdicts.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -34,7 +35,7 @@ constexpr ColumnAlignment kCentre = ColumnAlignment::kCentre;
 
 const std::vector<ColumnSpec>& Columns() {
   static const std::vector<ColumnSpec> columns = {
-      {"序号", 40, kLeft, "ordinal", &Cell<Column::kOrdinal>, kTable},
+      {"序号", 40, kLeft, "ordinal", &Cell<Column::kOrdinal>, kTable | kSortedAsNumber},
       {"待查标准编号", 200, kCentre, "number", &Number, kTable},
       {"是否现行", 80, kCentre, "status", &Cell<Column::kStatus>, kTable | kFilledByStatus},
       {"最新标准编号", 200, kCentre, "latest_number", &Cell<Column::kLatestNumber>, kTable},
@@ -65,9 +66,7 @@ unsigned TableOutputs(bool reasons, bool sources) {
   return kShown | (reasons ? kWithReasons : 0u) | (sources ? kWithSources : 0u);
 }
 
-CellFill RowFill(const TableRow& row) {
-  return SpecOf(StatusOfCell(row.cells[ColumnIndex(Column::kStatus)])).fill;
-}
+CellFill RowFill(const TableRow& row) { return SpecOf(VerdictOf(row)).fill; }
 
 std::string CellUtf8(const TableRow& row, int column) {
   const auto& shown = ShownColumns();

@@ -20,7 +20,8 @@ enum ColumnOutput : unsigned {
   kWithReasons = 1u << 1,     // TSV and CSV when the reasons are asked for
   kWithSources = 1u << 2,     // copies, TSV and CSV when the rows came from a document
   kInWorkbook = 1u << 3,      // the Excel export
-  kFilledByStatus = 1u << 4,  // the workbook fills the cell by the row's status
+  kFilledByStatus = 1u << 4,  // the workbook and the windows fill the cell by the row's status
+  kSortedAsNumber = 1u << 5,  // the windows sort the column by its number, not as text
 };
 
 struct ColumnSpec {
@@ -41,7 +42,7 @@ const std::vector<const ColumnSpec*>& ShownColumns();
 // the row came from with `sources`.
 unsigned TableOutputs(bool reasons, bool sources);
 
-// The fill of a row's status cell, in the workbook and in both windows.
+// The fill of a row's status cell (kFilledByStatus), in the workbook and in both windows.
 CellFill RowFill(const TableRow& row);
 
 // A shown column's text of a row, as the window shows it (UTF-8); empty for no such column.

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "citation/citation.h"
 #include "document/xlsx_writer.h"
 #include "rows/columns.h"
 #include "rows/status.h"
@@ -40,6 +41,13 @@ std::string TitleKey(const std::string& utf8) {
   return key;
 }
 
+// A title's edition note is the edition's business, not the title's.
+std::string WithoutEdition(const std::string& title) {
+  const EditionNote note = FindEdition(title);
+  if (note.edition.empty()) return title;
+  return title.substr(0, note.begin) + title.substr(note.end);
+}
+
 }  // namespace
 
 std::string SourceWhere(const RowStore::Row& row) { return LocationWords(row.source.location); }
@@ -53,8 +61,8 @@ std::optional<bool> TitleMatches(const RowStore::Row& row) {
       StatusOfCell(row.cells[ColumnIndex(Column::kStatus)]) != Status::kCurrent) {
     return std::nullopt;
   }
-  return TitleKey(row.source.citation->title) ==
-         TitleKey(GbkToUtf8(row.cells[ColumnIndex(Column::kLatestTitle)]));
+  return TitleKey(WithoutEdition(row.source.citation->title)) ==
+         TitleKey(WithoutEdition(GbkToUtf8(row.cells[ColumnIndex(Column::kLatestTitle)])));
 }
 
 bool AnyFromDocument(const std::vector<RowStore::Row>& rows) {

@@ -1,5 +1,7 @@
 #include "rows/reason.h"
 
+#include <utility>
+
 #include "rows/result_table.h"
 #include "rows/status.h"
 #include "text/encoding.h"
@@ -24,6 +26,10 @@ const char* OutcomeName(Outcome outcome) {
       return "network";
     case Outcome::kAborted:
       return "aborted";
+    case Outcome::kWithdrawn:
+      return "withdrawn";
+    case Outcome::kNotInForce:
+      return "not-in-force";
   }
   return "";
 }
@@ -88,8 +94,27 @@ std::string ReasonDescription(const RowReason& reason) {
                  : std::string("网络错误：").append(NetworkErrorDescription(reason.error));
     case Outcome::kAborted:
       return "查询被中止";
+    case Outcome::kWithdrawn:
+      return "已废止：网站列为废止，无现行版本";
+    case Outcome::kNotInForce:
+      return reason.effective_date.empty()
+                 ? std::string("尚未实施")
+                 : std::string("尚未实施：实施日期 ").append(GbkToUtf8(reason.effective_date));
   }
   return {};
+}
+
+std::vector<std::string> NoteLines(const RowNotes& notes) {
+  std::vector<std::string> lines;
+  if (notes.coming.has_value()) {
+    std::string line = "新标准即将实施：" + GbkToUtf8(notes.coming->number);
+    if (!notes.coming->effective_date.empty()) {
+      line.append("（").append(GbkToUtf8(notes.coming->effective_date)).append(" 实施）");
+    }
+    lines.push_back(std::move(line));
+  }
+  if (notes.edition_matches == false) lines.push_back("现行为 " + notes.site_edition);
+  return lines;
 }
 
 std::vector<RowId> FailedRows(ResultTable& table) {

@@ -35,6 +35,7 @@ struct TableRow {
   RowId id = 0;
   std::array<Text, kColumnCount> cells;
   RowReason reason;
+  RowNotes notes;
   RowSource source;
   std::string looked_up_at;  // local time the reason was last set, "2026-12-08 22:00:13"
 };
@@ -68,6 +69,9 @@ class ResultTable {
   // The reason of a row's last lookup; kNone for a row never looked up or removed.
   virtual void SetReasonById(RowId id, const RowReason& reason) = 0;
   virtual RowReason ReasonById(RowId id) = 0;
+  // What the row's last lookup found beside its reason; empty for a row never looked up.
+  virtual void SetNotesById(RowId id, const RowNotes& notes) = 0;
+  virtual RowNotes NotesById(RowId id) = 0;
   // Where the row came from; empty for a row removed or added without one.
   virtual void SetSourceById(RowId id, const RowSource& source) = 0;
   virtual RowSource SourceById(RowId id) = 0;
@@ -96,5 +100,7 @@ class ResultTable {
   void MakeRowVisibleById(RowId id) override;                            \
   void SetReasonById(RowId id, const RowReason& reason) override;        \
   RowReason ReasonById(RowId id) override;                               \
+  void SetNotesById(RowId id, const RowNotes& notes) override;           \
+  RowNotes NotesById(RowId id) override;                                 \
   void SetSourceById(RowId id, const RowSource& source) override;        \
   RowSource SourceById(RowId id) override;

@@ -126,6 +126,18 @@ void RowStore::SetReasonById(RowId id, const RowReason& reason) {
   rows_[static_cast<std::size_t>(index)]->looked_up_at = now;
 }
 
+void RowStore::SetNotesById(RowId id, const RowNotes& notes) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  if (index >= 0) rows_[static_cast<std::size_t>(index)]->notes = notes;
+}
+
+RowNotes RowStore::NotesById(RowId id) {
+  std::lock_guard lock(mutex_);
+  const int index = IndexOfLocked(id);
+  return index < 0 ? RowNotes{} : rows_[static_cast<std::size_t>(index)]->notes;
+}
+
 void RowStore::SetSourceById(RowId id, const RowSource& source) {
   std::lock_guard lock(mutex_);
   const int index = IndexOfLocked(id);

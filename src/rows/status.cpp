@@ -4,16 +4,15 @@ namespace kelvaro {
 
 const std::vector<StatusSpec>& Statuses() {
   static const std::vector<StatusSpec> statuses = {
-      {Status::kCurrent, "\xCF\xD6\xD0\xD0", "按钮4", CellFill::kLightGreen, "现行"},
-      {Status::kSuperseded, "\xD3\xD0\xD0\xC2\xB1\xEA\xD7\xBC", "按钮5", CellFill::kAmber,
-       "有新标准"},
-      {Status::kUnknown, "\xCE\xB4\xD6\xAA", nullptr, CellFill::kGrey, "未知"},
+      {Status::kCurrent, "\xCF\xD6\xD0\xD0", "按钮4"},                     // 现行
+      {Status::kSuperseded, "\xD3\xD0\xD0\xC2\xB1\xEA\xD7\xBC", "按钮5"},  // 有新标准
+      {Status::kUnknown, "\xCE\xB4\xD6\xAA", nullptr},                     // 未知
   };
   return statuses;
 }
 
 const StatusSpec& SpecOf(Status status) {
-  static const StatusSpec none{Status::kNone, Text(), nullptr, CellFill::kNone, ""};
+  static const StatusSpec none{Status::kNone, Text(), nullptr};
   for (const StatusSpec& spec : Statuses()) {
     if (spec.status == status) return spec;
   }

@@ -1,11 +1,10 @@
-// The status a row's lookup ends with, and everything that hangs on it: the word its cell
-// holds, the button that removes such rows, its fill in a workbook, its label in a summary.
-// A new status is one more value and one more line of the table.
+// The status a row's lookup ends with, and what hangs on it: the word its cell holds and the
+// button that removes such rows (the finer verdicts, their fills and summary labels stand in
+// rows/verdicts.h). A new status is one more value and one more line of the table.
 #pragma once
 
 #include <vector>
 
-#include "document/xlsx_writer.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -16,11 +15,9 @@ struct StatusSpec {
   Status status;
   Text word;                   // GBK, as the cell holds it; empty for kNone
   const char* removal_button;  // the layout's name of the button removing such rows, or null
-  CellFill fill;
-  const char* summary_label;  // UTF-8
 };
 
-// Every status but kNone, in the order summaries count them.
+// Every status but kNone.
 const std::vector<StatusSpec>& Statuses();
 const StatusSpec& SpecOf(Status status);
 // The word a cell holds for `status` (GBK; empty for kNone).

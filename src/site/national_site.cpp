@@ -1,6 +1,7 @@
 #include "site/national_site.h"
 
 #include <string_view>
+#include <vector>
 
 namespace kelvaro {
 
@@ -20,7 +21,23 @@ const std::string_view kReleaseDateMarker =
     "\xB7\xA2\xB2\xBC\xC8\xD5\xC6\xDA\xA3\xBA";  // 发布日期：
 const std::string_view kDepartmentMarker =
     "\xB7\xA2\xB2\xBC\xB2\xBF\xC3\xC5\xA3\xBA";  // 发布部门：
+const std::string_view kEffectiveDateMarker =
+    "\xCA\xB5\xCA\xA9\xC8\xD5\xC6\xDA\xA3\xBA";  // 实施日期：
 const std::string_view kFieldEnd = "&";
+// The status cell: kCurrentCell with any colour and any word.
+const std::string_view kStatusCellOpen = "<td ><font color=\"";
+const std::string_view kStatusCellClose = "</font></td>";
+
+struct StandingWord {
+  std::string_view word;
+  Standing standing;
+};
+constexpr StandingWord kStandingWords[] = {
+    {"\xCF\xD6\xD0\xD0", Standing::kCurrent},                 // 现行
+    {"\xB7\xCF\xD6\xB9", Standing::kWithdrawn},               // 废止
+    {"\xD7\xF7\xB7\xCF", Standing::kWithdrawn},               // 作废
+    {"\xBC\xB4\xBD\xAB\xCA\xB5\xCA\xA9", Standing::kComing},  // 即将实施
+};
 
 constexpr std::size_t kNone = std::string_view::npos;
 
@@ -82,6 +99,52 @@ Text EscapeKeyword(const Text& keyword) {
   return out;
 }
 
+Standing StandingOf(std::string_view word) {
+  for (const StandingWord& known : kStandingWords) {
+    if (word == known.word) return known.standing;
+  }
+  return Standing::kOther;
+}
+
+struct StatusCell {
+  std::size_t begin = kNone;
+  std::string_view word;
+};
+
+// The first well-formed status cell in [from, end). Every attempt stops at the first '<' or
+// '"' it meets, where the next one starts, so the search stays linear.
+StatusCell FindStatusCell(std::string_view text, std::size_t from, std::size_t end) {
+  std::size_t open = FindIn(text, kStatusCellOpen, from, end);
+  while (open != kNone) {
+    std::size_t i = open + kStatusCellOpen.size();
+    while (i < end && text[i] != '"' && text[i] != '<') i = NextChar(text, i);
+    std::size_t resume = i;
+    if (i + 1 < end && text[i] == '"' && text[i + 1] == '>') {
+      const std::size_t word = i + 2;
+      std::size_t j = word;
+      while (j < end && text[j] != '<') j = NextChar(text, j);
+      if (MatchAt(text, j, kStatusCellClose, end)) return {open, text.substr(word, j - word)};
+      resume = j;
+    }
+    open = resume < end ? FindIn(text, kStatusCellOpen, resume, end) : kNone;
+  }
+  return {};
+}
+
+ListedStandard ReadRow(std::string_view text, std::size_t row, std::size_t end) {
+  ListedStandard listed;
+  const StatusCell cell = FindStatusCell(text, row, end);
+  const std::size_t fields_end = cell.begin == kNone ? end : cell.begin;
+  listed.number = FieldIn(text, kNumberMarker, row, fields_end);
+  listed.title = FieldIn(text, kTitleMarker, row, fields_end);
+  listed.release_date = FieldIn(text, kReleaseDateMarker, row, fields_end);
+  listed.department = FieldIn(text, kDepartmentMarker, row, fields_end);
+  listed.effective_date = FieldIn(text, kEffectiveDateMarker, row, fields_end);
+  listed.status = Text(cell.word);
+  listed.standing = StandingOf(cell.word);
+  return listed;
+}
+
 CurrentStandardRecord FoundRecord() {
   CurrentStandardRecord record;
   record.status = kRecordCurrent;
@@ -94,8 +157,8 @@ class National final : public StandardSite {
   Text SearchAddress(const Text& prefix, const Text& keyword) const override {
     return prefix + "/s.jsp?keyword=" + EscapeKeyword(keyword) + "&pageNum=1";
   }
-  CurrentStandardRecord ReadPage(const Text& body_text) const override {
-    return ParseResultPage(body_text);
+  PageRecords ReadPage(const Text& body_text) const override {
+    return {ParseResultPage(body_text), ReadResultRows(body_text)};
   }
 };
 
@@ -144,6 +207,20 @@ CurrentStandardRecord ParseResultPage(const Text& body_text) {
   record.release_date = FieldIn(text, kReleaseDateMarker, row, cell);
   record.department = FieldIn(text, kDepartmentMarker, row, cell);
   return record;
+}
+
+std::vector<ListedStandard> ReadResultRows(const Text& body_text) {
+  const std::string_view text = body_text;
+  const std::size_t n = text.size();
+  std::vector<ListedStandard> rows;
+  std::size_t row = FindIn(text, kRowStart, 0, n);
+  while (row != kNone) {
+    const std::size_t start = row + kRowStart.size();
+    const std::size_t next = FindIn(text, kRowStart, start, n);
+    rows.push_back(ReadRow(text, start, next == kNone ? n : next));
+    row = next;
+  }
+  return rows;
 }
 
 }  // namespace kelvaro

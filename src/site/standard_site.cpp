@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 
 #include "site/national_site.h"
 #include "web/web_request.h"
@@ -84,7 +85,9 @@ StandardLookup FetchCurrentStandard(const StandardSite& site, const Text& keywor
   WebRequestOptions options;
   options.request_object = object;
   options.status = &lookup.http_status;
-  lookup.record = site.ReadPage(BytesToText(WebRequest(lookup.address, options)));
+  PageRecords page = site.ReadPage(BytesToText(WebRequest(lookup.address, options)));
+  lookup.record = std::move(page.record);
+  lookup.listed = std::move(page.listed);
   if (lookup.http_status == 0) lookup.error = object->ErrorText();
   return lookup;
 }

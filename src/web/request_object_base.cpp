@@ -16,12 +16,14 @@ std::atomic<std::uint64_t> abort_epoch{0};
 
 }  // namespace
 
-RequestObjectBase::RequestObjectBase() : birth_epoch_(abort_epoch.load()) {
+RequestObjectBase::RequestObjectBase() : birth_epoch_(abort_epoch.load()) {}
+
+RequestObjectBase::~RequestObjectBase() { Unregister(); }
+
+void RequestObjectBase::Register() {
   std::lock_guard lock(registry_mutex);
   LiveObjects().insert(this);
 }
-
-RequestObjectBase::~RequestObjectBase() { Unregister(); }
 
 void RequestObjectBase::Unregister() {
   std::lock_guard lock(registry_mutex);

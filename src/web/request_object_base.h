@@ -43,8 +43,9 @@ class RequestObjectBase : public RequestObject {
   virtual void ClearResponse();
   // Opened, not aborted, and not made before an AbortAll.
   bool MaySend() const;
-  // A platform object's destructor calls this first, so AbortAll never reaches an object
-  // that is half destroyed.
+  // A platform object's constructor calls Register last and its destructor Unregister
+  // first, so AbortAll never reaches an object that is half built or half destroyed.
+  void Register();
   void Unregister();
 
   // What the platform object uses until SetTimeouts is called (0: no limit).

@@ -2,11 +2,21 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
+#include <optional>
+
 #include "rows/columns.h"
 #include "win32/win_text.h"
 #include "window/layout.h"
 
 namespace kelvaro::win {
+namespace {
+
+COLORREF ColourRef(std::uint32_t rgb) {
+  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+}  // namespace
 
 ListViewTable::ListViewTable(HWND host, HWND parent, int id, const RECT& rect, HFONT font)
     : host_(host), window_thread_(GetCurrentThreadId()) {
@@ -80,6 +90,50 @@ void ListViewTable::RowsChanged(int first, int last) {
   if (IsWindow(list_)) SendMessageW(list_, LVM_REDRAWITEMS, first, last);
 }
 
+void ListViewTable::BeginReorder() {
+  if (!IsWindow(list_)) return;
+  selected_ = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+  focused_ = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, -1, LVNI_FOCUSED));
+}
+
+void ListViewTable::EndReorder(const std::vector<int>& new_rows) {
+  if (!IsWindow(list_)) return;
+  // An owner-data list keeps its states by index: move them with their rows.
+  const auto moved = [&](int row) {
+    return row >= 0 && static_cast<std::size_t>(row) < new_rows.size()
+               ? new_rows[static_cast<std::size_t>(row)]
+               : -1;
+  };
+  LVITEMW state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  if (const int row = moved(selected_); row >= 0) {
+    state.stateMask = state.state = LVIS_SELECTED;
+    SendMessageW(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+  }
+  if (const int row = moved(focused_); row >= 0) {
+    state.stateMask = state.state = LVIS_FOCUSED;
+    SendMessageW(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+  }
+  selected_ = focused_ = -1;
+  InvalidateRect(list_, nullptr, FALSE);
+}
+
+void ListViewTable::ShowOrder(const RowOrder& order) {
+  if (!IsWindow(list_)) return;
+  auto* header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
+  if (header == nullptr) return;
+  const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int column = 0; column < count; ++column) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (column == order.column) item.fmt |= order.descending ? HDF_SORTDOWN : HDF_SORTUP;
+    SendMessageW(header, HDM_SETITEMW, column, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
 void ListViewTable::ScrollToRow(int row) {
   if (IsWindow(list_)) SendMessageW(list_, LVM_ENSUREVISIBLE, row, FALSE);
 }
@@ -98,8 +152,36 @@ CellHit ListViewTable::HitTest(int x, int y) {
   return hit;
 }
 
+LRESULT ListViewTable::OnCustomDraw(NMHDR* header) {
+  NMLVCUSTOMDRAW& draw = *reinterpret_cast<NMLVCUSTOMDRAW*>(header);
+  switch (draw.nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+      return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+      return CDRF_NOTIFYSUBITEMDRAW;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+      const int row = static_cast<int>(draw.nmcd.dwItemSpec);
+      // The list-view's own state, not uItemState, which it does not keep for owner data.
+      const bool selected =
+          (SendMessageW(list_, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+      const std::optional<CellColours> colours =
+          selected ? std::nullopt : table_.CellColour(row, draw.iSubItem);
+      // Colours set for one cell stay for the next ones unless set again.
+      draw.clrTextBk = colours ? ColourRef(colours->background) : CLR_DEFAULT;
+      draw.clrText = colours ? ColourRef(colours->text) : CLR_DEFAULT;
+      return CDRF_NEWFONT;
+    }
+    default:
+      return CDRF_DODEFAULT;
+  }
+}
+
 bool ListViewTable::OnNotify(NMHDR* header, LRESULT* result) {
   if (header->hwndFrom != list_) return false;
+  if (header->code == NM_CUSTOMDRAW) {
+    *result = OnCustomDraw(header);
+    return true;
+  }
   if (header->code == LVN_GETDISPINFOW) {
     LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
     if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {

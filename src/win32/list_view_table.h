@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "window/window_table.h"
 
@@ -30,7 +31,7 @@ class ListViewTable : private ListControl {
   static LRESULT RunTask(LPARAM task);
   void OnSyncMessage();
   void OnSyncTimer();
-  // WM_NOTIFY from the list-view (its texts and tooltips); true when handled.
+  // WM_NOTIFY from the list-view (its texts, tooltips and colours); true when handled.
   bool OnNotify(NMHDR* header, LRESULT* result);
 
  private:
@@ -44,15 +45,22 @@ class ListViewTable : private ListControl {
   void BeginReset() override {}
   void EndReset() override { SyncCount(); }
   void RowsChanged(int first, int last) override;
+  void BeginReorder() override;
+  void EndReorder(const std::vector<int>& new_rows) override;
+  void ShowOrder(const RowOrder& order) override;
   void ScrollToRow(int row) override;
   CellHit HitTest(int x, int y) override;
   void SyncCount();
+  LRESULT OnCustomDraw(NMHDR* header);
 
   HWND host_;
   HWND list_ = nullptr;
   DWORD window_thread_;
   WindowTable table_;
   std::wstring shown_;  // the text the list-view was last handed
+  // Across a reorder: the selected and the focused row (-1 for none).
+  int selected_ = -1;
+  int focused_ = -1;
 };
 
 }  // namespace kelvaro::win

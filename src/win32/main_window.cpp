@@ -447,6 +447,10 @@ LRESULT MainWindow::OnNotify(NMHDR* header) {
       logic_->CopyCellOnDoubleClick(activate->ptAction.x, activate->ptAction.y);
       return 0;
     }
+    if (header->code == LVN_COLUMNCLICK) {
+      logic_->HeaderClicked(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+      return 0;
+    }
     LRESULT result = 0;
     if (table_->OnNotify(header, &result)) return result;
   }

@@ -53,6 +53,8 @@ const std::vector<MenuItem>& TableMenu() {
       {TableCommand::kExportXlsx, "导出 Excel…", nullptr},
       {TableCommand::kNone, "", nullptr},
       {TableCommand::kRequeryFailed, "重新查询未知", nullptr},
+      {TableCommand::kNone, "", nullptr},
+      {TableCommand::kImportOrder, "恢复导入顺序", nullptr},
   };
   return menu;
 }

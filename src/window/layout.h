@@ -60,7 +60,8 @@ enum class TableCommand {
   kPaste,
   kExportCsv,
   kExportXlsx,
-  kRequeryFailed
+  kRequeryFailed,
+  kImportOrder
 };
 struct MenuItem {
   TableCommand command;  // kNone: a separator

@@ -13,6 +13,7 @@
 #include "rows/reason.h"
 #include "rows/row_store.h"
 #include "rows/status.h"
+#include "rows/verdicts.h"
 #include "text/encoding.h"
 #include "window/window_texts.h"
 
@@ -29,7 +30,7 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-WindowLogic::WindowLogic(WindowView& view, ResultTable& table, MessagePump& pump,
+WindowLogic::WindowLogic(WindowView& view, WindowTable& table, MessagePump& pump,
                          std::string program_directory)
     : view_(view), table_(table), pump_(pump), program_directory_(std::move(program_directory)) {}
 
@@ -154,7 +155,9 @@ void WindowLogic::UpdateProgress() {
 
 void WindowLogic::UpdateRetryHint() {
   if (!view_.IsOpen()) return;
-  view_.SetToolTip(kBatchQueryButton, RetryHint(static_cast<int>(SiteFailedRows(table_).size())));
+  view_.SetToolTip(
+      kBatchQueryButton,
+      BatchQueryToolTip(VerdictsOf(table_), static_cast<int>(SiteFailedRows(table_).size())));
 }
 
 void WindowLogic::CopyCellOnDoubleClick(int x, int y) {
@@ -164,8 +167,22 @@ void WindowLogic::CopyCellOnDoubleClick(int x, int y) {
   view_.PutOnClipboard(table_.GetCellUtf8(hit.row, hit.column));
 }
 
+void WindowLogic::HeaderClicked(int column) {
+  const RowOrder now = table_.order();
+  RowOrder next{column, false};
+  if (now.column == column) next = now.descending ? RowOrder{} : RowOrder{column, true};
+  table_.SetOrder(next);
+}
+
 bool WindowLogic::IsCommandEnabled(TableCommand command) const {
-  return command != TableCommand::kCopyRow || view_.SelectedRow() >= 0;
+  switch (command) {
+    case TableCommand::kCopyRow:
+      return view_.SelectedRow() >= 0;
+    case TableCommand::kImportOrder:
+      return table_.order() != RowOrder{};
+    default:
+      return true;
+  }
 }
 
 void WindowLogic::RunTableCommand(TableCommand command) {
@@ -187,6 +204,9 @@ void WindowLogic::RunTableCommand(TableCommand command) {
       break;
     case TableCommand::kRequeryFailed:
       RequeryFailedRows();
+      break;
+    case TableCommand::kImportOrder:
+      table_.SetOrder({});
       break;
     case TableCommand::kNone:
       break;

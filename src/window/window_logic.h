@@ -15,6 +15,7 @@
 #include "session/batch_progress.h"
 #include "session/batch_session.h"
 #include "window/layout.h"
+#include "window/window_table.h"
 #include "window/window_view.h"
 
 namespace kelvaro {
@@ -35,7 +36,7 @@ class WindowLogic {
   static constexpr std::size_t kMaxPasteBytes = 2u << 20;
 
   // `view`, `table` and `pump` outlive the logic; `pump` is the window thread's.
-  WindowLogic(WindowView& view, ResultTable& table, MessagePump& pump,
+  WindowLogic(WindowView& view, WindowTable& table, MessagePump& pump,
               std::string program_directory);
   ~WindowLogic();
   WindowLogic(const WindowLogic&) = delete;
@@ -65,6 +66,10 @@ class WindowLogic {
   // The table's double-click at (x, y) in its own coordinates: the cell's text on the
   // clipboard; a miss leaves the clipboard as it was.
   void CopyCellOnDoubleClick(int x, int y);
+
+  // A click on the table's header: sorts by that column, the next click on it reverses the
+  // order, the third goes back to the import's order.
+  void HeaderClicked(int column);
 
   // The table's context menu.
   bool IsCommandEnabled(TableCommand command) const;
@@ -106,7 +111,7 @@ class WindowLogic {
   bool Export(const char* extension, Contents contents);
 
   WindowView& view_;
-  ResultTable& table_;
+  WindowTable& table_;
   MessagePump& pump_;
   std::string program_directory_;
   std::unique_ptr<BatchSession> session_;

@@ -1,14 +1,53 @@
 #include "window/window_table.h"
 
 #include <algorithm>
+#include <charconv>
+#include <numeric>
+#include <system_error>
 #include <utility>
 
+#include "rows/columns.h"
 #include "rows/export.h"
 #include "rows/reason.h"
 #include "text/encoding.h"
 #include "window/window_texts.h"
 
 namespace kelvaro {
+namespace {
+
+struct SortKey {
+  bool is_number = false;
+  std::uint64_t number = 0;
+  std::string text;  // UTF-8: its bytes compare as its code points do
+};
+
+SortKey KeyOf(std::string text, bool as_number) {
+  SortKey key;
+  if (as_number && !text.empty()) {
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, key.number);
+    key.is_number = error == std::errc() && stop == end;
+  }
+  key.text = std::move(text);
+  return key;
+}
+
+// Numbers before texts; "01" and "1" by their text.
+int Compare(const SortKey& a, const SortKey& b) {
+  if (a.is_number != b.is_number) return a.is_number ? -1 : 1;
+  if (a.is_number && a.number != b.number) return a.number < b.number ? -1 : 1;
+  return a.text.compare(b.text);
+}
+
+}  // namespace
+
+std::uint32_t ReadableTextRgb(std::uint32_t background) {
+  const std::uint32_t red = (background >> 16) & 0xFF;
+  const std::uint32_t green = (background >> 8) & 0xFF;
+  const std::uint32_t blue = background & 0xFF;
+  // Perceived brightness (ITU-R BT.601 weights), out of 255 000.
+  return red * 299 + green * 587 + blue * 114 >= 128'000 ? 0x000000 : 0xFFFFFF;
+}
 
 RowId WindowTable::IdAt(int row) const {
   return ValidRow(row) ? view_ids_[static_cast<std::size_t>(row)] : 0;
@@ -26,12 +65,72 @@ std::string WindowTable::CellToolTip(int row, int column) {
   }
   if (column != ColumnIndex(Column::kStatus)) return {};
   std::string tip = ReasonDescription(shown->reason);
+  for (const std::string& line : NoteLines(shown->notes)) {
+    if (!tip.empty()) tip += "\n";
+    tip += line;
+  }
   if (TitleMatches(*shown) == false) {
     if (!tip.empty()) tip += "\n";
     tip += TitleMismatchText(shown->source.citation->title,
                              GbkToUtf8(shown->cells[ColumnIndex(Column::kLatestTitle)]));
   }
   return tip;
+}
+
+std::optional<CellColours> WindowTable::CellColour(int row, int column) {
+  if (!ValidColumn(column) ||
+      (ShownColumns()[static_cast<std::size_t>(column)]->outputs & kFilledByStatus) == 0) {
+    return std::nullopt;
+  }
+  const std::optional<RowStore::Row> shown = store_.RowById(IdAt(row));
+  if (!shown.has_value()) return std::nullopt;
+  const std::optional<std::uint32_t> fill = FillRgb(RowFill(*shown));
+  if (!fill.has_value()) return std::nullopt;
+  return CellColours{*fill, ReadableTextRgb(*fill)};
+}
+
+void WindowTable::SetOrder(const RowOrder& wanted) {
+  SyncView();
+  const RowOrder order = ValidColumn(wanted.column) ? wanted : RowOrder{};
+  const std::size_t count = view_ids_.size();
+  // The row each place is taken by.
+  std::vector<int> taken_by(count);
+  std::iota(taken_by.begin(), taken_by.end(), 0);
+  const auto by_id = [this](int a, int b) {
+    return view_ids_[static_cast<std::size_t>(a)] < view_ids_[static_cast<std::size_t>(b)];
+  };
+  if (order.column < 0) {
+    std::sort(taken_by.begin(), taken_by.end(), by_id);
+  } else {
+    const bool as_number =
+        (ShownColumns()[static_cast<std::size_t>(order.column)]->outputs & kSortedAsNumber) != 0;
+    std::vector<SortKey> keys;
+    keys.reserve(count);
+    for (const RowId id : view_ids_) {
+      keys.push_back(KeyOf(store_.CellUtf8ById(id, order.column), as_number));
+    }
+    std::sort(taken_by.begin(), taken_by.end(), [&](int a, int b) {
+      const int compared =
+          Compare(keys[static_cast<std::size_t>(a)], keys[static_cast<std::size_t>(b)]);
+      if (compared != 0) return order.descending ? compared > 0 : compared < 0;
+      return by_id(a, b);
+    });
+  }
+  std::vector<int> new_rows(count);
+  std::vector<RowId> ids(count);
+  for (std::size_t place = 0; place < count; ++place) {
+    const auto row = static_cast<std::size_t>(taken_by[place]);
+    new_rows[row] = static_cast<int>(place);
+    ids[place] = view_ids_[row];
+  }
+  if (control_ != nullptr) control_->BeginReorder();
+  view_ids_.swap(ids);
+  order_ = order;
+  ViewReordered();
+  if (control_ != nullptr) {
+    control_->EndReorder(new_rows);
+    control_->ShowOrder(order_);
+  }
 }
 
 void WindowTable::OnWindowThread(const std::function<void()>& task) {
@@ -44,10 +143,22 @@ void WindowTable::OnWindowThread(const std::function<void()>& task) {
   task();
 }
 
-int WindowTable::ViewRowOf(RowId id) const {
-  const auto it = std::lower_bound(view_ids_.begin(), view_ids_.end(), id);
-  if (id == 0 || it == view_ids_.end() || *it != id) return -1;
-  return static_cast<int>(it - view_ids_.begin());
+int WindowTable::ViewRowOf(RowId id) {
+  if (id == 0) return -1;
+  if (order_.column < 0) {
+    const auto it = std::lower_bound(view_ids_.begin(), view_ids_.end(), id);
+    if (it == view_ids_.end() || *it != id) return -1;
+    return static_cast<int>(it - view_ids_.begin());
+  }
+  if (positions_.empty()) {
+    positions_.reserve(view_ids_.size());
+    for (std::size_t row = 0; row < view_ids_.size(); ++row) {
+      positions_.emplace_back(view_ids_[row], static_cast<int>(row));
+    }
+    std::sort(positions_.begin(), positions_.end());
+  }
+  const auto it = std::lower_bound(positions_.begin(), positions_.end(), std::pair(id, -1));
+  return it == positions_.end() || it->first != id ? -1 : it->second;
 }
 
 void WindowTable::PostSync(RowId changed, bool removed, RowId make_visible) {
@@ -105,6 +216,7 @@ void WindowTable::RemoveVanishedRows() {
     while (row > 0 && !std::binary_search(present.begin(), present.end(), IdAt(row - 1))) --row;
     if (control_ != nullptr) control_->BeginRemoveRows(row, last);
     view_ids_.erase(view_ids_.begin() + row, view_ids_.begin() + last + 1);
+    ViewReordered();
     if (control_ != nullptr) control_->EndRemoveRows();
     --row;
   }
@@ -115,6 +227,16 @@ std::vector<RowStore::Row> WindowTable::Snapshot() {
   OnWindowThread([&] {
     SyncView();
     rows = store_.Snapshot();
+    if (order_.column < 0) return;  // the store's order is the import's
+    std::vector<RowStore::Row> shown;
+    shown.reserve(view_ids_.size());
+    for (const RowId id : view_ids_) {
+      const auto it =
+          std::lower_bound(rows.begin(), rows.end(), id,
+                           [](const RowStore::Row& row, RowId wanted) { return row.id < wanted; });
+      if (it != rows.end() && it->id == id) shown.push_back(std::move(*it));
+    }
+    rows.swap(shown);
   });
   return rows;
 }
@@ -134,7 +256,10 @@ int WindowTable::AppendRow(const Text& ordinal) {
     SyncView();
     row = ViewRowCount();
     if (control_ != nullptr) control_->BeginInsertRows(row, row);
-    view_ids_.push_back(store_.AppendRowWithId(ordinal));
+    const RowId id = store_.AppendRowWithId(ordinal);
+    view_ids_.push_back(id);
+    // The newest id is the greatest: the positions stay in order.
+    if (!positions_.empty()) positions_.emplace_back(id, row);
     if (control_ != nullptr) control_->EndInsertRows();
   });
   return row;
@@ -176,6 +301,7 @@ void WindowTable::DeleteRowDirect(int row) {
   if (control_ != nullptr) control_->BeginRemoveRows(row, row);
   store_.DeleteRowById(IdAt(row));
   view_ids_.erase(view_ids_.begin() + row);
+  ViewReordered();
   if (control_ != nullptr) control_->EndRemoveRows();
 }
 
@@ -191,7 +317,10 @@ void WindowTable::ClearRows() {
     if (control_ != nullptr) control_->BeginReset();
     store_.ClearRows();
     view_ids_.clear();
+    ViewReordered();
+    const bool was_sorted = std::exchange(order_, RowOrder{}) != RowOrder{};
     if (control_ != nullptr) control_->EndReset();
+    if (was_sorted && control_ != nullptr) control_->ShowOrder(order_);
   });
 }
 
@@ -275,6 +404,18 @@ void WindowTable::SetReasonById(RowId id, const RowReason& reason) {
 }
 
 RowReason WindowTable::ReasonById(RowId id) { return store_.ReasonById(id); }
+
+void WindowTable::SetNotesById(RowId id, const RowNotes& notes) {
+  store_.SetNotesById(id, notes);
+  if (!OnOwnThread()) {
+    PostSync(id, false, 0);
+    return;
+  }
+  const int row = ViewRowOf(id);
+  if (row >= 0 && control_ != nullptr) control_->RowsChanged(row, row);
+}
+
+RowNotes WindowTable::NotesById(RowId id) { return store_.NotesById(id); }
 
 void WindowTable::SetSourceById(RowId id, const RowSource& source) {
   store_.SetSourceById(id, source);

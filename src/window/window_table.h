@@ -2,18 +2,39 @@
 // thread-safe RowStore. A worker reads and writes its row by id in the store at once; what
 // the list control knows (which rows there are, in order) changes only on the window's
 // thread, which hears of a worker's changes without being waited for and catches up at most
-// every 100 ms. Index operations off the window's thread wait for it.
+// every 100 ms. Index operations off the window's thread wait for it. Row indexes are the
+// control's: once sorted, the shown order.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rows/result_table.h"
 #include "rows/row_store.h"
 
 namespace kelvaro {
+
+// The order the control shows the rows in: the import's (column -1), or by one column, ties
+// in the import's order. 序号 sorts by its number, the others by their text's code points.
+struct RowOrder {
+  int column = -1;
+  bool descending = false;
+  bool operator==(const RowOrder&) const = default;
+};
+
+// What a cell is drawn in, 0xRRGGBB.
+struct CellColours {
+  std::uint32_t background;
+  std::uint32_t text;
+  bool operator==(const CellColours&) const = default;
+};
+// Black or white, whichever reads better on `background`.
+std::uint32_t ReadableTextRgb(std::uint32_t background);
 
 // The toolkit's list control, as the table drives it.
 class ListControl {
@@ -34,6 +55,12 @@ class ListControl {
   virtual void BeginReset() = 0;
   virtual void EndReset() = 0;
   virtual void RowsChanged(int first, int last) = 0;  // texts or reasons
+  // Window's thread. Every row moves between Begin and End: row `r` before is
+  // `new_rows[r]` after (a selection follows its row).
+  virtual void BeginReorder() = 0;
+  virtual void EndReorder(const std::vector<int>& new_rows) = 0;
+  // The header's sort indicator for `order`; none for the import's order.
+  virtual void ShowOrder(const RowOrder& order) = 0;
   virtual void ScrollToRow(int row) = 0;
   // The cell under a point of the control's client area.
   virtual CellHit HitTest(int x, int y) = 0;
@@ -55,8 +82,16 @@ class WindowTable : public ResultTable {
   // A cell's tooltip (UTF-8): where the number came from, why the status is what it is;
   // empty for none.
   std::string CellToolTip(int row, int column);
-  // Every row in the control's order (for copying and export).
+  // The status cell's colours by the row's fill (kFilledByStatus, RowFill); nothing for a
+  // cell drawn as the control draws it.
+  std::optional<CellColours> CellColour(int row, int column);
+  // Every row in the control's order (for copying and export: what the user sees).
   std::vector<RowStore::Row> Snapshot() override;
+
+  // Window's thread: shows the rows in `order`. A row added or filled later stays where it
+  // is until the next call; ClearRows (an import, a paste) goes back to the import's order.
+  void SetOrder(const RowOrder& order);
+  const RowOrder& order() const { return order_; }
   // Tells the control now of what workers changed.
   void SyncView();
 
@@ -69,7 +104,9 @@ class WindowTable : public ResultTable {
   void OnWindowThread(const std::function<void()>& task);
   bool ValidRow(int row) const { return row >= 0 && row < ViewRowCount(); }
   static bool ValidColumn(int column) { return column >= 0 && column < kColumnCount; }
-  int ViewRowOf(RowId id) const;
+  int ViewRowOf(RowId id);
+  // view_ids_ changed otherwise than by an append.
+  void ViewReordered() { positions_.clear(); }
   void SetCellDirect(int row, int column, const Text& text);
   void DeleteRowDirect(int row);
   void ScrollTo(int row);
@@ -79,8 +116,12 @@ class WindowTable : public ResultTable {
 
   RowStore store_;
   ListControl* control_ = nullptr;
-  // The rows the control knows, in order (ids ascend). Window's thread only.
+  // The rows the control knows, in its order: ids ascend in the import's. Window's thread
+  // only, as are the others up to syncing_.
   std::vector<RowId> view_ids_;
+  RowOrder order_;
+  // Sorted: each id with its row, by id; empty until asked for.
+  std::vector<std::pair<RowId, int>> positions_;
   bool syncing_ = false;
   // Once the window is gone, workers left behind take turns here instead.
   std::mutex orphan_mutex_;

@@ -35,6 +35,15 @@ std::string RetryHint(int site_failures) {
       .append("”可再查一次");
 }
 
+std::string BatchQueryToolTip(const std::vector<RowVerdict>& verdicts, int site_failures) {
+  bool looked_up = false;
+  for (const RowVerdict verdict : verdicts) looked_up = looked_up || verdict != RowVerdict::kNone;
+  if (!looked_up) return {};
+  std::string tip = VerdictSummary(verdicts);
+  if (site_failures > 0) tip.append("\n").append(RetryHint(site_failures));
+  return tip;
+}
+
 std::string TooManyRowsText(std::size_t rows) {
   return std::string("表格有 ")
       .append(std::to_string(rows))

@@ -4,6 +4,9 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
+
+#include "rows/verdicts.h"
 
 namespace kelvaro {
 
@@ -23,8 +26,11 @@ inline constexpr char kExportBaseName[] = "结果";
 inline constexpr char kNothingToPaste[] = "剪贴板中没有标准编号";
 // A paste longer than WindowLogic::kMaxPasteBytes leaves the table as it was.
 inline constexpr char kPasteTooLarge[] = "剪贴板中的文字超过 2 MB，请保存为文件后导入";
-// The batch button's tooltip for that many rows the site failed; empty for none.
+// The batch button's sentence for that many rows the site failed; empty for none.
 std::string RetryHint(int site_failures);
+// The batch button's tooltip once rows were looked up: VerdictSummary, then RetryHint on a
+// line of its own; empty before any lookup.
+std::string BatchQueryToolTip(const std::vector<RowVerdict>& verdicts, int site_failures);
 // "表格有 N 行，超过 Excel 一张工作表的上限"
 std::string TooManyRowsText(std::size_t rows);
 // After an Excel export whose longest texts did not fit in their cells, caption
@@ -33,8 +39,8 @@ inline constexpr char kNoticeCaption[] = "提示";
 std::string CellsCutText(std::size_t cells);
 
 // The Result table's tooltips: the number cell's source ("第 3 行：《…》GB 50016-2014"), the
-// status cell's reason and, for a current row whose cited title is not the site's,
-// "题名不符：引用《…》，网站为《…》" on a line of its own.
+// status cell's reason, each of its notes (NoteLines) and, for a current row whose cited
+// title is not the site's, "题名不符：引用《…》，网站为《…》", each on a line of its own.
 std::string SourceToolTip(const std::string& where, const std::string& written);
 std::string TitleMismatchText(const std::string& cited, const std::string& site);
 

@@ -77,16 +77,18 @@ std::string Str(const nlohmann::ordered_json& object, const std::string& key) {
                                                      : "<no string " + key + ">";
 }
 
-// The rows of a JSON table under the header row the other formats have (reasons and sources
-// left out).
+// The rows of a JSON table under the header row the other formats have (reasons, sources and
+// what a verdict adds left out).
 Table JsonTable(const std::string& out, std::string& error) {
   std::vector<std::string> keys = kRowKeys;
   keys.push_back("reason");
   nlohmann::ordered_json rows = test::ReadJson(out, error);
   for (auto& row : rows) {
     if (!row.is_object()) continue;
-    row.erase("source");
-    row.erase("title_matches");
+    for (const char* key :
+         {"source", "title_matches", "coming", "effective", "site_edition", "edition_matches"}) {
+      row.erase(key);
+    }
   }
   Table table = test::JsonRows(rows, keys, error);
   for (auto& row : table) row.pop_back();
@@ -113,7 +115,7 @@ const Table kMixedExpected = {
 };
 
 const std::string kMixedSummary =
-    "11 rows: 3 现行, 4 有新标准, 4 未知 (1 found, 1 not-found, 2 empty)\n";
+    "11 行：3 现行，4 有新标准，0 已废止，0 尚未实施，4 未收录，0 查询失败\n";
 
 Table Without(const Table& table, const std::string& status) {
   Table out;
@@ -186,7 +188,7 @@ TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
     const ProcessResult r = RunCli({"check", "--json", "--site", Prefix(), c.input});
     EXPECT_EQ(r.exit_code, 0);
     const nlohmann::ordered_json json = Json(r.out);
-    EXPECT_EQ(json.size(), 10u);  // with "reason"
+    EXPECT_EQ(json.size(), 14u);  // with "reason" and the verdict's four
     EXPECT_EQ(Str(json, "input"), c.input);
     EXPECT_EQ(Str(json, "keyword"), c.keyword);
     EXPECT_EQ(Str(json, "status"), c.status);
@@ -280,7 +282,7 @@ TEST(CliSiteFailures, StrictExitsWithThreeAndRetryTriesTheFailedRowsAgain) {
   const ProcessResult failed =
       RunCli({"batch", "--site", first.Prefix(), "--strict", "--reasons", file});
   EXPECT_EQ(failed.exit_code, 3);
-  EXPECT_EQ(failed.err, "2 rows: 0 现行, 0 有新标准, 2 未知 (2 http-error)\n");
+  EXPECT_EQ(failed.err, "2 行：0 现行，0 有新标准，0 已废止，0 尚未实施，0 未收录，2 查询失败\n");
   std::string error;
   const Table table = test::ReadTsv(failed.out, error);
   ASSERT_EQ(table.size(), 3u);
@@ -292,7 +294,7 @@ TEST(CliSiteFailures, StrictExitsWithThreeAndRetryTriesTheFailedRowsAgain) {
   const ProcessResult retried =
       RunCli({"batch", "--site", second.Prefix(), "--strict", "--retry", "2", file});
   EXPECT_EQ(retried.exit_code, 0) << retried.err;
-  EXPECT_EQ(retried.err, "2 rows: 2 现行, 0 有新标准, 0 未知\n");
+  EXPECT_EQ(retried.err, "2 行：2 现行，0 有新标准，0 已废止，0 尚未实施，0 未收录，0 查询失败\n");
   EXPECT_EQ(test::ReadTsv(retried.out, error)[2],
             (std::vector<std::string>{"2", "GB 50011-2010", "现行", "GB 50011-2010", "T"}));
   EXPECT_EQ(second.Requests(), 4u);  // one more try each, and no third one
@@ -622,7 +624,7 @@ TEST_F(CliTest, BatchWritesTheWorkbookToAFileOrAPipe) {
       RunCli({"batch", "--site", Prefix(), "--format", "xlsx", "-o", workbook, list});
   EXPECT_EQ(to_file.exit_code, 0);
   EXPECT_EQ(to_file.out, "");
-  EXPECT_EQ(to_file.err, "2 rows: 1 现行, 0 有新标准, 1 未知 (1 empty)\n");
+  EXPECT_EQ(to_file.err, "2 行：1 现行，0 有新标准，0 已废止，0 尚未实施，1 未收录，0 查询失败\n");
   const Table rows = WorkbookRows(workbook);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0],
@@ -670,7 +672,7 @@ TEST_F(CliTest, AnOutputFileThatCannotBeWrittenIsNotLeft) {
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "kelvaro-cli: cannot write " + output + ": File too large\n" +
-                       "1 rows: 1 现行, 0 有新标准, 0 未知\n");
+                       "1 行：1 现行，0 有新标准，0 已废止，0 尚未实施，0 未收录，0 查询失败\n");
   EXPECT_FALSE(std::filesystem::exists(output));
 }
 
@@ -786,16 +788,22 @@ TEST(CliBatchConcurrency, InterruptPrintsTheRowsAsTheyStand) {
   const std::string file = dir.Write("slow.txt", ManyNumbers(rows));
   for (const int signal_number : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(signal_number);
+    const std::size_t before = logged.Requests().size();
     test::ChildProcess child(
         CliArgv({"batch", "--site", logged.site->prefix(), "--speed", "4", file}), CliSetup());
-    std::this_thread::sleep_for(900ms);  // a few rows done, most not started
+    // Two answers sent: a worker keeps the query lock until its row is written, so the first
+    // keyword's row stands, and most keywords are still to come.
+    for (const auto until = Clock::now() + 30s;
+         logged.Requests().size() < before + 2 && Clock::now() < until;) {
+      std::this_thread::sleep_for(10ms);
+    }
     const auto sent = Clock::now();
     child.Signal(signal_number);
     const ProcessResult r = child.Wait(5s);
     const auto took = Clock::now() - sent;
     EXPECT_LT(took, 1s);
     EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.exit_code, 130);  // either signal: the rows stand, the run was interrupted
+    EXPECT_EQ(r.exit_code, 130) << r.err;  // either signal: the rows stand, the run was interrupted
     std::string error;
     const Table table = test::ReadTsv(r.out, error);
     EXPECT_EQ(error, "");
@@ -875,6 +883,10 @@ TEST(CliUsage, ErrorsExitWithTwoAndOneClearLine) {
        "kelvaro-cli: bad format 'xml': use tsv, csv, json or xlsx"},
       {{"batch", "--retry", "6", "f"},
        "kelvaro-cli: bad retry count '6': give a whole number from 0 to 5"},
+      {{"batch", "--fail-on", "stale", "f"},
+       "kelvaro-cli: bad --fail-on kind 'stale': use outdated"},
+      {{"check", "--fail-on", "outdated", "x"},
+       "kelvaro-cli: unknown option '--fail-on' for check"},
       {{"batch", missing}, "kelvaro-cli: cannot read " + missing + ": No such file or directory"},
       {{"batch", "/"}, "kelvaro-cli: cannot read /: Is a directory"},
   };
@@ -911,6 +923,100 @@ TEST(CliUsage, HelpAndVersionGoToStdout) {
   EXPECT_EQ(version.out.back(), '\n');
   EXPECT_EQ(version.out.find(' ', 12), std::string::npos);
   EXPECT_GT(version.out.size(), 13u);
+}
+
+// ---- verdicts -----------------------------------------------------------------------------
+
+// A design note's references against the sample data, with the site's today fixed so that
+// the successor's "+90" reads 2027-03-01; the tenth request (the last row's, one a keyword)
+// answers 503.
+struct NoteRow {
+  const char* citation;
+  const char* status;
+  const char* reason;
+  const char* effective;
+  const char* coming;  // the coming standard's number, "" for none
+  const char* site_edition;
+  const char* edition_matches;  // as JSON
+};
+const NoteRow kNoteRows[] = {
+    {"《高层民用建筑设计防火规范》GB 50045-95", "未知", "withdrawn", "", "", "", "null"},
+    {"《采暖通风与空气调节设计规范》GB 50019-2003", "未知", "withdrawn", "", "", "", "null"},
+    {"《建筑设计防火规范》GBJ 16-87", "未知", "withdrawn", "", "", "", "null"},
+    {"《建筑制图标准（试行）》GB/T 5000-85", "未知", "withdrawn", "", "", "", "null"},
+    {"《建筑工程建筑面积计算规范》GB/T 50353-2024", "未知", "not-in-force", "2027-03-01", "", "",
+     "null"},
+    {"《建筑工程建筑面积计算规范》GB/T 50353-2013", "现行", "found", "", "GB/T 50353-2024", "",
+     "null"},
+    {"《建筑给水排水设计规范》GB 50015-2003", "现行", "found", "", "", "2009年版", "false"},
+    {"《建筑给水排水设计规范》GB 50015-2003（2009年版）", "现行", "found", "", "", "2009年版",
+     "true"},
+    {"《建筑设计防火规范》GB 50016-2014", "现行", "found", "", "", "", "null"},
+    {"《钢结构设计规范》GB 50017-2003", "有新标准", "found", "", "", "", "null"},
+    {"《某规范》GB/T 99999-2010", "未知", "not-found", "", "", "", "null"},
+    {"《民用建筑设计统一标准》GB 50352-2019", "未知", "http-error", "", "", "", "null"},
+};
+
+class CliVerdictTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { site_ = new test::SampleSite({"--today", "2026-12-01"}); }
+  static void TearDownTestSuite() {
+    delete site_;
+    site_ = nullptr;
+  }
+  static std::string Prefix() { return site_->prefix(); }
+  static test::SampleSite* site_;
+};
+test::SampleSite* CliVerdictTest::site_ = nullptr;
+
+TEST_F(CliVerdictTest, DesignNoteTellsWithdrawnComingEditionsAndFailuresApart) {
+  TempDir dir;
+  std::string note = "设计说明\n本工程依据：\n";
+  for (const NoteRow& row : kNoteRows) note += std::string(row.citation) + "\n";
+  const std::string file = dir.Write("note.txt", note);
+  test::SampleSite site({"--today", "2026-12-01", "--fail-every", "10"});
+  // One worker, so the requests come in the rows' order.
+  const ProcessResult r = RunCli({"batch", "--site", site.prefix(), "--speed", "1", "--format",
+                                  "json", "--citations", "--fail-on", "outdated", file});
+  EXPECT_EQ(r.exit_code, 4) << r.err;
+  EXPECT_EQ(r.err, "12 行：4 现行，1 有新标准，4 已废止，1 尚未实施，1 未收录，1 查询失败\n");
+  const nlohmann::ordered_json rows = Json(r.out);
+  ASSERT_EQ(rows.size(), std::size(kNoteRows));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const NoteRow& want = kNoteRows[i];
+    SCOPED_TRACE(want.citation);
+    EXPECT_EQ(Str(rows[i], "status"), want.status);
+    EXPECT_EQ(Str(rows[i], "reason"), want.reason);
+    EXPECT_EQ(Str(rows[i], "effective"), want.effective);
+    EXPECT_EQ(rows[i]["coming"].is_null() ? "" : Str(rows[i]["coming"], "number"), want.coming);
+    EXPECT_EQ(Str(rows[i], "site_edition"), want.site_edition);
+    EXPECT_EQ(rows[i]["edition_matches"].dump(), want.edition_matches);
+  }
+  EXPECT_EQ(rows[5]["coming"],
+            Json(R"({"number": "GB/T 50353-2024", "title": "建筑工程建筑面积计算规范",
+                     "effective": "2027-03-01"})"));
+}
+
+TEST_F(CliVerdictTest, FailOnOutdatedPassesACleanList) {
+  TempDir dir;
+  const std::string clean =
+      dir.Write("clean.txt", "GB 50016-2014\n《建筑给水排水设计规范》GB 50015-2003（2009年版）\n");
+  const std::string edition = dir.Write("edition.txt", "GB 50015-2003\n");
+  EXPECT_EQ(RunCli({"batch", "--site", Prefix(), "--fail-on", "outdated", clean}).exit_code, 0);
+  EXPECT_EQ(RunCli({"batch", "--site", Prefix(), "--fail-on", "outdated", edition}).exit_code, 4);
+  EXPECT_EQ(RunCli({"batch", "--site", Prefix(), edition}).exit_code, 0);
+}
+
+TEST_F(CliVerdictTest, CheckSaysWhatIsComing) {
+  const ProcessResult json = RunCli({"check", "--json", "--site", Prefix(), "GB/T 50353-2024"});
+  EXPECT_EQ(json.exit_code, 0);
+  EXPECT_EQ(Str(Json(json.out), "reason"), "not-in-force");
+  EXPECT_EQ(Str(Json(json.out), "effective"), "2027-03-01");
+  const ProcessResult report = RunCli({"check", "--site", Prefix(), "GB/T 50353-2013"});
+  EXPECT_EQ(report.exit_code, 0);
+  EXPECT_NE(report.out.find("说明：新标准即将实施：GB/T 50353-2024（2027-03-01 实施）\n"),
+            std::string::npos)
+      << report.out;
 }
 
 }  // namespace

@@ -106,10 +106,13 @@ RowStore::Row CitedRow(const std::string& site_title) {
 }
 
 TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
-  const Rows rows = {
+  Rows rows = {
       MakeRow({"1", "A\"\\", Gbk(u8"未知"), "", "t\x02"}, {Outcome::kHttpError, 503, {}}),
       MakeRow({"2", "C", Gbk(u8"未知"), "", ""}, {Outcome::kNetwork, 0, "Couldn't \"connect\""}),
       MakeRow({"3", "B", "", "", ""}), CitedRow("T")};
+  rows[3].notes = {ComingStandard{"GB 1-2024", "T2", "2027-03-01"}, "2018年版", false};
+  const std::string none =
+      ", \"coming\": null, \"effective\": \"\", \"site_edition\": \"\", \"edition_matches\": null}";
   const std::string source =
       "\"source\": {\"number\": \"GB 1-2000\", \"code\": \"\", \"serial\": \"\", \"year\": \"\", "
       "\"full_year\": 0, \"edition\": \"\", \"amendment\": \"\", \"title\": \"T\", \"text\": \"\", "
@@ -121,14 +124,21 @@ TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
             "[\n"
             "  {\"ordinal\": \"1\", \"number\": \"A\\\"\\\\\", \"status\": \"未知\", "
             "\"latest_number\": \"\", \"latest_title\": \"t\\u0002\", \"reason\": \"http-error\", "
-            "\"http_status\": 503, \"title_matches\": null},\n"
-            "  {\"ordinal\": \"2\", \"number\": \"C\", \"status\": \"未知\", "
-            "\"latest_number\": \"\", \"latest_title\": \"\", \"reason\": \"network\", "
-            "\"error\": \"Couldn't \\\"connect\\\"\", \"title_matches\": null},\n"
-            "  {\"ordinal\": \"3\", \"number\": \"B\", \"status\": \"\", "
-            "\"latest_number\": \"\", \"latest_title\": \"\", \"reason\": \"\", "
-            "\"title_matches\": null},\n" +
-                cited + "\"T\", \"reason\": \"\", " + source + ", \"title_matches\": true}\n]\n");
+            "\"http_status\": 503, \"title_matches\": null" +
+                none +
+                ",\n"
+                "  {\"ordinal\": \"2\", \"number\": \"C\", \"status\": \"未知\", "
+                "\"latest_number\": \"\", \"latest_title\": \"\", \"reason\": \"network\", "
+                "\"error\": \"Couldn't \\\"connect\\\"\", \"title_matches\": null" +
+                none +
+                ",\n"
+                "  {\"ordinal\": \"3\", \"number\": \"B\", \"status\": \"\", "
+                "\"latest_number\": \"\", \"latest_title\": \"\", \"reason\": \"\", "
+                "\"title_matches\": null" +
+                none + ",\n" + cited + "\"T\", \"reason\": \"\", " + source +
+                ", \"title_matches\": true, \"coming\": {\"number\": \"GB 1-2024\", "
+                "\"title\": \"T2\", \"effective\": \"2027-03-01\"}, \"effective\": \"\", "
+                "\"site_edition\": \"2018年版\", \"edition_matches\": false}\n]\n");
   EXPECT_EQ(FormatTable(Format::kJson, {}), "[]\n");
 }
 
@@ -146,18 +156,6 @@ TEST(Formats, ReasonsAreASixthColumnOnlyWhenAsked) {
             "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\t原因\n"
             "1\tN\t\t\t\tnetwork: Timed out\n2\tK\t\t\t\thttp-error 503\n");
   EXPECT_EQ(FormatTable(Format::kTsv, rows).find("503"), std::string::npos);
-}
-
-TEST(Formats, SummaryCountsStatusesAndTheUnknownByReason) {
-  const Text unknown = Gbk(u8"未知");
-  const Rows rows = {MakeRow({"1", "", Gbk(u8"现行")}, {Outcome::kFound, 0, {}}),
-                     MakeRow({"2", "", unknown}, {Outcome::kNetwork, 0, "refused"}),
-                     MakeRow({"3", "", unknown}, {Outcome::kNotFound, 0, {}}),
-                     MakeRow({"4", "", unknown}, {Outcome::kNetwork, 0, "reset"}),
-                     MakeRow({"5", "", ""})};  // an interrupt came first
-  EXPECT_EQ(SummaryLine(rows),
-            "5 rows: 1 现行, 0 有新标准, 3 未知 (1 not-found, 2 network), 1 not looked up\n");
-  EXPECT_EQ(SummaryLine({}), "0 rows: 0 现行, 0 有新标准, 0 未知\n");
 }
 
 TEST(Formats, CellsAreConvertedFromGbk) {
@@ -196,12 +194,14 @@ TEST(Formats, CheckJsonKeepsTheKeyOrder) {
                 "k",    "http://x/s.jsp?keyword=k&pageNum=1",
                 "现行", "N",
                 "T\n",  "D",
-                "P",    {Outcome::kFound, 0, {}}};
+                "P",    {Outcome::kFound, 0, {}},
+                {}};
   EXPECT_EQ(FormatCheckJson(f),
             "{\n  \"input\": \"in\\\"\",\n  \"cleaned\": \"c\",\n  \"keyword\": \"k\",\n"
             "  \"address\": \"http://x/s.jsp?keyword=k&pageNum=1\",\n  \"status\": \"现行\",\n"
             "  \"number\": \"N\",\n  \"title\": \"T\\n\",\n  \"release_date\": \"D\",\n"
-            "  \"department\": \"P\",\n  \"reason\": \"found\"\n}\n");
+            "  \"department\": \"P\",\n  \"reason\": \"found\",\n  \"coming\": null,\n"
+            "  \"effective\": \"\",\n  \"site_edition\": \"\",\n  \"edition_matches\": null\n}\n");
 }
 
 TEST(Formats, ReportForTerminalWritesLfLinesAndEscapesControls) {

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -180,6 +183,28 @@ TEST_F(XlsxResultSheetTest, OnlyTheFillColumnIsColouredByRow) {
     for (std::size_t c = 0; c < rows[r].size(); ++c) {
       EXPECT_EQ(rows[r][c]["fill"], c == 3 ? expected[r] : json(nullptr)) << r << "," << c;
     }
+  }
+}
+
+TEST(XlsxFills, EveryFillReadsBackInItsColour) {
+  const CellFill fills[] = {CellFill::kLightGreen, CellFill::kAmber,     CellFill::kGrey,
+                            CellFill::kRose,       CellFill::kLightBlue, CellFill::kViolet};
+  XlsxSheet sheet;
+  sheet.name = "s";
+  sheet.header = {"a"};
+  sheet.fill_column = 0;
+  for (const CellFill fill : fills) {
+    sheet.rows.push_back({"x"});
+    sheet.row_fills.push_back(fill);
+  }
+  const json rows = ReadBack(sheet)["rows"];
+  ASSERT_EQ(rows.size(), std::size(fills) + 1);
+  std::set<std::string> seen;
+  for (std::size_t i = 0; i < std::size(fills); ++i) {
+    char argb[9];
+    std::snprintf(argb, sizeof argb, "FF%06X", static_cast<unsigned>(*FillRgb(fills[i])));
+    EXPECT_EQ(rows[i + 1][0]["fill"], argb) << i;
+    EXPECT_TRUE(seen.insert(argb).second) << argb;
   }
 }
 

@@ -283,6 +283,27 @@ TEST(RequestObjectConcurrency, AbortAllWhileExchangesRun) {
   EXPECT_LT(MillisecondsSince(start), 2000.0);
 }
 
+// An abort from another thread must never reach an object still being made or destroyed
+// (under ThreadSanitizer this shows as a race on the object's fields).
+TEST(RequestObjectConcurrency, AbortAllWhileObjectsAreMadeAndDropped) {
+  std::atomic<bool> done{false};
+  std::thread aborter([&] {
+    while (!done.load()) platform::AbortAllRequests();
+  });
+  for (int i = 0; i < 2000; ++i) {
+    RequestObjectHandle object = platform::MakeRequestObject();
+    std::this_thread::yield();  // lets the aborter in while the object lives
+  }
+  done.store(true);
+  aborter.join();
+  // Objects made after the last abort still send.
+  START_SERVER(server, "ok");
+  RequestObjectHandle object = platform::MakeRequestObject();
+  ASSERT_TRUE(object->Open("GET", server.Url("/"), false));
+  ASSERT_TRUE(object->Send(""));
+  EXPECT_EQ(object->Status(), 200);
+}
+
 TEST(RequestObjectConcurrency, ParallelExchangesEachGetTheirOwnAnswer) {
   START_SERVER(server, "echo-path");
   constexpr int kThreads = 8;

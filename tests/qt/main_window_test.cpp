@@ -251,13 +251,15 @@ TEST_F(MainWindowTest, ButtonsAndKeysReachTheWindowLogic) {
   QTest::mouseClick(Control(kBatchQueryButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForWorkers());
   EXPECT_EQ(GbkToUtf8(model_.table().GetCellText(1, 2)), "未知");
-  // The title and the retry hint come back on the window's timer.
+  // The title and the tooltip's counts come back on the window's timer.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (Control(kBatchQueryButton)->toolTip().isEmpty() &&
          std::chrono::steady_clock::now() < deadline) {
     pump_.PumpingWait(20000);
   }
-  EXPECT_EQ(Control(kBatchQueryButton)->toolTip().toStdString(), RetryHint(2));
+  EXPECT_EQ(
+      Control(kBatchQueryButton)->toolTip().toStdString(),
+      "2 行：0 现行，0 有新标准，0 已废止，0 尚未实施，0 未收录，2 查询失败\n" + RetryHint(2));
   EXPECT_EQ(window_->windowTitle(), U(WindowTitle()));
 
   model_.table().SetCellText(0, 2, StatusWord(Status::kCurrent));

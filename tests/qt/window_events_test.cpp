@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -20,15 +21,20 @@
 #include <QTranslator>
 #include <QTreeView>
 #include <QUrl>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 
-#include "qt_test_app.h"
-#include "support/sites.h"
-#include "text/encoding.h"
 #include "qt/dialog_seams.h"
 #include "qt/program.h"
+#include "qt_test_app.h"
+#include "rows/columns.h"
+#include "rows/status.h"
+#include "rows/verdicts.h"
+#include "support/sites.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
@@ -138,6 +144,49 @@ TEST_F(WindowEventsTest, TheStatusCellsTooltipFollowsAWorkersReason) {
     session_.context().pump->PumpingWait(10000);
   }
   EXPECT_EQ(Utf8(status.data(Qt::ToolTipRole).toString()), "网站未收录该编号");
+}
+
+TEST_F(WindowEventsTest, HeaderClicksReachTheLogicAndTheHeaderShowsItsOrder) {
+  AddRows(3);
+  QHeaderView* header = view()->header();
+  const auto click = [&](int section) {
+    const QPoint centre(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                        header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+  };
+  click(0);
+  EXPECT_EQ(table().order(), (RowOrder{0, false}));
+  EXPECT_TRUE(header->isSortIndicatorShown());
+  EXPECT_EQ(header->sortIndicatorSection(), 0);
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+  click(0);
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+  EXPECT_EQ(GbkToUtf8(table().GetCellText(0, 1)), "GB 3-2010");
+  click(0);
+  EXPECT_EQ(table().order(), RowOrder{});
+  EXPECT_FALSE(header->isSortIndicatorShown());
+}
+
+TEST_F(WindowEventsTest, AWorkersVerdictPaintsTheStatusCellInItsFill) {
+  AddRows(2);
+  const RowId id = table().RowIds().back();
+  std::thread worker([&] {
+    table().SetCellTextById(id, ColumnIndex(Column::kStatus), StatusWord(Status::kSuperseded));
+  });
+  worker.join();
+  const QColor wanted = QColor::fromRgb(*FillRgb(SpecOf(RowVerdict::kSuperseded).fill));
+  const QRect cell = view()->visualRect(session_.context().model->index(1, 2));
+  // Left of the centred word: the cell's own background.
+  const QPoint inside(cell.left() + 3, cell.center().y());
+  const auto painted = [&] { return view()->viewport()->grab().toImage().pixelColor(inside); };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (painted() != wanted && std::chrono::steady_clock::now() < deadline) {
+    session_.context().pump->PumpingWait(50);
+  }
+  EXPECT_EQ(painted(), wanted);
+  const QPoint unfilled(cell.left() + 3,
+                        view()->visualRect(session_.context().model->index(0, 2)).center().y());
+  EXPECT_EQ(view()->viewport()->grab().toImage().pixelColor(unfilled), QColor(Qt::white));
 }
 
 void Drop(QWidget* target, const QString& path) {

@@ -100,7 +100,7 @@ int Count(const std::string& text, const std::string& piece) {
 }
 
 TEST(SampleSiteServer, AnswersResultPagesInTheParsedLayout) {
-  SampleSite site;
+  SampleSite site({"--today", "2026-12-01"});
   RawConnection c(site.port());
   ASSERT_TRUE(c.connected());
   const std::string answer = c.Get("/s.jsp?keyword=GBT50001&pageNum=1");
@@ -115,6 +115,15 @@ TEST(SampleSiteServer, AnswersResultPagesInTheParsedLayout) {
   EXPECT_EQ(r.title, Gbk(u8"房屋建筑制图统一标准"));
   EXPECT_EQ(r.release_date, "2017-09-27");
   EXPECT_EQ(r.department, Gbk(u8"住房和城乡建设部"));
+  EXPECT_EQ(ReadResultRows(body)[2].effective_date, "2018-05-01");
+  // Every row has its status cell; a successor's "+90" counts from --today.
+  const std::vector<ListedStandard> rows =
+      ReadResultRows(BodyOf(c.Get("/s.jsp?keyword=GBT50353&pageNum=1")));
+  ASSERT_EQ(rows.size(), 3u);
+  const Standing standings[] = {Standing::kWithdrawn, Standing::kCurrent, Standing::kComing};
+  for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].standing, standings[i]) << i;
+  EXPECT_EQ(rows[2].number, "GB/T 50353-2024");
+  EXPECT_EQ(rows[2].effective_date, "2027-03-01");
 }
 
 TEST(SampleSiteServer, MatchesIgnoringCaseSpacesAndPunctuation) {

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace kelvaro {
 namespace {
@@ -35,7 +37,37 @@ INSTANTIATE_TEST_SUITE_P(
                    {Outcome::kNetwork, 0, "SSL connect error"},
                    "网络错误：SSL connect error"},
         ReasonCase{"NoWords", {Outcome::kNetwork, 0, {}}, "网络错误"},
-        ReasonCase{"ServiceUnavailable", {Outcome::kHttpError, 503, {}}, "网站返回 503"}),
+        ReasonCase{"ServiceUnavailable", {Outcome::kHttpError, 503, {}}, "网站返回 503"},
+        ReasonCase{"Withdrawn", {Outcome::kWithdrawn, 0, {}}, "已废止：网站列为废止，无现行版本"},
+        ReasonCase{"NotInForce",
+                   {Outcome::kNotInForce, 0, {}, "2027-03-01"},
+                   "尚未实施：实施日期 2027-03-01"},
+        ReasonCase{"NotInForceUndated", {Outcome::kNotInForce, 0, {}}, "尚未实施"}),
+    test::CaseName());
+
+struct NotesCase {
+  const char* name;
+  RowNotes notes;
+  std::vector<std::string> lines;
+};
+
+class NoteLinesTest : public ::testing::TestWithParam<NotesCase> {};
+
+TEST_P(NoteLinesTest, OneLineEach) { EXPECT_EQ(NoteLines(GetParam().notes), GetParam().lines); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Notes, NoteLinesTest,
+    ::testing::Values(
+        NotesCase{"None", {}, {}},
+        // The site's edition alone, or one the citation gives too, is nothing to say.
+        NotesCase{"EditionMatches", {std::nullopt, "2018年版", true}, {}},
+        NotesCase{"EditionDiffers", {std::nullopt, "2018年版", false}, {"现行为 2018年版"}},
+        NotesCase{"ComingAndEdition",
+                  {ComingStandard{"GB/T 50001-2024", "T", "2027-03-01"}, "2018年版", false},
+                  {"新标准即将实施：GB/T 50001-2024（2027-03-01 实施）", "现行为 2018年版"}},
+        NotesCase{"ComingUndated",
+                  {ComingStandard{"GB/T 50001-2024", "T", {}}, "", std::nullopt},
+                  {"新标准即将实施：GB/T 50001-2024"}}),
     test::CaseName());
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "site/national_site.h"
@@ -339,6 +340,101 @@ TEST(ResultPageDifferential, LargePage) {
   page += "<tr bgcolor=\"#EEE\"><td>" + kNo + "GB 999&#10;</td>" + M + "</tr>";
   const CurrentStandardRecord r = ParseBoth(page);
   EXPECT_EQ(r.number, "GB 999");
+}
+
+// Every row read as a record, whatever its status cell says.
+struct RowsCase {
+  const char* name;
+  Text page;
+  std::vector<ListedStandard> rows;
+};
+
+Text StatusCell(const char* colour, const char8_t* word) {
+  return "<td ><font color=\"" + std::string(colour) + "\">" + Gbk(word) + "</font></td>";
+}
+
+const Text kEffective = Gbk(u8"实施日期：");
+
+ListedStandard Listed(Text number, const char8_t* word, Standing standing, Text effective = {}) {
+  ListedStandard row;
+  row.number = std::move(number);
+  row.status = Gbk(word);
+  row.standing = standing;
+  row.effective_date = std::move(effective);
+  return row;
+}
+
+class ResultRowsTest : public ::testing::TestWithParam<RowsCase> {};
+
+TEST_P(ResultRowsTest, ReadsEveryRow) {
+  const RowsCase& c = GetParam();
+  const std::vector<ListedStandard> rows = ReadResultRows(c.page);
+  ASSERT_EQ(rows.size(), c.rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(Escaped(rows[i].number), Escaped(c.rows[i].number)) << "row " << i;
+    EXPECT_EQ(Escaped(rows[i].status), Escaped(c.rows[i].status)) << "row " << i;
+    EXPECT_EQ(rows[i].standing, c.rows[i].standing) << "row " << i;
+    EXPECT_EQ(Escaped(rows[i].effective_date), Escaped(c.rows[i].effective_date)) << "row " << i;
+  }
+}
+
+const Text kRow = "<tr bgcolor=1>";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ResultRowsTest,
+    ::testing::Values(RowsCase{"NoRows", M, {}},
+                      RowsCase{"EachStatusWord",
+                               kRow + kNo + "A&" + StatusCell("#FF0000", u8"废止") + kRow + kNo +
+                                   "B&" + StatusCell("#FF0000", u8"作废") + kRow + kNo + "C&" + M +
+                                   kRow + kNo + "D&" + StatusCell("#0000FF", u8"即将实施") + kRow +
+                                   kNo + "E&" + StatusCell("#123456", u8"其他"),
+                               {Listed("A", u8"废止", Standing::kWithdrawn),
+                                Listed("B", u8"作废", Standing::kWithdrawn),
+                                Listed("C", u8"现行", Standing::kCurrent),
+                                Listed("D", u8"即将实施", Standing::kComing),
+                                Listed("E", u8"其他", Standing::kOther)}},
+                      RowsCase{"EffectiveDateCutAtAmpersand",
+                               kRow + kNo + "A&#10;" + kEffective + "2027-03-01&#10;" +
+                                   StatusCell("#0000FF", u8"即将实施"),
+                               {Listed("A", u8"即将实施", Standing::kComing, "2027-03-01")}},
+                      // Without a status cell the fields run to the next row.
+                      RowsCase{"NoStatusCell",
+                               kRow + kNo + "A&" + kRow + kNo + "B&",
+                               {Listed("A", u8"", Standing::kOther),
+                                Listed("B", u8"", Standing::kOther)}},
+                      RowsCase{"UnclosedCellIsNoCell",
+                               kRow + kNo + "A&<td ><font color=\"#FF0000\">x</td>",
+                               {Listed("A", u8"", Standing::kOther)}},
+                      RowsCase{"FieldsAfterTheCellIgnored",
+                               kRow + StatusCell("#FF0000", u8"废止") + kNo + "A&",
+                               {Listed("", u8"废止", Standing::kWithdrawn)}},
+                      RowsCase{"FirstCellOfARowWins",
+                               kRow + kNo + "A&" + StatusCell("#FF0000", u8"废止") + M,
+                               {Listed("A", u8"废止", Standing::kWithdrawn)}}),
+    test::CaseName());
+
+TEST(ResultRows, SavedPageAndTheSeam) {
+  const Text page = ReadPage("chain_current_last.html");
+  const PageRecords read = NationalSite().ReadPage(page);
+  EXPECT_TRUE(Same(read.record, ParseResultPage(page)));
+  ASSERT_EQ(read.listed.size(), 3u);
+  const Standing standings[] = {Standing::kWithdrawn, Standing::kWithdrawn, Standing::kCurrent};
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(read.listed[i].standing, standings[i]) << i;
+  EXPECT_EQ(read.listed[0].number, "GB/T 50001-2001");
+  EXPECT_EQ(read.listed[2].title, Gbk(u8"房屋建筑制图统一标准"));
+  EXPECT_EQ(read.listed[2].release_date, "2017-09-27");
+  EXPECT_EQ(read.listed[2].department, Gbk(u8"住房和城乡建设部"));
+}
+
+// Unclosed status cells and rows by the thousand: every byte is looked at a bounded number
+// of times.
+TEST(ResultRows, HostilePagesStayLinear) {
+  Text cells;
+  for (int i = 0; i < 50000; ++i) cells += "<td ><font color=\"#FF0000\">x";
+  Text rows;
+  for (int i = 0; i < 50000; ++i) rows += kRow + "<td ><font color=\"";
+  EXPECT_EQ(ReadResultRows(kRow + cells).size(), 1u);
+  EXPECT_EQ(ReadResultRows(rows).size(), 50000u);
 }
 
 }  // namespace

@@ -76,6 +76,9 @@ class GridControl : public ListControl {
   void BeginReset() override { ++resets; }
   void EndReset() override {}
   void RowsChanged(int first, int last) override { changes.emplace_back(first, last); }
+  void BeginReorder() override {}
+  void EndReorder(const std::vector<int>& new_rows) override { reorders.push_back(new_rows); }
+  void ShowOrder(const RowOrder& order) override { shown_order = order; }
   void ScrollToRow(int row) override { scrolled_to = row; }
   CellHit HitTest(int x, int y) override;
 
@@ -84,6 +87,8 @@ class GridControl : public ListControl {
   int resets = 0;
   std::vector<std::pair<int, int>> removals;  // first, last
   std::vector<std::pair<int, int>> changes;
+  std::vector<std::vector<int>> reorders;
+  RowOrder shown_order;
   int scrolled_to = -1;
 
  private:

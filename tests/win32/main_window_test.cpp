@@ -12,6 +12,8 @@
 
 #include "rows/columns.h"
 #include "rows/result_table.h"
+#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "site/standard_site.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
@@ -391,6 +393,72 @@ TEST_F(WindowBatchTest, EnterInTheNumberBoxRunsTheSingleQuery) {
   EXPECT_TRUE(IsWindowEnabled(Control(kSingleQueryButton)));
 }
 
+// A click on a column's header, as the mouse gives it to the header control.
+TEST_F(WindowBatchTest, HeaderClicksReachTheLogicAndTheHeaderShowsTheOrder) {
+  auto* header = reinterpret_cast<HWND>(SendMessageW(Control(kResultList), LVM_GETHEADER, 0, 0));
+  ASSERT_NE(header, nullptr);
+  const auto click = [&](int column) {
+    RECT rect{};
+    SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(&rect));
+    const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(header, WM_LBUTTONUP, 0, at);
+  };
+  const auto arrows = [&](int column) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+    return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+  };
+  click(0);
+  EXPECT_EQ(window_->table().order(), (RowOrder{0, false}));
+  EXPECT_EQ(arrows(0), HDF_SORTUP);
+  click(0);
+  EXPECT_EQ(arrows(0), HDF_SORTDOWN);
+  EXPECT_EQ(ListText(0, 1), L"GB/T99999-2010");
+  click(0);
+  EXPECT_EQ(window_->table().order(), RowOrder{});
+  EXPECT_EQ(arrows(0), 0);
+}
+
+// Each status cell in its row's fill, as the list-view paints it; a selected row in the
+// selection's colours.
+TEST_F(WindowBatchTest, StatusCellsArePaintedInTheirFillsButASelectedRowIsNot) {
+  HWND list = Control(kResultList);
+  const auto painted = [&](int row) {
+    RECT client{};
+    GetClientRect(list, &client);
+    HDC screen = GetDC(list);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ before = SelectObject(memory, bitmap);
+    SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    RECT cell{};
+    cell.top = ColumnIndex(Column::kStatus);
+    cell.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+    // Left of the centred word: the cell's own background.
+    const COLORREF pixel = GetPixel(memory, cell.left + 3, (cell.top + cell.bottom) / 2);
+    SelectObject(memory, before);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(list, screen);
+    return pixel;
+  };
+  const auto fill = [](RowVerdict verdict) {
+    const std::uint32_t rgb = FillRgb(SpecOf(verdict).fill).value_or(0xFFFFFF);
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+  };
+  // GB/T99999-2010 is not listed.
+  const RowVerdict rows[] = {RowVerdict::kSuperseded, RowVerdict::kCurrent, RowVerdict::kNotListed};
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(painted(row), fill(rows[row])) << row;
+  LVITEMW state{};
+  state.stateMask = state.state = LVIS_SELECTED;
+  SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
+  EXPECT_NE(painted(1), fill(RowVerdict::kCurrent));
+}
+
 struct CopyCase {
   const char* name;
   int row;
@@ -554,7 +622,9 @@ TEST_F(WindowMenuTest, RightClickSelectsTheRowAndCopyAllPutsTheTableOnTheClipboa
     items.push_back(Utf8ToWide(text));
   }
   EXPECT_EQ(seen_.items, items);
-  EXPECT_EQ(std::count(seen_.enabled.begin(), seen_.enabled.end(), false), 2);  // separators
+  // The separators, and 恢复导入顺序 while the rows are in the import's order.
+  EXPECT_EQ(std::count(seen_.enabled.begin(), seen_.enabled.end(), false), 4);
+  EXPECT_FALSE(seen_.enabled.back());
   std::wstring header;
   for (const ColumnSpec* shown : ShownColumns()) {
     header += (header.empty() ? L"" : kTab) + W(shown->header);

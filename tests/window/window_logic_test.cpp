@@ -412,6 +412,43 @@ TEST(WindowCopyTest, RowAndAllAreTabSeparatedAndRowNeedsASelection) {
             "2\tGB \"1,2\"-2010\t\t\t\n");
 }
 
+// --- Sorting -----------------------------------------------------------------------------
+
+TEST(WindowSortTest, HeaderClicksSortReverseAndRestoreAsDoesTheMenuItem) {
+  FakeWindow window;
+  AddTwoRows(window);
+  const int status = ColumnIndex(Column::kStatus);
+  EXPECT_FALSE(window.logic.IsCommandEnabled(TableCommand::kImportOrder));
+  const RowOrder after_each_click[] = {{status, false}, {status, true}, {}, {status, false}};
+  for (const RowOrder& expected : after_each_click) {
+    window.logic.HeaderClicked(status);
+    EXPECT_EQ(window.table.order(), expected);
+    EXPECT_EQ(window.control.shown_order, expected);
+  }
+  window.logic.HeaderClicked(0);  // another column starts ascending
+  EXPECT_EQ(window.table.order(), (RowOrder{0, false}));
+  window.logic.HeaderClicked(0);
+  EXPECT_EQ(window.Column(0), (std::vector<std::string>{"2", "1"}));
+  EXPECT_TRUE(window.logic.IsCommandEnabled(TableCommand::kImportOrder));
+  window.logic.RunTableCommand(TableCommand::kImportOrder);
+  EXPECT_EQ(window.table.order(), RowOrder{});
+  EXPECT_EQ(window.Column(0), (std::vector<std::string>{"1", "2"}));
+}
+
+TEST(WindowSortTest, TheDoubleClickAndCopyAllFollowTheShownOrder) {
+  FakeWindow window;
+  AddTwoRows(window);
+  window.logic.HeaderClicked(0);
+  window.logic.HeaderClicked(0);
+  window.logic.CopyCellOnDoubleClick(250, 5);  // row 0 is now ordinal 2's
+  EXPECT_EQ(window.view.clipboard, "");
+  window.logic.RunTableCommand(TableCommand::kCopyAll);
+  EXPECT_EQ(window.view.clipboard,
+            "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\n"
+            "2\tGB \"1,2\"-2010\t\t\t\n"
+            "1\tGB 50011-2010\t现行\t\t\n");
+}
+
 TEST(WindowExportTest, WritesTheTableAsCsvBesideTheLastFileOrSaysWhyAndLeavesNone) {
   FakeWindow window;
   const std::string imported = window.ImportLines({"GB 50011-2010", "GB \"1,2\"-2010"});
@@ -469,7 +506,7 @@ TEST(WindowExportTest, CellsTooLongForExcelAreCountedAndKeptWholeElsewhere) {
   EXPECT_TRUE(window.view.errors.empty());
 }
 
-TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheHintCountsThem) {
+TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheTooltipCountsTheVerdicts) {
   // 50001 is refused with 503 the first time only; 50011 always answers.
   test::ScriptedSite site([](const std::string& keyword, int asked_before) {
     if (keyword == "GBT50001" && asked_before == 0) return test::Reply::Http(503, "busy");
@@ -481,7 +518,9 @@ TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheHintCountsThem) {
   window.logic.Clicked(kBatchQueryButton);
   ASSERT_TRUE(window.PumpUntil([&] { return window.view.title == WindowTitle(); }));
   EXPECT_EQ(window.Column(2), (std::vector<std::string>{"未知", "现行", "未知"}));
-  EXPECT_EQ(window.view.tooltips[kBatchQueryButton], RetryHint(1));
+  EXPECT_EQ(
+      window.view.tooltips[kBatchQueryButton],
+      "3 行：1 现行，0 有新标准，0 已废止，0 尚未实施，1 未收录，1 查询失败\n" + RetryHint(1));
 
   window.logic.RunTableCommand(TableCommand::kRequeryFailed);
   ASSERT_TRUE(window.PumpUntil([&] { return window.view.title == WindowTitle(); }));
@@ -489,7 +528,8 @@ TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheHintCountsThem) {
   EXPECT_EQ(site.Asked("GBT50001"), 2);
   EXPECT_EQ(site.Asked("GB50011"), 1);
   EXPECT_EQ(site.Asked("GB1"), 0);  // no year, no site failure: not asked again
-  EXPECT_EQ(window.view.tooltips[kBatchQueryButton], "");
+  EXPECT_EQ(window.view.tooltips[kBatchQueryButton],
+            "3 行：2 现行，0 有新标准，0 已废止，0 尚未实施，1 未收录，0 查询失败");
 }
 
 // --- Closing ------------------------------------------------------------------------

@@ -10,7 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "rows/columns.h"
+#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "support/fake_window.h"
+#include "support/named_case.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -103,6 +107,156 @@ TEST_F(WindowTableTest, TheStatusCellsTooltipSaysWhyAndHitsAreRowsTheControlShow
   EXPECT_EQ(table_.HitTestCell(550, 5).row, -1);   // right of the last column
 }
 
+TEST_F(WindowTableTest, OnlyTheStatusCellIsFilledAsTheWorkbookFillsItsRowsVerdict) {
+  const int status = ColumnIndex(Column::kStatus);
+  // One row per verdict, made as a lookup leaves it.
+  const struct {
+    RowVerdict verdict;
+    Status status;
+    Outcome outcome;
+    bool coming;
+  } rows[] = {
+      {RowVerdict::kCurrent, Status::kCurrent, Outcome::kFound, false},
+      {RowVerdict::kCurrentComing, Status::kCurrent, Outcome::kFound, true},
+      {RowVerdict::kSuperseded, Status::kSuperseded, Outcome::kFound, false},
+      {RowVerdict::kWithdrawn, Status::kUnknown, Outcome::kWithdrawn, false},
+      {RowVerdict::kNotInForce, Status::kUnknown, Outcome::kNotInForce, false},
+      {RowVerdict::kNotListed, Status::kUnknown, Outcome::kNotFound, false},
+      {RowVerdict::kFailed, Status::kUnknown, Outcome::kNetwork, false},
+  };
+  ASSERT_EQ(std::size(rows), Verdicts().size());
+  for (const auto& row : rows) {
+    table_.AppendRow("1");
+    const RowId id = table_.RowIds().back();
+    table_.SetCellTextById(id, status, StatusWord(row.status));
+    table_.SetReasonById(id, RowReason{row.outcome});
+    RowNotes notes;
+    if (row.coming) notes.coming = ComingStandard{};
+    table_.SetNotesById(id, notes);
+  }
+  table_.AppendRow("1");
+  table_.SetCellText(table_.RowCount() - 1, status, Gbk(u8"现行 "));  // not a status word
+  EXPECT_EQ(table_.CellColour(table_.RowCount() - 1, status), std::nullopt);
+  for (std::size_t row = 0; row < std::size(rows); ++row) {
+    const int at = static_cast<int>(row);
+    const std::optional<std::uint32_t> fill = FillRgb(SpecOf(rows[row].verdict).fill);
+    ASSERT_TRUE(fill.has_value()) << SpecOf(rows[row].verdict).summary_label;
+    EXPECT_EQ(table_.CellColour(at, status), (CellColours{*fill, ReadableTextRgb(*fill)})) << row;
+    for (const int other : {0, 1, 3, 4}) EXPECT_EQ(table_.CellColour(at, other), std::nullopt);
+  }
+  EXPECT_EQ(table_.CellColour(-1, status), std::nullopt);
+}
+
+TEST(ReadableTextTest, DarkTextOnLightFillsAndLightTextOnDarkOnes) {
+  const struct {
+    std::uint32_t background, text;
+  } cases[] = {{0xFFFFFF, 0x000000}, {0xFFC000, 0x000000}, {0x000000, 0xFFFFFF},
+               {0x00008B, 0xFFFFFF}, {0xC00000, 0xFFFFFF}, {0x808080, 0x000000}};
+  for (const auto& c : cases) EXPECT_EQ(ReadableTextRgb(c.background), c.text) << c.background;
+}
+
+// --- Sorting -----------------------------------------------------------------------------
+
+class WindowTableOrderTest : public WindowTableTest {
+ protected:
+  // Ordinals 1 to 12; column 3 holds "b", "a", "" in turn.
+  void SetUp() override {
+    AppendNumbered(12);
+    ids_ = table_.RowIds();
+    for (int row = 0; row < 12; ++row) table_.SetCellText(row, 3, kThirds[row % 3]);
+  }
+  std::vector<Text> Ordinals() { return Column(0); }
+  static constexpr const char* kThirds[] = {"b", "a", ""};
+  std::vector<RowId> ids_;
+};
+
+struct OrderCase {
+  const char* name;
+  RowOrder order;
+  std::vector<Text> ordinals;  // shown, top to bottom
+};
+KELVARO_PRINT_CASES_BY_NAME()
+
+class WindowTableSortTest : public WindowTableOrderTest,
+                            public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(WindowTableSortTest, ShowsTheRowsInTheOrderWithTiesInTheImportsOrder) {
+  table_.SetOrder(GetParam().order);
+  EXPECT_EQ(Ordinals(), GetParam().ordinals);
+  EXPECT_EQ(control_.shown_order, GetParam().order);
+  ASSERT_EQ(control_.reorders.size(), 1u);
+  // Row r before the sort is row new_rows[r] after.
+  const std::vector<int>& moved = control_.reorders[0];
+  for (std::size_t before = 0; before < ids_.size(); ++before) {
+    EXPECT_EQ(table_.IdAt(moved[before]), ids_[before]) << before;
+    EXPECT_EQ(table_.RowIndexOf(ids_[before]), moved[before]) << before;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, WindowTableSortTest,
+    ::testing::Values(OrderCase{"OrdinalsAsNumbers",
+                                {0, false},
+                                {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}},
+                      OrderCase{"OrdinalsDescending",
+                                {0, true},
+                                {"12", "11", "10", "9", "8", "7", "6", "5", "4", "3", "2", "1"}},
+                      OrderCase{"TextEmptyFirst",
+                                {3, false},
+                                {"3", "6", "9", "12", "2", "5", "8", "11", "1", "4", "7", "10"}},
+                      OrderCase{"TextDescending",
+                                {3, true},
+                                {"1", "4", "7", "10", "2", "5", "8", "11", "3", "6", "9", "12"}}),
+    test::CaseName());
+
+TEST_F(WindowTableOrderTest, TextsSortByCodePointsAndOrdinalsThatAreNoNumberAfterNumbers) {
+  table_.ClearRows();
+  // 有 (U+6709) before 现 (U+73B0), which GBK's bytes would put the other way round.
+  const struct {
+    const char* ordinal;
+    const char8_t* latest;
+  } rows[] = {{"10", u8"现行"}, {"x", u8"a"}, {"9", u8"有新标准"}, {"09", u8"Z"}};
+  for (const auto& row : rows) {
+    const int added = table_.AppendRow(row.ordinal);
+    table_.SetCellText(added, 3, Gbk(row.latest));
+  }
+  table_.SetOrder({3, false});
+  EXPECT_EQ(Ordinals(), (std::vector<Text>{"09", "x", "9", "10"}));
+  table_.SetOrder({0, false});
+  EXPECT_EQ(Ordinals(), (std::vector<Text>{"09", "9", "10", "x"}));
+}
+
+TEST_F(WindowTableOrderTest, WritesByIdReachTheirRowsWhichStayWhereTheyAreUntilTheNextSort) {
+  table_.SetOrder({3, false});
+  control_.changes.clear();
+  // Ordinal 3 shows at the top with an empty cell; "z" would sort it last.
+  table_.SetCellTextById(ids_[2], 3, "z");
+  EXPECT_EQ(control_.changes, (std::vector<std::pair<int, int>>{{0, 0}}));
+  EXPECT_EQ(table_.GetCellText(0, 3), "z");
+  EXPECT_EQ(table_.GetCellText(0, 0), "3");
+  table_.SetReasonById(ids_[1], {Outcome::kHttpError, 503, {}});
+  EXPECT_EQ(table_.CellToolTip(4, ColumnIndex(Column::kStatus)), "网站返回 503");
+  table_.SetOrder({3, false});
+  EXPECT_EQ(table_.GetCellText(11, 0), "3");
+}
+
+TEST_F(WindowTableOrderTest, RemovedRowsVanishCopiesFollowAndAnImportEndsTheSort) {
+  table_.SetOrder({0, true});
+  table_.DeleteRowById(ids_[11]);
+  table_.DeleteRow(0);  // ordinal 11
+  EXPECT_EQ(Ordinals(), (std::vector<Text>{"10", "9", "8", "7", "6", "5", "4", "3", "2", "1"}));
+  std::thread worker([&] { table_.DeleteRowById(ids_[0]); });
+  worker.join();
+  pump_.PumpingWait(1000);
+  EXPECT_EQ(Ordinals(), (std::vector<Text>{"10", "9", "8", "7", "6", "5", "4", "3", "2"}));
+  std::vector<Text> shown;
+  for (const RowStore::Row& row : table_.Snapshot()) shown.push_back(row.cells[0]);
+  EXPECT_EQ(shown, Ordinals());
+  table_.ClearRows();
+  EXPECT_EQ(table_.order(), RowOrder{});
+  EXPECT_EQ(control_.shown_order, RowOrder{});
+}
+
 // Sixteen workers use the table at once while the window's thread pumps.
 TEST(WindowTableConcurrency, SixteenThreadsThroughTheWindowThread) {
   StdMessagePump pump;
@@ -158,6 +312,55 @@ TEST(WindowTableConcurrency, SixteenThreadsThroughTheWindowThread) {
     const Text ordinal = table.GetCellText(row, 0);
     EXPECT_NE(std::stoi(ordinal.substr(ordinal.find('-') + 1)) % 4, 0) << ordinal;
     EXPECT_EQ(table.GetCellText(row, 3), "n" + ordinal);
+  }
+  table.SetControl(nullptr);
+}
+
+// Workers write and remove their rows by id while the window's thread sorts again and again.
+TEST(WindowTableConcurrency, SortingWhileWorkersWriteSendsNoResultToAnotherRow) {
+  StdMessagePump pump;
+  WindowTable table;
+  test::GridControl control(table, pump);
+  constexpr int kThreads = 8;
+  constexpr int kRows = 400;
+  for (int i = 1; i <= kRows; ++i) table.AppendRow(std::to_string(i));
+  const std::vector<RowId> ids = table.RowIds();
+  std::atomic<int> done{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = t; i < kRows; i += kThreads) {
+        const RowId id = ids[static_cast<std::size_t>(i)];
+        if (i % 5 == 0) {
+          table.DeleteRowById(id);
+          continue;
+        }
+        const Text ordinal = table.GetCellTextById(id, 0);
+        table.SetCellTextById(id, 3, "n" + ordinal);
+        table.SetCellTextById(id, 4, std::to_string(kRows - i));
+        table.SetReasonById(id, {Outcome::kHttpError, 500 + i % 7, {}});
+      }
+      ++done;
+    });
+  }
+  int sorts = 0;
+  while (done.load() < kThreads || sorts < 6) {
+    table.SetOrder({sorts % 5, sorts % 2 == 1});
+    ++sorts;
+    pump.PumpingWait(5);
+  }
+  for (std::thread& thread : threads) thread.join();
+  table.SetOrder({4, false});
+  ASSERT_EQ(table.RowCount(), kRows - kRows / 5);
+  Text previous;
+  for (int row = 0; row < table.RowCount(); ++row) {
+    const Text ordinal = table.GetCellText(row, 0);
+    EXPECT_EQ(table.GetCellText(row, 3), "n" + ordinal);
+    const int i = std::stoi(ordinal) - 1;
+    EXPECT_EQ(table.GetCellText(row, 4), std::to_string(kRows - i));
+    EXPECT_EQ(table.ReasonById(table.IdAt(row)).http_status, 500 + i % 7);
+    EXPECT_LE(previous, table.GetCellText(row, 4));  // as texts
+    previous = table.GetCellText(row, 4);
   }
   table.SetControl(nullptr);
 }

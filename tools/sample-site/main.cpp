@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -51,6 +52,7 @@ struct Options {
   std::string data;
   int head_timeout_ms = 60000;
   int max_connections = 1024;
+  std::chrono::sys_days today{};  // what "+N" dates in the data count from
 };
 
 struct Standard {
@@ -59,7 +61,8 @@ struct Standard {
   std::string release_date;
   std::string department;
   std::string status;
-  std::string key;  // number without spaces and punctuation, ASCII upper-cased
+  std::string effective_date;  // 实施日期; empty when the data gives none
+  std::string key;             // number without spaces and punctuation, ASCII upper-cased
 };
 
 constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
@@ -75,8 +78,8 @@ struct Connection {
 
 // GBK spellings of the page's fixed Chinese texts (converted once at start).
 struct PageTexts {
-  std::string number, title, release_date, department, current, site_name, search, results, index,
-      info, state, none, busy, unavailable, not_found, page_of, records;
+  std::string number, title, release_date, department, effective_date, current, coming, site_name,
+      search, results, index, info, state, none, busy, unavailable, not_found, page_of, records;
 };
 
 Options g_options;
@@ -195,6 +198,45 @@ std::string DataFile(const std::string& given) {
        "/../share/kelvaro (give --data FILE)");
 }
 
+std::string DateText(std::chrono::sys_days day) {
+  const std::chrono::year_month_day date(day);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+  return text;
+}
+
+// "YYYY-MM-DD"; false for anything else or a day that does not exist.
+bool ParseDate(const std::string& text, std::chrono::sys_days& day) {
+  int y = 0;
+  unsigned m = 0, d = 0;
+  char end = 0;
+  if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2u-%2u%c", &y, &m, &d, &end) != 3) {
+    return false;
+  }
+  const std::chrono::year_month_day date{std::chrono::year(y), std::chrono::month(m),
+                                         std::chrono::day(d)};
+  if (!date.ok()) return false;
+  day = std::chrono::sys_days(date);
+  return true;
+}
+
+std::chrono::sys_days LocalToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return std::chrono::sys_days(std::chrono::year_month_day{std::chrono::year(local.tm_year + 1900),
+                                                           std::chrono::month(local.tm_mon + 1),
+                                                           std::chrono::day(local.tm_mday)});
+}
+
+// A date of the data: as written, or "+N" for N days after today, so that a standard coming
+// into force stays in the future whenever the site runs.
+std::string DataDate(const std::string& text) {
+  if (text.size() < 2 || text[0] != '+') return text;
+  return DateText(g_options.today + std::chrono::days(std::atoi(text.c_str() + 1)));
+}
+
 void LoadStandards(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) Fail("cannot read " + file);
@@ -208,13 +250,16 @@ void LoadStandards(const std::string& file) {
     std::stringstream ss(line);
     std::string col;
     while (std::getline(ss, col, '\t')) cols.push_back(col);
-    if (cols.size() != 5) Fail(file + ":" + std::to_string(line_number) + ": expected 5 columns");
+    if (cols.size() != 5 && cols.size() != 6) {
+      Fail(file + ":" + std::to_string(line_number) + ": expected 5 or 6 columns");
+    }
     Standard s;
     s.number = ToGbk(cols[0]);
     s.title = ToGbk(cols[1]);
     s.release_date = ToGbk(cols[2]);
     s.department = ToGbk(cols[3]);
     s.status = ToGbk(cols[4]);
+    if (cols.size() == 6) s.effective_date = ToGbk(DataDate(cols[5]));
     s.key = MatchKey(s.number);
     g_standards.push_back(std::move(s));
   }
@@ -225,7 +270,9 @@ void InitTexts() {
   g_texts.title = ToGbk("标题：");
   g_texts.release_date = ToGbk("发布日期：");
   g_texts.department = ToGbk("发布部门：");
+  g_texts.effective_date = ToGbk("实施日期：");
   g_texts.current = ToGbk("现行");
+  g_texts.coming = ToGbk("即将实施");
   g_texts.site_name = ToGbk("标准信息检索（离线样例）");
   g_texts.search = ToGbk("检索");
   g_texts.results = ToGbk("检索结果");
@@ -309,19 +356,22 @@ std::string ResultPage(const std::string& keyword, long long page_number) {
             "</td></tr>\r\n";
     for (int i = first; i < total && i < first + kRowsPerPage; ++i) {
       const Standard& s = *hits[i];
-      const bool current = s.status == g_texts.current;
+      // Black for a standard in force, blue for one coming, red for one withdrawn.
+      const char* colour = s.status == g_texts.current  ? "#000000"
+                           : s.status == g_texts.coming ? "#0000FF"
+                                                        : "#FF0000";
+      const std::string effective =
+          s.effective_date.empty()
+              ? std::string()
+              : g_texts.effective_date + HtmlEscape(s.effective_date) + "&#10;";
       page += std::string("<tr bgcolor=\"") + (i % 2 == 0 ? "#FFFFFF" : "#F3F7FB") + "\">";
       page += "<td>" + std::to_string(i + 1) + "</td>";
       page += "<td><a href=\"detail.jsp?id=" + std::to_string(hits[i] - g_standards.data() + 1) +
               "\" title=\"" + g_texts.number + HtmlEscape(s.number) + "&#10;" + g_texts.title +
               HtmlEscape(s.title) + "&#10;" + g_texts.release_date + HtmlEscape(s.release_date) +
-              "&#10;" + g_texts.department + HtmlEscape(s.department) + "&#10;\">" +
-              HtmlEscape(s.number) + " " + HtmlEscape(s.title) + "</a></td>";
-      if (current) {
-        page += "<td ><font color=\"#000000\">" + s.status + "</font></td>";
-      } else {
-        page += "<td ><font color=\"#FF0000\">" + s.status + "</font></td>";
-      }
+              "&#10;" + g_texts.department + HtmlEscape(s.department) + "&#10;" + effective +
+              "\">" + HtmlEscape(s.number) + " " + HtmlEscape(s.title) + "</a></td>";
+      page += std::string("<td ><font color=\"") + colour + "\">" + s.status + "</font></td>";
       page += "</tr>\r\n";
     }
     page += "</table>\r\n";
@@ -657,11 +707,13 @@ bool ParseInt(const char* text, int& value, long minimum = 0) {
 void Usage() {
   std::cerr << "usage: kelvaro-sample-site [--port N] [--bind ADDR] [--delay-ms N]\n"
                "         [--connect-delay-ms N] [--fail-every N] [--rate-limit R] [--log]\n"
-               "         [--data FILE] [--head-timeout-ms N] [--max-connections N]\n";
+               "         [--data FILE] [--head-timeout-ms N] [--max-connections N]\n"
+               "         [--today YYYY-MM-DD]\n";
 }
 
 Options ParseOptions(int argc, char** argv) {
   Options o;
+  o.today = LocalToday();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto number = [&](int& field, long minimum = 0) {
@@ -692,6 +744,8 @@ Options ParseOptions(int argc, char** argv) {
       o.log = true;
     } else if (arg == "--data" && i + 1 < argc) {
       o.data = argv[++i];
+    } else if (arg == "--today" && i + 1 < argc) {
+      if (!ParseDate(argv[++i], o.today)) Fail("bad date for --today: give YYYY-MM-DD");
     } else if (arg == "--help" || arg == "-h") {
       Usage();
       std::exit(0);

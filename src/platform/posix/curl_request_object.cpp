@@ -85,6 +85,7 @@ int MaxPositive(int a, int b) { return std::max(std::max(a, 0), std::max(b, 0));
 
 class CurlRequestObject final : public RequestObjectBase {
  public:
+  CurlRequestObject() { Register(); }
   ~CurlRequestObject() override { Unregister(); }
 
   Text GetAllResponseHeaders() override {

@@ -167,7 +167,7 @@ using Clock = ULONGLONG;  // GetTickCount64 milliseconds
 
 class WinHttpRequestObject final : public RequestObjectBase {
  public:
-  WinHttpRequestObject() : abort_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  WinHttpRequestObject() : abort_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) { Register(); }
   ~WinHttpRequestObject() override {
     Unregister();
     if (abort_event_) CloseHandle(abort_event_);
