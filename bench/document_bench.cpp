@@ -1,8 +1,9 @@
 // Reading large documents: a 200-page Word file (8,000 paragraphs, 20 tables), a 200-page
 // PDF (read by the reader of our own and, for comparison, by poppler) and an Excel list of
-// 10,000 rows, all made here. Besides the times, each run reports the pieces it
-// gave and the process's peak resident memory while reading (VmHWM, reset after building).
-// Then documents past the bounds, which are refused: the memory they take on the way.
+// 10,000 rows, the Word and Excel ones also as Word/Excel 97-2003, all made here. Besides the
+// times, each run reports the pieces it gave and the process's peak resident memory while
+// reading (VmHWM, reset after building). Then documents past the bounds, which are refused:
+// the memory they take on the way.
 #include <benchmark/benchmark.h>
 
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "document/document.h"
 #include "document/pdf_reader.h"
 #include "memory.h"
+#include "support/binary_office_builder.h"
 #include "support/office_builder.h"
 #include "support/pdf_builder.h"
 #include "text/encoding.h"
@@ -66,6 +68,64 @@ Bytes LargeXlsx() {
                kelvaro::test::InlineCell("D" + row, "设计依据"));
   }
   return kelvaro::test::BuildXlsx({{"标准清单", data}}, shared);
+}
+
+std::u16string Utf16(const std::string& ascii_or_utf8) {
+  std::u16string out;
+  for (std::size_t i = 0; i < ascii_or_utf8.size();) {
+    out += static_cast<char16_t>(kelvaro::DecodeUtf8(ascii_or_utf8, i));
+  }
+  return out;
+}
+
+// The same note as Word 97-2003: the prose in 16-bit pieces, every tenth paragraph a piece of
+// its own as editing leaves them, the tables' cells and rows marked by paragraph properties.
+Bytes LargeDoc() {
+  kelvaro::test::WordFile file;
+  int table = 0;
+  for (int i = 0; i < 8000; ++i) {
+    const std::string n = std::to_string(50000 + i % 900);
+    if (i % 10 == 0) file.piece_starts.push_back(static_cast<std::uint32_t>(file.body.size()));
+    file.body += Utf16("本工程消防设计按照现行国家标准《建筑设计防火规范》GB " + n +
+                       "-2014 执行，疏散宽度、防火分区面积及安全出口数量均满足规范要求。\r");
+    if (i % 400 == 399 && table < 20) {
+      ++table;
+      for (int r = 0; r < 10; ++r) {
+        for (const std::string& cell :
+             {std::to_string(r + 1), "GB/T " + std::to_string(50001 + r) + "-2017",
+              std::string("房屋建筑制图统一标准"), std::string("现行")}) {
+          file.body += Utf16(cell) + u"\a";
+          file.paragraphs.push_back({static_cast<std::uint32_t>(file.body.size() - 1), 1, false});
+        }
+        file.body += u"\a";
+        file.paragraphs.push_back({static_cast<std::uint32_t>(file.body.size() - 1), 1, true});
+      }
+      file.body += u"\r";
+    }
+  }
+  return kelvaro::test::BuildWord(file);
+}
+
+Bytes LargeXls() {
+  using kelvaro::test::BiffRecord;
+  using kelvaro::test::XlsCell;
+  std::vector<std::u16string> shared = {u"序号", u"待查标准编号", u"名称", u"备注"};
+  auto label = [](int row, int column, std::size_t index) {
+    std::string data = XlsCell(static_cast<std::uint16_t>(row), static_cast<std::uint16_t>(column));
+    for (int i = 0; i < 4; ++i) data += static_cast<char>((index >> (8 * i)) & 0xFF);
+    return BiffRecord(0x00FD, data);
+  };
+  std::string records;
+  for (int c = 0; c < 4; ++c) records += label(0, c, static_cast<std::size_t>(c));
+  for (int r = 1; r <= 10000; ++r) {
+    shared.push_back(Utf16("GB " + std::to_string(50001 + r) + "-2014"));
+    shared.push_back(Utf16("建筑设计防火规范 第" + std::to_string(r + 1) + "条"));
+    records += BiffRecord(0x0203, XlsCell(static_cast<std::uint16_t>(r), 0) + std::string(8, '\0'));
+    records += label(r, 1, shared.size() - 2) + label(r, 2, shared.size() - 1);
+    records += BiffRecord(
+        0x0204, XlsCell(static_cast<std::uint16_t>(r), 3) + kelvaro::test::XlsString(u"设计依据"));
+  }
+  return kelvaro::test::BuildXls(kelvaro::test::SstRecords(shared), {{u"标准清单", records}});
 }
 
 // A table of 990,000 strings of 64 bytes, each copied into a cell: refused once the
@@ -165,6 +225,16 @@ void ReadXlsx(benchmark::State& state) {
   Read(state, xlsx, DocumentKind::kXlsx);
 }
 
+void ReadDoc(benchmark::State& state) {
+  static const Bytes doc = LargeDoc();
+  Read(state, doc, DocumentKind::kDoc);
+}
+
+void ReadXls(benchmark::State& state) {
+  static const Bytes xls = LargeXls();
+  Read(state, xls, DocumentKind::kXls);
+}
+
 void Refuse(benchmark::State& state, const Bytes& bytes, DocumentKind kind) {
   std::vector<TextPiece> pieces;
   kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
@@ -225,6 +295,8 @@ BENCHMARK(ReadDocx)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadPdfOwn)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadPdf)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadXlsx)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadDoc)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadXls)->Unit(benchmark::kMillisecond);
 BENCHMARK(RefuseOversizedDocx)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(RefuseOversizedXlsx)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -279,8 +279,8 @@ def bench_xlsx(work):
 
 
 def bench_document(work):
-    """ReadDocument on a 200-page .docx (8,000 paragraphs, 20 tables), a 200-page PDF (ours and
-    poppler's) and a 10,000-row .xlsx."""
+    """ReadDocument on a 200-page .docx and .doc (8,000 paragraphs, 20 tables), a 200-page PDF
+    (ours and poppler's) and a 10,000-row .xlsx and .xls."""
     log("document: Google Benchmark")
     out = Path(work) / "document.json"
     run_checked([str(BENCH / "kelvaro_bench_document"), f"--benchmark_out={out}",
@@ -296,7 +296,9 @@ def bench_document(work):
     for name, title in (("ReadDocx", "read a 200-page .docx, 8,000 paragraphs + 20 tables"),
                         ("ReadPdfOwn", "read a 200-page PDF, 8,000 lines, our reader"),
                         ("ReadPdf", "read the same PDF through ReadDocument (poppler)"),
-                        ("ReadXlsx", "read a 10,000-row .xlsx")):
+                        ("ReadXlsx", "read a 10,000-row .xlsx"),
+                        ("ReadDoc", "read a 200-page .doc, 8,000 paragraphs + 20 tables"),
+                        ("ReadXls", "read a 10,000-row .xls")):
         b = next(v for n, v in medians.items() if n == name or n.startswith(name + "/"))
         result.append(Row(f"{title} (wall; peak RSS)",
                           f"{b['real_time']:.0f} ms; {b['peak_rss_kb'] / 1024:.0f} MB", "",

@@ -29,10 +29,11 @@ bool Belongs(DocumentKind document, const kelvaro::Location& at) {
       return at.kind == Kind::kSheetCell && at.row >= 1 && at.column >= 1 && !at.cell.empty();
     case DocumentKind::kPdf:
       return at.kind == Kind::kPage && at.page >= 1;
-    case DocumentKind::kDoc:  // read as what their bytes are, never as themselves
+    case DocumentKind::kDoc:  // a compound file: Word or Excel 97-2003 whatever the name
     case DocumentKind::kXls:
     case DocumentKind::kWps:
-    case DocumentKind::kPpt:
+      return Belongs(DocumentKind::kDocx, at) || Belongs(DocumentKind::kXlsx, at);
+    case DocumentKind::kPpt:  // read as what its bytes are, never as itself
       return false;
   }
   return false;

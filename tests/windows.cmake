@@ -9,6 +9,8 @@ add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest E
 include(GoogleTest)
 
 add_library(kelvaro_test_support STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/binary_office_builder.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/compound_builder.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/counting_worker.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/fake_request_object.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/literal_parser.cpp
@@ -50,10 +52,11 @@ kelvaro_windows_tests(rows SOURCES status_test.cpp reason_test.cpp row_store_tes
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp)
-# The same documents give the same pieces as on Linux; the comparisons with libzip, expat and
-# poppler and the openpyxl reading of the export stay there.
-kelvaro_windows_tests(document SOURCES docx_test.cpp exported_column_test.cpp
-  hostile_document_test.cpp pdf_reader_test.cpp pdf_test.cpp text_file_test.cpp xlsx_test.cpp
+# The same documents give the same pieces as on Linux; the comparisons with libzip, expat,
+# poppler, antiword, catdoc and xls2csv and the openpyxl reading of the export stay there.
+kelvaro_windows_tests(document SOURCES binary_office_test.cpp compound_file_test.cpp
+  doc_test.cpp docx_test.cpp exported_column_test.cpp hostile_document_test.cpp
+  pdf_reader_test.cpp pdf_test.cpp text_file_test.cpp xls_test.cpp xlsx_test.cpp
   xml_reader_test.cpp zip_reader_test.cpp zip_writer_test.cpp LIBRARIES ZLIB::ZLIB)
 if(TARGET kelvaro_cli)
   kelvaro_windows_tests(cli SOURCES table_output_test.cpp citation_output_test.cpp

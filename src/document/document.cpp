@@ -61,9 +61,9 @@ const std::vector<Format>& Formats() {
       {DocumentKind::kXlsx, {"xlsx", "xlsm"}, "Excel 工作簿", &ReadXlsx, DocumentError::kNone},
       {DocumentKind::kCsv, {"csv"}, "CSV 文件", &ReadCsv, DocumentError::kNone},
       {DocumentKind::kPdf, {"pdf"}, "PDF 文件", &ReadPdf, DocumentError::kNone},
-      {DocumentKind::kDoc, {"doc"}, nullptr, nullptr, DocumentError::kOldWord},
-      {DocumentKind::kXls, {"xls"}, nullptr, nullptr, DocumentError::kOldExcel},
-      {DocumentKind::kWps, {"wps"}, nullptr, nullptr, DocumentError::kOldWps},
+      {DocumentKind::kDoc, {"doc"}, "Word 文档", &ReadDoc, DocumentError::kNotWordOrExcel},
+      {DocumentKind::kXls, {"xls"}, "Excel 工作簿", &ReadXls, DocumentError::kNotWordOrExcel},
+      {DocumentKind::kWps, {"wps"}, "Word 文档", &ReadWps, DocumentError::kWps},
       {DocumentKind::kPpt, {"ppt"}, nullptr, nullptr, DocumentError::kOldPowerPoint},
   };
   return formats;
@@ -96,7 +96,15 @@ std::vector<OfferedKind> OfferedKinds() {
   std::vector<OfferedKind> offered;
   for (const formats::Format& format : formats::Formats()) {
     if (format.label == nullptr) continue;
-    offered.push_back({format.label, "*." + std::string(format.extensions.front())});
+    const std::string pattern = "*." + std::string(format.extensions.front());
+    const auto same = std::find_if(offered.begin(), offered.end(), [&](const OfferedKind& kind) {
+      return kind.label == format.label;
+    });
+    if (same != offered.end()) {
+      same->patterns += " " + pattern;
+    } else {
+      offered.push_back({format.label, pattern});
+    }
   }
   return offered;
 }
@@ -117,15 +125,37 @@ bool HoldsUtf16Name(std::string_view bytes, std::string_view name) {
   return bytes.find(wide) != std::string_view::npos;
 }
 
-// An OLE2 file named as text says by its streams what it is.
-DocumentError CompoundFileReason(std::string_view bytes) {
-  if (HoldsUtf16Name(bytes, "EncryptedPackage")) return DocumentError::kEncrypted;  // .docx, .xlsx
-  if (HoldsUtf16Name(bytes, "WordDocument")) return DocumentError::kOldWord;
-  if (HoldsUtf16Name(bytes, "Workbook") || HoldsUtf16Name(bytes, "Book")) {
-    return DocumentError::kOldExcel;
+// An OLE2 file named as text is read by the streams it holds.
+std::optional<DocumentKind> CompoundFileKind(std::string_view bytes, DocumentError& why) {
+  why = DocumentError::kNotText;
+  if (HoldsUtf16Name(bytes, "EncryptedPackage")) {
+    why = DocumentError::kEncrypted;  // .docx, .xlsx
+  } else if (HoldsUtf16Name(bytes, "WordDocument")) {
+    return DocumentKind::kDoc;
+  } else if (HoldsUtf16Name(bytes, "Workbook") || HoldsUtf16Name(bytes, "Book")) {
+    return DocumentKind::kXls;
+  } else if (HoldsUtf16Name(bytes, "PowerPoint Document")) {
+    why = DocumentError::kOldPowerPoint;
   }
-  if (HoldsUtf16Name(bytes, "PowerPoint Document")) return DocumentError::kOldPowerPoint;
-  return DocumentError::kNotText;
+  return std::nullopt;
+}
+
+// HTML, XML spreadsheets and RTF, which Office also saves under its old names: no reader here
+// reads them, and as text they would give lines of markup.
+bool IsMarkup(std::string_view raw) {
+  std::string text;  // the first characters, UTF-16 narrowed
+  if (StartsWith(raw, "\xFF\xFE") || StartsWith(raw, "\xFE\xFF")) {
+    const std::size_t low = raw[0] == '\xFF' ? 0 : 1;
+    for (std::size_t i = 2; i + 1 < raw.size() && text.size() < 64; i += 2) {
+      text += raw[i + 1 - low] == 0 ? raw[i + low] : '?';
+    }
+  } else {
+    text = raw.substr(StartsWith(raw, "\xEF\xBB\xBF") ? 3 : 0, 64);
+  }
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return false;
+  const std::string lower = LowerAscii(text.substr(first));
+  return lower.starts_with("<") || lower.starts_with("{\\rtf") || lower.starts_with("mime-version");
 }
 
 // A zip is a .docx or .xlsx by the folder of its parts.
@@ -144,15 +174,23 @@ std::optional<DocumentKind> PackageKind(const Bytes& bytes, DocumentError& error
 }  // namespace
 
 bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error) {
-  const DocumentError unread = formats::FormatOf(kind).unread;
-  const bool old_office = unread != DocumentError::kNone;
+  const formats::Format& format = formats::FormatOf(kind);
+  const bool old_office = format.unread != DocumentError::kNone;
   if (kind != DocumentKind::kText && kind != DocumentKind::kCsv && !old_office) return true;
   const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const auto refuse = [&](DocumentError why) {
-    error = old_office ? unread : why;
+    error = old_office ? format.unread : why;
     return false;
   };
-  if (StartsWith(raw, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return refuse(CompoundFileReason(raw));
+  if (StartsWith(raw, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) {
+    // The Word and Excel readers tell what the compound file holds.
+    if (old_office) return format.read != nullptr || refuse(format.unread);
+    DocumentError why = DocumentError::kNone;
+    const std::optional<DocumentKind> compound = CompoundFileKind(raw, why);
+    if (!compound.has_value()) return refuse(why);
+    kind = *compound;
+    return true;
+  }
   if (StartsWith(raw, "PK\x03\x04") || StartsWith(raw, "PK\x05\x06")) {
     DocumentError why = DocumentError::kNone;
     const std::optional<DocumentKind> package = PackageKind(bytes, why);
@@ -166,7 +204,10 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error)
   }
   const bool utf16 = StartsWith(raw, "\xFF\xFE") || StartsWith(raw, "\xFE\xFF");
   if (!utf16 && raw.find('\0') != std::string_view::npos) return refuse(DocumentError::kNotText);
-  if (old_office) kind = DocumentKind::kText;
+  if (old_office) {
+    if (IsMarkup(raw)) return refuse(format.unread);
+    kind = DocumentKind::kText;
+  }
   return true;
 }
 

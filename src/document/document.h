@@ -1,5 +1,6 @@
 // Documents turned into pieces of UTF-8 text, each with where it stands, in reading order:
-// plain text, Word (.docx), Excel (.xlsx), CSV and PDF. Nothing here writes a file.
+// plain text, Word (.docx, .doc), Excel (.xlsx, .xls), WPS (.wps), CSV and PDF. Nothing here writes
+// a file.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +23,9 @@ struct TextPiece {
   bool operator==(const TextPiece&) const = default;
 };
 
-// kDoc, kXls, kWps and kPpt are the old binary Office files: read only when their bytes are
-// text or another kind (KindOfContent).
+// kDoc, kXls, kWps and kPpt are the old Office names: Word and Excel 97-2003 files (and WPS
+// files in Word's format) under the first three are read as such, other bytes as what they
+// are (KindOfContent).
 enum class DocumentKind { kText, kDocx, kXlsx, kCsv, kPdf, kDoc, kXls, kWps, kPpt };
 
 // How much a document may give or make the reader hold; past any of it the document is
@@ -45,19 +47,21 @@ DocumentKind DocumentKindOf(std::string_view path);
 // The kinds the import offers, as its open dialog lists them.
 struct OfferedKind {
   std::string label;     // UTF-8: "Word 文档"
-  std::string patterns;  // "*.docx"
+  std::string patterns;  // "*.docx *.doc *.wps"
 };
 std::vector<OfferedKind> OfferedKinds();
 
 // What bytes named as `kind` are read as. A text kind (kText, kCsv) or an old Office kind is
 // taken for what its bytes are: a zip holding a Word or Excel document is kDocx or kXlsx, a
-// PDF kPdf, anything else text. Refused (false with the reason) when the bytes are an OLE2
-// compound file (old Office), another zip, or binary (a zero byte without a UTF-16
-// byte-order mark). The other kinds stay as they are.
+// PDF kPdf, an OLE2 compound file under a .doc, .xls or .wps name stays so, one named as
+// text holding Word or Excel is kDoc or kXls, anything else text. Refused (false with the
+// reason) when the bytes are another compound file, another zip, binary (a zero byte without
+// a UTF-16 byte-order mark), or markup (HTML, RTF) under an old Office name. The other kinds
+// stay as they are.
 bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error);
 
 // The pieces of a document in reading order, of the kind KindOfContent finds; false with
-// `error` (UTF-8, Chinese, short, from reasons.h) when it cannot be read, and then no pieces.
+// `error` (its words: DocumentErrorWords) when it cannot be read, and then no pieces.
 // kText gives one piece per non-empty line (kLine; lines end as ImportLines ends them), kCsv
 // one per non-empty cell. The memory it takes stays within a small multiple of `limits`'
 // text and pieces.

@@ -36,12 +36,16 @@ const char* DocumentErrorWords(DocumentError error) {
       return "PDF 内容过于复杂";
     case DocumentError::kNotText:
       return "不是文本文件";
-    case DocumentError::kOldWord:
-      return "不支持 .doc 文件，请另存为 .docx";
-    case DocumentError::kOldExcel:
-      return "不支持 .xls 文件，请另存为 .xlsx";
-    case DocumentError::kOldWps:
-      return "不支持 .wps 文件，请另存为 .docx";
+    case DocumentError::kTooManyEntries:
+      return "文件内条目过多";
+    case DocumentError::kNotWordOrExcel:
+      return "不是有效的 Word/Excel 文件";
+    case DocumentError::kWps:
+      return "不支持该 WPS 文件，请另存为 .docx";
+    case DocumentError::kWord95:
+      return "不支持 Word 95 及更早的文件，请另存为 .docx";
+    case DocumentError::kExcel95:
+      return "不支持 Excel 95 及更早的文件，请另存为 .xlsx";
     case DocumentError::kOldPowerPoint:
       return "不支持 .ppt 文件，请复制其中文字后粘贴";
   }

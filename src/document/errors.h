@@ -20,10 +20,11 @@ enum class DocumentError {
   kNotPdf,
   kPdfTooComplex,  // past a PDF reader's limits on objects, operators or text
   kNotText,
-  // Old binary Office files, until they can be read.
-  kOldWord,
-  kOldExcel,
-  kOldWps,
+  kTooManyEntries,  // more entries in a compound file's directory than it may hold
+  kNotWordOrExcel,  // under .doc or .xls, bytes no reader takes
+  kWps,             // under .wps, bytes no reader takes (WPS's own format among them)
+  kWord95,
+  kExcel95,
   kOldPowerPoint,
 };
 

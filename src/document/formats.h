@@ -38,6 +38,13 @@ bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
               DocumentError& error);
 bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
              DocumentError& error);
+// Word and Excel 97-2003 and WPS files in Word's format (binary_office.cpp).
+bool ReadDoc(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             DocumentError& error);
+bool ReadXls(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             DocumentError& error);
+bool ReadWps(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+             DocumentError& error);
 
 using Reader = bool (*)(const Bytes&, Budget&, std::vector<TextPiece>&, DocumentError&);
 
@@ -45,9 +52,14 @@ using Reader = bool (*)(const Bytes&, Budget&, std::vector<TextPiece>&, Document
 struct Format {
   DocumentKind kind;
   std::vector<std::string_view> extensions;  // lower case, no dot; the first names it
-  const char* label;     // the import dialog's name for it (UTF-8); null: not offered
-  Reader read;           // null: no reader yet, its bytes are read for what they are
-  DocumentError unread;  // for one of those: the words when its bytes are its own kind
+  // The import dialog's name for it (UTF-8), kinds of one name offered together; null: not
+  // offered.
+  const char* label;
+  Reader read;  // null: no reader, its bytes are read for what they are
+  // An old Office name, under which other kinds are saved too: its bytes are read for what
+  // they are, and refused with this when they are none that is read (compound files its
+  // reader does not take among them). kNone for the others.
+  DocumentError unread;
 };
 const std::vector<Format>& Formats();
 const Format& FormatOf(DocumentKind kind);

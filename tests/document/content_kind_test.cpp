@@ -1,4 +1,5 @@
-// What a file's bytes are read as when its name says text or an old Office kind.
+// What a file's bytes are read as when its name says text or an old Office kind, and the names
+// the import offers.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -52,20 +53,29 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"Utf16WithItsZeroBytes", kText, std::string("\xFF\xFEG\0", 4), kText, ""},
         ContentCase{"ZeroByte", kCsv, std::string("a,\0", 3), kText,
                     DocumentErrorWords(DocumentError::kNotText)},
-        ContentCase{"WordInTxt", kText, CompoundFile("WordDocument"), kText,
-                    DocumentErrorWords(DocumentError::kOldWord)},
-        ContentCase{"ExcelInTxt", kText, CompoundFile("Workbook"), kText,
-                    DocumentErrorWords(DocumentError::kOldExcel)},
+        ContentCase{"WordInTxt", kText, CompoundFile("WordDocument"), kDoc, ""},
+        ContentCase{"ExcelInTxt", kText, CompoundFile("Workbook"), kXls, ""},
         ContentCase{"PowerPointInTxt", kText, CompoundFile("PowerPoint Document"), kText,
                     DocumentErrorWords(DocumentError::kOldPowerPoint)},
         ContentCase{"EncryptedDocxInTxt", kText, CompoundFile("EncryptedPackage"), kText,
                     DocumentErrorWords(DocumentError::kEncrypted)},
         ContentCase{"OtherCompoundFile", kText, CompoundFile("Contents"), kText,
                     DocumentErrorWords(DocumentError::kNotText)},
-        ContentCase{"WpsByItsName", kWps, CompoundFile("WordDocument"), kText,
-                    DocumentErrorWords(DocumentError::kOldWps)},
+        // Under an old Office name the compound file's readers say what it holds.
+        ContentCase{"CompoundFileKeepsItsName", kWps, CompoundFile("Contents"), kWps, ""},
+        ContentCase{"PowerPointByItsName", kPpt, CompoundFile("PowerPoint Document"), kText,
+                    DocumentErrorWords(DocumentError::kOldPowerPoint)},
         ContentCase{"XlsBinaryByItsName", kXls, std::string(2, '\0'), kText,
-                    DocumentErrorWords(DocumentError::kOldExcel)},
+                    DocumentErrorWords(DocumentError::kNotWordOrExcel)},
+        ContentCase{"WpsBinaryByItsName", kWps, std::string(2, '\0'), kText,
+                    DocumentErrorWords(DocumentError::kWps)},
+        ContentCase{"HtmlNamedXls", kXls, "\xEF\xBB\xBF\r\n<html><td>GB 1</td></html>", kText,
+                    DocumentErrorWords(DocumentError::kNotWordOrExcel)},
+        ContentCase{"Utf16HtmlNamedXls", kXls, std::string("\xFF\xFE \0<\0h\0", 8), kText,
+                    DocumentErrorWords(DocumentError::kNotWordOrExcel)},
+        ContentCase{"RtfNamedDoc", kDoc, "{\\rtf1\\ansi GB 1\\par}", kText,
+                    DocumentErrorWords(DocumentError::kNotWordOrExcel)},
+        ContentCase{"HtmlInTxtIsText", kText, "<p>GB 1</p>", kText, ""},
         ContentCase{"DocxInTxt", kText, DocxBytes(), kDocx, ""},
         ContentCase{"DocxNamedDoc", kDoc, DocxBytes(), kDocx, ""},
         ContentCase{
@@ -74,6 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
             kXlsx, ""},
         ContentCase{"OtherZip", kText, test::ZipBuilder().Add("a.txt", "GB 1-2010").Build(), kText,
                     DocumentErrorWords(DocumentError::kNotText)},
+        ContentCase{"OtherZipNamedDoc", kDoc, test::ZipBuilder().Add("a.txt", "GB 1").Build(),
+                    kText, DocumentErrorWords(DocumentError::kNotWordOrExcel)},
         ContentCase{"PdfInTxt", kText, "%PDF-1.4\n", kPdf, ""},
         // A name of a kind we read is believed: its reader says what is wrong.
         ContentCase{"DocxNameKept", kDocx, CompoundFile("WordDocument"), kDocx, ""}),
@@ -86,6 +98,14 @@ TEST(ReadDocumentOfContent, ATxtHoldingADocxGivesItsParagraphs) {
       << DocumentErrorWords(error);
   ASSERT_EQ(pieces.size(), 1u);
   EXPECT_EQ(pieces[0].location.kind, Location::Kind::kParagraph);
+}
+
+TEST(OfferedKindsTest, KindsOfOneNameAreOfferedTogether) {
+  std::string offered;
+  for (const OfferedKind& kind : OfferedKinds()) offered += kind.label + ": " + kind.patterns + ";";
+  EXPECT_EQ(offered,
+            "文本文件: *.txt;Word 文档: *.docx *.doc *.wps;Excel 工作簿: *.xlsx *.xls;"
+            "CSV 文件: *.csv;PDF 文件: *.pdf;");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "document/document.h"
 #include "document/errors.h"
 #include "document/pieces.h"
+#include "support/binary_office_builder.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
 
@@ -54,6 +55,41 @@ std::string OleFile(bool encrypted) {
     ole += '\0';
   }
   return ole + std::string(512, '\0');
+}
+
+// A Word 97-2003 file whose piece table is `clx`, after the table stream's own data.
+Bytes WordWithPieceTable(const std::string& clx, std::uint32_t length) {
+  test::WordFile file;
+  file.body = u"GB 50016-2014\r";
+  std::vector<test::CompoundStream> streams = test::WordStreams(file);
+  std::string& word = streams[0].data;
+  std::string& table = streams[1].data;
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) word[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put32(0x9A + 8 * 33, static_cast<std::uint32_t>(table.size()));  // fcClx, lcbClx
+  put32(0x9A + 8 * 33 + 4, length);
+  table += clx;
+  return test::BuildCompound(streams).AsBytes();
+}
+
+// A piece table of `count` pieces, each of 2,000 16-bit characters from offset 1024.
+std::string RepeatedPieces(std::uint32_t count) {
+  std::string plc;
+  auto put = [&](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) plc += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  for (std::uint32_t i = 0; i <= count; ++i) put(i * 2000, 4);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    put(0, 2);
+    put(1024, 4);
+    put(0, 2);
+  }
+  std::string clx = "\x02";
+  const std::string size = {static_cast<char>(plc.size() & 0xFF),
+                            static_cast<char>((plc.size() >> 8) & 0xFF),
+                            static_cast<char>((plc.size() >> 16) & 0xFF), '\0'};
+  return clx + size + plc;
 }
 
 const char kBillionLaughs[] =
@@ -176,6 +212,38 @@ INSTANTIATE_TEST_SUITE_P(
                       return test::BuildDocx(parts);
                     },
                     DocumentErrorWords(DocumentError::kDamaged)}),
+    test::CaseName());
+
+INSTANTIATE_TEST_SUITE_P(
+    Word97, HostileDocumentTest,
+    testing::Values(HostileCase{"PieceTablePastItsStream", DocumentKind::kDoc,
+                                [] { return WordWithPieceTable(RepeatedPieces(1), 1u << 30); },
+                                DocumentErrorWords(DocumentError::kDamaged)},
+                    // 100,000 pieces of the same text: more characters than the stream holds.
+                    HostileCase{"PiecesThatRepeatTheText", DocumentKind::kDoc,
+                                [] {
+                                  const std::string clx = RepeatedPieces(100000);
+                                  return WordWithPieceTable(clx,
+                                                            static_cast<std::uint32_t>(clx.size()));
+                                },
+                                DocumentErrorWords(DocumentError::kDamaged)},
+                    HostileCase{"PiecesOutOfOrder", DocumentKind::kDoc,
+                                [] {
+                                  std::string clx = RepeatedPieces(2);
+                                  clx.replace(5 + 4, 4, std::string("\x10\x27\0\0", 4));  // 10000
+                                  return WordWithPieceTable(clx,
+                                                            static_cast<std::uint32_t>(clx.size()));
+                                },
+                                DocumentErrorWords(DocumentError::kDamaged)},
+                    HostileCase{"FibCutShort", DocumentKind::kDoc,
+                                [] {
+                                  return test::BuildCompound(
+                                             {{"WordDocument", std::string("\xEC\xA5\xC1\0", 4) +
+                                                                   std::string(200, '\0')},
+                                              {"1Table", "x"}})
+                                      .AsBytes();
+                                },
+                                DocumentErrorWords(DocumentError::kDamaged)}),
     test::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
@@ -325,6 +393,29 @@ INSTANTIATE_TEST_SUITE_P(
                     return test::BuildXlsx({{"S", ""}}, {"a", "b", "c"});
                   },
                   Pieces, 7},
+        BoundCase{"WordPiecesOfADoc", DocumentKind::kDoc,
+                  [] {
+                    test::WordFile f;
+                    f.body = u"a\rb\r";
+                    return test::BuildWord(f);
+                  },
+                  Pieces, 2},
+        BoundCase{"WordTextOfADoc", DocumentKind::kDoc,
+                  [] {
+                    test::WordFile f;
+                    f.body = std::u16string(400, u'b') + u"\r";
+                    return test::BuildWord(f);
+                  },
+                  Text, 400},
+        // The sheet's name when held, then the cell with its sheet's and its own name.
+        BoundCase{"ExcelCellsOfAnXls", DocumentKind::kXls,
+                  [] {
+                    return test::BuildXls(
+                        "", {{u"表", test::BiffRecord(
+                                         0x0204, test::XlsCell(6, 1) +
+                                                     test::XlsString(std::u16string(400, u'x')))}});
+                  },
+                  Text, 2 * std::string("表").size() + 2 + 400},
         BoundCase{"TextLines", DocumentKind::kText, [] { return test::AsBytes(Lines(3)); }, Pieces,
                   3},
         BoundCase{"CsvCells", DocumentKind::kCsv, [] { return test::AsBytes("a,b\nc,d\n"); },

@@ -171,7 +171,9 @@ ZipBuilder XlsxArchive(const std::vector<SheetContent>& sheets,
     entry.data = sst + "</sst>";
     later.push_back(std::move(entry));
   }
-  zip.Add("[Content_Types].xml", ContentTypes(""));
+  zip.Add("[Content_Types].xml",
+          ContentTypes("<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+                       "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"));
   zip.Add("_rels/.rels", Relationships({{"officeDocument", "xl/workbook.xml"}}));
   zip.Add("xl/workbook.xml", workbook);
   zip.Add("xl/_rels/workbook.xml.rels", Relationships(rels));
