@@ -468,7 +468,8 @@ struct Serial {
   std::string text;
   std::size_t digits = 0;
   bool dotted = false;
-  bool plain = false;  // digits alone: it may open a range
+  bool plain = false;        // digits alone: it may open a range
+  bool short_parts = false;  // one or two digits after a dash are a part, never a year
 };
 
 // A revision's letter after the serial: "GJB 151B", "JB/T 4730.3A". Not against a letter,
@@ -495,7 +496,11 @@ std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
   bool lettered = code.serial_letter != 0;
   if (lettered) {
     serial.text += code.serial_letter;
-  } else if (IsLetterIn(r.Peek(), code.small)) {
+  } else if (IsLetterIn(r.Peek(), code.small) && !code.text.ends_with('/')) {
+    // Local serials are digits: "DB11/ T60" would read back as "DB11/T 60". A letter the
+    // code takes after a slash is that slash written as a space ("DL T5088"), never a serial.
+    const bool suffix = code.suffixes.find(Upper(r.Peek())) != std::string_view::npos;
+    if (suffix && code.text.find('/') == std::string::npos) return std::nullopt;
     serial.text += Upper(r.Peek());
     r.Next();
     lettered = true;
@@ -530,9 +535,10 @@ std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
   const bool revised = ReadRevisionLetter(r, code, serial);
   // An inner dash: "DG/TJ 08-11-2018", "JTG/T B07-01-2006", "JTS 144-1-2010". DBJ and DG/TJ
   // keep it without a year too, unless the group is a year itself; other codes only before
-  // a four-digit year, and with a short group, so "GB 50016-2014-2015" stays a year. A
-  // letter serial's or a JTG serial's group of one or two digits is a part, never a year:
-  // "JTG/T D60-01", "JTG/T 2231-01".
+  // a year (four digits but after a letter serial), and with a group of three digits or
+  // fewer, so "GB 50016-2014-2015" stays a year. A letter serial's or a JTG serial's group
+  // of one or two digits is a part, never a year: "JTG/T D60-01", "JTG/T 2231-01".
+  serial.short_parts = lettered || code.text.starts_with("JTG");
   bool inner = false;
   if (r.Peek() == '-') {
     Reader probe = r;
@@ -540,13 +546,16 @@ std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
     probe.SkipLineBreak();
     const std::string part = ReadDigits(probe, 5);
     Reader after = probe;
-    const std::optional<Year> year = part.empty() ? std::nullopt : ReadYear(after, false);
-    if (code.dashed || lettered) {
-      inner = year || (code.dashed && !(part.size() == 4 && FullYear(part) != 0));
+    std::optional<Year> year = part.empty() ? std::nullopt : ReadYear(after, false);
+    if (year && year->digits.size() == 2 && serial.short_parts) year.reset();
+    if (code.dashed) {
+      inner = year || !(part.size() == 4 && FullYear(part) != 0);
+    } else if (lettered) {
+      inner = year && part.size() <= 3;
     } else {
       inner = year && year->digits.size() == 4 && part.size() <= 3;
     }
-    if (!year && part.size() <= 2 && (lettered || code.text.starts_with("JTG"))) inner = true;
+    if (!year && part.size() <= 2 && serial.short_parts) inner = true;
     inner = inner && !part.empty();
     if (inner) {
       serial.text += '-' + part;
@@ -640,12 +649,14 @@ std::optional<Number> ReadNumber(Reader& r, bool spaced_suffix) {
   if (!serial) return std::nullopt;
   n.serial = std::move(*serial);
   n.range = ReadRange(r, n.serial);
-  Reader before_year = r;
-  n.year = ReadYear(r, !n.wrapped);
-  // Two years side by side are a span of years: "MT 2015 2016".
-  if (n.year && n.year->spaced && n.serial.plain && FullYear(n.serial.text) != 0) {
-    r = before_year;
-    n.year.reset();
+  Reader after_year = r;
+  if (std::optional<Year> year = ReadYear(after_year, !n.wrapped)) {
+    // Two years side by side are a span of years: "MT 2015 2016"; "JTG D60 - 15" has no year.
+    const bool span = year->spaced && n.serial.plain && FullYear(n.serial.text) != 0;
+    if (!span && !(year->digits.size() == 2 && n.serial.short_parts)) {
+      n.year = std::move(year);
+      r = after_year;
+    }
   }
   if (n.code.spaced && !(n.year && n.year->digits.size() == 4)) {
     r = start;

@@ -360,7 +360,10 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"DocumentNumber", Utf8(u8"建质[2007]223号、建标〔2015〕38号"), {}},
         TextCase{"ModelNumbers", Utf8(u8"变压器S13-200/10、SCB13-1000/10，线管SC20、SC25"), {}},
         TextCase{"CodeBeforeADate", "GB 2014-08-27", {}},
-        TextCase{"CodeBeforeYears", "MT 2015 2016", {}}),
+        TextCase{"CodeBeforeYears", "MT 2015 2016", {}},
+        TextCase{"LocalSerialsAreDigits", "DB11T60-2014", {}},
+        TextCase{
+            "TwoDigitsAfterALetterSerialAreNoYear", "JTG D60 - 15 JTG D60-01-15", {"JTG D60-01"}}),
     test::CaseName());
 
 // Without a year: anywhere for the national and engineering codes; for the others only beside
@@ -386,16 +389,17 @@ INSTANTIATE_TEST_SUITE_P(
 // Lower case, and a space for the slash or the dash, only on one line.
 INSTANTIATE_TEST_SUITE_P(
     CaseAndSpaces, LineTest,
-    ::testing::Values(TextCase{"LowerCase",
-                               "gb50096-2011 sl 99-2012 q/csg 1202001-2017",
-                               {"GB 50096-2011", "SL 99-2012", "Q/CSG 1202001-2017"}},
-                      TextCase{"SpaceForTheDash", "JGJ 107 2003", {"JGJ 107-2003"}},
-                      TextCase{"SpaceBeforeAYearWord", Utf8(u8"JGJ 107 2003年"), {"JGJ 107"}},
-                      TextCase{"SpaceForTheSlashNeedsAYear", "GB T 50016", {}},
-                      TextCase{"NotAcrossABreak", "GB T\n5080.2 1986 JGJ 107\n2003", {"JGJ 107"}},
-                      TextCase{"LowerCaseLetterIsAUnit", "SL 191a", {}},
-                      TextCase{"EnterpriseWithoutAYear", "Q/CSG 1202001", {}},
-                      TextCase{"LocalWithSpacesOnly", "DB 44 26-2001", {}}),
+    ::testing::Values(
+        TextCase{"LowerCase",
+                 "gb50096-2011 sl 99-2012 q/csg 1202001-2017",
+                 {"GB 50096-2011", "SL 99-2012", "Q/CSG 1202001-2017"}},
+        TextCase{"SpaceForTheDash", "JGJ 107 2003", {"JGJ 107-2003"}},
+        TextCase{"SpaceBeforeAYearWord", Utf8(u8"JGJ 107 2003年"), {"JGJ 107"}},
+        TextCase{"SpaceForTheSlashNeedsAYear", "GB T 50016", {}},
+        TextCase{"NotAcrossABreak", "GB T\n5080.2 1986 JGJ 107\n2003 DL\nT5088-1999", {"JGJ 107"}},
+        TextCase{"LowerCaseLetterIsAUnit", "SL 191a", {}},
+        TextCase{"EnterpriseWithoutAYear", "Q/CSG 1202001", {}},
+        TextCase{"LocalWithSpacesOnly", "DB 44 26-2001", {}}),
     test::CaseName());
 
 // Shorthand: the code carried over, ranges, and two numbers glued.
