@@ -391,7 +391,9 @@ std::optional<Code> ReadCode(Reader& r, bool spaced_suffix) {
     code->text += "/T";
     return code;
   }
-  if (last != 'T' && last != 'Z' && IsDigit(r.Peek())) {
+  // Another letter the code takes after a slash is no serial's: "GJBJ5553" is neither.
+  const bool suffix = last == 'Z' || code->suffixes.find(last) != std::string_view::npos;
+  if (last != 'T' && !suffix && IsDigit(r.Peek())) {
     code->serial_letter = last;
     return code;
   }

@@ -362,6 +362,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"CodeBeforeADate", "GB 2014-08-27", {}},
         TextCase{"CodeBeforeYears", "MT 2015 2016", {}},
         TextCase{"LocalSerialsAreDigits", "DB11T60-2014", {}},
+        TextCase{"SuffixLetterIsNoSerial", "GJBJ0.2-1986", {}},
         TextCase{
             "TwoDigitsAfterALetterSerialAreNoYear", "JTG D60 - 15 JTG D60-01-15", {"JTG D60-01"}}),
     test::CaseName());
