@@ -975,8 +975,8 @@ EditionNote FindEdition(std::string_view utf8) {
   for (Reader r(utf8, 0); r.Pos() < utf8.size(); r.Next()) {
     if (r.Peek() != '(') continue;
     Reader probe = r;
-    if (std::optional<std::string> edition = ReadEdition(probe)) {
-      return {std::move(*edition), r.Pos(), probe.Pos()};
+    if (std::optional<Edition> edition = ReadEdition(probe)) {
+      return {std::move(edition->text), r.Pos(), probe.Pos()};
     }
   }
   return {};

@@ -60,6 +60,16 @@ std::string OnOneLine(const std::string& written) {
   return out;
 }
 
+// What column 1 shows of a citation: as written when that reads back as this one citation,
+// else its canonical number and edition (a code carried over from the citation before it,
+// one serial of a range).
+std::string ShownNumber(const Citation& citation, const std::string& written) {
+  const std::vector<Citation> again = FindCitations(written);
+  if (again.size() == 1 && again.front().number == citation.number) return written;
+  return citation.edition.empty() ? citation.number
+                                  : citation.number + "（" + citation.edition + "）";
+}
+
 ImportedRow ListRow(const std::string& utf8_line, const Location& location) {
   ImportedRow row;
   SetNumber(row, utf8_line);
@@ -77,7 +87,7 @@ void AddListLine(const std::string& utf8_line, const Location& location,
     return;
   }
   for (Citation& citation : citations) {
-    ImportedRow row = ListRow(citation.written, location);
+    ImportedRow row = ListRow(ShownNumber(citation, citation.written), location);
     row.source.citation = std::move(citation);
     rows.push_back(std::move(row));
   }
@@ -143,7 +153,7 @@ bool AddCitationRows(const std::vector<TextPiece>& pieces, std::vector<ImportedR
     for (Citation& citation : FindCitations(piece.text)) {
       if (rows.size() == kMaxImportedRows) return false;
       ImportedRow row;
-      SetNumber(row, OnOneLine(citation.number_as_written));
+      SetNumber(row, ShownNumber(citation, OnOneLine(citation.number_as_written)));
       row.source.location = piece.location;
       row.source.citation = std::move(citation);
       row.source.from_document = true;

@@ -135,6 +135,45 @@ INSTANTIATE_TEST_SUITE_P(Rows, WrittenNumber,
                                                        "GB 1-2010", "GB 1−2010"}),
                          test::CaseName());
 
+// A citation whose written form is not its number alone shows its canonical number.
+struct ShorthandCase {
+  const char* name;
+  bool pasted;
+  std::string text;
+  std::vector<Text> numbers;  // column 1 of each row
+};
+
+class ShorthandNumbers : public ::testing::TestWithParam<ShorthandCase> {};
+
+TEST_P(ShorthandNumbers, ShowTheNumberLookedUp) {
+  std::vector<ImportedRow> rows;
+  std::string error;
+  if (GetParam().pasted) {
+    rows = PastedRows(GetParam().text);
+  } else {
+    ASSERT_TRUE(RowsFromBytes(B(GetParam().text), DocumentKind::kText, rows, error));
+  }
+  std::vector<Text> numbers;
+  for (const ImportedRow& row : rows) numbers.push_back(row.number);
+  EXPECT_EQ(numbers, GetParam().numbers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ShorthandNumbers,
+    ::testing::Values(
+        ShorthandCase{"CarriedCodePasted",
+                      true,
+                      "依据 GB 50016-2014、50017-2017 设计",
+                      {"GB 50016-2014", "GB 50017-2017"}},
+        ShorthandCase{"CarriedCodeListLine",
+                      false,
+                      "GB 50016-2014、50017-2017",
+                      {"GB 50016-2014", "GB 50017-2017"}},
+        ShorthandCase{
+            "Range", true, "GB 50254~50256-96", {"GB 50254-96", "GB 50255-96", "GB 50256-96"}},
+        ShorthandCase{"WrittenFormKept", true, "按 gb50096-2011 执行", {"gb50096-2011"}}),
+    test::CaseName());
+
 TEST(ImportBytesLarge, HundredThousandLines) {
   std::string file;
   for (int i = 1; i <= 100000; ++i) file += "GB/T" + std::to_string(i) + "-2010\r\n";
