@@ -144,7 +144,7 @@ bool AddCitationRows(const std::vector<TextPiece>& pieces, std::vector<ImportedR
       if (rows.size() == kMaxImportedRows) return false;
       ImportedRow row;
       SetNumber(row, OnOneLine(citation.number_as_written));
-      row.source.location = piece.location;
+      row.source.location = LocationAt(piece, citation.begin);
       row.source.citation = std::move(citation);
       row.source.from_document = true;
       rows.push_back(std::move(row));
