@@ -1,6 +1,7 @@
 #include "rows/export.h"
 
 #include <string_view>
+#include <unordered_set>
 
 #include "document/xlsx_writer.h"
 #include "rows/columns.h"
@@ -42,7 +43,17 @@ std::string TitleKey(const std::string& utf8) {
 
 }  // namespace
 
-std::string SourceWhere(const RowStore::Row& row) { return LocationWords(row.source.location); }
+std::string SourceWhere(const RowStore::Row& row) {
+  std::string where = LocationWords(row.source.location);
+  std::unordered_set<std::string> said = {where};
+  for (const CitedPlace& again : row.source.cited_again) {
+    // Cited twice in one paragraph or cell: one place to look.
+    std::string words = LocationWords(again.location);
+    if (!said.insert(words).second) continue;
+    where += (where.empty() ? "" : "；") + words;
+  }
+  return where;
+}
 
 std::string SourceWritten(const RowStore::Row& row) {
   return row.source.citation.has_value() ? row.source.citation->written : std::string();
