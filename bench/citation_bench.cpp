@@ -28,6 +28,7 @@ const std::vector<std::string>& Prose() {
       Utf8(u8"地下室防水等级为二级，屋面防水等级为一级。"),
       Utf8(u8"图中尺寸除标高以米计外，其余均以毫米计，"),
       Utf8(u8"本说明未尽事宜，均按国家现行施工及验收规范执行。"),
+      Utf8(u8"钢筋构造见图集22G101-1，变压器S13-200/10，依据建质[2007]223号文。"),
   };
   return prose;
 }
@@ -48,6 +49,11 @@ const std::vector<std::string>& Citations() {
       Utf8(u8"JTG D60-2015"),
       Utf8(u8"GB 50016——2014"),
       Utf8(u8"GB/T\n50001-2017"),
+      Utf8(u8"GJB 151B-2013、50017-2017"),
+      Utf8(u8"《公路桥涵设计通用规范》（JTG D60）、JTG/T F50"),
+      Utf8(u8"GB 50254~50259-96"),
+      Utf8(u8"gb/t 4459.5 JGJ 107 2003"),
+      Utf8(u8"DB 44/26-2001、Q/CSG 1202001-2017"),
   };
   return citations;
 }

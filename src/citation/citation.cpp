@@ -13,10 +13,16 @@ namespace {
 
 // What an invalid sequence and the end of the text read as: equal to nothing a rule looks for.
 constexpr char32_t kNothing = 0xFFFFFFFF;
-constexpr char32_t kTitleOpen = 0x300A;    // 《
-constexpr char32_t kTitleClose = 0x300B;   // 》
-constexpr char32_t kYearSign = 0x5E74;     // 年
-constexpr char32_t kEditionSign = 0x7248;  // 版
+constexpr char32_t kTitleOpen = 0x300A;          // 《
+constexpr char32_t kTitleClose = 0x300B;         // 》
+constexpr char32_t kListComma = 0x3001;          // 、
+constexpr char32_t kWaveDash = 0x301C;           // 〜
+constexpr char32_t kYearSign = 0x5E74;           // 年
+constexpr char32_t kMonthSign = 0x6708;          // 月
+constexpr char32_t kDaySign = 0x65E5;            // 日
+constexpr char32_t kEditionSign = 0x7248;        // 版
+constexpr char32_t kEditionSecondSign = 0x672C;  // 本, as in 版本
+constexpr char32_t kRangeWord = 0x81F3;          // 至
 
 constexpr std::string_view kTitleCloseBytes = "\xE3\x80\x8B";
 constexpr std::string_view kTitleOpenBytes = "\xE3\x80\x8A";
@@ -26,10 +32,16 @@ constexpr std::string_view kNoBreakSpace = "\xC2\xA0";
 constexpr std::string_view kEditionWords = "\xE5\xB9\xB4\xE7\x89\x88";  // 年版
 constexpr std::string_view kNoteWords =
     "\xE5\xB1\x80\xE9\x83\xA8\xE4\xBF\xAE\xE8\xAE\xA2";  // 局部修订
+constexpr std::string_view kTraditionalNoteWords =
+    "\xE5\xB1\x80\xE9\x83\xA8\xE4\xBF\xAE\xE8\xA8\x82";  // 局部修訂
 
 // Long enough for any standard's title (about 100 Chinese characters); it bounds the search
 // for the opening mark, so a stray 》 costs little.
 constexpr std::size_t kMaxTitleBytes = 300;
+
+// The most serials one range stands for: real ones name a handful, and a typo must not turn
+// into thousands of rows.
+constexpr int kMaxRange = 20;
 
 // Two-letter industry codes, sorted for the binary search.
 constexpr std::array<std::string_view, 69> kIndustryCodes = {
@@ -67,11 +79,16 @@ inline char32_t Normalised(char32_t c) {
 }
 
 bool IsCapital(char32_t c) { return c >= 'A' && c <= 'Z'; }
+bool IsSmall(char32_t c) { return c >= 'a' && c <= 'z'; }
+bool IsLetter(char32_t c) { return IsCapital(c) || IsSmall(c); }
 bool IsDigit(char32_t c) { return c >= '0' && c <= '9'; }
+bool IsLetterIn(char32_t c, bool small) { return small ? IsSmall(c) : IsCapital(c); }
+char Upper(char32_t c) { return static_cast<char>(IsSmall(c) ? c - 'a' + 'A' : c); }
+bool IsHan(char32_t c) { return (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF); }
 // A code starts only on a word boundary: not against a letter, a digit or a slash.
-bool BlocksCode(char32_t c) {
-  return IsCapital(c) || IsDigit(c) || (c >= 'a' && c <= 'z') || c == '/';
-}
+bool BlocksCode(char32_t c) { return IsLetter(c) || IsDigit(c) || c == '/'; }
+// What separates the citations of a list: 、，； and their ASCII forms.
+bool IsListSeparator(char32_t c) { return c == kListComma || c == ',' || c == ';'; }
 
 // The text as the rules see it (normalised characters), with positions that stay byte
 // offsets into the input.
@@ -140,12 +157,12 @@ class Reader {
   char32_t c_ = kNothing;
 };
 
-// A maximal run of capitals; empty when it is longer than `max`.
-std::string ReadCapitals(Reader& r, std::size_t max) {
+// A maximal run of letters of one case, as capitals; empty when it is longer than `max`.
+std::string ReadLetters(Reader& r, std::size_t max, bool small) {
   std::string run;
   std::size_t count = 0;
-  for (; IsCapital(r.Peek()); r.Next()) {
-    if (++count <= max) run += static_cast<char>(r.Peek());
+  for (; IsLetterIn(r.Peek(), small); r.Next()) {
+    if (++count <= max) run += Upper(r.Peek());
   }
   if (count > max) run.clear();
   return run;
@@ -164,61 +181,103 @@ std::string ReadDigits(Reader& r, std::size_t max) {
 
 struct Code {
   std::string text;
-  std::string_view suffixes;  // the letters it may take after a slash: "GB/T", "GB/Z"
-  bool yearless = false;      // a citation without a year, given three serial digits
-  bool dashed = false;        // its serials may hold one inner dash: "08-11"
-  char serial_letter = 0;     // a serial letter written against the code: "JTGD60"
+  std::string_view suffixes;   // the letters it may take after a slash: "GB/T", "GB/Z"
+  bool yearless = false;       // a citation without a year anywhere, given three serial digits
+  bool dated_only = false;     // never without a year, not even in a list
+  bool dashed = false;         // its serials may hold one inner dash: "08-11"
+  bool small = false;          // written in lower case: "gb/t"
+  bool spaced = false;         // "/T" written as a space: counts only before a four-digit year
+  char serial_letter = 0;      // a serial letter written against the code: "JTGD60"
+  std::size_t max_digits = 5;  // of the serial's first group
 };
 
-std::optional<Code> LetterCode(std::string_view run) {
+std::optional<Code> LetterCode(std::string_view run, bool small) {
   struct Entry {
     std::string_view name;
     std::string_view suffixes;
-    bool yearless;
     bool dashed;
   };
-  // GBZ/T (occupational health) and GJB/Z (military guides) exist as written.
+  // GBZ/T (occupational health), GJB/Z (military guides) and GJB/J (military construction)
+  // exist as written.
   static constexpr Entry kCodes[] = {
-      {"GB", "TZ", true, false},  {"GBJ", "", true, false},    {"GBZ", "T", false, false},
-      {"GJB", "Z", false, false}, {"JJF", "", false, false},   {"JJG", "", false, false},
-      {"JGJ", "TZ", true, false}, {"CJJ", "TZ", true, false},  {"JTG", "TZ", true, false},
-      {"JTS", "TZ", true, false}, {"JTJ", "TZ", false, false}, {"CECS", "TZ", true, false},
-      {"DBJ", "T", true, true}};
+      {"GB", "TZ", false},  {"GBJ", "", false},   {"GBZ", "T", false},  {"GJB", "ZJ", false},
+      {"JJF", "", false},   {"JJG", "", false},   {"JGJ", "TZ", false}, {"CJJ", "TZ", false},
+      {"JTG", "TZ", false}, {"JTS", "TZ", false}, {"JTJ", "TZ", false}, {"CECS", "TZ", false},
+      {"DBJ", "T", true}};
+  Code code;
+  code.text = std::string(run);
+  code.small = small;
   for (const Entry& e : kCodes) {
-    if (e.name == run) return Code{std::string(run), e.suffixes, e.yearless, e.dashed};
+    if (e.name == run) {
+      code.suffixes = e.suffixes;
+      code.yearless = true;
+      code.dashed = e.dashed;
+      return code;
+    }
   }
   if (run.size() == 2 && std::binary_search(kIndustryCodes.begin(), kIndustryCodes.end(), run)) {
-    return Code{std::string(run), "TZ", false, false};
+    code.suffixes = "TZ";
+    return code;
   }
   return std::nullopt;
 }
 
-// "/T" or "/Z" after a code, spaces allowed around the slash.
-void ReadSuffix(Reader& r, Code& code) {
-  if (code.suffixes.empty()) return;
+// "/T" or "/Z" after a code, spaces allowed around the slash; "JTG/TF50" writes the serial's
+// letter against it.
+bool ReadSuffix(Reader& r, Code& code) {
+  if (code.suffixes.empty()) return false;
   Reader probe = r;
   probe.SkipSpaces();
-  if (!probe.Take('/')) return;
+  if (!probe.Take('/')) return false;
   probe.SkipSpacesOrLineBreak();
-  const std::string letter = ReadCapitals(probe, 1);
-  if (letter.empty() || code.suffixes.find(letter[0]) == std::string_view::npos) return;
+  const char letter = Upper(probe.Peek());
+  if (!IsLetter(probe.Peek()) || code.suffixes.find(letter) == std::string_view::npos) {
+    return false;
+  }
+  probe.Next();
+  if (IsLetter(probe.Peek())) {
+    Reader serial = probe;
+    const char serial_letter = Upper(serial.Peek());
+    serial.Next();
+    if (!IsDigit(serial.Peek())) return false;
+    code.serial_letter = serial_letter;
+    probe = serial;
+  }
   code.text += '/';
   code.text += letter;
+  r = probe;
+  return true;
+}
+
+// The slash written as a space: "GB T 5080.2", "DL T5088". A letter serial may start with
+// the same letter, so the caller keeps this reading only before a four-digit year.
+void ReadSpacedSuffix(Reader& r, Code& code) {
+  Reader probe = r;
+  if (!probe.SkipSpaces() || !IsLetterIn(probe.Peek(), code.small)) return;
+  const char letter = Upper(probe.Peek());
+  if (code.suffixes.find(letter) == std::string_view::npos) return;
+  probe.Next();
+  Reader serial = probe;
+  serial.SkipSpaces();
+  if (!IsDigit(serial.Peek())) return;
+  code.text += '/';
+  code.text += letter;
+  code.spaced = true;
   r = probe;
 }
 
 // After "T": "/CECS". Without a space before the serial the code ends at its last letter
 // ("T/CECS102"); with one it may end in digits ("T/ABC1 23").
-std::optional<Code> ReadGroupCode(Reader& r) {
+std::optional<Code> ReadGroupCode(Reader& r, bool small) {
   constexpr std::size_t kMaxRun = 15;
   r.SkipSpaces();
   if (!r.Take('/')) return std::nullopt;
   r.SkipSpacesOrLineBreak();
   std::string run;
   std::array<std::size_t, kMaxRun> after{};
-  while (IsCapital(r.Peek()) || IsDigit(r.Peek())) {
+  while (IsLetterIn(r.Peek(), small) || IsDigit(r.Peek())) {
     if (run.size() == kMaxRun) return std::nullopt;
-    run += static_cast<char>(r.Peek());
+    run += Upper(r.Peek());
     r.Next();
     after[run.size() - 1] = r.Pos();
   }
@@ -228,65 +287,113 @@ std::optional<Code> ReadGroupCode(Reader& r) {
   if (last_letter + 1 < run.size()) {
     Reader probe = r;
     const bool spaced = probe.SkipSpaces();
-    if (!spaced || !(IsDigit(probe.Peek()) || IsCapital(probe.Peek()))) {
+    if (!spaced || !(IsDigit(probe.Peek()) || IsLetterIn(probe.Peek(), small))) {
       length = last_letter + 1;
       r.Seek(after[last_letter]);
     }
   }
   if (length < 2 || length > 10) return std::nullopt;
-  return Code{"T/" + run.substr(0, length), "", true, false};
-}
-
-// After "DB": the province, 11 to 82, then "/T", or the bare slash of a mandatory local
-// standard ("DB11/ 687-2015").
-std::optional<Code> ReadLocalCode(Reader& r) {
-  const std::string province = ReadDigits(r, 2);
-  if (province.size() != 2) return std::nullopt;
-  const int number = (province[0] - '0') * 10 + (province[1] - '0');
-  if (number < 11 || number > 82) return std::nullopt;
-  Code code{"DB" + province, "", true, false};
-  Reader probe = r;
-  probe.SkipSpaces();
-  if (probe.Take('/')) {
-    // A break after the bare slash is the one before the serial.
-    Reader letter = probe;
-    letter.SkipSpacesOrLineBreak();
-    if (ReadCapitals(letter, 1) == "T") {
-      code.text += "/T";
-      r = letter;
-    } else {
-      r = probe;
-    }
-  }
+  Code code;
+  code.text = "T/" + run.substr(0, length);
+  code.yearless = true;
+  code.small = small;
   return code;
 }
 
-std::optional<Code> ReadCode(Reader& r) {
-  const std::string run = ReadCapitals(r, 5);
-  if (run.empty()) return std::nullopt;
-  if (run == "T") return ReadGroupCode(r);
-  if (run == "DB") return ReadLocalCode(r);
+// After "Q": "/CSG", an enterprise's own standards, whose serials run longer; they are
+// cited with a year or not at all.
+std::optional<Code> ReadEnterpriseCode(Reader& r, bool small) {
+  r.SkipSpaces();
+  if (!r.Take('/')) return std::nullopt;
+  r.SkipSpaces();
+  const std::string run = ReadLetters(r, 10, small);
+  if (run.size() < 2) return std::nullopt;
+  Code code;
+  code.text = "Q/" + run;
+  code.dated_only = true;
+  code.small = small;
+  code.max_digits = 8;
+  return code;
+}
+
+// After "DB" or "DBJ": the province, 11 to 82, then "/T", or the bare slash of a mandatory
+// local standard ("DB11/ 687-2015"), which the canonical number always shows. A space
+// after the letters ("DB 44/26-2001"), or `slash_needed`, wants the slash written.
+std::optional<Code> ReadLocalCode(Reader& r, std::string_view letters, bool small,
+                                  bool slash_needed) {
+  Reader probe = r;
+  if (probe.SkipSpaces()) slash_needed = true;
+  const std::string province = ReadDigits(probe, 2);
+  if (province.size() != 2) return std::nullopt;
+  const int number = (province[0] - '0') * 10 + (province[1] - '0');
+  if (number < 11 || number > 82) return std::nullopt;
+  Code code;
+  code.text = std::string(letters) + province + '/';
+  code.yearless = true;
+  code.small = small;
+  Reader slash = probe;
+  slash.SkipSpaces();
+  if (slash.Take('/')) {
+    // A break after the bare slash is the one before the serial.
+    Reader letter = slash;
+    letter.SkipSpacesOrLineBreak();
+    if (ReadLetters(letter, 1, small) == "T") {
+      code.text += 'T';
+      probe = letter;
+    } else {
+      probe = slash;
+    }
+  } else if (slash_needed) {
+    return std::nullopt;
+  }
+  r = probe;
+  return code;
+}
+
+std::optional<Code> ReadCode(Reader& r, bool spaced_suffix) {
+  const bool small = IsSmall(r.Peek());
+  const std::string run = ReadLetters(r, 5, small);
+  // A letter of the other case goes on the word: "Gb" is no code.
+  if (run.empty() || IsLetter(r.Peek())) return std::nullopt;
+  if (run == "T") return ReadGroupCode(r, small);
+  if (run == "Q") return ReadEnterpriseCode(r, small);
+  if (run == "DB") return ReadLocalCode(r, run, small, false);
+  if (run == "DBJ") {
+    // "DBJ33/T 1309-2023"; without the slash, "DBJ 15-31" is a serial with its dash.
+    Reader probe = r;
+    if (std::optional<Code> code = ReadLocalCode(probe, run, small, true)) {
+      r = probe;
+      return code;
+    }
+  }
   if (run == "DG") {
     r.SkipSpaces();
     if (!r.Take('/')) return std::nullopt;
     r.SkipSpacesOrLineBreak();
-    if (ReadCapitals(r, 2) != "TJ") return std::nullopt;
-    return Code{"DG/TJ", "", true, true};
+    if (ReadLetters(r, 2, small) != "TJ") return std::nullopt;
+    Code code;
+    code.text = "DG/TJ";
+    code.yearless = true;
+    code.dashed = true;
+    code.small = small;
+    return code;
   }
-  if (std::optional<Code> code = LetterCode(run)) {
-    ReadSuffix(r, *code);
+  if (std::optional<Code> code = LetterCode(run, small)) {
+    if (!ReadSuffix(r, *code) && spaced_suffix) ReadSpacedSuffix(r, *code);
     return code;
   }
   // Written against what follows: "GBT50001" (file names cannot hold the slash) for GB/T,
   // "JTGD60" for JTG D60.
-  std::optional<Code> code = LetterCode(std::string_view(run).substr(0, run.size() - 1));
+  std::optional<Code> code = LetterCode(std::string_view(run).substr(0, run.size() - 1), small);
   if (!code) return std::nullopt;
   const char last = run.back();
   if (last == 'T' && code->suffixes.find('T') != std::string_view::npos) {
     code->text += "/T";
     return code;
   }
-  if (last != 'T' && last != 'Z' && IsDigit(r.Peek())) {
+  // Another letter the code takes after a slash is no serial's: "GJBJ5553" is neither.
+  const bool suffix = last == 'Z' || code->suffixes.find(last) != std::string_view::npos;
+  if (last != 'T' && !suffix && IsDigit(r.Peek())) {
     code->serial_letter = last;
     return code;
   }
@@ -296,39 +403,111 @@ std::optional<Code> ReadCode(Reader& r) {
 struct Year {
   char separator = '-';
   std::string digits;
+  bool spaced = false;  // a space stood for the dash
 };
 
+// Four digits or two. Four running into a clause number are the year: "-20065.3.1" is 2006
+// and clause 5.3.1.
+std::string ReadYearDigits(Reader& r) {
+  std::string run;
+  Reader fourth = r;
+  while (IsDigit(r.Peek()) && run.size() < 7) {
+    run += static_cast<char>(r.Peek());
+    r.Next();
+    if (run.size() == 4) fourth = r;
+  }
+  if (run.size() <= 4) return run;
+  if (run.size() > 6 || FullYear(run.substr(0, 4)) == 0 || r.Peek() != '.') return {};
+  Reader clause = r;
+  clause.Next();
+  if (!IsDigit(clause.Peek())) return {};
+  r = fourth;
+  return run.substr(0, 4);
+}
+
+// After four digits that a space set off: no digit, letter or 年月日 against them, and no
+// separator with a digit after it, which would make them a date ("2014-08-27").
+bool EndsAYear(Reader r) {
+  const char32_t c = r.Peek();
+  if (IsDigit(c) || IsLetter(c) || c == kYearSign || c == kMonthSign || c == kDaySign) {
+    return false;
+  }
+  if (c != '-' && c != '.' && c != '/' && c != ':') return true;
+  r.Next();
+  return !IsDigit(r.Peek());
+}
+
 // "-2014", ":2002", " - 95"; a line may end after the separator, never before it, so a
-// serial ending one line and a number starting the next stay apart.
-std::optional<Year> ReadYear(Reader& r) {
+// serial ending one line and a number starting the next stay apart. With `spaced`, a space
+// may stand for the dash before four digits: "JGJ 107 2003".
+std::optional<Year> ReadYear(Reader& r, bool spaced) {
   Reader probe = r;
-  probe.SkipSpaces();
+  const bool space = probe.SkipSpaces();
   const char32_t separator = probe.Peek();
-  if (separator != '-' && separator != ':') return std::nullopt;
-  probe.Next();
-  probe.SkipSpacesOrLineBreak();
-  std::string digits = ReadDigits(probe, 4);
+  std::string digits;
+  if (separator == '-' || separator == ':') {
+    probe.Next();
+    probe.SkipSpacesOrLineBreak();
+    digits = ReadYearDigits(probe);
+  } else if (spaced && space && IsDigit(separator)) {
+    digits = ReadDigits(probe, 4);
+    if (digits.size() != 4 || !EndsAYear(probe)) return std::nullopt;
+  }
   if (FullYear(digits) == 0) return std::nullopt;
   r = probe;
-  return Year{static_cast<char>(separator), std::move(digits)};
+  return Year{separator == ':' ? ':' : '-', std::move(digits), IsDigit(separator)};
+}
+
+// After a year of two digits, a separator and a digit: the year was a month.
+bool IsDate(Reader r) {
+  const char32_t c = r.Peek();
+  if (c != '-' && c != '.' && c != '/') return false;
+  r.Next();
+  return IsDigit(r.Peek());
 }
 
 struct Serial {
   std::string text;
   std::size_t digits = 0;
+  bool dotted = false;
+  bool plain = false;        // digits alone: it may open a range
+  bool short_parts = false;  // one or two digits after a dash are a part, never a year
 };
+
+// A revision's letter after the serial: "GJB 151B", "JB/T 4730.3A". Not against a letter,
+// a digit or a slash (two numbers glued, "GB50235GB50236"); in lower case only with a year
+// after it, since units follow numbers too ("120m").
+bool ReadRevisionLetter(Reader& r, const Code& code, Serial& serial) {
+  const char32_t c = r.Peek();
+  if (!IsLetter(c)) return false;
+  Reader probe = r;
+  probe.Next();
+  const char32_t after = probe.Peek();
+  if (IsLetter(after) || IsDigit(after) || after == '/') return false;
+  if (IsSmall(c)) {
+    Reader year = probe;
+    if (!code.small || !ReadYear(year, false)) return false;
+  }
+  serial.text += Upper(c);
+  r = probe;
+  return true;
+}
 
 std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
   Serial serial;
   bool lettered = code.serial_letter != 0;
   if (lettered) {
     serial.text += code.serial_letter;
-  } else if (IsCapital(r.Peek())) {
-    serial.text += static_cast<char>(r.Peek());
+  } else if (IsLetterIn(r.Peek(), code.small) && !code.text.ends_with('/')) {
+    // Local serials are digits: "DB11/ T60" would read back as "DB11/T 60". A letter the
+    // code takes after a slash is that slash written as a space ("DL T5088"), never a serial.
+    const bool suffix = code.suffixes.find(Upper(r.Peek())) != std::string_view::npos;
+    if (suffix && code.text.find('/') == std::string::npos) return std::nullopt;
+    serial.text += Upper(r.Peek());
     r.Next();
     lettered = true;
   }
-  const std::string digits = ReadDigits(r, 5);
+  const std::string digits = ReadDigits(r, code.max_digits);
   if (digits.empty()) return std::nullopt;
   serial.text += digits;
   serial.digits = digits.size();
@@ -341,31 +520,171 @@ std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
     if (parts == 2) return std::nullopt;
     serial.text += '.' + part;
     serial.digits += part.size();
+    serial.dotted = true;
     r = probe;
   }
+  // A letter serial's part after a slash: "JTG F80/1".
+  if (lettered && r.Peek() == '/') {
+    Reader probe = r;
+    probe.Next();
+    const std::string part = ReadDigits(probe, 2);
+    if (!part.empty()) {
+      serial.text += '/' + part;
+      serial.digits += part.size();
+      r = probe;
+    }
+  }
+  const bool revised = ReadRevisionLetter(r, code, serial);
   // An inner dash: "DG/TJ 08-11-2018", "JTG/T B07-01-2006", "JTS 144-1-2010". DBJ and DG/TJ
   // keep it without a year too, unless the group is a year itself; other codes only before
-  // a four-digit year, and with a short group, so "GB 50016-2014-2015" stays a year.
+  // a year (four digits but after a letter serial), and with a group of three digits or
+  // fewer, so "GB 50016-2014-2015" stays a year. A letter serial's or a JTG serial's group
+  // of one or two digits is a part, never a year: "JTG/T D60-01", "JTG/T 2231-01".
+  serial.short_parts = lettered || code.text.starts_with("JTG");
+  bool inner = false;
   if (r.Peek() == '-') {
     Reader probe = r;
     probe.Next();
     probe.SkipLineBreak();
     const std::string part = ReadDigits(probe, 5);
     Reader after = probe;
-    const std::optional<Year> year = part.empty() ? std::nullopt : ReadYear(after);
-    bool inner = false;
-    if (code.dashed || lettered) {
-      inner = year || (code.dashed && !(part.size() == 4 && FullYear(part) != 0));
+    std::optional<Year> year = part.empty() ? std::nullopt : ReadYear(after, false);
+    if (year && year->digits.size() == 2 && serial.short_parts) year.reset();
+    if (code.dashed) {
+      inner = year || !(part.size() == 4 && FullYear(part) != 0);
+    } else if (lettered) {
+      inner = year && part.size() <= 3;
     } else {
       inner = year && year->digits.size() == 4 && part.size() <= 3;
     }
-    if (inner && !part.empty()) {
+    if (!year && part.size() <= 2 && serial.short_parts) inner = true;
+    inner = inner && !part.empty();
+    if (inner) {
       serial.text += '-' + part;
       serial.digits += part.size();
       r = probe;
     }
   }
+  serial.plain = !lettered && !serial.dotted && !revised && !inner;
   return serial;
+}
+
+struct Range {
+  int first = 0;
+  int last = 0;
+  std::size_t width = 0;
+};
+
+// "GB 50254~50259-96": the serials from one to the other, the same width each, the year
+// shared. Signs ~ ～ 〜 and 至; a dash only between groups of three digits or more, the
+// second no year.
+std::optional<Range> ReadRange(Reader& r, const Serial& serial) {
+  if (!serial.plain) return std::nullopt;
+  Reader probe = r;
+  probe.SkipSpaces();
+  const char32_t sign = probe.Peek();
+  if (sign != '~' && sign != kWaveDash && sign != kRangeWord && sign != '-') return std::nullopt;
+  probe.Next();
+  probe.SkipSpaces();
+  const std::string last = ReadDigits(probe, serial.digits);
+  if (last.size() != serial.digits) return std::nullopt;
+  if (sign == '-' && (last.size() < 3 || FullYear(last) != 0)) return std::nullopt;
+  const auto value = [](const std::string& digits) {
+    int v = 0;
+    for (char c : digits) v = v * 10 + (c - '0');
+    return v;
+  };
+  const Range range{value(serial.text), value(last), serial.digits};
+  if (range.last <= range.first || range.last - range.first >= kMaxRange) return std::nullopt;
+  r = probe;
+  return range;
+}
+
+// Font and encoding names of drawings ("仿宋_GB2312"), never cited without a year.
+bool IsEncodingName(const Code& code, const Serial& serial) {
+  return code.text == "GB" &&
+         (serial.text == "2312" || serial.text == "18030" || serial.text == "13000");
+}
+
+struct Number {
+  Code code;
+  Serial serial;
+  std::optional<Range> range;
+  std::optional<Year> year;
+  bool wrapped = false;  // the code ended a line and the serial started the next
+  bool glued = false;    // nothing between code and serial: "SC20"
+};
+
+// Where a number without a year counts: a number beside a 《title》 or in a list of
+// citations is one for every known code; elsewhere only for the national, engineering,
+// group and local codes with three serial digits (or a dotted serial: "GBZ 2.1").
+enum class Undated { kNever, kBesideTitle, kInList, kAnywhere };
+
+Undated UndatedIn(const Number& n) {
+  if (n.wrapped || n.code.dated_only || n.code.spaced || IsEncodingName(n.code, n.serial)) {
+    return Undated::kNever;
+  }
+  if (n.code.yearless && (n.serial.digits >= 3 || (n.serial.dotted && n.serial.digits >= 2))) {
+    return Undated::kAnywhere;
+  }
+  // Conduits and transformers are listed so: "SC20、SC25", "SCB13".
+  if (n.glued && !n.code.yearless) return Undated::kBesideTitle;
+  return Undated::kInList;
+}
+
+std::optional<Number> ReadNumber(Reader& r, bool spaced_suffix) {
+  const Reader start = r;
+  std::optional<Code> code = ReadCode(r, spaced_suffix);
+  if (!code) return std::nullopt;
+  Number n;
+  n.code = std::move(*code);
+  if (n.code.serial_letter != 0) {
+    n.glued = true;
+  } else if (n.code.spaced) {
+    r.SkipSpaces();
+  } else {
+    const std::size_t before = r.Pos();
+    n.wrapped = r.SkipSpacesOrLineBreak();
+    n.glued = r.Pos() == before && n.code.text.find('/') == std::string::npos;
+  }
+  std::optional<Serial> serial = ReadSerial(r, n.code);
+  if (!serial) return std::nullopt;
+  n.serial = std::move(*serial);
+  n.range = ReadRange(r, n.serial);
+  Reader after_year = r;
+  if (std::optional<Year> year = ReadYear(after_year, !n.wrapped)) {
+    // Two years side by side are a span of years: "MT 2015 2016"; "JTG D60 - 15" has no year.
+    const bool span = year->spaced && n.serial.plain && FullYear(n.serial.text) != 0;
+    if (!span && !(year->digits.size() == 2 && n.serial.short_parts)) {
+      n.year = std::move(year);
+      r = after_year;
+    }
+  }
+  if (n.code.spaced && !(n.year && n.year->digits.size() == 4)) {
+    r = start;
+    return ReadNumber(r, false);
+  }
+  // A code before a date: "GB 2014-08-27".
+  if (n.year && n.year->digits.size() == 2 && IsDate(r)) return std::nullopt;
+  return n;
+}
+
+// A bare serial and year after a citation and a list separator take its code:
+// "GB 50016-2014、50017-2017". The year has four digits and the serial is none itself, so
+// "2014、2016-2018年" stays a span of years.
+std::optional<Number> ReadCarriedNumber(Reader& r, const Code& code) {
+  Number n;
+  n.code = code;
+  n.code.serial_letter = 0;
+  n.code.spaced = false;
+  std::optional<Serial> serial = ReadSerial(r, n.code);
+  if (!serial || (serial->plain && FullYear(serial->text) != 0)) return std::nullopt;
+  n.serial = std::move(*serial);
+  n.range = ReadRange(r, n.serial);
+  n.year = ReadYear(r, false);
+  if (!n.year || n.year->digits.size() != 4) return std::nullopt;
+  if (r.Peek() == kYearSign || r.Peek() == kMonthSign) return std::nullopt;
+  return n;
 }
 
 // "/XG1-2006".
@@ -390,8 +709,19 @@ std::optional<std::string> ReadAmendment(Reader& r) {
   return amendment;
 }
 
-// "（2018年版）", "(2015年版)", "(2018版)", "(2015)", all as "2018年版".
-std::optional<std::string> ReadEdition(Reader& r) {
+// "局部修订", also as traditional text writes it.
+bool TakeNoteWords(Reader& r) {
+  return r.TakeBytes(kNoteWords) || r.TakeBytes(kTraditionalNoteWords);
+}
+
+struct Edition {
+  std::string text;
+  bool note = false;  // "（2018年局部修订版）"
+};
+
+// "（2018年版）", "(2015年版)", "(2018版)", "(2018 版本)", "(2015)", all as "2018年版";
+// "（2018年局部修订版）" is that edition with the note.
+std::optional<Edition> ReadEdition(Reader& r) {
   Reader probe = r;
   probe.SkipSpaces();
   if (!probe.Take('(')) return std::nullopt;
@@ -400,17 +730,18 @@ std::optional<std::string> ReadEdition(Reader& r) {
   if (year.size() != 4 || FullYear(year) == 0) return std::nullopt;
   probe.SkipSpaces();
   probe.Take(kYearSign);
-  probe.Take(kEditionSign);
+  const bool note = TakeNoteWords(probe);
+  if (probe.Take(kEditionSign)) probe.Take(kEditionSecondSign);
   probe.SkipSpaces();
   if (!probe.Take(')')) return std::nullopt;
   r = probe;
-  return year + std::string(kEditionWords);
+  return Edition{year + std::string(kEditionWords), note};
 }
 
 bool ReadNote(Reader& r) {
   Reader probe = r;
   probe.SkipSpaces();
-  if (!probe.TakeBytes(kNoteWords)) return false;
+  if (!TakeNoteWords(probe)) return false;
   r = probe;
   return true;
 }
@@ -420,9 +751,7 @@ bool IsTitleText(std::string_view text) {
   if (text.empty()) return false;
   for (Reader r(text, 0); r.Pos() < text.size(); r.Next()) {
     const char32_t c = r.Peek();
-    if (c == kNothing || c < 0x20 || c == 0x7F || c == kTitleOpen || c == kTitleClose) {
-      return false;
-    }
+    if (c == kNothing || c < 0x20 || c == 0x7F || c == kTitleOpen || c == kTitleClose) return false;
   }
   return true;
 }
@@ -433,20 +762,24 @@ struct Title {
   std::string_view text;
 };
 
-std::optional<Title> ReadTitleAfter(Reader& r, std::string_view s) {
-  Reader probe = r;
-  probe.SkipSpaces();
-  const std::size_t open = probe.Pos();
-  if (!probe.Take(kTitleOpen)) return std::nullopt;
-  const std::size_t from = probe.Pos();
+// The title text from `from` to the closing mark, on one line.
+std::optional<Title> TitleFrom(std::string_view s, std::size_t open, std::size_t from) {
   const std::size_t close =
       s.substr(from, kMaxTitleBytes + kTitleCloseBytes.size()).find(kTitleCloseBytes);
   if (close == std::string_view::npos) return std::nullopt;
   const std::string_view text = s.substr(from, close);
   if (!IsTitleText(text)) return std::nullopt;
-  probe.Seek(from + close + kTitleCloseBytes.size());
-  r = probe;
-  return Title{open, probe.Pos(), text};
+  return Title{open, from + close + kTitleCloseBytes.size(), text};
+}
+
+std::optional<Title> ReadTitleAfter(Reader& r, std::string_view s) {
+  Reader probe = r;
+  probe.SkipSpaces();
+  const std::size_t open = probe.Pos();
+  if (!probe.Take(kTitleOpen)) return std::nullopt;
+  std::optional<Title> title = TitleFrom(s, open, probe.Pos());
+  if (title) r.Seek(title->close_end);
+  return title;
 }
 
 bool EndsWithAt(std::string_view s, std::size_t floor, std::size_t end, std::string_view bytes) {
@@ -467,9 +800,10 @@ std::size_t SkipSpacesBack(std::string_view s, std::size_t floor, std::size_t en
   }
 }
 
-// A title ending just before the number, spaces allowed between; `bracketed` when the
-// number stands in brackets after it: "《建筑设计防火规范》（GB 50016-2014）". Read backwards on
-// bytes: every mark looked for starts with a lead byte, so it is a whole character.
+// A title ending just before the number, spaces allowed between, or ending the line before;
+// `bracketed` when the number stands in brackets after it: "《建筑设计防火规范》（GB 50016-2014）".
+// Read backwards on bytes: every mark looked for starts with a lead byte, so it is a whole
+// character.
 std::optional<Title> ReadTitleBefore(std::string_view s, std::size_t floor, std::size_t number,
                                      bool& bracketed) {
   std::size_t k = SkipSpacesBack(s, floor, number);
@@ -482,6 +816,11 @@ std::optional<Title> ReadTitleBefore(std::string_view s, std::size_t floor, std:
     bracketed = true;
   }
   if (bracketed) k = SkipSpacesBack(s, floor, k);
+  if (!EndsWithAt(s, floor, k, kTitleCloseBytes) && EndsWithAt(s, floor, k, "\n")) {
+    k -= 1;
+    if (EndsWithAt(s, floor, k, "\r")) k -= 1;
+    k = SkipSpacesBack(s, floor, k);
+  }
   if (!EndsWithAt(s, floor, k, kTitleCloseBytes)) return std::nullopt;
   const std::size_t close = k - kTitleCloseBytes.size();
   const std::size_t lowest =
@@ -496,34 +835,74 @@ std::optional<Title> ReadTitleBefore(std::string_view s, std::size_t floor, std:
   return std::nullopt;
 }
 
-// Font and encoding names of drawings ("仿宋_GB2312"), never cited without a year.
-bool IsEncodingName(const Code& code, const Serial& serial) {
-  return code.text == "GB" &&
-         (serial.text == "2312" || serial.text == "18030" || serial.text == "13000");
+// A number that opens the title's marks, the title after it: "《GJB 151A-1997军用设备…要求》".
+std::optional<Title> ReadTitleAround(std::string_view s, std::size_t floor, std::size_t number,
+                                     Reader r) {
+  const std::size_t open = SkipSpacesBack(s, floor, number);
+  if (!EndsWithAt(s, floor, open, kTitleOpenBytes)) return std::nullopt;
+  r.SkipSpaces();
+  if (!IsHan(r.Peek())) return std::nullopt;
+  return TitleFrom(s, open - kTitleOpenBytes.size(), r.Pos());
 }
 
-std::optional<Citation> ReadCitation(std::string_view s, std::size_t at, std::size_t floor) {
+// The last citation, a list separator, then `to`.
+bool ListSeparatorBetween(std::string_view s, std::size_t from, std::size_t to) {
+  constexpr std::size_t kNear = 32;
+  if (to < from || to - from > kNear) return false;
+  Reader r(s, from);
+  r.SkipSpaces();
+  if (!IsListSeparator(r.Peek())) return false;
+  r.Next();
+  r.SkipSpaces();
+  return r.Pos() == to;
+}
+
+// A list separator, perhaps a title, and a number that a list would count: "JTG B01、JTG/T
+// F50". It looks no further, so a long list costs each number two readings.
+bool NextInList(std::string_view s, std::size_t pos) {
+  Reader r(s, pos);
+  r.SkipSpaces();
+  if (!IsListSeparator(r.Peek())) return false;
+  r.Next();
+  r.SkipSpaces();
+  if (r.Peek() == kTitleOpen) {
+    if (!ReadTitleAfter(r, s)) return false;
+    r.SkipSpaces();
+  }
+  if (!IsLetter(r.Peek())) return false;
+  const std::optional<Number> next = ReadNumber(r, true);
+  return next && (next->year || UndatedIn(*next) >= Undated::kInList);
+}
+
+struct Found {
+  Citation citation;
+  Code code;
+  std::optional<Range> range;
+  char separator = '-';
+};
+
+// `in_list`: the last citation and a list separator stand just before; `carried`: the code
+// a bare serial there takes.
+std::optional<Found> ReadCitation(std::string_view s, std::size_t at, std::size_t floor,
+                                  bool in_list, const Code* carried) {
   Reader r(s, at);
-  std::optional<Code> code = ReadCode(r);
-  if (!code) return std::nullopt;
-  const bool wrapped = code->serial_letter == 0 && r.SkipSpacesOrLineBreak();
-  std::optional<Serial> serial = ReadSerial(r, *code);
-  if (!serial) return std::nullopt;
+  std::optional<Number> number = carried ? ReadCarriedNumber(r, *carried) : ReadNumber(r, true);
+  if (!number) return std::nullopt;
 
   Citation c;
-  c.code = code->text;
-  c.serial = serial->text;
+  c.code = number->code.text;
+  c.serial = number->serial.text;
   c.number = c.code + ' ' + c.serial;
-  if (std::optional<Year> year = ReadYear(r)) {
-    c.year = year->digits;
+  if (number->year) {
+    c.year = number->year->digits;
     c.full_year = FullYear(c.year);
-    c.number += year->separator + c.year;
-  } else if (wrapped || !code->yearless || serial->digits < 3 || IsEncodingName(*code, *serial)) {
-    // A code ending a line and a number starting the next are one citation only with its year.
-    return std::nullopt;
+    c.number += number->year->separator + c.year;
   }
   if (std::optional<std::string> amendment = ReadAmendment(r)) c.amendment = std::move(*amendment);
-  if (std::optional<std::string> edition = ReadEdition(r)) c.edition = std::move(*edition);
+  if (std::optional<Edition> edition = ReadEdition(r)) {
+    c.edition = std::move(edition->text);
+    if (edition->note) c.note = kNoteWords;
+  }
   const std::size_t number_end = r.Pos();
   if (ReadNote(r)) c.note = kNoteWords;
 
@@ -542,27 +921,43 @@ std::optional<Citation> ReadCitation(std::string_view s, std::size_t at, std::si
   if (title) {
     c.begin = title->open;
     c.end = r.Pos();
+  } else if ((title = ReadTitleAround(s, floor, at, r))) {
+    c.begin = title->open;
+    c.end = title->close_end;
   } else if ((title = ReadTitleAfter(r, s))) {
     c.end = title->close_end;
   } else {
     c.end = r.Pos();
   }
+  if (!number->year) {
+    const Undated undated = UndatedIn(*number);
+    if (undated == Undated::kNever || (undated == Undated::kBesideTitle && !title) ||
+        (undated == Undated::kInList && !title && !in_list && !NextInList(s, r.Pos()))) {
+      return std::nullopt;
+    }
+  }
   if (title) c.title = title->text;
   c.written = s.substr(c.begin, c.end - c.begin);
   c.number_as_written = s.substr(at, number_end - at);
-  return c;
+  const char separator = number->year ? number->year->separator : '-';
+  return Found{std::move(c), std::move(number->code), number->range, separator};
 }
 
-// The character that ends just before `end`, normalised; kNothing when none does.
-char32_t CharBefore(std::string_view s, std::size_t end) {
-  std::size_t start = end;
-  while (start > 0 && end - start < 4) {
-    --start;
-    if ((static_cast<unsigned char>(s[start]) & 0xC0) != 0x80) break;
+// One citation, or one per serial of a range, all with the range's place and text.
+void Append(std::vector<Citation>& found, Found& read) {
+  if (!read.range) {
+    found.push_back(std::move(read.citation));
+    return;
   }
-  if (start == end) return kNothing;
-  const Decoded d = DecodeAt(s, start);
-  return d.next == end ? Normalised(d.c) : kNothing;
+  const Range& range = *read.range;
+  for (int value = range.first; value <= range.last; ++value) {
+    Citation c = read.citation;
+    c.serial = std::to_string(value);
+    if (c.serial.size() < range.width) c.serial.insert(0, range.width - c.serial.size(), '0');
+    c.number = c.code + ' ' + c.serial;
+    if (!c.year.empty()) c.number += read.separator + c.year;
+    found.push_back(std::move(c));
+  }
 }
 
 }  // namespace
@@ -580,8 +975,8 @@ EditionNote FindEdition(std::string_view utf8) {
   for (Reader r(utf8, 0); r.Pos() < utf8.size(); r.Next()) {
     if (r.Peek() != '(') continue;
     Reader probe = r;
-    if (std::optional<std::string> edition = ReadEdition(probe)) {
-      return {std::move(*edition), r.Pos(), probe.Pos()};
+    if (std::optional<Edition> edition = ReadEdition(probe)) {
+      return {std::move(edition->text), r.Pos(), probe.Pos()};
     }
   }
   return {};
@@ -589,7 +984,8 @@ EditionNote FindEdition(std::string_view utf8) {
 
 std::vector<Citation> FindCitations(std::string_view utf8) {
   std::vector<Citation> found;
-  std::size_t floor = 0;  // the end of the last citation: the next one starts no earlier
+  std::size_t floor = 0;     // the end of the last citation: the next one starts no earlier
+  std::optional<Code> last;  // the last citation's code, which a bare serial after it takes
   bool boundary = true;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
@@ -600,11 +996,20 @@ std::vector<Citation> FindCitations(std::string_view utf8) {
       c = Normalised(d.c);
       next = d.next;
     }
-    if (boundary && IsCapital(c)) {
-      if (std::optional<Citation> citation = ReadCitation(utf8, i, floor)) {
-        i = floor = citation->end;
-        boundary = !BlocksCode(CharBefore(utf8, i));
-        found.push_back(std::move(*citation));
+    if (boundary && (IsLetter(c) || (last && IsDigit(c)))) {
+      const bool in_list = last && ListSeparatorBetween(utf8, floor, i);
+      std::optional<Found> read;
+      if (IsLetter(c)) {
+        read = ReadCitation(utf8, i, floor, in_list, nullptr);
+      } else if (in_list) {
+        read = ReadCitation(utf8, i, floor, true, &*last);
+      }
+      if (read) {
+        // Whatever ends a citation, the next may follow at once: "GB50235GB50236".
+        i = floor = read->citation.end;
+        boundary = true;
+        last = read->code;
+        Append(found, *read);
         continue;
       }
     }

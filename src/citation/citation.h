@@ -29,7 +29,8 @@ struct Citation {
   bool operator==(const Citation&) const = default;
 };
 
-// Every citation in `utf8`, in text order, non-overlapping. Invalid UTF-8 never crashes;
+// Every citation in `utf8`, in text order, non-overlapping but for a range's citations, one
+// per serial, which share its place ("GB 50254~50259-96"). Invalid UTF-8 never crashes;
 // it only never matches. Every dash, and a run of dashes, reads as "-". A number may wrap
 // over one line break (LF or CR LF, spaces around it; not a blank line, a lone CR or a form
 // feed) after a slash of its code, an inner dash or the year's "-" or ":", and between code

@@ -64,6 +64,7 @@ std::string LocationJson(const Location& at) {
       break;
     case Location::Kind::kTableCell:
       json.Number("table", at.table).Number("row", at.row).Number("column", at.column);
+      if (!at.caption.empty()) json.String("caption", at.caption);
       break;
     case Location::Kind::kSheetCell:
       json.String("sheet", at.sheet).String("cell", at.cell);
@@ -73,11 +74,15 @@ std::string LocationJson(const Location& at) {
       break;
     case Location::Kind::kPage:
       json.Number("page", at.page);
+      if (at.line > 0) json.Number("line", at.line);
       break;
     case Location::Kind::kPart:
-      json.String("part", at.part).Number("paragraph", at.paragraph);
+      json.String("part", at.part);
+      if (at.paragraph > 0) json.Number("paragraph", at.paragraph);
       break;
   }
+  if (!at.heading.empty())
+    json.String("heading", at.heading).Number("under_heading", at.under_heading);
   return json.Close();
 }
 

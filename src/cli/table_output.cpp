@@ -64,6 +64,14 @@ std::string FormatJson(const Rows& rows) {
     if (row.source.citation) {
       out += ", \"source\": " + CitationJson(*row.source.citation, row.source.location);
     }
+    if (!row.source.cited_again.empty()) {
+      out += ", \"cited_again\": [";
+      for (const CitedPlace& again : row.source.cited_again) {
+        if (&again != &row.source.cited_again.front()) out += ", ";
+        out += CitationJson(again.citation, again.location);
+      }
+      out += ']';
+    }
     const std::optional<bool> title_matches = TitleMatches(row);
     out += ", \"title_matches\": ";
     out += title_matches ? (*title_matches ? "true" : "false") : "null";

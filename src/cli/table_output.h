@@ -36,7 +36,8 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
 // `sources` is.
 // JSON: an array of objects {ordinal, number, status, latest_number, latest_title, reason,
 // http_status (a number) and error when the reason has them, source (CitationJson) when the
-// row looks a citation up, title_matches (true, false or null), then VerdictFields}.
+// row looks a citation up, cited_again (an array of CitationJson) when the document cites it
+// again, title_matches (true, false or null), then VerdictFields}.
 // XLSX: the bytes of FormatXlsx's workbook, and in `cells_cut` (when given) how many of its
 // cells were cut at Excel's length; empty when the rows do not fit in a sheet.
 std::string FormatTable(Format format, const Rows& rows, bool reasons = false, bool sources = false,

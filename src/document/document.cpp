@@ -4,7 +4,6 @@
 
 #include "document/errors.h"
 #include "document/formats.h"
-#include "document/pdf.h"
 #include "document/zip_reader.h"
 
 namespace kelvaro {
@@ -30,26 +29,40 @@ std::string_view TrimAsciiSpaces(std::string_view s) {
 }  // namespace
 
 std::string LocationWords(const Location& at) {
+  const std::string under = at.heading.empty() ? std::string() : at.heading + " › ";
   switch (at.kind) {
     case Location::Kind::kNone:
       return {};
     case Location::Kind::kLine:
       return "第 " + Number(at.line) + " 行";
     case Location::Kind::kParagraph:
-      return "第 " + Number(at.paragraph) + " 段";
-    case Location::Kind::kTableCell:
-      return "表 " + Number(at.table) + " 第 " + Number(at.row) + " 行第 " + Number(at.column) +
-             " 列";
+      if (!at.heading.empty() && at.under_heading == 0) return at.heading;
+      return under + "第 " + Number(at.heading.empty() ? at.paragraph : at.under_heading) + " 段";
+    case Location::Kind::kTableCell: {
+      const std::string cell = "第 " + Number(at.row) + " 行第 " + Number(at.column) + " 列";
+      if (!at.caption.empty()) return at.caption + " › " + cell;
+      return under + "表 " + Number(at.heading.empty() ? at.table : at.under_heading) + " " + cell;
+    }
     case Location::Kind::kSheetCell:
       return at.sheet + "!" + at.cell;
     case Location::Kind::kCsvCell:
       return "第 " + Number(at.row) + " 行第 " + Number(at.column) + " 列";
     case Location::Kind::kPage:
-      return "第 " + Number(at.page) + " 页";
+      return "第 " + Number(at.page) + " 页" + (at.line > 0 ? "第 " + Number(at.line) + " 行" : "");
     case Location::Kind::kPart:
-      return at.part + "第 " + Number(at.paragraph) + " 段";
+      return at.paragraph > 0 ? at.part + "第 " + Number(at.paragraph) + " 段" : at.part;
   }
   return {};
+}
+
+Location LocationAt(const TextPiece& piece, std::size_t offset) {
+  Location at = piece.location;
+  if (at.kind == Location::Kind::kPage && at.line > 0) {
+    const std::size_t end = std::min(offset, piece.text.size());
+    at.line += static_cast<int>(std::count(
+        piece.text.begin(), piece.text.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+  }
+  return at;
 }
 
 namespace formats {
@@ -220,34 +233,18 @@ bool Budget::Take(std::size_t bytes) {
   return true;
 }
 
-bool Budget::Add(std::vector<TextPiece>& pieces, TextPiece&& piece) {
-  const Location& at = piece.location;
-  if (!Take(piece.text.size() + at.sheet.size() + at.cell.size() + at.part.size())) return false;
-  pieces.push_back(std::move(piece));
+bool Budget::Grow(std::size_t bytes) {
+  if (!Fits(bytes)) return false;
+  text_ += bytes;
   return true;
 }
 
-bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-             DocumentError& error) {
-  std::vector<std::string> pages;
-  if (!ReadPdfPages(bytes, pages, error)) return false;
-  for (std::size_t i = 0; i < pages.size(); ++i) {
-    std::string& text = pages[i];
-    // The text layer ends pages with line and form feeds; they are no part of the page.
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\f' || text.back() == '\r' ||
-                             text.back() == ' ')) {
-      text.pop_back();
-    }
-    if (text.empty()) continue;
-    TextPiece piece;
-    piece.text = std::move(text);
-    piece.location.kind = Location::Kind::kPage;
-    piece.location.page = static_cast<int>(i) + 1;
-    if (!budget.Add(pieces, std::move(piece))) {
-      error = DocumentError::kContentTooLarge;
-      return false;
-    }
-  }
+bool Budget::Add(std::vector<TextPiece>& pieces, TextPiece&& piece) {
+  const Location& at = piece.location;
+  if (!Take(piece.text.size() + at.sheet.size() + at.cell.size() + at.part.size() +
+            at.heading.size() + at.caption.size()))
+    return false;
+  pieces.push_back(std::move(piece));
   return true;
 }
 

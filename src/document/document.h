@@ -23,6 +23,9 @@ struct TextPiece {
   bool operator==(const TextPiece&) const = default;
 };
 
+// Where the text at byte `offset` of `piece` stands: on a PDF page, the line it is on.
+Location LocationAt(const TextPiece& piece, std::size_t offset);
+
 // kDoc, kXls, kWps and kPpt are the old Office names: Word and Excel 97-2003 files (and WPS
 // files in Word's format) under the first three are read as such, other bytes as what they
 // are (KindOfContent).
@@ -63,8 +66,10 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error)
 // The pieces of a document in reading order, of the kind KindOfContent finds; false with
 // `error` (its words: DocumentErrorWords) when it cannot be read, and then no pieces.
 // kText gives one piece per non-empty line (kLine; lines end as ImportLines ends them), kCsv
-// one per non-empty cell. The memory it takes stays within a small multiple of `limits`'
-// text and pieces.
+// one per non-empty cell, kPdf one per page (its lines holding text; kPage with the line it
+// starts on) but for the lines that run at the top or bottom of most pages, given once where
+// first met as "页眉" or "页脚" (kPart). The memory it takes stays within a small multiple of
+// `limits`' text and pieces.
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
                   DocumentError& error, const DocumentLimits& limits = {});
 

@@ -1,6 +1,8 @@
 // Word: the body's paragraphs and table cells, then headers, footers, footnotes, endnotes.
 #include <algorithm>
 #include <charconv>
+#include <string>
+#include <unordered_map>
 
 #include "document/errors.h"
 #include "document/formats.h"
@@ -21,14 +23,151 @@ int IntValue(const std::string* text, int fallback) {
   return std::min(value, 1 << 14);  // Word's widest grid
 }
 
+std::string LowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+bool StartsWithDigit(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  if (!s.empty() && s.front() >= '0' && s.front() <= '9') return true;
+  // ０ to ９
+  return s.size() >= 3 && s.starts_with("\xEF\xBC") && static_cast<unsigned char>(s[2]) >= 0x90 &&
+         static_cast<unsigned char>(s[2]) <= 0x99;
+}
+
+// Word's own names of its heading styles, in English, as ids, and in a Chinese Word or WPS.
+bool IsHeadingName(std::string_view name) {
+  const std::string lower = LowerAscii(name);
+  for (const std::string_view prefix : {"heading", "标题"}) {
+    if (lower.starts_with(prefix) &&
+        StartsWithDigit(std::string_view(lower).substr(prefix.size()))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsCaptionName(std::string_view name) {
+  const std::string lower = LowerAscii(name);
+  return lower == "caption" || lower == "题注";
+}
+
+// The paragraph styles of styles.xml, by id.
+class Styles {
+ public:
+  bool Read(package::PartReader& reader, formats::Budget& held, DocumentError& error) {
+    Style* style = nullptr;
+    for (;;) {
+      const Event e = reader.Next();
+      if (e == Event::kDone) return true;
+      if (e == Event::kError) {
+        error = reader.ErrorReason();
+        return false;
+      }
+      if (e == Event::kEnd && reader.Is(Ns::kWord, "style")) style = nullptr;
+      if (e != Event::kStart || reader.ElementNs() != Ns::kWord) continue;
+      const std::string* val = reader.Attribute(Ns::kWord, "val");
+      if (reader.Local() == "style") {
+        const std::string* id = reader.Attribute(Ns::kWord, "styleId");
+        if (id == nullptr || !held.Take(id->size())) continue;
+        style = &styles_[*id];
+        style->heading = IsHeadingName(*id);
+        style->caption = IsCaptionName(*id);
+      } else if (style == nullptr || val == nullptr) {
+        continue;
+      } else if (reader.Local() == "name") {
+        style->heading = style->heading || IsHeadingName(*val);
+        style->caption = style->caption || IsCaptionName(*val);
+      } else if (reader.Local() == "basedOn" && held.Take(val->size())) {
+        style->based_on = *val;
+      } else if (reader.Local() == "outlineLvl") {
+        style->outline = IntValue(val, -1);
+      }
+    }
+  }
+
+  // Whether a paragraph of style `id` is a heading: an outline level of 0 to 8 (9 is body
+  // text) or a heading's name, its own or of the style it is based on.
+  bool Heading(const std::string& id) const {
+    return Find(id, [](const Style& s) {
+      if (s.outline >= 0) return s.outline < 9 ? 1 : 0;
+      return s.heading ? 1 : -1;
+    });
+  }
+  bool Caption(const std::string& id) const {
+    return Find(id, [](const Style& s) { return s.caption ? 1 : -1; });
+  }
+
+ private:
+  struct Style {
+    std::string based_on;
+    int outline = -1;
+    bool heading = false;
+    bool caption = false;
+  };
+
+  // Up the styles it is based on until `says` gives 1 (yes) or 0 (no); a loop says no.
+  template <typename Says>
+  bool Find(const std::string& id, Says says) const {
+    const std::string* at = &id;
+    for (int depth = 0; depth < 16; ++depth) {
+      const auto found = styles_.find(*at);
+      if (found == styles_.end()) return false;
+      const int said = says(found->second);
+      if (said >= 0) return said == 1;
+      at = &found->second.based_on;
+    }
+    return false;
+  }
+
+  std::unordered_map<std::string, Style> styles_;
+};
+
+// A heading or caption as a place's name: on one line, and not past a few dozen characters.
+std::string PlaceName(std::string_view text) {
+  std::string name;
+  for (const char c : text) {
+    if (c == '\n' || c == '\t' || c == '\r') {
+      if (!name.empty() && name.back() != ' ') name += ' ';
+    } else if (c != ' ' || (!name.empty() && name.back() != ' ')) {
+      name += c;
+    }
+  }
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  constexpr std::size_t kLongest = 120;  // bytes: forty Chinese characters
+  if (name.size() > kLongest) {
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+    name += "…";
+  }
+  return name;
+}
+
+// "表 2 主要规范", "表3.1-2 …": a table's caption by its words.
+bool CaptionWords(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  return text.starts_with("表") && StartsWithDigit(text.substr(std::string_view("表").size()));
+}
+
 // One part's paragraphs. In the body, paragraphs outside tables and the cells of top-level
-// tables are numbered; in the other parts every paragraph, table or not, counts within
-// `part_name` with the counter the caller keeps for that kind of part.
+// tables are numbered, and each is also counted from the nearest heading above (`styles`
+// says which paragraphs are headings and captions); in the other parts every paragraph,
+// table or not, counts within `part_name` with the counter the caller keeps for that kind
+// of part.
 class Walker {
  public:
   Walker(formats::Budget& budget, std::vector<TextPiece>& pieces, const char* part_name,
-         int& paragraphs)
-      : budget_(budget), pieces_(pieces), part_name_(part_name), paragraphs_(paragraphs) {}
+         int& paragraphs, const Styles* styles = nullptr)
+      : budget_(budget),
+        pieces_(pieces),
+        part_name_(part_name),
+        paragraphs_(paragraphs),
+        styles_(styles) {}
 
   // False with the reason; `root` is the element the part must start with.
   bool Walk(package::PartReader& reader, std::string_view root, DocumentError& error,
@@ -117,6 +256,16 @@ class Walker {
       run_depths_.push_back(run_depth_);
       run_depth_ = 0;
       if (++paragraph_level_ > 1) pending_break_ = true;  // a text box's paragraph
+      if (AtBodyParagraph()) {
+        style_.clear();
+        outline_ = -1;
+      }
+    } else if (local == "pPrChange") {
+      skip_ = 1;  // the properties before a revision
+    } else if (local == "pStyle" && AtBodyParagraph() && run_depth_ == 0) {
+      if (const std::string* id = r.Attribute(Ns::kWord, "val")) style_ = *id;
+    } else if (local == "outlineLvl" && AtBodyParagraph() && run_depth_ == 0) {
+      outline_ = IntValue(r.Attribute(Ns::kWord, "val"), -1);
     } else if (local == "r") {
       ++run_depth_;
     } else if (local == "t") {
@@ -126,7 +275,12 @@ class Walker {
       if (CountsTables() && tables_ == 1 && paragraph_level_ == 0) {
         counted_depth_ = 1;
         ++table_;
+        ++tables_under_;
         row_ = 0;
+        caption_ = std::move(caption_before_);
+        caption_before_.clear();
+        awaiting_caption_ = false;
+        table_pieces_ = pieces_.size();
       }
     } else if (AtCountedTable() && paragraph_level_ == 0) {
       if (local == "tr") {
@@ -199,6 +353,7 @@ class Walker {
         at.paragraph = paragraphs_;
         if (part_name_ == nullptr) {
           at.kind = Location::Kind::kParagraph;
+          BodyParagraph(at);
         } else {
           at.kind = Location::Kind::kPart;
           at.part = part_name_;
@@ -211,12 +366,57 @@ class Walker {
       at.table = table_;
       at.row = row_;
       at.column = column_;
+      at.heading = heading_;
+      at.under_heading = tables_under_;
+      at.caption = caption_;
       Emit(std::move(at));
       in_cell_ = false;
       next_column_ += span_;
     } else if (local == "tbl" && tables_ > 0) {
-      if (tables_ == counted_depth_) counted_depth_ = 0;
+      if (tables_ == counted_depth_) {
+        counted_depth_ = 0;
+        awaiting_caption_ = caption_.empty();
+        caption_.clear();
+      }
       --tables_;
+    }
+  }
+
+  bool AtBodyParagraph() const {
+    return styles_ != nullptr && paragraph_level_ == 1 && tables_ == 0;
+  }
+
+  // A body paragraph outside tables: a heading names the paragraphs and tables below it,
+  // counted from it; a caption names the table just before or after it (empty paragraphs
+  // between do not part them).
+  void BodyParagraph(Location& at) {
+    if (!text_.empty() && (outline_ >= 0 ? outline_ < 9 : styles_->Heading(style_))) {
+      heading_ = PlaceName(text_);
+      paragraphs_under_ = tables_under_ = 0;
+      at.heading = heading_;
+    } else if (!heading_.empty()) {
+      at.heading = heading_;
+      at.under_heading = ++paragraphs_under_;
+    }
+    if (text_.empty()) return;
+    const bool caption = CaptionWords(text_) || styles_->Caption(style_);
+    caption_before_.clear();
+    if (caption && awaiting_caption_) {
+      NameTable(PlaceName(text_));
+    } else if (caption) {
+      caption_before_ = PlaceName(text_);
+    }
+    awaiting_caption_ = false;
+  }
+
+  // The caption below a table, given to the cells read before it.
+  void NameTable(const std::string& caption) {
+    for (std::size_t i = table_pieces_; i < pieces_.size(); ++i) {
+      if (!budget_.Grow(caption.size())) {
+        too_large_ = true;
+        return;
+      }
+      pieces_[i].location.caption = caption;
     }
   }
 
@@ -238,6 +438,16 @@ class Walker {
   bool in_cell_ = false;
   std::vector<bool> fields_;
   int hidden_fields_ = 0;
+  const Styles* styles_;  // null but in the body
+  std::string style_;     // of the body paragraph being read
+  int outline_ = -1;      // its own outline level
+  std::string heading_;
+  int paragraphs_under_ = 0;  // since the heading
+  int tables_under_ = 0;
+  std::string caption_before_;  // the last body paragraph's text when it is a caption
+  std::string caption_;         // of the table being read
+  bool awaiting_caption_ = false;
+  std::size_t table_pieces_ = 0;  // where the last table's cells start in `pieces_`
 };
 
 // Headers by their number (header2 before header10), each part once.
@@ -264,14 +474,30 @@ bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
     return false;
   }
   package.FirstRead(*body);
+  if (!package::ReadRelationships(package, main, relationships, error)) return false;
+  Styles styles;
+  for (const package::Relationship& r : relationships) {
+    const ZipMember* member = r.type == "styles" ? package.Find(r.target) : nullptr;
+    if (member == nullptr || !package.FirstRead(*member)) continue;
+    package::PartReader reader(package, *member);
+    DocumentError styles_error = DocumentError::kNone;
+    if (!styles.Read(reader, package.Held(), styles_error)) {
+      // Damaged styles cost only the headings; a limit reached is the document's.
+      if (styles_error == DocumentError::kTooLarge ||
+          styles_error == DocumentError::kContentTooLarge) {
+        error = styles_error;
+        return false;
+      }
+      styles = Styles();
+    }
+  }
   int body_paragraphs = 0;
   package::PartReader body_reader(package, *body);
-  if (!Walker(budget, pieces, nullptr, body_paragraphs)
+  if (!Walker(budget, pieces, nullptr, body_paragraphs, &styles)
            .Walk(body_reader, "document", error, DocumentError::kNotWord)) {
     return false;
   }
 
-  if (!package::ReadRelationships(package, main, relationships, error)) return false;
   struct PartKind {
     const char* type;
     const char* root;

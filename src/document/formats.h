@@ -18,6 +18,8 @@ class Budget {
   bool Fits(std::size_t bytes) const { return bytes <= limits_.max_text - text_; }
   // Takes one more item of `bytes`: false, taking nothing, when it would pass the limits.
   bool Take(std::size_t bytes);
+  // Takes `bytes` more for items already taken: false, taking nothing, past the limits.
+  bool Grow(std::size_t bytes);
   // Appends `piece` when the budget takes it (its text and location's names).
   bool Add(std::vector<TextPiece>& pieces, TextPiece&& piece);
 

@@ -8,16 +8,27 @@ namespace kelvaro {
 struct Location {
   enum class Kind { kNone, kLine, kParagraph, kTableCell, kSheetCell, kCsvCell, kPage, kPart };
   Kind kind = Kind::kNone;
-  int line = 0, paragraph = 0, table = 0, row = 0, column = 0, page = 0;  // 1-based
+  // 1-based. kPage: `line` is the page's line, blank lines not counted. kParagraph and
+  // kTableCell: `paragraph` and `table` are counted through the whole body.
+  int line = 0, paragraph = 0, table = 0, row = 0, column = 0, page = 0;
   std::string sheet;  // UTF-8 sheet name (kSheetCell)
   std::string cell;   // "C5" (kSheetCell; `row` and `column` hold 5 and 3)
-  std::string part;  // kPart: "页眉", "页脚", "脚注", "尾注" with `paragraph` counted within them
+  // kPart: "页眉", "页脚", "脚注", "尾注" with `paragraph` counted within them; a PDF's
+  // running header or footer has no paragraph.
+  std::string part;
+  // .docx body (UTF-8, on one line): the nearest heading above, and the paragraph (or table)
+  // counted from it, 0 for the heading itself; a table's caption.
+  std::string heading;
+  int under_heading = 0;
+  std::string caption;
 
   bool operator==(const Location&) const = default;
 };
 
-// The location in words (UTF-8): "第 3 行", "第 N 段", "表 T 第 R 行第 C 列", "设计依据!C5",
-// CSV "第 R 行第 C 列", "第 N 页", "页眉第 N 段"; empty for kNone.
+// The location in words (UTF-8): "第 3 行", "第 N 段", "3 设计依据 › 第 2 段",
+// "表 T 第 R 行第 C 列", "表 2 主要规范 › 第 R 行第 C 列", "3 设计依据 › 表 1 第 R 行第 C 列",
+// "设计依据!C5", CSV "第 R 行第 C 列", "第 3 页第 12 行", "页眉第 N 段", "页眉"; empty for
+// kNone.
 std::string LocationWords(const Location& location);
 
 }  // namespace kelvaro

@@ -1,6 +1,7 @@
 #include "rows/export.h"
 
 #include <string_view>
+#include <unordered_set>
 
 #include "citation/citation.h"
 #include "document/xlsx_writer.h"
@@ -50,7 +51,17 @@ std::string WithoutEdition(const std::string& title) {
 
 }  // namespace
 
-std::string SourceWhere(const RowStore::Row& row) { return LocationWords(row.source.location); }
+std::string SourceWhere(const RowStore::Row& row) {
+  std::string where = LocationWords(row.source.location);
+  std::unordered_set<std::string> said = {where};
+  for (const CitedPlace& again : row.source.cited_again) {
+    // Cited twice in one paragraph or cell: one place to look.
+    std::string words = LocationWords(again.location);
+    if (!said.insert(words).second) continue;
+    where += (where.empty() ? "" : "；") + words;
+  }
+  return where;
+}
 
 std::string SourceWritten(const RowStore::Row& row) {
   return row.source.citation.has_value() ? row.source.citation->written : std::string();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 #include "citation/citation.h"
 #include "document/formats.h"
@@ -60,6 +61,16 @@ std::string OnOneLine(const std::string& written) {
   return out;
 }
 
+// What column 1 shows of a citation: as written when that reads back as this one citation,
+// else its canonical number and edition (a code carried over from the citation before it,
+// one serial of a range).
+std::string ShownNumber(const Citation& citation, const std::string& written) {
+  const std::vector<Citation> again = FindCitations(written);
+  if (again.size() == 1 && again.front().number == citation.number) return written;
+  return citation.edition.empty() ? citation.number
+                                  : citation.number + "（" + citation.edition + "）";
+}
+
 ImportedRow ListRow(const std::string& utf8_line, const Location& location) {
   ImportedRow row;
   SetNumber(row, utf8_line);
@@ -77,7 +88,7 @@ void AddListLine(const std::string& utf8_line, const Location& location,
     return;
   }
   for (Citation& citation : citations) {
-    ImportedRow row = ListRow(citation.written, location);
+    ImportedRow row = ListRow(ShownNumber(citation, citation.written), location);
     row.source.citation = std::move(citation);
     rows.push_back(std::move(row));
   }
@@ -143,14 +154,35 @@ bool AddCitationRows(const std::vector<TextPiece>& pieces, std::vector<ImportedR
     for (Citation& citation : FindCitations(piece.text)) {
       if (rows.size() == kMaxImportedRows) return false;
       ImportedRow row;
-      SetNumber(row, OnOneLine(citation.number_as_written));
-      row.source.location = piece.location;
+      SetNumber(row, ShownNumber(citation, OnOneLine(citation.number_as_written)));
+      row.source.location = LocationAt(piece, citation.begin);
       row.source.citation = std::move(citation);
       row.source.from_document = true;
       rows.push_back(std::move(row));
     }
   }
   return true;
+}
+
+void GatherCitedAgain(std::vector<ImportedRow>& rows) {
+  std::unordered_map<std::string, std::size_t> first_row;
+  std::vector<ImportedRow> gathered;
+  for (ImportedRow& row : rows) {
+    if (!row.source.citation.has_value()) {
+      gathered.push_back(std::move(row));
+      continue;
+    }
+    const Citation& c = *row.source.citation;
+    const auto [at, added] =
+        first_row.try_emplace(c.number + '\n' + c.amendment + '\n' + c.edition, gathered.size());
+    if (added) {
+      gathered.push_back(std::move(row));
+    } else {
+      gathered[at->second].source.cited_again.push_back(
+          {std::move(row.source.location), std::move(*row.source.citation)});
+    }
+  }
+  rows = std::move(gathered);
 }
 
 namespace {
@@ -186,6 +218,8 @@ bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRo
   } else if (!AddCitationRows(pieces, rows)) {
     std::vector<ImportedRow>().swap(rows);
     return Refuse(DocumentError::kContentTooLarge, error);
+  } else {
+    GatherCitedAgain(rows);
   }
   return true;
 }
@@ -196,7 +230,9 @@ std::vector<ImportedRow> PastedRows(const std::string& utf8) {
   formats::Budget budget{DocumentLimits{}};
   DocumentError error = DocumentError::kNone;
   formats::ReadText(Bytes(utf8.begin(), utf8.end()), budget, lines, error);
-  return CitationRows(lines);
+  std::vector<ImportedRow> rows = CitationRows(lines);
+  GatherCitedAgain(rows);
+  return rows;
 }
 
 int FillTable(ResultTable& table, const std::vector<ImportedRow>& rows) {

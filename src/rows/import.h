@@ -41,13 +41,20 @@ std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces);
 // rows stop there).
 bool AddCitationRows(const std::vector<TextPiece>& pieces, std::vector<ImportedRow>& rows);
 
+// Rows citing the same standard made one, the first, keeping the later places in
+// `cited_again`: the same canonical number, amendment and edition note; the note tells
+// which printing the text means, so a citation with one is a row of its own. Rows without a
+// citation stay as they are.
+void GatherCitedAgain(std::vector<ImportedRow>& rows);
+
 // The rows of a file of `kind`, taken for what its bytes are (KindOfContent): a .txt file is a
 // list (unless `citations`: then a document like any other); a table Kelvaro exported gives
-// its 待查标准编号 column as a list; any other document its citations. False with the reason
+// its 待查标准编号 column as a list; any other document its citations, each standard once
+// (GatherCitedAgain). False with the reason
 // (UTF-8) when the document cannot be read or is refused.
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
                    std::string& error, bool citations = false);
-// Pasted text: its citations' rows, lines counted from 1.
+// Pasted text: its citations' rows, each standard once, lines counted from 1.
 std::vector<ImportedRow> PastedRows(const std::string& utf8);
 // Read, clear, fill, the kind from the file's extension: what the import button does once a
 // file is chosen. A file that cannot be read leaves the table as it was and returns false

@@ -19,11 +19,20 @@ enum class Column { kOrdinal, kNumber, kStatus, kLatestNumber, kLatestTitle };
 inline constexpr int kColumnCount = 5;
 constexpr int ColumnIndex(Column column) { return static_cast<int>(column); }
 
+// One more place a row's citation stands, with the citation as written there.
+struct CitedPlace {
+  Location location;
+  Citation citation;
+  bool operator==(const CitedPlace&) const = default;
+};
+
 // Where a row came from: the line, paragraph, cell or page, and the citation it looks up.
 struct RowSource {
   Location location;                 // kNone for a row typed in or added otherwise
   std::optional<Citation> citation;  // as read; the row looks up its canonical number
   bool from_document = false;        // pasted text or a document, not a list of numbers
+  // The same standard cited again further on in the document, in reading order.
+  std::vector<CitedPlace> cited_again;
   // Column 1 as written (UTF-8) when its GBK cell cannot hold it whole ("한국어 GB 50016"):
   // what every output shows instead. Empty when the cell says it all.
   std::string number_utf8;

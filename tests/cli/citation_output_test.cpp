@@ -39,6 +39,20 @@ Location Filled(Location::Kind kind) {
   return at;
 }
 
+Location RunningHeader() {
+  Location at = Filled(Location::Kind::kPart);
+  at.paragraph = 0;
+  return at;
+}
+
+Location CaptionedUnderHeading() {
+  Location at = Filled(Location::Kind::kTableCell);
+  at.heading = "3 设计依据";
+  at.under_heading = 2;
+  at.caption = "表 2 主要规范";
+  return at;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Kinds, LocationObjects,
     ::testing::Values(
@@ -50,9 +64,13 @@ INSTANTIATE_TEST_SUITE_P(
         LocationCase{"SheetCell", Filled(Location::Kind::kSheetCell),
                      "{\"sheet\": \"设计\\\"依据\", \"cell\": \"B7\"}"},
         LocationCase{"CsvCell", Filled(Location::Kind::kCsvCell), "{\"row\": 7, \"column\": 2}"},
-        LocationCase{"Page", Filled(Location::Kind::kPage), "{\"page\": 5}"},
+        LocationCase{"Page", Filled(Location::Kind::kPage), "{\"page\": 5, \"line\": 3}"},
         LocationCase{"Part", Filled(Location::Kind::kPart),
-                     "{\"part\": \"页眉\", \"paragraph\": 4}"}),
+                     "{\"part\": \"页眉\", \"paragraph\": 4}"},
+        LocationCase{"RunningHeader", RunningHeader(), "{\"part\": \"页眉\"}"},
+        LocationCase{"CaptionedUnderHeading", CaptionedUnderHeading(),
+                     "{\"table\": 1, \"row\": 7, \"column\": 2, \"caption\": \"表 2 主要规范\", "
+                     "\"heading\": \"3 设计依据\", \"under_heading\": 2}"}),
     test::CaseName());
 
 // A citation from a sheet whose name holds a tab, with a title a spreadsheet would run.

@@ -496,6 +496,25 @@ TEST(CliExtract, ReadsAWordDocumentWithWhereEachCitationStands) {
   }
 }
 
+TEST(CliExtract, ReadsAPdfByPageAndLineWithItsRunningHeaderOnce) {
+  const ProcessResult r = RunCli({"extract", "--format", "json",
+                                  std::string(KELVARO_TEST_DATA_DIR) + "/pdf/running-header.pdf"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const nlohmann::ordered_json json = Json(r.out);
+  std::vector<std::string> cited;
+  for (const nlohmann::ordered_json& c : json) {
+    cited.push_back(Str(c, "number") + " " + c["location"].dump() + " " + Str(c, "where"));
+  }
+  // Wrapped numbers stand on the line they begin on; the one cited again is listed again.
+  EXPECT_EQ(cited,
+            (std::vector<std::string>{"GB 50016-2014 {\"part\":\"页眉\"} 页眉",
+                                      "GB 50009-2012 {\"page\":1,\"line\":3} 第 1 页第 3 行",
+                                      "GB 50011-2010 {\"page\":1,\"line\":3} 第 1 页第 3 行",
+                                      "GB/T 50001-2017 {\"page\":2,\"line\":2} 第 2 页第 2 行",
+                                      "GB 50010-2010 {\"page\":2,\"line\":4} 第 2 页第 4 行",
+                                      "GB 50009-2012 {\"page\":3,\"line\":3} 第 3 页第 3 行"}));
+}
+
 TEST(CliDocuments, AnUnreadableDocumentIsRefusedWithTheReadersReason) {
   TempDir dir;
   Bytes cut = test::BuildDocx(test::WordParagraph("GB 50016-2014"));

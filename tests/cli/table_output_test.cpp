@@ -149,6 +149,23 @@ TEST(Formats, SourcesFollowTheReasonsWhenAsked) {
             "4\tGB 1-2000\t现行\tGB 1-2000\tT\t\t第 2 行\t\n");
 }
 
+TEST(Formats, ACitationCitedAgainGivesEveryPlace) {
+  RowStore::Row row = CitedRow("T");
+  CitedPlace again{row.source.location, *row.source.citation};
+  again.location.line = 5;
+  again.citation.written = "GB1-2000";
+  row.source.cited_again = {again, again};
+  EXPECT_EQ(FormatTable(Format::kTsv, {row}, false, true),
+            "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\t出处\t原文\n"
+            "4\tGB 1-2000\t现行\tGB 1-2000\tT\t第 2 行；第 5 行\t\n");
+  const std::string json = FormatTable(Format::kJson, {row});
+  const std::string place = "\"text\": \"GB1-2000\", \"location\": {\"line\": 5}";
+  const std::size_t first = json.find("\"cited_again\": [{");
+  ASSERT_NE(first, std::string::npos) << json;
+  EXPECT_NE(json.find(place, first), std::string::npos);
+  EXPECT_NE(json.find(place, json.find(place, first) + 1), std::string::npos);
+}
+
 TEST(Formats, ReasonsAreASixthColumnOnlyWhenAsked) {
   const Rows rows = {MakeRow({"1", "N", "", "", ""}, {Outcome::kNetwork, 0, "Timed out"}),
                      MakeRow({"2", "K", "", "", ""}, {Outcome::kHttpError, 503, {}})};

@@ -195,5 +195,85 @@ TEST(DocxPartsTest, APartNamedAgainIsReadOnce) {
             "第 1 段=body;页眉第 1 段=h;");
 }
 
+// A paragraph style: its id, name, the style it is based on and its outline level.
+std::string Style(const std::string& id, const std::string& name, const std::string& based_on = "",
+                  const std::string& outline = "") {
+  return "<w:style w:type=\"paragraph\" w:styleId=\"" + id + "\"><w:name w:val=\"" + name + "\"/>" +
+         (based_on.empty() ? "" : "<w:basedOn w:val=\"" + based_on + "\"/>") +
+         (outline.empty() ? "" : "<w:pPr><w:outlineLvl w:val=\"" + outline + "\"/></w:pPr>") +
+         "</w:style>";
+}
+
+const std::string kStyles = Style("Normal", "Normal") + Style("Heading1", "heading 1", "Normal") +
+                            Style("2", "标题 2") + Style("MyHead", "My head", "Heading1") +
+                            Style("Outlined", "Plain", "", "1") +
+                            Style("BodyLevel", "Plain", "Heading1", "9") +
+                            Style("Caption", "caption") + Style("Loop", "Loop", "Loop");
+
+std::string StyledP(const std::string& style, const std::string& text) {
+  return P("<w:pPr><w:pStyle w:val=\"" + style + "\"/></w:pPr>" + T(text));
+}
+
+class DocxHeadingTest : public testing::TestWithParam<DocxCase> {};
+
+TEST_P(DocxHeadingTest, NamesTheNearestHeadingOrTheCaption) {
+  test::DocxParts parts;
+  parts.body = GetParam().body;
+  parts.styles = kStyles;
+  EXPECT_EQ(test::Read(test::BuildDocx(parts), DocumentKind::kDocx), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headings, DocxHeadingTest,
+    testing::Values(
+        DocxCase{"ByStyleNameCountedFromIt",
+                 P(T("intro")) + StyledP("Heading1", "3 设计依据") + P(T("a")) + P("") + P(T("b")),
+                 "第 1 段=intro;3 设计依据=3 设计依据;3 设计依据 › 第 1 段=a;"
+                 "3 设计依据 › 第 3 段=b;"},
+        DocxCase{"ChineseNameThenTheNextHeading",
+                 StyledP("2", "1 总则") + P(T("a")) + StyledP("Heading1", "2\t术语") + P(T("b")),
+                 "1 总则=1 总则;1 总则 › 第 1 段=a;2 术语=2\t术语;2 术语 › 第 1 段=b;"},
+        DocxCase{"BasedOnAHeading", StyledP("MyHead", "附录") + P(T("a")),
+                 "附录=附录;附录 › 第 1 段=a;"},
+        DocxCase{"OutlineLevelOfStyleAndOwn",
+                 StyledP("Outlined", "概述") + P(T("a")) +
+                     P("<w:pPr><w:outlineLvl w:val=\"0\"/></w:pPr>" + T("总结")) + P(T("b")),
+                 "概述=概述;概述 › 第 1 段=a;总结=总结;总结 › 第 1 段=b;"},
+        DocxCase{"BodyTextLevelIsNoHeading",
+                 StyledP("BodyLevel", "plain") + StyledP("Loop", "loop") + P(T("a")),
+                 "第 1 段=plain;第 2 段=loop;第 3 段=a;"},
+        DocxCase{"RevisedStyleIsNotTheOld",
+                 P("<w:pPr><w:pStyle w:val=\"Normal\"/><w:pPrChange><w:pPr><w:pStyle "
+                   "w:val=\"Heading1\"/></w:pPr></w:pPrChange></w:pPr>" +
+                   T("a")) +
+                     P(T("b")),
+                 "第 1 段=a;第 2 段=b;"},
+        DocxCase{
+            "CaptionAboveByItsWords",
+            StyledP("Heading1", "3 设计依据") + P(T("表 2 主要规范")) + WordTable({{"a", "b"}}),
+            "3 设计依据=3 设计依据;3 设计依据 › 第 1 段=表 2 主要规范;"
+            "表 2 主要规范 › 第 1 行第 1 列=a;表 2 主要规范 › 第 1 行第 2 列=b;"},
+        DocxCase{"CaptionBelowByItsStyle",
+                 WordTable({{"a"}}) + P("") + StyledP("Caption", "Main codes"),
+                 "Main codes › 第 1 行第 1 列=a;第 2 段=Main codes;"},
+        DocxCase{"CaptionBelowIsNotTheNextTables",
+                 WordTable({{"a"}}) + P(T("表１ x")) + WordTable({{"b"}}),
+                 "表１ x › 第 1 行第 1 列=a;第 1 段=表１ x;表 2 第 1 行第 1 列=b;"},
+        DocxCase{"TablesCountedFromTheHeading",
+                 WordTable({{"z"}}) + StyledP("Heading1", "3 设计依据") + WordTable({{"a"}}) +
+                     P(T("表示")) + WordTable({{"b"}}),
+                 "表 1 第 1 行第 1 列=z;3 设计依据=3 设计依据;3 设计依据 › 表 1 第 1 行第 1 列=a;"
+                 "3 设计依据 › 第 1 段=表示;3 设计依据 › 表 2 第 1 行第 1 列=b;"}),
+    test::CaseName());
+
+// Damaged styles cost only the headings: the text is read with plain paragraph places.
+TEST(DocxStyles, DamagedStylesLeaveTheBodyReadable) {
+  test::DocxParts parts;
+  parts.body = StyledP("Heading1", "3 设计依据") + P(T("a"));
+  parts.styles = Style("Heading1", "heading 1") + "<w:style><w:name w:val=";
+  EXPECT_EQ(test::Read(test::BuildDocx(parts), DocumentKind::kDocx),
+            "第 1 段=3 设计依据;第 2 段=a;");
+}
+
 }  // namespace
 }  // namespace kelvaro

@@ -30,7 +30,7 @@ const std::string& BombStream() {
 
 // A sound .docx with the member `name` changed by `change`.
 Bytes DocxWith(const std::string& name, const std::function<void(ZipEntry&)>& change) {
-  ZipBuilder zip = test::DocxArchive({test::WordParagraph("GB 50016-2014"), {}, {}, {}, {}});
+  ZipBuilder zip = test::DocxArchive({test::WordParagraph("GB 50016-2014"), {}, {}, {}, {}, {}});
   for (ZipEntry& e : zip.Entries()) {
     if (e.name == name) change(e);
   }
@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{
             "HundredThousandMembers", DocumentKind::kDocx,
             [] {
-              ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}});
+              ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}, {}});
               for (int i = 0; i < 100000; ++i) zip.Add("m/" + std::to_string(i), "", false);
               return test::AsBytes(zip.Build());
             },
@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{
             "ClimbingPath", DocumentKind::kDocx,
             [] {
-              ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}});
+              ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}, {}});
               zip.Add("../../.bashrc", "echo");
               return test::AsBytes(zip.Build());
             },
@@ -200,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{
             "Zip64", DocumentKind::kDocx,
             [] {
-              ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}});
+              ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}, {}});
               zip.Zip64Locator();
               return test::AsBytes(zip.Build());
             },
@@ -321,7 +321,7 @@ Bytes BodyAndHeaders() {
 
 // What reading a one-paragraph .docx inflates: every part but the content types.
 std::size_t XmlOfOneParagraph() {
-  ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}});
+  ZipBuilder zip = test::DocxArchive({test::WordParagraph("x"), {}, {}, {}, {}, {}});
   std::size_t n = 0;
   for (const ZipEntry& e : zip.Entries()) {
     if (e.name != "[Content_Types].xml") n += e.data.size();

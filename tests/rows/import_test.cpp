@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "rows/export.h"
 #include "rows/row_store.h"
 #include "support/named_case.h"
+#include "support/office_builder.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -134,6 +136,114 @@ INSTANTIATE_TEST_SUITE_P(Rows, WrittenNumber,
                                            WrittenCase{"PastedCitation", true, "依据 GB 1−2010。",
                                                        "GB 1-2010", "GB 1−2010"}),
                          test::CaseName());
+
+// A citation whose written form is not its number alone shows its canonical number.
+struct ShorthandCase {
+  const char* name;
+  bool pasted;
+  std::string text;
+  std::vector<Text> numbers;  // column 1 of each row
+};
+
+class ShorthandNumbers : public ::testing::TestWithParam<ShorthandCase> {};
+
+TEST_P(ShorthandNumbers, ShowTheNumberLookedUp) {
+  std::vector<ImportedRow> rows;
+  std::string error;
+  if (GetParam().pasted) {
+    rows = PastedRows(GetParam().text);
+  } else {
+    ASSERT_TRUE(RowsFromBytes(B(GetParam().text), DocumentKind::kText, rows, error));
+  }
+  std::vector<Text> numbers;
+  for (const ImportedRow& row : rows) numbers.push_back(row.number);
+  EXPECT_EQ(numbers, GetParam().numbers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ShorthandNumbers,
+    ::testing::Values(
+        ShorthandCase{"CarriedCodePasted",
+                      true,
+                      "依据 GB 50016-2014、50017-2017 设计",
+                      {"GB 50016-2014", "GB 50017-2017"}},
+        ShorthandCase{"CarriedCodeListLine",
+                      false,
+                      "GB 50016-2014、50017-2017",
+                      {"GB 50016-2014", "GB 50017-2017"}},
+        ShorthandCase{
+            "Range", true, "GB 50254~50256-96", {"GB 50254-96", "GB 50255-96", "GB 50256-96"}},
+        ShorthandCase{"WrittenFormKept", true, "按 gb50096-2011 执行", {"gb50096-2011"}}),
+    test::CaseName());
+
+// A standard cited again is one row keeping every place (出处 as the exports write it) and
+// every citation as written; a list keeps each line a row.
+struct PlacesCase {
+  const char* name;
+  bool pasted;  // else a list
+  std::string text;
+  std::vector<std::string> rows;  // "number|where|written,written"
+};
+
+class CitedAgain : public ::testing::TestWithParam<PlacesCase> {};
+
+std::vector<std::string> Described(const std::vector<ImportedRow>& rows) {
+  std::vector<std::string> out;
+  for (const ImportedRow& imported : rows) {
+    RowStore::Row row;
+    row.source = imported.source;
+    std::string line = GbkToUtf8(imported.number) + "|" + SourceWhere(row) + "|";
+    if (row.source.citation.has_value()) line += row.source.citation->written;
+    for (const CitedPlace& again : row.source.cited_again) line += "," + again.citation.written;
+    out.push_back(line);
+  }
+  return out;
+}
+
+TEST_P(CitedAgain, GivesOneRowPerStandard) {
+  std::vector<ImportedRow> rows;
+  std::string error;
+  if (GetParam().pasted) {
+    rows = PastedRows(GetParam().text);
+  } else {
+    EXPECT_TRUE(RowsFromBytes(B(GetParam().text), DocumentKind::kText, rows, error));
+  }
+  EXPECT_EQ(Described(rows), GetParam().rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CitedAgain,
+    ::testing::Values(PlacesCase{"SameNumberWrittenOtherwise",
+                                 true,
+                                 "依据 GB 50016-2014。\n另见 GB50016—2014 第 3 条。",
+                                 {"GB 50016-2014|第 1 行；第 2 行|GB 50016-2014,GB50016—2014"}},
+                      PlacesCase{"TwiceOnOneLineIsOnePlace",
+                                 true,
+                                 "GB 1-2010 与 GB 1-2010",
+                                 {"GB 1-2010|第 1 行|GB 1-2010,GB 1-2010"}},
+                      PlacesCase{
+                          "EditionNoteOrNoYearIsAnotherRow",
+                          true,
+                          "GB 50016-2014\nGB 50016-2014（2018年版）\nGB 50016\nGB 50016-2014",
+                          {"GB 50016-2014|第 1 行；第 4 行|GB 50016-2014,GB 50016-2014",
+                           "GB 50016-2014（2018年版）|第 2 行|GB 50016-2014（2018年版）",
+                           "GB 50016|第 3 行|GB 50016"}},
+                      PlacesCase{"ListKeepsEveryLine",
+                                 false,
+                                 "GB 1-2010\nGB 1-2010\n",
+                                 {"GB 1-2010|第 1 行|GB 1-2010", "GB 1-2010|第 2 行|GB 1-2010"}}),
+    test::CaseName());
+
+TEST(CitedAgainInADocument, ParagraphAndCellJoined) {
+  std::vector<ImportedRow> rows;
+  std::string error;
+  ASSERT_TRUE(RowsFromBytes(
+      test::BuildDocx(test::WordParagraph("GB 1-2010") + test::WordTable({{"x", "按 GB 1-2010"}})),
+      DocumentKind::kDocx, rows, error));
+  EXPECT_EQ(
+      Described(rows),
+      (std::vector<std::string>{"GB 1-2010|第 1 段；表 1 第 1 行第 2 列|GB 1-2010,GB 1-2010"}));
+}
 
 TEST(ImportBytesLarge, HundredThousandLines) {
   std::string file;

@@ -99,6 +99,7 @@ ZipBuilder DocxArchive(const DocxParts& parts) {
   }
   if (!parts.footnotes.empty()) part("footnotes", "footnotes.xml", "footnotes", parts.footnotes);
   if (!parts.endnotes.empty()) part("endnotes", "endnotes.xml", "endnotes", parts.endnotes);
+  if (!parts.styles.empty()) part("styles", "styles.xml", "styles", parts.styles);
 
   zip.Add("[Content_Types].xml", ContentTypes(overrides));
   zip.Add("_rels/.rels", Relationships({{"officeDocument", "word/document.xml"}}));

@@ -23,6 +23,7 @@ struct DocxParts {
   std::vector<std::string> footers;  // inside each <w:ftr>
   std::string footnotes;             // inside <w:footnotes>; none when empty
   std::string endnotes;              // inside <w:endnotes>; none when empty
+  std::string styles;                // inside <w:styles>; none when empty
 };
 // The package: content types, relationships, word/document.xml and the other parts.
 ZipBuilder DocxArchive(const DocxParts& parts);

@@ -204,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
             [] {
               return test::BuildPdf({{"Design basis"}, {"GB 50016-2014", "GB/T 50001-2017"}});
             },
-            {"第 2 页：GB 50016-2014", "第 2 页：GB/T 50001-2017"}}),
+            {"第 2 页第 1 行：GB 50016-2014", "第 2 页第 2 行：GB/T 50001-2017"}}),
     test::CaseName());
 
 TEST(WindowExcelTest, TheWorkbookReadsBackElsewhereAndImportsAgainAsItsList) {

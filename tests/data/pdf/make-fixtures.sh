@@ -47,6 +47,30 @@ pages(c)
 c.save()
 PY
 
+# Three pages under a running header and above a page-numbered footer, with citations
+# wrapped at line ends and one cited again.
+/usr/bin/python3 - <<'PY'
+from reportlab.pdfbase import pdfmetrics
+from reportlab.pdfbase.cidfonts import UnicodeCIDFont
+from reportlab.pdfgen import canvas
+
+pdfmetrics.registerFont(UnicodeCIDFont('STSong-Light'))
+bodies = [['设计依据', '荷载按 GB 50009-2012 取值，抗震按 GB 50011-', '2010（2016年版）执行。'],
+          ['制图按 GB/T', '50001-2017 绘制。', '混凝土按 GB 50010-2010。'],
+          ['附录', '另见 GB 50009-2012。']]
+c = canvas.Canvas('running-header.pdf', pageCompression=1, invariant=1)
+for number, lines in enumerate(bodies, 1):
+    c.setFont('STSong-Light', 10)
+    c.drawString(72, 800, '某住宅楼 建筑设计说明 GB 50016-2014（2018年版）')
+    c.setFont('STSong-Light', 12)
+    for i, line in enumerate(lines):
+        c.drawString(72, 740 - 20 * i, line)
+    c.setFont('STSong-Light', 10)
+    c.drawString(280, 40, '第 %d 页 共 %d 页' % (number, len(bodies)))
+    c.showPage()
+c.save()
+PY
+
 # A Word file as people write them, turned into PDF by LibreOffice.
 /usr/bin/python3 - "$work/notes.docx" <<'PY'
 import sys, zipfile
