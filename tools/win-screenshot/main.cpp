@@ -1,6 +1,7 @@
 // Screenshots of Kelvaro.exe's two pages for the README: imports a file of numbers, looks
-// them up on the site KELVARO_SITE names, runs the single query, then saves each page as a
-// BMP file from the screen.
+// them up on the site KELVARO_SITE names, runs the single query, asks the sixth number again
+// of a port where nothing listens so that it fails, then saves each page as a BMP file from
+// the screen.
 //   kelvaro-win-screenshot NUMBERS-FILE QUERY.bmp BATCH.bmp
 #include <windows.h>
 
@@ -8,12 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "site/standard_site.h"
 #include "win32/program.h"
 #include "win32/win_text.h"
 
 namespace {
 
 using kelvaro::win::MainWindow;
+
+// The row of the numbers file scripts/screenshot-windows writes that is made to fail.
+constexpr int kFailedRow = 5;
 
 // Lets the window paint what it has been given.
 void Settle() {
@@ -89,6 +94,9 @@ int wmain(int argc, wchar_t** argv) {
     window.logic().Clicked(kelvaro::kBatchQueryButton);
     window.logic().session()->WaitForWorkers();
     window.logic().Clicked(kelvaro::kSingleQueryButton);
+    kelvaro::SetSitePrefixOverride("http://127.0.0.1:1");
+    window.logic().session()->QueryRows("1", {window.table().IdAt(kFailedRow)});
+    window.logic().session()->WaitForWorkers();
     for (int page : {kelvaro::kQueryPage, kelvaro::kBatchPage}) {
       window.ShowPage(page);
       Settle();
