@@ -64,7 +64,7 @@ class XmlReader {
   // Elements open after this event (the root's kStart gives 1, its kEnd 0).
   int Depth() const { return static_cast<int>(open_.size()); }
   // kError: why, in English, for logs and tests; the document readers give the user a
-  // reason of their own (reasons.h).
+  // reason of their own (errors.h).
   const std::string& Error() const { return error_; }
   // kError: whether the refusal was for a declared entity.
   bool RefusedEntity() const { return refused_entity_; }
