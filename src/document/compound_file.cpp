@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "document/errors.h"
+#include "document/little_endian.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -15,15 +16,8 @@ constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 constexpr std::size_t kHeaderDifat = 109;
 constexpr std::size_t kEntrySize = 128;
 
-std::uint16_t U16(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-std::uint32_t U32(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-         (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
+using little_endian::U16;
+using little_endian::U32;
 
 std::uint32_t U32(std::string_view b, std::size_t at) {
   return U32(std::span(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()), at);

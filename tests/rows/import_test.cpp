@@ -102,6 +102,15 @@ INSTANTIATE_TEST_SUITE_P(
         BytesCase{"NeitherUtf8NorGbk", "GB \xFF\xFE\xFF 1\r\n", {"GB ??? 1"}}),
     test::CaseName());
 
+// The rows of pasted text, or of a text file (a list of numbers).
+std::vector<ImportedRow> RowsOf(bool pasted, const std::string& text) {
+  if (pasted) return PastedRows(text);
+  std::vector<ImportedRow> rows;
+  std::string error;
+  EXPECT_TRUE(RowsFromBytes(B(text), DocumentKind::kText, rows, error)) << error;
+  return rows;
+}
+
 // Column 1 as the import makes it: GBK for the lookup, the text as written beside it only
 // when GBK cannot hold it.
 struct WrittenCase {
@@ -115,13 +124,7 @@ struct WrittenCase {
 class WrittenNumber : public ::testing::TestWithParam<WrittenCase> {};
 
 TEST_P(WrittenNumber, KeepsWhatGbkCannotHold) {
-  std::vector<ImportedRow> rows;
-  std::string error;
-  if (GetParam().pasted) {
-    rows = PastedRows(GetParam().text);
-  } else {
-    EXPECT_TRUE(RowsFromBytes(B(GetParam().text), DocumentKind::kText, rows, error));
-  }
+  const std::vector<ImportedRow> rows = RowsOf(GetParam().pasted, GetParam().text);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].number, GetParam().number);
   EXPECT_EQ(rows[0].source.number_utf8, GetParam().kept);
@@ -148,13 +151,7 @@ struct ShorthandCase {
 class ShorthandNumbers : public ::testing::TestWithParam<ShorthandCase> {};
 
 TEST_P(ShorthandNumbers, ShowTheNumberLookedUp) {
-  std::vector<ImportedRow> rows;
-  std::string error;
-  if (GetParam().pasted) {
-    rows = PastedRows(GetParam().text);
-  } else {
-    ASSERT_TRUE(RowsFromBytes(B(GetParam().text), DocumentKind::kText, rows, error));
-  }
+  const std::vector<ImportedRow> rows = RowsOf(GetParam().pasted, GetParam().text);
   std::vector<Text> numbers;
   for (const ImportedRow& row : rows) numbers.push_back(row.number);
   EXPECT_EQ(numbers, GetParam().numbers);
@@ -201,13 +198,7 @@ std::vector<std::string> Described(const std::vector<ImportedRow>& rows) {
 }
 
 TEST_P(CitedAgain, GivesOneRowPerStandard) {
-  std::vector<ImportedRow> rows;
-  std::string error;
-  if (GetParam().pasted) {
-    rows = PastedRows(GetParam().text);
-  } else {
-    EXPECT_TRUE(RowsFromBytes(B(GetParam().text), DocumentKind::kText, rows, error));
-  }
+  const std::vector<ImportedRow> rows = RowsOf(GetParam().pasted, GetParam().text);
   EXPECT_EQ(Described(rows), GetParam().rows);
 }
 
