@@ -4,21 +4,13 @@
 #include <map>
 #include <utility>
 
+#include "support/little_endian_writer.h"
+
 namespace kelvaro::test {
 
 namespace {
 
 constexpr std::size_t kPage = 512;
-
-void Put16(std::string& out, std::uint32_t v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 void Set32(std::string& out, std::size_t at, std::uint32_t v) {
   std::string b;

@@ -5,19 +5,11 @@
 #include <stdexcept>
 #include <utility>
 
+#include "support/little_endian_writer.h"
+
 namespace kelvaro::test {
 
 namespace {
-
-void Put16(std::string& out, std::uint32_t v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 // Deflates what `more` hands out, chunk by chunk, until it gives an empty chunk.
 template <typename More>
