@@ -33,6 +33,13 @@ struct XlsxSheet {
   std::vector<std::vector<std::string>> rows;  // UTF-8 cell texts, rows 2..
   int fill_column = -1;                        // 0-based column whose cells get row_fills
   std::vector<CellFill> row_fills;             // one per row (may be shorter: kNone)
+  // 0-based column whose cells are written as numbers when they read as a whole decimal
+  // number (序号), so that they sort 1, 2, ... 10; -1 for none.
+  int number_column = -1;
+  // 0-based column whose cells link to a place in the workbook ("'设计依据'!C5"), one per row
+  // (may be shorter; empty: no link); -1 for none.
+  int link_column = -1;
+  std::vector<std::string> row_links;
 };
 
 // What one sheet of Excel holds. A sheet with more rows or columns is not written at all
@@ -61,5 +68,9 @@ struct XlsxWorkbook {
 // "Sheet1" when empty, "History_" for the name Excel keeps for itself. The same sheet always
 // gives the same bytes.
 XlsxWorkbook WriteXlsx(const XlsxSheet& sheet);
+// A workbook of these sheets, in this order, the first active; every sheet prints landscape,
+// fitted to the page's width, its header row repeated on every page. Names made valid as
+// above and then unique. No workbook when a sheet does not fit.
+XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets);
 
 }  // namespace kelvaro

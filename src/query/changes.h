@@ -1,0 +1,42 @@
+// The change list: what a checked document's author has to fix, one entry per cited standard
+// that needs attention, in the order the document first cites them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "document/xlsx_writer.h"
+#include "rows/result_table.h"
+#include "text/text.h"
+
+namespace kelvaro {
+
+// The search address the row's lookup asks (or would ask) for, as sent on the wire; empty
+// for a row that names no standard.
+std::string RowSearchAddress(const TableRow& row);
+
+struct ChangeEntry {
+  std::string written;  // 原文: the citation as written, with its title
+  std::string places;   // 出处: every place, joined by "；"
+  std::string verdict;  // 结论: the verdict's summary label, and why
+  std::string suggestion;  // 建议改为: "《建筑设计防火规范》GB 50016-2014（2018年版）"; empty
+                           // unless superseded or of another edition
+  std::string address;  // 查询结果网页
+  bool operator==(const ChangeEntry&) const = default;
+};
+
+// Entries for the rows that are 有新标准, withdrawn, not in force, current in another
+// edition, not listed or failed, one per distinct standard, in the rows' import order.
+std::vector<ChangeEntry> ChangeList(const std::vector<TableRow>& rows);
+
+inline constexpr char kChangeSheetName[] = "修改清单";
+// The list's header: 原文, 出处, 结论, 建议改为, 查询结果网页 (with 序号 first).
+const std::vector<std::string>& ChangeHeader();
+enum class ChangeFormat { kTsv, kCsv, kJson };
+// The list as text: TSV (header line, UTF-8), CSV (as the table's CSV export) or JSON (an
+// array of objects).
+std::string FormatChanges(const std::vector<ChangeEntry>& entries, ChangeFormat format);
+// The list as the sheet 修改清单, coloured by verdict.
+XlsxSheet ChangeSheet(const std::vector<TableRow>& rows);
+
+}  // namespace kelvaro

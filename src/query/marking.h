@@ -1,0 +1,34 @@
+// A checked document handed back: a Word copy with its citations marked (and, if asked,
+// replaced), or an Excel copy with a first sheet 核查结果 that lists them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/document.h"
+#include "document/docx_mark.h"
+#include "rows/result_table.h"
+#include "text/text.h"
+
+namespace kelvaro {
+
+inline constexpr char kCheckSheetName[] = "核查结果";
+
+// What a row's citations get in a Word copy: nothing for a 现行 row of the cited edition
+// and no coming successor, nor for a row never looked up. `replace`: a superseded citation
+// (or one of another edition) takes the current number and, when it differs, the title.
+std::optional<CitationMark> MarkOfRow(const TableRow& row, bool replace);
+
+// Whether rows read from `kind` can be handed back marked (.docx, .xlsx).
+bool CanMark(DocumentKind kind);
+// "设计说明.docx" -> "设计说明（已核查）.docx", the folder kept.
+std::string MarkedCopyName(const std::string& path);
+
+// The marked copy of the document `bytes` (read as `kind`) whose rows are `rows`, each
+// citation found by its standard. `time`: the check's time, ISO 8601. False with the reason
+// (UTF-8) when the kind cannot be marked or the document cannot be read; then `out` is empty.
+bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<TableRow>& rows,
+                  bool replace, const std::string& time, Bytes& out, std::string& error);
+
+}  // namespace kelvaro
