@@ -154,33 +154,30 @@ bool AnyOutdated(const Rows& rows) {
 
 }  // namespace
 
-int RunBatch(const Options& options) {
-  if (const std::string refusal =
-          OutputRefusal(options, platform::IsTerminal(platform::Stream::kOut));
-      !refusal.empty()) {
-    PrintError(refusal);
-    return kExitUsage;
+bool ImportOperand(const Options& options, Bytes* keep, RowStore& table) {
+  Bytes bytes;
+  std::string reason;
+  std::vector<ImportedRow> rows;
+  if (!ReadOperand(options, bytes, reason) ||
+      !RowsFromBytes(bytes, OperandKind(options), rows, reason, options.citations)) {
+    PrintUnreadable(options, reason);
+    return false;
   }
-  RowStore table;
-  {
-    Bytes bytes;
-    std::string reason;
-    std::vector<ImportedRow> rows;
-    if (!ReadOperand(options, bytes, reason) ||
-        !RowsFromBytes(bytes, OperandKind(options), rows, reason, options.citations)) {
-      PrintUnreadable(options, reason);
-      return kExitUsage;
-    }
+  if (keep != nullptr) {
+    *keep = std::move(bytes);
+  } else {
     Bytes().swap(bytes);
-    // Said before the lookups: they would be for nothing.
-    if (const std::string refusal = RowCountRefusal(options, rows.size()); !refusal.empty()) {
-      PrintError(refusal);
-      return kExitUsage;
-    }
-    FillTable(table, rows);
   }
-  if (!OutputFolderWritable(options)) return kExitFailure;
+  // Said before the lookups: they would be for nothing.
+  if (const std::string refusal = RowCountRefusal(options, rows.size()); !refusal.empty()) {
+    PrintError(refusal);
+    return false;
+  }
+  FillTable(table, rows);
+  return true;
+}
 
+int LookUpRows(const Options& options, RowStore& table, const WriteLookedUp& write) {
   StdMessagePump pump;
   BatchSession session(table, pump);
   std::atomic<bool> interrupted{false};
@@ -188,7 +185,7 @@ int RunBatch(const Options& options) {
   Rows looked_up;
   {
     // Made before any worker, so every thread inherits the blocked signals; kept until the
-    // table is written, so a signal meanwhile waits for its end instead of cutting a row.
+    // output is written, so a signal meanwhile waits for its end instead of cutting a row.
     // Its end takes a signal its thread had no time for, so the exit status tells of it.
     platform::InterruptWatcher watcher([&] {
       interrupted.store(true);
@@ -197,8 +194,7 @@ int RunBatch(const Options& options) {
     bool all_ended = QueryWithRetries(session, pump, table, options);
     // The summary tells what the lookups found, before any rows are left out.
     looked_up = table.Snapshot();
-    if (all_ended) all_ended = RemoveAsked(session, options);
-    written = WriteTable(options, table.Snapshot());
+    written = write(session, looked_up, all_ended);
     platform::WriteText(platform::Stream::kErr, SummaryLine(looked_up));
     // Workers stuck past the grace still use the session: leave them behind.
     if (!all_ended) platform::ExitNow(written == kExitOk ? kExitInterrupted : written);
@@ -208,6 +204,22 @@ int RunBatch(const Options& options) {
   // An incomplete check says so before what it found.
   if (options.strict && AnySiteFailure(looked_up)) return kExitSiteFailed;
   return options.fail_on_outdated && AnyOutdated(looked_up) ? kExitOutdated : kExitOk;
+}
+
+int RunBatch(const Options& options) {
+  if (const std::string refusal =
+          OutputRefusal(options, platform::IsTerminal(platform::Stream::kOut));
+      !refusal.empty()) {
+    PrintError(refusal);
+    return kExitUsage;
+  }
+  RowStore table;
+  if (!ImportOperand(options, nullptr, table)) return kExitUsage;
+  if (!OutputFolderWritable(options)) return kExitFailure;
+  return LookUpRows(options, table, [&](BatchSession& session, const Rows&, bool& all_ended) {
+    if (all_ended) all_ended = RemoveAsked(session, options);
+    return WriteTable(options, table.Snapshot());
+  });
 }
 
 }  // namespace kelvaro::cli

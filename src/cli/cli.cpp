@@ -88,12 +88,17 @@ int RunCli(int argc, char** argv) {
         return RunExtract(options);
       case Options::Command::kCheck:
       case Options::Command::kBatch:
+      case Options::Command::kMark:
+      case Options::Command::kChanges:
         break;
     }
     if (!options.site.empty()) SetSitePrefixOverride(Utf8ToGbk(options.site));
     if (options.insecure) SetIgnoreCertificateErrors(true);
     platform::InitWeb();
-    return options.command == Options::Command::kCheck ? RunCheck(options) : RunBatch(options);
+    if (options.command == Options::Command::kCheck) return RunCheck(options);
+    if (options.command == Options::Command::kMark) return RunMark(options);
+    if (options.command == Options::Command::kChanges) return RunChanges(options);
+    return RunBatch(options);
   } catch (const std::bad_alloc&) {
     PrintError("out of memory");
   } catch (const std::exception& e) {

@@ -1,11 +1,15 @@
 // The commands, and what they use to read and print.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "cli/options.h"
+#include "cli/table_output.h"
 #include "document/document.h"
+#include "rows/row_store.h"
+#include "session/batch_session.h"
 #include "text/text.h"
 
 namespace kelvaro::cli {
@@ -14,6 +18,19 @@ namespace kelvaro::cli {
 int RunCheck(const Options& options);
 int RunBatch(const Options& options);
 int RunExtract(const Options& options);
+int RunMark(const Options& options);
+int RunChanges(const Options& options);
+
+// The operand's rows in `table`; false, said on stderr, when it cannot be read or its rows
+// are more than the output holds. `keep`: where the operand's bytes go, when wanted.
+bool ImportOperand(const Options& options, Bytes* keep, RowStore& table);
+// What a command writes once its rows are looked up (`looked_up`), while signals wait; it
+// may clear `all_ended` when it left workers running. Returns the exit code.
+using WriteLookedUp =
+    std::function<int(BatchSession& session, const Rows& looked_up, bool& all_ended)>;
+// The table's rows looked up as batch does them (--speed, --retry, interrupts), then
+// `write`, then the summary line; the exit code as batch's.
+int LookUpRows(const Options& options, RowStore& table, const WriteLookedUp& write);
 
 // "kelvaro-cli: <line>" on stderr.
 void PrintError(const std::string& line);

@@ -28,7 +28,11 @@ const char* const kSynopsis =
     "                         [--format tsv|csv|json|xlsx] [-o FILE] [--remove-current]\n"
     "                         [--remove-superseded] [--reasons] [--sources] [--retry N]\n"
     "                         [--strict] [--fail-on outdated] [--citations] FILE|-\n"
-    "       kelvaro-cli extract [--format tsv|csv|json] [-o FILE] FILE|-\n";
+    "       kelvaro-cli extract [--format tsv|csv|json] [-o FILE] FILE|-\n"
+    "       kelvaro-cli mark [--site URL] [--insecure] [--speed N] [--retry N]\n"
+    "                        [--replace] FILE -o OUT\n"
+    "       kelvaro-cli changes [--site URL] [--insecure] [--speed N] [--retry N]\n"
+    "                           [--format tsv|csv|json|xlsx] [-o FILE] [--citations] FILE|-\n";
 
 // A whole decimal number (optional sign) from `low` to `high`.
 std::optional<int> ParseWholeNumber(const std::string& text, int low, int high) {
@@ -74,15 +78,36 @@ std::vector<std::string> ForCli11(std::vector<std::string>::const_iterator begin
   return out;
 }
 
-// The options and the operand of `check`, `batch` or `extract` (args[0]).
+struct CommandName {
+  Options::Command command;
+  const char* name;
+};
+constexpr CommandName kCommands[] = {{Options::Command::kCheck, "check"},
+                                     {Options::Command::kBatch, "batch"},
+                                     {Options::Command::kExtract, "extract"},
+                                     {Options::Command::kMark, "mark"},
+                                     {Options::Command::kChanges, "changes"}};
+
+std::optional<Options::Command> ParseCommandName(const std::string& name) {
+  for (const CommandName& c : kCommands) {
+    if (name == c.name) return c.command;
+  }
+  return std::nullopt;
+}
+
+// The options and the operand of a command (args[0]).
 ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   const std::string& command = args[0];
-  const bool batch = command == "batch";
-  const bool extract = command == "extract";
   Options options;
-  options.command = batch     ? Options::Command::kBatch
-                    : extract ? Options::Command::kExtract
-                              : Options::Command::kCheck;
+  options.command = *ParseCommandName(command);
+  const bool batch = options.command == Options::Command::kBatch;
+  const bool extract = options.command == Options::Command::kExtract;
+  const bool mark = options.command == Options::Command::kMark;
+  const bool changes = options.command == Options::Command::kChanges;
+  // The commands that look a file's rows up, and those that write a table or a file.
+  const bool looks_up = batch || mark || changes;
+  const bool formats = batch || extract || changes;
+  const bool writes = formats || mark;
   CLI::App app;
   app.set_help_flag();  // handled before, with our own text
   app.allow_extras();   // unknown options are reported below, in our words
@@ -99,23 +124,23 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
     app.add_option("--site", options.site)->multi_option_policy(take_last);
     app.add_flag("--insecure", options.insecure);
   }
-  if (batch || extract) {
-    app.add_option("--format", format)->multi_option_policy(take_last);
-    app.add_option("-o,--output", options.output)->multi_option_policy(take_last);
-  }
-  if (batch) {
+  if (formats) app.add_option("--format", format)->multi_option_policy(take_last);
+  if (writes) app.add_option("-o,--output", options.output)->multi_option_policy(take_last);
+  if (looks_up) {
     app.add_option("--speed", speed)->multi_option_policy(take_last);
+    app.add_option("--retry", retry)->multi_option_policy(take_last);
+  }
+  if (batch || changes) app.add_flag("--citations", options.citations);
+  if (batch) {
     app.add_flag("--remove-current", options.remove_current);
     app.add_flag("--remove-superseded", options.remove_superseded);
     app.add_flag("--reasons", options.reasons);
     app.add_flag("--sources", options.sources);
-    app.add_flag("--citations", options.citations);
-    app.add_option("--retry", retry)->multi_option_policy(take_last);
     app.add_flag("--strict", options.strict);
     app.add_option("--fail-on", fail_on)->multi_option_policy(take_last);
-  } else if (!extract) {
-    app.add_flag("--json", options.json);
   }
+  if (mark) app.add_flag("--replace", options.replace);
+  if (options.command == Options::Command::kCheck) app.add_flag("--json", options.json);
   try {
     std::vector<std::string> reversed = ForCli11(args.begin() + 1, args.end());
     app.parse(reversed);
@@ -133,40 +158,43 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   if (!extract && app.count("--site") > 0 && options.site.empty()) {
     return Error("--site needs a URL");
   }
-  if ((batch || extract) && app.count("--output") > 0 && options.output.empty()) {
+  if (writes && app.count("--output") > 0 && options.output.empty()) {
     return Error("--output needs a FILE");
   }
-  if (batch) {
+  if (looks_up) {
     const std::optional<int> valid_speed = ParseWholeNumber(speed, kMinSpeed, kMaxSpeed);
     if (!valid_speed) return Error("bad speed '" + speed + "': give a whole number from 1 to 64");
     options.speed = *valid_speed;
   }
-  if (batch || extract) {
-    const std::optional<Format> valid_format = ParseFormat(format, batch);
+  if (formats) {
+    const std::optional<Format> valid_format = ParseFormat(format, !extract);
     if (!valid_format) {
       return Error("bad format '" + format + "': use tsv, csv" +
-                   (batch ? ", json or xlsx" : " or json"));
+                   (extract ? " or json" : ", json or xlsx"));
     }
     options.format = *valid_format;
   }
-  if (batch) {
+  if (looks_up) {
     const std::optional<int> valid_retry = ParseWholeNumber(retry, 0, kMaxRetry);
     if (!valid_retry) {
       return Error("bad retry count '" + retry + "': give a whole number from 0 to " +
                    std::to_string(kMaxRetry));
     }
     options.retry = *valid_retry;
+  }
+  if (batch) {
     if (app.count("--fail-on") > 0 && fail_on != "outdated") {
       return Error("bad --fail-on kind '" + fail_on + "': use outdated");
     }
     options.fail_on_outdated = app.count("--fail-on") > 0;
   }
-  const std::string what = batch || extract ? "FILE" : "NUMBER";
+  const std::string what = options.command == Options::Command::kCheck ? "NUMBER" : "FILE";
   if (operands.empty()) return Error(command + " needs a " + what);
   if (operands.size() > 1) {
     return Error(command + " takes one " + what + ", got " + std::to_string(operands.size()));
   }
   options.operand = operands[0];
+  if (mark && options.output.empty()) return Error("mark needs -o OUT, the marked copy");
   return {options, {}};
 }
 
@@ -184,7 +212,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     version.command = Options::Command::kVersion;
     return {version, {}};
   }
-  if (args[0] == "check" || args[0] == "batch" || args[0] == "extract") return ParseCommand(args);
+  if (ParseCommandName(args[0])) return ParseCommand(args);
   const bool option = !args[0].empty() && args[0][0] == '-';
   return Error((option ? "unknown option '" : "unknown command '") + args[0] + "'");
 }
@@ -218,6 +246,14 @@ std::string UsageText() {
          "                      - reads standard input\n"
          "  extract FILE        print the standards FILE cites (any kind, a .txt too), with\n"
          "                      where they stand; nothing is looked up\n"
+         "  mark FILE -o OUT    look up the standards a .docx or .xlsx cites and write a\n"
+         "                      copy to OUT: a Word copy with a comment and a shading on\n"
+         "                      every citation that needs attention, an Excel copy with a\n"
+         "                      first sheet 核查结果 listing every citation (for text, CSV\n"
+         "                      and PDF use changes)\n"
+         "  changes FILE        look FILE up as batch does and print the change list: one\n"
+         "                      line per standard that needs attention (序号, 原文, 出处,\n"
+         "                      结论, 建议改为, 查询结果网页)\n"
          "\n"
          "  --site URL          site prefix such as http://host:port (default: $KELVARO_SITE,\n"
          "                      else the address built in; now " +
@@ -227,23 +263,28 @@ std::string UsageText() {
          "                      KELVARO_TLS_INSECURE=1): only for a site whose certificate is\n"
          "                      broken, as anyone in between could then forge the answers\n"
          "  --json              check: print one JSON object instead of the report\n"
-         "  --format F          batch: tsv (default), csv, json or xlsx (an Excel workbook,\n"
-         "                      never to a terminal); extract: tsv, csv or json\n"
-         "  -o, --output FILE   batch, extract: write to FILE instead of standard output\n"
-         "  --citations         batch: read a text file (or -) as a document, a row per\n"
-         "                      citation, instead of as a list of numbers\n"
+         "  --format F          batch, changes: tsv (default), csv, json or xlsx (an Excel\n"
+         "                      workbook, never to a terminal); extract: tsv, csv or json\n"
+         "  -o, --output FILE   batch, extract, changes: write to FILE instead of standard\n"
+         "                      output; mark: the marked copy, required, not FILE itself\n"
+         "  --citations         batch, changes: read a text file (or -) as a document, a row\n"
+         "                      per citation, instead of as a list of numbers\n"
+         "  --replace           mark: in a Word copy, replace a superseded citation's number\n"
+         "                      (and its title where it differs) by the current one, as a\n"
+         "                      tracked change\n"
          "  --sources           batch: add the columns 出处 and 原文 to TSV and CSV\n"
-         "  --speed N           batch: lookups started at once, a whole number from 1 to 64\n"
-         "                      (default 2); the site still sees one request at a time\n"
+         "  --speed N           batch, mark, changes: lookups started at once, a whole number\n"
+         "                      from 1 to 64 (default 2); the site still sees one request at\n"
+         "                      a time\n"
          "  --remove-current    batch: leave out the rows whose status is 现行\n"
          "  --remove-superseded batch: leave out the rows whose status is 有新标准\n"
          "  --reasons           batch: add a sixth column 原因 to TSV and CSV (JSON rows\n"
          "                      always have \"reason\"): found, not-found, no-year, empty,\n"
          "                      http-error STATUS, network: ERROR, aborted, withdrawn,\n"
          "                      not-in-force\n"
-         "  --retry N           batch: look the rows up again whose lookup ended in a network\n"
-         "                      or HTTP error, up to N more times (0 to 5, default 0), after\n"
-         "                      waits of 1 s, 2 s, 4 s, 8 s, 16 s\n"
+         "  --retry N           batch, mark, changes: look the rows up again whose lookup\n"
+         "                      ended in a network or HTTP error, up to N more times (0 to 5,\n"
+         "                      default 0), after waits of 1 s, 2 s, 4 s, 8 s, 16 s\n"
          "  --strict            batch: exit with 3 when a row still ended in a network or\n"
          "                      HTTP error\n"
          "  --fail-on outdated  batch: exit with 4 when a row is 有新标准, withdrawn, not yet\n"
@@ -253,13 +294,15 @@ std::string UsageText() {
          "Output is UTF-8. Control characters from the site are written as \\xNN in the\n"
          "report and in TSV; a CSV cell starting with =, +, - or @ gets a leading '.\n"
          "\n"
-         "A batch ends with one summary line on stderr: the rows, how many are 现行 and\n"
-         "有新标准, and the 未知 ones as 已废止, 尚未实施, 未收录 and 查询失败.\n"
+         "batch, mark and changes end with one summary line on stderr: the rows, how many\n"
+         "are 现行 and 有新标准, and the 未知 ones as 已废止, 尚未实施, 未收录 and 查询失败.\n"
          "\n"
          "Exit status: 0 done, 1 output could not be written, 2 usage error, unreadable\n"
          "file or more rows than a workbook holds, 3 (--strict) the site could not be asked\n"
          "for some row, 4 (--fail-on outdated) some row is outdated, 130 interrupted by\n"
-         "SIGINT or SIGTERM: the rows are printed as they stand.\n";
+         "SIGINT or SIGTERM: the rows are printed as they stand. mark refuses (2) before\n"
+         "any lookup when OUT is FILE or FILE is no .docx or .xlsx; its copy is written\n"
+         "whole or not at all.\n";
 }
 
 }  // namespace kelvaro::cli

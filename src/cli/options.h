@@ -13,7 +13,7 @@ enum class Format { kTsv, kCsv, kJson, kXlsx };
 inline constexpr int kMaxRetry = 5;
 
 struct Options {
-  enum class Command { kHelp, kVersion, kCheck, kBatch, kExtract };
+  enum class Command { kHelp, kVersion, kCheck, kBatch, kExtract, kMark, kChanges };
   Command command = Command::kHelp;
   std::string site;       // empty: KELVARO_SITE or the build default
   bool insecure = false;  // accept any certificate
@@ -28,6 +28,7 @@ struct Options {
   bool fail_on_outdated = false;  // exit kExitOutdated when a row is outdated (IsOutdated)
   bool citations = false;         // a text file (or stdin) is read as a document, not as a list
   bool sources = false;           // TSV and CSV: the columns 出处 and 原文
+  bool replace = false;           // mark: superseded numbers and titles replaced, tracked
   std::string output;             // -o FILE; empty: stdout
   std::string operand;            // NUMBER, or FILE ("-": standard input)
 };

@@ -8,6 +8,7 @@
 
 #include "cli/citation_output.h"
 #include "document/xlsx_writer.h"
+#include "query/changes.h"
 #include "rows/columns.h"
 #include "rows/export.h"
 #include "rows/result_table.h"
@@ -157,7 +158,7 @@ std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sour
     case Format::kJson:
       return FormatJson(rows);
     case Format::kXlsx: {
-      const XlsxWorkbook workbook = FormatXlsx(rows);
+      const XlsxWorkbook workbook = FormatWorkbook(rows);
       if (cells_cut != nullptr) *cells_cut = workbook.cells_cut;
       return std::string(workbook.bytes.begin(), workbook.bytes.end());
     }

@@ -38,8 +38,9 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
 // http_status (a number) and error when the reason has them, source (CitationJson) when the
 // row looks a citation up, cited_again (an array of CitationJson) when the document cites it
 // again, title_matches (true, false or null), then VerdictFields}.
-// XLSX: the bytes of FormatXlsx's workbook, and in `cells_cut` (when given) how many of its
-// cells were cut at Excel's length; empty when the rows do not fit in a sheet.
+// XLSX: the bytes of FormatWorkbook's workbook (查询结果 and 修改清单), and in `cells_cut` (when
+// given) how many of its cells were cut at Excel's length; empty when the rows do not fit in a
+// sheet.
 std::string FormatTable(Format format, const Rows& rows, bool reasons = false, bool sources = false,
                         std::size_t* cells_cut = nullptr);
 // "N cells cut to 32767 characters, ...": said when a workbook could not hold every text.

@@ -23,6 +23,10 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
 // "\\.\" paths. Such a path is written in place, and its folder need not take new files.
 bool IsDevicePath(const std::string& path);
 
+// Whether two paths name one existing file, whatever the paths (links, "..", case on
+// Windows); false when either does not exist.
+bool SameFile(const std::string& a, const std::string& b);
+
 // A directory the user may create files in. Safe to ask from many processes at once.
 bool IsWritableDirectory(const std::string& path);
 // The user's home folder (HOME, or the profile folder on Windows); empty when unknown.

@@ -88,17 +88,20 @@ void KeywordCache::Store(const StandardSite& site, const Text& keyword,
   pages_.emplace(std::pair<std::string, Text>(site.Name(), keyword), lookup);
 }
 
+Text EnteredNumber(const RowSource& source, const Text& number_cell) {
+  // A citation's number cell shows it as written: the canonical number is what the site knows.
+  return source.citation.has_value() ? source.citation->number : number_cell;
+}
+
 void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int row_number) {
   FinishGuard finish(services.runner, services.finished_rows);
   ResultTable* table = services.table;
   const RowId id = IdOf(ids, row_number);
   if (id == 0 || table->RowIndexOf(id) < 0) return;  // removed since the batch began
 
-  // A row read from a citation looks its canonical number up; any other its number cell.
   const RowSource source = table->SourceById(id);
-  const Text entered = source.citation.has_value()
-                           ? source.citation->number
-                           : table->GetCellTextById(id, ColumnIndex(Column::kNumber));
+  const Text entered =
+      EnteredNumber(source, table->GetCellTextById(id, ColumnIndex(Column::kNumber)));
   table->MakeRowVisibleById(id);
   Text number = entered;
   const Text keyword = NormalizeNumber(number);  // `number` is now the cleaned number

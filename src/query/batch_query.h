@@ -50,6 +50,10 @@ struct QueryServices {
 
 // The worker for row `row_number` (1-based) of a batch over `ids`. Calls
 // runner->WorkerFinished() exactly once, last.
+// The number a row looks up, before cleaning: its citation's canonical number, else its
+// number cell.
+Text EnteredNumber(const RowSource& source, const Text& number_cell);
+
 void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int row_number);
 
 // The query button: one worker per row present now, at most `speed_text` (read with

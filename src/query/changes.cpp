@@ -1,15 +1,203 @@
 #include "query/changes.h"
 
-namespace kelvaro {
+#include <cstddef>
+#include <nlohmann/json.hpp>
+#include <unordered_map>
+#include <utility>
 
-// Placeholders until the change list lands.
-std::string RowSearchAddress(const TableRow&) { return {}; }
-std::vector<ChangeEntry> ChangeList(const std::vector<TableRow>&) { return {}; }
+#include "document/location.h"
+#include "query/batch_query.h"
+#include "query/number.h"
+#include "rows/export.h"
+#include "rows/import.h"
+#include "rows/verdicts.h"
+#include "site/standard_site.h"
+#include "text/encoding.h"
+
+namespace kelvaro {
+namespace {
+
+std::string JoinWords(const std::vector<std::string>& words) {
+  std::string out;
+  for (const std::string& word : words) {
+    if (word.empty()) continue;
+    if (!out.empty()) out += "；";
+    out += word;
+  }
+  return out;
+}
+
+std::string CellOf(const TableRow& row, Column column) {
+  return GbkToUtf8(row.cells[ColumnIndex(column)]);
+}
+
+// 有新标准, or 现行 in another edition than the one cited: the citation wants the site's.
+bool WantsSiteNumber(const TableRow& row, RowVerdict verdict) {
+  return verdict == RowVerdict::kSuperseded ||
+         ((verdict == RowVerdict::kCurrent || verdict == RowVerdict::kCurrentComing) &&
+          row.notes.edition_matches == false);
+}
+
+bool NeedsAttention(const TableRow& row, RowVerdict verdict) {
+  switch (verdict) {
+    case RowVerdict::kNone:
+      return false;
+    case RowVerdict::kCurrent:
+    case RowVerdict::kCurrentComing:
+      // Still in force as cited: the coming successor is told in the marked copy.
+      return row.notes.edition_matches == false;
+    case RowVerdict::kSuperseded:
+    case RowVerdict::kWithdrawn:
+    case RowVerdict::kNotInForce:
+    case RowVerdict::kNotListed:
+    case RowVerdict::kFailed:
+      return true;
+  }
+  return false;
+}
+
+// "已废止：网站列为废止，无现行版本": the label, and the words that tell more, once.
+std::string VerdictWords(const TableRow& row, RowVerdict verdict) {
+  const std::string label = SpecOf(verdict).summary_label;
+  std::vector<std::string> words;
+  // A row found on the site says no more than its label by its reason.
+  if (row.reason.outcome != Outcome::kFound) words.push_back(ReasonDescription(row.reason));
+  for (std::string& line : NoteLines(row.notes)) words.push_back(std::move(line));
+  const std::string said = JoinWords(words);
+  if (said.empty()) return label;
+  if (said.starts_with(label)) return said;
+  return label + "：" + said;
+}
+
+std::string Suggestion(const TableRow& row) {
+  const std::string number = CellOf(row, Column::kLatestNumber);
+  if (number.empty()) return {};
+  const std::string title = CellOf(row, Column::kLatestTitle);
+  std::string out = title.empty() ? std::string() : "《" + title + "》";
+  out += number;
+  if (!row.notes.site_edition.empty()) out += "（" + row.notes.site_edition + "）";
+  return out;
+}
+
+// Rows citing one standard are one entry: a document's by its key, a list's by its number.
+std::string EntryKey(const TableRow& row) {
+  if (row.source.citation.has_value()) return "c\n" + SameStandardKey(*row.source.citation);
+  return "n\n" + row.cells[ColumnIndex(Column::kNumber)];
+}
+
+std::string Written(const TableRow& row) {
+  if (row.source.citation.has_value()) return SourceWritten(row);
+  return row.source.number_utf8.empty() ? CellOf(row, Column::kNumber) : row.source.number_utf8;
+}
+
+struct Change {
+  ChangeEntry entry;
+  RowVerdict verdict = RowVerdict::kNone;
+};
+
+std::vector<Change> Changes(const std::vector<TableRow>& rows) {
+  std::vector<Change> changes;
+  std::unordered_map<std::string, std::size_t> known;
+  for (const TableRow& row : rows) {
+    const RowVerdict verdict = VerdictOf(row);
+    if (!NeedsAttention(row, verdict)) continue;
+    const std::string places = SourceWhere(row);
+    const auto [at, added] = known.try_emplace(EntryKey(row), changes.size());
+    if (!added) {
+      std::string& said = changes[at->second].entry.places;
+      if (!places.empty()) said += (said.empty() ? "" : "；") + places;
+      continue;
+    }
+    Change change;
+    change.verdict = verdict;
+    change.entry.written = Written(row);
+    change.entry.places = places;
+    change.entry.verdict = VerdictWords(row, verdict);
+    if (WantsSiteNumber(row, verdict)) change.entry.suggestion = Suggestion(row);
+    change.entry.address = RowSearchAddress(row);
+    changes.push_back(std::move(change));
+  }
+  return changes;
+}
+
+std::vector<std::string> EntryCells(std::size_t index, const ChangeEntry& entry) {
+  return {std::to_string(index + 1), entry.written, entry.places, entry.verdict,
+          entry.suggestion,          entry.address};
+}
+
+// A spreadsheet keeps the columns only if no cell holds a tab or a line break.
+std::string TsvCell(const std::string& utf8) {
+  std::string out = utf8;
+  for (char& c : out) {
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string RowSearchAddress(const TableRow& row) {
+  Text number = EnteredNumber(row.source, row.cells[ColumnIndex(Column::kNumber)]);
+  const Text keyword = NormalizeNumber(number);
+  if (keyword.empty()) return {};
+  return GbkToUtf8(SearchAddress(keyword));
+}
+
+std::vector<ChangeEntry> ChangeList(const std::vector<TableRow>& rows) {
+  std::vector<ChangeEntry> entries;
+  for (Change& change : Changes(rows)) entries.push_back(std::move(change.entry));
+  return entries;
+}
+
 const std::vector<std::string>& ChangeHeader() {
-  static const std::vector<std::string> header;
+  static const std::vector<std::string> header = {"序号", "原文",     "出处",
+                                                  "结论", "建议改为", "查询结果网页"};
   return header;
 }
-std::string FormatChanges(const std::vector<ChangeEntry>&, ChangeFormat) { return {}; }
-XlsxSheet ChangeSheet(const std::vector<TableRow>&) { return {}; }
+
+std::string FormatChanges(const std::vector<ChangeEntry>& entries, ChangeFormat format) {
+  if (format == ChangeFormat::kJson) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const ChangeEntry& entry : entries) {
+      list.push_back({{"written", entry.written},
+                      {"places", entry.places},
+                      {"verdict", entry.verdict},
+                      {"suggestion", entry.suggestion},
+                      {"address", entry.address}});
+    }
+    return list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  }
+  const bool csv = format == ChangeFormat::kCsv;
+  // The byte-order mark lets spreadsheet programs read the file as UTF-8.
+  std::string out = csv ? "\xEF\xBB\xBF" : "";
+  const auto add = [&](const std::vector<std::string>& cells) {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      if (i > 0) out += csv ? ',' : '\t';
+      out += csv ? CsvField(cells[i]) : TsvCell(cells[i]);
+    }
+    out += csv ? "\r\n" : "\n";
+  };
+  add(ChangeHeader());
+  for (std::size_t i = 0; i < entries.size(); ++i) add(EntryCells(i, entries[i]));
+  return out;
+}
+
+XlsxSheet ChangeSheet(const std::vector<TableRow>& rows) {
+  XlsxSheet sheet;
+  sheet.name = kChangeSheetName;
+  sheet.header = ChangeHeader();
+  sheet.number_column = 0;
+  sheet.fill_column = 3;  // 结论
+  const std::vector<Change> changes = Changes(rows);
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    sheet.rows.push_back(EntryCells(i, changes[i].entry));
+    sheet.row_fills.push_back(SpecOf(changes[i].verdict).fill);
+  }
+  return sheet;
+}
+
+XlsxWorkbook FormatWorkbook(const std::vector<TableRow>& rows) {
+  return WriteXlsx(std::vector<XlsxSheet>{ExportSheet(rows), ChangeSheet(rows)});
+}
 
 }  // namespace kelvaro

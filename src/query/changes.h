@@ -39,4 +39,8 @@ std::string FormatChanges(const std::vector<ChangeEntry>& entries, ChangeFormat 
 // The list as the sheet 修改清单, coloured by verdict.
 XlsxSheet ChangeSheet(const std::vector<TableRow>& rows);
 
+// The Excel export: the table's sheet 查询结果, then 修改清单. No workbook when a sheet does
+// not fit.
+XlsxWorkbook FormatWorkbook(const std::vector<TableRow>& rows);
+
 }  // namespace kelvaro

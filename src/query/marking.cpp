@@ -1,18 +1,166 @@
 #include "query/marking.h"
 
-namespace kelvaro {
+#include <cstddef>
+#include <unordered_map>
+#include <utility>
 
-// Placeholders until marking lands.
-std::optional<CitationMark> MarkOfRow(const TableRow&, bool) { return std::nullopt; }
+#include "document/errors.h"
+#include "document/location.h"
+#include "document/xlsx_mark.h"
+#include "rows/export.h"
+#include "rows/import.h"
+#include "rows/verdicts.h"
+#include "text/encoding.h"
+
+namespace kelvaro {
+namespace {
+
+std::string CellOf(const TableRow& row, Column column) {
+  return GbkToUtf8(row.cells[ColumnIndex(column)]);
+}
+
+void AddWords(std::string& out, const std::string& words) {
+  if (words.empty()) return;
+  if (!out.empty()) out += "；";
+  out += words;
+}
+
+bool IsCurrent(RowVerdict verdict) {
+  return verdict == RowVerdict::kCurrent || verdict == RowVerdict::kCurrentComing;
+}
+
+// Why the row is marked: the verdict's words, then the notes'.
+std::string MarkWords(const TableRow& row, RowVerdict verdict) {
+  std::string words;
+  if (verdict == RowVerdict::kSuperseded) {
+    // The table keeps no release date: the words go without it.
+    const std::string title = CellOf(row, Column::kLatestTitle);
+    words = "有新标准：现行为" + (title.empty() ? std::string() : "《" + title + "》") +
+            CellOf(row, Column::kLatestNumber);
+  } else if (!IsCurrent(verdict)) {
+    words = ReasonDescription(row.reason);
+  }
+  for (const std::string& line : NoteLines(row.notes)) AddWords(words, line);
+  return words;
+}
+
+// The sheet's cell address quoted for a link: 'It''s'!C5.
+std::string CellLink(const Location& location) {
+  if (location.kind != Location::Kind::kSheetCell || location.cell.empty()) return {};
+  std::string link = "'";
+  for (const char c : location.sheet) {
+    if (c == '\'') link += '\'';
+    link += c;
+  }
+  return link + "'!" + location.cell;
+}
+
+XlsxSheet CheckSheet(const std::vector<TableRow>& rows) {
+  XlsxSheet sheet;
+  sheet.name = kCheckSheetName;
+  sheet.header = {"序号", "原文", "位置", "状态", "现行标准编号", "现行标准名称", "原因"};
+  sheet.number_column = 0;
+  sheet.link_column = 2;
+  sheet.fill_column = 3;
+  for (const TableRow& row : rows) {
+    const CellFill fill = SpecOf(VerdictOf(row)).fill;
+    std::string reason = ReasonDescription(row.reason);
+    for (const std::string& line : NoteLines(row.notes)) AddWords(reason, line);
+    const auto add = [&](const Location& location, const std::string& written) {
+      sheet.rows.push_back({CellOf(row, Column::kOrdinal), written, LocationWords(location),
+                            CellOf(row, Column::kStatus), CellOf(row, Column::kLatestNumber),
+                            CellOf(row, Column::kLatestTitle), reason});
+      sheet.row_fills.push_back(fill);
+      sheet.row_links.push_back(CellLink(location));
+    };
+    const std::string written = row.source.citation.has_value()  ? SourceWritten(row)
+                                : row.source.number_utf8.empty() ? CellOf(row, Column::kNumber)
+                                                                 : row.source.number_utf8;
+    add(row.source.location, written);
+    for (const CitedPlace& again : row.source.cited_again) {
+      add(again.location, again.citation.written);
+    }
+  }
+  return sheet;
+}
+
+bool Fail(std::string message, Bytes& out, std::string& error) {
+  out.clear();
+  error = std::move(message);
+  return false;
+}
+
+}  // namespace
+
+std::optional<CitationMark> MarkOfRow(const TableRow& row, bool replace) {
+  const RowVerdict verdict = VerdictOf(row);
+  const bool other_edition = IsCurrent(verdict) && row.notes.edition_matches == false;
+  if (verdict == RowVerdict::kNone || (verdict == RowVerdict::kCurrent && !other_edition)) {
+    return std::nullopt;
+  }
+  CitationMark mark;
+  mark.fill = SpecOf(verdict).fill;
+  mark.comment = MarkWords(row, verdict);
+  const std::string number = CellOf(row, Column::kLatestNumber);
+  if (replace && (verdict == RowVerdict::kSuperseded || other_edition) && !number.empty()) {
+    mark.number = number;
+    if (!row.notes.site_edition.empty()) mark.number += "（" + row.notes.site_edition + "）";
+    const std::string title = CellOf(row, Column::kLatestTitle);
+    if (row.source.citation.has_value() && !row.source.citation->title.empty() && !title.empty() &&
+        !SameTitle(row.source.citation->title, title)) {
+      mark.title = title;
+    }
+  }
+  return mark;
+}
+
 bool CanMark(DocumentKind kind) {
   return kind == DocumentKind::kDocx || kind == DocumentKind::kXlsx;
 }
-std::string MarkedCopyName(const std::string& path) { return path; }
-bool MarkDocument(const Bytes&, DocumentKind, const std::vector<TableRow>&, bool,
-                  const std::string&, Bytes& out, std::string& error) {
+
+std::string MarkedCopyName(const std::string& path) {
+  const std::size_t folder_end = path.find_last_of("/\\");
+  const std::size_t name = folder_end == std::string::npos ? 0 : folder_end + 1;
+  const std::size_t dot = path.find_last_of('.');
+  // A name that only starts with a dot (".docx") has no extension to keep.
+  if (dot == std::string::npos || dot <= name) return path + "（已核查）";
+  return path.substr(0, dot) + "（已核查）" + path.substr(dot);
+}
+
+bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<TableRow>& rows,
+                  bool replace, const std::string& time, Bytes& out, std::string& error) {
   out.clear();
-  error = "not yet";
-  return false;
+  DocumentError why = DocumentError::kNone;
+  if (kind == DocumentKind::kXlsx) {
+    if (AddFirstSheet(bytes, CheckSheet(rows), out, why)) return true;
+    return Fail(DocumentErrorWords(why), out, error);
+  }
+  if (kind != DocumentKind::kDocx)
+    return Fail("只有 Word (.docx) 和 Excel (.xlsx) 文档能标注", out, error);
+
+  std::unordered_map<std::string, const TableRow*> by_standard;
+  for (const TableRow& row : rows) {
+    if (row.source.citation.has_value()) {
+      by_standard.try_emplace(SameStandardKey(*row.source.citation), &row);
+    }
+  }
+  const MarkDecider decide = [&](const Citation& citation) -> std::optional<CitationMark> {
+    const auto found = by_standard.find(SameStandardKey(citation));
+    if (found == by_standard.end()) return std::nullopt;
+    // Each place's own title decides whether the title is replaced there.
+    TableRow here;
+    here.cells = found->second->cells;
+    here.reason = found->second->reason;
+    here.notes = found->second->notes;
+    here.source.citation = citation;
+    return MarkOfRow(here, replace);
+  };
+  MarkedDocument marked;
+  if (!MarkDocx(bytes, decide, MarkAuthor{"Kelvaro", time}, marked, why)) {
+    return Fail(DocumentErrorWords(why), out, error);
+  }
+  out = std::move(marked.bytes);
+  return true;
 }
 
 }  // namespace kelvaro

@@ -67,13 +67,17 @@ std::string SourceWritten(const RowStore::Row& row) {
   return row.source.citation.has_value() ? row.source.citation->written : std::string();
 }
 
+bool SameTitle(const std::string& a, const std::string& b) {
+  return TitleKey(WithoutEdition(a)) == TitleKey(WithoutEdition(b));
+}
+
 std::optional<bool> TitleMatches(const RowStore::Row& row) {
   if (!row.source.citation.has_value() || row.source.citation->title.empty() ||
       StatusOfCell(row.cells[ColumnIndex(Column::kStatus)]) != Status::kCurrent) {
     return std::nullopt;
   }
-  return TitleKey(WithoutEdition(row.source.citation->title)) ==
-         TitleKey(WithoutEdition(GbkToUtf8(row.cells[ColumnIndex(Column::kLatestTitle)])));
+  return SameTitle(row.source.citation->title,
+                   GbkToUtf8(row.cells[ColumnIndex(Column::kLatestTitle)]));
 }
 
 bool AnyFromDocument(const std::vector<RowStore::Row>& rows) {
@@ -127,19 +131,24 @@ std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons, bool
   return out;
 }
 
-XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows) {
+XlsxSheet ExportSheet(const std::vector<RowStore::Row>& rows) {
   const std::vector<const ColumnSpec*> columns = ColumnsFor(kInWorkbook);
   XlsxSheet sheet;
   sheet.name = kExportSheetName;
   sheet.header = HeaderCells(columns);
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if ((columns[i]->outputs & kFilledByStatus) != 0) sheet.fill_column = static_cast<int>(i);
+    if ((columns[i]->outputs & kSortedAsNumber) != 0) sheet.number_column = static_cast<int>(i);
   }
   for (const auto& row : rows) {
     sheet.rows.push_back(RowCells(row, columns));
     sheet.row_fills.push_back(RowFill(row));
   }
-  return WriteXlsx(sheet);
+  return sheet;
+}
+
+XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows) {
+  return WriteXlsx(ExportSheet(rows));
 }
 
 }  // namespace kelvaro

@@ -19,8 +19,11 @@ inline constexpr char kExportSheetName[] = "查询结果";
 std::string SourceWhere(const RowStore::Row& row);
 // The citation the row looks up, as written with its title; empty for none.
 std::string SourceWritten(const RowStore::Row& row);
+// Whether two titles (UTF-8) are one: spaces, punctuation, character width and an edition
+// note aside.
+bool SameTitle(const std::string& a, const std::string& b);
 // For a 现行 row whose citation names a title: whether the site's title is that title
-// (spaces, punctuation and character width aside). Nothing otherwise.
+// (SameTitle). Nothing otherwise.
 std::optional<bool> TitleMatches(const RowStore::Row& row);
 // Rows from pasted text or a document, whose source the exports then carry.
 bool AnyFromDocument(const std::vector<RowStore::Row>& rows);
@@ -43,8 +46,11 @@ std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* l
 std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons = false,
                       bool sources = false);
 
-// One sheet 查询结果 of the workbook's columns, the status cell filled by its word. No workbook for
-// more rows than a sheet holds (kXlsxMaxRows); the cells cut at Excel's length are counted.
+// The sheet 查询结果 of the workbook's columns, the status cell filled by its word, 序号
+// written as numbers.
+XlsxSheet ExportSheet(const std::vector<RowStore::Row>& rows);
+// A workbook of ExportSheet alone. No workbook for more rows than a sheet holds
+// (kXlsxMaxRows); the cells cut at Excel's length are counted.
 XlsxWorkbook FormatXlsx(const std::vector<RowStore::Row>& rows);
 
 }  // namespace kelvaro

@@ -164,6 +164,10 @@ bool AddCitationRows(const std::vector<TextPiece>& pieces, std::vector<ImportedR
   return true;
 }
 
+std::string SameStandardKey(const Citation& citation) {
+  return citation.number + '\n' + citation.amendment + '\n' + citation.edition;
+}
+
 void GatherCitedAgain(std::vector<ImportedRow>& rows) {
   std::unordered_map<std::string, std::size_t> first_row;
   std::vector<ImportedRow> gathered;
@@ -172,9 +176,8 @@ void GatherCitedAgain(std::vector<ImportedRow>& rows) {
       gathered.push_back(std::move(row));
       continue;
     }
-    const Citation& c = *row.source.citation;
     const auto [at, added] =
-        first_row.try_emplace(c.number + '\n' + c.amendment + '\n' + c.edition, gathered.size());
+        first_row.try_emplace(SameStandardKey(*row.source.citation), gathered.size());
     if (added) {
       gathered.push_back(std::move(row));
     } else {

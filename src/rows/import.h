@@ -46,6 +46,9 @@ bool AddCitationRows(const std::vector<TextPiece>& pieces, std::vector<ImportedR
 // which printing the text means, so a citation with one is a row of its own. Rows without a
 // citation stay as they are.
 void GatherCitedAgain(std::vector<ImportedRow>& rows);
+// What makes two citations one standard to GatherCitedAgain: canonical number, amendment and
+// edition note.
+std::string SameStandardKey(const Citation& citation);
 
 // The rows of a file of `kind`, taken for what its bytes are (KindOfContent): a .txt file is a
 // list (unless `citations`: then a document like any other); a table Kelvaro exported gives

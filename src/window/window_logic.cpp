@@ -7,6 +7,7 @@
 
 #include "document/xlsx_writer.h"
 #include "platform/files.h"
+#include "query/changes.h"
 #include "query/report.h"
 #include "rows/export.h"
 #include "rows/import.h"
@@ -278,7 +279,7 @@ void WindowLogic::ExportXlsx() {
   }
   std::size_t cells_cut = 0;
   const bool written = Export("xlsx", [&](const std::vector<RowStore::Row>& table) {
-    XlsxWorkbook workbook = FormatXlsx(table);
+    XlsxWorkbook workbook = FormatWorkbook(table);
     // Rows may have come while the dialog was up.
     if (workbook.bytes.empty()) view_.ShowError(kErrorCaption, TooManyRowsText(table.size()));
     cells_cut = workbook.cells_cut;

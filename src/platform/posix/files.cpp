@@ -110,6 +110,13 @@ bool IsDevicePath(const std::string& path) {
 
 // Asked of the system's rights, not by creating a file: nothing for runs at the same time or
 // a stray file to disturb.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool IsWritableDirectory(const std::string& path) {
   struct stat info {};
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&

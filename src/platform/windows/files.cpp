@@ -142,6 +142,31 @@ bool IsDevicePath(const std::string& path) {
   return Utf8ToWide(path, wide) && !wide.empty() && !DeviceOf(wide).empty();
 }
 
+namespace {
+
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  std::wstring wide;
+  if (!Utf8ToWide(path, wide) || wide.empty()) return false;
+  // No access asked: a file open elsewhere, even for writing, still tells who it is.
+  HANDLE file = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  return known;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return FileIdentity(a, first) && FileIdentity(b, second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
 bool IsWritableDirectory(const std::string& path) {
   std::wstring wide;
   if (!Utf8ToWide(path, wide) || wide.empty()) return false;

@@ -1,0 +1,83 @@
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "cli/cli.h"
+#include "cli/commands.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "query/changes.h"
+#include "query/marking.h"
+
+namespace kelvaro::cli {
+namespace {
+
+// Written over, the document would be lost with nothing checked to show for it.
+bool SamePath(const std::string& a, const std::string& b) {
+  const std::filesystem::path first = std::filesystem::path(a).lexically_normal();
+  const std::filesystem::path second = std::filesystem::path(b).lexically_normal();
+  return first == second || platform::SameFile(a, b);
+}
+
+std::string_view AsText(const Bytes& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+ChangeFormat ChangeFormatOf(Format format) {
+  if (format == Format::kCsv) return ChangeFormat::kCsv;
+  if (format == Format::kJson) return ChangeFormat::kJson;
+  return ChangeFormat::kTsv;
+}
+
+}  // namespace
+
+int RunMark(const Options& options) {
+  const DocumentKind kind = OperandKind(options);
+  if (!CanMark(kind)) {
+    PrintError("mark takes a .docx or .xlsx FILE; for text, CSV and PDF use changes");
+    return kExitUsage;
+  }
+  if (SamePath(options.operand, options.output)) {
+    PrintError("OUT is FILE itself: give the marked copy another name");
+    return kExitUsage;
+  }
+  RowStore table;
+  Bytes bytes;
+  if (!ImportOperand(options, &bytes, table)) return kExitUsage;
+  if (!OutputFolderWritable(options)) return kExitFailure;
+  return LookUpRows(options, table, [&](BatchSession&, const Rows& looked_up, bool&) {
+    Bytes marked;
+    std::string error;
+    if (!MarkDocument(bytes, kind, looked_up, options.replace, platform::UtcTimeText(), marked,
+                      error)) {
+      PrintError("cannot mark " + options.operand + ": " + error);
+      return kExitUsage;
+    }
+    return WriteResult(options, AsText(marked));
+  });
+}
+
+int RunChanges(const Options& options) {
+  if (const std::string refusal =
+          OutputRefusal(options, platform::IsTerminal(platform::Stream::kOut));
+      !refusal.empty()) {
+    PrintError(refusal);
+    return kExitUsage;
+  }
+  RowStore table;
+  if (!ImportOperand(options, nullptr, table)) return kExitUsage;
+  if (!OutputFolderWritable(options)) return kExitFailure;
+  return LookUpRows(options, table, [&](BatchSession&, const Rows& looked_up, bool&) {
+    if (options.format != Format::kXlsx) {
+      return WriteResult(options,
+                         FormatChanges(ChangeList(looked_up), ChangeFormatOf(options.format)));
+    }
+    const XlsxWorkbook workbook = WriteXlsx(ChangeSheet(looked_up));
+    const int written = WriteResult(options, AsText(workbook.bytes));
+    if (written == kExitOk && workbook.cells_cut > 0) PrintError(CellsCutText(workbook.cells_cut));
+    return written;
+  });
+}
+
+}  // namespace kelvaro::cli
