@@ -55,6 +55,8 @@ std::string CellLink(const Location& location) {
   return link + "'!" + location.cell;
 }
 
+}  // namespace
+
 XlsxSheet CheckSheet(const std::vector<TableRow>& rows) {
   XlsxSheet sheet;
   sheet.name = kCheckSheetName;
@@ -83,6 +85,8 @@ XlsxSheet CheckSheet(const std::vector<TableRow>& rows) {
   }
   return sheet;
 }
+
+namespace {
 
 bool Fail(std::string message, Bytes& out, std::string& error) {
   out.clear();

@@ -8,6 +8,7 @@
 
 #include "document/document.h"
 #include "document/docx_mark.h"
+#include "document/xlsx_writer.h"
 #include "rows/result_table.h"
 #include "text/text.h"
 
@@ -19,6 +20,10 @@ inline constexpr char kCheckSheetName[] = "核查结果";
 // and no coming successor, nor for a row never looked up. `replace`: a superseded citation
 // (or one of another edition) takes the current number and, when it differs, the title.
 std::optional<CitationMark> MarkOfRow(const TableRow& row, bool replace);
+
+// The sheet an Excel copy gains: a line per place a row's standard is cited (序号, 原文, 位置
+// linked to its cell, 状态, 现行标准编号, 现行标准名称, 原因), filled by verdict.
+XlsxSheet CheckSheet(const std::vector<TableRow>& rows);
 
 // Whether rows read from `kind` can be handed back marked (.docx, .xlsx).
 bool CanMark(DocumentKind kind);

@@ -1,0 +1,195 @@
+#include "query/changes.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "citation/citation.h"
+#include "rows/status.h"
+#include "rows/verdicts.h"
+#include "site/standard_site.h"
+#include "support/named_case.h"
+#include "text/encoding.h"
+
+namespace kelvaro {
+
+void PrintTo(const ChangeEntry& e, std::ostream* os) {
+  *os << "{" << e.written << " | " << e.places << " | " << e.verdict << " | " << e.suggestion
+      << " | " << e.address << "}";
+}
+
+namespace {
+
+constexpr char kPrefix[] = "http://127.0.0.1:9";
+
+// The site's answers reach no server: only the addresses are asked for.
+class ChangeListTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetSitePrefixOverride(kPrefix); }
+  void TearDown() override { SetSitePrefixOverride(""); }
+};
+
+Location Paragraph(int n) {
+  Location location;
+  location.kind = Location::Kind::kParagraph;
+  location.paragraph = n;
+  return location;
+}
+
+Location Line(int n) {
+  Location location;
+  location.kind = Location::Kind::kLine;
+  location.line = n;
+  return location;
+}
+
+// A row read from `written` at `where`, looked up to `status` and `outcome`.
+TableRow Cited(const std::string& written, Location where, Status status, Outcome outcome,
+               const std::string& latest_number = "", const std::string& latest_title = "") {
+  TableRow row;
+  const std::vector<Citation> found = FindCitations(written);
+  EXPECT_EQ(found.size(), 1u) << written;
+  if (!found.empty()) {
+    row.source.citation = found.front();
+    row.cells[ColumnIndex(Column::kNumber)] = Utf8ToGbk(found.front().number_as_written);
+  }
+  row.source.location = where;
+  row.source.from_document = true;
+  if (status != Status::kNone) row.cells[ColumnIndex(Column::kStatus)] = StatusWord(status);
+  row.cells[ColumnIndex(Column::kLatestNumber)] = Utf8ToGbk(latest_number);
+  row.cells[ColumnIndex(Column::kLatestTitle)] = Utf8ToGbk(latest_title);
+  row.reason.outcome = outcome;
+  return row;
+}
+
+TableRow Listed(const std::string& number, int line, Status status, Outcome outcome) {
+  TableRow row;
+  row.cells[ColumnIndex(Column::kNumber)] = number;
+  row.cells[ColumnIndex(Column::kStatus)] = StatusWord(status);
+  row.source.location = Line(line);
+  row.reason.outcome = outcome;
+  return row;
+}
+
+std::string Address(const std::string& keyword) {
+  return std::string(kPrefix) + "/s.jsp?keyword=" + keyword + "&pageNum=1";
+}
+
+TEST_F(ChangeListTest, OneEntryPerStandardNeedingAttentionInImportOrder) {
+  TableRow superseded = Cited("《钢结构设计规范》GB 50017-2003", Paragraph(1), Status::kSuperseded,
+                              Outcome::kFound, "GB 50017-2017", "钢结构设计标准");
+  superseded.source.cited_again.push_back({Paragraph(4), superseded.source.citation.value()});
+  TableRow other_edition =
+      Cited("《建筑给水排水设计规范》GB 50015-2003", Paragraph(2), Status::kCurrent,
+            Outcome::kFound, "GB 50015-2003", "建筑给水排水设计规范");
+  other_edition.notes = {std::nullopt, "2009年版", false};
+  TableRow coming = Cited("GB/T 50353-2013", Paragraph(3), Status::kCurrent, Outcome::kFound,
+                          "GB/T 50353-2013", "建筑工程建筑面积计算规范");
+  coming.notes.coming = ComingStandard{"GB/T 50353-2024", "", "2027-03-01"};
+  TableRow failed = Cited("GB 50352-2019", Paragraph(6), Status::kUnknown, Outcome::kHttpError);
+  failed.reason.http_status = 503;
+
+  const std::vector<TableRow> rows = {
+      superseded,
+      Cited("GB 50016-2014", Paragraph(2), Status::kCurrent, Outcome::kFound, "GB 50016-2014"),
+      other_edition,
+      coming,
+      Cited("GB 50045-95", Paragraph(5), Status::kUnknown, Outcome::kWithdrawn),
+      Cited("GB 50011-2010", Paragraph(5), Status::kNone, Outcome::kNone),
+      Listed("GB/T99999-2010", 7, Status::kUnknown, Outcome::kNotFound),
+      failed,
+      Listed("GB/T99999-2010", 9, Status::kUnknown, Outcome::kNotFound),
+  };
+  const std::vector<ChangeEntry> want = {
+      {"《钢结构设计规范》GB 50017-2003", "第 1 段；第 4 段", "有新标准",
+       "《钢结构设计标准》GB 50017-2017", Address("GB50017")},
+      {"《建筑给水排水设计规范》GB 50015-2003", "第 2 段", "现行为 2009年版",
+       "《建筑给水排水设计规范》GB 50015-2003（2009年版）", Address("GB50015")},
+      {"GB 50045-95", "第 5 段", "已废止：网站列为废止，无现行版本", "", Address("GB50045")},
+      {"GB/T99999-2010", "第 7 行；第 9 行", "未收录：网站未收录该编号", "", Address("GBT99999")},
+      {"GB 50352-2019", "第 6 段", "查询失败：网站返回 503", "", Address("GB50352")},
+  };
+  EXPECT_EQ(ChangeList(rows), want);
+}
+
+TEST_F(ChangeListTest, SearchAddressIsTheOneTheLookupAsksFor) {
+  // A citation's lookup asks for its canonical number, not the number as written.
+  EXPECT_EQ(RowSearchAddress(
+                Cited("GB 50016—2014（2018年版）", Paragraph(1), Status::kNone, Outcome::kNone)),
+            Address("GB50016"));
+  EXPECT_EQ(RowSearchAddress(Listed("  GB 50011-2010 ", 1, Status::kNone, Outcome::kNone)),
+            Address("GB50011"));
+  EXPECT_EQ(RowSearchAddress(Listed("", 1, Status::kNone, Outcome::kNone)), "");
+}
+
+const std::vector<ChangeEntry> kTwoEntries = {
+    {"《规范》GB 50016-2014", "第 1 段；第 3 段", "有新标准", "《新规范》GB 50016-2024",
+     "http://h/s?a=1&b=2"},
+    {"=GB\t1, \"x\"\n", "第 2 行", "未收录：网站未收录该编号", "", ""}};
+
+struct FormatCase {
+  const char* name;
+  ChangeFormat format;
+  std::string want;
+};
+KELVARO_PRINT_CASES_BY_NAME()
+
+class FormatChangesTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(FormatChangesTest, WritesEveryEntryUnderTheHeader) {
+  EXPECT_EQ(FormatChanges(kTwoEntries, GetParam().format), GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, FormatChangesTest,
+    ::testing::Values(
+        FormatCase{"Tsv", ChangeFormat::kTsv,
+                   "序号\t原文\t出处\t结论\t建议改为\t查询结果网页\n"
+                   "1\t《规范》GB 50016-2014\t第 1 段；第 3 段\t有新标准\t《新规范》GB "
+                   "50016-2024\thttp://h/s?a=1&b=2\n"
+                   "2\t=GB 1, \"x\" \t第 2 行\t未收录：网站未收录该编号\t\t\n"},
+        FormatCase{"Csv", ChangeFormat::kCsv,
+                   "\xEF\xBB\xBF序号,原文,出处,结论,建议改为,查询结果网页\r\n"
+                   "1,《规范》GB 50016-2014,第 1 段；第 3 段,有新标准,《新规范》GB "
+                   "50016-2024,http://h/s?a=1&b=2\r\n"
+                   "2,\"'=GB\t1, \"\"x\"\"\n\",第 2 行,未收录：网站未收录该编号,,\r\n"},
+        FormatCase{"Json", ChangeFormat::kJson,
+                   "[\n"
+                   "  {\n"
+                   "    \"written\": \"《规范》GB 50016-2014\",\n"
+                   "    \"places\": \"第 1 段；第 3 段\",\n"
+                   "    \"verdict\": \"有新标准\",\n"
+                   "    \"suggestion\": \"《新规范》GB 50016-2024\",\n"
+                   "    \"address\": \"http://h/s?a=1&b=2\"\n"
+                   "  },\n"
+                   "  {\n"
+                   "    \"written\": \"=GB\\t1, \\\"x\\\"\\n\",\n"
+                   "    \"places\": \"第 2 行\",\n"
+                   "    \"verdict\": \"未收录：网站未收录该编号\",\n"
+                   "    \"suggestion\": \"\",\n"
+                   "    \"address\": \"\"\n"
+                   "  }\n"
+                   "]\n"}),
+    test::CaseName());
+
+TEST_F(ChangeListTest, SheetNumbersTheEntriesAndFillsThemByVerdict) {
+  const std::vector<TableRow> rows = {
+      Cited("GB 50045-95", Paragraph(1), Status::kUnknown, Outcome::kWithdrawn),
+      Cited("GB 50016-2014", Paragraph(2), Status::kCurrent, Outcome::kFound, "GB 50016-2014"),
+      Cited("GB 50017-2003", Paragraph(3), Status::kSuperseded, Outcome::kFound, "GB 50017-2017")};
+  const XlsxSheet sheet = ChangeSheet(rows);
+  EXPECT_EQ(sheet.name, "修改清单");
+  EXPECT_EQ(sheet.header, ChangeHeader());
+  ASSERT_EQ(sheet.rows.size(), 2u);
+  EXPECT_EQ(sheet.rows[1], (std::vector<std::string>{"2", "GB 50017-2003", "第 3 段", "有新标准",
+                                                     "GB 50017-2017", Address("GB50017")}));
+  EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.number_column)], "序号");
+  EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.fill_column)], "结论");
+  EXPECT_EQ(sheet.row_fills, (std::vector<CellFill>{SpecOf(RowVerdict::kWithdrawn).fill,
+                                                    SpecOf(RowVerdict::kSuperseded).fill}));
+}
+
+}  // namespace
+}  // namespace kelvaro

@@ -1,0 +1,188 @@
+#include "query/marking.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "citation/citation.h"
+#include "rows/status.h"
+#include "rows/verdicts.h"
+#include "support/named_case.h"
+#include "text/encoding.h"
+
+namespace kelvaro {
+namespace {
+
+// A row citing `written`, looked up to `status` and `outcome`, the site's current standard
+// GB 50017-2017 钢结构设计标准 where one was found.
+TableRow Row(const std::string& written, Status status, Outcome outcome, RowNotes notes = {}) {
+  TableRow row;
+  const std::vector<Citation> found = FindCitations(written);
+  if (!found.empty()) row.source.citation = found.front();
+  if (status != Status::kNone) row.cells[ColumnIndex(Column::kStatus)] = StatusWord(status);
+  if (outcome == Outcome::kFound) {
+    row.cells[ColumnIndex(Column::kLatestNumber)] = "GB 50017-2017";
+    row.cells[ColumnIndex(Column::kLatestTitle)] = Utf8ToGbk("钢结构设计标准");
+  }
+  row.reason.outcome = outcome;
+  row.notes = std::move(notes);
+  return row;
+}
+
+TableRow Failed() {
+  TableRow row = Row("GB 50017-2003", Status::kUnknown, Outcome::kHttpError);
+  row.reason.http_status = 503;
+  return row;
+}
+
+TableRow NotInForce() {
+  TableRow row = Row("GB 50017-2003", Status::kUnknown, Outcome::kNotInForce);
+  row.reason.effective_date = "2027-03-01";
+  return row;
+}
+
+const RowNotes kOtherEdition{std::nullopt, "2018年版", false};
+const RowNotes kSameEdition{std::nullopt, "2018年版", true};
+const RowNotes kComing{ComingStandard{"GB 50017-2024", "", "2027-03-01"}, "", std::nullopt};
+
+CitationMark Mark(RowVerdict verdict, std::string comment, std::string number = "",
+                  std::string title = "") {
+  return {std::move(comment), SpecOf(verdict).fill, std::move(number), std::move(title)};
+}
+
+struct MarkCase {
+  const char* name;
+  TableRow row;
+  bool replace;
+  std::optional<CitationMark> want;
+};
+KELVARO_PRINT_CASES_BY_NAME()
+
+class MarkOfRowTest : public ::testing::TestWithParam<MarkCase> {};
+
+TEST_P(MarkOfRowTest, MarksWhatNeedsAttention) {
+  EXPECT_EQ(MarkOfRow(GetParam().row, GetParam().replace), GetParam().want);
+}
+
+const char kSuperseded[] = "有新标准：现行为《钢结构设计标准》GB 50017-2017";
+
+INSTANTIATE_TEST_SUITE_P(
+    Verdicts, MarkOfRowTest,
+    ::testing::Values(
+        MarkCase{"NeverLookedUp", Row("GB 50017-2003", Status::kNone, Outcome::kNone), true,
+                 std::nullopt},
+        MarkCase{"Current", Row("GB 50017-2017", Status::kCurrent, Outcome::kFound), true,
+                 std::nullopt},
+        MarkCase{"CurrentOfTheCitedEdition",
+                 Row("GB 50017-2017（2018年版）", Status::kCurrent, Outcome::kFound, kSameEdition),
+                 true, std::nullopt},
+        MarkCase{"CurrentOfAnotherEdition",
+                 Row("《钢结构设计标准》GB 50017-2017", Status::kCurrent, Outcome::kFound,
+                     kOtherEdition),
+                 false, Mark(RowVerdict::kCurrent, "现行为 2018年版")},
+        MarkCase{"CurrentOfAnotherEditionReplaced",
+                 Row("《钢结构设计标准》GB 50017-2017", Status::kCurrent, Outcome::kFound,
+                     kOtherEdition),
+                 true, Mark(RowVerdict::kCurrent, "现行为 2018年版", "GB 50017-2017（2018年版）")},
+        MarkCase{
+            "SuccessorComing", Row("GB 50017-2017", Status::kCurrent, Outcome::kFound, kComing),
+            true,
+            Mark(RowVerdict::kCurrentComing, "新标准即将实施：GB 50017-2024（2027-03-01 实施）")},
+        MarkCase{"Superseded",
+                 Row("《钢结构设计规范》GB 50017-2003", Status::kSuperseded, Outcome::kFound),
+                 false, Mark(RowVerdict::kSuperseded, kSuperseded)},
+        MarkCase{"SupersededReplacedWithItsTitle",
+                 Row("《钢结构设计规范》GB 50017-2003", Status::kSuperseded, Outcome::kFound), true,
+                 Mark(RowVerdict::kSuperseded, kSuperseded, "GB 50017-2017", "钢结构设计标准")},
+        MarkCase{"SupersededTitleTheSameButForSpaces",
+                 Row("《钢结构 设计标准》GB 50017-2003", Status::kSuperseded, Outcome::kFound),
+                 true, Mark(RowVerdict::kSuperseded, kSuperseded, "GB 50017-2017")},
+        MarkCase{
+            "SupersededWithoutATitle",
+            Row("GB 50017-2003", Status::kSuperseded, Outcome::kFound, kComing), true,
+            Mark(RowVerdict::kSuperseded,
+                 std::string(kSuperseded) + "；新标准即将实施：GB 50017-2024（2027-03-01 实施）",
+                 "GB 50017-2017")},
+        MarkCase{"WithdrawnNeverReplaced",
+                 Row("《钢结构设计规范》GB 50017-2003", Status::kUnknown, Outcome::kWithdrawn),
+                 true, Mark(RowVerdict::kWithdrawn, "已废止：网站列为废止，无现行版本")},
+        MarkCase{"NotInForce", NotInForce(), true,
+                 Mark(RowVerdict::kNotInForce, "尚未实施：实施日期 2027-03-01")},
+        MarkCase{"NotListed", Row("GB 50017-2003", Status::kUnknown, Outcome::kNotFound), true,
+                 Mark(RowVerdict::kNotListed, "网站未收录该编号")},
+        MarkCase{"Failed", Failed(), true, Mark(RowVerdict::kFailed, "网站返回 503")}),
+    test::CaseName());
+
+struct NameCase {
+  const char* name;
+  std::string path;
+  std::string want;
+};
+
+class MarkedCopyNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(MarkedCopyNameTest, KeepsTheFolderAndTheExtension) {
+  EXPECT_EQ(MarkedCopyName(GetParam().path), GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, MarkedCopyNameTest,
+    ::testing::Values(NameCase{"InAFolder", "a/设计说明.docx", "a/设计说明（已核查）.docx"},
+                      NameCase{"Bare", "表.xlsx", "表（已核查）.xlsx"},
+                      NameCase{"WindowsFolder", "C:\\v1.2\\notes.docx",
+                               "C:\\v1.2\\notes（已核查）.docx"},
+                      NameCase{"NoExtensionDottedFolder", "v1.2/notes", "v1.2/notes（已核查）"},
+                      NameCase{"OnlyADot", "a/.docx", "a/.docx（已核查）"}),
+    test::CaseName());
+
+TEST(CheckSheet, OneLinePerPlaceLinkedToItsCell) {
+  const auto cell = [](const std::string& sheet, const std::string& ref) {
+    Location location;
+    location.kind = Location::Kind::kSheetCell;
+    location.sheet = sheet;
+    location.cell = ref;
+    return location;
+  };
+  TableRow superseded =
+      Row("《钢结构设计规范》GB 50017-2003", Status::kSuperseded, Outcome::kFound);
+  superseded.cells[ColumnIndex(Column::kOrdinal)] = "1";
+  superseded.source.location = cell("设计依据", "C5");
+  const std::vector<Citation> again = FindCitations("GB 50017—2003");
+  superseded.source.cited_again.push_back({cell("It's", "B2"), again.front()});
+  TableRow withdrawn = Row("GB 50045-95", Status::kUnknown, Outcome::kWithdrawn);
+  withdrawn.cells[ColumnIndex(Column::kOrdinal)] = "2";
+
+  const XlsxSheet sheet = CheckSheet({superseded, withdrawn});
+  EXPECT_EQ(sheet.name, "核查结果");
+  EXPECT_EQ(sheet.header, (std::vector<std::string>{"序号", "原文", "位置", "状态", "现行标准编号",
+                                                    "现行标准名称", "原因"}));
+  const std::string found = ReasonDescription({Outcome::kFound, 0, {}});
+  EXPECT_EQ(
+      sheet.rows,
+      (std::vector<std::vector<std::string>>{
+          {"1", "《钢结构设计规范》GB 50017-2003", "设计依据!C5", "有新标准", "GB 50017-2017",
+           "钢结构设计标准", found},
+          {"1", "GB 50017—2003", "It's!B2", "有新标准", "GB 50017-2017", "钢结构设计标准", found},
+          {"2", "GB 50045-95", "", "未知", "", "", "已废止：网站列为废止，无现行版本"}}));
+  EXPECT_EQ(sheet.row_links, (std::vector<std::string>{"'设计依据'!C5", "'It''s'!B2", ""}));
+  EXPECT_EQ(sheet.row_fills, (std::vector<CellFill>{SpecOf(RowVerdict::kSuperseded).fill,
+                                                    SpecOf(RowVerdict::kSuperseded).fill,
+                                                    SpecOf(RowVerdict::kWithdrawn).fill}));
+  EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.number_column)], "序号");
+  EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.link_column)], "位置");
+  EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.fill_column)], "状态");
+}
+
+TEST(MarkDocument, RefusesWhatCannotBeMarked) {
+  Bytes out = {1, 2, 3};
+  std::string error;
+  EXPECT_FALSE(MarkDocument(Bytes{'%', 'P', 'D', 'F'}, DocumentKind::kPdf, {}, false,
+                            "2026-12-09T15:04:05Z", out, error));
+  EXPECT_TRUE(out.empty());
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace kelvaro
