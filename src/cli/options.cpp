@@ -32,7 +32,8 @@ const char* const kSynopsis =
     "       kelvaro-cli mark [--site URL] [--insecure] [--speed N] [--retry N]\n"
     "                        [--replace] FILE -o OUT\n"
     "       kelvaro-cli changes [--site URL] [--insecure] [--speed N] [--retry N]\n"
-    "                           [--format tsv|csv|json|xlsx] [-o FILE] [--citations] FILE|-\n";
+    "                           [--format tsv|csv|json|xlsx] [-o FILE] [--citations]\n"
+    "                           FILE|-\n";
 
 // A whole decimal number (optional sign) from `low` to `high`.
 std::optional<int> ParseWholeNumber(const std::string& text, int low, int high) {
@@ -273,9 +274,9 @@ std::string UsageText() {
          "                      (and its title where it differs) by the current one, as a\n"
          "                      tracked change\n"
          "  --sources           batch: add the columns 出处 and 原文 to TSV and CSV\n"
-         "  --speed N           batch, mark, changes: lookups started at once, a whole number\n"
-         "                      from 1 to 64 (default 2); the site still sees one request at\n"
-         "                      a time\n"
+         "  --speed N           batch, mark, changes: lookups started at once (default 2),\n"
+         "                      a whole number from 1 to 64; the site still sees one request\n"
+         "                      at a time\n"
          "  --remove-current    batch: leave out the rows whose status is 现行\n"
          "  --remove-superseded batch: leave out the rows whose status is 有新标准\n"
          "  --reasons           batch: add a sixth column 原因 to TSV and CSV (JSON rows\n"

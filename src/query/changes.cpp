@@ -90,6 +90,12 @@ std::string Written(const TableRow& row) {
   return row.source.number_utf8.empty() ? CellOf(row, Column::kNumber) : row.source.number_utf8;
 }
 
+// A blank line of a list: nothing in the document to change.
+bool NamesNothing(const TableRow& row) {
+  return !row.source.citation.has_value() &&
+         row.cells[ColumnIndex(Column::kNumber)].find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
 struct Change {
   ChangeEntry entry;
   RowVerdict verdict = RowVerdict::kNone;
@@ -100,7 +106,7 @@ std::vector<Change> Changes(const std::vector<TableRow>& rows) {
   std::unordered_map<std::string, std::size_t> known;
   for (const TableRow& row : rows) {
     const RowVerdict verdict = VerdictOf(row);
-    if (!NeedsAttention(row, verdict)) continue;
+    if (!NeedsAttention(row, verdict) || NamesNothing(row)) continue;
     const std::string places = SourceWhere(row);
     const auto [at, added] = known.try_emplace(EntryKey(row), changes.size());
     if (!added) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cli/table_output.h"  // ReportForTerminal
+#include "document/zip_reader.h"
 #include "query/single_query.h"
 #include "rows/reason.h"
 #include "site/standard_site.h"
@@ -613,7 +614,8 @@ TEST_F(CliTest, BatchOfADocumentGivesEachCitationWithItsSource) {
   EXPECT_EQ(error, "");
 }
 
-// The workbook's rows as openpyxl reads them, each cell's value only.
+// The first sheet's rows of the workbook a batch writes (查询结果, then the change list) as
+// openpyxl reads them, each cell's value only, a number as its digits.
 Table WorkbookRows(const std::string& path) {
   const ProcessResult run = test::RunProcess(
       {"/usr/bin/python3", KELVARO_SOURCE_DIR "/tests/support/openpyxl_dump.py", "xlsx", path});
@@ -622,14 +624,17 @@ Table WorkbookRows(const std::string& path) {
   const nlohmann::ordered_json dump = test::ReadJson(run.out, error);
   Table rows;
   if (!error.empty() || dump.value("sheets", nlohmann::ordered_json()) !=
-                            nlohmann::ordered_json::array({"查询结果"})) {
+                            nlohmann::ordered_json::array({"查询结果", "修改清单"})) {
     ADD_FAILURE() << run.out;
     return rows;
   }
   for (const auto& row : dump["rows"]) {
     std::vector<std::string>& cells = rows.emplace_back();
     for (const auto& cell : row) {
-      cells.push_back(cell["value"].is_string() ? cell["value"].get<std::string>() : "");
+      const nlohmann::ordered_json& value = cell["value"];
+      cells.push_back(value.is_string()           ? value.get<std::string>()
+                      : value.is_number_integer() ? std::to_string(value.get<long long>())
+                                                  : "");
     }
   }
   return rows;
@@ -665,6 +670,68 @@ TEST_F(CliTest, BatchWritesTheWorkbookToAFileOrAPipe) {
     EXPECT_EQ(std::vector<std::string>(piped_rows[i].begin(), piped_rows[i].end() - 1),
               std::vector<std::string>(rows[i].begin(), rows[i].end() - 1));
   }
+}
+
+// ---- mark and changes -----------------------------------------------------------------
+
+// A member of a zip archive (a marked copy's part); empty when it has none.
+std::string ZipPart(const std::string& path, const std::string& name) {
+  const std::string bytes = test::ReadWholeFile(path);
+  const Bytes archive(bytes.begin(), bytes.end());
+  ZipReader zip;
+  DocumentError error = DocumentError::kNone;
+  std::string part;
+  if (!zip.Open(archive, error)) return part;
+  if (const ZipMember* member = zip.Find(name)) zip.Extract(*member, part, error);
+  return part;
+}
+
+TEST_F(CliTest, MarkWritesACopyWhoseCommentsSayWhatWasFound) {
+  TempDir dir;
+  const Bytes docx =
+      test::BuildDocx(test::WordParagraph("《房屋建筑制图统一标准》GB/T 50001-2010") +
+                      test::WordParagraph("《建筑设计防火规范》GB 50016-2014") +
+                      test::WordParagraph("GB/T 99999-2010"));
+  const std::string document = dir.Write("设计说明.docx", std::string(docx.begin(), docx.end()));
+  const std::string copy = dir.File("设计说明（已核查）.docx");
+  const ProcessResult r = RunCli({"mark", "--site", Prefix(), document, "-o", copy});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "3 行：1 现行，1 有新标准，0 已废止，0 尚未实施，1 未收录，0 查询失败\n");
+  const std::string comments = ZipPart(copy, "word/comments.xml");
+  EXPECT_NE(comments.find("有新标准：现行为《房屋建筑制图统一标准》GB/T 50001-2017"),
+            std::string::npos)
+      << comments;
+  EXPECT_NE(comments.find("网站未收录该编号"), std::string::npos);
+  EXPECT_EQ(comments.find("50016"), std::string::npos);
+  EXPECT_EQ(test::ReadWholeFile(document), std::string(docx.begin(), docx.end()));
+
+  // The document itself, by its own name or another, is never the copy; nothing is asked.
+  const std::string link = dir.File("link.docx");
+  std::filesystem::create_symlink(document, link);
+  for (const std::string& out : {document, dir.File("./设计说明.docx"), link}) {
+    const ProcessResult same =
+        RunCli({"mark", "--site", "http://127.0.0.1:1", document, "-o", out});
+    EXPECT_EQ(same.exit_code, 2) << out;
+    EXPECT_EQ(same.err, "kelvaro-cli: OUT is FILE itself: give the marked copy another name\n");
+  }
+  EXPECT_EQ(test::ReadWholeFile(document), std::string(docx.begin(), docx.end()));
+}
+
+TEST_F(CliTest, ChangesListsEachStandardNeedingAttentionOnce) {
+  TempDir dir;
+  const std::string list =
+      dir.Write("list.txt", "GB/T50001-2010\nGB 50016-2014\nGB/T99999-2010\nGB/T50001-2010\n");
+  const ProcessResult r = RunCli({"changes", "--site", Prefix(), list});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "序号\t原文\t出处\t结论\t建议改为\t查询结果网页\n"
+            "1\tGB/T50001-2010\t第 1 行；第 4 行\t有新标准\t《房屋建筑制图统一标准》GB/T "
+            "50001-2017\t" +
+                Prefix() +
+                "/s.jsp?keyword=GBT50001&pageNum=1\n"
+                "2\tGB/T99999-2010\t第 3 行\t未收录：网站未收录该编号\t\t" +
+                Prefix() + "/s.jsp?keyword=GBT99999&pageNum=1\n");
+  EXPECT_EQ(r.err, "4 行：1 现行，2 有新标准，0 已废止，0 尚未实施，1 未收录，0 查询失败\n");
 }
 
 TEST_F(CliTest, AnOutputFileThatCannotBeWrittenIsNotLeft) {
@@ -908,6 +975,25 @@ TEST(CliUsage, ErrorsExitWithTwoAndOneClearLine) {
        "kelvaro-cli: unknown option '--fail-on' for check"},
       {{"batch", missing}, "kelvaro-cli: cannot read " + missing + ": No such file or directory"},
       {{"batch", "/"}, "kelvaro-cli: cannot read /: Is a directory"},
+      {{"mark", "notes.docx"}, "kelvaro-cli: mark needs -o OUT, the marked copy"},
+      {{"mark", "--format", "csv", "a.docx", "-o", "b.docx"},
+       "kelvaro-cli: unknown option '--format' for mark"},
+      {{"mark", "--speed", "0", "a.docx", "-o", "b.docx"},
+       "kelvaro-cli: bad speed '0': give a whole number from 1 to 64"},
+      {{"mark", "a.docx", "b.docx", "-o", "c.docx"}, "kelvaro-cli: mark takes one FILE, got 2"},
+      {{"mark", "notes.pdf", "-o", "b.pdf"},
+       "kelvaro-cli: mark takes a .docx or .xlsx FILE; for text, CSV and PDF use changes"},
+      {{"mark", "-", "-o", "b.docx"},
+       "kelvaro-cli: mark takes a .docx or .xlsx FILE; for text, CSV and PDF use changes"},
+      {{"mark", "a/../a.docx", "-o", "a.docx"},
+       "kelvaro-cli: OUT is FILE itself: give the marked copy another name"},
+      {{"changes"}, "kelvaro-cli: changes needs a FILE"},
+      {{"changes", "--replace", "f"}, "kelvaro-cli: unknown option '--replace' for changes"},
+      {{"changes", "--format", "xml", "f"},
+       "kelvaro-cli: bad format 'xml': use tsv, csv, json or xlsx"},
+      {{"changes", "--retry", "9", "f"},
+       "kelvaro-cli: bad retry count '9': give a whole number from 0 to 5"},
+      {{"changes", missing}, "kelvaro-cli: cannot read " + missing + ": No such file or directory"},
   };
   for (const UsageCase& c : cases) {
     std::string joined;

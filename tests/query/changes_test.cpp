@@ -101,6 +101,7 @@ TEST_F(ChangeListTest, OneEntryPerStandardNeedingAttentionInImportOrder) {
       Listed("GB/T99999-2010", 7, Status::kUnknown, Outcome::kNotFound),
       failed,
       Listed("GB/T99999-2010", 9, Status::kUnknown, Outcome::kNotFound),
+      Listed("  ", 10, Status::kUnknown, Outcome::kEmpty),
   };
   const std::vector<ChangeEntry> want = {
       {"《钢结构设计规范》GB 50017-2003", "第 1 段；第 4 段", "有新标准",

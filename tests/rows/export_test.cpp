@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "support/named_case.h"
 #include "text/encoding.h"
@@ -35,6 +36,19 @@ INSTANTIATE_TEST_SUITE_P(
                       PlainRowCase{"LineBreaks", "GB\r\n1-2010\r", "7\tGB  1-2010 \t现行\t\t"},
                       PlainRowCase{"Chinese", "建标 1-2010", "7\t建标 1-2010\t现行\t\t"}),
     test::CaseName());
+
+// 序号 written as numbers sorts 1, 2, ... 10; the status cell carries the fill.
+TEST(ExportSheet, NumbersTheOrdinalAndFillsTheStatus) {
+  RowStore::Row row;
+  row.cells = {"10", "GB 1-2010", Utf8ToGbk("现行"), "", ""};
+  const XlsxSheet sheet = ExportSheet({row});
+  EXPECT_EQ(sheet.name, "查询结果");
+  ASSERT_EQ(sheet.rows.size(), 1u);
+  EXPECT_EQ(sheet.header.at(static_cast<std::size_t>(sheet.number_column)), "序号");
+  EXPECT_EQ(sheet.rows[0].at(static_cast<std::size_t>(sheet.number_column)), "10");
+  EXPECT_EQ(sheet.header.at(static_cast<std::size_t>(sheet.fill_column)), "是否现行");
+  EXPECT_EQ(sheet.row_fills, std::vector<CellFill>{CellFill::kLightGreen});
+}
 
 }  // namespace
 }  // namespace kelvaro
