@@ -44,7 +44,8 @@ bool NeedsAttention(const TableRow& row, RowVerdict verdict) {
       return false;
     case RowVerdict::kCurrent:
     case RowVerdict::kCurrentComing:
-      // Still in force as cited: the coming successor is told in the marked copy.
+      // In force: listed only when cited in another edition; a coming successor is told in
+      // the marked copy, not here.
       return row.notes.edition_matches == false;
     case RowVerdict::kSuperseded:
     case RowVerdict::kWithdrawn:
