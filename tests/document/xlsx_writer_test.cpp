@@ -14,25 +14,14 @@
 
 #include "document/document.h"
 #include "support/named_case.h"
-#include "support/process.h"
-#include "support/temp_dir.h"
+#include "support/openpyxl_read.h"
 
 namespace kelvaro {
 namespace {
 
 using nlohmann::json;
 
-json ReadBack(const Bytes& bytes) {
-  const test::TempDir dir;
-  const std::string path = dir.Write("table.xlsx", std::string(bytes.begin(), bytes.end()));
-  const test::ProcessResult run = test::RunProcess(
-      {"/usr/bin/python3", KELVARO_SOURCE_DIR "/tests/support/openpyxl_dump.py", "xlsx", path});
-  if (run.exit_code != 0) {
-    ADD_FAILURE() << "openpyxl could not read the workbook:\n" << run.err;
-    return json::object();
-  }
-  return json::parse(run.out);
-}
+json ReadBack(const Bytes& bytes) { return test::OpenpyxlRead(bytes); }
 
 json ReadBack(const XlsxSheet& sheet) { return ReadBack(WriteXlsx(sheet).bytes); }
 
