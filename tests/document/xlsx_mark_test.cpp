@@ -233,6 +233,32 @@ TEST(XlsxAddSheet, AWorkbookWithoutStylesGetsOurs) {
             "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml");
 }
 
+// Some writers spell the main namespace with a prefix: what we add must too.
+TEST(XlsxAddSheet, APrefixedWorkbookGetsPrefixedElements) {
+  test::ZipBuilder zip =
+      test::XlsxArchive({{"Sheet1", test::SheetRow(1, test::InlineCell("A1", "x"))}}, {});
+  const std::string ns = " xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+  for (test::ZipEntry& entry : zip.Entries()) {
+    if (entry.name == "xl/workbook.xml") {
+      entry.data = "<x:workbook" + ns +
+                   " xmlns:rel=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                   "relationships\"><x:sheets><x:sheet name=\"Sheet1\" sheetId=\"1\" "
+                   "rel:id=\"rId1\"/></x:sheets></x:workbook>";
+    } else if (entry.name == "xl/_rels/workbook.xml.rels") {
+      entry.data.insert(entry.data.rfind("</Relationships>"),
+                        std::string("<Relationship Id=\"rId9\" Type=\"") + kRelationshipType +
+                            "styles\" Target=\"styles.xml\"/>");
+    }
+  }
+  zip.Add("xl/styles.xml",
+          "<x:styleSheet" + ns + "><x:cellXfs count=\"1\"><x:xf/></x:cellXfs>" + "</x:styleSheet>");
+  const json read = test::OpenpyxlRead(Copy(test::AsBytes(zip.Build())));
+  EXPECT_EQ(read["sheets"], json({"设计依据", "Sheet1"}));
+  EXPECT_TRUE(read["rows"][0][0]["bold"]);
+  EXPECT_EQ(read["rows"][1][2]["fill"], "FFC6EFCE");
+  EXPECT_EQ(read["defined_names"].size(), 2u);
+}
+
 // ---- Refused -------------------------------------------------------------------------
 
 std::string OleWithEncryptedPackage() {
