@@ -400,7 +400,7 @@ bool EditStyles(std::string_view xml, const DocumentLimits& limits, std::string&
 
 class Copier {
  public:
-  Copier(const DocumentLimits& limits) : limits_(limits) {}
+  explicit Copier(const DocumentLimits& limits) : limits_(limits) {}
 
   bool Open(const Bytes& bytes, DocumentError& error) {
     return zip_.Open(std::span<const std::uint8_t>(bytes.data(), bytes.size()), error);
