@@ -20,6 +20,13 @@ namespace kelvaro {
 
 namespace {
 
+// A sheet index one place further on, for the sheet put before it; anything else as it was.
+std::string ShiftedIndex(std::string_view v) {
+  std::size_t n = 0;
+  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+  return ec == std::errc() && end == v.data() + v.size() ? std::to_string(n + 1) : std::string(v);
+}
+
 using Event = XmlReader::Event;
 
 constexpr std::string_view kStrictPrefix = "http://purl.oclc.org/ooxml/";
@@ -280,15 +287,17 @@ bool ReadWorkbookPart(std::string_view xml, const DocumentLimits& limits, Workbo
         }
         if (depth != 3 || e != Event::kStart) return true;
         if (in_book_views && local == "workbookView") {
-          set_value(reader, "activeTab", [](std::string_view) { return "0"; });
+          // The user's active sheet stays active, one place further on: a second selected
+          // sheet would group the two in Excel, and its tabSelected lies in the user's own part.
+          if (reader.FindAttribute("activeTab") != nullptr) {
+            set_value(reader, "activeTab", ShiftedIndex);
+          } else {
+            part.edits.push_back(
+                {reader.TagBegin() + 1 + reader.Name().size(), 0, " activeTab=\"1\""});
+          }
           set_value(reader, "firstSheet", [](std::string_view) { return "0"; });
         } else if (in_defined_names && local == "definedName") {
-          set_value(reader, "localSheetId", [](std::string_view v) {
-            std::size_t n = 0;
-            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-            return ec == std::errc() && end == v.data() + v.size() ? std::to_string(n + 1)
-                                                                   : std::string(v);
-          });
+          set_value(reader, "localSheetId", ShiftedIndex);
         } else if (in_sheets && local == "sheet") {
           if (const std::string* name = reader.FindAttribute("name")) part.names.push_back(*name);
           if (const std::string* id = reader.FindAttribute("sheetId")) {
@@ -553,7 +562,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   new_relationships += relationship(sheet_id, "worksheet", sheet_part.substr(folder.size()));
   new_overrides += override_for(sheet_part, xlsx::kWorksheetContentType);
   const std::string name = xlsx::UniqueSheetName(xlsx::ValidSheetName(sheet.name), workbook.names);
-  const xlsx::SheetXml sheet_xml = xlsx::InlineSheetXml(sheet, first_style, true);
+  const xlsx::SheetXml sheet_xml = xlsx::InlineSheetXml(sheet, first_style, false);
 
   std::string element = "<" + workbook.prefix + "sheet name=\"";
   xlsx::AppendXmlAttribute(element, name);

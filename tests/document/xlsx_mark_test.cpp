@@ -139,9 +139,10 @@ Bytes* XlsxAddSheetTest::copy_ = nullptr;
 json* XlsxAddSheetTest::before_ = nullptr;
 json* XlsxAddSheetTest::after_ = nullptr;
 
-TEST_F(XlsxAddSheetTest, OursComesFirstActiveUnderAnUnusedName) {
+TEST_F(XlsxAddSheetTest, OursComesFirstUnderAnUnusedNameAndTheUsersActiveSheetStays) {
   EXPECT_EQ((*after_)["sheets"], json({"设计依据 (2)", "设计依据", "Sheet2"}));
-  EXPECT_EQ((*after_)["active"], "设计依据 (2)");
+  EXPECT_EQ((*before_)["active"], "Sheet2");
+  EXPECT_EQ((*after_)["active"], "Sheet2");
 }
 
 TEST_F(XlsxAddSheetTest, TheUsersSheetsReadAsBefore) {
