@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <random>
+#include <regex>
 #include <span>
 #include <string>
 #include <vector>
@@ -369,6 +370,9 @@ TEST(WindowHandBackTest, AWordNoteComesBackMarkedWithItsChangesAndSearchPages) {
   std::string xml;
   ASSERT_TRUE(zip.Extract(*comments, xml, error));
   EXPECT_NE(xml.find("有新标准"), std::string::npos) << xml;
+  // Marked now, in UTC.
+  EXPECT_TRUE(std::regex_search(xml, std::regex(R"(w:date="\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ")")))
+      << xml;
   EXPECT_EQ(FileText(original), kNoteDocx);
 
   window.view.save_answer = window.files.File("清单.csv");
