@@ -399,7 +399,7 @@ void WindowLogic::WriteMarkedCopy(const std::string& source, const std::string& 
   if (!view_.IsOpen()) return;
   Bytes original;
   std::string reason;
-  // Read again: the document may be long, and the rows hold all the copy needs of it.
+  // Read again: the import keeps no copy of a document that may be large.
   if (!platform::ReadWholeFile(source, original, reason)) {
     view_.ShowError(kErrorCaption, ReadErrorText(source, reason));
     return;

@@ -105,8 +105,6 @@ class WindowLogic {
 
   BatchSession* session() { return session_.get(); }
   const std::string& last_file() const { return last_file_; }
-  // The file the rows were imported from; empty after a paste.
-  const std::string& rows_file() const { return rows_file_; }
   const std::string& program_directory() const { return program_directory_; }
 
  private:
@@ -132,7 +130,7 @@ class WindowLogic {
   std::unique_ptr<BatchSession> session_;
   std::unique_ptr<BatchProgress> progress_;
   std::string last_file_;  // the file chosen or dropped last, for the dialogs
-  std::string rows_file_;
+  std::string rows_file_;  // the file the rows were imported from; empty after a paste
   // A marked copy waiting for its rows' lookups: the document and where to write.
   struct PendingMark {
     std::string source, target;
