@@ -58,19 +58,21 @@ struct XlsxWorkbook {
   std::size_t cells_cut = 0;  // texts cut at kXlsxMaxCellLength, header cells included
 };
 
-// A workbook with one sheet. The header row is bold and frozen, an autofilter
-// covers the table, columns are as wide as their texts (wide characters count two, at most
-// kXlsxMaxColumnWidth), and the fill column's cells are coloured by row_fills. Every cell is
-// a text, never a number, a date or a formula, and reads back as it was given: characters
-// XML cannot hold travel as _xHHHH_, invalid UTF-8 becomes U+FFFD, a text past
-// kXlsxMaxCellLength is cut there and counted. The sheet name is made valid: []:*?/\ and
-// control characters become "_", as does an apostrophe at either end; cut to 31 UTF-16 units;
-// "Sheet1" when empty, "History_" for the name Excel keeps for itself. The same sheet always
-// gives the same bytes.
+// A workbook with one sheet: WriteXlsx of that one sheet below.
 XlsxWorkbook WriteXlsx(const XlsxSheet& sheet);
-// A workbook of these sheets, in this order, the first active; every sheet prints landscape,
-// fitted to the page's width, its header row repeated on every page. Names made valid as
-// above and then unique. No workbook when a sheet does not fit.
+// A workbook of these sheets, in this order, the first active; none when there are none or
+// a sheet does not fit. In every sheet the header row is bold and frozen, an autofilter
+// covers the table, columns are as wide as their texts (wide characters count two, at most
+// kXlsxMaxColumnWidth), and the fill column's cells are coloured by row_fills. It prints
+// landscape, fitted to the page's width, its header row repeated on every page. A cell is a
+// text, never a date or a formula, and reads back as it was given: characters XML cannot
+// hold travel as _xHHHH_, invalid UTF-8 becomes U+FFFD, a text past kXlsxMaxCellLength is cut
+// there and counted. Only the number column's whole numbers are numbers; the link column's
+// cells with a link are blue and underlined and jump to their place. Sheet names are made
+// valid: []:*?/\ and control characters become "_", as does an apostrophe at either end;
+// cut to 31 UTF-16 units; "Sheet1" when empty, "History_" for the name Excel keeps for
+// itself; then a name met before (in any ASCII case) gets " (2)", " (3)"... within the 31
+// units. The same sheets always give the same bytes.
 XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets);
 
 }  // namespace kelvaro

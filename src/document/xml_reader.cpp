@@ -137,6 +137,7 @@ void XmlReader::Compact() {
   if (source_ == nullptr || pos_ < kCompactAt || pos_ < buffer_.size() / 2) return;
   const std::size_t drop = std::min(pos_, checked_);
   buffer_.erase(0, drop);
+  dropped_ += drop;
   xml_ = buffer_;
   pos_ -= drop;
   checked_ -= drop;
@@ -261,6 +262,7 @@ bool XmlReader::ReadAttributeValue(std::string& out) {
 
 // Names are kept by position while a tag is read: reading on may move the buffer.
 XmlReader::Event XmlReader::ReadStartTag() {
+  tag_begin_ = dropped_ + pos_;
   ++pos_;  // '<'
   const std::size_t name_at = pos_;
   std::string_view name;
@@ -314,6 +316,7 @@ XmlReader::Event XmlReader::ReadStartTag() {
   held_ += held;
   name_ = name;
   seen_root_ = true;
+  tag_end_ = dropped_ + pos_;
   return Event::kStart;
 }
 
@@ -326,6 +329,7 @@ void XmlReader::Close() {
 }
 
 XmlReader::Event XmlReader::ReadEndTag() {
+  tag_begin_ = dropped_ + pos_;
   pos_ += 2;  // "</"
   const std::size_t name_at = pos_;
   std::string_view name;
@@ -338,6 +342,7 @@ XmlReader::Event XmlReader::ReadEndTag() {
   if (name != std::string_view(open_names_).substr(open_.back().name_at)) {
     return Fail("end tag does not match the start tag");
   }
+  tag_end_ = dropped_ + pos_;
   Close();
   return Event::kEnd;
 }

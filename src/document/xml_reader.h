@@ -55,6 +55,11 @@ class XmlReader {
   // outside the root element is not reported. After kDone or kError the same comes again.
   Event Next();
 
+  // kStart and kEnd: where in the whole document the tag that gave the event begins (at its
+  // '<') and ends (past its '>'), so that a caller can edit the bytes around it; an empty
+  // element's kEnd gives its one tag again.
+  std::size_t TagBegin() const { return tag_begin_; }
+  std::size_t TagEnd() const { return tag_end_; }
   // kStart and kEnd: the element's name, valid until the next event. kStart: its attributes.
   std::string_view Name() const { return name_; }
   const std::vector<XmlAttribute>& Attributes() const { return attributes_; }
@@ -107,7 +112,10 @@ class XmlReader {
   std::size_t pos_ = 0;      // in xml_
   std::size_t mark_ = 0;     // where the markup being read started
   std::size_t checked_ = 0;  // bytes of xml_ known to be allowed characters
-  bool more_ = false;        // the source may have more
+  std::size_t dropped_ = 0;  // bytes of the document cut from the front of buffer_
+  std::size_t tag_begin_ = 0;
+  std::size_t tag_end_ = 0;
+  bool more_ = false;  // the source may have more
   std::vector<Open> open_;
   std::string open_names_;
   std::size_t held_ = 0;  // by the open elements

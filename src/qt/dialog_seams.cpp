@@ -1,9 +1,11 @@
 #include "qt/dialog_seams.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
+#include <QUrl>
 #include <utility>
 
 #include "window/layout.h"
@@ -32,6 +34,11 @@ ErrorReporter& Reporter() {
   return reporter;
 }
 
+UrlOpener& Opener() {
+  static UrlOpener opener;
+  return opener;
+}
+
 }  // namespace
 
 ErrorReporter SetErrorReporter(ErrorReporter reporter) {
@@ -44,6 +51,13 @@ void ReportError(QWidget* parent, const QString& caption, const QString& text) {
     return;
   }
   QMessageBox::critical(parent, caption, text);
+}
+
+UrlOpener SetUrlOpener(UrlOpener opener) { return std::exchange(Opener(), std::move(opener)); }
+
+bool OpenInBrowser(const QUrl& url) {
+  if (const UrlOpener& opener = Opener()) return opener(url);
+  return QDesktopServices::openUrl(url);
 }
 
 SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser) {

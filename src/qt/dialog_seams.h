@@ -1,5 +1,5 @@
-// The open-file dialog behind a seam: the import asks through ChooseFileToOpen, and
-// tests answer in the dialog's place.
+// The dialogs and the browser behind seams: the window asks through these, and tests
+// answer in their place.
 #pragma once
 
 #include <QString>
@@ -8,6 +8,7 @@
 #include <optional>
 
 class QFileDialog;
+class QUrl;
 class QWidget;
 
 namespace kelvaro {
@@ -38,6 +39,12 @@ std::optional<QString> ChooseFileToSave(QWidget* parent, const QString& suggeste
 using ErrorReporter = std::function<void(const QString& caption, const QString& text)>;
 ErrorReporter SetErrorReporter(ErrorReporter reporter);
 void ReportError(QWidget* parent, const QString& caption, const QString& text);
+
+// Opens an address in the user's browser, or hands it to what tests put in its place;
+// false when it could not be opened.
+using UrlOpener = std::function<bool(const QUrl& url)>;
+UrlOpener SetUrlOpener(UrlOpener opener);
+bool OpenInBrowser(const QUrl& url);
 
 // Shows the dialog modally (or asks the chooser put in its place).
 std::optional<QString> ChooseFileToOpen(QWidget* parent, const QString& directory,

@@ -405,6 +405,11 @@ int MainWindow::SelectedRow() const {
   return current.isValid() ? current.row() : -1;
 }
 
+bool MainWindow::OpenUrl(const std::string& url) {
+  // Already escaped: parsed again it would be escaped twice.
+  return OpenInBrowser(QUrl::fromEncoded(QByteArray::fromStdString(url)));
+}
+
 void MainWindow::StartTimer(int interval_ms) {
   progress_timer_.setInterval(interval_ms);
   if (!progress_timer_.isActive()) progress_timer_.start();

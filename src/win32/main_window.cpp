@@ -134,6 +134,12 @@ std::optional<std::wstring> ChooseSaveFileWithDialog(HWND owner,
   return std::wstring(file.data());
 }
 
+bool OpenUrlInBrowser(HWND owner, const std::wstring& url) {
+  // Above 32 is success.
+  return reinterpret_cast<INT_PTR>(
+             ShellExecuteW(owner, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+}
+
 int ChooseMenuItemWithPopup(HWND owner, HMENU menu, POINT screen) {
   return static_cast<int>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
                                            screen.x, screen.y, owner, nullptr));
@@ -147,6 +153,7 @@ MainWindow::MainWindow(WinMessagePump& pump, std::wstring program_directory, Win
   if (!hooks_.show_error) hooks_.show_error = ShowErrorBox;
   if (!hooks_.choose_save_file) hooks_.choose_save_file = ChooseSaveFileWithDialog;
   if (!hooks_.choose_menu_item) hooks_.choose_menu_item = ChooseMenuItemWithPopup;
+  if (!hooks_.open_url) hooks_.open_url = OpenUrlInBrowser;
 }
 
 MainWindow::~MainWindow() {
@@ -628,6 +635,8 @@ int MainWindow::SelectedRow() const {
   return static_cast<int>(SendMessageW(table_->hwnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
                                        MAKELPARAM(LVNI_SELECTED, 0)));
 }
+
+bool MainWindow::OpenUrl(const std::string& url) { return hooks_.open_url(hwnd_, Utf8ToWide(url)); }
 
 void MainWindow::StartTimer(int interval_ms) {
   if (hwnd_ != nullptr) SetTimer(hwnd_, kProgressTimer, static_cast<UINT>(interval_ms), nullptr);

@@ -23,19 +23,23 @@ struct WindowHooks {
   std::function<std::optional<std::wstring>(HWND owner, const std::wstring& initial_directory)>
       choose_file;
   std::function<void(HWND owner, const std::wstring& caption, const std::wstring& text)> show_error;
-  // The save-file dialog of 导出 CSV…: the chosen path, nothing when cancelled.
+  // The save-file dialog of the exports: the chosen path, nothing when cancelled.
   std::function<std::optional<std::wstring>(HWND owner, const std::wstring& suggested_path)>
       choose_save_file;
   // The table's context menu, shown at a screen point: the chosen command, 0 for none.
   std::function<int(HWND owner, HMENU menu, POINT screen)> choose_menu_item;
+  // The browser at an address: false when it could not be opened.
+  std::function<bool(HWND owner, const std::wstring& url)> open_url;
 };
 
 // GetOpenFileNameW: no title of its own, no filter, the file and its folder must exist.
 std::optional<std::wstring> ChooseFileWithDialog(HWND owner, const std::wstring& initial_directory);
 void ShowErrorBox(HWND owner, const std::wstring& caption, const std::wstring& text);
-// GetSaveFileNameW for CSV files, asking before it overwrites.
+// GetSaveFileNameW for the suggested file's kind, asking before it overwrites.
 std::optional<std::wstring> ChooseSaveFileWithDialog(HWND owner,
                                                      const std::wstring& suggested_path);
+// ShellExecuteW "open": the user's browser.
+bool OpenUrlInBrowser(HWND owner, const std::wstring& url);
 // TrackPopupMenuEx, returning the command chosen.
 int ChooseMenuItemWithPopup(HWND owner, HMENU menu, POINT screen);
 

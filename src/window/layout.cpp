@@ -51,6 +51,10 @@ const std::vector<MenuItem>& TableMenu() {
       {TableCommand::kNone, "", nullptr},
       {TableCommand::kExportCsv, "导出 CSV…", nullptr},
       {TableCommand::kExportXlsx, "导出 Excel…", nullptr},
+      {TableCommand::kExportMarked, "导出核查后的文档…", nullptr},
+      {TableCommand::kExportChanges, "导出修改清单…", nullptr},
+      {TableCommand::kNone, "", nullptr},
+      {TableCommand::kOpenSearchPage, "打开查询网页", nullptr},
       {TableCommand::kNone, "", nullptr},
       {TableCommand::kRequeryFailed, "重新查询未知", nullptr},
       {TableCommand::kNone, "", nullptr},
@@ -77,7 +81,9 @@ const std::vector<FileType>& ImportFileTypes() {
 
 FileType ExportFileType(const char* extension) {
   const std::string wanted = extension;
-  return wanted == "xlsx" ? FileType{"Excel 工作簿", "*.xlsx"} : FileType{"CSV", "*.csv"};
+  if (wanted == "xlsx") return {"Excel 工作簿", "*.xlsx"};
+  if (wanted == "docx") return {"Word 文档", "*.docx"};
+  return {"CSV", "*.csv"};
 }
 
 }  // namespace kelvaro

@@ -61,7 +61,10 @@ enum class TableCommand {
   kExportCsv,
   kExportXlsx,
   kRequeryFailed,
-  kImportOrder
+  kImportOrder,
+  kExportMarked,
+  kExportChanges,
+  kOpenSearchPage
 };
 struct MenuItem {
   TableCommand command;  // kNone: a separator
@@ -76,7 +79,7 @@ struct FileType {
   std::string patterns;  // "*.txt *.docx", space-separated
 };
 const std::vector<FileType>& ImportFileTypes();
-// What the save dialog offers for a file with this extension ("csv", "xlsx").
+// What the save dialog offers for a file with this extension ("csv", "xlsx", "docx").
 FileType ExportFileType(const char* extension);
 
 }  // namespace kelvaro

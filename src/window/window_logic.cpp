@@ -1,5 +1,9 @@
 #include "window/window_logic.h"
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -8,6 +12,7 @@
 #include "document/xlsx_writer.h"
 #include "platform/files.h"
 #include "query/changes.h"
+#include "query/marking.h"
 #include "query/report.h"
 #include "rows/export.h"
 #include "rows/import.h"
@@ -30,6 +35,47 @@ std::string DirectoryOf(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
+
+namespace {
+
+// The check's time as the marked copy records it: "2026-12-09T15:04:05Z".
+std::string UtcTimeIso8601() {
+  using namespace std::chrono;
+  const auto now = floor<seconds>(system_clock::now());
+  const auto day = floor<days>(now);
+  const year_month_day date(day);
+  const hh_mm_ss time(now - day);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()));
+  return text;
+}
+
+// Errs towards "the same": either separator, and ASCII case, which Windows ignores.
+bool SamePath(const std::string& a, const std::string& b) {
+  const auto folded = [](char c) {
+    return c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [&](char x, char y) { return folded(x) == folded(y); });
+}
+
+// "a/设计说明.docx" -> "设计说明".
+std::string StemOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
+bool EndsWithCsv(const std::string& path) {
+  return path.size() >= 4 && SamePath(path.substr(path.size() - 4), ".csv");
+}
+
+}  // namespace
 
 WindowLogic::WindowLogic(WindowView& view, WindowTable& table, MessagePump& pump,
                          std::string program_directory)
@@ -105,7 +151,10 @@ void WindowLogic::ImportFile(const std::string& path) {
   last_file_ = path;
   std::string reason;
   // A file that cannot be read leaves the rows as they were, and the user learns why.
-  if (!ImportNumbersFromFile(table_, path, &reason)) {
+  if (ImportNumbersFromFile(table_, path, &reason)) {
+    rows_file_ = path;
+    pending_mark_.reset();
+  } else {
     view_.ShowError(kErrorCaption, ReadErrorText(path, reason));
   }
   UpdateRetryHint();
@@ -149,6 +198,11 @@ void WindowLogic::UpdateProgress() {
     view_.StopTimer();
     view_.SetTitle(WindowTitle());
     UpdateRetryHint();
+    if (pending_mark_.has_value()) {
+      const PendingMark mark = std::move(*pending_mark_);
+      pending_mark_.reset();
+      WriteMarkedCopy(mark.source, mark.target);
+    }
     return;
   }
   view_.SetTitle(ProgressTitle(progress_->Done(), progress_->Total()));
@@ -181,6 +235,14 @@ bool WindowLogic::IsCommandEnabled(TableCommand command) const {
       return view_.SelectedRow() >= 0;
     case TableCommand::kImportOrder:
       return table_.order() != RowOrder{};
+    case TableCommand::kExportMarked:
+      return !rows_file_.empty() && CanMark(DocumentKindOf(rows_file_)) && !BatchActive();
+    case TableCommand::kExportChanges:
+      return table_.RowCount() > 0;
+    case TableCommand::kOpenSearchPage: {
+      const std::optional<TableRow> row = table_.ShownRow(view_.SelectedRow());
+      return row.has_value() && !RowSearchAddress(*row).empty();
+    }
     default:
       return true;
   }
@@ -208,6 +270,15 @@ void WindowLogic::RunTableCommand(TableCommand command) {
       break;
     case TableCommand::kImportOrder:
       table_.SetOrder({});
+      break;
+    case TableCommand::kExportMarked:
+      ExportMarkedDocument();
+      break;
+    case TableCommand::kExportChanges:
+      ExportChanges();
+      break;
+    case TableCommand::kOpenSearchPage:
+      OpenSearchPage();
       break;
     case TableCommand::kNone:
       break;
@@ -242,17 +313,25 @@ void WindowLogic::Paste() {
     return;
   }
   FillTable(table_, rows);
+  rows_file_.clear();
+  pending_mark_.reset();
   UpdateRetryHint();
 }
 
 template <typename Contents>
 bool WindowLogic::Export(const char* extension, Contents contents) {
+  return ExportAs(
+      std::string(kExportBaseName).append(".").append(extension),
+      [&](const std::vector<RowStore::Row>& rows, const std::string&) { return contents(rows); });
+}
+
+template <typename Contents>
+bool WindowLogic::ExportAs(const std::string& name, Contents contents) {
   if (!view_.IsOpen()) return false;
-  const std::string name = std::string(kExportBaseName).append(".").append(extension);
   const std::optional<std::string> chosen =
       view_.ChooseFileToSave(platform::JoinPath(DialogDirectory(), name));
   if (!chosen.has_value()) return false;
-  const auto data = contents(table_.Snapshot());
+  const auto data = contents(table_.Snapshot(), *chosen);
   if (data.empty()) return false;
   std::string reason;
   if (!platform::WriteWholeFile(
@@ -286,6 +365,83 @@ void WindowLogic::ExportXlsx() {
     return std::move(workbook.bytes);
   });
   if (written && cells_cut > 0) view_.ShowError(kNoticeCaption, CellsCutText(cells_cut));
+}
+
+bool WindowLogic::BatchActive() const {
+  return (session_ && session_->IsRunning()) || (progress_ && progress_->Active());
+}
+
+void WindowLogic::ExportMarkedDocument() {
+  if (!session_ || !view_.IsOpen() || !IsCommandEnabled(TableCommand::kExportMarked)) return;
+  const std::string source = rows_file_;
+  const std::optional<std::string> chosen = view_.ChooseFileToSave(MarkedCopyName(source));
+  if (!chosen.has_value()) return;
+  if (SamePath(*chosen, source)) {
+    view_.ShowError(kErrorCaption, kMarkedOverOriginal);
+    return;
+  }
+  std::vector<RowId> unchecked;
+  for (const TableRow& row : table_.Snapshot()) {
+    if (VerdictOf(row) == RowVerdict::kNone) unchecked.push_back(row.id);
+  }
+  if (unchecked.empty()) {
+    WriteMarkedCopy(source, *chosen);
+    return;
+  }
+  // Written once the last lookup has ended (UpdateProgress), unless the rows change first.
+  pending_mark_ = PendingMark{source, *chosen};
+  const Text speed = Utf8ToGbk(view_.ControlText(kSpeedBox));
+  RunBatchWithProgress(static_cast<int>(unchecked.size()),
+                       [&] { session_->QueryRows(speed, std::move(unchecked)); });
+}
+
+void WindowLogic::WriteMarkedCopy(const std::string& source, const std::string& target) {
+  if (!view_.IsOpen()) return;
+  Bytes original;
+  std::string reason;
+  // Read again: the import keeps no copy of a document that may be large.
+  if (!platform::ReadWholeFile(source, original, reason)) {
+    view_.ShowError(kErrorCaption, ReadErrorText(source, reason));
+    return;
+  }
+  Bytes marked;
+  if (!MarkDocument(original, DocumentKindOf(source), table_.Snapshot(), false, UtcTimeIso8601(),
+                    marked, reason)) {
+    view_.ShowError(kErrorCaption, MarkErrorText(reason));
+    return;
+  }
+  if (!platform::WriteWholeFile(
+          target, std::string_view(reinterpret_cast<const char*>(marked.data()), marked.size()),
+          reason)) {
+    view_.ShowError(kErrorCaption, WriteErrorText(target));
+  }
+}
+
+void WindowLogic::ExportChanges() {
+  if (!IsCommandEnabled(TableCommand::kExportChanges)) return;
+  const std::string name =
+      (rows_file_.empty() ? std::string() : StemOf(rows_file_)) + kChangeListName + ".xlsx";
+  std::size_t cells_cut = 0;
+  const bool written =
+      ExportAs(name, [&](const std::vector<RowStore::Row>& rows, const std::string& chosen) {
+        if (EndsWithCsv(chosen)) return FormatChanges(ChangeList(rows), ChangeFormat::kCsv);
+        const XlsxSheet sheet = ChangeSheet(rows);
+        const XlsxWorkbook workbook = WriteXlsx(sheet);
+        if (workbook.bytes.empty())
+          view_.ShowError(kErrorCaption, TooManyRowsText(sheet.rows.size()));
+        cells_cut = workbook.cells_cut;
+        return std::string(workbook.bytes.begin(), workbook.bytes.end());
+      });
+  if (written && cells_cut > 0) view_.ShowError(kNoticeCaption, CellsCutText(cells_cut));
+}
+
+void WindowLogic::OpenSearchPage() {
+  if (!view_.IsOpen()) return;
+  const std::optional<TableRow> row = table_.ShownRow(view_.SelectedRow());
+  if (!row.has_value()) return;
+  const std::string address = RowSearchAddress(*row);
+  if (address.empty()) return;
+  if (!view_.OpenUrl(address)) view_.ShowError(kErrorCaption, OpenPageErrorText(address));
 }
 
 bool WindowLogic::Closing() {

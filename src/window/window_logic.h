@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "batch/message_pump.h"
@@ -81,6 +82,13 @@ class WindowLogic {
   void Paste();
   void ExportCsv();
   void ExportXlsx();
+  // The .docx or .xlsx the rows came from, with its citations marked, as a copy beside it;
+  // rows not looked up yet are looked up first and the copy is written once they are.
+  void ExportMarkedDocument();
+  // What the rows' document needs changed: a workbook, or CSV when the chosen name ends so.
+  void ExportChanges();
+  // The selected row's search on the site, in the browser.
+  void OpenSearchPage();
   // The rows left 未知 because the site could not be asked or the lookup was ended.
   void RequeryFailedRows();
 
@@ -109,6 +117,11 @@ class WindowLogic {
   // it gives nothing); true when written.
   template <typename Contents>
   bool Export(const char* extension, Contents contents);
+  // The same proposing `name`; `contents` also gets the chosen path.
+  template <typename Contents>
+  bool ExportAs(const std::string& name, Contents contents);
+  bool BatchActive() const;
+  void WriteMarkedCopy(const std::string& source, const std::string& target);
 
   WindowView& view_;
   WindowTable& table_;
@@ -117,6 +130,12 @@ class WindowLogic {
   std::unique_ptr<BatchSession> session_;
   std::unique_ptr<BatchProgress> progress_;
   std::string last_file_;  // the file chosen or dropped last, for the dialogs
+  std::string rows_file_;  // the file the rows were imported from; empty after a paste
+  // A marked copy waiting for its rows' lookups: the document and where to write.
+  struct PendingMark {
+    std::string source, target;
+  };
+  std::optional<PendingMark> pending_mark_;
   bool single_query_running_ = false;
   bool ended_cleanly_ = true;
 };

@@ -85,6 +85,8 @@ class WindowTable : public ResultTable {
   // The status cell's colours by the row's fill (kFilledByStatus, RowFill); nothing for a
   // cell drawn as the control draws it.
   std::optional<CellColours> CellColour(int row, int column);
+  // The row the control shows at `row`; nothing for none.
+  std::optional<RowStore::Row> ShownRow(int row) { return store_.RowById(IdAt(row)); }
   // Every row in the control's order (for copying and export: what the user sees).
   std::vector<RowStore::Row> Snapshot() override;
 

@@ -22,6 +22,14 @@ std::string WriteErrorText(const std::string& path) {
   return std::string("无法写入文件：").append(path);
 }
 
+std::string MarkErrorText(const std::string& reason) {
+  return std::string("无法导出核查后的文档：").append(reason);
+}
+
+std::string OpenPageErrorText(const std::string& address) {
+  return std::string("无法打开网页：").append(address);
+}
+
 std::string RetryHint(int site_failures) {
   if (site_failures <= 0) return {};
   std::string menu_item;

@@ -22,6 +22,14 @@ std::string ReadErrorText(const std::string& path, const std::string& reason);
 std::string WriteErrorText(const std::string& path);
 // What the exports propose, in the folder of the last imported file.
 inline constexpr char kExportBaseName[] = "结果";
+// The change list's file: "<the rows' file name>修改清单.xlsx", or this alone.
+inline constexpr char kChangeListName[] = "修改清单";
+// The marked copy is never written over the document it was made from.
+inline constexpr char kMarkedOverOriginal[] = "核查后的文档不能覆盖原文件，请另选文件名";
+// "无法导出核查后的文档：<why>"
+std::string MarkErrorText(const std::string& reason);
+// "无法打开网页：<address>"
+std::string OpenPageErrorText(const std::string& address);
 // A paste that holds no standard number leaves the table as it was.
 inline constexpr char kNothingToPaste[] = "剪贴板中没有标准编号";
 // A paste longer than WindowLogic::kMaxPasteBytes leaves the table as it was.

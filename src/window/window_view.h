@@ -38,6 +38,9 @@ class WindowView {
   virtual std::string ClipboardText() = 0;
   // The Result table's selected row, -1 for none.
   virtual int SelectedRow() const = 0;
+  // The system's browser at `url` (already escaped as sent); false when it could not be
+  // opened.
+  virtual bool OpenUrl(const std::string& url) = 0;
   // While batches run the logic wants OnTimer about every `interval_ms`.
   virtual void StartTimer(int interval_ms) = 0;
   virtual void StopTimer() = 0;
@@ -61,5 +64,6 @@ class WindowView {
   void PutOnClipboard(const std::string& text) override;                                   \
   std::string ClipboardText() override;                                                    \
   int SelectedRow() const override;                                                        \
+  bool OpenUrl(const std::string& url) override;                                           \
   void StartTimer(int interval_ms) override;                                               \
   void StopTimer() override;

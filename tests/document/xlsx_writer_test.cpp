@@ -12,27 +12,18 @@
 #include <string>
 #include <vector>
 
+#include "document/document.h"
 #include "support/named_case.h"
-#include "support/process.h"
-#include "support/temp_dir.h"
+#include "support/openpyxl_read.h"
 
 namespace kelvaro {
 namespace {
 
 using nlohmann::json;
 
-json ReadBack(const XlsxSheet& sheet) {
-  const Bytes bytes = WriteXlsx(sheet).bytes;
-  const test::TempDir dir;
-  const std::string path = dir.Write("table.xlsx", std::string(bytes.begin(), bytes.end()));
-  const test::ProcessResult run = test::RunProcess(
-      {"/usr/bin/python3", KELVARO_SOURCE_DIR "/tests/support/openpyxl_dump.py", "xlsx", path});
-  if (run.exit_code != 0) {
-    ADD_FAILURE() << "openpyxl could not read the workbook:\n" << run.err;
-    return json::object();
-  }
-  return json::parse(run.out);
-}
+json ReadBack(const Bytes& bytes) { return test::OpenpyxlRead(bytes); }
+
+json ReadBack(const XlsxSheet& sheet) { return ReadBack(WriteXlsx(sheet).bytes); }
 
 std::string Times(const std::string& piece, std::size_t n) {
   std::string out;
@@ -99,7 +90,7 @@ const std::vector<TextCase>& TextCases() {
 class XlsxTextTest : public ::testing::TestWithParam<TextCase> {
  protected:
   static void SetUpTestSuite() {
-    XlsxSheet sheet{"查询结果", {"文本"}, {}, -1, {}};
+    XlsxSheet sheet{"查询结果", {"文本"}, {}, -1, {}, -1, -1, {}};
     for (const TextCase& c : TextCases()) sheet.rows.push_back({c.text});
     read_ = new json(ReadBack(sheet));
   }
@@ -127,7 +118,8 @@ TEST_P(XlsxTextTest, ReadsBackAsTheSameText) {
 INSTANTIATE_TEST_SUITE_P(Texts, XlsxTextTest, ::testing::ValuesIn(TextCases()), test::CaseName());
 
 TEST(XlsxWriterTest, NoFormulaAndEveryEdgeSpaceKept) {
-  XlsxSheet sheet{"查询结果", {" 序号"}, {{"=SUM(1)"}, {"a "}, {"\tb"}, {"c\n"}}, -1, {}};
+  XlsxSheet sheet{"查询结果", {" 序号"}, {{"=SUM(1)"}, {"a "}, {"\tb"}, {"c\n"}}, -1, {}, -1,
+                  -1,         {}};
   const json read = ReadBack(sheet);
   EXPECT_EQ(read["formulas"], 0);
   EXPECT_EQ(read["unpreserved"], json::array());
@@ -167,7 +159,9 @@ TEST_F(XlsxResultSheetTest, HeaderFrozenBoldAndFiltered) {
   EXPECT_EQ(Read()["freeze_panes"], "A2");
   EXPECT_EQ(Read()["auto_filter"], "A1:E5");
   EXPECT_EQ(Read()["defined_names"], json::parse(R"([{"name": "_xlnm._FilterDatabase", "sheet": "0",
-                             "text": "'查询结果'!$A$1:$E$5"}])"));
+                             "text": "'查询结果'!$A$1:$E$5"},
+                            {"name": "_xlnm.Print_Titles", "sheet": "0",
+                             "text": "'查询结果'!$1:$1"}])"));
   const json& rows = Read()["rows"];
   ASSERT_EQ(rows.size(), 5u);
   for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -221,6 +215,127 @@ TEST_F(XlsxResultSheetTest, PartsHaveTheirContentTypes) {
   EXPECT_EQ(Read()["dates"], json::array({"1980-01-01 00:00:00"}));
 }
 
+TEST_F(XlsxResultSheetTest, PrintsLandscapeOnePageWideWithTheHeaderOnEveryPage) {
+  EXPECT_EQ(Read()["print"], json::parse(R"({"orientation": "landscape", "fit_to_page": true,
+      "fit_to_width": 1, "fit_to_height": 0, "title_rows": "$1:$1"})"));
+}
+
+// ---- Numbers and links -----------------------------------------------------------------
+
+struct NumberCase {
+  const char* name;
+  std::string text;
+  json read;  // a number, or the text itself
+};
+
+const std::vector<NumberCase>& NumberCases() {
+  static const std::vector<NumberCase> cases = {
+      {"Whole", "12", 12},
+      {"Zero", "0", 0},
+      {"FifteenDigits", "123456789012345", 123456789012345},
+      {"SixteenDigits", "1234567890123456", "1234567890123456"},
+      {"LeadingZero", "007", "007"},
+      {"Decimal", "1.5", "1.5"},
+      {"Negative", "-3", "-3"},
+      {"Spaced", " 12", " 12"},
+      {"FullWidth", "１２", "１２"},
+  };
+  return cases;
+}
+
+class XlsxNumberTest : public ::testing::TestWithParam<NumberCase> {
+ protected:
+  static void SetUpTestSuite() {
+    XlsxSheet sheet;
+    sheet.header = {"序号", "文本"};
+    sheet.number_column = 0;
+    for (const NumberCase& c : NumberCases()) sheet.rows.push_back({c.text, c.text});
+    read_ = new json(ReadBack(sheet));
+  }
+  static void TearDownTestSuite() {
+    delete read_;
+    read_ = nullptr;
+  }
+  static json* read_;
+};
+
+json* XlsxNumberTest::read_ = nullptr;
+
+TEST_P(XlsxNumberTest, OnlyWholeNumbersOfTheNumberColumnAreNumbers) {
+  std::size_t row = 1;
+  while (NumberCases()[row - 1].name != GetParam().name) ++row;
+  const json& cells = (*read_)["rows"][row];
+  EXPECT_EQ(cells[0]["value"], GetParam().read);
+  EXPECT_EQ(cells[0]["type"], GetParam().read.is_number() ? "n" : "s");
+  EXPECT_EQ(cells[1]["value"], GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, XlsxNumberTest, ::testing::ValuesIn(NumberCases()),
+                         test::CaseName());
+
+TEST(XlsxLinks, LinkedCellsJumpToTheirPlaceAndLookLikeLinks) {
+  XlsxSheet sheet;
+  sheet.header = {"序号", "位置"};
+  sheet.rows = {{"1", "第5行"}, {"2", "第6行"}, {"3", "第7行"}, {"4", ""}};
+  sheet.link_column = 1;
+  sheet.row_links = {"'设计依据'!C5", "", "'it''s'!A1", "'设计依据'!C9"};
+  const json rows = ReadBack(sheet)["rows"];
+  ASSERT_EQ(rows.size(), 5u);
+  const json links[] = {nullptr, "'设计依据'!C5", nullptr, "'it''s'!A1", nullptr};
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    EXPECT_EQ(rows[r][1]["link"], links[r]) << r;
+    EXPECT_EQ(rows[r][1]["underline"], links[r].is_null() ? json(nullptr) : json("single")) << r;
+    EXPECT_EQ(rows[r][0]["link"], nullptr) << r;
+  }
+}
+
+// ---- Several sheets --------------------------------------------------------------------
+
+TEST(XlsxSheets, InOrderTheFirstActiveNamesMadeUnique) {
+  std::vector<XlsxSheet> sheets(5);
+  const std::string names[] = {"结果", "结果", "Result", "RESULT", std::string(31, 'x')};
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    sheets[i].name = names[i];
+    sheets[i].header = {"表" + std::to_string(i)};
+  }
+  sheets.push_back(sheets.back());
+  const json read = ReadBack(WriteXlsx(sheets).bytes);
+  const json expected = {"结果",       "结果 (2)",           "Result",
+                         "RESULT (2)", std::string(31, 'x'), std::string(27, 'x') + " (2)"};
+  EXPECT_EQ(read["sheets"], expected);
+  EXPECT_EQ(read["active"], "结果");
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(read["values"][expected[i].get<std::string>()][0][0],
+              "表" + std::to_string(std::min<std::size_t>(i, 4)));
+  }
+  // Each sheet's defined names stay on that sheet.
+  ASSERT_EQ(read["defined_names"].size(), 2 * expected.size());
+  for (std::size_t i = 0; i < read["defined_names"].size(); ++i) {
+    const json& name = read["defined_names"][i];
+    const std::string sheet = expected[i / 2];
+    EXPECT_EQ(name["sheet"], std::to_string(i / 2));
+    EXPECT_EQ(name["text"].get<std::string>().substr(0, sheet.size() + 3), "'" + sheet + "'!");
+  }
+}
+
+TEST(XlsxSheets, NoSheetsNoWorkbook) {
+  EXPECT_TRUE(WriteXlsx(std::vector<XlsxSheet>{}).bytes.empty());
+}
+
+TEST(XlsxSheets, OurReaderReadsEverySheet) {
+  std::vector<XlsxSheet> sheets(2);
+  sheets[0] = {"结果", {"序号", "编号"}, {{"1", "GB 1"}}, -1, {}, 0, -1, {}};
+  sheets[1] = {"结果", {"位置"}, {{"A1"}}, -1, {}, -1, 0, {"'结果'!A1"}};
+  std::vector<TextPiece> pieces;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(ReadDocument(WriteXlsx(sheets).bytes, DocumentKind::kXlsx, pieces, error));
+  std::vector<std::string> read;
+  for (const TextPiece& piece : pieces) read.push_back(piece.location.sheet + "!" + piece.text);
+  // The number is a number, no text.
+  EXPECT_EQ(read, (std::vector<std::string>{"结果!序号", "结果!编号", "结果!GB 1", "结果 (2)!位置",
+                                            "结果 (2)!A1"}));
+}
+
 // ---- Column widths -------------------------------------------------------------------
 
 struct WidthCase {
@@ -248,7 +363,7 @@ const std::vector<WidthCase>& WidthCases() {
 class XlsxWidthTest : public ::testing::TestWithParam<WidthCase> {
  protected:
   static void SetUpTestSuite() {
-    XlsxSheet sheet{"查询结果", {}, {}, -1, {}};
+    XlsxSheet sheet{"查询结果", {}, {}, -1, {}, -1, -1, {}};
     const auto& cases = WidthCases();
     for (std::size_t c = 0; c < cases.size(); ++c) {
       sheet.header.push_back(cases[c].header);
@@ -289,12 +404,13 @@ struct NameCase {
 class XlsxSheetNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(XlsxSheetNameTest, IsMadeValid) {
-  const json read = ReadBack({GetParam().given, {"序号"}, {{"1"}}, -1, {}});
+  const json read = ReadBack({GetParam().given, {"序号"}, {{"1"}}, -1, {}, -1, -1, {}});
   EXPECT_EQ(read["sheets"], json::array({GetParam().sheet}));
   std::string quoted;
   for (const char c : GetParam().sheet) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-  ASSERT_EQ(read["defined_names"].size(), 1u);
+  ASSERT_EQ(read["defined_names"].size(), 2u);
   EXPECT_EQ(read["defined_names"][0]["text"], "'" + quoted + "'!$A$1:$A$2");
+  EXPECT_EQ(read["defined_names"][1]["text"], "'" + quoted + "'!$1:$1");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -334,24 +450,26 @@ TEST_P(XlsxShapeTest, OpensWithTheFilterOverTheWidestRow) {
 
 INSTANTIATE_TEST_SUITE_P(
     Shapes, XlsxShapeTest,
-    ::testing::Values(ShapeCase{"Nothing", {"查询结果", {}, {}, -1, {}}, nullptr, false},
-                      ShapeCase{"HeaderOnly", {"查询结果", {"a", "b"}, {}, -1, {}}, "A1:B1", true},
-                      ShapeCase{"RowWiderThanHeader",
-                                {"查询结果", {"a"}, {{"1"}, {"1", "2", "3"}}, -1, {}},
-                                "A1:C3",
-                                true},
-                      ShapeCase{"FillColumnPastTheTable",
-                                {"查询结果", {"a"}, {{"1"}}, 5, {CellFill::kGrey}},
-                                "A1:A2",
-                                true},
-                      ShapeCase{
-                          "EmptyTextsOnly", {"查询结果", {""}, {{""}}, -1, {}}, "A1:A2", false}),
+    ::testing::Values(
+        ShapeCase{"Nothing", {"查询结果", {}, {}, -1, {}, -1, -1, {}}, nullptr, false},
+        ShapeCase{"HeaderOnly", {"查询结果", {"a", "b"}, {}, -1, {}, -1, -1, {}}, "A1:B1", true},
+        ShapeCase{"RowWiderThanHeader",
+                  {"查询结果", {"a"}, {{"1"}, {"1", "2", "3"}}, -1, {}, -1, -1, {}},
+                  "A1:C3",
+                  true},
+        ShapeCase{"FillColumnPastTheTable",
+                  {"查询结果", {"a"}, {{"1"}}, 5, {CellFill::kGrey}, -1, -1, {}},
+                  "A1:A2",
+                  true},
+        ShapeCase{
+            "EmptyTextsOnly", {"查询结果", {""}, {{""}}, -1, {}, -1, -1, {}}, "A1:A2", false}),
     test::CaseName());
 
 // ---- Without a reader ----------------------------------------------------------------
 
 TEST(XlsxWriterTest, SameTableSameBytes) {
-  XlsxSheet sheet{"查询结果", {"序号", "状态"}, {{"1", "现行"}}, 1, {CellFill::kLightGreen}};
+  XlsxSheet sheet{"查询结果", {"序号", "状态"}, {{"1", "现行"}}, 1, {CellFill::kLightGreen}, -1, -1,
+                  {}};
   const Bytes first = WriteXlsx(sheet).bytes;
   EXPECT_EQ(WriteXlsx(sheet).bytes, first);
   sheet.rows[0][1] = "作废";
@@ -377,12 +495,15 @@ const std::string kFull(kXlsxMaxCellLength, 'a');
 INSTANTIATE_TEST_SUITE_P(
     Lengths, XlsxCutTest,
     ::testing::Values(
-        CutCase{"AllWithin", {"s", {kFull}, {{kFull, Times("标", kXlsxMaxCellLength)}}, -1, {}}, 0},
-        CutCase{"OneUnitPast", {"s", {"h"}, {{kFull + "b"}}, -1, {}}, 1},
-        CutCase{"EmojiAcrossTheEnd", {"s", {"h"}, {{kFull.substr(1) + "😀"}}, -1, {}}, 1},
+        CutCase{"AllWithin",
+                {"s", {kFull}, {{kFull, Times("标", kXlsxMaxCellLength)}}, -1, {}, -1, -1, {}},
+                0},
+        CutCase{"OneUnitPast", {"s", {"h"}, {{kFull + "b"}}, -1, {}, -1, -1, {}}, 1},
+        CutCase{
+            "EmojiAcrossTheEnd", {"s", {"h"}, {{kFull.substr(1) + "😀"}}, -1, {}, -1, -1, {}}, 1},
         // The same text in three cells, the header's among them, is three cells cut.
         CutCase{"EveryCellCounted",
-                {"s", {kFull + "b"}, {{kFull + "b", "c"}, {"d", kFull + "b"}}, -1, {}},
+                {"s", {kFull + "b"}, {{kFull + "b", "c"}, {"d", kFull + "b"}}, -1, {}, -1, -1, {}},
                 3}),
     test::CaseName());
 

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "document/xml_cases.h"
 #include "document/xml_events.h"
@@ -48,6 +49,33 @@ INSTANTIATE_TEST_SUITE_P(Refused, XmlStreamTest,
                          testing::Combine(testing::ValuesIn(test::RefusedXml()),
                                           testing::Values(1, 5)),
                          kStreamName);
+
+// Where each tag stands, with enough text before the last ones that a streamed document is
+// cut back from its front on the way.
+class XmlTagOffsetTest : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(XmlTagOffsetTest, GivesEachTagsBytes) {
+  const std::string xml = "\xEF\xBB\xBF<?xml version=\"1.0\"?><!--c--><a x=\"1\" >" +
+                          std::string(200000, 't') + "<b/><c ></c >\n</a>";
+  test::PieceSource source(xml, GetParam());
+  XmlReader streamed(source);
+  XmlReader whole(xml);
+  XmlReader& reader = GetParam() == 0 ? whole : streamed;
+  std::vector<std::string> tags;
+  for (XmlReader::Event e = reader.Next(); e != XmlReader::Event::kDone; e = reader.Next()) {
+    ASSERT_NE(e, XmlReader::Event::kError) << reader.Error();
+    if (e == XmlReader::Event::kText) continue;
+    tags.push_back(xml.substr(reader.TagBegin(), reader.TagEnd() - reader.TagBegin()));
+  }
+  EXPECT_EQ(tags,
+            (std::vector<std::string>{"<a x=\"1\" >", "<b/>", "<b/>", "<c >", "</c >", "</a>"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pieces, XmlTagOffsetTest, testing::Values(0, 7, 4096),
+                         [](const testing::TestParamInfo<std::size_t>& info) {
+                           return info.param == 0 ? std::string("Whole")
+                                                  : "Piece" + std::to_string(info.param);
+                         });
 
 // What a document may make the reader hold, at the limit and one past it.
 struct LimitCase {

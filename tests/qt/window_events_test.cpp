@@ -30,6 +30,7 @@
 #include "qt/dialog_seams.h"
 #include "qt/program.h"
 #include "qt_test_app.h"
+#include "query/changes.h"
 #include "rows/columns.h"
 #include "rows/status.h"
 #include "rows/verdicts.h"
@@ -117,6 +118,24 @@ TEST_F(WindowEventsTest, TheMenuOffersTheCommandsAndCtrlCCopiesTheSelectedRow) {
   view()->setFocus();
   QTest::keyClick(view(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(Utf8(QGuiApplication::clipboard()->text()), "1\tGB 1-2010\t\t\t建筑制图标准1");
+}
+
+TEST_F(WindowEventsTest, TheSearchPageItemHandsTheRowsAddressToTheBrowserAsItIs) {
+  AddRows(2);
+  QList<QUrl> opened;
+  SetUrlOpener([&](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  const QRect second = view()->visualRect(session_.context().model->index(1, 2));
+  emit view()->customContextMenuRequested(second.center());
+  QAction* open = window()->table_action(TableCommand::kOpenSearchPage);
+  EXPECT_TRUE(open->isEnabled());
+  open->trigger();
+  window()->table_menu()->hide();
+  SetUrlOpener(nullptr);
+  ASSERT_EQ(opened.size(), 1);
+  EXPECT_EQ(opened[0].toEncoded().toStdString(), RowSearchAddress(*table().ShownRow(1)));
 }
 
 TEST_F(WindowEventsTest, CtrlVImportsTheClipboardsCitationsAndTheirTooltipsShow) {

@@ -41,6 +41,10 @@ class FakeView : public WindowView {
   void PutOnClipboard(const std::string& text) override { clipboard = text; }
   std::string ClipboardText() override { return clipboard; }
   int SelectedRow() const override { return selected_row; }
+  bool OpenUrl(const std::string& url) override {
+    opened.push_back(url);
+    return open_url_works;
+  }
   void StartTimer(int interval_ms) override { timer_ms = interval_ms; }
   void StopTimer() override { timer_ms = 0; }
 
@@ -52,7 +56,9 @@ class FakeView : public WindowView {
   std::vector<std::pair<std::string, std::string>> errors;  // caption, text
   std::string clipboard = "clipboard before";
   int selected_row = -1;
-  int timer_ms = 0;  // 0: stopped
+  int timer_ms = 0;                 // 0: stopped
+  std::vector<std::string> opened;  // the addresses OpenUrl was given
+  bool open_url_works = true;
   // The dialogs' answers (nothing: cancel) and what they were asked.
   std::optional<std::string> open_answer;
   std::optional<std::string> save_answer;

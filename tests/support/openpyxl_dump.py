@@ -55,6 +55,8 @@ def dump_xlsx(path):
             "bold": bool(cell.font.b),
             "fill": colour(cell.fill),
             "format": cell.number_format,
+            "underline": cell.font.u,
+            "link": cell.hyperlink.location if cell.hyperlink else None,
         } for cell in row])
     widths = {key: dim.width for key, dim in sheet.column_dimensions.items()
               if dim.customWidth}
@@ -75,11 +77,24 @@ def dump_xlsx(path):
                 text = t.text or ""
                 if text != text.strip(" \t\r\n") and t.get(XML_SPACE) != "preserve":
                     unpreserved.append(text)
-        formulas = len(ET.fromstring(archive.read("xl/worksheets/sheet1.xml"))
-                       .findall(f".//{MAIN}f"))
+        formulas = 0
+        if "xl/worksheets/sheet1.xml" in members:
+            formulas = len(ET.fromstring(archive.read("xl/worksheets/sheet1.xml"))
+                           .findall(f".//{MAIN}f"))
 
     return {
         "sheets": book.sheetnames,
+        "active": book.active.title,
+        "values": {ws.title: [[c.value for c in r] for r in ws.iter_rows()]
+                   for ws in book.worksheets},
+        "print": {
+            "orientation": sheet.page_setup.orientation,
+            "fit_to_page": sheet.sheet_properties.pageSetUpPr.fitToPage
+            if sheet.sheet_properties.pageSetUpPr else None,
+            "fit_to_width": sheet.page_setup.fitToWidth,
+            "fit_to_height": sheet.page_setup.fitToHeight,
+            "title_rows": sheet.print_title_rows,
+        },
         "freeze_panes": sheet.freeze_panes,
         "auto_filter": sheet.auto_filter.ref,
         "widths": widths,

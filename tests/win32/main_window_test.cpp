@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "query/changes.h"
 #include "rows/columns.h"
 #include "rows/result_table.h"
 #include "rows/status.h"
@@ -560,6 +561,10 @@ class WindowMenuTest : public WindowBatchTest {
       suggested_ = suggested;
       return save_as_.empty() ? std::nullopt : std::optional<std::wstring>(save_as_);
     };
+    hooks_.open_url = [this](HWND, const std::wstring& url) {
+      opened_.push_back(url);
+      return url_opens_;
+    };
     WindowBatchTest::SetUp();
   }
   // A right-click on a row, as the list-view reports it; -1 for the keyboard's menu key.
@@ -605,6 +610,8 @@ class WindowMenuTest : public WindowBatchTest {
   int answer_ = 0;
   std::wstring suggested_;
   std::wstring save_as_;
+  std::vector<std::wstring> opened_;
+  bool url_opens_ = true;
 };
 
 const std::wstring kTab = L"\t";
@@ -622,8 +629,9 @@ TEST_F(WindowMenuTest, RightClickSelectsTheRowAndCopyAllPutsTheTableOnTheClipboa
     items.push_back(Utf8ToWide(text));
   }
   EXPECT_EQ(seen_.items, items);
-  // The separators, and 恢复导入顺序 while the rows are in the import's order.
-  EXPECT_EQ(std::count(seen_.enabled.begin(), seen_.enabled.end(), false), 4);
+  // The separators, 恢复导入顺序 while the rows are in the import's order, and
+  // 导出核查后的文档… for rows from a list.
+  EXPECT_EQ(std::count(seen_.enabled.begin(), seen_.enabled.end(), false), 6);
   EXPECT_FALSE(seen_.enabled.back());
   std::wstring header;
   for (const ColumnSpec* shown : ShownColumns()) {
@@ -681,6 +689,19 @@ TEST_F(WindowMenuTest, ExportWritesTheCsvBesideTheImportedFileOrSaysWhyItCouldNo
   ContextMenuAt(0);
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_EQ(errors_[0], W("无法写入文件：") + save_as_);
+}
+
+TEST_F(WindowMenuTest, TheSearchPageItemOpensTheRowsAddressOrSaysItCouldNot) {
+  answer_ = MenuCommandId(TableCommand::kOpenSearchPage);
+  ContextMenuAt(1);
+  const std::optional<TableRow> row = window_->table().ShownRow(1);
+  ASSERT_TRUE(row.has_value());
+  const std::string address = RowSearchAddress(*row);
+  EXPECT_EQ(opened_, std::vector<std::wstring>{Utf8ToWide(address)});
+  url_opens_ = false;
+  ContextMenuAt(1);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0], Utf8ToWide(OpenPageErrorText(address)));
 }
 
 TEST_F(WindowMenuTest, AFileDroppedOnTheTableIsImported) {

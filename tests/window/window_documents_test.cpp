@@ -1,15 +1,22 @@
 // Numbers as engineers write them, through the window: pasted design notes, a Word document,
-// the sources and the title check in the tooltips, the exports that carry them, and an
-// exported workbook read back by others and imported again.
+// the sources and the title check in the tooltips, the exports that carry them, an exported
+// workbook read back by others and imported again, and the checked document handed back.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <random>
+#include <regex>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "document/zip_reader.h"
+#include "query/changes.h"
+#include "query/marking.h"
 #include "support/fake_window.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
@@ -242,6 +249,157 @@ TEST(WindowExcelTest, TheWorkbookReadsBackElsewhereAndImportsAgainAsItsList) {
   window.logic.ImportFile(path);
   EXPECT_EQ(window.Column(kNumber), (std::vector<std::string>{"GB 50016-2014", "GB/T 50001-2010"}));
   EXPECT_EQ(window.table.CellToolTip(1, kNumber), "查询结果!B3：GB/T 50001-2010");
+}
+
+// --- The checked document handed back ------------------------------------------------
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+const std::string kNoteDocx =
+    AsString(test::BuildDocx(test::WordParagraph("《建筑抗震规范》GB 50011-2010") +
+                             test::WordParagraph("GB/T 50001-2010 房屋建筑制图统一标准")));
+
+struct HandBackCase {
+  const char* name;
+  std::function<void(FakeWindow&)> rows;
+  bool marked;               // 导出核查后的文档…
+  bool changes;              // 导出修改清单…
+  bool search_page = false;  // 打开查询网页
+};
+
+class WindowHandBackEnabledTest : public ::testing::TestWithParam<HandBackCase> {};
+
+TEST_P(WindowHandBackEnabledTest, TheExportsAreOfferedForTheRowsTheyCanServe) {
+  FakeWindow window;
+  GetParam().rows(window);
+  EXPECT_EQ(window.logic.IsCommandEnabled(TableCommand::kExportMarked), GetParam().marked);
+  EXPECT_EQ(window.logic.IsCommandEnabled(TableCommand::kExportChanges), GetParam().changes);
+  EXPECT_EQ(window.logic.IsCommandEnabled(TableCommand::kOpenSearchPage), GetParam().search_page);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WindowHandBackEnabledTest,
+    ::testing::Values(
+        HandBackCase{"NoRows", [](FakeWindow&) {}, false, false},
+        HandBackCase{"WordDocument", [](FakeWindow& w) { w.ImportBytes(kNoteDocx, "说明.docx"); },
+                     true, true},
+        HandBackCase{
+            "ExcelWorkbook",
+            [](FakeWindow& w) {
+              w.ImportBytes(
+                  AsString(test::BuildXlsx(
+                      {{"依据", test::SheetRow(1, test::InlineCell("A1", "GB 50016-2014"))}}, {})),
+                  "清单.xlsx");
+            },
+            true, true},
+        HandBackCase{"SelectedRowWithoutANumber",
+                     [](FakeWindow& w) {
+                       w.AddRow({"1", ""});
+                       w.view.selected_row = 0;
+                     },
+                     false, true},
+        HandBackCase{"ListOfNumbers", [](FakeWindow& w) { w.ImportLines({"GB 50016-2014"}); },
+                     false, true},
+        HandBackCase{"PastedAfterAWordDocument",
+                     [](FakeWindow& w) {
+                       w.ImportBytes(kNoteDocx, "说明.docx");
+                       w.view.clipboard = "GB 50016-2014";
+                       w.logic.Paste();
+                     },
+                     false, true},
+        HandBackCase{"UnreadableFileAfterAWordDocument",
+                     [](FakeWindow& w) {
+                       w.ImportBytes(kNoteDocx, "说明.docx");
+                       w.ImportBytes("not a zip", "坏的.docx");
+                     },
+                     true, true}),
+    test::CaseName());
+
+TEST(WindowHandBackTest, TheMarkedCopyIsNeverWrittenOverTheOriginal) {
+  FakeWindow window;
+  const std::string original = window.ImportBytes(kNoteDocx, "设计说明.docx");
+  window.view.save_answer = original;
+  window.logic.RunTableCommand(TableCommand::kExportMarked);
+  EXPECT_EQ(window.view.save_asked, std::vector<std::string>{MarkedCopyName(original)});
+  EXPECT_EQ(
+      window.view.errors,
+      (std::vector<std::pair<std::string, std::string>>{{kErrorCaption, kMarkedOverOriginal}}));
+  EXPECT_EQ(FileText(original), kNoteDocx);
+  // Refused before any lookup.
+  EXPECT_EQ(window.Column(kStatus), std::vector<std::string>(2, ""));
+  EXPECT_FALSE(window.logic.session()->IsRunning());
+}
+
+TEST(WindowHandBackTest, TheChangeListIsAWorkbookNamedAfterTheRowsFile) {
+  FakeWindow window;
+  const std::string original = window.ImportBytes(kNoteDocx, "设计说明.docx");
+  const std::string path = window.files.File("清单.xlsx");
+  window.view.save_answer = path;
+  window.logic.RunTableCommand(TableCommand::kExportChanges);
+  const Bytes expected = WriteXlsx(ChangeSheet(window.table.Snapshot())).bytes;
+  EXPECT_EQ(FileText(path), AsString(expected));
+  EXPECT_TRUE(window.view.errors.empty());
+
+  // Pasted rows have no file to be named after.
+  window.view.clipboard = "GB 50016-2014";
+  window.logic.Paste();
+  window.logic.RunTableCommand(TableCommand::kExportChanges);
+  EXPECT_EQ(window.view.save_asked,
+            (std::vector<std::string>{DirectoryOf(original) + "/设计说明修改清单.xlsx",
+                                      DirectoryOf(original) + "/修改清单.xlsx"}));
+}
+
+// A Word note not looked up yet: the export looks its rows up first, then writes the copy;
+// the change list and the search pages follow from the same rows.
+TEST(WindowHandBackTest, AWordNoteComesBackMarkedWithItsChangesAndSearchPages) {
+  test::LoggedSite site;
+  FakeWindow window;
+  const std::string original = window.ImportBytes(kNoteDocx, "设计说明.docx");
+  const std::string copy = window.files.File("核查.docx");
+  window.view.save_answer = copy;
+  bool enabled_meanwhile = true;
+  window.During(
+      [&] { enabled_meanwhile = window.logic.IsCommandEnabled(TableCommand::kExportMarked); });
+  window.logic.RunTableCommand(TableCommand::kExportMarked);
+  ASSERT_TRUE(window.PumpUntil([&] { return window.view.timer_ms == 0; }));
+  EXPECT_FALSE(enabled_meanwhile);
+  ASSERT_TRUE(window.view.errors.empty()) << window.view.errors[0].second;
+  EXPECT_EQ(window.Column(kStatus), (std::vector<std::string>{"现行", "有新标准"}));
+  const std::string marked = FileText(copy);
+  ZipReader zip;
+  DocumentError error{};
+  ASSERT_TRUE(zip.Open(
+      std::span(reinterpret_cast<const std::uint8_t*>(marked.data()), marked.size()), error));
+  const ZipMember* comments = zip.Find("word/comments.xml");
+  ASSERT_NE(comments, nullptr);
+  std::string xml;
+  ASSERT_TRUE(zip.Extract(*comments, xml, error));
+  EXPECT_NE(xml.find("有新标准"), std::string::npos) << xml;
+  // Marked now, in UTC.
+  EXPECT_TRUE(std::regex_search(xml, std::regex(R"(w:date="\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ")")))
+      << xml;
+  EXPECT_EQ(FileText(original), kNoteDocx);
+
+  window.view.save_answer = window.files.File("清单.csv");
+  window.logic.RunTableCommand(TableCommand::kExportChanges);
+  std::string csv_error;
+  const test::Table records = test::ReadCsv(FileText(*window.view.save_answer), csv_error);
+  ASSERT_EQ(records.size(), 2u) << csv_error;  // the header, the superseded standard
+  EXPECT_NE(FileText(*window.view.save_answer).find("GB/T 50001-2010"), std::string::npos);
+
+  window.view.selected_row = 1;
+  ASSERT_TRUE(window.logic.IsCommandEnabled(TableCommand::kOpenSearchPage));
+  window.logic.RunTableCommand(TableCommand::kOpenSearchPage);
+  const std::string address = RowSearchAddress(*window.table.ShownRow(1));
+  EXPECT_EQ(window.view.opened, std::vector<std::string>{address});
+  EXPECT_EQ(address.rfind("http://127.0.0.1:", 0), 0u) << address;
+  window.view.open_url_works = false;
+  window.logic.RunTableCommand(TableCommand::kOpenSearchPage);
+  ASSERT_EQ(window.view.errors.size(), 1u);
+  EXPECT_EQ(window.view.errors[0].second, OpenPageErrorText(address));
 }
 
 }  // namespace
