@@ -1,4 +1,3 @@
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,13 +11,6 @@
 
 namespace kelvaro::cli {
 namespace {
-
-// Written over, the document would be lost with nothing checked to show for it.
-bool SamePath(const std::string& a, const std::string& b) {
-  const std::filesystem::path first = std::filesystem::path(a).lexically_normal();
-  const std::filesystem::path second = std::filesystem::path(b).lexically_normal();
-  return first == second || platform::SameFile(a, b);
-}
 
 std::string_view AsText(const Bytes& bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -38,7 +30,7 @@ int RunMark(const Options& options) {
     PrintError("mark takes a .docx or .xlsx FILE; for text, CSV and PDF use changes");
     return kExitUsage;
   }
-  if (SamePath(options.operand, options.output)) {
+  if (WritesOver(options.operand, options.output)) {
     PrintError("OUT is FILE itself: give the marked copy another name");
     return kExitUsage;
   }

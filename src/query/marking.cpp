@@ -1,12 +1,14 @@
 #include "query/marking.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <unordered_map>
 #include <utility>
 
 #include "document/errors.h"
 #include "document/location.h"
 #include "document/xlsx_mark.h"
+#include "platform/files.h"
 #include "rows/export.h"
 #include "rows/import.h"
 #include "rows/verdicts.h"
@@ -33,10 +35,11 @@ bool IsCurrent(RowVerdict verdict) {
 std::string MarkWords(const TableRow& row, RowVerdict verdict) {
   std::string words;
   if (verdict == RowVerdict::kSuperseded) {
-    // The table keeps no release date: the words go without it.
     const std::string title = CellOf(row, Column::kLatestTitle);
+    const std::string released = GbkToUtf8(row.notes.release_date);
     words = "有新标准：现行为" + (title.empty() ? std::string() : "《" + title + "》") +
-            CellOf(row, Column::kLatestNumber);
+            CellOf(row, Column::kLatestNumber) +
+            (released.empty() ? std::string() : "（" + released + " 发布）");
   } else if (!IsCurrent(verdict)) {
     words = ReasonDescription(row.reason);
   }
@@ -120,6 +123,12 @@ std::optional<CitationMark> MarkOfRow(const TableRow& row, bool replace) {
 
 bool CanMark(DocumentKind kind) {
   return kind == DocumentKind::kDocx || kind == DocumentKind::kXlsx;
+}
+
+bool WritesOver(const std::string& original, const std::string& output) {
+  return std::filesystem::path(original).lexically_normal() ==
+             std::filesystem::path(output).lexically_normal() ||
+         platform::SameFile(original, output);
 }
 
 std::string MarkedCopyName(const std::string& path) {

@@ -27,6 +27,9 @@ XlsxSheet CheckSheet(const std::vector<TableRow>& rows);
 
 // Whether rows read from `kind` can be handed back marked (.docx, .xlsx).
 bool CanMark(DocumentKind kind);
+// Whether writing a marked copy to `output` would write over `original` (the document would
+// be lost with nothing checked to show for it): one path once normalised, or one file by two.
+bool WritesOver(const std::string& original, const std::string& output);
 // "设计说明.docx" -> "设计说明（已核查）.docx", the folder kept.
 std::string MarkedCopyName(const std::string& path);
 

@@ -81,6 +81,7 @@ Verdict JudgeLookup(const Text& entered, const Text& keyword, const StandardLook
     return verdict;
   }
   verdict.notes.site_edition = SiteEdition(verdict.record);
+  verdict.notes.release_date = verdict.record.release_date;
   if (verdict.status == Status::kUnknown) return verdict;
   if (listing.coming != nullptr) {
     verdict.notes.coming = ComingStandard{listing.coming->number, listing.coming->title,

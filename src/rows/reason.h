@@ -51,6 +51,8 @@ struct RowNotes {
   std::string site_edition;
   // A 现行 row whose site shows an edition: whether the citation gives that same edition.
   std::optional<bool> edition_matches;
+  // The site's current standard's release date as the site writes it (GBK); empty for none.
+  Text release_date = {};
   bool operator==(const RowNotes&) const = default;
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/xlsx_writer.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "query/changes.h"
 #include "query/marking.h"
@@ -38,30 +39,6 @@ std::string DirectoryOf(const std::string& path) {
 
 namespace {
 
-// The check's time as the marked copy records it: "2026-12-09T15:04:05Z".
-std::string UtcTimeIso8601() {
-  using namespace std::chrono;
-  const auto now = floor<seconds>(system_clock::now());
-  const auto day = floor<days>(now);
-  const year_month_day date(day);
-  const hh_mm_ss time(now - day);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                static_cast<int>(time.seconds().count()));
-  return text;
-}
-
-// Errs towards "the same": either separator, and ASCII case, which Windows ignores.
-bool SamePath(const std::string& a, const std::string& b) {
-  const auto folded = [](char c) {
-    return c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  };
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [&](char x, char y) { return folded(x) == folded(y); });
-}
-
 // "a/设计说明.docx" -> "设计说明".
 std::string StemOf(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -72,7 +49,10 @@ std::string StemOf(const std::string& path) {
 }
 
 bool EndsWithCsv(const std::string& path) {
-  return path.size() >= 4 && SamePath(path.substr(path.size() - 4), ".csv");
+  if (path.size() < 4) return false;
+  std::string tail = path.substr(path.size() - 4);
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail == ".csv";
 }
 
 }  // namespace
@@ -376,7 +356,7 @@ void WindowLogic::ExportMarkedDocument() {
   const std::string source = rows_file_;
   const std::optional<std::string> chosen = view_.ChooseFileToSave(MarkedCopyName(source));
   if (!chosen.has_value()) return;
-  if (SamePath(*chosen, source)) {
+  if (WritesOver(source, *chosen)) {
     view_.ShowError(kErrorCaption, kMarkedOverOriginal);
     return;
   }
@@ -405,8 +385,8 @@ void WindowLogic::WriteMarkedCopy(const std::string& source, const std::string& 
     return;
   }
   Bytes marked;
-  if (!MarkDocument(original, DocumentKindOf(source), table_.Snapshot(), false, UtcTimeIso8601(),
-                    marked, reason)) {
+  if (!MarkDocument(original, DocumentKindOf(source), table_.Snapshot(), false,
+                    platform::UtcTimeText(), marked, reason)) {
     view_.ShowError(kErrorCaption, MarkErrorText(reason));
     return;
   }

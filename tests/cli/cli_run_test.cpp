@@ -698,7 +698,7 @@ TEST_F(CliTest, MarkWritesACopyWhoseCommentsSayWhatWasFound) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "3 行：1 现行，1 有新标准，0 已废止，0 尚未实施，1 未收录，0 查询失败\n");
   const std::string comments = ZipPart(copy, "word/comments.xml");
-  EXPECT_NE(comments.find("有新标准：现行为《房屋建筑制图统一标准》GB/T 50001-2017"),
+  EXPECT_NE(comments.find("有新标准：现行为《房屋建筑制图统一标准》GB/T 50001-2017（2017-09-27 发布）"),
             std::string::npos)
       << comments;
   EXPECT_NE(comments.find("网站未收录该编号"), std::string::npos);

@@ -28,6 +28,7 @@ TableRow Row(const std::string& written, Status status, Outcome outcome, RowNote
   }
   row.reason.outcome = outcome;
   row.notes = std::move(notes);
+  if (outcome == Outcome::kFound) row.notes.release_date = "2017-12-12";
   return row;
 }
 
@@ -66,7 +67,7 @@ TEST_P(MarkOfRowTest, MarksWhatNeedsAttention) {
   EXPECT_EQ(MarkOfRow(GetParam().row, GetParam().replace), GetParam().want);
 }
 
-const char kSuperseded[] = "有新标准：现行为《钢结构设计标准》GB 50017-2017";
+const char kSuperseded[] = "有新标准：现行为《钢结构设计标准》GB 50017-2017（2017-12-12 发布）";
 
 INSTANTIATE_TEST_SUITE_P(
     Verdicts, MarkOfRowTest,
