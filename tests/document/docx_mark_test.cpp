@@ -303,6 +303,21 @@ TEST(DocxMarkTest, KeepsCommentsThereWereAndTakesUnusedIds) {
   EXPECT_NE(after[2].second.find("<w:commentRangeStart w:id=\"4\"/>"), std::string::npos);
 }
 
+TEST(DocxMarkTest, ADocumentLibreOfficeWrote) {
+  const std::string file =
+      test::ReadWholeFile(KELVARO_TEST_DATA_DIR "/binary_office/design_note.docx");
+  const Bytes original(file.begin(), file.end());
+  MarkedDocument marked;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(MarkDocx(original, MarkAll, kAuthor, marked, error));
+  EXPECT_GE(marked.marked, 3);
+  EXPECT_EQ(test::Read(Resolve(marked.bytes, false), DocumentKind::kDocx),
+            test::Read(Resolve(original, false), DocumentKind::kDocx));
+  EXPECT_EQ(PythonText(Resolve(marked.bytes, false)), PythonText(Resolve(original, false)));
+  const std::string accepted = test::Read(Resolve(marked.bytes, true), DocumentKind::kDocx);
+  EXPECT_NE(accepted.find("-2099"), std::string::npos) << accepted;
+}
+
 struct RefusedCase {
   std::string name;
   Bytes bytes;
