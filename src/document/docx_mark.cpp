@@ -194,11 +194,11 @@ class Tracer : public formats::DocxTrace {
 
   // Whether every piece of [begin, end) stands in a plain run, and both ends in text.
   bool Markable(std::size_t begin, std::size_t end) const {
-    if (begin >= end || SegmentAt(begin) < 0 || SegmentAt(end - 1) < 0) return false;
-    for (const Segment& s : segments_) {
-      if (s.at + s.size <= begin || s.at >= end) continue;
-      if (s.run < 0) return false;
-      const Run& run = runs_[s.run];
+    const int first = SegmentAt(begin);
+    if (begin >= end || first < 0 || SegmentAt(end - 1) < 0) return false;
+    for (auto s = segments_.begin() + first; s != segments_.end() && s->at < end; ++s) {
+      if (s->run < 0) return false;
+      const Run& run = runs_[s->run];
       if (run.nested || run.holds_run || run.end <= run.begin) return false;
     }
     return true;
@@ -340,6 +340,7 @@ class RunWriter {
     p_ = plan.prefix.empty() ? "" : plan.prefix + ":";
     out_.clear();
     rpr_.clear();
+    shaded_.clear();
     open_ = false;
     XmlReader reader(bytes, limits_);
     std::uint64_t child = 0;
@@ -366,9 +367,15 @@ class RunWriter {
     return true;
   }
 
+  const std::string& Shaded(std::int32_t fill) {
+    auto [at, added] = shaded_.try_emplace(fill);
+    if (added) at->second = Shade(fill);
+    return at->second;
+  }
+
   // The run properties with the shading set: in the place the schema gives it, or in place of
   // the one there was.
-  std::string Shaded(std::int32_t fill) const {
+  std::string Shade(std::int32_t fill) const {
     const std::string shd = "<" + p_ + "shd " + p_ + "val=\"clear\" " + p_ + "color=\"auto\" " +
                             p_ + "fill=\"" + Hex(static_cast<std::uint32_t>(fill)) + "\"/>";
     if (rpr_.empty()) return "<" + p_ + "rPr>" + shd + "</" + p_ + "rPr>";
@@ -412,6 +419,7 @@ class RunWriter {
              const Texts& texts) {
     if (name == "rPr") {
       rpr_ = bytes;
+      shaded_.clear();
       return;
     }
     const auto& segments = plan_->segments;
@@ -533,6 +541,7 @@ class RunWriter {
   std::string p_;
   std::string_view start_tag_;
   std::string rpr_;
+  std::map<std::int32_t, std::string> shaded_;  // rpr_ with each fill
   std::string out_;
   std::string run_;
   bool open_ = false;
