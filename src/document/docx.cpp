@@ -4,6 +4,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "document/docx_walk.h"
 #include "document/errors.h"
 #include "document/formats.h"
 #include "document/package.h"
@@ -162,11 +163,12 @@ bool CaptionWords(std::string_view text) {
 class Walker {
  public:
   Walker(formats::Budget& budget, std::vector<TextPiece>& pieces, const char* part_name,
-         int& paragraphs, const Styles* styles = nullptr)
+         int& paragraphs, DocxTrace* trace, const Styles* styles = nullptr)
       : budget_(budget),
         pieces_(pieces),
         part_name_(part_name),
         paragraphs_(paragraphs),
+        trace_(trace),
         styles_(styles) {}
 
   // False with the reason; `root` is the element the part must start with.
@@ -191,6 +193,7 @@ class Walker {
           return false;
         }
       }
+      if (trace_ != nullptr) trace_->Event(reader, e);
       if (e == Event::kStart) {
         Start(reader);
       } else if (e == Event::kEnd) {
@@ -214,9 +217,11 @@ class Walker {
     if (pending_break_ && !text_.empty()) text_ += '\n';
     pending_break_ = false;
     text_ += s;
+    if (trace_ != nullptr) trace_->Appended(text_.size() - s.size(), s.size());
   }
 
   void Emit(Location location) {
+    if (trace_ != nullptr) trace_->Unit(text_);
     if (!text_.empty() && !budget_.Add(pieces_, {std::move(text_), std::move(location)})) {
       too_large_ = true;
     }
@@ -292,6 +297,7 @@ class Walker {
         in_cell_ = true;
         column_ = next_column_;
         span_ = 1;
+        if (trace_ != nullptr) trace_->Unit({});
         text_.clear();
         pending_break_ = false;
       } else if (local == "gridSpan" && in_cell_) {
@@ -425,6 +431,7 @@ class Walker {
   std::vector<TextPiece>& pieces_;
   const char* part_name_;  // null for the body
   int& paragraphs_;
+  DocxTrace* trace_;
   std::string text_;
   bool pending_break_ = false;
   int skip_ = 0;
@@ -462,6 +469,11 @@ void SortParts(std::vector<std::string>& parts) {
 
 bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
               DocumentError& error) {
+  return WalkDocx(bytes, budget, pieces, error, nullptr);
+}
+
+bool WalkDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+              DocumentError& error, DocxTrace* trace) {
   package::Package package(budget.Limits());
   if (!package.Open(bytes, DocumentError::kNotWord, error)) return false;
   std::vector<package::Relationship> relationships;
@@ -493,7 +505,8 @@ bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
   }
   int body_paragraphs = 0;
   package::PartReader body_reader(package, *body);
-  if (!Walker(budget, pieces, nullptr, body_paragraphs, &styles)
+  if (trace != nullptr) trace->Part(body->name, true);
+  if (!Walker(budget, pieces, nullptr, body_paragraphs, trace, &styles)
            .Walk(body_reader, "document", error, DocumentError::kNotWord)) {
     return false;
   }
@@ -502,11 +515,12 @@ bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
     const char* type;
     const char* root;
     const char* name;
+    bool comments;  // Word allows none in headers and footers
   };
-  const PartKind kinds[] = {{"header", "hdr", "页眉"},
-                            {"footer", "ftr", "页脚"},
-                            {"footnotes", "footnotes", "脚注"},
-                            {"endnotes", "endnotes", "尾注"}};
+  const PartKind kinds[] = {{"header", "hdr", "页眉", false},
+                            {"footer", "ftr", "页脚", false},
+                            {"footnotes", "footnotes", "脚注", true},
+                            {"endnotes", "endnotes", "尾注", true}};
   for (const PartKind& kind : kinds) {
     std::vector<std::string> parts;
     for (const package::Relationship& r : relationships) {
@@ -519,7 +533,8 @@ bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
       const ZipMember* member = package.Find(part);
       if (member == nullptr || !package.FirstRead(*member)) continue;
       package::PartReader reader(package, *member);
-      if (!Walker(budget, pieces, kind.name, paragraphs)
+      if (trace != nullptr) trace->Part(member->name, kind.comments);
+      if (!Walker(budget, pieces, kind.name, paragraphs, trace)
                .Walk(reader, kind.root, error, DocumentError::kDamaged)) {
         return false;
       }

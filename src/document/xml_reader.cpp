@@ -572,6 +572,7 @@ XmlReader::Event XmlReader::ReadEvent() {
       if (Starts("<!")) return Fail("markup declaration inside an element");
       return ReadStartTag();
     }
+    text_begin_ = dropped_ + pos_;
     if (!ReadCharacterData()) return Event::kError;
     return Event::kText;
   }

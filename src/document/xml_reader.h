@@ -60,6 +60,8 @@ class XmlReader {
   // element's kEnd gives its one tag again.
   std::size_t TagBegin() const { return tag_begin_; }
   std::size_t TagEnd() const { return tag_end_; }
+  // kText: where in the whole document its first byte stands, markup such as CDATA included.
+  std::size_t TextBegin() const { return text_begin_; }
   // kStart and kEnd: the element's name, valid until the next event. kStart: its attributes.
   std::string_view Name() const { return name_; }
   const std::vector<XmlAttribute>& Attributes() const { return attributes_; }
@@ -115,6 +117,7 @@ class XmlReader {
   std::size_t dropped_ = 0;  // bytes of the document cut from the front of buffer_
   std::size_t tag_begin_ = 0;
   std::size_t tag_end_ = 0;
+  std::size_t text_begin_ = 0;
   bool more_ = false;  // the source may have more
   std::vector<Open> open_;
   std::string open_names_;

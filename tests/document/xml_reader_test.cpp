@@ -77,6 +77,32 @@ INSTANTIATE_TEST_SUITE_P(Pieces, XmlTagOffsetTest, testing::Values(0, 7, 4096),
                                                   : "Piece" + std::to_string(info.param);
                          });
 
+// Where each text begins in the document, also past what the streamed reader has let go.
+class XmlTextOffsetTest : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(XmlTextOffsetTest, TextsBeginWhereTheirBytesDo) {
+  const std::string long_text(70000, 'x');
+  const std::string xml =
+      "<?xml version='1.0'?>\n<a><!--c--><b/>t&amp;u<c>" + long_text + "</c><d/>z</a>";
+  test::PieceSource source(xml, GetParam() == 0 ? xml.size() : GetParam());
+  XmlReader streamed(source);
+  XmlReader whole(xml);
+  XmlReader& reader = GetParam() == 0 ? whole : streamed;
+  std::vector<std::size_t> texts;
+  for (auto e = reader.Next(); e != XmlReader::Event::kDone; e = reader.Next()) {
+    ASSERT_NE(e, XmlReader::Event::kError);
+    if (e == XmlReader::Event::kText) texts.push_back(reader.TextBegin());
+  }
+  EXPECT_EQ(texts,
+            (std::vector<std::size_t>{xml.find("t&amp;u"), xml.find(long_text), xml.rfind('z')}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pieces, XmlTextOffsetTest, testing::Values(0, 1, 4096),
+                         [](const testing::TestParamInfo<std::size_t>& info) {
+                           return info.param == 0 ? std::string("Whole")
+                                                  : "By" + std::to_string(info.param);
+                         });
+
 // What a document may make the reader hold, at the limit and one past it.
 struct LimitCase {
   std::string name;
