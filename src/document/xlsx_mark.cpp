@@ -235,8 +235,6 @@ struct WorkbookPart {
   std::size_t defined_names_at = 0;  // where a new <definedNames> goes
   std::vector<std::string> names;
   std::size_t max_sheet_id = 0;
-  std::string id_prefix;  // of the relationships namespace on <sheet>
-  bool r_declared = false;
   std::vector<Edit> edits;
 };
 
@@ -272,12 +270,7 @@ bool ReadWorkbookPart(std::string_view xml, const DocumentLimits& limits, Workbo
           }
           if (local == "sheets") {
             in_sheets = start;
-            if (start) {
-              part.sheets.Start(reader, xml);
-              part.r_declared = namespaces.Uri("r:id", false) == xlsx::kRelationshipsNamespace;
-            } else {
-              part.sheets.Stop(reader);
-            }
+            start ? part.sheets.Start(reader, xml) : part.sheets.Stop(reader);
           }
           if (!start &&
               (local == "sheets" || local == "functionGroups" || local == "externalReferences")) {
@@ -304,12 +297,6 @@ bool ReadWorkbookPart(std::string_view xml, const DocumentLimits& limits, Workbo
             std::size_t n = 0;
             std::from_chars(id->data(), id->data() + id->size(), n);
             part.max_sheet_id = std::max(part.max_sheet_id, n);
-          }
-          for (const XmlAttribute& a : reader.Attributes()) {
-            if (LocalName(a.name) == "id" && part.id_prefix.empty() &&
-                namespaces.Uri(a.name, false) == xlsx::kRelationshipsNamespace) {
-              part.id_prefix = Prefix(a.name);
-            }
           }
         }
         return true;
@@ -567,14 +554,9 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   std::string element = "<" + workbook.prefix + "sheet name=\"";
   xlsx::AppendXmlAttribute(element, name);
   element += "\" sheetId=\"" + std::to_string(workbook.max_sheet_id + 1) + "\" ";
-  if (!workbook.id_prefix.empty()) {
-    element += workbook.id_prefix + "id=\"" + sheet_id + "\"/>";
-  } else if (workbook.r_declared) {
-    element += "r:id=\"" + sheet_id + "\"/>";
-  } else {
-    element += "xmlns:r=\"" + std::string(xlsx::kRelationshipsNamespace) + "\" r:id=\"" + sheet_id +
-               "\"/>";
-  }
+  // Declared on the element itself: a workbook may declare its prefix on each <sheet> alone.
+  element +=
+      "xmlns:r=\"" + std::string(xlsx::kRelationshipsNamespace) + "\" r:id=\"" + sheet_id + "\"/>";
   workbook.edits.push_back(workbook.sheets.Prepend(element));
   const std::string names = xlsx::SheetDefinedNames(workbook.prefix, name, 0, sheet_xml);
   if (!names.empty()) {

@@ -234,7 +234,8 @@ TEST(XlsxAddSheet, AWorkbookWithoutStylesGetsOurs) {
             "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml");
 }
 
-// Some writers spell the main namespace with a prefix: what we add must too.
+// Some writers spell the main namespace with a prefix (what we add must too), or declare the
+// relationships' namespace on each <sheet> alone (openpyxl).
 TEST(XlsxAddSheet, APrefixedWorkbookGetsPrefixedElements) {
   test::ZipBuilder zip =
       test::XlsxArchive({{"Sheet1", test::SheetRow(1, test::InlineCell("A1", "x"))}}, {});
@@ -242,8 +243,8 @@ TEST(XlsxAddSheet, APrefixedWorkbookGetsPrefixedElements) {
   for (test::ZipEntry& entry : zip.Entries()) {
     if (entry.name == "xl/workbook.xml") {
       entry.data = "<x:workbook" + ns +
-                   " xmlns:rel=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-                   "relationships\"><x:sheets><x:sheet name=\"Sheet1\" sheetId=\"1\" "
+                   "><x:sheets><x:sheet name=\"Sheet1\" sheetId=\"1\" xmlns:rel=\""
+                   "http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
                    "rel:id=\"rId1\"/></x:sheets></x:workbook>";
     } else if (entry.name == "xl/_rels/workbook.xml.rels") {
       entry.data.insert(entry.data.rfind("</Relationships>"),
