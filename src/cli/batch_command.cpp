@@ -207,12 +207,7 @@ int LookUpRows(const Options& options, RowStore& table, const WriteLookedUp& wri
 }
 
 int RunBatch(const Options& options) {
-  if (const std::string refusal =
-          OutputRefusal(options, platform::IsTerminal(platform::Stream::kOut));
-      !refusal.empty()) {
-    PrintError(refusal);
-    return kExitUsage;
-  }
+  if (OutputRefused(options)) return kExitUsage;
   RowStore table;
   if (!ImportOperand(options, nullptr, table)) return kExitUsage;
   if (!OutputFolderWritable(options)) return kExitFailure;

@@ -67,6 +67,12 @@ bool OutputFolderWritable(const Options& options) {
   return false;
 }
 
+bool OutputRefused(const Options& options) {
+  const std::string refusal = OutputRefusal(options, platform::IsTerminal(platform::Stream::kOut));
+  if (!refusal.empty()) PrintError(refusal);
+  return !refusal.empty();
+}
+
 int RunCli(int argc, char** argv) {
   // A closed stdout would otherwise be taken by the first socket, and the output lost
   // with exit status 0.

@@ -50,5 +50,8 @@ void PrintUnreadable(const Options& options, const std::string& why);
 // Whether options.output's folder takes a new file; says on stderr why not. Asked before a
 // long batch, so that its rows are not looked up for nothing.
 bool OutputFolderWritable(const Options& options);
+// Whether the output asked for cannot be written (a workbook to a terminal); says on stderr
+// why.
+bool OutputRefused(const Options& options);
 
 }  // namespace kelvaro::cli

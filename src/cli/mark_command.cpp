@@ -51,12 +51,7 @@ int RunMark(const Options& options) {
 }
 
 int RunChanges(const Options& options) {
-  if (const std::string refusal =
-          OutputRefusal(options, platform::IsTerminal(platform::Stream::kOut));
-      !refusal.empty()) {
-    PrintError(refusal);
-    return kExitUsage;
-  }
+  if (OutputRefused(options)) return kExitUsage;
   RowStore table;
   if (!ImportOperand(options, nullptr, table)) return kExitUsage;
   if (!OutputFolderWritable(options)) return kExitFailure;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/docx_walk.h"
+#include "document/xml_reader.h"
 #include "document/zip_reader.h"
 #include "document/zip_writer.h"
 
@@ -25,25 +26,7 @@ constexpr std::int32_t kNoFill = -1;
 
 std::string Escape(std::string_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
+  AppendXmlEscaped(out, text);
   return out;
 }
 

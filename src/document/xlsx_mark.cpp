@@ -506,7 +506,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   };
   const auto override_for = [&](const std::string& part, std::string_view type) {
     std::string text = "<" + Prefix(types.root.name) + "Override PartName=\"/";
-    xlsx::AppendXmlAttribute(text, part);
+    AppendXmlEscaped(text, part);
     text.append("\" ContentType=\"").append(type).append("\"/>");
     return text;
   };
@@ -514,7 +514,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
                                 const std::string& target) {
     std::string text = "<" + Prefix(rels.root.name) + "Relationship Id=\"" + id + "\" Type=\"";
     text.append(kRelationshipType).append(type).append("\" Target=\"");
-    xlsx::AppendXmlAttribute(text, target);
+    AppendXmlEscaped(text, target);
     return text + "\"/>";
   };
   std::size_t next_id = rels.relationships.size() + 1;
@@ -552,7 +552,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   const xlsx::SheetXml sheet_xml = xlsx::InlineSheetXml(sheet, first_style, false);
 
   std::string element = "<" + workbook.prefix + "sheet name=\"";
-  xlsx::AppendXmlAttribute(element, name);
+  AppendXmlEscaped(element, name);
   element += "\" sheetId=\"" + std::to_string(workbook.max_sheet_id + 1) + "\" ";
   // Declared on the element itself: a workbook may declare its prefix on each <sheet> alone.
   element +=

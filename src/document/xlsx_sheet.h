@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/xlsx_writer.h"
+#include "document/xml_reader.h"
 
 namespace kelvaro::xlsx {
 
@@ -56,7 +57,5 @@ std::string UniqueSheetName(const std::string& valid, const std::vector<std::str
 // and the header row printed on every page. `prefix` is the main namespace's, with its colon.
 std::string SheetDefinedNames(std::string_view prefix, const std::string& name, std::size_t index,
                               const SheetXml& sheet);
-
-void AppendXmlAttribute(std::string& out, std::string_view text);
 
 }  // namespace kelvaro::xlsx

@@ -245,27 +245,6 @@ void PrepareCell(const std::string& utf8, PreparedCell& cell) {
 
 }  // namespace
 
-void AppendXmlAttribute(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
-
 std::string ValidSheetName(const std::string& utf8) {
   std::string name;
   std::size_t units = 0;
@@ -326,11 +305,11 @@ std::string SheetDefinedNames(std::string_view prefix, const std::string& name, 
   out.append("<").append(prefix).append(
       "definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"");
   out.append(local).append("\" hidden=\"1\">");
-  AppendXmlAttribute(out, quoted + sheet.range);
+  AppendXmlEscaped(out, quoted + sheet.range);
   out.append("</").append(prefix).append("definedName>");
   out.append("<").append(prefix).append("definedName name=\"_xlnm.Print_Titles\" localSheetId=\"");
   out.append(local).append("\">");
-  AppendXmlAttribute(out, quoted + "$1:$1");
+  AppendXmlEscaped(out, quoted + "$1:$1");
   out.append("</").append(prefix).append("definedName>");
   return out;
 }
@@ -612,7 +591,7 @@ XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets) {
     names.push_back(UniqueSheetName(ValidSheetName(sheets[i].name), names));
     const std::string n = std::to_string(i + 1);
     sheet_elements += "<sheet name=\"";
-    AppendXmlAttribute(sheet_elements, names.back());
+    AppendXmlEscaped(sheet_elements, names.back());
     sheet_elements += "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
     defined_names += SheetDefinedNames("", names.back(), i, sheet);
     parts.push_back(std::move(sheet.xml));

@@ -620,4 +620,25 @@ std::string_view XmlNamespaces::Uri(std::string_view name, bool element) const {
   return it == innermost_.end() ? std::string_view() : std::string_view(bindings_[it->second].uri);
 }
 
+void AppendXmlEscaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
 }  // namespace kelvaro

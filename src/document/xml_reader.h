@@ -169,4 +169,8 @@ class XmlNamespaces {
 // The part of a name after its prefix: "w:p" -> "p".
 std::string_view LocalName(std::string_view name);
 
+// For the writers: `text` appended with & < > and " escaped, as element content or an
+// attribute's value in double quotes.
+void AppendXmlEscaped(std::string& out, std::string_view text);
+
 }  // namespace kelvaro
