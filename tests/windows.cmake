@@ -47,7 +47,8 @@ endfunction()
 
 kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
-kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp)
+kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp changes_test.cpp
+  marking_test.cpp)
 kelvaro_windows_tests(site SOURCES national_site_test.cpp)
 kelvaro_windows_tests(rows SOURCES status_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp)
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
@@ -65,7 +66,7 @@ if(TARGET kelvaro_cli)
 endif()
 file(GLOB _windows_platform_tests CONFIGURE_DEPENDS
   RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR}/platform/windows/*.cpp)
-kelvaro_windows_tests(platform SOURCES crypto_test.cpp files_test.cpp request_object_test.cpp
+kelvaro_windows_tests(platform SOURCES clock_test.cpp crypto_test.cpp files_test.cpp request_object_test.cpp
   ${_windows_platform_tests})
 
 # Ctrl-C needs a signal from outside the process: a probe program, signalled from Linux.

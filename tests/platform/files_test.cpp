@@ -51,6 +51,21 @@ TEST(WriteWholeFile, WritesReplacesAndOnFailureLeavesWhatWasThere) {
   EXPECT_EQ(Read(path), "second");
 }
 
+// A marked copy must never be written over its original, whatever path names it.
+TEST(SameFile, OneFileByAnyPathAndNothingElse) {
+  test::TempDir dir;
+  const std::string note = dir.Write("note.docx", "a");
+  const std::string other = dir.Write("other.docx", "a");
+  std::filesystem::create_directory(dir.File("sub"));
+  EXPECT_TRUE(platform::SameFile(note, note));
+  EXPECT_TRUE(platform::SameFile(note, dir.File("sub/../note.docx")));
+  EXPECT_FALSE(platform::SameFile(note, other));  // same bytes, another file
+  EXPECT_FALSE(platform::SameFile(note, dir.File("missing.docx")));
+#ifdef _WIN32
+  EXPECT_TRUE(platform::SameFile(note, dir.File("NOTE.DOCX")));
+#endif
+}
+
 // Many runs check one output folder at once, and an earlier probe may have left its file.
 TEST(IsWritableDirectory, EveryoneAskingAtOnceHearsYesAndNothingIsLeft) {
   test::TempDir dir;
