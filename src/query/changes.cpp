@@ -73,7 +73,8 @@ std::string VerdictWords(const TableRow& row, RowVerdict verdict) {
 std::string Suggestion(const TableRow& row) {
   const std::string number = CellOf(row, Column::kLatestNumber);
   if (number.empty()) return {};
-  const std::string title = CellOf(row, Column::kLatestTitle);
+  // The edition follows the number once.
+  const std::string title = WithoutEdition(CellOf(row, Column::kLatestTitle));
   std::string out = title.empty() ? std::string() : "《" + title + "》";
   out += number;
   if (!row.notes.site_edition.empty()) out += "（" + row.notes.site_edition + "）";

@@ -112,7 +112,8 @@ std::optional<CitationMark> MarkOfRow(const TableRow& row, bool replace) {
   if (replace && (verdict == RowVerdict::kSuperseded || other_edition) && !number.empty()) {
     mark.number = number;
     if (!row.notes.site_edition.empty()) mark.number += "（" + row.notes.site_edition + "）";
-    const std::string title = CellOf(row, Column::kLatestTitle);
+    // The edition goes with the number, not twice.
+    const std::string title = WithoutEdition(CellOf(row, Column::kLatestTitle));
     if (row.source.citation.has_value() && !row.source.citation->title.empty() && !title.empty() &&
         !SameTitle(row.source.citation->title, title)) {
       mark.title = title;

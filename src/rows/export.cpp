@@ -42,14 +42,13 @@ std::string TitleKey(const std::string& utf8) {
   return key;
 }
 
-// A title's edition note is the edition's business, not the title's.
+}  // namespace
+
 std::string WithoutEdition(const std::string& title) {
   const EditionNote note = FindEdition(title);
   if (note.edition.empty()) return title;
   return title.substr(0, note.begin) + title.substr(note.end);
 }
-
-}  // namespace
 
 std::string SourceWhere(const RowStore::Row& row) {
   std::string where = LocationWords(row.source.location);

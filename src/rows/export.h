@@ -19,6 +19,8 @@ inline constexpr char kExportSheetName[] = "查询结果";
 std::string SourceWhere(const RowStore::Row& row);
 // The citation the row looks up, as written with its title; empty for none.
 std::string SourceWritten(const RowStore::Row& row);
+// A title (UTF-8) without its edition note: the site writes "建筑给水排水设计规范（2009年版）".
+std::string WithoutEdition(const std::string& title);
 // Whether two titles (UTF-8) are one: spaces, punctuation, character width and an edition
 // note aside.
 bool SameTitle(const std::string& a, const std::string& b);

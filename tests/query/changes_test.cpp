@@ -81,9 +81,9 @@ TEST_F(ChangeListTest, OneEntryPerStandardNeedingAttentionInImportOrder) {
   TableRow superseded = Cited("《钢结构设计规范》GB 50017-2003", Paragraph(1), Status::kSuperseded,
                               Outcome::kFound, "GB 50017-2017", "钢结构设计标准");
   superseded.source.cited_again.push_back({Paragraph(4), superseded.source.citation.value()});
-  TableRow other_edition =
-      Cited("《建筑给水排水设计规范》GB 50015-2003", Paragraph(2), Status::kCurrent,
-            Outcome::kFound, "GB 50015-2003", "建筑给水排水设计规范");
+  TableRow other_edition = Cited("《建筑给水排水设计规范》GB 50015-2003", Paragraph(2),
+                                 Status::kCurrent, Outcome::kFound, "GB 50015-2003",
+                                 "建筑给水排水设计规范（2009年版）");  // as the site writes it
   other_edition.notes = {std::nullopt, "2009年版", false};
   TableRow coming = Cited("GB/T 50353-2013", Paragraph(3), Status::kCurrent, Outcome::kFound,
                           "GB/T 50353-2013", "建筑工程建筑面积计算规范");

@@ -32,6 +32,14 @@ TableRow Row(const std::string& written, Status status, Outcome outcome, RowNote
   return row;
 }
 
+// The site writes an edition into the title: "钢结构设计标准（2018年版）".
+TableRow EditionInSiteTitle() {
+  TableRow row = Row("《钢结构设计规范》GB 50017-2003", Status::kSuperseded, Outcome::kFound,
+                     {std::nullopt, "2018年版", std::nullopt});
+  row.cells[ColumnIndex(Column::kLatestTitle)] = Utf8ToGbk("钢结构设计标准（2018年版）");
+  return row;
+}
+
 TableRow Failed() {
   TableRow row = Row("GB 50017-2003", Status::kUnknown, Outcome::kHttpError);
   row.reason.http_status = 503;
@@ -97,6 +105,11 @@ INSTANTIATE_TEST_SUITE_P(
         MarkCase{"SupersededReplacedWithItsTitle",
                  Row("《钢结构设计规范》GB 50017-2003", Status::kSuperseded, Outcome::kFound), true,
                  Mark(RowVerdict::kSuperseded, kSuperseded, "GB 50017-2017", "钢结构设计标准")},
+        MarkCase{
+            "SupersededEditionOnceAfterTheNumber", EditionInSiteTitle(), true,
+            Mark(RowVerdict::kSuperseded,
+                 "有新标准：现行为《钢结构设计标准（2018年版）》GB 50017-2017（2017-12-12 发布）",
+                 "GB 50017-2017（2018年版）", "钢结构设计标准")},
         MarkCase{"SupersededTitleTheSameButForSpaces",
                  Row("《钢结构 设计标准》GB 50017-2003", Status::kSuperseded, Outcome::kFound),
                  true, Mark(RowVerdict::kSuperseded, kSuperseded, "GB 50017-2017")},
