@@ -5,20 +5,13 @@
 #include "document/errors.h"
 #include "document/formats.h"
 #include "document/zip_reader.h"
+#include "text/text.h"
 
 namespace kelvaro {
 
 namespace {
 
 std::string Number(int n) { return std::to_string(n); }
-
-std::string LowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 std::string_view TrimAsciiSpaces(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);

@@ -8,6 +8,7 @@
 #include "document/errors.h"
 #include "document/formats.h"
 #include "document/package.h"
+#include "text/text.h"
 
 namespace kelvaro::formats {
 
@@ -22,14 +23,6 @@ int IntValue(const std::string* text, int fallback) {
   const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
   if (ec != std::errc() || end != text->data() + text->size() || value < 0) return fallback;
   return std::min(value, 1 << 14);  // Word's widest grid
-}
-
-std::string LowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
 }
 
 bool StartsWithDigit(std::string_view s) {

@@ -302,13 +302,6 @@ class Tracer : public formats::DocxTrace {
   int marked_ = 0;
 };
 
-XmlLimits LimitsOf(const DocumentLimits& limits) {
-  XmlLimits out;
-  out.max_markup = limits.max_markup;
-  out.max_depth = limits.max_depth;
-  return out;
-}
-
 // Writes the planned runs of one part, each as the runs it splits into, with the markers
 // between them.
 class RunWriter {
@@ -563,13 +556,6 @@ std::vector<std::string> AttributeValues(std::string_view xml, std::string_view 
   return out;
 }
 
-std::string RelationshipsOf(std::string_view part) {
-  const std::size_t slash = part.rfind('/');
-  const std::string_view folder = slash == std::string_view::npos ? "" : part.substr(0, slash + 1);
-  return std::string(folder) + "_rels/" +
-         std::string(slash == std::string_view::npos ? part : part.substr(slash + 1)) + ".rels";
-}
-
 constexpr char kCommentsType[] =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments";
 
@@ -613,7 +599,7 @@ class CommentParts {
  public:
   bool Prepare(const ZipReader& zip, const std::string& main, const XmlLimits& limits,
                DocumentError& error) {
-    rels_name_ = RelationshipsOf(main);
+    rels_name_ = package::RelationshipsPart(main);
     if (const ZipMember* rels = zip.Find(rels_name_)) {
       rels_name_ = rels->name;
       if (!zip.Extract(*rels, rels_, error)) return false;
@@ -717,7 +703,7 @@ bool MarkDocx(const Bytes& docx, const MarkDecider& decide, const MarkAuthor& au
   }
   ZipReader zip;
   if (!zip.Open(docx, error)) return false;
-  const XmlLimits xml_limits = LimitsOf(limits);
+  const XmlLimits xml_limits = package::PartLimits(limits);
   CommentParts comments;
   const bool commented = !tracer.Comments().empty();
   if (commented && !comments.Prepare(zip, tracer.Main(), xml_limits, error)) return false;

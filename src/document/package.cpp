@@ -55,6 +55,8 @@ namespace {
 // How much of a part is inflated at a time.
 constexpr std::size_t kChunk = 64 << 10;
 
+}  // namespace
+
 XmlLimits PartLimits(const DocumentLimits& document) {
   XmlLimits limits;
   limits.max_markup = document.max_markup;
@@ -62,7 +64,18 @@ XmlLimits PartLimits(const DocumentLimits& document) {
   return limits;
 }
 
-}  // namespace
+DocumentError XmlErrorReason(const XmlReader& reader) {
+  if (reader.RefusedEntity()) return DocumentError::kXmlEntity;
+  if (reader.RefusedEncoding()) return DocumentError::kXmlEncoding;
+  if (reader.RefusedSize()) return DocumentError::kContentTooLarge;
+  return DocumentError::kDamaged;
+}
+
+std::string RelationshipsPart(std::string_view part) {
+  const std::size_t slash = part.rfind('/');
+  const std::size_t file = slash == std::string_view::npos ? 0 : slash + 1;
+  return std::string(part.substr(0, file)) + "_rels/" + std::string(part.substr(file)) + ".rels";
+}
 
 PartReader::Source::Source(Package& package, const ZipMember& member) : package_(package) {
   stream_.Open(package.zip_, member, error_);
@@ -112,11 +125,7 @@ const std::string* PartReader::Attribute(Ns ns, std::string_view local) const {
 }
 
 DocumentError PartReader::ErrorReason() const {
-  if (source_.Failed()) return source_.Error();
-  if (reader_.RefusedEntity()) return DocumentError::kXmlEntity;
-  if (reader_.RefusedEncoding()) return DocumentError::kXmlEncoding;
-  if (reader_.RefusedSize()) return DocumentError::kContentTooLarge;
-  return DocumentError::kDamaged;
+  return source_.Failed() ? source_.Error() : XmlErrorReason(reader_);
 }
 
 bool Package::Open(const Bytes& bytes, DocumentError not_this_kind, DocumentError& error) {
@@ -164,10 +173,7 @@ bool ReadRelationships(Package& package, std::string_view part, std::vector<Rela
                        DocumentError& error) {
   out.clear();
   error = DocumentError::kNone;
-  const std::size_t slash = part.rfind('/');
-  const std::string folder(slash == std::string_view::npos ? "" : part.substr(0, slash + 1));
-  const std::string file(slash == std::string_view::npos ? part : part.substr(slash + 1));
-  const ZipMember* member = package.Find(folder + "_rels/" + file + ".rels");
+  const ZipMember* member = package.Find(RelationshipsPart(part));
   if (member == nullptr) return true;
   PartReader reader(package, *member);
   for (;;) {

@@ -90,6 +90,13 @@ struct Relationship {
 bool ReadRelationships(Package& package, std::string_view part, std::vector<Relationship>& out,
                        DocumentError& error);
 
+// The relationships part of `part`: "word/document.xml" -> "word/_rels/document.xml.rels".
+std::string RelationshipsPart(std::string_view part);
+// What an XML reader may hold of a part, by the document's limits.
+XmlLimits PartLimits(const DocumentLimits& document);
+// Why `reader` stopped with kError, in the reader's words for the user.
+DocumentError XmlErrorReason(const XmlReader& reader);
+
 // `target` as seen from `part`: "/x/y" is absolute, "../a" climbs from the part's folder.
 std::string ResolveTarget(std::string_view part, std::string_view target);
 

@@ -15,6 +15,7 @@
 #include "document/xml_reader.h"
 #include "document/zip_reader.h"
 #include "document/zip_writer.h"
+#include "text/text.h"
 
 namespace kelvaro {
 
@@ -32,14 +33,6 @@ using Event = XmlReader::Event;
 constexpr std::string_view kStrictPrefix = "http://purl.oclc.org/ooxml/";
 constexpr std::string_view kRelationshipType =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 std::string Prefix(std::string_view name) {
   const std::size_t colon = name.find(':');
@@ -150,20 +143,12 @@ bool FindValue(std::string_view xml, std::size_t begin, std::size_t end, std::st
 using Visitor = std::function<bool(Event, const XmlReader&, const XmlNamespaces&)>;
 bool Walk(std::string_view xml, const DocumentLimits& limits, const Visitor& visit,
           DocumentError& error) {
-  XmlLimits xml_limits;
-  xml_limits.max_markup = limits.max_markup;
-  xml_limits.max_depth = limits.max_depth;
-  XmlReader reader(xml, xml_limits);
+  XmlReader reader(xml, package::PartLimits(limits));
   XmlNamespaces namespaces;
   for (;;) {
     const Event e = reader.Next();
     if (e == Event::kDone) return true;
-    if (e == Event::kError) {
-      if (reader.RefusedEntity()) return Refuse(error, DocumentError::kXmlEntity);
-      if (reader.RefusedEncoding()) return Refuse(error, DocumentError::kXmlEncoding);
-      if (reader.RefusedSize()) return Refuse(error, DocumentError::kContentTooLarge);
-      return Refuse(error, DocumentError::kDamaged);
-    }
+    if (e == Event::kError) return Refuse(error, package::XmlErrorReason(reader));
     if (e == Event::kStart) namespaces.Push(reader);
     if (e != Event::kText && !visit(e, reader, namespaces)) return false;
     if (e == Event::kEnd) namespaces.Pop();
@@ -219,12 +204,6 @@ std::string UnusedId(const RelationshipsPart& part, std::size_t& next) {
 std::string Folder(std::string_view part) {
   const std::size_t slash = part.rfind('/');
   return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
-}
-
-std::string RelationshipsOf(std::string_view part) {
-  const std::size_t slash = part.rfind('/');
-  const std::size_t file = slash == std::string_view::npos ? 0 : slash + 1;
-  return std::string(part.substr(0, file)) + "_rels/" + std::string(part.substr(file)) + ".rels";
 }
 
 // What the workbook part needs changed, found on the way through it.
@@ -471,7 +450,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   const ZipMember* rels_member = nullptr;
   std::string rels_text;
   RelationshipsPart rels;
-  if (!read(RelationshipsOf(main), rels_member, rels_text) ||
+  if (!read(package::RelationshipsPart(main), rels_member, rels_text) ||
       !ReadRelationshipsPart(rels_text, limits, rels, error)) {
     return false;
   }
@@ -487,7 +466,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
               e == Event::kStart ? types.root.Start(reader, types_text) : types.root.Stop(reader);
             } else if (e == Event::kStart && LocalName(reader.Name()) == "Override") {
               if (const std::string* name = reader.FindAttribute("PartName")) {
-                overridden.insert(Lower(*name));
+                overridden.insert(LowerAscii(*name));
               }
             }
             return true;
@@ -501,7 +480,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   const auto unused_part = [&](const std::string& stem, std::size_t n) {
     for (;; ++n) {
       const std::string name = folder + stem + (n == 1 ? "" : std::to_string(n)) + ".xml";
-      if (!copier.Taken(name) && !overridden.contains(Lower("/" + name))) return name;
+      if (!copier.Taken(name) && !overridden.contains(LowerAscii("/" + name))) return name;
     }
   };
   const auto override_for = [&](const std::string& part, std::string_view type) {

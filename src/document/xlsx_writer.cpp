@@ -12,6 +12,7 @@
 #include "document/xlsx_sheet.h"
 #include "document/zip_writer.h"
 #include "text/encoding.h"
+#include "text/text.h"
 
 namespace kelvaro::xlsx {
 
@@ -168,12 +169,6 @@ void AppendEscapeOf(std::string& out, char32_t c) {
 int Utf16Units(char32_t c) { return c >= 0x10000 ? 2 : 1; }
 
 bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-std::string LowerAscii(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-  return s;
-}
 
 // One cell, ready for the shared string table.
 struct PreparedCell {

@@ -8,6 +8,7 @@
 
 #include "document/errors.h"
 #include "document/little_endian.h"
+#include "text/text.h"
 
 namespace kelvaro {
 
@@ -23,14 +24,6 @@ constexpr std::size_t kLocalSize = 30;
 
 using little_endian::U16;
 using little_endian::U32;
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerName(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
-}
 
 bool Fail(DocumentError& error, DocumentError reason) {
   error = reason;
@@ -122,7 +115,7 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, DocumentError& error
     if (U16(archive, at + 34) != 0) return Fail(error, DocumentError::kDamaged);  // another disk
     m.name.assign(reinterpret_cast<const char*>(archive.data() + at + kCentralSize), name_size);
     if (!IsSafeMemberName(m.name)) return Fail(error, DocumentError::kUnsafePath);
-    if (!index_.emplace(LowerName(m.name), members_.size()).second) {
+    if (!index_.emplace(LowerAscii(m.name), members_.size()).second) {
       return Fail(error, DocumentError::kDamaged);
     }
     if (m.local_header_offset >= directory_offset) return Fail(error, DocumentError::kDamaged);
@@ -136,7 +129,7 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, DocumentError& error
 }
 
 const ZipMember* ZipReader::Find(std::string_view name) const {
-  const auto it = index_.find(LowerName(name));
+  const auto it = index_.find(LowerAscii(name));
   return it == index_.end() ? nullptr : &members_[it->second];
 }
 

@@ -242,6 +242,14 @@ Text UpperCase(const Text& text) {
   return out;
 }
 
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
 Bytes TextToBytes(const Text& text) { return Bytes(text.begin(), text.end()); }
 
 Text BytesToText(const Bytes& bytes) {

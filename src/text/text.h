@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvaro {
@@ -24,6 +25,8 @@ Text LeftText(const Text& text, int n);
 Text RightText(const Text& text, int n);
 Text MiddleText(const Text& text, int start, int n);
 Text UpperCase(const Text& text);
+// ASCII letters lower-cased, every other byte kept: for UTF-8 names and extensions.
+std::string LowerAscii(std::string_view text);
 Bytes TextToBytes(const Text& text);
 Text BytesToText(const Bytes& bytes);
 

@@ -1,7 +1,6 @@
 #include "window/window_logic.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -22,6 +21,7 @@
 #include "rows/status.h"
 #include "rows/verdicts.h"
 #include "text/encoding.h"
+#include "text/text.h"
 #include "window/window_texts.h"
 
 namespace kelvaro {
@@ -48,12 +48,7 @@ std::string StemOf(const std::string& path) {
   return name;
 }
 
-bool EndsWithCsv(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string tail = path.substr(path.size() - 4);
-  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return tail == ".csv";
-}
+bool EndsWithCsv(const std::string& path) { return LowerAscii(path).ends_with(".csv"); }
 
 }  // namespace
 

@@ -5,23 +5,28 @@
 #include "platform/clock.h"
 
 namespace kelvaro::platform {
+namespace {
+
+// `format` takes year, month, day, hour, minute and second, in that order.
+std::string TimeText(const SYSTEMTIME& t, const char* format) {
+  char text[32];
+  std::snprintf(text, sizeof text, format, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                t.wSecond);
+  return text;
+}
+
+}  // namespace
 
 std::string LocalTimeText() {
   SYSTEMTIME local{};
   GetLocalTime(&local);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth,
-                local.wDay, local.wHour, local.wMinute, local.wSecond);
-  return text;
+  return TimeText(local, "%04u-%02u-%02u %02u:%02u:%02u");
 }
 
 std::string UtcTimeText() {
   SYSTEMTIME utc{};
   GetSystemTime(&utc);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", utc.wYear, utc.wMonth,
-                utc.wDay, utc.wHour, utc.wMinute, utc.wSecond);
-  return text;
+  return TimeText(utc, "%04u-%02u-%02uT%02u:%02u:%02uZ");
 }
 
 }  // namespace kelvaro::platform
