@@ -67,6 +67,19 @@ const std::vector<std::string>& Citations() {
       Utf8(u8"GB 50254~50259-96"),
       Utf8(u8"gb/t 4459.5 JGJ 107 2003"),
       Utf8(u8"DB 44/26-2001、Q/CSG 1202001-2017"),
+      // The families of power, petroleum, pressure-equipment and transport documents, and
+      // the forms that glue text to a number.
+      Utf8(u8"应符合DL/T 5044的规定"),
+      Utf8(u8"NB/T 10096.2-2018、NB/T 47013.3-2015"),
+      Utf8(u8"《固定式压力容器安全技术监察规程》TSG 21-2016"),
+      Utf8(u8"TSG-D0001-2009"),
+      Utf8(u8"JB/T 4730 Nondestructive testing of pressure equipment"),
+      Utf8(u8"《电力安全工作规程》Q/GDW 1799.1"),
+      Utf8(u8"GBJ 16 87、SYJ 4-84"),
+      Utf8(u8"Code for seismic designGB50011-2010"),
+      Utf8(u8"GB50009-20121、《混凝土结构设计规范》GB 50010-20102、"),
+      Utf8(u8"GB\u200B50016-2014"),
+      Utf8(u8"DB4403/T 499.3-2024、T/CECS 1034-2022"),
   };
   return citations;
 }
