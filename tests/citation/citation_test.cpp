@@ -511,8 +511,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"ReferenceList",
                  "[1] GB 50009-2012 Load code for the design of building structures\n"
                  "[2] Code for design of concrete structures (GB50010-2010)\n"
-                 "3. JGJ 3-2010, Technical specification for concrete structures of tall building;",
-                 {"GB 50009-2012", "GB 50010-2010", "JGJ 3-2010"}},
+                 "3. JGJ 79-2012, Technical code for ground treatment of buildings;",
+                 {"GB 50009-2012", "GB 50010-2010", "JGJ 79-2012"}},
         TextCase{"WithoutYears",
                  "According to GB 50016 and DL/T 5044, NB/T 47013.3, the welds shall be tested.",
                  {"GB 50016", "DL/T 5044", "NB/T 47013.3"}},
