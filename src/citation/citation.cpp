@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "citation/codes.h"
 #include "text/utf8.h"
 
 namespace kelvaro {
@@ -13,6 +14,9 @@ namespace {
 
 // What an invalid sequence and the end of the text read as: equal to nothing a rule looks for.
 constexpr char32_t kNothing = 0xFFFFFFFF;
+// What a character that shows nothing reads as (zero-width spaces and joiners, soft hyphens,
+// byte-order marks, direction marks): the rules read through it, as a reader's eye does.
+constexpr char32_t kInvisible = 0xFFFFFFFE;
 constexpr char32_t kTitleOpen = 0x300A;          // 《
 constexpr char32_t kTitleClose = 0x300B;         // 》
 constexpr char32_t kListComma = 0x3001;          // 、
@@ -43,13 +47,6 @@ constexpr std::size_t kMaxTitleBytes = 300;
 // into thousands of rows.
 constexpr int kMaxRange = 20;
 
-// Two-letter industry codes, sorted for the binary search.
-constexpr std::array<std::string_view, 69> kIndustryCodes = {
-    "AQ", "BB", "CB", "CH", "CJ", "CY", "DA", "DL", "DZ", "EJ", "FZ", "GA", "GH", "GM", "GY", "HB",
-    "HG", "HJ", "HS", "HY", "JB", "JC", "JG", "JR", "JT", "JY", "LB", "LD", "LS", "LY", "MH", "MT",
-    "MZ", "NY", "QB", "QC", "QJ", "QX", "SB", "SC", "SH", "SJ", "SL", "SN", "SY", "TB", "TD", "TJ",
-    "TY", "WB", "WH", "WJ", "WM", "WS", "WW", "XB", "YB", "YC", "YD", "YS", "YY", "YZ", "ZY"};
-
 struct Decoded {
   char32_t c;
   std::size_t next;
@@ -67,7 +64,15 @@ constexpr std::array<char32_t, 23> kDashes = {
     0x058A, 0x05BE, 0x1400, 0x1806, 0x2010, 0x2011, 0x2012, 0x2013, 0x2014, 0x2015, 0x2212, 0x2E17,
     0x2E1A, 0x2E3A, 0x2E3B, 0x2E40, 0x2E5D, 0x30A0, 0xFE31, 0xFE32, 0xFE58, 0xFE63, 0x10EAD};
 
-// Full-width ASCII forms as ASCII, every space as ' ', every dash as '-'.
+// Soft hyphen, Mongolian vowel separator, zero-width space, joiners and direction marks,
+// word joiner and invisible operators, direction isolates, byte-order mark.
+bool IsInvisible(char32_t c) {
+  return c == 0xAD || c == 0x180E || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2060 && c <= 0x2064) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+}
+
+// Full-width ASCII forms as ASCII, every space as ' ', every dash as '-', what shows nothing
+// as kInvisible.
 inline char32_t Normalised(char32_t c) {
   if (c < 0x80) return c;
   // Chinese characters, most of the text, lie between the dashes.
@@ -75,6 +80,7 @@ inline char32_t Normalised(char32_t c) {
   if (c >= 0xFF01 && c <= 0xFF5E) return c - 0xFEE0;
   if (c == 0x3000 || c == 0xA0) return ' ';
   if (std::binary_search(kDashes.begin(), kDashes.end(), c)) return '-';
+  if (IsInvisible(c)) return kInvisible;
   return c;
 }
 
@@ -90,14 +96,17 @@ bool BlocksCode(char32_t c) { return IsLetter(c) || IsDigit(c) || c == '/'; }
 // What separates the citations of a list: 、，； and their ASCII forms.
 bool IsListSeparator(char32_t c) { return c == kListComma || c == ',' || c == ';'; }
 
-// The text as the rules see it (normalised characters), with positions that stay byte
-// offsets into the input.
+// The text as the rules see it (normalised characters, what shows nothing passed over), with
+// positions that stay byte offsets into the input. A position before invisible characters
+// reads the character after them, so a number ends before any that follow it.
 class Reader {
  public:
   Reader(std::string_view text, std::size_t pos) : text_(text) { Seek(pos); }
 
   char32_t Peek() const { return c_; }
   std::size_t Pos() const { return pos_; }
+  // Where the character read starts, past what shows nothing before it.
+  std::size_t Shown() const { return shown_; }
   void Next() { Seek(next_); }
   bool Take(char32_t c) {
     if (c_ != c) return false;
@@ -128,31 +137,43 @@ class Reader {
     return false;
   }
   bool TakeBytes(std::string_view bytes) {
-    if (!text_.substr(pos_).starts_with(bytes)) return false;
-    Seek(pos_ + bytes.size());
+    if (!text_.substr(shown_).starts_with(bytes)) return false;
+    Seek(shown_ + bytes.size());
     return true;
   }
   void Seek(std::size_t pos) {
     pos_ = pos;
-    if (pos >= text_.size()) {
-      c_ = kNothing;
-      next_ = pos;
-      return;
-    }
-    const Decoded d = DecodeAt(text_, pos);
-    c_ = Normalised(d.c);
-    next_ = d.next;
+    Decode(pos);
     // A run of dashes ("——", the double em dash of Chinese input methods) is one dash.
-    while (c_ == '-' && next_ < text_.size()) {
-      const Decoded more = DecodeAt(text_, next_);
-      if (Normalised(more.c) != '-') break;
-      next_ = more.next;
+    while (c_ == '-') {
+      Reader more = *this;
+      more.Decode(next_);
+      if (more.c_ != '-') break;
+      next_ = more.next_;
     }
   }
 
  private:
+  // The first character at or after `at` that shows.
+  void Decode(std::size_t at) {
+    for (;;) {
+      shown_ = at;
+      if (at >= text_.size()) {
+        c_ = kNothing;
+        next_ = at;
+        return;
+      }
+      const Decoded d = DecodeAt(text_, at);
+      c_ = Normalised(d.c);
+      next_ = d.next;
+      if (c_ != kInvisible) return;
+      at = d.next;
+    }
+  }
+
   std::string_view text_;
   std::size_t pos_ = 0;
+  std::size_t shown_ = 0;  // where the character read starts, past what shows nothing
   std::size_t next_ = 0;
   char32_t c_ = kNothing;
 };
@@ -180,46 +201,39 @@ std::string ReadDigits(Reader& r, std::size_t max) {
 }
 
 struct Code {
-  std::string text;
-  std::string_view suffixes;   // the letters it may take after a slash: "GB/T", "GB/Z"
-  bool yearless = false;       // a citation without a year anywhere, given three serial digits
-  bool dated_only = false;     // never without a year, not even in a list
-  bool dashed = false;         // its serials may hold one inner dash: "08-11"
-  bool small = false;          // written in lower case: "gb/t"
-  bool spaced = false;         // "/T" written as a space: counts only before a four-digit year
-  char serial_letter = 0;      // a serial letter written against the code: "JTGD60"
-  std::size_t max_digits = 5;  // of the serial's first group
+  std::string text;             // canonical: "GB/T", "DB11/", "DB4403/T", "T/CECS", "Q/GDW"
+  std::string_view suffixes;    // the letters it may take after a slash: "GB/T", "GB/Z"
+  std::size_t letters = 0;      // of its name before a slash: 3 for "JGJ/T"
+  bool yearless = false;        // a citation without a year anywhere, given three serial digits
+  bool suffixed = false;        // a letter after a slash was read: "DL/T", "GB/Z"
+  bool old = false;             // cited with two-digit years, a space for the dash: "GBJ 16 87"
+  bool dashed = false;          // its serials may hold one inner dash: "08-11"
+  bool small = false;           // written in lower case: "gb/t"
+  bool spaced = false;          // "/T" written as a space: counts only before a four-digit year
+  char serial_letter = 0;       // a serial letter written against the code: "JTGD60"
+  std::size_t max_letters = 1;  // of a serial: "TSG ZF001", "SF/Z JD0101002"
+  std::size_t max_digits = 5;   // of the serial's first group
 };
 
 std::optional<Code> LetterCode(std::string_view run, bool small) {
-  struct Entry {
-    std::string_view name;
-    std::string_view suffixes;
-    bool dashed;
-  };
-  // GBZ/T (occupational health), GJB/Z (military guides) and GJB/J (military construction)
-  // exist as written.
-  static constexpr Entry kCodes[] = {
-      {"GB", "TZ", false},  {"GBJ", "", false},   {"GBZ", "T", false},  {"GJB", "ZJ", false},
-      {"JJF", "", false},   {"JJG", "", false},   {"JGJ", "TZ", false}, {"CJJ", "TZ", false},
-      {"JTG", "TZ", false}, {"JTS", "TZ", false}, {"JTJ", "TZ", false}, {"CECS", "TZ", false},
-      {"DBJ", "T", true}};
+  const KnownCode* known = FindKnownCode(run);
+  if (known == nullptr) return std::nullopt;
   Code code;
   code.text = std::string(run);
+  code.letters = run.size();
+  code.suffixes = known->suffixes;
   code.small = small;
-  for (const Entry& e : kCodes) {
-    if (e.name == run) {
-      code.suffixes = e.suffixes;
-      code.yearless = true;
-      code.dashed = e.dashed;
-      return code;
-    }
-  }
-  if (run.size() == 2 && std::binary_search(kIndustryCodes.begin(), kIndustryCodes.end(), run)) {
-    code.suffixes = "TZ";
-    return code;
-  }
-  return std::nullopt;
+  code.yearless = known->family != CodeFamily::kIndustry;
+  code.old = known->family == CodeFamily::kOlder;
+  if (known->family == CodeFamily::kSpecialEquipment) code.max_letters = 2;
+  return code;
+}
+
+void AddSuffix(Code& code, char letter) {
+  code.text += '/';
+  code.text += letter;
+  code.suffixed = true;
+  code.max_letters = 2;
 }
 
 // "/T" or "/Z" after a code, spaces allowed around the slash; "JTG/TF50" writes the serial's
@@ -243,8 +257,7 @@ bool ReadSuffix(Reader& r, Code& code) {
     code.serial_letter = serial_letter;
     probe = serial;
   }
-  code.text += '/';
-  code.text += letter;
+  AddSuffix(code, letter);
   r = probe;
   return true;
 }
@@ -266,9 +279,10 @@ void ReadSpacedSuffix(Reader& r, Code& code) {
   r = probe;
 }
 
-// After "T": "/CECS". Without a space before the serial the code ends at its last letter
-// ("T/CECS102"); with one it may end in digits ("T/ABC1 23").
-std::optional<Code> ReadGroupCode(Reader& r, bool small) {
+// After "T" (a group's standards) or "Q" (an enterprise's): the body's own code of capitals,
+// or capitals and digits, "/CECS", "/GDW". Without a space before the serial the code ends at
+// its last letter ("T/CECS102"); with one it may end in digits ("T/ABC1 23").
+std::optional<Code> ReadOwnCode(Reader& r, bool small, char kind) {
   constexpr std::size_t kMaxRun = 15;
   r.SkipSpaces();
   if (!r.Take('/')) return std::nullopt;
@@ -294,52 +308,55 @@ std::optional<Code> ReadGroupCode(Reader& r, bool small) {
   }
   if (length < 2 || length > 10) return std::nullopt;
   Code code;
-  code.text = "T/" + run.substr(0, length);
-  code.yearless = true;
+  code.text = std::string{kind, '/'} + run.substr(0, length);
+  code.letters = 1;
   code.small = small;
+  // An enterprise's serials run longer (Q/CSG 1202001); its numbers without a year count only
+  // beside a title or in a list.
+  code.yearless = kind == 'T';
+  if (kind == 'Q') code.max_digits = 8;
   return code;
 }
 
-// After "Q": "/CSG", an enterprise's own standards, whose serials run longer; they are
-// cited with a year or not at all.
-std::optional<Code> ReadEnterpriseCode(Reader& r, bool small) {
-  r.SkipSpaces();
-  if (!r.Take('/')) return std::nullopt;
-  r.SkipSpaces();
-  const std::string run = ReadLetters(r, 10, small);
-  if (run.size() < 2) return std::nullopt;
-  Code code;
-  code.text = "Q/" + run;
-  code.dated_only = true;
-  code.small = small;
-  code.max_digits = 8;
-  return code;
+// A province's number (GB/T 2260), or a city's: the province's and two digits more.
+bool IsDivision(std::string_view digits) {
+  if (digits.size() != 2 && digits.size() != 4) return false;
+  if (digits.size() == 4 && digits.substr(2) == "00") return false;
+  return std::ranges::binary_search(ProvinceNumbers(), digits.substr(0, 2));
 }
 
-// After "DB" or "DBJ": the province, 11 to 82, then "/T", or the bare slash of a mandatory
-// local standard ("DB11/ 687-2015"), which the canonical number always shows. A space
-// after the letters ("DB 44/26-2001"), or `slash_needed`, wants the slash written.
+// What may follow the slash of a local code: "DB11/T"; Jiangsu's engineering standards also
+// "DGJ32/J" and "DGJ32/TJ".
+bool IsLocalKind(std::string_view letters, std::string_view kind) {
+  return kind == "T" || (letters == "DGJ" && (kind == "J" || kind == "TJ"));
+}
+
+// After "DB", "DBJ" or "DGJ": a province's number then "/T", or the bare slash of a mandatory
+// local standard ("DB11/ 687-2015"), which the canonical number always shows; or a city's
+// number and its slash ("DB4403/T 499.3"). A space after the letters ("DB 44/26-2001"), or
+// `slash_needed`, wants the slash written.
 std::optional<Code> ReadLocalCode(Reader& r, std::string_view letters, bool small,
                                   bool slash_needed) {
   Reader probe = r;
   if (probe.SkipSpaces()) slash_needed = true;
-  const std::string province = ReadDigits(probe, 2);
-  if (province.size() != 2) return std::nullopt;
-  const int number = (province[0] - '0') * 10 + (province[1] - '0');
-  if (number < 11 || number > 82) return std::nullopt;
+  const std::string division = ReadDigits(probe, 4);
+  if (!IsDivision(division)) return std::nullopt;
+  if (division.size() == 4) slash_needed = true;
   Code code;
-  code.text = std::string(letters) + province + '/';
+  code.text = std::string(letters) + division + '/';
+  code.letters = letters.size();
   code.yearless = true;
   code.small = small;
   Reader slash = probe;
   slash.SkipSpaces();
   if (slash.Take('/')) {
     // A break after the bare slash is the one before the serial.
-    Reader letter = slash;
-    letter.SkipSpacesOrLineBreak();
-    if (ReadLetters(letter, 1, small) == "T") {
-      code.text += 'T';
-      probe = letter;
+    Reader kind = slash;
+    kind.SkipSpacesOrLineBreak();
+    const std::string letters_after = ReadLetters(kind, 2, small);
+    if (IsLocalKind(letters, letters_after)) {
+      code.text += letters_after;
+      probe = kind;
     } else {
       probe = slash;
     }
@@ -350,54 +367,82 @@ std::optional<Code> ReadLocalCode(Reader& r, std::string_view letters, bool smal
   return code;
 }
 
+// "DB" without a province is 地震's industry code, cited with its slash: "DB/T 15-2009".
+// "DBJ" and "DGJ" without one carry the province in a dashed serial: "DBJ 15-31-2016",
+// "DGJ 08-9-2013", "DBJ/T 15-101-2014".
+std::optional<Code> ReadUnplacedLocalCode(Reader& r, std::string_view letters, bool small) {
+  if (letters == "DB") {
+    std::optional<Code> code = LetterCode(letters, small);
+    if (!code || !ReadSuffix(r, *code)) return std::nullopt;
+    return code;
+  }
+  Code code;
+  code.text = std::string(letters);
+  code.letters = letters.size();
+  code.suffixes = letters == "DBJ" ? "T" : "";
+  code.yearless = true;
+  code.dashed = true;
+  code.small = small;
+  ReadSuffix(r, code);
+  return code;
+}
+
+// After "DG": "/TJ", Shanghai's engineering standards.
+std::optional<Code> ReadShanghaiCode(Reader& r, bool small) {
+  r.SkipSpaces();
+  if (!r.Take('/')) return std::nullopt;
+  r.SkipSpacesOrLineBreak();
+  if (ReadLetters(r, 2, small) != "TJ") return std::nullopt;
+  Code code;
+  code.text = "DG/TJ";
+  code.letters = 2;
+  code.yearless = true;
+  code.dashed = true;
+  code.small = small;
+  return code;
+}
+
+// Written against what follows: "GBT50001" (file names cannot hold the slash) for GB/T,
+// "JTGD60" for JTG D60.
+std::optional<Code> ReadGluedCode(Reader& r, std::string_view run, bool small) {
+  std::optional<Code> code = LetterCode(run.substr(0, run.size() - 1), small);
+  if (!code) return std::nullopt;
+  const char last = run.back();
+  if (last == 'T' && code->suffixes.find('T') != std::string_view::npos) {
+    AddSuffix(*code, 'T');
+    return code;
+  }
+  // Another letter the code takes after a slash is no serial's: "GJBJ5553" is neither. DB is
+  // an industry's code only with its slash's letter.
+  const bool suffix = last == 'Z' || code->suffixes.find(last) != std::string_view::npos;
+  if (last != 'T' && !suffix && code->text != "DB" && IsDigit(r.Peek())) {
+    code->serial_letter = last;
+    return code;
+  }
+  return std::nullopt;
+}
+
 std::optional<Code> ReadCode(Reader& r, bool spaced_suffix) {
   const bool small = IsSmall(r.Peek());
   const std::string run = ReadLetters(r, 5, small);
   // A letter of the other case goes on the word: "Gb" is no code.
   if (run.empty() || IsLetter(r.Peek())) return std::nullopt;
-  if (run == "T") return ReadGroupCode(r, small);
-  if (run == "Q") return ReadEnterpriseCode(r, small);
-  if (run == "DB") return ReadLocalCode(r, run, small, false);
-  if (run == "DBJ") {
+  if (run == "T" || run == "Q") return ReadOwnCode(r, small, run[0]);
+  if (run == "DB" || run == "DBJ" || run == "DGJ") {
     // "DBJ33/T 1309-2023"; without the slash, "DBJ 15-31" is a serial with its dash.
     Reader probe = r;
-    if (std::optional<Code> code = ReadLocalCode(probe, run, small, true)) {
+    if (std::optional<Code> code = ReadLocalCode(probe, run, small, run != "DB")) {
       r = probe;
       return code;
     }
+    return ReadUnplacedLocalCode(r, run, small);
   }
-  if (run == "DG") {
-    r.SkipSpaces();
-    if (!r.Take('/')) return std::nullopt;
-    r.SkipSpacesOrLineBreak();
-    if (ReadLetters(r, 2, small) != "TJ") return std::nullopt;
-    Code code;
-    code.text = "DG/TJ";
-    code.yearless = true;
-    code.dashed = true;
-    code.small = small;
-    return code;
-  }
+  if (run == "DG") return ReadShanghaiCode(r, small);
   if (std::optional<Code> code = LetterCode(run, small)) {
     if (!ReadSuffix(r, *code) && spaced_suffix) ReadSpacedSuffix(r, *code);
     return code;
   }
-  // Written against what follows: "GBT50001" (file names cannot hold the slash) for GB/T,
-  // "JTGD60" for JTG D60.
-  std::optional<Code> code = LetterCode(std::string_view(run).substr(0, run.size() - 1), small);
-  if (!code) return std::nullopt;
-  const char last = run.back();
-  if (last == 'T' && code->suffixes.find('T') != std::string_view::npos) {
-    code->text += "/T";
-    return code;
-  }
-  // Another letter the code takes after a slash is no serial's: "GJBJ5553" is neither.
-  const bool suffix = last == 'Z' || code->suffixes.find(last) != std::string_view::npos;
-  if (last != 'T' && !suffix && IsDigit(r.Peek())) {
-    code->serial_letter = last;
-    return code;
-  }
-  return std::nullopt;
+  return ReadGluedCode(r, run, small);
 }
 
 struct Year {
@@ -406,8 +451,14 @@ struct Year {
   bool spaced = false;  // a space stood for the dash
 };
 
+// What ends a list's item number: "1、", "1.", "1)", or the next item's title.
+bool EndsAnItemNumber(char32_t c) {
+  return c == kListComma || c == ',' || c == ';' || c == '.' || c == ')' || c == kTitleOpen;
+}
+
 // Four digits or two. Four running into a clause number are the year: "-20065.3.1" is 2006
-// and clause 5.3.1.
+// and clause 5.3.1; so are four running into the next item's number of a list:
+// "GB50009-20121、《…》" is 2012, then item 1.
 std::string ReadYearDigits(Reader& r) {
   std::string run;
   Reader fourth = r;
@@ -417,10 +468,7 @@ std::string ReadYearDigits(Reader& r) {
     if (run.size() == 4) fourth = r;
   }
   if (run.size() <= 4) return run;
-  if (run.size() > 6 || FullYear(run.substr(0, 4)) == 0 || r.Peek() != '.') return {};
-  Reader clause = r;
-  clause.Next();
-  if (!IsDigit(clause.Peek())) return {};
+  if (run.size() > 6 || FullYear(run.substr(0, 4)) == 0 || !EndsAnItemNumber(r.Peek())) return {};
   r = fourth;
   return run.substr(0, 4);
 }
@@ -439,8 +487,9 @@ bool EndsAYear(Reader r) {
 
 // "-2014", ":2002", " - 95"; a line may end after the separator, never before it, so a
 // serial ending one line and a number starting the next stay apart. With `spaced`, a space
-// may stand for the dash before four digits: "JGJ 107 2003".
-std::optional<Year> ReadYear(Reader& r, bool spaced) {
+// may stand for the dash before four digits: "JGJ 107 2003"; with `old` too, before two
+// digits of a year before 2000: "GBJ 16 87".
+std::optional<Year> ReadYear(Reader& r, bool spaced, bool old = false) {
   Reader probe = r;
   const bool space = probe.SkipSpaces();
   const char32_t separator = probe.Peek();
@@ -451,7 +500,8 @@ std::optional<Year> ReadYear(Reader& r, bool spaced) {
     digits = ReadYearDigits(probe);
   } else if (spaced && space && IsDigit(separator)) {
     digits = ReadDigits(probe, 4);
-    if (digits.size() != 4 || !EndsAYear(probe)) return std::nullopt;
+    const bool last_century = old && digits.size() == 2 && FullYear(digits) < 2000;
+    if ((digits.size() != 4 && !last_century) || !EndsAYear(probe)) return std::nullopt;
   }
   if (FullYear(digits) == 0) return std::nullopt;
   r = probe;
@@ -469,6 +519,7 @@ bool IsDate(Reader r) {
 struct Serial {
   std::string text;
   std::size_t digits = 0;
+  bool lettered = false;  // it starts with a letter: "D60", "ZF001"
   bool dotted = false;
   bool plain = false;        // digits alone: it may open a range
   bool short_parts = false;  // one or two digits after a dash are a part, never a year
@@ -493,38 +544,49 @@ bool ReadRevisionLetter(Reader& r, const Code& code, Serial& serial) {
   return true;
 }
 
-std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
-  Serial serial;
-  bool lettered = code.serial_letter != 0;
-  if (lettered) {
+// The serial's letters and first digits: "50016", "D60", "ZF001" (TSG), "JD0101002" (SF/Z).
+bool ReadSerialHead(Reader& r, const Code& code, Serial& serial) {
+  if (code.serial_letter != 0) {
     serial.text += code.serial_letter;
+    serial.lettered = true;
   } else if (IsLetterIn(r.Peek(), code.small) && !code.text.ends_with('/')) {
     // Local serials are digits: "DB11/ T60" would read back as "DB11/T 60". A letter the
     // code takes after a slash is that slash written as a space ("DL T5088"), never a serial.
     const bool suffix = code.suffixes.find(Upper(r.Peek())) != std::string_view::npos;
-    if (suffix && code.text.find('/') == std::string::npos) return std::nullopt;
+    if (suffix && code.text.find('/') == std::string::npos) return false;
     serial.text += Upper(r.Peek());
     r.Next();
-    lettered = true;
+    serial.lettered = true;
   }
-  const std::string digits = ReadDigits(r, code.max_digits);
-  if (digits.empty()) return std::nullopt;
+  if (serial.lettered && serial.text.size() < code.max_letters &&
+      IsLetterIn(r.Peek(), code.small)) {
+    serial.text += Upper(r.Peek());
+    r.Next();
+  }
+  // A letter serial's digits run longer in some families: "SF/Z JD0101002".
+  constexpr std::size_t kMaxLetteredDigits = 7;
+  const std::string digits = ReadDigits(r, serial.lettered ? kMaxLetteredDigits : code.max_digits);
+  if (digits.empty()) return false;
   serial.text += digits;
   serial.digits = digits.size();
-  // At most two parts ("GB/T 15629.11", "GB/T 1.1"): more make an address ("GB 10.0.0.1").
+  return true;
+}
+
+// ".digits" parts, at most two ("GB/T 15629.11", "GB/T 1.1"): more make an address
+// ("GB 10.0.0.1"); a letter serial's part after a slash: "JTG F80/1".
+bool ReadSerialParts(Reader& r, Serial& serial) {
   for (int parts = 0; r.Peek() == '.'; ++parts) {
     Reader probe = r;
     probe.Next();
     const std::string part = ReadDigits(probe, 5);
     if (part.empty()) break;
-    if (parts == 2) return std::nullopt;
+    if (parts == 2) return false;
     serial.text += '.' + part;
     serial.digits += part.size();
     serial.dotted = true;
     r = probe;
   }
-  // A letter serial's part after a slash: "JTG F80/1".
-  if (lettered && r.Peek() == '/') {
+  if (serial.lettered && r.Peek() == '/') {
     Reader probe = r;
     probe.Next();
     const std::string part = ReadDigits(probe, 2);
@@ -534,38 +596,47 @@ std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
       r = probe;
     }
   }
-  const bool revised = ReadRevisionLetter(r, code, serial);
-  // An inner dash: "DG/TJ 08-11-2018", "JTG/T B07-01-2006", "JTS 144-1-2010". DBJ and DG/TJ
-  // keep it without a year too, unless the group is a year itself; other codes only before
-  // a year (four digits but after a letter serial), and with a group of three digits or
-  // fewer, so "GB 50016-2014-2015" stays a year. A letter serial's or a JTG serial's group
-  // of one or two digits is a part, never a year: "JTG/T D60-01", "JTG/T 2231-01".
-  serial.short_parts = lettered || code.text.starts_with("JTG");
+  return true;
+}
+
+// An inner dash: "DG/TJ 08-11-2018", "JTG/T B07-01-2006", "JTS 144-1-2010". DBJ and DG/TJ
+// keep it without a year too, unless the group is a year itself; other codes only before
+// a year (four digits but after a letter serial), and with a group of three digits or
+// fewer, so "GB 50016-2014-2015" stays a year. A letter serial's or a JTG serial's group
+// of one or two digits is a part, never a year: "JTG/T D60-01", "JTG/T 2231-01".
+bool ReadInnerDash(Reader& r, const Code& code, Serial& serial) {
+  if (r.Peek() != '-') return false;
+  Reader probe = r;
+  probe.Next();
+  probe.SkipLineBreak();
+  const std::string part = ReadDigits(probe, 5);
+  if (part.empty()) return false;
+  Reader after = probe;
+  std::optional<Year> year = ReadYear(after, false);
+  if (year && year->digits.size() == 2 && serial.short_parts) year.reset();
   bool inner = false;
-  if (r.Peek() == '-') {
-    Reader probe = r;
-    probe.Next();
-    probe.SkipLineBreak();
-    const std::string part = ReadDigits(probe, 5);
-    Reader after = probe;
-    std::optional<Year> year = part.empty() ? std::nullopt : ReadYear(after, false);
-    if (year && year->digits.size() == 2 && serial.short_parts) year.reset();
-    if (code.dashed) {
-      inner = year || !(part.size() == 4 && FullYear(part) != 0);
-    } else if (lettered) {
-      inner = year && part.size() <= 3;
-    } else {
-      inner = year && year->digits.size() == 4 && part.size() <= 3;
-    }
-    if (!year && part.size() <= 2 && serial.short_parts) inner = true;
-    inner = inner && !part.empty();
-    if (inner) {
-      serial.text += '-' + part;
-      serial.digits += part.size();
-      r = probe;
-    }
+  if (code.dashed) {
+    inner = year || !(part.size() == 4 && FullYear(part) != 0);
+  } else if (serial.lettered) {
+    inner = year && part.size() <= 3;
+  } else {
+    inner = year && year->digits.size() == 4 && part.size() <= 3;
   }
-  serial.plain = !lettered && !serial.dotted && !revised && !inner;
+  if (!year && part.size() <= 2 && serial.short_parts) inner = true;
+  if (!inner) return false;
+  serial.text += '-' + part;
+  serial.digits += part.size();
+  r = probe;
+  return true;
+}
+
+std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
+  Serial serial;
+  if (!ReadSerialHead(r, code, serial) || !ReadSerialParts(r, serial)) return std::nullopt;
+  const bool revised = ReadRevisionLetter(r, code, serial);
+  serial.short_parts = serial.lettered || code.text.starts_with("JTG");
+  const bool inner = ReadInnerDash(r, code, serial);
+  serial.plain = !serial.lettered && !serial.dotted && !revised && !inner;
   return serial;
 }
 
@@ -577,9 +648,10 @@ struct Range {
 
 // "GB 50254~50259-96": the serials from one to the other, the same width each, the year
 // shared. Signs ~ ～ 〜 and 至; a dash only between groups of three digits or more, the
-// second no year.
+// second no year, not even one with a list's next item number glued to it.
 std::optional<Range> ReadRange(Reader& r, const Serial& serial) {
   if (!serial.plain) return std::nullopt;
+  if (Reader year = r; ReadYear(year, false)) return std::nullopt;
   Reader probe = r;
   probe.SkipSpaces();
   const char32_t sign = probe.Peek();
@@ -613,23 +685,59 @@ struct Number {
   std::optional<Year> year;
   bool wrapped = false;  // the code ended a line and the serial started the next
   bool glued = false;    // nothing between code and serial: "SC20"
+  bool joined = false;   // a dash or a dot between code and serial: "TSG-D0001", "JGJ.94"
 };
 
 // Where a number without a year counts: a number beside a 《title》 or in a list of
-// citations is one for every known code; elsewhere only for the national, engineering,
-// group and local codes with three serial digits (or a dotted serial: "GBZ 2.1").
+// citations is one for every known code; so is one that a citing word stands against
+// (see CitedAround); elsewhere only the national, engineering, older, group and local codes
+// and any code with its slash's letter ("DL/T 5044"), with three serial digits (or a dotted
+// serial: "GBZ 2.1"), and a letter serial of those codes ("JTG D60", "TSG D0001").
 enum class Undated { kNever, kBesideTitle, kInList, kAnywhere };
 
 Undated UndatedIn(const Number& n) {
-  if (n.wrapped || n.code.dated_only || n.code.spaced || IsEncodingName(n.code, n.serial)) {
-    return Undated::kNever;
-  }
-  if (n.code.yearless && (n.serial.digits >= 3 || (n.serial.dotted && n.serial.digits >= 2))) {
-    return Undated::kAnywhere;
-  }
-  // Conduits and transformers are listed so: "SC20、SC25", "SCB13".
-  if (n.glued && !n.code.yearless) return Undated::kBesideTitle;
+  if (n.wrapped || n.code.spaced || IsEncodingName(n.code, n.serial)) return Undated::kNever;
+  const bool long_serial = n.serial.digits >= 3 || (n.serial.dotted && n.serial.digits >= 2);
+  if ((n.code.yearless || n.code.suffixed) && long_serial) return Undated::kAnywhere;
+  if (n.code.yearless && n.serial.lettered && n.serial.digits >= 2) return Undated::kAnywhere;
+  // Conduits and transformers are listed so: "SC20、SC25", "SCB13"; pressure pipes' classes
+  // so: "GB1、GB2".
+  if (n.glued && (!n.code.yearless || n.serial.digits < 3)) return Undated::kBesideTitle;
   return Undated::kInList;
+}
+
+// Between code and serial: spaces, or one line break; nothing ("GB50016", "SC20"); or a dash
+// or a dot ("TSG-D0001-2009", "JGJ.94-2008"), which ReadNumber checks once it has the rest.
+void ReadCodeSerialGap(Reader& r, Number& n) {
+  if (n.code.serial_letter != 0) {
+    n.glued = true;
+    return;
+  }
+  if (n.code.spaced) {
+    r.SkipSpaces();
+    return;
+  }
+  const std::size_t before = r.Pos();
+  n.wrapped = r.SkipSpacesOrLineBreak();
+  if (r.Pos() != before) return;
+  if (r.Peek() == '-' || r.Peek() == '.') {
+    Reader probe = r;
+    probe.Next();
+    if (IsDigit(probe.Peek()) || IsLetterIn(probe.Peek(), n.code.small)) {
+      r = probe;
+      n.joined = true;
+      return;
+    }
+  }
+  n.glued = n.code.text.find('/') == std::string::npos;
+}
+
+// A dash or a dot between code and serial counts after a letter serial, or for a code of
+// three letters or more before a four-digit year; "GB-50016-2014" and drawing numbers
+// ("JG-02") stay apart.
+bool JoinedAsCited(const Number& n) {
+  return !n.joined || n.serial.lettered ||
+         (n.code.letters >= 3 && n.year && n.year->digits.size() == 4);
 }
 
 std::optional<Number> ReadNumber(Reader& r, bool spaced_suffix) {
@@ -638,23 +746,16 @@ std::optional<Number> ReadNumber(Reader& r, bool spaced_suffix) {
   if (!code) return std::nullopt;
   Number n;
   n.code = std::move(*code);
-  if (n.code.serial_letter != 0) {
-    n.glued = true;
-  } else if (n.code.spaced) {
-    r.SkipSpaces();
-  } else {
-    const std::size_t before = r.Pos();
-    n.wrapped = r.SkipSpacesOrLineBreak();
-    n.glued = r.Pos() == before && n.code.text.find('/') == std::string::npos;
-  }
+  ReadCodeSerialGap(r, n);
   std::optional<Serial> serial = ReadSerial(r, n.code);
   if (!serial) return std::nullopt;
   n.serial = std::move(*serial);
   n.range = ReadRange(r, n.serial);
   Reader after_year = r;
-  if (std::optional<Year> year = ReadYear(after_year, !n.wrapped)) {
+  if (std::optional<Year> year = ReadYear(after_year, !n.wrapped, n.code.old)) {
     // Two years side by side are a span of years: "MT 2015 2016"; "JTG D60 - 15" has no year.
-    const bool span = year->spaced && n.serial.plain && FullYear(n.serial.text) != 0;
+    const bool span =
+        year->spaced && n.serial.plain && n.serial.digits == 4 && FullYear(n.serial.text) != 0;
     if (!span && !(year->digits.size() == 2 && n.serial.short_parts)) {
       n.year = std::move(year);
       r = after_year;
@@ -664,6 +765,7 @@ std::optional<Number> ReadNumber(Reader& r, bool spaced_suffix) {
     r = start;
     return ReadNumber(r, false);
   }
+  if (!JoinedAsCited(n)) return std::nullopt;
   // A code before a date: "GB 2014-08-27".
   if (n.year && n.year->digits.size() == 2 && IsDate(r)) return std::nullopt;
   return n;
@@ -719,8 +821,22 @@ struct Edition {
   bool note = false;  // "（2018年局部修订版）"
 };
 
-// "（2018年版）", "(2015年版)", "(2018版)", "(2018 版本)", "(2015)", all as "2018年版";
-// "（2018年局部修订版）" is that edition with the note.
+// "edition", "version" or "ed." in any case, as English text writes an edition.
+bool TakeEditionWord(Reader& r) {
+  Reader probe = r;
+  std::string word;
+  while (IsLetter(probe.Peek()) && word.size() <= 7) {
+    word += Upper(probe.Peek());
+    probe.Next();
+  }
+  if (word != "EDITION" && word != "VERSION" && word != "ED") return false;
+  if (word == "ED" && !probe.Take('.')) return false;
+  r = probe;
+  return true;
+}
+
+// "（2018年版）", "(2015年版)", "(2018版)", "(2018 版本)", "(2015)", "(2015 edition)", all as
+// "2018年版"; "（2018年局部修订版）" is that edition with the note.
 std::optional<Edition> ReadEdition(Reader& r) {
   Reader probe = r;
   probe.SkipSpaces();
@@ -729,9 +845,12 @@ std::optional<Edition> ReadEdition(Reader& r) {
   const std::string year = ReadDigits(probe, 4);
   if (year.size() != 4 || FullYear(year) == 0) return std::nullopt;
   probe.SkipSpaces();
-  probe.Take(kYearSign);
-  const bool note = TakeNoteWords(probe);
-  if (probe.Take(kEditionSign)) probe.Take(kEditionSecondSign);
+  bool note = false;
+  if (!TakeEditionWord(probe)) {
+    probe.Take(kYearSign);
+    note = TakeNoteWords(probe);
+    if (probe.Take(kEditionSign)) probe.Take(kEditionSecondSign);
+  }
   probe.SkipSpaces();
   if (!probe.Take(')')) return std::nullopt;
   r = probe;
@@ -749,9 +868,11 @@ bool ReadNote(Reader& r) {
 // One line of valid text, neither empty nor holding a title mark.
 bool IsTitleText(std::string_view text) {
   if (text.empty()) return false;
-  for (Reader r(text, 0); r.Pos() < text.size(); r.Next()) {
-    const char32_t c = r.Peek();
+  for (std::size_t i = 0; i < text.size();) {
+    const Decoded d = DecodeAt(text, i);
+    const char32_t c = d.c;
     if (c == kNothing || c < 0x20 || c == 0x7F || c == kTitleOpen || c == kTitleClose) return false;
+    i = d.next;
   }
   return true;
 }
@@ -786,18 +907,31 @@ bool EndsWithAt(std::string_view s, std::size_t floor, std::size_t end, std::str
   return end >= floor + bytes.size() && s.substr(end - bytes.size(), bytes.size()) == bytes;
 }
 
+// Spaces, and what shows nothing, as the Reader passes them.
+constexpr std::array<std::string_view, 9> kBlanks = {
+    " ",
+    kNoBreakSpace,
+    kIdeographicSpace,
+    "\xE2\x80\x8B",  // zero-width space
+    "\xE2\x80\x8C",  // zero-width non-joiner
+    "\xE2\x80\x8D",  // zero-width joiner
+    "\xE2\x81\xA0",  // word joiner
+    "\xC2\xAD",      // soft hyphen
+    "\xEF\xBB\xBF",  // byte-order mark
+};
+
 std::size_t SkipSpacesBack(std::string_view s, std::size_t floor, std::size_t end) {
-  for (;;) {
-    if (EndsWithAt(s, floor, end, " ")) {
-      end -= 1;
-    } else if (EndsWithAt(s, floor, end, kNoBreakSpace)) {
-      end -= kNoBreakSpace.size();
-    } else if (EndsWithAt(s, floor, end, kIdeographicSpace)) {
-      end -= kIdeographicSpace.size();
-    } else {
-      return end;
+  for (bool more = true; more;) {
+    more = false;
+    for (std::string_view blank : kBlanks) {
+      if (EndsWithAt(s, floor, end, blank)) {
+        end -= blank.size();
+        more = true;
+        break;
+      }
     }
   }
+  return end;
 }
 
 // A title ending just before the number, spaces allowed between, or ending the line before;
@@ -854,7 +988,7 @@ bool ListSeparatorBetween(std::string_view s, std::size_t from, std::size_t to) 
   if (!IsListSeparator(r.Peek())) return false;
   r.Next();
   r.SkipSpaces();
-  return r.Pos() == to;
+  return r.Shown() == to;
 }
 
 // A list separator, perhaps a title, and a number that a list would count: "JTG B01、JTG/T
@@ -874,6 +1008,28 @@ bool NextInList(std::string_view s, std::size_t pos) {
   return next && (next->year || UndatedIn(*next) >= Undated::kInList);
 }
 
+// Words that cite the number standing against them: "应符合DL 5009的规定", "按SL 252执行",
+// "SL 252适用于…", "SL 252第3.1.2条".
+constexpr std::array<std::string_view, 14> kCitingWordsBefore = {
+    "按",   "按照", "依照", "遵照", "参照", "依据", "根据",
+    "符合", "执行", "遵守", "满足", "详见", "见",   "采用"};
+constexpr std::array<std::string_view, 8> kCitingWordsAfter = {"的规定", "的要求", "的有关", "规定",
+                                                               "要求",   "执行",   "适用",   "第"};
+
+// A citing word just before `at` or just after `end`, spaces allowed between.
+bool CitedAround(std::string_view s, std::size_t floor, std::size_t at, std::size_t end) {
+  const std::size_t before = SkipSpacesBack(s, floor, at);
+  for (std::string_view word : kCitingWordsBefore) {
+    if (EndsWithAt(s, floor, before, word)) return true;
+  }
+  Reader after(s, end);
+  after.SkipSpaces();
+  for (std::string_view word : kCitingWordsAfter) {
+    if (Reader probe = after; probe.TakeBytes(word)) return true;
+  }
+  return false;
+}
+
 struct Found {
   Citation citation;
   Code code;
@@ -881,31 +1037,31 @@ struct Found {
   char separator = '-';
 };
 
-// `in_list`: the last citation and a list separator stand just before; `carried`: the code
-// a bare serial there takes.
-std::optional<Found> ReadCitation(std::string_view s, std::size_t at, std::size_t floor,
-                                  bool in_list, const Code* carried) {
-  Reader r(s, at);
-  std::optional<Number> number = carried ? ReadCarriedNumber(r, *carried) : ReadNumber(r, true);
-  if (!number) return std::nullopt;
-
+// The canonical number, then what follows it: an amendment, an edition note, a note.
+Citation NumberAndNotes(const Number& number, Reader& r, std::size_t& number_end) {
   Citation c;
-  c.code = number->code.text;
-  c.serial = number->serial.text;
+  c.code = number.code.text;
+  c.serial = number.serial.text;
   c.number = c.code + ' ' + c.serial;
-  if (number->year) {
-    c.year = number->year->digits;
+  if (number.year) {
+    c.year = number.year->digits;
     c.full_year = FullYear(c.year);
-    c.number += number->year->separator + c.year;
+    c.number += number.year->separator + c.year;
   }
   if (std::optional<std::string> amendment = ReadAmendment(r)) c.amendment = std::move(*amendment);
   if (std::optional<Edition> edition = ReadEdition(r)) {
     c.edition = std::move(edition->text);
     if (edition->note) c.note = kNoteWords;
   }
-  const std::size_t number_end = r.Pos();
+  number_end = r.Pos();
   if (ReadNote(r)) c.note = kNoteWords;
+  return c;
+}
 
+// The cited title before the number at `at` (the number in its brackets: `r` moves past the
+// closing one), around it or after it; and the citation's place.
+std::optional<Title> PlaceTitle(std::string_view s, std::size_t floor, std::size_t at, Reader& r,
+                                Citation& c) {
   bool bracketed = false;
   std::optional<Title> title = ReadTitleBefore(s, floor, at, bracketed);
   if (title && bracketed) {
@@ -929,12 +1085,46 @@ std::optional<Found> ReadCitation(std::string_view s, std::size_t at, std::size_
   } else {
     c.end = r.Pos();
   }
-  if (!number->year) {
-    const Undated undated = UndatedIn(*number);
-    if (undated == Undated::kNever || (undated == Undated::kBesideTitle && !title) ||
-        (undated == Undated::kInList && !title && !in_list && !NextInList(s, r.Pos()))) {
-      return std::nullopt;
-    }
+  return title;
+}
+
+// HB and HS also name hardness scales ("硬度HB 200的要求"): a citing word counts for them
+// only before a serial of four digits or more, as theirs are.
+std::size_t CitedSerialDigits(const Code& code) {
+  return code.text == "HB" || code.text == "HS" ? 4 : 3;
+}
+
+// Whether a number without a year, ending at `end`, counts where it stands.
+bool CountsWithoutYear(const Number& number, bool titled, bool in_list, std::string_view s,
+                       std::size_t floor, std::size_t at, std::size_t end) {
+  switch (UndatedIn(number)) {
+    case Undated::kNever:
+      return false;
+    case Undated::kBesideTitle:
+      return titled;
+    case Undated::kInList:
+      return titled || in_list || NextInList(s, end) ||
+             (number.serial.digits >= CitedSerialDigits(number.code) &&
+              CitedAround(s, floor, at, end));
+    case Undated::kAnywhere:
+      return true;
+  }
+  return false;
+}
+
+// `in_list`: the last citation and a list separator stand just before; `carried`: the code
+// a bare serial there takes; `needs_year`: the number is glued to a word before it.
+std::optional<Found> ReadCitation(std::string_view s, std::size_t at, std::size_t floor,
+                                  bool in_list, const Code* carried, bool needs_year) {
+  Reader r(s, at);
+  std::optional<Number> number = carried ? ReadCarriedNumber(r, *carried) : ReadNumber(r, true);
+  if (!number || (needs_year && !number->year)) return std::nullopt;
+  std::size_t number_end = 0;
+  Citation c = NumberAndNotes(*number, r, number_end);
+  const std::optional<Title> title = PlaceTitle(s, floor, at, r, c);
+  if (!number->year &&
+      !CountsWithoutYear(*number, title.has_value(), in_list, s, floor, at, r.Pos())) {
+    return std::nullopt;
   }
   if (title) c.title = title->text;
   c.written = s.substr(c.begin, c.end - c.begin);
@@ -959,6 +1149,42 @@ void Append(std::vector<Citation>& found, Found& read) {
     found.push_back(std::move(c));
   }
 }
+
+// Where a code may start: on a word's boundary, not against a letter, a digit or a slash;
+// in capitals after small letters, as English text glued to a number has it ("…designGB50011
+// -2010", which then needs its year); in capitals after a clause's number ("2.0.1SL 252").
+enum class Start { kNone, kBoundary, kAfterWord, kAfterClause };
+
+class Starts {
+ public:
+  Start At(char32_t c) const {
+    if (boundary_) return Start::kBoundary;
+    if (!IsCapital(c)) return Start::kNone;
+    if (small_) return Start::kAfterWord;
+    if (digit_ && dots_ >= 2) return Start::kAfterClause;
+    return Start::kNone;
+  }
+  void Pass(char32_t c) {
+    boundary_ = !BlocksCode(c);
+    small_ = IsSmall(c);
+    if (IsDigit(c)) {
+      dots_ = std::max(dots_, 0);
+      digit_ = true;
+    } else if (c == '.' && digit_) {
+      ++dots_;
+      digit_ = false;
+    } else {
+      dots_ = -1;
+      digit_ = false;
+    }
+  }
+
+ private:
+  bool boundary_ = true;
+  bool small_ = false;
+  bool digit_ = false;  // the last character was a digit
+  int dots_ = -1;       // the dots of the run of digits and dots before; -1 outside one
+};
 
 }  // namespace
 
@@ -986,7 +1212,7 @@ std::vector<Citation> FindCitations(std::string_view utf8) {
   std::vector<Citation> found;
   std::size_t floor = 0;     // the end of the last citation: the next one starts no earlier
   std::optional<Code> last;  // the last citation's code, which a bare serial after it takes
-  bool boundary = true;
+  Starts starts;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<unsigned char>(utf8[i]);
     char32_t c = b;
@@ -995,25 +1221,30 @@ std::vector<Citation> FindCitations(std::string_view utf8) {
       const Decoded d = DecodeAt(utf8, i);
       c = Normalised(d.c);
       next = d.next;
+      if (c == kInvisible) {
+        i = next;
+        continue;
+      }
     }
-    if (boundary && (IsLetter(c) || (last && IsDigit(c)))) {
+    const Start start = IsLetter(c) || (last && IsDigit(c)) ? starts.At(c) : Start::kNone;
+    if (start != Start::kNone) {
       const bool in_list = last && ListSeparatorBetween(utf8, floor, i);
       std::optional<Found> read;
       if (IsLetter(c)) {
-        read = ReadCitation(utf8, i, floor, in_list, nullptr);
-      } else if (in_list) {
-        read = ReadCitation(utf8, i, floor, true, &*last);
+        read = ReadCitation(utf8, i, floor, in_list, nullptr, start == Start::kAfterWord);
+      } else if (in_list && start == Start::kBoundary) {
+        read = ReadCitation(utf8, i, floor, true, &*last, false);
       }
       if (read) {
         // Whatever ends a citation, the next may follow at once: "GB50235GB50236".
         i = floor = read->citation.end;
-        boundary = true;
+        starts = Starts();
         last = read->code;
         Append(found, *read);
         continue;
       }
     }
-    boundary = !BlocksCode(c);
+    starts.Pass(c);
     i = next;
   }
   return found;

@@ -312,6 +312,17 @@ INSTANTIATE_TEST_SUITE_P(
         PartsCase{"TitleInsideTheMarks", Utf8(u8"《GJB 151A-1997军用设备要求》。"), "GJB 151A-1997",
                   Utf8(u8"军用设备要求"), "", "", "", "GJB 151A-1997",
                   Utf8(u8"《GJB 151A-1997军用设备要求》")},
+        PartsCase{"EnglishEdition", "GB 50010-2010 (2015 edition)", "GB 50010-2010", "",
+                  Utf8(u8"2015年版"), "", "", "GB 50010-2010 (2015 edition)",
+                  "GB 50010-2010 (2015 edition)"},
+        PartsCase{"EnglishVersion", "GB 50010-2010(2015 Version)", "GB 50010-2010", "",
+                  Utf8(u8"2015年版"), "", "", "GB 50010-2010(2015 Version)",
+                  "GB 50010-2010(2015 Version)"},
+        PartsCase{"EnglishWordsAreNoEdition", "GB 50010-2010 (2015 draft)", "GB 50010-2010", "", "",
+                  "", "", "GB 50010-2010", "GB 50010-2010"},
+        PartsCase{"InvisibleKeptInsideNotAfter", Utf8(u8"《防火》\u200BGB\u00AD 50016-2014\u200B"),
+                  "GB 50016-2014", Utf8(u8"防火"), "", "", "", Utf8(u8"GB\u00AD 50016-2014"),
+                  Utf8(u8"《防火》\u200BGB\u00AD 50016-2014")},
         PartsCase{"EditionAfterNoYear", Utf8(u8"GB 50016（2018年版）"), "GB 50016", "",
                   Utf8(u8"2018年版"), "", "", Utf8(u8"GB 50016（2018年版）"),
                   Utf8(u8"GB 50016（2018年版）")}),
@@ -363,8 +374,10 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"CodeBeforeYears", "MT 2015 2016", {}},
         TextCase{"LocalSerialsAreDigits", "DB11T60-2014", {}},
         TextCase{"SuffixLetterIsNoSerial", "GJBJ0.2-1986", {}},
-        TextCase{
-            "TwoDigitsAfterALetterSerialAreNoYear", "JTG D60 - 15 JTG D60-01-15", {"JTG D60-01"}}),
+        // JTG's letter serials count without a year, so the first is JTG D60, with no year.
+        TextCase{"TwoDigitsAfterALetterSerialAreNoYear",
+                 "JTG D60 - 15 JTG D60-01-15",
+                 {"JTG D60", "JTG D60-01"}}),
     test::CaseName());
 
 // Without a year: anywhere for the national and engineering codes; for the others only beside
@@ -383,7 +396,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"InAList",
                                Utf8(u8"JTG B01、JTG/T F50；SL 677"),
                                {"JTG B01", "JTG/T F50", "SL 677"}},
-                      TextCase{"BracketsWithoutATitle", "(JT/T 391) (SL 677)", {}},
+                      // A slash's letter marks JT/T 391 as a standard, title or not.
+                      TextCase{"BracketsWithoutATitle", "(JT/T 391) (SL 677)", {"JT/T 391"}},
                       TextCase{"GluedIndustryMakesNoList", Utf8(u8"SL 677、SC20"), {}}),
     test::CaseName());
 
@@ -437,6 +451,114 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"CodeThenNumberWithoutYear", "2 GB\n500 MB", {}},
                       TextCase{"CodeThenBlankLine", "GB\n\n50016-2014", {}},
                       TextCase{"LocalSlashThenBlankLine", "DB11/\n\n687-2015", {}}),
+    test::CaseName());
+
+// Text glued onto a number: before the code (a clause's number, English words, a dot for the
+// space) and after the year (the next item's number of a list).
+INSTANTIATE_TEST_SUITE_P(
+    Glued, LineTest,
+    ::testing::Values(
+        TextCase{"AfterAClauseNumber", Utf8(u8"2.0.1SL 252适用于"), {"SL 252"}},
+        TextCase{"AfterAClauseNumberDated", Utf8(u8"3.2.1GB 50016-2014"), {"GB 50016-2014"}},
+        TextCase{"AfterADecimalIsNoClause", Utf8(u8"1.5GB 500-2014，8GB 2133"), {}},
+        TextCase{"AfterEnglishWords", "Code for seismic designGB50011-2010", {"GB 50011-2010"}},
+        TextCase{"AfterEnglishWordsNeedsAYear", "designGB 50011 and perJGJ 130", {}},
+        TextCase{"AfterCapitalsIsNoCode", "XGB50011-2010 ABCGB 50011-2010", {}},
+        TextCase{"DotForTheSpace", "JGJ.94-2008", {"JGJ 94-2008"}},
+        TextCase{"ItemNumbersAfterTheYears",
+                 Utf8(u8"GB50009-20121、《混凝土结构设计规范》GB 50010-20102、"),
+                 {"GB 50009-2012", "GB 50010-2010"}},
+        TextCase{"ItemNumberOfTwoDigits", Utf8(u8"GB 50016-201412、"), {"GB 50016-2014"}},
+        TextCase{"ItemNumberBeforeATitle", Utf8(u8"GB 50016-20143《钢结构》"), {"GB 50016-2014"}},
+        TextCase{"ItemNumberIsNoRangeEnd", Utf8(u8"GB 20110-20121、"), {"GB 20110-2012"}},
+        TextCase{"ItemNumberOfThreeDigitsIsNone", Utf8(u8"GB 50016-2014123、"), {"GB 50016"}}),
+    test::CaseName());
+
+// Spaces where the dashes belong and dashes where the spaces do.
+INSTANTIATE_TEST_SUITE_P(
+    SpacesAndDashes, LineTest,
+    ::testing::Values(TextCase{"SpaceForTheDashOfATwoDigitYear", "GBJ 16 87", {"GBJ 16-87"}},
+                      TextCase{"SpaceAfterATwoDigitSerial", "TSG 21 2016", {"TSG 21-2016"}},
+                      TextCase{
+                          "SpaceAfterATwoDigitSerialThenYears", "JGJ 16 2008", {"JGJ 16-2008"}},
+                      TextCase{"DashBeforeALetterSerial", "TSG-D0001-2009", {"TSG D0001-2009"}},
+                      TextCase{"DashAfterAThreeLetterCode", "JGJ-94-2008", {"JGJ 94-2008"}},
+                      TextCase{"DashWithoutAYear", "JGJ-94", {}},
+                      TextCase{"DashAfterATwoLetterCode", "SL-252-2017 JG-02 DL-03", {}}),
+    test::CaseName());
+
+// What shows nothing, around or inside a number, is read through; the number's text keeps it.
+INSTANTIATE_TEST_SUITE_P(
+    Invisible, LineTest,
+    ::testing::Values(
+        TextCase{"ZeroWidthSpaceAfterTheCode", Utf8(u8"GB\u200B50016-2014"), {"GB 50016-2014"}},
+        TextCase{"ZeroWidthJoinerInTheCode", Utf8(u8"G\u200DB 50016-2014"), {"GB 50016-2014"}},
+        TextCase{"SoftHyphenInTheSerial", Utf8(u8"GB 500\u00AD16-2014"), {"GB 50016-2014"}},
+        TextCase{"ByteOrderMarksAround",
+                 Utf8(u8"\uFEFFGB/T 50001-2017\uFEFF、\uFEFFJGJ 3-2010"),
+                 {"GB/T 50001-2017", "JGJ 3-2010"}},
+        TextCase{"WordJoinerInTheYear", Utf8(u8"GB 50016-20\u206014"), {"GB 50016-2014"}},
+        TextCase{"ListThroughAZeroWidthSpace",
+                 Utf8(u8"GB 50016-2014、\u200B50017-2017"),
+                 {"GB 50016-2014", "GB 50017-2017"}},
+        TextCase{"InvisibleIsNoBoundary", Utf8(u8"X\u200BGB 50016-2014"), {}}),
+    test::CaseName());
+
+// English text citing Chinese standards, as bilingual reference lists do.
+INSTANTIATE_TEST_SUITE_P(
+    English, LineTest,
+    ::testing::Values(
+        TextCase{"ReferenceList",
+                 "[1] GB 50009-2012 Load code for the design of building structures\n"
+                 "[2] Code for design of concrete structures (GB50010-2010)\n"
+                 "3. JGJ 79-2012, Technical code for ground treatment of buildings;",
+                 {"GB 50009-2012", "GB 50010-2010", "JGJ 79-2012"}},
+        TextCase{"WithoutYears",
+                 "According to GB 50016 and DL/T 5044, NB/T 47013.3, the welds shall be tested.",
+                 {"GB 50016", "DL/T 5044", "NB/T 47013.3"}},
+        TextCase{"LookAlikes",
+                 "IEEE 802.3, ISO 9001:2015, ASTM A36, EN 1992-1-1, BS 8110, API 650, "
+                 "hardness HB 200, drawing No. DL-01, sheet 3 of 12, iPhone 12, mySQL 5000",
+                 {}}),
+    test::CaseName());
+
+// Numbers without a year: every family beside a title, in a list or with a citing word; an
+// industry code with its slash's letter anywhere.
+INSTANTIATE_TEST_SUITE_P(
+    UndatedFamilies, LineTest,
+    ::testing::Values(
+        TextCase{"SlashLetterInRunningText", Utf8(u8"应符合DL/T 5044的规定"), {"DL/T 5044"}},
+        TextCase{"SlashLetterWithoutACitingWord",
+                 Utf8(u8"执行JT/T 391规定，另见NB/T 10096.2"),
+                 {"JT/T 391", "NB/T 10096.2"}},
+        TextCase{
+            "CitingWordBefore", Utf8(u8"按SL 191执行；依据DL 5009.1施工"), {"SL 191", "DL 5009.1"}},
+        TextCase{"CitingWordAfter", Utf8(u8"SL 252适用于，SL 677第3.1.2条"), {"SL 252", "SL 677"}},
+        TextCase{"CitingWordNeedsThreeDigits", Utf8(u8"按SL 14执行"), {}},
+        TextCase{"CitingWordNotForAGluedNumber", Utf8(u8"按SC200执行"), {}},
+        TextCase{"LetterSerialsInRunningText",
+                 Utf8(u8"参考JTG/T F50及TSG D0001，见JTG D60"),
+                 {"JTG/T F50", "TSG D0001", "JTG D60"}},
+        TextCase{"EnterpriseBesideATitle",
+                 Utf8(u8"《电力安全工作规程》Q/GDW 1799.1"),
+                 {"Q/GDW 1799.1"}}),
+    test::CaseName());
+
+// More look-alikes: pressure pipes' classes, chainages, clause runs, a bare GBT, cables, conduits
+// and memory sizes.
+INSTANTIATE_TEST_SUITE_P(
+    MoreLookAlikes, LineTest,
+    ::testing::Values(TextCase{"PipeClasses", Utf8(u8"GB类管道（GB1、GB2级）及GC2级工业管道"), {}},
+                      TextCase{"PipeClassAfterACitation",
+                               Utf8(u8"《工业金属管道》GB 50235-2010、GB1级管道"),
+                               {"GB 50235-2010"}},
+                      TextCase{
+                          "Chainages", Utf8(u8"桩号K12+300至K12+450，匝道YK3+020～ZK3+100"), {}},
+                      TextCase{"ClauseRuns", Utf8(u8"见第3.2.1~3.2.5条及第4.1.1～4.1.3条"), {}},
+                      TextCase{"BareGbt", Utf8(u8"按GBT标准绘制，GBT.pdf"), {}},
+                      TextCase{"Cables", Utf8(u8"电缆YJV22-8.7/15kV-3×240，线管KBG20、JDG25"), {}},
+                      TextCase{"MemorySizes", Utf8(u8"内存16GB 2133，硬盘2TB"), {}},
+                      TextCase{"Serials", Utf8(u8"编号2023-SY-015，批号SL-2015-03"), {}}),
     test::CaseName());
 
 // Unicode's hyphens and dashes and the minus sign; the wave dashes stand for ranges instead.
