@@ -493,6 +493,60 @@ bool ReadRevisionLetter(Reader& r, const Code& code, Serial& serial) {
   return true;
 }
 
+// At most two parts ("GB/T 15629.11", "GB/T 1.1"); false for more, an address ("GB 10.0.0.1").
+bool ReadDottedParts(Reader& r, Serial& serial) {
+  for (int parts = 0; r.Peek() == '.'; ++parts) {
+    Reader probe = r;
+    probe.Next();
+    const std::string part = ReadDigits(probe, 5);
+    if (part.empty()) break;
+    if (parts == 2) return false;
+    serial.text += '.' + part;
+    serial.digits += part.size();
+    serial.dotted = true;
+    r = probe;
+  }
+  return true;
+}
+
+// A letter serial's part after a slash: "JTG F80/1".
+void ReadSlashPart(Reader& r, Serial& serial) {
+  if (r.Peek() != '/') return;
+  Reader probe = r;
+  probe.Next();
+  const std::string part = ReadDigits(probe, 2);
+  if (part.empty()) return;
+  serial.text += '/' + part;
+  serial.digits += part.size();
+  r = probe;
+}
+
+// Whether "-" and digits after the serial are part of it; read into `serial` when they are.
+bool ReadInnerDash(Reader& r, const Code& code, bool lettered, Serial& serial) {
+  if (r.Peek() != '-') return false;
+  Reader probe = r;
+  probe.Next();
+  probe.SkipLineBreak();
+  const std::string part = ReadDigits(probe, 5);
+  Reader after = probe;
+  std::optional<Year> year = part.empty() ? std::nullopt : ReadYear(after, false);
+  if (year && year->digits.size() == 2 && serial.short_parts) year.reset();
+  bool inner = false;
+  if (code.dashed) {
+    inner = year || !(part.size() == 4 && FullYear(part) != 0);
+  } else if (lettered) {
+    inner = year && part.size() <= 3;
+  } else {
+    inner = year && year->digits.size() == 4 && part.size() <= 3;
+  }
+  if (!year && part.size() <= 2 && serial.short_parts) inner = true;
+  if (!inner || part.empty()) return false;
+  serial.text += '-' + part;
+  serial.digits += part.size();
+  r = probe;
+  return true;
+}
+
 std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
   Serial serial;
   bool lettered = code.serial_letter != 0;
@@ -511,29 +565,8 @@ std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
   if (digits.empty()) return std::nullopt;
   serial.text += digits;
   serial.digits = digits.size();
-  // At most two parts ("GB/T 15629.11", "GB/T 1.1"): more make an address ("GB 10.0.0.1").
-  for (int parts = 0; r.Peek() == '.'; ++parts) {
-    Reader probe = r;
-    probe.Next();
-    const std::string part = ReadDigits(probe, 5);
-    if (part.empty()) break;
-    if (parts == 2) return std::nullopt;
-    serial.text += '.' + part;
-    serial.digits += part.size();
-    serial.dotted = true;
-    r = probe;
-  }
-  // A letter serial's part after a slash: "JTG F80/1".
-  if (lettered && r.Peek() == '/') {
-    Reader probe = r;
-    probe.Next();
-    const std::string part = ReadDigits(probe, 2);
-    if (!part.empty()) {
-      serial.text += '/' + part;
-      serial.digits += part.size();
-      r = probe;
-    }
-  }
+  if (!ReadDottedParts(r, serial)) return std::nullopt;
+  if (lettered) ReadSlashPart(r, serial);
   const bool revised = ReadRevisionLetter(r, code, serial);
   // An inner dash: "DG/TJ 08-11-2018", "JTG/T B07-01-2006", "JTS 144-1-2010". DBJ and DG/TJ
   // keep it without a year too, unless the group is a year itself; other codes only before
@@ -541,30 +574,7 @@ std::optional<Serial> ReadSerial(Reader& r, const Code& code) {
   // fewer, so "GB 50016-2014-2015" stays a year. A letter serial's or a JTG serial's group
   // of one or two digits is a part, never a year: "JTG/T D60-01", "JTG/T 2231-01".
   serial.short_parts = lettered || code.text.starts_with("JTG");
-  bool inner = false;
-  if (r.Peek() == '-') {
-    Reader probe = r;
-    probe.Next();
-    probe.SkipLineBreak();
-    const std::string part = ReadDigits(probe, 5);
-    Reader after = probe;
-    std::optional<Year> year = part.empty() ? std::nullopt : ReadYear(after, false);
-    if (year && year->digits.size() == 2 && serial.short_parts) year.reset();
-    if (code.dashed) {
-      inner = year || !(part.size() == 4 && FullYear(part) != 0);
-    } else if (lettered) {
-      inner = year && part.size() <= 3;
-    } else {
-      inner = year && year->digits.size() == 4 && part.size() <= 3;
-    }
-    if (!year && part.size() <= 2 && serial.short_parts) inner = true;
-    inner = inner && !part.empty();
-    if (inner) {
-      serial.text += '-' + part;
-      serial.digits += part.size();
-      r = probe;
-    }
-  }
+  const bool inner = ReadInnerDash(r, code, lettered, serial);
   serial.plain = !lettered && !serial.dotted && !revised && !inner;
   return serial;
 }
