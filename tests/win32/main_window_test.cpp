@@ -445,17 +445,17 @@ TEST_F(WindowBatchTest, StatusCellsArePaintedInTheirFillsButASelectedRowIsNot) {
     ReleaseDC(list, screen);
     return pixel;
   };
-  const auto fill = [](RowVerdict verdict) {
+  const auto fill = [](Verdict verdict) {
     const std::uint32_t rgb = FillRgb(SpecOf(verdict).fill).value_or(0xFFFFFF);
     return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
   };
   // GB/T99999-2010 is not listed.
-  const RowVerdict rows[] = {RowVerdict::kSuperseded, RowVerdict::kCurrent, RowVerdict::kNotListed};
+  const Verdict rows[] = {Verdict::kSuperseded, Verdict::kCurrent, Verdict::kNotListed};
   for (int row = 0; row < 3; ++row) EXPECT_EQ(painted(row), fill(rows[row])) << row;
   LVITEMW state{};
   state.stateMask = state.state = LVIS_SELECTED;
   SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
-  EXPECT_NE(painted(1), fill(RowVerdict::kCurrent));
+  EXPECT_NE(painted(1), fill(Verdict::kCurrent));
 }
 
 struct CopyCase {
