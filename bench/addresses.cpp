@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s SITE FILE\n", argv[0]);
     return 2;
   }
-  kelvaro::SetSitePrefixOverride(argv[1]);
+  const kelvaro::Site site = kelvaro::SiteAt(argv[1]);
   kelvaro::Bytes bytes;
   std::string error;
   if (!kelvaro::platform::ReadWholeFile(argv[2], bytes, error)) {
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   for (kelvaro::Text number : kelvaro::SplitText(text, "\r\n")) {
     const kelvaro::Text keyword = kelvaro::NormalizeNumber(number);
     if (keyword.empty()) continue;  // no request for such a line
-    const kelvaro::Text url = kelvaro::EscapeUrlForWire(kelvaro::SearchAddress(keyword));
+    const kelvaro::Text url = kelvaro::EscapeUrlForWire(site.SearchAddress(keyword));
     std::fwrite(url.data(), 1, url.size(), stdout);
     std::fputc('\n', stdout);
   }

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string>
 
+#include "qt/program.h"
 #include "rows/import.h"
 #include "site/standard_site.h"
-#include "qt/program.h"
 
 namespace kelvaro::bench {
 
@@ -23,13 +23,13 @@ class BatchWindow {
       failure_ = 2;
       return;
     }
-    SetSitePrefixOverride(argv[1]);
     if (!session_.LoadWindow()) {
       std::fprintf(stderr, "the window could not be made\n");
       failure_ = 1;
       return;
     }
     ProgramContext& shown = context();
+    shown.logic().SetSite(SiteAt(argv[1]));
     shown.window->tab_control()->setCurrentIndex(kBatchPage);
     shown.window->control_as<QLineEdit>(kSpeedBox)->setText(QString::fromLatin1(argv[3]));
     shown.window->show();

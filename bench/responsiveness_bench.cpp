@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "batch_window.h"
+#include "qt/program.h"
 #include "query/batch_query.h"
 #include "query/number.h"
 #include "rows/import.h"
 #include "site/standard_site.h"
-#include "qt/program.h"
 
 namespace {
 
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   for (int row = 0; row < rows; ++row) {
     const kelvaro::Text status = context.table().GetCellText(row, 2);
     if (status.empty()) ++empty;
-    if (status == kelvaro::StatusWord(kelvaro::Status::kUnknown)) ++unknown;
+    if (status == kelvaro::StatusWord(kelvaro::Verdict::kNotListed)) ++unknown;
   }
   std::printf(
       "rows=%d\nfinished_rows=%d\nrows_without_status=%d\nrows_unknown=%d\n"

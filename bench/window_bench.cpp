@@ -10,10 +10,10 @@
 #include <string>
 
 #include "batch_window.h"
+#include "qt/program.h"
 #include "query/number.h"
 #include "rows/import.h"
 #include "site/standard_site.h"
-#include "qt/program.h"
 
 int main(int argc, char** argv) {
   kelvaro::bench::BatchWindow bench(argc, argv);
@@ -38,16 +38,16 @@ int main(int argc, char** argv) {
   for (int row = 0; row < rows; ++row) {
     const kelvaro::Text word = table.GetCellText(row, status);
     if (word.empty()) ++empty;
-    if (word == kelvaro::StatusWord(kelvaro::Status::kCurrent) ||
-        word == kelvaro::StatusWord(kelvaro::Status::kSuperseded))
+    if (word == kelvaro::StatusWord(kelvaro::Verdict::kCurrent) ||
+        word == kelvaro::StatusWord(kelvaro::Verdict::kSuperseded))
       ++found;
   }
 
   for (int row = 0; row < rows; ++row)
-    table.SetCellText(row, status, kelvaro::StatusWord(kelvaro::Status::kCurrent));
+    table.SetCellText(row, status, kelvaro::StatusWord(kelvaro::Verdict::kCurrent));
   QApplication::processEvents();
   clock.restart();
-  batch.RemoveRowsWithStatus(kelvaro::StatusWord(kelvaro::Status::kCurrent));
+  batch.RemoveRowsWithStatus(kelvaro::StatusWord(kelvaro::Verdict::kCurrent));
   batch.WaitForWorkers();
   QApplication::processEvents();
   const double removal_seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;

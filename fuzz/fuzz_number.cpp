@@ -48,18 +48,18 @@ void CheckClean(const Text& number) {
 }
 
 void CheckClassify(const Text& hit, const Text& cleaned) {
-  const kelvaro::Status status = kelvaro::ClassifyStatus(hit, cleaned);
+  const kelvaro::Verdict status = kelvaro::ClassifyStatus(hit, cleaned);
   const auto ctx = [&] {
     return std::string("ClassifyStatus hit=" + Show(hit) + " cleaned=" + Show(cleaned));
   };
   const Text hit_tail = ref::Right(ref::RemoveSpaces(hit), 4);
   const Text own_tail = ref::Right(cleaned, 4);
-  const kelvaro::Status expected = hit_tail == own_tail ? kelvaro::Status::kCurrent
-                                   : ref::ToInteger(hit_tail) > ref::ToInteger(own_tail)
-                                       ? kelvaro::Status::kSuperseded
-                                       : kelvaro::Status::kUnknown;
+  const kelvaro::Verdict expected = hit_tail == own_tail ? kelvaro::Verdict::kCurrent
+                                    : ref::ToInteger(hit_tail) > ref::ToInteger(own_tail)
+                                        ? kelvaro::Verdict::kSuperseded
+                                        : kelvaro::Verdict::kNotListed;
   FUZZ_EXPECT_EQ(kelvaro::StatusWord(status), kelvaro::StatusWord(expected), ctx());
-  FUZZ_EXPECT_EQ(kelvaro::YearTailsEqual(hit, cleaned), status == kelvaro::Status::kCurrent,
+  FUZZ_EXPECT_EQ(kelvaro::YearTailsEqual(hit, cleaned), status == kelvaro::Verdict::kCurrent,
                  "YearTailsEqual hit=" + Show(hit) + " cleaned=" + Show(cleaned));
 }
 

@@ -49,8 +49,8 @@ kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
 kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp changes_test.cpp
   marking_test.cpp)
-kelvaro_windows_tests(site SOURCES national_site_test.cpp)
-kelvaro_windows_tests(rows SOURCES status_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp)
+kelvaro_windows_tests(site SOURCES national_site_test.cpp lookup_store_test.cpp)
+kelvaro_windows_tests(rows SOURCES verdicts_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp)
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp)

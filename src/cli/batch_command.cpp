@@ -14,8 +14,8 @@
 #include "platform/console.h"
 #include "query/number.h"
 #include "rows/import.h"
+#include "rows/reason.h"
 #include "rows/row_store.h"
-#include "rows/status.h"
 #include "rows/verdicts.h"
 #include "session/batch_progress.h"
 #include "session/batch_session.h"
@@ -115,10 +115,11 @@ bool QueryWithRetries(BatchSession& session, MessagePump& pump, RowStore& table,
 
 // The removals asked for; false as above.
 bool RemoveAsked(BatchSession& session, const Options& options) {
-  for (const auto& [asked, status] : {std::pair{options.remove_current, Status::kCurrent},
-                                      std::pair{options.remove_superseded, Status::kSuperseded}}) {
+  for (const auto& [asked, verdict] :
+       {std::pair{options.remove_current, Verdict::kCurrent},
+        std::pair{options.remove_superseded, Verdict::kSuperseded}}) {
     if (!asked || session.IsEnding()) continue;
-    session.RemoveRowsWithStatus(StatusWord(status));
+    session.RemoveRowsWithStatus(StatusWord(verdict));
     if (!session.WaitForWorkers(kInterruptGrace)) return false;
   }
   return true;
@@ -128,7 +129,7 @@ bool RemoveAsked(BatchSession& session, const Options& options) {
 int WriteTable(const Options& options, const Rows& rows) {
   std::size_t cells_cut = 0;
   const std::string data =
-      FormatTable(options.format, rows, options.reasons, options.sources, &cells_cut);
+      FormatTable(options.format, rows, {options.reasons, options.sources}, &cells_cut);
   if (data.empty()) {  // a workbook the rows do not fit, refused before the lookups anyway
     PrintError(RowCountRefusal(options, rows.size()));
     return kExitUsage;
@@ -140,14 +141,14 @@ int WriteTable(const Options& options, const Rows& rows) {
 
 bool AnySiteFailure(const Rows& rows) {
   for (const auto& row : rows) {
-    if (IsSiteFailure(row.reason.outcome)) return true;
+    if (IsSiteFailure(row.judgement.reason.outcome)) return true;
   }
   return false;
 }
 
 bool AnyOutdated(const Rows& rows) {
   for (const auto& row : rows) {
-    if (IsOutdated(row)) return true;
+    if (IsOutdated(row.judgement)) return true;
   }
   return false;
 }
@@ -177,9 +178,10 @@ bool ImportOperand(const Options& options, Bytes* keep, RowStore& table) {
   return true;
 }
 
-int LookUpRows(const Options& options, RowStore& table, const WriteLookedUp& write) {
+int LookUpRows(const Options& options, const Site& site, RowStore& table,
+               const WriteLookedUp& write) {
   StdMessagePump pump;
-  BatchSession session(table, pump);
+  BatchSession session(table, pump, site);
   std::atomic<bool> interrupted{false};
   int written = kExitOk;
   Rows looked_up;
@@ -206,12 +208,12 @@ int LookUpRows(const Options& options, RowStore& table, const WriteLookedUp& wri
   return options.fail_on_outdated && AnyOutdated(looked_up) ? kExitOutdated : kExitOk;
 }
 
-int RunBatch(const Options& options) {
+int RunBatch(const Options& options, const Site& site) {
   if (OutputRefused(options)) return kExitUsage;
   RowStore table;
   if (!ImportOperand(options, nullptr, table)) return kExitUsage;
   if (!OutputFolderWritable(options)) return kExitFailure;
-  return LookUpRows(options, table, [&](BatchSession& session, const Rows&, bool& all_ended) {
+  return LookUpRows(options, site, table, [&](BatchSession& session, const Rows&, bool& all_ended) {
     if (all_ended) all_ended = RemoveAsked(session, options);
     return WriteTable(options, table.Snapshot());
   });

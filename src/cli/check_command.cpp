@@ -5,23 +5,22 @@
 
 namespace kelvaro::cli {
 
-int RunCheck(const Options& options) {
-  const SingleQueryResult result = RunSingleQuery(Utf8ToGbk(options.operand));
+int RunCheck(const Options& options, const Site& site) {
+  const SingleQueryResult result = RunSingleQuery(site, Utf8ToGbk(options.operand));
   if (!options.json) return WriteOutput(ReportForTerminal(SingleQueryReport(result)));
 
-  const CurrentStandardRecord& record = result.verdict.record;
+  const CurrentStandardRecord& record = result.judgement.record;
   CheckFields fields;
   fields.input = SanitizeUtf8(options.operand);
   fields.cleaned = GbkToUtf8(result.cleaned);
   fields.keyword = GbkToUtf8(result.keyword);
   fields.address = GbkToUtf8(result.lookup.address);
-  fields.status = GbkToUtf8(StatusWord(result.verdict.status));
+  fields.status = GbkToUtf8(StatusWord(result.judgement.verdict));
   fields.number = GbkToUtf8(record.number);
   fields.title = GbkToUtf8(record.title);
   fields.release_date = GbkToUtf8(record.release_date);
   fields.department = GbkToUtf8(record.department);
-  fields.reason = result.verdict.reason;
-  fields.notes = result.verdict.notes;
+  fields.judgement = result.judgement;
   return WriteOutput(FormatCheckJson(fields));
 }
 

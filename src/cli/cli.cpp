@@ -98,13 +98,13 @@ int RunCli(int argc, char** argv) {
       case Options::Command::kChanges:
         break;
     }
-    if (!options.site.empty()) SetSitePrefixOverride(Utf8ToGbk(options.site));
+    const Site site = ResolveSite(Utf8ToGbk(options.site));
     if (options.insecure) SetIgnoreCertificateErrors(true);
     platform::InitWeb();
-    if (options.command == Options::Command::kCheck) return RunCheck(options);
-    if (options.command == Options::Command::kMark) return RunMark(options);
-    if (options.command == Options::Command::kChanges) return RunChanges(options);
-    return RunBatch(options);
+    if (options.command == Options::Command::kCheck) return RunCheck(options, site);
+    if (options.command == Options::Command::kMark) return RunMark(options, site);
+    if (options.command == Options::Command::kChanges) return RunChanges(options, site);
+    return RunBatch(options, site);
   } catch (const std::bad_alloc&) {
     PrintError("out of memory");
   } catch (const std::exception& e) {

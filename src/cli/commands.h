@@ -10,16 +10,17 @@
 #include "document/document.h"
 #include "rows/row_store.h"
 #include "session/batch_session.h"
+#include "site/standard_site.h"
 #include "text/text.h"
 
 namespace kelvaro::cli {
 
-// Each returns the exit code.
-int RunCheck(const Options& options);
-int RunBatch(const Options& options);
+// Each returns the exit code; those that look standards up ask `site`.
+int RunCheck(const Options& options, const Site& site);
+int RunBatch(const Options& options, const Site& site);
 int RunExtract(const Options& options);
-int RunMark(const Options& options);
-int RunChanges(const Options& options);
+int RunMark(const Options& options, const Site& site);
+int RunChanges(const Options& options, const Site& site);
 
 // The operand's rows in `table`; false, said on stderr, when it cannot be read or its rows
 // are more than the output holds. `keep`: where the operand's bytes go, when wanted.
@@ -28,9 +29,10 @@ bool ImportOperand(const Options& options, Bytes* keep, RowStore& table);
 // may clear `all_ended` when it left workers running. Returns the exit code.
 using WriteLookedUp =
     std::function<int(BatchSession& session, const Rows& looked_up, bool& all_ended)>;
-// The table's rows looked up as batch does them (--speed, --retry, interrupts), then
-// `write`, then the summary line; the exit code as batch's.
-int LookUpRows(const Options& options, RowStore& table, const WriteLookedUp& write);
+// The table's rows looked up on `site` as batch does them (--speed, --retry, interrupts),
+// then `write`, then the summary line; the exit code as batch's.
+int LookUpRows(const Options& options, const Site& site, RowStore& table,
+               const WriteLookedUp& write);
 
 // "kelvaro-cli: <line>" on stderr.
 void PrintError(const std::string& line);

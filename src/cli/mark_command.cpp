@@ -24,7 +24,7 @@ ChangeFormat ChangeFormatOf(Format format) {
 
 }  // namespace
 
-int RunMark(const Options& options) {
+int RunMark(const Options& options, const Site& site) {
   const DocumentKind kind = OperandKind(options);
   if (!CanMark(kind)) {
     PrintError("mark takes a .docx or .xlsx FILE; for text, CSV and PDF use changes");
@@ -38,7 +38,7 @@ int RunMark(const Options& options) {
   Bytes bytes;
   if (!ImportOperand(options, &bytes, table)) return kExitUsage;
   if (!OutputFolderWritable(options)) return kExitFailure;
-  return LookUpRows(options, table, [&](BatchSession&, const Rows& looked_up, bool&) {
+  return LookUpRows(options, site, table, [&](BatchSession&, const Rows& looked_up, bool&) {
     Bytes marked;
     std::string error;
     if (!MarkDocument(bytes, kind, looked_up, options.replace, platform::UtcTimeText(), marked,
@@ -50,12 +50,12 @@ int RunMark(const Options& options) {
   });
 }
 
-int RunChanges(const Options& options) {
+int RunChanges(const Options& options, const Site& site) {
   if (OutputRefused(options)) return kExitUsage;
   RowStore table;
   if (!ImportOperand(options, nullptr, table)) return kExitUsage;
   if (!OutputFolderWritable(options)) return kExitFailure;
-  return LookUpRows(options, table, [&](BatchSession&, const Rows& looked_up, bool&) {
+  return LookUpRows(options, site, table, [&](BatchSession&, const Rows& looked_up, bool&) {
     if (options.format != Format::kXlsx) {
       return WriteResult(options,
                          FormatChanges(ChangeList(looked_up), ChangeFormatOf(options.format)));

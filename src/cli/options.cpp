@@ -96,106 +96,141 @@ std::optional<Options::Command> ParseCommandName(const std::string& name) {
   return std::nullopt;
 }
 
-// The options and the operand of a command (args[0]).
-ParsedArguments ParseCommand(const std::vector<std::string>& args) {
-  const std::string& command = args[0];
-  Options options;
-  options.command = *ParseCommandName(command);
-  const bool batch = options.command == Options::Command::kBatch;
-  const bool extract = options.command == Options::Command::kExtract;
-  const bool mark = options.command == Options::Command::kMark;
-  const bool changes = options.command == Options::Command::kChanges;
+// Which options a command takes.
+struct CommandKinds {
+  explicit CommandKinds(Options::Command command)
+      : check(command == Options::Command::kCheck),
+        batch(command == Options::Command::kBatch),
+        extract(command == Options::Command::kExtract),
+        mark(command == Options::Command::kMark),
+        changes(command == Options::Command::kChanges) {}
+  bool check, batch, extract, mark, changes;
   // The commands that look a file's rows up, and those that write a table or a file.
-  const bool looks_up = batch || mark || changes;
-  const bool formats = batch || extract || changes;
-  const bool writes = formats || mark;
-  CLI::App app;
-  app.set_help_flag();  // handled before, with our own text
-  app.allow_extras();   // unknown options are reported below, in our words
-  // CLI11 on Windows would take "/path" or "/x" for an option: the same words as on Linux.
-  app.allow_windows_style_options(false);
+  bool LooksUp() const { return batch || mark || changes; }
+  bool Formats() const { return batch || extract || changes; }
+  bool Writes() const { return Formats() || mark; }
+};
+
+// What the command line gave, as text, before it is checked.
+struct GivenValues {
   std::vector<std::string> operands;
   std::string speed = "2";
   std::string format = "tsv";
   std::string retry = "0";
   std::string fail_on;
+};
+
+void DeclareOptions(CLI::App& app, const CommandKinds& kinds, Options& options,
+                    GivenValues& given) {
   const auto take_last = CLI::MultiOptionPolicy::TakeLast;
-  app.add_option("operand", operands);
-  if (!extract) {
+  app.add_option("operand", given.operands);
+  if (!kinds.extract) {
     app.add_option("--site", options.site)->multi_option_policy(take_last);
     app.add_flag("--insecure", options.insecure);
   }
-  if (formats) app.add_option("--format", format)->multi_option_policy(take_last);
-  if (writes) app.add_option("-o,--output", options.output)->multi_option_policy(take_last);
-  if (looks_up) {
-    app.add_option("--speed", speed)->multi_option_policy(take_last);
-    app.add_option("--retry", retry)->multi_option_policy(take_last);
+  if (kinds.Formats()) app.add_option("--format", given.format)->multi_option_policy(take_last);
+  if (kinds.Writes()) app.add_option("-o,--output", options.output)->multi_option_policy(take_last);
+  if (kinds.LooksUp()) {
+    app.add_option("--speed", given.speed)->multi_option_policy(take_last);
+    app.add_option("--retry", given.retry)->multi_option_policy(take_last);
   }
-  if (batch || changes) app.add_flag("--citations", options.citations);
-  if (batch) {
+  if (kinds.batch || kinds.changes) app.add_flag("--citations", options.citations);
+  if (kinds.batch) {
     app.add_flag("--remove-current", options.remove_current);
     app.add_flag("--remove-superseded", options.remove_superseded);
     app.add_flag("--reasons", options.reasons);
     app.add_flag("--sources", options.sources);
     app.add_flag("--strict", options.strict);
-    app.add_option("--fail-on", fail_on)->multi_option_policy(take_last);
+    app.add_option("--fail-on", given.fail_on)->multi_option_policy(take_last);
   }
-  if (mark) app.add_flag("--replace", options.replace);
-  if (options.command == Options::Command::kCheck) app.add_flag("--json", options.json);
+  if (kinds.mark) app.add_flag("--replace", options.replace);
+  if (kinds.check) app.add_flag("--json", options.json);
+}
+
+// CLI11's reading of the arguments after the command; why it failed, or "".
+std::string ReadWithCli11(CLI::App& app, const std::vector<std::string>& args,
+                          const std::string& command) {
   try {
     std::vector<std::string> reversed = ForCli11(args.begin() + 1, args.end());
     app.parse(reversed);
   } catch (const CLI::ArgumentMismatch& e) {
     const std::string what = e.what();  // "--site: 1 required TEXT missing"
-    if (!what.ends_with(" missing")) return Error(what);
-    return Error("option " + what.substr(0, what.find(':')) + " needs a value");
+    if (!what.ends_with(" missing")) return what;
+    return "option " + what.substr(0, what.find(':')) + " needs a value";
   } catch (const CLI::ParseError& e) {
-    return Error(e.what());
+    return e.what();
   }
-
   for (const std::string& extra : app.remaining()) {
-    if (extra != "--") return Error("unknown option '" + extra + "' for " + command);
+    if (extra != "--") return "unknown option '" + extra + "' for " + command;
   }
-  if (!extract && app.count("--site") > 0 && options.site.empty()) {
-    return Error("--site needs a URL");
+  return {};
+}
+
+// The values given as text made options; why one is bad, or "".
+std::string CheckValues(const CLI::App& app, const CommandKinds& kinds, const GivenValues& given,
+                        Options& options) {
+  if (!kinds.extract && app.count("--site") > 0 && options.site.empty()) {
+    return "--site needs a URL";
   }
-  if (writes && app.count("--output") > 0 && options.output.empty()) {
-    return Error("--output needs a FILE");
+  if (kinds.Writes() && app.count("--output") > 0 && options.output.empty()) {
+    return "--output needs a FILE";
   }
-  if (looks_up) {
-    const std::optional<int> valid_speed = ParseWholeNumber(speed, kMinSpeed, kMaxSpeed);
-    if (!valid_speed) return Error("bad speed '" + speed + "': give a whole number from 1 to 64");
-    options.speed = *valid_speed;
+  if (kinds.LooksUp()) {
+    const std::optional<int> speed = ParseWholeNumber(given.speed, kMinSpeed, kMaxSpeed);
+    if (!speed) return "bad speed '" + given.speed + "': give a whole number from 1 to 64";
+    options.speed = *speed;
   }
-  if (formats) {
-    const std::optional<Format> valid_format = ParseFormat(format, !extract);
-    if (!valid_format) {
-      return Error("bad format '" + format + "': use tsv, csv" +
-                   (extract ? " or json" : ", json or xlsx"));
+  if (kinds.Formats()) {
+    const std::optional<Format> format = ParseFormat(given.format, !kinds.extract);
+    if (!format) {
+      return "bad format '" + given.format + "': use tsv, csv" +
+             (kinds.extract ? " or json" : ", json or xlsx");
     }
-    options.format = *valid_format;
+    options.format = *format;
   }
-  if (looks_up) {
-    const std::optional<int> valid_retry = ParseWholeNumber(retry, 0, kMaxRetry);
-    if (!valid_retry) {
-      return Error("bad retry count '" + retry + "': give a whole number from 0 to " +
-                   std::to_string(kMaxRetry));
+  if (kinds.LooksUp()) {
+    const std::optional<int> retry = ParseWholeNumber(given.retry, 0, kMaxRetry);
+    if (!retry) {
+      return "bad retry count '" + given.retry + "': give a whole number from 0 to " +
+             std::to_string(kMaxRetry);
     }
-    options.retry = *valid_retry;
+    options.retry = *retry;
   }
-  if (batch) {
-    if (app.count("--fail-on") > 0 && fail_on != "outdated") {
-      return Error("bad --fail-on kind '" + fail_on + "': use outdated");
+  if (kinds.batch) {
+    if (app.count("--fail-on") > 0 && given.fail_on != "outdated") {
+      return "bad --fail-on kind '" + given.fail_on + "': use outdated";
     }
     options.fail_on_outdated = app.count("--fail-on") > 0;
   }
-  const std::string what = options.command == Options::Command::kCheck ? "NUMBER" : "FILE";
-  if (operands.empty()) return Error(command + " needs a " + what);
-  if (operands.size() > 1) {
-    return Error(command + " takes one " + what + ", got " + std::to_string(operands.size()));
+  return {};
+}
+
+// The options and the operand of a command (args[0]).
+ParsedArguments ParseCommand(const std::vector<std::string>& args) {
+  const std::string& command = args[0];
+  Options options;
+  options.command = *ParseCommandName(command);
+  const CommandKinds kinds(options.command);
+  CLI::App app;
+  app.set_help_flag();  // handled before, with our own text
+  app.allow_extras();   // unknown options are reported below, in our words
+  // CLI11 on Windows would take "/path" or "/x" for an option: the same words as on Linux.
+  app.allow_windows_style_options(false);
+  GivenValues given;
+  DeclareOptions(app, kinds, options, given);
+  if (std::string error = ReadWithCli11(app, args, command); !error.empty()) {
+    return Error(std::move(error));
   }
-  options.operand = operands[0];
-  if (mark && options.output.empty()) return Error("mark needs -o OUT, the marked copy");
+  if (std::string error = CheckValues(app, kinds, given, options); !error.empty()) {
+    return Error(std::move(error));
+  }
+  const std::string what = kinds.check ? "NUMBER" : "FILE";
+  if (given.operands.empty()) return Error(command + " needs a " + what);
+  if (given.operands.size() > 1) {
+    return Error(command + " takes one " + what + ", got " + std::to_string(given.operands.size()));
+  }
+  options.operand = given.operands[0];
+  if (kinds.mark && options.output.empty()) return Error("mark needs -o OUT, the marked copy");
   return {options, {}};
 }
 
@@ -231,79 +266,83 @@ std::string RowCountRefusal(const Options& options, std::size_t rows) {
 
 std::string ShortUsage() { return std::string(kSynopsis) + "Try 'kelvaro-cli --help' for more.\n"; }
 
+// The help text around the site line, which says where lookups go now.
+constexpr char kCommandsHelp[] =
+    "       kelvaro-cli --help | --version\n"
+    "\n"
+    "Tells whether national standards are still in force by looking their numbers up\n"
+    "on the standards search site.\n"
+    "\n"
+    "  check NUMBER        look one standard number up and print the report\n"
+    "  batch FILE          look up every line of FILE (UTF-8, or UTF-16 after its\n"
+    "                      byte-order mark; CR LF or LF line ends) and\n"
+    "                      print the table: ordinal, number, status, latest number, title;\n"
+    "                      a .docx, .doc, .wps, .xlsx, .xls, .csv or .pdf: every\n"
+    "                      standard it cites;\n"
+    "                      - reads standard input\n"
+    "  extract FILE        print the standards FILE cites (any kind, a .txt too), with\n"
+    "                      where they stand; nothing is looked up\n"
+    "  mark FILE -o OUT    look up the standards a .docx or .xlsx cites and write a\n"
+    "                      copy to OUT: a Word copy with a comment and a shading on\n"
+    "                      every citation that needs attention, an Excel copy with a\n"
+    "                      first sheet 核查结果 listing every citation (for text, CSV\n"
+    "                      and PDF use changes)\n"
+    "  changes FILE        look FILE up as batch does and print the change list: one\n"
+    "                      line per standard that needs attention (序号, 原文, 出处,\n"
+    "                      结论, 建议改为, 查询结果网页)\n"
+    "\n";
+constexpr char kOptionsHelp[] =
+    ")\n"
+    "  --insecure          accept the site's certificate unchecked (https; also\n"
+    "                      KELVARO_TLS_INSECURE=1): only for a site whose certificate is\n"
+    "                      broken, as anyone in between could then forge the answers\n"
+    "  --json              check: print one JSON object instead of the report\n"
+    "  --format F          batch, changes: tsv (default), csv, json or xlsx (an Excel\n"
+    "                      workbook, never to a terminal); extract: tsv, csv or json\n"
+    "  -o, --output FILE   batch, extract, changes: write to FILE instead of standard\n"
+    "                      output; mark: the marked copy, required, not FILE itself\n"
+    "  --citations         batch, changes: read a text file (or -) as a document, a row\n"
+    "                      per citation, instead of as a list of numbers\n"
+    "  --replace           mark: in a Word copy, replace a superseded citation's number\n"
+    "                      (and its title where it differs) by the current one, as a\n"
+    "                      tracked change\n"
+    "  --sources           batch: add the columns 出处 and 原文 to TSV and CSV\n"
+    "  --speed N           batch, mark, changes: lookups started at once (default 2),\n"
+    "                      a whole number from 1 to 64; the site still sees one request\n"
+    "                      at a time\n"
+    "  --remove-current    batch: leave out the rows whose status is 现行\n"
+    "  --remove-superseded batch: leave out the rows whose status is 有新标准\n"
+    "  --reasons           batch: add a sixth column 原因 to TSV and CSV (JSON rows\n"
+    "                      always have \"reason\"): found, not-found, no-year, empty,\n"
+    "                      http-error STATUS, network: ERROR, aborted, withdrawn,\n"
+    "                      not-in-force\n"
+    "  --retry N           batch, mark, changes: look the rows up again whose lookup\n"
+    "                      ended in a network or HTTP error, up to N more times (0 to 5,\n"
+    "                      default 0), after waits of 1 s, 2 s, 4 s, 8 s, 16 s\n"
+    "  --strict            batch: exit with 3 when a row still ended in a network or\n"
+    "                      HTTP error\n"
+    "  --fail-on outdated  batch: exit with 4 when a row is 有新标准, withdrawn, not yet\n"
+    "                      in force, or 现行 in another edition than the one cited\n"
+    "  --help, --version\n"
+    "\n"
+    "Output is UTF-8. Control characters from the site are written as \\xNN in the\n"
+    "report and in TSV; a CSV cell starting with =, +, - or @ gets a leading '.\n"
+    "\n"
+    "batch, mark and changes end with one summary line on stderr: the rows, how many\n"
+    "are 现行 and 有新标准, and the 未知 ones as 已废止, 尚未实施, 未收录 and 查询失败.\n"
+    "\n"
+    "Exit status: 0 done, 1 output could not be written, 2 usage error, unreadable\n"
+    "file or more rows than a workbook holds, 3 (--strict) the site could not be asked\n"
+    "for some row, 4 (--fail-on outdated) some row is outdated, 130 interrupted by\n"
+    "SIGINT or SIGTERM: the rows are printed as they stand. mark refuses (2) before\n"
+    "any lookup when OUT is FILE or FILE is no .docx or .xlsx; its copy is written\n"
+    "whole or not at all.\n";
+
 std::string UsageText() {
-  return std::string(kSynopsis) +
-         "       kelvaro-cli --help | --version\n"
-         "\n"
-         "Tells whether national standards are still in force by looking their numbers up\n"
-         "on the standards search site.\n"
-         "\n"
-         "  check NUMBER        look one standard number up and print the report\n"
-         "  batch FILE          look up every line of FILE (UTF-8, or UTF-16 after its\n"
-         "                      byte-order mark; CR LF or LF line ends) and\n"
-         "                      print the table: ordinal, number, status, latest number, title;\n"
-         "                      a .docx, .doc, .wps, .xlsx, .xls, .csv or .pdf: every\n"
-         "                      standard it cites;\n"
-         "                      - reads standard input\n"
-         "  extract FILE        print the standards FILE cites (any kind, a .txt too), with\n"
-         "                      where they stand; nothing is looked up\n"
-         "  mark FILE -o OUT    look up the standards a .docx or .xlsx cites and write a\n"
-         "                      copy to OUT: a Word copy with a comment and a shading on\n"
-         "                      every citation that needs attention, an Excel copy with a\n"
-         "                      first sheet 核查结果 listing every citation (for text, CSV\n"
-         "                      and PDF use changes)\n"
-         "  changes FILE        look FILE up as batch does and print the change list: one\n"
-         "                      line per standard that needs attention (序号, 原文, 出处,\n"
-         "                      结论, 建议改为, 查询结果网页)\n"
-         "\n"
+  return std::string(kSynopsis) + kCommandsHelp +
          "  --site URL          site prefix such as http://host:port (default: $KELVARO_SITE,\n"
          "                      else the address built in; now " +
-         GbkToUtf8(SitePrefix()) +
-         ")\n"
-         "  --insecure          accept the site's certificate unchecked (https; also\n"
-         "                      KELVARO_TLS_INSECURE=1): only for a site whose certificate is\n"
-         "                      broken, as anyone in between could then forge the answers\n"
-         "  --json              check: print one JSON object instead of the report\n"
-         "  --format F          batch, changes: tsv (default), csv, json or xlsx (an Excel\n"
-         "                      workbook, never to a terminal); extract: tsv, csv or json\n"
-         "  -o, --output FILE   batch, extract, changes: write to FILE instead of standard\n"
-         "                      output; mark: the marked copy, required, not FILE itself\n"
-         "  --citations         batch, changes: read a text file (or -) as a document, a row\n"
-         "                      per citation, instead of as a list of numbers\n"
-         "  --replace           mark: in a Word copy, replace a superseded citation's number\n"
-         "                      (and its title where it differs) by the current one, as a\n"
-         "                      tracked change\n"
-         "  --sources           batch: add the columns 出处 and 原文 to TSV and CSV\n"
-         "  --speed N           batch, mark, changes: lookups started at once (default 2),\n"
-         "                      a whole number from 1 to 64; the site still sees one request\n"
-         "                      at a time\n"
-         "  --remove-current    batch: leave out the rows whose status is 现行\n"
-         "  --remove-superseded batch: leave out the rows whose status is 有新标准\n"
-         "  --reasons           batch: add a sixth column 原因 to TSV and CSV (JSON rows\n"
-         "                      always have \"reason\"): found, not-found, no-year, empty,\n"
-         "                      http-error STATUS, network: ERROR, aborted, withdrawn,\n"
-         "                      not-in-force\n"
-         "  --retry N           batch, mark, changes: look the rows up again whose lookup\n"
-         "                      ended in a network or HTTP error, up to N more times (0 to 5,\n"
-         "                      default 0), after waits of 1 s, 2 s, 4 s, 8 s, 16 s\n"
-         "  --strict            batch: exit with 3 when a row still ended in a network or\n"
-         "                      HTTP error\n"
-         "  --fail-on outdated  batch: exit with 4 when a row is 有新标准, withdrawn, not yet\n"
-         "                      in force, or 现行 in another edition than the one cited\n"
-         "  --help, --version\n"
-         "\n"
-         "Output is UTF-8. Control characters from the site are written as \\xNN in the\n"
-         "report and in TSV; a CSV cell starting with =, +, - or @ gets a leading '.\n"
-         "\n"
-         "batch, mark and changes end with one summary line on stderr: the rows, how many\n"
-         "are 现行 and 有新标准, and the 未知 ones as 已废止, 尚未实施, 未收录 and 查询失败.\n"
-         "\n"
-         "Exit status: 0 done, 1 output could not be written, 2 usage error, unreadable\n"
-         "file or more rows than a workbook holds, 3 (--strict) the site could not be asked\n"
-         "for some row, 4 (--fail-on outdated) some row is outdated, 130 interrupted by\n"
-         "SIGINT or SIGTERM: the rows are printed as they stand. mark refuses (2) before\n"
-         "any lookup when OUT is FILE or FILE is no .docx or .xlsx; its copy is written\n"
-         "whole or not at all.\n";
+         GbkToUtf8(ResolveSite().prefix) + kOptionsHelp;
 }
 
 }  // namespace kelvaro::cli

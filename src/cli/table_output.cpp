@@ -11,8 +11,8 @@
 #include "query/changes.h"
 #include "rows/columns.h"
 #include "rows/export.h"
+#include "rows/reason.h"
 #include "rows/result_table.h"
-#include "rows/status.h"
 #include "rows/verdicts.h"
 #include "text/encoding.h"
 
@@ -57,11 +57,10 @@ std::string FormatJson(const Rows& rows) {
       out += ": ";
       out += JsonString(column.value(row));
     }
-    out += ", \"reason\": " + JsonString(OutcomeName(row.reason.outcome));
-    if (row.reason.http_status != 0) {
-      out += ", \"http_status\": " + std::to_string(row.reason.http_status);
-    }
-    if (!row.reason.error.empty()) out += ", \"error\": " + JsonString(GbkToUtf8(row.reason.error));
+    const RowReason& reason = row.judgement.reason;
+    out += ", \"reason\": " + JsonString(OutcomeName(reason.outcome));
+    if (reason.http_status != 0) out += ", \"http_status\": " + std::to_string(reason.http_status);
+    if (!reason.error.empty()) out += ", \"error\": " + JsonString(GbkToUtf8(reason.error));
     if (row.source.citation) {
       out += ", \"source\": " + CitationJson(*row.source.citation, row.source.location);
     }
@@ -73,10 +72,10 @@ std::string FormatJson(const Rows& rows) {
       }
       out += ']';
     }
-    const std::optional<bool> title_matches = TitleMatches(row);
+    const std::optional<bool> title_matches = row.judgement.notes.title_matches;
     out += ", \"title_matches\": ";
     out += title_matches ? (*title_matches ? "true" : "false") : "null";
-    for (const auto& [key, value] : VerdictFields(row.reason, row.notes)) {
+    for (const auto& [key, value] : VerdictFields(row.judgement)) {
       out += ", " + JsonString(key) + ": " + Dump(value);
     }
     out += '}';
@@ -87,8 +86,9 @@ std::string FormatJson(const Rows& rows) {
 
 }  // namespace
 
-std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(const RowReason& reason,
-                                                                          const RowNotes& notes) {
+std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(
+    const Judgement& judgement) {
+  const RowNotes& notes = judgement.notes;
   nlohmann::ordered_json coming = nullptr;
   if (notes.coming.has_value()) {
     coming = {{"number", GbkToUtf8(notes.coming->number)},
@@ -98,7 +98,7 @@ std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(const 
   nlohmann::ordered_json edition_matches = nullptr;
   if (notes.edition_matches.has_value()) edition_matches = *notes.edition_matches;
   return {{"coming", coming},
-          {"effective", GbkToUtf8(reason.effective_date)},
+          {"effective", GbkToUtf8(judgement.reason.effective_date)},
           {"site_edition", notes.site_edition},
           {"edition_matches", edition_matches}};
 }
@@ -150,11 +150,11 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
   return out;
 }
 
-std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sources,
+std::string FormatTable(Format format, const Rows& rows, TableExtras extras,
                         std::size_t* cells_cut) {
   switch (format) {
     case Format::kCsv:
-      return FormatCsv(rows, reasons, sources);
+      return FormatCsv(rows, extras);
     case Format::kJson:
       return FormatJson(rows);
     case Format::kXlsx: {
@@ -165,8 +165,7 @@ std::string FormatTable(Format format, const Rows& rows, bool reasons, bool sour
     case Format::kTsv:
       break;
   }
-  return DelimitedRecords(Format::kTsv,
-                          TableRecords(rows, ColumnsFor(TableOutputs(reasons, sources))));
+  return DelimitedRecords(Format::kTsv, TableRecords(rows, ColumnsFor(TableOutputs(extras))));
 }
 
 std::string CellsCutText(std::size_t cells) {
@@ -183,10 +182,11 @@ std::string FormatCheckJson(const CheckFields& f) {
       {"keyword", f.keyword},       {"address", f.address},
       {"status", f.status},         {"number", f.number},
       {"title", f.title},           {"release_date", f.release_date},
-      {"department", f.department}, {"reason", OutcomeName(f.reason.outcome)}};
-  if (f.reason.http_status != 0) object["http_status"] = f.reason.http_status;
-  if (!f.reason.error.empty()) object["error"] = GbkToUtf8(f.reason.error);
-  for (auto& [key, value] : VerdictFields(f.reason, f.notes)) object[key] = std::move(value);
+      {"department", f.department}, {"reason", OutcomeName(f.judgement.reason.outcome)}};
+  const RowReason& reason = f.judgement.reason;
+  if (reason.http_status != 0) object["http_status"] = reason.http_status;
+  if (!reason.error.empty()) object["error"] = GbkToUtf8(reason.error);
+  for (auto& [key, value] : VerdictFields(f.judgement)) object[key] = std::move(value);
   return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 

@@ -10,6 +10,7 @@
 
 #include "cli/options.h"
 #include "rows/export.h"
+#include "rows/reason.h"
 #include "rows/row_store.h"
 #include "text/text.h"
 
@@ -32,8 +33,8 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
 
 // TSV: header line, then one line per row; LF line ends.
 // CSV: UTF-8 byte-order mark, header record, one record per row; CR LF record ends.
-// Both with a sixth column 原因 (ReasonCell) when `reasons` is set, then 出处 and 原文 when
-// `sources` is.
+// Both with a sixth column 原因 (ReasonCell) when extras.reasons is set, then 出处 and 原文
+// when extras.sources is.
 // JSON: an array of objects {ordinal, number, status, latest_number, latest_title, reason,
 // http_status (a number) and error when the reason has them, source (CitationJson) when the
 // row looks a citation up, cited_again (an array of CitationJson) when the document cites it
@@ -41,16 +42,16 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
 // XLSX: the bytes of FormatWorkbook's workbook (查询结果 and 修改清单), and in `cells_cut` (when
 // given) how many of its cells were cut at Excel's length; empty when the rows do not fit in a
 // sheet.
-std::string FormatTable(Format format, const Rows& rows, bool reasons = false, bool sources = false,
+std::string FormatTable(Format format, const Rows& rows, TableExtras extras = {},
                         std::size_t* cells_cut = nullptr);
 // "N cells cut to 32767 characters, ...": said when a workbook could not hold every text.
 std::string CellsCutText(std::size_t cells);
 
-// What a verdict adds to a JSON row and to check's object, in this order: coming (null, or
+// What a judgement adds to a JSON row and to check's object, in this order: coming (null, or
 // {number, title, effective}), effective (a not-in-force row's 实施日期, else ""),
 // site_edition ("2018年版", "" for none), edition_matches (true, false or null).
-std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(const RowReason& reason,
-                                                                          const RowNotes& notes);
+std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(
+    const Judgement& judgement);
 
 // One line for stderr: the rows counted by verdict (VerdictSummary).
 std::string SummaryLine(const Rows& rows);
@@ -66,8 +67,7 @@ struct CheckFields {
   std::string title;
   std::string release_date;
   std::string department;
-  RowReason reason;
-  RowNotes notes;
+  Judgement judgement;
 };
 std::string FormatCheckJson(const CheckFields& fields);
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "citation/citation.h"
+#include "document/cell_fill.h"
 #include "document/document.h"
-#include "document/xlsx_writer.h"
 #include "text/text.h"
 
 namespace kelvaro {

@@ -655,11 +655,4 @@ XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets) {
   }
 }
 
-std::optional<std::uint32_t> FillRgb(CellFill fill) {
-  for (const FillColour& colour : kFillColours) {
-    if (colour.fill == fill) return colour.rgb;
-  }
-  return std::nullopt;
-}
-
 }  // namespace kelvaro

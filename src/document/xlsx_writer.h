@@ -7,25 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "document/cell_fill.h"
 #include "text/text.h"
 
 namespace kelvaro {
-
-enum class CellFill { kNone, kLightGreen, kAmber, kGrey, kRose, kLightBlue, kViolet };
-
-// Every fill but kNone with its colour (0xRRGGBB): the workbook's cells and the windows'
-// status cells are painted from this one table, so a new fill is one more entry.
-struct FillColour {
-  CellFill fill;
-  std::uint32_t rgb;
-};
-inline constexpr FillColour kFillColours[] = {
-    {CellFill::kLightGreen, 0xC6EFCE}, {CellFill::kAmber, 0xFFC000},
-    {CellFill::kGrey, 0xD9D9D9},       {CellFill::kRose, 0xFFC7CE},
-    {CellFill::kLightBlue, 0xBDD7EE},  {CellFill::kViolet, 0xCCC0DA},
-};
-// Nothing for kNone.
-std::optional<std::uint32_t> FillRgb(CellFill fill);
 
 struct XlsxSheet {
   std::string name;                            // UTF-8, e.g. "查询结果"

@@ -9,6 +9,7 @@
 
 #include "platform/console.h"
 #include "platform/web.h"
+#include "site/standard_site.h"
 #include "window/window_texts.h"
 
 namespace kelvaro {
@@ -68,6 +69,7 @@ int RunProgram(const ProgramHooks& hooks) {
     return -1;
   }
   ProgramContext& context = session.context();
+  context.logic().SetSite(ResolveSite());
   context.window->show();
   if (hooks.on_shown) hooks.on_shown(context);
 

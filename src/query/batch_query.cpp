@@ -29,8 +29,6 @@ class FinishGuard {
   std::atomic<int>* finished_;
 };
 
-constexpr int kHttpOk = 200;
-
 bool Stopping(const BatchRunner* runner) {
   return runner->IsShuttingDown() || runner->StopRequested();
 }
@@ -55,38 +53,27 @@ void RemoveIfStatus(ResultTable* table, RowId id, const Text& target_word) {
     table->DeleteRowById(id);
 }
 
-// The keyword's page: from the cache when this batch already fetched it, else one
-// request (kept for the rows after it when it succeeded).
+// The keyword's page: from the store when it has it, else one request (told to the store).
 StandardLookup LookUp(const QueryServices& services, const Text& keyword, bool& requested) {
-  const StandardSite& site = ActiveSite();
-  if (services.cache != nullptr) {
-    if (std::optional<StandardLookup> known = services.cache->Find(site, keyword)) {
+  if (services.store != nullptr) {
+    if (std::optional<StandardLookup> known = services.store->Find(services.site, keyword)) {
       requested = false;
       return std::move(*known);
     }
   }
   requested = true;
-  StandardLookup lookup = FetchCurrentStandard(site, keyword);
-  if (services.cache != nullptr) services.cache->Store(site, keyword, lookup);
+  StandardLookup lookup = FetchCurrentStandard(services.site, keyword);
+  if (services.store != nullptr) services.store->Keep(services.site, keyword, lookup);
   return lookup;
 }
 
+// What the row's citation says beside its number.
+CitedAs CitedIn(const RowSource& source) {
+  if (!source.citation.has_value()) return {};
+  return {source.citation->edition, source.citation->title};
+}
+
 }  // namespace
-
-std::optional<StandardLookup> KeywordCache::Find(const StandardSite& site,
-                                                 const Text& keyword) const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  const auto it = pages_.find({site.Name(), keyword});
-  if (it == pages_.end()) return std::nullopt;
-  return it->second;
-}
-
-void KeywordCache::Store(const StandardSite& site, const Text& keyword,
-                         const StandardLookup& lookup) {
-  if (lookup.http_status != kHttpOk) return;
-  std::lock_guard<std::mutex> hold(mutex_);
-  pages_.emplace(std::pair<std::string, Text>(site.Name(), keyword), lookup);
-}
 
 Text EnteredNumber(const RowSource& source, const Text& number_cell) {
   // A citation's number cell shows it as written: the canonical number is what the site knows.
@@ -105,38 +92,22 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
   table->MakeRowVisibleById(id);
   Text number = entered;
   const Text keyword = NormalizeNumber(number);  // `number` is now the cleaned number
-  const RowReason aborted{Outcome::kAborted, 0, {}};
-  if (Stopping(services.runner)) {
-    table->SetReasonById(id, aborted);
-    return;
-  }
+  const auto stopped = [&] {
+    table->SetJudgementById(id, StoppedLookup(table->JudgementById(id)));
+  };
+  if (Stopping(services.runner)) return stopped();
 
   ScopedLock hold(*services.locks, services.query_lock);
   // Workers that were waiting for the lock when the batch was ended skip their request.
-  if (services.runner->IsShuttingDown()) {
-    table->SetReasonById(id, aborted);
-    return;
-  }
-  const std::string cited_edition =
-      source.citation.has_value() ? source.citation->edition : std::string();
-  Verdict verdict = JudgeLookup(entered, keyword, nullptr);
-  if (!keyword.empty()) {
-    // Under the query lock: a row waiting for it finds the page the row before fetched.
-    bool requested = false;
-    StandardLookup lookup = LookUp(services, keyword, requested);
-    // An aborted request must not leave a false "未知" in its row.
-    if (requested && services.runner->IsShuttingDown()) {
-      table->SetReasonById(id, aborted);
-      return;
-    }
-    verdict = JudgeLookup(entered, keyword, &lookup, cited_edition);
-  }
+  if (services.runner->IsShuttingDown()) return stopped();
   // An empty keyword names no standard: no request, and the row says so.
-  table->SetCellTextById(id, ColumnIndex(Column::kStatus), StatusWord(verdict.status));
-  table->SetCellTextById(id, ColumnIndex(Column::kLatestNumber), verdict.record.number);
-  table->SetCellTextById(id, ColumnIndex(Column::kLatestTitle), verdict.record.title);
-  table->SetNotesById(id, verdict.notes);
-  table->SetReasonById(id, verdict.reason);
+  if (keyword.empty()) return table->SetJudgementById(id, JudgeLookup(entered, keyword, nullptr));
+  // Under the query lock: a row waiting for it finds the page the row before fetched.
+  bool requested = false;
+  const StandardLookup lookup = LookUp(services, keyword, requested);
+  // An aborted request must not leave a false "未知" in its row.
+  if (requested && services.runner->IsShuttingDown()) return stopped();
+  table->SetJudgementById(id, JudgeLookup(entered, keyword, &lookup, CitedIn(source)));
 }
 
 void StartBatchQuery(const QueryServices& services, const Text& speed_text) {

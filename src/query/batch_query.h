@@ -4,33 +4,18 @@
 #pragma once
 
 #include <atomic>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <vector>
 
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
 #include "rows/result_table.h"
+#include "site/lookup_store.h"
 #include "site/standard_site.h"
 #include "text/text.h"
 
 namespace kelvaro {
-
-// The pages a batch fetched successfully, by site and keyword: rows citing the same standard
-// are classified from one request. Failed fetches are never kept, so they are tried again.
-class KeywordCache {
- public:
-  std::optional<StandardLookup> Find(const StandardSite& site, const Text& keyword) const;
-  // Keeps `lookup` only when the site answered 200.
-  void Store(const StandardSite& site, const Text& keyword, const StandardLookup& lookup);
-
- private:
-  mutable std::mutex mutex_;
-  std::map<std::pair<std::string, Text>, StandardLookup> pages_;
-};
 
 // What a batch and its workers share. Everything pointed to outlives the workers:
 // a front end waits for every worker to end before tearing these down.
@@ -44,8 +29,11 @@ struct QueryServices {
   MessagePump* pump = nullptr;
   // Optional: raised once by every query worker just before it finishes (progress).
   std::atomic<int>* finished_rows = nullptr;
-  // Optional: shared by the rows of a batch and its nested batches; null asks every row.
-  std::shared_ptr<KeywordCache> cache;
+  // The site the rows are looked up on.
+  Site site;
+  // Optional: asked before the site and told every answer, shared by the rows of a batch and
+  // its nested batches; null asks the site for every row.
+  std::shared_ptr<LookupStore> store;
 };
 
 // The worker for row `row_number` (1-based) of a batch over `ids`. Calls

@@ -10,6 +10,7 @@
 #include "query/number.h"
 #include "rows/export.h"
 #include "rows/import.h"
+#include "rows/reason.h"
 #include "rows/verdicts.h"
 #include "site/standard_site.h"
 #include "text/encoding.h"
@@ -31,39 +32,15 @@ std::string CellOf(const TableRow& row, Column column) {
   return GbkToUtf8(row.cells[ColumnIndex(column)]);
 }
 
-// 有新标准, or 现行 in another edition than the one cited: the citation wants the site's.
-bool WantsSiteNumber(const TableRow& row, RowVerdict verdict) {
-  return verdict == RowVerdict::kSuperseded ||
-         ((verdict == RowVerdict::kCurrent || verdict == RowVerdict::kCurrentComing) &&
-          row.notes.edition_matches == false);
-}
-
-bool NeedsAttention(const TableRow& row, RowVerdict verdict) {
-  switch (verdict) {
-    case RowVerdict::kNone:
-      return false;
-    case RowVerdict::kCurrent:
-    case RowVerdict::kCurrentComing:
-      // In force: listed only when cited in another edition; a coming successor is told in
-      // the marked copy, not here.
-      return row.notes.edition_matches == false;
-    case RowVerdict::kSuperseded:
-    case RowVerdict::kWithdrawn:
-    case RowVerdict::kNotInForce:
-    case RowVerdict::kNotListed:
-    case RowVerdict::kFailed:
-      return true;
-  }
-  return false;
-}
-
 // "已废止：网站列为废止，无现行版本": the label, and the words that tell more, once.
-std::string VerdictWords(const TableRow& row, RowVerdict verdict) {
-  const std::string label = SpecOf(verdict).summary_label;
+std::string VerdictWords(const Judgement& judgement) {
+  const std::string label = SpecOf(judgement.verdict).summary_label;
   std::vector<std::string> words;
   // A row found on the site says no more than its label by its reason.
-  if (row.reason.outcome != Outcome::kFound) words.push_back(ReasonDescription(row.reason));
-  for (std::string& line : NoteLines(row.notes)) words.push_back(std::move(line));
+  if (judgement.reason.outcome != Outcome::kFound) {
+    words.push_back(ReasonDescription(judgement.reason));
+  }
+  for (std::string& line : NoteLines(judgement.notes)) words.push_back(std::move(line));
   const std::string said = JoinWords(words);
   if (said.empty()) return label;
   if (said.starts_with(label)) return said;
@@ -77,7 +54,8 @@ std::string Suggestion(const TableRow& row) {
   const std::string title = WithoutEdition(CellOf(row, Column::kLatestTitle));
   std::string out = title.empty() ? std::string() : "《" + title + "》";
   out += number;
-  if (!row.notes.site_edition.empty()) out += "（" + row.notes.site_edition + "）";
+  const std::string& edition = row.judgement.notes.site_edition;
+  if (!edition.empty()) out += "（" + edition + "）";
   return out;
 }
 
@@ -100,15 +78,16 @@ bool NamesNothing(const TableRow& row) {
 
 struct Change {
   ChangeEntry entry;
-  RowVerdict verdict = RowVerdict::kNone;
+  Verdict verdict = Verdict::kNone;
 };
 
 std::vector<Change> Changes(const std::vector<TableRow>& rows) {
   std::vector<Change> changes;
   std::unordered_map<std::string, std::size_t> known;
   for (const TableRow& row : rows) {
-    const RowVerdict verdict = VerdictOf(row);
-    if (!NeedsAttention(row, verdict) || NamesNothing(row)) continue;
+    const Judgement& judgement = row.judgement;
+    const VerdictSpec& spec = SpecOf(judgement.verdict);
+    if (!Holds(spec.listed, judgement) || NamesNothing(row)) continue;
     const std::string places = SourceWhere(row);
     const auto [at, added] = known.try_emplace(EntryKey(row), changes.size());
     if (!added) {
@@ -117,12 +96,12 @@ std::vector<Change> Changes(const std::vector<TableRow>& rows) {
       continue;
     }
     Change change;
-    change.verdict = verdict;
+    change.verdict = judgement.verdict;
     change.entry.written = Written(row);
     change.entry.places = places;
-    change.entry.verdict = VerdictWords(row, verdict);
-    if (WantsSiteNumber(row, verdict)) change.entry.suggestion = Suggestion(row);
-    change.entry.address = RowSearchAddress(row);
+    change.entry.verdict = VerdictWords(judgement);
+    if (Holds(spec.replaced, judgement)) change.entry.suggestion = Suggestion(row);
+    change.entry.address = GbkToUtf8(judgement.address);
     changes.push_back(std::move(change));
   }
   return changes;
@@ -144,11 +123,11 @@ std::string TsvCell(const std::string& utf8) {
 
 }  // namespace
 
-std::string RowSearchAddress(const TableRow& row) {
+std::string RowSearchAddress(const Site& site, const TableRow& row) {
   Text number = EnteredNumber(row.source, row.cells[ColumnIndex(Column::kNumber)]);
   const Text keyword = NormalizeNumber(number);
   if (keyword.empty()) return {};
-  return GbkToUtf8(SearchAddress(keyword));
+  return GbkToUtf8(site.SearchAddress(keyword));
 }
 
 std::vector<ChangeEntry> ChangeList(const std::vector<TableRow>& rows) {

@@ -7,13 +7,14 @@
 
 #include "document/xlsx_writer.h"
 #include "rows/result_table.h"
+#include "site/standard_site.h"
 #include "text/text.h"
 
 namespace kelvaro {
 
-// The search address the row's lookup asks (or would ask) for, as sent on the wire; empty
-// for a row that names no standard.
-std::string RowSearchAddress(const TableRow& row);
+// The search address the row's lookup asks (or would ask) `site` for, as sent on the wire;
+// empty for a row that names no standard.
+std::string RowSearchAddress(const Site& site, const TableRow& row);
 
 struct ChangeEntry {
   std::string written;  // 原文: the citation as written, with its title
@@ -21,7 +22,7 @@ struct ChangeEntry {
   std::string verdict;  // 结论: the verdict's summary label, and why
   std::string suggestion;  // 建议改为: "《建筑设计防火规范》GB 50016-2014（2018年版）"; empty
                            // unless superseded or of another edition
-  std::string address;  // 查询结果网页
+  std::string address;  // 查询结果网页: the address the lookup asked
   bool operator==(const ChangeEntry&) const = default;
 };
 

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "rows/export.h"
 #include "rows/import.h"
+#include "rows/reason.h"
 #include "rows/verdicts.h"
 #include "text/encoding.h"
 
@@ -27,23 +28,20 @@ void AddWords(std::string& out, const std::string& words) {
   out += words;
 }
 
-bool IsCurrent(RowVerdict verdict) {
-  return verdict == RowVerdict::kCurrent || verdict == RowVerdict::kCurrentComing;
-}
-
-// Why the row is marked: the verdict's words, then the notes'.
-std::string MarkWords(const TableRow& row, RowVerdict verdict) {
+// Why the row is marked: what its verdict opens with, then the notes.
+std::string MarkWords(const TableRow& row, CommentOpening opening) {
+  const Judgement& judgement = row.judgement;
   std::string words;
-  if (verdict == RowVerdict::kSuperseded) {
+  if (opening == CommentOpening::kCurrentStandard) {
     const std::string title = CellOf(row, Column::kLatestTitle);
-    const std::string released = GbkToUtf8(row.notes.release_date);
+    const std::string released = GbkToUtf8(judgement.notes.release_date);
     words = "有新标准：现行为" + (title.empty() ? std::string() : "《" + title + "》") +
             CellOf(row, Column::kLatestNumber) +
             (released.empty() ? std::string() : "（" + released + " 发布）");
-  } else if (!IsCurrent(verdict)) {
-    words = ReasonDescription(row.reason);
+  } else if (opening == CommentOpening::kReason) {
+    words = ReasonDescription(judgement.reason);
   }
-  for (const std::string& line : NoteLines(row.notes)) AddWords(words, line);
+  for (const std::string& line : NoteLines(judgement.notes)) AddWords(words, line);
   return words;
 }
 
@@ -68,9 +66,9 @@ XlsxSheet CheckSheet(const std::vector<TableRow>& rows) {
   sheet.link_column = 2;
   sheet.fill_column = 3;
   for (const TableRow& row : rows) {
-    const CellFill fill = SpecOf(VerdictOf(row)).fill;
-    std::string reason = ReasonDescription(row.reason);
-    for (const std::string& line : NoteLines(row.notes)) AddWords(reason, line);
+    const CellFill fill = SpecOf(row.judgement.verdict).fill;
+    std::string reason = ReasonDescription(row.judgement.reason);
+    for (const std::string& line : NoteLines(row.judgement.notes)) AddWords(reason, line);
     const auto add = [&](const Location& location, const std::string& written) {
       sheet.rows.push_back({CellOf(row, Column::kOrdinal), written, LocationWords(location),
                             CellOf(row, Column::kStatus), CellOf(row, Column::kLatestNumber),
@@ -100,18 +98,17 @@ bool Fail(std::string message, Bytes& out, std::string& error) {
 }  // namespace
 
 std::optional<CitationMark> MarkOfRow(const TableRow& row, bool replace) {
-  const RowVerdict verdict = VerdictOf(row);
-  const bool other_edition = IsCurrent(verdict) && row.notes.edition_matches == false;
-  if (verdict == RowVerdict::kNone || (verdict == RowVerdict::kCurrent && !other_edition)) {
-    return std::nullopt;
-  }
+  const Judgement& judgement = row.judgement;
+  const VerdictSpec& spec = SpecOf(judgement.verdict);
+  if (!Holds(spec.marked, judgement)) return std::nullopt;
   CitationMark mark;
-  mark.fill = SpecOf(verdict).fill;
-  mark.comment = MarkWords(row, verdict);
+  mark.fill = spec.fill;
+  mark.comment = MarkWords(row, spec.comment);
   const std::string number = CellOf(row, Column::kLatestNumber);
-  if (replace && (verdict == RowVerdict::kSuperseded || other_edition) && !number.empty()) {
+  if (replace && Holds(spec.replaced, judgement) && !number.empty()) {
     mark.number = number;
-    if (!row.notes.site_edition.empty()) mark.number += "（" + row.notes.site_edition + "）";
+    const std::string& edition = judgement.notes.site_edition;
+    if (!edition.empty()) mark.number += "（" + edition + "）";
     // The edition goes with the number, not twice.
     const std::string title = WithoutEdition(CellOf(row, Column::kLatestTitle));
     if (row.source.citation.has_value() && !row.source.citation->title.empty() && !title.empty() &&
@@ -164,8 +161,7 @@ bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<Table
     // Each place's own title decides whether the title is replaced there.
     TableRow here;
     here.cells = found->second->cells;
-    here.reason = found->second->reason;
-    here.notes = found->second->notes;
+    here.judgement = found->second->judgement;
     here.source.citation = citation;
     return MarkOfRow(here, replace);
   };

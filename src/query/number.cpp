@@ -120,23 +120,23 @@ bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number) {
   return RightText(RemoveAllSpaces(hit_number), 4) == RightText(cleaned_number, 4);
 }
 
-Status ClassifyNumber(const Text& hit_number, const Text& entered_number) {
+Verdict ClassifyNumber(const Text& hit_number, const Text& entered_number) {
   const NumberYear own = YearOf(entered_number);
-  if (own.digits == 0) return Status::kUnknown;
+  if (own.digits == 0) return Verdict::kNotListed;
   if (own.digits == 4) {
     Text cleaned = entered_number;
     return ClassifyStatus(hit_number, CleanNumber(cleaned));
   }
   const NumberYear hit = YearOf(hit_number);
-  if (hit.full == own.full) return Status::kCurrent;
-  return hit.full > own.full ? Status::kSuperseded : Status::kUnknown;
+  if (hit.full == own.full) return Verdict::kCurrent;
+  return hit.full > own.full ? Verdict::kSuperseded : Verdict::kNotListed;
 }
 
-Status ClassifyStatus(const Text& hit_number, const Text& cleaned_number) {
-  if (YearTailsEqual(hit_number, cleaned_number)) return Status::kCurrent;
+Verdict ClassifyStatus(const Text& hit_number, const Text& cleaned_number) {
+  if (YearTailsEqual(hit_number, cleaned_number)) return Verdict::kCurrent;
   const int hit_year = TextToInteger(RightText(RemoveAllSpaces(hit_number), 4));
   const int own_year = TextToInteger(RightText(cleaned_number, 4));
-  return hit_year > own_year ? Status::kSuperseded : Status::kUnknown;
+  return hit_year > own_year ? Verdict::kSuperseded : Verdict::kNotListed;
 }
 
 }  // namespace kelvaro

@@ -1,7 +1,7 @@
 // Standard numbers: cleaning, search keyword, year comparison.
 #pragma once
 
-#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -23,12 +23,14 @@ NumberYear YearOf(const Text& number);
 Text NormalizeNumber(Text& number);
 // Full-width forms count as ASCII; then the leading decimal integer, saturated to 32 bits.
 int TextToInteger(const Text& text);
-// The status for a four-digit year: equal year tails, else the later of the two.
-Status ClassifyStatus(const Text& hit_number, const Text& cleaned_number);
+// The status for a four-digit year: equal year tails (kCurrent), else the later of the two
+// (kSuperseded when the site's is later); a site that lists no such year or later is
+// kNotListed (its status word is 未知).
+Verdict ClassifyStatus(const Text& hit_number, const Text& cleaned_number);
 // The status of `entered_number` (as entered) against the site's current number: years of
 // four digits as ClassifyStatus compares them, two-digit years as full years; no year of its
-// own is unknown.
-Status ClassifyNumber(const Text& hit_number, const Text& entered_number);
+// own is undetermined (kNotListed).
+Verdict ClassifyNumber(const Text& hit_number, const Text& entered_number);
 // What tells standards apart in a number: its search keyword with ASCII letters upper-cased
 // (code and serial, "GBT50001"), and its full year (YearOf; 0 for none).
 struct StandardKey {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "query/number.h"
+#include "rows/reason.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -57,12 +58,12 @@ TextList ReportEntriesOf(const CurrentStandardRecord& record, const Text& addres
   return entries;
 }
 
-Text NoteEntry(const RowReason& reason, const RowNotes& notes) {
+Text NoteEntry(const Judgement& judgement) {
   std::vector<std::string> parts;
-  if (reason.outcome == Outcome::kWithdrawn || reason.outcome == Outcome::kNotInForce) {
-    parts.push_back(ReasonDescription(reason));
+  if (SpecOf(judgement.verdict).reason_in_report) {
+    parts.push_back(ReasonDescription(judgement.reason));
   }
-  for (std::string& line : NoteLines(notes)) parts.push_back(std::move(line));
+  for (std::string& line : NoteLines(judgement.notes)) parts.push_back(std::move(line));
   if (parts.empty()) return {};
   std::string note = "说明：";
   for (std::size_t i = 0; i < parts.size(); ++i) note.append(i > 0 ? "；" : "").append(parts[i]);

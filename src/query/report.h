@@ -1,7 +1,7 @@
 // The single query's report text, shared by the window and the command line.
 #pragma once
 
-#include "rows/reason.h"
+#include "rows/judgement.h"
 #include "site/standard_site.h"
 
 namespace kelvaro {
@@ -14,7 +14,7 @@ TextList ReportEntriesOf(const CurrentStandardRecord& record, const Text& addres
 // The last entry, "说明：" and what the lookup found beyond the status (withdrawn, not yet in
 // force, a successor coming, another edition in force), the parts joined by "；"; empty when
 // there is nothing of the kind.
-Text NoteEntry(const RowReason& reason, const RowNotes& notes);
+Text NoteEntry(const Judgement& judgement);
 // The whole text the report box ends up holding: "\r\n" then every entry.
 Text ReportText(const CurrentStandardRecord& record, const Text& address,
                 const Text& cleaned_number);

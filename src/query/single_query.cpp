@@ -7,30 +7,33 @@
 
 namespace kelvaro {
 
-SingleQueryResult RunSingleQuery(const Text& number_box_text) {
+SingleQueryResult RunSingleQuery(const Site& site, const Text& number_box_text) {
   SingleQueryResult result;
   const std::vector<Citation> citations = FindCitations(GbkToUtf8(number_box_text));
   result.entered = citations.empty() ? number_box_text : Utf8ToGbk(citations.front().number);
-  const std::string cited_edition = citations.empty() ? std::string() : citations.front().edition;
+  const CitedAs cited =
+      citations.empty() ? CitedAs{} : CitedAs{citations.front().edition, citations.front().title};
   result.cleaned = result.entered;
   result.keyword = NormalizeNumber(result.cleaned);
   if (result.keyword.empty()) {
     // An empty keyword names no standard; a request would only fetch an arbitrary list.
     result.lookup.record.status = kRecordNotFound;
-    result.lookup.address = SearchAddress(result.keyword);
-    result.verdict = JudgeLookup(result.entered, result.keyword, nullptr);
+    result.lookup.site = site.name;
+    result.lookup.address = site.SearchAddress(result.keyword);
+    result.judgement = JudgeLookup(result.entered, result.keyword, nullptr);
     return result;
   }
-  result.lookup = FetchCurrentStandard(result.keyword);
+  result.lookup = FetchCurrentStandard(site, result.keyword);
   result.requested = true;
-  result.verdict = JudgeLookup(result.entered, result.keyword, &result.lookup, cited_edition);
+  result.judgement = JudgeLookup(result.entered, result.keyword, &result.lookup, cited);
   return result;
 }
 
 TextList SingleQueryEntries(const SingleQueryResult& result) {
-  TextList entries = ReportEntriesOf(result.verdict.record, result.lookup.address,
-                                     result.verdict.status == Status::kCurrent);
-  const Text note = NoteEntry(result.verdict.reason, result.verdict.notes);
+  const Judgement& judgement = result.judgement;
+  TextList entries =
+      ReportEntriesOf(judgement.record, result.lookup.address, SpecOf(judgement.verdict).in_force);
+  const Text note = NoteEntry(judgement);
   if (!note.empty()) entries.push_back(note);
   return entries;
 }

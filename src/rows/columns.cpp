@@ -2,7 +2,6 @@
 
 #include "rows/export.h"
 #include "rows/reason.h"
-#include "rows/status.h"
 #include "rows/verdicts.h"
 #include "text/encoding.h"
 
@@ -22,9 +21,9 @@ std::string Number(const TableRow& row) {
   return GbkToUtf8(cell);
 }
 
-std::string ReasonName(const TableRow& row) { return ReasonCell(row.reason); }
-std::string ReasonWords(const TableRow& row) { return ReasonDescription(row.reason); }
-std::string LookedUpAt(const TableRow& row) { return row.looked_up_at; }
+std::string ReasonName(const TableRow& row) { return ReasonCell(row.judgement.reason); }
+std::string ReasonWords(const TableRow& row) { return ReasonDescription(row.judgement.reason); }
+std::string LookedUpAt(const TableRow& row) { return row.judgement.read_at; }
 
 constexpr unsigned kTable = kShown | kInWorkbook;
 constexpr unsigned kSource = kWithSources | kInWorkbook;
@@ -62,11 +61,11 @@ const std::vector<const ColumnSpec*>& ShownColumns() {
   return shown;
 }
 
-unsigned TableOutputs(bool reasons, bool sources) {
-  return kShown | (reasons ? kWithReasons : 0u) | (sources ? kWithSources : 0u);
+unsigned TableOutputs(TableExtras extras) {
+  return kShown | (extras.reasons ? kWithReasons : 0u) | (extras.sources ? kWithSources : 0u);
 }
 
-CellFill RowFill(const TableRow& row) { return SpecOf(VerdictOf(row)).fill; }
+CellFill RowFill(const TableRow& row) { return SpecOf(row.judgement.verdict).fill; }
 
 std::string CellUtf8(const TableRow& row, int column) {
   const auto& shown = ShownColumns();

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "document/xlsx_writer.h"
+#include "document/cell_fill.h"
 #include "rows/result_table.h"
 
 namespace kelvaro {
@@ -38,9 +38,12 @@ const std::vector<ColumnSpec>& Columns();
 std::vector<const ColumnSpec*> ColumnsFor(unsigned outputs);
 // The window's columns (kShown), by their index in the window.
 const std::vector<const ColumnSpec*>& ShownColumns();
-// What a written table carries: the shown columns, the reason's cell with `reasons`, where
-// the row came from with `sources`.
-unsigned TableOutputs(bool reasons, bool sources);
+// What a written table carries beside the shown columns.
+struct TableExtras {
+  bool reasons = false;  // the reason's cell
+  bool sources = false;  // where the row came from: 出处 and 原文
+};
+unsigned TableOutputs(TableExtras extras);
 
 // The fill of a row's status cell (kFilledByStatus), in the workbook and in both windows.
 CellFill RowFill(const TableRow& row);

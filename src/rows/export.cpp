@@ -6,7 +6,6 @@
 #include "citation/citation.h"
 #include "document/xlsx_writer.h"
 #include "rows/columns.h"
-#include "rows/status.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -70,15 +69,6 @@ bool SameTitle(const std::string& a, const std::string& b) {
   return TitleKey(WithoutEdition(a)) == TitleKey(WithoutEdition(b));
 }
 
-std::optional<bool> TitleMatches(const RowStore::Row& row) {
-  if (!row.source.citation.has_value() || row.source.citation->title.empty() ||
-      StatusOfCell(row.cells[ColumnIndex(Column::kStatus)]) != Status::kCurrent) {
-    return std::nullopt;
-  }
-  return SameTitle(row.source.citation->title,
-                   GbkToUtf8(row.cells[ColumnIndex(Column::kLatestTitle)]));
-}
-
 bool AnyFromDocument(const std::vector<RowStore::Row>& rows) {
   for (const auto& row : rows) {
     if (row.source.from_document) return true;
@@ -108,23 +98,23 @@ std::string CsvRecord(const std::vector<std::string>& fields) {
 
 }  // namespace
 
-std::string PlainTextRow(const RowStore::Row& row, bool sources) {
-  return PlainCells(RowCells(row, ColumnsFor(TableOutputs(false, sources))));
+std::string PlainTextRow(const RowStore::Row& row, TableExtras extras) {
+  return PlainCells(RowCells(row, ColumnsFor(TableOutputs(extras))));
 }
 
 std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end,
-                           bool sources) {
+                           TableExtras extras) {
   std::string out;
-  for (const auto& record : TableRecords(rows, ColumnsFor(TableOutputs(false, sources)))) {
+  for (const auto& record : TableRecords(rows, ColumnsFor(TableOutputs(extras)))) {
     out += PlainCells(record) + line_end;
   }
   return out;
 }
 
-std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons, bool sources) {
+std::string FormatCsv(const std::vector<RowStore::Row>& rows, TableExtras extras) {
   // The byte-order mark lets spreadsheet programs read the file as UTF-8.
   std::string out = "\xEF\xBB\xBF";
-  for (const auto& record : TableRecords(rows, ColumnsFor(TableOutputs(reasons, sources)))) {
+  for (const auto& record : TableRecords(rows, ColumnsFor(TableOutputs(extras)))) {
     out += CsvRecord(record);
   }
   return out;

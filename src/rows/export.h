@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "document/xlsx_writer.h"
+#include "rows/columns.h"
 #include "rows/row_store.h"
 
 namespace kelvaro {
@@ -24,9 +25,6 @@ std::string WithoutEdition(const std::string& title);
 // Whether two titles (UTF-8) are one: spaces, punctuation, character width and an edition
 // note aside.
 bool SameTitle(const std::string& a, const std::string& b);
-// For a 现行 row whose citation names a title: whether the site's title is that title
-// (SameTitle). Nothing otherwise.
-std::optional<bool> TitleMatches(const RowStore::Row& row);
 // Rows from pasted text or a document, whose source the exports then carry.
 bool AnyFromDocument(const std::vector<RowStore::Row>& rows);
 
@@ -36,17 +34,16 @@ bool AnyFromDocument(const std::vector<RowStore::Row>& rows);
 std::string CsvField(const std::string& utf8);
 
 // A row as one line of tab-separated cells (UTF-8, no line end); a tab or line break
-// inside a cell becomes a space, so that a spreadsheet keeps the columns.
-// With `sources`, where the row came from follows.
-std::string PlainTextRow(const RowStore::Row& row, bool sources = false);
+// inside a cell becomes a space, so that a spreadsheet keeps the columns. The extras follow
+// the shown cells.
+std::string PlainTextRow(const RowStore::Row& row, TableExtras extras = {});
 // The header and every row, each line ended by `line_end`.
 std::string PlainTextTable(const std::vector<RowStore::Row>& rows, const char* line_end = "\n",
-                           bool sources = false);
+                           TableExtras extras = {});
 
-// UTF-8 byte-order mark, header record, one record per row; CR LF record ends. With the
-// reason's column when `reasons` is set, and where the row came from when `sources` is.
-std::string FormatCsv(const std::vector<RowStore::Row>& rows, bool reasons = false,
-                      bool sources = false);
+// UTF-8 byte-order mark, header record, one record per row; CR LF record ends; the extras
+// after the shown columns.
+std::string FormatCsv(const std::vector<RowStore::Row>& rows, TableExtras extras = {});
 
 // The sheet 查询结果 of the workbook's columns, the status cell filled by its word, 序号
 // written as numbers.

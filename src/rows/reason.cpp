@@ -3,49 +3,9 @@
 #include <utility>
 
 #include "rows/result_table.h"
-#include "rows/status.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
-
-const char* OutcomeName(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::kNone:
-      return "";
-    case Outcome::kFound:
-      return "found";
-    case Outcome::kNotFound:
-      return "not-found";
-    case Outcome::kNoYear:
-      return "no-year";
-    case Outcome::kEmpty:
-      return "empty";
-    case Outcome::kHttpError:
-      return "http-error";
-    case Outcome::kNetwork:
-      return "network";
-    case Outcome::kAborted:
-      return "aborted";
-    case Outcome::kWithdrawn:
-      return "withdrawn";
-    case Outcome::kNotInForce:
-      return "not-in-force";
-  }
-  return "";
-}
-
-bool IsSiteFailure(Outcome outcome) {
-  return outcome == Outcome::kNetwork || outcome == Outcome::kHttpError;
-}
-
-std::string ReasonCell(const RowReason& reason) {
-  std::string cell = OutcomeName(reason.outcome);
-  // Appended piece by piece: GCC 12 at -O3 mistakes "literal" + string for an overlapping copy.
-  if (reason.http_status != 0) cell.append(" ").append(std::to_string(reason.http_status));
-  if (!reason.error.empty()) cell.append(": ").append(GbkToUtf8(reason.error));
-  return cell;
-}
-
 namespace {
 
 // The request object's short texts for the failures users meet, in words they read.
@@ -72,36 +32,71 @@ std::string NetworkErrorDescription(const Text& error) {
   return GbkToUtf8(error);
 }
 
+template <const char* kWords>
+std::string Fixed(const RowReason&) {
+  return kWords;
+}
+
+constexpr char kNoWords[] = "";
+constexpr char kFoundWords[] = "网站上查到该编号的现行标准";
+constexpr char kNotFoundWords[] = "网站未收录该编号";
+constexpr char kNoYearWords[] = "编号缺少四位年份";
+constexpr char kEmptyWords[] = "编号为空，未查询";
+constexpr char kAbortedWords[] = "查询被中止";
+constexpr char kWithdrawnWords[] = "已废止：网站列为废止，无现行版本";
+
+std::string HttpErrorWords(const RowReason& reason) {
+  return std::string("网站返回 ").append(std::to_string(reason.http_status));
+}
+
+std::string NetworkWords(const RowReason& reason) {
+  return reason.error.empty()
+             ? std::string("网络错误")
+             : std::string("网络错误：").append(NetworkErrorDescription(reason.error));
+}
+
+std::string NotInForceWords(const RowReason& reason) {
+  return reason.effective_date.empty()
+             ? std::string("尚未实施")
+             : std::string("尚未实施：实施日期 ").append(GbkToUtf8(reason.effective_date));
+}
+
+const OutcomeSpec kOutcomes[] = {
+    {Outcome::kNone, "", false, &Fixed<kNoWords>},
+    {Outcome::kFound, "found", false, &Fixed<kFoundWords>},
+    {Outcome::kNotFound, "not-found", false, &Fixed<kNotFoundWords>},
+    {Outcome::kNoYear, "no-year", false, &Fixed<kNoYearWords>},
+    {Outcome::kEmpty, "empty", false, &Fixed<kEmptyWords>},
+    {Outcome::kHttpError, "http-error", true, &HttpErrorWords},
+    {Outcome::kNetwork, "network", true, &NetworkWords},
+    {Outcome::kAborted, "aborted", false, &Fixed<kAbortedWords>},
+    {Outcome::kWithdrawn, "withdrawn", false, &Fixed<kWithdrawnWords>},
+    {Outcome::kNotInForce, "not-in-force", false, &NotInForceWords},
+};
+
 }  // namespace
 
-std::string ReasonDescription(const RowReason& reason) {
-  switch (reason.outcome) {
-    case Outcome::kNone:
-      return {};
-    case Outcome::kFound:
-      return "网站上查到该编号的现行标准";
-    case Outcome::kNotFound:
-      return "网站未收录该编号";
-    case Outcome::kNoYear:
-      return "编号缺少四位年份";
-    case Outcome::kEmpty:
-      return "编号为空，未查询";
-    case Outcome::kHttpError:
-      return std::string("网站返回 ").append(std::to_string(reason.http_status));
-    case Outcome::kNetwork:
-      return reason.error.empty()
-                 ? std::string("网络错误")
-                 : std::string("网络错误：").append(NetworkErrorDescription(reason.error));
-    case Outcome::kAborted:
-      return "查询被中止";
-    case Outcome::kWithdrawn:
-      return "已废止：网站列为废止，无现行版本";
-    case Outcome::kNotInForce:
-      return reason.effective_date.empty()
-                 ? std::string("尚未实施")
-                 : std::string("尚未实施：实施日期 ").append(GbkToUtf8(reason.effective_date));
+const OutcomeSpec& SpecOf(Outcome outcome) {
+  for (const OutcomeSpec& spec : kOutcomes) {
+    if (spec.outcome == outcome) return spec;
   }
-  return {};
+  return kOutcomes[0];
+}
+
+const char* OutcomeName(Outcome outcome) { return SpecOf(outcome).name; }
+
+bool IsSiteFailure(Outcome outcome) { return SpecOf(outcome).site_failure; }
+
+std::string ReasonCell(const RowReason& reason) {
+  std::string cell = OutcomeName(reason.outcome);
+  // Appended piece by piece: GCC 12 at -O3 mistakes "literal" + string for an overlapping copy.
+  if (reason.http_status != 0) cell.append(" ").append(std::to_string(reason.http_status));
+  if (!reason.error.empty()) cell.append(": ").append(GbkToUtf8(reason.error));
+  return cell;
+}
+
+std::string ReasonDescription(const RowReason& reason) {
+  return SpecOf(reason.outcome).words(reason);
 }
 
 std::vector<std::string> NoteLines(const RowNotes& notes) {
@@ -120,11 +115,7 @@ std::vector<std::string> NoteLines(const RowNotes& notes) {
 std::vector<RowId> FailedRows(ResultTable& table) {
   std::vector<RowId> failed;
   for (const RowId id : table.RowIds()) {
-    const Outcome outcome = table.ReasonById(id).outcome;
-    if ((IsSiteFailure(outcome) || outcome == Outcome::kAborted) &&
-        StatusOfCell(table.GetCellTextById(id, ColumnIndex(Column::kStatus))) == Status::kUnknown) {
-      failed.push_back(id);
-    }
+    if (SpecOf(table.JudgementById(id).verdict).asked_again) failed.push_back(id);
   }
   return failed;
 }
@@ -132,7 +123,7 @@ std::vector<RowId> FailedRows(ResultTable& table) {
 std::vector<RowId> SiteFailedRows(ResultTable& table) {
   std::vector<RowId> failed;
   for (const RowId id : table.RowIds()) {
-    if (IsSiteFailure(table.ReasonById(id).outcome)) failed.push_back(id);
+    if (IsSiteFailure(table.JudgementById(id).reason.outcome)) failed.push_back(id);
   }
   return failed;
 }

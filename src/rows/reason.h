@@ -1,60 +1,26 @@
-// What a row's lookup ended with, in every form the front ends show it: the status words,
-// why the lookup ended (kept beside the status word, not a column), its name in the command
-// line's output and its Chinese words in the windows, and the rows worth asking again.
+// Why a row's lookup ended as it did, in every form the front ends show it: its name in the
+// command line's output, its Chinese words in the windows and the notes' lines, and the rows
+// worth asking again.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "text/text.h"
+#include "rows/judgement.h"
 
 namespace kelvaro {
 
 class ResultTable;
-using RowId = std::uint64_t;  // a row's stable identity; 0 is no row
 
-enum class Outcome {
-  kNone,        // not looked up (yet)
-  kFound,       // a current row was found; the status word says the rest
-  kNotFound,    // a result page without a current row
-  kNoYear,      // the number does not end in "-" and a four-digit year
-  kEmpty,       // no keyword: nothing to search for
-  kHttpError,   // the site answered with a status other than 200
-  kNetwork,     // no answer: refused, time-out, unknown host, reset, too large
-  kAborted,     // ended by a stop before its answer came
-  kWithdrawn,   // listed as 废止 or 作废, and no current standard of its code and serial is
-  kNotInForce,  // listed as 即将实施
+// Everything about a reason, in one table.
+struct OutcomeSpec {
+  Outcome outcome;
+  const char* name;   // the command line's: "found", "not-found", ...; "" for kNone
+  bool site_failure;  // the site could not be asked: --retry and --strict look at it
+  // The status cell's tooltip (UTF-8): "网站未收录该编号", "网站返回 503", ...
+  std::string (*words)(const RowReason& reason);
 };
-struct RowReason {
-  Outcome outcome = Outcome::kNone;
-  int http_status = 0;    // kHttpError
-  Text error;             // kNetwork: the request object's short error text (ASCII)
-  Text effective_date{};  // kNotInForce: its 实施日期 as the site writes it; may be empty
-  bool operator==(const RowReason&) const = default;
-};
-
-// A standard the site lists as coming into force (即将实施). GBK.
-struct ComingStandard {
-  Text number;
-  Text title;
-  Text effective_date;  // empty when the site gives none
-  bool operator==(const ComingStandard&) const = default;
-};
-
-// What a lookup found beside its status and reason.
-struct RowNotes {
-  // 现行 or 有新标准, and a later standard of the same code and serial is 即将实施.
-  std::optional<ComingStandard> coming;
-  // The edition note of the site's current standard (UTF-8 "2018年版"); empty for none.
-  std::string site_edition;
-  // A 现行 row whose site shows an edition: whether the citation gives that same edition.
-  std::optional<bool> edition_matches;
-  // The site's current standard's release date as the site writes it (GBK); empty for none.
-  Text release_date = {};
-  bool operator==(const RowNotes&) const = default;
-};
+const OutcomeSpec& SpecOf(Outcome outcome);
 
 // "found", "not-found", "no-year", "empty", "http-error", "network", "aborted", "withdrawn",
 // "not-in-force" ("" for none).
@@ -73,8 +39,8 @@ std::string ReasonDescription(const RowReason& reason);
 // citation does not give the site's edition.
 std::vector<std::string> NoteLines(const RowNotes& notes);
 
-// The rows "重新查询未知" asks again for: 未知 because the site could not be asked or the
-// lookup was aborted.
+// The rows "重新查询未知" asks again for: their verdict says so (the site could not be asked,
+// or the lookup was stopped).
 std::vector<RowId> FailedRows(ResultTable& table);
 // Rows whose last lookup failed at the site (network or HTTP error): the command line's
 // --retry asks again for these, the windows' batch button counts them.

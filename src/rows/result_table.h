@@ -9,7 +9,7 @@
 
 #include "citation/citation.h"
 #include "document/location.h"
-#include "rows/reason.h"
+#include "rows/judgement.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -43,10 +43,9 @@ struct RowSource {
 struct TableRow {
   RowId id = 0;
   std::array<Text, kColumnCount> cells;
-  RowReason reason;
-  RowNotes notes;
+  // The last lookup's, whole; empty for a row never looked up. Cells 2 to 4 show it.
+  Judgement judgement;
   RowSource source;
-  std::string looked_up_at;  // local time the reason was last set, "2026-12-08 22:00:13"
 };
 
 struct CellHit {
@@ -75,12 +74,11 @@ class ResultTable {
   virtual void SetCellTextById(RowId id, int column, const Text& text) = 0;
   virtual void DeleteRowById(RowId id) = 0;
   virtual void MakeRowVisibleById(RowId id) = 0;
-  // The reason of a row's last lookup; kNone for a row never looked up or removed.
-  virtual void SetReasonById(RowId id, const RowReason& reason) = 0;
-  virtual RowReason ReasonById(RowId id) = 0;
-  // What the row's last lookup found beside its reason; empty for a row never looked up.
-  virtual void SetNotesById(RowId id, const RowNotes& notes) = 0;
-  virtual RowNotes NotesById(RowId id) = 0;
+  // A lookup's judgement, stored whole in one step with the three cells it shows (the status
+  // word, the current number and title): no reader sees half of it.
+  virtual void SetJudgementById(RowId id, const Judgement& judgement) = 0;
+  // The row's last judgement; empty for a row never looked up or removed.
+  virtual Judgement JudgementById(RowId id) = 0;
   // Where the row came from; empty for a row removed or added without one.
   virtual void SetSourceById(RowId id, const RowSource& source) = 0;
   virtual RowSource SourceById(RowId id) = 0;
@@ -107,9 +105,7 @@ class ResultTable {
   void SetCellTextById(RowId id, int column, const Text& text) override; \
   void DeleteRowById(RowId id) override;                                 \
   void MakeRowVisibleById(RowId id) override;                            \
-  void SetReasonById(RowId id, const RowReason& reason) override;        \
-  RowReason ReasonById(RowId id) override;                               \
-  void SetNotesById(RowId id, const RowNotes& notes) override;           \
-  RowNotes NotesById(RowId id) override;                                 \
+  void SetJudgementById(RowId id, const Judgement& judgement) override;  \
+  Judgement JudgementById(RowId id) override;                            \
   void SetSourceById(RowId id, const RowSource& source) override;        \
   RowSource SourceById(RowId id) override;

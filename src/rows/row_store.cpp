@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <utility>
 
-#include "platform/clock.h"
 #include "rows/columns.h"
 
 namespace kelvaro {
@@ -115,27 +114,21 @@ void RowStore::DeleteRowById(RowId id) {
 
 void RowStore::MakeRowVisibleById(RowId /*id*/) {}
 
-void RowStore::SetReasonById(RowId id, const RowReason& reason) {
-  // Read before the lock: the clock is the system's, not the table's.
-  const std::string now =
-      reason.outcome == Outcome::kNone ? std::string() : platform::LocalTimeText();
+void RowStore::SetJudgementById(RowId id, const Judgement& judgement) {
   std::lock_guard lock(mutex_);
   const int index = IndexOfLocked(id);
   if (index < 0) return;
-  rows_[static_cast<std::size_t>(index)]->reason = reason;
-  rows_[static_cast<std::size_t>(index)]->looked_up_at = now;
+  Row& row = *rows_[static_cast<std::size_t>(index)];
+  row.judgement = judgement;
+  row.cells[ColumnIndex(Column::kStatus)] = StatusWord(judgement.verdict);
+  row.cells[ColumnIndex(Column::kLatestNumber)] = judgement.record.number;
+  row.cells[ColumnIndex(Column::kLatestTitle)] = judgement.record.title;
 }
 
-void RowStore::SetNotesById(RowId id, const RowNotes& notes) {
+Judgement RowStore::JudgementById(RowId id) {
   std::lock_guard lock(mutex_);
   const int index = IndexOfLocked(id);
-  if (index >= 0) rows_[static_cast<std::size_t>(index)]->notes = notes;
-}
-
-RowNotes RowStore::NotesById(RowId id) {
-  std::lock_guard lock(mutex_);
-  const int index = IndexOfLocked(id);
-  return index < 0 ? RowNotes{} : rows_[static_cast<std::size_t>(index)]->notes;
+  return index < 0 ? Judgement{} : rows_[static_cast<std::size_t>(index)]->judgement;
 }
 
 void RowStore::SetSourceById(RowId id, const RowSource& source) {
@@ -148,12 +141,6 @@ RowSource RowStore::SourceById(RowId id) {
   std::lock_guard lock(mutex_);
   const int index = IndexOfLocked(id);
   return index < 0 ? RowSource{} : rows_[static_cast<std::size_t>(index)]->source;
-}
-
-RowReason RowStore::ReasonById(RowId id) {
-  std::lock_guard lock(mutex_);
-  const int index = IndexOfLocked(id);
-  return index < 0 ? RowReason{} : rows_[static_cast<std::size_t>(index)]->reason;
 }
 
 std::vector<RowStore::Row> RowStore::Snapshot() {

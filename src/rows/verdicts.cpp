@@ -3,75 +3,78 @@
 #include <string_view>
 #include <utility>
 
-#include "rows/status.h"
+#include "rows/judgement.h"
+#include "rows/result_table.h"
 
 namespace kelvaro {
+namespace {
+
+const Text kCurrentWord = "\xCF\xD6\xD0\xD0";                     // 现行
+const Text kSupersededWord = "\xD3\xD0\xD0\xC2\xB1\xEA\xD7\xBC";  // 有新标准
+const Text kUnknownWord = "\xCE\xB4\xD6\xAA";                     // 未知
+
+constexpr When kNever = When::kNever;
+constexpr When kOtherEdition = When::kOtherEdition;
+constexpr When kAlways = When::kAlways;
+
+}  // namespace
 
 const std::vector<VerdictSpec>& Verdicts() {
+  using enum CommentOpening;
+  // clang-format off
   static const std::vector<VerdictSpec> verdicts = {
-      {RowVerdict::kCurrent, "现行", CellFill::kLightGreen},
-      {RowVerdict::kCurrentComing, "现行", CellFill::kLightBlue},
-      {RowVerdict::kSuperseded, "有新标准", CellFill::kAmber},
-      {RowVerdict::kWithdrawn, "已废止", CellFill::kRose},
-      {RowVerdict::kNotInForce, "尚未实施", CellFill::kLightBlue},
-      {RowVerdict::kNotListed, "未收录", CellFill::kGrey},
-      {RowVerdict::kFailed, "查询失败", CellFill::kViolet},
+  //  verdict                   word             label       fill                  in force
+  //  outdated       listed         marked         replaced       comment           说明   again  button
+      {Verdict::kCurrent,       kCurrentWord,    "现行",     CellFill::kLightGreen, true,
+       kOtherEdition, kOtherEdition, kOtherEdition, kOtherEdition, kNotes,           false, false, "按钮4"},
+      {Verdict::kCurrentComing, kCurrentWord,    "现行",     CellFill::kLightBlue,  true,
+       kOtherEdition, kOtherEdition, kAlways,       kOtherEdition, kNotes,           false, false, nullptr},
+      {Verdict::kSuperseded,    kSupersededWord, "有新标准", CellFill::kAmber,      false,
+       kAlways,       kAlways,       kAlways,       kAlways,       kCurrentStandard, false, false, "按钮5"},
+      {Verdict::kWithdrawn,     kUnknownWord,    "已废止",   CellFill::kRose,       false,
+       kAlways,       kAlways,       kAlways,       kNever,        kReason,          true,  false, nullptr},
+      {Verdict::kNotInForce,    kUnknownWord,    "尚未实施", CellFill::kLightBlue,  false,
+       kAlways,       kAlways,       kAlways,       kNever,        kReason,          true,  false, nullptr},
+      {Verdict::kNotListed,     kUnknownWord,    "未收录",   CellFill::kGrey,       false,
+       kNever,        kAlways,       kAlways,       kNever,        kReason,          false, false, nullptr},
+      {Verdict::kFailed,        kUnknownWord,    "查询失败", CellFill::kViolet,     false,
+       kNever,        kAlways,       kAlways,       kNever,        kReason,          false, true,  nullptr},
   };
+  // clang-format on
   return verdicts;
 }
 
-const VerdictSpec& SpecOf(RowVerdict verdict) {
-  static const VerdictSpec none{RowVerdict::kNone, "", CellFill::kNone};
+const VerdictSpec& SpecOf(Verdict verdict) {
+  static const VerdictSpec none{
+      Verdict::kNone,         Text(), "",    CellFill::kNone, false, kNever, kNever, kNever, kNever,
+      CommentOpening::kNotes, false,  false, nullptr};
   for (const VerdictSpec& spec : Verdicts()) {
     if (spec.verdict == verdict) return spec;
   }
   return none;
 }
 
-namespace {
+const Text& StatusWord(Verdict verdict) { return SpecOf(verdict).status_word; }
 
-RowVerdict VerdictOf(const Text& status_cell, Outcome outcome, bool coming) {
-  switch (StatusOfCell(status_cell)) {
-    case Status::kNone:
-      return RowVerdict::kNone;
-    case Status::kCurrent:
-      return coming ? RowVerdict::kCurrentComing : RowVerdict::kCurrent;
-    case Status::kSuperseded:
-      return RowVerdict::kSuperseded;
-    case Status::kUnknown:
-      break;
-  }
-  if (outcome == Outcome::kWithdrawn) return RowVerdict::kWithdrawn;
-  if (outcome == Outcome::kNotInForce) return RowVerdict::kNotInForce;
-  if (IsSiteFailure(outcome) || outcome == Outcome::kAborted) return RowVerdict::kFailed;
-  return RowVerdict::kNotListed;
+bool Holds(When when, const Judgement& judgement) {
+  return when == When::kAlways ||
+         (when == When::kOtherEdition && judgement.notes.edition_matches == false);
 }
 
-}  // namespace
-
-RowVerdict VerdictOf(const TableRow& row) {
-  return VerdictOf(row.cells[ColumnIndex(Column::kStatus)], row.reason.outcome,
-                   row.notes.coming.has_value());
-}
-
-std::vector<RowVerdict> VerdictsOf(ResultTable& table) {
-  std::vector<RowVerdict> verdicts;
-  for (const RowId id : table.RowIds()) {
-    verdicts.push_back(VerdictOf(table.GetCellTextById(id, ColumnIndex(Column::kStatus)),
-                                 table.ReasonById(id).outcome,
-                                 table.NotesById(id).coming.has_value()));
-  }
+std::vector<Verdict> VerdictsOf(ResultTable& table) {
+  std::vector<Verdict> verdicts;
+  for (const RowId id : table.RowIds()) verdicts.push_back(table.JudgementById(id).verdict);
   return verdicts;
 }
 
-std::vector<RowVerdict> VerdictsOf(const std::vector<TableRow>& rows) {
-  std::vector<RowVerdict> verdicts;
+std::vector<Verdict> VerdictsOf(const std::vector<TableRow>& rows) {
+  std::vector<Verdict> verdicts;
   verdicts.reserve(rows.size());
-  for (const TableRow& row : rows) verdicts.push_back(VerdictOf(row));
+  for (const TableRow& row : rows) verdicts.push_back(row.judgement.verdict);
   return verdicts;
 }
 
-std::string VerdictSummary(const std::vector<RowVerdict>& verdicts) {
+std::string VerdictSummary(const std::vector<Verdict>& verdicts) {
   // Labels in the table's order, each counted once.
   std::vector<std::pair<std::string_view, int>> counts;
   for (const VerdictSpec& spec : Verdicts()) {
@@ -80,8 +83,8 @@ std::string VerdictSummary(const std::vector<RowVerdict>& verdicts) {
     if (!known) counts.emplace_back(spec.summary_label, 0);
   }
   int not_looked_up = 0;
-  for (const RowVerdict verdict : verdicts) {
-    if (verdict == RowVerdict::kNone) ++not_looked_up;
+  for (const Verdict verdict : verdicts) {
+    if (verdict == Verdict::kNone) ++not_looked_up;
     for (auto& count : counts) count.second += count.first == SpecOf(verdict).summary_label;
   }
   std::string line = std::to_string(verdicts.size()) + " 行：";
@@ -93,18 +96,8 @@ std::string VerdictSummary(const std::vector<RowVerdict>& verdicts) {
   return line;
 }
 
-bool IsOutdated(const TableRow& row) {
-  switch (VerdictOf(row)) {
-    case RowVerdict::kSuperseded:
-    case RowVerdict::kWithdrawn:
-    case RowVerdict::kNotInForce:
-      return true;
-    case RowVerdict::kCurrent:
-    case RowVerdict::kCurrentComing:
-      return row.notes.edition_matches == false;
-    default:
-      return false;
-  }
+bool IsOutdated(const Judgement& judgement) {
+  return Holds(SpecOf(judgement.verdict).outdated, judgement);
 }
 
 }  // namespace kelvaro

@@ -26,8 +26,8 @@ struct PendingQuery {
 
 }  // namespace
 
-BatchSession::BatchSession(ResultTable& table, MessagePump& pump, ThreadStarter starter)
-    : table_(table), pump_(pump), runner_(pump, std::move(starter)) {
+BatchSession::BatchSession(ResultTable& table, MessagePump& pump, Site site, ThreadStarter starter)
+    : table_(table), pump_(pump), site_(std::move(site)), runner_(pump, std::move(starter)) {
   query_lock_ = locks_.CreateLock();
 }
 
@@ -41,23 +41,24 @@ QueryServices BatchSession::Services() {
   services.query_lock = query_lock_;
   services.pump = &pump_;
   services.finished_rows = &finished_rows_;
+  services.site = site_;
   return services;
 }
 
-std::shared_ptr<KeywordCache> BatchSession::BatchCache() {
+std::shared_ptr<LookupStore> BatchSession::BatchStore() {
   // Nothing running: whatever a worker thread still holds belongs to a batch that ended.
-  std::shared_ptr<KeywordCache> cache = batch_calls_ > 0 || IsRunning() ? cache_.lock() : nullptr;
-  if (cache == nullptr) {
-    cache = std::make_shared<KeywordCache>();
-    cache_ = cache;
+  std::shared_ptr<LookupStore> store = batch_calls_ > 0 || IsRunning() ? store_.lock() : nullptr;
+  if (store == nullptr) {
+    store = std::make_shared<MemoryLookupStore>();
+    store_ = store;
   }
-  return cache;
+  return store;
 }
 
 template <typename Start>
 void BatchSession::RunQuery(Start start) {
   QueryServices services = Services();
-  services.cache = BatchCache();
+  services.store = BatchStore();
   ++batch_calls_;
   struct Leave {
     int& calls;
@@ -87,8 +88,8 @@ std::optional<SingleQueryResult> BatchSession::RunSingleQuery(const Text& number
   if (IsEnding()) return std::nullopt;
   auto pending = std::make_shared<PendingQuery>();
   MessagePump* pump = &pump_;
-  auto lookup = [pending, number_box_text, pump] {
-    pending->result = kelvaro::RunSingleQuery(number_box_text);
+  auto lookup = [pending, site = site_, number_box_text, pump] {
+    pending->result = kelvaro::RunSingleQuery(site, number_box_text);
     pending->done.store(true);
     pump->WakeUp();
   };

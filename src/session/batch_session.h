@@ -25,8 +25,10 @@ class BatchSession {
   static constexpr std::chrono::milliseconds kWaitForEver = std::chrono::milliseconds::max();
 
   // `table` and `pump` outlive the session; `pump` belongs to the calling thread, which
-  // every member below but RequestEnd must be called on. Creates the query lock.
-  BatchSession(ResultTable& table, MessagePump& pump, ThreadStarter starter = StartDetachedThread);
+  // every member below but RequestEnd must be called on. Standards are looked up on `site`.
+  // Creates the query lock.
+  BatchSession(ResultTable& table, MessagePump& pump, Site site,
+               ThreadStarter starter = StartDetachedThread);
   // Ends everything (EndAll) unless that was done.
   ~BatchSession();
   BatchSession(const BatchSession&) = delete;
@@ -43,6 +45,9 @@ class BatchSession {
   void QueryRows(const Text& speed_text, std::vector<RowId> row_ids);
   // The removal buttons: passes of up to 10 workers until no row holds `target_word`.
   void RemoveRowsWithStatus(const Text& target_word);
+  // The site lookups ask from now on (batches running go on with theirs).
+  void SetSite(const Site& site) { site_ = site; }
+  const Site& site() const { return site_; }
   // The single query, its request made off this thread while the pump dispatches.
   // Nothing when the session was ended meanwhile.
   std::optional<SingleQueryResult> RunSingleQuery(const Text& number_box_text);
@@ -67,19 +72,20 @@ class BatchSession {
 
  private:
   QueryServices Services();
-  // The pages of the batch now running, or a new store when none runs.
-  std::shared_ptr<KeywordCache> BatchCache();
-  // A batch query over `services` (cache set), counted in batch_calls_.
+  // The store of the batch now running, or a new one when none runs.
+  std::shared_ptr<LookupStore> BatchStore();
+  // A batch query over `services` (store set), counted in batch_calls_.
   template <typename Start>
   void RunQuery(Start start);
 
   ResultTable& table_;
   MessagePump& pump_;
+  Site site_;
   BatchRunner runner_;
   LockRegistry locks_;
   int query_lock_ = 0;
   // Owned by the batch calls and their workers; gone when the last of them has ended.
-  std::weak_ptr<KeywordCache> cache_;
+  std::weak_ptr<LookupStore> store_;
   int batch_calls_ = 0;  // query batches on the stack of this thread (nested ones too)
   std::atomic<int> finished_rows_{0};
   std::atomic<bool> end_requested_{false};

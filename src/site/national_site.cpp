@@ -151,9 +151,8 @@ CurrentStandardRecord FoundRecord() {
   return record;
 }
 
-class National final : public StandardSite {
+class National final : public SitePages {
  public:
-  const char* Name() const override { return "national"; }
   Text SearchAddress(const Text& prefix, const Text& keyword) const override {
     return prefix + "/s.jsp?keyword=" + EscapeKeyword(keyword) + "&pageNum=1";
   }
@@ -164,9 +163,9 @@ class National final : public StandardSite {
 
 }  // namespace
 
-const StandardSite& NationalSite() {
-  static const National site;
-  return site;
+const SitePages& NationalSitePages() {
+  static const National pages;
+  return pages;
 }
 
 // The page's first current cell and the row it belongs to, found in linear time.

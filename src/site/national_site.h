@@ -9,7 +9,8 @@ namespace kelvaro {
 
 extern const Text kCurrentCell;  // the 43-byte cell that marks a current row
 
-const StandardSite& NationalSite();
+// How the national site is asked and read.
+const SitePages& NationalSitePages();
 
 // The page's first current row cut into its fields (linear time).
 CurrentStandardRecord ParseResultPage(const Text& body_text);

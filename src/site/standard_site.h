@@ -1,8 +1,10 @@
-// A standards search site: the address that asks it for a keyword, and its result page read
-// into the current standard it lists and every standard it lists. Lookups ask the active site;
-// a second site is one more implementation and a line in RegisteredSites.
+// A standards search site as a value: its name, its address prefix and the reader of its
+// pages. Sites() lists the sites Kelvaro knows; a front end picks one, at the prefix it
+// resolves (ResolveSite), and hands it to what looks standards up. A second site is one more
+// page reader and a line in Sites().
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "text/text.h"
@@ -15,12 +17,13 @@ struct CurrentStandardRecord {
   Text release_date;
   Text department;
   Text status;  // kRecordCurrent, or kRecordNotFound when the page has no current row
+  bool operator==(const CurrentStandardRecord&) const = default;
 };
 
 extern const Text kRecordCurrent;   // 现行
 extern const Text kRecordNotFound;  // 未找到现行
 
-// Where a listed standard stands, as its status word says.
+// Where a listed standard stands, as its status word says: read where the page is read.
 enum class Standing { kOther, kCurrent, kWithdrawn, kComing };
 
 // One result row of a page, whatever its status.
@@ -41,38 +44,44 @@ struct PageRecords {
   std::vector<ListedStandard> listed;
 };
 
+// What a site said for a keyword, and when: the page's records and how the exchange ended.
 struct StandardLookup {
   CurrentStandardRecord record;
   std::vector<ListedStandard> listed;
+  std::string site;     // the name of the site asked
   Text address;         // the search address requested
   int http_status = 0;  // 0: no response
   Text error;           // why there was no response (the request object's words)
+  std::string read_at;  // local time the answer came, "2026-12-08 22:00:13"
 };
 
-class StandardSite {
+// How one kind of site is asked and read.
+class SitePages {
  public:
-  virtual ~StandardSite() = default;
-  // Short, ASCII, unique among the registered sites.
-  virtual const char* Name() const = 0;
+  virtual ~SitePages() = default;
   // The address that asks the site at `prefix` (scheme and host) for `keyword`.
   virtual Text SearchAddress(const Text& prefix, const Text& keyword) const = 0;
   // A result page, cut at its first zero byte, read into its records in linear time.
   virtual PageRecords ReadPage(const Text& body_text) const = 0;
 };
 
-const std::vector<const StandardSite*>& RegisteredSites();
-// The site lookups ask: the first registered.
-const StandardSite& ActiveSite();
+struct Site {
+  std::string name;  // short, ASCII, unique among Sites()
+  Text prefix;       // scheme and host ("http://host:port"), no trailing "/", no user part
+  const SitePages* pages = nullptr;  // lives as long as the program
+  // The address that asks this site for `keyword`.
+  Text SearchAddress(const Text& keyword) const { return pages->SearchAddress(prefix, keyword); }
+};
 
-// The site prefix: an override set by a front end, else KELVARO_SITE, else the build default;
-// a trailing "/" and any user name and password dropped.
-Text SitePrefix();
-void SetSitePrefixOverride(const Text& prefix);  // empty clears it
+// Every site Kelvaro knows, each at the address built in.
+const std::vector<Site>& Sites();
+// `site` at `prefix`, cleaned: a trailing "/" and any user name and password dropped.
+Site SiteAt(const Text& prefix, Site site = Sites().front());
+// The site a front end asks: the first of Sites(), at `given` (--site) when it is not empty,
+// else at KELVARO_SITE when set, else at the address built in.
+Site ResolveSite(const Text& given = {});
 
-// The active site's search address for `keyword`.
-Text SearchAddress(const Text& keyword);
 // One request for the keyword (empty keyword included), then the page read.
-StandardLookup FetchCurrentStandard(const Text& keyword);
-StandardLookup FetchCurrentStandard(const StandardSite& site, const Text& keyword);
+StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword);
 
 }  // namespace kelvaro

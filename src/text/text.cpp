@@ -190,14 +190,13 @@ Text RemoveAllSpaces(const Text& text) {
   return out;
 }
 
-Text ReplaceText(const Text& text, const Text& old_text, const Text& new_text,
-                 bool case_sensitive) {
+Text ReplaceText(const Text& text, const Text& old_text, const Text& new_text, bool ignore_case) {
   if (text.empty() || old_text.empty()) return text;
   Text out;
   out.reserve(text.size());
   std::size_t pos = 0;
   while (pos < text.size()) {
-    const std::size_t at = FindFrom(text, old_text, pos, !case_sensitive);
+    const std::size_t at = FindFrom(text, old_text, pos, ignore_case);
     if (at == kNotFound) break;
     out.append(text, pos, at - pos);
     out += new_text;
@@ -296,8 +295,8 @@ Text Base64Encode(const Bytes& bytes) {
 Text TextBetween(const Text& text, Text left_marker, Text right_marker, int start,
                  bool ignore_case) {
   const Text placeholder(kQuotePlaceholder);
-  left_marker = ReplaceText(left_marker, placeholder, "\"", true);
-  right_marker = ReplaceText(right_marker, placeholder, "\"", true);
+  left_marker = ReplaceText(left_marker, placeholder, "\"");
+  right_marker = ReplaceText(right_marker, placeholder, "\"");
   const int p = FindText(text, left_marker, start, ignore_case);
   if (p == -1) return {};
   // p + length stays within the text (the marker was found in it), so no overflow.

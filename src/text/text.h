@@ -19,8 +19,9 @@ int FindText(const Text& text, const Text& search, int start = 1, bool ignore_ca
 TextList SplitText(const Text& text, const Text& separator);
 Text TrimSpaces(const Text& text);
 Text RemoveAllSpaces(const Text& text);
+// Letters compared as FindText compares them: byte for byte unless `ignore_case`.
 Text ReplaceText(const Text& text, const Text& old_text, const Text& new_text = {},
-                 bool case_sensitive = false);
+                 bool ignore_case = false);
 Text LeftText(const Text& text, int n);
 Text RightText(const Text& text, int n);
 Text MiddleText(const Text& text, int start, int n);

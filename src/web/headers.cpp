@@ -88,7 +88,7 @@ Text CollectCookies(const Text& header_block) {
     if (FindText(line, ";") != -1) {
       item = TextBetween(line, "Set-Cookie:", ";", 1, false);
     } else {
-      item = ReplaceText(line, "Set-Cookie:", {}, false);
+      item = ReplaceText(line, "Set-Cookie:", {}, true);
     }
     cookies += TrimSpaces(item);
     cookies += kCookieSeparator;

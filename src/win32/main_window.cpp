@@ -198,15 +198,13 @@ bool MainWindow::Create() {
   return true;
 }
 
-void MainWindow::CreateControls() {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  const ControlSpec& tab_spec = FindControl(kTabControl);
+HWND MainWindow::CreateTab() {
+  const ControlSpec& spec = FindControl(kTabControl);
   HWND tab = CreateWindowExW(0, WC_TABCONTROLW, L"",
                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP,
-                             tab_spec.left, tab_spec.top, tab_spec.width, tab_spec.height, hwnd_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabControl)), instance,
-                             nullptr);
-  controls_[0] = tab;
+                             spec.left, spec.top, spec.width, spec.height, hwnd_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabControl)),
+                             GetModuleHandleW(nullptr), nullptr);
   SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   for (int page : {kQueryPage, kBatchPage}) {
     std::wstring text = Utf8ToWide(PageTitle(page));
@@ -217,53 +215,60 @@ void MainWindow::CreateControls() {
   }
   // The pages' controls report to the tab control: pass what they say on to the window.
   SetWindowSubclass(tab, &MainWindow::TabProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  return tab;
+}
 
+HWND MainWindow::CreateTable(const ControlSpec& spec, HWND parent, bool visible) {
+  const RECT rect{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+  table_ = std::make_unique<ListViewTable>(hwnd_, parent, spec.id, rect, font_);
+  HWND created = table_->hwnd();
+  if (created == nullptr) return nullptr;
+  // A file dropped on the table is imported; the list-view gets the drop itself.
+  DragAcceptFiles(created, TRUE);
+  SetWindowSubclass(created, &MainWindow::TableProc, 2, reinterpret_cast<DWORD_PTR>(this));
+  if (!visible) ShowWindow(created, SW_HIDE);
+  SetWindowLongPtrW(created, GWL_STYLE, GetWindowLongPtrW(created, GWL_STYLE) | WS_CLIPSIBLINGS);
+  return created;
+}
+
+HWND MainWindow::CreateControl(const ControlSpec& spec, HWND tab) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  HWND parent = spec.page == kOnWindow ? hwnd_ : tab;
+  const DWORD visible = spec.page == kBatchPage ? 0 : WS_VISIBLE;
+  const DWORD common = WS_CHILD | WS_CLIPSIBLINGS | visible;
+  const std::wstring text = Utf8ToWide(spec.text);
+  HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
+  switch (spec.kind) {
+    case ControlKind::kButton:
+      return CreateWindowExW(0, WC_BUTTONW, text.c_str(), common | WS_TABSTOP | BS_PUSHBUTTON,
+                             spec.left, spec.top, spec.width, spec.height, parent, id, instance,
+                             nullptr);
+    case ControlKind::kLabel:
+      return CreateWindowExW(0, WC_STATICW, text.c_str(), common | SS_LEFT | SS_NOPREFIX, spec.left,
+                             spec.top, spec.width, spec.height, parent, id, instance, nullptr);
+    case ControlKind::kLineEdit:
+      return CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, text.c_str(),
+                             common | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, spec.left, spec.top,
+                             spec.width, spec.height, parent, id, instance, nullptr);
+    case ControlKind::kMultiLineEdit:
+      return CreateWindowExW(
+          WS_EX_CLIENTEDGE, WC_EDITW, text.c_str(),
+          common | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, spec.left,
+          spec.top, spec.width, spec.height, parent, id, instance, nullptr);
+    case ControlKind::kListView:
+      return CreateTable(spec, parent, visible != 0);
+    case ControlKind::kTab:
+      break;
+  }
+  return nullptr;
+}
+
+void MainWindow::CreateControls() {
+  HWND tab = CreateTab();
+  controls_[0] = tab;
   for (const ControlSpec& spec : Layout()) {
     if (spec.kind == ControlKind::kTab) continue;
-    HWND parent = spec.page == kOnWindow ? hwnd_ : tab;
-    const DWORD visible = spec.page == kBatchPage ? 0 : WS_VISIBLE;
-    const DWORD common = WS_CHILD | WS_CLIPSIBLINGS | visible;
-    const std::wstring text = Utf8ToWide(spec.text);
-    HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
-    HWND created = nullptr;
-    switch (spec.kind) {
-      case ControlKind::kButton:
-        created = CreateWindowExW(0, WC_BUTTONW, text.c_str(), common | WS_TABSTOP | BS_PUSHBUTTON,
-                                  spec.left, spec.top, spec.width, spec.height, parent, id,
-                                  instance, nullptr);
-        break;
-      case ControlKind::kLabel:
-        created =
-            CreateWindowExW(0, WC_STATICW, text.c_str(), common | SS_LEFT | SS_NOPREFIX, spec.left,
-                            spec.top, spec.width, spec.height, parent, id, instance, nullptr);
-        break;
-      case ControlKind::kLineEdit:
-        created = CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, text.c_str(),
-                                  common | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, spec.left,
-                                  spec.top, spec.width, spec.height, parent, id, instance, nullptr);
-        break;
-      case ControlKind::kMultiLineEdit:
-        created = CreateWindowExW(
-            WS_EX_CLIENTEDGE, WC_EDITW, text.c_str(),
-            common | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-            spec.left, spec.top, spec.width, spec.height, parent, id, instance, nullptr);
-        break;
-      case ControlKind::kListView: {
-        const RECT rect{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
-        table_ = std::make_unique<ListViewTable>(hwnd_, parent, spec.id, rect, font_);
-        created = table_->hwnd();
-        if (created == nullptr) break;
-        // A file dropped on the table is imported; the list-view gets the drop itself.
-        DragAcceptFiles(created, TRUE);
-        SetWindowSubclass(created, &MainWindow::TableProc, 2, reinterpret_cast<DWORD_PTR>(this));
-        if (!visible) ShowWindow(created, SW_HIDE);
-        SetWindowLongPtrW(created, GWL_STYLE,
-                          GetWindowLongPtrW(created, GWL_STYLE) | WS_CLIPSIBLINGS);
-        break;
-      }
-      case ControlKind::kTab:
-        break;
-    }
+    HWND created = CreateControl(spec, tab);
     controls_[spec.id - kTabControl] = created;
     if (created == nullptr) continue;
     SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);

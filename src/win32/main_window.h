@@ -96,6 +96,10 @@ class MainWindow : private WindowView {
   LRESULT OnNotify(NMHDR* header);
   void Close();
   void CreateControls();
+  HWND CreateTab();
+  // The control `spec` names, on the window or on `tab`'s pages; null when it cannot be made.
+  HWND CreateControl(const ControlSpec& spec, HWND tab);
+  HWND CreateTable(const ControlSpec& spec, HWND parent, bool visible);
   void SetStackingOrder();
   void CreateRetryHint();
 

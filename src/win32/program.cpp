@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/web.h"
+#include "site/standard_site.h"
 #include "win32/win_text.h"
 #include "window/window_texts.h"
 
@@ -38,6 +39,7 @@ int RunProgram(const ProgramHooks& hooks) {
                   Utf8ToWide(kErrorCaption).c_str(), MB_OK | MB_ICONERROR);
       code = -1;
     } else {
+      window->logic().SetSite(ResolveSite());
       window->Show();
       if (hooks.on_shown) hooks.on_shown(*window);
       pump.RunMainLoop();

@@ -18,7 +18,6 @@
 #include "rows/import.h"
 #include "rows/reason.h"
 #include "rows/row_store.h"
-#include "rows/status.h"
 #include "rows/verdicts.h"
 #include "text/encoding.h"
 #include "text/text.h"
@@ -61,8 +60,13 @@ WindowLogic::~WindowLogic() {
   if (!ended_cleanly_) (void)session_.release();
 }
 
+void WindowLogic::SetSite(const Site& site) {
+  site_ = site;
+  if (session_) session_->SetSite(site);
+}
+
 void WindowLogic::Created() {
-  session_ = std::make_unique<BatchSession>(table_, pump_);
+  session_ = std::make_unique<BatchSession>(table_, pump_, site_);
   progress_ = std::make_unique<BatchProgress>(*session_);
 }
 
@@ -78,11 +82,11 @@ void WindowLogic::Clicked(ControlId id) {
       StartBatchQuery();
       break;
     default:
-      // The removal buttons, by the statuses that name them.
-      for (const StatusSpec& spec : Statuses()) {
+      // The removal buttons, by the verdicts that name them.
+      for (const VerdictSpec& spec : Verdicts()) {
         if (spec.removal_button != nullptr &&
             std::string_view(spec.removal_button) == FindControl(id).name) {
-          RemoveRowsWithStatus(spec.status);
+          RemoveRowsWithStatus(spec.verdict);
         }
       }
       break;
@@ -161,8 +165,8 @@ void WindowLogic::RequeryFailedRows() {
                        [&] { session_->QueryRows(speed, std::move(failed)); });
 }
 
-void WindowLogic::RemoveRowsWithStatus(Status status) {
-  if (session_) session_->RemoveRowsWithStatus(StatusWord(status));
+void WindowLogic::RemoveRowsWithStatus(Verdict verdict) {
+  if (session_) session_->RemoveRowsWithStatus(StatusWord(verdict));
 }
 
 void WindowLogic::OnTimer() { UpdateProgress(); }
@@ -216,7 +220,7 @@ bool WindowLogic::IsCommandEnabled(TableCommand command) const {
       return table_.RowCount() > 0;
     case TableCommand::kOpenSearchPage: {
       const std::optional<TableRow> row = table_.ShownRow(view_.SelectedRow());
-      return row.has_value() && !RowSearchAddress(*row).empty();
+      return row.has_value() && !RowSearchAddress(site_, *row).empty();
     }
     default:
       return true;
@@ -266,12 +270,12 @@ void WindowLogic::CopySelectedRow() {
   const std::vector<RowStore::Row> rows = table_.Snapshot();
   if (selected >= static_cast<int>(rows.size())) return;
   view_.PutOnClipboard(
-      PlainTextRow(rows[static_cast<std::size_t>(selected)], AnyFromDocument(rows)));
+      PlainTextRow(rows[static_cast<std::size_t>(selected)], {.sources = AnyFromDocument(rows)}));
 }
 
 void WindowLogic::CopyAllRows() {
   const std::vector<RowStore::Row> rows = table_.Snapshot();
-  view_.PutOnClipboard(PlainTextTable(rows, "\n", AnyFromDocument(rows)));
+  view_.PutOnClipboard(PlainTextTable(rows, "\n", {.sources = AnyFromDocument(rows)}));
 }
 
 void WindowLogic::Paste() {
@@ -320,7 +324,7 @@ bool WindowLogic::ExportAs(const std::string& name, Contents contents) {
 
 void WindowLogic::ExportCsv() {
   Export("csv", [](const std::vector<RowStore::Row>& rows) {
-    return FormatCsv(rows, false, AnyFromDocument(rows));
+    return FormatCsv(rows, {.sources = AnyFromDocument(rows)});
   });
 }
 
@@ -357,7 +361,7 @@ void WindowLogic::ExportMarkedDocument() {
   }
   std::vector<RowId> unchecked;
   for (const TableRow& row : table_.Snapshot()) {
-    if (VerdictOf(row) == RowVerdict::kNone) unchecked.push_back(row.id);
+    if (row.judgement.verdict == Verdict::kNone) unchecked.push_back(row.id);
   }
   if (unchecked.empty()) {
     WriteMarkedCopy(source, *chosen);
@@ -414,7 +418,7 @@ void WindowLogic::OpenSearchPage() {
   if (!view_.IsOpen()) return;
   const std::optional<TableRow> row = table_.ShownRow(view_.SelectedRow());
   if (!row.has_value()) return;
-  const std::string address = RowSearchAddress(*row);
+  const std::string address = RowSearchAddress(site_, *row);
   if (address.empty()) return;
   if (!view_.OpenUrl(address)) view_.ShowError(kErrorCaption, OpenPageErrorText(address));
 }

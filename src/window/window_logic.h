@@ -12,9 +12,10 @@
 
 #include "batch/message_pump.h"
 #include "rows/result_table.h"
-#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "session/batch_progress.h"
 #include "session/batch_session.h"
+#include "site/standard_site.h"
 #include "window/layout.h"
 #include "window/window_table.h"
 #include "window/window_view.h"
@@ -43,6 +44,11 @@ class WindowLogic {
   WindowLogic(const WindowLogic&) = delete;
   WindowLogic& operator=(const WindowLogic&) = delete;
 
+  // The site standards are looked up on, which the toolkit's program resolves; until it says,
+  // the first of Sites() at the address built in.
+  void SetSite(const Site& site);
+  const Site& site() const { return site_; }
+
   // Every control exists: the window's creation is complete. Makes the batch session and its
   // query lock.
   void Created();
@@ -62,8 +68,9 @@ class WindowLogic {
   void ImportFile(const std::string& path);
   // 按钮3: every row, at most the speed box's number running at once.
   void StartBatchQuery();
-  // 按钮4 (现行) and 按钮5 (有新标准): the buttons the status table names.
-  void RemoveRowsWithStatus(Status status);
+  // 按钮4 (现行) and 按钮5 (有新标准): the buttons the verdict table names remove the rows
+  // whose status cell holds their verdict's word.
+  void RemoveRowsWithStatus(Verdict verdict);
   // The table's double-click at (x, y) in its own coordinates: the cell's text on the
   // clipboard; a miss leaves the clipboard as it was.
   void CopyCellOnDoubleClick(int x, int y);
@@ -127,6 +134,7 @@ class WindowLogic {
   WindowTable& table_;
   MessagePump& pump_;
   std::string program_directory_;
+  Site site_ = Sites().front();
   std::unique_ptr<BatchSession> session_;
   std::unique_ptr<BatchProgress> progress_;
   std::string last_file_;  // the file chosen or dropped last, for the dialogs

@@ -64,12 +64,13 @@ std::string WindowTable::CellToolTip(int row, int column) {
     return SourceToolTip(SourceWhere(*shown), SourceWritten(*shown));
   }
   if (column != ColumnIndex(Column::kStatus)) return {};
-  std::string tip = ReasonDescription(shown->reason);
-  for (const std::string& line : NoteLines(shown->notes)) {
+  const Judgement& judgement = shown->judgement;
+  std::string tip = ReasonDescription(judgement.reason);
+  for (const std::string& line : NoteLines(judgement.notes)) {
     if (!tip.empty()) tip += "\n";
     tip += line;
   }
-  if (TitleMatches(*shown) == false) {
+  if (judgement.notes.title_matches == false && shown->source.citation.has_value()) {
     if (!tip.empty()) tip += "\n";
     tip += TitleMismatchText(shown->source.citation->title,
                              GbkToUtf8(shown->cells[ColumnIndex(Column::kLatestTitle)]));
@@ -393,8 +394,8 @@ void WindowTable::DeleteRowById(RowId id) {
   DeleteRowDirect(ViewRowOf(id));
 }
 
-void WindowTable::SetReasonById(RowId id, const RowReason& reason) {
-  store_.SetReasonById(id, reason);
+void WindowTable::SetJudgementById(RowId id, const Judgement& judgement) {
+  store_.SetJudgementById(id, judgement);
   if (!OnOwnThread()) {
     PostSync(id, false, 0);
     return;
@@ -403,19 +404,7 @@ void WindowTable::SetReasonById(RowId id, const RowReason& reason) {
   if (row >= 0 && control_ != nullptr) control_->RowsChanged(row, row);
 }
 
-RowReason WindowTable::ReasonById(RowId id) { return store_.ReasonById(id); }
-
-void WindowTable::SetNotesById(RowId id, const RowNotes& notes) {
-  store_.SetNotesById(id, notes);
-  if (!OnOwnThread()) {
-    PostSync(id, false, 0);
-    return;
-  }
-  const int row = ViewRowOf(id);
-  if (row >= 0 && control_ != nullptr) control_->RowsChanged(row, row);
-}
-
-RowNotes WindowTable::NotesById(RowId id) { return store_.NotesById(id); }
+Judgement WindowTable::JudgementById(RowId id) { return store_.JudgementById(id); }
 
 void WindowTable::SetSourceById(RowId id, const RowSource& source) {
   store_.SetSourceById(id, source);

@@ -43,9 +43,9 @@ std::string RetryHint(int site_failures) {
       .append("”可再查一次");
 }
 
-std::string BatchQueryToolTip(const std::vector<RowVerdict>& verdicts, int site_failures) {
+std::string BatchQueryToolTip(const std::vector<Verdict>& verdicts, int site_failures) {
   bool looked_up = false;
-  for (const RowVerdict verdict : verdicts) looked_up = looked_up || verdict != RowVerdict::kNone;
+  for (const Verdict verdict : verdicts) looked_up = looked_up || verdict != Verdict::kNone;
   if (!looked_up) return {};
   std::string tip = VerdictSummary(verdicts);
   if (site_failures > 0) tip.append("\n").append(RetryHint(site_failures));

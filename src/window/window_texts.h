@@ -38,7 +38,7 @@ inline constexpr char kPasteTooLarge[] = "剪贴板中的文字超过 2 MB，请
 std::string RetryHint(int site_failures);
 // The batch button's tooltip once rows were looked up: VerdictSummary, then RetryHint on a
 // line of its own; empty before any lookup.
-std::string BatchQueryToolTip(const std::vector<RowVerdict>& verdicts, int site_failures);
+std::string BatchQueryToolTip(const std::vector<Verdict>& verdicts, int site_failures);
 // "表格有 N 行，超过 Excel 一张工作表的上限"
 std::string TooManyRowsText(std::size_t rows);
 // After an Excel export whose longest texts did not fit in their cells, caption

@@ -141,18 +141,16 @@ test::SampleSite* CliTest::site_ = nullptr;
 // ---- check ------------------------------------------------------------------------------
 
 TEST_F(CliTest, CheckPrintsTheReportOfTheSingleQuery) {
-  SetSitePrefixOverride(Prefix());
   for (const std::string number :
        {"GB 50016-2014", "GB/T50001-2010", "GB/T 99999-2010", "", "GB/T 50103-2010 "}) {
     SCOPED_TRACE(number);
     const ProcessResult r = RunCli({"check", "--site", Prefix(), number});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.err, "");
-    const Text report = SingleQueryReport(RunSingleQuery(Utf8ToGbk(number)));
+    const Text report = SingleQueryReport(RunSingleQuery(SiteAt(Prefix()), Utf8ToGbk(number)));
     EXPECT_EQ(r.out, ReportForTerminal(report));
     EXPECT_EQ(r.out.find('\r'), std::string::npos);
   }
-  SetSitePrefixOverride("");
   const ProcessResult current = RunCli({"check", "--site", Prefix(), "GB 50016-2014"});
   EXPECT_EQ(current.out.substr(0, 1 + std::strlen("标准状态：现行\n")), "\n标准状态：现行\n");
   EXPECT_NE(current.out.find("\n\n标准名称：建筑设计防火规范\n\n"), std::string::npos);

@@ -17,7 +17,7 @@ namespace {
 
 RowStore::Row MakeRow(std::vector<Text> cells, RowReason reason = {}) {
   RowStore::Row row;
-  row.reason = reason;
+  row.judgement.reason = reason;
   for (std::size_t i = 0; i < cells.size() && i < row.cells.size(); ++i) row.cells[i] = cells[i];
   return row;
 }
@@ -93,9 +93,11 @@ TEST(Formats, CsvStartsWithAByteOrderMarkAndEndsRecordsWithCrLf) {
             "1,\"A,\"\"B\"\"\",有新标准,\"X\r\nY\",'=cmd\r\n");
 }
 
-// A 现行 row that looks up "《T》GB 1-2000" from line 2.
+// A 现行 row that looks up "《T》GB 1-2000" from line 2, whose site gives the title T.
 RowStore::Row CitedRow(const std::string& site_title) {
   RowStore::Row row = MakeRow({"4", "GB 1-2000", Gbk(u8"现行"), "GB 1-2000", site_title});
+  row.judgement.verdict = Verdict::kCurrent;
+  row.judgement.notes.title_matches = site_title == "T";
   Citation c;
   c.number = "GB 1-2000";
   c.title = "T";
@@ -110,7 +112,8 @@ TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
       MakeRow({"1", "A\"\\", Gbk(u8"未知"), "", "t\x02"}, {Outcome::kHttpError, 503, {}}),
       MakeRow({"2", "C", Gbk(u8"未知"), "", ""}, {Outcome::kNetwork, 0, "Couldn't \"connect\""}),
       MakeRow({"3", "B", "", "", ""}), CitedRow("T")};
-  rows[3].notes = {ComingStandard{"GB 1-2024", "T2", "2027-03-01"}, "2018年版", false};
+  rows[3].judgement.notes = {
+      ComingStandard{"GB 1-2024", "T2", "2027-03-01"}, "2018年版", false, {}, true};
   const std::string none =
       ", \"coming\": null, \"effective\": \"\", \"site_edition\": \"\", \"edition_matches\": null}";
   const std::string source =
@@ -144,7 +147,7 @@ TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
 
 TEST(Formats, SourcesFollowTheReasonsWhenAsked) {
   const Rows rows = {CitedRow("T")};
-  EXPECT_EQ(FormatTable(Format::kTsv, rows, true, true),
+  EXPECT_EQ(FormatTable(Format::kTsv, rows, {.reasons = true, .sources = true}),
             "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\t原因\t出处\t原文\n"
             "4\tGB 1-2000\t现行\tGB 1-2000\tT\t\t第 2 行\t\n");
 }
@@ -155,7 +158,7 @@ TEST(Formats, ACitationCitedAgainGivesEveryPlace) {
   again.location.line = 5;
   again.citation.written = "GB1-2000";
   row.source.cited_again = {again, again};
-  EXPECT_EQ(FormatTable(Format::kTsv, {row}, false, true),
+  EXPECT_EQ(FormatTable(Format::kTsv, {row}, {.sources = true}),
             "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\t出处\t原文\n"
             "4\tGB 1-2000\t现行\tGB 1-2000\tT\t第 2 行；第 5 行\t\n");
   const std::string json = FormatTable(Format::kJson, {row});
@@ -169,7 +172,7 @@ TEST(Formats, ACitationCitedAgainGivesEveryPlace) {
 TEST(Formats, ReasonsAreASixthColumnOnlyWhenAsked) {
   const Rows rows = {MakeRow({"1", "N", "", "", ""}, {Outcome::kNetwork, 0, "Timed out"}),
                      MakeRow({"2", "K", "", "", ""}, {Outcome::kHttpError, 503, {}})};
-  EXPECT_EQ(FormatTable(Format::kTsv, rows, true),
+  EXPECT_EQ(FormatTable(Format::kTsv, rows, {.reasons = true}),
             "序号\t待查标准编号\t是否现行\t最新标准编号\t最新标准名称\t原因\n"
             "1\tN\t\t\t\tnetwork: Timed out\n2\tK\t\t\t\thttp-error 503\n");
   EXPECT_EQ(FormatTable(Format::kTsv, rows).find("503"), std::string::npos);
@@ -207,12 +210,9 @@ TEST(Formats, ColumnOneAsWrittenReachesEveryFormatWhole) {
 }
 
 TEST(Formats, CheckJsonKeepsTheKeyOrder) {
-  CheckFields f{"in\"", "c",
-                "k",    "http://x/s.jsp?keyword=k&pageNum=1",
-                "现行", "N",
-                "T\n",  "D",
-                "P",    {Outcome::kFound, 0, {}},
-                {}};
+  CheckFields f{"in\"", "c", "k", "http://x/s.jsp?keyword=k&pageNum=1", "现行", "N", "T\n",
+                "D",    "P", {}};
+  f.judgement.reason = {Outcome::kFound, 0, {}};
   EXPECT_EQ(FormatCheckJson(f),
             "{\n  \"input\": \"in\\\"\",\n  \"cleaned\": \"c\",\n  \"keyword\": \"k\",\n"
             "  \"address\": \"http://x/s.jsp?keyword=k&pageNum=1\",\n  \"status\": \"现行\",\n"
@@ -324,7 +324,7 @@ TEST(Formats, AWorkbookCountsItsCutCells) {
   const Rows rows = {MakeRow({"1", std::string(40'000, 'x'), "", "", std::string(32'767, 'y')}),
                      MakeRow({"2", std::string(32'768, 'z')})};
   std::size_t cells_cut = 0;
-  EXPECT_FALSE(FormatTable(Format::kXlsx, rows, false, false, &cells_cut).empty());
+  EXPECT_FALSE(FormatTable(Format::kXlsx, rows, {}, &cells_cut).empty());
   EXPECT_EQ(cells_cut, 2u);
 }
 

@@ -18,17 +18,17 @@
 #include <memory>
 #include <string>
 
+#include "qt/dialog_seams.h"
+#include "qt/qt_message_pump.h"
+#include "qt/result_table_model.h"
 #include "qt_test_app.h"
 #include "rows/columns.h"
 #include "rows/reason.h"
-#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "site/standard_site.h"
 #include "support/sites.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
-#include "qt/dialog_seams.h"
-#include "qt/qt_message_pump.h"
-#include "qt/result_table_model.h"
 #include "window/window_texts.h"
 
 namespace kelvaro {
@@ -235,8 +235,8 @@ TEST_F(MainWindowTest, EscapeClosesTheWindowWhateverHasTheFocus) {
 // One trip through every button and key, against a port nothing listens on (every lookup
 // fails at once): what each does is the window logic's, tested there.
 TEST_F(MainWindowTest, ButtonsAndKeysReachTheWindowLogic) {
-  SetSitePrefixOverride("http://127.0.0.1:1");
   ShowWindow();
+  window_->logic().SetSite(SiteAt("http://127.0.0.1:1"));
   test::TempDir files;
   const QString numbers =
       QString::fromStdString(files.Write("n.txt", "GB 1-2010\r\nGB 2-2010\r\n"));
@@ -262,8 +262,8 @@ TEST_F(MainWindowTest, ButtonsAndKeysReachTheWindowLogic) {
       "2 行：0 现行，0 有新标准，0 已废止，0 尚未实施，0 未收录，2 查询失败\n" + RetryHint(2));
   EXPECT_EQ(window_->windowTitle(), U(WindowTitle()));
 
-  model_.table().SetCellText(0, 2, StatusWord(Status::kCurrent));
-  model_.table().SetCellText(1, 2, StatusWord(Status::kSuperseded));
+  model_.table().SetCellText(0, 2, StatusWord(Verdict::kCurrent));
+  model_.table().SetCellText(1, 2, StatusWord(Verdict::kSuperseded));
   QTest::mouseClick(Control(kRemoveCurrentButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForWorkers());
   QTest::mouseClick(Control(kRemoveSuperseded), Qt::LeftButton);
@@ -276,12 +276,11 @@ TEST_F(MainWindowTest, ButtonsAndKeysReachTheWindowLogic) {
   Control<QPlainTextEdit>(kReportBox)->clear();
   QTest::mouseClick(Control(kSingleQueryButton), Qt::LeftButton);
   EXPECT_TRUE(Control<QPlainTextEdit>(kReportBox)->toPlainText().startsWith(U("\n状态未知\n\n")));
-  SetSitePrefixOverride("");
 }
 
 TEST_F(MainWindowTest, ReportBoxKeepsLineBreaksAndScrollsTheCaretIntoView) {
-  SetSitePrefixOverride("http://127.0.0.1:1");
   ShowWindow();
+  window_->logic().SetSite(SiteAt("http://127.0.0.1:1"));
   auto* box = Control<QPlainTextEdit>(kReportBox);
   box->setFixedHeight(40);  // too small for the report
   QTest::mouseClick(Control(kSingleQueryButton), Qt::LeftButton);
@@ -289,7 +288,6 @@ TEST_F(MainWindowTest, ReportBoxKeepsLineBreaksAndScrollsTheCaretIntoView) {
   EXPECT_GT(box->verticalScrollBar()->maximum(), 0);
   EXPECT_GT(box->verticalScrollBar()->value(), 0);
   EXPECT_TRUE(box->textCursor().atEnd());
-  SetSitePrefixOverride("");
 }
 
 }  // namespace

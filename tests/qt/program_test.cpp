@@ -132,6 +132,7 @@ TEST(ProgramLifecycleConcurrencyTest, ClosingDuringABatchEndsPromptlyAndNoRowSta
   ProgramHooks hooks;
   int rows_filled = -1;
   hooks.on_shown = [&](ProgramContext& context) {
+    context.logic().SetSite(site.site());
     for (int i = 1; i <= kRows; ++i) {
       const int row = context.table().AppendRow(std::to_string(i));
       context.table().SetCellText(row, 1, "GB " + std::to_string(i) + "-2010");

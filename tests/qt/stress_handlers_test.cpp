@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "platform/web.h"
+#include "qt/program.h"
 #include "qt_test_app.h"
 #include "support/sites.h"
 #include "text/encoding.h"
-#include "qt/program.h"
 
 namespace kelvaro {
 namespace {
@@ -35,6 +35,7 @@ TEST(HandlersStress, CloseTheWindowInTheMiddleOfABatchFiftyTimes) {
     ProgramSession session(directory.path());
     ASSERT_TRUE(session.LoadWindow());
     ProgramContext& context = session.context();
+    context.logic().SetSite(site.site());
     MainWindow* window = context.window;
     window->show();
     for (int i = 1; i <= 30; ++i) {

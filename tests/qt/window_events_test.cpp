@@ -32,7 +32,6 @@
 #include "qt_test_app.h"
 #include "query/changes.h"
 #include "rows/columns.h"
-#include "rows/status.h"
 #include "rows/verdicts.h"
 #include "support/sites.h"
 #include "text/encoding.h"
@@ -135,7 +134,8 @@ TEST_F(WindowEventsTest, TheSearchPageItemHandsTheRowsAddressToTheBrowserAsItIs)
   window()->table_menu()->hide();
   SetUrlOpener(nullptr);
   ASSERT_EQ(opened.size(), 1);
-  EXPECT_EQ(opened[0].toEncoded().toStdString(), RowSearchAddress(*table().ShownRow(1)));
+  EXPECT_EQ(opened[0].toEncoded().toStdString(),
+            RowSearchAddress(session_.context().logic().site(), *table().ShownRow(1)));
 }
 
 TEST_F(WindowEventsTest, CtrlVImportsTheClipboardsCitationsAndTheirTooltipsShow) {
@@ -154,7 +154,10 @@ TEST_F(WindowEventsTest, CtrlVImportsTheClipboardsCitationsAndTheirTooltipsShow)
 TEST_F(WindowEventsTest, TheStatusCellsTooltipFollowsAWorkersReason) {
   AddRows(1);
   const RowId id = table().RowIds().front();
-  std::thread worker([&] { table().SetReasonById(id, {Outcome::kNotFound, 0, {}}); });
+  Judgement judgement;
+  judgement.verdict = Verdict::kNotListed;
+  judgement.reason = {Outcome::kNotFound, 0, {}};
+  std::thread worker([&] { table().SetJudgementById(id, judgement); });
   worker.join();
   const QModelIndex status = session_.context().model->index(0, ColumnIndex(Column::kStatus));
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -189,11 +192,12 @@ TEST_F(WindowEventsTest, HeaderClicksReachTheLogicAndTheHeaderShowsItsOrder) {
 TEST_F(WindowEventsTest, AWorkersVerdictPaintsTheStatusCellInItsFill) {
   AddRows(2);
   const RowId id = table().RowIds().back();
-  std::thread worker([&] {
-    table().SetCellTextById(id, ColumnIndex(Column::kStatus), StatusWord(Status::kSuperseded));
-  });
+  Judgement judgement;
+  judgement.verdict = Verdict::kSuperseded;
+  judgement.reason.outcome = Outcome::kFound;
+  std::thread worker([&] { table().SetJudgementById(id, judgement); });
   worker.join();
-  const QColor wanted = QColor::fromRgb(*FillRgb(SpecOf(RowVerdict::kSuperseded).fill));
+  const QColor wanted = QColor::fromRgb(*FillRgb(SpecOf(Verdict::kSuperseded).fill));
   const QRect cell = view()->visualRect(session_.context().model->index(1, 2));
   // Left of the centred word: the cell's own background.
   const QPoint inside(cell.left() + 3, cell.center().y());
@@ -269,6 +273,7 @@ TEST(QtDialogTest, QtSpeaksChineseOnceItsTranslationIsLoaded) {
 // From a file to the rows, through the window's own buttons, on the sample site.
 TEST_F(WindowEventsTest, ABatchOnTheSampleSiteThroughTheWindow) {
   test::LoggedSite site;
+  session_.context().logic().SetSite(site.site());
   const QString path = QDir(directory_.path()).filePath(QStringLiteral("n.txt"));
   std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary);
   for (const std::string& line : test::KnownNumberLines()) out << line << "\r\n";

@@ -25,7 +25,7 @@
 #include "query/number.h"
 #include "rows/import.h"
 #include "rows/row_store.h"
-#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "site/national_site.h"
 #include "support/named_case.h"
 #include "support/sample_site.h"
@@ -184,6 +184,7 @@ class BatchQueryFixture : public ::testing::Test {
     services_.query_lock = locks_.CreateLock();
     services_.pump = &pump_;
     services_.finished_rows = &finished_rows_;
+    services_.site = Sites().front();
     site_.WatchRunner(&runner_);
     SetRequestObjectFactory([this](const Text& prog_id) -> RequestObjectHandle {
       if (prog_id != kRequestObjectProgId) return nullptr;
@@ -243,16 +244,16 @@ TEST_F(BatchQueryConcurrency, ClassifiesEveryRowAndWritesTheRecordAsFound) {
     Text title;
   };
   const std::vector<Case> cases = {
-      {"GB/T50001-2010", StatusWord(Status::kCurrent), "GB/T 50001-2010", title_a},
+      {"GB/T50001-2010", StatusWord(Verdict::kCurrent), "GB/T 50001-2010", title_a},
       // Spaces of either width anywhere give the same keyword and comparison.
-      {Gbk(u8"　GB/T 50001 - 2010 "), StatusWord(Status::kCurrent), "GB/T 50001-2010", title_a},
-      {"GB/T50103-2001", StatusWord(Status::kSuperseded), "GB/T 50103-2010", title_b},
+      {Gbk(u8"　GB/T 50001 - 2010 "), StatusWord(Verdict::kCurrent), "GB/T 50001-2010", title_a},
+      {"GB/T50103-2001", StatusWord(Verdict::kSuperseded), "GB/T 50103-2010", title_b},
       // The site's hit is older than the number asked for: undetermined.
-      {"GB/T50106-2010", StatusWord(Status::kUnknown), "GB/T 50106-2001", title_c},
+      {"GB/T50106-2010", StatusWord(Verdict::kNotListed), "GB/T 50106-2001", title_c},
       // Not on the site at all.
-      {"GB/T99999-2010", StatusWord(Status::kUnknown), "", ""},
+      {"GB/T99999-2010", StatusWord(Verdict::kNotListed), "", ""},
       // No year: searched as a whole, undetermined, the site's standard shown.
-      {"GB50001", StatusWord(Status::kUnknown), "GB 50001-2017", title_a},
+      {"GB50001", StatusWord(Verdict::kNotListed), "GB 50001-2017", title_a},
   };
   std::vector<Text> numbers;
   for (const Case& c : cases) numbers.push_back(c.number);
@@ -277,22 +278,22 @@ TEST_F(BatchQueryConcurrency, ClassifiesEveryRowAndWritesTheRecordAsFound) {
 }
 
 TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAskedAgain) {
-  services_.cache = std::make_shared<KeywordCache>();
+  services_.store = std::make_shared<MemoryLookupStore>();
   site_.SetDelay(2ms);
   site_.Add("GBT50001", {"GB/T 50001-2010", "a"});
   site_.Add("GBT50103", {"GB/T 50103-2010", "b"});
   site_.FailOnce("GBT50103");
   // Each row compares its own year with the one record of its keyword.
   const std::vector<std::pair<Text, Text>> rows_and_status = {
-      {"GB/T50001-2010", StatusWord(Status::kCurrent)},
-      {"GB/T 50001-2001", StatusWord(Status::kSuperseded)},
-      {"GB/T99999-2010", StatusWord(Status::kUnknown)},
-      {"GBT50001-2010", StatusWord(Status::kCurrent)},
-      {"GB/T99999-2010", StatusWord(Status::kUnknown)},
-      {"GB/T50001-2017", StatusWord(Status::kUnknown)},
-      {"GB/T50103-2010", StatusWord(Status::kCurrent)},
-      {"GB/T50103-2001", StatusWord(Status::kSuperseded)},
-      {"GB/T 50103-2010", StatusWord(Status::kCurrent)}};
+      {"GB/T50001-2010", StatusWord(Verdict::kCurrent)},
+      {"GB/T 50001-2001", StatusWord(Verdict::kSuperseded)},
+      {"GB/T99999-2010", StatusWord(Verdict::kNotListed)},
+      {"GBT50001-2010", StatusWord(Verdict::kCurrent)},
+      {"GB/T99999-2010", StatusWord(Verdict::kNotListed)},
+      {"GB/T50001-2017", StatusWord(Verdict::kNotListed)},
+      {"GB/T50103-2010", StatusWord(Verdict::kCurrent)},
+      {"GB/T50103-2001", StatusWord(Verdict::kSuperseded)},
+      {"GB/T 50103-2010", StatusWord(Verdict::kCurrent)}};
   std::vector<Text> numbers;
   for (const auto& row : rows_and_status) numbers.push_back(row.first);
   AddRows(numbers);
@@ -307,9 +308,10 @@ TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAs
   int failed = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     // The row whose request failed is 未知; it may be any of the GBT50103 rows.
-    const bool network = rows[i].reason.outcome == Outcome::kNetwork;
+    const bool network = rows[i].judgement.reason.outcome == Outcome::kNetwork;
     failed += network ? 1 : 0;
-    EXPECT_EQ(rows[i].cells[2], network ? StatusWord(Status::kUnknown) : rows_and_status[i].second)
+    EXPECT_EQ(rows[i].cells[2],
+              network ? StatusWord(Verdict::kNotListed) : rows_and_status[i].second)
         << i;
   }
   EXPECT_EQ(failed, 1);
@@ -322,7 +324,7 @@ TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   AddRows({"", "ABCD", " 1-2/3.4 ", "GB/T 1-2", "GB/T50001-2010"});
   // Stale results of an earlier run must be replaced, not kept.
   for (int row = 0; row < 3; ++row) {
-    table_.SetCellText(row, 2, StatusWord(Status::kCurrent));
+    table_.SetCellText(row, 2, StatusWord(Verdict::kCurrent));
     table_.SetCellText(row, 3, "stale");
     table_.SetCellText(row, 4, "stale");
   }
@@ -332,14 +334,14 @@ TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   const auto rows = table_.Snapshot();
   for (int row = 0; row < 3; ++row) {
     SCOPED_TRACE(row);
-    EXPECT_EQ(rows[row].cells[2], StatusWord(Status::kUnknown));
+    EXPECT_EQ(rows[row].cells[2], StatusWord(Verdict::kNotListed));
     EXPECT_EQ(rows[row].cells[3], "");
     EXPECT_EQ(rows[row].cells[4], "");
   }
   // "GB/T 1-2" cleans to GBT12 (5 bytes) and has no year: searched whole, undetermined.
-  EXPECT_EQ(rows[3].cells[2], StatusWord(Status::kUnknown));
+  EXPECT_EQ(rows[3].cells[2], StatusWord(Verdict::kNotListed));
   EXPECT_EQ(rows[3].cells[3], "G 1-2");
-  EXPECT_EQ(rows[4].cells[2], StatusWord(Status::kCurrent));
+  EXPECT_EQ(rows[4].cells[2], StatusWord(Verdict::kCurrent));
   auto requested = site_.Requested();
   std::sort(requested.begin(), requested.end());
   EXPECT_EQ(requested, (std::vector<Text>{"GBT12", "GBT50001"}));
@@ -372,7 +374,7 @@ TEST_P(BatchQuerySpeedConcurrency, FinishesEveryRowWithinTheBound) {
   RunQuery(c.speed);
 
   for (const auto& row : table_.Snapshot()) {
-    EXPECT_EQ(row.cells[2], StatusWord(Status::kCurrent)) << row.cells[1];
+    EXPECT_EQ(row.cells[2], StatusWord(Verdict::kCurrent)) << row.cells[1];
     EXPECT_EQ("T" + row.cells[3].substr(5, 5), row.cells[4]);
   }
   EXPECT_EQ(static_cast<int>(site_.Requested().size()), c.rows);
@@ -418,7 +420,7 @@ TEST_F(BatchQueryConcurrency, ThousandRowsAreAllFilledWithOneRequestInFlight) {
   for (int i = 0; i < 1000; ++i) {
     const Text serial = std::to_string(20000 + i);
     ASSERT_EQ(rows[i].cells[2],
-              i % 3 == 0 ? StatusWord(Status::kSuperseded) : StatusWord(Status::kCurrent))
+              i % 3 == 0 ? StatusWord(Verdict::kSuperseded) : StatusWord(Verdict::kCurrent))
         << i;
     ASSERT_EQ(rows[i].cells[4], "T" + serial) << i;
   }
@@ -467,7 +469,7 @@ TEST_F(BatchQueryConcurrency, ShutdownBeforeTheRequestWritesNothing) {
       EXPECT_EQ(row.cells[4], "");
     } else {
       ++filled;
-      EXPECT_EQ(row.cells[2], StatusWord(Status::kCurrent));
+      EXPECT_EQ(row.cells[2], StatusWord(Verdict::kCurrent));
       EXPECT_EQ("T" + row.cells[3].substr(5, 5), row.cells[4]);
     }
   }
@@ -480,7 +482,7 @@ TEST_F(BatchQueryConcurrency, ShutdownBeforeTheRequestWritesNothing) {
 TEST_F(BatchQueryConcurrency, ImportedFileAgainstTheSampleSite) {
   SetRequestObjectFactory({});  // the real request object, over the loopback
   test::SampleSite site;
-  SetSitePrefixOverride(site.prefix());
+  services_.site = SiteAt(site.prefix());
   ASSERT_TRUE(ImportNumbersFromFile(
       table_, std::string(KELVARO_TEST_DATA_DIR) + "/import/mixed_numbers.txt"));
   struct Expected {
@@ -491,25 +493,25 @@ TEST_F(BatchQueryConcurrency, ImportedFileAgainstTheSampleSite) {
   };
   // What the sample data lists first as current for each line's keyword.
   const std::vector<Expected> expected = {
-      {"GB/T50001-2010", StatusWord(Status::kSuperseded), "GB/T 50001-2017",
+      {"GB/T50001-2010", StatusWord(Verdict::kSuperseded), "GB/T 50001-2017",
        Gbk(u8"房屋建筑制图统一标准")},
-      {"GB 50016-2014", StatusWord(Status::kCurrent), "GB 50016-2014", Gbk(u8"建筑设计防火规范")},
-      {"GB/T 50103-2001", StatusWord(Status::kSuperseded), "GB/T 50103-2010",
+      {"GB 50016-2014", StatusWord(Verdict::kCurrent), "GB 50016-2014", Gbk(u8"建筑设计防火规范")},
+      {"GB/T 50103-2001", StatusWord(Verdict::kSuperseded), "GB/T 50103-2010",
        Gbk(u8"总图制图标准")},
-      {"GB/T99999-2010", StatusWord(Status::kUnknown), "", ""},
-      {"  GB 50011-2010  ", StatusWord(Status::kCurrent), "GB 50011-2010",
+      {"GB/T99999-2010", StatusWord(Verdict::kNotListed), "", ""},
+      {"  GB 50011-2010  ", StatusWord(Verdict::kCurrent), "GB 50011-2010",
        Gbk(u8"建筑抗震设计规范")},
-      {"", StatusWord(Status::kUnknown), "", ""},
-      {"GB 50010-2015", StatusWord(Status::kUnknown), "GB 50010-2010", Gbk(u8"混凝土结构设计规范")},
-      {"GB 50017-2003", StatusWord(Status::kSuperseded), "GB 50017-2017", Gbk(u8"钢结构设计标准")},
-      {"GB/T 7714-2015", StatusWord(Status::kCurrent), "GB/T 7714-2015",
+      {"", StatusWord(Verdict::kNotListed), "", ""},
+      {"GB 50010-2015", StatusWord(Verdict::kNotListed), "GB 50010-2010",
+       Gbk(u8"混凝土结构设计规范")},
+      {"GB 50017-2003", StatusWord(Verdict::kSuperseded), "GB 50017-2017", Gbk(u8"钢结构设计标准")},
+      {"GB/T 7714-2015", StatusWord(Verdict::kCurrent), "GB/T 7714-2015",
        Gbk(u8"信息与文献 参考文献著录规则")},
-      {"GBT1.1-2009", StatusWord(Status::kSuperseded), "GB/T 1.1-2020",
+      {"GBT1.1-2009", StatusWord(Verdict::kSuperseded), "GB/T 1.1-2020",
        Gbk(u8"标准化工作导则 第1部分：标准化文件的结构和起草规则")},
-      {"ABCD", StatusWord(Status::kUnknown), "", ""},
+      {"ABCD", StatusWord(Verdict::kNotListed), "", ""},
   };
   RunQuery("3");
-  SetSitePrefixOverride("");
   const auto rows = table_.Snapshot();
   ASSERT_EQ(rows.size(), expected.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -528,21 +530,21 @@ class RowRemovalConcurrency : public BatchQueryFixture {};
 
 TEST_F(RowRemovalConcurrency, RemovesCurrentRowsAndKeepsOrderAndOrdinals) {
   AddRows({"A", "B", "C", "D"});
-  SetStatuses({StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded),
-               StatusWord(Status::kCurrent), StatusWord(Status::kUnknown)});
-  RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
+  SetStatuses({StatusWord(Verdict::kCurrent), StatusWord(Verdict::kSuperseded),
+               StatusWord(Verdict::kCurrent), StatusWord(Verdict::kNotListed)});
+  RemoveRowsWithStatus(services_, StatusWord(Verdict::kCurrent));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(0), (std::vector<Text>{"2", "4"}));
   EXPECT_EQ(Column(1), (std::vector<Text>{"B", "D"}));
   EXPECT_EQ(Column(2),
-            (std::vector<Text>{StatusWord(Status::kSuperseded), StatusWord(Status::kUnknown)}));
+            (std::vector<Text>{StatusWord(Verdict::kSuperseded), StatusWord(Verdict::kNotListed)}));
 }
 
 TEST_F(RowRemovalConcurrency, RemovesSupersededRows) {
   AddRows({"A", "B", "C", "D"});
-  SetStatuses({StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded),
-               StatusWord(Status::kCurrent), StatusWord(Status::kSuperseded)});
-  RemoveRowsWithStatus(services_, StatusWord(Status::kSuperseded));
+  SetStatuses({StatusWord(Verdict::kCurrent), StatusWord(Verdict::kSuperseded),
+               StatusWord(Verdict::kCurrent), StatusWord(Verdict::kSuperseded)});
+  RemoveRowsWithStatus(services_, StatusWord(Verdict::kSuperseded));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(0), (std::vector<Text>{"1", "3"}));
 }
@@ -550,27 +552,27 @@ TEST_F(RowRemovalConcurrency, RemovesSupersededRows) {
 TEST_F(RowRemovalConcurrency, OnlyExactMatchesAreRemoved) {
   AddRows({"A", "B", "C", "D", "E", "F"});
   // Unqueried (empty), trailing space, leading full-width space, the other word, a match.
-  SetStatuses({"", StatusWord(Status::kCurrent) + " ", Gbk(u8"　") + StatusWord(Status::kCurrent),
-               StatusWord(Status::kSuperseded), StatusWord(Status::kCurrent),
-               StatusWord(Status::kUnknown)});
-  RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
+  SetStatuses({"", StatusWord(Verdict::kCurrent) + " ", Gbk(u8"　") + StatusWord(Verdict::kCurrent),
+               StatusWord(Verdict::kSuperseded), StatusWord(Verdict::kCurrent),
+               StatusWord(Verdict::kNotListed)});
+  RemoveRowsWithStatus(services_, StatusWord(Verdict::kCurrent));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(1), (std::vector<Text>{"A", "B", "C", "D", "F"}));
-  RemoveRowsWithStatus(services_, StatusWord(Status::kSuperseded));
+  RemoveRowsWithStatus(services_, StatusWord(Verdict::kSuperseded));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(Column(1), (std::vector<Text>{"A", "B", "C", "F"}));
 }
 
 TEST_F(RowRemovalConcurrency, NoMatchStartsNoWorker) {
   AddRows({"A", "B", "C"});
-  SetStatuses({StatusWord(Status::kUnknown), "", StatusWord(Status::kSuperseded)});
-  RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
+  SetStatuses({StatusWord(Verdict::kNotListed), "", StatusWord(Verdict::kSuperseded)});
+  RemoveRowsWithStatus(services_, StatusWord(Verdict::kCurrent));
   EXPECT_EQ(starts_.starts->load(), 0);
   EXPECT_EQ(table_.RowCount(), 3);
   RowStore empty;
   QueryServices on_empty = services_;
   on_empty.table = &empty;
-  RemoveRowsWithStatus(on_empty, StatusWord(Status::kCurrent));
+  RemoveRowsWithStatus(on_empty, StatusWord(Verdict::kCurrent));
   EXPECT_EQ(starts_.starts->load(), 0);
 }
 
@@ -579,25 +581,27 @@ TEST_F(RowRemovalConcurrency, OnePassRemovesEveryMatchOfALargeTable) {
   std::vector<Text> numbers, statuses;
   for (int i = 0; i < n; ++i) {
     numbers.push_back("N" + std::to_string(i));
-    statuses.push_back(i % 4 == 3 ? StatusWord(Status::kUnknown) : StatusWord(Status::kCurrent));
+    statuses.push_back(i % 4 == 3 ? StatusWord(Verdict::kNotListed)
+                                  : StatusWord(Verdict::kCurrent));
   }
   AddRows(numbers);
   SetStatuses(statuses);
   // The last workers of the pass are still starting when RunBatch returns.
   starts_.delay_ms->store(5);
-  RemoveRowsWithStatus(services_, StatusWord(Status::kCurrent));
+  RemoveRowsWithStatus(services_, StatusWord(Verdict::kCurrent));
   // Every match is gone when the handler returns, and it took a single pass.
-  EXPECT_EQ(table_.FindRow(StatusWord(Status::kCurrent), 2), -1);
+  EXPECT_EQ(table_.FindRow(StatusWord(Verdict::kCurrent), 2), -1);
   EXPECT_EQ(table_.RowCount(), n / 4);
   EXPECT_EQ(starts_.starts->load(), n);
   runner_.WaitForAllWorkers();
-  for (const auto& row : table_.Snapshot()) EXPECT_EQ(row.cells[2], StatusWord(Status::kUnknown));
+  for (const auto& row : table_.Snapshot())
+    EXPECT_EQ(row.cells[2], StatusWord(Verdict::kNotListed));
 }
 
 TEST_F(RowRemovalConcurrency, EveryRowMatchingLeavesAnEmptyTable) {
   AddRows({"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L"});
-  SetStatuses(std::vector<Text>(12, StatusWord(Status::kSuperseded)));
-  RemoveRowsWithStatus(services_, StatusWord(Status::kSuperseded));
+  SetStatuses(std::vector<Text>(12, StatusWord(Verdict::kSuperseded)));
+  RemoveRowsWithStatus(services_, StatusWord(Verdict::kSuperseded));
   runner_.WaitForAllWorkers();
   EXPECT_EQ(table_.RowCount(), 0);
 }
@@ -615,7 +619,7 @@ TEST_F(RowRemovalConcurrency, RemovalDuringABatchNeverMisplacesAResult) {
   AddRows(numbers);
   // Results of an earlier run in the second half: those rows say current before they are
   // queried again, so removals hit rows whose workers have not run yet.
-  for (int row = n / 2; row < n; ++row) table_.SetCellText(row, 2, StatusWord(Status::kCurrent));
+  for (int row = n / 2; row < n; ++row) table_.SetCellText(row, 2, StatusWord(Verdict::kCurrent));
 
   // Clicks on the removal buttons arrive while the batch waits, as in the window.
   std::atomic<bool> batch_done{false};
@@ -623,7 +627,7 @@ TEST_F(RowRemovalConcurrency, RemovalDuringABatchNeverMisplacesAResult) {
     for (int click = 0; click < 8 && !batch_done.load(); ++click) {
       std::this_thread::sleep_for(25ms);
       const Text word =
-          click % 2 == 0 ? StatusWord(Status::kCurrent) : StatusWord(Status::kSuperseded);
+          click % 2 == 0 ? StatusWord(Verdict::kCurrent) : StatusWord(Verdict::kSuperseded);
       pump_.Post([this, word] { RemoveRowsWithStatus(services_, word); });
     }
   });
@@ -644,7 +648,7 @@ TEST_F(RowRemovalConcurrency, RemovalDuringABatchNeverMisplacesAResult) {
     EXPECT_EQ(row.cells[3].substr(0, 10), "GB/T " + serial) << row.cells[1];
     EXPECT_EQ(row.cells[4], "T" + serial) << row.cells[1];
     const bool even = (std::stoi(serial) - 40000) % 2 == 0;
-    EXPECT_EQ(row.cells[2], even ? StatusWord(Status::kCurrent) : StatusWord(Status::kSuperseded))
+    EXPECT_EQ(row.cells[2], even ? StatusWord(Verdict::kCurrent) : StatusWord(Verdict::kSuperseded))
         << row.cells[1];
   }
   // No standard was ever asked for twice.
@@ -658,17 +662,17 @@ TEST(RowRemoval, WorkerOnARemovedOrMissingRowDoesNothing) {
   StdMessagePump pump;
   BatchRunner runner(pump);
   LockRegistry locks;
-  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr, {}};
+  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr, {}, {}};
   table.AppendRow("1");
-  table.SetCellText(0, 2, StatusWord(Status::kCurrent));
+  table.SetCellText(0, 2, StatusWord(Verdict::kCurrent));
   const std::vector<RowId> ids = table.RowIds();
   table.DeleteRow(0);
   table.AppendRow("2");
-  table.SetCellText(0, 2, StatusWord(Status::kCurrent));
+  table.SetCellText(0, 2, StatusWord(Verdict::kCurrent));
   // Row 1's row is gone, row 2 lies beyond the pass.
   runner.RunBatch(
       [&](int row_number) {
-        RemoveRowIfStatus(services, ids, StatusWord(Status::kCurrent), row_number);
+        RemoveRowIfStatus(services, ids, StatusWord(Verdict::kCurrent), row_number);
         return 0;
       },
       kRemovalBound, 2);
@@ -682,7 +686,7 @@ TEST(RowRemoval, WorkerOnARemovedOrMissingRowDoesNothing) {
       1, 1);
   runner.WaitForAllWorkers();
   EXPECT_EQ(runner.RunningCount(), 0);
-  EXPECT_EQ(table.GetCellText(0, 2), StatusWord(Status::kCurrent));
+  EXPECT_EQ(table.GetCellText(0, 2), StatusWord(Verdict::kCurrent));
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "citation/citation.h"
-#include "rows/status.h"
 #include "rows/verdicts.h"
 #include "site/standard_site.h"
 #include "support/named_case.h"
@@ -25,11 +24,21 @@ namespace {
 constexpr char kPrefix[] = "http://127.0.0.1:9";
 
 // The site's answers reach no server: only the addresses are asked for.
-class ChangeListTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetSitePrefixOverride(kPrefix); }
-  void TearDown() override { SetSitePrefixOverride(""); }
-};
+class ChangeListTest : public ::testing::Test {};
+
+Site TestSite() { return SiteAt(kPrefix); }
+
+// The row judged `verdict` for `outcome`, its lookup having asked the test's site.
+void Judge(TableRow& row, Verdict verdict, Outcome outcome) {
+  row.judgement.verdict = verdict;
+  row.judgement.reason.outcome = outcome;
+  row.judgement.record.number = row.cells[ColumnIndex(Column::kLatestNumber)];
+  row.judgement.record.title = row.cells[ColumnIndex(Column::kLatestTitle)];
+  row.cells[ColumnIndex(Column::kStatus)] = StatusWord(verdict);
+  if (verdict != Verdict::kNone) {
+    row.judgement.address = Utf8ToGbk(RowSearchAddress(TestSite(), row));
+  }
+}
 
 Location Paragraph(int n) {
   Location location;
@@ -46,7 +55,7 @@ Location Line(int n) {
 }
 
 // A row read from `written` at `where`, looked up to `status` and `outcome`.
-TableRow Cited(const std::string& written, Location where, Status status, Outcome outcome,
+TableRow Cited(const std::string& written, Location where, Verdict verdict, Outcome outcome,
                const std::string& latest_number = "", const std::string& latest_title = "") {
   TableRow row;
   const std::vector<Citation> found = FindCitations(written);
@@ -57,19 +66,17 @@ TableRow Cited(const std::string& written, Location where, Status status, Outcom
   }
   row.source.location = where;
   row.source.from_document = true;
-  if (status != Status::kNone) row.cells[ColumnIndex(Column::kStatus)] = StatusWord(status);
   row.cells[ColumnIndex(Column::kLatestNumber)] = Utf8ToGbk(latest_number);
   row.cells[ColumnIndex(Column::kLatestTitle)] = Utf8ToGbk(latest_title);
-  row.reason.outcome = outcome;
+  Judge(row, verdict, outcome);
   return row;
 }
 
-TableRow Listed(const std::string& number, int line, Status status, Outcome outcome) {
+TableRow Listed(const std::string& number, int line, Verdict verdict, Outcome outcome) {
   TableRow row;
   row.cells[ColumnIndex(Column::kNumber)] = number;
-  row.cells[ColumnIndex(Column::kStatus)] = StatusWord(status);
   row.source.location = Line(line);
-  row.reason.outcome = outcome;
+  Judge(row, verdict, outcome);
   return row;
 }
 
@@ -78,30 +85,30 @@ std::string Address(const std::string& keyword) {
 }
 
 TEST_F(ChangeListTest, OneEntryPerStandardNeedingAttentionInImportOrder) {
-  TableRow superseded = Cited("《钢结构设计规范》GB 50017-2003", Paragraph(1), Status::kSuperseded,
+  TableRow superseded = Cited("《钢结构设计规范》GB 50017-2003", Paragraph(1), Verdict::kSuperseded,
                               Outcome::kFound, "GB 50017-2017", "钢结构设计标准");
   superseded.source.cited_again.push_back({Paragraph(4), superseded.source.citation.value()});
   TableRow other_edition = Cited("《建筑给水排水设计规范》GB 50015-2003", Paragraph(2),
-                                 Status::kCurrent, Outcome::kFound, "GB 50015-2003",
+                                 Verdict::kCurrent, Outcome::kFound, "GB 50015-2003",
                                  "建筑给水排水设计规范（2009年版）");  // as the site writes it
-  other_edition.notes = {std::nullopt, "2009年版", false};
-  TableRow coming = Cited("GB/T 50353-2013", Paragraph(3), Status::kCurrent, Outcome::kFound,
+  other_edition.judgement.notes = {std::nullopt, "2009年版", false};
+  TableRow coming = Cited("GB/T 50353-2013", Paragraph(3), Verdict::kCurrentComing, Outcome::kFound,
                           "GB/T 50353-2013", "建筑工程建筑面积计算规范");
-  coming.notes.coming = ComingStandard{"GB/T 50353-2024", "", "2027-03-01"};
-  TableRow failed = Cited("GB 50352-2019", Paragraph(6), Status::kUnknown, Outcome::kHttpError);
-  failed.reason.http_status = 503;
+  coming.judgement.notes.coming = ComingStandard{"GB/T 50353-2024", "", "2027-03-01"};
+  TableRow failed = Cited("GB 50352-2019", Paragraph(6), Verdict::kFailed, Outcome::kHttpError);
+  failed.judgement.reason.http_status = 503;
 
   const std::vector<TableRow> rows = {
       superseded,
-      Cited("GB 50016-2014", Paragraph(2), Status::kCurrent, Outcome::kFound, "GB 50016-2014"),
+      Cited("GB 50016-2014", Paragraph(2), Verdict::kCurrent, Outcome::kFound, "GB 50016-2014"),
       other_edition,
       coming,
-      Cited("GB 50045-95", Paragraph(5), Status::kUnknown, Outcome::kWithdrawn),
-      Cited("GB 50011-2010", Paragraph(5), Status::kNone, Outcome::kNone),
-      Listed("GB/T99999-2010", 7, Status::kUnknown, Outcome::kNotFound),
+      Cited("GB 50045-95", Paragraph(5), Verdict::kWithdrawn, Outcome::kWithdrawn),
+      Cited("GB 50011-2010", Paragraph(5), Verdict::kNone, Outcome::kNone),
+      Listed("GB/T99999-2010", 7, Verdict::kNotListed, Outcome::kNotFound),
       failed,
-      Listed("GB/T99999-2010", 9, Status::kUnknown, Outcome::kNotFound),
-      Listed("  ", 10, Status::kUnknown, Outcome::kEmpty),
+      Listed("GB/T99999-2010", 9, Verdict::kNotListed, Outcome::kNotFound),
+      Listed("  ", 10, Verdict::kNotListed, Outcome::kEmpty),
   };
   const std::vector<ChangeEntry> want = {
       {"《钢结构设计规范》GB 50017-2003", "第 1 段；第 4 段", "有新标准",
@@ -117,12 +124,13 @@ TEST_F(ChangeListTest, OneEntryPerStandardNeedingAttentionInImportOrder) {
 
 TEST_F(ChangeListTest, SearchAddressIsTheOneTheLookupAsksFor) {
   // A citation's lookup asks for its canonical number, not the number as written.
-  EXPECT_EQ(RowSearchAddress(
-                Cited("GB 50016—2014（2018年版）", Paragraph(1), Status::kNone, Outcome::kNone)),
+  EXPECT_EQ(RowSearchAddress(TestSite(), Cited("GB 50016—2014（2018年版）", Paragraph(1),
+                                               Verdict::kNone, Outcome::kNone)),
             Address("GB50016"));
-  EXPECT_EQ(RowSearchAddress(Listed("  GB 50011-2010 ", 1, Status::kNone, Outcome::kNone)),
-            Address("GB50011"));
-  EXPECT_EQ(RowSearchAddress(Listed("", 1, Status::kNone, Outcome::kNone)), "");
+  EXPECT_EQ(
+      RowSearchAddress(TestSite(), Listed("  GB 50011-2010 ", 1, Verdict::kNone, Outcome::kNone)),
+      Address("GB50011"));
+  EXPECT_EQ(RowSearchAddress(TestSite(), Listed("", 1, Verdict::kNone, Outcome::kNone)), "");
 }
 
 const std::vector<ChangeEntry> kTwoEntries = {
@@ -177,9 +185,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ChangeListTest, SheetNumbersTheEntriesAndFillsThemByVerdict) {
   const std::vector<TableRow> rows = {
-      Cited("GB 50045-95", Paragraph(1), Status::kUnknown, Outcome::kWithdrawn),
-      Cited("GB 50016-2014", Paragraph(2), Status::kCurrent, Outcome::kFound, "GB 50016-2014"),
-      Cited("GB 50017-2003", Paragraph(3), Status::kSuperseded, Outcome::kFound, "GB 50017-2017")};
+      Cited("GB 50045-95", Paragraph(1), Verdict::kWithdrawn, Outcome::kWithdrawn),
+      Cited("GB 50016-2014", Paragraph(2), Verdict::kCurrent, Outcome::kFound, "GB 50016-2014"),
+      Cited("GB 50017-2003", Paragraph(3), Verdict::kSuperseded, Outcome::kFound, "GB 50017-2017")};
   const XlsxSheet sheet = ChangeSheet(rows);
   EXPECT_EQ(sheet.name, "修改清单");
   EXPECT_EQ(sheet.header, ChangeHeader());
@@ -188,8 +196,8 @@ TEST_F(ChangeListTest, SheetNumbersTheEntriesAndFillsThemByVerdict) {
                                                      "GB 50017-2017", Address("GB50017")}));
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.number_column)], "序号");
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.fill_column)], "结论");
-  EXPECT_EQ(sheet.row_fills, (std::vector<CellFill>{SpecOf(RowVerdict::kWithdrawn).fill,
-                                                    SpecOf(RowVerdict::kSuperseded).fill}));
+  EXPECT_EQ(sheet.row_fills, (std::vector<CellFill>{SpecOf(Verdict::kWithdrawn).fill,
+                                                    SpecOf(Verdict::kSuperseded).fill}));
 }
 
 }  // namespace

@@ -30,7 +30,7 @@
 #include "query/number.h"
 #include "rows/import.h"
 #include "rows/row_store.h"
-#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "site/national_site.h"
 #include "support/literal_parser.h"
 #include "support/named_case.h"
@@ -280,12 +280,12 @@ TEST(HostileNumbers, TenThousandByteNumbersCleanAndClassify) {
   EXPECT_EQ(NormalizeNumber(also), "");
 
   const Text own = "GBT" + digits + "2010";
-  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2010", own), Status::kCurrent);
-  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2017", own), Status::kSuperseded);
-  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2001", own), Status::kUnknown);
-  EXPECT_EQ(ClassifyStatus(std::string(10000, '9'), own), Status::kSuperseded);
-  EXPECT_EQ(ClassifyStatus(std::string(10000, ' '), own), Status::kUnknown);
-  EXPECT_EQ(ClassifyStatus("", std::string(10000, '9')), Status::kUnknown);
+  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2010", own), Verdict::kCurrent);
+  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2017", own), Verdict::kSuperseded);
+  EXPECT_EQ(ClassifyStatus("GB/T " + digits + "-2001", own), Verdict::kNotListed);
+  EXPECT_EQ(ClassifyStatus(std::string(10000, '9'), own), Verdict::kSuperseded);
+  EXPECT_EQ(ClassifyStatus(std::string(10000, ' '), own), Verdict::kNotListed);
+  EXPECT_EQ(ClassifyStatus("", std::string(10000, '9')), Verdict::kNotListed);
 }
 
 struct LeadByteCase {
@@ -307,9 +307,9 @@ TEST_P(HostileLoneLeadByte, CleaningKeepsCharactersWholeAndStaysInBounds) {
   EXPECT_EQ(again, c.cleaned);
   EXPECT_EQ(keyword, c.keyword);
   // Classification on such tails answers with one of the three words.
-  const Status status = ClassifyStatus(c.number, c.cleaned);
-  EXPECT_NE(status, Status::kNone);
-  EXPECT_EQ(ClassifyStatus(c.cleaned, c.cleaned), Status::kCurrent);
+  const Verdict status = ClassifyStatus(c.number, c.cleaned);
+  EXPECT_NE(status, Verdict::kNone);
+  EXPECT_EQ(ClassifyStatus(c.cleaned, c.cleaned), Verdict::kCurrent);
 }
 
 INSTANTIATE_TEST_SUITE_P(

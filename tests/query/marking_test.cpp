@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "citation/citation.h"
-#include "rows/status.h"
+#include "rows/reason.h"
 #include "rows/verdicts.h"
 #include "support/named_case.h"
 #include "text/encoding.h"
@@ -15,40 +15,43 @@
 namespace kelvaro {
 namespace {
 
-// A row citing `written`, looked up to `status` and `outcome`, the site's current standard
+// A row citing `written`, judged `verdict` for `outcome`, the site's current standard
 // GB 50017-2017 钢结构设计标准 where one was found.
-TableRow Row(const std::string& written, Status status, Outcome outcome, RowNotes notes = {}) {
+TableRow Row(const std::string& written, Verdict verdict, Outcome outcome, RowNotes notes = {}) {
   TableRow row;
   const std::vector<Citation> found = FindCitations(written);
   if (!found.empty()) row.source.citation = found.front();
-  if (status != Status::kNone) row.cells[ColumnIndex(Column::kStatus)] = StatusWord(status);
+  row.judgement.verdict = verdict;
+  row.cells[ColumnIndex(Column::kStatus)] = StatusWord(verdict);
   if (outcome == Outcome::kFound) {
-    row.cells[ColumnIndex(Column::kLatestNumber)] = "GB 50017-2017";
-    row.cells[ColumnIndex(Column::kLatestTitle)] = Utf8ToGbk("钢结构设计标准");
+    row.judgement.record.number = "GB 50017-2017";
+    row.judgement.record.title = Utf8ToGbk("钢结构设计标准");
+    row.cells[ColumnIndex(Column::kLatestNumber)] = row.judgement.record.number;
+    row.cells[ColumnIndex(Column::kLatestTitle)] = row.judgement.record.title;
   }
-  row.reason.outcome = outcome;
-  row.notes = std::move(notes);
-  if (outcome == Outcome::kFound) row.notes.release_date = "2017-12-12";
+  row.judgement.reason.outcome = outcome;
+  row.judgement.notes = std::move(notes);
+  if (outcome == Outcome::kFound) row.judgement.notes.release_date = "2017-12-12";
   return row;
 }
 
 // The site writes an edition into the title: "钢结构设计标准（2018年版）".
 TableRow EditionInSiteTitle() {
-  TableRow row = Row("《钢结构设计规范》GB 50017-2003", Status::kSuperseded, Outcome::kFound,
+  TableRow row = Row("《钢结构设计规范》GB 50017-2003", Verdict::kSuperseded, Outcome::kFound,
                      {std::nullopt, "2018年版", std::nullopt});
   row.cells[ColumnIndex(Column::kLatestTitle)] = Utf8ToGbk("钢结构设计标准（2018年版）");
   return row;
 }
 
 TableRow Failed() {
-  TableRow row = Row("GB 50017-2003", Status::kUnknown, Outcome::kHttpError);
-  row.reason.http_status = 503;
+  TableRow row = Row("GB 50017-2003", Verdict::kFailed, Outcome::kHttpError);
+  row.judgement.reason.http_status = 503;
   return row;
 }
 
 TableRow NotInForce() {
-  TableRow row = Row("GB 50017-2003", Status::kUnknown, Outcome::kNotInForce);
-  row.reason.effective_date = "2027-03-01";
+  TableRow row = Row("GB 50017-2003", Verdict::kNotInForce, Outcome::kNotInForce);
+  row.judgement.reason.effective_date = "2027-03-01";
   return row;
 }
 
@@ -56,7 +59,7 @@ const RowNotes kOtherEdition{std::nullopt, "2018年版", false};
 const RowNotes kSameEdition{std::nullopt, "2018年版", true};
 const RowNotes kComing{ComingStandard{"GB 50017-2024", "", "2027-03-01"}, "", std::nullopt};
 
-CitationMark Mark(RowVerdict verdict, std::string comment, std::string number = "",
+CitationMark Mark(Verdict verdict, std::string comment, std::string number = "",
                   std::string title = "") {
   return {std::move(comment), SpecOf(verdict).fill, std::move(number), std::move(title)};
 }
@@ -80,53 +83,52 @@ const char kSuperseded[] = "有新标准：现行为《钢结构设计标准》G
 INSTANTIATE_TEST_SUITE_P(
     Verdicts, MarkOfRowTest,
     ::testing::Values(
-        MarkCase{"NeverLookedUp", Row("GB 50017-2003", Status::kNone, Outcome::kNone), true,
+        MarkCase{"NeverLookedUp", Row("GB 50017-2003", Verdict::kNone, Outcome::kNone), true,
                  std::nullopt},
-        MarkCase{"Current", Row("GB 50017-2017", Status::kCurrent, Outcome::kFound), true,
+        MarkCase{"Current", Row("GB 50017-2017", Verdict::kCurrent, Outcome::kFound), true,
                  std::nullopt},
         MarkCase{"CurrentOfTheCitedEdition",
-                 Row("GB 50017-2017（2018年版）", Status::kCurrent, Outcome::kFound, kSameEdition),
+                 Row("GB 50017-2017（2018年版）", Verdict::kCurrent, Outcome::kFound, kSameEdition),
                  true, std::nullopt},
         MarkCase{"CurrentOfAnotherEdition",
-                 Row("《钢结构设计标准》GB 50017-2017", Status::kCurrent, Outcome::kFound,
+                 Row("《钢结构设计标准》GB 50017-2017", Verdict::kCurrent, Outcome::kFound,
                      kOtherEdition),
-                 false, Mark(RowVerdict::kCurrent, "现行为 2018年版")},
+                 false, Mark(Verdict::kCurrent, "现行为 2018年版")},
         MarkCase{"CurrentOfAnotherEditionReplaced",
-                 Row("《钢结构设计标准》GB 50017-2017", Status::kCurrent, Outcome::kFound,
+                 Row("《钢结构设计标准》GB 50017-2017", Verdict::kCurrent, Outcome::kFound,
                      kOtherEdition),
-                 true, Mark(RowVerdict::kCurrent, "现行为 2018年版", "GB 50017-2017（2018年版）")},
-        MarkCase{
-            "SuccessorComing", Row("GB 50017-2017", Status::kCurrent, Outcome::kFound, kComing),
-            true,
-            Mark(RowVerdict::kCurrentComing, "新标准即将实施：GB 50017-2024（2027-03-01 实施）")},
+                 true, Mark(Verdict::kCurrent, "现行为 2018年版", "GB 50017-2017（2018年版）")},
+        MarkCase{"SuccessorComing",
+                 Row("GB 50017-2017", Verdict::kCurrentComing, Outcome::kFound, kComing), true,
+                 Mark(Verdict::kCurrentComing, "新标准即将实施：GB 50017-2024（2027-03-01 实施）")},
         MarkCase{"Superseded",
-                 Row("《钢结构设计规范》GB 50017-2003", Status::kSuperseded, Outcome::kFound),
-                 false, Mark(RowVerdict::kSuperseded, kSuperseded)},
+                 Row("《钢结构设计规范》GB 50017-2003", Verdict::kSuperseded, Outcome::kFound),
+                 false, Mark(Verdict::kSuperseded, kSuperseded)},
         MarkCase{"SupersededReplacedWithItsTitle",
-                 Row("《钢结构设计规范》GB 50017-2003", Status::kSuperseded, Outcome::kFound), true,
-                 Mark(RowVerdict::kSuperseded, kSuperseded, "GB 50017-2017", "钢结构设计标准")},
+                 Row("《钢结构设计规范》GB 50017-2003", Verdict::kSuperseded, Outcome::kFound),
+                 true, Mark(Verdict::kSuperseded, kSuperseded, "GB 50017-2017", "钢结构设计标准")},
         MarkCase{
             "SupersededEditionOnceAfterTheNumber", EditionInSiteTitle(), true,
-            Mark(RowVerdict::kSuperseded,
+            Mark(Verdict::kSuperseded,
                  "有新标准：现行为《钢结构设计标准（2018年版）》GB 50017-2017（2017-12-12 发布）",
                  "GB 50017-2017（2018年版）", "钢结构设计标准")},
         MarkCase{"SupersededTitleTheSameButForSpaces",
-                 Row("《钢结构 设计标准》GB 50017-2003", Status::kSuperseded, Outcome::kFound),
-                 true, Mark(RowVerdict::kSuperseded, kSuperseded, "GB 50017-2017")},
+                 Row("《钢结构 设计标准》GB 50017-2003", Verdict::kSuperseded, Outcome::kFound),
+                 true, Mark(Verdict::kSuperseded, kSuperseded, "GB 50017-2017")},
         MarkCase{
             "SupersededWithoutATitle",
-            Row("GB 50017-2003", Status::kSuperseded, Outcome::kFound, kComing), true,
-            Mark(RowVerdict::kSuperseded,
+            Row("GB 50017-2003", Verdict::kSuperseded, Outcome::kFound, kComing), true,
+            Mark(Verdict::kSuperseded,
                  std::string(kSuperseded) + "；新标准即将实施：GB 50017-2024（2027-03-01 实施）",
                  "GB 50017-2017")},
         MarkCase{"WithdrawnNeverReplaced",
-                 Row("《钢结构设计规范》GB 50017-2003", Status::kUnknown, Outcome::kWithdrawn),
-                 true, Mark(RowVerdict::kWithdrawn, "已废止：网站列为废止，无现行版本")},
+                 Row("《钢结构设计规范》GB 50017-2003", Verdict::kWithdrawn, Outcome::kWithdrawn),
+                 true, Mark(Verdict::kWithdrawn, "已废止：网站列为废止，无现行版本")},
         MarkCase{"NotInForce", NotInForce(), true,
-                 Mark(RowVerdict::kNotInForce, "尚未实施：实施日期 2027-03-01")},
-        MarkCase{"NotListed", Row("GB 50017-2003", Status::kUnknown, Outcome::kNotFound), true,
-                 Mark(RowVerdict::kNotListed, "网站未收录该编号")},
-        MarkCase{"Failed", Failed(), true, Mark(RowVerdict::kFailed, "网站返回 503")}),
+                 Mark(Verdict::kNotInForce, "尚未实施：实施日期 2027-03-01")},
+        MarkCase{"NotListed", Row("GB 50017-2003", Verdict::kNotListed, Outcome::kNotFound), true,
+                 Mark(Verdict::kNotListed, "网站未收录该编号")},
+        MarkCase{"Failed", Failed(), true, Mark(Verdict::kFailed, "网站返回 503")}),
     test::CaseName());
 
 struct NameCase {
@@ -160,12 +162,12 @@ TEST(CheckSheet, OneLinePerPlaceLinkedToItsCell) {
     return location;
   };
   TableRow superseded =
-      Row("《钢结构设计规范》GB 50017-2003", Status::kSuperseded, Outcome::kFound);
+      Row("《钢结构设计规范》GB 50017-2003", Verdict::kSuperseded, Outcome::kFound);
   superseded.cells[ColumnIndex(Column::kOrdinal)] = "1";
   superseded.source.location = cell("设计依据", "C5");
   const std::vector<Citation> again = FindCitations("GB 50017—2003");
   superseded.source.cited_again.push_back({cell("It's", "B2"), again.front()});
-  TableRow withdrawn = Row("GB 50045-95", Status::kUnknown, Outcome::kWithdrawn);
+  TableRow withdrawn = Row("GB 50045-95", Verdict::kWithdrawn, Outcome::kWithdrawn);
   withdrawn.cells[ColumnIndex(Column::kOrdinal)] = "2";
 
   const XlsxSheet sheet = CheckSheet({superseded, withdrawn});
@@ -181,9 +183,9 @@ TEST(CheckSheet, OneLinePerPlaceLinkedToItsCell) {
           {"1", "GB 50017—2003", "It's!B2", "有新标准", "GB 50017-2017", "钢结构设计标准", found},
           {"2", "GB 50045-95", "", "未知", "", "", "已废止：网站列为废止，无现行版本"}}));
   EXPECT_EQ(sheet.row_links, (std::vector<std::string>{"'设计依据'!C5", "'It''s'!B2", ""}));
-  EXPECT_EQ(sheet.row_fills, (std::vector<CellFill>{SpecOf(RowVerdict::kSuperseded).fill,
-                                                    SpecOf(RowVerdict::kSuperseded).fill,
-                                                    SpecOf(RowVerdict::kWithdrawn).fill}));
+  EXPECT_EQ(sheet.row_fills, (std::vector<CellFill>{SpecOf(Verdict::kSuperseded).fill,
+                                                    SpecOf(Verdict::kSuperseded).fill,
+                                                    SpecOf(Verdict::kWithdrawn).fill}));
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.number_column)], "序号");
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.link_column)], "位置");
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.fill_column)], "状态");

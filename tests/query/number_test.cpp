@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "support/named_case.h"
 #include "text/encoding.h"
 
@@ -124,7 +124,7 @@ struct ClassifyCase {
   const char* name;
   Text hit_number;
   Text cleaned_number;
-  Status status;
+  Verdict status;
 };
 
 class ClassifyStatusTest : public ::testing::TestWithParam<ClassifyCase> {};
@@ -132,34 +132,34 @@ class ClassifyStatusTest : public ::testing::TestWithParam<ClassifyCase> {};
 TEST_P(ClassifyStatusTest, ComparesYearTails) {
   const ClassifyCase& c = GetParam();
   EXPECT_EQ(ClassifyStatus(c.hit_number, c.cleaned_number), c.status);
-  EXPECT_EQ(YearTailsEqual(c.hit_number, c.cleaned_number), c.status == Status::kCurrent);
+  EXPECT_EQ(YearTailsEqual(c.hit_number, c.cleaned_number), c.status == Verdict::kCurrent);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, ClassifyStatusTest,
     ::testing::Values(
-        ClassifyCase{"NewerEdition", "GB/T 50001-2017", "GBT500012010", Status::kSuperseded},
-        ClassifyCase{"SameEdition", "GB/T 50001-2010", "GBT500012010", Status::kCurrent},
-        ClassifyCase{"OlderEdition", "GB/T 50001-2001", "GBT500012010", Status::kUnknown},
+        ClassifyCase{"NewerEdition", "GB/T 50001-2017", "GBT500012010", Verdict::kSuperseded},
+        ClassifyCase{"SameEdition", "GB/T 50001-2010", "GBT500012010", Verdict::kCurrent},
+        ClassifyCase{"OlderEdition", "GB/T 50001-2001", "GBT500012010", Verdict::kNotListed},
         ClassifyCase{"FullWidthSpaceInHit",
                      "GB/T\xA1\xA1"
                      "50001-2010\xA1\xA1",
-                     "GBT500012010", Status::kCurrent},
-        ClassifyCase{"SpaceInsideTheYear", "GB/T 50001-20 10", "GBT500012010", Status::kCurrent},
-        ClassifyCase{"NoOwnYear", "GB 50001-2017", "GB50001", Status::kSuperseded},
-        ClassifyCase{"NoOwnYearSameTail", "GB 5-0001", "GB50001", Status::kCurrent},
-        ClassifyCase{"EmptyHit", "", "GBT500012010", Status::kUnknown},
-        ClassifyCase{"BothEmpty", "", "", Status::kCurrent},
-        ClassifyCase{"EmptyOwn", "GB 1-2017", "", Status::kSuperseded},
-        ClassifyCase{"ChineseTail", Gbk(u8"GB/T 1-标准"), "GBT12010", Status::kUnknown},
-        ClassifyCase{"ChineseTailEqualBytes", Gbk(u8"X-标准"), Gbk(u8"Y标准"), Status::kCurrent},
-        ClassifyCase{"ChineseOwnTail", "GB 1-2017", Gbk(u8"GB1标准"), Status::kSuperseded},
+                     "GBT500012010", Verdict::kCurrent},
+        ClassifyCase{"SpaceInsideTheYear", "GB/T 50001-20 10", "GBT500012010", Verdict::kCurrent},
+        ClassifyCase{"NoOwnYear", "GB 50001-2017", "GB50001", Verdict::kSuperseded},
+        ClassifyCase{"NoOwnYearSameTail", "GB 5-0001", "GB50001", Verdict::kCurrent},
+        ClassifyCase{"EmptyHit", "", "GBT500012010", Verdict::kNotListed},
+        ClassifyCase{"BothEmpty", "", "", Verdict::kCurrent},
+        ClassifyCase{"EmptyOwn", "GB 1-2017", "", Verdict::kSuperseded},
+        ClassifyCase{"ChineseTail", Gbk(u8"GB/T 1-标准"), "GBT12010", Verdict::kNotListed},
+        ClassifyCase{"ChineseTailEqualBytes", Gbk(u8"X-标准"), Gbk(u8"Y标准"), Verdict::kCurrent},
+        ClassifyCase{"ChineseOwnTail", "GB 1-2017", Gbk(u8"GB1标准"), Verdict::kSuperseded},
         // Only the last four bytes count: two full-width digits read as 17.
         ClassifyCase{"FullWidthDigitsInHit", Gbk(u8"GB/T 50001-２０１７"), "GBT500012010",
-                     Status::kUnknown},
-        ClassifyCase{"ShortHit", "17", "GBT500012010", Status::kUnknown},
-        ClassifyCase{"ShortHitGreater", "9999", "GB1-95", Status::kSuperseded},
-        ClassifyCase{"TwoDigitYears", "GB 50057-94", "GB500572010", Status::kUnknown}),
+                     Verdict::kNotListed},
+        ClassifyCase{"ShortHit", "17", "GBT500012010", Verdict::kNotListed},
+        ClassifyCase{"ShortHitGreater", "9999", "GB1-95", Verdict::kSuperseded},
+        ClassifyCase{"TwoDigitYears", "GB 50057-94", "GB500572010", Verdict::kNotListed}),
     test::CaseName());
 
 TEST(ClassifyStatus, WorksOnTheCleanedNumberOfAnyTypedSpelling) {
@@ -169,9 +169,9 @@ TEST(ClassifyStatus, WorksOnTheCleanedNumberOfAnyTypedSpelling) {
   for (const Text& spelling : spellings) {
     Text number = spelling;
     EXPECT_EQ(NormalizeNumber(number), "GBT50001");
-    EXPECT_EQ(ClassifyStatus("GB/T 50001-2017", number), Status::kSuperseded);
-    EXPECT_EQ(ClassifyStatus("GB/T 50001-2010", number), Status::kCurrent);
-    EXPECT_EQ(ClassifyStatus("GB/T 50001-2001", number), Status::kUnknown);
+    EXPECT_EQ(ClassifyStatus("GB/T 50001-2017", number), Verdict::kSuperseded);
+    EXPECT_EQ(ClassifyStatus("GB/T 50001-2010", number), Verdict::kCurrent);
+    EXPECT_EQ(ClassifyStatus("GB/T 50001-2001", number), Verdict::kNotListed);
   }
 }
 

@@ -10,7 +10,7 @@
 
 #include "query/number.h"
 #include "query/report.h"
-#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "site/standard_site.h"
 #include "support/named_case.h"
 #include "support/sample_site.h"
@@ -27,8 +27,7 @@ class SingleQueryTest : public ::testing::Test {
     delete site_;
     site_ = nullptr;
   }
-  void SetUp() override { SetSitePrefixOverride(site_->prefix()); }
-  void TearDown() override { SetSitePrefixOverride(""); }
+  static Site site() { return SiteAt(site_->prefix()); }
 
   static test::SampleSite* site_;
 };
@@ -52,7 +51,7 @@ class SingleQueryCases : public SingleQueryTest,
 TEST_P(SingleQueryCases, LooksUpAndReports) {
   const SingleCase& c = GetParam();
   const Text box = c.input;
-  const SingleQueryResult result = RunSingleQuery(box);
+  const SingleQueryResult result = RunSingleQuery(site(), box);
   EXPECT_EQ(box, c.input);  // the box's text is a copy, left alone
   EXPECT_TRUE(result.requested);
   EXPECT_EQ(result.cleaned, c.cleaned);
@@ -61,7 +60,7 @@ TEST_P(SingleQueryCases, LooksUpAndReports) {
   EXPECT_EQ(result.lookup.record.number, c.found_number);
   EXPECT_EQ(result.lookup.record.title, c.title);
   EXPECT_EQ(result.lookup.record.status,
-            c.found_number.empty() ? kRecordNotFound : StatusWord(Status::kCurrent));
+            c.found_number.empty() ? kRecordNotFound : StatusWord(Verdict::kCurrent));
   const Text report = SingleQueryReport(result);
   EXPECT_EQ(report, ReportText(result.lookup.record, result.lookup.address, result.cleaned));
   EXPECT_EQ(report.substr(0, 2 + c.report_status_line.size()), "\r\n" + c.report_status_line);
@@ -99,11 +98,11 @@ class CountingFactory {
 };
 
 TEST(SingleQueryEmptyKeyword, MakesNoRequestAndGivesTheNotFoundReport) {
-  SetSitePrefixOverride("http://127.0.0.1:9");
+  const Site site = SiteAt("http://127.0.0.1:9");
   CountingFactory factory;
   for (const Text& box : {Text(""), Text("ABCD"), Text(" /-. "), Gbk(u8"　GB1-2　")}) {
     SCOPED_TRACE(box);
-    const SingleQueryResult result = RunSingleQuery(box);
+    const SingleQueryResult result = RunSingleQuery(site, box);
     EXPECT_FALSE(result.requested);
     EXPECT_EQ(result.keyword, "");
     EXPECT_EQ(result.lookup.address, "http://127.0.0.1:9/s.jsp?keyword=&pageNum=1");
@@ -117,12 +116,11 @@ TEST(SingleQueryEmptyKeyword, MakesNoRequestAndGivesTheNotFoundReport) {
   EXPECT_EQ(factory.count(), 0);
   // Five bytes after cleaning do search (a failed request: the not-found record); a
   // two-digit year is no part of the keyword.
-  const SingleQueryResult result = RunSingleQuery("GB1-23");
+  const SingleQueryResult result = RunSingleQuery(site, "GB1-23");
   EXPECT_TRUE(result.requested);
   EXPECT_EQ(result.keyword, "GB1");
   EXPECT_EQ(result.lookup.record.status, kRecordNotFound);
   EXPECT_EQ(factory.count(), 1);
-  SetSitePrefixOverride("");
 }
 
 }  // namespace

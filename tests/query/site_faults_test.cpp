@@ -22,8 +22,9 @@
 #include "batch/message_pump.h"
 #include "query/batch_query.h"
 #include "query/number.h"
+#include "rows/reason.h"
 #include "rows/row_store.h"
-#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "site/standard_site.h"
 #include "support/fault_server.h"
 #include "text/encoding.h"
@@ -99,7 +100,8 @@ std::vector<ExpectedRow> PlanRows(FaultServer& server) {
   std::vector<ExpectedRow> rows;
   for (int i = 1; i <= kRows; ++i) {
     if (kFaultRows.count(i) != 0) {
-      rows.push_back({"FAULT" + std::to_string(i) + "-2010", StatusWord(Status::kUnknown), "", ""});
+      rows.push_back(
+          {"FAULT" + std::to_string(i) + "-2010", StatusWord(Verdict::kNotListed), "", ""});
       continue;
     }
     const std::string serial = std::to_string(50000 + i);
@@ -109,16 +111,16 @@ std::vector<ExpectedRow> PlanRows(FaultServer& server) {
                                      : "GB/T" + Gbk(u8"\u3000") + serial + "-2010";
     const Text title = Gbk(u8"建筑制图标准") + serial;
     const std::string keyword = "GBT" + serial;
-    ExpectedRow row{number, StatusWord(Status::kUnknown), "", ""};
+    ExpectedRow row{number, StatusWord(Verdict::kNotListed), "", ""};
     switch (i % 4) {
       case 0:
-        row = {number, StatusWord(Status::kCurrent), "GB/T " + serial + "-2010", title};
+        row = {number, StatusWord(Verdict::kCurrent), "GB/T " + serial + "-2010", title};
         break;
       case 1:
-        row = {number, StatusWord(Status::kSuperseded), "GB/T " + serial + "-2017", title};
+        row = {number, StatusWord(Verdict::kSuperseded), "GB/T " + serial + "-2017", title};
         break;
       case 2:
-        row = {number, StatusWord(Status::kUnknown), "GB/T " + serial + "-2001", title};
+        row = {number, StatusWord(Verdict::kNotListed), "GB/T " + serial + "-2001", title};
         break;
       default:
         break;  // the site lists no current row for it
@@ -142,17 +144,13 @@ void PrintTo(const FaultCase& c, std::ostream* os) { *os << FaultName(c.fault); 
 class SiteFaultsConcurrency : public ::testing::TestWithParam<FaultCase> {
  protected:
   void SetUp() override { SetDefaultTimeoutMsForTesting(kTimeoutMs); }
-  void TearDown() override {
-    SetSitePrefixOverride("");
-    SetDefaultTimeoutMsForTesting(0);
-  }
+  void TearDown() override { SetDefaultTimeoutMsForTesting(0); }
 };
 
 TEST_P(SiteFaultsConcurrency, FaultyRowsEndUnknownAndTheRestAreRight) {
   const FaultCase c = GetParam();
   FaultServer server(c.fault);
   const std::vector<ExpectedRow> expected = PlanRows(server);
-  SetSitePrefixOverride(server.prefix());
   std::optional<test::RefusingFactory> refusing;
   if (c.fault == Fault::kRefused) refusing.emplace(server);
 
@@ -171,6 +169,7 @@ TEST_P(SiteFaultsConcurrency, FaultyRowsEndUnknownAndTheRestAreRight) {
   services.locks = &locks;
   services.query_lock = locks.CreateLock();
   services.pump = &pump;
+  services.site = SiteAt(server.prefix());
   std::atomic<int> finished{0};
   services.finished_rows = &finished;
 
@@ -208,11 +207,11 @@ TEST_P(SiteFaultsConcurrency, FaultyRowsEndUnknownAndTheRestAreRight) {
     const Outcome reason = kFaultRows.count(i) != 0  ? c.reason
                            : want.hit_number.empty() ? Outcome::kNotFound
                                                      : Outcome::kFound;
-    EXPECT_EQ(OutcomeName(row.reason.outcome), std::string(OutcomeName(reason)));
-    EXPECT_EQ(row.reason.error.empty(), row.reason.outcome != Outcome::kNetwork)
-        << row.reason.error;
-    if (row.reason.outcome == Outcome::kHttpError) {
-      EXPECT_EQ(row.reason.http_status, 503);
+    EXPECT_EQ(OutcomeName(row.judgement.reason.outcome), std::string(OutcomeName(reason)));
+    EXPECT_EQ(row.judgement.reason.error.empty(), row.judgement.reason.outcome != Outcome::kNetwork)
+        << row.judgement.reason.error;
+    if (row.judgement.reason.outcome == Outcome::kHttpError) {
+      EXPECT_EQ(row.judgement.reason.http_status, 503);
     }
   }
 
@@ -261,16 +260,12 @@ INSTANTIATE_TEST_SUITE_P(
 // request line per request, and one request per row with a keyword.
 class HostileNumbersOnWireConcurrency : public ::testing::Test {
  protected:
-  void TearDown() override {
-    SetSitePrefixOverride("");
-    SetDefaultTimeoutMsForTesting(0);
-  }
+  void TearDown() override { SetDefaultTimeoutMsForTesting(0); }
 };
 
 TEST_F(HostileNumbersOnWireConcurrency, OneWellFormedRequestLinePerRequest) {
   SetDefaultTimeoutMsForTesting(3000);
   FaultServer server(Fault::kNone);
-  SetSitePrefixOverride(server.prefix());
 
   const std::string long_digits(10000, '7');
   const std::vector<Text> numbers = {
@@ -304,7 +299,8 @@ TEST_F(HostileNumbersOnWireConcurrency, OneWellFormedRequestLinePerRequest) {
   StdMessagePump pump;
   BatchRunner runner(pump);
   LockRegistry locks;
-  QueryServices services{&table, &runner, &locks, locks.CreateLock(), &pump, nullptr, {}};
+  QueryServices services{
+      &table, &runner, &locks, locks.CreateLock(), &pump, nullptr, SiteAt(server.prefix()), {}};
   StartBatchQuery(services, "3");
   runner.WaitForAllWorkers();
 
@@ -334,7 +330,7 @@ TEST_F(HostileNumbersOnWireConcurrency, OneWellFormedRequestLinePerRequest) {
     SCOPED_TRACE("row " + std::to_string(i + 1));
     EXPECT_EQ(rows[i].cells[1], numbers[i]);
     // The site knows none of them.
-    EXPECT_EQ(rows[i].cells[2], StatusWord(Status::kUnknown));
+    EXPECT_EQ(rows[i].cells[2], StatusWord(Verdict::kNotListed));
     EXPECT_EQ(rows[i].cells[3], "");
     EXPECT_EQ(rows[i].cells[4], "");
   }

@@ -7,6 +7,7 @@
 
 #include "query/number.h"
 #include "query/verdict.h"
+#include "rows/reason.h"
 #include "site/standard_site.h"
 #include "support/named_case.h"
 #include "text/encoding.h"
@@ -63,35 +64,35 @@ TEST(JudgeLookup, StatusAndReasonOfEachKindOfLookup) {
     const char* keyword;
     const StandardLookup* lookup;
     RowReason reason;
-    Status status;
+    Verdict verdict;
   };
   const Case cases[] = {
-      {"GB/T50001-2010", "GBT50001", &found, {Outcome::kFound, 0, ""}, Status::kCurrent},
-      {"GB/T50001-2001", "GBT50001", &found, {Outcome::kFound, 0, ""}, Status::kSuperseded},
-      {"GB/T50001-2010", "GBT50001", &missing, {Outcome::kNotFound, 0, ""}, Status::kUnknown},
+      {"GB/T50001-2010", "GBT50001", &found, {Outcome::kFound, 0, ""}, Verdict::kCurrent},
+      {"GB/T50001-2001", "GBT50001", &found, {Outcome::kFound, 0, ""}, Verdict::kSuperseded},
+      {"GB/T50001-2010", "GBT50001", &missing, {Outcome::kNotFound, 0, ""}, Verdict::kNotListed},
       // A two-digit year is a year.
-      {"GB 50045-95", "GB50045", &found, {Outcome::kFound, 0, ""}, Status::kSuperseded},
-      {"GB 50045-95", "GB50045", &missing, {Outcome::kNotFound, 0, ""}, Status::kUnknown},
-      {"GB50001", "GB50001", &found, {Outcome::kNoYear, 0, ""}, Status::kUnknown},
-      {"GB50001", "GB50001", &missing, {Outcome::kNoYear, 0, ""}, Status::kUnknown},
+      {"GB 50045-95", "GB50045", &found, {Outcome::kFound, 0, ""}, Verdict::kSuperseded},
+      {"GB 50045-95", "GB50045", &missing, {Outcome::kNotFound, 0, ""}, Verdict::kNotListed},
+      {"GB50001", "GB50001", &found, {Outcome::kNoYear, 0, ""}, Verdict::kNotListed},
+      {"GB50001", "GB50001", &missing, {Outcome::kNoYear, 0, ""}, Verdict::kNotListed},
       {"GB50001",
        "GB50001",
        &refused,
        {Outcome::kNetwork, 0, "Couldn't connect to server"},
-       Status::kUnknown},
+       Verdict::kFailed},
       {"GB/T50001-2010",
        "GBT50001",
        &unavailable,
        {Outcome::kHttpError, 503, ""},
-       Status::kCurrent},
-      {"2010", "", nullptr, {Outcome::kEmpty, 0, ""}, Status::kUnknown},
+       Verdict::kCurrent},
+      {"2010", "", nullptr, {Outcome::kEmpty, 0, ""}, Verdict::kNotListed},
   };
   for (const Case& c : cases) {
-    const Verdict got = JudgeLookup(c.number, c.keyword, c.lookup);
+    const Judgement got = JudgeLookup(c.number, c.keyword, c.lookup);
     EXPECT_EQ(OutcomeName(got.reason.outcome), std::string(OutcomeName(c.reason.outcome)))
         << c.number;
     EXPECT_EQ(got.reason, c.reason) << c.number;
-    EXPECT_EQ(got.status, c.status) << c.number;
+    EXPECT_EQ(got.verdict, c.verdict) << c.number;
     EXPECT_EQ(got.record.number, c.lookup == nullptr ? Text() : c.lookup->record.number)
         << c.number;
   }
@@ -126,7 +127,7 @@ struct ListedCase {
   const char* number;
   const char* cited_edition;
   StandardLookup lookup;
-  Status status;
+  Verdict verdict;
   RowReason reason;
   RowNotes notes;
 };
@@ -138,8 +139,8 @@ TEST_P(JudgeListedTest, ReadsWhatThePageListsOfTheCitedStandard) {
   const ListedCase& c = GetParam();
   Text cleaned = c.number;
   const Text keyword = NormalizeNumber(cleaned);
-  const Verdict got = JudgeLookup(c.number, keyword, &c.lookup, c.cited_edition);
-  EXPECT_EQ(got.status, c.status);
+  const Judgement got = JudgeLookup(c.number, keyword, &c.lookup, {c.cited_edition, ""});
+  EXPECT_EQ(got.verdict, c.verdict);
   EXPECT_EQ(OutcomeName(got.reason.outcome), std::string(OutcomeName(c.reason.outcome)));
   EXPECT_EQ(got.reason, c.reason);
   EXPECT_EQ(got.notes, c.notes);
@@ -159,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "GB 50045-95",
                    "",
                    Page({Row("GB 50045-95", Standing::kWithdrawn)}),
-                   Status::kUnknown,
+                   Verdict::kWithdrawn,
                    {Outcome::kWithdrawn, 0, {}},
                    {}},
         // Another standard's current row does not make the cited one current.
@@ -167,51 +168,51 @@ INSTANTIATE_TEST_SUITE_P(
                    "GB/T 5000-85",
                    "",
                    Page({k2001, k2017, Row("GB/T 5000-85", Standing::kWithdrawn)}),
-                   Status::kUnknown,
+                   Verdict::kWithdrawn,
                    {Outcome::kWithdrawn, 0, {}},
                    {}},
         ListedCase{"WithdrawnWithACurrentSuccessor",
                    "GB/T 50001-2001",
                    "",
                    Page({k2001, k2017}),
-                   Status::kSuperseded,
+                   Verdict::kSuperseded,
                    kFoundReason,
                    {}},
         ListedCase{"NotYetInForce",
                    "GB/T 50001-2024",
                    "",
                    Page({k2001, k2017, k2024}),
-                   Status::kUnknown,
+                   Verdict::kNotInForce,
                    {Outcome::kNotInForce, 0, {}, "2027-03-01"},
                    {}},
         ListedCase{"CurrentWithASuccessorComing", "GB/T 50001-2017", "",
-                   Page({k2001, k2017, k2024}), Status::kCurrent, kFoundReason,
+                   Page({k2001, k2017, k2024}), Verdict::kCurrentComing, kFoundReason,
                    RowNotes{kComing, "", std::nullopt}},
         ListedCase{"SupersededWithASuccessorComing", "GB/T 50001-2001", "",
-                   Page({k2001, k2017, k2024}), Status::kSuperseded, kFoundReason,
+                   Page({k2001, k2017, k2024}), Verdict::kSuperseded, kFoundReason,
                    RowNotes{kComing, "", std::nullopt}},
         // An earlier standard coming is no successor.
         ListedCase{"ComingOfAnEarlierYear",
                    "GB/T 50001-2017",
                    "",
                    Page({k2017, Row("GB/T 50001-2010", Standing::kComing)}),
-                   Status::kCurrent,
+                   Verdict::kCurrent,
                    kFoundReason,
                    {}},
         ListedCase{"EditionMissingFromTheCitation", "GB 50016-2014", "",
                    Page({Row("GB 50016-2014", Standing::kCurrent)}, "建筑设计防火规范（2018年版）"),
-                   Status::kCurrent, kFoundReason, RowNotes{std::nullopt, "2018年版", false}},
+                   Verdict::kCurrent, kFoundReason, RowNotes{std::nullopt, "2018年版", false}},
         ListedCase{"EditionWrittenDifferently", "GB 50016-2014", "2015年版",
                    Page({Row("GB 50016-2014", Standing::kCurrent)}, "建筑设计防火规范（2018年版）"),
-                   Status::kCurrent, kFoundReason, RowNotes{std::nullopt, "2018年版", false}},
+                   Verdict::kCurrent, kFoundReason, RowNotes{std::nullopt, "2018年版", false}},
         ListedCase{"EditionCited", "GB 50016-2014", "2018年版",
                    Page({Row("GB 50016-2014", Standing::kCurrent)}, "建筑设计防火规范（2018年版）"),
-                   Status::kCurrent, kFoundReason, RowNotes{std::nullopt, "2018年版", true}},
+                   Verdict::kCurrent, kFoundReason, RowNotes{std::nullopt, "2018年版", true}},
         ListedCase{"NoEditionOnTheSite",
                    "GB 50016-2014",
                    "2018年版",
                    Page({Row("GB 50016-2014", Standing::kCurrent)}),
-                   Status::kCurrent,
+                   Verdict::kCurrent,
                    kFoundReason,
                    {}},
         // Nothing of the cited standard on the page: the year comparison stands alone.
@@ -220,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    Page({Row("GB 50016-2014", Standing::kCurrent),
                          Row("GB 50019-2003", Standing::kWithdrawn)}),
-                   Status::kSuperseded,
+                   Verdict::kSuperseded,
                    kFoundReason,
                    {}}),
     test::CaseName());
@@ -229,9 +230,83 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(JudgeLookup, ErrorPageRowsIgnored) {
   StandardLookup page = Page({Row("GB 50045-95", Standing::kWithdrawn)});
   page.http_status = 503;
-  const Verdict got = JudgeLookup("GB 50045-95", "GB50045", &page);
+  const Judgement got = JudgeLookup("GB 50045-95", "GB50045", &page);
   EXPECT_EQ(got.reason, (RowReason{Outcome::kHttpError, 503, {}}));
-  EXPECT_EQ(got.status, Status::kUnknown);
+  EXPECT_EQ(got.verdict, Verdict::kFailed);
+}
+
+// The judgement keeps where and when the page was read, and the rows of the cited standard
+// it read them from.
+TEST(JudgeLookup, KeepsTheSiteTheAddressTheTimeAndTheRowsItUsed) {
+  StandardLookup page = Page({k2001, Row("GB 50016-2014", Standing::kCurrent), k2017, k2024});
+  page.site = "national";
+  page.address = "http://s.example/s.jsp?keyword=GBT50001&pageNum=1";
+  page.read_at = "2026-12-08 22:00:13";
+  const Judgement got = JudgeLookup("GB/T 50001-2017", "GBT50001", &page);
+  EXPECT_EQ(got.site, "national");
+  EXPECT_EQ(got.address, page.address);
+  EXPECT_EQ(got.read_at, page.read_at);
+  EXPECT_EQ(got.listed, (std::vector<ListedStandard>{k2001, k2017, k2024}));
+  EXPECT_EQ(got.record, page.record);
+  EXPECT_FALSE(got.replaced_by.has_value());
+  // Nothing asked: no site, no address, yet a time.
+  const Judgement empty = JudgeLookup("2010", "", nullptr);
+  EXPECT_TRUE(empty.site.empty());
+  EXPECT_TRUE(empty.address.empty());
+  EXPECT_FALSE(empty.read_at.empty());
+}
+
+// A 现行 row whose citation names a title says whether the site's title is that one; no other
+// row does.
+TEST(JudgeLookup, ChecksTheCitedTitleOfACurrentStandard) {
+  const StandardLookup page =
+      Page({Row("GB 50017-2017", Standing::kCurrent)}, "钢结构设计标准（2020年版）");
+  struct Case {
+    const char* number;
+    const char* title;
+    std::optional<bool> matches;
+  } const cases[] = {
+      {"GB 50017-2017", "钢结构设计标准", true},
+      {"GB 50017-2017", "钢结构 设计标准（2018年版）", true},
+      {"GB 50017-2017", "钢结构设计规范", false},
+      {"GB 50017-2017", "", std::nullopt},
+      {"GB 50017-2003", "钢结构设计规范", std::nullopt},  // 有新标准
+  };
+  for (const Case& c : cases) {
+    const Judgement got = JudgeLookup(c.number, "GB50017", &page, {"", c.title});
+    EXPECT_EQ(got.notes.title_matches, c.matches) << c.number << " " << c.title;
+  }
+}
+
+// A lookup stopped before its answer leaves what the row showed; a row with no answer then
+// counts as failed.
+TEST(StoppedLookup, KeepsTheAnswerAndFailsTheUndetermined) {
+  const Judgement current = JudgeLookup("GB/T 50001-2017", "GBT50001", nullptr);
+  struct Case {
+    Verdict before;
+    Verdict after;
+  } const cases[] = {
+      {Verdict::kNone, Verdict::kNone},
+      {Verdict::kCurrent, Verdict::kCurrent},
+      {Verdict::kCurrentComing, Verdict::kCurrentComing},
+      {Verdict::kSuperseded, Verdict::kSuperseded},
+      {Verdict::kWithdrawn, Verdict::kFailed},
+      {Verdict::kNotInForce, Verdict::kFailed},
+      {Verdict::kNotListed, Verdict::kFailed},
+      {Verdict::kFailed, Verdict::kFailed},
+  };
+  for (const Case& c : cases) {
+    Judgement before = current;
+    before.verdict = c.before;
+    before.record.number = "GB/T 50001-2017";
+    before.notes.site_edition = "2018年版";
+    const Judgement after = StoppedLookup(before);
+    EXPECT_EQ(after.verdict, c.after) << SpecOf(c.before).summary_label;
+    EXPECT_EQ(after.reason, (RowReason{Outcome::kAborted, 0, {}}));
+    EXPECT_EQ(after.record, before.record);
+    EXPECT_EQ(after.notes, before.notes);
+    EXPECT_FALSE(after.read_at.empty());
+  }
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ExportSheet, NumbersTheOrdinalAndFillsTheStatus) {
   RowStore::Row row;
   row.cells = {"10", "GB 1-2010", Utf8ToGbk("现行"), "", ""};
+  row.judgement.verdict = Verdict::kCurrent;
   const XlsxSheet sheet = ExportSheet({row});
   EXPECT_EQ(sheet.name, "查询结果");
   ASSERT_EQ(sheet.rows.size(), 1u);

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -335,6 +337,102 @@ TEST(RowStoreConcurrency, ParallelOperationsLoseNoWrite) {
       EXPECT_EQ(store.GetCellTextById(id, 2), ordinal + "/status");
       EXPECT_EQ(store.GetCellTextById(id, 4), "done");
     }
+  }
+}
+
+// A judgement whose parts all tell `k`: a reader that sees parts of two tells them apart.
+Judgement NumberedJudgement(int k) {
+  Judgement judgement;
+  const std::string n = std::to_string(k);
+  judgement.verdict = k % 2 == 0 ? Verdict::kCurrent : Verdict::kFailed;
+  judgement.reason = {k % 2 == 0 ? Outcome::kFound : Outcome::kHttpError, k % 2 == 0 ? 0 : k, {}};
+  judgement.record = {"GB " + n, "title " + n, "2010-" + n, "dept " + n, kCurrent};
+  judgement.notes.site_edition = n;
+  judgement.site = "site " + n;
+  judgement.address = "address " + n;
+  judgement.read_at = n;
+  return judgement;
+}
+
+// The parts of a row's judgement tell one `k`, and its cells show that judgement.
+void ExpectWhole(const TableRow& row) {
+  const Judgement& judgement = row.judgement;
+  if (judgement.verdict == Verdict::kNone) {
+    EXPECT_EQ(judgement, Judgement{});
+    EXPECT_EQ(row.cells[2], Text());
+    return;
+  }
+  const int k = std::stoi(judgement.read_at);
+  EXPECT_EQ(judgement, NumberedJudgement(k));
+  EXPECT_EQ(row.cells[2], StatusWord(judgement.verdict));
+  EXPECT_EQ(row.cells[3], judgement.record.number);
+  EXPECT_EQ(row.cells[4], judgement.record.title);
+}
+
+TEST_F(RowStoreTest, AJudgementIsStoredWholeWithTheCellsItShows) {
+  const std::vector<RowId> ids = store_.RowIds();
+  const Judgement judgement = NumberedJudgement(4);
+  store_.SetJudgementById(ids[1], judgement);
+  EXPECT_EQ(store_.JudgementById(ids[1]), judgement);
+  EXPECT_EQ(Column(store_, 2), (std::vector<Text>{kCurrent, kCurrent, kCurrentSpace}));
+  EXPECT_EQ(store_.GetCellTextById(ids[1], 3), "GB 4");
+  EXPECT_EQ(store_.GetCellTextById(ids[1], 4), "title 4");
+  // The number and ordinal cells are the import's.
+  EXPECT_EQ(store_.GetCellTextById(ids[1], 0), "2");
+  EXPECT_EQ(store_.GetCellTextById(ids[1], 1), "GB/T50002-2010");
+  ExpectWhole(*store_.RowById(ids[1]));
+  // A later judgement replaces the whole of the earlier one.
+  store_.SetJudgementById(ids[1], NumberedJudgement(7));
+  EXPECT_EQ(store_.JudgementById(ids[1]), NumberedJudgement(7));
+  EXPECT_EQ(store_.GetCellTextById(ids[1], 2), kUnknown);
+  // Other rows, removed rows and no row hold nothing.
+  EXPECT_EQ(store_.JudgementById(ids[0]), Judgement{});
+  store_.DeleteRowById(ids[2]);
+  store_.SetJudgementById(ids[2], judgement);
+  EXPECT_EQ(store_.JudgementById(ids[2]), Judgement{});
+  EXPECT_EQ(store_.JudgementById(0), Judgement{});
+}
+
+// Workers write judgements into their rows while readers take snapshots and read rows by id:
+// no reader ever sees a row holding parts of two judgements, or cells of another.
+TEST(RowStoreConcurrency, ReadersNeverSeeHalfAJudgement) {
+  RowStore store;
+  constexpr int kRows = 24;
+  constexpr int kWriters = 4;
+  constexpr int kWrites = 2000;
+  std::vector<RowId> ids;
+  for (int i = 0; i < kRows; ++i) ids.push_back(store.AppendRowWithId(std::to_string(i)));
+  std::atomic<int> writing{kWriters};
+  std::vector<std::thread> threads;
+  for (int w = 0; w < kWriters; ++w) {
+    threads.emplace_back([&, w] {
+      for (int k = 1; k <= kWrites; ++k) {
+        store.SetJudgementById(ids[static_cast<std::size_t>((k * 7 + w) % kRows)],
+                               NumberedJudgement(k * kWriters + w));
+      }
+      writing.fetch_sub(1);
+    });
+  }
+  std::atomic<int> snapshots{0};
+  for (int r = 0; r < 2; ++r) {
+    threads.emplace_back([&, r] {
+      do {
+        if (r == 0) {
+          for (const TableRow& row : store.Snapshot()) ExpectWhole(row);
+          snapshots.fetch_add(1);
+        } else {
+          for (const RowId id : ids) {
+            if (const std::optional<TableRow> row = store.RowById(id)) ExpectWhole(*row);
+          }
+        }
+      } while (writing.load() > 0);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_GT(snapshots.load(), 0);
+  for (const TableRow& row : store.Snapshot()) {
+    ExpectWhole(row);
+    EXPECT_NE(row.judgement.verdict, Verdict::kNone);
   }
 }
 

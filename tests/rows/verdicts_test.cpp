@@ -8,17 +8,18 @@
 #include <vector>
 
 #include "rows/columns.h"
-#include "rows/status.h"
+#include "rows/judgement.h"
 #include "support/named_case.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
 
-TableRow Looked(Status status, Outcome outcome, RowNotes notes = {}) {
+TableRow Looked(Verdict verdict, Outcome outcome, RowNotes notes = {}) {
   TableRow row;
-  row.cells[ColumnIndex(Column::kStatus)] = StatusWord(status);
-  row.reason.outcome = outcome;
-  row.notes = std::move(notes);
+  row.judgement.verdict = verdict;
+  row.judgement.reason.outcome = outcome;
+  row.judgement.notes = std::move(notes);
   return row;
 }
 
@@ -29,7 +30,7 @@ const RowNotes kSameEdition{std::nullopt, "2018年版", true};
 struct VerdictCase {
   const char* name;
   TableRow row;
-  RowVerdict verdict;
+  Verdict verdict;
   const char* label;
   bool outdated;
 };
@@ -39,65 +40,128 @@ class VerdictTableTest : public ::testing::TestWithParam<VerdictCase> {};
 
 TEST_P(VerdictTableTest, RowComesToItsVerdict) {
   const VerdictCase& c = GetParam();
-  EXPECT_EQ(VerdictOf(c.row), c.verdict);
+  EXPECT_EQ(VerdictsOf(std::vector<TableRow>{c.row}), std::vector<Verdict>{c.verdict});
   EXPECT_EQ(std::string(SpecOf(c.verdict).summary_label), c.label);
   EXPECT_EQ(RowFill(c.row), SpecOf(c.verdict).fill);
-  EXPECT_EQ(IsOutdated(c.row), c.outdated);
+  EXPECT_EQ(IsOutdated(c.row.judgement), c.outdated);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, VerdictTableTest,
-    ::testing::Values(
-        VerdictCase{"NotLookedUp", TableRow{}, RowVerdict::kNone, "", false},
-        VerdictCase{"Current", Looked(Status::kCurrent, Outcome::kFound), RowVerdict::kCurrent,
-                    "现行", false},
-        VerdictCase{"CurrentSameEdition", Looked(Status::kCurrent, Outcome::kFound, kSameEdition),
-                    RowVerdict::kCurrent, "现行", false},
-        VerdictCase{"CurrentOtherEdition", Looked(Status::kCurrent, Outcome::kFound, kOtherEdition),
-                    RowVerdict::kCurrent, "现行", true},
-        VerdictCase{"CurrentSuccessorComing", Looked(Status::kCurrent, Outcome::kFound, kComing),
-                    RowVerdict::kCurrentComing, "现行", false},
-        VerdictCase{"Superseded", Looked(Status::kSuperseded, Outcome::kFound),
-                    RowVerdict::kSuperseded, "有新标准", true},
-        VerdictCase{"Withdrawn", Looked(Status::kUnknown, Outcome::kWithdrawn),
-                    RowVerdict::kWithdrawn, "已废止", true},
-        VerdictCase{"NotInForce", Looked(Status::kUnknown, Outcome::kNotInForce),
-                    RowVerdict::kNotInForce, "尚未实施", true},
-        VerdictCase{"NotFound", Looked(Status::kUnknown, Outcome::kNotFound),
-                    RowVerdict::kNotListed, "未收录", false},
-        VerdictCase{"NoYear", Looked(Status::kUnknown, Outcome::kNoYear), RowVerdict::kNotListed,
-                    "未收录", false},
-        VerdictCase{"Empty", Looked(Status::kUnknown, Outcome::kEmpty), RowVerdict::kNotListed,
-                    "未收录", false},
-        // An older year than the site's current one is no failure of the site.
-        VerdictCase{"FoundButUnknown", Looked(Status::kUnknown, Outcome::kFound),
-                    RowVerdict::kNotListed, "未收录", false},
-        VerdictCase{"HttpError", Looked(Status::kUnknown, Outcome::kHttpError), RowVerdict::kFailed,
-                    "查询失败", false},
-        VerdictCase{"Network", Looked(Status::kUnknown, Outcome::kNetwork), RowVerdict::kFailed,
-                    "查询失败", false},
-        VerdictCase{"Aborted", Looked(Status::kUnknown, Outcome::kAborted), RowVerdict::kFailed,
-                    "查询失败", false}),
+    ::testing::Values(VerdictCase{"NotLookedUp", TableRow{}, Verdict::kNone, "", false},
+                      VerdictCase{"Current", Looked(Verdict::kCurrent, Outcome::kFound),
+                                  Verdict::kCurrent, "现行", false},
+                      VerdictCase{"CurrentSameEdition",
+                                  Looked(Verdict::kCurrent, Outcome::kFound, kSameEdition),
+                                  Verdict::kCurrent, "现行", false},
+                      VerdictCase{"CurrentOtherEdition",
+                                  Looked(Verdict::kCurrent, Outcome::kFound, kOtherEdition),
+                                  Verdict::kCurrent, "现行", true},
+                      VerdictCase{"CurrentSuccessorComing",
+                                  Looked(Verdict::kCurrentComing, Outcome::kFound, kComing),
+                                  Verdict::kCurrentComing, "现行", false},
+                      VerdictCase{"Superseded", Looked(Verdict::kSuperseded, Outcome::kFound),
+                                  Verdict::kSuperseded, "有新标准", true},
+                      VerdictCase{"Withdrawn", Looked(Verdict::kWithdrawn, Outcome::kWithdrawn),
+                                  Verdict::kWithdrawn, "已废止", true},
+                      VerdictCase{"NotInForce", Looked(Verdict::kNotInForce, Outcome::kNotInForce),
+                                  Verdict::kNotInForce, "尚未实施", true},
+                      VerdictCase{"NotFound", Looked(Verdict::kNotListed, Outcome::kNotFound),
+                                  Verdict::kNotListed, "未收录", false},
+                      VerdictCase{"NoYear", Looked(Verdict::kNotListed, Outcome::kNoYear),
+                                  Verdict::kNotListed, "未收录", false},
+                      VerdictCase{"Empty", Looked(Verdict::kNotListed, Outcome::kEmpty),
+                                  Verdict::kNotListed, "未收录", false},
+                      // An older year than the site's current one is no failure of the site.
+                      VerdictCase{"FoundButUnknown", Looked(Verdict::kNotListed, Outcome::kFound),
+                                  Verdict::kNotListed, "未收录", false},
+                      VerdictCase{"HttpError", Looked(Verdict::kFailed, Outcome::kHttpError),
+                                  Verdict::kFailed, "查询失败", false},
+                      VerdictCase{"Network", Looked(Verdict::kFailed, Outcome::kNetwork),
+                                  Verdict::kFailed, "查询失败", false},
+                      VerdictCase{"Aborted", Looked(Verdict::kFailed, Outcome::kAborted),
+                                  Verdict::kFailed, "查询失败", false}),
     test::CaseName());
 
 TEST(VerdictTable, FillsTellTheKindsApart) {
   std::set<CellFill> fills;
-  for (const RowVerdict verdict :
-       {RowVerdict::kCurrent, RowVerdict::kSuperseded, RowVerdict::kWithdrawn,
-        RowVerdict::kNotInForce, RowVerdict::kNotListed, RowVerdict::kFailed}) {
+  for (const Verdict verdict : {Verdict::kCurrent, Verdict::kSuperseded, Verdict::kWithdrawn,
+                                Verdict::kNotInForce, Verdict::kNotListed, Verdict::kFailed}) {
     EXPECT_TRUE(fills.insert(SpecOf(verdict).fill).second) << SpecOf(verdict).summary_label;
   }
-  EXPECT_EQ(SpecOf(RowVerdict::kCurrentComing).fill, SpecOf(RowVerdict::kNotInForce).fill);
-  EXPECT_EQ(SpecOf(RowVerdict::kCurrent).fill, CellFill::kLightGreen);
-  EXPECT_EQ(SpecOf(RowVerdict::kSuperseded).fill, CellFill::kAmber);
-  EXPECT_EQ(SpecOf(RowVerdict::kNotListed).fill, CellFill::kGrey);
+  EXPECT_EQ(SpecOf(Verdict::kCurrentComing).fill, SpecOf(Verdict::kNotInForce).fill);
+  EXPECT_EQ(SpecOf(Verdict::kCurrent).fill, CellFill::kLightGreen);
+  EXPECT_EQ(SpecOf(Verdict::kSuperseded).fill, CellFill::kAmber);
+  EXPECT_EQ(SpecOf(Verdict::kNotListed).fill, CellFill::kGrey);
+}
+
+// What each output does with a verdict, read from the one table: --fail-on, the change list,
+// the marked copy (and its replacement) and 重新查询未知.
+struct PolicyCase {
+  const char* name;
+  Verdict verdict;
+  std::optional<bool> edition_matches;
+  bool outdated, listed, marked, replaced, asked_again;
+};
+
+class VerdictPolicyTest : public ::testing::TestWithParam<PolicyCase> {};
+
+TEST_P(VerdictPolicyTest, OutputsTakeItFromTheTable) {
+  const PolicyCase& c = GetParam();
+  Judgement judgement;
+  judgement.verdict = c.verdict;
+  judgement.notes.edition_matches = c.edition_matches;
+  const VerdictSpec& spec = SpecOf(c.verdict);
+  EXPECT_EQ(IsOutdated(judgement), c.outdated);
+  EXPECT_EQ(Holds(spec.listed, judgement), c.listed);
+  EXPECT_EQ(Holds(spec.marked, judgement), c.marked);
+  EXPECT_EQ(Holds(spec.replaced, judgement), c.replaced);
+  EXPECT_EQ(spec.asked_again, c.asked_again);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Verdicts, VerdictPolicyTest,
+    ::testing::Values(
+        PolicyCase{"None", Verdict::kNone, std::nullopt, false, false, false, false, false},
+        PolicyCase{"Current", Verdict::kCurrent, true, false, false, false, false, false},
+        PolicyCase{"CurrentOtherEdition", Verdict::kCurrent, false, true, true, true, true, false},
+        PolicyCase{"Coming", Verdict::kCurrentComing, std::nullopt, false, false, true, false,
+                   false},
+        PolicyCase{"ComingOtherEdition", Verdict::kCurrentComing, false, true, true, true, true,
+                   false},
+        PolicyCase{"Superseded", Verdict::kSuperseded, std::nullopt, true, true, true, true, false},
+        PolicyCase{"Withdrawn", Verdict::kWithdrawn, std::nullopt, true, true, true, false, false},
+        PolicyCase{"NotInForce", Verdict::kNotInForce, std::nullopt, true, true, true, false,
+                   false},
+        PolicyCase{"NotListed", Verdict::kNotListed, std::nullopt, false, true, true, false, false},
+        PolicyCase{"Failed", Verdict::kFailed, std::nullopt, false, true, true, false, true}),
+    test::CaseName());
+
+TEST(VerdictTable, StatusWordsAndRemovalButtons) {
+  EXPECT_EQ(StatusWord(Verdict::kCurrent), Gbk(u8"现行"));
+  EXPECT_EQ(StatusWord(Verdict::kCurrentComing), Gbk(u8"现行"));
+  EXPECT_EQ(StatusWord(Verdict::kSuperseded), Gbk(u8"有新标准"));
+  for (const Verdict unknown :
+       {Verdict::kWithdrawn, Verdict::kNotInForce, Verdict::kNotListed, Verdict::kFailed}) {
+    EXPECT_EQ(StatusWord(unknown), Gbk(u8"未知")) << SpecOf(unknown).summary_label;
+  }
+  EXPECT_TRUE(StatusWord(Verdict::kNone).empty());
+  // Each removal button is named once, by the verdict whose word it removes.
+  std::set<std::string> buttons;
+  for (const VerdictSpec& spec : Verdicts()) {
+    if (spec.removal_button != nullptr) {
+      EXPECT_TRUE(buttons.insert(spec.removal_button).second);
+    }
+  }
+  EXPECT_EQ(buttons, (std::set<std::string>{"按钮4", "按钮5"}));
+  EXPECT_STREQ(SpecOf(Verdict::kCurrent).removal_button, "按钮4");
+  EXPECT_STREQ(SpecOf(Verdict::kSuperseded).removal_button, "按钮5");
 }
 
 TEST(VerdictSummary, CountsEachLabelOnceInTableOrder) {
-  const std::vector<RowVerdict> verdicts = {RowVerdict::kCurrent,    RowVerdict::kCurrentComing,
-                                            RowVerdict::kSuperseded, RowVerdict::kWithdrawn,
-                                            RowVerdict::kNotListed,  RowVerdict::kFailed,
-                                            RowVerdict::kFailed,     RowVerdict::kNone};
+  const std::vector<Verdict> verdicts = {
+      Verdict::kCurrent,   Verdict::kCurrentComing, Verdict::kSuperseded, Verdict::kWithdrawn,
+      Verdict::kNotListed, Verdict::kFailed,        Verdict::kFailed,     Verdict::kNone};
   EXPECT_EQ(VerdictSummary(verdicts),
             "8 行：2 现行，1 有新标准，1 已废止，0 尚未实施，1 未收录，2 查询失败，1 未查询");
   EXPECT_EQ(VerdictSummary({}),

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "rows/row_store.h"
@@ -20,10 +21,8 @@ using test::Reply;
 // A site that takes the request and never answers: only an abort ends the lookup.
 class SilentSite {
  public:
-  SilentSite() : server_([](const test::RecordedRequest&) { return Reply::Hang(); }) {
-    SetSitePrefixOverride("http://" + server_.HostPort());
-  }
-  ~SilentSite() { SetSitePrefixOverride(""); }
+  SilentSite() : server_([](const test::RecordedRequest&) { return Reply::Hang(); }) {}
+  Site site() const { return SiteAt("http://" + server_.HostPort()); }
   bool WaitForRequest() { return server_.WaitForRequests(1, 10s); }
 
  private:
@@ -34,7 +33,7 @@ TEST(BatchSessionConcurrency, EndAllAbortsTheRequestInFlightAndWritesNothing) {
   SilentSite site;
   RowStore table;
   StdMessagePump pump;
-  BatchSession session(table, pump);
+  BatchSession session(table, pump, site.site());
   for (const char* number : {"GB/T50001-2010", "GB/T50002-2010", "GB/T50003-2010"}) {
     table.SetCellText(table.AppendRow("n"), ColumnIndex(Column::kNumber), number);
   }
@@ -58,10 +57,9 @@ TEST(BatchSessionConcurrency, EndAllAbortsTheRequestInFlightAndWritesNothing) {
 
 TEST(BatchSessionConcurrency, AKeywordIsFetchedOncePerBatch) {
   RecordingServer server;  // 200 to everything: a page without a current row
-  SetSitePrefixOverride("http://" + server.HostPort());
   RowStore table;
   StdMessagePump pump;
-  BatchSession session(table, pump);
+  BatchSession session(table, pump, SiteAt("http://" + server.HostPort()));
   for (const char* number : {"GB/T50001-2010", "GB/T 50001-2001", "GB/T50001-2017"}) {
     table.SetCellText(table.AppendRow("n"), ColumnIndex(Column::kNumber), number);
   }
@@ -72,14 +70,48 @@ TEST(BatchSessionConcurrency, AKeywordIsFetchedOncePerBatch) {
   session.QueryRows("3", table.RowIds());
   ASSERT_TRUE(session.WaitForWorkers());
   EXPECT_EQ(server.Requests().size(), 2u);
-  for (const RowId id : table.RowIds()) EXPECT_EQ(table.ReasonById(id).outcome, Outcome::kNotFound);
-  SetSitePrefixOverride("");
+  for (const RowId id : table.RowIds()) {
+    EXPECT_EQ(table.JudgementById(id).reason.outcome, Outcome::kNotFound);
+  }
+}
+
+// The site is the session's: a front end that changes it sends later lookups to the new one,
+// and each row's judgement names the address it asked.
+TEST(BatchSessionConcurrency, LooksUpOnTheSiteItWasGiven) {
+  RecordingServer first;
+  RecordingServer second;
+  RowStore table;
+  StdMessagePump pump;
+  const Site first_site = SiteAt("http://" + first.HostPort());
+  BatchSession session(table, pump, first_site);
+  EXPECT_EQ(session.site().prefix, first_site.prefix);
+  table.SetCellText(table.AppendRow("1"), ColumnIndex(Column::kNumber), "GB/T50001-2010");
+  session.StartBatchQuery("1");
+  ASSERT_TRUE(session.WaitForWorkers());
+  EXPECT_EQ(first.Requests().size(), 1u);
+  const RowId id = table.RowIds().front();
+  EXPECT_EQ(table.JudgementById(id).address,
+            first_site.prefix + "/s.jsp?keyword=GBT50001&pageNum=1");
+  EXPECT_EQ(table.JudgementById(id).site, first_site.name);
+
+  const Site second_site = SiteAt("http://" + second.HostPort());
+  session.SetSite(second_site);
+  session.QueryRows("1", table.RowIds());
+  ASSERT_TRUE(session.WaitForWorkers());
+  const std::optional<SingleQueryResult> single = session.RunSingleQuery("GB 50016-2014");
+  ASSERT_TRUE(single.has_value());
+  EXPECT_EQ(single->lookup.address, second_site.prefix + "/s.jsp?keyword=GB50016&pageNum=1");
+  EXPECT_EQ(first.Requests().size(), 1u);
+  EXPECT_EQ(second.Requests().size(), 2u);
+  EXPECT_EQ(table.JudgementById(id).address,
+            second_site.prefix + "/s.jsp?keyword=GBT50001&pageNum=1");
+  EXPECT_TRUE(session.EndAll());
 }
 
 TEST(BatchSessionConcurrency, WaitGivesUpOnAStuckWorkerOnlyAfterAnEnd) {
   RowStore table;
   StdMessagePump pump;
-  BatchSession session(table, pump);
+  BatchSession session(table, pump, Sites().front());
   std::atomic<bool> release{false};
   session.runner().RunBatch(
       [&](int) {

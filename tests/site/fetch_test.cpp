@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "site/standard_site.h"
 #include "query/number.h"
+#include "rows/verdicts.h"
+#include "site/standard_site.h"
 #include "support/recording_server.h"
 #include "support/sample_site.h"
 #include "text/encoding.h"
 #include "web/web_request.h"
-#include "rows/status.h"
 
 namespace kelvaro {
 namespace {
@@ -31,14 +31,13 @@ std::string ReadFile(const std::string& name) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Restores the site prefix, KELVARO_SITE and the default time-out after each test.
+// Restores KELVARO_SITE and the default time-out after each test.
 class SiteFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     if (const char* env = std::getenv("KELVARO_SITE")) saved_env_ = env;
   }
   void TearDown() override {
-    SetSitePrefixOverride("");
     SetDefaultTimeoutMsForTesting(0);
     if (saved_env_) {
       setenv("KELVARO_SITE", saved_env_->c_str(), 1);
@@ -51,32 +50,31 @@ class SiteFixture : public ::testing::Test {
 
 using SitePrefixTest = SiteFixture;
 
-TEST_F(SitePrefixTest, OverrideThenEnvironmentThenBuildDefault) {
+TEST_F(SitePrefixTest, GivenThenEnvironmentThenBuildDefault) {
   unsetenv("KELVARO_SITE");
-  const Text built_in = SitePrefix();
+  const Text built_in = ResolveSite().prefix;
   EXPECT_EQ(built_in.rfind("http", 0), 0u) << built_in;
   EXPECT_NE(built_in.back(), '/');
+  EXPECT_EQ(Sites().front().prefix, built_in);
 
   setenv("KELVARO_SITE", "http://env.example:81", 1);
-  EXPECT_EQ(SitePrefix(), "http://env.example:81");
+  EXPECT_EQ(ResolveSite().prefix, "http://env.example:81");
   setenv("KELVARO_SITE", "", 1);
-  EXPECT_EQ(SitePrefix(), built_in);
+  EXPECT_EQ(ResolveSite().prefix, built_in);
 
   setenv("KELVARO_SITE", "http://env.example:81", 1);
-  SetSitePrefixOverride("http://override.example");
-  EXPECT_EQ(SitePrefix(), "http://override.example");
-  SetSitePrefixOverride("");
-  EXPECT_EQ(SitePrefix(), "http://env.example:81");
+  EXPECT_EQ(ResolveSite("http://override.example").prefix, "http://override.example");
+  EXPECT_EQ(ResolveSite("").prefix, "http://env.example:81");
+  // Whatever the prefix, the site is the one Kelvaro knows.
+  EXPECT_EQ(ResolveSite("http://override.example").name, Sites().front().name);
+  EXPECT_EQ(ResolveSite().pages, Sites().front().pages);
 }
 
 TEST_F(SitePrefixTest, OneTrailingSlashIsDropped) {
-  SetSitePrefixOverride("http://a.example/");
-  EXPECT_EQ(SitePrefix(), "http://a.example");
-  SetSitePrefixOverride("http://a.example//");
-  EXPECT_EQ(SitePrefix(), "http://a.example/");
+  EXPECT_EQ(ResolveSite("http://a.example/").prefix, "http://a.example");
+  EXPECT_EQ(ResolveSite("http://a.example//").prefix, "http://a.example/");
   setenv("KELVARO_SITE", "http://env.example/", 1);
-  SetSitePrefixOverride("");
-  EXPECT_EQ(SitePrefix(), "http://env.example");
+  EXPECT_EQ(ResolveSite().prefix, "http://env.example");
 }
 
 TEST_F(SitePrefixTest, UserPartOfTheAddressIsDropped) {
@@ -87,18 +85,19 @@ TEST_F(SitePrefixTest, UserPartOfTheAddressIsDropped) {
       {"s.example", "s.example"},
   };
   for (const auto& [given, kept] : cases) {
-    SetSitePrefixOverride(given);
-    EXPECT_EQ(SitePrefix(), kept) << given;
+    EXPECT_EQ(ResolveSite(given).prefix, kept) << given;
+    setenv("KELVARO_SITE", given, 1);
+    EXPECT_EQ(ResolveSite().prefix, kept) << given;
   }
 }
 
 TEST_F(SitePrefixTest, SearchAddressEscapesOnlyWhatWouldChangeTheQuery) {
-  SetSitePrefixOverride("http://s.example");
-  EXPECT_EQ(SearchAddress("GBT50001"), "http://s.example/s.jsp?keyword=GBT50001&pageNum=1");
-  EXPECT_EQ(SearchAddress(""), "http://s.example/s.jsp?keyword=&pageNum=1");
-  EXPECT_EQ(SearchAddress("A B&%2F#+="),
+  const Site site = SiteAt("http://s.example");
+  EXPECT_EQ(site.SearchAddress("GBT50001"), "http://s.example/s.jsp?keyword=GBT50001&pageNum=1");
+  EXPECT_EQ(site.SearchAddress(""), "http://s.example/s.jsp?keyword=&pageNum=1");
+  EXPECT_EQ(site.SearchAddress("A B&%2F#+="),
             "http://s.example/s.jsp?keyword=A B%26%252F%23%2B%3D&pageNum=1");
-  EXPECT_EQ(SearchAddress(Gbk(u8"标准")),
+  EXPECT_EQ(site.SearchAddress(Gbk(u8"标准")),
             "http://s.example/s.jsp?keyword=" + Gbk(u8"标准") + "&pageNum=1");
 }
 
@@ -106,8 +105,8 @@ using FetchCurrentStandardTest = SiteFixture;
 
 TEST_F(FetchCurrentStandardTest, EmptyKeywordIsStillRequestedOnce) {
   RecordingServer server;
-  SetSitePrefixOverride(server.Url());  // ends in "/", which the prefix drops
-  const StandardLookup lookup = FetchCurrentStandard("");
+  const Site asked = SiteAt(server.Url());  // ends in "/", which the prefix drops
+  const StandardLookup lookup = FetchCurrentStandard(asked, "");
   EXPECT_EQ(lookup.address, "http://" + server.HostPort() + "/s.jsp?keyword=&pageNum=1");
   const std::vector<RecordedRequest> requests = server.Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -118,8 +117,11 @@ TEST_F(FetchCurrentStandardTest, EmptyKeywordIsStillRequestedOnce) {
 
 TEST_F(FetchCurrentStandardTest, SendsThePlainGetWithDefaultHeaders) {
   RecordingServer server;
-  SetSitePrefixOverride("http://" + server.HostPort());
-  const StandardLookup lookup = FetchCurrentStandard("GBT50001");
+  const Site asked = SiteAt("http://" + server.HostPort());
+  const StandardLookup lookup = FetchCurrentStandard(asked, "GBT50001");
+  // The lookup tells which site said it, and when.
+  EXPECT_EQ(lookup.site, asked.name);
+  EXPECT_EQ(lookup.read_at.size(), std::string("2026-12-08 22:00:13").size()) << lookup.read_at;
   const std::vector<RecordedRequest> requests = server.Requests();
   ASSERT_EQ(requests.size(), 1u);
   const RecordedRequest& r = requests[0];
@@ -135,8 +137,8 @@ TEST_F(FetchCurrentStandardTest, SendsThePlainGetWithDefaultHeaders) {
 
 TEST_F(FetchCurrentStandardTest, CredentialsAndQueryBytesNeverReachTheWireAsGiven) {
   RecordingServer server;
-  SetSitePrefixOverride("http://user:secret@" + server.HostPort());
-  const StandardLookup lookup = FetchCurrentStandard("GB50016#1&x=2");
+  const Site asked = SiteAt("http://user:secret@" + server.HostPort());
+  const StandardLookup lookup = FetchCurrentStandard(asked, "GB50016#1&x=2");
   const std::vector<RecordedRequest> requests = server.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].request_line, "GET /s.jsp?keyword=GB50016%231%26x%3D2&pageNum=1 HTTP/1.1");
@@ -147,8 +149,8 @@ TEST_F(FetchCurrentStandardTest, CredentialsAndQueryBytesNeverReachTheWireAsGive
 
 TEST_F(FetchCurrentStandardTest, ChineseKeywordKeepsItsBytesInTheAddress) {
   RecordingServer server;
-  SetSitePrefixOverride("http://" + server.HostPort());
-  const StandardLookup lookup = FetchCurrentStandard(Gbk(u8"标准"));
+  const Site asked = SiteAt("http://" + server.HostPort());
+  const StandardLookup lookup = FetchCurrentStandard(asked, Gbk(u8"标准"));
   EXPECT_EQ(lookup.address,
             "http://" + server.HostPort() + "/s.jsp?keyword=" + Gbk(u8"标准") + "&pageNum=1");
   const std::vector<RecordedRequest> requests = server.Requests();
@@ -174,8 +176,8 @@ TEST_P(ServedPageTest, ParsesTheBodyWhateverTheStatus) {
   RecordingServer server([&](const RecordedRequest&) {
     return Reply::Http(status, page, "Content-Type: text/html; charset=GBK\r\n");
   });
-  SetSitePrefixOverride("http://" + server.HostPort());
-  const StandardLookup lookup = FetchCurrentStandard("GBT50001");
+  const Site asked = SiteAt("http://" + server.HostPort());
+  const StandardLookup lookup = FetchCurrentStandard(asked, "GBT50001");
   if (GetParam().found) {
     EXPECT_EQ(lookup.record.status, kRecordCurrent);
     EXPECT_EQ(lookup.record.number, "GB/T 50001-2017");
@@ -198,7 +200,7 @@ struct SiteCase {
   const char* typed;
   const char8_t* found_number;  // empty: no current standard listed
   const char8_t* title;
-  Status status;  // what the batch would write
+  Verdict status;  // what the batch would write
 };
 
 void PrintTo(const SiteCase& c, std::ostream* os) { *os << c.typed; }
@@ -216,10 +218,10 @@ SampleSite* SampleSiteLookupTest::site_ = nullptr;
 
 TEST_P(SampleSiteLookupTest, FindsAndClassifies) {
   const SiteCase& c = GetParam();
-  SetSitePrefixOverride(site_->prefix());
+  const Site asked = SiteAt(site_->prefix());
   Text number = Gbk(reinterpret_cast<const char8_t*>(c.typed));
   const Text keyword = NormalizeNumber(number);
-  const StandardLookup lookup = FetchCurrentStandard(keyword);
+  const StandardLookup lookup = FetchCurrentStandard(asked, keyword);
   EXPECT_EQ(lookup.address, site_->prefix() + "/s.jsp?keyword=" + keyword + "&pageNum=1");
   EXPECT_EQ(lookup.record.number, Gbk(c.found_number));
   EXPECT_EQ(lookup.record.title, Gbk(c.title));
@@ -230,26 +232,27 @@ TEST_P(SampleSiteLookupTest, FindsAndClassifies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, SampleSiteLookupTest,
-    ::testing::Values(
-        SiteCase{"GB/T50001-2010", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
-                 Status::kSuperseded},
-        SiteCase{"GB/T 50001-2017", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准", Status::kCurrent},
-        SiteCase{"GB/T50001-2001", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
-                 Status::kSuperseded},
-        SiteCase{"GB 50011-2001", u8"GB 50011-2010", u8"建筑抗震设计规范", Status::kSuperseded},
-        SiteCase{"GB2312-1980", u8"GB 2312-1980", u8"信息交换用汉字编码字符集 基本集",
-                 Status::kCurrent},
-        SiteCase{"gb/t 7714-2005", u8"GB/T 7714-2015", u8"信息与文献 参考文献著录规则",
-                 Status::kSuperseded},
-        SiteCase{"ZZ/T 99999-2020", u8"", u8"", Status::kUnknown}),
+    ::testing::Values(SiteCase{"GB/T50001-2010", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
+                               Verdict::kSuperseded},
+                      SiteCase{"GB/T 50001-2017", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
+                               Verdict::kCurrent},
+                      SiteCase{"GB/T50001-2001", u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
+                               Verdict::kSuperseded},
+                      SiteCase{"GB 50011-2001", u8"GB 50011-2010", u8"建筑抗震设计规范",
+                               Verdict::kSuperseded},
+                      SiteCase{"GB2312-1980", u8"GB 2312-1980", u8"信息交换用汉字编码字符集 基本集",
+                               Verdict::kCurrent},
+                      SiteCase{"gb/t 7714-2005", u8"GB/T 7714-2015",
+                               u8"信息与文献 参考文献著录规则", Verdict::kSuperseded},
+                      SiteCase{"ZZ/T 99999-2020", u8"", u8"", Verdict::kNotListed}),
     [](const ::testing::TestParamInfo<SiteCase>& info) {
       return "Case" + std::to_string(info.index);
     });
 
 TEST_F(FetchCurrentStandardTest, ChineseKeywordReachesTheSampleSite) {
   SampleSite site;
-  SetSitePrefixOverride(site.prefix());
-  const StandardLookup lookup = FetchCurrentStandard(Gbk(u8"无此标准"));
+  const Site asked = SiteAt(site.prefix());
+  const StandardLookup lookup = FetchCurrentStandard(asked, Gbk(u8"无此标准"));
   EXPECT_EQ(lookup.record.status, kRecordNotFound);
 }
 
@@ -258,8 +261,8 @@ TEST_F(FetchCurrentStandardTest, StoppedSiteGivesTheNotFoundRecord) {
   const std::string prefix = site.prefix();
   site.Stop();
   SetDefaultTimeoutMsForTesting(2000);
-  SetSitePrefixOverride(prefix);
-  const StandardLookup lookup = FetchCurrentStandard("GBT50001");
+  const Site asked = SiteAt(prefix);
+  const StandardLookup lookup = FetchCurrentStandard(asked, "GBT50001");
   EXPECT_EQ(lookup.address, prefix + "/s.jsp?keyword=GBT50001&pageNum=1");
   EXPECT_EQ(lookup.record.status, kRecordNotFound);
   EXPECT_TRUE(lookup.record.number.empty());
@@ -271,15 +274,15 @@ TEST_F(FetchCurrentStandardTest, StoppedSiteGivesTheNotFoundRecord) {
 TEST_F(FetchCurrentStandardTest, SiteTooSlowGivesTheNotFoundRecord) {
   SampleSite site({"--delay-ms", "5000"});
   SetDefaultTimeoutMsForTesting(300);
-  SetSitePrefixOverride(site.prefix());
-  const StandardLookup lookup = FetchCurrentStandard("GBT50001");
+  const Site asked = SiteAt(site.prefix());
+  const StandardLookup lookup = FetchCurrentStandard(asked, "GBT50001");
   EXPECT_EQ(lookup.record.status, kRecordNotFound);
 }
 
 // Lookups share nothing: parallel calls each get their own address and record.
 TEST(FetchCurrentStandardConcurrency, ParallelLookups) {
   SampleSite site;
-  SetSitePrefixOverride(site.prefix());
+  const Site asked = SiteAt(site.prefix());
   const std::vector<std::pair<Text, Text>> cases = {{"GBT50001", "GB/T 50001-2017"},
                                                     {"GB50011", "GB 50011-2010"},
                                                     {"GB2312", "GB 2312-1980"},
@@ -290,7 +293,7 @@ TEST(FetchCurrentStandardConcurrency, ParallelLookups) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 6; ++i) {
         const auto& [keyword, number] = cases[(t + i) % cases.size()];
-        const StandardLookup lookup = FetchCurrentStandard(keyword);
+        const StandardLookup lookup = FetchCurrentStandard(asked, keyword);
         if (lookup.record.number != number ||
             lookup.address != site.prefix() + "/s.jsp?keyword=" + keyword + "&pageNum=1") {
           ++failures[t];
@@ -299,7 +302,6 @@ TEST(FetchCurrentStandardConcurrency, ParallelLookups) {
     });
   }
   for (std::thread& thread : threads) thread.join();
-  SetSitePrefixOverride("");
   for (int t = 0; t < 8; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
 }
 

@@ -415,7 +415,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ResultRows, SavedPageAndTheSeam) {
   const Text page = ReadPage("chain_current_last.html");
-  const PageRecords read = NationalSite().ReadPage(page);
+  const PageRecords read = NationalSitePages().ReadPage(page);
   EXPECT_TRUE(Same(read.record, ParseResultPage(page)));
   ASSERT_EQ(read.listed.size(), 3u);
   const Standing standings[] = {Standing::kWithdrawn, Standing::kWithdrawn, Standing::kCurrent};

@@ -2,6 +2,7 @@
 
 #include <future>
 
+#include "support/sites.h"
 #include "text/encoding.h"
 
 namespace kelvaro::test {
@@ -64,6 +65,7 @@ std::string Folder(const TempDir& files) {
 
 FakeWindow::FakeWindow(std::optional<std::string> program_directory)
     : logic(view, table, pump, program_directory.value_or(Folder(files))) {
+  logic.SetSite(TestSite());
   logic.Created();
 }
 

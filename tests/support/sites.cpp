@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <regex>
 #include <stdexcept>
 
@@ -14,6 +16,22 @@
 #include "text/encoding.h"
 
 namespace kelvaro::test {
+namespace {
+
+std::mutex g_site_mutex;
+std::optional<Site> g_site;
+
+void SetTestSite(std::optional<Site> site) {
+  std::lock_guard lock(g_site_mutex);
+  g_site = std::move(site);
+}
+
+}  // namespace
+
+Site TestSite() {
+  std::lock_guard lock(g_site_mutex);
+  return g_site.value_or(ResolveSite());
+}
 
 LoggedSite::LoggedSite(std::vector<std::string> extra_args) {
   char name[] = "/tmp/kelvaro-site-log-XXXXXX";
@@ -36,11 +54,11 @@ LoggedSite::LoggedSite(std::vector<std::string> extra_args) {
   dup2(saved, STDERR_FILENO);
   close(saved);
   close(fd);
-  SetSitePrefixOverride(site_->prefix());
+  SetTestSite(site());
 }
 
 LoggedSite::~LoggedSite() {
-  SetSitePrefixOverride("");
+  SetTestSite(std::nullopt);
   site_->Stop();
   std::remove(log_path_.c_str());
 }
@@ -89,11 +107,11 @@ ScriptedSite::ScriptedSite(Answer answer)
         }
         return answer(keyword, before);
       }) {
-  SetSitePrefixOverride("http://" + server_.HostPort());
+  SetTestSite(site());
 }
 
 ScriptedSite::~ScriptedSite() {
-  SetSitePrefixOverride("");
+  SetTestSite(std::nullopt);
   server_.Stop();
 }
 

@@ -1,5 +1,6 @@
 // Sites the window tests look numbers up on: the sample site with its request log, and a
-// site whose answer the test decides per keyword. While one lives, lookups go to it.
+// site whose answer the test decides per keyword. While one lives, windows made by the tests
+// look numbers up on it (TestSite).
 #pragma once
 
 #include <functional>
@@ -9,11 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "site/standard_site.h"
 #include "support/recorded_request.h"
 #include "support/recording_server.h"
 #include "support/sample_site.h"
 
 namespace kelvaro::test {
+
+// The site of the LoggedSite or ScriptedSite alive now, else the one a front end would
+// resolve (KELVARO_SITE or the address built in).
+Site TestSite();
 
 class LoggedSite {
  public:
@@ -23,6 +29,7 @@ class LoggedSite {
   LoggedSite& operator=(const LoggedSite&) = delete;
 
   std::string prefix() const { return site_->prefix(); }
+  Site site() const { return SiteAt(prefix()); }
 
   struct Request {
     std::string target;
@@ -49,6 +56,7 @@ class ScriptedSite {
   ScriptedSite(const ScriptedSite&) = delete;
   ScriptedSite& operator=(const ScriptedSite&) = delete;
   int Asked(const std::string& keyword);
+  Site site() const { return SiteAt("http://" + server_.HostPort()); }
 
  private:
   std::mutex mutex_;

@@ -260,12 +260,20 @@ class ReplaceTextTest : public ::testing::TestWithParam<ReplaceCase> {};
 
 TEST_P(ReplaceTextTest, ReplacesEveryOccurrence) {
   const ReplaceCase& c = GetParam();
-  EXPECT_EQ(ReplaceText(c.text, c.old_text, c.new_text, c.case_sensitive), c.expected);
+  EXPECT_EQ(ReplaceText(c.text, c.old_text, c.new_text, !c.case_sensitive), c.expected);
+}
+
+// Both compare letters byte for byte unless told otherwise.
+TEST(ReplaceText, TakesFindTextsCaseDefault) {
+  EXPECT_EQ(ReplaceText("aXbxc", "x", "-"), "aXb-c");
+  EXPECT_EQ(FindText("aXbxc", "x"), 4);
+  EXPECT_EQ(ReplaceText("aXbxc", "x", "-", true), "a-b-c");
+  EXPECT_EQ(FindText("aXbxc", "x", 1, true), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ReplaceTextTest,
-    ::testing::Values(ReplaceCase{"IgnoresCaseByDefault", "aXbxc", "x", "-", false, "a-b-c"},
+    ::testing::Values(ReplaceCase{"IgnoresCaseWhenAsked", "aXbxc", "x", "-", false, "a-b-c"},
                       ReplaceCase{"CaseSensitive", "aXbxc", "x", "-", true, "aXb-c"},
                       ReplaceCase{"EmptyOld", "abc", "", "z", false, "abc"},
                       ReplaceCase{"EmptyText", "", "a", "b", false, ""},

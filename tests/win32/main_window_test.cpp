@@ -13,7 +13,6 @@
 #include "query/changes.h"
 #include "rows/columns.h"
 #include "rows/result_table.h"
-#include "rows/status.h"
 #include "rows/verdicts.h"
 #include "site/standard_site.h"
 #include "support/named_case.h"
@@ -74,7 +73,6 @@ class WindowTest : public ::testing::Test {
     if (window_->hwnd() != nullptr) SendMessageW(window_->hwnd(), WM_CLOSE, 0, 0);
     window_.reset();
     DrainQuit();
-    SetSitePrefixOverride("");
   }
 
   HWND Control(ControlId id) { return window_->control(id); }
@@ -358,7 +356,7 @@ class WindowBatchTest : public WindowTest {
     if (site_.empty())
       GTEST_SKIP() << "KELVARO_SAMPLE_SITE is not set (scripts/test-windows sets it)";
     WindowTest::SetUp();
-    SetSitePrefixOverride(site_);
+    window_->logic().SetSite(SiteAt(site_));
     SelectPage(kBatchPage);
     Import("GB/T50001-2010\nGB/T50103-2010\nGB/T99999-2010\n");
     SendMessageW(Control(kSpeedBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"2"));
@@ -447,17 +445,17 @@ TEST_F(WindowBatchTest, StatusCellsArePaintedInTheirFillsButASelectedRowIsNot) {
     ReleaseDC(list, screen);
     return pixel;
   };
-  const auto fill = [](RowVerdict verdict) {
+  const auto fill = [](Verdict verdict) {
     const std::uint32_t rgb = FillRgb(SpecOf(verdict).fill).value_or(0xFFFFFF);
     return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
   };
   // GB/T99999-2010 is not listed.
-  const RowVerdict rows[] = {RowVerdict::kSuperseded, RowVerdict::kCurrent, RowVerdict::kNotListed};
+  const Verdict rows[] = {Verdict::kSuperseded, Verdict::kCurrent, Verdict::kNotListed};
   for (int row = 0; row < 3; ++row) EXPECT_EQ(painted(row), fill(rows[row])) << row;
   LVITEMW state{};
   state.stateMask = state.state = LVIS_SELECTED;
   SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
-  EXPECT_NE(painted(1), fill(RowVerdict::kCurrent));
+  EXPECT_NE(painted(1), fill(Verdict::kCurrent));
 }
 
 struct CopyCase {
@@ -696,7 +694,7 @@ TEST_F(WindowMenuTest, TheSearchPageItemOpensTheRowsAddressOrSaysItCouldNot) {
   ContextMenuAt(1);
   const std::optional<TableRow> row = window_->table().ShownRow(1);
   ASSERT_TRUE(row.has_value());
-  const std::string address = RowSearchAddress(*row);
+  const std::string address = RowSearchAddress(window_->logic().site(), *row);
   EXPECT_EQ(opened_, std::vector<std::wstring>{Utf8ToWide(address)});
   url_opens_ = false;
   ContextMenuAt(1);
@@ -724,6 +722,7 @@ TEST_F(WindowMenuTest, AFileDroppedOnTheTableIsImported) {
 // The whole program: closing during a batch against a site that never answers in time.
 MainWindow* g_program_window = nullptr;
 std::wstring g_title_during_batch;
+std::string g_program_site;
 
 TEST(ProgramTest, ClosingDuringASlowBatchEndsItAndReturnsZero) {
   const std::string slow_site = SiteFromEnvironment("KELVARO_SLOW_SITE");
@@ -732,7 +731,7 @@ TEST(ProgramTest, ClosingDuringASlowBatchEndsItAndReturnsZero) {
   test::TempDir files;
   const std::wstring numbers = Utf8ToWide(files.Write(
       "numbers.txt", "GB/T50001-2010\nGB/T50103-2010\nGB/T50104-2010\nGB/T50105-2010\n"));
-  SetSitePrefixOverride(slow_site);
+  g_program_site = slow_site;
   ProgramHooks hooks;
   hooks.window.choose_file = [&](HWND, const std::wstring&) {
     return std::optional<std::wstring>(numbers);
@@ -741,6 +740,7 @@ TEST(ProgramTest, ClosingDuringASlowBatchEndsItAndReturnsZero) {
   std::vector<std::string> statuses;
   hooks.on_shown = [](MainWindow& window) {
     g_program_window = &window;
+    window.logic().SetSite(SiteAt(g_program_site));
     window.ShowPage(kBatchPage);
     PostMessageW(window.control(kImportButton), BM_CLICK, 0, 0);
     PostMessageW(window.control(kBatchQueryButton), BM_CLICK, 0, 0);
@@ -759,7 +759,6 @@ TEST(ProgramTest, ClosingDuringASlowBatchEndsItAndReturnsZero) {
   };
   EXPECT_EQ(RunProgram(hooks), 0);
   DrainQuit();
-  SetSitePrefixOverride("");
   // The workers ended within the close's grace of a second; aborted rows hold nothing.
   EXPECT_TRUE(ended_cleanly);
   EXPECT_EQ(statuses, std::vector<std::string>(4, ""));

@@ -393,7 +393,7 @@ TEST(WindowHandBackTest, AWordNoteComesBackMarkedWithItsChangesAndSearchPages) {
   window.view.selected_row = 1;
   ASSERT_TRUE(window.logic.IsCommandEnabled(TableCommand::kOpenSearchPage));
   window.logic.RunTableCommand(TableCommand::kOpenSearchPage);
-  const std::string address = RowSearchAddress(*window.table.ShownRow(1));
+  const std::string address = RowSearchAddress(window.logic.site(), *window.table.ShownRow(1));
   EXPECT_EQ(window.view.opened, std::vector<std::string>{address});
   EXPECT_EQ(address.rfind("http://127.0.0.1:", 0), 0u) << address;
   window.view.open_url_works = false;

@@ -14,7 +14,7 @@
 #include "platform/files.h"
 #include "query/single_query.h"
 #include "rows/reason.h"
-#include "rows/status.h"
+#include "rows/verdicts.h"
 #include "site/standard_site.h"
 #include "support/fake_window.h"
 #include "support/named_case.h"
@@ -292,8 +292,9 @@ TEST(WindowImportTest, CancelChangesNothingAndAnUnreadableFileKeepsTheRowsAndSay
 
 // --- The single query ---------------------------------------------------------------
 
+// The core's report of the number on the site windows made by tests ask.
 std::string CoreReport(const std::string& number_utf8) {
-  return GbkToUtf8(SingleQueryReport(RunSingleQuery(Utf8ToGbk(number_utf8))));
+  return GbkToUtf8(SingleQueryReport(RunSingleQuery(test::TestSite(), Utf8ToGbk(number_utf8))));
 }
 
 struct ReportCase {
@@ -452,7 +453,7 @@ TEST(WindowSortTest, TheDoubleClickAndCopyAllFollowTheShownOrder) {
 TEST(WindowExportTest, WritesTheTableAsCsvBesideTheLastFileOrSaysWhyAndLeavesNone) {
   FakeWindow window;
   const std::string imported = window.ImportLines({"GB 50011-2010", "GB \"1,2\"-2010"});
-  window.table.SetCellText(0, 2, StatusWord(Status::kCurrent));
+  window.table.SetCellText(0, 2, StatusWord(Verdict::kCurrent));
   const std::string path = window.files.File("out.csv");
   window.view.save_answer = path;
   window.logic.RunTableCommand(TableCommand::kExportCsv);

@@ -6,12 +6,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "rows/columns.h"
-#include "rows/status.h"
 #include "rows/verdicts.h"
 #include "support/fake_window.h"
 #include "support/named_case.h"
@@ -19,6 +19,16 @@
 
 namespace kelvaro {
 namespace {
+
+// A failed lookup's judgement that leaves the row's number and title cells as they are.
+Judgement Failed(ResultTable& table, RowId id, int http_status) {
+  Judgement judgement;
+  judgement.verdict = Verdict::kFailed;
+  judgement.reason = {Outcome::kHttpError, http_status, {}};
+  judgement.record.number = table.GetCellTextById(id, ColumnIndex(Column::kLatestNumber));
+  judgement.record.title = table.GetCellTextById(id, ColumnIndex(Column::kLatestTitle));
+  return judgement;
+}
 
 class WindowTableTest : public ::testing::Test {
  protected:
@@ -97,7 +107,7 @@ TEST_F(WindowTableTest, RemovalsMoveRowsUpKeepOrdinalsAndIds) {
 
 TEST_F(WindowTableTest, TheStatusCellsTooltipSaysWhyAndHitsAreRowsTheControlShows) {
   AppendNumbered(2);
-  table_.SetReasonById(table_.RowIds()[1], {Outcome::kHttpError, 503, {}});
+  table_.SetJudgementById(table_.RowIds()[1], Failed(table_, table_.RowIds()[1], 503));
   EXPECT_EQ(table_.CellToolTip(1, ColumnIndex(Column::kStatus)), "网站返回 503");
   EXPECT_EQ(table_.CellToolTip(1, ColumnIndex(Column::kNumber)), "");
   EXPECT_EQ(table_.CellToolTip(0, ColumnIndex(Column::kStatus)), "");
@@ -111,30 +121,28 @@ TEST_F(WindowTableTest, OnlyTheStatusCellIsFilledAsTheWorkbookFillsItsRowsVerdic
   const int status = ColumnIndex(Column::kStatus);
   // One row per verdict, made as a lookup leaves it.
   const struct {
-    RowVerdict verdict;
-    Status status;
+    Verdict verdict;
     Outcome outcome;
     bool coming;
   } rows[] = {
-      {RowVerdict::kCurrent, Status::kCurrent, Outcome::kFound, false},
-      {RowVerdict::kCurrentComing, Status::kCurrent, Outcome::kFound, true},
-      {RowVerdict::kSuperseded, Status::kSuperseded, Outcome::kFound, false},
-      {RowVerdict::kWithdrawn, Status::kUnknown, Outcome::kWithdrawn, false},
-      {RowVerdict::kNotInForce, Status::kUnknown, Outcome::kNotInForce, false},
-      {RowVerdict::kNotListed, Status::kUnknown, Outcome::kNotFound, false},
-      {RowVerdict::kFailed, Status::kUnknown, Outcome::kNetwork, false},
+      {Verdict::kCurrent, Outcome::kFound, false},
+      {Verdict::kCurrentComing, Outcome::kFound, true},
+      {Verdict::kSuperseded, Outcome::kFound, false},
+      {Verdict::kWithdrawn, Outcome::kWithdrawn, false},
+      {Verdict::kNotInForce, Outcome::kNotInForce, false},
+      {Verdict::kNotListed, Outcome::kNotFound, false},
+      {Verdict::kFailed, Outcome::kNetwork, false},
   };
   ASSERT_EQ(std::size(rows), Verdicts().size());
   for (const auto& row : rows) {
     table_.AppendRow("1");
     const RowId id = table_.RowIds().back();
-    table_.SetCellTextById(id, status, StatusWord(row.status));
-    RowReason reason;
-    reason.outcome = row.outcome;
-    table_.SetReasonById(id, reason);
-    RowNotes notes;
-    if (row.coming) notes.coming = ComingStandard{};
-    table_.SetNotesById(id, notes);
+    Judgement judgement;
+    judgement.verdict = row.verdict;
+    judgement.reason.outcome = row.outcome;
+    if (row.coming) judgement.notes.coming = ComingStandard{};
+    table_.SetJudgementById(id, judgement);
+    EXPECT_EQ(table_.GetCellTextById(id, status), StatusWord(row.verdict));
   }
   table_.AppendRow("1");
   table_.SetCellText(table_.RowCount() - 1, status, Gbk(u8"现行 "));  // not a status word
@@ -236,7 +244,7 @@ TEST_F(WindowTableOrderTest, WritesByIdReachTheirRowsWhichStayWhereTheyAreUntilT
   EXPECT_EQ(control_.changes, (std::vector<std::pair<int, int>>{{0, 0}}));
   EXPECT_EQ(table_.GetCellText(0, 3), "z");
   EXPECT_EQ(table_.GetCellText(0, 0), "3");
-  table_.SetReasonById(ids_[1], {Outcome::kHttpError, 503, {}});
+  table_.SetJudgementById(ids_[1], Failed(table_, ids_[1], 503));
   EXPECT_EQ(table_.CellToolTip(4, ColumnIndex(Column::kStatus)), "网站返回 503");
   table_.SetOrder({3, false});
   EXPECT_EQ(table_.GetCellText(11, 0), "3");
@@ -318,6 +326,65 @@ TEST(WindowTableConcurrency, SixteenThreadsThroughTheWindowThread) {
   table.SetControl(nullptr);
 }
 
+// Workers write whole judgements while the window's thread draws the rows: every row it reads
+// shows one judgement, its status word, numbers, fill and tooltip all of that one.
+TEST(WindowTableConcurrency, TheWindowNeverDrawsHalfAJudgement) {
+  StdMessagePump pump;
+  WindowTable table;
+  test::GridControl control(table, pump);
+  constexpr int kRows = 12;
+  constexpr int kWrites = 300;
+  for (int i = 1; i <= kRows; ++i) table.AppendRow(std::to_string(i));
+  const std::vector<RowId> ids = table.RowIds();
+  const auto judgement = [](int k) {
+    Judgement made;
+    made.verdict = k % 2 == 0 ? Verdict::kSuperseded : Verdict::kNotInForce;
+    made.reason = k % 2 == 0 ? RowReason{Outcome::kFound, 0, {}}
+                             : RowReason{Outcome::kNotInForce, 0, {}, std::to_string(k)};
+    made.record.number = "GB " + std::to_string(k);
+    made.record.title = std::to_string(k);
+    return made;
+  };
+  std::atomic<int> writing{2};
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 2; ++w) {
+    workers.emplace_back([&, w] {
+      for (int k = 1 + w; k <= kWrites; k += 2) {
+        table.SetJudgementById(ids[static_cast<std::size_t>(k % kRows)], judgement(k));
+      }
+      --writing;
+    });
+  }
+  const int status = ColumnIndex(Column::kStatus);
+  int mismatches = 0;
+  while (writing.load() > 0) {
+    pump.PumpingWait(200);
+    for (int row = 0; row < table.ViewRowCount(); ++row) {
+      const std::optional<TableRow> shown = table.ShownRow(row);
+      if (!shown.has_value() || shown->judgement.verdict == Verdict::kNone) continue;
+      const int k = std::stoi(GbkToUtf8(shown->judgement.record.title));
+      mismatches += shown->judgement == judgement(k) ? 0 : 1;
+      mismatches += shown->cells[status] == StatusWord(judgement(k).verdict) ? 0 : 1;
+      mismatches += shown->cells[3] == "GB " + std::to_string(k) ? 0 : 1;
+      (void)table.CellColour(row, status);
+      (void)table.CellToolTip(row, status);
+    }
+  }
+  for (std::thread& worker : workers) worker.join();
+  EXPECT_EQ(mismatches, 0);
+  for (int row = 0; row < table.ViewRowCount(); ++row) {
+    const TableRow shown = *table.ShownRow(row);
+    const int k = std::stoi(GbkToUtf8(shown.judgement.record.title));
+    EXPECT_EQ(shown.judgement, judgement(k));
+    const std::optional<std::uint32_t> fill = FillRgb(SpecOf(judgement(k).verdict).fill);
+    EXPECT_EQ(table.CellColour(row, status), (CellColours{*fill, ReadableTextRgb(*fill)}));
+    EXPECT_EQ(table.CellToolTip(row, status), k % 2 == 0
+                                                  ? "网站上查到该编号的现行标准"
+                                                  : "尚未实施：实施日期 " + std::to_string(k));
+  }
+  table.SetControl(nullptr);
+}
+
 // Workers write and remove their rows by id while the window's thread sorts again and again.
 TEST(WindowTableConcurrency, SortingWhileWorkersWriteSendsNoResultToAnotherRow) {
   StdMessagePump pump;
@@ -340,7 +407,7 @@ TEST(WindowTableConcurrency, SortingWhileWorkersWriteSendsNoResultToAnotherRow) 
         const Text ordinal = table.GetCellTextById(id, 0);
         table.SetCellTextById(id, 3, "n" + ordinal);
         table.SetCellTextById(id, 4, std::to_string(kRows - i));
-        table.SetReasonById(id, {Outcome::kHttpError, 500 + i % 7, {}});
+        table.SetJudgementById(id, Failed(table, id, 500 + i % 7));
       }
       ++done;
     });
@@ -360,7 +427,7 @@ TEST(WindowTableConcurrency, SortingWhileWorkersWriteSendsNoResultToAnotherRow) 
     EXPECT_EQ(table.GetCellText(row, 3), "n" + ordinal);
     const int i = std::stoi(ordinal) - 1;
     EXPECT_EQ(table.GetCellText(row, 4), std::to_string(kRows - i));
-    EXPECT_EQ(table.ReasonById(table.IdAt(row)).http_status, 500 + i % 7);
+    EXPECT_EQ(table.JudgementById(table.IdAt(row)).reason.http_status, 500 + i % 7);
     EXPECT_LE(previous, table.GetCellText(row, 4));  // as texts
     previous = table.GetCellText(row, 4);
   }

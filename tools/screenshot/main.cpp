@@ -100,7 +100,7 @@ void ScheduleScreenshots(kelvaro::ProgramContext& context, const QString& folder
     window->control_as<QPushButton>(kelvaro::kBatchQueryButton)->click();
     // The last workers of a batch finish after the click handler has returned.
     WhenIdle(context, [&context, folder] {
-      kelvaro::SetSitePrefixOverride("http://127.0.0.1:1");
+      context.session().SetSite(kelvaro::SiteAt("http://127.0.0.1:1"));
       context.session().QueryRows("1", {context.table().RowIds()[kFailedRow]});
       WhenIdle(context, [&context, folder] { GrabBatchAndReason(context, folder); });
     });

@@ -94,7 +94,7 @@ int wmain(int argc, wchar_t** argv) {
     window.logic().Clicked(kelvaro::kBatchQueryButton);
     window.logic().session()->WaitForWorkers();
     window.logic().Clicked(kelvaro::kSingleQueryButton);
-    kelvaro::SetSitePrefixOverride("http://127.0.0.1:1");
+    window.logic().session()->SetSite(kelvaro::SiteAt("http://127.0.0.1:1"));
     window.logic().session()->QueryRows("1", {window.table().IdAt(kFailedRow)});
     window.logic().session()->WaitForWorkers();
     for (int page : {kelvaro::kQueryPage, kelvaro::kBatchPage}) {

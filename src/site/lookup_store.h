@@ -1,0 +1,42 @@
+// What sites said for keywords, and when. A lookup asks the store before it asks the site and
+// hands it every answer; what a store keeps, for how long, and what it may answer with is its
+// own affair, so a store that outlives the program takes this one's place unseen by the site
+// and judging code.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <tuple>
+
+#include "site/standard_site.h"
+#include "text/text.h"
+
+namespace kelvaro {
+
+class LookupStore {
+ public:
+  virtual ~LookupStore() = default;
+  // What `site` said for `keyword`, when the store may answer for the site: never a failure.
+  virtual std::optional<StandardLookup> Find(const Site& site, const Text& keyword) = 0;
+  // What `site` said for `keyword` just now, however the exchange ended.
+  virtual void Keep(const Site& site, const Text& keyword, const StandardLookup& lookup) = 0;
+};
+
+// One batch's store: the pages a site answered with 200, in memory while the batch lasts, so
+// rows citing one standard are judged from one request. Failures are not kept, so they are
+// asked again. Any thread.
+class MemoryLookupStore final : public LookupStore {
+ public:
+  std::optional<StandardLookup> Find(const Site& site, const Text& keyword) override;
+  void Keep(const Site& site, const Text& keyword, const StandardLookup& lookup) override;
+
+ private:
+  // The site's name and prefix, and the keyword.
+  using Key = std::tuple<std::string, Text, Text>;
+  std::mutex mutex_;
+  std::map<Key, StandardLookup> pages_;
+};
+
+}  // namespace kelvaro
