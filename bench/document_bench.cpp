@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "document/document.h"
-#include "document/pdf_reader.h"
+#include "document/pdf/reader.h"
 #include "memory.h"
 #include "support/binary_office_builder.h"
 #include "support/office_builder.h"

@@ -7,7 +7,7 @@
 
 #include "document/errors.h"
 #include "document/location.h"
-#include "document/xlsx_mark.h"
+#include "document/markers/xlsx_mark.h"
 #include "platform/files.h"
 #include "rows/export.h"
 #include "rows/import.h"

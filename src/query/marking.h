@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "document/document.h"
-#include "document/docx_mark.h"
-#include "document/xlsx_writer.h"
+#include "document/markers/docx_mark.h"
+#include "document/writers/xlsx_writer.h"
 #include "rows/result_table.h"
 #include "text/text.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "document/xlsx_writer.h"
+#include "document/writers/xlsx_writer.h"
 #include "rows/result_table.h"
 
 namespace kelvaro {

@@ -5,7 +5,7 @@
 #include <unordered_map>
 
 #include "citation/citation.h"
-#include "document/formats.h"
+#include "document/readers/formats.h"
 #include "platform/files.h"
 #include "text/encoding.h"
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "document/xlsx_writer.h"
+#include "document/writers/xlsx_writer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "query/changes.h"
