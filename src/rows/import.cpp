@@ -6,6 +6,7 @@
 
 #include "citation/citation.h"
 #include "document/readers/formats.h"
+#include "document/readers/read_document.h"
 #include "platform/files.h"
 #include "text/encoding.h"
 

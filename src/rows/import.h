@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "document/document.h"
+#include "document/readers/read_document.h"
 #include "rows/result_table.h"
 #include "text/text.h"
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "document/readers/read_document.h"
 #include "document/writers/xlsx_writer.h"
 #include "platform/clock.h"
 #include "platform/files.h"

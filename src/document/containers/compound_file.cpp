@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "document/errors.h"
 #include "document/containers/little_endian.h"
+#include "document/errors.h"
 #include "text/encoding.h"
 
 namespace kelvaro {

@@ -8,9 +8,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "document/readers/formats.h"
 #include "document/containers/xml_reader.h"
 #include "document/containers/zip_reader.h"
+#include "document/document.h"
+#include "document/errors.h"
 #include "text/text.h"
 
 namespace kelvaro::package {
@@ -33,12 +34,12 @@ class Package {
   const DocumentLimits& Limits() const { return held_.Limits(); }
   // What is held to read the pieces (relationships, the sheets' names, shared strings) may
   // take as much again as the pieces.
-  formats::Budget& Held() { return held_; }
+  DocumentBudget& Held() { return held_; }
 
  private:
   friend class PartReader;
   ZipReader zip_;
-  formats::Budget held_;
+  DocumentBudget held_;
   std::uint64_t inflated_ = 0;  // XML read from all parts
   std::unordered_set<const ZipMember*> read_;
 };

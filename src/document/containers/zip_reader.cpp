@@ -6,8 +6,8 @@
 #include <cstring>
 #include <limits>
 
-#include "document/errors.h"
 #include "document/containers/little_endian.h"
+#include "document/errors.h"
 #include "text/text.h"
 
 namespace kelvaro {

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "document/readers/docx_walk.h"
 #include "document/containers/xml_reader.h"
 #include "document/containers/zip_reader.h"
 #include "document/containers/zip_writer.h"
+#include "document/readers/docx_walk.h"
 
 namespace kelvaro {
 

@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "document/containers/package.h"
-#include "document/writers/xlsx_sheet.h"
 #include "document/containers/xml_reader.h"
 #include "document/containers/zip_reader.h"
 #include "document/containers/zip_writer.h"
+#include "document/readers/read_document.h"
+#include "document/writers/xlsx_sheet.h"
 #include "text/text.h"
 
 namespace kelvaro {

@@ -4,6 +4,7 @@
 #include "document/readers/binary_office.h"
 #include "document/errors.h"
 #include "document/readers/formats.h"
+#include "document/readers/read_document.h"
 
 namespace kelvaro::formats {
 

@@ -4,8 +4,8 @@
 // comments and text boxes are left out.
 #include <algorithm>
 
-#include "document/readers/binary_office.h"
 #include "document/errors.h"
+#include "document/readers/binary_office.h"
 #include "text/encoding.h"
 
 namespace kelvaro::binary {

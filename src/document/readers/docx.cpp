@@ -4,10 +4,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "document/readers/docx_walk.h"
-#include "document/errors.h"
-#include "document/readers/formats.h"
 #include "document/containers/package.h"
+#include "document/errors.h"
+#include "document/readers/docx_walk.h"
+#include "document/readers/formats.h"
 #include "text/text.h"
 
 namespace kelvaro::formats {

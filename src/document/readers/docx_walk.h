@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "document/readers/formats.h"
 #include "document/containers/package.h"
+#include "document/readers/formats.h"
 
 namespace kelvaro::formats {
 

@@ -6,28 +6,11 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/errors.h"
 
 namespace kelvaro::formats {
 
-// What a document has given and made the reader hold so far, against its limits.
-class Budget {
- public:
-  explicit Budget(const DocumentLimits& limits) : limits_(limits) {}
-  const DocumentLimits& Limits() const { return limits_; }
-  // Whether text of `bytes` could still be taken.
-  bool Fits(std::size_t bytes) const { return bytes <= limits_.max_text - text_; }
-  // Takes one more item of `bytes`: false, taking nothing, when it would pass the limits.
-  bool Take(std::size_t bytes);
-  // Takes `bytes` more for items already taken: false, taking nothing, past the limits.
-  bool Grow(std::size_t bytes);
-  // Appends `piece` when the budget takes it (its text and location's names).
-  bool Add(std::vector<TextPiece>& pieces, TextPiece&& piece);
-
- private:
-  DocumentLimits limits_;
-  std::size_t text_ = 0;
-  std::size_t items_ = 0;
-};
+using Budget = DocumentBudget;
 
 // Each gives false with the reason in `error`, or with none for a damaged file.
 bool ReadText(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,

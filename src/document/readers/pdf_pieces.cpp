@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "document/readers/formats.h"
 #include "document/pdf/pdf.h"
+#include "document/readers/formats.h"
 
 namespace kelvaro::formats {
 

@@ -1,17 +1,15 @@
-#include "document/document.h"
+#include "document/readers/read_document.h"
 
 #include <algorithm>
 
+#include "document/containers/zip_reader.h"
 #include "document/errors.h"
 #include "document/readers/formats.h"
-#include "document/containers/zip_reader.h"
 #include "text/text.h"
 
 namespace kelvaro {
 
 namespace {
-
-std::string Number(int n) { return std::to_string(n); }
 
 std::string_view TrimAsciiSpaces(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -20,69 +18,6 @@ std::string_view TrimAsciiSpaces(std::string_view s) {
 }
 
 }  // namespace
-
-std::string LocationWords(const Location& at) {
-  const std::string under = at.heading.empty() ? std::string() : at.heading + " › ";
-  switch (at.kind) {
-    case Location::Kind::kNone:
-      return {};
-    case Location::Kind::kLine:
-      return "第 " + Number(at.line) + " 行";
-    case Location::Kind::kParagraph:
-      if (!at.heading.empty() && at.under_heading == 0) return at.heading;
-      return under + "第 " + Number(at.heading.empty() ? at.paragraph : at.under_heading) + " 段";
-    case Location::Kind::kTableCell: {
-      const std::string cell = "第 " + Number(at.row) + " 行第 " + Number(at.column) + " 列";
-      if (!at.caption.empty()) return at.caption + " › " + cell;
-      return under + "表 " + Number(at.heading.empty() ? at.table : at.under_heading) + " " + cell;
-    }
-    case Location::Kind::kSheetCell:
-      return at.sheet + "!" + at.cell;
-    case Location::Kind::kCsvCell:
-      return "第 " + Number(at.row) + " 行第 " + Number(at.column) + " 列";
-    case Location::Kind::kPage:
-      return "第 " + Number(at.page) + " 页" + (at.line > 0 ? "第 " + Number(at.line) + " 行" : "");
-    case Location::Kind::kPart:
-      return at.paragraph > 0 ? at.part + "第 " + Number(at.paragraph) + " 段" : at.part;
-  }
-  return {};
-}
-
-Location LocationAt(const TextPiece& piece, std::size_t offset) {
-  Location at = piece.location;
-  if (at.kind == Location::Kind::kPage && at.line > 0) {
-    const std::size_t end = std::min(offset, piece.text.size());
-    at.line += static_cast<int>(std::count(
-        piece.text.begin(), piece.text.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
-  }
-  return at;
-}
-
-namespace formats {
-
-const std::vector<Format>& Formats() {
-  static const std::vector<Format> formats = {
-      {DocumentKind::kText, {"txt"}, "文本文件", &ReadText, DocumentError::kNone},
-      {DocumentKind::kDocx, {"docx", "docm"}, "Word 文档", &ReadDocx, DocumentError::kNone},
-      {DocumentKind::kXlsx, {"xlsx", "xlsm"}, "Excel 工作簿", &ReadXlsx, DocumentError::kNone},
-      {DocumentKind::kCsv, {"csv"}, "CSV 文件", &ReadCsv, DocumentError::kNone},
-      {DocumentKind::kPdf, {"pdf"}, "PDF 文件", &ReadPdf, DocumentError::kNone},
-      {DocumentKind::kDoc, {"doc"}, "Word 文档", &ReadDoc, DocumentError::kNotWordOrExcel},
-      {DocumentKind::kXls, {"xls"}, "Excel 工作簿", &ReadXls, DocumentError::kNotWordOrExcel},
-      {DocumentKind::kWps, {"wps"}, "Word 文档", &ReadWps, DocumentError::kWps},
-      {DocumentKind::kPpt, {"ppt"}, nullptr, nullptr, DocumentError::kOldPowerPoint},
-  };
-  return formats;
-}
-
-const Format& FormatOf(DocumentKind kind) {
-  for (const Format& format : Formats()) {
-    if (format.kind == kind) return format;
-  }
-  return Formats().front();
-}
-
-}  // namespace formats
 
 DocumentKind DocumentKindOf(std::string_view path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -216,32 +151,6 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error)
   }
   return true;
 }
-
-namespace formats {
-
-bool Budget::Take(std::size_t bytes) {
-  if (items_ >= limits_.max_pieces || !Fits(bytes)) return false;
-  ++items_;
-  text_ += bytes;
-  return true;
-}
-
-bool Budget::Grow(std::size_t bytes) {
-  if (!Fits(bytes)) return false;
-  text_ += bytes;
-  return true;
-}
-
-bool Budget::Add(std::vector<TextPiece>& pieces, TextPiece&& piece) {
-  const Location& at = piece.location;
-  if (!Take(piece.text.size() + at.sheet.size() + at.cell.size() + at.part.size() +
-            at.heading.size() + at.caption.size()))
-    return false;
-  pieces.push_back(std::move(piece));
-  return true;
-}
-
-}  // namespace formats
 
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
                   DocumentError& error, const DocumentLimits& limits) {

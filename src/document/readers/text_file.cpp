@@ -4,6 +4,7 @@
 
 #include "document/errors.h"
 #include "document/readers/formats.h"
+#include "document/readers/read_document.h"
 #include "text/encoding.h"
 
 namespace kelvaro {

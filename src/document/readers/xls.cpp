@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <set>
 
-#include "document/readers/binary_office.h"
 #include "document/errors.h"
+#include "document/readers/binary_office.h"
 #include "text/encoding.h"
 
 namespace kelvaro::binary {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "document/containers/package.h"
 #include "document/errors.h"
 #include "document/readers/formats.h"
-#include "document/containers/package.h"
 #include "text/encoding.h"
 
 namespace kelvaro::formats {

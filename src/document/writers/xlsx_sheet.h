@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "document/writers/xlsx_writer.h"
 #include "document/containers/xml_reader.h"
+#include "document/writers/xlsx_writer.h"
 
 namespace kelvaro::xlsx {
 

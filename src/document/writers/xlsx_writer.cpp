@@ -9,8 +9,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "document/writers/xlsx_sheet.h"
 #include "document/containers/zip_writer.h"
+#include "document/writers/xlsx_sheet.h"
 #include "text/encoding.h"
 #include "text/text.h"
 

@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "document/document.h"
-#include "document/readers/pieces.h"
 #include "document/containers/zip_reader.h"
 #include "document/containers/zip_writer.h"
+#include "document/readers/pieces.h"
+#include "document/readers/read_document.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
 #include "support/process.h"

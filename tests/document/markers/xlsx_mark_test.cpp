@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/containers/zip_reader.h"
+#include "document/readers/read_document.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
 #include "support/openpyxl_read.h"

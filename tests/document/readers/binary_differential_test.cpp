@@ -11,7 +11,7 @@
 #include <string>
 #include <tuple>
 
-#include "document/document.h"
+#include "document/readers/read_document.h"
 #include "support/binary_office_builder.h"
 #include "support/named_case.h"
 #include "support/process.h"

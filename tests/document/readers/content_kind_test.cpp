@@ -5,8 +5,8 @@
 #include <ostream>
 #include <string>
 
-#include "document/document.h"
 #include "document/errors.h"
+#include "document/readers/read_document.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
 

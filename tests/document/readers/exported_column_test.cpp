@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "document/document.h"
 #include "document/readers/pieces.h"
+#include "document/readers/read_document.h"
 #include "support/office_builder.h"
 
 namespace kelvaro {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "document/document.h"
 #include "document/errors.h"
 #include "document/readers/pieces.h"
+#include "document/readers/read_document.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
 #include "support/zip_builder.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "document/document.h"
+#include "document/readers/read_document.h"
 
 namespace kelvaro::test {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "document/document.h"
 #include "document/readers/pieces.h"
+#include "document/readers/read_document.h"
 #include "support/named_case.h"
 #include "support/zip_builder.h"
 

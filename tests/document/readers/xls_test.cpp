@@ -6,9 +6,9 @@
 #include <iterator>
 #include <string>
 
-#include "document/document.h"
 #include "document/errors.h"
 #include "document/readers/pieces.h"
+#include "document/readers/read_document.h"
 #include "support/binary_office_builder.h"
 #include "support/named_case.h"
 

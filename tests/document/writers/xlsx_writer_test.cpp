@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "document/document.h"
+#include "document/readers/read_document.h"
 #include "support/named_case.h"
 #include "support/openpyxl_read.h"
 
