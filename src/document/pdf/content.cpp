@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <unordered_map>
 
 #include "text/encoding.h"
 
@@ -12,10 +13,6 @@ namespace {
 
 constexpr std::size_t kMaxOperands = 1024;
 constexpr std::size_t kMaxSavedStates = 4096;
-// Runs further apart than this share of the font size are parted by a space.
-constexpr double kWordGap = 0.15;
-// Characters whose baselines differ by less than this share of the font size share a line.
-constexpr double kBaselineTolerance = 0.5;
 
 bool IsWhiteSpace(char32_t c) {
   return c == 0x20 || c == 0x09 || c == 0x0A || c == 0x0D || c == 0x0C || c == 0x85 || c == 0xA0 ||
@@ -202,6 +199,50 @@ void ContentReader::DrawForm(const Object& resources, const std::string& name, i
   line_matrix_ = outer_line;
 }
 
+bool ContentReader::Call::Numbers(std::size_t count) const {
+  const std::size_t n = operands.size();
+  if (n < count) return false;
+  for (std::size_t i = n - count; i < n; ++i) {
+    if (!operands[i].IsNumber() || !std::isfinite(operands[i].Number())) return false;
+  }
+  return true;
+}
+
+bool ContentReader::Call::LastIs(Object::Kind kind) const {
+  return !operands.empty() && operands.back().Is(kind);
+}
+
+double ContentReader::Call::Number(std::size_t count, std::size_t i) const {
+  return Operand(operands, count, i);
+}
+
+const ContentReader::Operator* ContentReader::OperatorNamed(std::string_view name) {
+  static const std::unordered_map<std::string_view, Operator> kOperators = {
+      {"BT", &ContentReader::BeginText},
+      {"Tj", &ContentReader::ShowText},
+      {"TJ", &ContentReader::ShowTextArray},
+      {"Td", &ContentReader::MoveText},
+      {"TD", &ContentReader::MoveTextSetLeading},
+      {"Tm", &ContentReader::SetTextMatrix},
+      {"T*", &ContentReader::NextLineOperator},
+      {"'", &ContentReader::NextLineShowText},
+      {"\"", &ContentReader::NextLineSpacedText},
+      {"Tf", &ContentReader::SetFont},
+      {"TL", &ContentReader::SetLeading},
+      {"Tc", &ContentReader::SetCharSpacing},
+      {"Tw", &ContentReader::SetWordSpacing},
+      {"Tz", &ContentReader::SetHorizontalScale},
+      {"Ts", &ContentReader::SetRise},
+      {"q", &ContentReader::SaveState},
+      {"Q", &ContentReader::RestoreState},
+      {"cm", &ContentReader::ConcatMatrix},
+      {"Do", &ContentReader::DrawObject},
+      {"ID", &ContentReader::SkipInlineImage},
+  };
+  const auto found = kOperators.find(name);
+  return found == kOperators.end() ? nullptr : &found->second;
+}
+
 void ContentReader::Execute(const std::string& content, const Object& resources, int depth) {
   Lexer lexer(content);
   Parser parser(lexer, false, file_.GetLimits().max_nesting);
@@ -221,139 +262,122 @@ void ContentReader::Execute(const std::string& content, const Object& resources,
       continue;
     }
     if (!file_.Spend(1, 0)) break;
-    const std::size_t n = operands.size();
-    TextState& t = state_.text;
-    auto numbers = [&](std::size_t count) {
-      if (n < count) return false;
-      for (std::size_t i = n - count; i < n; ++i) {
-        if (!operands[i].IsNumber() || !std::isfinite(operands[i].Number())) return false;
-      }
-      return true;
-    };
-    auto last_is = [&](Object::Kind kind) { return n > 0 && operands.back().Is(kind); };
-    if (op == "BT") {
-      text_matrix_ = line_matrix_ = Matrix();
-    } else if (op == "Tj" && last_is(Object::Kind::kString)) {
-      Show(operands.back().text);
-    } else if (op == "TJ" && last_is(Object::Kind::kArray)) {
-      ShowArray(operands.back().Items());
-    } else if (op == "Td" && numbers(2)) {
-      NextLine(Operand(operands, 2, 0), Operand(operands, 2, 1));
-    } else if (op == "TD" && numbers(2)) {
-      t.leading = -Operand(operands, 2, 1);
-      NextLine(Operand(operands, 2, 0), Operand(operands, 2, 1));
-    } else if (op == "Tm" && numbers(6)) {
-      text_matrix_ = line_matrix_ = MatrixOf(operands);
-    } else if (op == "T*") {
-      NextLine(0, -t.leading);
-    } else if (op == "'" && last_is(Object::Kind::kString)) {
-      NextLine(0, -t.leading);
-      Show(operands.back().text);
-    } else if (op == "\"" && n >= 3 && last_is(Object::Kind::kString)) {
-      t.word_spacing = operands[n - 3].Number();
-      t.char_spacing = operands[n - 2].Number();
-      NextLine(0, -t.leading);
-      Show(operands.back().text);
-    } else if (op == "Tf" && n >= 2 && operands[n - 2].Is(Object::Kind::kName)) {
-      t.font = FontOf(resources, operands[n - 2].text);
-      t.size = operands[n - 1].Number();
-    } else if (op == "TL" && numbers(1)) {
-      t.leading = operands.back().Number();
-    } else if (op == "Tc" && numbers(1)) {
-      t.char_spacing = operands.back().Number();
-    } else if (op == "Tw" && numbers(1)) {
-      t.word_spacing = operands.back().Number();
-    } else if (op == "Tz" && numbers(1)) {
-      t.scale = operands.back().Number() / 100;
-    } else if (op == "Ts" && numbers(1)) {
-      t.rise = operands.back().Number();
-    } else if (op == "q") {
-      if (saved_.size() < kMaxSavedStates) saved_.push_back(state_);
-    } else if (op == "Q") {
-      if (!saved_.empty()) {
-        state_ = saved_.back();
-        saved_.pop_back();
-      }
-    } else if (op == "cm" && numbers(6)) {
-      state_.ctm = MatrixOf(operands).Then(state_.ctm);
-    } else if (op == "Do" && last_is(Object::Kind::kName)) {
-      DrawForm(resources, operands.back().text, depth);
-    } else if (op == "ID") {
-      // An inline image's data runs to "EI" standing alone.
-      std::size_t at = lexer.Pos() + 1;
-      for (;;) {
-        at = content.find("EI", at);
-        if (at == std::string::npos) {
-          at = content.size();
-          break;
-        }
-        const bool before_ok = IsPdfSpace(static_cast<unsigned char>(content[at - 1]));
-        const bool after_ok = at + 2 >= content.size() ||
-                              IsPdfSpace(static_cast<unsigned char>(content[at + 2])) ||
-                              IsPdfDelimiter(static_cast<unsigned char>(content[at + 2]));
-        if (before_ok && after_ok) {
-          at += 2;
-          break;
-        }
-        at += 2;
-      }
-      lexer.Seek(at);
+    if (const Operator* handler = OperatorNamed(op)) {
+      (this->**handler)(Call{operands, resources, depth, lexer, content});
     }
     operands.clear();
   }
 }
 
-std::vector<PdfLine> BuildLines(std::vector<PlacedChar> chars) {
-  // Top to bottom within each direction of writing; the reading order of the content breaks
-  // ties, so overprinted characters keep their order.
-  std::stable_sort(chars.begin(), chars.end(), [](const PlacedChar& a, const PlacedChar& b) {
-    if (a.rotation != b.rotation) return a.rotation < b.rotation;
-    return a.across > b.across;
-  });
-  std::vector<PdfLine> lines;
-  std::size_t start = 0;
-  while (start < chars.size()) {
-    std::size_t stop = start + 1;
-    const PlacedChar& first = chars[start];
-    while (stop < chars.size() && chars[stop].rotation == first.rotation) {
-      const double size = std::max(0.1, std::min(first.size, chars[stop].size));
-      if (first.across - chars[stop].across > kBaselineTolerance * size) break;
-      ++stop;
-    }
-    std::vector<PlacedChar> line(chars.begin() + static_cast<std::ptrdiff_t>(start),
-                                 chars.begin() + static_cast<std::ptrdiff_t>(stop));
-    start = stop;
-    std::stable_sort(line.begin(), line.end(),
-                     [](const PlacedChar& a, const PlacedChar& b) { return a.along < b.along; });
-    PdfLine out;
-    const PlacedChar* previous = nullptr;
-    for (const PlacedChar& c : line) {
-      if (previous) {
-        const double size = std::max(previous->size, c.size);
-        // The same glyph drawn twice over itself (a bold imitation) counts once.
-        if (c.text == previous->text && std::fabs(c.along - previous->along) < 0.1 * size &&
-            std::fabs(c.across - previous->across) < 0.1 * size) {
-          continue;
-        }
-        const bool spaced = c.text == " " || out.text.empty() || out.text.back() == ' ';
-        if (!spaced && c.along - previous->end > kWordGap * size) out.text += ' ';
-      }
-      if (c.text == " " && (out.text.empty() || out.text.back() == ' ')) {
-        previous = &c;
-        continue;
-      }
-      if (out.text.empty()) {
-        out.x = c.x;
-        out.y = c.y;
-      }
-      out.text += c.text;
-      out.font_size = std::max(out.font_size, c.size);
-      previous = &c;
-    }
-    while (!out.text.empty() && out.text.back() == ' ') out.text.pop_back();
-    if (!out.text.empty()) lines.push_back(std::move(out));
+void ContentReader::BeginText(const Call&) { text_matrix_ = line_matrix_ = Matrix(); }
+
+void ContentReader::ShowText(const Call& call) {
+  if (call.LastIs(Object::Kind::kString)) Show(call.operands.back().text);
+}
+
+void ContentReader::ShowTextArray(const Call& call) {
+  if (call.LastIs(Object::Kind::kArray)) ShowArray(call.operands.back().Items());
+}
+
+void ContentReader::MoveText(const Call& call) {
+  if (call.Numbers(2)) NextLine(call.Number(2, 0), call.Number(2, 1));
+}
+
+void ContentReader::MoveTextSetLeading(const Call& call) {
+  if (!call.Numbers(2)) return;
+  state_.text.leading = -call.Number(2, 1);
+  NextLine(call.Number(2, 0), call.Number(2, 1));
+}
+
+void ContentReader::SetTextMatrix(const Call& call) {
+  if (call.Numbers(6)) text_matrix_ = line_matrix_ = MatrixOf(call.operands);
+}
+
+void ContentReader::NextLineOperator(const Call&) { NextLine(0, -state_.text.leading); }
+
+void ContentReader::NextLineShowText(const Call& call) {
+  if (!call.LastIs(Object::Kind::kString)) return;
+  NextLine(0, -state_.text.leading);
+  Show(call.operands.back().text);
+}
+
+void ContentReader::NextLineSpacedText(const Call& call) {
+  const std::size_t n = call.operands.size();
+  if (n < 3 || !call.LastIs(Object::Kind::kString)) return;
+  state_.text.word_spacing = call.operands[n - 3].Number();
+  state_.text.char_spacing = call.operands[n - 2].Number();
+  NextLine(0, -state_.text.leading);
+  Show(call.operands.back().text);
+}
+
+void ContentReader::SetFont(const Call& call) {
+  const std::size_t n = call.operands.size();
+  if (n < 2 || !call.operands[n - 2].Is(Object::Kind::kName)) return;
+  state_.text.font = FontOf(call.resources, call.operands[n - 2].text);
+  state_.text.size = call.operands[n - 1].Number();
+}
+
+void ContentReader::SetLeading(const Call& call) {
+  if (call.Numbers(1)) state_.text.leading = call.operands.back().Number();
+}
+
+void ContentReader::SetCharSpacing(const Call& call) {
+  if (call.Numbers(1)) state_.text.char_spacing = call.operands.back().Number();
+}
+
+void ContentReader::SetWordSpacing(const Call& call) {
+  if (call.Numbers(1)) state_.text.word_spacing = call.operands.back().Number();
+}
+
+void ContentReader::SetHorizontalScale(const Call& call) {
+  if (call.Numbers(1)) state_.text.scale = call.operands.back().Number() / 100;
+}
+
+void ContentReader::SetRise(const Call& call) {
+  if (call.Numbers(1)) state_.text.rise = call.operands.back().Number();
+}
+
+void ContentReader::SaveState(const Call&) {
+  if (saved_.size() < kMaxSavedStates) saved_.push_back(state_);
+}
+
+void ContentReader::RestoreState(const Call&) {
+  if (saved_.empty()) return;
+  state_ = saved_.back();
+  saved_.pop_back();
+}
+
+void ContentReader::ConcatMatrix(const Call& call) {
+  if (call.Numbers(6)) state_.ctm = MatrixOf(call.operands).Then(state_.ctm);
+}
+
+void ContentReader::DrawObject(const Call& call) {
+  if (call.LastIs(Object::Kind::kName)) {
+    DrawForm(call.resources, call.operands.back().text, call.depth);
   }
-  return lines;
+}
+
+void ContentReader::SkipInlineImage(const Call& call) {
+  // An inline image's data runs to "EI" standing alone.
+  const std::string& content = call.content;
+  std::size_t at = call.lexer.Pos() + 1;
+  for (;;) {
+    at = content.find("EI", at);
+    if (at == std::string::npos) {
+      at = content.size();
+      break;
+    }
+    const bool before_ok = IsPdfSpace(static_cast<unsigned char>(content[at - 1]));
+    const bool after_ok = at + 2 >= content.size() ||
+                          IsPdfSpace(static_cast<unsigned char>(content[at + 2])) ||
+                          IsPdfDelimiter(static_cast<unsigned char>(content[at + 2]));
+    if (before_ok && after_ok) {
+      at += 2;
+      break;
+    }
+    at += 2;
+  }
+  call.lexer.Seek(at);
 }
 
 }  // namespace kelvaro::pdf

@@ -1,16 +1,17 @@
-// Page content streams run for their text: where each character lands on the page, and
-// the characters gathered into lines in reading order.
+// Page content streams run for their text: where each character lands on the page. The
+// characters are made lines apart (layout.h).
 #pragma once
 
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/pdf/file.h"
 #include "document/pdf/fonts.h"
-#include "document/pdf/reader.h"
+#include "document/pdf/layout.h"
 
 namespace kelvaro::pdf {
 
@@ -19,18 +20,6 @@ struct Matrix {
   // This matrix followed by `then` (points are row vectors, as in PDF).
   Matrix Then(const Matrix& then) const;
   void Apply(double x, double y, double& out_x, double& out_y) const;
-};
-
-// One character as shown: its text, where its baseline runs and how far it reaches.
-struct PlacedChar {
-  std::string text;   // UTF-8; " " for any white space
-  int rotation = 0;   // the direction of writing, in quarter turns clockwise
-  double along = 0;   // start along the direction of writing
-  double end = 0;     // where the pen stood after it
-  double across = 0;  // baseline, growing towards the top of the text
-  double size = 0;    // the font size as shown
-  double x = 0;       // the start in the page's frame
-  double y = 0;
 };
 
 class ContentReader {
@@ -53,7 +42,47 @@ class ContentReader {
     Matrix ctm;
     TextState text;
   };
+  // An operator as the content stream calls it: its operands (the last ones count) and where
+  // it stands.
+  struct Call {
+    const std::vector<Object>& operands;
+    const Object& resources;
+    int depth;
+    Lexer& lexer;
+    const std::string& content;
+    // Whether there are `count` operands, the last `count` all finite numbers.
+    bool Numbers(std::size_t count) const;
+    bool LastIs(Object::Kind kind) const;
+    // The `i`th of the last `count` operands as a number.
+    double Number(std::size_t count, std::size_t i) const;
+  };
+  using Operator = void (ContentReader::*)(const Call&);
+  // The handler of the operator named `name`; null for one that draws no text.
+  static const Operator* OperatorNamed(std::string_view name);
+
   void Execute(const std::string& content, const Object& resources, int depth);
+  // One handler per operator, named as the PDF reference names the operators.
+  void BeginText(const Call& call);           // BT
+  void ShowText(const Call& call);            // Tj
+  void ShowTextArray(const Call& call);       // TJ
+  void MoveText(const Call& call);            // Td
+  void MoveTextSetLeading(const Call& call);  // TD
+  void SetTextMatrix(const Call& call);       // Tm
+  void NextLineOperator(const Call& call);    // T*
+  void NextLineShowText(const Call& call);    // '
+  void NextLineSpacedText(const Call& call);  // "
+  void SetFont(const Call& call);             // Tf
+  void SetLeading(const Call& call);          // TL
+  void SetCharSpacing(const Call& call);      // Tc
+  void SetWordSpacing(const Call& call);      // Tw
+  void SetHorizontalScale(const Call& call);  // Tz
+  void SetRise(const Call& call);             // Ts
+  void SaveState(const Call& call);           // q
+  void RestoreState(const Call& call);        // Q
+  void ConcatMatrix(const Call& call);        // cm
+  void DrawObject(const Call& call);          // Do
+  void SkipInlineImage(const Call& call);     // ID
+
   void Show(const std::string& bytes);
   void ShowArray(const Array& items);
   void Adjust(double amount);
@@ -73,9 +102,5 @@ class ContentReader {
   std::set<int> open_forms_;
   std::vector<Glyph> glyphs_;
 };
-
-// Characters into lines: one baseline each (within a tolerance), top to bottom, and left to
-// right inside a line, with a space where runs stand apart.
-std::vector<PdfLine> BuildLines(std::vector<PlacedChar> chars);
 
 }  // namespace kelvaro::pdf

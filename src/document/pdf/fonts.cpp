@@ -70,6 +70,20 @@ void AppendCodePoint(std::string& out, char32_t c) {
   AppendUtf8(out, c);
 }
 
+namespace {
+
+// A code of 1 to 4 bytes, as a CMap's blocks spell one.
+bool CodeOf(const Object& operand, std::uint32_t& code, int& length) {
+  if (!operand.Is(Object::Kind::kString)) return false;
+  const std::string& s = operand.text;
+  if (s.empty() || s.size() > 4) return false;
+  code = CodeValue(s);
+  length = static_cast<int>(s.size());
+  return true;
+}
+
+}  // namespace
+
 void CMap::Parse(std::string_view text) {
   Lexer lexer(text);
   Parser parser(lexer, false);
@@ -86,83 +100,7 @@ void CMap::Parse(std::string_view text) {
       if (lexer.Pos() == before || lexer.Pos() >= text.size()) break;
       continue;
     }
-    const std::size_t n = operands.size();
-    auto code_of = [&](std::size_t i, std::uint32_t& code, int& length) {
-      if (!operands[i].Is(Object::Kind::kString)) return false;
-      const std::string& s = operands[i].text;
-      if (s.empty() || s.size() > 4) return false;
-      code = CodeValue(s);
-      length = static_cast<int>(s.size());
-      return true;
-    };
-    if (keyword == "endcodespacerange") {
-      for (std::size_t i = 0; i + 1 < n; i += 2) {
-        const std::string& low = operands[i].text;
-        const std::string& high = operands[i + 1].text;
-        if (low.empty() || low.size() > 4 || low.size() != high.size()) continue;
-        Space space;
-        space.length = static_cast<int>(low.size());
-        for (std::size_t b = 0; b < low.size(); ++b) {
-          space.low[b] = static_cast<std::uint8_t>(low[b]);
-          space.high[b] = static_cast<std::uint8_t>(high[b]);
-        }
-        code_space_.push_back(space);
-      }
-    } else if (keyword == "endbfchar") {
-      for (std::size_t i = 0; i + 1 < n; i += 2) {
-        std::uint32_t code = 0;
-        int length = 0;
-        if (code_of(i, code, length))
-          unicode_chars_[Key(code, length)] = Destination(operands[i + 1]);
-      }
-    } else if (keyword == "endbfrange") {
-      for (std::size_t i = 0; i + 2 < n; i += 3) {
-        Range range;
-        std::uint32_t high = 0;
-        int high_length = 0;
-        if (!code_of(i, range.low, range.length) || !code_of(i + 1, high, high_length) ||
-            high < range.low) {
-          continue;
-        }
-        range.high = high;
-        const Object& destination = operands[i + 2];
-        if (destination.Is(Object::Kind::kArray)) {
-          for (const Object& item : destination.Items()) {
-            if (range.list.size() >= kMaxRangeList) break;
-            range.list.push_back(Destination(item));
-          }
-        } else {
-          range.base = Destination(destination);
-          if (range.base.empty()) continue;
-        }
-        unicode_ranges_.push_back(std::move(range));
-      }
-    } else if (keyword == "endcidchar") {
-      for (std::size_t i = 0; i + 1 < n; i += 2) {
-        std::uint32_t code = 0;
-        int length = 0;
-        if (code_of(i, code, length) && operands[i + 1].Is(Object::Kind::kInt)) {
-          cid_chars_[Key(code, length)] = static_cast<std::uint32_t>(operands[i + 1].integer);
-        }
-      }
-    } else if (keyword == "endcidrange") {
-      for (std::size_t i = 0; i + 2 < n; i += 3) {
-        Range range;
-        std::uint32_t high = 0;
-        int high_length = 0;
-        if (!code_of(i, range.low, range.length) || !code_of(i + 1, high, high_length) ||
-            high < range.low || !operands[i + 2].Is(Object::Kind::kInt)) {
-          continue;
-        }
-        range.high = high;
-        range.cid = static_cast<std::uint32_t>(operands[i + 2].integer);
-        cid_ranges_.push_back(std::move(range));
-      }
-    } else if (keyword == "usecmap") {
-      if (n > 0 && operands.back().Is(Object::Kind::kName)) used_ = operands.back().text;
-    } else if (keyword == "def") {
-      if (n >= 2 && operands[n - 2].IsName("WMode")) vertical_ = operands[n - 1].Integer() == 1;
-    }
+    Apply(keyword, operands);
     operands.clear();
   }
   auto by_code = [](const Range& a, const Range& b) {
@@ -170,6 +108,100 @@ void CMap::Parse(std::string_view text) {
   };
   std::stable_sort(unicode_ranges_.begin(), unicode_ranges_.end(), by_code);
   std::stable_sort(cid_ranges_.begin(), cid_ranges_.end(), by_code);
+}
+
+void CMap::Apply(const std::string& keyword, const std::vector<Object>& operands) {
+  const std::size_t n = operands.size();
+  if (keyword == "endcodespacerange") {
+    CodeSpaceRanges(operands);
+  } else if (keyword == "endbfchar") {
+    UnicodeChars(operands);
+  } else if (keyword == "endbfrange") {
+    UnicodeRanges(operands);
+  } else if (keyword == "endcidchar") {
+    CidChars(operands);
+  } else if (keyword == "endcidrange") {
+    CidRanges(operands);
+  } else if (keyword == "usecmap") {
+    if (n > 0 && operands.back().Is(Object::Kind::kName)) used_ = operands.back().text;
+  } else if (keyword == "def") {
+    if (n >= 2 && operands[n - 2].IsName("WMode")) vertical_ = operands[n - 1].Integer() == 1;
+  }
+}
+
+void CMap::CodeSpaceRanges(const std::vector<Object>& operands) {
+  for (std::size_t i = 0; i + 1 < operands.size(); i += 2) {
+    const std::string& low = operands[i].text;
+    const std::string& high = operands[i + 1].text;
+    if (low.empty() || low.size() > 4 || low.size() != high.size()) continue;
+    Space space;
+    space.length = static_cast<int>(low.size());
+    for (std::size_t b = 0; b < low.size(); ++b) {
+      space.low[b] = static_cast<std::uint8_t>(low[b]);
+      space.high[b] = static_cast<std::uint8_t>(high[b]);
+    }
+    code_space_.push_back(space);
+  }
+}
+
+void CMap::UnicodeChars(const std::vector<Object>& operands) {
+  for (std::size_t i = 0; i + 1 < operands.size(); i += 2) {
+    std::uint32_t code = 0;
+    int length = 0;
+    if (CodeOf(operands[i], code, length)) {
+      unicode_chars_[Key(code, length)] = Destination(operands[i + 1]);
+    }
+  }
+}
+
+void CMap::UnicodeRanges(const std::vector<Object>& operands) {
+  for (std::size_t i = 0; i + 2 < operands.size(); i += 3) {
+    Range range;
+    std::uint32_t high = 0;
+    int high_length = 0;
+    if (!CodeOf(operands[i], range.low, range.length) ||
+        !CodeOf(operands[i + 1], high, high_length) || high < range.low) {
+      continue;
+    }
+    range.high = high;
+    const Object& destination = operands[i + 2];
+    if (destination.Is(Object::Kind::kArray)) {
+      for (const Object& item : destination.Items()) {
+        if (range.list.size() >= kMaxRangeList) break;
+        range.list.push_back(Destination(item));
+      }
+    } else {
+      range.base = Destination(destination);
+      if (range.base.empty()) continue;
+    }
+    unicode_ranges_.push_back(std::move(range));
+  }
+}
+
+void CMap::CidChars(const std::vector<Object>& operands) {
+  for (std::size_t i = 0; i + 1 < operands.size(); i += 2) {
+    std::uint32_t code = 0;
+    int length = 0;
+    if (CodeOf(operands[i], code, length) && operands[i + 1].Is(Object::Kind::kInt)) {
+      cid_chars_[Key(code, length)] = static_cast<std::uint32_t>(operands[i + 1].integer);
+    }
+  }
+}
+
+void CMap::CidRanges(const std::vector<Object>& operands) {
+  for (std::size_t i = 0; i + 2 < operands.size(); i += 3) {
+    Range range;
+    std::uint32_t high = 0;
+    int high_length = 0;
+    if (!CodeOf(operands[i], range.low, range.length) ||
+        !CodeOf(operands[i + 1], high, high_length) || high < range.low ||
+        !operands[i + 2].Is(Object::Kind::kInt)) {
+      continue;
+    }
+    range.high = high;
+    range.cid = static_cast<std::uint32_t>(operands[i + 2].integer);
+    cid_ranges_.push_back(std::move(range));
+  }
 }
 
 const CMap::Range* CMap::FindRange(const std::vector<Range>& ranges, std::uint32_t code,

@@ -48,6 +48,13 @@ class CMap {
     return static_cast<std::uint64_t>(length) << 32 | code;
   }
   static const Range* FindRange(const std::vector<Range>& ranges, std::uint32_t code, int length);
+  // The operator `keyword` on the operands before it: a block's end takes the block.
+  void Apply(const std::string& keyword, const std::vector<Object>& operands);
+  void CodeSpaceRanges(const std::vector<Object>& operands);
+  void UnicodeChars(const std::vector<Object>& operands);
+  void UnicodeRanges(const std::vector<Object>& operands);
+  void CidChars(const std::vector<Object>& operands);
+  void CidRanges(const std::vector<Object>& operands);
 
   std::vector<Space> code_space_;
   std::unordered_map<std::uint64_t, std::u32string> unicode_chars_;

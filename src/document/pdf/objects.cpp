@@ -118,7 +118,7 @@ Lexer::Token Lexer::Next(std::string& text, std::int64_t& integer, double& real)
   SkipSpace();
   if (pos_ >= data_.size()) return Token::kEnd;
   const auto c = static_cast<unsigned char>(data_[pos_]);
-  const std::size_t n = data_.size();
+  const bool twice = pos_ + 1 < data_.size() && data_[pos_ + 1] == static_cast<char>(c);
   switch (c) {
     case '[':
       ++pos_;
@@ -127,105 +127,21 @@ Lexer::Token Lexer::Next(std::string& text, std::int64_t& integer, double& real)
       ++pos_;
       return Token::kArrayClose;
     case '<':
-      if (pos_ + 1 < n && data_[pos_ + 1] == '<') {
-        pos_ += 2;
-        return Token::kDictOpen;
-      } else {
-        ++pos_;
-        int high = -1;
-        while (pos_ < n && data_[pos_] != '>') {
-          const int v = HexValue(static_cast<unsigned char>(data_[pos_]));
-          ++pos_;
-          if (v < 0) continue;  // white space, or junk readers skip as well
-          if (high < 0) {
-            high = v;
-          } else {
-            text.push_back(static_cast<char>(high << 4 | v));
-            high = -1;
-          }
-        }
-        if (high >= 0) text.push_back(static_cast<char>(high << 4));
-        if (pos_ < n) ++pos_;
-        return Token::kHexString;
-      }
+      if (!twice) return HexString(text);
+      pos_ += 2;
+      return Token::kDictOpen;
     case '>':
-      if (pos_ + 1 < n && data_[pos_ + 1] == '>') {
+      if (twice) {
         pos_ += 2;
         return Token::kDictClose;
       }
       ++pos_;
-      text.push_back('>');  // text is empty here
+      text.push_back('>');
       return Token::kKeyword;
-    case '(': {
-      ++pos_;
-      int nesting = 1;
-      while (pos_ < n) {
-        char ch = data_[pos_++];
-        if (ch == '(') {
-          ++nesting;
-        } else if (ch == ')') {
-          if (--nesting == 0) break;
-        } else if (ch == '\\') {
-          if (pos_ >= n) break;
-          ch = data_[pos_++];
-          switch (ch) {
-            case 'n':
-              ch = '\n';
-              break;
-            case 'r':
-              ch = '\r';
-              break;
-            case 't':
-              ch = '\t';
-              break;
-            case 'b':
-              ch = '\b';
-              break;
-            case 'f':
-              ch = '\f';
-              break;
-            case '\r':
-              if (pos_ < n && data_[pos_] == '\n') ++pos_;
-              continue;
-            case '\n':
-              continue;
-            default:
-              if (ch >= '0' && ch <= '7') {
-                int v = ch - '0';
-                for (int k = 0; k < 2 && pos_ < n && data_[pos_] >= '0' && data_[pos_] <= '7';
-                     ++k) {
-                  v = v * 8 + (data_[pos_++] - '0');
-                }
-                ch = static_cast<char>(v & 0xFF);
-              }
-              break;
-          }
-        } else if (ch == '\r') {
-          // An end of line inside a string reads as one line feed.
-          if (pos_ < n && data_[pos_] == '\n') ++pos_;
-          ch = '\n';
-        }
-        text.push_back(ch);
-      }
-      return Token::kString;
-    }
-    case '/': {
-      ++pos_;
-      while (pos_ < n && IsRegular(static_cast<unsigned char>(data_[pos_]))) {
-        const char ch = data_[pos_++];
-        if (ch == '#' && pos_ + 1 < n) {
-          const int h = HexValue(static_cast<unsigned char>(data_[pos_]));
-          const int l = HexValue(static_cast<unsigned char>(data_[pos_ + 1]));
-          if (h >= 0 && l >= 0) {
-            text.push_back(static_cast<char>(h << 4 | l));
-            pos_ += 2;
-            continue;
-          }
-        }
-        text.push_back(ch);
-      }
-      return Token::kName;
-    }
+    case '(':
+      return LiteralString(text);
+    case '/':
+      return Name(text);
     case '{':
     case '}':
     case ')':
@@ -235,49 +151,155 @@ Lexer::Token Lexer::Next(std::string& text, std::int64_t& integer, double& real)
     default:
       break;
   }
-  if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.') {
-    std::size_t p = pos_;
-    bool negative = false;
-    while (p < n && (data_[p] == '+' || data_[p] == '-')) negative = data_[p++] == '-';
-    std::int64_t whole = 0;
-    double value = 0;
-    bool digits = false;
-    bool overflow = false;
+  if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.') return Number(integer, real);
+  return Keyword(text);
+}
+
+Lexer::Token Lexer::HexString(std::string& text) {
+  const std::size_t n = data_.size();
+  ++pos_;
+  int high = -1;
+  while (pos_ < n && data_[pos_] != '>') {
+    const int v = HexValue(static_cast<unsigned char>(data_[pos_]));
+    ++pos_;
+    if (v < 0) continue;  // white space, or junk readers skip as well
+    if (high < 0) {
+      high = v;
+    } else {
+      text.push_back(static_cast<char>(high << 4 | v));
+      high = -1;
+    }
+  }
+  if (high >= 0) text.push_back(static_cast<char>(high << 4));
+  if (pos_ < n) ++pos_;
+  return Token::kHexString;
+}
+
+Lexer::Token Lexer::LiteralString(std::string& text) {
+  const std::size_t n = data_.size();
+  ++pos_;
+  int nesting = 1;
+  while (pos_ < n) {
+    char ch = data_[pos_++];
+    if (ch == '(') {
+      ++nesting;
+    } else if (ch == ')') {
+      if (--nesting == 0) break;
+    } else if (ch == '\\') {
+      if (pos_ >= n) break;
+      if (!Escape(ch)) continue;
+    } else if (ch == '\r') {
+      // An end of line inside a string reads as one line feed.
+      if (pos_ < n && data_[pos_] == '\n') ++pos_;
+      ch = '\n';
+    }
+    text.push_back(ch);
+  }
+  return Token::kString;
+}
+
+bool Lexer::Escape(char& out) {
+  const std::size_t n = data_.size();
+  const char ch = data_[pos_++];
+  switch (ch) {
+    case 'n':
+      out = '\n';
+      return true;
+    case 'r':
+      out = '\r';
+      return true;
+    case 't':
+      out = '\t';
+      return true;
+    case 'b':
+      out = '\b';
+      return true;
+    case 'f':
+      out = '\f';
+      return true;
+    case '\r':
+      if (pos_ < n && data_[pos_] == '\n') ++pos_;
+      return false;
+    case '\n':
+      return false;
+    default:
+      break;
+  }
+  out = ch;
+  if (ch >= '0' && ch <= '7') {
+    int v = ch - '0';
+    for (int k = 0; k < 2 && pos_ < n && data_[pos_] >= '0' && data_[pos_] <= '7'; ++k) {
+      v = v * 8 + (data_[pos_++] - '0');
+    }
+    out = static_cast<char>(v & 0xFF);
+  }
+  return true;
+}
+
+Lexer::Token Lexer::Name(std::string& text) {
+  const std::size_t n = data_.size();
+  ++pos_;
+  while (pos_ < n && IsRegular(static_cast<unsigned char>(data_[pos_]))) {
+    const char ch = data_[pos_++];
+    if (ch == '#' && pos_ + 1 < n) {
+      const int h = HexValue(static_cast<unsigned char>(data_[pos_]));
+      const int l = HexValue(static_cast<unsigned char>(data_[pos_ + 1]));
+      if (h >= 0 && l >= 0) {
+        text.push_back(static_cast<char>(h << 4 | l));
+        pos_ += 2;
+        continue;
+      }
+    }
+    text.push_back(ch);
+  }
+  return Token::kName;
+}
+
+Lexer::Token Lexer::Number(std::int64_t& integer, double& real) {
+  const std::size_t n = data_.size();
+  std::size_t p = pos_;
+  bool negative = false;
+  while (p < n && (data_[p] == '+' || data_[p] == '-')) negative = data_[p++] == '-';
+  std::int64_t whole = 0;
+  double value = 0;
+  bool digits = false;
+  bool overflow = false;
+  while (p < n && data_[p] >= '0' && data_[p] <= '9') {
+    const int d = data_[p++] - '0';
+    if (whole > (INT64_MAX - d) / 10) overflow = true;
+    if (!overflow) whole = whole * 10 + d;
+    value = value * 10 + d;
+    digits = true;
+  }
+  bool is_real = overflow;
+  if (p < n && data_[p] == '.') {
+    is_real = true;
+    ++p;
+    double scale = 0.1;
     while (p < n && data_[p] >= '0' && data_[p] <= '9') {
-      const int d = data_[p++] - '0';
-      if (whole > (INT64_MAX - d) / 10) overflow = true;
-      if (!overflow) whole = whole * 10 + d;
-      value = value * 10 + d;
+      value += (data_[p++] - '0') * scale;
+      scale /= 10;
       digits = true;
     }
-    bool is_real = overflow;
-    if (p < n && data_[p] == '.') {
-      is_real = true;
-      ++p;
-      double scale = 0.1;
-      while (p < n && data_[p] >= '0' && data_[p] <= '9') {
-        value += (data_[p++] - '0') * scale;
-        scale /= 10;
-        digits = true;
-      }
-    }
-    if (digits) {
-      // Junk glued to a number ("12abc") stays with it, as other readers take it.
-      while (p < n && IsRegular(static_cast<unsigned char>(data_[p]))) ++p;
-      pos_ = p;
-      if (is_real) {
-        real = negative ? -value : value;
-        return Token::kReal;
-      }
-      integer = negative ? -whole : whole;
-      return Token::kInt;
-    }
-    // A lone sign or point: zero, as readers take it.
-    pos_ = p;
-    while (pos_ < n && IsRegular(static_cast<unsigned char>(data_[pos_]))) ++pos_;
+  }
+  // Junk glued to a number ("12abc") stays with it, as other readers take it; a lone sign
+  // or point is zero, as readers take it.
+  while (p < n && IsRegular(static_cast<unsigned char>(data_[p]))) ++p;
+  pos_ = p;
+  if (!digits) {
     integer = 0;
     return Token::kInt;
   }
+  if (is_real) {
+    real = negative ? -value : value;
+    return Token::kReal;
+  }
+  integer = negative ? -whole : whole;
+  return Token::kInt;
+}
+
+Lexer::Token Lexer::Keyword(std::string& text) {
+  const std::size_t n = data_.size();
   while (pos_ < n && IsRegular(static_cast<unsigned char>(data_[pos_]))) {
     text.push_back(data_[pos_++]);
   }

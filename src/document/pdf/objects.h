@@ -92,6 +92,16 @@ class Lexer {
   std::string_view Data() const { return data_; }
 
  private:
+  // One reader per kind of token, each from the token's first byte, as psparser keeps them.
+  Token HexString(std::string& text);
+  Token LiteralString(std::string& text);
+  // The byte a backslash escape at pos_ stands for; false for an escaped line end, which
+  // stands for nothing.
+  bool Escape(char& out);
+  Token Name(std::string& text);
+  Token Number(std::int64_t& integer, double& real);
+  Token Keyword(std::string& text);
+
   std::string_view data_;
   std::size_t pos_ = 0;
 };

@@ -11,19 +11,11 @@
 #include <vector>
 
 #include "document/pdf/file.h"
+#include "document/pdf/layout.h"
 
 namespace kelvaro {
 
 using PdfLimits = pdf::Limits;
-
-// A line of text on a page, in the page's frame as it is shown (after /Rotate): x from the
-// left edge, y of the baseline from the bottom edge, in points.
-struct PdfLine {
-  std::string text;  // UTF-8, never empty; runs apart on the page are parted by one space
-  double x = 0;
-  double y = 0;
-  double font_size = 0;
-};
 
 struct PdfPage {
   double width = 0;  // of the page as shown
