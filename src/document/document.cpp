@@ -1,6 +1,7 @@
 #include "document/document.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace kelvaro {
 
@@ -29,8 +30,8 @@ bool DocumentBudget::Grow(std::size_t bytes) {
 
 bool DocumentBudget::Add(std::vector<TextPiece>& pieces, TextPiece&& piece) {
   const Location& at = piece.location;
-  if (!Take(piece.text.size() + at.sheet.size() + at.cell.size() + at.part.size() +
-            at.heading.size() + at.caption.size()))
+  if (!Take(piece.text.size() + at.sheet.size() + at.cell.size() +
+            std::string_view(PartWords(at.part)).size() + at.heading.size() + at.caption.size()))
     return false;
   pieces.push_back(std::move(piece));
   return true;

@@ -30,9 +30,26 @@ std::string LocationWords(const Location& at) {
     case Location::Kind::kPage:
       return "第 " + Number(at.page) + " 页" + (at.line > 0 ? "第 " + Number(at.line) + " 行" : "");
     case Location::Kind::kPart:
-      return at.paragraph > 0 ? at.part + "第 " + Number(at.paragraph) + " 段" : at.part;
+      return at.paragraph > 0 ? PartWords(at.part) + ("第 " + Number(at.paragraph) + " 段")
+                              : PartWords(at.part);
   }
   return {};
+}
+
+const char* PartWords(Location::Part part) {
+  switch (part) {
+    case Location::Part::kNone:
+      return "";
+    case Location::Part::kHeader:
+      return "页眉";
+    case Location::Part::kFooter:
+      return "页脚";
+    case Location::Part::kFootnote:
+      return "脚注";
+    case Location::Part::kEndnote:
+      return "尾注";
+  }
+  return "";
 }
 
 }  // namespace kelvaro

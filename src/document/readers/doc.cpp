@@ -183,7 +183,8 @@ class RunFinder {
 // top-level tables; the other parts count every paragraph, cells too, within `part`.
 class Story {
  public:
-  Story(formats::Budget& budget, std::vector<TextPiece>& pieces, const char* part, int& paragraphs)
+  Story(formats::Budget& budget, std::vector<TextPiece>& pieces, Location::Part part,
+        int& paragraphs)
       : budget_(budget), pieces_(pieces), part_(part), paragraphs_(paragraphs) {}
 
   // Whether the budget ran out: nothing more is taken then.
@@ -260,7 +261,7 @@ class Story {
 
   void EndParagraph(const Run* paragraph, char32_t mark) {
     const int depth = paragraph == nullptr ? 0 : paragraph->depth;
-    if (part_ != nullptr) {
+    if (part_ != Location::Part::kNone) {
       if (depth > 0 && (paragraph->row_end || paragraph->inner_row_end)) {
         text_.clear();  // a row's end mark is no paragraph of its own
         return;
@@ -305,7 +306,7 @@ class Story {
 
   formats::Budget& budget_;
   std::vector<TextPiece>& pieces_;
-  const char* part_;
+  Location::Part part_;  // kNone for the body
   int& paragraphs_;
   bool too_large_ = false;
   std::string text_;
@@ -450,7 +451,7 @@ bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
   const std::uint64_t endnotes = count(8);
   if (endnotes_at + endnotes > 0xFFFFFFFFu) return Fail(error, DocumentError::kDamaged);
   bool too_large = false;
-  auto walk = [&](std::uint64_t from, std::uint64_t length, const char* part, int& paragraphs) {
+  auto walk = [&](std::uint64_t from, std::uint64_t length, Location::Part part, int& paragraphs) {
     if (too_large) return;
     Story story(budget, pieces, part, paragraphs);
     document.Walk(static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(from + length),
@@ -458,7 +459,7 @@ bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
     too_large = story.TooLarge();
   };
   int body = 0;
-  walk(0, text, nullptr, body);
+  walk(0, text, Location::Part::kNone, body);
 
   // Header stories: six separators and notices, then six per section (even and odd header,
   // even and odd footer, first-page header and footer).
@@ -478,14 +479,15 @@ bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
       const std::uint64_t from = std::min<std::uint64_t>(stories[i], headers);
       const std::uint64_t to = std::min<std::uint64_t>(stories[i + 1], headers);
       if (to > from) {
-        walk(headers_at + from, to - from, footer ? "页脚" : "页眉",
+        walk(headers_at + from, to - from,
+             footer ? Location::Part::kFooter : Location::Part::kHeader,
              footer ? footer_paragraphs : header_paragraphs);
       }
     }
   }
   int footnote_paragraphs = 0, endnote_paragraphs = 0;
-  walk(footnotes_at, footnotes, "脚注", footnote_paragraphs);
-  walk(endnotes_at, endnotes, "尾注", endnote_paragraphs);
+  walk(footnotes_at, footnotes, Location::Part::kFootnote, footnote_paragraphs);
+  walk(endnotes_at, endnotes, Location::Part::kEndnote, endnote_paragraphs);
   return too_large ? Fail(error, DocumentError::kContentTooLarge) : true;
 }
 

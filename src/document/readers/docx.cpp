@@ -155,11 +155,11 @@ bool CaptionWords(std::string_view text) {
 // of part.
 class Walker {
  public:
-  Walker(formats::Budget& budget, std::vector<TextPiece>& pieces, const char* part_name,
+  Walker(formats::Budget& budget, std::vector<TextPiece>& pieces, Location::Part part,
          int& paragraphs, DocxTrace* trace, const Styles* styles = nullptr)
       : budget_(budget),
         pieces_(pieces),
-        part_name_(part_name),
+        part_(part),
         paragraphs_(paragraphs),
         trace_(trace),
         styles_(styles) {}
@@ -198,7 +198,7 @@ class Walker {
   }
 
  private:
-  bool CountsTables() const { return part_name_ == nullptr; }
+  bool CountsTables() const { return part_ == Location::Part::kNone; }
   bool AtCountedTable() const { return counted_depth_ > 0 && tables_ == counted_depth_; }
 
   void Append(std::string_view s) {
@@ -350,12 +350,12 @@ class Walker {
         ++paragraphs_;
         Location at;
         at.paragraph = paragraphs_;
-        if (part_name_ == nullptr) {
+        if (part_ == Location::Part::kNone) {
           at.kind = Location::Kind::kParagraph;
           BodyParagraph(at);
         } else {
           at.kind = Location::Kind::kPart;
-          at.part = part_name_;
+          at.part = part_;
         }
         Emit(std::move(at));
       }
@@ -422,7 +422,7 @@ class Walker {
   formats::Budget& budget_;
   bool too_large_ = false;
   std::vector<TextPiece>& pieces_;
-  const char* part_name_;  // null for the body
+  Location::Part part_;  // kNone for the body
   int& paragraphs_;
   DocxTrace* trace_;
   std::string text_;
@@ -499,7 +499,7 @@ bool WalkDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
   int body_paragraphs = 0;
   package::PartReader body_reader(package, *body);
   if (trace != nullptr) trace->Part(body->name, true);
-  if (!Walker(budget, pieces, nullptr, body_paragraphs, trace, &styles)
+  if (!Walker(budget, pieces, Location::Part::kNone, body_paragraphs, trace, &styles)
            .Walk(body_reader, "document", error, DocumentError::kNotWord)) {
     return false;
   }
@@ -507,13 +507,13 @@ bool WalkDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
   struct PartKind {
     const char* type;
     const char* root;
-    const char* name;
+    Location::Part part;
     bool comments;  // Word allows none in headers and footers
   };
-  const PartKind kinds[] = {{"header", "hdr", "页眉", false},
-                            {"footer", "ftr", "页脚", false},
-                            {"footnotes", "footnotes", "脚注", true},
-                            {"endnotes", "endnotes", "尾注", true}};
+  const PartKind kinds[] = {{"header", "hdr", Location::Part::kHeader, false},
+                            {"footer", "ftr", Location::Part::kFooter, false},
+                            {"footnotes", "footnotes", Location::Part::kFootnote, true},
+                            {"endnotes", "endnotes", Location::Part::kEndnote, true}};
   for (const PartKind& kind : kinds) {
     std::vector<std::string> parts;
     for (const package::Relationship& r : relationships) {
@@ -527,7 +527,7 @@ bool WalkDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
       if (member == nullptr || !package.FirstRead(*member)) continue;
       package::PartReader reader(package, *member);
       if (trace != nullptr) trace->Part(member->name, kind.comments);
-      if (!Walker(budget, pieces, kind.name, paragraphs, trace)
+      if (!Walker(budget, pieces, kind.part, paragraphs, trace)
                .Walk(reader, kind.root, error, DocumentError::kDamaged)) {
         return false;
       }

@@ -156,7 +156,7 @@ bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
     error = DocumentError::kContentTooLarge;
     return false;
   };
-  const auto running = [](const char* part) {
+  const auto running = [](Location::Part part) {
     Location at;
     at.kind = Location::Kind::kPart;
     at.part = part;
@@ -167,7 +167,7 @@ bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
     // The running lines stand once, where they are first met.
     if (page.top > 0 && !header_given) {
       header_given = true;
-      if (!add(Joined(header, 0, header.size()), running("页眉"))) return false;
+      if (!add(Joined(header, 0, header.size()), running(Location::Part::kHeader))) return false;
     }
     Location at;
     at.kind = Location::Kind::kPage;
@@ -179,7 +179,7 @@ bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
     }
     if (page.bottom > 0 && !footer_given) {
       footer_given = true;
-      if (!add(Joined(footer, 0, footer.size()), running("页脚"))) return false;
+      if (!add(Joined(footer, 0, footer.size()), running(Location::Part::kFooter))) return false;
     }
   }
   return true;

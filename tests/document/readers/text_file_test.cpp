@@ -170,7 +170,7 @@ Location Sheet() {
 Location Part(int paragraph) {
   Location l;
   l.kind = Location::Kind::kPart;
-  l.part = "页眉";
+  l.part = Location::Part::kHeader;
   l.paragraph = paragraph;
   return l;
 }
