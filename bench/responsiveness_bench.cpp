@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "batch_window.h"
+#include "qt/program.h"
 #include "query/batch_query.h"
 #include "query/number.h"
 #include "rows/import.h"
 #include "site/standard_site.h"
-#include "qt/program.h"
 
 namespace {
 

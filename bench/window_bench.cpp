@@ -10,10 +10,10 @@
 #include <string>
 
 #include "batch_window.h"
+#include "qt/program.h"
 #include "query/number.h"
 #include "rows/import.h"
 #include "site/standard_site.h"
-#include "qt/program.h"
 
 int main(int argc, char** argv) {
   kelvaro::bench::BatchWindow bench(argc, argv);

@@ -50,7 +50,8 @@ kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test
 kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp changes_test.cpp
   marking_test.cpp)
 kelvaro_windows_tests(site SOURCES national_site_test.cpp)
-kelvaro_windows_tests(rows SOURCES status_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp)
+kelvaro_windows_tests(rows SOURCES status_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp
+  exported_column_test.cpp)
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp)
@@ -59,7 +60,7 @@ kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
 kelvaro_windows_tests(document SOURCES containers/compound_file_test.cpp
   containers/xml_reader_test.cpp containers/zip_reader_test.cpp containers/zip_writer_test.cpp
   pdf/pdf_reader_test.cpp readers/binary_office_test.cpp readers/doc_test.cpp
-  readers/docx_test.cpp readers/exported_column_test.cpp readers/hostile_document_test.cpp
+  readers/docx_test.cpp readers/hostile_document_test.cpp
   readers/pdf_test.cpp readers/text_file_test.cpp readers/xls_test.cpp readers/xlsx_test.cpp
   LIBRARIES ZLIB::ZLIB)
 if(TARGET kelvaro_cli)

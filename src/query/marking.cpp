@@ -89,16 +89,6 @@ XlsxSheet CheckSheet(const std::vector<TableRow>& rows) {
   return sheet;
 }
 
-namespace {
-
-bool Fail(std::string message, Bytes& out, std::string& error) {
-  out.clear();
-  error = std::move(message);
-  return false;
-}
-
-}  // namespace
-
 std::optional<CitationMark> MarkOfRow(const TableRow& row, bool replace) {
   const RowVerdict verdict = VerdictOf(row);
   const bool other_edition = IsCurrent(verdict) && row.notes.edition_matches == false;
@@ -142,15 +132,11 @@ std::string MarkedCopyName(const std::string& path) {
 }
 
 bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<TableRow>& rows,
-                  bool replace, const std::string& time, Bytes& out, std::string& error) {
+                  bool replace, const std::string& time, Bytes& out, DocumentError& error) {
   out.clear();
-  DocumentError why = DocumentError::kNone;
-  if (kind == DocumentKind::kXlsx) {
-    if (AddFirstSheet(bytes, CheckSheet(rows), out, why)) return true;
-    return Fail(DocumentErrorWords(why), out, error);
-  }
-  if (kind != DocumentKind::kDocx)
-    return Fail("只有 Word (.docx) 和 Excel (.xlsx) 文档能标注", out, error);
+  error = DocumentError::kNone;
+  if (kind == DocumentKind::kXlsx) return AddFirstSheet(bytes, CheckSheet(rows), out, error);
+  if (kind != DocumentKind::kDocx) return Fail(error, DocumentError::kNotMarkable);
 
   std::unordered_map<std::string, const TableRow*> by_standard;
   for (const TableRow& row : rows) {
@@ -170,9 +156,7 @@ bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<Table
     return MarkOfRow(here, replace);
   };
   MarkedDocument marked;
-  if (!MarkDocx(bytes, decide, MarkAuthor{"Kelvaro", time}, marked, why)) {
-    return Fail(DocumentErrorWords(why), out, error);
-  }
+  if (!MarkDocx(bytes, decide, MarkAuthor{"Kelvaro", time}, marked, error)) return false;
   out = std::move(marked.bytes);
   return true;
 }

@@ -23,11 +23,6 @@ std::uint32_t U32(std::string_view b, std::size_t at) {
   return U32(std::span(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()), at);
 }
 
-bool Fail(DocumentError& error, DocumentError reason) {
-  error = reason;
-  return false;
-}
-
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -25,11 +25,6 @@ constexpr std::size_t kLocalSize = 30;
 using little_endian::U16;
 using little_endian::U32;
 
-bool Fail(DocumentError& error, DocumentError reason) {
-  error = reason;
-  return false;
-}
-
 // The end-of-central-directory record nearest the end whose directory lies before it. A
 // comment may follow it, so the last 64 KiB are searched.
 bool FindEnd(std::span<const std::uint8_t> a, std::size_t& end_at) {

@@ -40,11 +40,6 @@ std::string Prefix(std::string_view name) {
   return colon == std::string_view::npos ? std::string() : std::string(name.substr(0, colon + 1));
 }
 
-bool Refuse(DocumentError& error, DocumentError reason) {
-  error = reason;
-  return false;
-}
-
 // Bytes replaced in a part; edits at the same place keep their order.
 struct Edit {
   std::size_t at;
@@ -149,7 +144,7 @@ bool Walk(std::string_view xml, const DocumentLimits& limits, const Visitor& vis
   for (;;) {
     const Event e = reader.Next();
     if (e == Event::kDone) return true;
-    if (e == Event::kError) return Refuse(error, package::XmlErrorReason(reader));
+    if (e == Event::kError) return Fail(error, package::XmlErrorReason(reader));
     if (e == Event::kStart) namespaces.Push(reader);
     if (e != Event::kText && !visit(e, reader, namespaces)) return false;
     if (e == Event::kEnd) namespaces.Pop();
@@ -236,7 +231,7 @@ bool ReadWorkbookPart(std::string_view xml, const DocumentLimits& limits, Workbo
         if (depth == 1 && e == Event::kStart) {
           const std::string_view uri = namespaces.Uri(reader.Name());
           if (local != "workbook" || uri != xlsx::kMainNamespace) {
-            return Refuse(error, DocumentError::kNotExcel);  // strict, or no workbook
+            return Fail(error, DocumentError::kNotExcel);  // strict, or no workbook
           }
           part.prefix = Prefix(reader.Name());
           return true;
@@ -300,7 +295,7 @@ bool EditStyles(std::string_view xml, const DocumentLimits& limits, std::string&
         if (depth == 1) {
           if (e == Event::kEnd) return true;
           if (local != "styleSheet" || namespaces.Uri(reader.Name()) != xlsx::kMainNamespace) {
-            return Refuse(error, DocumentError::kNotExcel);
+            return Fail(error, DocumentError::kNotExcel);
           }
           root.Start(reader, xml);
           return true;
@@ -320,7 +315,7 @@ bool EditStyles(std::string_view xml, const DocumentLimits& limits, std::string&
       },
       error);
   if (!read) return false;
-  if (root.empty) return Refuse(error, DocumentError::kDamaged);
+  if (root.empty) return Fail(error, DocumentError::kDamaged);
 
   const std::string prefix = Prefix(root.name);
   const int first_font = found[1].found ? static_cast<int>(found[1].children) : 0;
@@ -386,7 +381,7 @@ class Copier {
   // The member's bytes, all members read counting against the limit on inflated XML.
   bool Read(const ZipMember& member, std::string& out, DocumentError& error) {
     if (member.size > limits_.max_xml - std::min<std::uint64_t>(read_, limits_.max_xml)) {
-      return Refuse(error, DocumentError::kTooLarge);
+      return Fail(error, DocumentError::kTooLarge);
     }
     read_ += member.size;
     return zip_.Extract(member, out, error);
@@ -405,7 +400,7 @@ class Copier {
 bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, DocumentError& error,
                    const DocumentLimits& limits) {
   out.clear();
-  if (!XlsxFits(sheet)) return Refuse(error, DocumentError::kContentTooLarge);
+  if (!XlsxFits(sheet)) return Fail(error, DocumentError::kContentTooLarge);
   // What the reader refuses gets no copy either.
   {
     std::vector<TextPiece> pieces;
@@ -420,7 +415,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   std::unordered_map<const ZipMember*, std::string> changed;
   const auto read = [&](std::string_view name, const ZipMember*& member, std::string& text) {
     member = zip.Find(name);
-    if (member == nullptr) return Refuse(error, DocumentError::kDamaged);
+    if (member == nullptr) return Fail(error, DocumentError::kDamaged);
     return copier.Read(*member, text, error);
   };
 
@@ -432,7 +427,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
       return false;
     }
     for (const Relationship& r : part.relationships) {
-      if (r.type.starts_with(kStrictPrefix)) return Refuse(error, DocumentError::kNotExcel);
+      if (r.type.starts_with(kStrictPrefix)) return Fail(error, DocumentError::kNotExcel);
       if (!r.external && r.type.ends_with("/officeDocument")) {
         main = package::ResolveTarget("", r.target);
       }
@@ -446,7 +441,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
       !ReadWorkbookPart(workbook_text, limits, workbook, error)) {
     return false;
   }
-  if (!workbook.sheets.found) return Refuse(error, DocumentError::kDamaged);
+  if (!workbook.sheets.found) return Fail(error, DocumentError::kDamaged);
 
   const ZipMember* rels_member = nullptr;
   std::string rels_text;
@@ -505,7 +500,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   std::string new_styles_name, new_styles;
   const Relationship* styles_relationship = nullptr;
   for (const Relationship& r : rels.relationships) {
-    if (r.type.starts_with(kStrictPrefix)) return Refuse(error, DocumentError::kNotExcel);
+    if (r.type.starts_with(kStrictPrefix)) return Fail(error, DocumentError::kNotExcel);
     if (!r.external && r.type.ends_with("/styles")) styles_relationship = &r;
   }
   if (styles_relationship != nullptr) {
@@ -567,9 +562,9 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
     if (!new_styles.empty()) writer.Add(new_styles_name, new_styles);
     out = writer.Finish();
   } catch (const std::length_error&) {
-    return Refuse(error, DocumentError::kTooLarge);
+    return Fail(error, DocumentError::kTooLarge);
   } catch (const std::invalid_argument&) {
-    return Refuse(error, DocumentError::kDamaged);
+    return Fail(error, DocumentError::kDamaged);
   }
   error = DocumentError::kNone;
   return true;

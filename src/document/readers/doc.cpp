@@ -317,11 +317,6 @@ class Story {
   int table_ = 0, row_ = 0, column_ = 0;
 };
 
-bool Fail(DocumentError& error, DocumentError reason) {
-  error = reason;
-  return false;
-}
-
 class Document {
  public:
   Document(std::string_view word, std::vector<Piece> pieces, std::vector<Run> paragraphs,

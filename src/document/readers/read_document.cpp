@@ -1,6 +1,7 @@
 #include "document/readers/read_document.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "document/containers/zip_reader.h"
 #include "document/errors.h"
@@ -8,16 +9,6 @@
 #include "text/text.h"
 
 namespace kelvaro {
-
-namespace {
-
-std::string_view TrimAsciiSpaces(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-}  // namespace
 
 DocumentKind DocumentKindOf(std::string_view path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -168,40 +159,6 @@ bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>&
     error = DocumentError::kNone;
   }
   return ok;
-}
-
-std::optional<std::vector<TextPiece>> ExportedNumberColumn(const std::vector<TextPiece>& cells) {
-  if (cells.empty()) return std::nullopt;
-  const Location::Kind kind = cells.front().location.kind;
-  if (kind != Location::Kind::kSheetCell && kind != Location::Kind::kCsvCell) return std::nullopt;
-  const std::string& sheet = cells.front().location.sheet;
-  auto in_table = [&](const TextPiece& p) {
-    return p.location.kind == kind && p.location.sheet == sheet;
-  };
-  int number_column = 0;
-  bool has_ordinal = false;
-  for (const TextPiece& p : cells) {
-    if (!in_table(p) || p.location.row != 1) continue;
-    const std::string_view header = TrimAsciiSpaces(p.text);
-    if (header == "待查标准编号" && number_column == 0) number_column = p.location.column;
-    if (header == "序号") has_ordinal = true;
-  }
-  if (number_column == 0 || !has_ordinal) return std::nullopt;
-  std::vector<TextPiece> column;
-  for (const TextPiece& p : cells) {
-    if (!in_table(p) || p.location.row <= 1 || p.location.column != number_column) continue;
-    TextPiece piece = p;
-    // The export guards a cell a spreadsheet would run as a formula with an apostrophe.
-    if (piece.text.size() >= 2 && piece.text[0] == '\'' &&
-        std::string_view("=+-@").find(piece.text[1]) != std::string_view::npos) {
-      piece.text.erase(0, 1);
-    }
-    column.push_back(std::move(piece));
-  }
-  std::stable_sort(column.begin(), column.end(), [](const TextPiece& a, const TextPiece& b) {
-    return a.location.row < b.location.row;
-  });
-  return column;
 }
 
 }  // namespace kelvaro

@@ -3,7 +3,6 @@
 // (formats::Formats()). Nothing here writes a file.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,11 +48,5 @@ bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>&
 // "?" per maximal invalid sequence (zero bytes count as invalid). Mostly UTF-8: no invalid
 // sequence, or at least twice as many valid sequences of three or four bytes as invalid ones.
 std::string DecodeTextFile(const Bytes& bytes);
-
-// A table Kelvaro exported (row 1 holds the headers 序号 and 待查标准编号, .xlsx or .csv):
-// the pieces of its 待查标准编号 column below the header, in row order (of the first sheet
-// for .xlsx); nothing otherwise. The apostrophe the export puts before a cell starting with
-// = + - or @ is taken off again.
-std::optional<std::vector<TextPiece>> ExportedNumberColumn(const std::vector<TextPiece>& cells);
 
 }  // namespace kelvaro

@@ -28,11 +28,6 @@ constexpr std::uint32_t kArray = 0x0221;
 constexpr std::uint32_t kTable = 0x0236;
 constexpr std::uint32_t kBiff8 = 0x0600;
 
-bool Fail(DocumentError& error, DocumentError reason) {
-  error = reason;
-  return false;
-}
-
 struct Record {
   std::uint32_t type = 0;
   std::string_view data;

@@ -6,6 +6,7 @@
 
 #include "document/readers/pieces.h"
 #include "document/readers/read_document.h"
+#include "rows/import.h"
 #include "support/office_builder.h"
 
 namespace kelvaro {
