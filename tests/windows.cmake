@@ -45,7 +45,7 @@ function(kelvaro_windows_tests module)
   set_tests_properties(${target} PROPERTIES TIMEOUT 900)
 endfunction()
 
-kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
+kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp utf16_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
 kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp changes_test.cpp
   marking_test.cpp)
@@ -57,7 +57,7 @@ kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp)
 # The same documents give the same pieces as on Linux; the comparisons with libzip, expat,
 # poppler, antiword, catdoc and xls2csv and the openpyxl reading of the export stay there.
-kelvaro_windows_tests(document SOURCES containers/compound_file_test.cpp
+kelvaro_windows_tests(document SOURCES cell_name_test.cpp containers/compound_file_test.cpp
   containers/xml_reader_test.cpp containers/zip_reader_test.cpp containers/zip_writer_test.cpp
   pdf/pdf_reader_test.cpp readers/binary_office_test.cpp readers/doc_test.cpp
   readers/docx_test.cpp readers/hostile_document_test.cpp

@@ -5,6 +5,7 @@
 #include "document/containers/little_endian.h"
 #include "document/errors.h"
 #include "text/encoding.h"
+#include "text/utf16.h"
 
 namespace kelvaro {
 
@@ -19,10 +20,6 @@ constexpr std::size_t kEntrySize = 128;
 using little_endian::U16;
 using little_endian::U32;
 
-std::uint32_t U32(std::string_view b, std::size_t at) {
-  return U32(std::span(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()), at);
-}
-
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -32,23 +29,13 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 std::string EntryName(std::string_view entry) {
-  const std::size_t bytes = std::min<std::size_t>(
-      U16(std::span(reinterpret_cast<const std::uint8_t*>(entry.data()), entry.size()), 64), 64);
+  const std::size_t bytes = std::min<std::size_t>(U16(entry, 64), 64);
+  const auto unit = [&](std::size_t k) -> char32_t { return U16(entry, 2 * k); };
+  const std::size_t units = bytes / 2;
   std::string name;
-  for (std::size_t i = 0; i + 1 < bytes; i += 2) {
-    char32_t c =
-        static_cast<std::uint8_t>(entry[i]) | (static_cast<std::uint8_t>(entry[i + 1]) << 8);
-    if (c == 0) break;
-    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes) {
-      const char32_t low =
-          static_cast<std::uint8_t>(entry[i + 2]) | (static_cast<std::uint8_t>(entry[i + 3]) << 8);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-    }
-    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-    AppendUtf8(name, c);
+  for (std::size_t k = 0; k < units && unit(k) != 0; ++k) {
+    const char32_t c = NextCodePoint(unit, units, k);
+    AppendUtf8(name, IsSurrogate(c) ? kReplacementCharacter : c);
   }
   return name;
 }

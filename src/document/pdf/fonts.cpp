@@ -4,6 +4,7 @@
 
 #include "document/pdf/font_tables.h"
 #include "text/encoding.h"
+#include "text/utf16.h"
 
 namespace kelvaro::pdf {
 
@@ -25,19 +26,14 @@ std::u32string Utf16(std::string_view bytes) {
     out.push_back(static_cast<unsigned char>(bytes[0]));
     return out;
   }
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    char32_t unit =
-        static_cast<unsigned char>(bytes[i]) << 8 | static_cast<unsigned char>(bytes[i + 1]);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
-      const char32_t low =
-          static_cast<unsigned char>(bytes[i + 2]) << 8 | static_cast<unsigned char>(bytes[i + 3]);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-    }
-    out.push_back(unit);
-  }
+  // Big-endian, as PDF strings hold UTF-16; a lone surrogate is dropped when the text is
+  // written (AppendCodePoint).
+  const auto unit = [&](std::size_t k) -> char32_t {
+    return static_cast<char32_t>(static_cast<unsigned char>(bytes[2 * k]) << 8 |
+                                 static_cast<unsigned char>(bytes[2 * k + 1]));
+  };
+  const std::size_t units = bytes.size() / 2;
+  for (std::size_t k = 0; k < units; ++k) out.push_back(NextCodePoint(unit, units, k));
   return out;
 }
 
@@ -66,7 +62,7 @@ std::string BaseFontName(const Object& font) {
 }  // namespace
 
 void AppendCodePoint(std::string& out, char32_t c) {
-  if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return;
+  if (c == 0 || c > 0x10FFFF || IsSurrogate(c)) return;
   AppendUtf8(out, c);
 }
 

@@ -8,21 +8,15 @@
 #include <vector>
 
 #include "document/containers/compound_file.h"
+#include "document/containers/little_endian.h"
 #include "document/document.h"
 #include "document/readers/formats.h"
 
 namespace kelvaro::binary {
 
-// The value at `at`, or 0 when it does not lie wholly inside `b`.
-inline std::uint32_t U8(std::string_view b, std::uint64_t at) {
-  return at < b.size() ? static_cast<std::uint8_t>(b[at]) : 0;
-}
-inline std::uint32_t U16(std::string_view b, std::uint64_t at) {
-  return at + 2 <= b.size() ? U8(b, at) | (U8(b, at + 1) << 8) : 0;
-}
-inline std::uint32_t U32(std::string_view b, std::uint64_t at) {
-  return at + 4 <= b.size() ? U16(b, at) | (U16(b, at + 2) << 16) : 0;
-}
+using little_endian::U16;
+using little_endian::U32;
+using little_endian::U8;
 
 // The text of a Word 97-2003 document in its compound file. `not_word` is the reason given
 // when the WordDocument stream is missing or in no format read here; past the budget,

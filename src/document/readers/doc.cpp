@@ -7,6 +7,7 @@
 #include "document/errors.h"
 #include "document/readers/binary_office.h"
 #include "text/encoding.h"
+#include "text/utf16.h"
 
 namespace kelvaro::binary {
 
@@ -341,15 +342,15 @@ class Document {
                                        : U16(word_, fc);
         const Run* character = characters.Find(fc);
         if (character != nullptr && character->deleted) continue;
-        if (c >= 0xD800 && c <= 0xDBFF && cp + 1 < last) {
+        if (IsHighSurrogate(c) && cp + 1 < last) {
           const char32_t low = U16(word_, fc + 2);
-          if (low >= 0xDC00 && low <= 0xDFFF) {
-            story.Character(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), nullptr, false);
+          if (IsLowSurrogate(low)) {
+            story.Character(JoinSurrogates(c, low), nullptr, false);
             ++cp;
             continue;
           }
         }
-        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+        if (IsSurrogate(c)) c = kReplacementCharacter;
         const Run* paragraph = paragraphs.Find(fc);
         const bool ends =
             paragraph != nullptr ? fc + width == paragraph->fc_end : c == 0x0D || c == 0x07;

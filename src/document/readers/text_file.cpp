@@ -6,6 +6,7 @@
 #include "document/readers/formats.h"
 #include "document/readers/read_document.h"
 #include "text/encoding.h"
+#include "text/utf16.h"
 
 namespace kelvaro {
 
@@ -46,26 +47,22 @@ std::string CleanUtf8(std::string_view bytes, Utf8Counts& counts) {
 }
 
 std::string Utf16ToUtf8(const Bytes& bytes, std::size_t start, bool big_endian) {
-  auto unit = [&](std::size_t at) -> char32_t {
-    const std::uint8_t a = bytes[at], b = bytes[at + 1];
+  auto unit = [&](std::size_t k) -> char32_t {
+    const std::uint8_t a = bytes[start + 2 * k], b = bytes[start + 2 * k + 1];
     return big_endian ? static_cast<char32_t>((a << 8) | b) : static_cast<char32_t>((b << 8) | a);
   };
+  const std::size_t units = (bytes.size() - start) / 2;
   std::string out;
   out.reserve(bytes.size());
-  std::size_t at = start;
-  for (; at + 1 < bytes.size(); at += 2) {
-    char32_t c = unit(at);
-    if (c >= 0xD800 && c <= 0xDBFF && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 &&
-        unit(at + 2) <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
-      at += 2;
-    } else if ((c >= 0xD800 && c <= 0xDFFF) || c == 0) {
+  for (std::size_t k = 0; k < units; ++k) {
+    const char32_t c = NextCodePoint(unit, units, k);
+    if (IsSurrogate(c) || c == 0) {
       out += '?';
-      continue;
+    } else {
+      AppendUtf8(out, c);
     }
-    AppendUtf8(out, c);
   }
-  if (at < bytes.size()) out += '?';  // half a unit at the end
+  if ((bytes.size() - start) % 2 != 0) out += '?';  // half a unit at the end
   return out;
 }
 

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <set>
 
+#include "document/cell_name.h"
 #include "document/errors.h"
 #include "document/readers/binary_office.h"
 #include "text/encoding.h"
+#include "text/utf16.h"
 
 namespace kelvaro::binary {
 
@@ -97,18 +99,18 @@ class Continued {
         char32_t c = width == 2 ? U16(data_, at_) : U8(data_, at_);
         at_ += width;
         if (high != 0) {
-          if (c >= 0xDC00 && c <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00));
+          if (IsLowSurrogate(c)) {
+            AppendUtf8(out, JoinSurrogates(high, c));
             high = 0;
             continue;
           }
-          AppendUtf8(out, 0xFFFD);
+          AppendUtf8(out, kReplacementCharacter);
           high = 0;
         }
-        if (c >= 0xD800 && c <= 0xDBFF) {
+        if (IsHighSurrogate(c)) {
           high = static_cast<char16_t>(c);
         } else {
-          AppendUtf8(out, c >= 0xDC00 && c <= 0xDFFF ? 0xFFFD : c);
+          AppendUtf8(out, IsLowSurrogate(c) ? kReplacementCharacter : c);
         }
       }
       if (count == 0) break;
@@ -119,7 +121,7 @@ class Continued {
       at_ = *boundary;  // characters go on in the next CONTINUE, after their own flags
       flags = Take8();
     }
-    if (high != 0) AppendUtf8(out, 0xFFFD);
+    if (high != 0) AppendUtf8(out, kReplacementCharacter);
     at_ += 4 * std::size_t{runs} + extended;
     return true;
   }
@@ -139,14 +141,6 @@ struct Cell {
   std::uint32_t row, column;
   std::string text;
 };
-
-std::string CellName(std::uint32_t column, std::uint32_t row) {
-  std::string letters;
-  for (std::uint32_t c = column; c > 0; c = (c - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-  }
-  return letters + std::to_string(row);
-}
 
 // A cell record's row and column (0-based) and, after them, the XF index.
 void Place(std::string_view data, Cell& cell) {

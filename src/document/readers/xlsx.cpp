@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "document/cell_name.h"
 #include "document/containers/package.h"
 #include "document/errors.h"
 #include "document/readers/formats.h"
@@ -72,14 +73,6 @@ bool ParseCellReference(std::string_view ref, int& column, int& row) {
   if (i == 0 || i == ref.size() || ref[i] == '0') return false;
   row = IntValue(ref.substr(i));
   return row >= 1 && row <= kMaxRow;
-}
-
-std::string CellName(int column, int row) {
-  std::string letters;
-  for (int c = column; c > 0; c = (c - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-  }
-  return letters + std::to_string(row);
 }
 
 bool Failed(const package::PartReader& reader, DocumentError& error) {
@@ -241,7 +234,8 @@ bool ReadSheet(package::PartReader& reader, const SharedStrings& strings, const 
         piece.text = std::move(text);
         piece.location.kind = Location::Kind::kSheetCell;
         piece.location.sheet = sheet;
-        piece.location.cell = CellName(column, row);
+        piece.location.cell =
+            CellName(static_cast<std::uint32_t>(column), static_cast<std::uint32_t>(row));
         piece.location.row = row;
         piece.location.column = column;
         if (!budget.Add(pieces, std::move(piece))) return TooLarge(error);

@@ -1,4 +1,5 @@
 #include "document/writers/xlsx_writer.h"
+#include "document/cell_name.h"
 
 #include <algorithm>
 #include <charconv>
@@ -311,14 +312,6 @@ std::string SheetDefinedNames(std::string_view prefix, const std::string& name, 
 
 namespace {
 
-std::string ColumnName(std::size_t column) {
-  std::string name;
-  for (std::size_t n = column + 1; n > 0; n = (n - 1) / 26) {
-    name.insert(name.begin(), static_cast<char>('A' + (n - 1) % 26));
-  }
-  return name;
-}
-
 void AppendNumber(std::string& out, std::size_t n) {
   char buffer[24];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, n);
@@ -399,7 +392,9 @@ class SheetBuilder {
     number_column_ = column(sheet.number_column);
     link_column_ = column(sheet.link_column);
     names_.reserve(columns_);
-    for (std::size_t c = 0; c < columns_; ++c) names_.push_back(ColumnName(c));
+    for (std::size_t c = 0; c < columns_; ++c) {
+      names_.push_back(ColumnName(static_cast<std::uint32_t>(c + 1)));
+    }
     widths_.assign(columns_, 0);
   }
 
