@@ -190,10 +190,8 @@ bool ReadRelationships(Package& package, std::string_view part, std::vector<Rela
     const std::string* mode = reader.Attribute(Ns::kOther, "TargetMode");
     if (id == nullptr || type == nullptr || target == nullptr) continue;
     if (mode != nullptr && *mode == "External") continue;
-    const std::size_t last = type->rfind('/');
-    Relationship r{*id, last == std::string::npos ? *type : type->substr(last + 1),
-                   ResolveTarget(part, *target)};
-    if (!package.Held().Take(r.id.size() + r.type.size() + r.target.size())) {
+    Relationship r{*id, *type, *target, false, ResolveTarget(part, *target)};
+    if (!package.Held().Take(r.id.size() + r.Kind().size() + r.part.size())) {
       error = DocumentError::kContentTooLarge;
       return false;
     }
@@ -201,10 +199,16 @@ bool ReadRelationships(Package& package, std::string_view part, std::vector<Rela
   }
 }
 
+std::string_view Relationship::Kind() const {
+  const std::size_t last = type.rfind('/');
+  return last == std::string::npos ? std::string_view(type)
+                                   : std::string_view(type).substr(last + 1);
+}
+
 std::string MainPart(const std::vector<Relationship>& package_relationships,
                      std::string_view fallback) {
   for (const Relationship& r : package_relationships) {
-    if (r.type == "officeDocument") return r.target;
+    if (r.Kind() == "officeDocument") return r.part;
   }
   return std::string(fallback);
 }

@@ -80,10 +80,17 @@ class PartReader {
   bool pop_next_ = false;
 };
 
+// A relationship of a part to another, as its relationships part holds it: the readers and
+// the markers share this one model.
 struct Relationship {
   std::string id;
-  std::string type;    // its last segment: "officeDocument", "header", "worksheet", ...
-  std::string target;  // the member it names, resolved against the source part
+  std::string type;    // whole: "http://schemas.openxmlformats.org/.../relationships/header"
+  std::string target;  // as written
+  bool external = false;
+  std::string part;  // the member `target` names, resolved against the source part; internal only
+
+  // The type's last segment: "officeDocument", "header", "worksheet", ...
+  std::string_view Kind() const;
 };
 // The relationships of `part` ("word/document.xml" -> "word/_rels/document.xml.rels"; "" for
 // the package's own), internal targets only, each held in the package's budget. No

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/containers/package_edit.h"
 #include "document/containers/xml_reader.h"
 #include "document/containers/zip_reader.h"
 #include "document/containers/zip_writer.h"
@@ -556,23 +557,6 @@ std::vector<std::string> AttributeValues(std::string_view xml, std::string_view 
   return out;
 }
 
-constexpr char kCommentsType[] =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments";
-
-// Where the main part's comments are, by its relationships; empty when it has none.
-std::string CommentsPart(std::string_view rels, std::string_view main, const XmlLimits& limits) {
-  XmlReader reader(rels, limits);
-  for (Event e = reader.Next(); e != Event::kDone && e != Event::kError; e = reader.Next()) {
-    if (e != Event::kStart || LocalName(reader.Name()) != "Relationship") continue;
-    const std::string* type = reader.FindAttribute("Type");
-    const std::string* target = reader.FindAttribute("Target");
-    const std::string* mode = reader.FindAttribute("TargetMode");
-    if (type == nullptr || target == nullptr || (mode != nullptr && *mode == "External")) continue;
-    if (type->ends_with("/comments")) return package::ResolveTarget(main, *target);
-  }
-  return {};
-}
-
 std::string CommentsXml(const std::vector<CommentText>& comments, const MarkAuthor& author,
                         std::int64_t id_base) {
   std::string out;
@@ -594,32 +578,40 @@ std::string CommentsXml(const std::vector<CommentText>& comments, const MarkAuth
   return out;
 }
 
+constexpr std::string_view kCommentsContentType =
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.comments+xml";
+
 // The comments' part, its relationship and its content type, created or added to.
 class CommentParts {
  public:
-  bool Prepare(const ZipReader& zip, const std::string& main, const XmlLimits& limits,
+  bool Prepare(const ZipReader& zip, const std::string& main, const DocumentLimits& limits,
                DocumentError& error) {
+    limits_ = package::PartLimits(limits);
     rels_name_ = package::RelationshipsPart(main);
-    if (const ZipMember* rels = zip.Find(rels_name_)) {
-      rels_name_ = rels->name;
-      if (!zip.Extract(*rels, rels_, error)) return false;
-      name_ = CommentsPart(rels_, main, limits);
+    std::string rels;
+    if (const ZipMember* member = zip.Find(rels_name_)) {
+      rels_name_ = member->name;
+      if (!zip.Extract(*member, rels, error)) return false;
       has_rels_ = true;
     }
-    related_ = !name_.empty();
-    if (name_.empty()) {
-      const std::size_t slash = main.rfind('/');
-      name_ = main.substr(0, slash == std::string::npos ? 0 : slash + 1) + "comments.xml";
+    if (!relationships_.Read(main, has_rels_ ? &rels : nullptr, limits, error)) return false;
+    const std::size_t slash = main.rfind('/');
+    const std::string folder = main.substr(0, slash == std::string::npos ? 0 : slash + 1);
+    if (const package::Relationship* related = relationships_.Find("comments")) {
+      name_ = related->part;
+    } else {
+      name_ = folder + "comments.xml";
+      relationships_.Add("comments",
+                         name_.starts_with(folder) ? name_.substr(folder.size()) : "/" + name_);
     }
     if (const ZipMember* comments = zip.Find(name_)) {
       name_ = comments->name;
       if (!zip.Extract(*comments, comments_, error)) return false;
       exists_ = true;
-      for (const std::string& id : AttributeValues(comments_, "comment", "id", limits)) {
+      for (const std::string& id : AttributeValues(comments_, "comment", "id", limits_)) {
         largest_id_ = std::max(largest_id_, IdValue(&id));
       }
     }
-    main_ = main;
     return true;
   }
 
@@ -629,65 +621,78 @@ class CommentParts {
   bool Exists() const { return exists_; }
   bool HasRels() const { return has_rels_; }
 
-  std::string Comments(const std::string& ours, const XmlLimits& limits) const {
+  std::string Comments(const std::string& ours) const {
     std::string xml = comments_;
-    if (exists_ && InsertBeforeRootEnd(xml, ours, limits)) return xml;
+    if (exists_ && InsertBeforeRootEnd(xml, ours, limits_)) return xml;
     return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n") +
            "<w:comments xmlns:w=\"" + kWordUri + "\">" + ours + "</w:comments>";
   }
 
-  std::string Relationships(const XmlLimits& limits) const {
-    if (related_) return rels_;
-    const std::vector<std::string> ids = AttributeValues(rels_, "Relationship", "Id", limits);
-    std::string id;
-    for (std::size_t n = ids.size() + 1;; ++n) {
-      id = "rId" + std::to_string(n);
-      if (std::find(ids.begin(), ids.end(), id) == ids.end()) break;
-    }
-    const std::size_t slash = main_.rfind('/');
-    const std::string folder = main_.substr(0, slash == std::string::npos ? 0 : slash + 1);
-    const std::string target =
-        name_.starts_with(folder) ? name_.substr(folder.size()) : "/" + name_;
-    const std::string rel =
-        "<Relationship "
-        "xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-        "relationships\" Id=\"" +
-        id + "\" Type=\"" + kCommentsType + "\" Target=\"" + Escape(target) + "\"/>";
-    std::string xml = rels_;
-    if (has_rels_ && InsertBeforeRootEnd(xml, rel, limits)) return xml;
-    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n") +
-           "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-           "relationships\">" +
-           rel + "</Relationships>";
-  }
+  std::string Relationships() const { return relationships_.Xml(); }
 
-  std::string ContentTypes(std::string xml, const XmlLimits& limits) const {
-    const std::string part = "/" + name_;
-    for (const std::string& name : AttributeValues(xml, "Override", "PartName", limits)) {
-      if (name == part) return xml;
-    }
-    InsertBeforeRootEnd(xml,
-                        "<Override "
-                        "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\" "
-                        "PartName=\"" +
-                            Escape(part) +
-                            "\" ContentType=\"application/"
-                            "vnd.openxmlformats-officedocument.wordprocessingml.comments+xml\"/>",
-                        limits);
-    return xml;
+  // Content types that do not read are left as they were, as the rest of the package is.
+  std::string ContentTypes(std::string xml, const DocumentLimits& limits) const {
+    package::ContentTypes types;
+    DocumentError error = DocumentError::kNone;
+    if (!types.Read(xml, limits, error)) return xml;
+    types.Add(name_, kCommentsContentType);
+    return types.Xml();
   }
 
  private:
-  std::string main_;
+  XmlLimits limits_;
   std::string rels_name_;
-  std::string rels_;
+  package::Relationships relationships_;
   std::string name_;
   std::string comments_;
   bool has_rels_ = false;
-  bool related_ = false;
   bool exists_ = false;
   std::int64_t largest_id_ = -1;
 };
+
+}  // namespace
+
+namespace {
+
+// `data` with its planned runs written anew; a run that does not read again stays as it was.
+std::string MarkedPart(const std::string& data, const std::vector<RunPlan>& plans,
+                       RunWriter& writer) {
+  std::string marked;
+  std::size_t copied = 0;
+  for (const RunPlan& plan : plans) {
+    if (plan.begin < copied || plan.end > data.size()) continue;
+    marked.append(data, copied, plan.begin - copied);
+    copied = plan.begin;
+    const std::string_view run(data.data() + plan.begin, plan.end - plan.begin);
+    if (writer.Write(run, plan, marked)) copied = plan.end;
+  }
+  marked.append(data, copied);
+  return marked;
+}
+
+// Every member of `zip` into `out`, in its order: marked where the tracer planned runs, the
+// comments' parts edited when there are comments (`comments` not null).
+bool CopyMembers(const ZipReader& zip, Tracer& tracer, RunWriter& writer,
+                 const CommentParts* comments, const std::string& comments_xml,
+                 const DocumentLimits& limits, ZipWriter& out, DocumentError& error) {
+  std::string data;
+  for (const ZipMember& member : zip.Members()) {
+    if (!zip.Extract(member, data, error)) return false;
+    const auto plans = tracer.Parts().find(member.name);
+    if (plans != tracer.Parts().end() && !plans->second.empty()) {
+      data = MarkedPart(data, plans->second, writer);
+    }
+    if (comments != nullptr && member.name == comments->Name()) {
+      data = comments->Comments(comments_xml);
+    } else if (comments != nullptr && member.name == comments->RelsName()) {
+      data = comments->Relationships();
+    } else if (comments != nullptr && member.name == "[Content_Types].xml") {
+      data = comments->ContentTypes(std::move(data), limits);
+    }
+    out.Add(member.name, data, member.method != 0);
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -703,59 +708,30 @@ bool MarkDocx(const Bytes& docx, const MarkDecider& decide, const MarkAuthor& au
   }
   ZipReader zip;
   if (!zip.Open(docx, error)) return false;
-  const XmlLimits xml_limits = package::PartLimits(limits);
   CommentParts comments;
   const bool commented = !tracer.Comments().empty();
-  if (commented && !comments.Prepare(zip, tracer.Main(), xml_limits, error)) return false;
+  if (commented && !comments.Prepare(zip, tracer.Main(), limits, error)) return false;
   const std::int64_t id_base = std::max(tracer.LargestId(), comments.LargestId()) + 1;
   std::int64_t next_id = tracer.IdsTaken();
-  RunWriter writer(author, xml_limits, id_base, next_id);
-
-  ZipWriter zip_out;
-  std::string data;
+  RunWriter writer(author, package::PartLimits(limits), id_base, next_id);
+  const std::string comments_xml =
+      commented ? CommentsXml(tracer.Comments(), author, id_base) : std::string();
   try {
-    for (const ZipMember& member : zip.Members()) {
-      if (!zip.Extract(member, data, error)) {
-        out = {};
-        return false;
-      }
-      const auto plans = tracer.Parts().find(member.name);
-      if (plans != tracer.Parts().end() && !plans->second.empty()) {
-        std::string marked;
-        std::size_t copied = 0;
-        for (const RunPlan& plan : plans->second) {
-          if (plan.begin < copied || plan.end > data.size()) continue;
-          marked.append(data, copied, plan.begin - copied);
-          copied = plan.begin;
-          const std::string_view run(data.data() + plan.begin, plan.end - plan.begin);
-          if (writer.Write(run, plan, marked)) copied = plan.end;
-        }
-        marked.append(data, copied);
-        data = std::move(marked);
-      }
-      if (commented) {
-        if (member.name == comments.Name()) {
-          data = comments.Comments(CommentsXml(tracer.Comments(), author, id_base), xml_limits);
-        } else if (member.name == comments.RelsName()) {
-          data = comments.Relationships(xml_limits);
-        } else if (member.name == "[Content_Types].xml") {
-          data = comments.ContentTypes(std::move(data), xml_limits);
-        }
-      }
-      zip_out.Add(member.name, data, member.method != 0);
+    ZipWriter zip_out;
+    if (!CopyMembers(zip, tracer, writer, commented ? &comments : nullptr, comments_xml, limits,
+                     zip_out, error)) {
+      return false;
     }
     if (commented && !comments.Exists()) {
-      zip_out.Add(comments.Name(),
-                  comments.Comments(CommentsXml(tracer.Comments(), author, id_base), xml_limits));
+      zip_out.Add(comments.Name(), comments.Comments(comments_xml));
     }
     if (commented && !comments.HasRels()) {
-      zip_out.Add(comments.RelsName(), comments.Relationships(xml_limits));
+      zip_out.Add(comments.RelsName(), comments.Relationships());
     }
     out.bytes = zip_out.Finish();
   } catch (const std::length_error&) {  // past what a zip without zip64 holds
     out = {};
-    error = DocumentError::kTooLarge;
-    return false;
+    return Fail(error, DocumentError::kTooLarge);
   }
   out.marked = tracer.Marked();
   return true;

@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "document/containers/package.h"
+#include "document/containers/package_edit.h"
 #include "document/containers/xml_reader.h"
 #include "document/containers/zip_reader.h"
 #include "document/containers/zip_writer.h"
@@ -22,42 +22,17 @@ namespace kelvaro {
 
 namespace {
 
+using Event = XmlReader::Event;
+using package::Edit;
+using package::Element;
+
+constexpr std::string_view kStrictPrefix = "http://purl.oclc.org/ooxml/";
+
 // A sheet index one place further on, for the sheet put before it; anything else as it was.
 std::string ShiftedIndex(std::string_view v) {
   std::size_t n = 0;
   const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
   return ec == std::errc() && end == v.data() + v.size() ? std::to_string(n + 1) : std::string(v);
-}
-
-using Event = XmlReader::Event;
-
-constexpr std::string_view kStrictPrefix = "http://purl.oclc.org/ooxml/";
-constexpr std::string_view kRelationshipType =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
-
-std::string Prefix(std::string_view name) {
-  const std::size_t colon = name.find(':');
-  return colon == std::string_view::npos ? std::string() : std::string(name.substr(0, colon + 1));
-}
-
-// Bytes replaced in a part; edits at the same place keep their order.
-struct Edit {
-  std::size_t at;
-  std::size_t length;
-  std::string text;
-};
-
-std::string Apply(std::string_view xml, std::vector<Edit> edits) {
-  std::stable_sort(edits.begin(), edits.end(),
-                   [](const Edit& a, const Edit& b) { return a.at < b.at; });
-  std::string out;
-  std::size_t done = 0;
-  for (const Edit& edit : edits) {
-    out.append(xml.substr(done, edit.at - done)).append(edit.text);
-    done = edit.at + edit.length;
-  }
-  out.append(xml.substr(done));
-  return out;
 }
 
 // Our elements in a part whose main namespace has a prefix.
@@ -73,134 +48,13 @@ std::string WithPrefix(std::string_view xml, const std::string& prefix) {
   return out;
 }
 
-// Where an element stands, to put more inside it.
-struct Element {
-  bool found = false;
-  std::string name;         // as written
-  std::size_t begin = 0;    // its start tag's '<'
-  std::size_t inside = 0;   // past its start tag
-  std::size_t closing = 0;  // its end tag's '<'
-  std::size_t end = 0;      // past its end tag
-  bool empty = false;       // <x/>
-  std::size_t children = 0;
-
-  void Start(const XmlReader& reader, std::string_view xml) {
-    found = true;
-    name = std::string(reader.Name());
-    begin = reader.TagBegin();
-    inside = reader.TagEnd();
-    empty = xml.substr(inside - 2, 2) == "/>";
-  }
-  void Stop(const XmlReader& reader) {
-    closing = reader.TagBegin();
-    end = reader.TagEnd();
-  }
-  // `text` as its last children.
-  Edit Append(const std::string& text) const {
-    if (empty) return {inside - 2, 2, ">" + text + "</" + name + ">"};
-    return {closing, 0, text};
-  }
-  Edit Prepend(const std::string& text) const {
-    if (empty) return Append(text);
-    return {inside, 0, text};
-  }
-};
-
-// The value of the unprefixed attribute `name` in the start tag at [begin, end) of `xml`,
-// which the reader has found well-formed.
-bool FindValue(std::string_view xml, std::size_t begin, std::size_t end, std::string_view name,
-               std::size_t& at, std::size_t& length) {
-  const std::string_view tag = xml.substr(begin, end - begin);
-  std::size_t i = 1;
-  while (i < tag.size() && tag[i] != ' ' && tag[i] != '\t' && tag[i] != '\n' && tag[i] != '\r' &&
-         tag[i] != '/' && tag[i] != '>') {
-    ++i;
-  }
-  for (;;) {
-    const std::size_t name_at = tag.find_first_not_of(" \t\r\n", i);
-    if (name_at == std::string_view::npos || tag[name_at] == '/' || tag[name_at] == '>') {
-      return false;
-    }
-    const std::size_t equals = tag.find('=', name_at);
-    const std::size_t name_end = tag.find_first_of(" \t\r\n=", name_at);
-    const std::size_t quote = tag.find_first_of("\"'", equals);
-    const std::size_t close = tag.find(tag[quote], quote + 1);
-    if (tag.substr(name_at, name_end - name_at) == name) {
-      at = begin + quote + 1;
-      length = close - quote - 1;
-      return true;
-    }
-    i = close + 1;
-  }
-}
-
-// Reads `xml` whole, calling `visit` on every start and end tag with the namespaces in scope;
-// false with the reader's reason when the part is refused, or with visit's.
-using Visitor = std::function<bool(Event, const XmlReader&, const XmlNamespaces&)>;
-bool Walk(std::string_view xml, const DocumentLimits& limits, const Visitor& visit,
-          DocumentError& error) {
-  XmlReader reader(xml, package::PartLimits(limits));
-  XmlNamespaces namespaces;
-  for (;;) {
-    const Event e = reader.Next();
-    if (e == Event::kDone) return true;
-    if (e == Event::kError) return Fail(error, package::XmlErrorReason(reader));
-    if (e == Event::kStart) namespaces.Push(reader);
-    if (e != Event::kText && !visit(e, reader, namespaces)) return false;
-    if (e == Event::kEnd) namespaces.Pop();
-  }
-}
-
-struct Relationship {
-  std::string id;
-  std::string type;  // whole
-  std::string target;
-  bool external = false;
-};
-
-struct RelationshipsPart {
-  Element root;
-  std::vector<Relationship> relationships;
-};
-
-bool ReadRelationshipsPart(std::string_view xml, const DocumentLimits& limits,
-                           RelationshipsPart& part, DocumentError& error) {
-  return Walk(
-      xml, limits,
-      [&](Event e, const XmlReader& reader, const XmlNamespaces&) {
-        if (reader.Depth() == (e == Event::kStart ? 1 : 0)) {
-          if (e == Event::kStart) part.root.Start(reader, xml);
-          if (e == Event::kEnd) part.root.Stop(reader);
-        } else if (e == Event::kStart && reader.Depth() == 2 &&
-                   LocalName(reader.Name()) == "Relationship") {
-          const std::string* id = reader.FindAttribute("Id");
-          const std::string* type = reader.FindAttribute("Type");
-          const std::string* target = reader.FindAttribute("Target");
-          const std::string* mode = reader.FindAttribute("TargetMode");
-          if (id == nullptr || type == nullptr || target == nullptr) return true;
-          part.relationships.push_back(
-              {*id, *type, *target, mode != nullptr && *mode == "External"});
-        }
-        return true;
-      },
-      error);
-}
-
-std::string UnusedId(const RelationshipsPart& part, std::size_t& next) {
-  for (;; ++next) {
-    const std::string id = "rId" + std::to_string(next);
-    if (std::none_of(part.relationships.begin(), part.relationships.end(),
-                     [&](const Relationship& r) { return r.id == id; })) {
-      ++next;
-      return id;
-    }
-  }
-}
-
 std::string Folder(std::string_view part) {
   const std::size_t slash = part.rfind('/');
   return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
 }
+
+// A Strict Open XML relationship: the strict workbook is read but not copied.
+bool IsStrict(const package::Relationship& r) { return r.type.starts_with(kStrictPrefix); }
 
 // What the workbook part needs changed, found on the way through it.
 struct WorkbookPart {
@@ -213,81 +67,105 @@ struct WorkbookPart {
   std::vector<Edit> edits;
 };
 
+// The workbook part's walk: its root, the collections below it, and their members.
+class WorkbookReader {
+ public:
+  WorkbookReader(std::string_view xml, WorkbookPart& part, DocumentError& error)
+      : xml_(xml), part_(part), error_(error) {}
+
+  bool Visit(Event e, const XmlReader& reader, const XmlNamespaces& namespaces) {
+    const std::string_view local = LocalName(reader.Name());
+    const int depth = reader.Depth() + (e == Event::kEnd ? 1 : 0);
+    if (depth == 1 && e == Event::kStart) {
+      if (local != "workbook" || namespaces.Uri(reader.Name()) != xlsx::kMainNamespace) {
+        return Fail(error_, DocumentError::kNotExcel);  // strict, or no workbook
+      }
+      part_.prefix = package::PrefixOf(reader.Name());
+    } else if (depth == 2) {
+      Collection(e == Event::kStart, local, reader);
+    } else if (depth == 3 && e == Event::kStart) {
+      Member(local, reader);
+    }
+    return true;
+  }
+
+ private:
+  void Collection(bool start, std::string_view local, const XmlReader& reader) {
+    if (local == "bookViews") in_book_views_ = start;
+    if (local == "definedNames") {
+      in_defined_names_ = start;
+      start ? part_.defined_names.Start(reader, xml_) : part_.defined_names.Stop(reader);
+    }
+    if (local == "sheets") {
+      in_sheets_ = start;
+      start ? part_.sheets.Start(reader, xml_) : part_.sheets.Stop(reader);
+    }
+    if (!start &&
+        (local == "sheets" || local == "functionGroups" || local == "externalReferences")) {
+      part_.defined_names_at = std::max(part_.defined_names_at, reader.TagEnd());
+    }
+  }
+
+  void Member(std::string_view local, const XmlReader& reader) {
+    if (in_book_views_ && local == "workbookView") {
+      // The user's active sheet stays active, one place further on: a second selected
+      // sheet would group the two in Excel, and its tabSelected lies in the user's own part.
+      if (reader.FindAttribute("activeTab") != nullptr) {
+        SetValue(reader, "activeTab", ShiftedIndex);
+      } else {
+        part_.edits.push_back(
+            {reader.TagBegin() + 1 + reader.Name().size(), 0, " activeTab=\"1\""});
+      }
+      SetValue(reader, "firstSheet", [](std::string_view) { return "0"; });
+    } else if (in_defined_names_ && local == "definedName") {
+      SetValue(reader, "localSheetId", ShiftedIndex);
+    } else if (in_sheets_ && local == "sheet") {
+      if (const std::string* name = reader.FindAttribute("name")) part_.names.push_back(*name);
+      if (const std::string* id = reader.FindAttribute("sheetId")) {
+        std::size_t n = 0;
+        std::from_chars(id->data(), id->data() + id->size(), n);
+        part_.max_sheet_id = std::max(part_.max_sheet_id, n);
+      }
+    }
+  }
+
+  void SetValue(const XmlReader& reader, std::string_view name,
+                const std::function<std::string(std::string_view)>& value) {
+    std::size_t at = 0, length = 0;
+    if (package::FindValue(xml_, reader.TagBegin(), reader.TagEnd(), name, at, length)) {
+      part_.edits.push_back({at, length, value(xml_.substr(at, length))});
+    }
+  }
+
+  std::string_view xml_;
+  WorkbookPart& part_;
+  DocumentError& error_;
+  bool in_book_views_ = false, in_defined_names_ = false, in_sheets_ = false;
+};
+
 bool ReadWorkbookPart(std::string_view xml, const DocumentLimits& limits, WorkbookPart& part,
                       DocumentError& error) {
-  bool in_book_views = false, in_defined_names = false, in_sheets = false;
-  const auto set_value = [&](const XmlReader& reader, std::string_view name,
-                             const std::function<std::string(std::string_view)>& value) {
-    std::size_t at = 0, length = 0;
-    if (FindValue(xml, reader.TagBegin(), reader.TagEnd(), name, at, length)) {
-      part.edits.push_back({at, length, value(xml.substr(at, length))});
-    }
-  };
-  return Walk(
+  WorkbookReader reader(xml, part, error);
+  return package::WalkPart(
       xml, limits,
-      [&](Event e, const XmlReader& reader, const XmlNamespaces& namespaces) {
-        const std::string_view local = LocalName(reader.Name());
-        const int depth = reader.Depth() + (e == Event::kEnd ? 1 : 0);
-        if (depth == 1 && e == Event::kStart) {
-          const std::string_view uri = namespaces.Uri(reader.Name());
-          if (local != "workbook" || uri != xlsx::kMainNamespace) {
-            return Fail(error, DocumentError::kNotExcel);  // strict, or no workbook
-          }
-          part.prefix = Prefix(reader.Name());
-          return true;
-        }
-        if (depth == 2) {
-          const bool start = e == Event::kStart;
-          if (local == "bookViews") in_book_views = start;
-          if (local == "definedNames") {
-            in_defined_names = start;
-            start ? part.defined_names.Start(reader, xml) : part.defined_names.Stop(reader);
-          }
-          if (local == "sheets") {
-            in_sheets = start;
-            start ? part.sheets.Start(reader, xml) : part.sheets.Stop(reader);
-          }
-          if (!start &&
-              (local == "sheets" || local == "functionGroups" || local == "externalReferences")) {
-            part.defined_names_at = std::max(part.defined_names_at, reader.TagEnd());
-          }
-          return true;
-        }
-        if (depth != 3 || e != Event::kStart) return true;
-        if (in_book_views && local == "workbookView") {
-          // The user's active sheet stays active, one place further on: a second selected
-          // sheet would group the two in Excel, and its tabSelected lies in the user's own part.
-          if (reader.FindAttribute("activeTab") != nullptr) {
-            set_value(reader, "activeTab", ShiftedIndex);
-          } else {
-            part.edits.push_back(
-                {reader.TagBegin() + 1 + reader.Name().size(), 0, " activeTab=\"1\""});
-          }
-          set_value(reader, "firstSheet", [](std::string_view) { return "0"; });
-        } else if (in_defined_names && local == "definedName") {
-          set_value(reader, "localSheetId", ShiftedIndex);
-        } else if (in_sheets && local == "sheet") {
-          if (const std::string* name = reader.FindAttribute("name")) part.names.push_back(*name);
-          if (const std::string* id = reader.FindAttribute("sheetId")) {
-            std::size_t n = 0;
-            std::from_chars(id->data(), id->data() + id->size(), n);
-            part.max_sheet_id = std::max(part.max_sheet_id, n);
-          }
-        }
-        return true;
-      },
+      [&](Event e, const XmlReader& r, const XmlNamespaces& ns) { return reader.Visit(e, r, ns); },
       error);
 }
 
-// The styles part with the new sheet's appended; `first_style` is where they start.
-bool EditStyles(std::string_view xml, const DocumentLimits& limits, std::string& out,
-                int& first_style, DocumentError& error) {
-  static constexpr std::string_view kOrder[] = {"numFmts", "fonts",        "fills",
-                                                "borders", "cellStyleXfs", "cellXfs"};
+// The collections of a styles part that a sheet's styles go into, in the schema's order.
+constexpr std::string_view kStyleCollections[] = {"numFmts", "fonts",        "fills",
+                                                  "borders", "cellStyleXfs", "cellXfs"};
+constexpr std::size_t kCollections = std::size(kStyleCollections);
+
+struct StylesPart {
   Element root;
-  Element found[std::size(kOrder)];
+  Element found[kCollections];
+};
+
+bool ReadStylesPart(std::string_view xml, const DocumentLimits& limits, StylesPart& part,
+                    DocumentError& error) {
   std::string current;
-  const bool read = Walk(
+  return package::WalkPart(
       xml, limits,
       [&](Event e, const XmlReader& reader, const XmlNamespaces& namespaces) {
         const int depth = reader.Depth() + (e == Event::kEnd ? 1 : 0);
@@ -297,39 +175,46 @@ bool EditStyles(std::string_view xml, const DocumentLimits& limits, std::string&
           if (local != "styleSheet" || namespaces.Uri(reader.Name()) != xlsx::kMainNamespace) {
             return Fail(error, DocumentError::kNotExcel);
           }
-          root.Start(reader, xml);
-          return true;
-        }
-        if (depth == 2) {
+          part.root.Start(reader, xml);
+        } else if (depth == 2) {
           current = e == Event::kStart ? std::string(local) : std::string();
-          for (std::size_t i = 0; i < std::size(kOrder); ++i) {
-            if (local != kOrder[i] || found[i].end != 0) continue;
-            e == Event::kStart ? found[i].Start(reader, xml) : found[i].Stop(reader);
+          for (std::size_t i = 0; i < kCollections; ++i) {
+            if (local != kStyleCollections[i] || part.found[i].end != 0) continue;
+            e == Event::kStart ? part.found[i].Start(reader, xml) : part.found[i].Stop(reader);
           }
         } else if (depth == 3 && e == Event::kStart) {
-          for (std::size_t i = 0; i < std::size(kOrder); ++i) {
-            if (current == kOrder[i] && found[i].end == 0) ++found[i].children;
+          for (std::size_t i = 0; i < kCollections; ++i) {
+            if (current == kStyleCollections[i] && part.found[i].end == 0) {
+              ++part.found[i].children;
+            }
           }
         }
         return true;
       },
       error);
-  if (!read) return false;
-  if (root.empty) return Fail(error, DocumentError::kDamaged);
+}
 
-  const std::string prefix = Prefix(root.name);
+// What a collection of the styles part gets: appended when it is there; made whole, with
+// what Excel expects first, where the schema wants it when it is not.
+struct Collection {
+  std::string added;
+  std::size_t added_count;
+  std::string made;
+  std::size_t made_count;
+};
+
+// The styles part with the new sheet's appended; `first_style` is where they start.
+bool EditStyles(std::string_view xml, const DocumentLimits& limits, std::string& out,
+                int& first_style, DocumentError& error) {
+  StylesPart part;
+  if (!ReadStylesPart(xml, limits, part, error)) return false;
+  if (part.root.empty) return Fail(error, DocumentError::kDamaged);
+  const Element* found = part.found;
+  const std::string prefix = part.root.Prefix();
   const int first_font = found[1].found ? static_cast<int>(found[1].children) : 0;
   const int first_fill = found[2].found ? static_cast<int>(found[2].children) : 2;
   first_style = found[5].found ? static_cast<int>(found[5].children) : 1;
   const xlsx::StyleParts parts = xlsx::SheetStyleParts(first_font, first_fill);
-  // What a collection gets: appended when it is there; made whole, with what Excel expects
-  // first, where the schema wants it when it is not.
-  struct Collection {
-    std::string added;
-    std::size_t added_count;
-    std::string made;
-    std::size_t made_count;
-  };
   const Collection collections[] = {
       {"", 0, "", 0},
       {parts.fonts, xlsx::kSheetFonts, parts.fonts, xlsx::kSheetFonts},
@@ -345,12 +230,12 @@ bool EditStyles(std::string_view xml, const DocumentLimits& limits, std::string&
        1 + xlsx::kSheetStyles},
   };
   std::vector<Edit> edits;
-  std::size_t after = found[0].found ? found[0].end : root.inside;
-  for (std::size_t i = 1; i < std::size(kOrder); ++i) {
+  std::size_t after = found[0].found ? found[0].end : part.root.inside;
+  for (std::size_t i = 1; i < kCollections; ++i) {
     const Element& element = found[i];
     const Collection& collection = collections[i];
     if (!element.found) {
-      const std::string tag(kOrder[i]);
+      const std::string tag(kStyleCollections[i]);
       edits.push_back({after, 0,
                        WithPrefix("<" + tag + " count=\"" + std::to_string(collection.made_count) +
                                       "\">" + collection.made + "</" + tag + ">",
@@ -361,14 +246,15 @@ bool EditStyles(std::string_view xml, const DocumentLimits& limits, std::string&
     if (collection.added_count == 0) continue;
     edits.push_back(element.Append(WithPrefix(collection.added, prefix)));
     std::size_t at = 0, length = 0;
-    if (FindValue(xml, element.begin, element.inside, "count", at, length)) {
+    if (package::FindValue(xml, element.begin, element.inside, "count", at, length)) {
       edits.push_back({at, length, std::to_string(element.children + collection.added_count)});
     }
   }
-  out = Apply(xml, std::move(edits));
+  out = package::ApplyEdits(xml, std::move(edits));
   return true;
 }
 
+// The workbook's members, all read counting against the limit on inflated XML.
 class Copier {
  public:
   explicit Copier(const DocumentLimits& limits) : limits_(limits) {}
@@ -378,13 +264,19 @@ class Copier {
   }
   const ZipReader& Zip() const { return zip_; }
 
-  // The member's bytes, all members read counting against the limit on inflated XML.
   bool Read(const ZipMember& member, std::string& out, DocumentError& error) {
     if (member.size > limits_.max_xml - std::min<std::uint64_t>(read_, limits_.max_xml)) {
       return Fail(error, DocumentError::kTooLarge);
     }
     read_ += member.size;
     return zip_.Extract(member, out, error);
+  }
+  // The member of that name and its bytes; a part that is not there is damage.
+  bool Read(std::string_view name, const ZipMember*& member, std::string& out,
+            DocumentError& error) {
+    member = zip_.Find(name);
+    if (member == nullptr) return Fail(error, DocumentError::kDamaged);
+    return Read(*member, out, error);
   }
 
   bool Taken(std::string_view name) const { return zip_.Find(name) != nullptr; }
@@ -393,6 +285,162 @@ class Copier {
   const DocumentLimits& limits_;
   ZipReader zip_;
   std::uint64_t read_ = 0;
+};
+
+// A copy of a workbook with our sheet put first, made a step at a time: where the workbook
+// is, what its parts say, the styles, the sheet, and the copy written.
+class SheetAdder {
+ public:
+  SheetAdder(const XlsxSheet& sheet, const DocumentLimits& limits)
+      : sheet_(sheet), limits_(limits), copier_(limits) {}
+
+  bool Add(const Bytes& xlsx, Bytes& out, DocumentError& error) {
+    return copier_.Open(xlsx, error) && FindMainPart(error) && ReadParts(error) &&
+           AddStyles(error) && AddSheet(error) && Write(out, error);
+  }
+
+ private:
+  // The workbook part the package names; a strict workbook is refused.
+  bool FindMainPart(DocumentError& error) {
+    const ZipMember* rels = copier_.Zip().Find(package::RelationshipsPart(""));
+    if (rels == nullptr) return true;
+    std::string text;
+    package::Relationships relationships;
+    if (!copier_.Read(*rels, text, error) || !relationships.Read("", &text, limits_, error)) {
+      return false;
+    }
+    for (const package::Relationship& r : relationships.All()) {
+      if (IsStrict(r)) return Fail(error, DocumentError::kNotExcel);
+      if (!r.external && !r.target.empty() && r.Kind() == "officeDocument") main_ = r.part;
+    }
+    return true;
+  }
+
+  // The workbook, its relationships and the content types, as they will be edited.
+  bool ReadParts(DocumentError& error) {
+    if (!copier_.Read(main_, workbook_member_, workbook_text_, error) ||
+        !ReadWorkbookPart(workbook_text_, limits_, workbook_, error)) {
+      return false;
+    }
+    if (!workbook_.sheets.found) return Fail(error, DocumentError::kDamaged);
+    std::string text;
+    if (!copier_.Read(package::RelationshipsPart(main_), rels_member_, text, error) ||
+        !relationships_.Read(main_, &text, limits_, error)) {
+      return false;
+    }
+    for (const package::Relationship& r : relationships_.All()) {
+      if (IsStrict(r)) return Fail(error, DocumentError::kNotExcel);
+    }
+    return copier_.Read("[Content_Types].xml", types_member_, text, error) &&
+           types_.Read(std::move(text), limits_, error);
+  }
+
+  // "styles.xml", else "styles2.xml"...: some readers look for the usual name only.
+  std::string UnusedPart(const std::string& stem, std::size_t n) const {
+    for (;; ++n) {
+      const std::string name = Folder(main_) + stem + (n == 1 ? "" : std::to_string(n)) + ".xml";
+      if (!copier_.Taken(name) && !types_.Overrides(name)) return name;
+    }
+  }
+
+  // The new part `name`, its relationship from the workbook and its content type.
+  std::string Relate(const std::string& name, std::string_view kind,
+                     std::string_view content_type) {
+    types_.Add(name, content_type);
+    return relationships_.Add(kind, name.substr(Folder(main_).size()));
+  }
+
+  // The workbook's own styles with ours after them, or ours alone.
+  bool AddStyles(DocumentError& error) {
+    const package::Relationship* styles = nullptr;
+    for (const package::Relationship& r : relationships_.All()) {
+      if (!r.external && !r.target.empty() && r.Kind() == "styles") styles = &r;
+    }
+    if (styles == nullptr) {
+      new_styles_name_ = UnusedPart("styles", 1);
+      new_styles_ = xlsx::StylesXml();
+      Relate(new_styles_name_, "styles", xlsx::kStylesContentType);
+      return true;
+    }
+    const ZipMember* member = nullptr;
+    std::string text, edited;
+    if (!copier_.Read(styles->part, member, text, error) ||
+        !EditStyles(text, limits_, edited, first_style_, error)) {
+      return false;
+    }
+    changed_[member] = std::move(edited);
+    return true;
+  }
+
+  // Our sheet, first in the workbook, with its defined names.
+  bool AddSheet(DocumentError&) {
+    sheet_part_ = UnusedPart("worksheets/sheet", 2);
+    const std::string id = Relate(sheet_part_, "worksheet", xlsx::kWorksheetContentType);
+    const std::string name =
+        xlsx::UniqueSheetName(xlsx::ValidSheetName(sheet_.name), workbook_.names);
+    sheet_xml_ = xlsx::InlineSheetXml(sheet_, first_style_, false);
+    const std::string& prefix = workbook_.prefix;
+    std::string element = "<" + prefix + "sheet name=\"";
+    AppendXmlEscaped(element, name);
+    element += "\" sheetId=\"" + std::to_string(workbook_.max_sheet_id + 1) + "\" ";
+    // Declared on the element itself: a workbook may declare its prefix on each <sheet> alone.
+    element +=
+        "xmlns:r=\"" + std::string(xlsx::kRelationshipsNamespace) + "\" r:id=\"" + id + "\"/>";
+    workbook_.edits.push_back(workbook_.sheets.Prepend(element));
+    const std::string names = xlsx::SheetDefinedNames(prefix, name, 0, sheet_xml_);
+    if (!names.empty() && workbook_.defined_names.found) {
+      workbook_.edits.push_back(workbook_.defined_names.Prepend(names));
+    } else if (!names.empty()) {
+      workbook_.edits.push_back(
+          {workbook_.defined_names_at, 0,
+           "<" + prefix + "definedNames>" + names + "</" + prefix + "definedNames>"});
+    }
+    changed_[workbook_member_] = package::ApplyEdits(workbook_text_, std::move(workbook_.edits));
+    changed_[rels_member_] = relationships_.Xml();
+    changed_[types_member_] = types_.Xml();
+    return true;
+  }
+
+  // Every member in its place, the changed ones changed, ours after them.
+  bool Write(Bytes& out, DocumentError& error) {
+    try {
+      ZipWriter writer;
+      for (const ZipMember& member : copier_.Zip().Members()) {
+        if (const auto it = changed_.find(&member); it != changed_.end()) {
+          writer.Add(member.name, it->second);
+          continue;
+        }
+        std::string data;
+        if (!copier_.Read(member, data, error)) return false;
+        writer.Add(member.name, data);
+      }
+      writer.Add(sheet_part_, sheet_xml_.xml);
+      if (!new_styles_.empty()) writer.Add(new_styles_name_, new_styles_);
+      out = writer.Finish();
+    } catch (const std::length_error&) {
+      return Fail(error, DocumentError::kTooLarge);
+    } catch (const std::invalid_argument&) {
+      return Fail(error, DocumentError::kDamaged);
+    }
+    return true;
+  }
+
+  const XlsxSheet& sheet_;
+  const DocumentLimits& limits_;
+  Copier copier_;
+  std::string main_ = "xl/workbook.xml";
+  const ZipMember* workbook_member_ = nullptr;
+  std::string workbook_text_;
+  WorkbookPart workbook_;
+  const ZipMember* rels_member_ = nullptr;
+  package::Relationships relationships_;
+  const ZipMember* types_member_ = nullptr;
+  package::ContentTypes types_;
+  int first_style_ = 1;
+  std::string new_styles_name_, new_styles_;
+  std::string sheet_part_;
+  xlsx::SheetXml sheet_xml_;
+  std::unordered_map<const ZipMember*, std::string> changed_;  // the parts to change, by member
 };
 
 }  // namespace
@@ -407,165 +455,9 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
     if (!ReadDocument(xlsx, DocumentKind::kXlsx, pieces, error, limits)) return false;
   }
   error = DocumentError::kNone;
-  Copier copier(limits);
-  if (!copier.Open(xlsx, error)) return false;
-  const ZipReader& zip = copier.Zip();
-
-  // The parts to change, by member.
-  std::unordered_map<const ZipMember*, std::string> changed;
-  const auto read = [&](std::string_view name, const ZipMember*& member, std::string& text) {
-    member = zip.Find(name);
-    if (member == nullptr) return Fail(error, DocumentError::kDamaged);
-    return copier.Read(*member, text, error);
-  };
-
-  std::string main = "xl/workbook.xml";
-  if (const ZipMember* rels = zip.Find("_rels/.rels")) {
-    std::string text;
-    RelationshipsPart part;
-    if (!copier.Read(*rels, text, error) || !ReadRelationshipsPart(text, limits, part, error)) {
-      return false;
-    }
-    for (const Relationship& r : part.relationships) {
-      if (r.type.starts_with(kStrictPrefix)) return Fail(error, DocumentError::kNotExcel);
-      if (!r.external && r.type.ends_with("/officeDocument")) {
-        main = package::ResolveTarget("", r.target);
-      }
-    }
-  }
-
-  const ZipMember* workbook_member = nullptr;
-  std::string workbook_text;
-  WorkbookPart workbook;
-  if (!read(main, workbook_member, workbook_text) ||
-      !ReadWorkbookPart(workbook_text, limits, workbook, error)) {
-    return false;
-  }
-  if (!workbook.sheets.found) return Fail(error, DocumentError::kDamaged);
-
-  const ZipMember* rels_member = nullptr;
-  std::string rels_text;
-  RelationshipsPart rels;
-  if (!read(package::RelationshipsPart(main), rels_member, rels_text) ||
-      !ReadRelationshipsPart(rels_text, limits, rels, error)) {
-    return false;
-  }
-  const ZipMember* types_member = nullptr;
-  std::string types_text;
-  RelationshipsPart types;  // the same shape will do: a root and its children
-  std::unordered_set<std::string> overridden;
-  if (!read("[Content_Types].xml", types_member, types_text)) return false;
-  if (!Walk(
-          types_text, limits,
-          [&](Event e, const XmlReader& reader, const XmlNamespaces&) {
-            if (reader.Depth() == (e == Event::kStart ? 1 : 0)) {
-              e == Event::kStart ? types.root.Start(reader, types_text) : types.root.Stop(reader);
-            } else if (e == Event::kStart && LocalName(reader.Name()) == "Override") {
-              if (const std::string* name = reader.FindAttribute("PartName")) {
-                overridden.insert(LowerAscii(*name));
-              }
-            }
-            return true;
-          },
-          error)) {
-    return false;
-  }
-
-  const std::string folder = Folder(main);
-  // "styles.xml", else "styles2.xml"...: some readers look for the usual name only.
-  const auto unused_part = [&](const std::string& stem, std::size_t n) {
-    for (;; ++n) {
-      const std::string name = folder + stem + (n == 1 ? "" : std::to_string(n)) + ".xml";
-      if (!copier.Taken(name) && !overridden.contains(LowerAscii("/" + name))) return name;
-    }
-  };
-  const auto override_for = [&](const std::string& part, std::string_view type) {
-    std::string text = "<" + Prefix(types.root.name) + "Override PartName=\"/";
-    AppendXmlEscaped(text, part);
-    text.append("\" ContentType=\"").append(type).append("\"/>");
-    return text;
-  };
-  const auto relationship = [&](const std::string& id, std::string_view type,
-                                const std::string& target) {
-    std::string text = "<" + Prefix(rels.root.name) + "Relationship Id=\"" + id + "\" Type=\"";
-    text.append(kRelationshipType).append(type).append("\" Target=\"");
-    AppendXmlEscaped(text, target);
-    return text + "\"/>";
-  };
-  std::size_t next_id = rels.relationships.size() + 1;
-  std::string new_relationships, new_overrides;
-
-  // Styles: the workbook's own with ours after them, or ours alone.
-  int first_style = 1;
-  std::string new_styles_name, new_styles;
-  const Relationship* styles_relationship = nullptr;
-  for (const Relationship& r : rels.relationships) {
-    if (r.type.starts_with(kStrictPrefix)) return Fail(error, DocumentError::kNotExcel);
-    if (!r.external && r.type.ends_with("/styles")) styles_relationship = &r;
-  }
-  if (styles_relationship != nullptr) {
-    const ZipMember* member = nullptr;
-    std::string text, edited;
-    if (!read(package::ResolveTarget(main, styles_relationship->target), member, text) ||
-        !EditStyles(text, limits, edited, first_style, error)) {
-      return false;
-    }
-    changed[member] = std::move(edited);
-  } else {
-    new_styles_name = unused_part("styles", 1);
-    new_styles = xlsx::StylesXml();
-    new_relationships +=
-        relationship(UnusedId(rels, next_id), "styles", new_styles_name.substr(folder.size()));
-    new_overrides += override_for(new_styles_name, xlsx::kStylesContentType);
-  }
-
-  const std::string sheet_part = unused_part("worksheets/sheet", 2);
-  const std::string sheet_id = UnusedId(rels, next_id);
-  new_relationships += relationship(sheet_id, "worksheet", sheet_part.substr(folder.size()));
-  new_overrides += override_for(sheet_part, xlsx::kWorksheetContentType);
-  const std::string name = xlsx::UniqueSheetName(xlsx::ValidSheetName(sheet.name), workbook.names);
-  const xlsx::SheetXml sheet_xml = xlsx::InlineSheetXml(sheet, first_style, false);
-
-  std::string element = "<" + workbook.prefix + "sheet name=\"";
-  AppendXmlEscaped(element, name);
-  element += "\" sheetId=\"" + std::to_string(workbook.max_sheet_id + 1) + "\" ";
-  // Declared on the element itself: a workbook may declare its prefix on each <sheet> alone.
-  element +=
-      "xmlns:r=\"" + std::string(xlsx::kRelationshipsNamespace) + "\" r:id=\"" + sheet_id + "\"/>";
-  workbook.edits.push_back(workbook.sheets.Prepend(element));
-  const std::string names = xlsx::SheetDefinedNames(workbook.prefix, name, 0, sheet_xml);
-  if (!names.empty()) {
-    if (workbook.defined_names.found) {
-      workbook.edits.push_back(workbook.defined_names.Prepend(names));
-    } else {
-      workbook.edits.push_back({workbook.defined_names_at, 0,
-                                "<" + workbook.prefix + "definedNames>" + names + "</" +
-                                    workbook.prefix + "definedNames>"});
-    }
-  }
-  changed[workbook_member] = Apply(workbook_text, std::move(workbook.edits));
-  changed[rels_member] = Apply(rels_text, {rels.root.Append(new_relationships)});
-  changed[types_member] = Apply(types_text, {types.root.Append(new_overrides)});
-
-  try {
-    ZipWriter writer;
-    for (const ZipMember& member : zip.Members()) {
-      if (const auto it = changed.find(&member); it != changed.end()) {
-        writer.Add(member.name, it->second);
-        continue;
-      }
-      std::string data;
-      if (!copier.Read(member, data, error)) return false;
-      writer.Add(member.name, data);
-    }
-    writer.Add(sheet_part, sheet_xml.xml);
-    if (!new_styles.empty()) writer.Add(new_styles_name, new_styles);
-    out = writer.Finish();
-  } catch (const std::length_error&) {
-    return Fail(error, DocumentError::kTooLarge);
-  } catch (const std::invalid_argument&) {
-    return Fail(error, DocumentError::kDamaged);
-  }
+  Bytes copy;
+  if (!SheetAdder(sheet, limits).Add(xlsx, copy, error)) return false;
+  out = std::move(copy);
   error = DocumentError::kNone;
   return true;
 }

@@ -482,7 +482,7 @@ bool WalkDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
   if (!package::ReadRelationships(package, main, relationships, error)) return false;
   Styles styles;
   for (const package::Relationship& r : relationships) {
-    const ZipMember* member = r.type == "styles" ? package.Find(r.target) : nullptr;
+    const ZipMember* member = r.Kind() == "styles" ? package.Find(r.part) : nullptr;
     if (member == nullptr || !package.FirstRead(*member)) continue;
     package::PartReader reader(package, *member);
     DocumentError styles_error = DocumentError::kNone;
@@ -517,7 +517,7 @@ bool WalkDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
   for (const PartKind& kind : kinds) {
     std::vector<std::string> parts;
     for (const package::Relationship& r : relationships) {
-      if (r.type == kind.type) parts.push_back(r.target);
+      if (r.Kind() == kind.type) parts.push_back(r.part);
     }
     SortParts(parts);
     int paragraphs = 0;

@@ -308,7 +308,7 @@ bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
   SharedStrings strings;
   std::string strings_part = package::ResolveTarget(main, "sharedStrings.xml");
   for (const package::Relationship& r : relationships) {
-    if (r.type == "sharedStrings") strings_part = r.target;
+    if (r.Kind() == "sharedStrings") strings_part = r.part;
   }
   if (const ZipMember* member = package.Find(strings_part);
       member != nullptr && package.FirstRead(*member)) {
@@ -318,8 +318,8 @@ bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
 
   for (const Sheet& sheet : sheets) {
     const auto r = by_id.find(sheet.id);
-    if (r == by_id.end() || r->second->type != "worksheet") continue;  // chart sheets and such
-    const ZipMember* member = package.Find(r->second->target);
+    if (r == by_id.end() || r->second->Kind() != "worksheet") continue;  // chart sheets and such
+    const ZipMember* member = package.Find(r->second->part);
     if (member == nullptr) {
       error = DocumentError::kDamaged;
       return false;
