@@ -88,94 +88,127 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, DocumentError& error
   mini_stream_.clear();
   entries_.clear();
   error = DocumentError::kNone;
-  if (file.size() < 512 || !IsCompoundFile(file)) return Fail(error, DocumentError::kDamaged);
-  const std::uint16_t version = U16(file, 26);
-  sector_shift_ = U16(file, 30);
-  mini_shift_ = U16(file, 32);
-  if (U16(file, 28) != 0xFFFE ||
+  Header header;
+  std::string directory;
+  return ReadHeader(header, error) && LoadFat(header, error) &&
+         LoadDirectory(header, directory, error) &&
+         LoadMiniFat(header, std::string_view(directory).substr(0, kEntrySize), error) &&
+         LoadEntries(directory, error);
+}
+
+bool CompoundFile::ReadHeader(Header& header, DocumentError& error) {
+  if (file_.size() < 512 || !IsCompoundFile(file_)) return Fail(error, DocumentError::kDamaged);
+  header.major_version = static_cast<std::uint16_t>(U16(file_, 26));
+  const std::uint32_t byte_order = U16(file_, 28);
+  sector_shift_ = U16(file_, 30);
+  mini_shift_ = U16(file_, 32);
+  header.fat_sectors = U32(file_, 44);
+  header.first_directory_sector = U32(file_, 48);
+  cutoff_ = U32(file_, 56);  // the mini stream cutoff
+  header.first_mini_fat_sector = U32(file_, 60);
+  header.mini_fat_sectors = U32(file_, 64);
+  header.first_difat_sector = U32(file_, 68);
+  major_version_ = header.major_version;
+  const std::uint16_t version = header.major_version;
+  if (byte_order != 0xFFFE ||
       !((version == 3 && sector_shift_ == 9) || (version == 4 && sector_shift_ == 12)) ||
       mini_shift_ != 6) {
     return Fail(error, DocumentError::kDamaged);
   }
   const std::size_t sector = std::size_t{1} << sector_shift_;
-  if (file.size() <= sector) return Fail(error, DocumentError::kDamaged);
-  sector_count_ = (file.size() - sector + sector - 1) / sector;
-  cutoff_ = U32(file, 56);
-  if (cutoff_ != 4096) return Fail(error, DocumentError::kDamaged);
-  const std::uint32_t fat_sectors = U32(file, 44);
-  if (fat_sectors > sector_count_) return Fail(error, DocumentError::kDamaged);
+  if (file_.size() <= sector) return Fail(error, DocumentError::kDamaged);
+  sector_count_ = (file_.size() - sector + sector - 1) / sector;
+  if (cutoff_ != 4096 || header.fat_sectors > sector_count_) {
+    return Fail(error, DocumentError::kDamaged);
+  }
+  return true;
+}
 
+bool CompoundFile::AppendTableSector(std::uint32_t s, std::vector<std::uint32_t>& table,
+                                     DocumentError& error) const {
+  const std::size_t sector = std::size_t{1} << sector_shift_;
+  const std::size_t at = (std::size_t{s} + 1) * sector;
+  if (s >= sector_count_ || at + sector > file_.size()) return Fail(error, DocumentError::kDamaged);
+  for (std::size_t i = 0; i < sector / 4; ++i) table.push_back(U32(file_, at + 4 * i));
+  return true;
+}
+
+bool CompoundFile::LoadFat(const Header& header, DocumentError& error) {
   // The FAT's own sectors: 109 in the header, the rest in the DIFAT chain.
   std::vector<std::uint32_t> fat_at;
-  for (std::size_t i = 0; i < kHeaderDifat && fat_at.size() < fat_sectors; ++i) {
-    fat_at.push_back(U32(file, 76 + 4 * i));
+  for (std::size_t i = 0; i < kHeaderDifat && fat_at.size() < header.fat_sectors; ++i) {
+    fat_at.push_back(U32(file_, 76 + 4 * i));
   }
+  const std::size_t sector = std::size_t{1} << sector_shift_;
   const std::size_t per_sector = sector / 4;
   std::vector<bool> seen(sector_count_);
-  for (std::uint32_t difat = U32(file, 68); fat_at.size() < fat_sectors;) {
+  for (std::uint32_t difat = header.first_difat_sector; fat_at.size() < header.fat_sectors;) {
     if (difat >= sector_count_ || seen[difat]) return Fail(error, DocumentError::kDamaged);
     seen[difat] = true;
     const std::size_t at = (std::size_t{difat} + 1) * sector;
-    if (at + sector > file.size()) return Fail(error, DocumentError::kDamaged);
-    for (std::size_t i = 0; i + 1 < per_sector && fat_at.size() < fat_sectors; ++i) {
-      fat_at.push_back(U32(file, at + 4 * i));
+    if (at + sector > file_.size()) return Fail(error, DocumentError::kDamaged);
+    for (std::size_t i = 0; i + 1 < per_sector && fat_at.size() < header.fat_sectors; ++i) {
+      fat_at.push_back(U32(file_, at + 4 * i));
     }
-    difat = U32(file, at + sector - 4);
+    difat = U32(file_, at + sector - 4);
   }
   fat_.reserve(fat_at.size() * per_sector);
   for (const std::uint32_t s : fat_at) {
-    const std::size_t at = (std::size_t{s} + 1) * sector;
-    if (s >= sector_count_ || at + sector > file.size())
-      return Fail(error, DocumentError::kDamaged);
-    for (std::size_t i = 0; i < per_sector; ++i) fat_.push_back(U32(file, at + 4 * i));
+    if (!AppendTableSector(s, fat_, error)) return false;
   }
+  return true;
+}
 
-  // The directory: its chain has no declared length, so it ends where the FAT says.
-  std::string directory;
+bool CompoundFile::LoadDirectory(const Header& header, std::string& directory,
+                                 DocumentError& error) {
+  // Its chain has no declared length, so it ends where the FAT says.
   std::vector<std::uint32_t> chain;
-  if (!Chain(fat_, U32(file, 48), fat_.size(), chain, error)) return false;
+  if (!Chain(fat_, header.first_directory_sector, fat_.size(), chain, error)) return false;
   if (chain.empty()) return Fail(error, DocumentError::kDamaged);
+  const std::size_t sector = std::size_t{1} << sector_shift_;
   for (const std::uint32_t s : chain) {
     const std::size_t at = (std::size_t{s} + 1) * sector;
-    if (s >= sector_count_ || at + sector > file.size())
+    if (s >= sector_count_ || at + sector > file_.size()) {
       return Fail(error, DocumentError::kDamaged);
-    directory.append(reinterpret_cast<const char*>(file.data() + at), sector);
+    }
+    directory.append(reinterpret_cast<const char*>(file_.data() + at), sector);
   }
-  const std::size_t count = directory.size() / kEntrySize;
   std::size_t in_use = 0;
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < directory.size() / kEntrySize; ++i) {
     if (directory[i * kEntrySize + 66] != 0) ++in_use;
   }
-  if (in_use > limits.max_entries) return Fail(error, DocumentError::kTooManyEntries);
-  auto entry = [&](std::size_t i) {
-    return std::string_view(directory).substr(i * kEntrySize, kEntrySize);
-  };
-  auto size_of = [&](std::string_view e) -> std::uint64_t {
-    const std::uint64_t low = U32(e, 120);
-    return version == 3 ? low : low | (std::uint64_t{U32(e, 124)} << 32);
-  };
-  if (entry(0)[66] != 5) return Fail(error, DocumentError::kDamaged);  // the root storage
+  if (in_use > limits_.max_entries) return Fail(error, DocumentError::kTooManyEntries);
+  if (directory[66] != 5) return Fail(error, DocumentError::kDamaged);  // the root storage
+  return true;
+}
 
+std::uint64_t CompoundFile::StreamSize(std::string_view entry) const {
+  const std::uint64_t low = U32(entry, 120);
+  return major_version_ == 3 ? low : low | (std::uint64_t{U32(entry, 124)} << 32);
+}
+
+bool CompoundFile::LoadMiniFat(const Header& header, std::string_view root, DocumentError& error) {
   // The mini stream lives in the root's chain; small streams are in it by mini FAT.
-  const std::uint64_t mini_size = size_of(entry(0));
-  if (mini_size > limits.max_stream_size) return Fail(error, DocumentError::kTooLarge);
-  if (mini_size > 0 && !ReadSectors(U32(entry(0), 116), mini_size, mini_stream_, error)) {
+  const std::uint64_t mini_size = StreamSize(root);
+  if (mini_size > limits_.max_stream_size) return Fail(error, DocumentError::kTooLarge);
+  if (mini_size > 0 && !ReadSectors(U32(root, 116), mini_size, mini_stream_, error)) {
     return false;
   }
-  const std::uint32_t mini_fat_sectors = U32(file, 64);
-  if (mini_fat_sectors > 0) {
-    if (mini_fat_sectors > sector_count_ ||
-        !Chain(fat_, U32(file, 60), mini_fat_sectors, chain, error)) {
-      return Fail(error, DocumentError::kDamaged);
-    }
-    for (const std::uint32_t s : chain) {
-      const std::size_t at = (std::size_t{s} + 1) * sector;
-      if (s >= sector_count_ || at + sector > file.size())
-        return Fail(error, DocumentError::kDamaged);
-      for (std::size_t i = 0; i < per_sector; ++i) mini_fat_.push_back(U32(file, at + 4 * i));
-    }
+  if (header.mini_fat_sectors == 0) return true;
+  std::vector<std::uint32_t> chain;
+  if (header.mini_fat_sectors > sector_count_ ||
+      !Chain(fat_, header.first_mini_fat_sector, header.mini_fat_sectors, chain, error)) {
+    return Fail(error, DocumentError::kDamaged);
   }
+  for (const std::uint32_t s : chain) {
+    if (!AppendTableSector(s, mini_fat_, error)) return false;
+  }
+  return true;
+}
 
+bool CompoundFile::LoadEntries(std::string_view directory, DocumentError& error) {
+  const std::size_t count = directory.size() / kEntrySize;
+  auto entry = [&](std::size_t i) { return directory.substr(i * kEntrySize, kEntrySize); };
   // The root's children: a red-black tree by sibling links, walked in order.
   std::vector<bool> visited(count);
   std::vector<std::uint32_t> stack;
@@ -196,7 +229,7 @@ bool CompoundFile::Open(std::span<const std::uint8_t> file, DocumentError& error
       out.name = EntryName(e);
       out.is_stream = type == 2;
       out.start = U32(e, 116);
-      out.size = out.is_stream ? size_of(e) : 0;
+      out.size = out.is_stream ? StreamSize(e) : 0;
       entries_.push_back(std::move(out));
     }
     at = U32(e, 72);

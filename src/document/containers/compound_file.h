@@ -46,6 +46,26 @@ class CompoundFile {
   bool Read(const CompoundEntry& entry, std::string& out, DocumentError& error) const;
 
  private:
+  // The header's fields that reading needs, named as the format names them.
+  struct Header {
+    std::uint16_t major_version = 0;
+    std::uint32_t fat_sectors = 0;
+    std::uint32_t first_directory_sector = 0;
+    std::uint32_t first_mini_fat_sector = 0;
+    std::uint32_t mini_fat_sectors = 0;
+    std::uint32_t first_difat_sector = 0;
+  };
+  // One step per table, as olefile's loadfat, loaddirectory and loadminifat.
+  bool ReadHeader(Header& header, DocumentError& error);
+  bool LoadFat(const Header& header, DocumentError& error);
+  bool LoadDirectory(const Header& header, std::string& directory, DocumentError& error);
+  bool LoadMiniFat(const Header& header, std::string_view root, DocumentError& error);
+  bool LoadEntries(std::string_view directory, DocumentError& error);
+  // The sector's 4-byte entries (of the FAT or mini FAT) appended to `table`.
+  bool AppendTableSector(std::uint32_t s, std::vector<std::uint32_t>& table,
+                         DocumentError& error) const;
+  // A directory entry's stream size: version 3 keeps only its low 32 bits.
+  std::uint64_t StreamSize(std::string_view entry) const;
   bool Chain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::uint64_t max_links,
              std::vector<std::uint32_t>& out, DocumentError& error) const;
   bool ReadSectors(std::uint32_t start, std::uint64_t size, std::string& out,
@@ -53,6 +73,7 @@ class CompoundFile {
 
   std::span<const std::uint8_t> file_;
   CompoundLimits limits_;
+  std::uint16_t major_version_ = 3;
   unsigned sector_shift_ = 9;
   unsigned mini_shift_ = 6;
   std::uint32_t cutoff_ = 4096;

@@ -194,8 +194,41 @@ void File::Reconstruct() {
   entries_.clear();
   cache_.clear();
   object_streams_.clear();
-  std::vector<Object> found_trailers;
   std::vector<int> object_stream_candidates;
+  if (!ScanObjects(object_stream_candidates)) return;
+  ScanTrailers();
+  IndexObjectStreams(object_stream_candidates);
+}
+
+bool File::ObjectHeaderBefore(std::size_t at, std::int64_t& num, std::int64_t& gen,
+                              std::size_t& start) const {
+  // Backwards: white space, generation, white space, number.
+  std::size_t p = at;
+  const std::size_t space1 = p;
+  while (p > 0 && IsPdfSpace(static_cast<unsigned char>(data_[p - 1]))) --p;
+  if (p == space1) return false;
+  const std::size_t gen_end = p;
+  while (p > 0 && IsDigit(data_[p - 1]) && gen_end - p < 6) --p;
+  if (p == gen_end) return false;
+  const std::size_t gen_start = p;
+  while (p > 0 && IsPdfSpace(static_cast<unsigned char>(data_[p - 1]))) --p;
+  if (p == gen_start) return false;
+  const std::size_t num_end = p;
+  while (p > 0 && IsDigit(data_[p - 1]) && num_end - p < 10) --p;
+  if (p == num_end) return false;
+  if (p > 0 && !IsPdfSpace(static_cast<unsigned char>(data_[p - 1])) &&
+      !IsPdfDelimiter(static_cast<unsigned char>(data_[p - 1]))) {
+    return false;
+  }
+  num = 0;
+  for (std::size_t i = p; i < num_end; ++i) num = num * 10 + (data_[i] - '0');
+  gen = 0;
+  for (std::size_t i = gen_start; i < gen_end; ++i) gen = gen * 10 + (data_[i] - '0');
+  start = p;
+  return true;
+}
+
+bool File::ScanObjects(std::vector<int>& object_stream_candidates) {
   std::size_t objects = 0;
   for (std::size_t at = data_.find("obj"); at != std::string_view::npos;
        at = data_.find("obj", at + 3)) {
@@ -204,37 +237,18 @@ void File::Reconstruct() {
         !IsPdfDelimiter(static_cast<unsigned char>(data_[after]))) {
       continue;
     }
-    // Backwards: white space, generation, white space, number.
-    std::size_t p = at;
-    const std::size_t space1 = p;
-    while (p > 0 && IsPdfSpace(static_cast<unsigned char>(data_[p - 1]))) --p;
-    if (p == space1) continue;
-    const std::size_t gen_end = p;
-    while (p > 0 && IsDigit(data_[p - 1]) && gen_end - p < 6) --p;
-    if (p == gen_end) continue;
-    const std::size_t gen_start = p;
-    while (p > 0 && IsPdfSpace(static_cast<unsigned char>(data_[p - 1]))) --p;
-    if (p == gen_start) continue;
-    const std::size_t num_end = p;
-    while (p > 0 && IsDigit(data_[p - 1]) && num_end - p < 10) --p;
-    if (p == num_end) continue;
-    if (p > 0 && !IsPdfSpace(static_cast<unsigned char>(data_[p - 1])) &&
-        !IsPdfDelimiter(static_cast<unsigned char>(data_[p - 1]))) {
-      continue;
-    }
-    std::int64_t num = 0;
-    for (std::size_t i = p; i < num_end; ++i) num = num * 10 + (data_[i] - '0');
-    std::int64_t gen = 0;
-    for (std::size_t i = gen_start; i < gen_end; ++i) gen = gen * 10 + (data_[i] - '0');
+    std::int64_t num = 0, gen = 0;
+    std::size_t start = 0;
+    if (!ObjectHeaderBefore(at, num, gen, start)) continue;
     if (++objects > limits_.max_objects || num >= static_cast<std::int64_t>(limits_.max_objects)) {
       Fail(DocumentError::kPdfTooComplex);
-      return;
+      return false;
     }
     const auto n = static_cast<std::size_t>(num);
     if (n >= entries_.size()) entries_.resize(n + 1);
     // A later definition (an incremental update) replaces an earlier one.
     entries_[n].type = Entry::Type::kOffset;
-    entries_[n].offset = p;
+    entries_[n].offset = start;
     entries_[n].gen = static_cast<int>(std::min<std::int64_t>(gen, 65535));
     const std::string_view head = data_.substr(after, 2048);
     const std::size_t type = head.find("/ObjStm");
@@ -242,6 +256,11 @@ void File::Reconstruct() {
       object_stream_candidates.push_back(static_cast<int>(num));
     }
   }
+  return true;
+}
+
+void File::ScanTrailers() {
+  std::vector<Object> found;
   for (std::size_t at = data_.find("trailer"); at != std::string_view::npos;
        at = data_.find("trailer", at + 7)) {
     Lexer lexer(data_, at + 7);
@@ -249,7 +268,7 @@ void File::Reconstruct() {
     Object trailer;
     std::string keyword;
     if (parser.Read(trailer, keyword) && trailer.Is(Object::Kind::kDict)) {
-      found_trailers.push_back(trailer);
+      found.push_back(trailer);
     }
   }
   // Cross-reference streams are trailers too.
@@ -260,11 +279,14 @@ void File::Reconstruct() {
     Object stream;
     if (LoadAt(entries_[n].offset, static_cast<int>(n), -1, stream) &&
         stream.Is(Object::Kind::kStream) && stream.Get("Type").IsName("XRef")) {
-      found_trailers.push_back(Object::MakeDict(stream.stream->dict));
+      found.push_back(Object::MakeDict(stream.stream->dict));
     }
   }
-  trailers_.assign(found_trailers.rbegin(), found_trailers.rend());
-  for (const int num : object_stream_candidates) {
+  trailers_.assign(found.rbegin(), found.rend());
+}
+
+void File::IndexObjectStreams(const std::vector<int>& candidates) {
+  for (const int num : candidates) {
     const Object stream = Load(num);
     if (!stream.Is(Object::Kind::kStream) || !stream.Get("Type").IsName("ObjStm")) continue;
     std::string data;

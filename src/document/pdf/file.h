@@ -72,7 +72,15 @@ class File {
   bool ReadCrossReference(std::size_t start);
   bool ReadTable(std::size_t at, Object& trailer);
   bool ReadXrefStream(std::size_t at, Object& trailer);
+  // Without a sound cross-reference the file is scanned for its objects, as readers do:
+  // every "N G obj", the trailers and cross-reference streams, the object streams' members.
   void Reconstruct();
+  bool ScanObjects(std::vector<int>& object_stream_candidates);
+  // The number, generation and start of an object whose "obj" keyword stands at `at`.
+  bool ObjectHeaderBefore(std::size_t at, std::int64_t& num, std::int64_t& gen,
+                          std::size_t& start) const;
+  void ScanTrailers();
+  void IndexObjectStreams(const std::vector<int>& candidates);
   bool SetEntry(std::int64_t num, const Entry& entry);
   bool LoadAt(std::size_t offset, int num, int gen, Object& out);
   bool ParseStreamBody(Lexer& lexer, Object& object, Ref owner);

@@ -180,6 +180,74 @@ int PaethPredictor(int a, int b, int c) {
   return pb <= pc ? b : c;
 }
 
+// TIFF predictor 2: each sample the difference from the one to its left in the row.
+void PredictTiff(std::string& data, std::size_t row, std::size_t sample, std::size_t step) {
+  for (std::size_t start = 0; start < data.size(); start += row) {
+    const std::size_t end = std::min(data.size(), start + row);
+    for (std::size_t i = start + step; i + sample <= end; i += sample) {
+      if (sample == 1) {
+        data[i] = static_cast<char>(data[i] + data[i - step]);
+        continue;
+      }
+      const unsigned value =
+          ((static_cast<unsigned char>(data[i]) << 8 | static_cast<unsigned char>(data[i + 1])) +
+           (static_cast<unsigned char>(data[i - step]) << 8 |
+            static_cast<unsigned char>(data[i - step + 1]))) &
+          0xFFFF;
+      data[i] = static_cast<char>(value >> 8);
+      data[i + 1] = static_cast<char>(value & 0xFF);
+    }
+  }
+}
+
+// One row of PNG data undone by its filter `type`, against the row before it.
+void UnfilterPngRow(int type, std::size_t bpp, const std::vector<unsigned char>& prior,
+                    std::vector<unsigned char>& current) {
+  for (std::size_t i = 0; i < current.size(); ++i) {
+    const int left = i >= bpp ? current[i - bpp] : 0;
+    const int up = prior[i];
+    const int corner = i >= bpp ? prior[i - bpp] : 0;
+    int add = 0;
+    switch (type) {
+      case 1:
+        add = left;
+        break;
+      case 2:
+        add = up;
+        break;
+      case 3:
+        add = (left + up) / 2;
+        break;
+      case 4:
+        add = PaethPredictor(left, up, corner);
+        break;
+      default:
+        break;
+    }
+    current[i] = static_cast<unsigned char>(current[i] + add);
+  }
+}
+
+// PNG predictors (10-15): each row behind the byte naming its filter.
+Decoded PredictPng(std::string& data, std::size_t row, std::size_t bpp) {
+  std::string out;
+  out.reserve(data.size() / (row + 1) * row + row);
+  std::vector<unsigned char> prior(row, 0);
+  std::vector<unsigned char> current(row, 0);
+  for (std::size_t at = 0; at < data.size(); at += row + 1) {
+    const int type = static_cast<unsigned char>(data[at]);
+    const std::size_t n = std::min(row, data.size() - at - 1);
+    for (std::size_t i = 0; i < row; ++i) {
+      current[i] = i < n ? static_cast<unsigned char>(data[at + 1 + i]) : 0;
+    }
+    UnfilterPngRow(type, bpp, prior, current);
+    out.append(reinterpret_cast<const char*>(current.data()), n);
+    prior.swap(current);
+  }
+  data = std::move(out);
+  return Decoded::kOk;
+}
+
 // PNG (10-15) and TIFF (2) predictors of Flate and LZW data.
 Decoded Predict(const Object& parms, std::string& data) {
   const std::int64_t predictor = parms.Get("Predictor").Integer(1);
@@ -196,64 +264,11 @@ Decoded Predict(const Object& parms, std::string& data) {
   if (predictor == 2) {
     if (bpc != 8 && bpc != 16) return Decoded::kOk;  // sub-byte samples: left as they are
     const std::size_t sample = static_cast<std::size_t>(bpc / 8);
-    const std::size_t step = static_cast<std::size_t>(colors) * sample;
-    for (std::size_t start = 0; start < data.size(); start += row) {
-      const std::size_t end = std::min(data.size(), start + row);
-      for (std::size_t i = start + step; i + sample <= end; i += sample) {
-        if (sample == 1) {
-          data[i] = static_cast<char>(data[i] + data[i - step]);
-        } else {
-          const unsigned value = ((static_cast<unsigned char>(data[i]) << 8 |
-                                   static_cast<unsigned char>(data[i + 1])) +
-                                  (static_cast<unsigned char>(data[i - step]) << 8 |
-                                   static_cast<unsigned char>(data[i - step + 1]))) &
-                                 0xFFFF;
-          data[i] = static_cast<char>(value >> 8);
-          data[i + 1] = static_cast<char>(value & 0xFF);
-        }
-      }
-    }
+    PredictTiff(data, row, sample, static_cast<std::size_t>(colors) * sample);
     return Decoded::kOk;
   }
   if (predictor < 10) return Decoded::kBroken;
-  std::string out;
-  out.reserve(data.size() / (row + 1) * row + row);
-  std::vector<unsigned char> prior(row, 0);
-  std::vector<unsigned char> current(row, 0);
-  for (std::size_t at = 0; at < data.size(); at += row + 1) {
-    const int type = static_cast<unsigned char>(data[at]);
-    const std::size_t n = std::min(row, data.size() - at - 1);
-    for (std::size_t i = 0; i < row; ++i) {
-      current[i] = i < n ? static_cast<unsigned char>(data[at + 1 + i]) : 0;
-    }
-    for (std::size_t i = 0; i < row; ++i) {
-      const int left = i >= bpp ? current[i - bpp] : 0;
-      const int up = prior[i];
-      const int corner = i >= bpp ? prior[i - bpp] : 0;
-      int add = 0;
-      switch (type) {
-        case 1:
-          add = left;
-          break;
-        case 2:
-          add = up;
-          break;
-        case 3:
-          add = (left + up) / 2;
-          break;
-        case 4:
-          add = PaethPredictor(left, up, corner);
-          break;
-        default:
-          break;
-      }
-      current[i] = static_cast<unsigned char>(current[i] + add);
-    }
-    out.append(reinterpret_cast<const char*>(current.data()), n);
-    prior.swap(current);
-  }
-  data = std::move(out);
-  return Decoded::kOk;
+  return PredictPng(data, row, bpp);
 }
 
 }  // namespace

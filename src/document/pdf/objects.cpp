@@ -330,25 +330,9 @@ bool Parser::FromToken(Lexer::Token token, Object& out, std::string& keyword, in
     case Lexer::Token::kArrayClose:
     case Lexer::Token::kDictClose:
       return false;
-    case Lexer::Token::kInt: {
-      out = Object::Int(integer_);
-      if (refs_ && integer_ >= 0 && integer_ <= INT32_MAX) {
-        const std::size_t back = lexer_.Pos();
-        const std::int64_t num = integer_;
-        if (lexer_.Next(text_, integer_, real_) == Lexer::Token::kInt && integer_ >= 0 &&
-            integer_ <= 65535) {
-          const std::int64_t gen = integer_;
-          if (lexer_.Next(text_, integer_, real_) == Lexer::Token::kKeyword && text_ == "R") {
-            out = Object();
-            out.kind = Object::Kind::kRef;
-            out.ref = {static_cast<int>(num), static_cast<int>(gen)};
-            return true;
-          }
-        }
-        lexer_.Seek(back);
-      }
+    case Lexer::Token::kInt:
+      IntegerOrRef(out);
       return true;
-    }
     case Lexer::Token::kReal:
       out = Object::Real(real_);
       return true;
@@ -368,42 +352,64 @@ bool Parser::FromToken(Lexer::Token token, Object& out, std::string& keyword, in
       if (text_ == "null") return true;
       keyword = std::move(text_);
       return false;
-    case Lexer::Token::kArrayOpen: {
-      if (depth >= max_depth_) return false;
-      Array items;
-      for (;;) {
-        const Lexer::Token t = lexer_.Next(text_, integer_, real_);
-        if (t == Lexer::Token::kArrayClose) break;
-        Object item;
-        std::string inner;
-        if (!Count() || !FromToken(t, item, inner, depth + 1)) return false;
-        items.push_back(std::move(item));
-      }
-      out = Object::MakeArray(std::move(items));
-      return true;
-    }
-    case Lexer::Token::kDictOpen: {
-      if (depth >= max_depth_) return false;
-      Dict entries;
-      for (;;) {
-        Lexer::Token t = lexer_.Next(text_, integer_, real_);
-        if (t == Lexer::Token::kDictClose) break;
-        if (t == Lexer::Token::kEnd) return false;
-        if (t != Lexer::Token::kName) continue;  // junk where a key belongs: skipped
-        std::string key = std::move(text_);
-        t = lexer_.Next(text_, integer_, real_);
-        if (t == Lexer::Token::kDictClose) break;  // a key without its value
-        Object value;
-        std::string inner;
-        if (!Count() || !FromToken(t, value, inner, depth + 1)) return false;
-        // The first of two equal keys counts, as the lookup finds it.
-        entries.emplace_back(std::move(key), std::move(value));
-      }
-      out = Object::MakeDict(std::move(entries));
-      return true;
-    }
+    case Lexer::Token::kArrayOpen:
+      return depth < max_depth_ && ReadArray(out, depth);
+    case Lexer::Token::kDictOpen:
+      return depth < max_depth_ && ReadDict(out, depth);
   }
   return false;
+}
+
+void Parser::IntegerOrRef(Object& out) {
+  out = Object::Int(integer_);
+  if (!refs_ || integer_ < 0 || integer_ > INT32_MAX) return;
+  const std::size_t back = lexer_.Pos();
+  const std::int64_t num = integer_;
+  if (lexer_.Next(text_, integer_, real_) == Lexer::Token::kInt && integer_ >= 0 &&
+      integer_ <= 65535) {
+    const std::int64_t gen = integer_;
+    if (lexer_.Next(text_, integer_, real_) == Lexer::Token::kKeyword && text_ == "R") {
+      out = Object();
+      out.kind = Object::Kind::kRef;
+      out.ref = {static_cast<int>(num), static_cast<int>(gen)};
+      return;
+    }
+  }
+  lexer_.Seek(back);
+}
+
+bool Parser::ReadArray(Object& out, int depth) {
+  Array items;
+  for (;;) {
+    const Lexer::Token t = lexer_.Next(text_, integer_, real_);
+    if (t == Lexer::Token::kArrayClose) break;
+    Object item;
+    std::string inner;
+    if (!Count() || !FromToken(t, item, inner, depth + 1)) return false;
+    items.push_back(std::move(item));
+  }
+  out = Object::MakeArray(std::move(items));
+  return true;
+}
+
+bool Parser::ReadDict(Object& out, int depth) {
+  Dict entries;
+  for (;;) {
+    Lexer::Token t = lexer_.Next(text_, integer_, real_);
+    if (t == Lexer::Token::kDictClose) break;
+    if (t == Lexer::Token::kEnd) return false;
+    if (t != Lexer::Token::kName) continue;  // junk where a key belongs: skipped
+    std::string key = std::move(text_);
+    t = lexer_.Next(text_, integer_, real_);
+    if (t == Lexer::Token::kDictClose) break;  // a key without its value
+    Object value;
+    std::string inner;
+    if (!Count() || !FromToken(t, value, inner, depth + 1)) return false;
+    // The first of two equal keys counts, as the lookup finds it.
+    entries.emplace_back(std::move(key), std::move(value));
+  }
+  out = Object::MakeDict(std::move(entries));
+  return true;
 }
 
 }  // namespace kelvaro::pdf

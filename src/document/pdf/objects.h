@@ -123,6 +123,10 @@ class Parser {
 
  private:
   bool FromToken(Lexer::Token token, Object& out, std::string& keyword, int depth);
+  // An integer, or with `refs` the reference "num gen R" it starts.
+  void IntegerOrRef(Object& out);
+  bool ReadArray(Object& out, int depth);
+  bool ReadDict(Object& out, int depth);
   bool Count();
   Lexer& lexer_;
   bool refs_;
