@@ -379,7 +379,14 @@ bool XmlReader::SkipProcessingInstruction(bool at_start) {
     Fail("XML declaration not at the start");
     return false;
   }
-  // version="1.x", then optionally encoding and standalone, in that order.
+  if (!ReadXmlDeclaration(end)) return false;
+  pos_ = end + 2;
+  return true;
+}
+
+// version="1.x", then optionally encoding and standalone, in that order, up to the "?>" at
+// `end`.
+bool XmlReader::ReadXmlDeclaration(std::size_t end) {
   const std::string_view order[] = {"version", "encoding", "standalone"};
   std::size_t next = 0;
   bool good = true;
@@ -415,7 +422,6 @@ bool XmlReader::SkipProcessingInstruction(bool at_start) {
     Fail("bad XML declaration");
     return false;
   }
-  pos_ = end + 2;
   return true;
 }
 
@@ -523,59 +529,80 @@ XmlReader::Event XmlReader::ReadEvent() {
     Close();
     return Event::kEnd;
   }
-  if (!started_) {
-    started_ = true;
-    Check();
-    if (failed_) return Event::kError;
-    if (Starts("\xEF\xBB\xBF")) pos_ += 3;
-    if (Starts("<?xml") && Ensure(6) && IsSpace(xml_[pos_ + 5])) {
-      if (!SkipProcessingInstruction(true)) return Event::kError;
-    }
-  }
+  if (!started_ && !ReadStart()) return Event::kError;
   for (;;) {
     Compact();
-    if (open_.empty()) {
-      while (!AtEnd() && IsSpace(xml_[pos_])) {
-        if (++pos_ == xml_.size()) Compact();
-      }
-      if (AtEnd()) {
-        if (!seen_root_) return Fail("no root element");
-        done_ = true;
-        return Event::kDone;
-      }
-      if (xml_[pos_] != '<') return Fail("text outside the root element");
-      if (Starts("<!--")) {
-        if (!SkipComment()) return Event::kError;
-      } else if (Starts("<?")) {
-        if (!SkipProcessingInstruction(false)) return Event::kError;
-      } else if (Starts("<!DOCTYPE")) {
-        if (seen_root_ || seen_doctype_) return Fail("misplaced DOCTYPE");
-        if (!SkipDoctype()) return Event::kError;
-      } else if (seen_root_) {
-        return Fail("content after the root element");
-      } else {
-        return ReadStartTag();
-      }
-      continue;
-    }
-    if (AtEnd()) return Fail("unclosed element");
-    if (xml_[pos_] == '<' && !Starts("<![CDATA[")) {
-      if (Starts("</")) return ReadEndTag();
-      if (Starts("<!--")) {
-        if (!SkipComment()) return Event::kError;
-        continue;
-      }
-      if (Starts("<?")) {
-        if (!SkipProcessingInstruction(false)) return Event::kError;
-        continue;
-      }
-      if (Starts("<!")) return Fail("markup declaration inside an element");
-      return ReadStartTag();
-    }
-    text_begin_ = dropped_ + pos_;
-    if (!ReadCharacterData()) return Event::kError;
-    return Event::kText;
+    Event e = Event::kError;
+    if (open_.empty() ? ReadOutsideRoot(e) : ReadInsideRoot(e)) return e;
   }
+}
+
+bool XmlReader::ReadStart() {
+  started_ = true;
+  Check();
+  if (failed_) return false;
+  if (Starts("\xEF\xBB\xBF")) pos_ += 3;
+  if (Starts("<?xml") && Ensure(6) && IsSpace(xml_[pos_ + 5])) {
+    return SkipProcessingInstruction(true);
+  }
+  return true;
+}
+
+bool XmlReader::ReadOutsideRoot(Event& e) {
+  while (!AtEnd() && IsSpace(xml_[pos_])) {
+    if (++pos_ == xml_.size()) Compact();
+  }
+  if (AtEnd()) {
+    if (!seen_root_) {
+      e = Fail("no root element");
+      return true;
+    }
+    done_ = true;
+    e = Event::kDone;
+    return true;
+  }
+  e = Event::kError;
+  if (xml_[pos_] != '<') {
+    e = Fail("text outside the root element");
+  } else if (Starts("<!--")) {
+    return !SkipComment();
+  } else if (Starts("<?")) {
+    return !SkipProcessingInstruction(false);
+  } else if (Starts("<!DOCTYPE")) {
+    if (seen_root_ || seen_doctype_) {
+      e = Fail("misplaced DOCTYPE");
+    } else {
+      return !SkipDoctype();
+    }
+  } else if (seen_root_) {
+    e = Fail("content after the root element");
+  } else {
+    e = ReadStartTag();
+  }
+  return true;
+}
+
+bool XmlReader::ReadInsideRoot(Event& e) {
+  e = Event::kError;
+  if (AtEnd()) {
+    e = Fail("unclosed element");
+  } else if (xml_[pos_] == '<' && !Starts("<![CDATA[")) {
+    if (Starts("</")) {
+      e = ReadEndTag();
+    } else if (Starts("<!--")) {
+      return !SkipComment();
+    } else if (Starts("<?")) {
+      return !SkipProcessingInstruction(false);
+    } else if (Starts("<!")) {
+      e = Fail("markup declaration inside an element");
+    } else {
+      e = ReadStartTag();
+    }
+  } else {
+    text_begin_ = dropped_ + pos_;
+    e = ReadCharacterData() ? Event::kText : Event::kError;
+  }
+  return true;
 }
 
 void XmlNamespaces::Push(const XmlReader& reader) {

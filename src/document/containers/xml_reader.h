@@ -86,6 +86,12 @@ class XmlReader {
   };
 
   Event ReadEvent();
+  // The byte-order mark and the XML declaration, once, before the first event.
+  bool ReadStart();
+  // Outside the root element (before or after it), and inside it: false when there was
+  // only something to skip and reading goes on, else true with the event in `e`.
+  bool ReadOutsideRoot(Event& e);
+  bool ReadInsideRoot(Event& e);
   Event Fail(const char* why);
   Event FailSize(const char* why);
   bool Refill();
@@ -101,6 +107,7 @@ class XmlReader {
   void Close();
   bool SkipComment();
   bool SkipProcessingInstruction(bool at_start);
+  bool ReadXmlDeclaration(std::size_t end);
   bool SkipDoctype();
   bool ReadCharacterData();
   bool SkipSpace();

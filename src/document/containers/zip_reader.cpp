@@ -88,38 +88,46 @@ bool ZipReader::Open(std::span<const std::uint8_t> archive, DocumentError& error
   const std::size_t directory_end = static_cast<std::size_t>(directory_offset) + directory_size;
   while (at < directory_end) {
     if (members_.size() >= limits_.max_members) return Fail(error, DocumentError::kTooManyMembers);
-    if (directory_end - at < kCentralSize || U32(archive, at) != kCentralSignature) {
-      return Fail(error, DocumentError::kDamaged);
-    }
-    const std::size_t name_size = U16(archive, at + 28);
-    const std::size_t extra_size = U16(archive, at + 30);
-    const std::size_t comment_size = U16(archive, at + 32);
-    const std::size_t entry_size = kCentralSize + name_size + extra_size + comment_size;
-    if (directory_end - at < entry_size) return Fail(error, DocumentError::kDamaged);
-    ZipMember m;
-    m.flags = U16(archive, at + 8);
-    m.method = U16(archive, at + 10);
-    m.crc32 = U32(archive, at + 16);
-    m.compressed_size = U32(archive, at + 20);
-    m.size = U32(archive, at + 24);
-    m.local_header_offset = U32(archive, at + 42);
-    if (m.compressed_size == 0xFFFFFFFF || m.size == 0xFFFFFFFF ||
-        m.local_header_offset == 0xFFFFFFFF) {
-      return Fail(error, DocumentError::kZip64);
-    }
-    if (U16(archive, at + 34) != 0) return Fail(error, DocumentError::kDamaged);  // another disk
-    m.name.assign(reinterpret_cast<const char*>(archive.data() + at + kCentralSize), name_size);
-    if (!IsSafeMemberName(m.name)) return Fail(error, DocumentError::kUnsafePath);
-    if (!index_.emplace(LowerAscii(m.name), members_.size()).second) {
-      return Fail(error, DocumentError::kDamaged);
-    }
-    if (m.local_header_offset >= directory_offset) return Fail(error, DocumentError::kDamaged);
-    members_.push_back(std::move(m));
+    std::size_t entry_size = 0;
+    if (!ReadDirectoryEntry(at, directory_end, entry_size, error)) return false;
     at += entry_size;
   }
   if (at != directory_end || (members_.size() & 0xFFFF) != count) {
     return Fail(error, DocumentError::kDamaged);
   }
+  return true;
+}
+
+bool ZipReader::ReadDirectoryEntry(std::size_t at, std::size_t directory_end, std::size_t& size,
+                                   DocumentError& error) {
+  const std::span<const std::uint8_t> archive = archive_;
+  if (directory_end - at < kCentralSize || U32(archive, at) != kCentralSignature) {
+    return Fail(error, DocumentError::kDamaged);
+  }
+  const std::size_t name_size = U16(archive, at + 28);
+  const std::size_t extra_size = U16(archive, at + 30);
+  const std::size_t comment_size = U16(archive, at + 32);
+  size = kCentralSize + name_size + extra_size + comment_size;
+  if (directory_end - at < size) return Fail(error, DocumentError::kDamaged);
+  ZipMember m;
+  m.flags = U16(archive, at + 8);
+  m.method = U16(archive, at + 10);
+  m.crc32 = U32(archive, at + 16);
+  m.compressed_size = U32(archive, at + 20);
+  m.size = U32(archive, at + 24);
+  m.local_header_offset = U32(archive, at + 42);
+  if (m.compressed_size == 0xFFFFFFFF || m.size == 0xFFFFFFFF ||
+      m.local_header_offset == 0xFFFFFFFF) {
+    return Fail(error, DocumentError::kZip64);
+  }
+  if (U16(archive, at + 34) != 0) return Fail(error, DocumentError::kDamaged);  // another disk
+  m.name.assign(reinterpret_cast<const char*>(archive.data() + at + kCentralSize), name_size);
+  if (!IsSafeMemberName(m.name)) return Fail(error, DocumentError::kUnsafePath);
+  if (!index_.emplace(LowerAscii(m.name), members_.size()).second) {
+    return Fail(error, DocumentError::kDamaged);
+  }
+  if (m.local_header_offset >= directory_offset_) return Fail(error, DocumentError::kDamaged);
+  members_.push_back(std::move(m));
   return true;
 }
 

@@ -50,6 +50,10 @@ class ZipReader {
   bool Extract(const ZipMember& member, std::string& out, DocumentError& error) const;
 
  private:
+  // The central directory's entry at `at` (before `directory_end`) made a member; `size`: its
+  // bytes in the directory.
+  bool ReadDirectoryEntry(std::size_t at, std::size_t directory_end, std::size_t& size,
+                          DocumentError& error);
   friend class ZipStream;
 
   std::span<const std::uint8_t> archive_;

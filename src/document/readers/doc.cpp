@@ -402,71 +402,59 @@ bool ReadPieceTable(std::string_view word, std::string_view table, std::uint32_t
 
 }  // namespace
 
-bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
-                     std::vector<TextPiece>& pieces, DocumentError& error, DocumentError not_word) {
-  const CompoundEntry* word_entry = file.Find("WordDocument");
-  if (word_entry == nullptr) return Fail(error, not_word);
-  std::string word;
-  if (!file.Read(*word_entry, word, error)) return false;
-  if (word.size() < 0x22 || U16(word, 0) != kWordIdent) return Fail(error, not_word);
-  if (U16(word, 2) < kWord97) return Fail(error, DocumentError::kWord95);
-  const std::uint32_t flags = U16(word, 0x0A);
-  if ((flags & kEncrypted) != 0) return Fail(error, DocumentError::kEncrypted);
+namespace {
 
-  // The FIB's variable parts: 16-bit words, 32-bit longs, then (offset, length) pairs.
-  const std::uint64_t longs = 0x22 + 2 * std::uint64_t{U16(word, 0x20)} + 2;
-  const std::uint64_t long_count = U16(word, longs - 2);
-  const std::uint64_t pairs = longs + 4 * long_count + 2;
-  const std::uint64_t pair_count = U16(word, pairs - 2);
-  if (long_count < 11 || pair_count <= kPieceTable || pairs + 8 * pair_count > word.size()) {
-    return Fail(error, DocumentError::kDamaged);
+// What the File Information Block says: its flags, and past its 16-bit words the counts
+// (32-bit) and the (offset, length) pairs of the tables in the table stream.
+class Fib {
+ public:
+  bool Read(std::string_view word, DocumentError& error, DocumentError not_word) {
+    word_ = word;
+    if (word.size() < 0x22 || U16(word, 0) != kWordIdent) return Fail(error, not_word);
+    if (U16(word, 2) < kWord97) return Fail(error, DocumentError::kWord95);
+    flags_ = U16(word, 0x0A);
+    if ((flags_ & kEncrypted) != 0) return Fail(error, DocumentError::kEncrypted);
+    longs_ = 0x22 + 2 * std::uint64_t{U16(word, 0x20)} + 2;
+    const std::uint64_t long_count = U16(word, longs_ - 2);
+    pairs_ = longs_ + 4 * long_count + 2;
+    const std::uint64_t pair_count = U16(word, pairs_ - 2);
+    if (long_count < 11 || pair_count <= kPieceTable || pairs_ + 8 * pair_count > word.size()) {
+      return Fail(error, DocumentError::kDamaged);
+    }
+    return true;
   }
-  auto count = [&](std::size_t i) { return U32(word, longs + 4 * i); };
-  auto fc = [&](std::size_t i) { return U32(word, pairs + 8 * i); };
-  auto lcb = [&](std::size_t i) { return U32(word, pairs + 8 * i + 4); };
+  // The table stream's name: "1Table" or "0Table".
+  const char* TableStream() const { return (flags_ & kTable1) != 0 ? "1Table" : "0Table"; }
+  std::uint32_t Count(std::size_t i) const { return U32(word_, longs_ + 4 * i); }
+  std::uint32_t Offset(std::size_t i) const { return U32(word_, pairs_ + 8 * i); }
+  std::uint32_t Length(std::size_t i) const { return U32(word_, pairs_ + 8 * i + 4); }
 
-  const CompoundEntry* table_entry = file.Find((flags & kTable1) != 0 ? "1Table" : "0Table");
-  if (table_entry == nullptr) return Fail(error, DocumentError::kDamaged);
-  std::string table;
-  if (!file.Read(*table_entry, table, error)) return false;
+ private:
+  std::string_view word_;
+  std::uint32_t flags_ = 0;
+  std::uint64_t longs_ = 0;
+  std::uint64_t pairs_ = 0;
+};
 
-  std::vector<Piece> piece_table;
-  if (!ReadPieceTable(word, table, fc(kPieceTable), lcb(kPieceTable), piece_table, error)) {
-    return false;
-  }
-  Document document(
-      word, std::move(piece_table),
-      ReadPages(word, table, fc(kParagraphRuns), lcb(kParagraphRuns), ParagraphProperties),
-      ReadPages(word, table, fc(kCharacterRuns), lcb(kCharacterRuns), CharacterProperties));
-
-  // Stories follow one another in character positions: body, footnotes, headers, macros,
-  // comments, endnotes.
-  const std::uint64_t text = count(3), footnotes = count(4), headers = count(5);
-  const std::uint64_t footnotes_at = text, headers_at = footnotes_at + footnotes;
-  const std::uint64_t endnotes_at = headers_at + headers + count(6) + count(7);
-  const std::uint64_t endnotes = count(8);
-  if (endnotes_at + endnotes > 0xFFFFFFFFu) return Fail(error, DocumentError::kDamaged);
-  bool too_large = false;
-  auto walk = [&](std::uint64_t from, std::uint64_t length, Location::Part part, int& paragraphs) {
-    if (too_large) return;
-    Story story(budget, pieces, part, paragraphs);
-    document.Walk(static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(from + length),
-                  story);
-    too_large = story.TooLarge();
-  };
-  int body = 0;
-  walk(0, text, Location::Part::kNone, body);
-
-  // Header stories: six separators and notices, then six per section (even and odd header,
-  // even and odd footer, first-page header and footer).
+// The header stories' starts (plcfHdd): six separators and notices, then six per section
+// (even and odd header, even and odd footer, first-page header and footer). Stories follow
+// one another; a table that goes back would have the same text read again and again, so it
+// is not followed.
+std::vector<std::uint32_t> HeaderStories(std::string_view table, const Fib& fib) {
   std::vector<std::uint32_t> stories;
-  const std::uint32_t hdd_at = fc(kHeaderStories), hdd_size = lcb(kHeaderStories);
-  if (std::uint64_t{hdd_at} + hdd_size <= table.size()) {
-    for (std::size_t i = 0; i + 4 <= hdd_size; i += 4) stories.push_back(U32(table, hdd_at + i));
+  const std::uint32_t at = fib.Offset(kHeaderStories), size = fib.Length(kHeaderStories);
+  if (std::uint64_t{at} + size <= table.size()) {
+    for (std::size_t i = 0; i + 4 <= size; i += 4) stories.push_back(U32(table, at + i));
   }
-  // Stories follow one another; a table that goes back would have the same text read again
-  // and again, so it is not followed.
   if (!std::is_sorted(stories.begin(), stories.end())) stories.clear();
+  return stories;
+}
+
+// The headers' stories, then the footers', each kind counted on its own; `walk` reads a
+// story (from, length, part, paragraphs).
+template <typename Walk>
+void WalkHeaders(const std::vector<std::uint32_t>& stories, std::uint64_t headers_at,
+                 std::uint64_t headers, Walk& walk) {
   int header_paragraphs = 0, footer_paragraphs = 0;
   for (const bool footer : {false, true}) {
     for (std::size_t i = 6; i + 1 < stories.size(); ++i) {
@@ -481,6 +469,52 @@ bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
       }
     }
   }
+}
+
+}  // namespace
+
+bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
+                     std::vector<TextPiece>& pieces, DocumentError& error, DocumentError not_word) {
+  const CompoundEntry* word_entry = file.Find("WordDocument");
+  if (word_entry == nullptr) return Fail(error, not_word);
+  std::string word;
+  if (!file.Read(*word_entry, word, error)) return false;
+  Fib fib;
+  if (!fib.Read(word, error, not_word)) return false;
+  const CompoundEntry* table_entry = file.Find(fib.TableStream());
+  if (table_entry == nullptr) return Fail(error, DocumentError::kDamaged);
+  std::string table;
+  if (!file.Read(*table_entry, table, error)) return false;
+
+  std::vector<Piece> piece_table;
+  if (!ReadPieceTable(word, table, fib.Offset(kPieceTable), fib.Length(kPieceTable), piece_table,
+                      error)) {
+    return false;
+  }
+  Document document(word, std::move(piece_table),
+                    ReadPages(word, table, fib.Offset(kParagraphRuns), fib.Length(kParagraphRuns),
+                              ParagraphProperties),
+                    ReadPages(word, table, fib.Offset(kCharacterRuns), fib.Length(kCharacterRuns),
+                              CharacterProperties));
+
+  // Stories follow one another in character positions: body, footnotes, headers, macros,
+  // comments, endnotes.
+  const std::uint64_t text = fib.Count(3), footnotes = fib.Count(4), headers = fib.Count(5);
+  const std::uint64_t footnotes_at = text, headers_at = footnotes_at + footnotes;
+  const std::uint64_t endnotes_at = headers_at + headers + fib.Count(6) + fib.Count(7);
+  const std::uint64_t endnotes = fib.Count(8);
+  if (endnotes_at + endnotes > 0xFFFFFFFFu) return Fail(error, DocumentError::kDamaged);
+  bool too_large = false;
+  auto walk = [&](std::uint64_t from, std::uint64_t length, Location::Part part, int& paragraphs) {
+    if (too_large) return;
+    Story story(budget, pieces, part, paragraphs);
+    document.Walk(static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(from + length),
+                  story);
+    too_large = story.TooLarge();
+  };
+  int body = 0;
+  walk(0, text, Location::Part::kNone, body);
+  WalkHeaders(HeaderStories(table, fib), headers_at, headers, walk);
   int footnote_paragraphs = 0, endnote_paragraphs = 0;
   walk(footnotes_at, footnotes, Location::Part::kFootnote, footnote_paragraphs);
   walk(endnotes_at, endnotes, Location::Part::kEndnote, endnote_paragraphs);

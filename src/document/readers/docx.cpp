@@ -248,8 +248,15 @@ class Walker {
     // Deleted and moved-away revisions and ruby annotations are not shown as text.
     if (local == "del" || local == "moveFrom" || local == "rt" || IsSkippedNote(r)) {
       skip_ = 1;
-      return;
+    } else if (local == "pPrChange") {
+      skip_ = 1;  // the properties before a revision
+    } else if (!StartParagraphElement(r, local) && !StartTableElement(r, local) && run_depth_ > 0) {
+      StartInRun(r, local);
     }
+  }
+
+  // A paragraph, its style and outline level, a run or its text; false for anything else.
+  bool StartParagraphElement(const package::PartReader& r, std::string_view local) {
     if (local == "p") {
       run_depths_.push_back(run_depth_);
       run_depth_ = 0;
@@ -258,8 +265,6 @@ class Walker {
         style_.clear();
         outline_ = -1;
       }
-    } else if (local == "pPrChange") {
-      skip_ = 1;  // the properties before a revision
     } else if (local == "pStyle" && AtBodyParagraph() && run_depth_ == 0) {
       if (const std::string* id = r.Attribute(Ns::kWord, "val")) style_ = *id;
     } else if (local == "outlineLvl" && AtBodyParagraph() && run_depth_ == 0) {
@@ -268,7 +273,15 @@ class Walker {
       ++run_depth_;
     } else if (local == "t") {
       in_text_ = run_depth_ > 0;
-    } else if (local == "tbl") {
+    } else {
+      return local == "pStyle" || local == "outlineLvl";
+    }
+    return true;
+  }
+
+  // A table, its rows and cells where they are counted; false for anything else.
+  bool StartTableElement(const package::PartReader& r, std::string_view local) {
+    if (local == "tbl") {
       ++tables_;
       if (CountsTables() && tables_ == 1 && paragraph_level_ == 0) {
         counted_depth_ = 1;
@@ -280,32 +293,37 @@ class Walker {
         awaiting_caption_ = false;
         table_pieces_ = pieces_.size();
       }
-    } else if (AtCountedTable() && paragraph_level_ == 0) {
-      if (local == "tr") {
-        ++row_;
-        next_column_ = 1;
-      } else if (local == "gridBefore") {
-        next_column_ += IntValue(r.Attribute(Ns::kWord, "val"), 0);
-      } else if (local == "tc") {
-        in_cell_ = true;
-        column_ = next_column_;
-        span_ = 1;
-        if (trace_ != nullptr) trace_->Unit({});
-        text_.clear();
-        pending_break_ = false;
-      } else if (local == "gridSpan" && in_cell_) {
-        span_ = std::max(1, IntValue(r.Attribute(Ns::kWord, "val"), 1));
-      }
-    } else if (run_depth_ > 0) {
-      if (local == "tab") {
-        Append("\t");
-      } else if (local == "br" || local == "cr") {
-        Append("\n");
-      } else if (local == "noBreakHyphen") {
-        Append("-");
-      } else if (local == "fldChar") {
-        Field(r.Attribute(Ns::kWord, "fldCharType"));
-      }
+      return true;
+    }
+    if (!AtCountedTable() || paragraph_level_ != 0) return false;
+    if (local == "tr") {
+      ++row_;
+      next_column_ = 1;
+    } else if (local == "gridBefore") {
+      next_column_ += IntValue(r.Attribute(Ns::kWord, "val"), 0);
+    } else if (local == "tc") {
+      in_cell_ = true;
+      column_ = next_column_;
+      span_ = 1;
+      if (trace_ != nullptr) trace_->Unit({});
+      text_.clear();
+      pending_break_ = false;
+    } else if (local == "gridSpan" && in_cell_) {
+      span_ = std::max(1, IntValue(r.Attribute(Ns::kWord, "val"), 1));
+    }
+    return true;
+  }
+
+  // What stands for a character inside a run, and fields.
+  void StartInRun(const package::PartReader& r, std::string_view local) {
+    if (local == "tab") {
+      Append("\t");
+    } else if (local == "br" || local == "cr") {
+      Append("\n");
+    } else if (local == "noBreakHyphen") {
+      Append("-");
+    } else if (local == "fldChar") {
+      Field(r.Attribute(Ns::kWord, "fldCharType"));
     }
   }
 
@@ -465,45 +483,33 @@ bool ReadDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
   return WalkDocx(bytes, budget, pieces, error, nullptr);
 }
 
-bool WalkDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
-              DocumentError& error, DocxTrace* trace) {
-  package::Package package(budget.Limits());
-  if (!package.Open(bytes, DocumentError::kNotWord, error)) return false;
-  std::vector<package::Relationship> relationships;
-  if (!package::ReadRelationships(package, "", relationships, error)) return false;
-  std::string main = package::MainPart(relationships, "word/document.xml");
-  if (package.Find(main) == nullptr) main = "word/document.xml";
-  const ZipMember* body = package.Find(main);
-  if (body == nullptr) {
-    error = DocumentError::kNotWord;
-    return false;
-  }
-  package.FirstRead(*body);
-  if (!package::ReadRelationships(package, main, relationships, error)) return false;
-  Styles styles;
+namespace {
+
+// The paragraph styles the main part's relationships name. Damaged styles cost only the
+// headings; a limit reached is the document's.
+bool ReadStyles(package::Package& package, const std::vector<package::Relationship>& relationships,
+                Styles& styles, DocumentError& error) {
   for (const package::Relationship& r : relationships) {
     const ZipMember* member = r.Kind() == "styles" ? package.Find(r.part) : nullptr;
     if (member == nullptr || !package.FirstRead(*member)) continue;
     package::PartReader reader(package, *member);
     DocumentError styles_error = DocumentError::kNone;
     if (!styles.Read(reader, package.Held(), styles_error)) {
-      // Damaged styles cost only the headings; a limit reached is the document's.
       if (styles_error == DocumentError::kTooLarge ||
           styles_error == DocumentError::kContentTooLarge) {
-        error = styles_error;
-        return false;
+        return Fail(error, styles_error);
       }
       styles = Styles();
     }
   }
-  int body_paragraphs = 0;
-  package::PartReader body_reader(package, *body);
-  if (trace != nullptr) trace->Part(body->name, true);
-  if (!Walker(budget, pieces, Location::Part::kNone, body_paragraphs, trace, &styles)
-           .Walk(body_reader, "document", error, DocumentError::kNotWord)) {
-    return false;
-  }
+  return true;
+}
 
+// The parts beside the body: headers, footers, footnotes and endnotes, each kind counted on
+// its own, its parts in their number's order.
+bool WalkOtherParts(package::Package& package,
+                    const std::vector<package::Relationship>& relationships, Budget& budget,
+                    std::vector<TextPiece>& pieces, DocumentError& error, DocxTrace* trace) {
   struct PartKind {
     const char* type;
     const char* root;
@@ -534,6 +540,32 @@ bool WalkDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool WalkDocx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
+              DocumentError& error, DocxTrace* trace) {
+  package::Package package(budget.Limits());
+  if (!package.Open(bytes, DocumentError::kNotWord, error)) return false;
+  std::vector<package::Relationship> relationships;
+  if (!package::ReadRelationships(package, "", relationships, error)) return false;
+  std::string main = package::MainPart(relationships, "word/document.xml");
+  if (package.Find(main) == nullptr) main = "word/document.xml";
+  const ZipMember* body = package.Find(main);
+  if (body == nullptr) return Fail(error, DocumentError::kNotWord);
+  package.FirstRead(*body);
+  if (!package::ReadRelationships(package, main, relationships, error)) return false;
+  Styles styles;
+  if (!ReadStyles(package, relationships, styles, error)) return false;
+  int body_paragraphs = 0;
+  package::PartReader body_reader(package, *body);
+  if (trace != nullptr) trace->Part(body->name, true);
+  if (!Walker(budget, pieces, Location::Part::kNone, body_paragraphs, trace, &styles)
+           .Walk(body_reader, "document", error, DocumentError::kNotWord)) {
+    return false;
+  }
+  return WalkOtherParts(package, relationships, budget, pieces, error, trace);
 }
 
 }  // namespace kelvaro::formats

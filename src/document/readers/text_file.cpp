@@ -142,6 +142,31 @@ char FindSeparator(std::string_view text) {
 
 }  // namespace
 
+namespace {
+
+// A quoted field from the quote at `i`: quotes doubled inside, line breaks kept (CR LF as
+// LF); `i` is left past the closing quote.
+void ReadQuoted(const std::string& text, std::size_t& i, std::string& field) {
+  const std::size_t n = text.size();
+  ++i;
+  while (i < n) {
+    if (text[i] == '"') {
+      if (i + 1 < n && text[i + 1] == '"') {
+        field += '"';
+        i += 2;
+        continue;
+      }
+      ++i;
+      break;
+    }
+    if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
+    field += text[i] == '\r' ? '\n' : text[i];
+    ++i;
+  }
+}
+
+}  // namespace
+
 bool ReadCsv(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
              DocumentError& error) {
   const std::string text = DecodeTextFile(bytes);
@@ -164,32 +189,14 @@ bool ReadCsv(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
   std::size_t i = 0;
   bool record_open = false;  // something of the current record has been read
   while (i < n) {
-    if (text[i] == '"' && field.empty()) {
-      // A quoted field: quotes doubled inside, line breaks kept (CR LF as LF). What
-      // follows the closing quote up to the separator is kept as it stands.
-      ++i;
-      while (i < n) {
-        if (text[i] == '"') {
-          if (i + 1 < n && text[i + 1] == '"') {
-            field += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
-        field += text[i] == '\r' ? '\n' : text[i];
-        ++i;
-      }
-      record_open = true;
-      continue;
-    }
     const char c = text[i];
-    if (c == separator) {
+    record_open = true;
+    if (c == '"' && field.empty()) {
+      // What follows the closing quote up to the separator is kept as it stands.
+      ReadQuoted(text, i, field);
+    } else if (c == separator) {
       emit();
       ++column;
-      record_open = true;
       ++i;
     } else if (c == '\n' || c == '\r') {
       emit();
@@ -199,13 +206,11 @@ bool ReadCsv(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
       i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
     } else {
       field += c;
-      record_open = true;
       ++i;
     }
   }
   if (record_open) emit();
-  if (too_large) error = DocumentError::kContentTooLarge;
-  return !too_large;
+  return too_large ? Fail(error, DocumentError::kContentTooLarge) : true;
 }
 
 }  // namespace formats

@@ -150,6 +150,56 @@ void Place(std::string_view data, Cell& cell) {
 
 // The sheet's substream ends at its EOF or where the next sheet's begins, so that no part of
 // the stream is read twice.
+// A formula whose result is a string: its cell waits for the STRING record after it.
+struct PendingFormula {
+  bool string_result = false;
+  Cell cell{};
+};
+
+// The cell a record of the sheet's own substream gives text to; empty text for none.
+Cell CellOfRecord(std::string_view stream, const Record& r, std::size_t& next,
+                  const std::vector<std::string>& strings, PendingFormula& formula) {
+  // A STRING record holds the result of the FORMULA just before it (shared and array
+  // formulas may stand between them), never of a cell further back.
+  const bool after_formula = formula.string_result;
+  if (r.type != kString && r.type != kSharedFormula && r.type != kArray && r.type != kTable) {
+    formula.string_result = false;
+  }
+  Cell cell{};
+  Place(r.data, cell);
+  if (r.type == kLabelSst && r.data.size() >= 10) {
+    const std::uint32_t index = U32(r.data, 6);
+    if (index < strings.size()) cell.text = strings[index];
+  } else if (r.type == kLabel || r.type == kRString) {
+    Continued c(stream, r, next);
+    c.Seek(6);
+    c.String(cell.text, false);
+  } else if (r.type == kFormula && r.data.size() >= 14) {
+    // A string result is 0 in the value's first byte and 0xFFFF in its last two; the
+    // string itself is the STRING record that follows.
+    formula.string_result = U8(r.data, 6) == 0 && U16(r.data, 12) == 0xFFFF;
+    formula.cell = cell;
+  } else if (r.type == kString && after_formula) {
+    Continued c(stream, r, next);
+    cell = formula.cell;
+    c.String(cell.text, false);
+    formula.string_result = false;
+  }
+  return cell;
+}
+
+bool AddCell(Cell& cell, const Sheet& sheet, formats::Budget& budget,
+             std::vector<TextPiece>& pieces) {
+  TextPiece piece;
+  piece.text = std::move(cell.text);
+  piece.location.kind = Location::Kind::kSheetCell;
+  piece.location.sheet = sheet.name;
+  piece.location.row = static_cast<int>(cell.row) + 1;
+  piece.location.column = static_cast<int>(cell.column) + 1;
+  piece.location.cell = CellName(cell.column + 1, cell.row + 1);
+  return budget.Add(pieces, std::move(piece));
+}
+
 bool ReadSheet(std::string_view stream, const Sheet& sheet, std::size_t limit,
                const std::vector<std::string>& strings, formats::Budget& budget,
                std::vector<TextPiece>& pieces, DocumentError& error) {
@@ -158,8 +208,7 @@ bool ReadSheet(std::string_view stream, const Sheet& sheet, std::size_t limit,
     return Fail(error, DocumentError::kDamaged);
   const std::size_t first = pieces.size();
   int depth = 1;
-  bool string_result = false;
-  Cell formula{};
+  PendingFormula formula;
   for (std::size_t at = r.next; depth > 0 && at < limit;) {
     if (!RecordAt(stream, at, r)) break;  // a sheet cut short keeps the cells it has
     std::size_t next = r.next;
@@ -168,42 +217,9 @@ bool ReadSheet(std::string_view stream, const Sheet& sheet, std::size_t limit,
     } else if (r.type == kEof) {
       --depth;
     } else if (depth == 1) {
-      // A STRING record holds the result of the FORMULA just before it (shared and array
-      // formulas may stand between them), never of a cell further back.
-      const bool after_formula = string_result;
-      if (r.type != kString && r.type != kSharedFormula && r.type != kArray && r.type != kTable) {
-        string_result = false;
-      }
-      Cell cell{};
-      Place(r.data, cell);
-      if (r.type == kLabelSst && r.data.size() >= 10) {
-        const std::uint32_t index = U32(r.data, 6);
-        if (index < strings.size()) cell.text = strings[index];
-      } else if (r.type == kLabel || r.type == kRString) {
-        Continued c(stream, r, next);
-        c.Seek(6);
-        c.String(cell.text, false);
-      } else if (r.type == kFormula && r.data.size() >= 14) {
-        // A string result is 0 in the value's first byte and 0xFFFF in its last two; the
-        // string itself is the STRING record that follows.
-        string_result = U8(r.data, 6) == 0 && U16(r.data, 12) == 0xFFFF;
-        formula = cell;
-      } else if (r.type == kString && after_formula) {
-        Continued c(stream, r, next);
-        cell = formula;
-        c.String(cell.text, false);
-        string_result = false;
-      }
-      if (!cell.text.empty()) {
-        TextPiece piece;
-        piece.text = std::move(cell.text);
-        piece.location.kind = Location::Kind::kSheetCell;
-        piece.location.sheet = sheet.name;
-        piece.location.row = static_cast<int>(cell.row) + 1;
-        piece.location.column = static_cast<int>(cell.column) + 1;
-        piece.location.cell = CellName(cell.column + 1, cell.row + 1);
-        if (!budget.Add(pieces, std::move(piece)))
-          return Fail(error, DocumentError::kContentTooLarge);
+      Cell cell = CellOfRecord(stream, r, next, strings, formula);
+      if (!cell.text.empty() && !AddCell(cell, sheet, budget, pieces)) {
+        return Fail(error, DocumentError::kContentTooLarge);
       }
     }
     at = next;

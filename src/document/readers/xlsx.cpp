@@ -163,93 +163,130 @@ void SortCells(std::vector<TextPiece>& pieces, std::size_t first) {
   }
 }
 
-// The sheet's cells with text, appended to `pieces` in the order of their rows and columns.
-bool ReadSheet(package::PartReader& reader, const SharedStrings& strings, const std::string& sheet,
-               Budget& budget, std::vector<TextPiece>& pieces, DocumentError& error) {
-  const std::size_t first = pieces.size();
-  int row = 0, column = 0;
-  std::string type, value, inline_text;
-  bool in_cell = false, in_value = false, in_inline = false, in_text = false;
-  int skip = 0;
-  for (;;) {
-    const Event e = reader.Next();
-    if (e == Event::kDone) break;
-    if (e == Event::kError) return Failed(reader, error);
-    if (e == Event::kStart) {
-      if (skip > 0 || (in_inline && reader.Is(Ns::kSheet, "rPh"))) {
-        ++skip;
-      } else if (reader.Is(Ns::kSheet, "row")) {
-        const std::string* r = reader.Attribute(Ns::kOther, "r");
-        const int number = r == nullptr ? -1 : IntValue(*r);
-        row = number >= 1 && number <= kMaxRow ? number : row + 1;
-        column = 0;
-      } else if (reader.Is(Ns::kSheet, "c")) {
-        const std::string* r = reader.Attribute(Ns::kOther, "r");
-        int c = 0, rr = 0;
-        if (r != nullptr && ParseCellReference(*r, c, rr)) {
-          column = c;
-          row = rr;
-        } else {
-          column = std::min(column + 1, kMaxColumn);
-          row = std::max(row, 1);
-        }
-        const std::string* t = reader.Attribute(Ns::kOther, "t");
-        type = t == nullptr ? "n" : *t;
-        value.clear();
-        inline_text.clear();
-        in_cell = true;
-      } else if (in_cell && reader.Is(Ns::kSheet, "v")) {
-        in_value = true;
-      } else if (in_cell && reader.Is(Ns::kSheet, "is")) {
-        in_inline = true;
-      } else if (in_inline && reader.Is(Ns::kSheet, "t")) {
-        in_text = true;
+// A worksheet's walk: where each cell stands and what it holds, a cell with text made a piece
+// when it ends.
+class SheetReader {
+ public:
+  SheetReader(const SharedStrings& strings, const std::string& sheet, Budget& budget,
+              std::vector<TextPiece>& pieces)
+      : strings_(strings), sheet_(sheet), budget_(budget), pieces_(pieces) {}
+
+  // The sheet's cells with text, appended to `pieces` in the order of their rows and columns.
+  bool Read(package::PartReader& reader, DocumentError& error) {
+    const std::size_t first = pieces_.size();
+    for (;;) {
+      const Event e = reader.Next();
+      if (e == Event::kDone) break;
+      if (e == Event::kError) return Failed(reader, error);
+      if (e == Event::kStart) {
+        Start(reader);
+      } else if (e == Event::kEnd && !End(reader)) {
+        return TooLarge(error);
+      } else if (e == Event::kText && skip_ == 0 && (in_value_ || in_text_) &&
+                 !Text(reader.Reader().Text())) {
+        return TooLarge(error);
       }
-    } else if (e == Event::kEnd) {
-      if (skip > 0) {
-        --skip;
-      } else if (reader.Is(Ns::kSheet, "v")) {
-        in_value = false;
-      } else if (reader.Is(Ns::kSheet, "t")) {
-        in_text = false;
-      } else if (reader.Is(Ns::kSheet, "is")) {
-        in_inline = false;
-      } else if (reader.Is(Ns::kSheet, "c") && in_cell) {
-        in_cell = false;
-        std::string text;
-        if (type == "s") {
-          // Numbers, booleans, errors and dates are no text; a number typed as text is a
-          // shared or inline string like any other.
-          const int index = IntValue(value);
-          if (index >= 0 && static_cast<std::size_t>(index) < strings.ends.size()) {
-            text = strings.At(static_cast<std::size_t>(index));
-          }
-        } else if (type == "inlineStr") {
-          text = Unescape(inline_text);
-        } else if (type == "str") {
-          text = value;
-        }
-        if (text.empty()) continue;
-        TextPiece piece;
-        piece.text = std::move(text);
-        piece.location.kind = Location::Kind::kSheetCell;
-        piece.location.sheet = sheet;
-        piece.location.cell =
-            CellName(static_cast<std::uint32_t>(column), static_cast<std::uint32_t>(row));
-        piece.location.row = row;
-        piece.location.column = column;
-        if (!budget.Add(pieces, std::move(piece))) return TooLarge(error);
-      }
-    } else if (e == Event::kText && skip == 0 && (in_value || in_text)) {
-      const std::string& more = reader.Reader().Text();
-      if (!budget.Fits(value.size() + inline_text.size() + more.size())) return TooLarge(error);
-      if (in_value) value += more;
-      if (in_text) inline_text += more;
+    }
+    SortCells(pieces_, first);
+    return true;
+  }
+
+ private:
+  void Start(const package::PartReader& reader) {
+    if (skip_ > 0 || (in_inline_ && reader.Is(Ns::kSheet, "rPh"))) {
+      ++skip_;
+    } else if (reader.Is(Ns::kSheet, "row")) {
+      const std::string* r = reader.Attribute(Ns::kOther, "r");
+      const int number = r == nullptr ? -1 : IntValue(*r);
+      row_ = number >= 1 && number <= kMaxRow ? number : row_ + 1;
+      column_ = 0;
+    } else if (reader.Is(Ns::kSheet, "c")) {
+      StartCell(reader);
+    } else if (in_cell_ && reader.Is(Ns::kSheet, "v")) {
+      in_value_ = true;
+    } else if (in_cell_ && reader.Is(Ns::kSheet, "is")) {
+      in_inline_ = true;
+    } else if (in_inline_ && reader.Is(Ns::kSheet, "t")) {
+      in_text_ = true;
     }
   }
-  SortCells(pieces, first);
-  return true;
-}
+
+  void StartCell(const package::PartReader& reader) {
+    const std::string* r = reader.Attribute(Ns::kOther, "r");
+    int c = 0, rr = 0;
+    if (r != nullptr && ParseCellReference(*r, c, rr)) {
+      column_ = c;
+      row_ = rr;
+    } else {
+      column_ = std::min(column_ + 1, kMaxColumn);
+      row_ = std::max(row_, 1);
+    }
+    const std::string* t = reader.Attribute(Ns::kOther, "t");
+    type_ = t == nullptr ? "n" : *t;
+    value_.clear();
+    inline_text_.clear();
+    in_cell_ = true;
+  }
+
+  // False past the budget.
+  bool End(const package::PartReader& reader) {
+    if (skip_ > 0) {
+      --skip_;
+    } else if (reader.Is(Ns::kSheet, "v")) {
+      in_value_ = false;
+    } else if (reader.Is(Ns::kSheet, "t")) {
+      in_text_ = false;
+    } else if (reader.Is(Ns::kSheet, "is")) {
+      in_inline_ = false;
+    } else if (reader.Is(Ns::kSheet, "c") && in_cell_) {
+      in_cell_ = false;
+      return EndCell();
+    }
+    return true;
+  }
+
+  bool EndCell() {
+    std::string text;
+    if (type_ == "s") {
+      // Numbers, booleans, errors and dates are no text; a number typed as text is a
+      // shared or inline string like any other.
+      const int index = IntValue(value_);
+      if (index >= 0 && static_cast<std::size_t>(index) < strings_.ends.size()) {
+        text = strings_.At(static_cast<std::size_t>(index));
+      }
+    } else if (type_ == "inlineStr") {
+      text = Unescape(inline_text_);
+    } else if (type_ == "str") {
+      text = value_;
+    }
+    if (text.empty()) return true;
+    TextPiece piece;
+    piece.text = std::move(text);
+    piece.location.kind = Location::Kind::kSheetCell;
+    piece.location.sheet = sheet_;
+    piece.location.cell =
+        CellName(static_cast<std::uint32_t>(column_), static_cast<std::uint32_t>(row_));
+    piece.location.row = row_;
+    piece.location.column = column_;
+    return budget_.Add(pieces_, std::move(piece));
+  }
+
+  bool Text(const std::string& more) {
+    if (!budget_.Fits(value_.size() + inline_text_.size() + more.size())) return false;
+    if (in_value_) value_ += more;
+    if (in_text_) inline_text_ += more;
+    return true;
+  }
+
+  const SharedStrings& strings_;
+  const std::string& sheet_;
+  Budget& budget_;
+  std::vector<TextPiece>& pieces_;
+  int row_ = 0, column_ = 0;
+  std::string type_, value_, inline_text_;
+  bool in_cell_ = false, in_value_ = false, in_inline_ = false, in_text_ = false;
+  int skip_ = 0;
+};
 
 struct Sheet {
   std::string name;
@@ -326,7 +363,7 @@ bool ReadXlsx(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces
     }
     if (!package.FirstRead(*member)) continue;  // one worksheet named by several sheets
     package::PartReader reader(package, *member);
-    if (!ReadSheet(reader, strings, sheet.name, budget, pieces, error)) return false;
+    if (!SheetReader(strings, sheet.name, budget, pieces).Read(reader, error)) return false;
   }
   return true;
 }

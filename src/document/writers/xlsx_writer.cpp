@@ -564,38 +564,47 @@ bool XlsxFits(const XlsxSheet& sheet) {
 
 XlsxWorkbook WriteXlsx(const XlsxSheet& sheet) { return WriteXlsx(std::vector<XlsxSheet>{sheet}); }
 
-XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets) {
-  using namespace xlsx;
-  if (sheets.empty() || !std::all_of(sheets.begin(), sheets.end(), XlsxFits)) return {};
-  std::size_t expected = 0;
-  for (const XlsxSheet& sheet : sheets) expected += sheet.rows.size() * 4 + sheet.header.size();
-  SharedStrings strings(expected);
-  std::vector<std::string> names;
-  std::vector<std::string> parts;
-  std::string sheet_elements, defined_names;
-  std::size_t cells_cut = 0;
-  for (std::size_t i = 0; i < sheets.size(); ++i) {
-    SheetBuilder builder(sheets[i], &strings, 1, i == 0);
-    SheetXml sheet{builder.Xml(), builder.CellsCut(), builder.Range(true)};
-    cells_cut += sheet.cells_cut;
-    names.push_back(UniqueSheetName(ValidSheetName(sheets[i].name), names));
-    const std::string n = std::to_string(i + 1);
-    sheet_elements += "<sheet name=\"";
-    AppendXmlEscaped(sheet_elements, names.back());
-    sheet_elements += "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
-    defined_names += SheetDefinedNames("", names.back(), i, sheet);
-    parts.push_back(std::move(sheet.xml));
-  }
-  const bool shared = !strings.Empty();
-  const std::string styles_id = "rId" + std::to_string(sheets.size() + 1);
-  const std::string strings_id = "rId" + std::to_string(sheets.size() + 2);
+namespace {
 
-  std::string content_types(kXmlDeclaration);
-  content_types += kContentTypesStart;
-  std::string workbook_rels(kXmlDeclaration);
+// The sheets of a workbook written, each with its name made unique, and what the workbook
+// part says of them.
+struct WrittenSheets {
+  std::vector<std::string> parts;
+  std::string elements;       // <sheet> elements
+  std::string defined_names;  // <definedName> elements
+  std::size_t cells_cut = 0;
+};
+
+WrittenSheets WriteSheets(const std::vector<XlsxSheet>& sheets, xlsx::SharedStrings& strings) {
+  WrittenSheets out;
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    xlsx::SheetBuilder builder(sheets[i], &strings, 1, i == 0);
+    xlsx::SheetXml sheet{builder.Xml(), builder.CellsCut(), builder.Range(true)};
+    out.cells_cut += sheet.cells_cut;
+    names.push_back(xlsx::UniqueSheetName(xlsx::ValidSheetName(sheets[i].name), names));
+    const std::string n = std::to_string(i + 1);
+    out.elements += "<sheet name=\"";
+    AppendXmlEscaped(out.elements, names.back());
+    out.elements += "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+    out.defined_names += xlsx::SheetDefinedNames("", names.back(), i, sheet);
+    out.parts.push_back(std::move(sheet.xml));
+  }
+  return out;
+}
+
+// The content types and the workbook's relationships: sheet N is rIdN, then the styles and
+// the shared strings.
+void WritePackageParts(std::size_t sheets, bool shared, std::string& content_types,
+                       std::string& workbook_rels) {
+  using namespace xlsx;
+  const std::string styles_id = "rId" + std::to_string(sheets + 1);
+  const std::string strings_id = "rId" + std::to_string(sheets + 2);
+  content_types = std::string(kXmlDeclaration).append(kContentTypesStart);
+  workbook_rels = std::string(kXmlDeclaration);
   workbook_rels +=
       "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
-  for (std::size_t i = 0; i < sheets.size(); ++i) {
+  for (std::size_t i = 0; i < sheets; ++i) {
     const std::string n = std::to_string(i + 1);
     content_types.append("<Override PartName=\"/xl/worksheets/sheet" + n + ".xml\" ContentType=\"")
         .append(kWorksheetContentType)
@@ -618,7 +627,10 @@ XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets) {
   }
   content_types += "</Types>";
   workbook_rels += "</Relationships>";
+}
 
+std::string WorkbookXml(const WrittenSheets& sheets) {
+  using namespace xlsx;
   std::string workbook(kXmlDeclaration);
   workbook.append("<workbook xmlns=\"")
       .append(kMainNamespace)
@@ -626,25 +638,39 @@ XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets) {
       .append(kRelationshipsNamespace)
       .append("\">");
   workbook += "<bookViews><workbookView activeTab=\"0\"/></bookViews>";
-  workbook.append("<sheets>").append(sheet_elements).append("</sheets>");
-  if (!defined_names.empty()) {
-    workbook.append("<definedNames>").append(defined_names).append("</definedNames>");
+  workbook.append("<sheets>").append(sheets.elements).append("</sheets>");
+  if (!sheets.defined_names.empty()) {
+    workbook.append("<definedNames>").append(sheets.defined_names).append("</definedNames>");
   }
   workbook += "</workbook>";
+  return workbook;
+}
 
+}  // namespace
+
+XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets) {
+  using namespace xlsx;
+  if (sheets.empty() || !std::all_of(sheets.begin(), sheets.end(), XlsxFits)) return {};
+  std::size_t expected = 0;
+  for (const XlsxSheet& sheet : sheets) expected += sheet.rows.size() * 4 + sheet.header.size();
+  SharedStrings strings(expected);
+  const WrittenSheets written = WriteSheets(sheets, strings);
+  const bool shared = !strings.Empty();
+  std::string content_types, workbook_rels;
+  WritePackageParts(sheets.size(), shared, content_types, workbook_rels);
   try {
     ZipWriter zip;
     zip.Add("[Content_Types].xml", content_types);
     zip.Add("_rels/.rels", std::string(kXmlDeclaration).append(kPackageRelationships));
-    zip.Add("xl/workbook.xml", workbook);
+    zip.Add("xl/workbook.xml", WorkbookXml(written));
     zip.Add("xl/_rels/workbook.xml.rels", workbook_rels);
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-      zip.Add("xl/worksheets/sheet" + std::to_string(i + 1) + ".xml", parts[i]);
+    for (std::size_t i = 0; i < written.parts.size(); ++i) {
+      zip.Add("xl/worksheets/sheet" + std::to_string(i + 1) + ".xml", written.parts[i]);
     }
     static const std::string styles = StylesXml();
     zip.Add("xl/styles.xml", styles);
     if (shared) zip.Add("xl/sharedStrings.xml", strings.Xml());
-    return {zip.Finish(), cells_cut};
+    return {zip.Finish(), written.cells_cut};
   } catch (const std::length_error&) {
     return {};  // past what a zip without zip64 holds
   }
