@@ -57,12 +57,12 @@ kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp)
 # The same documents give the same pieces as on Linux; the comparisons with libzip, expat,
 # poppler, antiword, catdoc and xls2csv and the openpyxl reading of the export stay there.
-kelvaro_windows_tests(document SOURCES cell_name_test.cpp containers/compound_file_test.cpp
-  containers/package_edit_test.cpp containers/xml_reader_test.cpp containers/zip_reader_test.cpp
-  containers/zip_writer_test.cpp
+kelvaro_windows_tests(document SOURCES cell_name_test.cpp location_test.cpp
+  containers/compound_file_test.cpp containers/package_edit_test.cpp
+  containers/xml_reader_test.cpp containers/zip_reader_test.cpp containers/zip_writer_test.cpp
   pdf/pdf_reader_test.cpp readers/binary_office_test.cpp readers/doc_test.cpp
-  readers/docx_test.cpp readers/hostile_document_test.cpp
-  readers/pdf_test.cpp readers/text_file_test.cpp readers/xls_test.cpp readers/xlsx_test.cpp
+  readers/docx_test.cpp readers/hostile_document_test.cpp readers/pdf_test.cpp
+  readers/text_file_test.cpp readers/xls_test.cpp readers/xlsx_test.cpp
   LIBRARIES ZLIB::ZLIB)
 if(TARGET kelvaro_cli)
   kelvaro_windows_tests(cli SOURCES table_output_test.cpp citation_output_test.cpp
