@@ -8,6 +8,7 @@
 
 #include "document/readers/read_document.h"
 #include "fuzz_support.h"
+#include "rows/import.h"
 #include "text/encoding.h"
 
 namespace {
