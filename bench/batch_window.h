@@ -33,9 +33,9 @@ class BatchWindow {
     shown.window->tab_control()->setCurrentIndex(kBatchPage);
     shown.window->control_as<QLineEdit>(kSpeedBox)->setText(QString::fromLatin1(argv[3]));
     shown.window->show();
-    std::string error;
+    kelvaro::ImportError error;
     if (!ImportNumbersFromFile(shown.table(), argv[2], &error)) {
-      std::fprintf(stderr, "%s: %s\n", argv[2], error.c_str());
+      std::fprintf(stderr, "%s: %s\n", argv[2], kelvaro::ImportErrorWords(error).c_str());
       failure_ = 1;
     }
   }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "document/document.h"
-#include "document/pdf_reader.h"
+#include "document/pdf/reader.h"
+#include "document/readers/read_document.h"
 #include "memory.h"
 #include "support/binary_office_builder.h"
 #include "support/office_builder.h"

@@ -16,9 +16,9 @@ int main(int argc, char** argv) {
   kelvaro::RowStore store;
   const long rss_before = kelvaro::bench::CurrentRssKb();
   const auto start = std::chrono::steady_clock::now();
-  std::string error;
+  kelvaro::ImportError error;
   if (!kelvaro::ImportNumbersFromFile(store, argv[1], &error)) {
-    std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
+    std::fprintf(stderr, "%s: %s\n", argv[1], kelvaro::ImportErrorWords(error).c_str());
     return 1;
   }
   const double seconds =

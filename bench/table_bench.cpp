@@ -11,9 +11,9 @@
 #include <string>
 
 #include "memory.h"
-#include "rows/import.h"
 #include "qt/program.h"
 #include "qt/result_table_model.h"
+#include "rows/import.h"
 
 namespace {
 
@@ -58,9 +58,9 @@ int main(int argc, char** argv) {
   const long rss_before = kelvaro::bench::CurrentRssKb();
   QElapsedTimer clock;
   clock.start();
-  std::string error;
+  kelvaro::ImportError error;
   if (!kelvaro::ImportNumbersFromFile(model->table(), path, &error)) {
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), kelvaro::ImportErrorWords(error).c_str());
     return 1;
   }
   const double import_seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "document/compound_file.h"
+#include "document/containers/compound_file.h"
 #include "fuzz_support.h"
 #include "text/encoding.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "document/document.h"
+#include "document/readers/read_document.h"
 #include "fuzz_support.h"
 #include "support/compound_builder.h"
 #include "text/encoding.h"
@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_EXPECT(
         (at.kind == Kind::kParagraph && at.paragraph >= 1) ||
             (at.kind == Kind::kTableCell && at.table >= 1 && at.row >= 1 && at.column >= 1) ||
-            (at.kind == Kind::kPart && at.paragraph >= 1 && !at.part.empty()),
+            (at.kind == Kind::kPart && at.paragraph >= 1 &&
+             at.part != kelvaro::Location::Part::kNone),
         "location " + kelvaro::LocationWords(at));
   }
   return 0;

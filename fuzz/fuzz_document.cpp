@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "document/document.h"
+#include "document/readers/read_document.h"
 #include "fuzz_support.h"
+#include "rows/import.h"
 #include "text/encoding.h"
 
 namespace {
@@ -24,7 +25,8 @@ bool Belongs(DocumentKind document, const kelvaro::Location& at) {
     case DocumentKind::kDocx:
       return (at.kind == Kind::kParagraph && at.paragraph >= 1) ||
              (at.kind == Kind::kTableCell && at.table >= 1 && at.row >= 1 && at.column >= 1) ||
-             (at.kind == Kind::kPart && at.paragraph >= 1 && !at.part.empty());
+             (at.kind == Kind::kPart && at.paragraph >= 1 &&
+              at.part != kelvaro::Location::Part::kNone);
     case DocumentKind::kXlsx:
       return at.kind == Kind::kSheetCell && at.row >= 1 && at.column >= 1 && !at.cell.empty();
     case DocumentKind::kPdf:

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "document/docx_mark.h"
-#include "document/formats.h"
-#include "document/zip_reader.h"
-#include "document/zip_writer.h"
+#include "document/containers/zip_reader.h"
+#include "document/containers/zip_writer.h"
+#include "document/markers/docx_mark.h"
+#include "document/readers/formats.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "document/pdf_reader.h"
+#include "document/pdf/reader.h"
 #include "fuzz_support.h"
 #include "text/encoding.h"
 

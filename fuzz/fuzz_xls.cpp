@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "document/document.h"
+#include "document/readers/read_document.h"
 #include "fuzz_support.h"
 #include "support/compound_builder.h"
 #include "text/encoding.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "document/xml_reader.h"
+#include "document/containers/xml_reader.h"
 #include "fuzz_support.h"
 #include "text/encoding.h"
 

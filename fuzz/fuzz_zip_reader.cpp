@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "document/zip_reader.h"
+#include "document/containers/zip_reader.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -45,21 +45,25 @@ function(kelvaro_windows_tests module)
   set_tests_properties(${target} PROPERTIES TIMEOUT 900)
 endfunction()
 
-kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp)
+kelvaro_windows_tests(text SOURCES encoding_test.cpp text_test.cpp utf16_test.cpp)
 kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test.cpp)
 kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp changes_test.cpp
   marking_test.cpp)
 kelvaro_windows_tests(site SOURCES national_site_test.cpp lookup_store_test.cpp)
-kelvaro_windows_tests(rows SOURCES verdicts_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp)
+kelvaro_windows_tests(rows SOURCES verdicts_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp
+  exported_column_test.cpp)
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)
 kelvaro_windows_tests(batch SOURCES batch_runner_test.cpp lock_registry_test.cpp
   message_pump_test.cpp)
 # The same documents give the same pieces as on Linux; the comparisons with libzip, expat,
 # poppler, antiword, catdoc and xls2csv and the openpyxl reading of the export stay there.
-kelvaro_windows_tests(document SOURCES binary_office_test.cpp compound_file_test.cpp
-  doc_test.cpp docx_test.cpp exported_column_test.cpp hostile_document_test.cpp
-  pdf_reader_test.cpp pdf_test.cpp text_file_test.cpp xls_test.cpp xlsx_test.cpp
-  xml_reader_test.cpp zip_reader_test.cpp zip_writer_test.cpp LIBRARIES ZLIB::ZLIB)
+kelvaro_windows_tests(document SOURCES cell_name_test.cpp location_test.cpp
+  containers/compound_file_test.cpp containers/package_edit_test.cpp
+  containers/xml_reader_test.cpp containers/zip_reader_test.cpp containers/zip_writer_test.cpp
+  pdf/pdf_reader_test.cpp readers/binary_office_test.cpp readers/doc_test.cpp
+  readers/docx_test.cpp readers/hostile_document_test.cpp readers/pdf_test.cpp
+  readers/text_file_test.cpp readers/xls_test.cpp readers/xlsx_test.cpp
+  LIBRARIES ZLIB::ZLIB)
 if(TARGET kelvaro_cli)
   kelvaro_windows_tests(cli SOURCES table_output_test.cpp citation_output_test.cpp
     LIBRARIES kelvaro_cli)

@@ -159,9 +159,13 @@ bool ImportOperand(const Options& options, Bytes* keep, RowStore& table) {
   Bytes bytes;
   std::string reason;
   std::vector<ImportedRow> rows;
-  if (!ReadOperand(options, bytes, reason) ||
-      !RowsFromBytes(bytes, OperandKind(options), rows, reason, options.citations)) {
+  if (!ReadOperand(options, bytes, reason)) {
     PrintUnreadable(options, reason);
+    return false;
+  }
+  DocumentError why = DocumentError::kNone;
+  if (!RowsFromBytes(bytes, OperandKind(options), rows, why, options.citations)) {
+    PrintUnreadable(options, DocumentErrorWords(why));
     return false;
   }
   if (keep != nullptr) {

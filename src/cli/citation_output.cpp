@@ -77,7 +77,7 @@ std::string LocationJson(const Location& at) {
       if (at.line > 0) json.Number("line", at.line);
       break;
     case Location::Kind::kPart:
-      json.String("part", at.part);
+      json.String("part", PartWords(at.part));
       if (at.paragraph > 0) json.Number("paragraph", at.paragraph);
       break;
   }

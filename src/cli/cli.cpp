@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "document/readers/read_document.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/web.h"

@@ -4,7 +4,7 @@
 #include "cli/citation_output.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "document/document.h"
+#include "document/readers/read_document.h"
 #include "rows/import.h"
 
 namespace kelvaro::cli {

@@ -40,10 +40,10 @@ int RunMark(const Options& options, const Site& site) {
   if (!OutputFolderWritable(options)) return kExitFailure;
   return LookUpRows(options, site, table, [&](BatchSession&, const Rows& looked_up, bool&) {
     Bytes marked;
-    std::string error;
+    DocumentError error = DocumentError::kNone;
     if (!MarkDocument(bytes, kind, looked_up, options.replace, platform::UtcTimeText(), marked,
                       error)) {
-      PrintError("cannot mark " + options.operand + ": " + error);
+      PrintError("cannot mark " + options.operand + ": " + DocumentErrorWords(error));
       return kExitUsage;
     }
     return WriteResult(options, AsText(marked));

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "document/xlsx_writer.h"
+#include "document/writers/xlsx_writer.h"
 #include "site/standard_site.h"
 #include "text/encoding.h"
 

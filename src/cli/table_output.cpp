@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "cli/citation_output.h"
-#include "document/xlsx_writer.h"
+#include "document/writers/xlsx_writer.h"
 #include "query/changes.h"
 #include "rows/columns.h"
 #include "rows/export.h"

@@ -1,11 +1,9 @@
-// Documents turned into pieces of UTF-8 text, each with where it stands, in reading order:
-// plain text, Word (.docx, .doc), Excel (.xlsx, .xls), WPS (.wps), CSV and PDF. Nothing here writes
-// a file.
+// A document as its readers give it: pieces of UTF-8 text, each with where it stands, in
+// reading order, and what reading one may take.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,46 +41,24 @@ struct DocumentLimits {
   int max_depth = 1000;
 };
 
-// By the file name's extension, case-insensitive: .docx (and .docm), .xlsx (and .xlsm), .csv,
-// .pdf, .doc, .xls, .wps, .ppt; .txt and anything unknown: kText.
-DocumentKind DocumentKindOf(std::string_view path);
+// What a document has given and made the reader hold so far, against its limits.
+class DocumentBudget {
+ public:
+  explicit DocumentBudget(const DocumentLimits& limits) : limits_(limits) {}
+  const DocumentLimits& Limits() const { return limits_; }
+  // Whether text of `bytes` could still be taken.
+  bool Fits(std::size_t bytes) const { return bytes <= limits_.max_text - text_; }
+  // Takes one more item of `bytes`: false, taking nothing, when it would pass the limits.
+  bool Take(std::size_t bytes);
+  // Takes `bytes` more for items already taken: false, taking nothing, past the limits.
+  bool Grow(std::size_t bytes);
+  // Appends `piece` when the budget takes it (its text and location's names).
+  bool Add(std::vector<TextPiece>& pieces, TextPiece&& piece);
 
-// The kinds the import offers, as its open dialog lists them.
-struct OfferedKind {
-  std::string label;     // UTF-8: "Word 文档"
-  std::string patterns;  // "*.docx *.doc *.wps"
+ private:
+  DocumentLimits limits_;
+  std::size_t text_ = 0;
+  std::size_t items_ = 0;
 };
-std::vector<OfferedKind> OfferedKinds();
-
-// What bytes named as `kind` are read as. A text kind (kText, kCsv) or an old Office kind is
-// taken for what its bytes are: a zip holding a Word or Excel document is kDocx or kXlsx, a
-// PDF kPdf, an OLE2 compound file under a .doc, .xls or .wps name stays so, one named as
-// text holding Word or Excel is kDoc or kXls, anything else text. Refused (false with the
-// reason) when the bytes are another compound file, another zip, binary (a zero byte without
-// a UTF-16 byte-order mark), or markup (HTML, RTF) under an old Office name. The other kinds
-// stay as they are.
-bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error);
-
-// The pieces of a document in reading order, of the kind KindOfContent finds; false with
-// `error` (its words: DocumentErrorWords) when it cannot be read, and then no pieces.
-// kText gives one piece per non-empty line (kLine; lines end as ImportLines ends them), kCsv
-// one per non-empty cell, kPdf one per page (its lines holding text; kPage with the line it
-// starts on) but for the lines that run at the top or bottom of most pages, given once where
-// first met as "页眉" or "页脚" (kPart). The memory it takes stays within a small multiple of
-// `limits`' text and pieces.
-bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
-                  DocumentError& error, const DocumentLimits& limits = {});
-
-// A file's text as UTF-8: UTF-8 (byte-order mark dropped), UTF-16 LE/BE after a byte-order
-// mark, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else UTF-8 with one
-// "?" per maximal invalid sequence (zero bytes count as invalid). Mostly UTF-8: no invalid
-// sequence, or at least twice as many valid sequences of three or four bytes as invalid ones.
-std::string DecodeTextFile(const Bytes& bytes);
-
-// A table Kelvaro exported (row 1 holds the headers 序号 and 待查标准编号, .xlsx or .csv):
-// the pieces of its 待查标准编号 column below the header, in row order (of the first sheet
-// for .xlsx); nothing otherwise. The apostrophe the export puts before a cell starting with
-// = + - or @ is taken off again.
-std::optional<std::vector<TextPiece>> ExportedNumberColumn(const std::vector<TextPiece>& cells);
 
 }  // namespace kelvaro

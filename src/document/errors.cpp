@@ -48,6 +48,8 @@ const char* DocumentErrorWords(DocumentError error) {
       return "不支持 Excel 95 及更早的文件，请另存为 .xlsx";
     case DocumentError::kOldPowerPoint:
       return "不支持 .ppt 文件，请复制其中文字后粘贴";
+    case DocumentError::kNotMarkable:
+      return "只有 Word (.docx) 和 Excel (.xlsx) 文档能标注";
   }
   return "文件已损坏";
 }

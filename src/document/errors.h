@@ -26,9 +26,16 @@ enum class DocumentError {
   kWord95,
   kExcel95,
   kOldPowerPoint,
+  kNotMarkable,  // a kind no marked copy is made of
 };
 
 // UTF-8, Chinese, short: "文件已损坏", "文件已加密"; empty for kNone.
 const char* DocumentErrorWords(DocumentError error);
+
+// `error` set to `reason`, and false: `return Fail(error, DocumentError::kDamaged);`.
+inline bool Fail(DocumentError& error, DocumentError reason) {
+  error = reason;
+  return false;
+}
 
 }  // namespace kelvaro

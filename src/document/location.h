@@ -7,15 +7,18 @@ namespace kelvaro {
 
 struct Location {
   enum class Kind { kNone, kLine, kParagraph, kTableCell, kSheetCell, kCsvCell, kPage, kPart };
+  // The parts of a Word document beside its body; a PDF's running lines are its header and
+  // footer too. Their words are PartWords'.
+  enum class Part { kNone, kHeader, kFooter, kFootnote, kEndnote };
   Kind kind = Kind::kNone;
   // 1-based. kPage: `line` is the page's line, blank lines not counted. kParagraph and
   // kTableCell: `paragraph` and `table` are counted through the whole body.
   int line = 0, paragraph = 0, table = 0, row = 0, column = 0, page = 0;
   std::string sheet;  // UTF-8 sheet name (kSheetCell)
   std::string cell;   // "C5" (kSheetCell; `row` and `column` hold 5 and 3)
-  // kPart: "页眉", "页脚", "脚注", "尾注" with `paragraph` counted within them; a PDF's
-  // running header or footer has no paragraph.
-  std::string part;
+  // kPart: which part, with `paragraph` counted within it; a PDF's running header or footer
+  // has no paragraph.
+  Part part = Part::kNone;
   // .docx body (UTF-8, on one line): the nearest heading above, and the paragraph (or table)
   // counted from it, 0 for the heading itself; a table's caption.
   std::string heading;
@@ -30,5 +33,7 @@ struct Location {
 // "设计依据!C5", CSV "第 R 行第 C 列", "第 3 页第 12 行", "页眉第 N 段", "页眉"; empty for
 // kNone.
 std::string LocationWords(const Location& location);
+// "页眉", "页脚", "脚注", "尾注"; empty for kNone.
+const char* PartWords(Location::Part part);
 
 }  // namespace kelvaro

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "document/xlsx_writer.h"
+#include "document/writers/xlsx_writer.h"
 #include "rows/result_table.h"
 #include "site/standard_site.h"
 #include "text/text.h"

@@ -7,7 +7,7 @@
 
 #include "document/errors.h"
 #include "document/location.h"
-#include "document/xlsx_mark.h"
+#include "document/markers/xlsx_mark.h"
 #include "platform/files.h"
 #include "rows/export.h"
 #include "rows/import.h"
@@ -87,16 +87,6 @@ XlsxSheet CheckSheet(const std::vector<TableRow>& rows) {
   return sheet;
 }
 
-namespace {
-
-bool Fail(std::string message, Bytes& out, std::string& error) {
-  out.clear();
-  error = std::move(message);
-  return false;
-}
-
-}  // namespace
-
 std::optional<CitationMark> MarkOfRow(const TableRow& row, bool replace) {
   const Judgement& judgement = row.judgement;
   const VerdictSpec& spec = SpecOf(judgement.verdict);
@@ -139,15 +129,11 @@ std::string MarkedCopyName(const std::string& path) {
 }
 
 bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<TableRow>& rows,
-                  bool replace, const std::string& time, Bytes& out, std::string& error) {
+                  bool replace, const std::string& time, Bytes& out, DocumentError& error) {
   out.clear();
-  DocumentError why = DocumentError::kNone;
-  if (kind == DocumentKind::kXlsx) {
-    if (AddFirstSheet(bytes, CheckSheet(rows), out, why)) return true;
-    return Fail(DocumentErrorWords(why), out, error);
-  }
-  if (kind != DocumentKind::kDocx)
-    return Fail("只有 Word (.docx) 和 Excel (.xlsx) 文档能标注", out, error);
+  error = DocumentError::kNone;
+  if (kind == DocumentKind::kXlsx) return AddFirstSheet(bytes, CheckSheet(rows), out, error);
+  if (kind != DocumentKind::kDocx) return Fail(error, DocumentError::kNotMarkable);
 
   std::unordered_map<std::string, const TableRow*> by_standard;
   for (const TableRow& row : rows) {
@@ -166,9 +152,7 @@ bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<Table
     return MarkOfRow(here, replace);
   };
   MarkedDocument marked;
-  if (!MarkDocx(bytes, decide, MarkAuthor{"Kelvaro", time}, marked, why)) {
-    return Fail(DocumentErrorWords(why), out, error);
-  }
+  if (!MarkDocx(bytes, decide, MarkAuthor{"Kelvaro", time}, marked, error)) return false;
   out = std::move(marked.bytes);
   return true;
 }

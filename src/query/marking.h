@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "document/document.h"
-#include "document/docx_mark.h"
-#include "document/xlsx_writer.h"
+#include "document/markers/docx_mark.h"
+#include "document/writers/xlsx_writer.h"
 #include "rows/result_table.h"
 #include "text/text.h"
 
@@ -35,8 +35,9 @@ std::string MarkedCopyName(const std::string& path);
 
 // The marked copy of the document `bytes` (read as `kind`) whose rows are `rows`, each
 // citation found by its standard. `time`: the check's time, ISO 8601. False with the reason
-// (UTF-8) when the kind cannot be marked or the document cannot be read; then `out` is empty.
+// (kNotMarkable for a kind that cannot be marked) when the document cannot be read or
+// marked; then `out` is empty.
 bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<TableRow>& rows,
-                  bool replace, const std::string& time, Bytes& out, std::string& error);
+                  bool replace, const std::string& time, Bytes& out, DocumentError& error);
 
 }  // namespace kelvaro

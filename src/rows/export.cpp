@@ -4,7 +4,7 @@
 #include <unordered_set>
 
 #include "citation/citation.h"
-#include "document/xlsx_writer.h"
+#include "document/writers/xlsx_writer.h"
 #include "rows/columns.h"
 #include "text/encoding.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "document/xlsx_writer.h"
+#include "document/writers/xlsx_writer.h"
 #include "rows/columns.h"
 #include "rows/row_store.h"
 

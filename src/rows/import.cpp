@@ -5,13 +5,21 @@
 #include <unordered_map>
 
 #include "citation/citation.h"
-#include "document/formats.h"
+#include "document/readers/formats.h"
+#include "document/readers/read_document.h"
 #include "platform/files.h"
+#include "rows/columns.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
 
 namespace {
+
+std::string_view TrimAsciiSpaces(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
 
 // A line ends at LF, with the CR of a CR LF dropped; a lone CR stays in its line.
 std::vector<std::string> SplitLines(const std::string& utf8) {
@@ -188,14 +196,42 @@ void GatherCitedAgain(std::vector<ImportedRow>& rows) {
   rows = std::move(gathered);
 }
 
-namespace {
-
-bool Refuse(DocumentError why, std::string& error) {
-  error = DocumentErrorWords(why);
-  return false;
+std::optional<std::vector<TextPiece>> ExportedNumberColumn(const std::vector<TextPiece>& cells) {
+  if (cells.empty()) return std::nullopt;
+  const Location::Kind kind = cells.front().location.kind;
+  if (kind != Location::Kind::kSheetCell && kind != Location::Kind::kCsvCell) return std::nullopt;
+  const std::string& sheet = cells.front().location.sheet;
+  auto in_table = [&](const TextPiece& p) {
+    return p.location.kind == kind && p.location.sheet == sheet;
+  };
+  // The headers the export gives these columns.
+  const std::string_view ordinal = ShownColumns()[ColumnIndex(Column::kOrdinal)]->header;
+  const std::string_view number = ShownColumns()[ColumnIndex(Column::kNumber)]->header;
+  int number_column = 0;
+  bool has_ordinal = false;
+  for (const TextPiece& p : cells) {
+    if (!in_table(p) || p.location.row != 1) continue;
+    const std::string_view header = TrimAsciiSpaces(p.text);
+    if (header == number && number_column == 0) number_column = p.location.column;
+    if (header == ordinal) has_ordinal = true;
+  }
+  if (number_column == 0 || !has_ordinal) return std::nullopt;
+  std::vector<TextPiece> column;
+  for (const TextPiece& p : cells) {
+    if (!in_table(p) || p.location.row <= 1 || p.location.column != number_column) continue;
+    TextPiece piece = p;
+    // The export guards a cell a spreadsheet would run as a formula with an apostrophe.
+    if (piece.text.size() >= 2 && piece.text[0] == '\'' &&
+        std::string_view("=+-@").find(piece.text[1]) != std::string_view::npos) {
+      piece.text.erase(0, 1);
+    }
+    column.push_back(std::move(piece));
+  }
+  std::stable_sort(column.begin(), column.end(), [](const TextPiece& a, const TextPiece& b) {
+    return a.location.row < b.location.row;
+  });
+  return column;
 }
-
-}  // namespace
 
 std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
   std::vector<ImportedRow> rows;
@@ -204,23 +240,23 @@ std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
 }
 
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
-                   std::string& error, bool citations) {
+                   DocumentError& error, bool citations) {
   rows.clear();
-  DocumentError why = DocumentError::kNone;
-  if (!KindOfContent(bytes, kind, why)) return Refuse(why, error);
+  error = DocumentError::kNone;
+  if (!KindOfContent(bytes, kind, error)) return false;
   if (kind == DocumentKind::kText && !citations) {
     rows = ListRowsOfUtf8(SplitLines(DecodeTextFile(bytes)));
     return true;
   }
   std::vector<TextPiece> pieces;
-  if (!ReadDocument(bytes, kind, pieces, why)) return Refuse(why, error);
+  if (!ReadDocument(bytes, kind, pieces, error)) return false;
   // A list Kelvaro saved is checked again as it was, not cell by cell.
   if (const std::optional<std::vector<TextPiece>> column =
           kind == DocumentKind::kText ? std::nullopt : ExportedNumberColumn(pieces)) {
     rows = ListRows(*column);
   } else if (!AddCitationRows(pieces, rows)) {
     std::vector<ImportedRow>().swap(rows);
-    return Refuse(DocumentError::kContentTooLarge, error);
+    return Fail(error, DocumentError::kContentTooLarge);
   } else {
     GatherCitedAgain(rows);
   }
@@ -245,19 +281,23 @@ int FillTable(ResultTable& table, const std::vector<ImportedRow>& rows) {
 
 int ImportNumbersFromBytes(ResultTable& table, const Bytes& bytes) {
   std::vector<ImportedRow> rows;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   RowsFromBytes(bytes, DocumentKind::kText, rows, error);
   return AppendRows(table, rows);
 }
 
-bool ImportNumbersFromFile(ResultTable& table, const std::string& path, std::string* error) {
+std::string ImportErrorWords(const ImportError& error) {
+  return error.file.empty() ? std::string(DocumentErrorWords(error.document)) : error.file;
+}
+
+bool ImportNumbersFromFile(ResultTable& table, const std::string& path, ImportError* error) {
   Bytes bytes;
-  std::string reason;
+  ImportError why;
   std::vector<ImportedRow> rows;
   // Read first: a file that cannot be read leaves the earlier rows as they were.
-  if (!platform::ReadWholeFile(path, bytes, reason) ||
-      !RowsFromBytes(bytes, DocumentKindOf(path), rows, reason)) {
-    if (error != nullptr) *error = reason;
+  if (!platform::ReadWholeFile(path, bytes, why.file) ||
+      !RowsFromBytes(bytes, DocumentKindOf(path), rows, why.document)) {
+    if (error != nullptr) *error = std::move(why);
     return false;
   }
   Bytes().swap(bytes);

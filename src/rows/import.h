@@ -2,10 +2,11 @@
 // or the standards a text or document cites, each row with where it came from.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "document/document.h"
+#include "document/readers/read_document.h"
 #include "rows/result_table.h"
 #include "text/text.h"
 
@@ -33,6 +34,12 @@ std::vector<ImportedRow> ListRows(const std::vector<TextPiece>& lines);
 // A document may give at most this many rows; past it the import refuses it as too large.
 inline constexpr std::size_t kMaxImportedRows = 1'000'000;
 
+// A table Kelvaro exported (row 1 holds the headers 序号 and 待查标准编号, .xlsx or .csv):
+// the pieces of its 待查标准编号 column below the header, in row order (of the first sheet
+// for .xlsx); nothing otherwise. The apostrophe the export puts before a cell starting with
+// = + - or @ is taken off again.
+std::optional<std::vector<TextPiece>> ExportedNumberColumn(const std::vector<TextPiece>& cells);
+
 // Pasted text or a document: one row per citation in reading order (at most
 // kMaxImportedRows), column 1 the number as written with its edition note ("GB 50016-2014
 // （2018年版）"), on one line.
@@ -53,17 +60,25 @@ std::string SameStandardKey(const Citation& citation);
 // The rows of a file of `kind`, taken for what its bytes are (KindOfContent): a .txt file is a
 // list (unless `citations`: then a document like any other); a table Kelvaro exported gives
 // its 待查标准编号 column as a list; any other document its citations, each standard once
-// (GatherCitedAgain). False with the reason
-// (UTF-8) when the document cannot be read or is refused.
+// (GatherCitedAgain). False with the reason when the document cannot be read or is refused.
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
-                   std::string& error, bool citations = false);
+                   DocumentError& error, bool citations = false);
 // Pasted text: its citations' rows, each standard once, lines counted from 1.
 std::vector<ImportedRow> PastedRows(const std::string& utf8);
+// Why a file could not be imported: the system's words when it could not be read at all,
+// else why its bytes were refused.
+struct ImportError {
+  std::string file;  // UTF-8; empty when the file was read
+  DocumentError document = DocumentError::kNone;
+};
+// The reason in words (UTF-8): the system's, or DocumentErrorWords.
+std::string ImportErrorWords(const ImportError& error);
+
 // Read, clear, fill, the kind from the file's extension: what the import button does once a
 // file is chosen. A file that cannot be read leaves the table as it was and returns false
-// with the reason (UTF-8).
+// with the reason.
 bool ImportNumbersFromFile(ResultTable& table, const std::string& path,
-                           std::string* error = nullptr);
+                           ImportError* error = nullptr);
 // Replaces the rows with `rows`, ordinals from 1. Returns how many.
 int FillTable(ResultTable& table, const std::vector<ImportedRow>& rows);
 // A list of numbers in bytes, as a .txt file: appends its rows (the caller clears the table).

@@ -1,4 +1,5 @@
 #include "text/encoding.h"
+#include "text/utf16.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,8 +10,6 @@
 namespace kelvaro {
 
 namespace {
-
-
 
 // Both directions of code page 936, asked of the system once: per character a lookup
 // instead of a call, so a file of many megabytes converts at once.
@@ -100,14 +99,8 @@ Text Utf16ToGbk(const Bytes& utf16, bool big_endian) {
   Text out;
   out.reserve(utf16.size());
   for (std::size_t k = 0; k < units; ++k) {
-    char32_t c = unit(k);
-    if (c >= 0xD800 && c <= 0xDBFF && k + 1 < units && unit(k + 1) >= 0xDC00 &&
-        unit(k + 1) <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (unit(++k) - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacementCharacter;
-    }
-    AppendGbk(out, tables, c);
+    const char32_t c = NextCodePoint(unit, units, k);
+    AppendGbk(out, tables, IsSurrogate(c) ? kReplacementCharacter : c);
   }
   if (utf16.size() % 2 != 0) out += '?';
   return out;

@@ -77,50 +77,52 @@ void SetIgnoreCertificateErrors(bool ignore) { ignore_certificate_errors.store(i
 
 namespace {
 
-// Time-outs, proxy, the request line and the certificate check, in the order the object takes
-// them.
-void OpenRequest(RequestObject& o, const Text& url, int method, const WebRequestOptions& options) {
+// Every member call on an empty handle fails, so `o` may be null: the exchange carries on
+// regardless, as the request object it stands for would.
+
+// Time-outs, proxy, the request opened, redirects and certificates.
+void OpenRequest(RequestObject* o, const Text& url, const Text& method_text,
+                 const WebRequestOptions& options) {
+  if (o == nullptr) return;
   if (options.timeout != -1) {
     const int t = options.timeout >= 1 ? std::min(options.timeout, kMaxTimeoutSeconds) * 1000
                                        : DefaultTimeoutMs();
-    o.SetTimeouts(t, t, t, t);
+    o->SetTimeouts(t, t, t, t);
   }
-  if (!options.proxy.empty()) o.SetProxy(kProxySettingProxy, options.proxy);
-  o.Open(MethodText(method), url, false);
-  if (options.disable_redirects) o.SetOption(kOptionEnableRedirects, 0);
+  if (!options.proxy.empty()) o->SetProxy(kProxySettingProxy, options.proxy);
+  o->Open(method_text, url, false);
+  if (options.disable_redirects) o->SetOption(kOptionEnableRedirects, 0);
   // Ignoring certificate errors would let anyone in the middle forge a "current" page:
   // only when the user chose it.
   if (IgnoreCertificateErrors()) {
-    o.SetOption(kOptionSslErrorIgnoreFlags, kIgnoreAllCertificateErrors);
+    o->SetOption(kOptionSslErrorIgnoreFlags, kIgnoreAllCertificateErrors);
   }
 }
 
-// The caller's header block completed and normalised (written back when it is the caller's).
-Text RequestHeaders(const Text& url, int method, const WebRequestOptions& options) {
+// The request's headers: completed and normalised as asked, the proxy's credentials and the
+// cookies.
+void SetHeaders(RequestObject* o, const Text& url, int method, const WebRequestOptions& options) {
   Text local_headers;
   Text& headers = options.request_headers ? *options.request_headers : local_headers;
   if (options.complete_headers) CompleteHeaders(headers, url, method);
   headers = NormalizeRequestHeaders(headers);
-  return headers;
-}
-
-void SetRequestHeaders(RequestObject& o, const Text& headers, const WebRequestOptions& options) {
+  if (o == nullptr) return;
   if (!options.proxy.empty() && !options.proxy_user.empty() && options.proxy_auth_mode == 1) {
     const Text credentials = options.proxy_user + ":" + options.proxy_password;
-    o.SetRequestHeader("Proxy-Authorization", "Basic " + Base64Encode(TextToBytes(credentials)));
+    o->SetRequestHeader("Proxy-Authorization", "Basic " + Base64Encode(TextToBytes(credentials)));
   }
-  if (options.cookies) o.SetRequestHeader("Cookie", *options.cookies);
+  if (options.cookies) o->SetRequestHeader("Cookie", *options.cookies);
   if (FindText(headers, "\r\n") != -1) {
     for (const Text& line : SplitText(headers, "\r\n")) {
-      if (!line.empty()) o.SetRequestHeader(HeaderName(line), HeaderValue(line));
+      if (!line.empty()) o->SetRequestHeader(HeaderName(line), HeaderValue(line));
     }
   } else {
-    o.SetRequestHeader(HeaderName(headers), HeaderValue(headers));
+    o->SetRequestHeader(HeaderName(headers), HeaderValue(headers));
   }
 }
 
-// What came back, handed to the caller's outputs; the body is returned.
-Bytes ReadResponse(RequestObject* o, const WebRequestOptions& options) {
+// The response: its body, and its headers, status and cookies where asked.
+Bytes TakeResponse(RequestObject* o, const WebRequestOptions& options) {
   Bytes body;
   if (o) {
     if (std::optional<Bytes> received = o->ResponseBody()) body = std::move(*received);
@@ -129,7 +131,6 @@ Bytes ReadResponse(RequestObject* o, const WebRequestOptions& options) {
   if (options.response_headers) *options.response_headers = response_headers;
   const int status = o ? o->Status() : 0;
   if (options.status) *options.status = status;
-
   Text new_cookies = CollectCookies(response_headers);
   if (options.merge_cookies && options.cookies) {
     new_cookies = MergeCookies(*options.cookies, new_cookies);
@@ -143,9 +144,7 @@ Bytes ReadResponse(RequestObject* o, const WebRequestOptions& options) {
 Bytes WebRequest(const Text& url, const WebRequestOptions& options) {
   // The platform is set up once per process, not around every call.
   platform::InitWeb();
-
   const int method = (options.method < 0 || options.method > 7) ? 0 : options.method;
-
   RequestObjectHandle object;
   if (options.request_object.has_value()) {
     object = *options.request_object;  // a new reference; may be empty
@@ -153,19 +152,15 @@ Bytes WebRequest(const Text& url, const WebRequestOptions& options) {
     object = CreateRequestObject(kRequestObjectProgId);
     if (!object) return {};
   }
-  // Every member call on an empty handle fails; the exchange carries on regardless.
   RequestObject* const o = object.get();
-  if (o) OpenRequest(*o, url, method, options);
-  const Text headers = RequestHeaders(url, method, options);
-  if (o) {
-    SetRequestHeaders(*o, headers, options);
-    if (!options.body_bytes.empty()) {
-      o->SendBytes(options.body_bytes);
-    } else {
-      o->Send(options.body_text);
-    }
+  OpenRequest(o, url, MethodText(method), options);
+  SetHeaders(o, url, method, options);
+  if (o && !options.body_bytes.empty()) {
+    o->SendBytes(options.body_bytes);
+  } else if (o) {
+    o->Send(options.body_text);
   }
-  return ReadResponse(o, options);
+  return TakeResponse(o, options);
 }
 
 WebResponse WebExchange(const Text& url, WebRequestOptions options) {

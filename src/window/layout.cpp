@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "document/document.h"
+#include "document/readers/read_document.h"
 
 namespace kelvaro {
 

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "document/xlsx_writer.h"
+#include "document/readers/read_document.h"
+#include "document/writers/xlsx_writer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "query/changes.h"
@@ -128,13 +129,13 @@ void WindowLogic::ImportNumbers() {
 void WindowLogic::ImportFile(const std::string& path) {
   if (!view_.IsOpen()) return;
   last_file_ = path;
-  std::string reason;
+  ImportError why;
   // A file that cannot be read leaves the rows as they were, and the user learns why.
-  if (ImportNumbersFromFile(table_, path, &reason)) {
+  if (ImportNumbersFromFile(table_, path, &why)) {
     rows_file_ = path;
     pending_mark_.reset();
   } else {
-    view_.ShowError(kErrorCaption, ReadErrorText(path, reason));
+    view_.ShowError(kErrorCaption, ReadErrorText(path, ImportErrorWords(why)));
   }
   UpdateRetryHint();
 }
@@ -384,9 +385,10 @@ void WindowLogic::WriteMarkedCopy(const std::string& source, const std::string& 
     return;
   }
   Bytes marked;
+  DocumentError why = DocumentError::kNone;
   if (!MarkDocument(original, DocumentKindOf(source), table_.Snapshot(), false,
-                    platform::UtcTimeText(), marked, reason)) {
-    view_.ShowError(kErrorCaption, MarkErrorText(reason));
+                    platform::UtcTimeText(), marked, why)) {
+    view_.ShowError(kErrorCaption, MarkErrorText(DocumentErrorWords(why)));
     return;
   }
   if (!platform::WriteWholeFile(

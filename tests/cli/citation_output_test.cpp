@@ -35,7 +35,7 @@ Location Filled(Location::Kind kind) {
   at.line = 3, at.paragraph = 4, at.table = 1, at.row = 7, at.column = 2, at.page = 5;
   at.sheet = "设计\"依据";
   at.cell = "B7";
-  at.part = "页眉";
+  at.part = Location::Part::kHeader;
   return at;
 }
 

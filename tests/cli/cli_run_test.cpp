@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "cli/table_output.h"  // ReportForTerminal
-#include "document/zip_reader.h"
+#include "document/containers/zip_reader.h"
 #include "query/single_query.h"
 #include "rows/reason.h"
 #include "site/standard_site.h"

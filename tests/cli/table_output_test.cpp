@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "document/document.h"
+#include "document/readers/read_document.h"
 #include "support/named_case.h"
 #include "text/encoding.h"
 

@@ -76,7 +76,7 @@ TEST(HostileImport, NoiseWithoutZeroBytesKeepsEveryLine) {
   WriteFile(path, bytes);
   RowStore table;
   table.AppendRow("old");
-  std::string error = "untouched";
+  ImportError error;
   ASSERT_TRUE(ImportNumbersFromFile(table, path, &error));
   ASSERT_GE(table.RowCount(), 4);
   ExpectImportedShape(table);
@@ -92,9 +92,9 @@ TEST(HostileImport, ZeroBytesMakeAFileNoTextAndKeepTheTable) {
   WriteFile(path, std::string(1 << 16, '\0') + "GB/T50001-2010\r\n");
   RowStore table;
   table.AppendRow("old");
-  std::string error;
+  ImportError error;
   EXPECT_FALSE(ImportNumbersFromFile(table, path, &error));
-  EXPECT_EQ(error, "不是文本文件");
+  EXPECT_EQ(ImportErrorWords(error), "不是文本文件");
   ASSERT_EQ(table.RowCount(), 1);
   EXPECT_EQ(table.GetCellText(0, 0), "old");
 }
@@ -173,10 +173,10 @@ TEST(HostileImport, FileRemovedBeforeTheReadKeepsTheRowsAndGivesAReason) {
   ASSERT_EQ(table.RowCount(), 1);
   // Chosen in the dialog, gone before the read.
   ASSERT_EQ(std::remove(path.c_str()), 0);
-  std::string error;
+  ImportError error;
   EXPECT_FALSE(ImportNumbersFromFile(table, path, &error));
   EXPECT_EQ(table.RowCount(), 1);
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(ImportErrorWords(error).empty());
   Bytes bytes = B("stale");
   std::string reason;
   EXPECT_FALSE(platform::ReadWholeFile(path, bytes, reason));
@@ -196,10 +196,10 @@ TEST(HostileImport, EndlessOrBlockingFilesAreRefused) {
     SCOPED_TRACE(path);
     RowStore table;
     table.AppendRow("1");
-    std::string error;
+    ImportError error;
     EXPECT_FALSE(ImportNumbersFromFile(table, path, &error));
     EXPECT_EQ(table.RowCount(), 1);
-    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(ImportErrorWords(error).empty());
   }
 }
 

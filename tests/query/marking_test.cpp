@@ -193,11 +193,12 @@ TEST(CheckSheet, OneLinePerPlaceLinkedToItsCell) {
 
 TEST(MarkDocument, RefusesWhatCannotBeMarked) {
   Bytes out = {1, 2, 3};
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   EXPECT_FALSE(MarkDocument(Bytes{'%', 'P', 'D', 'F'}, DocumentKind::kPdf, {}, false,
                             "2026-12-09T15:04:05Z", out, error));
   EXPECT_TRUE(out.empty());
-  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(error, DocumentError::kNotMarkable);
+  EXPECT_STREQ(DocumentErrorWords(error), "只有 Word (.docx) 和 Excel (.xlsx) 文档能标注");
 }
 
 }  // namespace

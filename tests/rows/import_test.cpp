@@ -106,8 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
 std::vector<ImportedRow> RowsOf(bool pasted, const std::string& text) {
   if (pasted) return PastedRows(text);
   std::vector<ImportedRow> rows;
-  std::string error;
-  EXPECT_TRUE(RowsFromBytes(B(text), DocumentKind::kText, rows, error)) << error;
+  DocumentError error = DocumentError::kNone;
+  EXPECT_TRUE(RowsFromBytes(B(text), DocumentKind::kText, rows, error))
+      << DocumentErrorWords(error);
   return rows;
 }
 
@@ -227,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CitedAgainInADocument, ParagraphAndCellJoined) {
   std::vector<ImportedRow> rows;
-  std::string error;
+  DocumentError error = DocumentError::kNone;
   ASSERT_TRUE(RowsFromBytes(
       test::BuildDocx(test::WordParagraph("GB 1-2010") + test::WordTable({{"x", "按 GB 1-2010"}})),
       DocumentKind::kDocx, rows, error));
@@ -263,7 +264,7 @@ TEST_P(ImportFile, ReplacesTheTable) {
     table.SetCellText(row, 1, "old");
     table.SetCellText(row, 2, Gbk(u8"现行"));
   }
-  std::string error = "untouched";
+  ImportError error;
   EXPECT_TRUE(ImportNumbersFromFile(table, kImportDir + GetParam().file, &error));
   EXPECT_EQ(CheckedNumbers(table), GetParam().numbers);
 }
@@ -283,11 +284,11 @@ TEST(ImportFileFailure, UnreadableFileLeavesTheTableAsItWasAndSaysWhy) {
   ASSERT_EQ(table.RowCount(), 2);
   for (const std::string& path : {kImportDir + "no such file.txt", kImportDir}) {
     SCOPED_TRACE(path);
-    std::string error;
+    ImportError error;
     EXPECT_FALSE(ImportNumbersFromFile(table, path, &error));
     EXPECT_EQ(table.RowCount(), 2);
     EXPECT_EQ(table.GetCellText(1, 1), "GB 50016-2014");
-    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(ImportErrorWords(error).empty());
   }
   Bytes bytes = B("stale");
   std::string error;

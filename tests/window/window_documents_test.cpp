@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "document/zip_reader.h"
+#include "document/containers/zip_reader.h"
 #include "query/changes.h"
 #include "query/marking.h"
 #include "support/fake_window.h"

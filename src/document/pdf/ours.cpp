@@ -1,6 +1,6 @@
 // PDF text by the reader of our own, for builds without poppler (Windows).
-#include "document/pdf.h"
-#include "document/pdf_reader.h"
+#include "document/pdf/pdf.h"
+#include "document/pdf/reader.h"
 
 namespace kelvaro {
 

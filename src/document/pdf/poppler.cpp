@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "document/errors.h"
-#include "document/pdf.h"
+#include "document/pdf/pdf.h"
 
 namespace kelvaro {
 

@@ -247,6 +247,51 @@ class CurlRequestObject final : public RequestObjectBase {
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
   }
 
+  // The transfer run on its multi handle until it is done, stalls or is aborted; false with
+  // the reason in `error` (empty when it never started).
+  bool RunTransfer(const Transfer& transfer, Text& error) {
+    // An Abort that came before active_multi_ was published is seen here.
+    if (aborted_.load() || curl_multi_add_handle(transfer.multi, transfer.easy) != CURLM_OK) {
+      return false;
+    }
+    bool done = false;
+    CURLcode result = CURLE_OK;
+    while (true) {
+      int running = 0;
+      if (curl_multi_perform(transfer.multi, &running) != CURLM_OK) break;
+      int queued = 0;
+      while (CURLMsg* message = curl_multi_info_read(transfer.multi, &queued)) {
+        if (message->msg == CURLMSG_DONE) {
+          done = true;
+          result = message->data.result;
+        }
+      }
+      if (done || running == 0) break;
+      if (aborted_.load() || Stalled()) break;
+      curl_multi_poll(transfer.multi, nullptr, 0, kPollSliceMs, nullptr);
+    }
+    bool ok = done && result == CURLE_OK && !body_too_large_ && !aborted_.load();
+    error = TransferError(done, result);
+    if (ok) {
+      long code = 0;
+      curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &code);
+      status_ = static_cast<int>(code);
+      ok = status_ > 0;
+    }
+    curl_multi_remove_handle(transfer.multi, transfer.easy);
+    return ok;
+  }
+
+  // Why a transfer that ran ended as it did; empty for one that succeeded.
+  Text TransferError(bool done, CURLcode result) const {
+    if (aborted_.load()) return "aborted";
+    if (body_too_large_ || result == CURLE_FILESIZE_EXCEEDED) return "response too large";
+    // The stall check ended it, from the loop or from the progress callback.
+    if (!done || result == CURLE_ABORTED_BY_CALLBACK) return "Timeout was reached";
+    if (result != CURLE_OK) return curl_easy_strerror(result);
+    return {};
+  }
+
   bool Perform(const std::string& body) override {
     ClearResponse();
     if (!MaySend()) return false;
@@ -260,49 +305,12 @@ class CurlRequestObject final : public RequestObjectBase {
     last_down_ = 0;
     last_up_ = 0;
     last_activity_ = Clock::now();
-    bool ok = false;
-    Text error;
     {
       std::lock_guard lock(active_mutex_);
       active_multi_ = transfer.multi;
     }
-    // An Abort that came before active_multi_ was published is seen here.
-    if (!aborted_.load() && curl_multi_add_handle(transfer.multi, transfer.easy) == CURLM_OK) {
-      bool done = false;
-      CURLcode result = CURLE_OK;
-      while (true) {
-        int running = 0;
-        if (curl_multi_perform(transfer.multi, &running) != CURLM_OK) break;
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(transfer.multi, &queued)) {
-          if (message->msg == CURLMSG_DONE) {
-            done = true;
-            result = message->data.result;
-          }
-        }
-        if (done || running == 0) break;
-        if (aborted_.load() || Stalled()) break;
-        curl_multi_poll(transfer.multi, nullptr, 0, kPollSliceMs, nullptr);
-      }
-      ok = done && result == CURLE_OK && !body_too_large_ && !aborted_.load();
-      if (aborted_.load()) {
-        error = "aborted";
-      } else if (body_too_large_ || result == CURLE_FILESIZE_EXCEEDED) {
-        error = "response too large";
-      } else if (!done || result == CURLE_ABORTED_BY_CALLBACK) {
-        // The stall check ended it, from the loop or from the progress callback.
-        error = "Timeout was reached";
-      } else if (result != CURLE_OK) {
-        error = curl_easy_strerror(result);
-      }
-      if (ok) {
-        long code = 0;
-        curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &code);
-        status_ = static_cast<int>(code);
-        ok = status_ > 0;
-      }
-      curl_multi_remove_handle(transfer.multi, transfer.easy);
-    }
+    Text error;
+    const bool ok = RunTransfer(transfer, error);
     {
       std::lock_guard lock(active_mutex_);
       active_multi_ = nullptr;

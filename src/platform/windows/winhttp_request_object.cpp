@@ -343,13 +343,15 @@ class WinHttpRequestObject final : public RequestObjectBase {
     return ok;
   }
 
-  bool RunExchange(const std::string& body) {
-    if (!MaySend() || !abort_event_) {
-      return Fail("no response");
-    }
-    HINTERNET the_session = Session(FromGbk(proxy_));
-    if (the_session == nullptr) return false;
+  // Where the request goes, cracked from its address on the wire.
+  struct Target {
+    std::wstring host;
+    std::wstring path;  // with the query; "/" for none
+    INTERNET_PORT port = 0;
+    bool secure = false;
+  };
 
+  bool CrackTarget(Target& where) const {
     const std::wstring url = FromGbk(settings_.wire_url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -361,11 +363,40 @@ class WinHttpRequestObject final : public RequestObjectBase {
     if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
       return false;
     }
-    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-    std::wstring target(parts.lpszUrlPath, parts.dwUrlPathLength);
-    target.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (target.empty()) target = L"/";
+    where.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    where.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    where.path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    where.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (where.path.empty()) where.path = L"/";
+    where.port = parts.nPort;
+    return true;
+  }
+
+  // The request sent and its answer read, each step within its time-out and the deadline.
+  bool SendAndReceive(HINTERNET request, Exchange& exchange, DWORD_PTR context, int connect_ms,
+                      int stall_ms, Clock deadline) {
+    std::string& data = exchange.request_body;
+    const auto size = static_cast<DWORD>(data.size());
+    return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                              data.empty() ? WINHTTP_NO_REQUEST_DATA : data.data(), size, size,
+                              context) &&
+           WaitStep(exchange, WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE,
+                    connect_ms + std::max(send_ms_, 0), deadline) &&
+           WinHttpReceiveResponse(request, nullptr) &&
+           WaitStep(exchange, WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE, std::max(receive_ms_, 0),
+                    deadline) &&
+           ReadResponse(request, exchange, stall_ms, deadline);
+  }
+
+  bool RunExchange(const std::string& body) {
+    if (!MaySend() || !abort_event_) {
+      return Fail("no response");
+    }
+    HINTERNET the_session = Session(FromGbk(proxy_));
+    if (the_session == nullptr) return false;
+
+    Target where;
+    if (!CrackTarget(where)) return false;
 
     const int connect_ms = MaxPositive(resolve_ms_, connect_ms_);
     const int stall_ms = MaxPositive(send_ms_, receive_ms_);
@@ -374,13 +405,13 @@ class WinHttpRequestObject final : public RequestObjectBase {
     const Clock deadline =
         longest > 0 ? GetTickCount64() + 4ull * static_cast<ULONGLONG>(longest) : ~0ull;
 
-    HINTERNET connection = WinHttpConnect(the_session, host.c_str(), parts.nPort, 0);
+    HINTERNET connection = WinHttpConnect(the_session, where.host.c_str(), where.port, 0);
     if (connection == nullptr) return false;
     HINTERNET request =
-        WinHttpOpenRequest(connection, FromGbk(settings_.method).c_str(), target.c_str(), nullptr,
-                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+        WinHttpOpenRequest(connection, FromGbk(settings_.method).c_str(), where.path.c_str(),
+                           nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                            WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
-                               (secure ? WINHTTP_FLAG_SECURE : 0));
+                               (where.secure ? WINHTTP_FLAG_SECURE : 0));
     if (request == nullptr) {
       WinHttpCloseHandle(connection);
       return false;
@@ -397,20 +428,9 @@ class WinHttpRequestObject final : public RequestObjectBase {
       WinHttpCloseHandle(connection);
       return false;
     }
-    ok = ApplyOptions(request, secure) && AddHeaders(request, secure && !proxy_.empty());
-    if (ok) {
-      std::string& data = exchange->request_body;
-      const auto size = static_cast<DWORD>(data.size());
-      ok = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                              data.empty() ? WINHTTP_NO_REQUEST_DATA : data.data(), size, size,
-                              context) &&
-           WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE,
-                    connect_ms + std::max(send_ms_, 0), deadline) &&
-           WinHttpReceiveResponse(request, nullptr) &&
-           WaitStep(*exchange, WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE, std::max(receive_ms_, 0),
-                    deadline) &&
-           ReadResponse(request, *exchange, stall_ms, deadline);
-    }
+    ok = ApplyOptions(request, where.secure) &&
+         AddHeaders(request, where.secure && !proxy_.empty()) &&
+         SendAndReceive(request, *exchange, context, connect_ms, stall_ms, deadline);
     if (aborted_.load()) ok = Fail("aborted");
     // Closing cancels whatever is still in flight. WinHTTP frees the record when it has
     // let go of the handle; this thread does not wait for that.

@@ -1,0 +1,383 @@
+#include "document/pdf/content.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <unordered_map>
+
+#include "text/encoding.h"
+
+namespace kelvaro::pdf {
+
+namespace {
+
+constexpr std::size_t kMaxOperands = 1024;
+constexpr std::size_t kMaxSavedStates = 4096;
+
+bool IsWhiteSpace(char32_t c) {
+  return c == 0x20 || c == 0x09 || c == 0x0A || c == 0x0D || c == 0x0C || c == 0x85 || c == 0xA0 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
+}
+
+// The glyph's text as a line holds it: white space as one space, control characters gone.
+std::string CleanText(const std::string& text) {
+  std::string out;
+  bool blank = true;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char32_t c = DecodeUtf8(text, i);
+    if (IsWhiteSpace(c)) continue;
+    if (c < 0x20 || c == 0x7F || c == 0xFFFD) continue;
+    blank = false;
+    AppendUtf8(out, c);
+  }
+  if (blank && !text.empty()) return " ";
+  return out;
+}
+
+double Operand(const std::vector<Object>& operands, std::size_t count, std::size_t i) {
+  return operands[operands.size() - count + i].Number();
+}
+
+Matrix MatrixOf(const std::vector<Object>& operands) {
+  return {Operand(operands, 6, 0), Operand(operands, 6, 1), Operand(operands, 6, 2),
+          Operand(operands, 6, 3), Operand(operands, 6, 4), Operand(operands, 6, 5)};
+}
+
+bool Finite(const Matrix& m) {
+  return std::isfinite(m.a) && std::isfinite(m.b) && std::isfinite(m.c) && std::isfinite(m.d) &&
+         std::isfinite(m.e) && std::isfinite(m.f);
+}
+
+}  // namespace
+
+Matrix Matrix::Then(const Matrix& t) const {
+  return {a * t.a + b * t.c, a * t.b + b * t.d,       c * t.a + d * t.c,
+          c * t.b + d * t.d, e * t.a + f * t.c + t.e, e * t.b + f * t.d + t.f};
+}
+
+void Matrix::Apply(double x, double y, double& out_x, double& out_y) const {
+  out_x = x * a + y * c + e;
+  out_y = x * b + y * d + f;
+}
+
+ContentReader::ContentReader(File& file, const Matrix& page, std::vector<PlacedChar>& out)
+    : file_(file), page_(page), out_(out) {}
+
+void ContentReader::Run(const std::string& content, const Object& resources) {
+  state_ = State();
+  saved_.clear();
+  text_matrix_ = line_matrix_ = Matrix();
+  Execute(content, resources, 0);
+}
+
+std::shared_ptr<const Font> ContentReader::FontOf(const Object& resources,
+                                                  const std::string& name) {
+  const Object fonts = file_.Resolve(resources.Get("Font"));
+  const Object& entry = fonts.Get(name);
+  const int key = entry.Is(Object::Kind::kRef) ? entry.ref.num : -1;
+  if (key >= 0) {
+    const auto found = fonts_.find(key);
+    if (found != fonts_.end()) return found->second;
+  }
+  std::shared_ptr<const Font> font = Font::Load(file_, file_.Resolve(entry));
+  if (key >= 0) fonts_[key] = font;
+  return font;
+}
+
+void ContentReader::NextLine(double tx, double ty) {
+  line_matrix_ = Matrix{1, 0, 0, 1, tx, ty}.Then(line_matrix_);
+  text_matrix_ = line_matrix_;
+}
+
+void ContentReader::Adjust(double amount) {
+  const TextState& t = state_.text;
+  if (t.font && t.font->Vertical()) {
+    text_matrix_ = Matrix{1, 0, 0, 1, 0, -amount / 1000 * t.size}.Then(text_matrix_);
+  } else {
+    text_matrix_ = Matrix{1, 0, 0, 1, -amount / 1000 * t.size * t.scale, 0}.Then(text_matrix_);
+  }
+}
+
+void ContentReader::Show(const std::string& bytes) {
+  TextState& t = state_.text;
+  if (!t.font) t.font = FontOf(Object(), std::string());
+  t.font->Decode(bytes, glyphs_);
+  const bool vertical = t.font->Vertical();
+  std::size_t text_bytes = 0;
+  for (const Glyph& glyph : glyphs_) {
+    const Matrix m = text_matrix_.Then(state_.ctm).Then(page_);
+    const double spacing = t.char_spacing + (glyph.word_space ? t.word_spacing : 0);
+    const double advance =
+        vertical ? t.size + spacing : (glyph.advance * t.size + spacing) * t.scale;
+    const double dx = vertical ? -m.c : m.a;
+    const double dy = vertical ? -m.d : m.b;
+    const double length = std::hypot(dx, dy);
+    const std::string text = CleanText(glyph.text);
+    if (!text.empty() && length > 0 && std::isfinite(length) && Finite(m)) {
+      PlacedChar placed;
+      double ox = 0;
+      double oy = 0;
+      m.Apply(0, t.rise, ox, oy);
+      // A quarter turn of writing direction: 0 right, 1 down, 2 left, 3 up.
+      const double angle = std::atan2(dy, dx);
+      int rotation = static_cast<int>(std::lround(-angle / (std::numbers::pi / 2)));
+      rotation = ((rotation % 4) + 4) % 4;
+      static constexpr double kDirection[4][2] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
+      const double ux = kDirection[rotation][0];
+      const double uy = kDirection[rotation][1];
+      placed.rotation = rotation;
+      placed.along = ox * ux + oy * uy;
+      placed.across = -ox * uy + oy * ux;
+      placed.end = placed.along + advance * length;
+      placed.size = std::fabs(t.size) * (vertical ? std::hypot(m.a, m.b) : std::hypot(m.c, m.d));
+      placed.x = ox;
+      placed.y = oy;
+      text_bytes += text.size();
+      placed.text = text;
+      out_.push_back(std::move(placed));
+    }
+    if (vertical) {
+      text_matrix_ = Matrix{1, 0, 0, 1, 0, -advance}.Then(text_matrix_);
+    } else {
+      text_matrix_ = Matrix{1, 0, 0, 1, advance, 0}.Then(text_matrix_);
+    }
+  }
+  file_.Spend(0, text_bytes);
+}
+
+void ContentReader::ShowArray(const Array& items) {
+  for (const Object& item : items) {
+    if (item.Is(Object::Kind::kString)) {
+      Show(item.text);
+    } else if (item.IsNumber()) {
+      Adjust(item.Number());
+    }
+  }
+}
+
+void ContentReader::DrawForm(const Object& resources, const std::string& name, int depth) {
+  const Object xobjects = file_.Resolve(resources.Get("XObject"));
+  const Object& entry = xobjects.Get(name);
+  if (!entry.Is(Object::Kind::kRef) || depth + 1 > file_.GetLimits().max_form_depth) return;
+  const int num = entry.ref.num;
+  if (open_forms_.count(num)) return;  // a form that draws itself
+  const Object form = file_.Resolve(entry);
+  if (!form.Is(Object::Kind::kStream) || !file_.Resolve(form.Get("Subtype")).IsName("Form")) {
+    return;
+  }
+  std::shared_ptr<const std::string> content;
+  const auto cached = forms_.find(num);
+  if (cached != forms_.end()) {
+    content = cached->second;
+  } else {
+    std::string data;
+    file_.StreamData(form, data);
+    content = std::make_shared<const std::string>(std::move(data));
+    forms_[num] = content;
+  }
+  const Object own = file_.Resolve(form.Get("Resources"));
+  const Object matrix = file_.Resolve(form.Get("Matrix"));
+  Matrix m;
+  if (matrix.Items().size() == 6) {
+    const Array& v = matrix.Items();
+    m = {v[0].Number(), v[1].Number(), v[2].Number(), v[3].Number(), v[4].Number(), v[5].Number()};
+  }
+  const State outer = state_;
+  const std::vector<State> outer_saved = std::move(saved_);
+  const Matrix outer_text = text_matrix_;
+  const Matrix outer_line = line_matrix_;
+  saved_.clear();
+  state_.ctm = m.Then(state_.ctm);
+  open_forms_.insert(num);
+  Execute(*content, own.Is(Object::Kind::kDict) ? own : resources, depth + 1);
+  open_forms_.erase(num);
+  state_ = outer;
+  saved_ = std::move(outer_saved);
+  text_matrix_ = outer_text;
+  line_matrix_ = outer_line;
+}
+
+bool ContentReader::Call::Numbers(std::size_t count) const {
+  const std::size_t n = operands.size();
+  if (n < count) return false;
+  for (std::size_t i = n - count; i < n; ++i) {
+    if (!operands[i].IsNumber() || !std::isfinite(operands[i].Number())) return false;
+  }
+  return true;
+}
+
+bool ContentReader::Call::LastIs(Object::Kind kind) const {
+  return !operands.empty() && operands.back().Is(kind);
+}
+
+double ContentReader::Call::Number(std::size_t count, std::size_t i) const {
+  return Operand(operands, count, i);
+}
+
+const ContentReader::Operator* ContentReader::OperatorNamed(std::string_view name) {
+  static const std::unordered_map<std::string_view, Operator> kOperators = {
+      {"BT", &ContentReader::BeginText},
+      {"Tj", &ContentReader::ShowText},
+      {"TJ", &ContentReader::ShowTextArray},
+      {"Td", &ContentReader::MoveText},
+      {"TD", &ContentReader::MoveTextSetLeading},
+      {"Tm", &ContentReader::SetTextMatrix},
+      {"T*", &ContentReader::NextLineOperator},
+      {"'", &ContentReader::NextLineShowText},
+      {"\"", &ContentReader::NextLineSpacedText},
+      {"Tf", &ContentReader::SetFont},
+      {"TL", &ContentReader::SetLeading},
+      {"Tc", &ContentReader::SetCharSpacing},
+      {"Tw", &ContentReader::SetWordSpacing},
+      {"Tz", &ContentReader::SetHorizontalScale},
+      {"Ts", &ContentReader::SetRise},
+      {"q", &ContentReader::SaveState},
+      {"Q", &ContentReader::RestoreState},
+      {"cm", &ContentReader::ConcatMatrix},
+      {"Do", &ContentReader::DrawObject},
+      {"ID", &ContentReader::SkipInlineImage},
+  };
+  const auto found = kOperators.find(name);
+  return found == kOperators.end() ? nullptr : &found->second;
+}
+
+void ContentReader::Execute(const std::string& content, const Object& resources, int depth) {
+  Lexer lexer(content);
+  Parser parser(lexer, false, file_.GetLimits().max_nesting);
+  std::vector<Object> operands;
+  Object object;
+  std::string op;
+  while (file_.Failure() == DocumentError::kNone) {
+    const std::size_t before = lexer.Pos();
+    if (parser.Read(object, op)) {
+      if (operands.size() < kMaxOperands) operands.push_back(std::move(object));
+      continue;
+    }
+    if (op.empty()) {
+      // Bad syntax: what was read is dropped, and reading goes on after it.
+      if (lexer.Pos() >= content.size() || lexer.Pos() == before) break;
+      operands.clear();
+      continue;
+    }
+    if (!file_.Spend(1, 0)) break;
+    if (const Operator* handler = OperatorNamed(op)) {
+      (this->**handler)(Call{operands, resources, depth, lexer, content});
+    }
+    operands.clear();
+  }
+}
+
+void ContentReader::BeginText(const Call&) { text_matrix_ = line_matrix_ = Matrix(); }
+
+void ContentReader::ShowText(const Call& call) {
+  if (call.LastIs(Object::Kind::kString)) Show(call.operands.back().text);
+}
+
+void ContentReader::ShowTextArray(const Call& call) {
+  if (call.LastIs(Object::Kind::kArray)) ShowArray(call.operands.back().Items());
+}
+
+void ContentReader::MoveText(const Call& call) {
+  if (call.Numbers(2)) NextLine(call.Number(2, 0), call.Number(2, 1));
+}
+
+void ContentReader::MoveTextSetLeading(const Call& call) {
+  if (!call.Numbers(2)) return;
+  state_.text.leading = -call.Number(2, 1);
+  NextLine(call.Number(2, 0), call.Number(2, 1));
+}
+
+void ContentReader::SetTextMatrix(const Call& call) {
+  if (call.Numbers(6)) text_matrix_ = line_matrix_ = MatrixOf(call.operands);
+}
+
+void ContentReader::NextLineOperator(const Call&) { NextLine(0, -state_.text.leading); }
+
+void ContentReader::NextLineShowText(const Call& call) {
+  if (!call.LastIs(Object::Kind::kString)) return;
+  NextLine(0, -state_.text.leading);
+  Show(call.operands.back().text);
+}
+
+void ContentReader::NextLineSpacedText(const Call& call) {
+  const std::size_t n = call.operands.size();
+  if (n < 3 || !call.LastIs(Object::Kind::kString)) return;
+  state_.text.word_spacing = call.operands[n - 3].Number();
+  state_.text.char_spacing = call.operands[n - 2].Number();
+  NextLine(0, -state_.text.leading);
+  Show(call.operands.back().text);
+}
+
+void ContentReader::SetFont(const Call& call) {
+  const std::size_t n = call.operands.size();
+  if (n < 2 || !call.operands[n - 2].Is(Object::Kind::kName)) return;
+  state_.text.font = FontOf(call.resources, call.operands[n - 2].text);
+  state_.text.size = call.operands[n - 1].Number();
+}
+
+void ContentReader::SetLeading(const Call& call) {
+  if (call.Numbers(1)) state_.text.leading = call.operands.back().Number();
+}
+
+void ContentReader::SetCharSpacing(const Call& call) {
+  if (call.Numbers(1)) state_.text.char_spacing = call.operands.back().Number();
+}
+
+void ContentReader::SetWordSpacing(const Call& call) {
+  if (call.Numbers(1)) state_.text.word_spacing = call.operands.back().Number();
+}
+
+void ContentReader::SetHorizontalScale(const Call& call) {
+  if (call.Numbers(1)) state_.text.scale = call.operands.back().Number() / 100;
+}
+
+void ContentReader::SetRise(const Call& call) {
+  if (call.Numbers(1)) state_.text.rise = call.operands.back().Number();
+}
+
+void ContentReader::SaveState(const Call&) {
+  if (saved_.size() < kMaxSavedStates) saved_.push_back(state_);
+}
+
+void ContentReader::RestoreState(const Call&) {
+  if (saved_.empty()) return;
+  state_ = saved_.back();
+  saved_.pop_back();
+}
+
+void ContentReader::ConcatMatrix(const Call& call) {
+  if (call.Numbers(6)) state_.ctm = MatrixOf(call.operands).Then(state_.ctm);
+}
+
+void ContentReader::DrawObject(const Call& call) {
+  if (call.LastIs(Object::Kind::kName)) {
+    DrawForm(call.resources, call.operands.back().text, call.depth);
+  }
+}
+
+void ContentReader::SkipInlineImage(const Call& call) {
+  // An inline image's data runs to "EI" standing alone.
+  const std::string& content = call.content;
+  std::size_t at = call.lexer.Pos() + 1;
+  for (;;) {
+    at = content.find("EI", at);
+    if (at == std::string::npos) {
+      at = content.size();
+      break;
+    }
+    const bool before_ok = IsPdfSpace(static_cast<unsigned char>(content[at - 1]));
+    const bool after_ok = at + 2 >= content.size() ||
+                          IsPdfSpace(static_cast<unsigned char>(content[at + 2])) ||
+                          IsPdfDelimiter(static_cast<unsigned char>(content[at + 2]));
+    if (before_ok && after_ok) {
+      at += 2;
+      break;
+    }
+    at += 2;
+  }
+  call.lexer.Seek(at);
+}
+
+}  // namespace kelvaro::pdf

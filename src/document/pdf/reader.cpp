@@ -1,0 +1,167 @@
+#include "document/pdf/reader.h"
+
+#include <cmath>
+#include <unordered_set>
+
+#include "document/errors.h"
+#include "document/pdf/content.h"
+
+namespace kelvaro {
+
+namespace {
+
+using pdf::Object;
+
+constexpr int kMaxTreeDepth = 64;
+
+struct PageNode {
+  Object page;
+  Object resources;
+  Object box;
+  std::int64_t rotate = 0;
+};
+
+// What a page takes from the nodes above it.
+struct Inherited {
+  Object resources;
+  Object media_box;
+  Object crop_box;
+  std::int64_t rotate = 0;
+};
+
+class PageTree {
+ public:
+  PageTree(pdf::File& file, std::vector<PageNode>& pages) : file_(file), pages_(pages) {}
+
+  void Walk(const Object& node_ref, Inherited inherited, int depth) {
+    if (depth > kMaxTreeDepth || file_.Failure() != DocumentError::kNone) return;
+    if (node_ref.Is(Object::Kind::kRef) && !seen_.insert(node_ref.ref.num).second) return;
+    const Object node = file_.Resolve(node_ref);
+    if (!node.Is(Object::Kind::kDict)) return;
+    const Object resources = file_.Resolve(node.Get("Resources"));
+    if (resources.Is(Object::Kind::kDict)) inherited.resources = resources;
+    const Object media = file_.Resolve(node.Get("MediaBox"));
+    if (media.Items().size() == 4) inherited.media_box = media;
+    const Object crop = file_.Resolve(node.Get("CropBox"));
+    if (crop.Items().size() == 4) inherited.crop_box = crop;
+    const Object rotate = file_.Resolve(node.Get("Rotate"));
+    if (rotate.IsNumber()) inherited.rotate = rotate.Integer();
+    const Object kids = file_.Resolve(node.Get("Kids"));
+    if (kids.Is(Object::Kind::kArray) && !node.Get("Type").IsName("Page")) {
+      for (const Object& kid : kids.Items()) Walk(kid, inherited, depth + 1);
+      return;
+    }
+    if (pages_.size() >= file_.GetLimits().max_objects) {
+      file_.Fail(DocumentError::kPdfTooComplex);
+      return;
+    }
+    PageNode page;
+    page.page = node;
+    page.resources = inherited.resources;
+    page.box =
+        inherited.crop_box.Is(Object::Kind::kNull) ? inherited.media_box : inherited.crop_box;
+    page.rotate = inherited.rotate;
+    pages_.push_back(std::move(page));
+  }
+
+ private:
+  pdf::File& file_;
+  std::vector<PageNode>& pages_;
+  std::unordered_set<int> seen_;
+};
+
+std::string PageContent(pdf::File& file, const Object& page) {
+  const Object contents = file.Resolve(page.Get("Contents"));
+  std::string all;
+  std::string part;
+  if (contents.Is(Object::Kind::kStream)) {
+    file.StreamData(contents, all);
+  } else {
+    // Parts of one content stream: joined at token boundaries.
+    for (const Object& item : contents.Items()) {
+      if (file.StreamData(file.Resolve(item), part)) {
+        all += part;
+        all += '\n';
+      }
+    }
+  }
+  return all;
+}
+
+PdfPage ReadPage(pdf::File& file, const PageNode& node) {
+  double x0 = 0, y0 = 0, x1 = 612, y1 = 792;
+  if (node.box.Items().size() == 4) {
+    const pdf::Array& b = node.box.Items();
+    const double v[4] = {b[0].Number(), b[1].Number(), b[2].Number(), b[3].Number()};
+    if (std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]) && std::isfinite(v[3])) {
+      x0 = std::min(v[0], v[2]);
+      x1 = std::max(v[0], v[2]);
+      y0 = std::min(v[1], v[3]);
+      y1 = std::max(v[1], v[3]);
+    }
+  }
+  const double w = x1 - x0;
+  const double h = y1 - y0;
+  const std::int64_t turns = ((node.rotate / 90) % 4 + 4) % 4;
+  // User space to the page as shown, origin at its lower left corner.
+  pdf::Matrix shown{1, 0, 0, 1, -x0, -y0};
+  PdfPage page;
+  page.width = w;
+  page.height = h;
+  if (turns == 1) {
+    shown = shown.Then({0, -1, 1, 0, 0, w});
+    page.width = h;
+    page.height = w;
+  } else if (turns == 2) {
+    shown = shown.Then({-1, 0, 0, -1, w, h});
+  } else if (turns == 3) {
+    shown = shown.Then({0, 1, -1, 0, h, 0});
+    page.width = h;
+    page.height = w;
+  }
+  std::vector<pdf::PlacedChar> chars;
+  pdf::ContentReader reader(file, shown, chars);
+  reader.Run(PageContent(file, node.page), node.resources);
+  page.lines = pdf::BuildLines(std::move(chars));
+  return page;
+}
+
+}  // namespace
+
+std::string PdfPage::Text() const {
+  std::string out;
+  for (const PdfLine& line : lines) {
+    if (!out.empty()) out += '\n';
+    out += line.text;
+  }
+  return out;
+}
+
+bool ReadPdfText(std::span<const std::uint8_t> pdf, std::vector<PdfPage>& pages,
+                 DocumentError& error, const PdfLimits& limits) {
+  pages.clear();
+  error = DocumentError::kNone;
+  pdf::File file;
+  const std::string_view data(reinterpret_cast<const char*>(pdf.data()), pdf.size());
+  if (!file.Open(data, limits, error)) return false;
+  std::vector<PageNode> nodes;
+  const Object& root = file.Catalog().Get("Pages");
+  PageTree(file, nodes).Walk(root, Inherited(), 0);
+  if (nodes.empty() && file.Failure() == DocumentError::kNone &&
+      !file.Resolve(root).Is(Object::Kind::kDict)) {
+    error = DocumentError::kDamaged;
+    return false;
+  }
+  for (const PageNode& node : nodes) {
+    if (file.Failure() != DocumentError::kNone) break;
+    pages.push_back(ReadPage(file, node));
+  }
+  if (file.Failure() != DocumentError::kNone) {
+    pages.clear();
+    error = file.Failure();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kelvaro

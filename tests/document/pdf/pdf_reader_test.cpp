@@ -1,0 +1,269 @@
+// The PDF reader of our own: the known text of each sample, lines with their places, and
+// files it refuses or reads within its limits.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "document/errors.h"
+#include "document/pdf/reader.h"
+#include "support/pdf_builder.h"
+#include "support/pdf_samples.h"
+#include "support/zip_builder.h"
+
+namespace kelvaro {
+namespace {
+
+using test::PdfWriter;
+
+// Each page's text, joined by "|", or "error: <reason>" (then no page may be left).
+std::string Read(const std::string& pdf, const PdfLimits& limits = {}) {
+  std::vector<PdfPage> pages(1);
+  DocumentError error = DocumentError::kNotText;  // left over
+  const Bytes bytes = test::AsBytes(pdf);
+  if (!ReadPdfText(bytes, pages, error, limits)) {
+    const std::string words = DocumentErrorWords(error);
+    return pages.empty() ? "error: " + words : "error with pages: " + words;
+  }
+  std::string out;
+  for (std::size_t i = 0; i < pages.size(); ++i) out += (i ? "|" : "") + pages[i].Text();
+  return error == DocumentError::kNone
+             ? out
+             : "error on success: " + std::string(DocumentErrorWords(error));
+}
+
+class PdfSampleTest : public testing::TestWithParam<test::PdfSample> {};
+
+TEST_P(PdfSampleTest, GivesEachPageInReadingOrder) {
+  std::string expected;
+  for (std::size_t i = 0; i < GetParam().pages.size(); ++i) {
+    expected += (i ? "|" : "") + GetParam().pages[i];
+  }
+  EXPECT_EQ(Read(GetParam().pdf), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, PdfSampleTest, testing::ValuesIn(test::PdfSamples()),
+                         [](const testing::TestParamInfo<test::PdfSample>& info) {
+                           return info.param.name;
+                         });
+
+TEST(PdfLinesTest, CarryTheirPlaceAndSizeOnThePageAsShown) {
+  PdfWriter upright;
+  upright.Pages({"BT /F1 18 Tf 72 700 Td (Title) Tj ET BT /F1 9 Tf 300 40 Td (Page 1) Tj ET"});
+  PdfWriter turned;
+  turned.Pages({"BT /F1 12 Tf 0 1 -1 0 100 72 Tm (rotated) Tj ET"}, {}, "/Rotate 90");
+  std::vector<PdfPage> pages;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(ReadPdfText(test::AsBytes(upright.Build()), pages, error))
+      << DocumentErrorWords(error);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0].width, 612);
+  EXPECT_EQ(pages[0].height, 792);
+  ASSERT_EQ(pages[0].lines.size(), 2u);
+  const PdfLine& title = pages[0].lines[0];
+  EXPECT_EQ(title.text, "Title");
+  EXPECT_DOUBLE_EQ(title.x, 72);
+  EXPECT_DOUBLE_EQ(title.y, 700);
+  EXPECT_DOUBLE_EQ(title.font_size, 18);
+  const PdfLine& footer = pages[0].lines[1];
+  EXPECT_EQ(footer.text, "Page 1");
+  EXPECT_DOUBLE_EQ(footer.x, 300);
+  EXPECT_DOUBLE_EQ(footer.y, 40);
+  EXPECT_DOUBLE_EQ(footer.font_size, 9);
+
+  ASSERT_TRUE(ReadPdfText(test::AsBytes(turned.Build()), pages, error))
+      << DocumentErrorWords(error);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0].width, 792);
+  EXPECT_EQ(pages[0].height, 612);
+  ASSERT_EQ(pages[0].lines.size(), 1u);
+  EXPECT_DOUBLE_EQ(pages[0].lines[0].x, 72);
+  EXPECT_DOUBLE_EQ(pages[0].lines[0].y, 512);
+  EXPECT_DOUBLE_EQ(pages[0].lines[0].font_size, 12);
+}
+
+struct RefusedCase {
+  std::string name;
+  std::function<std::string()> pdf;
+  std::string expected;
+  PdfLimits limits{};
+};
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+class PdfHostileTest : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(PdfHostileTest, RefusedWithTheReasonOrReadWithinBounds) {
+  EXPECT_EQ(Read(GetParam().pdf(), GetParam().limits), GetParam().expected);
+}
+
+std::string Error(const char* reason) { return std::string("error: ") + reason; }
+
+std::string Patched(std::string pdf, const std::string& from, const std::string& to) {
+  const std::size_t at = pdf.find(from);
+  if (at != std::string::npos) pdf.replace(at, from.size(), to);
+  return pdf;
+}
+
+std::string Sound(PdfWriter::Xref xref = PdfWriter::Xref::kTable) {
+  PdfWriter w;
+  w.Pages({"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
+  return w.Build(xref);
+}
+
+// Forms that each draw the next `fan` times, `depth` deep.
+std::string FormFanOut(int fan, int depth) {
+  PdfWriter w;
+  const int font = w.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  int next = 0;
+  for (int level = 0; level < depth; ++level) {
+    std::string content = "BT /F1 1 Tf 0 0 Td (x) Tj ET ";
+    for (int i = 0; i < fan && next; ++i) content += "/N Do ";
+    const std::string resources =
+        "/Resources << /Font << /F1 " + std::to_string(font) + " 0 R >>" +
+        (next ? " /XObject << /N " + std::to_string(next) + " 0 R >>" : "") + " >>";
+    next = w.AddStream("/Type /XObject /Subtype /Form /BBox [0 0 10 10] " + resources, content);
+  }
+  w.Pages({"/Top Do"}, "/XObject << /Top " + std::to_string(next) + " 0 R >>");
+  return w.Build();
+}
+
+// A page whose content is `parts` streams, each `size` zero bytes deflated.
+std::string ZerosPage(int parts, std::uint64_t size) {
+  PdfWriter w;
+  w.Pages({});
+  const std::string zeros = "\x78\x9C" + test::DeflateZeros(size);
+  std::string contents;
+  for (int i = 0; i < parts; ++i) {
+    contents += std::to_string(w.AddStream("/Filter /FlateDecode", zeros)) + " 0 R ";
+  }
+  const int page = w.Add("<< /Type /Page /Parent 2 0 R /Contents [" + contents +
+                         "] /Resources << /Font << /F1 1 0 R >> >> >>");
+  w.Replace(2, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+  return w.Build();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PdfHostileTest,
+    testing::Values(
+        RefusedCase{"NotAPdf", [] { return std::string("GB 50016-2014\n"); },
+                    Error(DocumentErrorWords(DocumentError::kNotPdf))},
+        RefusedCase{"NeedsAPassword", [] { return test::PdfFixture("password.pdf"); },
+                    Error(DocumentErrorWords(DocumentError::kEncrypted))},
+        RefusedCase{"OtherSecurityHandler",
+                    [] {
+                      PdfWriter w;
+                      w.Pages({"BT /F1 12 Tf 72 700 Td (secret) Tj ET"});
+                      const int encrypt = w.Add("<< /Filter /Adobe.PubSec /V 4 /R 4 >>");
+                      return w.Build(PdfWriter::Xref::kTable,
+                                     "/Encrypt " + std::to_string(encrypt) + " 0 R");
+                    },
+                    Error(DocumentErrorWords(DocumentError::kEncrypted))},
+        RefusedCase{"NoCatalog", [] { return std::string("%PDF-1.4\n1 0 obj << garbage\n"); },
+                    Error(DocumentErrorWords(DocumentError::kDamaged))},
+        RefusedCase{"PagesReferenceLoop",
+                    [] {
+                      PdfWriter w;
+                      const int a = w.Reserve();
+                      const int b = w.Add(std::to_string(a) + " 0 R");
+                      w.Replace(a, std::to_string(b) + " 0 R");
+                      w.Pages({});
+                      w.Replace(w.Root(),
+                                "<< /Type /Catalog /Pages " + std::to_string(a) + " 0 R >>");
+                      return w.Build();
+                    },
+                    Error(DocumentErrorWords(DocumentError::kDamaged))},
+        RefusedCase{"PageTreeHoldsItself",
+                    [] { return Patched(Sound(), "/Kids [", "/Kids [2 0 R "); }, "GB 50016-2014"},
+        RefusedCase{"PrevPointsToItself",
+                    [] {
+                      std::string pdf = Sound();
+                      const std::string at = pdf.substr(pdf.rfind("startxref") + 10);
+                      return Patched(pdf, "trailer\n<<",
+                                     "trailer\n<< /Prev " + at.substr(0, at.find('\n')));
+                    },
+                    "GB 50016-2014"},
+        RefusedCase{"LengthNamesItsOwnStream",
+                    [] { return Patched(Sound(), "/Length 44", "/Length 3 0 R"); },
+                    "GB 50016-2014"},
+        RefusedCase{"StartxrefPastTheEnd",
+                    [] {
+                      std::string pdf = Sound();
+                      return pdf.substr(0, pdf.rfind("startxref")) + "startxref\n99999999\n%%EOF\n";
+                    },
+                    "GB 50016-2014"},
+        RefusedCase{
+            "XrefStreamOfZeroWidths",
+            [] { return Patched(Sound(PdfWriter::Xref::kStream), "/W [1 4 2]", "/W [0 0 0]"); },
+            "GB 50016-2014"},
+        RefusedCase{"ObjectStreamCountLies",
+                    [] {
+                      return Patched(Sound(PdfWriter::Xref::kObjectStreams), "/ObjStm /N ",
+                                     "/ObjStm /N 999999");
+                    },
+                    "GB 50016-2014"},
+        RefusedCase{"ArraysNestedDeepInContent",
+                    [] {
+                      PdfWriter w;
+                      w.Pages({std::string(100000, '[') +
+                               " BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
+                      return w.Build();
+                    },
+                    "GB 50016-2014"},
+        RefusedCase{"CatalogNestedDeep",
+                    [] {
+                      return Patched(Sound(), "/Type /Catalog",
+                                     "/Deep " + std::string(100000, '[') + " /Type /Catalog");
+                    },
+                    Error(DocumentErrorWords(DocumentError::kDamaged))},
+        RefusedCase{
+            "TableOfTwoMillionObjects",
+            [] {
+              return std::string(
+                  "%PDF-1.4\nxref\n0 2000000\n0000000000 65535 f \ntrailer << /Root 1 0 R >>\n"
+                  "startxref\n9\n%%EOF\n");
+            },
+            Error(DocumentErrorWords(DocumentError::kPdfTooComplex))},
+        RefusedCase{"XrefStreamIndexPastTheLimit",
+                    [] {
+                      PdfWriter w;
+                      w.Pages({"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
+                      return w.Build(PdfWriter::Xref::kStream, "/Index [0 5000000]");
+                    },
+                    Error(DocumentErrorWords(DocumentError::kPdfTooComplex))},
+        RefusedCase{"LengthsChainedThroughManyStreams",
+                    [] {
+                      PdfWriter w;
+                      w.Pages({"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
+                      const int first = w.Reserve() + 1;
+                      for (int n = first; n < first + 20000; ++n) {
+                        w.AddStream("", "x", std::to_string(n + 1) + " 0 R");
+                      }
+                      return Patched(w.Build(), "/Length 44",
+                                     "/Length " + std::to_string(first) + " 0 R");
+                    },
+                    "GB 50016-2014"},
+        RefusedCase{
+            "MorePartsThanTheLimit",
+            [] {
+              std::string items;
+              for (int i = 0; i < 2000; ++i) items += "1 ";
+              return Patched(Sound(), "/Type /Catalog", "/Big [" + items + "] /Type /Catalog");
+            },
+            Error(DocumentErrorWords(DocumentError::kPdfTooComplex)), PdfLimits{.max_parts = 1000}},
+        RefusedCase{"FlateBomb", [] { return ZerosPage(1, 8u << 20); },
+                    Error(DocumentErrorWords(DocumentError::kTooLarge)),
+                    PdfLimits{.max_stream_size = 4u << 20}},
+        RefusedCase{"DecodedPastTheTotal", [] { return ZerosPage(5, 1u << 20); },
+                    Error(DocumentErrorWords(DocumentError::kTooLarge)),
+                    PdfLimits{.max_decoded_total = 4u << 20}},
+        RefusedCase{"FormsFanningOut", [] { return FormFanOut(10, 10); },
+                    Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
+                    PdfLimits{.max_operators = 100000}},
+        RefusedCase{"TextPastTheLimit", [] { return Sound(); },
+                    Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
+                    PdfLimits{.max_text = 5}}),
+    [](const testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace kelvaro
