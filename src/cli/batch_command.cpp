@@ -155,6 +155,19 @@ bool AnyOutdated(const Rows& rows) {
 
 }  // namespace
 
+bool EveryLookupFailed(const Rows& rows) {
+  bool failed = false;
+  for (const auto& row : rows) {
+    const Outcome outcome = row.judgement.reason.outcome;
+    if (outcome == Outcome::kNone || outcome == Outcome::kNoYear || outcome == Outcome::kEmpty) {
+      continue;  // nothing was asked for it
+    }
+    if (!IsSiteFailure(outcome)) return false;
+    failed = true;
+  }
+  return failed;
+}
+
 bool ImportOperand(const Options& options, Bytes* keep, RowStore& table) {
   Bytes bytes;
   std::string reason;
@@ -207,8 +220,13 @@ int LookUpRows(const Options& options, const Site& site, RowStore& table,
   }
   if (written != kExitOk) return written;
   if (interrupted.load()) return kExitInterrupted;
-  // An incomplete check says so before what it found.
-  if (options.strict && AnySiteFailure(looked_up)) return kExitSiteFailed;
+  // An incomplete check says so before what it found: a row that could not be checked is no
+  // current one to whoever gates on the outdated ones, and a copy or change list that misses
+  // rows is not the whole answer.
+  const bool incomplete_fails = options.strict || options.fail_on_outdated ||
+                                options.command == Options::Command::kMark ||
+                                options.command == Options::Command::kChanges;
+  if (incomplete_fails && AnySiteFailure(looked_up)) return kExitSiteFailed;
   return options.fail_on_outdated && AnyOutdated(looked_up) ? kExitOutdated : kExitOk;
 }
 

@@ -34,6 +34,12 @@ using WriteLookedUp =
 int LookUpRows(const Options& options, const Site& site, RowStore& table,
                const WriteLookedUp& write);
 
+// Whether the site was asked for some row and answered none of them.
+bool EveryLookupFailed(const Rows& rows);
+// Said instead of writing a copy or change list of nothing but failures.
+inline constexpr const char* kNothingLookedUp =
+    "the site could not be asked for any row: nothing written";
+
 // "kelvaro-cli: <line>" on stderr.
 void PrintError(const std::string& line);
 // Writes all of `utf8` to stdout; on failure says so on stderr. Returns kExitOk or

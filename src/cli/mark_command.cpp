@@ -39,6 +39,10 @@ int RunMark(const Options& options, const Site& site) {
   if (!ImportOperand(options, &bytes, table)) return kExitUsage;
   if (!OutputFolderWritable(options)) return kExitFailure;
   return LookUpRows(options, site, table, [&](BatchSession&, const Rows& looked_up, bool&) {
+    if (EveryLookupFailed(looked_up)) {
+      PrintError(kNothingLookedUp);
+      return kExitSiteFailed;
+    }
     Bytes marked;
     DocumentError error = DocumentError::kNone;
     if (!MarkDocument(bytes, kind, looked_up, options.replace, platform::UtcTimeText(), marked,
@@ -56,6 +60,10 @@ int RunChanges(const Options& options, const Site& site) {
   if (!ImportOperand(options, nullptr, table)) return kExitUsage;
   if (!OutputFolderWritable(options)) return kExitFailure;
   return LookUpRows(options, site, table, [&](BatchSession&, const Rows& looked_up, bool&) {
+    if (EveryLookupFailed(looked_up)) {
+      PrintError(kNothingLookedUp);
+      return kExitSiteFailed;
+    }
     if (options.format != Format::kXlsx) {
       return WriteResult(options,
                          FormatChanges(ChangeList(looked_up), ChangeFormatOf(options.format)));

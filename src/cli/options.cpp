@@ -322,7 +322,8 @@ constexpr char kOptionsHelp[] =
     "  --strict            batch: exit with 3 when a row still ended in a network or\n"
     "                      HTTP error\n"
     "  --fail-on outdated  batch: exit with 4 when a row is 有新标准, withdrawn, not yet\n"
-    "                      in force, or 现行 in another edition than the one cited\n"
+    "                      in force, or 现行 in another edition than the one cited; with\n"
+    "                      3 when a row could not be checked\n"
     "  --help, --version\n"
     "\n"
     "Output is UTF-8. Control characters from the site are written as \\xNN in the\n"
@@ -332,11 +333,12 @@ constexpr char kOptionsHelp[] =
     "are 现行 and 有新标准, and the 未知 ones as 已废止, 尚未实施, 未收录 and 查询失败.\n"
     "\n"
     "Exit status: 0 done, 1 output could not be written, 2 usage error, unreadable\n"
-    "file or more rows than a workbook holds, 3 (--strict) the site could not be asked\n"
-    "for some row, 4 (--fail-on outdated) some row is outdated, 130 interrupted by\n"
-    "SIGINT or SIGTERM: the rows are printed as they stand. mark refuses (2) before\n"
-    "any lookup when OUT is FILE or FILE is no .docx or .xlsx; its copy is written\n"
-    "whole or not at all.\n";
+    "file or more rows than a workbook holds, 3 the site could not be asked for some\n"
+    "row (batch under --strict or --fail-on; mark and changes always, and they write\n"
+    "nothing when it could be asked for none), 4 (--fail-on outdated) some row is\n"
+    "outdated, 130 interrupted by SIGINT or SIGTERM: the rows are printed as they\n"
+    "stand. mark refuses (2) before any lookup when OUT is FILE or FILE is no .docx or\n"
+    ".xlsx; its copy is written whole or not at all.\n";
 
 std::string UsageText() {
   return std::string(kSynopsis) + kCommandsHelp +

@@ -1084,7 +1084,7 @@ TEST_F(CliVerdictTest, DesignNoteTellsWithdrawnComingEditionsAndFailuresApart) {
   // One worker, so the requests come in the rows' order.
   const ProcessResult r = RunCli({"batch", "--site", site.prefix(), "--speed", "1", "--format",
                                   "json", "--citations", "--fail-on", "outdated", file});
-  EXPECT_EQ(r.exit_code, 4) << r.err;
+  EXPECT_EQ(r.exit_code, 3) << r.err;  // the failed row is no pass, before any outdated one
   EXPECT_EQ(r.err, "12 行：4 现行，1 有新标准，4 已废止，1 尚未实施，1 未收录，1 查询失败\n");
   const nlohmann::ordered_json rows = Json(r.out);
   ASSERT_EQ(rows.size(), std::size(kNoteRows));
@@ -1111,6 +1111,58 @@ TEST_F(CliVerdictTest, FailOnOutdatedPassesACleanList) {
   EXPECT_EQ(RunCli({"batch", "--site", Prefix(), "--fail-on", "outdated", clean}).exit_code, 0);
   EXPECT_EQ(RunCli({"batch", "--site", Prefix(), "--fail-on", "outdated", edition}).exit_code, 4);
   EXPECT_EQ(RunCli({"batch", "--site", Prefix(), edition}).exit_code, 0);
+}
+
+// A lookup that failed never reads as a pass: a gate exits 3, and a copy or change list made
+// of nothing but failures is not written at all.
+TEST_F(CliVerdictTest, AFailedLookupIsNeverAPass) {
+  TempDir dir;
+  const Bytes docx = test::BuildDocx(test::WordParagraph("《建筑设计防火规范》GB 50016-2014") +
+                                     test::WordParagraph("《钢结构设计规范》GB 50017-2003"));
+  const std::string document = dir.Write("note.docx", std::string(docx.begin(), docx.end()));
+  const std::string list = dir.Write("list.txt", "GB 50016-2014\nGB 50017-2003\n");
+  const std::string down = "http://127.0.0.1:1";
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;  // after the command's site
+    const char* output;             // the file it would write, "" for stdout
+    bool written;
+    const char* err_first_line;  // "" when it says nothing before the summary
+  };
+  const std::string copy = dir.File("copy.docx");
+  const std::string changes = dir.File("changes.xlsx");
+  const Case cases[] = {
+      {"batch gate, site down", {"batch", "--site", down, "--fail-on", "outdated", list}, "",
+       true, ""},
+      {"mark, site down", {"mark", "--site", down, document, "-o", copy}, "copy.docx", false,
+       "kelvaro-cli: the site could not be asked for any row: nothing written"},
+      {"changes, site down", {"changes", "--site", down, "--format", "xlsx", "-o", changes, list},
+       "changes.xlsx", false,
+       "kelvaro-cli: the site could not be asked for any row: nothing written"},
+      {"changes to stdout, site down", {"changes", "--site", down, list}, "", false,
+       "kelvaro-cli: the site could not be asked for any row: nothing written"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ProcessResult r = RunCli(c.args);
+    EXPECT_EQ(r.exit_code, 3) << r.err;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+              *c.err_first_line ? c.err_first_line
+                                : "2 行：0 现行，0 有新标准，0 已废止，0 尚未实施，0 未收录，2 查询失败");
+    if (*c.output) {
+      EXPECT_EQ(std::filesystem::exists(dir.File(c.output)), c.written);
+    } else {
+      EXPECT_EQ(r.out.empty(), !c.written) << r.out;
+    }
+  }
+
+  // One row of two failed: the copy is written, and still exits 3.
+  test::SampleSite flaky({"--today", "2026-12-01", "--fail-every", "2"});
+  const ProcessResult half = RunCli(
+      {"mark", "--site", flaky.prefix(), "--speed", "1", document, "-o", dir.File("half.docx")});
+  EXPECT_EQ(half.exit_code, 3) << half.err;
+  EXPECT_NE(ZipPart(dir.File("half.docx"), "word/comments.xml").find("网站返回 503"),
+            std::string::npos);
 }
 
 TEST_F(CliVerdictTest, CheckSaysWhatIsComing) {
