@@ -79,7 +79,26 @@ bool NamesNothing(const TableRow& row) {
 struct Change {
   ChangeEntry entry;
   Verdict verdict = Verdict::kNone;
+  std::vector<std::string> places;
 };
+
+// A standard cited hundreds of times would make one cell of thousands of characters on paper.
+constexpr std::size_t kBriefPlaces = 3;
+
+void AddPlaces(Change& change, std::vector<std::string> places) {
+  for (std::string& place : places) {
+    std::string& said = change.entry.places;
+    said += (said.empty() ? "" : "；") + place;
+    change.places.push_back(std::move(place));
+  }
+}
+
+void Abridge(Change& change) {
+  if (change.places.size() <= kBriefPlaces) return;
+  std::string& brief = change.entry.places_brief;
+  for (std::size_t i = 0; i < kBriefPlaces; ++i) brief += (i == 0 ? "" : "；") + change.places[i];
+  brief += " 等 " + std::to_string(change.places.size()) + " 处";
+}
 
 std::vector<Change> Changes(const std::vector<TableRow>& rows) {
   std::vector<Change> changes;
@@ -88,27 +107,29 @@ std::vector<Change> Changes(const std::vector<TableRow>& rows) {
     const Judgement& judgement = row.judgement;
     const VerdictSpec& spec = SpecOf(judgement.verdict);
     if (!Holds(spec.listed, judgement) || NamesNothing(row)) continue;
-    const std::string places = SourceWhere(row);
     const auto [at, added] = known.try_emplace(EntryKey(row), changes.size());
     if (!added) {
-      std::string& said = changes[at->second].entry.places;
-      if (!places.empty()) said += (said.empty() ? "" : "；") + places;
+      AddPlaces(changes[at->second], SourcePlaces(row));
       continue;
     }
     Change change;
+    AddPlaces(change, SourcePlaces(row));
     change.verdict = judgement.verdict;
     change.entry.written = Written(row);
-    change.entry.places = places;
     change.entry.verdict = VerdictWords(judgement);
     if (Holds(spec.replaced, judgement)) change.entry.suggestion = Suggestion(row);
     change.entry.address = GbkToUtf8(judgement.address);
     changes.push_back(std::move(change));
   }
+  for (Change& change : changes) Abridge(change);
   return changes;
 }
 
-std::vector<std::string> EntryCells(std::size_t index, const ChangeEntry& entry) {
-  return {std::to_string(index + 1), entry.written, entry.places, entry.verdict,
+// `brief`: for print (TSV, the sheet), whose 出处 gives the first places and a count.
+std::vector<std::string> EntryCells(std::size_t index, const ChangeEntry& entry, bool brief) {
+  const std::string& places =
+      brief && !entry.places_brief.empty() ? entry.places_brief : entry.places;
+  return {std::to_string(index + 1), entry.written, places, entry.verdict,
           entry.suggestion,          entry.address};
 }
 
@@ -165,7 +186,7 @@ std::string FormatChanges(const std::vector<ChangeEntry>& entries, ChangeFormat 
     out += csv ? "\r\n" : "\n";
   };
   add(ChangeHeader());
-  for (std::size_t i = 0; i < entries.size(); ++i) add(EntryCells(i, entries[i]));
+  for (std::size_t i = 0; i < entries.size(); ++i) add(EntryCells(i, entries[i], !csv));
   return out;
 }
 
@@ -177,7 +198,7 @@ XlsxSheet ChangeSheet(const std::vector<TableRow>& rows) {
   sheet.fill_column = 3;  // 结论
   const std::vector<Change> changes = Changes(rows);
   for (std::size_t i = 0; i < changes.size(); ++i) {
-    sheet.rows.push_back(EntryCells(i, changes[i].entry));
+    sheet.rows.push_back(EntryCells(i, changes[i].entry, true));
     sheet.row_fills.push_back(SpecOf(changes[i].verdict).fill);
   }
   return sheet;

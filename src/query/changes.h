@@ -23,6 +23,8 @@ struct ChangeEntry {
   std::string suggestion;  // 建议改为: "《建筑设计防火规范》GB 50016-2014（2018年版）"; empty
                            // unless superseded or of another edition
   std::string address;  // 查询结果网页: the address the lookup asked
+  // For print: the first places and "等 N 处" when there are many; empty when `places` is short.
+  std::string places_brief = {};
   bool operator==(const ChangeEntry&) const = default;
 };
 

@@ -49,15 +49,23 @@ std::string WithoutEdition(const std::string& title) {
   return title.substr(0, note.begin) + title.substr(note.end);
 }
 
-std::string SourceWhere(const RowStore::Row& row) {
-  std::string where = LocationWords(row.source.location);
-  std::unordered_set<std::string> said = {where};
+std::vector<std::string> SourcePlaces(const RowStore::Row& row) {
+  std::vector<std::string> places;
+  std::string first = LocationWords(row.source.location);
+  std::unordered_set<std::string> said = {first};
+  if (!first.empty()) places.push_back(std::move(first));
   for (const CitedPlace& again : row.source.cited_again) {
     // Cited twice in one paragraph or cell: one place to look.
     std::string words = LocationWords(again.location);
-    if (!said.insert(words).second) continue;
-    where += (where.empty() ? "" : "；") + words;
+    if (words.empty() || !said.insert(words).second) continue;
+    places.push_back(std::move(words));
   }
+  return places;
+}
+
+std::string SourceWhere(const RowStore::Row& row) {
+  std::string where;
+  for (const std::string& place : SourcePlaces(row)) where += (where.empty() ? "" : "；") + place;
   return where;
 }
 

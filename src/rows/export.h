@@ -18,6 +18,8 @@ inline constexpr char kExportSheetName[] = "查询结果";
 // Where a row came from, in words ("第 3 行", "表 1 第 2 行第 3 列"), every place its citation
 // stands joined by "；" ("第 3 段；表 2 第 6 行第 3 列"), each once; empty for none.
 std::string SourceWhere(const RowStore::Row& row);
+// The same places, one string each.
+std::vector<std::string> SourcePlaces(const RowStore::Row& row);
 // The citation the row looks up, as written with its title; empty for none.
 std::string SourceWritten(const RowStore::Row& row);
 // A title (UTF-8) without its edition note: the site writes "建筑给水排水设计规范（2009年版）".

@@ -183,6 +183,33 @@ INSTANTIATE_TEST_SUITE_P(
                    "]\n"}),
     test::CaseName());
 
+// A standard cited 300 times: print gives the first places and a count, the data keeps all.
+TEST_F(ChangeListTest, ManyPlacesPrintAsTheFirstAndACount) {
+  TableRow row = Cited("GB 50017-2003", Paragraph(1), Verdict::kSuperseded, Outcome::kFound,
+                       "GB 50017-2017");
+  for (int n = 2; n <= 300; ++n) {
+    row.source.cited_again.push_back({Paragraph(n), row.source.citation.value()});
+  }
+  const TableRow few = Cited("GB 50045-95", Paragraph(1), Verdict::kWithdrawn, Outcome::kWithdrawn);
+  const std::vector<TableRow> rows = {row, few};
+  const std::string brief = "第 1 段；第 2 段；第 3 段 等 300 处";
+
+  const std::vector<ChangeEntry> entries = ChangeList(rows);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].places_brief, brief);
+  EXPECT_TRUE(entries[0].places.ends_with("；第 299 段；第 300 段")) << entries[0].places;
+  EXPECT_EQ(entries[1].places_brief, "");  // one place says it all
+
+  EXPECT_EQ(ChangeSheet(rows).rows[0][2], brief);
+  EXPECT_NE(FormatChanges(entries, ChangeFormat::kTsv).find("\t" + brief + "\t"),
+            std::string::npos);
+  for (const ChangeFormat whole : {ChangeFormat::kCsv, ChangeFormat::kJson}) {
+    const std::string out = FormatChanges(entries, whole);
+    EXPECT_EQ(out.find(" 等 300 处"), std::string::npos);
+    EXPECT_NE(out.find("第 300 段"), std::string::npos);
+  }
+}
+
 TEST_F(ChangeListTest, SheetNumbersTheEntriesAndFillsThemByVerdict) {
   const std::vector<TableRow> rows = {
       Cited("GB 50045-95", Paragraph(1), Verdict::kWithdrawn, Outcome::kWithdrawn),
