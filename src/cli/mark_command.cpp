@@ -3,6 +3,7 @@
 
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "document/readers/read_document.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -37,6 +38,14 @@ int RunMark(const Options& options, const Site& site) {
   RowStore table;
   Bytes bytes;
   if (!ImportOperand(options, &bytes, table)) return kExitUsage;
+  // Read for what its bytes are, a renamed .doc or .xls is not marked: said before the lookups.
+  DocumentKind content = kind;
+  DocumentError unread = DocumentError::kNone;
+  if (KindOfContent(bytes, content, unread) && !CanMark(content)) {
+    PrintError("cannot mark " + options.operand +
+               ": it is a Word or Excel 97-2003 file; save it as .docx or .xlsx, or use changes");
+    return kExitUsage;
+  }
   if (!OutputFolderWritable(options)) return kExitFailure;
   return LookUpRows(options, site, table, [&](BatchSession&, const Rows& looked_up, bool&) {
     if (EveryLookupFailed(looked_up)) {

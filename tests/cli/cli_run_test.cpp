@@ -538,6 +538,28 @@ TEST(CliDocuments, AnUnreadableDocumentIsRefusedWithTheReadersReason) {
   }
 }
 
+// Files are read for what their bytes are: a Word 97-2003 document renamed .docx is read as
+// one, and mark, which cannot mark it, says so before it asks the site anything.
+TEST(CliDocuments, AnOldWordDocumentNamedDocxIsReadAndNotMarked) {
+  TempDir dir;
+  const std::string doc = test::ReadWholeFile(std::string(KELVARO_TEST_DATA_DIR) +
+                                              "/binary_office/design_note.doc");
+  const std::string renamed = dir.Write("note.docx", doc);
+  const ProcessResult extracted = RunCli({"extract", renamed});
+  EXPECT_EQ(extracted.exit_code, 0) << extracted.err;
+  const ProcessResult as_doc = RunCli({"extract", dir.Write("note.doc", doc)});
+  EXPECT_EQ(extracted.out, as_doc.out);
+  EXPECT_NE(extracted.out.find("GB"), std::string::npos);
+
+  const ProcessResult marked =
+      RunCli({"mark", "--site", "http://127.0.0.1:9", renamed, "-o", dir.File("copy.docx")});
+  EXPECT_EQ(marked.exit_code, 2);
+  EXPECT_EQ(marked.err, "kelvaro-cli: cannot mark " + renamed +
+                            ": it is a Word or Excel 97-2003 file; save it as .docx or .xlsx, "
+                            "or use changes\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("copy.docx")));
+}
+
 // The same four lines as a .docx and as a .txt: a title that matches, one that does not, a
 // superseded standard and a line citing nothing.
 const std::vector<std::string> kCitingLines = {

@@ -105,11 +105,36 @@ std::optional<DocumentKind> PackageKind(const Bytes& bytes, DocumentError& error
 
 }  // namespace
 
+ZeroBytes ZeroBytesOf(std::string_view raw) {
+  std::size_t even = 0, odd = 0;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\0') ++(i % 2 == 0 ? even : odd);
+  }
+  const std::size_t zeros = even + odd;
+  if (zeros == 0) return ZeroBytes::kNone;
+  // ASCII in UTF-16 puts a zero in every other byte, on one side only.
+  const std::size_t units = raw.size() / 2;
+  if (odd >= 2 && odd * 4 >= units && even * 8 <= odd) return ZeroBytes::kUtf16Le;
+  if (even >= 2 && even * 4 >= units && odd * 8 <= even) return ZeroBytes::kUtf16Be;
+  // A stray zero or two (a copy cut short, a tool's slip) in text that is otherwise text.
+  if (zeros <= std::max<std::size_t>(4, raw.size() / 200) && zeros * 8 <= raw.size()) {
+    return ZeroBytes::kStray;
+  }
+  return ZeroBytes::kBinary;
+}
+
 bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error) {
   const formats::Format& format = formats::FormatOf(kind);
   const bool old_office = format.unread != DocumentError::kNone;
-  if (kind != DocumentKind::kText && kind != DocumentKind::kCsv && !old_office) return true;
   const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const bool package_named = kind == DocumentKind::kDocx || kind == DocumentKind::kXlsx;
+  if (package_named && StartsWith(raw, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) {
+    // A Word or Excel 97-2003 file renamed to the new name is read for what it is.
+    DocumentError why = DocumentError::kNone;
+    if (const std::optional<DocumentKind> compound = CompoundFileKind(raw, why)) kind = *compound;
+    return true;
+  }
+  if (kind != DocumentKind::kText && kind != DocumentKind::kCsv && !old_office) return true;
   const auto refuse = [&](DocumentError why) {
     error = old_office ? format.unread : why;
     return false;
@@ -135,7 +160,7 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error)
     return true;
   }
   const bool utf16 = StartsWith(raw, "\xFF\xFE") || StartsWith(raw, "\xFE\xFF");
-  if (!utf16 && raw.find('\0') != std::string_view::npos) return refuse(DocumentError::kNotText);
+  if (!utf16 && ZeroBytesOf(raw) == ZeroBytes::kBinary) return refuse(DocumentError::kNotText);
   if (old_office) {
     if (IsMarkup(raw)) return refuse(format.unread);
     kind = DocumentKind::kText;

@@ -28,9 +28,10 @@ std::vector<OfferedKind> OfferedKinds();
 // taken for what its bytes are: a zip holding a Word or Excel document is kDocx or kXlsx, a
 // PDF kPdf, an OLE2 compound file under a .doc, .xls or .wps name stays so, one named as
 // text holding Word or Excel is kDoc or kXls, anything else text. Refused (false with the
-// reason) when the bytes are another compound file, another zip, binary (a zero byte without
-// a UTF-16 byte-order mark), or markup (HTML, RTF) under an old Office name. The other kinds
-// stay as they are.
+// reason) when the bytes are another compound file, another zip, binary (more than a few zero
+// bytes, and not UTF-16's pattern of them), or markup (HTML, RTF) under an old Office name. A
+// .docx or .xlsx that is a Word or Excel 97-2003 file is kDoc or kXls; the other kinds stay as
+// they are.
 bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error);
 
 // The pieces of a document in reading order, of the kind KindOfContent finds; false with
@@ -43,8 +44,13 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error)
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
                   DocumentError& error, const DocumentLimits& limits = {});
 
+// What the zero bytes of a file say of it: none, a stray few in text, UTF-16 without its
+// byte-order mark (ASCII's zero in every other byte), or binary.
+enum class ZeroBytes { kNone, kStray, kUtf16Le, kUtf16Be, kBinary };
+ZeroBytes ZeroBytesOf(std::string_view raw);
+
 // A file's text as UTF-8: UTF-8 (byte-order mark dropped), UTF-16 LE/BE after a byte-order
-// mark, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else UTF-8 with one
+// mark or by its zero bytes, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else UTF-8 with one
 // "?" per maximal invalid sequence (zero bytes count as invalid). Mostly UTF-8: no invalid
 // sequence, or at least twice as many valid sequences of three or four bytes as invalid ones.
 std::string DecodeTextFile(const Bytes& bytes);

@@ -74,6 +74,10 @@ std::string DecodeTextFile(const Bytes& bytes) {
   if (StartsWith(bytes, {0xEF, 0xBB, 0xBF})) return CleanUtf8(raw.substr(3), counts);
   if (StartsWith(bytes, {0xFF, 0xFE})) return Utf16ToUtf8(bytes, 2, false);
   if (StartsWith(bytes, {0xFE, 0xFF})) return Utf16ToUtf8(bytes, 2, true);
+  const ZeroBytes zeros = ZeroBytesOf(raw);
+  if (zeros == ZeroBytes::kUtf16Le || zeros == ZeroBytes::kUtf16Be) {
+    return Utf16ToUtf8(bytes, 0, zeros == ZeroBytes::kUtf16Be);
+  }
   std::string utf8 = CleanUtf8(raw, counts);
   // UTF-8 with a sequence broken here and there (a line cut short) stays UTF-8: Chinese takes
   // three bytes a character in UTF-8, while GBK text breaks UTF-8 at nearly every character
@@ -81,10 +85,10 @@ std::string DecodeTextFile(const Bytes& bytes) {
   if (counts.invalid == 0 || counts.long_sequences >= 2 * counts.invalid) return utf8;
   // GBK never decodes to U+FFFD, so one in the result marks a byte pair it does not define
   // (or a lead byte left alone at the end).
-  if (raw.find('\0') == std::string_view::npos) {
-    std::string gbk = GbkToUtf8(Text(raw));
-    if (gbk.find(kReplacementUtf8) == std::string::npos) return gbk;
-  }
+  Text gbk_bytes(raw);
+  std::replace(gbk_bytes.begin(), gbk_bytes.end(), '\0', '?');  // a stray zero is one "?"
+  std::string gbk = GbkToUtf8(gbk_bytes);
+  if (gbk.find(kReplacementUtf8) == std::string::npos) return gbk;
   return utf8;
 }
 

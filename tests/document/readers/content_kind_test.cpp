@@ -51,8 +51,11 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"Text", kText, "GB 1-2010\n", kText, ""},
         ContentCase{"TextNamedDoc", kDoc, "GB 1-2010", kText, ""},
         ContentCase{"Utf16WithItsZeroBytes", kText, std::string("\xFF\xFEG\0", 4), kText, ""},
-        ContentCase{"ZeroByte", kCsv, std::string("a,\0", 3), kText,
-                    DocumentErrorWords(DocumentError::kNotText)},
+        ContentCase{"StrayZeroByteInText", kCsv, std::string("GB 1,\0,GB 2\r\n", 12), kCsv,
+                    ""},
+        ContentCase{"Utf16WithoutMark", kText, std::string("G\0B\0 \0\x31\0", 8), kText, ""},
+        ContentCase{"ZerosEverywhereIsBinary", kCsv, std::string("a\0\0\0\x01\0\0\x02\0\0\0\0", 12),
+                    kText, DocumentErrorWords(DocumentError::kNotText)},
         ContentCase{"WordInTxt", kText, CompoundFile("WordDocument"), kDoc, ""},
         ContentCase{"ExcelInTxt", kText, CompoundFile("Workbook"), kXls, ""},
         ContentCase{"PowerPointInTxt", kText, CompoundFile("PowerPoint Document"), kText,
@@ -87,8 +90,12 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"OtherZipNamedDoc", kDoc, test::ZipBuilder().Add("a.txt", "GB 1").Build(),
                     kText, DocumentErrorWords(DocumentError::kNotWordOrExcel)},
         ContentCase{"PdfInTxt", kText, "%PDF-1.4\n", kPdf, ""},
-        // A name of a kind we read is believed: its reader says what is wrong.
-        ContentCase{"DocxNameKept", kDocx, CompoundFile("WordDocument"), kDocx, ""}),
+        // A Word or Excel 97-2003 file renamed .docx or .xlsx is read for what it is.
+        ContentCase{"DocNamedDocx", kDocx, CompoundFile("WordDocument"), kDoc, ""},
+        ContentCase{"XlsNamedXlsx", kXlsx, CompoundFile("Workbook"), kXls, ""},
+        // Otherwise a name of a kind we read is believed: its reader says what is wrong.
+        ContentCase{"DocxNameKept", kDocx, CompoundFile("Contents"), kDocx, ""},
+        ContentCase{"DocxNameKeptForText", kDocx, "GB 1-2010", kDocx, ""}),
     test::CaseName());
 
 TEST(ReadDocumentOfContent, ATxtHoldingADocxGivesItsParagraphs) {

@@ -127,9 +127,10 @@ INSTANTIATE_TEST_SUITE_P(
                     DocumentErrorWords(DocumentError::kNotWord)},
         HostileCase{"Pdf", DocumentKind::kDocx, [] { return test::AsBytes("%PDF-1.4\n"); },
                     DocumentErrorWords(DocumentError::kNotWord)},
+        // Read as the Word 97-2003 file its bytes say it is, whose streams this one lacks.
         HostileCase{"OldWordFile", DocumentKind::kDocx,
                     [] { return test::AsBytes(OleFile(false)); },
-                    DocumentErrorWords(DocumentError::kNotWord)},
+                    DocumentErrorWords(DocumentError::kDamaged)},
         HostileCase{"PasswordProtected", DocumentKind::kDocx,
                     [] { return test::AsBytes(OleFile(true)); },
                     DocumentErrorWords(DocumentError::kEncrypted)},

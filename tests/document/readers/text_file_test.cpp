@@ -36,7 +36,12 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"Gbk", "GB \xB1\xEA\xD7\xBC", "GB 标准"},
         DecodeCase{"InvalidBothWays", "ok \xFF\xFF \xC3", "ok ?? ?"},
         DecodeCase{"LoneGbkLeadAtTheEnd", "\xB1\xEA\xB1", "??"},
-        DecodeCase{"ZeroBytesInvalid", std::string("a\0b\xB1\xEA", 5), "a?b??"},
+        // A stray zero byte is one "?", whatever the rest is.
+        DecodeCase{"StrayZeroInGbk", std::string("GB 50016\0 \xB1\xEA\xD7\xBC", 14),
+                   "GB 50016? 标准"},
+        DecodeCase{"StrayZeroInUtf8", std::string("标准\0GB 1", 11), "标准?GB 1"},
+        DecodeCase{"Utf16LittleEndianWithoutMark", std::string("G\0B\0 \0\x07\x68", 8), "GB 标"},
+        DecodeCase{"Utf16BigEndianWithoutMark", std::string("\0G\0B\0 \x68\x07", 8), "GB 标"},
         DecodeCase{"MaximalSubpartOnce", "x\xE6\xA0y\xFF", "x?y?"},
         DecodeCase{"RealReplacementCharacterKept", "\xEF\xBF\xBD", "\xEF\xBF\xBD"},
         DecodeCase{"InvalidAfterByteOrderMark", "\xEF\xBB\xBF\xB1\xEA", "??"},
