@@ -24,6 +24,11 @@ RowReason ReasonOf(const Text& entered, const Text& keyword, const StandardLooku
   } else if (lookup->http_status != kHttpOk) {
     reason.outcome = Outcome::kHttpError;
     reason.http_status = lookup->http_status;
+  } else if (lookup->kind == PageKind::kRefused) {
+    reason.outcome = Outcome::kRefused;
+  } else if (lookup->kind == PageKind::kUnrecognised) {
+    reason.outcome = Outcome::kUnrecognised;
+    reason.error = lookup->page_title;
   } else if (YearOf(entered).digits == 0) {
     reason.outcome = Outcome::kNoYear;
   } else {

@@ -19,21 +19,24 @@ using RowId = std::uint64_t;  // a row's stable identity; 0 is no row
 // Why a lookup ended as it did, finer than its verdict: what the command line's reason column
 // names and the status cell's tooltip says (rows/reason.h holds their words).
 enum class Outcome {
-  kNone,        // not looked up (yet)
-  kFound,       // a current row was found; the verdict says the rest
-  kNotFound,    // a result page without a current row
-  kNoYear,      // the number does not end in "-" and a four-digit year
-  kEmpty,       // no keyword: nothing to search for
-  kHttpError,   // the site answered with a status other than 200
-  kNetwork,     // no answer: refused, time-out, unknown host, reset, too large
-  kAborted,     // ended by a stop before its answer came
-  kWithdrawn,   // listed as 废止 or 作废, and no current standard of its code and serial is
-  kNotInForce,  // listed as 即将实施
+  kNone,          // not looked up (yet)
+  kFound,         // a current row was found; the verdict says the rest
+  kNotFound,      // a result page without a current row
+  kNoYear,        // the number does not end in "-" and a four-digit year
+  kEmpty,         // no keyword: nothing to search for
+  kHttpError,     // the site answered with a status other than 200
+  kNetwork,       // no answer: refused, time-out, unknown host, reset, too large
+  kAborted,       // ended by a stop before its answer came
+  kWithdrawn,     // listed as 废止 or 作废, and no current standard of its code and serial is
+  kNotInForce,    // listed as 即将实施
+  kRefused,       // the site answered with a page refusing the client (无权访问)
+  kUnrecognised,  // the site answered with a page that is neither results nor "nothing found"
 };
 struct RowReason {
   Outcome outcome = Outcome::kNone;
   int http_status = 0;    // kHttpError
-  Text error;             // kNetwork: the request object's short error text (ASCII)
+  Text error;             // kNetwork: the request object's short error text (ASCII);
+                          // kUnrecognised: the page's title (GBK)
   Text effective_date{};  // kNotInForce: its 实施日期 as the site writes it; may be empty
   bool operator==(const RowReason&) const = default;
 };

@@ -44,6 +44,7 @@ constexpr char kNoYearWords[] = "编号缺少四位年份";
 constexpr char kEmptyWords[] = "编号为空，未查询";
 constexpr char kAbortedWords[] = "查询被中止";
 constexpr char kWithdrawnWords[] = "已废止：网站列为废止，无现行版本";
+constexpr char kRefusedWords[] = "网站拒绝查询（无权访问），请稍后再试或降低速度";
 
 std::string HttpErrorWords(const RowReason& reason) {
   return std::string("网站返回 ").append(std::to_string(reason.http_status));
@@ -61,6 +62,12 @@ std::string NotInForceWords(const RowReason& reason) {
              : std::string("尚未实施：实施日期 ").append(GbkToUtf8(reason.effective_date));
 }
 
+std::string UnrecognisedWords(const RowReason& reason) {
+  return reason.error.empty()
+             ? std::string("网站返回的不是查询结果页")
+             : std::string("网站返回的不是查询结果页：").append(GbkToUtf8(reason.error));
+}
+
 const OutcomeSpec kOutcomes[] = {
     {Outcome::kNone, "", false, &Fixed<kNoWords>},
     {Outcome::kFound, "found", false, &Fixed<kFoundWords>},
@@ -72,6 +79,8 @@ const OutcomeSpec kOutcomes[] = {
     {Outcome::kAborted, "aborted", false, &Fixed<kAbortedWords>},
     {Outcome::kWithdrawn, "withdrawn", false, &Fixed<kWithdrawnWords>},
     {Outcome::kNotInForce, "not-in-force", false, &NotInForceWords},
+    {Outcome::kRefused, "refused", true, &Fixed<kRefusedWords>},
+    {Outcome::kUnrecognised, "unrecognised", true, &UnrecognisedWords},
 };
 
 }  // namespace

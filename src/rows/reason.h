@@ -23,7 +23,7 @@ struct OutcomeSpec {
 const OutcomeSpec& SpecOf(Outcome outcome);
 
 // "found", "not-found", "no-year", "empty", "http-error", "network", "aborted", "withdrawn",
-// "not-in-force" ("" for none).
+// "not-in-force", "refused", "unrecognised" ("" for none).
 const char* OutcomeName(Outcome outcome);
 // The site could not be asked: trying again may help.
 bool IsSiteFailure(Outcome outcome);
@@ -42,8 +42,9 @@ std::vector<std::string> NoteLines(const RowNotes& notes);
 // The rows "重新查询未知" asks again for: their verdict says so (the site could not be asked,
 // or the lookup was stopped).
 std::vector<RowId> FailedRows(ResultTable& table);
-// Rows whose last lookup failed at the site (network or HTTP error): the command line's
-// --retry asks again for these, the windows' batch button counts them.
+// Rows whose last lookup failed at the site (network or HTTP error, a refusal, a page of
+// another kind): the command line's --retry asks again for these, the windows' batch button
+// counts them.
 std::vector<RowId> SiteFailedRows(ResultTable& table);
 
 }  // namespace kelvaro

@@ -24,7 +24,7 @@ class LookupStore {
   virtual void Keep(const Site& site, const Text& keyword, const StandardLookup& lookup) = 0;
 };
 
-// One batch's store: the pages a site answered with 200, in memory while the batch lasts, so
+// One batch's store: the result pages (and "nothing found") a site answered with 200, in memory while the batch lasts, so
 // rows citing one standard are judged from one request. Failures are not kept, so they are
 // asked again. Any thread.
 class MemoryLookupStore final : public LookupStore {

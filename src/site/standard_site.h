@@ -49,7 +49,7 @@ struct PageRecords {
   std::vector<ListedStandard> listed;
   PageKind kind = PageKind::kResults;
   int page_count = 1;  // 共M页; 1 when the page does not say
-  Text page_title;     // the page's <title>, for saying what an unrecognised page was
+  Text page_title;     // kUnrecognised: the page's <title>, to say what it was
 };
 
 // What a site said for a keyword, and when: the page's records and how the exchange ended.

@@ -58,6 +58,13 @@ TEST(JudgeLookup, StatusAndReasonOfEachKindOfLookup) {
   // The status code plays no part in the status: an error page is read like any other.
   StandardLookup unavailable = found;
   unavailable.http_status = 503;
+  // A 200 page refusing the client, or one of no kind the site's searches give: failures,
+  // never "not listed", whatever the number.
+  StandardLookup blocked = missing;
+  blocked.kind = PageKind::kRefused;
+  StandardLookup strange = missing;
+  strange.kind = PageKind::kUnrecognised;
+  strange.page_title = Gbk(u8"系统维护");
 
   struct Case {
     const char* number;
@@ -86,6 +93,13 @@ TEST(JudgeLookup, StatusAndReasonOfEachKindOfLookup) {
        {Outcome::kHttpError, 503, ""},
        Verdict::kCurrent},
       {"2010", "", nullptr, {Outcome::kEmpty, 0, ""}, Verdict::kNotListed},
+      {"GB 50045-95", "GB50045", &blocked, {Outcome::kRefused, 0, ""}, Verdict::kFailed},
+      {"GB50001", "GB50001", &blocked, {Outcome::kRefused, 0, ""}, Verdict::kFailed},
+      {"GB 50045-95",
+       "GB50045",
+       &strange,
+       {Outcome::kUnrecognised, 0, Gbk(u8"系统维护")},
+       Verdict::kFailed},
   };
   for (const Case& c : cases) {
     const Judgement got = JudgeLookup(c.number, c.keyword, c.lookup);

@@ -307,7 +307,8 @@ struct ReportCase {
 class ReportTest : public ::testing::TestWithParam<ReportCase> {};
 
 TEST_P(ReportTest, ReportBoxHoldsTheReport) {
-  LoggedSite site;
+  // The site's today fixed, so the coming GB/T 50001-2024's "+90" reads 2027-03-01.
+  LoggedSite site({"--today", "2026-12-01"});
   FakeWindow window;
   const ReportCase& c = GetParam();
   window.view.texts[kNumberBox] = c.number;
@@ -330,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
             "\r\n标准状态：未知\r\n\r\n最新标准：GB/T 50001-2017\r\n\r\n标准名称：房屋建筑制图统一"
             "标准\r\n\r\n发布日期：2017-09-"
             "27\r\n\r\n发布部门：住房和城乡建设部\r\n\r\n查询结果网页：{"
-            "address}\r\n\r\n",
+            "address}\r\n\r\n说明：新标准即将实施：GB/T 50001-2024（2027-03-01 实施）\r\n\r\n",
             "GBT50001"},
         ReportCase{"Current", "GB/T 50103-2010",
                    "\r\n标准状态：现行\r\n\r\n标准编号：GB/T "
