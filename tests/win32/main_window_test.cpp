@@ -335,6 +335,36 @@ TEST_F(WindowTest, ImportDialogStartsInTheProgramDirectoryThenInTheLastFilesFold
   EXPECT_EQ(ListText(0, 1), W("GB 50016−2014 한국어"));
 }
 
+// The input box Windows lacks, made from a template in memory: it shows the text it was
+// given, and gives back what was typed on 确定 and nothing on 取消.
+TEST(TextDialogTest, ShowsTheTextAndGivesWhatWasTypedOnlyOnOk) {
+  static std::wstring shown;
+  static WPARAM button = 0;
+  static bool answered = false;
+  for (const WPARAM chosen : {WPARAM{IDOK}, WPARAM{IDCANCEL}}) {
+    button = chosen;
+    answered = false;
+    shown.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+      HWND dialog = FindWindowW(L"#32770", W("查询网站").c_str());
+      if (dialog == nullptr || answered) return;
+      answered = true;
+      wchar_t text[256] = {};
+      GetDlgItemTextW(dialog, 100, text, static_cast<int>(std::size(text)));
+      shown = text;
+      SetDlgItemTextW(dialog, 100, L"http://typed.example");
+      PostMessageW(dialog, WM_COMMAND, button, 0);
+    });
+    const std::optional<std::wstring> answer =
+        AskTextWithDialog(nullptr, W("查询网站"), W("地址："), L"http://shown.example");
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(shown, L"http://shown.example");
+    EXPECT_EQ(answer,
+              chosen == IDOK ? std::optional<std::wstring>(L"http://typed.example") : std::nullopt);
+  }
+  DrainQuit();
+}
+
 TEST(ImportDirectoryTest, AProgramDirectoryNobodyCanWriteToGivesTheUsersFolder) {
   wchar_t profile[MAX_PATH] = {};
   ASSERT_GT(GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH), 0u);
