@@ -4,7 +4,9 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "site/national_site.h"
+#include "site/site_settings.h"
 #include "web/web_request.h"
 
 #ifndef KELVARO_DEFAULT_SITE
@@ -49,10 +51,16 @@ const std::vector<Site>& Sites() {
   return sites;
 }
 
-Site ResolveSite(const Text& given) {
+Site ResolveSite(const Text& given) { return ResolveSite(given, platform::SettingsFilePath()); }
+
+Site ResolveSite(const Text& given, const std::string& settings_file) {
   if (!given.empty()) return SiteAt(given);
-  const char* env = std::getenv("KELVARO_SITE");
-  return SiteAt((env != nullptr && env[0] != '\0') ? Text(env) : Text(kBuiltInSite));
+  if (const char* env = std::getenv("KELVARO_SITE"); env != nullptr && env[0] != '\0') {
+    return SiteAt(env);
+  }
+  // The file holds only addresses CheckSiteAddress takes: ASCII, the same in GBK.
+  const std::string kept = SettingsSiteAddress(settings_file);
+  return SiteAt(kept.empty() ? Text(kBuiltInSite) : Text(kept));
 }
 
 StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword) {

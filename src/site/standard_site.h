@@ -92,8 +92,10 @@ const std::vector<Site>& Sites();
 // `site` at `prefix`, cleaned: a trailing "/" and any user name and password dropped.
 Site SiteAt(const Text& prefix, Site site = Sites().front());
 // The site a front end asks: the first of Sites(), at `given` (--site) when it is not empty,
-// else at KELVARO_SITE when set, else at the address built in.
+// else at KELVARO_SITE when set, else at the address the user's settings file keeps
+// (platform::SettingsFilePath(), or `settings_file`), else at the address built in.
 Site ResolveSite(const Text& given = {});
+Site ResolveSite(const Text& given, const std::string& settings_file);
 
 // One request for the keyword (empty keyword included), then the page read.
 StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword);
