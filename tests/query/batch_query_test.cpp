@@ -319,7 +319,7 @@ TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAs
 
 TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   site_.Add("GBT50001", {"GB/T 50001-2010", "t"});
-  site_.Add("GBT12", {"G 1-2", "g"});
+  site_.Add("GBT12", {"GB/T 1-2", "g"});
   // "", 4 bytes, 4 bytes after cleaning, then two rows that do search.
   AddRows({"", "ABCD", " 1-2/3.4 ", "GB/T 1-2", "GB/T50001-2010"});
   // Stale results of an earlier run must be replaced, not kept.
@@ -340,7 +340,7 @@ TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   }
   // "GB/T 1-2" cleans to GBT12 (5 bytes) and has no year: searched whole, undetermined.
   EXPECT_EQ(rows[3].cells[2], StatusWord(Verdict::kNotListed));
-  EXPECT_EQ(rows[3].cells[3], "G 1-2");
+  EXPECT_EQ(rows[3].cells[3], "GB/T 1-2");
   EXPECT_EQ(rows[4].cells[2], StatusWord(Verdict::kCurrent));
   auto requested = site_.Requested();
   std::sort(requested.begin(), requested.end());
