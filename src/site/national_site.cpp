@@ -99,6 +99,35 @@ Text EscapeKeyword(const Text& keyword) {
   return out;
 }
 
+bool StartsWith(std::string_view text, std::string_view start) {
+  return text.substr(0, start.size()) == start;
+}
+
+// A link as the page writes it made an address: "&amp;" is "&"; a path is on the site's
+// prefix; only http and https leave the site's prefix. Anything with bytes that end or split
+// a request line, or another scheme (javascript:, file:), is no address.
+Text DetailAddressOn(const Text& prefix, const Text& detail) {
+  std::string_view link = detail;
+  while (!link.empty() && (link.front() == ' ' || link.front() == '\t')) link.remove_prefix(1);
+  while (!link.empty() && (link.back() == ' ' || link.back() == '\t')) link.remove_suffix(1);
+  Text href;
+  for (std::size_t i = 0; i < link.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(link[i]);
+    if (c < 0x20 || c == 0x7F) return Text();
+    if (c == '&' && link.substr(i, 5) == "&amp;") i += 4;
+    href += static_cast<char>(c);
+  }
+  if (href.empty()) return Text();
+  if (StartsWith(href, "http://") || StartsWith(href, "https://")) return href;
+  if (StartsWith(href, "//")) {
+    const std::size_t colon = prefix.find("://");
+    return colon == Text::npos ? Text() : prefix.substr(0, colon + 1) + href;
+  }
+  const std::size_t colon = href.find(':');
+  if (colon != Text::npos && href.find_first_of("/?#") > colon) return Text();
+  return href.front() == '/' ? prefix + href : prefix + "/" + href;
+}
+
 Standing StandingOf(std::string_view word) {
   for (const StandingWord& known : kStandingWords) {
     if (word == known.word) return known.standing;
@@ -157,7 +186,13 @@ class National final : public SitePages {
     return prefix + "/s.jsp?keyword=" + EscapeKeyword(keyword) + "&pageNum=1";
   }
   PageRecords ReadPage(const Text& body_text) const override {
-    return {ParseResultPage(body_text), ReadResultRows(body_text)};
+    PageRecords page;
+    page.record = ParseResultPage(body_text);
+    page.listed = ReadResultRows(body_text);
+    return page;
+  }
+  Text DetailAddress(const Text& prefix, const Text& detail) const override {
+    return DetailAddressOn(prefix, detail);
   }
 };
 

@@ -74,6 +74,9 @@ StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword) {
   lookup.read_at = platform::LocalTimeText();
   lookup.record = std::move(page.record);
   lookup.listed = std::move(page.listed);
+  lookup.kind = page.kind;
+  lookup.page_count = page.page_count;
+  lookup.page_title = std::move(page.page_title);
   if (lookup.http_status == 0) lookup.error = object->ErrorText();
   return lookup;
 }

@@ -36,19 +36,30 @@ struct ListedStandard {
   Text effective_date;  // the row's 实施日期; empty when it gives none
   Text status;          // the word of its status cell as written; empty without one
   Standing standing = Standing::kOther;
+  Text detail;  // the number cell's link as written (relative or absolute); empty without one
   bool operator==(const ListedStandard&) const = default;
 };
+
+// What a page is: a list of results (or a page of them), the site's "nothing found", the
+// site refusing the client (无权访问), or anything else the site answered with.
+enum class PageKind { kResults, kNoHit, kRefused, kUnrecognised };
 
 // A result page read: its current standard, and every row in page order.
 struct PageRecords {
   CurrentStandardRecord record;
   std::vector<ListedStandard> listed;
+  PageKind kind = PageKind::kResults;
+  int page_count = 1;  // 共M页; 1 when the page does not say
+  Text page_title;     // the page's <title>, for saying what an unrecognised page was
 };
 
 // What a site said for a keyword, and when: the page's records and how the exchange ended.
 struct StandardLookup {
   CurrentStandardRecord record;
   std::vector<ListedStandard> listed;
+  PageKind kind = PageKind::kResults;  // meaningful when http_status is 200
+  int page_count = 1;
+  Text page_title;
   std::string site;     // the name of the site asked
   Text address;         // the search address requested
   int http_status = 0;  // 0: no response
@@ -64,6 +75,9 @@ class SitePages {
   virtual Text SearchAddress(const Text& prefix, const Text& keyword) const = 0;
   // A result page, cut at its first zero byte, read into its records in linear time.
   virtual PageRecords ReadPage(const Text& body_text) const = 0;
+  // The absolute address of a standard's detail page from its row's link (`detail`, as the
+  // page writes it) on the site at `prefix`; empty when there is no link.
+  virtual Text DetailAddress(const Text& prefix, const Text& detail) const = 0;
 };
 
 struct Site {
