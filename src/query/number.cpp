@@ -1,5 +1,6 @@
 #include "query/number.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -130,6 +131,14 @@ StandardIdentity IdentityOf(const Text& number) {
 bool SameStandard(const StandardIdentity& a, const StandardIdentity& b) {
   if (!a.code.empty() && !b.code.empty()) return a.code == b.code && a.serial == b.serial;
   return a.key == b.key;
+}
+
+bool IsStandard(const Text& number, const StandardIdentity& cited) {
+  Text cleaned = number;
+  const Text key = UpperCase(NormalizeNumber(cleaned));
+  const std::size_t common = std::min(key.size(), cited.key.size());
+  if (key.compare(0, common, cited.key, 0, common) != 0) return false;
+  return SameStandard(IdentityOf(number), cited);
 }
 
 Text IdentityText(const StandardIdentity& identity) {

@@ -44,6 +44,9 @@ StandardIdentity IdentityOf(const Text& number);
 // One standard: code and serial equal when both numbers have them, else equal keywords
 // ("JGJ 8", which the reader does not take without a year, is JGJ 8-2016's).
 bool SameStandard(const StandardIdentity& a, const StandardIdentity& b);
+// SameStandard(IdentityOf(number), cited), reading `number` with the citation reader only when
+// its keyword and the cited one begin alike (one is the other's beginning).
+bool IsStandard(const Text& number, const StandardIdentity& cited);
 // "JGJ 8", as people name a standard without its year.
 Text IdentityText(const StandardIdentity& identity);
 

@@ -25,7 +25,8 @@ void RequestPace::Answered(bool refused) {
     return;
   }
   // The wait keeps growing over the batch: a site that refused once is asked gently after.
-  backoff_ = backoff_.count() == 0 ? kFirstRefusalWait : std::min(backoff_ * 2, kLongestRefusalWait);
+  backoff_ =
+      backoff_.count() == 0 ? kFirstRefusalWait : std::min(backoff_ * 2, kLongestRefusalWait);
   due_ = backoff_;
   stopped_ = ++in_a_row_ >= kRefusalsBeforeStop;
 }

@@ -50,12 +50,12 @@ std::vector<ListedStandard> RowsOf(const StandardLookup& lookup) {
 // What the page lists of the cited standard (its code and serial; a longer serial that begins
 // alike is another standard).
 struct Listing {
-  std::vector<ListedStandard> rows;        // every such row, in page order
-  const ListedStandard* own = nullptr;     // the cited number itself (the first such row)
-  const ListedStandard* coming = nullptr;  // the first 即将实施 one of a later year
+  std::vector<ListedStandard> rows;         // every such row, in page order
+  const ListedStandard* own = nullptr;      // the cited number itself (the first such row)
+  const ListedStandard* coming = nullptr;   // the first 即将实施 one of a later year
   const ListedStandard* current = nullptr;  // the first 现行 one: the site's current standard
-  const ListedStandard* other = nullptr;   // the first row of another standard
-  int others = 0;                          // rows of other standards
+  const ListedStandard* other = nullptr;    // the first row of another standard
+  int others = 0;                           // rows of other standards
 };
 
 Listing ListingOf(const std::vector<ListedStandard>& listed, const StandardIdentity& cited,
@@ -65,7 +65,7 @@ Listing ListingOf(const std::vector<ListedStandard>& listed, const StandardIdent
   std::size_t first_other = listed.size();
   for (std::size_t i = 0; i < listed.size(); ++i) {
     const ListedStandard& row = listed[i];
-    if (!SameStandard(IdentityOf(row.number), cited)) {
+    if (!IsStandard(row.number, cited)) {
       if (listing.others++ == 0) first_other = i;
       continue;
     }

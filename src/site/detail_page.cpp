@@ -7,12 +7,12 @@ namespace kelvaro {
 namespace {
 
 const std::string_view kLabel = "\xCC\xE6\xB4\xFA\xC7\xE9\xBF\xF6\xA3\xBA";  // 替代情况：
-const std::string_view kBy = "\xB1\xBB";                                      // 被
-const std::string_view kReplaced = "\xB4\xFA\xCC\xE6";                        // 代替
-const std::string_view kPartly = "\xB2\xBF\xB7\xD6";                          // 部分
-const std::string_view kWideSemicolon = "\xA3\xBB";                           // ；
-const std::string_view kRefusal = "\xCE\xDE\xC8\xA8\xB7\xC3\xCE\xCA";      // 无权访问
-const std::string_view kWideStop = "\xA1\xA3";                                // 。
+const std::string_view kBy = "\xB1\xBB";                                     // 被
+const std::string_view kReplaced = "\xB4\xFA\xCC\xE6";                       // 代替
+const std::string_view kPartly = "\xB2\xBF\xB7\xD6";                         // 部分
+const std::string_view kWideSemicolon = "\xA3\xBB";                          // ；
+const std::string_view kRefusal = "\xCE\xDE\xC8\xA8\xB7\xC3\xCE\xCA";        // 无权访问
+const std::string_view kWideStop = "\xA1\xA3";                               // 。
 // What a label stands in; the page's other text does not.
 const std::string_view kLabelTags[] = {"<strong>", "<span class=\"sh14\">"};
 constexpr std::size_t kMaxText = 4096;
@@ -75,8 +75,8 @@ std::string_view EntityText(std::string_view entity) {
     std::string_view entity;
     std::string_view text;
   };
-  static constexpr Known kKnown[] = {{"&nbsp;", " "}, {"&#160;", " "}, {"&#xa0;", " "},
-                                     {"&#xA0;", " "}, {"&amp;", "&"},  {"&lt;", "<"},
+  static constexpr Known kKnown[] = {{"&nbsp;", " "}, {"&#160;", " "},  {"&#xa0;", " "},
+                                     {"&#xA0;", " "}, {"&amp;", "&"},   {"&lt;", "<"},
                                      {"&gt;", ">"},   {"&quot;", "\""}, {"&#59;", ";"}};
   for (const Known& known : kKnown) {
     if (entity == known.entity) return known.text;

@@ -317,6 +317,33 @@ TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAs
   EXPECT_EQ(failed, 1);
 }
 
+// A batch whose site has refused it again and again asks nothing more: its rows stay as they
+// were and are counted, but a page the batch already holds still answers.
+TEST_F(BatchQueryConcurrency, StoppedByRefusalsLeavesRowsUnasked) {
+  site_.Add("GBT50001", {"GB/T 50001-2010", "t"});
+  AddRows({"GB/T 50001-2010", "GB/T 50103-2010", "GB/T 50106-2010"});
+  services_.store = std::make_shared<MemoryLookupStore>();
+  services_.store->Keep(services_.site, "GBT50001",
+                        FetchCurrentStandard(services_.site, "GBT50001"));
+  int waits = 0;
+  services_.pace = std::make_shared<RequestPace>([&](std::chrono::milliseconds) { ++waits; });
+  for (int i = 0; i < kRefusalsBeforeStop; ++i) {
+    ASSERT_TRUE(services_.pace->BeforeRequest());
+    services_.pace->Answered(true);
+  }
+  const std::size_t before = site_.Requested().size();
+
+  RunQuery("2");
+
+  EXPECT_EQ(site_.Requested().size(), before);
+  EXPECT_EQ(services_.pace->Unasked(), 2);
+  const auto rows = table_.Snapshot();
+  EXPECT_EQ(rows[0].judgement.verdict, Verdict::kCurrent);
+  EXPECT_EQ(rows[1].judgement.verdict, Verdict::kNone);
+  EXPECT_EQ(rows[2].judgement.verdict, Verdict::kNone);
+  EXPECT_EQ(waits, kRefusalsBeforeStop - 1);
+}
+
 TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   site_.Add("GBT50001", {"GB/T 50001-2010", "t"});
   site_.Add("GBT12", {"GB/T 1-2", "g"});

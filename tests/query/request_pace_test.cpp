@@ -16,7 +16,8 @@ using std::chrono::milliseconds;
 // the pace itself.
 std::vector<std::string> Drive(const std::string& answers) {
   std::vector<std::string> events;
-  RequestPace pace([&](milliseconds wait) { events.push_back("w" + std::to_string(wait.count())); });
+  RequestPace pace(
+      [&](milliseconds wait) { events.push_back("w" + std::to_string(wait.count())); });
   for (const char answer : answers) {
     if (!pace.BeforeRequest()) {
       events.push_back("stop");
@@ -32,13 +33,11 @@ using Events = std::vector<std::string>;
 
 TEST(RequestPace, WaitsAfterARefusalAndStopsAfterThreeInARow) {
   EXPECT_EQ(Drive("ooo"), (Events{"ask", "ask", "ask"}));
-  EXPECT_EQ(Drive("rrro"),
-            (Events{"ask", "w2000", "ask", "w4000", "ask", "stop"}));
+  EXPECT_EQ(Drive("rrro"), (Events{"ask", "w2000", "ask", "w4000", "ask", "stop"}));
   // An answer between refusals starts the count again, not the wait: a site that refused once
   // is asked gently for the rest of the batch.
-  EXPECT_EQ(Drive("rorrorro"),
-            (Events{"ask", "w2000", "ask", "ask", "w4000", "ask", "w8000", "ask", "ask", "w16000",
-                    "ask", "w32000", "ask"}));
+  EXPECT_EQ(Drive("rorrorro"), (Events{"ask", "w2000", "ask", "ask", "w4000", "ask", "w8000", "ask",
+                                       "ask", "w16000", "ask", "w32000", "ask"}));
 }
 
 TEST(RequestPace, WaitsNoLongerThanAMinute) {

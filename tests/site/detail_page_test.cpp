@@ -72,7 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {"GB 2-2020"}},
         DetailCase{"NoLabel", "<html><body>标准详情</body></html>", false, {}},
         DetailCase{"Empty", "", false, {}},
-        DetailCase{"TagNeverCloses", "<strong>替代情况：</strong>被GB 1-2000代替<td", true,
+        DetailCase{"TagNeverCloses",
+                   "<strong>替代情况：</strong>被GB 1-2000代替<td",
+                   true,
                    {"GB 1-2000"}}),
     test::CaseName());
 
