@@ -38,6 +38,15 @@ struct RowReason {
   Text error;             // kNetwork: the request object's short error text (ASCII);
                           // kUnrecognised: the page's title (GBK)
   Text effective_date{};  // kNotInForce: its 实施日期 as the site writes it; may be empty
+  // kNotFound on a page that lists other standards only: the cited code and serial ("JGJ 8"),
+  // the first number listed instead, and how many rows were.
+  Text standard{};
+  Text instead{};
+  int others = 0;
+  // kWithdrawn: the number of the standard that replaces it, as its detail page names it;
+  // or that the detail page could not be read, so what replaces it is not known.
+  Text successor{};
+  bool detail_unread = false;
   bool operator==(const RowReason&) const = default;
 };
 
@@ -75,8 +84,8 @@ struct Judgement {
   // from beside the current standard.
   std::vector<ListedStandard> listed;
   RowNotes notes;
-  // The standard that replaces a withdrawn or superseded one, when the site names it;
-  // nothing until detail pages are read.
+  // The standard that replaces a withdrawn one, as its detail page names it and the site
+  // lists it; nothing when none is named, or the one named is withdrawn in its turn.
   std::optional<ListedStandard> replaced_by;
   std::string site;     // the name of the site asked; empty when none was
   Text address;         // the search address asked (GBK); empty when nothing was asked
@@ -84,5 +93,15 @@ struct Judgement {
                         // "2026-12-08 22:00:13"; empty for a row never looked up
   bool operator==(const Judgement&) const = default;
 };
+
+// The standard the number and title cells show: the successor of a withdrawn standard, else
+// the site's current standard.
+inline const Text& LatestNumber(const Judgement& judgement) {
+  return judgement.replaced_by.has_value() ? judgement.replaced_by->number
+                                           : judgement.record.number;
+}
+inline const Text& LatestTitle(const Judgement& judgement) {
+  return judgement.replaced_by.has_value() ? judgement.replaced_by->title : judgement.record.title;
+}
 
 }  // namespace kelvaro

@@ -39,6 +39,10 @@ std::string ReasonDescription(const RowReason& reason);
 // citation does not give the site's edition.
 std::vector<std::string> NoteLines(const RowNotes& notes);
 
+// What a batch that stopped asking after the site refused it again and again says, in the
+// window's title and on the command line's stderr: "网站拒绝查询，已停止：N 行未查询".
+std::string RefusalStopWords(int rows_left);
+
 // The rows "重新查询未知" asks again for: their verdict says so (the site could not be asked,
 // or the lookup was stopped).
 std::vector<RowId> FailedRows(ResultTable& table);

@@ -22,4 +22,17 @@ void MemoryLookupStore::Keep(const Site& site, const Text& keyword, const Standa
   pages_.emplace(Key(site.name, site.prefix, keyword), lookup);
 }
 
+std::optional<DetailLookup> MemoryLookupStore::FindDetail(const Text& address) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  const auto it = details_.find(address);
+  if (it == details_.end()) return std::nullopt;
+  return it->second;
+}
+
+void MemoryLookupStore::KeepDetail(const DetailLookup& lookup) {
+  if (!lookup.Read()) return;
+  std::lock_guard<std::mutex> hold(mutex_);
+  details_.emplace(lookup.address, lookup);
+}
+
 }  // namespace kelvaro

@@ -89,4 +89,22 @@ StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword) {
   return lookup;
 }
 
+DetailLookup FetchDetailPage(const Text& address) {
+  DetailLookup lookup;
+  lookup.address = address;
+  const RequestObjectHandle object = CreateRequestObject(kRequestObjectProgId);
+  if (!object) {
+    lookup.error = "no request object";
+    lookup.read_at = platform::LocalTimeText();
+    return lookup;
+  }
+  WebRequestOptions options;
+  options.request_object = object;
+  options.status = &lookup.http_status;
+  lookup.records = ReadDetailPage(BytesToText(WebRequest(address, options)));
+  lookup.read_at = platform::LocalTimeText();
+  if (lookup.http_status == 0) lookup.error = object->ErrorText();
+  return lookup;
+}
+
 }  // namespace kelvaro

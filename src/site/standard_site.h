@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "site/detail_page.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -99,5 +100,20 @@ Site ResolveSite(const Text& given, const std::string& settings_file);
 
 // One request for the keyword (empty keyword included), then the page read.
 StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword);
+
+// What a standard's detail page said, and when.
+struct DetailLookup {
+  DetailRecords records;
+  Text address;         // the detail page's address
+  int http_status = 0;  // 0: no response
+  Text error;           // why there was no response (the request object's words)
+  std::string read_at;  // local time the answer came
+  // Answered 200 with the label read: what the page says of its successor can be believed.
+  bool Read() const { return http_status == 200 && records.labelled; }
+};
+
+// One request for the detail page at `address` (absolute), as a search is asked, then the
+// page read.
+DetailLookup FetchDetailPage(const Text& address);
 
 }  // namespace kelvaro

@@ -182,7 +182,8 @@ void WindowLogic::UpdateProgress() {
   if (!progress_ || !progress_->Active() || !view_.IsOpen()) return;
   if (progress_->Finish()) {
     view_.StopTimer();
-    view_.SetTitle(WindowTitle());
+    const std::optional<int> left = session_ ? session_->RowsLeftAfterRefusals() : std::nullopt;
+    view_.SetTitle(left.has_value() ? RefusalTitle(*left) : std::string(WindowTitle()));
     UpdateRetryHint();
     if (pending_mark_.has_value()) {
       const PendingMark mark = std::move(*pending_mark_);

@@ -1,5 +1,6 @@
 #include "window/window_texts.h"
 
+#include "rows/reason.h"
 #include "window/layout.h"
 
 namespace kelvaro {
@@ -12,6 +13,10 @@ std::string ProgressTitle(int done, int total) {
       .append(std::to_string(total))
       .append(" \u2013 ")
       .append(WindowTitle());
+}
+
+std::string RefusalTitle(int rows_left) {
+  return RefusalStopWords(rows_left).append(" \u2013 ").append(WindowTitle());
 }
 
 std::string ReadErrorText(const std::string& path, const std::string& reason) {

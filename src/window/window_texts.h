@@ -15,6 +15,9 @@ namespace kelvaro {
 const char* WindowTitle();
 // The title while batches run: "done/total – " before the usual title.
 std::string ProgressTitle(int done, int total);
+// The title after a batch that stopped asking because the site refused it:
+// "网站拒绝查询，已停止：N 行未查询 – " before the usual title.
+std::string RefusalTitle(int rows_left);
 
 inline constexpr char kErrorCaption[] = "错误";
 // "无法读取文件：<path>：<why>"
