@@ -72,16 +72,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_EXPECT(field->find('&') == Text::npos || ref::Find(*field, "&") == -1,
                 ctx() + " (field holds its end marker)");
   }
-  // Every row read, under the sanitizers: its fields and its status word come from the body,
-  // and the word says the row's standing.
+  // Every row read, under the sanitizers: its fields are trimmed (a space may still end one
+  // as a lead byte's second half), and the status word says the row's standing.
   const std::vector<kelvaro::ListedStandard> rows = kelvaro::ReadResultRows(body);
   for (const kelvaro::ListedStandard& row : rows) {
     for (const Text* field : {&row.number, &row.title, &row.release_date, &row.department,
                               &row.effective_date, &row.status}) {
-      FUZZ_EXPECT(body.find(*field) != Text::npos, ctx() + " (row field not from the body)");
+      FUZZ_EXPECT(field->empty() || (field->front() != ' ' && field->front() != '\n'),
+                  ctx() + " (row field not trimmed)");
     }
     FUZZ_EXPECT((row.standing == kelvaro::Standing::kCurrent) == (row.status == kFound),
                 ctx() + " (standing and word disagree)");
   }
+  // The whole page: the same rows, at least one page, rows only on a result page.
+  const kelvaro::PageRecords page = kelvaro::NationalSitePages().ReadPage(body);
+  FUZZ_EXPECT(page.listed.size() == rows.size(), ctx() + " (ReadPage's rows differ)");
+  FUZZ_EXPECT(page.page_count >= 1, ctx() + " (page count below 1)");
+  FUZZ_EXPECT(page.kind == kelvaro::PageKind::kResults || page.listed.empty(),
+              ctx() + " (rows on a page that is no result page)");
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -101,6 +102,8 @@ bool QueryWithRetries(BatchSession& session, MessagePump& pump, RowStore& table,
   session.StartBatchQuery(speed);
   if (!session.WaitForWorkers(kInterruptGrace)) return false;
   for (int attempt = 0; attempt < options.retry && !session.IsEnding(); ++attempt) {
+    // A site that refused again and again is not asked again at once.
+    if (session.RowsLeftAfterRefusals().has_value()) break;
     std::vector<RowId> failed = SiteFailedRows(table);
     if (failed.empty()) break;
     WaitUnlessEnding(session, pump, std::chrono::seconds(1) * (1 << attempt));
@@ -201,6 +204,7 @@ int LookUpRows(const Options& options, const Site& site, RowStore& table,
   BatchSession session(table, pump, site);
   std::atomic<bool> interrupted{false};
   int written = kExitOk;
+  std::optional<int> refusals_stopped;
   Rows looked_up;
   {
     // Made before any worker, so every thread inherits the blocked signals; kept until the
@@ -215,6 +219,8 @@ int LookUpRows(const Options& options, const Site& site, RowStore& table,
     looked_up = table.Snapshot();
     written = write(session, looked_up, all_ended);
     platform::WriteText(platform::Stream::kErr, SummaryLine(looked_up));
+    refusals_stopped = session.RowsLeftAfterRefusals();
+    if (refusals_stopped.has_value()) PrintError(RefusalStopWords(*refusals_stopped));
     // Workers stuck past the grace still use the session: leave them behind.
     if (!all_ended) platform::ExitNow(written == kExitOk ? kExitInterrupted : written);
   }
@@ -226,7 +232,9 @@ int LookUpRows(const Options& options, const Site& site, RowStore& table,
   const bool incomplete_fails = options.strict || options.fail_on_outdated ||
                                 options.command == Options::Command::kMark ||
                                 options.command == Options::Command::kChanges;
-  if (incomplete_fails && AnySiteFailure(looked_up)) return kExitSiteFailed;
+  if (incomplete_fails && (AnySiteFailure(looked_up) || refusals_stopped.has_value())) {
+    return kExitSiteFailed;
+  }
   return options.fail_on_outdated && AnyOutdated(looked_up) ? kExitOutdated : kExitOk;
 }
 

@@ -343,7 +343,8 @@ constexpr char kOptionsHelp[] =
 std::string UsageText() {
   return std::string(kSynopsis) + kCommandsHelp +
          "  --site URL          site prefix such as http://host:port (default: $KELVARO_SITE,\n"
-         "                      else the address built in; now " +
+         "                      else the settings file's [site] address, else the address\n"
+         "                      built in; now " +
          GbkToUtf8(ResolveSite().prefix) + kOptionsHelp;
 }
 

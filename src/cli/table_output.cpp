@@ -97,10 +97,17 @@ std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(
   }
   nlohmann::ordered_json edition_matches = nullptr;
   if (notes.edition_matches.has_value()) edition_matches = *notes.edition_matches;
+  nlohmann::ordered_json replaced_by = nullptr;
+  if (judgement.replaced_by.has_value()) {
+    replaced_by = {{"number", GbkToUtf8(TrimSpaces(judgement.replaced_by->number))},
+                   {"title", GbkToUtf8(TrimSpaces(judgement.replaced_by->title))},
+                   {"status", GbkToUtf8(TrimSpaces(judgement.replaced_by->status))}};
+  }
   return {{"coming", coming},
           {"effective", GbkToUtf8(judgement.reason.effective_date)},
           {"site_edition", notes.site_edition},
-          {"edition_matches", edition_matches}};
+          {"edition_matches", edition_matches},
+          {"replaced_by", replaced_by}};
 }
 
 std::string JsonString(const std::string& utf8) {

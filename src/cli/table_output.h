@@ -49,7 +49,8 @@ std::string CellsCutText(std::size_t cells);
 
 // What a judgement adds to a JSON row and to check's object, in this order: coming (null, or
 // {number, title, effective}), effective (a not-in-force row's 实施日期, else ""),
-// site_edition ("2018年版", "" for none), edition_matches (true, false or null).
+// site_edition ("2018年版", "" for none), edition_matches (true, false or null), replaced_by
+// (null, or {number, title, status}: a withdrawn standard's successor).
 std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(
     const Judgement& judgement);
 

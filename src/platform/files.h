@@ -33,5 +33,13 @@ bool IsWritableDirectory(const std::string& path);
 std::string HomeDirectory();
 // `name` inside `directory`, with the system's separator.
 std::string JoinPath(const std::string& directory, const std::string& name);
+// Makes the folder `path` and every folder above it that is missing. False with the reason
+// when it cannot be made or is no folder.
+bool MakeDirectories(const std::string& path, std::string& error);
+
+// The user's settings file: $XDG_CONFIG_HOME/kelvaro/settings.ini (an absolute
+// XDG_CONFIG_HOME), else ~/.config/kelvaro/settings.ini; on Windows
+// %APPDATA%\Kelvaro\settings.ini. Empty when the system names no such folder.
+std::string SettingsFilePath();
 
 }  // namespace kelvaro::platform

@@ -1,10 +1,16 @@
 #include "qt/dialog_seams.h"
 
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <utility>
 
@@ -39,7 +45,87 @@ UrlOpener& Opener() {
   return opener;
 }
 
+ErrorReporter& Notifier() {
+  static ErrorReporter notifier;
+  return notifier;
+}
+
+Confirmer& ConfirmerInUse() {
+  static Confirmer confirmer;
+  return confirmer;
+}
+
+TextAsker& Asker() {
+  static TextAsker asker;
+  return asker;
+}
+
+// How long xdg-open has to fail before it counts as having opened the browser: a missing
+// browser is reported at once, a browser it runs in the foreground never returns.
+constexpr int kBrowserStartWaitMs = 3000;
+
 }  // namespace
+
+ErrorReporter SetNoticeReporter(ErrorReporter reporter) {
+  return std::exchange(Notifier(), std::move(reporter));
+}
+
+void ReportNotice(QWidget* parent, const QString& caption, const QString& text) {
+  if (const ErrorReporter& notifier = Notifier()) {
+    notifier(caption, text);
+    return;
+  }
+  QMessageBox::information(parent, caption, text);
+}
+
+Confirmer SetConfirmer(Confirmer confirmer) {
+  return std::exchange(ConfirmerInUse(), std::move(confirmer));
+}
+
+bool AskToConfirm(QWidget* parent, const QString& caption, const QString& text) {
+  if (const Confirmer& confirmer = ConfirmerInUse()) return confirmer(caption, text);
+  return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
+TextAsker SetTextAsker(TextAsker asker) { return std::exchange(Asker(), std::move(asker)); }
+
+std::optional<QString> AskForText(QWidget* parent, const QString& caption, const QString& prompt,
+                                  const QString& initial) {
+  if (const TextAsker& asker = Asker()) return asker(caption, prompt, initial);
+  bool accepted = false;
+  const QString text =
+      QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, initial, &accepted);
+  if (!accepted) return std::nullopt;
+  return text;
+}
+
+bool OpenWithProgram(const QString& program, const QUrl& url, int wait_ms) {
+  auto* process = new QProcess();
+  process->setProgram(program);
+  process->setArguments({QString::fromUtf8(url.toEncoded())});
+  process->setStandardInputFile(QProcess::nullDevice());
+  process->setStandardOutputFile(QProcess::nullDevice());
+  process->setStandardErrorFile(QProcess::nullDevice());
+  process->start();
+  if (!process->waitForStarted()) {
+    delete process;
+    return false;
+  }
+  QEventLoop loop;
+  QTimer::singleShot(wait_ms, &loop, &QEventLoop::quit);
+  QObject::connect(process, &QProcess::finished, &loop, &QEventLoop::quit);
+  // The window paints meanwhile; a click must not start another command inside this one.
+  if (process->state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
+  if (process->state() == QProcess::NotRunning) {
+    const bool opened = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    delete process;
+    return opened;
+  }
+  // Left to run as long as the browser does; its end frees the object.
+  QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+  return true;
+}
 
 ErrorReporter SetErrorReporter(ErrorReporter reporter) {
   return std::exchange(Reporter(), std::move(reporter));
@@ -57,7 +143,11 @@ UrlOpener SetUrlOpener(UrlOpener opener) { return std::exchange(Opener(), std::m
 
 bool OpenInBrowser(const QUrl& url) {
   if (const UrlOpener& opener = Opener()) return opener(url);
-  return QDesktopServices::openUrl(url);
+  // Qt starts xdg-open and reports success whatever it then finds; its exit status says
+  // whether a browser took the address.
+  const QString xdg_open = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (xdg_open.isEmpty()) return QDesktopServices::openUrl(url);
+  return OpenWithProgram(xdg_open, url, kBrowserStartWaitMs);
 }
 
 SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser) {

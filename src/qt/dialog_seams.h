@@ -40,11 +40,32 @@ using ErrorReporter = std::function<void(const QString& caption, const QString& 
 ErrorReporter SetErrorReporter(ErrorReporter reporter);
 void ReportError(QWidget* parent, const QString& caption, const QString& text);
 
+// Tells the user that something was done: a modal information box, or what tests put in
+// its place.
+ErrorReporter SetNoticeReporter(ErrorReporter reporter);
+void ReportNotice(QWidget* parent, const QString& caption, const QString& text);
+
+// Asks whether to go on: a modal Yes/No box (true for Yes), or what tests put in its place.
+using Confirmer = std::function<bool(const QString& caption, const QString& text)>;
+Confirmer SetConfirmer(Confirmer confirmer);
+bool AskToConfirm(QWidget* parent, const QString& caption, const QString& text);
+
+// Asks for a line of text, starting as `initial`: what the user confirmed, nothing on cancel.
+using TextAsker = std::function<std::optional<QString>(
+    const QString& caption, const QString& prompt, const QString& initial)>;
+TextAsker SetTextAsker(TextAsker asker);
+std::optional<QString> AskForText(QWidget* parent, const QString& caption, const QString& prompt,
+                                  const QString& initial);
+
 // Opens an address in the user's browser, or hands it to what tests put in its place;
 // false when it could not be opened.
 using UrlOpener = std::function<bool(const QUrl& url)>;
 UrlOpener SetUrlOpener(UrlOpener opener);
 bool OpenInBrowser(const QUrl& url);
+// Runs `program` with the address (xdg-open) and waits up to `wait_ms`, painting meanwhile,
+// for it to say how it went: false when it could not start or ended in failure; true when it
+// succeeded or still runs (the browser itself, started in the foreground).
+bool OpenWithProgram(const QString& program, const QUrl& url, int wait_ms);
 
 // Shows the dialog modally (or asks the chooser put in its place).
 std::optional<QString> ChooseFileToOpen(QWidget* parent, const QString& directory,

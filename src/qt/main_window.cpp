@@ -375,6 +375,23 @@ void MainWindow::ShowError(const std::string& caption, const std::string& text) 
   ReportError(this, Shown(caption), Shown(text));
 }
 
+void MainWindow::ShowNotice(const std::string& caption, const std::string& text) {
+  ReportNotice(this, Shown(caption), Shown(text));
+}
+
+bool MainWindow::Confirm(const std::string& caption, const std::string& text) {
+  return AskToConfirm(this, Shown(caption), Shown(text));
+}
+
+std::optional<std::string> MainWindow::AskText(const std::string& caption,
+                                               const std::string& prompt,
+                                               const std::string& initial) {
+  const std::optional<QString> text =
+      AskForText(this, Shown(caption), Shown(prompt), Shown(initial));
+  if (!text.has_value()) return std::nullopt;
+  return text->toStdString();
+}
+
 std::optional<std::string> MainWindow::ChooseFileToOpen(const std::string& directory,
                                                         const std::string& last_file) {
   const std::optional<QString> chosen =

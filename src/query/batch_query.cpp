@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "query/asking.h"
 #include "query/number.h"
 #include "query/verdict.h"
 
@@ -53,20 +54,6 @@ void RemoveIfStatus(ResultTable* table, RowId id, const Text& target_word) {
     table->DeleteRowById(id);
 }
 
-// The keyword's page: from the store when it has it, else one request (told to the store).
-StandardLookup LookUp(const QueryServices& services, const Text& keyword, bool& requested) {
-  if (services.store != nullptr) {
-    if (std::optional<StandardLookup> known = services.store->Find(services.site, keyword)) {
-      requested = false;
-      return std::move(*known);
-    }
-  }
-  requested = true;
-  StandardLookup lookup = FetchCurrentStandard(services.site, keyword);
-  if (services.store != nullptr) services.store->Keep(services.site, keyword, lookup);
-  return lookup;
-}
-
 // What the row's citation says beside its number.
 CitedAs CitedIn(const RowSource& source) {
   if (!source.citation.has_value()) return {};
@@ -103,11 +90,20 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
   // An empty keyword names no standard: no request, and the row says so.
   if (keyword.empty()) return table->SetJudgementById(id, JudgeLookup(entered, keyword, nullptr));
   // Under the query lock: a row waiting for it finds the page the row before fetched.
-  bool requested = false;
-  const StandardLookup lookup = LookUp(services, keyword, requested);
+  BatchRunner* runner = services.runner;
+  Asking asking{services.site, services.store.get(), services.pace.get(),
+                [runner] { return runner->IsShuttingDown(); }};
+  const std::optional<StandardLookup> lookup = LookUpCited(asking, entered, keyword);
+  if (!lookup.has_value()) {
+    if (runner->IsShuttingDown() || services.pace == nullptr) return stopped();
+    // The site refused too often and the batch knows no answer: the row is left as it was.
+    return services.pace->LeftUnasked();
+  }
+  Judgement judgement = JudgeLookup(entered, keyword, &*lookup, CitedIn(source));
+  FindSuccessor(asking, entered, judgement);
   // An aborted request must not leave a false "未知" in its row.
-  if (requested && services.runner->IsShuttingDown()) return stopped();
-  table->SetJudgementById(id, JudgeLookup(entered, keyword, &lookup, CitedIn(source)));
+  if (asking.requests > 0 && runner->IsShuttingDown()) return stopped();
+  table->SetJudgementById(id, judgement);
 }
 
 void StartBatchQuery(const QueryServices& services, const Text& speed_text) {

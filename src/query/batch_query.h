@@ -10,6 +10,7 @@
 #include "batch/batch_runner.h"
 #include "batch/lock_registry.h"
 #include "batch/message_pump.h"
+#include "query/request_pace.h"
 #include "rows/result_table.h"
 #include "site/lookup_store.h"
 #include "site/standard_site.h"
@@ -34,6 +35,9 @@ struct QueryServices {
   // Optional: asked before the site and told every answer, shared by the rows of a batch and
   // its nested batches; null asks the site for every row.
   std::shared_ptr<LookupStore> store;
+  // Optional, shared likewise: the batch's pace at a site that refuses it; null never waits
+  // and never stops asking.
+  std::shared_ptr<RequestPace> pace{};
 };
 
 // The worker for row `row_number` (1-based) of a batch over `ids`. Calls

@@ -119,13 +119,14 @@ bool WritesOver(const std::string& original, const std::string& output) {
          platform::SameFile(original, output);
 }
 
-std::string MarkedCopyName(const std::string& path) {
+std::string MarkedCopyName(const std::string& path, bool replaced) {
+  const std::string note = replaced ? "（已核查并替换）" : "（已核查）";
   const std::size_t folder_end = path.find_last_of("/\\");
   const std::size_t name = folder_end == std::string::npos ? 0 : folder_end + 1;
   const std::size_t dot = path.find_last_of('.');
   // A name that only starts with a dot (".docx") has no extension to keep.
-  if (dot == std::string::npos || dot <= name) return path + "（已核查）";
-  return path.substr(0, dot) + "（已核查）" + path.substr(dot);
+  if (dot == std::string::npos || dot <= name) return path + note;
+  return path.substr(0, dot) + note + path.substr(dot);
 }
 
 bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<TableRow>& rows,

@@ -30,8 +30,9 @@ bool CanMark(DocumentKind kind);
 // Whether writing a marked copy to `output` would write over `original` (the document would
 // be lost with nothing checked to show for it): one path once normalised, or one file by two.
 bool WritesOver(const std::string& original, const std::string& output);
-// "设计说明.docx" -> "设计说明（已核查）.docx", the folder kept.
-std::string MarkedCopyName(const std::string& path);
+// "设计说明.docx" -> "设计说明（已核查）.docx", or "设计说明（已核查并替换）.docx" for the
+// copy with tracked replacements; the folder kept.
+std::string MarkedCopyName(const std::string& path, bool replaced = false);
 
 // The marked copy of the document `bytes` (read as `kind`) whose rows are `rows`, each
 // citation found by its standard. `time`: the check's time, ISO 8601. False with the reason

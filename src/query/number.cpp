@@ -1,8 +1,12 @@
 #include "query/number.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
+
+#include "citation/citation.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 
@@ -111,9 +115,36 @@ int TextToInteger(const Text& text) {
   return static_cast<int>(negative ? -value : value);
 }
 
-StandardKey KeyOf(const Text& number) {
+StandardIdentity IdentityOf(const Text& number) {
+  StandardIdentity identity;
   Text cleaned = number;
-  return {UpperCase(NormalizeNumber(cleaned)), YearOf(number).full};
+  identity.key = UpperCase(NormalizeNumber(cleaned));
+  const std::vector<Citation> citations = FindCitations(GbkToUtf8(number));
+  // The number as a whole, not a citation inside a longer text.
+  if (citations.size() == 1 && !citations.front().code.empty()) {
+    identity.code = UpperCase(citations.front().code);
+    identity.serial = UpperCase(citations.front().serial);
+  }
+  return identity;
+}
+
+bool SameStandard(const StandardIdentity& a, const StandardIdentity& b) {
+  if (!a.code.empty() && !b.code.empty()) return a.code == b.code && a.serial == b.serial;
+  return a.key == b.key;
+}
+
+bool IsStandard(const Text& number, const StandardIdentity& cited) {
+  Text cleaned = number;
+  const Text key = UpperCase(NormalizeNumber(cleaned));
+  const std::size_t common = std::min(key.size(), cited.key.size());
+  if (key.compare(0, common, cited.key, 0, common) != 0) return false;
+  return SameStandard(IdentityOf(number), cited);
+}
+
+Text IdentityText(const StandardIdentity& identity) {
+  if (identity.code.empty()) return identity.key;
+  // Codes ending in a slash ("DB11/") take the serial straight after it.
+  return identity.code + (identity.code.back() == '/' ? "" : " ") + identity.serial;
 }
 
 bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number) {

@@ -31,13 +31,24 @@ Verdict ClassifyStatus(const Text& hit_number, const Text& cleaned_number);
 // four digits as ClassifyStatus compares them, two-digit years as full years; no year of its
 // own is undetermined (kNotListed).
 Verdict ClassifyNumber(const Text& hit_number, const Text& entered_number);
-// What tells standards apart in a number: its search keyword with ASCII letters upper-cased
-// (code and serial, "GBT50001"), and its full year (YearOf; 0 for none).
-struct StandardKey {
-  Text series;
-  int year = 0;
+
+// The standard a number names, whatever its year: its code and serial as the citation reader
+// reads them ("GB/T" and "14048.1", "JTG/T" and "D60-01"; empty for a number it does not
+// take), and its search keyword upper-cased. ASCII.
+struct StandardIdentity {
+  Text code;
+  Text serial;
+  Text key;
 };
-StandardKey KeyOf(const Text& number);
+StandardIdentity IdentityOf(const Text& number);
+// One standard: code and serial equal when both numbers have them, else equal keywords
+// ("JGJ 8", which the reader does not take without a year, is JGJ 8-2016's).
+bool SameStandard(const StandardIdentity& a, const StandardIdentity& b);
+// SameStandard(IdentityOf(number), cited), reading `number` with the citation reader only when
+// its keyword and the cited one begin alike (one is the other's beginning).
+bool IsStandard(const Text& number, const StandardIdentity& cited);
+// "JGJ 8", as people name a standard without its year.
+Text IdentityText(const StandardIdentity& identity);
 
 // The first test of ClassifyStatus alone: equal year tails.
 bool YearTailsEqual(const Text& hit_number, const Text& cleaned_number);

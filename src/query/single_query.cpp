@@ -1,6 +1,10 @@
 #include "query/single_query.h"
 
+#include <optional>
+#include <utility>
+
 #include "citation/citation.h"
+#include "query/asking.h"
 #include "query/number.h"
 #include "query/report.h"
 #include "text/encoding.h"
@@ -23,9 +27,13 @@ SingleQueryResult RunSingleQuery(const Site& site, const Text& number_box_text) 
     result.judgement = JudgeLookup(result.entered, result.keyword, nullptr);
     return result;
   }
-  result.lookup = FetchCurrentStandard(site, result.keyword);
+  Asking asking{site};
+  if (std::optional<StandardLookup> lookup = LookUpCited(asking, result.entered, result.keyword)) {
+    result.lookup = std::move(*lookup);
+  }
   result.requested = true;
   result.judgement = JudgeLookup(result.entered, result.keyword, &result.lookup, cited);
+  FindSuccessor(asking, result.entered, result.judgement);
   return result;
 }
 

@@ -14,7 +14,8 @@ namespace {
 
 constexpr int kHttpOk = 200;
 
-RowReason ReasonOf(const Text& entered, const Text& keyword, const StandardLookup* lookup) {
+RowReason ReasonOf(const Text& entered, const Text& keyword, const StandardLookup* lookup,
+                   const CurrentStandardRecord& record) {
   RowReason reason;
   if (keyword.empty() || lookup == nullptr) {
     reason.outcome = Outcome::kEmpty;
@@ -24,42 +25,79 @@ RowReason ReasonOf(const Text& entered, const Text& keyword, const StandardLooku
   } else if (lookup->http_status != kHttpOk) {
     reason.outcome = Outcome::kHttpError;
     reason.http_status = lookup->http_status;
+  } else if (lookup->kind == PageKind::kRefused) {
+    reason.outcome = Outcome::kRefused;
+  } else if (lookup->kind == PageKind::kUnrecognised) {
+    reason.outcome = Outcome::kUnrecognised;
+    reason.error = lookup->page_title;
   } else if (YearOf(entered).digits == 0) {
     reason.outcome = Outcome::kNoYear;
   } else {
-    reason.outcome = lookup->record.status == kRecordCurrent ? Outcome::kFound : Outcome::kNotFound;
+    reason.outcome = record.status == kRecordCurrent ? Outcome::kFound : Outcome::kNotFound;
   }
   return reason;
 }
 
-// What the page lists of the cited standard's code and serial.
+// The rows a page lists, or, for a page read without rows, its current record as one.
+std::vector<ListedStandard> RowsOf(const StandardLookup& lookup) {
+  if (!lookup.listed.empty() || lookup.record.status != kRecordCurrent) return lookup.listed;
+  const CurrentStandardRecord& record = lookup.record;
+  ListedStandard row;
+  row.number = record.number;
+  row.title = record.title;
+  row.release_date = record.release_date;
+  row.department = record.department;
+  row.status = record.status;
+  row.standing = Standing::kCurrent;
+  return {row};
+}
+
+// What the page lists of the cited standard (its code and serial; a longer serial that begins
+// alike is another standard).
 struct Listing {
-  std::vector<ListedStandard> rows;        // every such row, in page order
-  const ListedStandard* own = nullptr;     // the cited number itself (the first such row)
-  const ListedStandard* coming = nullptr;  // the first 即将实施 one of a later year
-  bool current = false;                    // any of them 现行
+  std::vector<ListedStandard> rows;         // every such row, in page order
+  const ListedStandard* own = nullptr;      // the cited number itself (the first such row)
+  const ListedStandard* coming = nullptr;   // the first 即将实施 one of a later year
+  const ListedStandard* current = nullptr;  // the first 现行 one: the site's current standard
+  const ListedStandard* other = nullptr;    // the first row of another standard
+  int others = 0;                           // rows of other standards
 };
 
-Listing ListingOf(const std::vector<ListedStandard>& listed, const StandardKey& cited) {
+Listing ListingOf(const std::vector<ListedStandard>& listed, const StandardIdentity& cited,
+                  int cited_year) {
   Listing listing;
-  std::vector<StandardKey> keys;
-  for (const ListedStandard& row : listed) {
-    StandardKey key = KeyOf(row.number);
-    if (key.series != cited.series) continue;
+  std::vector<int> years;
+  std::size_t first_other = listed.size();
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    const ListedStandard& row = listed[i];
+    if (!IsStandard(row.number, cited)) {
+      if (listing.others++ == 0) first_other = i;
+      continue;
+    }
     listing.rows.push_back(row);
-    keys.push_back(std::move(key));
+    years.push_back(YearOf(row.number).full);
   }
+  if (first_other < listed.size()) listing.other = &listed[first_other];
   // Pointers into `rows` once it no longer grows.
   for (std::size_t i = 0; i < listing.rows.size(); ++i) {
     const ListedStandard& row = listing.rows[i];
-    listing.current = listing.current || row.standing == Standing::kCurrent;
-    if (keys[i].year == cited.year && listing.own == nullptr) listing.own = &row;
-    if (row.standing == Standing::kComing && keys[i].year > cited.year &&
-        listing.coming == nullptr) {
+    if (row.standing == Standing::kCurrent && listing.current == nullptr) listing.current = &row;
+    if (years[i] == cited_year && listing.own == nullptr) listing.own = &row;
+    if (row.standing == Standing::kComing && years[i] > cited_year && listing.coming == nullptr) {
       listing.coming = &row;
     }
   }
   return listing;
+}
+
+CurrentStandardRecord RecordOf(const ListedStandard* current) {
+  CurrentStandardRecord record;
+  if (current == nullptr) {
+    record.status = kRecordNotFound;
+    return record;
+  }
+  return {current->number, current->title, current->release_date, current->department,
+          kRecordCurrent};
 }
 
 // The edition note the site's current standard carries in its number or its title.
@@ -85,7 +123,7 @@ Verdict Settle(Verdict compared, Outcome outcome) {
 // successor coming, the edition in force.
 void ReadListing(Judgement& judgement, const Listing& listing, const std::string& cited_edition) {
   const Standing own = listing.own == nullptr ? Standing::kOther : listing.own->standing;
-  if (own == Standing::kWithdrawn && !listing.current) {
+  if (own == Standing::kWithdrawn && listing.current == nullptr) {
     judgement.verdict = Verdict::kWithdrawn;
     judgement.reason = {Outcome::kWithdrawn, 0, {}, {}};
     return;
@@ -113,13 +151,19 @@ void ReadListing(Judgement& judgement, const Listing& listing, const std::string
 Judgement JudgeLookup(const Text& entered, const Text& keyword, const StandardLookup* lookup,
                       const CitedAs& cited) {
   Judgement judgement;
-  judgement.reason = ReasonOf(entered, keyword, lookup);
   if (keyword.empty() || lookup == nullptr) {
+    judgement.reason = ReasonOf(entered, keyword, lookup, {});
     judgement.verdict = Undetermined(judgement.reason.outcome);
     judgement.read_at = platform::LocalTimeText();
     return judgement;
   }
-  judgement.record = lookup->record;
+  // Only the rows of the cited code and serial speak of it: the site also lists every number
+  // that begins with the keyword, in an order of its own.
+  const StandardIdentity identity = IdentityOf(entered);
+  const std::vector<ListedStandard> rows = RowsOf(*lookup);
+  Listing listing = ListingOf(rows, identity, YearOf(entered).full);
+  judgement.record = RecordOf(listing.current);
+  judgement.reason = ReasonOf(entered, keyword, lookup, judgement.record);
   judgement.site = lookup->site;
   judgement.address = lookup->address;
   judgement.read_at = lookup->read_at;
@@ -129,8 +173,12 @@ Judgement JudgeLookup(const Text& entered, const Text& keyword, const StandardLo
   const Outcome outcome = judgement.reason.outcome;
   // An error page, and a number without a year, say nothing of the cited standard.
   if (outcome == Outcome::kFound || outcome == Outcome::kNotFound) {
-    Listing listing = ListingOf(lookup->listed, KeyOf(entered));
     ReadListing(judgement, listing, cited.edition);
+    if (listing.rows.empty() && listing.other != nullptr) {
+      judgement.reason.standard = IdentityText(identity);
+      judgement.reason.instead = TrimSpaces(listing.other->number);
+      judgement.reason.others = listing.others;
+    }
     judgement.listed = std::move(listing.rows);
   }
   if (SpecOf(judgement.verdict).in_force && !cited.title.empty()) {

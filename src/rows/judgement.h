@@ -19,22 +19,34 @@ using RowId = std::uint64_t;  // a row's stable identity; 0 is no row
 // Why a lookup ended as it did, finer than its verdict: what the command line's reason column
 // names and the status cell's tooltip says (rows/reason.h holds their words).
 enum class Outcome {
-  kNone,        // not looked up (yet)
-  kFound,       // a current row was found; the verdict says the rest
-  kNotFound,    // a result page without a current row
-  kNoYear,      // the number does not end in "-" and a four-digit year
-  kEmpty,       // no keyword: nothing to search for
-  kHttpError,   // the site answered with a status other than 200
-  kNetwork,     // no answer: refused, time-out, unknown host, reset, too large
-  kAborted,     // ended by a stop before its answer came
-  kWithdrawn,   // listed as 废止 or 作废, and no current standard of its code and serial is
-  kNotInForce,  // listed as 即将实施
+  kNone,          // not looked up (yet)
+  kFound,         // a current row was found; the verdict says the rest
+  kNotFound,      // a result page without a current row
+  kNoYear,        // the number does not end in "-" and a four-digit year
+  kEmpty,         // no keyword: nothing to search for
+  kHttpError,     // the site answered with a status other than 200
+  kNetwork,       // no answer: refused, time-out, unknown host, reset, too large
+  kAborted,       // ended by a stop before its answer came
+  kWithdrawn,     // listed as 废止 or 作废, and no current standard of its code and serial is
+  kNotInForce,    // listed as 即将实施
+  kRefused,       // the site answered with a page refusing the client (无权访问)
+  kUnrecognised,  // the site answered with a page that is neither results nor "nothing found"
 };
 struct RowReason {
   Outcome outcome = Outcome::kNone;
   int http_status = 0;    // kHttpError
-  Text error;             // kNetwork: the request object's short error text (ASCII)
+  Text error;             // kNetwork: the request object's short error text (ASCII);
+                          // kUnrecognised: the page's title (GBK)
   Text effective_date{};  // kNotInForce: its 实施日期 as the site writes it; may be empty
+  // kNotFound on a page that lists other standards only: the cited code and serial ("JGJ 8"),
+  // the first number listed instead, and how many rows were.
+  Text standard{};
+  Text instead{};
+  int others = 0;
+  // kWithdrawn: the number of the standard that replaces it, as its detail page names it;
+  // or that the detail page could not be read, so what replaces it is not known.
+  Text successor{};
+  bool detail_unread = false;
   bool operator==(const RowReason&) const = default;
 };
 
@@ -72,8 +84,8 @@ struct Judgement {
   // from beside the current standard.
   std::vector<ListedStandard> listed;
   RowNotes notes;
-  // The standard that replaces a withdrawn or superseded one, when the site names it;
-  // nothing until detail pages are read.
+  // The standard that replaces a withdrawn one, as its detail page names it and the site
+  // lists it; nothing when none is named, or the one named is withdrawn in its turn.
   std::optional<ListedStandard> replaced_by;
   std::string site;     // the name of the site asked; empty when none was
   Text address;         // the search address asked (GBK); empty when nothing was asked
@@ -81,5 +93,15 @@ struct Judgement {
                         // "2026-12-08 22:00:13"; empty for a row never looked up
   bool operator==(const Judgement&) const = default;
 };
+
+// The standard the number and title cells show: the successor of a withdrawn standard, else
+// the site's current standard.
+inline const Text& LatestNumber(const Judgement& judgement) {
+  return judgement.replaced_by.has_value() ? judgement.replaced_by->number
+                                           : judgement.record.number;
+}
+inline const Text& LatestTitle(const Judgement& judgement) {
+  return judgement.replaced_by.has_value() ? judgement.replaced_by->title : judgement.record.title;
+}
 
 }  // namespace kelvaro

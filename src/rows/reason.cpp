@@ -39,11 +39,23 @@ std::string Fixed(const RowReason&) {
 
 constexpr char kNoWords[] = "";
 constexpr char kFoundWords[] = "网站上查到该编号的现行标准";
-constexpr char kNotFoundWords[] = "网站未收录该编号";
 constexpr char kNoYearWords[] = "编号缺少四位年份";
 constexpr char kEmptyWords[] = "编号为空，未查询";
 constexpr char kAbortedWords[] = "查询被中止";
-constexpr char kWithdrawnWords[] = "已废止：网站列为废止，无现行版本";
+constexpr char kRefusedWords[] = "网站拒绝查询（无权访问），请稍后再试或降低速度";
+
+std::string NotFoundWords(const RowReason& reason) {
+  if (reason.instead.empty()) return "网站未收录该编号";
+  return "网站未收录 " + GbkToUtf8(reason.standard) + "；列出的是 " + GbkToUtf8(reason.instead) +
+         (reason.others > 1 ? " 等" : "");
+}
+
+std::string WithdrawnWords(const RowReason& reason) {
+  if (!reason.successor.empty()) return "已废止，被 " + GbkToUtf8(reason.successor) + " 代替";
+  std::string words = "已废止：网站列为废止，无现行版本";
+  if (reason.detail_unread) words += "（详情页未能读取，替代情况不明）";
+  return words;
+}
 
 std::string HttpErrorWords(const RowReason& reason) {
   return std::string("网站返回 ").append(std::to_string(reason.http_status));
@@ -61,17 +73,25 @@ std::string NotInForceWords(const RowReason& reason) {
              : std::string("尚未实施：实施日期 ").append(GbkToUtf8(reason.effective_date));
 }
 
+std::string UnrecognisedWords(const RowReason& reason) {
+  return reason.error.empty()
+             ? std::string("网站返回的不是查询结果页")
+             : std::string("网站返回的不是查询结果页：").append(GbkToUtf8(reason.error));
+}
+
 const OutcomeSpec kOutcomes[] = {
     {Outcome::kNone, "", false, &Fixed<kNoWords>},
     {Outcome::kFound, "found", false, &Fixed<kFoundWords>},
-    {Outcome::kNotFound, "not-found", false, &Fixed<kNotFoundWords>},
+    {Outcome::kNotFound, "not-found", false, &NotFoundWords},
     {Outcome::kNoYear, "no-year", false, &Fixed<kNoYearWords>},
     {Outcome::kEmpty, "empty", false, &Fixed<kEmptyWords>},
     {Outcome::kHttpError, "http-error", true, &HttpErrorWords},
     {Outcome::kNetwork, "network", true, &NetworkWords},
     {Outcome::kAborted, "aborted", false, &Fixed<kAbortedWords>},
-    {Outcome::kWithdrawn, "withdrawn", false, &Fixed<kWithdrawnWords>},
+    {Outcome::kWithdrawn, "withdrawn", false, &WithdrawnWords},
     {Outcome::kNotInForce, "not-in-force", false, &NotInForceWords},
+    {Outcome::kRefused, "refused", true, &Fixed<kRefusedWords>},
+    {Outcome::kUnrecognised, "unrecognised", true, &UnrecognisedWords},
 };
 
 }  // namespace
@@ -110,6 +130,10 @@ std::vector<std::string> NoteLines(const RowNotes& notes) {
   }
   if (notes.edition_matches == false) lines.push_back("现行为 " + notes.site_edition);
   return lines;
+}
+
+std::string RefusalStopWords(int rows_left) {
+  return "网站拒绝查询，已停止：" + std::to_string(rows_left) + " 行未查询";
 }
 
 std::vector<RowId> FailedRows(ResultTable& table) {

@@ -23,7 +23,7 @@ struct OutcomeSpec {
 const OutcomeSpec& SpecOf(Outcome outcome);
 
 // "found", "not-found", "no-year", "empty", "http-error", "network", "aborted", "withdrawn",
-// "not-in-force" ("" for none).
+// "not-in-force", "refused", "unrecognised" ("" for none).
 const char* OutcomeName(Outcome outcome);
 // The site could not be asked: trying again may help.
 bool IsSiteFailure(Outcome outcome);
@@ -39,11 +39,16 @@ std::string ReasonDescription(const RowReason& reason);
 // citation does not give the site's edition.
 std::vector<std::string> NoteLines(const RowNotes& notes);
 
+// What a batch that stopped asking after the site refused it again and again says, in the
+// window's title and on the command line's stderr: "网站拒绝查询，已停止：N 行未查询".
+std::string RefusalStopWords(int rows_left);
+
 // The rows "重新查询未知" asks again for: their verdict says so (the site could not be asked,
 // or the lookup was stopped).
 std::vector<RowId> FailedRows(ResultTable& table);
-// Rows whose last lookup failed at the site (network or HTTP error): the command line's
-// --retry asks again for these, the windows' batch button counts them.
+// Rows whose last lookup failed at the site (network or HTTP error, a refusal, a page of
+// another kind): the command line's --retry asks again for these, the windows' batch button
+// counts them.
 std::vector<RowId> SiteFailedRows(ResultTable& table);
 
 }  // namespace kelvaro

@@ -121,8 +121,8 @@ void RowStore::SetJudgementById(RowId id, const Judgement& judgement) {
   Row& row = *rows_[static_cast<std::size_t>(index)];
   row.judgement = judgement;
   row.cells[ColumnIndex(Column::kStatus)] = StatusWord(judgement.verdict);
-  row.cells[ColumnIndex(Column::kLatestNumber)] = judgement.record.number;
-  row.cells[ColumnIndex(Column::kLatestTitle)] = judgement.record.title;
+  row.cells[ColumnIndex(Column::kLatestNumber)] = LatestNumber(judgement);
+  row.cells[ColumnIndex(Column::kLatestTitle)] = LatestTitle(judgement);
 }
 
 Judgement RowStore::JudgementById(RowId id) {

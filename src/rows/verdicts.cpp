@@ -15,6 +15,7 @@ const Text kUnknownWord = "\xCE\xB4\xD6\xAA";                     // 未知
 
 constexpr When kNever = When::kNever;
 constexpr When kOtherEdition = When::kOtherEdition;
+constexpr When kSuccessorNamed = When::kSuccessorNamed;
 constexpr When kAlways = When::kAlways;
 
 }  // namespace
@@ -32,7 +33,7 @@ const std::vector<VerdictSpec>& Verdicts() {
       {Verdict::kSuperseded,    kSupersededWord, "有新标准", CellFill::kAmber,      false,
        kAlways,       kAlways,       kAlways,       kAlways,       kCurrentStandard, false, false, "按钮5"},
       {Verdict::kWithdrawn,     kUnknownWord,    "已废止",   CellFill::kRose,       false,
-       kAlways,       kAlways,       kAlways,       kNever,        kReason,          true,  false, nullptr},
+       kAlways,       kAlways,       kAlways,      kSuccessorNamed, kReason,          true,  false, nullptr},
       {Verdict::kNotInForce,    kUnknownWord,    "尚未实施", CellFill::kLightBlue,  false,
        kAlways,       kAlways,       kAlways,       kNever,        kReason,          true,  false, nullptr},
       {Verdict::kNotListed,     kUnknownWord,    "未收录",   CellFill::kGrey,       false,
@@ -58,7 +59,8 @@ const Text& StatusWord(Verdict verdict) { return SpecOf(verdict).status_word; }
 
 bool Holds(When when, const Judgement& judgement) {
   return when == When::kAlways ||
-         (when == When::kOtherEdition && judgement.notes.edition_matches == false);
+         (when == When::kOtherEdition && judgement.notes.edition_matches == false) ||
+         (when == When::kSuccessorNamed && judgement.replaced_by.has_value());
 }
 
 std::vector<Verdict> VerdictsOf(ResultTable& table) {

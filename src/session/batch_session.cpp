@@ -1,5 +1,6 @@
 #include "session/batch_session.h"
 
+#include <algorithm>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -45,20 +46,34 @@ QueryServices BatchSession::Services() {
   return services;
 }
 
-std::shared_ptr<LookupStore> BatchSession::BatchStore() {
+void BatchSession::ShareBatch(QueryServices& services) {
   // Nothing running: whatever a worker thread still holds belongs to a batch that ended.
-  std::shared_ptr<LookupStore> store = batch_calls_ > 0 || IsRunning() ? store_.lock() : nullptr;
+  const bool running = batch_calls_ > 0 || IsRunning();
+  std::shared_ptr<LookupStore> store = running ? store_.lock() : nullptr;
   if (store == nullptr) {
     store = std::make_shared<MemoryLookupStore>();
     store_ = store;
+    RequestPace::Wait wait = refusal_wait_;
+    if (!wait) {
+      BatchRunner* runner = &runner_;
+      wait = [runner](std::chrono::milliseconds wait) {
+        // In slices, so that ending the session does not wait for the site's patience.
+        const auto until = Clock::now() + wait;
+        while (Clock::now() < until && !runner->IsShuttingDown() && !runner->StopRequested()) {
+          std::this_thread::sleep_for(std::min<Clock::duration>(until - Clock::now(), 50ms));
+        }
+      };
+    }
+    pace_ = std::make_shared<RequestPace>(std::move(wait));
   }
-  return store;
+  services.store = std::move(store);
+  services.pace = pace_;
 }
 
 template <typename Start>
 void BatchSession::RunQuery(Start start) {
   QueryServices services = Services();
-  services.store = BatchStore();
+  ShareBatch(services);
   ++batch_calls_;
   struct Leave {
     int& calls;
@@ -151,5 +166,10 @@ bool BatchSession::IsRunning() const { return runner_.RunningCount() > 0; }
 bool BatchSession::IsEnding() const { return end_requested_.load(); }
 
 int BatchSession::FinishedRows() const { return finished_rows_.load(); }
+
+std::optional<int> BatchSession::RowsLeftAfterRefusals() const {
+  if (pace_ == nullptr || !pace_->Stopped()) return std::nullopt;
+  return pace_->Unasked();
+}
 
 }  // namespace kelvaro

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/batch_runner.h"
@@ -65,6 +66,12 @@ class BatchSession {
 
   bool IsRunning() const;
   bool IsEnding() const;
+  // When the last batch query stopped asking because the site refused it again and again:
+  // how many of its rows were left as they were. Nothing otherwise.
+  std::optional<int> RowsLeftAfterRefusals() const;
+  // How the batches wait after a refusal (a test seam: the default sleeps, waking early when
+  // the session ends).
+  void SetRefusalWait(RequestPace::Wait wait) { refusal_wait_ = std::move(wait); }
   // Query workers that have finished since the session began (progress).
   int FinishedRows() const;
 
@@ -72,8 +79,8 @@ class BatchSession {
 
  private:
   QueryServices Services();
-  // The store of the batch now running, or a new one when none runs.
-  std::shared_ptr<LookupStore> BatchStore();
+  // The store and pace of the batch now running, or new ones when none runs.
+  void ShareBatch(QueryServices& services);
   // A batch query over `services` (store set), counted in batch_calls_.
   template <typename Start>
   void RunQuery(Start start);
@@ -86,6 +93,8 @@ class BatchSession {
   int query_lock_ = 0;
   // Owned by the batch calls and their workers; gone when the last of them has ended.
   std::weak_ptr<LookupStore> store_;
+  std::shared_ptr<RequestPace> pace_;  // the last batch query's, kept to say how it ended
+  RequestPace::Wait refusal_wait_;
   int batch_calls_ = 0;  // query batches on the stack of this thread (nested ones too)
   std::atomic<int> finished_rows_{0};
   std::atomic<bool> end_requested_{false};

@@ -22,21 +22,28 @@ class LookupStore {
   virtual std::optional<StandardLookup> Find(const Site& site, const Text& keyword) = 0;
   // What `site` said for `keyword` just now, however the exchange ended.
   virtual void Keep(const Site& site, const Text& keyword, const StandardLookup& lookup) = 0;
+  // The same for a detail page, by its address.
+  virtual std::optional<DetailLookup> FindDetail(const Text& address) = 0;
+  virtual void KeepDetail(const DetailLookup& lookup) = 0;
 };
 
-// One batch's store: the pages a site answered with 200, in memory while the batch lasts, so
+// One batch's store: the result pages (and "nothing found") a site answered with 200, in memory while the batch lasts, so
 // rows citing one standard are judged from one request. Failures are not kept, so they are
 // asked again. Any thread.
 class MemoryLookupStore final : public LookupStore {
  public:
   std::optional<StandardLookup> Find(const Site& site, const Text& keyword) override;
   void Keep(const Site& site, const Text& keyword, const StandardLookup& lookup) override;
+  // Detail pages read whole (answered 200 and labelled).
+  std::optional<DetailLookup> FindDetail(const Text& address) override;
+  void KeepDetail(const DetailLookup& lookup) override;
 
  private:
   // The site's name and prefix, and the keyword.
   using Key = std::tuple<std::string, Text, Text>;
   std::mutex mutex_;
   std::map<Key, StandardLookup> pages_;
+  std::map<Text, DetailLookup> details_;
 };
 
 }  // namespace kelvaro

@@ -4,7 +4,9 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "site/national_site.h"
+#include "site/site_settings.h"
 #include "web/web_request.h"
 
 #ifndef KELVARO_DEFAULT_SITE
@@ -49,10 +51,16 @@ const std::vector<Site>& Sites() {
   return sites;
 }
 
-Site ResolveSite(const Text& given) {
+Site ResolveSite(const Text& given) { return ResolveSite(given, platform::SettingsFilePath()); }
+
+Site ResolveSite(const Text& given, const std::string& settings_file) {
   if (!given.empty()) return SiteAt(given);
-  const char* env = std::getenv("KELVARO_SITE");
-  return SiteAt((env != nullptr && env[0] != '\0') ? Text(env) : Text(kBuiltInSite));
+  if (const char* env = std::getenv("KELVARO_SITE"); env != nullptr && env[0] != '\0') {
+    return SiteAt(env);
+  }
+  // The file holds only addresses CheckSiteAddress takes: ASCII, the same in GBK.
+  const std::string kept = SettingsSiteAddress(settings_file);
+  return SiteAt(kept.empty() ? Text(kBuiltInSite) : Text(kept));
 }
 
 StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword) {
@@ -77,6 +85,24 @@ StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword) {
   lookup.kind = page.kind;
   lookup.page_count = page.page_count;
   lookup.page_title = std::move(page.page_title);
+  if (lookup.http_status == 0) lookup.error = object->ErrorText();
+  return lookup;
+}
+
+DetailLookup FetchDetailPage(const Text& address) {
+  DetailLookup lookup;
+  lookup.address = address;
+  const RequestObjectHandle object = CreateRequestObject(kRequestObjectProgId);
+  if (!object) {
+    lookup.error = "no request object";
+    lookup.read_at = platform::LocalTimeText();
+    return lookup;
+  }
+  WebRequestOptions options;
+  options.request_object = object;
+  options.status = &lookup.http_status;
+  lookup.records = ReadDetailPage(BytesToText(WebRequest(address, options)));
+  lookup.read_at = platform::LocalTimeText();
   if (lookup.http_status == 0) lookup.error = object->ErrorText();
   return lookup;
 }

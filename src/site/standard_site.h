@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "site/detail_page.h"
 #include "text/text.h"
 
 namespace kelvaro {
@@ -49,7 +50,7 @@ struct PageRecords {
   std::vector<ListedStandard> listed;
   PageKind kind = PageKind::kResults;
   int page_count = 1;  // 共M页; 1 when the page does not say
-  Text page_title;     // the page's <title>, for saying what an unrecognised page was
+  Text page_title;     // kUnrecognised: the page's <title>, to say what it was
 };
 
 // What a site said for a keyword, and when: the page's records and how the exchange ended.
@@ -92,10 +93,27 @@ const std::vector<Site>& Sites();
 // `site` at `prefix`, cleaned: a trailing "/" and any user name and password dropped.
 Site SiteAt(const Text& prefix, Site site = Sites().front());
 // The site a front end asks: the first of Sites(), at `given` (--site) when it is not empty,
-// else at KELVARO_SITE when set, else at the address built in.
+// else at KELVARO_SITE when set, else at the address the user's settings file keeps
+// (platform::SettingsFilePath(), or `settings_file`), else at the address built in.
 Site ResolveSite(const Text& given = {});
+Site ResolveSite(const Text& given, const std::string& settings_file);
 
 // One request for the keyword (empty keyword included), then the page read.
 StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword);
+
+// What a standard's detail page said, and when.
+struct DetailLookup {
+  DetailRecords records;
+  Text address;         // the detail page's address
+  int http_status = 0;  // 0: no response
+  Text error;           // why there was no response (the request object's words)
+  std::string read_at;  // local time the answer came
+  // Answered 200 with the label read: what the page says of its successor can be believed.
+  bool Read() const { return http_status == 200 && records.labelled; }
+};
+
+// One request for the detail page at `address` (absolute), as a search is asked, then the
+// page read.
+DetailLookup FetchDetailPage(const Text& address);
 
 }  // namespace kelvaro

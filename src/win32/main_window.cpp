@@ -110,6 +110,122 @@ void ShowErrorBox(HWND owner, const std::wstring& caption, const std::wstring& t
   MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
 }
 
+void ShowNoticeBox(HWND owner, const std::wstring& caption, const std::wstring& text) {
+  MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+bool ConfirmWithBox(HWND owner, const std::wstring& caption, const std::wstring& text) {
+  return MessageBoxW(owner, text.c_str(), caption.c_str(),
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+namespace {
+
+// A dialog template in memory: the header, then each control, each on a DWORD boundary.
+static_assert(sizeof(DLGTEMPLATE) == 18 && sizeof(DLGITEMTEMPLATE) == 18);
+class DialogTemplate {
+ public:
+  DialogTemplate(const std::wstring& caption, const std::wstring& face, WORD points, short width,
+                 short height, WORD controls) {
+    DLGTEMPLATE header{};
+    header.style = DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    header.cdit = controls;
+    header.cx = width;
+    header.cy = height;
+    Put(header);
+    words_.push_back(0);  // no menu
+    words_.push_back(0);  // the standard dialog class
+    String(caption);
+    words_.push_back(points);
+    String(face);
+  }
+  // `kind`: the predefined class's atom (0x80 button, 0x81 edit, 0x82 static).
+  void Control(WORD kind, DWORD style, short x, short y, short width, short height, WORD id,
+               const std::wstring& text) {
+    if (words_.size() % 2 != 0) words_.push_back(0);
+    DLGITEMTEMPLATE item{};
+    item.style = style | WS_CHILD | WS_VISIBLE;
+    item.x = x;
+    item.y = y;
+    item.cx = width;
+    item.cy = height;
+    item.id = id;
+    Put(item);
+    words_.push_back(0xFFFF);
+    words_.push_back(kind);
+    String(text);
+    words_.push_back(0);  // no creation data
+  }
+  const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+ private:
+  template <typename T>
+  void Put(const T& value) {
+    static_assert(sizeof(T) % sizeof(WORD) == 0);
+    const auto* words = reinterpret_cast<const WORD*>(&value);
+    words_.insert(words_.end(), words, words + sizeof(T) / sizeof(WORD));
+  }
+  void String(const std::wstring& text) {
+    for (const wchar_t c : text) words_.push_back(static_cast<WORD>(c));
+    words_.push_back(0);
+  }
+  std::vector<WORD> words_;
+};
+
+constexpr WORD kTextEdit = 100;
+
+struct TextDialogState {
+  std::wstring initial;
+  std::wstring result;
+};
+
+INT_PTR CALLBACK TextDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+      const auto* state = reinterpret_cast<const TextDialogState*>(lparam);
+      HWND edit = GetDlgItem(dialog, kTextEdit);
+      SetWindowTextW(edit, state->initial.c_str());
+      SendMessageW(edit, EM_SETSEL, 0, -1);
+      SetFocus(edit);
+      return FALSE;  // the focus is set
+    }
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDOK) {
+        auto* state = reinterpret_cast<TextDialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        state->result = WindowText(GetDlgItem(dialog, kTextEdit));
+        EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wparam) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+std::optional<std::wstring> AskTextWithDialog(HWND owner, const std::wstring& caption,
+                                              const std::wstring& prompt,
+                                              const std::wstring& initial) {
+  const wchar_t* face =
+      FontPresent(L"Microsoft YaHei UI") ? L"Microsoft YaHei UI" : L"MS Shell Dlg";
+  DialogTemplate dialog(caption, face, 9, 280, 66, 4);
+  dialog.Control(0x82, SS_LEFT, 7, 7, 266, 12, static_cast<WORD>(-1), prompt);
+  dialog.Control(0x81, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 22, 266, 14, kTextEdit, L"");
+  dialog.Control(0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, 163, 44, 50, 15, IDOK, Utf8ToWide("确定"));
+  dialog.Control(0x80, BS_PUSHBUTTON | WS_TABSTOP, 223, 44, 50, 15, IDCANCEL, Utf8ToWide("取消"));
+  TextDialogState state{initial, {}};
+  const INT_PTR chosen = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), owner,
+                                                 TextDialogProc, reinterpret_cast<LPARAM>(&state));
+  if (chosen != IDOK) return std::nullopt;
+  return state.result;
+}
+
 std::optional<std::wstring> ChooseSaveFileWithDialog(HWND owner,
                                                      const std::wstring& suggested_path) {
   std::vector<wchar_t> file(32768, L'\0');
@@ -154,6 +270,9 @@ MainWindow::MainWindow(WinMessagePump& pump, std::wstring program_directory, Win
   if (!hooks_.choose_save_file) hooks_.choose_save_file = ChooseSaveFileWithDialog;
   if (!hooks_.choose_menu_item) hooks_.choose_menu_item = ChooseMenuItemWithPopup;
   if (!hooks_.open_url) hooks_.open_url = OpenUrlInBrowser;
+  if (!hooks_.show_notice) hooks_.show_notice = ShowNoticeBox;
+  if (!hooks_.confirm) hooks_.confirm = ConfirmWithBox;
+  if (!hooks_.ask_text) hooks_.ask_text = AskTextWithDialog;
 }
 
 MainWindow::~MainWindow() {
@@ -573,6 +692,23 @@ void MainWindow::SetToolTip(ControlId id, const std::string& text) {
 
 void MainWindow::ShowError(const std::string& caption, const std::string& text) {
   hooks_.show_error(hwnd_, Utf8ToWide(caption), Utf8ToWide(text));
+}
+
+void MainWindow::ShowNotice(const std::string& caption, const std::string& text) {
+  hooks_.show_notice(hwnd_, Utf8ToWide(caption), Utf8ToWide(text));
+}
+
+bool MainWindow::Confirm(const std::string& caption, const std::string& text) {
+  return hooks_.confirm(hwnd_, Utf8ToWide(caption), Utf8ToWide(text));
+}
+
+std::optional<std::string> MainWindow::AskText(const std::string& caption,
+                                               const std::string& prompt,
+                                               const std::string& initial) {
+  const std::optional<std::wstring> text =
+      hooks_.ask_text(hwnd_, Utf8ToWide(caption), Utf8ToWide(prompt), Utf8ToWide(initial));
+  if (!text.has_value()) return std::nullopt;
+  return WideToUtf8(*text);
 }
 
 std::optional<std::string> MainWindow::ChooseFileToOpen(const std::string& directory,

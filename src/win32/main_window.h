@@ -30,11 +30,28 @@ struct WindowHooks {
   std::function<int(HWND owner, HMENU menu, POINT screen)> choose_menu_item;
   // The browser at an address: false when it could not be opened.
   std::function<bool(HWND owner, const std::wstring& url)> open_url;
+  // A message that something was done.
+  std::function<void(HWND owner, const std::wstring& caption, const std::wstring& text)>
+      show_notice;
+  // A question: true to go on.
+  std::function<bool(HWND owner, const std::wstring& caption, const std::wstring& text)> confirm;
+  // A line of text to edit: what the user confirmed, nothing when cancelled.
+  std::function<std::optional<std::wstring>(HWND owner, const std::wstring& caption,
+                                            const std::wstring& prompt,
+                                            const std::wstring& initial)>
+      ask_text;
 };
 
 // GetOpenFileNameW: no title of its own, no filter, the file and its folder must exist.
 std::optional<std::wstring> ChooseFileWithDialog(HWND owner, const std::wstring& initial_directory);
 void ShowErrorBox(HWND owner, const std::wstring& caption, const std::wstring& text);
+void ShowNoticeBox(HWND owner, const std::wstring& caption, const std::wstring& text);
+// MessageBoxW with 是 and 否: true for 是.
+bool ConfirmWithBox(HWND owner, const std::wstring& caption, const std::wstring& text);
+// A dialog of our own (Windows has no input box): the prompt, one line of text, 确定 and 取消.
+std::optional<std::wstring> AskTextWithDialog(HWND owner, const std::wstring& caption,
+                                              const std::wstring& prompt,
+                                              const std::wstring& initial);
 // GetSaveFileNameW for the suggested file's kind, asking before it overwrites.
 std::optional<std::wstring> ChooseSaveFileWithDialog(HWND owner,
                                                      const std::wstring& suggested_path);

@@ -64,7 +64,9 @@ enum class TableCommand {
   kImportOrder,
   kExportMarked,
   kExportChanges,
-  kOpenSearchPage
+  kOpenSearchPage,
+  kExportReplaced,
+  kSiteAddress
 };
 struct MenuItem {
   TableCommand command;  // kNone: a separator

@@ -20,6 +20,7 @@
 #include "rows/reason.h"
 #include "rows/row_store.h"
 #include "rows/verdicts.h"
+#include "site/site_settings.h"
 #include "text/encoding.h"
 #include "text/text.h"
 #include "window/window_texts.h"
@@ -54,7 +55,11 @@ bool EndsWithCsv(const std::string& path) { return LowerAscii(path).ends_with(".
 
 WindowLogic::WindowLogic(WindowView& view, WindowTable& table, MessagePump& pump,
                          std::string program_directory)
-    : view_(view), table_(table), pump_(pump), program_directory_(std::move(program_directory)) {}
+    : view_(view),
+      table_(table),
+      pump_(pump),
+      program_directory_(std::move(program_directory)),
+      settings_file_(platform::SettingsFilePath()) {}
 
 WindowLogic::~WindowLogic() {
   // Workers left running hold the session: it ends with the process.
@@ -133,6 +138,7 @@ void WindowLogic::ImportFile(const std::string& path) {
   // A file that cannot be read leaves the rows as they were, and the user learns why.
   if (ImportNumbersFromFile(table_, path, &why)) {
     rows_file_ = path;
+    imported_rows_ = table_.RowCount();
     pending_mark_.reset();
   } else {
     view_.ShowError(kErrorCaption, ReadErrorText(path, ImportErrorWords(why)));
@@ -176,12 +182,13 @@ void WindowLogic::UpdateProgress() {
   if (!progress_ || !progress_->Active() || !view_.IsOpen()) return;
   if (progress_->Finish()) {
     view_.StopTimer();
-    view_.SetTitle(WindowTitle());
+    const std::optional<int> left = session_ ? session_->RowsLeftAfterRefusals() : std::nullopt;
+    view_.SetTitle(left.has_value() ? RefusalTitle(*left) : std::string(WindowTitle()));
     UpdateRetryHint();
     if (pending_mark_.has_value()) {
       const PendingMark mark = std::move(*pending_mark_);
       pending_mark_.reset();
-      WriteMarkedCopy(mark.source, mark.target);
+      WriteMarkedCopy(mark.source, mark.target, mark.replace);
     }
     return;
   }
@@ -217,6 +224,13 @@ bool WindowLogic::IsCommandEnabled(TableCommand command) const {
       return table_.order() != RowOrder{};
     case TableCommand::kExportMarked:
       return !rows_file_.empty() && CanMark(DocumentKindOf(rows_file_)) && !BatchActive();
+    case TableCommand::kExportReplaced:
+      // Only a Word copy takes replacements; a workbook gains a sheet and nothing else.
+      return !rows_file_.empty() && DocumentKindOf(rows_file_) == DocumentKind::kDocx &&
+             !BatchActive();
+    case TableCommand::kSiteAddress:
+      // A batch's rows are asked of one site: the next batch takes the new address.
+      return !session_ || !session_->IsRunning();
     case TableCommand::kExportChanges:
       return table_.RowCount() > 0;
     case TableCommand::kOpenSearchPage: {
@@ -253,6 +267,12 @@ void WindowLogic::RunTableCommand(TableCommand command) {
       break;
     case TableCommand::kExportMarked:
       ExportMarkedDocument();
+      break;
+    case TableCommand::kExportReplaced:
+      ExportMarkedDocument(true);
+      break;
+    case TableCommand::kSiteAddress:
+      ChangeSiteAddress();
       break;
     case TableCommand::kExportChanges:
       ExportChanges();
@@ -292,41 +312,59 @@ void WindowLogic::Paste() {
     view_.ShowError(kErrorCaption, kNothingToPaste);
     return;
   }
-  FillTable(table_, rows);
+  // Looked-up rows cost the site's time and may hold an afternoon's work.
+  const int looked_up = RowsWithResults();
+  if (looked_up > 0 && !view_.Confirm(kConfirmCaption, ReplaceResultsText(looked_up))) return;
+  if (!view_.IsOpen()) return;
+  imported_rows_ = FillTable(table_, rows);
   rows_file_.clear();
   pending_mark_.reset();
   UpdateRetryHint();
 }
 
+int WindowLogic::RowsWithResults() const {
+  int count = 0;
+  for (const Verdict verdict : VerdictsOf(table_)) count += verdict != Verdict::kNone ? 1 : 0;
+  return count;
+}
+
+void WindowLogic::ShowSaved(const std::string& path, std::size_t cells_cut) {
+  std::string text = SavedText(path);
+  if (cells_cut > 0) text.append("\n").append(CellsCutText(cells_cut));
+  view_.ShowNotice(kNoticeCaption, text);
+}
+
 template <typename Contents>
-bool WindowLogic::Export(const char* extension, Contents contents) {
+std::optional<std::string> WindowLogic::Export(const char* extension, Contents contents) {
   return ExportAs(
       std::string(kExportBaseName).append(".").append(extension),
       [&](const std::vector<RowStore::Row>& rows, const std::string&) { return contents(rows); });
 }
 
 template <typename Contents>
-bool WindowLogic::ExportAs(const std::string& name, Contents contents) {
-  if (!view_.IsOpen()) return false;
+std::optional<std::string> WindowLogic::ExportAs(const std::string& name, Contents contents) {
+  if (!view_.IsOpen()) return std::nullopt;
   const std::optional<std::string> chosen =
       view_.ChooseFileToSave(platform::JoinPath(DialogDirectory(), name));
-  if (!chosen.has_value()) return false;
+  if (!chosen.has_value()) return std::nullopt;
   const auto data = contents(table_.Snapshot(), *chosen);
-  if (data.empty()) return false;
+  if (data.empty()) return std::nullopt;
   std::string reason;
   if (!platform::WriteWholeFile(
           *chosen, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()),
           reason)) {
     view_.ShowError(kErrorCaption, WriteErrorText(*chosen));
-    return false;
+    return std::nullopt;
   }
-  return true;
+  return chosen;
 }
 
 void WindowLogic::ExportCsv() {
-  Export("csv", [](const std::vector<RowStore::Row>& rows) {
-    return FormatCsv(rows, {.sources = AnyFromDocument(rows)});
-  });
+  const std::optional<std::string> written =
+      Export("csv", [](const std::vector<RowStore::Row>& rows) {
+        return FormatCsv(rows, {.sources = AnyFromDocument(rows)});
+      });
+  if (written.has_value()) ShowSaved(*written);
 }
 
 void WindowLogic::ExportXlsx() {
@@ -337,24 +375,33 @@ void WindowLogic::ExportXlsx() {
     return;
   }
   std::size_t cells_cut = 0;
-  const bool written = Export("xlsx", [&](const std::vector<RowStore::Row>& table) {
-    XlsxWorkbook workbook = FormatWorkbook(table);
-    // Rows may have come while the dialog was up.
-    if (workbook.bytes.empty()) view_.ShowError(kErrorCaption, TooManyRowsText(table.size()));
-    cells_cut = workbook.cells_cut;
-    return std::move(workbook.bytes);
-  });
-  if (written && cells_cut > 0) view_.ShowError(kNoticeCaption, CellsCutText(cells_cut));
+  const std::optional<std::string> written =
+      Export("xlsx", [&](const std::vector<RowStore::Row>& table) {
+        XlsxWorkbook workbook = FormatWorkbook(table);
+        // Rows may have come while the dialog was up.
+        if (workbook.bytes.empty()) view_.ShowError(kErrorCaption, TooManyRowsText(table.size()));
+        cells_cut = workbook.cells_cut;
+        return std::move(workbook.bytes);
+      });
+  if (written.has_value()) ShowSaved(*written, cells_cut);
 }
 
 bool WindowLogic::BatchActive() const {
   return (session_ && session_->IsRunning()) || (progress_ && progress_->Active());
 }
 
-void WindowLogic::ExportMarkedDocument() {
-  if (!session_ || !view_.IsOpen() || !IsCommandEnabled(TableCommand::kExportMarked)) return;
+bool WindowLogic::GoOnWithoutRemovedRows() {
+  const int removed = imported_rows_ - table_.RowCount();
+  return removed <= 0 || view_.Confirm(kConfirmCaption, RemovedRowsText(removed));
+}
+
+void WindowLogic::ExportMarkedDocument(bool replace) {
+  const TableCommand command =
+      replace ? TableCommand::kExportReplaced : TableCommand::kExportMarked;
+  if (!session_ || !view_.IsOpen() || !IsCommandEnabled(command)) return;
+  if (!GoOnWithoutRemovedRows() || !view_.IsOpen()) return;
   const std::string source = rows_file_;
-  const std::optional<std::string> chosen = view_.ChooseFileToSave(MarkedCopyName(source));
+  const std::optional<std::string> chosen = view_.ChooseFileToSave(MarkedCopyName(source, replace));
   if (!chosen.has_value()) return;
   if (WritesOver(source, *chosen)) {
     view_.ShowError(kErrorCaption, kMarkedOverOriginal);
@@ -365,17 +412,18 @@ void WindowLogic::ExportMarkedDocument() {
     if (row.judgement.verdict == Verdict::kNone) unchecked.push_back(row.id);
   }
   if (unchecked.empty()) {
-    WriteMarkedCopy(source, *chosen);
+    WriteMarkedCopy(source, *chosen, replace);
     return;
   }
   // Written once the last lookup has ended (UpdateProgress), unless the rows change first.
-  pending_mark_ = PendingMark{source, *chosen};
+  pending_mark_ = PendingMark{source, *chosen, replace};
   const Text speed = Utf8ToGbk(view_.ControlText(kSpeedBox));
   RunBatchWithProgress(static_cast<int>(unchecked.size()),
                        [&] { session_->QueryRows(speed, std::move(unchecked)); });
 }
 
-void WindowLogic::WriteMarkedCopy(const std::string& source, const std::string& target) {
+void WindowLogic::WriteMarkedCopy(const std::string& source, const std::string& target,
+                                  bool replace) {
   if (!view_.IsOpen()) return;
   Bytes original;
   std::string reason;
@@ -386,7 +434,7 @@ void WindowLogic::WriteMarkedCopy(const std::string& source, const std::string& 
   }
   Bytes marked;
   DocumentError why = DocumentError::kNone;
-  if (!MarkDocument(original, DocumentKindOf(source), table_.Snapshot(), false,
+  if (!MarkDocument(original, DocumentKindOf(source), table_.Snapshot(), replace,
                     platform::UtcTimeText(), marked, why)) {
     view_.ShowError(kErrorCaption, MarkErrorText(DocumentErrorWords(why)));
     return;
@@ -395,15 +443,18 @@ void WindowLogic::WriteMarkedCopy(const std::string& source, const std::string& 
           target, std::string_view(reinterpret_cast<const char*>(marked.data()), marked.size()),
           reason)) {
     view_.ShowError(kErrorCaption, WriteErrorText(target));
+    return;
   }
+  ShowSaved(target);
 }
 
 void WindowLogic::ExportChanges() {
-  if (!IsCommandEnabled(TableCommand::kExportChanges)) return;
+  if (!IsCommandEnabled(TableCommand::kExportChanges) || !view_.IsOpen()) return;
+  if (!GoOnWithoutRemovedRows()) return;
   const std::string name =
       (rows_file_.empty() ? std::string() : StemOf(rows_file_)) + kChangeListName + ".xlsx";
   std::size_t cells_cut = 0;
-  const bool written =
+  const std::optional<std::string> written =
       ExportAs(name, [&](const std::vector<RowStore::Row>& rows, const std::string& chosen) {
         if (EndsWithCsv(chosen)) return FormatChanges(ChangeList(rows), ChangeFormat::kCsv);
         const XlsxSheet sheet = ChangeSheet(rows);
@@ -413,7 +464,7 @@ void WindowLogic::ExportChanges() {
         cells_cut = workbook.cells_cut;
         return std::string(workbook.bytes.begin(), workbook.bytes.end());
       });
-  if (written && cells_cut > 0) view_.ShowError(kNoticeCaption, CellsCutText(cells_cut));
+  if (written.has_value()) ShowSaved(*written, cells_cut);
 }
 
 void WindowLogic::OpenSearchPage() {
@@ -423,6 +474,32 @@ void WindowLogic::OpenSearchPage() {
   const std::string address = RowSearchAddress(site_, *row);
   if (address.empty()) return;
   if (!view_.OpenUrl(address)) view_.ShowError(kErrorCaption, OpenPageErrorText(address));
+}
+
+void WindowLogic::ChangeSiteAddress() {
+  if (!view_.IsOpen() || !IsCommandEnabled(TableCommand::kSiteAddress)) return;
+  const std::optional<std::string> given =
+      view_.AskText(kSiteCaption, kSitePrompt, GbkToUtf8(site_.prefix));
+  if (!given.has_value() || !view_.IsOpen()) return;
+  const std::size_t first = given->find_first_not_of(" \t");
+  const std::string address =
+      first == std::string::npos ? std::string()
+                                 : given->substr(first, given->find_last_not_of(" \t") - first + 1);
+  if (const AddressProblem problem = CheckSiteAddress(address); problem != AddressProblem::kNone) {
+    view_.ShowError(kErrorCaption, BadAddressText(address, problem));
+    return;
+  }
+  // Checked addresses are ASCII: the same bytes in GBK. Kept without a user's password.
+  SetSite(SiteAt(address, site_));
+  const std::string prefix = site_.prefix;
+  std::string reason;
+  if (!SaveSettingsSiteAddress(settings_file_, prefix, reason)) {
+    view_.ShowError(kErrorCaption,
+                    WriteErrorText(settings_file_.empty() ? kNoSettingsFolder : settings_file_));
+    return;
+  }
+  view_.ShowNotice(kNoticeCaption,
+                   SiteSavedText(settings_file_, prefix, ResolveSite({}, settings_file_).prefix));
 }
 
 bool WindowLogic::Closing() {

@@ -85,17 +85,24 @@ class WindowLogic {
   void CopySelectedRow();  // also Ctrl+C
   void CopyAllRows();
   // Ctrl+V and 粘贴: the clipboard's text as a document; its citations replace the rows (a
-  // text without any, or longer than kMaxPasteBytes, leaves them and says so).
+  // text without any, or longer than kMaxPasteBytes, leaves them and says so). Rows that
+  // were looked up are replaced only when the user says so.
   void Paste();
   void ExportCsv();
   void ExportXlsx();
-  // The .docx or .xlsx the rows came from, with its citations marked, as a copy beside it;
-  // rows not looked up yet are looked up first and the copy is written once they are.
-  void ExportMarkedDocument();
+  // The .docx or .xlsx the rows came from, with its citations marked (and in a Word
+  // document, with `replace`, the superseded ones replaced as tracked changes), as a copy
+  // beside it; rows not looked up yet are looked up first and the copy is written once they
+  // are.
+  void ExportMarkedDocument(bool replace = false);
   // What the rows' document needs changed: a workbook, or CSV when the chosen name ends so.
   void ExportChanges();
   // The selected row's search on the site, in the browser.
   void OpenSearchPage();
+  // 查询网站…: shows the site's address, and takes and keeps another in the settings file.
+  void ChangeSiteAddress();
+  // The settings file the site's address is kept in (platform::SettingsFilePath() unless set).
+  void SetSettingsFile(std::string path) { settings_file_ = std::move(path); }
   // The rows left 未知 because the site could not be asked or the lookup was ended.
   void RequeryFailedRows();
 
@@ -121,14 +128,20 @@ class WindowLogic {
   void UpdateRetryHint();
   std::string DialogDirectory() const;
   // Asks where to write the `extension` file and writes what `contents` gives (nothing when
-  // it gives nothing); true when written.
+  // it gives nothing); the path when written.
   template <typename Contents>
-  bool Export(const char* extension, Contents contents);
+  std::optional<std::string> Export(const char* extension, Contents contents);
   // The same proposing `name`; `contents` also gets the chosen path.
   template <typename Contents>
-  bool ExportAs(const std::string& name, Contents contents);
+  std::optional<std::string> ExportAs(const std::string& name, Contents contents);
+  // Where a file went, and how many of its cells Excel made the writer cut.
+  void ShowSaved(const std::string& path, std::size_t cells_cut = 0);
+  int RowsWithResults() const;
   bool BatchActive() const;
-  void WriteMarkedCopy(const std::string& source, const std::string& target);
+  void WriteMarkedCopy(const std::string& source, const std::string& target, bool replace);
+  // Whether the rows removed since the import may be left out of what is written: none
+  // were, or the user says so.
+  bool GoOnWithoutRemovedRows();
 
   WindowView& view_;
   WindowTable& table_;
@@ -139,9 +152,12 @@ class WindowLogic {
   std::unique_ptr<BatchProgress> progress_;
   std::string last_file_;  // the file chosen or dropped last, for the dialogs
   std::string rows_file_;  // the file the rows were imported from; empty after a paste
+  int imported_rows_ = 0;  // how many rows the last import or paste made
+  std::string settings_file_;
   // A marked copy waiting for its rows' lookups: the document and where to write.
   struct PendingMark {
     std::string source, target;
+    bool replace = false;
   };
   std::optional<PendingMark> pending_mark_;
   bool single_query_running_ = false;

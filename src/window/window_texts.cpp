@@ -1,5 +1,6 @@
 #include "window/window_texts.h"
 
+#include "rows/reason.h"
 #include "window/layout.h"
 
 namespace kelvaro {
@@ -12,6 +13,10 @@ std::string ProgressTitle(int done, int total) {
       .append(std::to_string(total))
       .append(" \u2013 ")
       .append(WindowTitle());
+}
+
+std::string RefusalTitle(int rows_left) {
+  return RefusalStopWords(rows_left).append(" \u2013 ").append(WindowTitle());
 }
 
 std::string ReadErrorText(const std::string& path, const std::string& reason) {
@@ -27,7 +32,57 @@ std::string MarkErrorText(const std::string& reason) {
 }
 
 std::string OpenPageErrorText(const std::string& address) {
-  return std::string("无法打开网页：").append(address);
+  return std::string("无法打开浏览器，请将网址复制到浏览器中打开：").append(address);
+}
+
+std::string SavedText(const std::string& path) { return std::string("已保存到：").append(path); }
+
+std::string ReplaceResultsText(int rows_with_results) {
+  return std::string("表格中有 ")
+      .append(std::to_string(rows_with_results))
+      .append(" 行已有查询结果，粘贴将替换表格中的全部行。是否继续？");
+}
+
+std::string RemovedRowsText(int removed) {
+  return std::string("导入后已从表格中删除 ")
+      .append(std::to_string(removed))
+      .append(" 行，这些行不会出现在导出的文件中。是否继续？");
+}
+
+std::string BadAddressText(const std::string& address, AddressProblem problem) {
+  const char* why = "";
+  switch (problem) {
+    case AddressProblem::kNone:
+      break;
+    case AddressProblem::kEmpty:
+      why = "地址为空";
+      break;
+    case AddressProblem::kCharacters:
+      why = "地址中不能有空格、控制字符或非 ASCII 字符";
+      break;
+    case AddressProblem::kScheme:
+      why = "地址须以 http:// 或 https:// 开头";
+      break;
+    case AddressProblem::kHost:
+      why = "缺少主机名，或主机名中有不允许的字符";
+      break;
+    case AddressProblem::kPort:
+      why = "端口须为 1 到 65535 之间的数字";
+      break;
+    case AddressProblem::kQuery:
+      why = "地址中不能有 ? 或 #";
+      break;
+  }
+  return std::string("网站地址无效：").append(address).append("：").append(why);
+}
+
+std::string SiteSavedText(const std::string& settings_file, const std::string& address,
+                          const std::string& next_start) {
+  std::string text = SavedText(settings_file).append("\n此后的查询使用 ").append(address);
+  if (next_start != address) {
+    text.append("\n环境变量 KELVARO_SITE 已设定，下次启动时仍使用 ").append(next_start);
+  }
+  return text;
 }
 
 std::string RetryHint(int site_failures) {

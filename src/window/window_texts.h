@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "rows/verdicts.h"
+#include "site/site_settings.h"
 
 namespace kelvaro {
 
@@ -14,6 +15,9 @@ namespace kelvaro {
 const char* WindowTitle();
 // The title while batches run: "done/total – " before the usual title.
 std::string ProgressTitle(int done, int total);
+// The title after a batch that stopped asking because the site refused it:
+// "网站拒绝查询，已停止：N 行未查询 – " before the usual title.
+std::string RefusalTitle(int rows_left);
 
 inline constexpr char kErrorCaption[] = "错误";
 // "无法读取文件：<path>：<why>"
@@ -28,8 +32,28 @@ inline constexpr char kChangeListName[] = "修改清单";
 inline constexpr char kMarkedOverOriginal[] = "核查后的文档不能覆盖原文件，请另选文件名";
 // "无法导出核查后的文档：<why>"
 std::string MarkErrorText(const std::string& reason);
-// "无法打开网页：<address>"
+// No browser took the address: "无法打开浏览器，请将网址复制到浏览器中打开：<address>"
 std::string OpenPageErrorText(const std::string& address);
+// After a file was written, caption kNoticeCaption: "已保存到：<path>"
+std::string SavedText(const std::string& path);
+// The caption of a question whose answer decides whether the window goes on.
+inline constexpr char kConfirmCaption[] = "确认";
+// Before a paste replaces rows that were looked up.
+std::string ReplaceResultsText(int rows_with_results);
+// Before a marked copy or a change list, which leave out the rows removed since the import.
+std::string RemovedRowsText(int removed);
+// 查询网站…: the dialog that shows the address in use and takes another.
+inline constexpr char kSiteCaption[] = "查询网站";
+inline constexpr char kSitePrompt[] =
+    "查询网站的地址（以 http:// 或 https:// 开头，如 http://host:port）：";
+// "网站地址无效：<address>：<why>"
+std::string BadAddressText(const std::string& address, AddressProblem problem);
+// "已保存到：<file>", then "此后的查询使用 <address>" on a line of its own; when KELVARO_SITE
+// decides the next start's address (`next_start`), a line that says so.
+std::string SiteSavedText(const std::string& settings_file, const std::string& address,
+                          const std::string& next_start);
+// No folder for the settings file (no home folder, no APPDATA).
+inline constexpr char kNoSettingsFolder[] = "找不到保存设置的文件夹";
 // A paste that holds no standard number leaves the table as it was.
 inline constexpr char kNothingToPaste[] = "剪贴板中没有标准编号";
 // A paste longer than WindowLogic::kMaxPasteBytes leaves the table as it was.

@@ -26,6 +26,14 @@ class WindowView {
   virtual void SetToolTip(ControlId id, const std::string& text) = 0;
   // A modal error message.
   virtual void ShowError(const std::string& caption, const std::string& text) = 0;
+  // A modal message that something was done.
+  virtual void ShowNotice(const std::string& caption, const std::string& text) = 0;
+  // A modal question: true when the user chose to go on, false to stop.
+  virtual bool Confirm(const std::string& caption, const std::string& text) = 0;
+  // A modal line of text under `prompt`, starting as `initial`: what the user confirmed,
+  // nothing on cancel.
+  virtual std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
+                                             const std::string& initial) = 0;
   // The open-file dialog, starting in `directory` with `last_file` (the file chosen last,
   // may be empty) selected: the chosen file's full path, nothing on cancel.
   virtual std::optional<std::string> ChooseFileToOpen(const std::string& directory,
@@ -49,21 +57,25 @@ class WindowView {
 }  // namespace kelvaro
 
 // What a toolkit's window declares to be a WindowView.
-#define KELVARO_WINDOW_VIEW_OVERRIDES                                                      \
-  bool IsOpen() const override;                                                            \
-  void SetTitle(const std::string& title) override;                                        \
-  std::string ControlText(ControlId id) const override;                                    \
-  void SetControlText(ControlId id, const std::string& text) override;                     \
-  void AppendControlText(ControlId id, const std::string& text) override;                  \
-  void EnableControl(ControlId id, bool enabled) override;                                 \
-  void SetToolTip(ControlId id, const std::string& text) override;                         \
-  void ShowError(const std::string& caption, const std::string& text) override;            \
-  std::optional<std::string> ChooseFileToOpen(const std::string& directory,                \
-                                              const std::string& last_file) override;      \
-  std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) override; \
-  void PutOnClipboard(const std::string& text) override;                                   \
-  std::string ClipboardText() override;                                                    \
-  int SelectedRow() const override;                                                        \
-  bool OpenUrl(const std::string& url) override;                                           \
-  void StartTimer(int interval_ms) override;                                               \
+#define KELVARO_WINDOW_VIEW_OVERRIDES                                                       \
+  bool IsOpen() const override;                                                             \
+  void SetTitle(const std::string& title) override;                                         \
+  std::string ControlText(ControlId id) const override;                                     \
+  void SetControlText(ControlId id, const std::string& text) override;                      \
+  void AppendControlText(ControlId id, const std::string& text) override;                   \
+  void EnableControl(ControlId id, bool enabled) override;                                  \
+  void SetToolTip(ControlId id, const std::string& text) override;                          \
+  void ShowError(const std::string& caption, const std::string& text) override;             \
+  void ShowNotice(const std::string& caption, const std::string& text) override;            \
+  bool Confirm(const std::string& caption, const std::string& text) override;               \
+  std::optional<std::string> AskText(const std::string& caption, const std::string& prompt, \
+                                     const std::string& initial) override;                  \
+  std::optional<std::string> ChooseFileToOpen(const std::string& directory,                 \
+                                              const std::string& last_file) override;       \
+  std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) override;  \
+  void PutOnClipboard(const std::string& text) override;                                    \
+  std::string ClipboardText() override;                                                     \
+  int SelectedRow() const override;                                                         \
+  bool OpenUrl(const std::string& url) override;                                            \
+  void StartTimer(int interval_ms) override;                                                \
   void StopTimer() override;

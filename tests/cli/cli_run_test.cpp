@@ -87,7 +87,8 @@ Table JsonTable(const std::string& out, std::string& error) {
   for (auto& row : rows) {
     if (!row.is_object()) continue;
     for (const char* key :
-         {"source", "title_matches", "coming", "effective", "site_edition", "edition_matches"}) {
+         {"source", "title_matches", "coming", "effective", "site_edition", "edition_matches",
+          "replaced_by"}) {
       row.erase(key);
     }
   }
@@ -128,7 +129,7 @@ Table Without(const Table& table, const std::string& status) {
 
 class CliTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { site_ = new test::SampleSite(); }
+  static void SetUpTestSuite() { site_ = new test::SampleSite({"--today", "2026-12-01"}); }
   static void TearDownTestSuite() {
     delete site_;
     site_ = nullptr;
@@ -187,7 +188,7 @@ TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
     const ProcessResult r = RunCli({"check", "--json", "--site", Prefix(), c.input});
     EXPECT_EQ(r.exit_code, 0);
     const nlohmann::ordered_json json = Json(r.out);
-    EXPECT_EQ(json.size(), 14u);  // with "reason" and the verdict's four
+    EXPECT_EQ(json.size(), 15u);  // with "reason" and the verdict's five
     EXPECT_EQ(Str(json, "input"), c.input);
     EXPECT_EQ(Str(json, "keyword"), c.keyword);
     EXPECT_EQ(Str(json, "status"), c.status);
@@ -218,6 +219,27 @@ TEST_F(CliTest, SiteComesFromTheOptionThenTheEnvironment) {
   EXPECT_EQ(Str(unreachable, "reason"), "network");
   EXPECT_NE(Str(unreachable, "error"), "");
   EXPECT_EQ(Str(unreachable, "address"), "http://127.0.0.1:9/s.jsp?keyword=GB50016&pageNum=1");
+}
+
+// The site refusing after one answer: the second lookup is a failure that says so, never
+// "not listed", and --strict counts it as the site failing.
+TEST(CliRefusal, CheckSaysTheSiteRefused) {
+  test::SampleSite site({"--refuse-after", "1", "--refuse-window", "3600"});
+  const std::vector<std::string> check = {"check", "--json", "--site", site.prefix(),
+                                          "GB 50016-2014"};
+  EXPECT_EQ(Str(Json(RunCli(check).out), "status"), "现行");
+  const ProcessResult refused = RunCli(check);
+  EXPECT_EQ(refused.exit_code, 0);
+  const nlohmann::ordered_json json = Json(refused.out);
+  EXPECT_EQ(Str(json, "status"), "未知");
+  EXPECT_EQ(Str(json, "reason"), "refused");
+  TempDir dir;
+  const std::string list = dir.Write("list.txt", "GB 50016-2014\n");
+  const ProcessResult strict =
+      RunCli({"batch", "--strict", "--reasons", "--site", site.prefix(), list});
+  EXPECT_EQ(strict.exit_code, 3);
+  EXPECT_NE(strict.out.find("\trefused"), std::string::npos) << strict.out;
+  EXPECT_NE(strict.err.find("1 查询失败"), std::string::npos) << strict.err;
 }
 
 TEST(CliTls, CertificatesAreCheckedUnlessTheUserOptsOut) {
@@ -746,8 +768,8 @@ TEST_F(CliTest, ChangesListsEachStandardNeedingAttentionOnce) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out,
             "序号\t原文\t出处\t结论\t建议改为\t查询结果网页\n"
-            "1\tGB/T50001-2010\t第 1 行；第 4 行\t有新标准\t《房屋建筑制图统一标准》GB/T "
-            "50001-2017\t" +
+            "1\tGB/T50001-2010\t第 1 行；第 4 行\t有新标准：新标准即将实施：GB/T 50001-2024"
+            "（2027-03-01 实施）\t《房屋建筑制图统一标准》GB/T 50001-2017\t" +
                 Prefix() +
                 "/s.jsp?keyword=GBT50001&pageNum=1\n"
                 "2\tGB/T99999-2010\t第 3 行\t未收录：网站未收录该编号\t\t" +

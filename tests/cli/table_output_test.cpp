@@ -115,7 +115,8 @@ TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
   rows[3].judgement.notes = {
       ComingStandard{"GB 1-2024", "T2", "2027-03-01"}, "2018年版", false, {}, true};
   const std::string none =
-      ", \"coming\": null, \"effective\": \"\", \"site_edition\": \"\", \"edition_matches\": null}";
+      ", \"coming\": null, \"effective\": \"\", \"site_edition\": \"\", \"edition_matches\": null, "
+      "\"replaced_by\": null}";
   const std::string source =
       "\"source\": {\"number\": \"GB 1-2000\", \"code\": \"\", \"serial\": \"\", \"year\": \"\", "
       "\"full_year\": 0, \"edition\": \"\", \"amendment\": \"\", \"title\": \"T\", \"text\": \"\", "
@@ -141,7 +142,8 @@ TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
                 none + ",\n" + cited + "\"T\", \"reason\": \"\", " + source +
                 ", \"title_matches\": true, \"coming\": {\"number\": \"GB 1-2024\", "
                 "\"title\": \"T2\", \"effective\": \"2027-03-01\"}, \"effective\": \"\", "
-                "\"site_edition\": \"2018年版\", \"edition_matches\": false}\n]\n");
+                "\"site_edition\": \"2018年版\", \"edition_matches\": false, \"replaced_by\": "
+                "null}\n]\n");
   EXPECT_EQ(FormatTable(Format::kJson, {}), "[]\n");
 }
 
@@ -218,7 +220,23 @@ TEST(Formats, CheckJsonKeepsTheKeyOrder) {
             "  \"address\": \"http://x/s.jsp?keyword=k&pageNum=1\",\n  \"status\": \"现行\",\n"
             "  \"number\": \"N\",\n  \"title\": \"T\\n\",\n  \"release_date\": \"D\",\n"
             "  \"department\": \"P\",\n  \"reason\": \"found\",\n  \"coming\": null,\n"
-            "  \"effective\": \"\",\n  \"site_edition\": \"\",\n  \"edition_matches\": null\n}\n");
+            "  \"effective\": \"\",\n  \"site_edition\": \"\",\n  \"edition_matches\": null,\n"
+            "  \"replaced_by\": null\n}\n");
+}
+
+// A withdrawn standard's successor, trimmed as every field written out.
+TEST(Formats, VerdictFieldsGiveTheSuccessor) {
+  Judgement judgement;
+  judgement.verdict = Verdict::kWithdrawn;
+  ListedStandard successor;
+  successor.number = "GB 50016-2014 ";
+  successor.title = Gbk(u8"建筑设计防火规范");
+  successor.status = Gbk(u8"现行");
+  judgement.replaced_by = successor;
+  const auto fields = VerdictFields(judgement);
+  ASSERT_EQ(fields.back().first, "replaced_by");
+  EXPECT_EQ(fields.back().second.dump(-1, ' ', false),
+            "{\"number\":\"GB 50016-2014\",\"title\":\"建筑设计防火规范\",\"status\":\"现行\"}");
 }
 
 TEST(Formats, ReportForTerminalWritesLfLinesAndEscapesControls) {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/environment.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 
@@ -105,6 +106,37 @@ TEST(WriteWholeFile, TheNullDeviceTakesEverything) {
   std::string error;
   EXPECT_TRUE(platform::WriteWholeFile(kNullDevice, std::string(1 << 20, 'x'), error)) << error;
   EXPECT_EQ(error, "");
+}
+
+TEST(SettingsFilePath, LiesInTheSystemsFolderForSettings) {
+#ifdef _WIN32
+  const test::ScopedEnvironment appdata("APPDATA", "C:\\Users\\u\\AppData\\Roaming");
+  EXPECT_EQ(platform::SettingsFilePath(), "C:\\Users\\u\\AppData\\Roaming\\Kelvaro\\settings.ini");
+#else
+  const test::ScopedEnvironment home("HOME", "/home/u");
+  {
+    const test::ScopedEnvironment config("XDG_CONFIG_HOME", "/x/config");
+    EXPECT_EQ(platform::SettingsFilePath(), "/x/config/kelvaro/settings.ini");
+  }
+  // An unset, empty or relative XDG_CONFIG_HOME is the folder in the home folder.
+  for (const char* ignored : {static_cast<const char*>(nullptr), "", "relative/config"}) {
+    const test::ScopedEnvironment config("XDG_CONFIG_HOME", ignored);
+    EXPECT_EQ(platform::SettingsFilePath(), "/home/u/.config/kelvaro/settings.ini");
+  }
+#endif
+}
+
+TEST(MakeDirectories, MakesEveryMissingFolderAndRefusesAFileInTheWay) {
+  test::TempDir dir;
+  std::string error;
+  EXPECT_TRUE(platform::MakeDirectories(dir.File("a/b/c"), error)) << error;
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b/c")));
+  EXPECT_TRUE(platform::MakeDirectories(dir.File("a/b/c"), error)) << error;
+  const std::string file = dir.Write("f", "x");
+  for (const std::string& path : {file, file + "/sub"}) {
+    EXPECT_FALSE(platform::MakeDirectories(path, error)) << path;
+    EXPECT_NE(error, "") << path;
+  }
 }
 
 }  // namespace

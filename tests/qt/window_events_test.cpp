@@ -27,14 +27,18 @@
 #include <string>
 #include <thread>
 
+#include "platform/files.h"
 #include "qt/dialog_seams.h"
 #include "qt/program.h"
 #include "qt_test_app.h"
 #include "query/changes.h"
 #include "rows/columns.h"
 #include "rows/verdicts.h"
+#include "site/standard_site.h"
+#include "support/environment.h"
 #include "support/sites.h"
 #include "text/encoding.h"
+#include "window/window_texts.h"
 
 namespace kelvaro {
 namespace {
@@ -151,6 +155,66 @@ TEST_F(WindowEventsTest, CtrlVImportsTheClipboardsCitationsAndTheirTooltipsShow)
             "第 1 行：《建筑设计防火规范》GB 50016-2014");
 }
 
+// The window's questions and notices reach the user through Qt's boxes.
+TEST_F(WindowEventsTest, APasteOverLookedUpRowsAsksAndAnExportSaysWhereItWrote) {
+  AddRows(1);
+  Judgement judgement;
+  judgement.verdict = Verdict::kCurrent;
+  table().SetJudgementById(table().RowIds().front(), judgement);
+  QStringList asked;
+  SetConfirmer([&](const QString&, const QString& text) {
+    asked << text;
+    return false;
+  });
+  QGuiApplication::clipboard()->setText(QStringLiteral("GB 50016-2014"));
+  window()->table_action(TableCommand::kPaste)->trigger();
+  SetConfirmer(nullptr);
+  EXPECT_EQ(asked, QStringList{QString::fromStdString(ReplaceResultsText(1))});
+  EXPECT_EQ(GbkToUtf8(table().GetCellText(0, 1)), "GB 1-2010");
+
+  const QString path = QDir(directory_.path()).filePath(QStringLiteral("结果.csv"));
+  SetSaveFileChooser([&](const QString&) { return std::optional<QString>(path); });
+  QStringList notices;
+  SetNoticeReporter([&](const QString&, const QString& text) { notices << text; });
+  window()->table_action(TableCommand::kExportCsv)->trigger();
+  SetSaveFileChooser(nullptr);
+  SetNoticeReporter(nullptr);
+  EXPECT_EQ(notices, QStringList{QString::fromStdString(SavedText(path.toStdString()))});
+  EXPECT_TRUE(QFile::exists(path));
+}
+
+// 查询网站…: the address in use is shown; a new one is used at once and kept where the next
+// start (and the command line) reads it.
+TEST_F(WindowEventsTest, TheSiteItemShowsTheAddressAndKeepsANewOneInTheSettingsFile) {
+  const test::ScopedEnvironment no_env("KELVARO_SITE", nullptr);
+  const test::ScopedEnvironment config("XDG_CONFIG_HOME", QFile::encodeName(directory_.path()));
+  window()->logic().SetSettingsFile(platform::SettingsFilePath());
+  const std::string before = window()->logic().site().prefix;
+  QStringList shown;
+  SetTextAsker([&](const QString&, const QString&, const QString& initial) {
+    shown << initial;
+    return std::optional<QString>(QStringLiteral("http://std.example:8080"));
+  });
+  QStringList notices;
+  SetNoticeReporter([&](const QString&, const QString& text) { notices << text; });
+  emit view()->customContextMenuRequested(QPoint(10, 10));
+  QAction* item = window()->table_action(TableCommand::kSiteAddress);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(Utf8(item->text()), "查询网站…");
+  EXPECT_TRUE(item->isEnabled());
+  item->trigger();
+  window()->table_menu()->hide();
+  SetTextAsker(nullptr);
+  SetNoticeReporter(nullptr);
+  EXPECT_EQ(shown, QStringList{QString::fromStdString(before)});
+  EXPECT_EQ(window()->logic().site().prefix, "http://std.example:8080");
+  const QString file = QDir(directory_.path()).filePath(QStringLiteral("kelvaro/settings.ini"));
+  EXPECT_TRUE(QFile::exists(file));
+  ASSERT_EQ(notices.size(), 1);
+  EXPECT_TRUE(notices[0].contains(file)) << Utf8(notices[0]);
+  EXPECT_EQ(ResolveSite().prefix, "http://std.example:8080");
+}
+
 TEST_F(WindowEventsTest, TheStatusCellsTooltipFollowsAWorkersReason) {
   AddRows(1);
   const RowId id = table().RowIds().front();
@@ -259,6 +323,29 @@ TEST(QtDialogTest, OpenDialogIsNonNativeForAnExistingFileStartingWhereAsked) {
     poll.start(20);
     const std::optional<QString> chosen = ChooseFileToOpen(nullptr, dir.path(), file);
     EXPECT_EQ(chosen, accept ? std::optional<QString>(file) : std::nullopt);
+  }
+}
+
+// xdg-open's exit status says whether a browser took the address (3: no browser found).
+TEST(QtDialogTest, TheBrowserOpenerTellsWhetherTheProgramTookTheAddress) {
+  TestApp();
+  QTemporaryDir dir;
+  const struct {
+    const char* script;  // the opener's body; null: no such program
+    bool opened;
+  } cases[] = {{"exit 0", true}, {"exit 3", false}, {"kill -9 $$", false}, {nullptr, false}};
+  for (const auto& c : cases) {
+    const QString program = QDir(dir.path()).filePath(QStringLiteral("opener"));
+    QFile::remove(program);
+    if (c.script != nullptr) {
+      std::ofstream(QFile::encodeName(program).toStdString())
+          << "#!/bin/sh\n[ \"$1\" = 'http://h/s.jsp?keyword=GB%201' ] || exit 9\n"
+          << c.script << "\n";
+      QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    EXPECT_EQ(OpenWithProgram(program, QUrl::fromEncoded("http://h/s.jsp?keyword=GB%201"), 60000),
+              c.opened)
+        << (c.script != nullptr ? c.script : "no program");
   }
 }
 

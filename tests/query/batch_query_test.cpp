@@ -317,9 +317,36 @@ TEST_F(BatchQueryConcurrency, RepeatedKeywordsMakeOneRequestEachButFailuresAreAs
   EXPECT_EQ(failed, 1);
 }
 
+// A batch whose site has refused it again and again asks nothing more: its rows stay as they
+// were and are counted, but a page the batch already holds still answers.
+TEST_F(BatchQueryConcurrency, StoppedByRefusalsLeavesRowsUnasked) {
+  site_.Add("GBT50001", {"GB/T 50001-2010", "t"});
+  AddRows({"GB/T 50001-2010", "GB/T 50103-2010", "GB/T 50106-2010"});
+  services_.store = std::make_shared<MemoryLookupStore>();
+  services_.store->Keep(services_.site, "GBT50001",
+                        FetchCurrentStandard(services_.site, "GBT50001"));
+  int waits = 0;
+  services_.pace = std::make_shared<RequestPace>([&](std::chrono::milliseconds) { ++waits; });
+  for (int i = 0; i < kRefusalsBeforeStop; ++i) {
+    ASSERT_TRUE(services_.pace->BeforeRequest());
+    services_.pace->Answered(true);
+  }
+  const std::size_t before = site_.Requested().size();
+
+  RunQuery("2");
+
+  EXPECT_EQ(site_.Requested().size(), before);
+  EXPECT_EQ(services_.pace->Unasked(), 2);
+  const auto rows = table_.Snapshot();
+  EXPECT_EQ(rows[0].judgement.verdict, Verdict::kCurrent);
+  EXPECT_EQ(rows[1].judgement.verdict, Verdict::kNone);
+  EXPECT_EQ(rows[2].judgement.verdict, Verdict::kNone);
+  EXPECT_EQ(waits, kRefusalsBeforeStop - 1);
+}
+
 TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   site_.Add("GBT50001", {"GB/T 50001-2010", "t"});
-  site_.Add("GBT12", {"G 1-2", "g"});
+  site_.Add("GBT12", {"GB/T 1-2", "g"});
   // "", 4 bytes, 4 bytes after cleaning, then two rows that do search.
   AddRows({"", "ABCD", " 1-2/3.4 ", "GB/T 1-2", "GB/T50001-2010"});
   // Stale results of an earlier run must be replaced, not kept.
@@ -340,7 +367,7 @@ TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {
   }
   // "GB/T 1-2" cleans to GBT12 (5 bytes) and has no year: searched whole, undetermined.
   EXPECT_EQ(rows[3].cells[2], StatusWord(Verdict::kNotListed));
-  EXPECT_EQ(rows[3].cells[3], "G 1-2");
+  EXPECT_EQ(rows[3].cells[3], "GB/T 1-2");
   EXPECT_EQ(rows[4].cells[2], StatusWord(Verdict::kCurrent));
   auto requested = site_.Requested();
   std::sort(requested.begin(), requested.end());

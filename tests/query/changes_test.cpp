@@ -84,6 +84,28 @@ std::string Address(const std::string& keyword) {
   return std::string(kPrefix) + "/s.jsp?keyword=" + keyword + "&pageNum=1";
 }
 
+// A withdrawn standard whose detail page names its successor: that is what to write instead.
+TEST_F(ChangeListTest, WithdrawnSuggestsItsSuccessor) {
+  TableRow withdrawn = Cited("《高层民用建筑设计防火规范》GB 50045-95", Paragraph(1),
+                             Verdict::kWithdrawn, Outcome::kWithdrawn);
+  ListedStandard successor;
+  successor.number = "GB 50016-2014";
+  successor.title = Utf8ToGbk("建筑设计防火规范");
+  withdrawn.judgement.replaced_by = successor;
+  withdrawn.judgement.reason.successor = successor.number;
+  withdrawn.cells[ColumnIndex(Column::kLatestNumber)] = LatestNumber(withdrawn.judgement);
+  withdrawn.cells[ColumnIndex(Column::kLatestTitle)] = LatestTitle(withdrawn.judgement);
+  const TableRow unknown =
+      Cited("GBJ 16-87", Paragraph(2), Verdict::kWithdrawn, Outcome::kWithdrawn);
+
+  const std::vector<ChangeEntry> entries = ChangeList({withdrawn, unknown});
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].verdict, "已废止，被 GB 50016-2014 代替");
+  EXPECT_EQ(entries[0].suggestion, "《建筑设计防火规范》GB 50016-2014");
+  EXPECT_EQ(entries[1].verdict, "已废止：网站列为废止，无现行版本");
+  EXPECT_EQ(entries[1].suggestion, "");
+}
+
 TEST_F(ChangeListTest, OneEntryPerStandardNeedingAttentionInImportOrder) {
   TableRow superseded = Cited("《钢结构设计规范》GB 50017-2003", Paragraph(1), Verdict::kSuperseded,
                               Outcome::kFound, "GB 50017-2017", "钢结构设计标准");

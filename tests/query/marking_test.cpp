@@ -55,6 +55,21 @@ TableRow NotInForce() {
   return row;
 }
 
+// Withdrawn, and its detail page names the standard that replaced it.
+TableRow WithdrawnWithASuccessor() {
+  TableRow row =
+      Row("《高层民用建筑设计防火规范》GB 50045-95", Verdict::kWithdrawn, Outcome::kWithdrawn);
+  ListedStandard successor;
+  successor.number = "GB 50016-2014";
+  successor.title = Utf8ToGbk("建筑设计防火规范");
+  successor.standing = Standing::kCurrent;
+  row.judgement.replaced_by = successor;
+  row.judgement.reason.successor = successor.number;
+  row.cells[ColumnIndex(Column::kLatestNumber)] = LatestNumber(row.judgement);
+  row.cells[ColumnIndex(Column::kLatestTitle)] = LatestTitle(row.judgement);
+  return row;
+}
+
 const RowNotes kOtherEdition{std::nullopt, "2018年版", false};
 const RowNotes kSameEdition{std::nullopt, "2018年版", true};
 const RowNotes kComing{ComingStandard{"GB 50017-2024", "", "2027-03-01"}, "", std::nullopt};
@@ -124,6 +139,11 @@ INSTANTIATE_TEST_SUITE_P(
         MarkCase{"WithdrawnNeverReplaced",
                  Row("《钢结构设计规范》GB 50017-2003", Verdict::kWithdrawn, Outcome::kWithdrawn),
                  true, Mark(Verdict::kWithdrawn, "已废止：网站列为废止，无现行版本")},
+        MarkCase{"WithdrawnWithASuccessor", WithdrawnWithASuccessor(), false,
+                 Mark(Verdict::kWithdrawn, "已废止，被 GB 50016-2014 代替")},
+        MarkCase{"WithdrawnReplacedByItsSuccessor", WithdrawnWithASuccessor(), true,
+                 Mark(Verdict::kWithdrawn, "已废止，被 GB 50016-2014 代替", "GB 50016-2014",
+                      "建筑设计防火规范")},
         MarkCase{"NotInForce", NotInForce(), true,
                  Mark(Verdict::kNotInForce, "尚未实施：实施日期 2027-03-01")},
         MarkCase{"NotListed", Row("GB 50017-2003", Verdict::kNotListed, Outcome::kNotFound), true,

@@ -99,15 +99,16 @@ int Count(const std::string& text, const std::string& piece) {
   return n;
 }
 
-TEST(SampleSiteServer, AnswersResultPagesInTheParsedLayout) {
-  SampleSite site({"--today", "2026-12-01"});
+// The rows Kelvaro's first pages were drawn from, still served for the readers' tests.
+TEST(SampleSiteServer, AnswersResultPagesInTheFormerLayout) {
+  SampleSite site({"--today", "2026-12-01", "--shape", "old"});
   RawConnection c(site.port());
   ASSERT_TRUE(c.connected());
   const std::string answer = c.Get("/s.jsp?keyword=GBT50001&pageNum=1");
   EXPECT_EQ(StatusOf(answer), 200);
   EXPECT_NE(answer.find("Content-Type: text/html; charset=GBK\r\n"), std::string::npos);
   const std::string body = BodyOf(answer);
-  EXPECT_EQ(Count(body, "<tr bgcolor="), 3);
+  EXPECT_EQ(Count(body, "<tr bgcolor="), 4);
   EXPECT_EQ(Count(body, kCurrentCell), 1);
   EXPECT_EQ(Count(body, Gbk(u8"作废")), 2);
   const CurrentStandardRecord r = ParseResultPage(body);
@@ -121,21 +122,97 @@ TEST(SampleSiteServer, AnswersResultPagesInTheParsedLayout) {
       ReadResultRows(BodyOf(c.Get("/s.jsp?keyword=GBT50353&pageNum=1")));
   ASSERT_EQ(rows.size(), 3u);
   const Standing standings[] = {Standing::kWithdrawn, Standing::kCurrent, Standing::kComing};
+  EXPECT_EQ(rows[0].detail.rfind("detail.jsp?id=", 0), 0u);
   for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].standing, standings[i]) << i;
   EXPECT_EQ(rows[2].number, "GB/T 50353-2024");
   EXPECT_EQ(rows[2].effective_date, "2027-03-01");
 }
 
+// The page as the site writes it: the count line, a header row, five cells a row.
+TEST(SampleSiteServer, AnswersResultPagesAsTheSiteWritesThem) {
+  SampleSite site({"--today", "2026-12-01"});
+  RawConnection c(site.port());
+  const std::string answer = c.Get("/s.jsp?keyword=GBT50001&pageNum=1");
+  EXPECT_EQ(StatusOf(answer), 200);
+  const std::string body = BodyOf(answer);
+  EXPECT_NE(body.find(Gbk(u8"共有4条符合状态条件的标准，共1页")), std::string::npos);
+  EXPECT_NE(body.find(Gbk(u8"<td>标准编号</td><td>标准名称</td>")), std::string::npos);
+  const PageRecords page = NationalSitePages().ReadPage(body);
+  EXPECT_EQ(page.kind, PageKind::kResults);
+  ASSERT_EQ(page.listed.size(), 4u);
+  const ListedStandard& current = page.listed[2];
+  EXPECT_EQ(current.number, "GB/T 50001-2017");
+  EXPECT_EQ(current.title, Gbk(u8"房屋建筑制图统一标准"));
+  EXPECT_EQ(current.department, Gbk(u8"住房和城乡建设部"));
+  EXPECT_EQ(current.release_date, "2017-09-27");
+  EXPECT_EQ(current.effective_date, "2018-05-01");
+  EXPECT_EQ(current.standing, Standing::kCurrent);
+  EXPECT_EQ(page.listed[3].standing, Standing::kComing);
+  EXPECT_EQ(page.listed[3].effective_date, "2027-03-01");
+  EXPECT_EQ(page.record.number, "GB/T 50001-2017");
+
+  // Its detail page says what it replaced, the label in a <strong> or a <span class="sh14">.
+  const std::string detail = BodyOf(c.Get(NationalSitePages().DetailAddress("", current.detail)));
+  EXPECT_NE(detail.find(Gbk(u8"替代情况：</")), std::string::npos);
+  EXPECT_NE(detail.find(Gbk(u8"代替GB/T 50001-2010")), std::string::npos);
+  const std::string withdrawn =
+      BodyOf(c.Get(NationalSitePages().DetailAddress("", page.listed[0].detail)));
+  EXPECT_NE(withdrawn.find(Gbk(u8"被GB/T 50001-2010代替")), std::string::npos);
+  const bool strong = detail.find("<strong>" + Gbk(u8"替代情况：")) != std::string::npos;
+  const bool span =
+      withdrawn.find("<span class=\"sh14\">" + Gbk(u8"替代情况：")) != std::string::npos;
+  EXPECT_NE(strong, span) << "one of each";
+
+  // No hit, and the fictional standard whose detail page is missing.
+  const PageRecords none =
+      NationalSitePages().ReadPage(BodyOf(c.Get("/s.jsp?keyword=ZZ99999&pageNum=1")));
+  EXPECT_EQ(none.kind, PageKind::kNoHit);
+  const std::vector<ListedStandard> missing =
+      ReadResultRows(BodyOf(c.Get("/s.jsp?keyword=GBT99003&pageNum=1")));
+  ASSERT_EQ(missing.size(), 1u);
+  EXPECT_EQ(StatusOf(c.Get(missing[0].detail)), 404);
+}
+
+// "JGJ8" finds JGJ 8-…, JGJ 80-… and JGJ 81-…, the longer namesakes first: JGJ 8 itself only
+// on the second page.
+TEST(SampleSiteServer, ShortSerialsListAfterTheirLongerNamesakes) {
+  SampleSite site;
+  RawConnection c(site.port());
+  const PageRecords first =
+      NationalSitePages().ReadPage(BodyOf(c.Get("/s.jsp?keyword=JGJ8&pageNum=1")));
+  ASSERT_EQ(first.listed.size(), 25u);
+  EXPECT_EQ(first.page_count, 2);
+  EXPECT_EQ(first.listed[0].number, "JGJ 80-91");
+  EXPECT_EQ(first.record.number, "JGJ 80-2016");
+  const PageRecords second =
+      NationalSitePages().ReadPage(BodyOf(c.Get("/s.jsp?keyword=JGJ8&pageNum=2")));
+  ASSERT_EQ(second.listed.size(), 3u);
+  EXPECT_EQ(second.listed[2].number, "JGJ 8-2016");
+  EXPECT_EQ(second.listed[2].standing, Standing::kCurrent);
+}
+
+TEST(SampleSiteServer, RefusesAfterTooManyRequestsInTheWindow) {
+  SampleSite site({"--refuse-after", "2", "--refuse-window", "3600"});
+  RawConnection c(site.port());
+  for (int i = 0; i < 2; ++i) {
+    const std::string answer = c.Get("/s.jsp?keyword=GB50016&pageNum=1");
+    EXPECT_EQ(NationalSitePages().ReadPage(BodyOf(answer)).kind, PageKind::kResults) << i;
+  }
+  for (const std::string target : {"/s.jsp?keyword=GB50016&pageNum=1", "/detail/1.html"}) {
+    const std::string answer = c.Get(target);
+    EXPECT_EQ(StatusOf(answer), 200);
+    EXPECT_EQ(NationalSitePages().ReadPage(BodyOf(answer)).kind, PageKind::kRefused) << target;
+  }
+}
+
 TEST(SampleSiteServer, MatchesIgnoringCaseSpacesAndPunctuation) {
   SampleSite site;
   RawConnection c(site.port());
-  const std::string plain = BodyOf(c.Get("/s.jsp?keyword=GBT50001&pageNum=1"));
-  for (const std::string keyword : {"gbt50001", "GB/T%2050001", "GB%2FT50001"}) {
+  for (const std::string keyword : {"GBT50001", "gbt50001", "GB/T%2050001", "GB%2FT50001"}) {
     const std::string body = BodyOf(c.Get("/s.jsp?keyword=" + keyword + "&pageNum=1"));
-    EXPECT_EQ(Count(body, "<tr bgcolor="), 3) << keyword;
-    EXPECT_EQ(ParseResultPage(body).number, "GB/T 50001-2017") << keyword;
+    EXPECT_EQ(ReadResultRows(body).size(), 4u) << keyword;
+    EXPECT_EQ(NationalSitePages().ReadPage(body).record.number, "GB/T 50001-2017") << keyword;
   }
-  EXPECT_EQ(Count(plain, "<tr bgcolor="), 3);
 }
 
 TEST(SampleSiteServer, NoMatchIsANormalPageWithoutRows) {
@@ -177,7 +254,7 @@ TEST(SampleSiteServer, PagesPastTheLastHaveNoRows) {
     EXPECT_EQ(StatusOf(answer), 200) << page;
     EXPECT_EQ(Count(BodyOf(answer), "<tr bgcolor="), 0) << page;
   }
-  EXPECT_EQ(Count(BodyOf(c.Get("/s.jsp?keyword=GB&pageNum=1")), "<tr bgcolor="), 20);
+  EXPECT_EQ(ReadResultRows(BodyOf(c.Get("/s.jsp?keyword=GB&pageNum=1"))).size(), 25u);
 }
 
 TEST(SampleSiteServer, OneDeadlineForTheWholeRequestHead) {

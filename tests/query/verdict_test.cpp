@@ -58,6 +58,13 @@ TEST(JudgeLookup, StatusAndReasonOfEachKindOfLookup) {
   // The status code plays no part in the status: an error page is read like any other.
   StandardLookup unavailable = found;
   unavailable.http_status = 503;
+  // A 200 page refusing the client, or one of no kind the site's searches give: failures,
+  // never "not listed", whatever the number.
+  StandardLookup blocked = missing;
+  blocked.kind = PageKind::kRefused;
+  StandardLookup strange = missing;
+  strange.kind = PageKind::kUnrecognised;
+  strange.page_title = Gbk(u8"系统维护");
 
   struct Case {
     const char* number;
@@ -71,12 +78,12 @@ TEST(JudgeLookup, StatusAndReasonOfEachKindOfLookup) {
       {"GB/T50001-2001", "GBT50001", &found, {Outcome::kFound, 0, ""}, Verdict::kSuperseded},
       {"GB/T50001-2010", "GBT50001", &missing, {Outcome::kNotFound, 0, ""}, Verdict::kNotListed},
       // A two-digit year is a year.
-      {"GB 50045-95", "GB50045", &found, {Outcome::kFound, 0, ""}, Verdict::kSuperseded},
-      {"GB 50045-95", "GB50045", &missing, {Outcome::kNotFound, 0, ""}, Verdict::kNotListed},
-      {"GB50001", "GB50001", &found, {Outcome::kNoYear, 0, ""}, Verdict::kNotListed},
-      {"GB50001", "GB50001", &missing, {Outcome::kNoYear, 0, ""}, Verdict::kNotListed},
-      {"GB50001",
-       "GB50001",
+      {"GB/T 50001-95", "GBT50001", &found, {Outcome::kFound, 0, ""}, Verdict::kSuperseded},
+      {"GB/T 50001-95", "GBT50001", &missing, {Outcome::kNotFound, 0, ""}, Verdict::kNotListed},
+      {"GB/T50001", "GBT50001", &found, {Outcome::kNoYear, 0, ""}, Verdict::kNotListed},
+      {"GB/T50001", "GBT50001", &missing, {Outcome::kNoYear, 0, ""}, Verdict::kNotListed},
+      {"GB/T50001",
+       "GBT50001",
        &refused,
        {Outcome::kNetwork, 0, "Couldn't connect to server"},
        Verdict::kFailed},
@@ -86,6 +93,13 @@ TEST(JudgeLookup, StatusAndReasonOfEachKindOfLookup) {
        {Outcome::kHttpError, 503, ""},
        Verdict::kCurrent},
       {"2010", "", nullptr, {Outcome::kEmpty, 0, ""}, Verdict::kNotListed},
+      {"GB 50045-95", "GB50045", &blocked, {Outcome::kRefused, 0, ""}, Verdict::kFailed},
+      {"GB50001", "GB50001", &blocked, {Outcome::kRefused, 0, ""}, Verdict::kFailed},
+      {"GB 50045-95",
+       "GB50045",
+       &strange,
+       {Outcome::kUnrecognised, 0, Gbk(u8"系统维护")},
+       Verdict::kFailed},
   };
   for (const Case& c : cases) {
     const Judgement got = JudgeLookup(c.number, c.keyword, c.lookup);
@@ -112,10 +126,10 @@ StandardLookup Page(std::vector<ListedStandard> rows, const char* current_title 
   StandardLookup lookup;
   lookup.http_status = 200;
   lookup.record.status = kRecordNotFound;
-  for (const ListedStandard& row : rows) {
+  for (ListedStandard& row : rows) {
     if (row.standing != Standing::kCurrent) continue;
-    lookup.record = {row.number, Gbk(reinterpret_cast<const char8_t*>(current_title)), "", "",
-                     kRecordCurrent};
+    row.title = Gbk(reinterpret_cast<const char8_t*>(current_title));
+    lookup.record = {row.number, row.title, "", "", kRecordCurrent};
     break;
   }
   lookup.listed = std::move(rows);
@@ -144,7 +158,6 @@ TEST_P(JudgeListedTest, ReadsWhatThePageListsOfTheCitedStandard) {
   EXPECT_EQ(OutcomeName(got.reason.outcome), std::string(OutcomeName(c.reason.outcome)));
   EXPECT_EQ(got.reason, c.reason);
   EXPECT_EQ(got.notes, c.notes);
-  EXPECT_EQ(got.record.number, c.lookup.record.number);
 }
 
 const ListedStandard k2001 = Row("GB/T 50001-2001", Standing::kWithdrawn);
@@ -215,16 +228,142 @@ INSTANTIATE_TEST_SUITE_P(
                    Verdict::kCurrent,
                    kFoundReason,
                    {}},
-        // Nothing of the cited standard on the page: the year comparison stands alone.
+        // Another standard's current row says nothing of the cited one.
         ListedCase{"OnlyOtherStandards",
                    "GB 5001-2000",
                    "",
                    Page({Row("GB 50016-2014", Standing::kCurrent),
                          Row("GB 50019-2003", Standing::kWithdrawn)}),
-                   Verdict::kSuperseded,
-                   kFoundReason,
+                   Verdict::kNotListed,
+                   {Outcome::kNotFound, 0, {}, {}, "GB 5001", "GB 50016-2014", 2},
                    {}}),
     test::CaseName());
+
+// Which rows of a page are the cited standard: its code and serial, whatever else begins alike.
+struct ChoiceCase {
+  const char* name;
+  const char* cited;
+  std::vector<ListedStandard> rows;
+  Verdict verdict;
+  const char* record;  // the site's current standard the judgement shows; "" for none
+  const char* words;   // the reason in words
+};
+
+class CitedStandardTest : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(CitedStandardTest, JudgesOnlyTheRowsOfTheCitedStandard) {
+  const ChoiceCase& c = GetParam();
+  Text cleaned = c.cited;
+  const Text keyword = NormalizeNumber(cleaned);
+  const StandardLookup page = Page(c.rows);
+  const Judgement got = JudgeLookup(c.cited, keyword, &page);
+  EXPECT_EQ(got.verdict, c.verdict);
+  EXPECT_EQ(got.record.number, Text(c.record));
+  EXPECT_EQ(ReasonDescription(got.reason), c.words);
+  for (const ListedStandard& row : got.listed) {
+    EXPECT_TRUE(SameStandard(IdentityOf(row.number), IdentityOf(c.cited))) << row.number;
+  }
+}
+
+constexpr Standing kIn = Standing::kCurrent;
+constexpr Standing kOut = Standing::kWithdrawn;
+constexpr char kFoundWords[] = "网站上查到该编号的现行标准";
+
+INSTANTIATE_TEST_SUITE_P(
+    Choice, CitedStandardTest,
+    ::testing::Values(
+        ChoiceCase{"ShortSerialAfterLongerNamesakes",
+                   "JGJ 8-2016",
+                   {Row("JGJ 80-2016", kIn), Row("JGJ 81-2002", kIn), Row("JGJ 8-2016", kIn)},
+                   Verdict::kCurrent,
+                   "JGJ 8-2016",
+                   kFoundWords},
+        ChoiceCase{"OlderEditionOfAShortSerial",
+                   "JGJ 8-2007",
+                   {Row("JGJ 80-2016", kIn), Row("JGJ 8-2007", kOut), Row("JGJ 8-2016", kIn)},
+                   Verdict::kSuperseded,
+                   "JGJ 8-2016",
+                   kFoundWords},
+        ChoiceCase{"OnlyLongerNamesakes",
+                   "JGJ 8-2016",
+                   {Row("JGJ 80-2016", kIn), Row("JGJ 81-2002", kIn)},
+                   Verdict::kNotListed,
+                   "",
+                   "网站未收录 JGJ 8；列出的是 JGJ 80-2016 等"},
+        ChoiceCase{"OneLongerSerialListed",
+                   "GB/T 50001-2017",
+                   {Row("GB/T 500010-2010", kIn)},
+                   Verdict::kNotListed,
+                   "",
+                   "网站未收录 GB/T 50001；列出的是 GB/T 500010-2010"},
+        ChoiceCase{"SpaceBetweenCodeAndSerialOptional",
+                   "GB50016-2014",
+                   {Row("GB 500160-2020", kIn), Row("GB 50016-2014", kIn)},
+                   Verdict::kCurrent,
+                   "GB 50016-2014",
+                   kFoundWords},
+        ChoiceCase{"MandatoryAndRecommendedDiffer",
+                   "GB 50001-2010",
+                   {Row("GB/T 50001-2017", kIn)},
+                   Verdict::kNotListed,
+                   "",
+                   "网站未收录 GB 50001；列出的是 GB/T 50001-2017"},
+        ChoiceCase{"DottedSerialNotItsLongerPart",
+                   "GB/T 14048.1-2012",
+                   {Row("GB/T 14048.11-2016", kIn), Row("GB/T 14048.1-2023", kIn)},
+                   Verdict::kSuperseded,
+                   "GB/T 14048.1-2023",
+                   kFoundWords},
+        ChoiceCase{"LongerDottedSerial",
+                   "GB/T 14048.11-2016",
+                   {Row("GB/T 14048.1-2023", kIn), Row("GB/T 14048.11-2016", kIn)},
+                   Verdict::kCurrent,
+                   "GB/T 14048.11-2016",
+                   kFoundWords},
+        // "-01" after a letter serial is a part: JTG D60-01 is another standard than JTG D60.
+        ChoiceCase{"LetterSerialNotItsPart",
+                   "JTG D60-2015",
+                   {Row("JTG D60-01-2004", kIn), Row("JTG D60-2015", kIn)},
+                   Verdict::kCurrent,
+                   "JTG D60-2015",
+                   kFoundWords},
+        ChoiceCase{"PartOfALetterSerial",
+                   "JTG D60-01-2004",
+                   {Row("JTG D60-2015", kIn), Row("JTG D60-01-2004", kIn)},
+                   Verdict::kCurrent,
+                   "JTG D60-01-2004",
+                   kFoundWords},
+        ChoiceCase{"TwoDigitYearWithdrawn",
+                   "GB 50045-95",
+                   {Row("GB 500450-2001", kIn), Row("GB 50045-95", kOut)},
+                   Verdict::kWithdrawn,
+                   "",
+                   "已废止：网站列为废止，无现行版本"},
+        // Without a year the row is undetermined, yet shows its own current standard.
+        ChoiceCase{"NoYearShowsItsOwnStandard",
+                   "GB 50016",
+                   {Row("GB 500160-2020", kIn), Row("GB 50016-2014", kIn)},
+                   Verdict::kNotListed,
+                   "GB 50016-2014",
+                   "编号缺少四位年份"},
+        // A short serial without a year is no citation to the reader: its keyword decides.
+        ChoiceCase{"NoYearShortSerial",
+                   "JGJ 33",
+                   {Row("JGJ 330-2014", kIn), Row("JGJ 33-2012", kIn)},
+                   Verdict::kNotListed,
+                   "JGJ 33-2012",
+                   "编号缺少四位年份"},
+        ChoiceCase{"NothingListed", "JGJ 8-2016", {}, Verdict::kNotListed, "", "网站未收录该编号"}),
+    test::CaseName());
+
+// A page read without its rows (its current record only) is judged by that record alike.
+TEST(JudgeLookup, RecordWithoutRowsIsChosenAlike) {
+  StandardLookup page;
+  page.http_status = 200;
+  page.record = {"JGJ 80-2016", "T", "", "", kRecordCurrent};
+  EXPECT_EQ(JudgeLookup("JGJ 8-2016", "JGJ8", &page).verdict, Verdict::kNotListed);
+  EXPECT_EQ(JudgeLookup("JGJ 80-2002", "JGJ80", &page).verdict, Verdict::kSuperseded);
+}
 
 // An error page's rows say nothing of the cited standard.
 TEST(JudgeLookup, ErrorPageRowsIgnored) {
@@ -247,7 +386,8 @@ TEST(JudgeLookup, KeepsTheSiteTheAddressTheTimeAndTheRowsItUsed) {
   EXPECT_EQ(got.address, page.address);
   EXPECT_EQ(got.read_at, page.read_at);
   EXPECT_EQ(got.listed, (std::vector<ListedStandard>{k2001, k2017, k2024}));
-  EXPECT_EQ(got.record, page.record);
+  // The cited standard's current row, not the page's first.
+  EXPECT_EQ(got.record.number, k2017.number);
   EXPECT_FALSE(got.replaced_by.has_value());
   // Nothing asked: no site, no address, yet a time.
   const Judgement empty = JudgeLookup("2010", "", nullptr);

@@ -42,8 +42,27 @@ INSTANTIATE_TEST_SUITE_P(
         ReasonCase{"NotInForce",
                    {Outcome::kNotInForce, 0, {}, "2027-03-01"},
                    "尚未实施：实施日期 2027-03-01"},
-        ReasonCase{"NotInForceUndated", {Outcome::kNotInForce, 0, {}}, "尚未实施"}),
+        ReasonCase{"NotInForceUndated", {Outcome::kNotInForce, 0, {}}, "尚未实施"},
+        ReasonCase{"SiteRefused",
+                   {Outcome::kRefused, 0, {}},
+                   "网站拒绝查询（无权访问），请稍后再试或降低速度"},
+        ReasonCase{"UnrecognisedPage",
+                   {Outcome::kUnrecognised, 0, "\xCF\xB5\xCD\xB3\xCE\xAC\xBB\xA4"},
+                   "网站返回的不是查询结果页：系统维护"},
+        ReasonCase{"UnrecognisedUntitledPage",
+                   {Outcome::kUnrecognised, 0, {}},
+                   "网站返回的不是查询结果页"}),
     test::CaseName());
+
+// A refusal and a page of another kind are the site failing: --retry and 重新查询未知 ask
+// again, --strict counts them.
+TEST(Reasons, RefusalsAreSiteFailures) {
+  for (const Outcome outcome : {Outcome::kRefused, Outcome::kUnrecognised}) {
+    EXPECT_TRUE(IsSiteFailure(outcome)) << OutcomeName(outcome);
+  }
+  EXPECT_EQ(ReasonCell({Outcome::kRefused, 0, {}}), "refused");
+  EXPECT_EQ(ReasonCell({Outcome::kUnrecognised, 0, "\xCF\xB5\xCD\xB3"}), "unrecognised: 系统");
+}
 
 struct NotesCase {
   const char* name;

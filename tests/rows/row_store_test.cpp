@@ -393,6 +393,21 @@ TEST_F(RowStoreTest, AJudgementIsStoredWholeWithTheCellsItShows) {
   EXPECT_EQ(store_.JudgementById(0), Judgement{});
 }
 
+// A withdrawn standard's successor is what its number and title cells show.
+TEST_F(RowStoreTest, AWithdrawnRowShowsItsSuccessor) {
+  const std::vector<RowId> ids = store_.RowIds();
+  Judgement judgement;
+  judgement.verdict = Verdict::kWithdrawn;
+  ListedStandard successor;
+  successor.number = "GB 50016-2014";
+  successor.title = "t";
+  judgement.replaced_by = successor;
+  store_.SetJudgementById(ids[0], judgement);
+  EXPECT_EQ(store_.GetCellTextById(ids[0], 2), kUnknown);
+  EXPECT_EQ(store_.GetCellTextById(ids[0], 3), "GB 50016-2014");
+  EXPECT_EQ(store_.GetCellTextById(ids[0], 4), "t");
+}
+
 // Workers write judgements into their rows while readers take snapshots and read rows by id:
 // no reader ever sees a row holding parts of two judgements, or cells of another.
 TEST(RowStoreConcurrency, ReadersNeverSeeHalfAJudgement) {

@@ -102,6 +102,7 @@ struct PolicyCase {
   Verdict verdict;
   std::optional<bool> edition_matches;
   bool outdated, listed, marked, replaced, asked_again;
+  bool successor_named = false;  // the site named what replaced it
 };
 
 class VerdictPolicyTest : public ::testing::TestWithParam<PolicyCase> {};
@@ -111,6 +112,7 @@ TEST_P(VerdictPolicyTest, OutputsTakeItFromTheTable) {
   Judgement judgement;
   judgement.verdict = c.verdict;
   judgement.notes.edition_matches = c.edition_matches;
+  if (c.successor_named) judgement.replaced_by = ListedStandard{};
   const VerdictSpec& spec = SpecOf(c.verdict);
   EXPECT_EQ(IsOutdated(judgement), c.outdated);
   EXPECT_EQ(Holds(spec.listed, judgement), c.listed);
@@ -131,6 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         PolicyCase{"Superseded", Verdict::kSuperseded, std::nullopt, true, true, true, true, false},
         PolicyCase{"Withdrawn", Verdict::kWithdrawn, std::nullopt, true, true, true, false, false},
+        PolicyCase{"WithdrawnSuccessorNamed", Verdict::kWithdrawn, std::nullopt, true, true, true,
+                   true, false, true},
         PolicyCase{"NotInForce", Verdict::kNotInForce, std::nullopt, true, true, true, false,
                    false},
         PolicyCase{"NotListed", Verdict::kNotListed, std::nullopt, false, true, true, false, false},

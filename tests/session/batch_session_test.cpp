@@ -10,6 +10,7 @@
 #include "rows/row_store.h"
 #include "site/standard_site.h"
 #include "support/recording_server.h"
+#include "text/encoding.h"
 
 namespace kelvaro {
 namespace {
@@ -56,7 +57,10 @@ TEST(BatchSessionConcurrency, EndAllAbortsTheRequestInFlightAndWritesNothing) {
 }
 
 TEST(BatchSessionConcurrency, AKeywordIsFetchedOncePerBatch) {
-  RecordingServer server;  // 200 to everything: a page without a current row
+  // The site's "nothing found" page to everything: an answer, kept for the batch.
+  RecordingServer server([](const test::RecordedRequest&) {
+    return Reply::Http(200, Gbk(u8"<html><body>没有找到符合条件的标准</body></html>"));
+  });
   RowStore table;
   StdMessagePump pump;
   BatchSession session(table, pump, SiteAt("http://" + server.HostPort()));

@@ -47,6 +47,13 @@ TEST(MemoryLookupStore, NeverAnswersWithAFailure) {
     store.Keep(site, "GB50016", Answer(status, "GB 50016-2014"));
     EXPECT_FALSE(store.Find(site, "GB50016").has_value()) << status;
   }
+  // A 200 page refusing the client, or of another kind, is a failure too.
+  for (const PageKind kind : {PageKind::kRefused, PageKind::kUnrecognised}) {
+    StandardLookup lookup = Answer(200, "");
+    lookup.kind = kind;
+    store.Keep(site, "GB50016", lookup);
+    EXPECT_FALSE(store.Find(site, "GB50016").has_value());
+  }
 }
 
 // Keyed by the site (its name and address) and the keyword: another site, or the same site

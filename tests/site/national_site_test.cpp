@@ -432,9 +432,297 @@ TEST(ResultRows, HostilePagesStayLinear) {
   Text cells;
   for (int i = 0; i < 50000; ++i) cells += "<td ><font color=\"#FF0000\">x";
   Text rows;
-  for (int i = 0; i < 50000; ++i) rows += kRow + "<td ><font color=\"";
-  EXPECT_EQ(ReadResultRows(kRow + cells).size(), 1u);
+  for (int i = 0; i < 50000; ++i) rows += kRow + kNo + "A&<td ><font color=\"";
+  EXPECT_EQ(ReadResultRows(kRow + kNo + "A&" + cells).size(), 1u);
   EXPECT_EQ(ReadResultRows(rows).size(), 50000u);
+}
+
+// Pages as the site writes them: five cells a row, the number a link, the row's fields again
+// in its title attribute.
+const Text kBlack = "<td ><font color=\"#000000\">";
+const Text kEnd = "</font></td>";
+
+Text Cell(const Text& shown) { return kBlack + shown + kEnd; }
+
+Text NumberCell(const Text& number, const Text& href = "/detail/1.html") {
+  return "<td align=\"left\"><a href=\"" + href + "\" target=\"_blank\"><font color=\"#0000FF\">" +
+         number + "</font></a></td>";
+}
+
+// "编号：N &#xA;标题：T&#xA;…发布日期：R&#xA;发布日期：E" as the site writes it.
+Text TitleAttribute(const char8_t* number, const char8_t* title, const char8_t* released,
+                    const char8_t* effective, const char* separator = "&#xA;") {
+  return " title=\"" + Gbk(u8"编号：") + Gbk(number) + " " + separator + Gbk(u8"标题：") +
+         Gbk(title) + separator + Gbk(u8"英文标题：Unified standard") + separator +
+         Gbk(u8"发布部门：中华人民共和国住房和城乡建设部") + separator + Gbk(u8"发布日期：") +
+         Gbk(released) + separator + Gbk(u8"发布日期：") + Gbk(effective) + "\"";
+}
+
+Text SiteRow(const Text& attribute, const Text& cells) {
+  return "<tr bgcolor=\"#FFFFFF\"" + attribute + ">\r\n" + cells + "\r\n</tr>\r\n";
+}
+
+const Text kHeaderRow =
+    Gbk(u8"<tr bgcolor=\"#E6E6E6\"><td>标准编号</td><td>标准名称</td><td>发布部门</td>"
+        u8"<td>实施日期</td><td>状态</td></tr>\r\n");
+
+Text FiveCells(const char8_t* number, const char8_t* title, const char8_t* department,
+               const char8_t* effective, const char8_t* status) {
+  return NumberCell(Gbk(number)) + Cell(Gbk(title)) + Cell(Gbk(department)) + Cell(Gbk(effective)) +
+         Cell(Gbk(status));
+}
+
+struct SiteRowCase {
+  const char* name;
+  Text row;
+  // number, title, department, effective date, status, release date, detail (UTF-8)
+  std::vector<const char8_t*> fields;
+  Standing standing;
+};
+
+class SiteRowTest : public ::testing::TestWithParam<SiteRowCase> {};
+
+TEST_P(SiteRowTest, ReadsTheRowByItsCells) {
+  const SiteRowCase& c = GetParam();
+  const std::vector<ListedStandard> rows = ReadResultRows(kHeaderRow + c.row);
+  ASSERT_EQ(rows.size(), 1u);
+  const ListedStandard& row = rows[0];
+  const Text read[] = {row.number, row.title,        row.department, row.effective_date,
+                       row.status, row.release_date, row.detail};
+  ASSERT_EQ(c.fields.size(), std::size(read));
+  const char* names[] = {"number", "title",    "department", "effective",
+                         "status", "released", "detail"};
+  for (std::size_t i = 0; i < std::size(read); ++i) {
+    EXPECT_EQ(Escaped(read[i]), Escaped(Gbk(c.fields[i]))) << names[i];
+  }
+  EXPECT_EQ(row.standing, c.standing);
+}
+
+const Text kAttribute2017 =
+    TitleAttribute(u8"GB/T 50001-2017", u8"房屋建筑制图统一标准", u8"2017-09-27", u8"2018-05-01");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, SiteRowTest,
+    ::testing::Values(
+        SiteRowCase{
+            "AsTheSiteWritesIt",
+            SiteRow(kAttribute2017, FiveCells(u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
+                                              u8"住房和城乡建设部", u8"2018-05-01", u8"现行")),
+            {u8"GB/T 50001-2017", u8"房屋建筑制图统一标准", u8"住房和城乡建设部", u8"2018-05-01",
+             u8"现行", u8"2017-09-27", u8"/detail/1.html"},
+            Standing::kCurrent},
+        // Spaces and line breaks around every field, full-width ones too, are not the field.
+        SiteRowCase{
+            "FieldsTrimmed",
+            SiteRow("", NumberCell(Gbk(u8" GB 50045-95　"), " /detail/7.html ") +
+                            Cell(Gbk(u8"\r\n 高层民用建筑设计防火规范 ")) + Cell(Gbk(u8" 建设部")) +
+                            Cell(" 1995-11-01 ") + Cell(Gbk(u8" 废止\r\n"))),
+            {u8"GB 50045-95", u8"高层民用建筑设计防火规范", u8"建设部", u8"1995-11-01", u8"废止",
+             u8"", u8"/detail/7.html"},
+            Standing::kWithdrawn},
+        // A title that is a status word has the status cell's shape: its place tells it.
+        SiteRowCase{
+            "TitleCellWithTheStatusCellsShape",
+            SiteRow("", FiveCells(u8"GB 1-2001", u8"作废", u8"部", u8"2001-01-01", u8"即将实施")),
+            {u8"GB 1-2001", u8"作废", u8"部", u8"2001-01-01", u8"即将实施", u8"",
+             u8"/detail/1.html"},
+            Standing::kComing},
+        SiteRowCase{
+            "UnknownStatusWordKeptAsWritten",
+            SiteRow("", FiveCells(u8"GB 2-2001", u8"标题", u8"部", u8"2001-01-01", u8"被代替")),
+            {u8"GB 2-2001", u8"标题", u8"部", u8"2001-01-01", u8"被代替", u8"", u8"/detail/1.html"},
+            Standing::kOther},
+        // An empty date cell: the attribute's second 发布日期 is the date of coming into force.
+        SiteRowCase{"NoDateInItsCell",
+                    SiteRow(kAttribute2017, FiveCells(u8"GB/T 50001-2017", u8"房屋建筑制图统一标准",
+                                                      u8"住房和城乡建设部", u8"", u8"现行")),
+                    {u8"GB/T 50001-2017", u8"房屋建筑制图统一标准", u8"住房和城乡建设部",
+                     u8"2018-05-01", u8"现行", u8"2017-09-27", u8"/detail/1.html"},
+                    Standing::kCurrent},
+        SiteRowCase{"NoDateAnywhere",
+                    SiteRow("", FiveCells(u8"GB 3-2001", u8"标题", u8"部", u8"", u8"作废")),
+                    {u8"GB 3-2001", u8"标题", u8"部", u8"", u8"作废", u8"", u8"/detail/1.html"},
+                    Standing::kWithdrawn},
+        SiteRowCase{"NoDateCellAtAll",
+                    SiteRow("", NumberCell("GB 4-2001") + Cell(Gbk(u8"标题")) + Cell(Gbk(u8"部")) +
+                                    Cell(Gbk(u8"现行"))),
+                    {u8"GB 4-2001", u8"标题", u8"部", u8"", u8"现行", u8"", u8"/detail/1.html"},
+                    Standing::kCurrent},
+        // Cells the site left empty come from the attribute, "&#10;" separating as "&#xA;".
+        SiteRowCase{
+            "EmptyCellsFromTheAttribute",
+            SiteRow(TitleAttribute(u8"GB/T 50001-2024", u8"房屋建筑制图统一标准", u8"2024-01-01",
+                                   u8"2027-03-01", "&#10;"),
+                    "<td><a href=\"/detail/9.html\"></a></td>" + Cell("") + Cell("") + Cell("") +
+                        Cell(Gbk(u8"即将实施"))),
+            {u8"GB/T 50001-2024", u8"房屋建筑制图统一标准", u8"中华人民共和国住房和城乡建设部",
+             u8"2027-03-01", u8"即将实施", u8"2024-01-01", u8"/detail/9.html"},
+            Standing::kComing},
+        SiteRowCase{"EffectiveDateLabelInTheAttribute",
+                    SiteRow(Gbk(u8" title=\"编号：GB "
+                                u8"5-2001&#10;实施日期：2002-01-01&#10;发布日期：2001-06-01\""),
+                            "<td>GB 5-2001</td>" + Cell(Gbk(u8"标题")) + Cell("") + Cell("") +
+                                Cell(Gbk(u8"现行"))),
+                    {u8"GB 5-2001", u8"标题", u8"", u8"2002-01-01", u8"现行", u8"2001-06-01", u8""},
+                    Standing::kCurrent},
+        // References in a cell read as the characters they stand for.
+        SiteRowCase{"ReferencesRead",
+                    SiteRow("", NumberCell("GB 6-2001", "/d.jsp?a=1&amp;b=2") +
+                                    Cell(Gbk(u8"给水&amp;排水&nbsp;&#xA;标准")) +
+                                    Cell("A &lt;B&gt;") + Cell("") + Cell(Gbk(u8"现行"))),
+                    {u8"GB 6-2001", u8"给水&排水 标准", u8"A <B>", u8"", u8"现行", u8"",
+                     u8"/d.jsp?a=1&amp;b=2"},
+                    Standing::kCurrent}),
+    test::CaseName());
+
+TEST(SiteRows, OldRowsKeepTheirDetailLink) {
+  const std::vector<ListedStandard> rows = ReadResultRows(ReadPage("chain_current_last.html"));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].detail, "detail.jsp?id=101");
+  EXPECT_EQ(rows[2].detail, "detail.jsp?id=103");
+}
+
+Text SitePage(const Text& count_line, const Text& rows) {
+  return Gbk(u8"<html><head><title>标准信息检索</title></head><body>") + count_line +
+         "<table width=\"100%\" border=\"0\" cellpadding=\"3\" cellspacing=\"1\" "
+         "bgcolor=\"#CCCCCC\">\r\n" +
+         kHeaderRow + rows + "</table></body></html>";
+}
+
+TEST(SitePages, TwentyFiveRowsAndTheirCount) {
+  Text rows;
+  for (int i = 0; i < 25; ++i) {
+    const std::string number = "JGJ " + std::to_string(80 + i) + "-2016";
+    rows += SiteRow("", NumberCell(number, "/detail/" + std::to_string(i) + ".html") +
+                            Cell(Gbk(u8"规范")) + Cell(Gbk(u8"住房和城乡建设部")) +
+                            Cell("2016-12-01") + Cell(Gbk(i == 3 ? u8"现行" : u8"废止")));
+  }
+  const PageRecords page = NationalSitePages().ReadPage(
+      SitePage(Gbk(u8"<span class=\"hei14\">共有40条符合状态条件的标准，共2页</span>"), rows));
+  ASSERT_EQ(page.listed.size(), 25u);
+  EXPECT_EQ(page.listed[24].number, "JGJ 104-2016");
+  EXPECT_EQ(page.listed[24].detail, "/detail/24.html");
+  EXPECT_EQ(page.kind, PageKind::kResults);
+  EXPECT_EQ(page.page_count, 2);
+  // The current standard is the first current row, as its cells give it.
+  EXPECT_EQ(page.record.status, kRecordCurrent);
+  EXPECT_EQ(page.record.number, "JGJ 83-2016");
+  EXPECT_EQ(page.record.title, Gbk(u8"规范"));
+}
+
+struct KindCase {
+  const char* name;
+  Text page;
+  PageKind kind;
+  int page_count;
+  const char8_t* title;
+};
+
+class PageKindTest : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(PageKindTest, SaysWhatThePageIs) {
+  const KindCase& c = GetParam();
+  const PageRecords page = NationalSitePages().ReadPage(c.page);
+  EXPECT_EQ(page.kind, c.kind);
+  EXPECT_EQ(page.page_count, c.page_count);
+  // Only an unrecognised page needs its title said.
+  EXPECT_EQ(Escaped(page.page_title),
+            Escaped(c.kind == PageKind::kUnrecognised ? Gbk(c.title) : Text()));
+}
+
+const Text kOneRow = SiteRow(
+    "", FiveCells(u8"GB 50016-2014", u8"建筑设计防火规范", u8"部", u8"2015-05-01", u8"现行"));
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, PageKindTest,
+    ::testing::Values(
+        KindCase{"Results", SitePage(Gbk(u8"共有1条符合状态条件的标准，共1页"), kOneRow),
+                 PageKind::kResults, 1, u8"标准信息检索"},
+        KindCase{"ManyPages", SitePage(Gbk(u8"共有 260 条符合状态条件的标准，共 11 页"), kOneRow),
+                 PageKind::kResults, 11, u8"标准信息检索"},
+        // Rows make a result page, with or without the count line.
+        KindCase{"RowsWithoutTheCountLine", SitePage("", kOneRow), PageKind::kResults, 1,
+                 u8"标准信息检索"},
+        KindCase{"SavedPageOfTheFormerShape", ReadPage("chain_current_last.html"),
+                 PageKind::kResults, 1, u8"标准信息检索"},
+        KindCase{"CountLineWithoutRows", SitePage(Gbk(u8"共有0条符合状态条件的标准，共0页"), ""),
+                 PageKind::kResults, 1, u8"标准信息检索"},
+        KindCase{"NoHit", Gbk(u8"<title>标准信息检索</title><div>没有找到相关标准</div>"),
+                 PageKind::kNoHit, 1, u8"标准信息检索"},
+        KindCase{"SavedNoHitPage", ReadPage("no_rows.html"), PageKind::kNoHit, 1, u8"标准信息检索"},
+        KindCase{"Refused", Gbk(u8"<html><title>提示</title><body>无权访问！</body></html>"),
+                 PageKind::kRefused, 1, u8"提示"},
+        // A row that mentions the refusal is still a row.
+        KindCase{"RowsMentioningTheRefusal",
+                 SitePage("", SiteRow("", FiveCells(u8"GB 7-2001", u8"无权访问", u8"部", u8"",
+                                                    u8"现行"))),
+                 PageKind::kResults, 1, u8"标准信息检索"},
+        KindCase{"Unrecognised",
+                 Gbk(u8"<HTML><TITLE> 系统维护&amp;升级\r\n中 </TITLE><body>请稍候</body></HTML>"),
+                 PageKind::kUnrecognised, 1, u8"系统维护&升级 中"},
+        KindCase{"EmptyBody", "", PageKind::kUnrecognised, 1, u8""},
+        KindCase{
+            "TitleCutToALine", "<title>" + Text(400, 'x') + "</title>", PageKind::kUnrecognised, 1,
+            u8"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+            u8"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"}),
+    test::CaseName());
+
+struct DetailCase {
+  const char* name;
+  Text detail;
+  Text address;
+};
+
+class DetailAddressTest : public ::testing::TestWithParam<DetailCase> {};
+
+TEST_P(DetailAddressTest, OnTheSitesPrefix) {
+  EXPECT_EQ(NationalSitePages().DetailAddress("http://site.example:81", GetParam().detail),
+            GetParam().address);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, DetailAddressTest,
+    ::testing::Values(
+        DetailCase{"Path", "/detail/123456.html", "http://site.example:81/detail/123456.html"},
+        DetailCase{"Relative", "detail.jsp?id=101", "http://site.example:81/detail.jsp?id=101"},
+        DetailCase{"EscapedAmpersand", "d.jsp?a=1&amp;b=2", "http://site.example:81/d.jsp?a=1&b=2"},
+        DetailCase{"Absolute", "https://other.example/d/1.html", "https://other.example/d/1.html"},
+        DetailCase{"SchemeRelative", "//other.example/d/1.html", "http://other.example/d/1.html"},
+        DetailCase{"SpacesAround", "  /d/1.html ", "http://site.example:81/d/1.html"},
+        DetailCase{"None", "", ""}, DetailCase{"OtherScheme", "javascript:open(1)", ""},
+        DetailCase{"LineBreakInside", "/d/1.html\r\nX-Injected: 1", ""}),
+    test::CaseName());
+
+// Hostile pages in the new shape: each byte is looked at a bounded number of times, so these
+// sizes finish at once; a reader gone quadratic would not.
+TEST(SiteRowsHostile, AHundredThousandRows) {
+  Text many;
+  many.reserve(4'000'000);
+  for (int i = 0; i < 100000; ++i) {
+    many.append("<tr bgcolor=1><td><a href=/d>GB ").append(std::to_string(i)).append("</a></td>");
+  }
+  const std::vector<ListedStandard> rows = ReadResultRows(many);
+  ASSERT_EQ(rows.size(), 100000u);
+  EXPECT_EQ(rows.back().number, "GB 99999");
+}
+
+TEST(SiteRowsHostile, ACellThatNeverCloses) {
+  // Nor does its tag's quote: the row runs to the page's end.
+  const Text unclosed = SiteRow("", NumberCell("GB 8-2001")) + "<td ><font color=\"" +
+                        Text(2'000'000, 'x') + "<td>" + Text(2'000'000, '<');
+  const std::vector<ListedStandard> rows = ReadResultRows(unclosed);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].number, "GB 8-2001");
+}
+
+TEST(SiteRowsHostile, ATitleAttributeOfTenMegabytes) {
+  // Its first field never ended: every field's search runs to the row's end once.
+  const Text attribute = " title=\"" + Gbk(u8"编号：") + Text(10'000'000, 'a') + "\"";
+  const PageRecords page = NationalSitePages().ReadPage(
+      SitePage("", SiteRow(attribute, FiveCells(u8"GB 9-2001", u8"标题", u8"部", u8"", u8"现行"))));
+  ASSERT_EQ(page.listed.size(), 1u);
+  EXPECT_EQ(page.listed[0].number, "GB 9-2001");
+  EXPECT_EQ(page.record.number, "GB 9-2001");
 }
 
 }  // namespace

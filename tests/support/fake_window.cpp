@@ -66,6 +66,8 @@ std::string Folder(const TempDir& files) {
 FakeWindow::FakeWindow(std::optional<std::string> program_directory)
     : logic(view, table, pump, program_directory.value_or(Folder(files))) {
   logic.SetSite(TestSite());
+  // Never the user's own settings.
+  logic.SetSettingsFile(files.File("config/kelvaro/settings.ini"));
   logic.Created();
 }
 

@@ -35,6 +35,18 @@ class FakeView : public WindowView {
   void ShowError(const std::string& caption, const std::string& text) override {
     errors.emplace_back(caption, text);
   }
+  void ShowNotice(const std::string& caption, const std::string& text) override {
+    notices.emplace_back(caption, text);
+  }
+  bool Confirm(const std::string& caption, const std::string& text) override {
+    questions.emplace_back(caption, text);
+    return confirm_answer;
+  }
+  std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
+                                     const std::string& initial) override {
+    text_asked.push_back({caption, prompt, initial});
+    return text_answer;
+  }
   std::optional<std::string> ChooseFileToOpen(const std::string& directory,
                                               const std::string& last_file) override;
   std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) override;
@@ -53,7 +65,13 @@ class FakeView : public WindowView {
   std::map<ControlId, std::string> texts;  // starts with the layout's texts
   std::map<ControlId, bool> disabled;
   std::map<ControlId, std::string> tooltips;
-  std::vector<std::pair<std::string, std::string>> errors;  // caption, text
+  std::vector<std::pair<std::string, std::string>> errors;     // caption, text
+  std::vector<std::pair<std::string, std::string>> notices;    // caption, text
+  std::vector<std::pair<std::string, std::string>> questions;  // caption, text
+  bool confirm_answer = true;                                  // every question's answer
+  // AskText's answer (nothing: cancel), and what it was asked: caption, prompt, initial.
+  std::optional<std::string> text_answer;
+  std::vector<std::vector<std::string>> text_asked;
   std::string clipboard = "clipboard before";
   int selected_row = -1;
   int timer_ms = 0;                 // 0: stopped

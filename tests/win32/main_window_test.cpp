@@ -14,6 +14,7 @@
 #include "rows/columns.h"
 #include "rows/result_table.h"
 #include "rows/verdicts.h"
+#include "site/site_settings.h"
 #include "site/standard_site.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
@@ -61,6 +62,18 @@ class WindowTest : public ::testing::Test {
     };
     hooks_.show_error = [this](HWND, const std::wstring&, const std::wstring& text) {
       errors_.push_back(text);
+    };
+    hooks_.show_notice = [this](HWND, const std::wstring&, const std::wstring& text) {
+      notices_.push_back(text);
+    };
+    hooks_.confirm = [this](HWND, const std::wstring&, const std::wstring& text) {
+      questions_.push_back(text);
+      return confirm_answer_;
+    };
+    hooks_.ask_text = [this](HWND, const std::wstring&, const std::wstring&,
+                             const std::wstring& initial) {
+      text_initial_.push_back(initial);
+      return text_answer_;
     };
     program_directory_ = Utf8ToWide(files_.File("")) + W("程序");
     CreateDirectoryW(program_directory_.c_str(), nullptr);
@@ -133,6 +146,11 @@ class WindowTest : public ::testing::Test {
   std::wstring chosen_;
   std::vector<std::wstring> dialog_starts_;
   std::vector<std::wstring> errors_;
+  std::vector<std::wstring> notices_;
+  std::vector<std::wstring> questions_;
+  bool confirm_answer_ = true;
+  std::vector<std::wstring> text_initial_;
+  std::optional<std::wstring> text_answer_;
 };
 
 TEST_F(WindowTest, ClientAreaTitleAndFrame) {
@@ -315,6 +333,36 @@ TEST_F(WindowTest, ImportDialogStartsInTheProgramDirectoryThenInTheLastFilesFold
   // What GBK cannot hold is shown as it was written.
   Import("GB 50016−2014 한국어\n");
   EXPECT_EQ(ListText(0, 1), W("GB 50016−2014 한국어"));
+}
+
+// The input box Windows lacks, made from a template in memory: it shows the text it was
+// given, and gives back what was typed on 确定 and nothing on 取消.
+TEST(TextDialogTest, ShowsTheTextAndGivesWhatWasTypedOnlyOnOk) {
+  static std::wstring shown;
+  static WPARAM button = 0;
+  static bool answered = false;
+  for (const WPARAM chosen : {WPARAM{IDOK}, WPARAM{IDCANCEL}}) {
+    button = chosen;
+    answered = false;
+    shown.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+      HWND dialog = FindWindowW(L"#32770", W("查询网站").c_str());
+      if (dialog == nullptr || answered) return;
+      answered = true;
+      wchar_t text[256] = {};
+      GetDlgItemTextW(dialog, 100, text, static_cast<int>(std::size(text)));
+      shown = text;
+      SetDlgItemTextW(dialog, 100, L"http://typed.example");
+      PostMessageW(dialog, WM_COMMAND, button, 0);
+    });
+    const std::optional<std::wstring> answer =
+        AskTextWithDialog(nullptr, W("查询网站"), W("地址："), L"http://shown.example");
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(shown, L"http://shown.example");
+    EXPECT_EQ(answer,
+              chosen == IDOK ? std::optional<std::wstring>(L"http://typed.example") : std::nullopt);
+  }
+  DrainQuit();
 }
 
 TEST(ImportDirectoryTest, AProgramDirectoryNobodyCanWriteToGivesTheUsersFolder) {
@@ -628,8 +676,8 @@ TEST_F(WindowMenuTest, RightClickSelectsTheRowAndCopyAllPutsTheTableOnTheClipboa
   }
   EXPECT_EQ(seen_.items, items);
   // The separators, 恢复导入顺序 while the rows are in the import's order, and
-  // 导出核查后的文档… for rows from a list.
-  EXPECT_EQ(std::count(seen_.enabled.begin(), seen_.enabled.end(), false), 6);
+  // 导出核查后的文档… and 导出核查并替换后的文档… for rows from a list.
+  EXPECT_EQ(std::count(seen_.enabled.begin(), seen_.enabled.end(), false), 7);
   EXPECT_FALSE(seen_.enabled.back());
   std::wstring header;
   for (const ColumnSpec* shown : ShownColumns()) {
@@ -657,6 +705,11 @@ TEST_F(WindowMenuTest, CtrlCCopiesTheSelectedRowAndTheMenuKeyWithoutARowOffersNo
 
 TEST_F(WindowMenuTest, ClipboardTextPastedWithCtrlVGivesItsCitations) {
   PutOnClipboard(W("依据《建筑设计防火规范》GB 50016-2014、ＧＢ　50017-2017\r\n"));
+  confirm_answer_ = false;
+  PressWithControl('V');
+  EXPECT_EQ(questions_, std::vector<std::wstring>{Utf8ToWide(ReplaceResultsText(3))});
+  ASSERT_EQ(ListRows(), 3);
+  confirm_answer_ = true;
   PressWithControl('V');
   ASSERT_EQ(ListRows(), 2);
   EXPECT_EQ(ListText(0, 1), L"GB 50016-2014");
@@ -674,6 +727,7 @@ TEST_F(WindowMenuTest, ExportWritesTheCsvBesideTheImportedFileOrSaysWhyItCouldNo
             std::string::npos)
       << csv;
   EXPECT_TRUE(errors_.empty());
+  EXPECT_EQ(notices_, std::vector<std::wstring>{Utf8ToWide(SavedText(WideToUtf8(save_as_)))});
 
   // The workbook, written with the same file calls.
   answer_ = MenuCommandId(TableCommand::kExportXlsx);
@@ -700,6 +754,19 @@ TEST_F(WindowMenuTest, TheSearchPageItemOpensTheRowsAddressOrSaysItCouldNot) {
   ContextMenuAt(1);
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_EQ(errors_[0], Utf8ToWide(OpenPageErrorText(address)));
+}
+
+TEST_F(WindowMenuTest, TheSiteItemShowsTheAddressInUseAndKeepsANewOne) {
+  const std::string file = files_.File("settings.ini");
+  window_->logic().SetSettingsFile(file);
+  const std::string before = window_->logic().site().prefix;
+  answer_ = MenuCommandId(TableCommand::kSiteAddress);
+  text_answer_ = L"http://std.example:8080";
+  ContextMenuAt(0);
+  EXPECT_EQ(text_initial_, std::vector<std::wstring>{Utf8ToWide(before)});
+  EXPECT_EQ(window_->logic().site().prefix, "http://std.example:8080");
+  EXPECT_EQ(SettingsSiteAddress(file), "http://std.example:8080");
+  EXPECT_EQ(notices_.size(), 1u);
 }
 
 TEST_F(WindowMenuTest, AFileDroppedOnTheTableIsImported) {

@@ -68,6 +68,36 @@ TEST(WindowPasteTest, PastedTextGivesARowPerCitationWithItsSource) {
   EXPECT_EQ(window.view.errors[0].second, kNothingToPaste);
 }
 
+// Rows that were looked up are replaced only when the user says so; rows never looked up
+// are replaced without a question.
+TEST(WindowPasteTest, PastingOverLookedUpRowsAsksFirst) {
+  FakeWindow window;
+  for (const char* number : {"GB 1-2010", "GB 2-2010", "GB 3-2010"}) window.AddRow({"", number});
+  for (const auto& [row, verdict] : {std::pair{1, Verdict::kCurrent}, {2, Verdict::kFailed}}) {
+    Judgement judgement;
+    judgement.verdict = verdict;
+    window.table.SetJudgementById(window.table.RowIds()[row], judgement);
+  }
+  window.view.clipboard = "GB 50016-2014";
+  window.view.confirm_answer = false;
+  window.logic.Paste();
+  EXPECT_EQ(
+      window.view.questions,
+      (std::vector<std::pair<std::string, std::string>>{{kConfirmCaption, ReplaceResultsText(2)}}));
+  EXPECT_EQ(window.Column(kNumber),
+            (std::vector<std::string>{"GB 1-2010", "GB 2-2010", "GB 3-2010"}));
+
+  window.view.confirm_answer = true;
+  window.logic.Paste();
+  EXPECT_EQ(window.Column(kNumber), std::vector<std::string>{"GB 50016-2014"});
+  // Nothing looked up among the pasted rows: the next paste asks nothing.
+  window.view.questions.clear();
+  window.view.clipboard = "GB 50009-2012";
+  window.logic.Paste();
+  EXPECT_TRUE(window.view.questions.empty());
+  EXPECT_EQ(window.Column(kNumber), std::vector<std::string>{"GB 50009-2012"});
+}
+
 TEST(WindowPasteTest, WhatGbkCannotHoldIsShownAndCopiedWhole) {
   FakeWindow window;
   window.view.clipboard = "依据 GB 50016−2014，见한국어 규격。";
@@ -342,6 +372,8 @@ TEST(WindowHandBackTest, TheChangeListIsAWorkbookNamedAfterTheRowsFile) {
   const Bytes expected = WriteXlsx(ChangeSheet(window.table.Snapshot())).bytes;
   EXPECT_EQ(FileText(path), AsString(expected));
   EXPECT_TRUE(window.view.errors.empty());
+  EXPECT_EQ(window.view.notices,
+            (std::vector<std::pair<std::string, std::string>>{{kNoticeCaption, SavedText(path)}}));
 
   // Pasted rows have no file to be named after.
   window.view.clipboard = "GB 50016-2014";
@@ -368,6 +400,8 @@ TEST(WindowHandBackTest, AWordNoteComesBackMarkedWithItsChangesAndSearchPages) {
   EXPECT_FALSE(enabled_meanwhile);
   ASSERT_TRUE(window.view.errors.empty()) << window.view.errors[0].second;
   EXPECT_EQ(window.Column(kStatus), (std::vector<std::string>{"现行", "有新标准"}));
+  EXPECT_EQ(window.view.notices,
+            (std::vector<std::pair<std::string, std::string>>{{kNoticeCaption, SavedText(copy)}}));
   const std::string marked = FileText(copy);
   ZipReader zip;
   DocumentError error{};
@@ -400,6 +434,87 @@ TEST(WindowHandBackTest, AWordNoteComesBackMarkedWithItsChangesAndSearchPages) {
   window.logic.RunTableCommand(TableCommand::kOpenSearchPage);
   ASSERT_EQ(window.view.errors.size(), 1u);
   EXPECT_EQ(window.view.errors[0].second, OpenPageErrorText(address));
+}
+
+std::string MemberText(const std::string& package, const char* name) {
+  ZipReader zip;
+  DocumentError error{};
+  std::string xml;
+  const auto bytes =
+      std::span(reinterpret_cast<const std::uint8_t*>(package.data()), package.size());
+  if (!zip.Open(bytes, error)) return "(no zip)";
+  const ZipMember* member = zip.Find(name);
+  if (member == nullptr || !zip.Extract(*member, xml, error)) return "(no member)";
+  return xml;
+}
+
+// The copy with tracked replacements: offered for a Word note only, proposed under its own
+// name, and said where it went.
+TEST(WindowHandBackTest, TheReplacedCopyCarriesTheCurrentNumberAsATrackedChange) {
+  test::LoggedSite site;
+  FakeWindow window;
+  const std::string original = window.ImportBytes(kNoteDocx, "设计说明.docx");
+  ASSERT_TRUE(window.logic.IsCommandEnabled(TableCommand::kExportReplaced));
+  const std::string copy = window.files.File("替换.docx");
+  window.view.save_answer = copy;
+  window.logic.RunTableCommand(TableCommand::kExportReplaced);
+  ASSERT_TRUE(window.PumpUntil([&] { return window.view.timer_ms == 0; }));
+  ASSERT_TRUE(window.view.errors.empty()) << window.view.errors[0].second;
+  EXPECT_EQ(window.view.save_asked, std::vector<std::string>{MarkedCopyName(original, true)});
+  EXPECT_EQ(window.view.notices,
+            (std::vector<std::pair<std::string, std::string>>{{kNoticeCaption, SavedText(copy)}}));
+  const std::string document = MemberText(FileText(copy), "word/document.xml");
+  EXPECT_TRUE(std::regex_search(document, std::regex("<w:ins [^>]*>.*50001-2017"))) << document;
+
+  // The plain marked copy replaces nothing.
+  window.view.save_answer = window.files.File("标记.docx");
+  window.logic.RunTableCommand(TableCommand::kExportMarked);
+  EXPECT_EQ(MemberText(FileText(*window.view.save_answer), "word/document.xml").find("<w:ins "),
+            std::string::npos);
+
+  window.ImportBytes(
+      AsString(test::BuildXlsx(
+          {{"依据", test::SheetRow(1, test::InlineCell("A1", "GB 50016-2014"))}}, {})),
+      "清单.xlsx");
+  EXPECT_TRUE(window.logic.IsCommandEnabled(TableCommand::kExportMarked));
+  EXPECT_FALSE(window.logic.IsCommandEnabled(TableCommand::kExportReplaced));
+}
+
+// Rows removed since the import are left out of the copies: the user is told how many and
+// may stop before anything is asked or written.
+TEST(WindowHandBackTest, RowsRemovedSinceTheImportAreAnnouncedBeforeTheCopyOrTheChangeList) {
+  test::LoggedSite site;
+  FakeWindow window;
+  window.ImportBytes(kNoteDocx, "设计说明.docx");
+  window.logic.Clicked(kBatchQueryButton);
+  ASSERT_TRUE(window.WaitForWorkers());
+  // Nothing removed: nothing to ask.
+  window.view.save_answer = window.files.File("清单.xlsx");
+  window.logic.RunTableCommand(TableCommand::kExportChanges);
+  EXPECT_TRUE(window.view.questions.empty());
+  ASSERT_EQ(window.view.save_asked.size(), 1u);
+
+  window.logic.RemoveRowsWithStatus(Verdict::kSuperseded);
+  ASSERT_TRUE(window.WaitForWorkers());
+  ASSERT_EQ(window.table.RowCount(), 1);
+  window.view.confirm_answer = false;
+  for (const TableCommand command :
+       {TableCommand::kExportChanges, TableCommand::kExportMarked, TableCommand::kExportReplaced}) {
+    window.view.questions.clear();
+    window.logic.RunTableCommand(command);
+    EXPECT_EQ(
+        window.view.questions,
+        (std::vector<std::pair<std::string, std::string>>{{kConfirmCaption, RemovedRowsText(1)}}))
+        << static_cast<int>(command);
+  }
+  EXPECT_EQ(window.view.save_asked.size(), 1u);  // stopped before the dialog
+
+  window.view.confirm_answer = true;
+  window.view.save_answer = window.files.File("核查.docx");
+  window.logic.RunTableCommand(TableCommand::kExportMarked);
+  EXPECT_EQ(window.view.save_asked.size(), 2u);
+  EXPECT_EQ(window.view.notices.back(), (std::pair<std::string, std::string>{
+                                            kNoticeCaption, SavedText(*window.view.save_answer)}));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // kelvaro-sample-site: an offline stand-in for the standards search site. It serves
-// GBK result pages for /s.jsp?keyword=K&pageNum=N from a small table of sample standards,
-// with knobs to make it slow, flaky or busy, so the tool can be tried and tested without
-// the internet.
+// GBK result pages for /s.jsp?keyword=K&pageNum=N and detail pages for /detail/ID.html from a
+// small table of sample standards, with knobs to make it slow, flaky, busy or refusing, so the tool
+// can be tried and tested without the internet.
 //
 // It has its own socket loop: the cpp-httplib in Debian 12 (0.11) times out each read on its
 // own, with no deadline for a whole request, and serves from a fixed pool of threads, so a few
@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -53,6 +54,9 @@ struct Options {
   int head_timeout_ms = 60000;
   int max_connections = 1024;
   std::chrono::sys_days today{};  // what "+N" dates in the data count from
+  bool old_shape = false;         // --shape old: the rows Kelvaro's first pages were drawn from
+  int refuse_after = 0;           // requests answered within the window before refusing
+  int refuse_window = 60;         // seconds
 };
 
 struct Standard {
@@ -62,12 +66,17 @@ struct Standard {
   std::string department;
   std::string status;
   std::string effective_date;  // 实施日期; empty when the data gives none
+  std::string replacement;     // 替代情况: statements separated by ";"; may be empty
+  bool detail_page = true;     // false: its detail page answers 404
   std::string key;             // number without spaces and punctuation, ASCII upper-cased
+  std::size_t serial_length;   // of the key before the year: longer namesakes list first
+  int id = 0;                  // its detail page is /detail/ID.html
 };
 
 constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
-constexpr int kRowsPerPage = 20;
+constexpr int kOldRowsPerPage = 20;
+constexpr int kRowsPerPage = 25;
 
 // What the acceptor needs to know of a connection when the site is full.
 struct Connection {
@@ -79,7 +88,10 @@ struct Connection {
 // GBK spellings of the page's fixed Chinese texts (converted once at start).
 struct PageTexts {
   std::string number, title, release_date, department, effective_date, current, coming, site_name,
-      search, results, index, info, state, none, busy, unavailable, not_found, page_of, records;
+      search, results, index, info, state, none, busy, unavailable, not_found, page_of, records,
+      count_open, count_middle, count_close, number_head, title_head, department_head,
+      effective_head, next_page, english_title, replacement, refused, refused_title, detail_title,
+      number_label, title_label;
 };
 
 Options g_options;
@@ -96,6 +108,7 @@ int g_evicted = 0;
 long g_rate_second = -1;
 int g_rate_count = 0;
 std::mutex g_log_mutex;
+std::deque<Clock::time_point> g_answered;  // guarded by g_mutex: answers within the window
 
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "kelvaro-sample-site: " << message << "\n";
@@ -250,8 +263,8 @@ void LoadStandards(const std::string& file) {
     std::stringstream ss(line);
     std::string col;
     while (std::getline(ss, col, '\t')) cols.push_back(col);
-    if (cols.size() != 5 && cols.size() != 6) {
-      Fail(file + ":" + std::to_string(line_number) + ": expected 5 or 6 columns");
+    if (cols.size() < 5 || cols.size() > 7) {
+      Fail(file + ":" + std::to_string(line_number) + ": expected 5 to 7 columns");
     }
     Standard s;
     s.number = ToGbk(cols[0]);
@@ -259,8 +272,16 @@ void LoadStandards(const std::string& file) {
     s.release_date = ToGbk(cols[2]);
     s.department = ToGbk(cols[3]);
     s.status = ToGbk(cols[4]);
-    if (cols.size() == 6) s.effective_date = ToGbk(DataDate(cols[5]));
+    if (cols.size() >= 6) s.effective_date = ToGbk(DataDate(cols[5]));
+    if (cols.size() == 7 && cols[6] == "NO-DETAIL") {
+      s.detail_page = false;
+    } else if (cols.size() == 7) {
+      s.replacement = ToGbk(cols[6]);
+    }
     s.key = MatchKey(s.number);
+    const std::size_t dash = s.number.rfind('-');
+    s.serial_length = MatchKey(s.number.substr(0, dash)).size();
+    s.id = static_cast<int>(g_standards.size()) + 1;
     g_standards.push_back(std::move(s));
   }
 }
@@ -285,6 +306,21 @@ void InitTexts() {
   g_texts.not_found = ToGbk("页面不存在。");
   g_texts.page_of = ToGbk("页");
   g_texts.records = ToGbk("条记录");
+  g_texts.count_open = ToGbk("共有");
+  g_texts.count_middle = ToGbk("条符合状态条件的标准，共");
+  g_texts.count_close = ToGbk("页");
+  g_texts.number_head = ToGbk("标准编号");
+  g_texts.title_head = ToGbk("标准名称");
+  g_texts.department_head = ToGbk("发布部门");
+  g_texts.effective_head = ToGbk("实施日期");
+  g_texts.next_page = ToGbk("[下一页]");
+  g_texts.english_title = ToGbk("英文标题：");
+  g_texts.replacement = ToGbk("替代情况：");
+  g_texts.refused = ToGbk("无权访问！您的访问过于频繁，请稍后再试。");
+  g_texts.refused_title = ToGbk("提示");
+  g_texts.detail_title = ToGbk("标准详细信息");
+  g_texts.number_label = ToGbk("标准号：");
+  g_texts.title_label = ToGbk("中文标准名称：");
 }
 
 std::string HtmlEscape(const std::string& text) {
@@ -335,16 +371,13 @@ std::string MessagePage(const std::string& message) {
   return PageHead("") + "<div class=\"message\">" + message + "</div>\r\n" + PageFoot();
 }
 
-std::string ResultPage(const std::string& keyword, long long page_number) {
-  const std::string key = MatchKey(keyword);
-  std::vector<const Standard*> hits;
-  for (const Standard& s : g_standards) {
-    if (s.key.compare(0, key.size(), key) == 0) hits.push_back(&s);
-  }
+std::string OldResultPage(const std::string& keyword, const std::vector<const Standard*>& hits,
+                          long long page_number) {
   const int total = static_cast<int>(hits.size());
-  const int pages = total == 0 ? 1 : (total + kRowsPerPage - 1) / kRowsPerPage;
+  const int pages = total == 0 ? 1 : (total + kOldRowsPerPage - 1) / kOldRowsPerPage;
   // Any page past the last is a page without rows, so the row index stays small.
-  const int first = page_number <= pages ? static_cast<int>(page_number - 1) * kRowsPerPage : total;
+  const int first =
+      page_number <= pages ? static_cast<int>(page_number - 1) * kOldRowsPerPage : total;
   std::string page = PageHead(keyword);
   page += "<div class=\"count\">" + g_texts.results + " " + std::to_string(total) + " " +
           g_texts.records + "</div>\r\n";
@@ -354,7 +387,7 @@ std::string ResultPage(const std::string& keyword, long long page_number) {
     page += "<table class=\"list\" width=\"100%\" border=\"0\">\r\n<tr class=\"head\"><td>" +
             g_texts.index + "</td><td>" + g_texts.info + "</td><td>" + g_texts.state +
             "</td></tr>\r\n";
-    for (int i = first; i < total && i < first + kRowsPerPage; ++i) {
+    for (int i = first; i < total && i < first + kOldRowsPerPage; ++i) {
       const Standard& s = *hits[i];
       // Black for a standard in force, blue for one coming, red for one withdrawn.
       const char* colour = s.status == g_texts.current  ? "#000000"
@@ -366,8 +399,8 @@ std::string ResultPage(const std::string& keyword, long long page_number) {
               : g_texts.effective_date + HtmlEscape(s.effective_date) + "&#10;";
       page += std::string("<tr bgcolor=\"") + (i % 2 == 0 ? "#FFFFFF" : "#F3F7FB") + "\">";
       page += "<td>" + std::to_string(i + 1) + "</td>";
-      page += "<td><a href=\"detail.jsp?id=" + std::to_string(hits[i] - g_standards.data() + 1) +
-              "\" title=\"" + g_texts.number + HtmlEscape(s.number) + "&#10;" + g_texts.title +
+      page += "<td><a href=\"detail.jsp?id=" + std::to_string(s.id) + "\" title=\"" +
+              g_texts.number + HtmlEscape(s.number) + "&#10;" + g_texts.title +
               HtmlEscape(s.title) + "&#10;" + g_texts.release_date + HtmlEscape(s.release_date) +
               "&#10;" + g_texts.department + HtmlEscape(s.department) + "&#10;" + effective +
               "\">" + HtmlEscape(s.number) + " " + HtmlEscape(s.title) + "</a></td>";
@@ -379,6 +412,111 @@ std::string ResultPage(const std::string& keyword, long long page_number) {
   page += "<div class=\"pager\">" + std::to_string(page_number) + "/" + std::to_string(pages) +
           " " + g_texts.page_of + "</div>\r\n";
   return page + PageFoot();
+}
+
+// Black for a standard in force, blue for one coming, red for one withdrawn.
+const char* StatusColour(const Standard& s) {
+  return s.status == g_texts.current  ? "#000000"
+         : s.status == g_texts.coming ? "#0000FF"
+                                      : "#FF0000";
+}
+
+std::string BlackCell(const std::string& text, const char* align = nullptr) {
+  return std::string("<td") + (align == nullptr ? " " : std::string(" align=\"") + align + "\"") +
+         "><font color=\"#000000\">" + text + "</font></td>";
+}
+
+// The page as the site writes it: a count line, a header row, then five cells a row, the
+// number a link to its detail page and the row's fields again in its title attribute.
+std::string NewResultPage(const std::string& keyword, const std::vector<const Standard*>& hits,
+                          long long page_number) {
+  const int total = static_cast<int>(hits.size());
+  std::string page = PageHead(keyword);
+  if (total == 0) {
+    page += "<div class=\"message\">" + g_texts.none + "</div>\r\n";
+    return page + PageFoot();
+  }
+  const int pages = (total + kRowsPerPage - 1) / kRowsPerPage;
+  const int first = page_number <= pages ? static_cast<int>(page_number - 1) * kRowsPerPage : total;
+  page += "<span class=\"hei14\">" + g_texts.count_open + std::to_string(total) +
+          g_texts.count_middle + std::to_string(pages) + g_texts.count_close + "</span>\r\n";
+  if (first < total) {
+    page +=
+        "<table width=\"100%\" border=\"0\" cellpadding=\"3\" cellspacing=\"1\" "
+        "bgcolor=\"#CCCCCC\">\r\n<tr bgcolor=\"#E6E6E6\"><td>" +
+        g_texts.number_head + "</td><td>" + g_texts.title_head + "</td><td>" +
+        g_texts.department_head + "</td><td>" + g_texts.effective_head + "</td><td>" +
+        g_texts.state + "</td></tr>\r\n";
+    for (int i = first; i < total && i < first + kRowsPerPage; ++i) {
+      const Standard& s = *hits[i];
+      const std::string separator = "&#xA;";
+      page += std::string("<tr bgcolor=\"") + (i % 2 == 0 ? "#FFFFFF" : "#F3F7FB") + "\" title=\"" +
+              g_texts.number + HtmlEscape(s.number) + " " + separator + g_texts.title +
+              HtmlEscape(s.title) + separator + g_texts.english_title + separator +
+              g_texts.department + HtmlEscape(s.department) + separator + g_texts.release_date +
+              HtmlEscape(s.release_date) + separator + g_texts.release_date +
+              HtmlEscape(s.effective_date) + "\">\r\n";
+      page += "<td align=\"left\"><a href=\"/detail/" + std::to_string(s.id) +
+              ".html\" target=\"_blank\"><font color=\"#0000FF\">" + HtmlEscape(s.number) +
+              "</font></a></td>\r\n";
+      page += BlackCell(HtmlEscape(s.title)) + "\r\n";
+      page += BlackCell(HtmlEscape(s.department), "center") + "\r\n";
+      page += BlackCell(HtmlEscape(s.effective_date)) + "\r\n";
+      page += std::string("<td ><font color=\"") + StatusColour(s) + "\">" + s.status +
+              "</font></td>\r\n</tr>\r\n";
+    }
+    page += "</table>\r\n";
+  }
+  if (page_number < pages) {
+    page += "<a href=\"s.jsp?keyword=" + HtmlEscape(keyword) +
+            "&amp;pageNum=" + std::to_string(page_number + 1) + "\">" + g_texts.next_page +
+            "</a>\r\n";
+  }
+  return page + PageFoot();
+}
+
+// Every standard whose number begins with the keyword (spaces and punctuation aside), the
+// longer namesakes first ("JGJ8": JGJ 80-…, JGJ 81-… before JGJ 8-…), else in the data's order.
+std::vector<const Standard*> Hits(const std::string& keyword) {
+  const std::string key = MatchKey(keyword);
+  std::vector<const Standard*> hits;
+  for (const Standard& s : g_standards) {
+    if (s.key.compare(0, key.size(), key) == 0) hits.push_back(&s);
+  }
+  std::stable_sort(hits.begin(), hits.end(), [](const Standard* a, const Standard* b) {
+    return a->serial_length > b->serial_length;
+  });
+  return hits;
+}
+
+std::string ResultPage(const std::string& keyword, long long page_number) {
+  const std::vector<const Standard*> hits = Hits(keyword);
+  return g_options.old_shape ? OldResultPage(keyword, hits, page_number)
+                             : NewResultPage(keyword, hits, page_number);
+}
+
+// A standard's detail page: its number, its title and 替代情况, the label in a <strong> or a
+// <span class="sh14"> (both are seen), the statements after it.
+std::string DetailPage(const Standard& s) {
+  const std::string label = s.id % 2 == 0
+                                ? "<strong>" + g_texts.replacement + "</strong>"
+                                : "<span class=\"sh14\">" + g_texts.replacement + "</span>";
+  return "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n"
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=GBK\">\r\n<title>" +
+         g_texts.detail_title +
+         "</title>\r\n</head>\r\n<body>\r\n<table class=\"detail\">\r\n"
+         "<tr><td><strong>" +
+         g_texts.number_label + "</strong>" + HtmlEscape(s.number) +
+         "</td></tr>\r\n<tr><td><strong>" + g_texts.title_label + "</strong>" +
+         HtmlEscape(s.title) + "</td></tr>\r\n<tr><td>" + label + HtmlEscape(s.replacement) +
+         "</td></tr>\r\n</table>\r\n" + PageFoot();
+}
+
+std::string RefusalPage() {
+  return "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n"
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=GBK\">\r\n<title>" +
+         g_texts.refused_title + "</title>\r\n</head>\r\n<body>\r\n<div class=\"message\">" +
+         g_texts.refused + "</div>\r\n</body>\r\n</html>\r\n";
 }
 
 int HexValue(char c) {
@@ -441,6 +579,21 @@ void Pause(int ms) {
   g_changed.wait_for(lock, std::chrono::milliseconds(ms), [] { return g_stopping.load(); });
 }
 
+// --refuse-after N --refuse-window S: once N requests were answered within the last S seconds,
+// a request gets the site's refusal (status 200, "无权访问") and is not counted.
+bool Refused() {
+  if (g_options.refuse_after <= 0) return false;
+  const auto now = Clock::now();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  while (!g_answered.empty() &&
+         now - g_answered.front() >= std::chrono::seconds(g_options.refuse_window)) {
+    g_answered.pop_front();
+  }
+  if (static_cast<int>(g_answered.size()) >= g_options.refuse_after) return true;
+  g_answered.push_back(now);
+  return false;
+}
+
 bool OverRateLimit() {
   if (g_options.rate_limit <= 0) return false;
   const long second =
@@ -470,6 +623,18 @@ Response Answer(const std::string& method, const std::string& target, long reque
   const std::size_t question = target.find('?');
   const std::string path = target.substr(0, question);
   const std::string query = question == std::string::npos ? "" : target.substr(question + 1);
+  const bool detail = path.rfind("/detail/", 0) == 0;
+  if ((path == "/s.jsp" || detail) && Refused()) {
+    r.body = RefusalPage();
+    return r;
+  }
+  if (detail) {
+    for (const Standard& s : g_standards) {
+      if (path != "/detail/" + std::to_string(s.id) + ".html" || !s.detail_page) continue;
+      r.body = DetailPage(s);
+      return r;
+    }
+  }
   if (path != "/s.jsp") {
     r.status = 404;
     r.reason = "Not Found";
@@ -708,7 +873,8 @@ void Usage() {
   std::cerr << "usage: kelvaro-sample-site [--port N] [--bind ADDR] [--delay-ms N]\n"
                "         [--connect-delay-ms N] [--fail-every N] [--rate-limit R] [--log]\n"
                "         [--data FILE] [--head-timeout-ms N] [--max-connections N]\n"
-               "         [--today YYYY-MM-DD]\n";
+               "         [--today YYYY-MM-DD] [--shape new|old]\n"
+               "         [--refuse-after N [--refuse-window SECONDS]]\n";
 }
 
 Options ParseOptions(int argc, char** argv) {
@@ -740,6 +906,14 @@ Options ParseOptions(int argc, char** argv) {
       number(o.head_timeout_ms, 1);
     } else if (arg == "--max-connections") {
       number(o.max_connections, 1);
+    } else if (arg == "--refuse-after") {
+      number(o.refuse_after);
+    } else if (arg == "--refuse-window") {
+      number(o.refuse_window, 1);
+    } else if (arg == "--shape" && i + 1 < argc) {
+      const std::string shape = argv[++i];
+      if (shape != "new" && shape != "old") Fail("bad value for --shape: give new or old");
+      o.old_shape = shape == "old";
     } else if (arg == "--log") {
       o.log = true;
     } else if (arg == "--data" && i + 1 < argc) {

@@ -136,4 +136,39 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
   return directory + "/" + name;
 }
 
+bool MakeDirectories(const std::string& path, std::string& error) {
+  error.clear();
+  if (path.empty()) {
+    error = ErrorText(ENOENT);
+    return false;
+  }
+  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+      error = ErrorText(errno);
+      return false;
+    }
+    if (slash == std::string::npos) break;
+  }
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    error = ErrorText(ENOTDIR);
+    return false;
+  }
+  return true;
+}
+
+std::string SettingsFilePath() {
+  std::string folder;
+  // The XDG rules ignore a relative XDG_CONFIG_HOME.
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+    folder = config;
+  } else {
+    const std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    folder = JoinPath(home, ".config");
+  }
+  return JoinPath(JoinPath(folder, "kelvaro"), "settings.ini");
+}
+
 }  // namespace kelvaro::platform

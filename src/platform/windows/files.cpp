@@ -204,4 +204,37 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
   return directory + "\\" + name;
 }
 
+bool MakeDirectories(const std::string& path, std::string& error) {
+  error.clear();
+  std::wstring wide;
+  if (!Utf8ToWide(path, wide) || wide.empty()) {
+    error = SystemErrorText(ERROR_INVALID_NAME);
+    return false;
+  }
+  // Each folder on the way; a drive or share that cannot be made is there or fails below.
+  for (std::size_t slash = wide.find_first_of(L"\\/", 1); slash != std::wstring::npos;
+       slash = wide.find_first_of(L"\\/", slash + 1)) {
+    CreateDirectoryW(wide.substr(0, slash).c_str(), nullptr);
+  }
+  if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    error = SystemErrorText(GetLastError());
+    return false;
+  }
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    error = SystemErrorText(ERROR_DIRECTORY);
+    return false;
+  }
+  return true;
+}
+
+std::string SettingsFilePath() {
+  std::wstring appdata(32768, L'\0');
+  const DWORD length =
+      GetEnvironmentVariableW(L"APPDATA", appdata.data(), static_cast<DWORD>(appdata.size()));
+  if (length == 0 || length >= appdata.size()) return {};
+  appdata.resize(length);
+  return JoinPath(JoinPath(WideToUtf8(appdata), "Kelvaro"), "settings.ini");
+}
+
 }  // namespace kelvaro::platform

@@ -1,0 +1,157 @@
+#include "query/asking.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "citation/citation.h"
+#include "query/number.h"
+#include "query/verdict.h"
+#include "text/encoding.h"
+
+namespace kelvaro {
+namespace {
+
+constexpr int kHttpOk = 200;
+
+bool MayAsk(Asking& asking) {
+  if (asking.ending && asking.ending()) return false;
+  return asking.pace == nullptr || asking.pace->BeforeRequest();
+}
+
+void Answered(Asking& asking, bool refused) {
+  ++asking.requests;
+  if (asking.pace != nullptr) asking.pace->Answered(refused);
+}
+
+bool ListsCited(const StandardLookup& lookup, const Text& entered) {
+  const StandardIdentity cited = IdentityOf(entered);
+  for (const ListedStandard& row : lookup.listed) {
+    if (IsStandard(row.number, cited)) return true;
+  }
+  return false;
+}
+
+// The number a detail page names: the first standard number in what it says, else the words.
+Text NamedNumber(const Text& named) {
+  const std::vector<Citation> citations = FindCitations(GbkToUtf8(named));
+  return citations.empty() ? named : Utf8ToGbk(citations.front().number);
+}
+
+// One number however it is spaced or dashed: "GB 50016-2014" is "GB50016—2014".
+Text SameNumberKey(const Text& number) {
+  Text cleaned = number;
+  return UpperCase(CleanNumber(cleaned));
+}
+
+ListedStandard Standard(const CurrentStandardRecord& record) {
+  ListedStandard standard;
+  standard.number = record.number;
+  standard.title = record.title;
+  standard.release_date = record.release_date;
+  standard.department = record.department;
+  standard.status = record.status;
+  standard.standing = Standing::kCurrent;
+  return standard;
+}
+
+// The row of `judgement`'s own standard of `number`'s year.
+const ListedStandard* OwnRow(const Judgement& judgement, const Text& number) {
+  const int year = YearOf(number).full;
+  for (const ListedStandard& row : judgement.listed) {
+    if (YearOf(row.number).full == year) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::optional<StandardLookup> AskSearch(Asking& asking, const Text& keyword) {
+  if (asking.store != nullptr) {
+    if (std::optional<StandardLookup> known = asking.store->Find(asking.site, keyword)) {
+      return known;
+    }
+  }
+  if (!MayAsk(asking)) return std::nullopt;
+  StandardLookup lookup = FetchCurrentStandard(asking.site, keyword);
+  Answered(asking, lookup.kind == PageKind::kRefused);
+  if (asking.store != nullptr) asking.store->Keep(asking.site, keyword, lookup);
+  return lookup;
+}
+
+std::optional<DetailLookup> AskDetail(Asking& asking, const Text& address) {
+  if (asking.store != nullptr) {
+    if (std::optional<DetailLookup> known = asking.store->FindDetail(address)) return known;
+  }
+  if (!MayAsk(asking)) return std::nullopt;
+  DetailLookup lookup = FetchDetailPage(address);
+  Answered(asking, lookup.records.refused);
+  if (asking.store != nullptr) asking.store->KeepDetail(lookup);
+  return lookup;
+}
+
+std::optional<StandardLookup> LookUpCited(Asking& asking, const Text& entered,
+                                          const Text& keyword) {
+  std::optional<StandardLookup> first = AskSearch(asking, keyword);
+  if (!first.has_value() || first->http_status != kHttpOk || first->kind != PageKind::kResults ||
+      first->page_count <= 1 || ListsCited(*first, entered)) {
+    return first;
+  }
+  std::optional<StandardLookup> narrowed = AskSearch(asking, keyword + "-");
+  // No hit at all for the narrowed keyword: the first page tells what the site lists instead.
+  if (narrowed.has_value() && narrowed->http_status == kHttpOk &&
+      narrowed->kind == PageKind::kNoHit) {
+    return first;
+  }
+  return narrowed;
+}
+
+void FindSuccessor(Asking& asking, const Text& entered, Judgement& judgement) {
+  if (judgement.verdict != Verdict::kWithdrawn) return;
+  const ListedStandard* own = OwnRow(judgement, entered);
+  if (own == nullptr || own->detail.empty()) return;
+  Text detail = own->detail;
+  std::vector<Text> seen = {SameNumberKey(entered)};
+  for (int step = 0; step <= kSuccessorSteps; ++step) {
+    const std::optional<DetailLookup> page =
+        AskDetail(asking, asking.site.pages->DetailAddress(asking.site.prefix, detail));
+    if (!page.has_value()) return;
+    if (!page->Read()) {
+      judgement.reason.detail_unread = true;
+      return;
+    }
+    if (page->records.replaced_by.empty()) return;
+    const Text named = NamedNumber(page->records.replaced_by.front());
+    const Text key = SameNumberKey(named);
+    for (const Text& before : seen) {
+      if (before == key) return;  // round a loop: no successor stands
+    }
+    seen.push_back(key);
+    // How the site lists the successor: current, coming, withdrawn in its turn, or not at all.
+    Text keyword = named;
+    keyword = NormalizeNumber(keyword);
+    ListedStandard successor;
+    successor.number = named;
+    const std::optional<StandardLookup> lookup =
+        keyword.empty() ? std::nullopt : LookUpCited(asking, named, keyword);
+    if (lookup.has_value()) {
+      const Judgement said = JudgeLookup(named, keyword, &*lookup);
+      if (said.verdict == Verdict::kWithdrawn) {
+        const ListedStandard* withdrawn = OwnRow(said, named);
+        if (withdrawn == nullptr || withdrawn->detail.empty()) return;
+        detail = withdrawn->detail;
+        continue;
+      }
+      if (said.record.status == kRecordCurrent) {
+        successor = Standard(said.record);
+      } else if (const ListedStandard* listed = OwnRow(said, named)) {
+        successor = *listed;
+      }
+    }
+    judgement.reason.successor = successor.number;
+    judgement.replaced_by = std::move(successor);
+    return;
+  }
+}
+
+}  // namespace kelvaro
