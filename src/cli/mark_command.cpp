@@ -46,6 +46,11 @@ int RunMark(const Options& options, const Site& site) {
                ": it is a Word or Excel 97-2003 file; save it as .docx or .xlsx, or use changes");
     return kExitUsage;
   }
+  // Refused before the site is asked: no lookups for a copy that will not be made.
+  if (DocumentError error = DocumentError::kNone; !CanMarkDocument(bytes, kind, error)) {
+    PrintError("cannot mark " + options.operand + ": " + DocumentErrorWords(error));
+    return kExitUsage;
+  }
   if (!OutputFolderWritable(options)) return kExitFailure;
   return LookUpRows(options, site, table, [&](BatchSession&, const Rows& looked_up, bool&) {
     if (EveryLookupFailed(looked_up)) {
@@ -57,7 +62,8 @@ int RunMark(const Options& options, const Site& site) {
     if (!MarkDocument(bytes, kind, looked_up, options.replace, platform::UtcTimeText(), marked,
                       error)) {
       PrintError("cannot mark " + options.operand + ": " + DocumentErrorWords(error));
-      return kExitUsage;
+      // A copy we made that failed is no fault of the operand's.
+      return error == DocumentError::kCopyUnreadable ? kExitFailure : kExitUsage;
     }
     return WriteResult(options, AsText(marked));
   });

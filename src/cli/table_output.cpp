@@ -114,35 +114,6 @@ std::string JsonString(const std::string& utf8) {
   return nlohmann::json(utf8).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-std::string TsvCell(const std::string& utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    const char32_t c = DecodeUtf8(utf8, i);
-    switch (c) {
-      case '\t':
-        out += "\\t";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        if (IsControl(c)) {
-          AppendHexEscape(out, c);
-        } else {
-          AppendUtf8(out, c);
-        }
-    }
-  }
-  return out;
-}
-
 std::string DelimitedRecords(Format format, const std::vector<std::vector<std::string>>& records) {
   const bool csv = format == Format::kCsv;
   // The byte-order mark lets spreadsheet programs read the file as UTF-8.

@@ -19,12 +19,11 @@ namespace kelvaro::cli {
 // A JSON string literal (quotes included) of UTF-8 text: quote, backslash and every
 // control character escaped.
 std::string JsonString(const std::string& utf8);
-// One TSV cell: tab, CR, LF and backslash written as \t \r \n \\, other control
-// characters as \xNN.
-std::string TsvCell(const std::string& utf8);
-// One CSV field and a row's reason as one cell: the core's, shared with the window's export.
+// One TSV cell, one CSV field and a row's reason as one cell: the core's, shared with the
+// window's export and the change list.
 using ::kelvaro::CsvField;
 using ::kelvaro::ReasonCell;
+using ::kelvaro::TsvCell;
 
 using Rows = std::vector<RowStore::Row>;
 

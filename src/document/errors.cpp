@@ -50,6 +50,10 @@ const char* DocumentErrorWords(DocumentError error) {
       return "不支持 .ppt 文件，请复制其中文字后粘贴";
     case DocumentError::kNotMarkable:
       return "只有 Word (.docx) 和 Excel (.xlsx) 文档能标注";
+    case DocumentError::kCopyUnreadable:
+      return "标注后的副本未能通过读回检查，未写入";
+    case DocumentError::kStrictXml:
+      return "不能标注 Strict Open XML 格式的工作簿，请另存为普通的 Excel 工作簿 (.xlsx)";
   }
   return "文件已损坏";
 }

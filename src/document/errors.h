@@ -26,7 +26,9 @@ enum class DocumentError {
   kWord95,
   kExcel95,
   kOldPowerPoint,
-  kNotMarkable,  // a kind no marked copy is made of
+  kNotMarkable,     // a kind no marked copy is made of
+  kCopyUnreadable,  // a copy made that does not read back, and so is not given
+  kStrictXml,       // a Strict Open XML workbook, read but not marked
 };
 
 // UTF-8, Chinese, short: "文件已损坏", "文件已加密"; empty for kNone.

@@ -133,13 +133,14 @@ std::vector<std::string> EntryCells(std::size_t index, const ChangeEntry& entry,
           entry.suggestion,          entry.address};
 }
 
-// A spreadsheet keeps the columns only if no cell holds a tab or a line break.
-std::string TsvCell(const std::string& utf8) {
+// A spreadsheet keeps the columns only if no cell holds a tab or a line break; the site's
+// other control characters are escaped as the table's TSV escapes them.
+std::string ChangeTsvCell(const std::string& utf8) {
   std::string out = utf8;
   for (char& c : out) {
     if (c == '\t' || c == '\r' || c == '\n') c = ' ';
   }
-  return out;
+  return TsvCell(out);
 }
 
 }  // namespace
@@ -181,7 +182,7 @@ std::string FormatChanges(const std::vector<ChangeEntry>& entries, ChangeFormat 
   const auto add = [&](const std::vector<std::string>& cells) {
     for (std::size_t i = 0; i < cells.size(); ++i) {
       if (i > 0) out += csv ? ',' : '\t';
-      out += csv ? CsvField(cells[i]) : TsvCell(cells[i]);
+      out += csv ? CsvField(cells[i]) : ChangeTsvCell(cells[i]);
     }
     out += csv ? "\r\n" : "\n";
   };

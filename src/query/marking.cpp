@@ -129,6 +129,13 @@ std::string MarkedCopyName(const std::string& path, bool replaced) {
   return path.substr(0, dot) + note + path.substr(dot);
 }
 
+bool CanMarkDocument(const Bytes& bytes, DocumentKind kind, DocumentError& error) {
+  // The copy of no rows: every refusal the real one meets but the read back, which its
+  // marks could still fail.
+  Bytes copy;
+  return MarkDocument(bytes, kind, {}, false, {}, copy, error);
+}
+
 bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<TableRow>& rows,
                   bool replace, const std::string& time, Bytes& out, DocumentError& error) {
   out.clear();

@@ -34,6 +34,10 @@ bool WritesOver(const std::string& original, const std::string& output);
 // copy with tracked replacements; the folder kept.
 std::string MarkedCopyName(const std::string& path, bool replaced = false);
 
+// Whether the document `bytes` (read as `kind`) can be handed back marked at all, asked
+// before its rows are looked up: false with the reason when its copy would be refused.
+bool CanMarkDocument(const Bytes& bytes, DocumentKind kind, DocumentError& error);
+
 // The marked copy of the document `bytes` (read as `kind`) whose rows are `rows`, each
 // citation found by its standard. `time`: the check's time, ISO 8601. False with the reason
 // (kNotMarkable for a kind that cannot be marked) when the document cannot be read or

@@ -1,5 +1,6 @@
 #include "rows/export.h"
 
+#include <cstdio>
 #include <string_view>
 #include <unordered_set>
 
@@ -20,6 +21,44 @@ std::string CsvField(const std::string& utf8) {
     out += c;
   }
   out += '"';
+  return out;
+}
+
+namespace {
+
+// C0 controls, DEL and the C1 controls: a terminal may take any of them as a command.
+bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+}  // namespace
+
+std::string TsvCell(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const char32_t c = DecodeUtf8(utf8, i);
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        if (IsControl(c)) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(c));
+          out += escaped;
+        } else {
+          AppendUtf8(out, c);
+        }
+    }
+  }
   return out;
 }
 

@@ -35,6 +35,10 @@ bool AnyFromDocument(const std::vector<RowStore::Row>& rows);
 // CR or LF.
 std::string CsvField(const std::string& utf8);
 
+// One TSV cell: tab, CR, LF and backslash written as \t \r \n \\, other control
+// characters (C0, DEL, C1) as \xNN, so that none reaches a terminal.
+std::string TsvCell(const std::string& utf8);
+
 // A row as one line of tab-separated cells (UTF-8, no line end); a tab or line break
 // inside a cell becomes a space, so that a spreadsheet keeps the columns. The extras follow
 // the shown cells.

@@ -407,6 +407,19 @@ void WindowLogic::ExportMarkedDocument(bool replace) {
     view_.ShowError(kErrorCaption, kMarkedOverOriginal);
     return;
   }
+  // A document whose copy would be refused is said so before any lookup.
+  Bytes original;
+  std::string reason;
+  if (!platform::ReadWholeFile(source, original, reason)) {
+    view_.ShowError(kErrorCaption, ReadErrorText(source, reason));
+    return;
+  }
+  if (DocumentError why = DocumentError::kNone;
+      !CanMarkDocument(original, DocumentKindOf(source), why)) {
+    view_.ShowError(kErrorCaption, MarkErrorText(DocumentErrorWords(why)));
+    return;
+  }
+  original = {};
   std::vector<RowId> unchecked;
   for (const TableRow& row : table_.Snapshot()) {
     if (row.judgement.verdict == Verdict::kNone) unchecked.push_back(row.id);

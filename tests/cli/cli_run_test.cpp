@@ -760,6 +760,58 @@ TEST_F(CliTest, MarkWritesACopyWhoseCommentsSayWhatWasFound) {
   EXPECT_EQ(test::ReadWholeFile(document), std::string(docx.begin(), docx.end()));
 }
 
+// Text boxes and notes are marked where they stand; a note takes no comment, which
+// LibreOffice would not open.
+TEST_F(CliTest, MarkReachesTextBoxesAndNotes) {
+  TempDir dir;
+  const std::string cited = test::WordParagraph("GB/T 50001-2010");
+  test::DocxParts parts;
+  parts.body =
+      "<w:p><w:r><w:pict><v:shape xmlns:v=\"urn:schemas-microsoft-com:vml\"><v:textbox>"
+      "<w:txbxContent>" +
+      cited + "</w:txbxContent></v:textbox></v:shape></w:pict></w:r></w:p>";
+  parts.footnotes = "<w:footnote w:id=\"1\">" + cited + "</w:footnote>";
+  parts.endnotes = "<w:endnote w:id=\"1\">" + cited + "</w:endnote>";
+  const Bytes docx = test::BuildDocx(parts);
+  const std::string document = dir.Write("note.docx", std::string(docx.begin(), docx.end()));
+  const std::string copy = dir.File("checked.docx");
+  const ProcessResult r = RunCli({"mark", "--replace", "--site", Prefix(), document, "-o", copy});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string body = ZipPart(copy, "word/document.xml");
+  const std::size_t box = body.find("<w:txbxContent>");
+  EXPECT_NE(body.find("<w:commentReference", box), std::string::npos) << body;
+  EXPECT_NE(body.find("GB/T 50001-2017", box), std::string::npos) << body;
+  for (const char* note : {"word/footnotes.xml", "word/endnotes.xml"}) {
+    const std::string part = ZipPart(copy, note);
+    EXPECT_NE(part.find("GB/T 50001-2017"), std::string::npos) << part;
+    EXPECT_EQ(part.find("comment"), std::string::npos) << part;
+  }
+}
+
+// A workbook the copy cannot be made of is refused before the site is asked (none answers).
+TEST_F(CliTest, MarkRefusesAStrictWorkbookBeforeAnyLookup) {
+  TempDir dir;
+  test::ZipBuilder zip = test::XlsxArchive(
+      {{"设计依据", test::SheetRow(1, test::InlineCell("A1", "GB 50016-2014"))}}, {});
+  for (test::ZipEntry& entry : zip.Entries()) {
+    if (entry.name != "xl/workbook.xml") continue;
+    entry.data =
+        "<workbook xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\" "
+        "xmlns:r=\"http://purl.oclc.org/ooxml/officeDocument/relationships\"><sheets>"
+        "<sheet name=\"设计依据\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+  }
+  const std::string workbook = dir.Write("strict.xlsx", zip.Build());
+  const ProcessResult extracted = RunCli({"extract", workbook});
+  EXPECT_EQ(extracted.exit_code, 0) << extracted.err;
+  const ProcessResult r =
+      RunCli({"mark", "--site", "http://127.0.0.1:1", workbook, "-o", dir.File("checked.xlsx")});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err, "kelvaro-cli: cannot mark " + workbook +
+                       ": 不能标注 Strict Open XML 格式的工作簿，请另存为普通的 Excel 工作簿 "
+                       "(.xlsx)\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("checked.xlsx")));
+}
+
 TEST_F(CliTest, ChangesListsEachStandardNeedingAttentionOnce) {
   TempDir dir;
   const std::string list =
@@ -789,20 +841,35 @@ TEST_F(CliTest, AnOutputFileThatCannotBeWrittenIsNotLeft) {
     EXPECT_EQ(r.err, "kelvaro-cli: cannot write " + nowhere +
                          ": its folder does not exist or is not writable\n");
   }
-  // A file the system will not let grow (no file size allowed) fails while it is written.
-  const std::string output = dir.File("out.tsv");
+  // A file the system will not let grow (no file size allowed, its signal as the shell
+  // leaves it) fails while it is written, and nothing of it is left.
+  const Bytes docx = test::BuildDocx(test::WordParagraph("GB 50016-2014"));
+  const std::string document = dir.Write("note.docx", std::string(docx.begin(), docx.end()));
+  const std::string output = dir.File("out.docx");
   const ProcessResult r =
       // Its stderr through a pipe, which no size limit holds.
       test::RunProcess(
-          {"/bin/bash", "-c",
-           "set -o pipefail; (trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\") 2>&1 | cat >&2",
-           KELVARO_CLI_PATH, "batch", "--site", Prefix(), "-o", output, list},
+          {"/bin/bash", "-c", "set -o pipefail; (ulimit -f 0; exec \"$0\" \"$@\") 2>&1 | cat >&2",
+           KELVARO_CLI_PATH, "mark", "--site", Prefix(), document, "-o", output},
           CliSetup());
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "kelvaro-cli: cannot write " + output + ": File too large\n" +
                        "1 行：1 现行，0 有新标准，0 已废止，0 尚未实施，0 未收录，0 查询失败\n");
-  EXPECT_FALSE(std::filesystem::exists(output));
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.File(""))) {
+    left.push_back(entry.path().filename().string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"note.docx", "one.txt"}));
+
+  // A name as long as the system takes leaves room for nothing beside it, yet is written.
+  std::string name;
+  for (int i = 0; i < 83; ++i) name += "设";
+  const std::string longest = dir.File(name + ".docx");
+  const ProcessResult written = RunCli({"mark", "--site", Prefix(), document, "-o", longest});
+  EXPECT_EQ(written.exit_code, 0) << written.err;
+  EXPECT_TRUE(std::filesystem::exists(longest));
 }
 
 TEST_F(CliTest, AWorkbookSaysHowManyCellsItCut) {

@@ -52,6 +52,23 @@ TEST(WriteWholeFile, WritesReplacesAndOnFailureLeavesWhatWasThere) {
   EXPECT_EQ(Read(path), "second");
 }
 
+// The temporary file beside a name as long as the system takes must fit as well.
+TEST(WriteWholeFile, ANameAsLongAsTheSystemTakes) {
+  test::TempDir dir;
+  std::string chinese;
+  for (int i = 0; i < 83; ++i) chinese += "设";
+  const std::string folder = std::filesystem::path(dir.File("x")).parent_path().string();
+  std::size_t written = 0;
+  for (const std::string& name : {std::string(251, 'n') + ".csv", chinese + ".docx"}) {
+    ASSERT_LE(name.size(), 255u);
+    const std::string path = dir.File(name);
+    std::string error;
+    EXPECT_TRUE(platform::WriteWholeFile(path, name, error)) << error;
+    EXPECT_EQ(Read(path), name);
+    EXPECT_EQ(FilesIn(folder), ++written);
+  }
+}
+
 // A marked copy must never be written over its original, whatever path names it.
 TEST(SameFile, OneFileByAnyPathAndNothingElse) {
   test::TempDir dir;

@@ -158,7 +158,8 @@ TEST_F(ChangeListTest, SearchAddressIsTheOneTheLookupAsksFor) {
 const std::vector<ChangeEntry> kTwoEntries = {
     {"《规范》GB 50016-2014", "第 1 段；第 3 段", "有新标准", "《新规范》GB 50016-2024",
      "http://h/s?a=1&b=2"},
-    {"=GB\t1, \"x\"\n", "第 2 行", "未收录：网站未收录该编号", "", ""}};
+    {"=GB\t1, \"x\"\n", "第 2 行", "未收录：网站未收录该编号", "《新\x1b[2J规范\x07\\》GB 1-2020",
+     ""}};
 
 struct FormatCase {
   const char* name;
@@ -180,12 +181,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "序号\t原文\t出处\t结论\t建议改为\t查询结果网页\n"
                    "1\t《规范》GB 50016-2014\t第 1 段；第 3 段\t有新标准\t《新规范》GB "
                    "50016-2024\thttp://h/s?a=1&b=2\n"
-                   "2\t=GB 1, \"x\" \t第 2 行\t未收录：网站未收录该编号\t\t\n"},
+                   "2\t=GB 1, \"x\" \t第 2 行\t未收录：网站未收录该编号\t"
+                   "《新\\x1b[2J规范\\x07\\\\》GB 1-2020\t\n"},
         FormatCase{"Csv", ChangeFormat::kCsv,
                    "\xEF\xBB\xBF序号,原文,出处,结论,建议改为,查询结果网页\r\n"
                    "1,《规范》GB 50016-2014,第 1 段；第 3 段,有新标准,《新规范》GB "
                    "50016-2024,http://h/s?a=1&b=2\r\n"
-                   "2,\"'=GB\t1, \"\"x\"\"\n\",第 2 行,未收录：网站未收录该编号,,\r\n"},
+                   "2,\"'=GB\t1, \"\"x\"\"\n\",第 2 行,未收录：网站未收录该编号,"
+                   "《新\x1b[2J规范\x07\\》GB 1-2020,\r\n"},
         FormatCase{"Json", ChangeFormat::kJson,
                    "[\n"
                    "  {\n"
@@ -199,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "    \"written\": \"=GB\\t1, \\\"x\\\"\\n\",\n"
                    "    \"places\": \"第 2 行\",\n"
                    "    \"verdict\": \"未收录：网站未收录该编号\",\n"
-                   "    \"suggestion\": \"\",\n"
+                   "    \"suggestion\": \"《新\\u001b[2J规范\\u0007\\\\》GB 1-2020\",\n"
                    "    \"address\": \"\"\n"
                    "  }\n"
                    "]\n"}),

@@ -10,6 +10,7 @@
 #include "rows/reason.h"
 #include "rows/verdicts.h"
 #include "support/named_case.h"
+#include "support/office_builder.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -219,6 +220,40 @@ TEST(MarkDocument, RefusesWhatCannotBeMarked) {
   EXPECT_TRUE(out.empty());
   EXPECT_EQ(error, DocumentError::kNotMarkable);
   EXPECT_STREQ(DocumentErrorWords(error), "只有 Word (.docx) 和 Excel (.xlsx) 文档能标注");
+}
+
+// Asked before the lookups: the refusals a real copy would meet, with none of its work.
+TEST(CanMarkDocument, RefusesWhatNoCopyCanBeMadeOf) {
+  test::ZipBuilder strict = test::XlsxArchive(
+      {{"设计依据", test::SheetRow(1, test::InlineCell("A1", "GB 50016-2014"))}}, {});
+  for (test::ZipEntry& entry : strict.Entries()) {
+    if (entry.name != "xl/workbook.xml") continue;
+    entry.data =
+        "<workbook xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\" "
+        "xmlns:r=\"http://purl.oclc.org/ooxml/officeDocument/relationships\"><sheets>"
+        "<sheet name=\"设计依据\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+  }
+  const struct {
+    const char* name;
+    Bytes bytes;
+    DocumentKind kind;
+    DocumentError error;
+  } cases[] = {
+      {"Word", test::BuildDocx(test::WordParagraph("GB 50016-2014")), DocumentKind::kDocx,
+       DocumentError::kNone},
+      {"Excel",
+       test::BuildXlsx({{"设计依据", test::SheetRow(1, test::InlineCell("A1", "GB 50016-2014"))}},
+                       {}),
+       DocumentKind::kXlsx, DocumentError::kNone},
+      {"StrictExcel", test::AsBytes(strict.Build()), DocumentKind::kXlsx,
+       DocumentError::kStrictXml},
+      {"Pdf", Bytes{'%', 'P', 'D', 'F'}, DocumentKind::kPdf, DocumentError::kNotMarkable},
+  };
+  for (const auto& c : cases) {
+    DocumentError error = DocumentError::kNone;
+    EXPECT_EQ(CanMarkDocument(c.bytes, c.kind, error), c.error == DocumentError::kNone) << c.name;
+    EXPECT_EQ(error, c.error) << c.name;
+  }
 }
 
 }  // namespace

@@ -121,6 +121,7 @@ bool WalkPart(std::string_view xml, const DocumentLimits& limits, const Visitor&
 bool Relationships::Read(std::string_view source, const std::string* xml,
                          const DocumentLimits& limits, DocumentError& error) {
   *this = Relationships();
+  source_ = std::string(source);
   if (xml == nullptr) return true;
   xml_ = *xml;
   exists_ = true;
@@ -136,6 +137,7 @@ bool Relationships::Read(std::string_view source, const std::string* xml,
     r.external = mode != nullptr && *mode == "External";
     if (!r.external && target != nullptr) r.part = ResolveTarget(source, r.target);
     all_.push_back(std::move(r));
+    tags_.emplace_back(reader.TagBegin(), reader.TagEnd());
   };
   if (!ReadRootAndChildren(xml_, "Relationship", limits, root_, each, error)) return false;
   next_ = all_.size() + 1;
@@ -170,10 +172,29 @@ std::string Relationships::Add(std::string_view kind, std::string_view target) {
   return id;
 }
 
+bool Relationships::Retarget(std::string_view id, std::string_view target) {
+  for (std::size_t i = 0; i < tags_.size(); ++i) {
+    std::size_t at = 0, length = 0;
+    if (all_[i].id != id ||
+        !FindValue(xml_, tags_[i].first, tags_[i].second, "Target", at, length)) {
+      continue;
+    }
+    std::string escaped;
+    AppendXmlEscaped(escaped, target);
+    retargeted_.push_back({at, length, std::move(escaped)});
+    all_[i].target = std::string(target);
+    all_[i].part = ResolveTarget(source_, target);
+    return true;
+  }
+  return false;
+}
+
 std::string Relationships::Xml() const {
   if (!exists_) return std::string(kNewRelationshipsPart) + added_ + "</Relationships>";
-  if (added_.empty()) return xml_;
-  return ApplyEdits(xml_, {root_.Append(added_)});
+  if (added_.empty() && retargeted_.empty()) return xml_;
+  std::vector<Edit> edits = retargeted_;
+  if (!added_.empty()) edits.push_back(root_.Append(added_));
+  return ApplyEdits(xml_, std::move(edits));
 }
 
 bool ContentTypes::Read(std::string xml, const DocumentLimits& limits, DocumentError& error) {
@@ -181,7 +202,8 @@ bool ContentTypes::Read(std::string xml, const DocumentLimits& limits, DocumentE
   xml_ = std::move(xml);
   const auto each = [&](const XmlReader& reader) {
     if (const std::string* name = reader.FindAttribute("PartName")) {
-      overridden_.insert(LowerAscii(*name));
+      const std::string* type = reader.FindAttribute("ContentType");
+      overridden_.emplace(LowerAscii(*name), type == nullptr ? std::string() : *type);
     }
   };
   return ReadRootAndChildren(xml_, "Override", limits, root_, each, error);
@@ -191,13 +213,18 @@ bool ContentTypes::Overrides(std::string_view part) const {
   return overridden_.contains(LowerAscii("/" + std::string(part)));
 }
 
+std::string ContentTypes::TypeOf(std::string_view part) const {
+  const auto found = overridden_.find(LowerAscii("/" + std::string(part)));
+  return found == overridden_.end() ? std::string() : found->second;
+}
+
 void ContentTypes::Add(std::string_view part, std::string_view content_type) {
   if (Overrides(part)) return;
   const std::string name = "/" + std::string(part);
   added_.append("<").append(root_.Prefix()).append("Override PartName=\"");
   AppendXmlEscaped(added_, name);
   added_.append("\" ContentType=\"").append(content_type).append("\"/>");
-  overridden_.insert(LowerAscii(name));
+  overridden_.emplace(LowerAscii(name), content_type);
 }
 
 std::string ContentTypes::Xml() const {

@@ -7,7 +7,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "document/containers/package.h"
@@ -73,14 +74,21 @@ class Relationships {
   // Adds a relationship of that kind (the type's last segment) to `target` as written, and
   // gives its id: "rIdN", the first N from one past the count that no relationship holds.
   std::string Add(std::string_view kind, std::string_view target);
-  // The part with what was added: its own bytes kept, or a new part when there was none.
+  // The relationship `id` of the part pointed at `target` (as written) instead; false when
+  // there is no such relationship in the part.
+  bool Retarget(std::string_view id, std::string_view target);
+  // The part with what was added and retargeted: its own bytes kept, or a new part when
+  // there was none.
   std::string Xml() const;
 
  private:
+  std::string source_;
   std::string xml_;
   bool exists_ = false;
   Element root_;
   std::vector<Relationship> all_;
+  std::vector<std::pair<std::size_t, std::size_t>> tags_;  // of all_'s read ones, in xml_
+  std::vector<Edit> retargeted_;
   std::string added_;
   std::size_t next_ = 1;
 };
@@ -92,6 +100,8 @@ class ContentTypes {
   // Whether a part (its name in the package, no leading slash) has an override, the names
   // compared as a package compares them, without regard to ASCII case.
   bool Overrides(std::string_view part) const;
+  // The content type its override gives the part; empty for none.
+  std::string TypeOf(std::string_view part) const;
   // The part's content type, unless it has one already.
   void Add(std::string_view part, std::string_view content_type);
   // The part with what was added, its own bytes kept.
@@ -100,7 +110,7 @@ class ContentTypes {
  private:
   std::string xml_;
   Element root_;
-  std::unordered_set<std::string> overridden_;  // "/xl/styles.xml", lower case
+  std::unordered_map<std::string, std::string> overridden_;  // "/xl/styles.xml", lower case
   std::string added_;
 };
 

@@ -648,7 +648,17 @@ std::string_view XmlNamespaces::Uri(std::string_view name, bool element) const {
 }
 
 void AppendXmlEscaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const auto byte = static_cast<unsigned char>(c);
+    // What XML 1.0 cannot hold at all (a site's ESC or BEL, U+FFFE, U+FFFF) is dropped: a
+    // character reference to it would be refused as well.
+    if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
+    if (byte == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF' &&
+        (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+      i += 2;
+      continue;
+    }
     switch (c) {
       case '&':
         out += "&amp;";

@@ -176,8 +176,9 @@ class XmlNamespaces {
 // The part of a name after its prefix: "w:p" -> "p".
 std::string_view LocalName(std::string_view name);
 
-// For the writers: `text` appended with & < > and " escaped, as element content or an
-// attribute's value in double quotes.
+// For the writers: UTF-8 `text` appended with & < > and " escaped, as element content or an
+// attribute's value in double quotes; characters XML 1.0 forbids (controls but tab, LF and
+// CR; U+FFFE, U+FFFF) dropped.
 void AppendXmlEscaped(std::string& out, std::string_view text);
 
 }  // namespace kelvaro

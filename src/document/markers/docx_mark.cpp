@@ -13,6 +13,7 @@
 #include "document/containers/xml_reader.h"
 #include "document/containers/zip_reader.h"
 #include "document/containers/zip_writer.h"
+#include "document/markers/read_back.h"
 #include "document/readers/docx_walk.h"
 
 namespace kelvaro {
@@ -93,6 +94,7 @@ class Tracer : public formats::DocxTrace {
     comments_allowed_ = comments;
     Reset();
     open_runs_.clear();
+    stories_.clear();
     inserted_ = 0;
   }
 
@@ -101,8 +103,12 @@ class Tracer : public formats::DocxTrace {
     if (e == Event::kStart) {
       largest_id_ = std::max(largest_id_, IdValue(reader.Attribute(Ns::kWord, "id")));
       if (reader.ElementNs() != Ns::kWord) return;
+      // Where Word is the default namespace some producers leave its attributes unprefixed.
+      largest_id_ = std::max(largest_id_, IdValue(reader.Attribute(Ns::kOther, "id")));
       const std::string_view local = reader.Local();
-      if (local == "r") {
+      if (local == "txbxContent") {
+        stories_.push_back({++story_count_, open_runs_.size()});
+      } else if (local == "r") {
         if (!open_runs_.empty() && open_runs_.back() >= 0)
           runs_[open_runs_.back()].holds_run = true;
         const std::string_view name = reader.Reader().Name();
@@ -111,7 +117,10 @@ class Tracer : public formats::DocxTrace {
         run.begin = last_begin_;
         run.prefix = colon == std::string_view::npos ? "" : name.substr(0, colon);
         run.inserted = inserted_ > 0;
-        run.nested = !open_runs_.empty();
+        // A text box's run stands inside the run of its drawing, yet in a story of its own.
+        const Story story = stories_.empty() ? Story{} : stories_.back();
+        run.story = story.id;
+        run.nested = open_runs_.size() > story.runs_open;
         runs_.push_back(std::move(run));
         open_runs_.push_back(static_cast<int>(runs_.size() - 1));
       } else if (local == "ins" || local == "moveTo") {
@@ -128,6 +137,8 @@ class Tracer : public formats::DocxTrace {
         if (!runs_[index].has_text && index + 1 == static_cast<int>(runs_.size())) runs_.pop_back();
       } else if ((local == "ins" || local == "moveTo") && inserted_ > 0) {
         --inserted_;
+      } else if (local == "txbxContent" && !stories_.empty()) {
+        stories_.pop_back();
       }
     }
   }
@@ -155,9 +166,16 @@ class Tracer : public formats::DocxTrace {
     std::uint64_t begin = 0, end = 0;
     std::string prefix;
     bool inserted = false;
-    bool nested = false;     // inside another run (a text box's)
-    bool holds_run = false;  // holding one
+    int story = 0;           // 0: the part's own text; else the text box it stands in
+    bool nested = false;     // inside another run of its story
+    bool holds_run = false;  // holding one (a drawing's text box)
     bool has_text = false;
+  };
+
+  // A text box's content, and how many runs were open where it began.
+  struct Story {
+    int id = 0;
+    std::size_t runs_open = 0;
   };
 
   void Reset() {
@@ -176,14 +194,16 @@ class Tracer : public formats::DocxTrace {
     return at < found->at + found->size ? static_cast<int>(found - segments_.begin()) : -1;
   }
 
-  // Whether every piece of [begin, end) stands in a plain run, and both ends in text.
+  // Whether every piece of [begin, end) stands in a plain run of one story (a comment's
+  // range cannot leave a text box), and both ends in text.
   bool Markable(std::size_t begin, std::size_t end) const {
     const int first = SegmentAt(begin);
     if (begin >= end || first < 0 || SegmentAt(end - 1) < 0) return false;
+    const int story = segments_[first].run < 0 ? -1 : runs_[segments_[first].run].story;
     for (auto s = segments_.begin() + first; s != segments_.end() && s->at < end; ++s) {
       if (s->run < 0) return false;
       const Run& run = runs_[s->run];
-      if (run.nested || run.holds_run || run.end <= run.begin) return false;
+      if (run.nested || run.holds_run || run.end <= run.begin || run.story != story) return false;
     }
     return true;
   }
@@ -295,6 +315,8 @@ class Tracer : public formats::DocxTrace {
   std::vector<Segment> segments_;
   std::vector<Run> runs_;
   std::vector<int> open_runs_;
+  std::vector<Story> stories_;
+  int story_count_ = 0;
   int inserted_ = 0;
   std::uint64_t last_begin_ = 0;
   std::int64_t largest_id_ = -1;
@@ -315,6 +337,10 @@ class RunWriter {
   bool Write(std::string_view bytes, const RunPlan& plan, std::string& out) {
     plan_ = &plan;
     p_ = plan.prefix.empty() ? "" : plan.prefix + ":";
+    // Word's attributes are in its namespace: where the part has it as the default one, an
+    // unprefixed attribute would be in none, so ours carry a prefix declared on the element.
+    a_ = plan.prefix.empty() ? "w:" : p_;
+    declare_ = plan.prefix.empty() ? std::string(" xmlns:w=\"") + kWordUri + "\"" : "";
     out_.clear();
     rpr_.clear();
     shaded_.clear();
@@ -353,8 +379,9 @@ class RunWriter {
   // The run properties with the shading set: in the place the schema gives it, or in place of
   // the one there was.
   std::string Shade(std::int32_t fill) const {
-    const std::string shd = "<" + p_ + "shd " + p_ + "val=\"clear\" " + p_ + "color=\"auto\" " +
-                            p_ + "fill=\"" + Hex(static_cast<std::uint32_t>(fill)) + "\"/>";
+    const std::string shd = "<" + p_ + "shd" + declare_ + " " + a_ + "val=\"clear\" " + a_ +
+                            "color=\"auto\" " + a_ + "fill=\"" +
+                            Hex(static_cast<std::uint32_t>(fill)) + "\"/>";
     if (rpr_.empty()) return "<" + p_ + "rPr>" + shd + "</" + p_ + "rPr>";
     static constexpr std::string_view kAfter[] = {
         "shd",  "fitText",         "vertAlign",  "rtl",   "cs",       "em",
@@ -474,9 +501,9 @@ class RunWriter {
   }
 
   std::string Attributes(std::int64_t id) const {
-    std::string out = " " + p_ + "id=\"" + std::to_string(id) + "\" " + p_ + "author=\"" +
-                      Escape(author_.name) + "\"";
-    if (!author_.date.empty()) out += " " + p_ + "date=\"" + Escape(author_.date) + "\"";
+    std::string out = declare_ + " " + a_ + "id=\"" + std::to_string(id) + "\" " + a_ +
+                      "author=\"" + Escape(author_.name) + "\"";
+    if (!author_.date.empty()) out += " " + a_ + "date=\"" + Escape(author_.date) + "\"";
     return out;
   }
 
@@ -490,11 +517,12 @@ class RunWriter {
     const std::string id = std::to_string(id_base_ + m.id);
     switch (m.kind) {
       case Marker::Kind::kCommentStart:
-        out_ += "<" + p_ + "commentRangeStart " + p_ + "id=\"" + id + "\"/>";
+        out_ += "<" + p_ + "commentRangeStart" + declare_ + " " + a_ + "id=\"" + id + "\"/>";
         break;
       case Marker::Kind::kCommentEnd:
-        out_ += "<" + p_ + "commentRangeEnd " + p_ + "id=\"" + id + "\"/><" + p_ + "r><" + p_ +
-                "commentReference " + p_ + "id=\"" + id + "\"/></" + p_ + "r>";
+        out_ += "<" + p_ + "commentRangeEnd" + declare_ + " " + a_ + "id=\"" + id + "\"/><" + p_ +
+                "r><" + p_ + "commentReference" + declare_ + " " + a_ + "id=\"" + id + "\"/></" +
+                p_ + "r>";
         break;
       case Marker::Kind::kInsert: {
         const std::string run = "<" + p_ + "r>" + (m.fill == kNoFill ? rpr_ : Shaded(m.fill)) +
@@ -515,7 +543,9 @@ class RunWriter {
   std::int64_t id_base_;
   std::int64_t& next_id_;
   const RunPlan* plan_ = nullptr;
-  std::string p_;
+  std::string p_;        // the Word namespace's prefix of elements, with its colon
+  std::string a_;        // and of attributes
+  std::string declare_;  // a declaration of a_, when the part has none
   std::string_view start_tag_;
   std::string rpr_;
   std::map<std::int32_t, std::string> shaded_;  // rpr_ with each fill
@@ -581,7 +611,22 @@ std::string CommentsXml(const std::vector<CommentText>& comments, const MarkAuth
 constexpr std::string_view kCommentsContentType =
     "application/vnd.openxmlformats-officedocument.wordprocessingml.comments+xml";
 
-// The comments' part, its relationship and its content type, created or added to.
+// Whether `xml` is a comments part by its root: w:comments.
+bool CommentsRoot(std::string_view xml, const XmlLimits& limits) {
+  XmlReader reader(xml, limits);
+  XmlNamespaces namespaces;
+  for (Event e = reader.Next(); e != Event::kDone && e != Event::kError; e = reader.Next()) {
+    if (e != Event::kStart) continue;
+    namespaces.Push(reader);
+    return LocalName(reader.Name()) == "comments" &&
+           package::NamespaceOf(namespaces.Uri(reader.Name())) == Ns::kWord;
+  }
+  return false;
+}
+
+// The comments' part, its relationship and its content type, created or added to. A part
+// the relationships call the comments that is none (the styles, the document itself) is
+// never written into: ours get a part of their own, and the relationship points at it.
 class CommentParts {
  public:
   bool Prepare(const ZipReader& zip, const std::string& main, const DocumentLimits& limits,
@@ -595,22 +640,42 @@ class CommentParts {
       has_rels_ = true;
     }
     if (!relationships_.Read(main, has_rels_ ? &rels : nullptr, limits, error)) return false;
+    if (const ZipMember* member = zip.Find("[Content_Types].xml")) {
+      std::string xml;
+      DocumentError types_error = DocumentError::kNone;
+      types_read_ = zip.Extract(*member, xml, error) && types_.Read(xml, limits, types_error);
+      if (error != DocumentError::kNone) return false;
+    }
     const std::size_t slash = main.rfind('/');
     const std::string folder = main.substr(0, slash == std::string::npos ? 0 : slash + 1);
-    if (const package::Relationship* related = relationships_.Find("comments")) {
+    const auto relative = [&](const std::string& part) {
+      return part.starts_with(folder) ? part.substr(folder.size()) : "/" + part;
+    };
+    const package::Relationship* related = relationships_.Find("comments");
+    if (related != nullptr) {
       name_ = related->part;
-    } else {
-      name_ = folder + "comments.xml";
-      relationships_.Add("comments",
-                         name_.starts_with(folder) ? name_.substr(folder.size()) : "/" + name_);
-    }
-    if (const ZipMember* comments = zip.Find(name_)) {
-      name_ = comments->name;
-      if (!zip.Extract(*comments, comments_, error)) return false;
-      exists_ = true;
-      for (const std::string& id : AttributeValues(comments_, "comment", "id", limits_)) {
-        largest_id_ = std::max(largest_id_, IdValue(&id));
+      if (const ZipMember* comments = zip.Find(name_)) {
+        name_ = comments->name;
+        if (!zip.Extract(*comments, comments_, error)) return false;
+        exists_ = IsComments(name_, comments_);
+      } else {
+        exists_ = false;
+        comments_.clear();
+        if (!types_.TypeOf(name_).empty() && types_.TypeOf(name_) != kCommentsContentType) {
+          name_.clear();
+        }
       }
+      if (!exists_ && zip.Find(name_) != nullptr) name_.clear();
+    }
+    if (name_.empty()) name_ = UnusedPart(zip, folder);
+    if (related == nullptr) {
+      relationships_.Add("comments", relative(name_));
+    } else if (name_ != related->part) {
+      relationships_.Retarget(related->id, relative(name_));
+    }
+    if (!exists_) comments_.clear();
+    for (const std::string& id : AttributeValues(comments_, "comment", "id", limits_)) {
+      largest_id_ = std::max(largest_id_, IdValue(&id));
     }
     return true;
   }
@@ -631,20 +696,37 @@ class CommentParts {
   std::string Relationships() const { return relationships_.Xml(); }
 
   // Content types that do not read are left as they were, as the rest of the package is.
-  std::string ContentTypes(std::string xml, const DocumentLimits& limits) const {
-    package::ContentTypes types;
-    DocumentError error = DocumentError::kNone;
-    if (!types.Read(xml, limits, error)) return xml;
+  std::string ContentTypes(std::string xml) const {
+    if (!types_read_) return xml;
+    package::ContentTypes types = types_;
     types.Add(name_, kCommentsContentType);
     return types.Xml();
   }
 
  private:
+  // A comments part by its root, and by its content type when the package gives it one.
+  bool IsComments(const std::string& name, std::string_view xml) const {
+    const std::string type = types_.TypeOf(name);
+    if (!type.empty() && type != kCommentsContentType) return false;
+    return CommentsRoot(xml, limits_);
+  }
+
+  // "word/comments.xml", else "word/comments2.xml", ...: a name no part has or is typed as.
+  std::string UnusedPart(const ZipReader& zip, const std::string& folder) const {
+    for (int n = 1;; ++n) {
+      const std::string name =
+          folder + "comments" + (n == 1 ? std::string() : std::to_string(n)) + ".xml";
+      if (zip.Find(name) == nullptr && types_.TypeOf(name).empty()) return name;
+    }
+  }
+
   XmlLimits limits_;
   std::string rels_name_;
   package::Relationships relationships_;
   std::string name_;
   std::string comments_;
+  package::ContentTypes types_;
+  bool types_read_ = false;
   bool has_rels_ = false;
   bool exists_ = false;
   std::int64_t largest_id_ = -1;
@@ -673,8 +755,8 @@ std::string MarkedPart(const std::string& data, const std::vector<RunPlan>& plan
 // Every member of `zip` into `out`, in its order: marked where the tracer planned runs, the
 // comments' parts edited when there are comments (`comments` not null).
 bool CopyMembers(const ZipReader& zip, Tracer& tracer, RunWriter& writer,
-                 const CommentParts* comments, const std::string& comments_xml,
-                 const DocumentLimits& limits, ZipWriter& out, DocumentError& error) {
+                 const CommentParts* comments, const std::string& comments_xml, ZipWriter& out,
+                 DocumentError& error) {
   std::string data;
   for (const ZipMember& member : zip.Members()) {
     if (!zip.Extract(member, data, error)) return false;
@@ -687,7 +769,7 @@ bool CopyMembers(const ZipReader& zip, Tracer& tracer, RunWriter& writer,
     } else if (comments != nullptr && member.name == comments->RelsName()) {
       data = comments->Relationships();
     } else if (comments != nullptr && member.name == "[Content_Types].xml") {
-      data = comments->ContentTypes(std::move(data), limits);
+      data = comments->ContentTypes(std::move(data));
     }
     out.Add(member.name, data, member.method != 0);
   }
@@ -718,8 +800,8 @@ bool MarkDocx(const Bytes& docx, const MarkDecider& decide, const MarkAuthor& au
       commented ? CommentsXml(tracer.Comments(), author, id_base) : std::string();
   try {
     ZipWriter zip_out;
-    if (!CopyMembers(zip, tracer, writer, commented ? &comments : nullptr, comments_xml, limits,
-                     zip_out, error)) {
+    if (!CopyMembers(zip, tracer, writer, commented ? &comments : nullptr, comments_xml, zip_out,
+                     error)) {
       return false;
     }
     if (commented && !comments.Exists()) {
@@ -732,6 +814,20 @@ bool MarkDocx(const Bytes& docx, const MarkDecider& decide, const MarkAuthor& au
   } catch (const std::length_error&) {  // past what a zip without zip64 holds
     out = {};
     return Fail(error, DocumentError::kTooLarge);
+  }
+  WrittenParts written;
+  for (const auto& [name, plans] : tracer.Parts()) {
+    if (!plans.empty()) written.parts.push_back(name);
+  }
+  if (commented) {
+    written.comments = comments.Name();
+    written.commentable = tracer.Main();
+    written.parts.insert(written.parts.end(),
+                         {comments.Name(), comments.RelsName(), "[Content_Types].xml"});
+  }
+  if (!CopyReadsBack(out.bytes, DocumentKind::kDocx, written, limits)) {
+    out = {};
+    return Fail(error, DocumentError::kCopyUnreadable);
   }
   out.marked = tracer.Marked();
   return true;

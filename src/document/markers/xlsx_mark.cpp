@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <functional>
+#include <set>
 #include <span>
 #include <stdexcept>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "document/containers/xml_reader.h"
 #include "document/containers/zip_reader.h"
 #include "document/containers/zip_writer.h"
+#include "document/markers/read_back.h"
 #include "document/readers/read_document.h"
 #include "document/writers/xlsx_sheet.h"
 #include "text/text.h"
@@ -33,6 +35,20 @@ std::string ShiftedIndex(std::string_view v) {
   std::size_t n = 0;
   const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
   return ec == std::errc() && end == v.data() + v.size() ? std::to_string(n + 1) : std::string(v);
+}
+
+// One past the largest sheetId while that is a 32-bit id, as Excel numbers sheets; past the
+// largest there is, the first one unused.
+std::uint64_t UnusedSheetId(const std::set<std::uint64_t>& ids) {
+  constexpr std::uint64_t kLargest = 0xFFFFFFFF;
+  if (ids.empty()) return 1;
+  if (*ids.rbegin() < kLargest) return *ids.rbegin() + 1;
+  std::uint64_t id = 1;
+  for (const std::uint64_t taken : ids) {
+    if (taken > id) break;
+    if (taken == id) ++id;
+  }
+  return id;  // a workbook holds far fewer sheets than ids
 }
 
 // Our elements in a part whose main namespace has a prefix.
@@ -63,7 +79,7 @@ struct WorkbookPart {
   Element defined_names;
   std::size_t defined_names_at = 0;  // where a new <definedNames> goes
   std::vector<std::string> names;
-  std::size_t max_sheet_id = 0;
+  std::set<std::uint64_t> sheet_ids;
   std::vector<Edit> edits;
 };
 
@@ -78,7 +94,9 @@ class WorkbookReader {
     const int depth = reader.Depth() + (e == Event::kEnd ? 1 : 0);
     if (depth == 1 && e == Event::kStart) {
       if (local != "workbook" || namespaces.Uri(reader.Name()) != xlsx::kMainNamespace) {
-        return Fail(error_, DocumentError::kNotExcel);  // strict, or no workbook
+        return Fail(error_, namespaces.Uri(reader.Name()).starts_with(kStrictPrefix)
+                                ? DocumentError::kStrictXml
+                                : DocumentError::kNotExcel);
       }
       part_.prefix = package::PrefixOf(reader.Name());
     } else if (depth == 2) {
@@ -122,9 +140,9 @@ class WorkbookReader {
     } else if (in_sheets_ && local == "sheet") {
       if (const std::string* name = reader.FindAttribute("name")) part_.names.push_back(*name);
       if (const std::string* id = reader.FindAttribute("sheetId")) {
-        std::size_t n = 0;
+        std::uint64_t n = 0;
         std::from_chars(id->data(), id->data() + id->size(), n);
-        part_.max_sheet_id = std::max(part_.max_sheet_id, n);
+        part_.sheet_ids.insert(n);
       }
     }
   }
@@ -173,7 +191,9 @@ bool ReadStylesPart(std::string_view xml, const DocumentLimits& limits, StylesPa
         if (depth == 1) {
           if (e == Event::kEnd) return true;
           if (local != "styleSheet" || namespaces.Uri(reader.Name()) != xlsx::kMainNamespace) {
-            return Fail(error, DocumentError::kNotExcel);
+            return Fail(error, namespaces.Uri(reader.Name()).starts_with(kStrictPrefix)
+                                   ? DocumentError::kStrictXml
+                                   : DocumentError::kNotExcel);
           }
           part.root.Start(reader, xml);
         } else if (depth == 2) {
@@ -294,9 +314,16 @@ class SheetAdder {
   SheetAdder(const XlsxSheet& sheet, const DocumentLimits& limits)
       : sheet_(sheet), limits_(limits), copier_(limits) {}
 
-  bool Add(const Bytes& xlsx, Bytes& out, DocumentError& error) {
-    return copier_.Open(xlsx, error) && FindMainPart(error) && ReadParts(error) &&
-           AddStyles(error) && AddSheet(error) && Write(out, error);
+  // `written`: the parts changed or added.
+  bool Add(const Bytes& xlsx, Bytes& out, std::vector<std::string>& written, DocumentError& error) {
+    if (!copier_.Open(xlsx, error) || !FindMainPart(error) || !ReadParts(error) ||
+        !AddStyles(error) || !AddSheet(error) || !Write(out, error)) {
+      return false;
+    }
+    for (const auto& [member, data] : changed_) written.push_back(member->name);
+    written.push_back(sheet_part_);
+    if (!new_styles_.empty()) written.push_back(new_styles_name_);
+    return true;
   }
 
  private:
@@ -310,7 +337,7 @@ class SheetAdder {
       return false;
     }
     for (const package::Relationship& r : relationships.All()) {
-      if (IsStrict(r)) return Fail(error, DocumentError::kNotExcel);
+      if (IsStrict(r)) return Fail(error, DocumentError::kStrictXml);
       if (!r.external && !r.target.empty() && r.Kind() == "officeDocument") main_ = r.part;
     }
     return true;
@@ -329,7 +356,7 @@ class SheetAdder {
       return false;
     }
     for (const package::Relationship& r : relationships_.All()) {
-      if (IsStrict(r)) return Fail(error, DocumentError::kNotExcel);
+      if (IsStrict(r)) return Fail(error, DocumentError::kStrictXml);
     }
     return copier_.Read("[Content_Types].xml", types_member_, text, error) &&
            types_.Read(std::move(text), limits_, error);
@@ -382,7 +409,7 @@ class SheetAdder {
     const std::string& prefix = workbook_.prefix;
     std::string element = "<" + prefix + "sheet name=\"";
     AppendXmlEscaped(element, name);
-    element += "\" sheetId=\"" + std::to_string(workbook_.max_sheet_id + 1) + "\" ";
+    element += "\" sheetId=\"" + std::to_string(UnusedSheetId(workbook_.sheet_ids)) + "\" ";
     // Declared on the element itself: a workbook may declare its prefix on each <sheet> alone.
     element +=
         "xmlns:r=\"" + std::string(xlsx::kRelationshipsNamespace) + "\" r:id=\"" + id + "\"/>";
@@ -456,7 +483,11 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   }
   error = DocumentError::kNone;
   Bytes copy;
-  if (!SheetAdder(sheet, limits).Add(xlsx, copy, error)) return false;
+  std::vector<std::string> written;
+  if (!SheetAdder(sheet, limits).Add(xlsx, copy, written, error)) return false;
+  if (!CopyReadsBack(copy, DocumentKind::kXlsx, {written, {}, {}}, limits)) {
+    return Fail(error, DocumentError::kCopyUnreadable);
+  }
   out = std::move(copy);
   error = DocumentError::kNone;
   return true;

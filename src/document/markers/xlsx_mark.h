@@ -16,7 +16,7 @@ namespace kelvaro {
 // defined names of the workbook's own sheets follow them. The sheet the workbook opened on
 // stays the one it opens on: its selection is written in its own part, and a second selected
 // sheet would group the two in Excel. False with the reader's reason
-// when the workbook cannot be read or is refused, kNotExcel for a Strict Open XML workbook,
+// when the workbook cannot be read or is refused, kStrictXml for a Strict Open XML workbook,
 // kContentTooLarge when the sheet does not fit; then `out` is left empty.
 bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, DocumentError& error,
                    const DocumentLimits& limits = {});

@@ -514,12 +514,14 @@ bool WalkOtherParts(package::Package& package,
     const char* type;
     const char* root;
     Location::Part part;
-    bool comments;  // Word allows none in headers and footers
+    // Word allows none in headers and footers; LibreOffice (7.4) refuses to open a document
+    // with a comment in a footnote or an endnote, which Word allows.
+    bool comments;
   };
   const PartKind kinds[] = {{"header", "hdr", Location::Part::kHeader, false},
                             {"footer", "ftr", Location::Part::kFooter, false},
-                            {"footnotes", "footnotes", Location::Part::kFootnote, true},
-                            {"endnotes", "endnotes", Location::Part::kEndnote, true}};
+                            {"footnotes", "footnotes", Location::Part::kFootnote, false},
+                            {"endnotes", "endnotes", Location::Part::kEndnote, false}};
   for (const PartKind& kind : kinds) {
     std::vector<std::string> parts;
     for (const package::Relationship& r : relationships) {

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,10 +87,20 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
     }
     return WriteAndClose(fd, data, error);
   }
-  // Written beside it, then put in its place: a failure leaves the file that was there.
+  // A file-size limit (ulimit -f) then fails the write with EFBIG, where its signal would
+  // end the process and leave the half-written file behind.
+  static const bool size_signal_ignored = [] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    return true;
+  }();
+  (void)size_signal_ignored;
+  // Written beside it, then put in its place: a failure leaves the file that was there. The
+  // temporary name is short, so that a name near the system's longest still has one.
   static std::atomic<unsigned> counter{0};
-  const std::string temporary =
-      path + ".kelvaro-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+  const std::size_t slash = path.rfind('/');
+  const std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
+                                ".kelvaro-" + std::to_string(::getpid()) + "-" +
+                                std::to_string(counter.fetch_add(1)) + ".tmp";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     error = ErrorText(errno);

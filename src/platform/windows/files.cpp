@@ -117,10 +117,14 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
     }
     return WriteAndClose(file, data, error);
   }
-  // Written beside it, then put in its place: a failure leaves the file that was there.
+  // Written beside it, then put in its place: a failure leaves the file that was there. The
+  // temporary name is short, so that a name near the system's longest still has one.
   static std::atomic<unsigned> counter{0};
-  const std::wstring temporary = wide + L".kelvaro-" + std::to_wstring(GetCurrentProcessId()) +
-                                 L"-" + std::to_wstring(counter.fetch_add(1));
+  const std::size_t separator = wide.find_last_of(L"\\/:");
+  const std::wstring temporary =
+      wide.substr(0, separator == std::wstring::npos ? 0 : separator + 1) + L".kelvaro-" +
+      std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter.fetch_add(1)) +
+      L".tmp";
   HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

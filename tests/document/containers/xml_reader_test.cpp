@@ -209,6 +209,36 @@ TEST(XmlReaderStateTest, SaysWhenItRefusedAnEntityOrAnEncoding) {
   EXPECT_FALSE(encoding.RefusedEntity());
 }
 
+// What the writers put in a part reads back as the text, less what XML cannot hold.
+TEST(XmlEscapeTest, EscapesMarkupAndDropsWhatXmlForbids) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a&b<c>\"d'", "a&b<c>\"d'"},
+      {"GB\x1b[31m 50016\x07\x08\x7f", "GB[31m 50016\x7f"},
+      {"tab\tline\ncr", "tab\tline\ncr"},
+      {"\xEF\xBF\xBE\xEF\xBF\xBF\xEF\xBF\xBD规范", "\xEF\xBF\xBD规范"},
+      {std::string("nul\0end", 7), "nulend"},
+  };
+  for (const auto& [text, read] : cases) {
+    std::string xml = "<a v=\"";
+    AppendXmlEscaped(xml, text);
+    xml += "\">";
+    AppendXmlEscaped(xml, text);
+    xml += "</a>";
+    XmlReader reader(xml);
+    ASSERT_EQ(reader.Next(), XmlReader::Event::kStart) << xml;
+    const std::string* value = reader.FindAttribute("v");
+    ASSERT_NE(value, nullptr);
+    // An attribute's tab and line end read as spaces.
+    std::string spaced = read;
+    for (char& c : spaced) {
+      if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    }
+    EXPECT_EQ(*value, spaced);
+    ASSERT_EQ(reader.Next(), XmlReader::Event::kText) << xml;
+    EXPECT_EQ(reader.Text(), read);
+  }
+}
+
 TEST(XmlNamespacesTest, ResolvesPrefixesInTheirScope) {
   XmlReader reader(
       "<a xmlns='urn:d' xmlns:w='urn:w1'><w:b xmlns:w='urn:w2' w:x='1'/><w:c/><d/></a>");

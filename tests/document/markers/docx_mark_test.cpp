@@ -132,6 +132,21 @@ test::DocxParts Body(const std::string& body, std::vector<std::string> headers =
 
 const std::pair<std::string, std::string> k50016{"GB 50016-2014", "GB 50016-2099"};
 
+test::DocxParts Notes(const std::string& footnote, const std::string& endnote) {
+  test::DocxParts parts = Body(P(T("正文")));
+  parts.footnotes = "<w:footnote w:id=\"1\">" + P(T(footnote)) + "</w:footnote>";
+  parts.endnotes = "<w:endnote w:id=\"1\">" + P(T(endnote)) + "</w:endnote>";
+  return parts;
+}
+
+// A drawing's text box, as title blocks and notes on drawings hold them.
+std::string TextBox(const std::string& paragraphs) {
+  return R(
+      "<w:pict><v:shape xmlns:v=\"urn:schemas-microsoft-com:vml\"><v:textbox>"
+      "<w:txbxContent>" +
+      paragraphs + "</w:txbxContent></v:textbox></v:shape></w:pict>");
+}
+
 const MarkCase kMarkCases[] = {
     {"RunsSplitMidNumber",
      Body(P(T("依据 GB 500") + T("16-2014", "<w:b/><w:shd w:val=\"clear\" w:fill=\"00FF00\"/>") +
@@ -181,8 +196,21 @@ const MarkCase kMarkCases[] = {
           "<w:footnote w:id=\"1\">" + P(T("见 GB 50016-2014")) + "</w:footnote>"),
      {k50016},
      1,
-     1,
+     0,  // LibreOffice cannot open a document with a comment in a note
      {"word/footnotes.xml"}},
+    {"FootnoteAndEndnote",
+     Notes("见 GB 50016-2014", "另见 GB/T 50001-2010"),
+     {k50016, {"GB/T 50001-2010", "GB/T 50001-2099"}},
+     2,
+     0,
+     {"word/footnotes.xml", "word/endnotes.xml"}},
+    {"InATextBox",
+     Body(P(T("见图框") + TextBox(P(T("依据 GB 500") + T("16-2014")) + P(T("GB/T 50001-2010"))) +
+            T("。"))),
+     {k50016, {"GB/T 50001-2010", "GB/T 50001-2099"}},
+     2,
+     2,
+     {"word/document.xml"}},
     {"InsertedTextCounts",
      Body(P("<w:ins w:id=\"7\" w:author=\"A\">" + T("GB 50016-2014") + "</w:ins>")),
      {k50016},
@@ -302,6 +330,93 @@ TEST(DocxMarkTest, KeepsCommentsThereWereAndTakesUnusedIds) {
   EXPECT_EQ(python["comments"][0]["text"], "旧意见");
   EXPECT_EQ(python["comments"][1]["text"], "请核对 GB 50016-2014");
   EXPECT_NE(after[2].second.find("<w:commentRangeStart w:id=\"4\"/>"), std::string::npos);
+}
+
+Bytes WithDocument(const std::string& xml);
+
+// A title from the site holding a terminal's controls: the copy still reads, without them.
+TEST(DocxMarkTest, ControlCharactersXmlCannotHoldAreLeftOut) {
+  const auto controls = [](const Citation& c) {
+    CitationMark mark;
+    mark.comment = "请核对\x1b[31m " + c.number + "\x07";
+    mark.number = c.code + " " + c.serial + "-\x1b" + "2099\x08";
+    mark.title = "新\x01名称";
+    return std::optional(mark);
+  };
+  MarkedDocument marked;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(
+      MarkDocx(test::BuildDocx(P(T("《旧名称》GB 50016-2014"))), controls, kAuthor, marked, error))
+      << DocumentErrorWords(error);
+  const nlohmann::json python = PythonDocx(marked.bytes);
+  ASSERT_EQ(python["comments"].size(), 1u);
+  EXPECT_EQ(python["comments"][0]["text"], "请核对[31m GB 50016-2014");
+  EXPECT_EQ(test::Read(Resolve(marked.bytes, true), DocumentKind::kDocx),
+            test::Read(test::BuildDocx(P(T("《新名称》GB 50016-2099"))), DocumentKind::kDocx));
+}
+
+// Word as the default namespace (no "w:"), as other producers write it: what we add has its
+// attributes in Word's namespace all the same.
+TEST(DocxMarkTest, AWordNamespaceWithoutPrefix) {
+  const Bytes original = WithDocument(
+      "<document xmlns=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><body>"
+      "<p><r><rPr><b/></rPr><t>依据 GB 50016-2014 执行</t></r></p></body></document>");
+  MarkedDocument marked;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(MarkDocx(original, MarkAll, kAuthor, marked, error)) << DocumentErrorWords(error);
+  const std::string part = Unpack(marked.bytes)[2].second;
+  for (const char* unqualified : {" id=\"", " author=\"", " date=\"", " val=\"", " fill=\""}) {
+    EXPECT_EQ(part.find(unqualified), std::string::npos) << unqualified << " in " << part;
+  }
+  EXPECT_NE(part.find("<commentRangeStart xmlns:w="), std::string::npos) << part;
+  EXPECT_EQ(PythonDocx(marked.bytes)["comments"].size(), 1u);
+  // Our reader leaves deletions out and takes insertions in.
+  EXPECT_EQ(test::Read(marked.bytes, DocumentKind::kDocx),
+            test::Read(test::BuildDocx(P(T("依据 GB 50016-2099 执行"))), DocumentKind::kDocx));
+}
+
+// Relationships that call another part the comments: that part is left as it was, and ours
+// go into a part of their own that the relationship then names.
+TEST(DocxMarkTest, ACommentsRelationshipToAPartThatIsNone) {
+  for (const std::string target : {"styles.xml", "document.xml"}) {
+    test::DocxParts parts = Body(P(T("GB 50016-2014")));
+    parts.styles = "<w:style w:styleId=\"a\"/>";
+    test::ZipBuilder zip = test::DocxArchive(parts);
+    for (test::ZipEntry& e : zip.Entries()) {
+      if (e.name == "word/_rels/document.xml.rels") {
+        e.data.insert(e.data.rfind("</Relationships>"),
+                      "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/"
+                      "officeDocument/2006/relationships/comments\" Target=\"" +
+                          target + "\"/>");
+      }
+    }
+    const Bytes original = test::AsBytes(zip.Build());
+    MarkedDocument marked;
+    DocumentError error = DocumentError::kNone;
+    ASSERT_TRUE(MarkDocx(original, MarkAll, kAuthor, marked, error)) << DocumentErrorWords(error);
+    const Members before = Unpack(original);
+    const Members after = Unpack(marked.bytes);
+    ASSERT_EQ(after.size(), before.size() + 1) << target;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      if (before[i].first == "word/styles.xml") {
+        EXPECT_EQ(after[i].second, before[i].second);
+      }
+      if (before[i].first == "word/document.xml") {
+        EXPECT_EQ(after[i].second.find("<w:comment "), std::string::npos) << after[i].second;
+      }
+      if (before[i].first == "word/_rels/document.xml.rels") {
+        EXPECT_NE(after[i].second.find("Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/"
+                                       "officeDocument/2006/relationships/comments\" "
+                                       "Target=\"comments.xml\""),
+                  std::string::npos)
+            << after[i].second;
+      }
+    }
+    EXPECT_EQ(after.back().first, "word/comments.xml");
+    const nlohmann::json python = PythonDocx(marked.bytes);
+    ASSERT_EQ(python["comments"].size(), 1u) << target;
+    EXPECT_EQ(python["comments"][0]["text"], "请核对 GB 50016-2014");
+  }
 }
 
 TEST(DocxMarkTest, ADocumentLibreOfficeWrote) {

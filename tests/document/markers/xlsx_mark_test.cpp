@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <span>
@@ -262,6 +263,39 @@ TEST(XlsxAddSheet, APrefixedWorkbookGetsPrefixedElements) {
   EXPECT_EQ(read["defined_names"].size(), 2u);
 }
 
+// Our sheet's id: one past the largest, or where that leaves 32 bits the first one free.
+TEST(XlsxAddSheet, TakesASheetIdWithinRange) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"3", "7"}, "8"},
+      {{"4294967294"}, "4294967295"},
+      {{"4294967295"}, "1"},
+      {{"1", "2", "4294967295", "4"}, "3"},
+  };
+  for (const auto& [ids, want] : cases) {
+    test::ZipBuilder zip = test::XlsxArchive(
+        {{"A", test::SheetRow(1, test::InlineCell("A1", "GB 50009-2012"))}, {"B", ""}}, {});
+    std::string sheets;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      // Only the first two sheets have parts; the ids are what is looked at.
+      sheets += "<sheet name=\"S" + std::to_string(i) + "\" sheetId=\"" + ids[i] + "\" r:id=\"rId" +
+                std::to_string(i % 2 + 1) + "\"/>";
+    }
+    for (test::ZipEntry& entry : zip.Entries()) {
+      if (entry.name != "xl/workbook.xml") continue;
+      const std::size_t begin = entry.data.find("<sheets>") + std::string("<sheets>").size();
+      entry.data.replace(begin, entry.data.find("</sheets>") - begin, sheets);
+    }
+    const std::vector<std::pair<std::string, std::string>> members =
+        Members(Copy(test::AsBytes(zip.Build())));
+    const auto workbook = std::find_if(members.begin(), members.end(),
+                                       [](const auto& m) { return m.first == "xl/workbook.xml"; });
+    ASSERT_NE(workbook, members.end());
+    EXPECT_NE(workbook->second.find("<sheet name=\"设计依据\" sheetId=\"" + want + "\""),
+              std::string::npos)
+        << workbook->second;
+  }
+}
+
 // ---- Refused -------------------------------------------------------------------------
 
 std::string OleWithEncryptedPackage() {
@@ -325,7 +359,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"EntityInContentTypes", WithMember("[Content_Types].xml", kEntity), OurSheet(),
                     DocumentError::kXmlEntity},
         RefusalCase{"Strict", WithMember("xl/workbook.xml", kStrictWorkbook), OurSheet(),
-                    DocumentError::kNotExcel},
+                    DocumentError::kStrictXml},
         RefusalCase{
             "SheetTooWide", UserArchive().Build(),
             XlsxSheet{"s", std::vector<std::string>(kXlsxMaxColumns + 1), {}, -1, {}, -1, -1, {}},

@@ -1,0 +1,128 @@
+#include "document/markers/read_back.h"
+
+#include <span>
+#include <string_view>
+#include <unordered_set>
+
+#include "document/containers/package.h"
+#include "document/containers/package_edit.h"
+#include "document/containers/xml_reader.h"
+#include "document/containers/zip_reader.h"
+#include "document/readers/read_document.h"
+
+namespace kelvaro {
+namespace {
+
+using Event = XmlReader::Event;
+
+constexpr std::string_view kWordUri =
+    "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+
+// The ids a part's Word elements named `local` carry in w:id.
+class CommentMarks {
+ public:
+  void Comment(const std::string& id) { comments_.insert(id); }
+
+  // False when a mark names no comment, or a range opens twice.
+  bool Mark(std::string_view local, const std::string& id) {
+    if (local == "commentRangeStart" && !started_.insert(id).second) return false;
+    references_.insert(id);
+    return true;
+  }
+
+  bool AllNamed() const {
+    for (const std::string& id : references_) {
+      if (comments_.count(id) == 0) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::unordered_set<std::string> comments_, started_, references_;
+};
+
+bool IsCommentMark(std::string_view local) {
+  return local == "commentRangeStart" || local == "commentRangeEnd" || local == "commentReference";
+}
+
+// The Word id of an element: its attribute in the Word namespace named "id".
+const std::string* WordId(const XmlReader& reader, const XmlNamespaces& namespaces) {
+  for (const XmlAttribute& a : reader.Attributes()) {
+    if (LocalName(a.name) == "id" && namespaces.Uri(a.name, false) == kWordUri) return &a.value;
+  }
+  return nullptr;
+}
+
+// Every element in a namespace, every prefixed attribute's prefix declared.
+bool Namespaced(const XmlReader& reader, const XmlNamespaces& namespaces) {
+  if (namespaces.Uri(reader.Name()).empty()) return false;
+  for (const XmlAttribute& a : reader.Attributes()) {
+    const std::string_view name = a.name;
+    if (name.find(':') == std::string_view::npos || name.starts_with("xmlns:") ||
+        name.starts_with("xml:")) {
+      continue;
+    }
+    if (namespaces.Uri(name, false).empty()) return false;
+  }
+  return true;
+}
+
+// `marks`: where the part's comments and comment marks are told; null when not looked at.
+// `commentable`: whether comment marks may stand in the part.
+bool WalkWritten(std::string_view xml, const DocumentLimits& limits, bool comments_part,
+                 bool commentable, CommentMarks* marks) {
+  DocumentError error = DocumentError::kNone;
+  return package::WalkPart(
+      xml, limits,
+      [&](Event e, const XmlReader& reader, const XmlNamespaces& namespaces) {
+        if (e != Event::kStart) return true;
+        if (!Namespaced(reader, namespaces)) return false;
+        if (namespaces.Uri(reader.Name()) != kWordUri) return true;
+        const std::string_view local = LocalName(reader.Name());
+        const std::string* id = WordId(reader, namespaces);
+        // A revision or a comment mark without Word's id is none to Word.
+        if ((local == "ins" || local == "del" || IsCommentMark(local)) && id == nullptr) {
+          return false;
+        }
+        if (marks == nullptr) return true;
+        if (comments_part && local == "comment") {
+          if (id == nullptr) return false;
+          marks->Comment(*id);
+        } else if (IsCommentMark(local)) {
+          if (!commentable || !marks->Mark(local, *id)) return false;
+        }
+        return true;
+      },
+      error);
+}
+
+}  // namespace
+
+bool CopyReadsBack(const Bytes& copy, DocumentKind kind, const WrittenParts& written,
+                   const DocumentLimits& limits) {
+  {
+    std::vector<TextPiece> pieces;
+    DocumentError error = DocumentError::kNone;
+    if (!ReadDocument(copy, kind, pieces, error, limits)) return false;
+  }
+  ZipReader zip;
+  DocumentError error = DocumentError::kNone;
+  if (!zip.Open(std::span<const std::uint8_t>(copy.data(), copy.size()), error)) return false;
+  CommentMarks marks;
+  std::string xml;
+  const auto walk = [&](const std::string& name, bool comments) {
+    const ZipMember* member = zip.Find(name);
+    return member != nullptr && zip.Extract(*member, xml, error) &&
+           WalkWritten(xml, limits, comments, name == written.commentable,
+                       written.comments.empty() ? nullptr : &marks);
+  };
+  if (!written.comments.empty() && !walk(written.comments, true)) return false;
+  for (const std::string& name : written.parts) {
+    if (name != written.comments && !walk(name, false)) return false;
+  }
+  // Without a comments part nothing here was commented by us, and the document's own marks
+  // are not ours to judge.
+  return written.comments.empty() || marks.AllNamed();
+}
+
+}  // namespace kelvaro
