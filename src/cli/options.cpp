@@ -315,7 +315,7 @@ constexpr char kOptionsHelp[] =
     "  --reasons           batch: add a sixth column 原因 to TSV and CSV (JSON rows\n"
     "                      always have \"reason\"): found, not-found, no-year, empty,\n"
     "                      http-error STATUS, network: ERROR, aborted, withdrawn,\n"
-    "                      not-in-force\n"
+    "                      not-in-force, refused, unrecognised, newer-than-site\n"
     "  --retry N           batch, mark, changes: look the rows up again whose lookup\n"
     "                      ended in a network or HTTP error, up to N more times (0 to 5,\n"
     "                      default 0), after waits of 1 s, 2 s, 4 s, 8 s, 16 s\n"

@@ -181,6 +181,16 @@ Judgement JudgeLookup(const Text& entered, const Text& keyword, const StandardLo
     }
     judgement.listed = std::move(listing.rows);
   }
+  // A year later than the site's current standard is a typo, or a standard the site does not
+  // list yet: said as such, not as found.
+  const int cited_year = YearOf(entered).full;
+  const int site_year = YearOf(judgement.record.number).full;
+  if (judgement.reason.outcome == Outcome::kFound && judgement.verdict == Verdict::kNotListed &&
+      site_year > 0 && cited_year > site_year) {
+    judgement.reason.outcome = Outcome::kNewerThanSite;
+    judgement.reason.cited_year = cited_year;
+    judgement.reason.site_year = site_year;
+  }
   if (SpecOf(judgement.verdict).in_force && !cited.title.empty()) {
     judgement.notes.title_matches = SameTitle(cited.title, GbkToUtf8(judgement.record.title));
   }

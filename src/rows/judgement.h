@@ -31,6 +31,7 @@ enum class Outcome {
   kNotInForce,    // listed as 即将实施
   kRefused,       // the site answered with a page refusing the client (无权访问)
   kUnrecognised,  // the site answered with a page that is neither results nor "nothing found"
+  kNewerThanSite,  // the cited year is later than the site's current standard's
 };
 struct RowReason {
   Outcome outcome = Outcome::kNone;
@@ -47,6 +48,9 @@ struct RowReason {
   // or that the detail page could not be read, so what replaces it is not known.
   Text successor{};
   bool detail_unread = false;
+  // kNewerThanSite: the cited year and the site's current one.
+  int cited_year = 0;
+  int site_year = 0;
   bool operator==(const RowReason&) const = default;
 };
 

@@ -57,6 +57,11 @@ std::string WithdrawnWords(const RowReason& reason) {
   return words;
 }
 
+std::string NewerWords(const RowReason& reason) {
+  return "引用的版本（" + std::to_string(reason.cited_year) + "）比网站列出的现行版本（" +
+         std::to_string(reason.site_year) + "）新，请核对编号或年份";
+}
+
 std::string HttpErrorWords(const RowReason& reason) {
   return std::string("网站返回 ").append(std::to_string(reason.http_status));
 }
@@ -92,6 +97,7 @@ const OutcomeSpec kOutcomes[] = {
     {Outcome::kNotInForce, "not-in-force", false, &NotInForceWords},
     {Outcome::kRefused, "refused", true, &Fixed<kRefusedWords>},
     {Outcome::kUnrecognised, "unrecognised", true, &UnrecognisedWords},
+    {Outcome::kNewerThanSite, "newer-than-site", false, &NewerWords},
 };
 
 }  // namespace

@@ -1191,7 +1191,7 @@ TEST_F(CliVerdictTest, DesignNoteTellsWithdrawnComingEditionsAndFailuresApart) {
   std::string note = "设计说明\n本工程依据：\n";
   for (const NoteRow& row : kNoteRows) note += std::string(row.citation) + "\n";
   const std::string file = dir.Write("note.txt", note);
-  test::SampleSite site({"--today", "2026-12-01", "--fail-every", "10"});
+  test::SampleSite site({"--today", "2026-12-01", "--fail-keyword", "GB50352"});
   // One worker, so the requests come in the rows' order.
   const ProcessResult r = RunCli({"batch", "--site", site.prefix(), "--speed", "1", "--format",
                                   "json", "--citations", "--fail-on", "outdated", file});

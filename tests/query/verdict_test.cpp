@@ -66,6 +66,12 @@ TEST(JudgeLookup, StatusAndReasonOfEachKindOfLookup) {
   strange.kind = PageKind::kUnrecognised;
   strange.page_title = Gbk(u8"系统维护");
 
+  // A year later than the site's current one: a typo, or a standard the site does not list yet.
+  RowReason newer;
+  newer.outcome = Outcome::kNewerThanSite;
+  newer.cited_year = 2019;
+  newer.site_year = 2010;
+
   struct Case {
     const char* number;
     const char* keyword;
@@ -74,6 +80,7 @@ TEST(JudgeLookup, StatusAndReasonOfEachKindOfLookup) {
     Verdict verdict;
   };
   const Case cases[] = {
+      {"GB/T 50001-2019", "GBT50001", &found, newer, Verdict::kNotListed},
       {"GB/T50001-2010", "GBT50001", &found, {Outcome::kFound, 0, ""}, Verdict::kCurrent},
       {"GB/T50001-2001", "GBT50001", &found, {Outcome::kFound, 0, ""}, Verdict::kSuperseded},
       {"GB/T50001-2010", "GBT50001", &missing, {Outcome::kNotFound, 0, ""}, Verdict::kNotListed},

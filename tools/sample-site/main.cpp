@@ -48,6 +48,7 @@ struct Options {
   int delay_ms = 0;
   int connect_delay_ms = 0;
   int fail_every = 0;
+  std::string fail_keyword;  // its searches answer 503, whatever else was asked before
   int rate_limit = 0;
   bool log = false;
   std::string data;
@@ -624,6 +625,13 @@ Response Answer(const std::string& method, const std::string& target, long reque
   const std::string path = target.substr(0, question);
   const std::string query = question == std::string::npos ? "" : target.substr(question + 1);
   const bool detail = path.rfind("/detail/", 0) == 0;
+  if (path == "/s.jsp" && !g_options.fail_keyword.empty() &&
+      DecodeKeyword(QueryValue(query, "keyword")) == g_options.fail_keyword) {
+    r.status = 503;
+    r.reason = "Service Unavailable";
+    r.body = MessagePage(g_texts.unavailable);
+    return r;
+  }
   if ((path == "/s.jsp" || detail) && Refused()) {
     r.body = RefusalPage();
     return r;
@@ -871,7 +879,8 @@ bool ParseInt(const char* text, int& value, long minimum = 0) {
 
 void Usage() {
   std::cerr << "usage: kelvaro-sample-site [--port N] [--bind ADDR] [--delay-ms N]\n"
-               "         [--connect-delay-ms N] [--fail-every N] [--rate-limit R] [--log]\n"
+               "         [--connect-delay-ms N] [--fail-every N] [--fail-keyword K]\n"
+               "         [--rate-limit R] [--log]\n"
                "         [--data FILE] [--head-timeout-ms N] [--max-connections N]\n"
                "         [--today YYYY-MM-DD] [--shape new|old]\n"
                "         [--refuse-after N [--refuse-window SECONDS]]\n";
@@ -900,6 +909,8 @@ Options ParseOptions(int argc, char** argv) {
       number(o.connect_delay_ms);
     } else if (arg == "--fail-every") {
       number(o.fail_every);
+    } else if (arg == "--fail-keyword" && i + 1 < argc) {
+      o.fail_keyword = argv[++i];
     } else if (arg == "--rate-limit") {
       number(o.rate_limit);
     } else if (arg == "--head-timeout-ms") {

@@ -114,8 +114,8 @@ ZeroBytes ZeroBytesOf(std::string_view raw) {
   if (zeros == 0) return ZeroBytes::kNone;
   // ASCII in UTF-16 puts a zero in every other byte, on one side only.
   const std::size_t units = raw.size() / 2;
-  if (odd >= 2 && odd * 4 >= units && even * 8 <= odd) return ZeroBytes::kUtf16Le;
-  if (even >= 2 && even * 4 >= units && odd * 8 <= even) return ZeroBytes::kUtf16Be;
+  if (odd >= 4 && odd * 3 >= units && even * 8 <= odd) return ZeroBytes::kUtf16Le;
+  if (even >= 4 && even * 3 >= units && odd * 8 <= even) return ZeroBytes::kUtf16Be;
   // A stray zero or two (a copy cut short, a tool's slip) in text that is otherwise text.
   if (zeros <= std::max<std::size_t>(4, raw.size() / 200) && zeros * 8 <= raw.size()) {
     return ZeroBytes::kStray;
