@@ -323,7 +323,7 @@ TEST_F(BatchQueryConcurrency, StoppedByRefusalsLeavesRowsUnasked) {
   site_.Add("GBT50001", {"GB/T 50001-2010", "t"});
   AddRows({"GB/T 50001-2010", "GB/T 50103-2010", "GB/T 50106-2010"});
   services_.store = std::make_shared<MemoryLookupStore>();
-  services_.store->Keep(services_.site, "GBT50001",
+  services_.store->Keep(services_.site, "GBT50001", 1,
                         FetchCurrentStandard(services_.site, "GBT50001"));
   int waits = 0;
   services_.pace = std::make_shared<RequestPace>([&](std::chrono::milliseconds) { ++waits; });
