@@ -1,5 +1,6 @@
 #include "query/asking.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,8 +25,16 @@ void Answered(Asking& asking, bool refused) {
   if (asking.pace != nullptr) asking.pace->Answered(refused);
 }
 
+bool ReadAsResults(const StandardLookup& lookup) {
+  return lookup.http_status == kHttpOk && lookup.kind == PageKind::kResults;
+}
+
 bool ListsCited(const StandardLookup& lookup, const Text& entered) {
   const StandardIdentity cited = IdentityOf(entered);
+  // A page read without rows speaks through its current record alone.
+  if (lookup.listed.empty()) {
+    return !lookup.record.number.empty() && IsStandard(lookup.record.number, cited);
+  }
   for (const ListedStandard& row : lookup.listed) {
     if (IsStandard(row.number, cited)) return true;
   }
@@ -66,16 +75,16 @@ const ListedStandard* OwnRow(const Judgement& judgement, const Text& number) {
 
 }  // namespace
 
-std::optional<StandardLookup> AskSearch(Asking& asking, const Text& keyword) {
+std::optional<StandardLookup> AskSearch(Asking& asking, const Text& keyword, int page) {
   if (asking.store != nullptr) {
-    if (std::optional<StandardLookup> known = asking.store->Find(asking.site, keyword)) {
+    if (std::optional<StandardLookup> known = asking.store->Find(asking.site, keyword, page)) {
       return known;
     }
   }
   if (!MayAsk(asking)) return std::nullopt;
-  StandardLookup lookup = FetchCurrentStandard(asking.site, keyword);
+  StandardLookup lookup = FetchCurrentStandard(asking.site, keyword, page);
   Answered(asking, lookup.kind == PageKind::kRefused);
-  if (asking.store != nullptr) asking.store->Keep(asking.site, keyword, lookup);
+  if (asking.store != nullptr) asking.store->Keep(asking.site, keyword, page, lookup);
   return lookup;
 }
 
@@ -93,17 +102,26 @@ std::optional<DetailLookup> AskDetail(Asking& asking, const Text& address) {
 std::optional<StandardLookup> LookUpCited(Asking& asking, const Text& entered,
                                           const Text& keyword) {
   std::optional<StandardLookup> first = AskSearch(asking, keyword);
-  if (!first.has_value() || first->http_status != kHttpOk || first->kind != PageKind::kResults ||
-      first->page_count <= 1 || ListsCited(*first, entered)) {
+  if (!first.has_value() || !ReadAsResults(*first) || first->page_count <= 1 ||
+      ListsCited(*first, entered)) {
     return first;
   }
-  std::optional<StandardLookup> narrowed = AskSearch(asking, keyword + "-");
-  // No hit at all for the narrowed keyword: the first page tells what the site lists instead.
-  if (narrowed.has_value() && narrowed->http_status == kHttpOk &&
-      narrowed->kind == PageKind::kNoHit) {
-    return first;
+  const int last = std::min(first->page_count, 1 + kFurtherPages);
+  for (int page = 2; page <= last; ++page) {
+    std::optional<StandardLookup> next = AskSearch(asking, keyword, page);
+    if (!next.has_value()) return next;
+    if (next->http_status != kHttpOk || next->kind == PageKind::kRefused ||
+        next->kind == PageKind::kUnrecognised) {
+      return next;
+    }
+    // Past the last hit the site answers without rows.
+    if (next->listed.empty()) break;
+    first->listed.insert(first->listed.end(), next->listed.begin(), next->listed.end());
+    first->address = next->address;
+    first->read_at = next->read_at;
+    if (ListsCited(*next, entered)) break;
   }
-  return narrowed;
+  return first;
 }
 
 void FindSuccessor(Asking& asking, const Text& entered, Judgement& judgement) {

@@ -1,6 +1,6 @@
-// What one lookup asks a site, one request at a time: the keyword's page, once more with the
-// keyword narrowed when the cited standard is not on the first of several pages, and the
-// detail pages that name a withdrawn standard's successor. Through the batch's store and at
+// What one lookup asks a site, one request at a time: the keyword's page, the pages after it
+// when the cited standard is not on the first of several, and the detail pages that name a
+// withdrawn standard's successor. Through the batch's store and at
 // its pace when there are; the single query has neither.
 #pragma once
 
@@ -23,15 +23,21 @@ struct Asking {
   int requests = 0;                // made so far
 };
 
-// The page for `keyword`, from the store or one request; nothing when the pace has stopped
-// asking or the batch is ending.
-std::optional<StandardLookup> AskSearch(Asking& asking, const Text& keyword);
+// Page `page` of the hits for `keyword`, from the store or one request; nothing when the pace
+// has stopped asking or the batch is ending.
+std::optional<StandardLookup> AskSearch(Asking& asking, const Text& keyword, int page = 1);
 // The detail page at `address` (absolute), likewise.
 std::optional<DetailLookup> AskDetail(Asking& asking, const Text& address);
 
-// The page that judges `entered`: its keyword's, unless that page says it is one of several
-// and lists no row of the cited standard; then the keyword followed by "-" ("JGJ8-"), which
-// the site narrows to numbers of that serial. Nothing when it could not be asked.
+// Pages asked after the first one when it does not list the cited standard.
+inline constexpr int kFurtherPages = 5;
+
+// What judges `entered`: its keyword's first page, unless that page says it is one of several
+// (共M页) and lists no row of the cited standard. Then pages 2 to M (kFurtherPages at most)
+// are asked in turn until one lists it, and the answer holds the rows of every page read,
+// in order, with the address of the last. A further page the site fails on is the answer
+// (the row fails, rather than being judged on part of the hits). Nothing when it could not
+// be asked.
 std::optional<StandardLookup> LookUpCited(Asking& asking, const Text& entered, const Text& keyword);
 
 // Steps past a withdrawn successor: "被X代替" followed while X is itself withdrawn.

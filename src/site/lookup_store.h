@@ -18,29 +18,32 @@ namespace kelvaro {
 class LookupStore {
  public:
   virtual ~LookupStore() = default;
-  // What `site` said for `keyword`, when the store may answer for the site: never a failure.
-  virtual std::optional<StandardLookup> Find(const Site& site, const Text& keyword) = 0;
-  // What `site` said for `keyword` just now, however the exchange ended.
-  virtual void Keep(const Site& site, const Text& keyword, const StandardLookup& lookup) = 0;
+  // What `site` said on page `page` of the hits for `keyword`, when the store may answer for
+  // the site: never a failure.
+  virtual std::optional<StandardLookup> Find(const Site& site, const Text& keyword, int page) = 0;
+  // What `site` said on that page just now, however the exchange ended.
+  virtual void Keep(const Site& site, const Text& keyword, int page,
+                    const StandardLookup& lookup) = 0;
   // The same for a detail page, by its address.
   virtual std::optional<DetailLookup> FindDetail(const Text& address) = 0;
   virtual void KeepDetail(const DetailLookup& lookup) = 0;
 };
 
-// One batch's store: the result pages (and "nothing found") a site answered with 200, in memory while the batch lasts, so
-// rows citing one standard are judged from one request. Failures are not kept, so they are
-// asked again. Any thread.
+// One batch's store: the result pages (and "nothing found") a site answered with 200, each
+// page of a keyword's hits on its own, in memory while the batch lasts, so rows citing one
+// standard are judged from one request. Failures are not kept, so they are asked again. Any
+// thread.
 class MemoryLookupStore final : public LookupStore {
  public:
-  std::optional<StandardLookup> Find(const Site& site, const Text& keyword) override;
-  void Keep(const Site& site, const Text& keyword, const StandardLookup& lookup) override;
+  std::optional<StandardLookup> Find(const Site& site, const Text& keyword, int page) override;
+  void Keep(const Site& site, const Text& keyword, int page, const StandardLookup& lookup) override;
   // Detail pages read whole (answered 200 and labelled).
   std::optional<DetailLookup> FindDetail(const Text& address) override;
   void KeepDetail(const DetailLookup& lookup) override;
 
  private:
-  // The site's name and prefix, and the keyword.
-  using Key = std::tuple<std::string, Text, Text>;
+  // The site's name and prefix, the keyword and the page.
+  using Key = std::tuple<std::string, Text, Text, int>;
   std::mutex mutex_;
   std::map<Key, StandardLookup> pages_;
   std::map<Text, DetailLookup> details_;

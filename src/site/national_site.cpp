@@ -613,8 +613,9 @@ CurrentStandardRecord FoundRecord() {
 
 class National final : public SitePages {
  public:
-  Text SearchAddress(const Text& prefix, const Text& keyword) const override {
-    return prefix + "/s.jsp?keyword=" + EscapeKeyword(keyword) + "&pageNum=1";
+  Text SearchAddress(const Text& prefix, const Text& keyword, int page) const override {
+    return prefix + "/s.jsp?keyword=" + EscapeKeyword(keyword) +
+           "&pageNum=" + std::to_string(std::max(page, 1));
   }
   PageRecords ReadPage(const Text& body_text) const override { return ReadWholePage(body_text); }
   Text DetailAddress(const Text& prefix, const Text& detail) const override {

@@ -63,10 +63,10 @@ Site ResolveSite(const Text& given, const std::string& settings_file) {
   return SiteAt(kept.empty() ? Text(kBuiltInSite) : Text(kept));
 }
 
-StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword) {
+StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword, int page_number) {
   StandardLookup lookup;
   lookup.site = site.name;
-  lookup.address = site.SearchAddress(keyword);
+  lookup.address = site.SearchAddress(keyword, page_number);
   // The object WebRequest would make, made here so that its error can be read afterwards.
   const RequestObjectHandle object = CreateRequestObject(kRequestObjectProgId);
   if (!object) {

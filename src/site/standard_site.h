@@ -71,8 +71,9 @@ struct StandardLookup {
 class SitePages {
  public:
   virtual ~SitePages() = default;
-  // The address that asks the site at `prefix` (scheme and host) for `keyword`.
-  virtual Text SearchAddress(const Text& prefix, const Text& keyword) const = 0;
+  // The address that asks the site at `prefix` (scheme and host) for page `page` (from 1) of
+  // the hits for `keyword`.
+  virtual Text SearchAddress(const Text& prefix, const Text& keyword, int page = 1) const = 0;
   // A result page, cut at its first zero byte, read into its records in linear time.
   virtual PageRecords ReadPage(const Text& body_text) const = 0;
   // The absolute address of a standard's detail page from its row's link (`detail`, as the
@@ -84,8 +85,10 @@ struct Site {
   std::string name;  // short, ASCII, unique among Sites()
   Text prefix;       // scheme and host ("http://host:port"), no trailing "/", no user part
   const SitePages* pages = nullptr;  // lives as long as the program
-  // The address that asks this site for `keyword`.
-  Text SearchAddress(const Text& keyword) const { return pages->SearchAddress(prefix, keyword); }
+  // The address that asks this site for page `page` of the hits for `keyword`.
+  Text SearchAddress(const Text& keyword, int page = 1) const {
+    return pages->SearchAddress(prefix, keyword, page);
+  }
 };
 
 // Every site Kelvaro knows, each at the address built in.
@@ -98,8 +101,9 @@ Site SiteAt(const Text& prefix, Site site = Sites().front());
 Site ResolveSite(const Text& given = {});
 Site ResolveSite(const Text& given, const std::string& settings_file);
 
-// One request for the keyword (empty keyword included), then the page read.
-StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword);
+// One request for page `page` of the keyword's hits (empty keyword included), then the page
+// read.
+StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword, int page = 1);
 
 // What a standard's detail page said, and when.
 struct DetailLookup {

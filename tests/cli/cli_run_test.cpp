@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -86,9 +87,8 @@ Table JsonTable(const std::string& out, std::string& error) {
   nlohmann::ordered_json rows = test::ReadJson(out, error);
   for (auto& row : rows) {
     if (!row.is_object()) continue;
-    for (const char* key :
-         {"source", "title_matches", "coming", "effective", "site_edition", "edition_matches",
-          "replaced_by"}) {
+    for (const char* key : {"source", "title_matches", "coming", "effective", "site_edition",
+                            "edition_matches", "replaced_by"}) {
       row.erase(key);
     }
   }
@@ -166,6 +166,7 @@ struct CheckJsonCase {
   std::string number;
   std::string title;
   std::string keyword;
+  int page = 1;  // of the keyword's hits, the last read
 };
 
 TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
@@ -174,6 +175,8 @@ TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
       {"GB/T50001-2010", "有新标准", "GB/T 50001-2017", "房屋建筑制图统一标准", "GBT50001"},
       {"GB 50010-2015", "未知", "GB 50010-2010", "混凝土结构设计规范", "GB50010"},
       {"GB/T 99999-2010", "未知", "", "", "GBT99999"},
+      // "JGJ8" lists 25 rows of JGJ 80 to 89 first: JGJ 8's own are on the second page.
+      {"JGJ 8-2016", "现行", "JGJ 8-2016", "建筑变形测量规范", "JGJ8", 2},
       // Read as the query box reads it: the citation's number, its title and edition aside.
       {"《建筑设计防火规范》GB 50016-2014（2018年版）", "现行", "GB 50016-2014", "建筑设计防火规范",
        "GB50016"},
@@ -194,7 +197,8 @@ TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
     EXPECT_EQ(Str(json, "status"), c.status);
     EXPECT_EQ(Str(json, "number"), c.number);
     EXPECT_EQ(Str(json, "title"), c.title);
-    EXPECT_EQ(Str(json, "address"), Prefix() + "/s.jsp?keyword=" + c.keyword + "&pageNum=1");
+    EXPECT_EQ(Str(json, "address"),
+              Prefix() + "/s.jsp?keyword=" + c.keyword + "&pageNum=" + std::to_string(c.page));
     if (!c.number.empty()) {
       EXPECT_FALSE(Str(json, "release_date").empty());
       EXPECT_FALSE(Str(json, "department").empty());
@@ -273,6 +277,32 @@ TEST_F(CliTest, BatchPrintsTheSameTableInEveryFormat) {
   EXPECT_EQ(test::ReadCsv(csv.out, error), from_tsv);
   EXPECT_EQ(JsonTable(json.out, error), from_tsv);
   EXPECT_EQ(error, "");
+}
+
+// Withdrawn standards show the successor their detail pages name (the status word stays), and
+// a short serial is judged by its own rows, not by the longer namesakes listed before them.
+TEST_F(CliTest, BatchGivesWithdrawnStandardsTheirSuccessor) {
+  TempDir dir;
+  const std::string list = dir.Write("list.txt", "GB 50045-95\nGBJ 16-87\nJGJ 8-2007\n");
+  const ProcessResult tsv = RunCli({"batch", "--site", Prefix(), "--reasons", list});
+  EXPECT_EQ(tsv.exit_code, 0) << tsv.err;
+  std::string error;
+  EXPECT_EQ(test::ReadTsv(tsv.out, error),
+            (Table{{"序号", "待查标准编号", "是否现行", "最新标准编号", "最新标准名称", "原因"},
+                   {"1", "GB 50045-95", "未知", "GB 50016-2014", "建筑设计防火规范", "withdrawn"},
+                   {"2", "GBJ 16-87", "未知", "GB 50016-2014", "建筑设计防火规范", "withdrawn"},
+                   {"3", "JGJ 8-2007", "有新标准", "JGJ 8-2016", "建筑变形测量规范", "found"}}));
+  EXPECT_EQ(tsv.err, "3 行：0 现行，1 有新标准，2 已废止，0 尚未实施，0 未收录，0 查询失败\n");
+  const nlohmann::ordered_json rows =
+      Json(RunCli({"batch", "--site", Prefix(), "--format", "json", list}).out);
+  ASSERT_EQ(rows.size(), 3u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(rows[i]["replaced_by"],
+              (nlohmann::ordered_json{
+                  {"number", "GB 50016-2014"}, {"title", "建筑设计防火规范"}, {"status", "现行"}}))
+        << i;
+  }
+  EXPECT_TRUE(rows[2]["replaced_by"].is_null());
 }
 
 // A site that answers 503 to the first request for each keyword, then the result page.
@@ -810,12 +840,44 @@ TEST_F(CliTest, MarkRefusesAStrictWorkbookBeforeAnyLookup) {
                        ": 不能标注 Strict Open XML 格式的工作簿，请另存为普通的 Excel 工作簿 "
                        "(.xlsx)\n");
   EXPECT_FALSE(std::filesystem::exists(dir.File("checked.xlsx")));
+
+// The text of a Word body with every tracked change accepted (or, `accept` false, rejected).
+std::string ResolvedText(std::string xml, bool accept) {
+  xml.erase(0, xml.find("<w:body"));
+  static const std::regex kIns("<w:ins(?: [^>]*)?>(.*?)</w:ins>");
+  static const std::regex kDel("<w:del(?: [^>]*)?>(.*?)</w:del>");
+  static const std::regex kTag("<[^>]*>");
+  xml = std::regex_replace(xml, accept ? kDel : kIns, "");
+  xml = std::regex_replace(xml, accept ? kIns : kDel, "$1");
+  return std::regex_replace(xml, kTag, "");
+}
+
+// A withdrawn standard's citation becomes its successor's, title and number; a superseded one
+// the number of its own serial's current edition (JGJ 8-2016, not JGJ 80-2016, listed before
+// it).
+TEST_F(CliTest, MarkReplaceWritesTheSuccessorsNumberAsATrackedChange) {
+  TempDir dir;
+  const std::string before = "《高层民用建筑设计防火规范》GB 50045-95";
+  const std::string older = "《建筑变形测量规范》JGJ 8-2007";
+  const Bytes docx = test::BuildDocx(test::WordParagraph(before) + test::WordParagraph(older));
+  const std::string document = dir.Write("设计说明.docx", std::string(docx.begin(), docx.end()));
+  const std::string copy = dir.File("设计说明（已核查并替换）.docx");
+  const ProcessResult r = RunCli({"mark", "--replace", "--site", Prefix(), document, "-o", copy});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "2 行：0 现行，1 有新标准，1 已废止，0 尚未实施，0 未收录，0 查询失败\n");
+  const std::string xml = ZipPart(copy, "word/document.xml");
+  EXPECT_EQ(ResolvedText(xml, true),
+            "《建筑设计防火规范》GB 50016-2014《建筑变形测量规范》JGJ 8-2016");
+  EXPECT_EQ(ResolvedText(xml, false), before + older);
+  const std::string comments = ZipPart(copy, "word/comments.xml");
+  EXPECT_NE(comments.find("GB 50016-2014"), std::string::npos) << comments;
+  EXPECT_EQ(comments.find("JGJ 80"), std::string::npos) << comments;
 }
 
 TEST_F(CliTest, ChangesListsEachStandardNeedingAttentionOnce) {
   TempDir dir;
-  const std::string list =
-      dir.Write("list.txt", "GB/T50001-2010\nGB 50016-2014\nGB/T99999-2010\nGB/T50001-2010\n");
+  const std::string list = dir.Write(
+      "list.txt", "GB/T50001-2010\nGB 50016-2014\nGB/T99999-2010\nGB/T50001-2010\nGB 50045-95\n");
   const ProcessResult r = RunCli({"changes", "--site", Prefix(), list});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out,
@@ -825,8 +887,12 @@ TEST_F(CliTest, ChangesListsEachStandardNeedingAttentionOnce) {
                 Prefix() +
                 "/s.jsp?keyword=GBT50001&pageNum=1\n"
                 "2\tGB/T99999-2010\t第 3 行\t未收录：网站未收录该编号\t\t" +
-                Prefix() + "/s.jsp?keyword=GBT99999&pageNum=1\n");
-  EXPECT_EQ(r.err, "4 行：1 现行，2 有新标准，0 已废止，0 尚未实施，1 未收录，0 查询失败\n");
+                Prefix() +
+                "/s.jsp?keyword=GBT99999&pageNum=1\n"
+                "3\tGB 50045-95\t第 5 行\t已废止，被 GB 50016-2014 代替\t"
+                "《建筑设计防火规范》GB 50016-2014\t" +
+                Prefix() + "/s.jsp?keyword=GB50045&pageNum=1\n");
+  EXPECT_EQ(r.err, "5 行：1 现行，2 有新标准，1 已废止，0 尚未实施，1 未收录，0 查询失败\n");
 }
 
 TEST_F(CliTest, AnOutputFileThatCannotBeWrittenIsNotLeft) {
@@ -1145,7 +1211,8 @@ TEST(CliUsage, HelpAndVersionGoToStdout) {
 // ---- verdicts -----------------------------------------------------------------------------
 
 // A design note's references against the sample data, with the site's today fixed so that
-// the successor's "+90" reads 2027-03-01; the tenth request (the last row's, one a keyword)
+// the successor's "+90" reads 2027-03-01; the fifteenth request (the last row's: one a
+// keyword, and for the first four rows, withdrawn, their detail pages and successors too)
 // answers 503.
 struct NoteRow {
   const char* citation;
@@ -1243,14 +1310,25 @@ TEST_F(CliVerdictTest, AFailedLookupIsNeverAPass) {
   const std::string copy = dir.File("copy.docx");
   const std::string changes = dir.File("changes.xlsx");
   const Case cases[] = {
-      {"batch gate, site down", {"batch", "--site", down, "--fail-on", "outdated", list}, "",
-       true, ""},
-      {"mark, site down", {"mark", "--site", down, document, "-o", copy}, "copy.docx", false,
+      {"batch gate, site down",
+       {"batch", "--site", down, "--fail-on", "outdated", list},
+       "",
+       true,
+       ""},
+      {"mark, site down",
+       {"mark", "--site", down, document, "-o", copy},
+       "copy.docx",
+       false,
        "kelvaro-cli: the site could not be asked for any row: nothing written"},
-      {"changes, site down", {"changes", "--site", down, "--format", "xlsx", "-o", changes, list},
-       "changes.xlsx", false,
+      {"changes, site down",
+       {"changes", "--site", down, "--format", "xlsx", "-o", changes, list},
+       "changes.xlsx",
+       false,
        "kelvaro-cli: the site could not be asked for any row: nothing written"},
-      {"changes to stdout, site down", {"changes", "--site", down, list}, "", false,
+      {"changes to stdout, site down",
+       {"changes", "--site", down, list},
+       "",
+       false,
        "kelvaro-cli: the site could not be asked for any row: nothing written"},
   };
   for (const Case& c : cases) {
@@ -1258,8 +1336,9 @@ TEST_F(CliVerdictTest, AFailedLookupIsNeverAPass) {
     const ProcessResult r = RunCli(c.args);
     EXPECT_EQ(r.exit_code, 3) << r.err;
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
-              *c.err_first_line ? c.err_first_line
-                                : "2 行：0 现行，0 有新标准，0 已废止，0 尚未实施，0 未收录，2 查询失败");
+              *c.err_first_line
+                  ? c.err_first_line
+                  : "2 行：0 现行，0 有新标准，0 已废止，0 尚未实施，0 未收录，2 查询失败");
     if (*c.output) {
       EXPECT_EQ(std::filesystem::exists(dir.File(c.output)), c.written);
     } else {

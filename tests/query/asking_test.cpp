@@ -13,6 +13,7 @@
 #include "rows/reason.h"
 #include "site/national_site.h"
 #include "support/named_case.h"
+#include "support/sites.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -55,16 +56,22 @@ DetailLookup Detail(const char* replacements_utf8) {
 // page that is not there (404).
 class ScriptedSite final : public LookupStore {
  public:
-  std::map<Text, StandardLookup> pages;  // by keyword
-  std::map<Text, DetailLookup> details;  // by detail link
+  std::map<Text, StandardLookup> pages;                        // first pages, by keyword
+  std::map<std::pair<Text, int>, StandardLookup> later_pages;  // by keyword and page
+  std::map<Text, DetailLookup> details;                        // by detail link
   std::vector<std::string> asked;
 
-  std::optional<StandardLookup> Find(const Site&, const Text& keyword) override {
+  std::optional<StandardLookup> Find(const Site&, const Text& keyword, int page) override {
+    if (page != 1) {
+      asked.push_back("search " + keyword + " page " + std::to_string(page));
+      const auto it = later_pages.find({keyword, page});
+      return it == later_pages.end() ? Page({}) : it->second;
+    }
     asked.push_back("search " + keyword);
     const auto it = pages.find(keyword);
     return it == pages.end() ? Page({}) : it->second;
   }
-  void Keep(const Site&, const Text&, const StandardLookup&) override {}
+  void Keep(const Site&, const Text&, int, const StandardLookup&) override {}
   std::optional<DetailLookup> FindDetail(const Text& address) override {
     const Text link = address.substr(kSite.prefix.size());
     asked.push_back("detail " + link);
@@ -219,35 +226,114 @@ TEST(FindSuccessor, NotAskedForAStandardInForceOrSuperseded) {
   EXPECT_EQ(site.asked, (std::vector<std::string>{"search GB50016", "search GB50016"}));
 }
 
-// A page that is one of several and lists no row of the cited standard is asked again with
-// the keyword narrowed to the serial.
-TEST(LookUpCited, AsksTheNarrowedKeywordWhenTheCitedStandardIsNotOnTheFirstPage) {
+// A first page that is one of several and lists no row of the cited standard: the pages after
+// it are asked until one lists it, six pages at most, and the rows of all of them judged.
+TEST(LookUpCited, AsksTheNextPagesWhenTheCitedStandardIsNotOnTheFirst) {
   ScriptedSite site;
   site.pages["JGJ8"] = Page({Row("JGJ 80-2016", Standing::kCurrent)}, 3);
-  site.pages["JGJ8-"] = Page({Row("JGJ 8-2016", Standing::kCurrent)});
-  site.pages["JGJ80"] = Page({Row("JGJ 80-2016", Standing::kCurrent)}, 3);
-  site.pages["JGJ3"] = Page({Row("JGJ 33-2012", Standing::kCurrent)}, 2);
-  site.pages["JGJ1"] = Page({Row("JGJ 1-2014", Standing::kCurrent)}, 1);
+  site.later_pages[{"JGJ8", 2}] =
+      Page({Row("JGJ 81-2002", Standing::kWithdrawn), Row("JGJ 8-2007", Standing::kWithdrawn),
+            Row("JGJ 8-2016", Standing::kCurrent)},
+           3);
+  site.later_pages[{"JGJ8", 3}] = Page({Row("JGJ 89-2012", Standing::kCurrent)}, 3);
+  site.pages["JGJ3"] = Page({Row("JGJ 33-2012", Standing::kCurrent)}, 9);
+  for (int page = 2; page <= 9; ++page) {
+    site.later_pages[{"JGJ3", page}] = Page({Row("JGJ 33-2001", Standing::kWithdrawn)}, 9);
+  }
+  site.pages["CJJ1"] = Page({Row("CJJ 11-2011", Standing::kCurrent)}, 4);
+  site.later_pages[{"CJJ1", 2}] = Page({Row("CJJ 14-2016", Standing::kCurrent)}, 4);
+  // Page 3 lies past the last hit after all: no rows, nothing more to ask.
+  site.pages["JGJ1"] = Page({Row("JGJ 1-2014", Standing::kCurrent)}, 2);
   struct Case {
     const char* cited;
     Verdict verdict;
+    const char* number;  // the site's current standard
+    const char* words;
     std::vector<std::string> asked;
   } const cases[] = {
-      {"JGJ 8-2016", Verdict::kCurrent, {"search JGJ8", "search JGJ8-"}},
-      {"JGJ 80-2016", Verdict::kCurrent, {"search JGJ80"}},
-      // Nothing at all for the narrowed keyword: the first page says what was listed instead.
-      {"JGJ 3-2010", Verdict::kNotListed, {"search JGJ3", "search JGJ3-"}},
-      {"JGJ 1-2001", Verdict::kSuperseded, {"search JGJ1"}},
+      {"JGJ 8-2016",
+       Verdict::kCurrent,
+       "JGJ 8-2016",
+       "网站上查到该编号的现行标准",
+       {"search JGJ8", "search JGJ8 page 2"}},
+      {"JGJ 8-2007",
+       Verdict::kSuperseded,
+       "JGJ 8-2016",
+       "网站上查到该编号的现行标准",
+       {"search JGJ8", "search JGJ8 page 2"}},
+      {"JGJ 3-2010",
+       Verdict::kNotListed,
+       "",
+       "网站未收录 JGJ 3；列出的是 JGJ 33-2012 等",
+       {"search JGJ3", "search JGJ3 page 2", "search JGJ3 page 3", "search JGJ3 page 4",
+        "search JGJ3 page 5", "search JGJ3 page 6"}},
+      {"CJJ 1-2008",
+       Verdict::kNotListed,
+       "",
+       "网站未收录 CJJ 1；列出的是 CJJ 11-2011 等",
+       {"search CJJ1", "search CJJ1 page 2", "search CJJ1 page 3"}},
+      {"JGJ 1-2014",
+       Verdict::kCurrent,
+       "JGJ 1-2014",
+       "网站上查到该编号的现行标准",
+       {"search JGJ1"}},
   };
   for (const Case& c : cases) {
     site.asked.clear();
     const Judgement got = Judge(site, c.cited);
     EXPECT_EQ(got.verdict, c.verdict) << c.cited;
+    EXPECT_EQ(got.record.number, c.number) << c.cited;
+    EXPECT_EQ(ReasonDescription(got.reason), c.words) << c.cited;
     EXPECT_EQ(site.asked, c.asked) << c.cited;
   }
-  site.asked.clear();
-  EXPECT_EQ(ReasonDescription(Judge(site, "JGJ 3-2010").reason),
-            "网站未收录 JGJ 3；列出的是 JGJ 33-2012");
+}
+
+// A further page the site fails on is the row's answer, whatever the pages before it listed.
+TEST(LookUpCited, AFurtherPageThatFailsIsTheAnswer) {
+  ScriptedSite site;
+  site.pages["JGJ8"] = Page({Row("JGJ 80-2016", Standing::kCurrent)}, 2);
+  StandardLookup refused;
+  refused.http_status = 200;
+  refused.kind = PageKind::kRefused;
+  site.later_pages[{"JGJ8", 2}] = refused;
+  const Judgement got = Judge(site, "JGJ 8-2016");
+  EXPECT_EQ(got.verdict, Verdict::kFailed);
+  EXPECT_EQ(got.reason.outcome, Outcome::kRefused);
+  EXPECT_EQ(site.asked, (std::vector<std::string>{"search JGJ8", "search JGJ8 page 2"}));
+}
+
+// On the sample site "JGJ8" lists 25 rows of JGJ 80 to 89 first: JGJ 8's are on page 2.
+TEST(LookUpCited, FindsAShortSerialOnTheSampleSitesSecondPage) {
+  test::LoggedSite logged;
+  struct Case {
+    const char* cited;
+    const char* title;
+    std::vector<std::string> targets;
+  } const cases[] = {
+      {"JGJ 8-2016",
+       "建筑变形测量规范",
+       {"/s.jsp?keyword=JGJ8&pageNum=1", "/s.jsp?keyword=JGJ8&pageNum=2"}},
+      {"JGJ 80-2016", "建筑施工高处作业安全技术规范", {"/s.jsp?keyword=JGJ80&pageNum=1"}},
+  };
+  std::vector<std::string> sent;
+  for (const Case& c : cases) {
+    Asking asking{logged.site()};
+    Text keyword = c.cited;
+    keyword = NormalizeNumber(keyword);
+    const std::optional<StandardLookup> lookup = LookUpCited(asking, c.cited, keyword);
+    ASSERT_TRUE(lookup.has_value()) << c.cited;
+    const Judgement got = JudgeLookup(c.cited, keyword, &*lookup);
+    EXPECT_EQ(got.verdict, Verdict::kCurrent) << c.cited;
+    EXPECT_EQ(got.record.number, c.cited);
+    EXPECT_EQ(got.record.title, Utf8ToGbk(c.title)) << c.cited;
+    EXPECT_EQ(asking.requests, static_cast<int>(c.targets.size())) << c.cited;
+    sent.insert(sent.end(), c.targets.begin(), c.targets.end());
+  }
+  std::vector<std::string> logged_targets;
+  for (const auto& request : logged.SettledRequests(sent.size())) {
+    logged_targets.push_back(request.target);
+  }
+  EXPECT_EQ(logged_targets, sent);
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include "site/national_site.h"
 #include "support/named_case.h"
 #include "support/sample_site.h"
+#include "support/sites.h"
 #include "text/encoding.h"
 #include "web/request_object.h"
 
@@ -323,7 +324,7 @@ TEST_F(BatchQueryConcurrency, StoppedByRefusalsLeavesRowsUnasked) {
   site_.Add("GBT50001", {"GB/T 50001-2010", "t"});
   AddRows({"GB/T 50001-2010", "GB/T 50103-2010", "GB/T 50106-2010"});
   services_.store = std::make_shared<MemoryLookupStore>();
-  services_.store->Keep(services_.site, "GBT50001",
+  services_.store->Keep(services_.site, "GBT50001", 1,
                         FetchCurrentStandard(services_.site, "GBT50001"));
   int waits = 0;
   services_.pace = std::make_shared<RequestPace>([&](std::chrono::milliseconds) { ++waits; });
@@ -342,6 +343,47 @@ TEST_F(BatchQueryConcurrency, StoppedByRefusalsLeavesRowsUnasked) {
   EXPECT_EQ(rows[1].judgement.verdict, Verdict::kNone);
   EXPECT_EQ(rows[2].judgement.verdict, Verdict::kNone);
   EXPECT_EQ(waits, kRefusalsBeforeStop - 1);
+}
+
+// The sample site refusing after two answers: each refusal makes the next request wait
+// twice as long as the one before, the third in a row stops the batch, and the row after it
+// is left unasked. The waits are recorded, not slept, with how many rows were judged then.
+TEST_F(BatchQueryConcurrency, BacksOffAndStopsWhenTheSampleSiteRefuses) {
+  SetRequestObjectFactory({});  // the real request object, over the loopback
+  test::LoggedSite site({"--refuse-after", "2", "--refuse-window", "3600"});
+  services_.site = site.site();
+  services_.store = std::make_shared<MemoryLookupStore>();
+  AddRows({"GB 50016-2014", "GB 50011-2010", "GB/T 50103-2010", "GB 50017-2003", "GB/T 7714-2015",
+           "GB 50010-2010"});
+  std::mutex mutex;
+  std::vector<std::string> waits;
+  services_.pace = std::make_shared<RequestPace>([&](std::chrono::milliseconds wait) {
+    int judged = 0;
+    for (const auto& row : table_.Snapshot()) judged += row.judgement.verdict != Verdict::kNone;
+    std::lock_guard hold(mutex);
+    waits.push_back(std::to_string(wait.count()) + " ms after " + std::to_string(judged));
+  });
+
+  RunQuery("1");  // one row at a time, in order
+
+  EXPECT_EQ(waits, (std::vector<std::string>{"2000 ms after 3", "4000 ms after 4"}));
+  const auto rows = table_.Snapshot();
+  const Verdict verdicts[] = {Verdict::kCurrent, Verdict::kCurrent, Verdict::kFailed,
+                              Verdict::kFailed,  Verdict::kFailed,  Verdict::kNone};
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].judgement.verdict, verdicts[i]) << i;
+    if (verdicts[i] == Verdict::kFailed) {
+      EXPECT_EQ(rows[i].judgement.reason.outcome, Outcome::kRefused) << i;
+    }
+  }
+  EXPECT_TRUE(services_.pace->Stopped());
+  EXPECT_EQ(services_.pace->Unasked(), 1);
+  std::vector<std::string> targets;
+  for (const auto& request : site.SettledRequests(5)) targets.push_back(request.target);
+  EXPECT_EQ(targets, (std::vector<std::string>{
+                         "/s.jsp?keyword=GB50016&pageNum=1", "/s.jsp?keyword=GB50011&pageNum=1",
+                         "/s.jsp?keyword=GBT50103&pageNum=1", "/s.jsp?keyword=GB50017&pageNum=1",
+                         "/s.jsp?keyword=GBT7714&pageNum=1"}));
 }
 
 TEST_F(BatchQueryConcurrency, EmptyKeywordMakesNoRequestAndEndsUnknown) {

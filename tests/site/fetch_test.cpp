@@ -95,6 +95,7 @@ TEST_F(SitePrefixTest, SearchAddressEscapesOnlyWhatWouldChangeTheQuery) {
   const Site site = SiteAt("http://s.example");
   EXPECT_EQ(site.SearchAddress("GBT50001"), "http://s.example/s.jsp?keyword=GBT50001&pageNum=1");
   EXPECT_EQ(site.SearchAddress(""), "http://s.example/s.jsp?keyword=&pageNum=1");
+  EXPECT_EQ(site.SearchAddress("JGJ8", 2), "http://s.example/s.jsp?keyword=JGJ8&pageNum=2");
   EXPECT_EQ(site.SearchAddress("A B&%2F#+="),
             "http://s.example/s.jsp?keyword=A B%26%252F%23%2B%3D&pageNum=1");
   EXPECT_EQ(site.SearchAddress(Gbk(u8"标准")),

@@ -24,51 +24,55 @@ StandardLookup Answer(int http_status, const Text& number) {
 TEST(MemoryLookupStore, AnswersWithWhatTheSiteSaidForThatKeyword) {
   MemoryLookupStore store;
   const Site site = SiteAt("http://a.example");
-  EXPECT_FALSE(store.Find(site, "GB50016").has_value());
-  store.Keep(site, "GB50016", Answer(200, "GB 50016-2014"));
-  const std::optional<StandardLookup> found = store.Find(site, "GB50016");
+  EXPECT_FALSE(store.Find(site, "GB50016", 1).has_value());
+  store.Keep(site, "GB50016", 1, Answer(200, "GB 50016-2014"));
+  const std::optional<StandardLookup> found = store.Find(site, "GB50016", 1);
   ASSERT_TRUE(found.has_value());
   EXPECT_EQ(found->record.number, "GB 50016-2014");
   EXPECT_EQ(found->read_at, "2026-12-08 22:00:13");
   EXPECT_EQ(found->address, Answer(200, "").address);
   // A page without the standard is an answer too.
-  store.Keep(site, "GB99999", Answer(200, ""));
-  ASSERT_TRUE(store.Find(site, "GB99999").has_value());
-  EXPECT_EQ(store.Find(site, "GB99999")->record.status, kRecordNotFound);
+  store.Keep(site, "GB99999", 1, Answer(200, ""));
+  ASSERT_TRUE(store.Find(site, "GB99999", 1).has_value());
+  EXPECT_EQ(store.Find(site, "GB99999", 1)->record.status, kRecordNotFound);
   // The first answer stands.
-  store.Keep(site, "GB50016", Answer(200, "GB 50016-2006"));
-  EXPECT_EQ(store.Find(site, "GB50016")->record.number, "GB 50016-2014");
+  store.Keep(site, "GB50016", 1, Answer(200, "GB 50016-2006"));
+  EXPECT_EQ(store.Find(site, "GB50016", 1)->record.number, "GB 50016-2014");
 }
 
 TEST(MemoryLookupStore, NeverAnswersWithAFailure) {
   MemoryLookupStore store;
   const Site site = SiteAt("http://a.example");
   for (const int status : {0, 302, 404, 503}) {
-    store.Keep(site, "GB50016", Answer(status, "GB 50016-2014"));
-    EXPECT_FALSE(store.Find(site, "GB50016").has_value()) << status;
+    store.Keep(site, "GB50016", 1, Answer(status, "GB 50016-2014"));
+    EXPECT_FALSE(store.Find(site, "GB50016", 1).has_value()) << status;
   }
   // A 200 page refusing the client, or of another kind, is a failure too.
   for (const PageKind kind : {PageKind::kRefused, PageKind::kUnrecognised}) {
     StandardLookup lookup = Answer(200, "");
     lookup.kind = kind;
-    store.Keep(site, "GB50016", lookup);
-    EXPECT_FALSE(store.Find(site, "GB50016").has_value());
+    store.Keep(site, "GB50016", 1, lookup);
+    EXPECT_FALSE(store.Find(site, "GB50016", 1).has_value());
   }
 }
 
-// Keyed by the site (its name and address) and the keyword: another site, or the same site
-// at another address, has said nothing yet.
+// Keyed by the site (its name and address), the keyword and the page: another site, the same
+// site at another address, or another page of the keyword's hits, has said nothing yet.
 TEST(MemoryLookupStore, KeysBySiteAndKeyword) {
   MemoryLookupStore store;
   const Site here = SiteAt("http://a.example");
-  store.Keep(here, "GB50016", Answer(200, "GB 50016-2014"));
-  EXPECT_FALSE(store.Find(SiteAt("http://b.example"), "GB50016").has_value());
+  store.Keep(here, "GB50016", 1, Answer(200, "GB 50016-2014"));
+  EXPECT_FALSE(store.Find(SiteAt("http://b.example"), "GB50016", 1).has_value());
   Site other_kind = here;
   other_kind.name = "other";
-  EXPECT_FALSE(store.Find(other_kind, "GB50016").has_value());
-  EXPECT_FALSE(store.Find(here, "GB50017").has_value());
-  EXPECT_FALSE(store.Find(here, "gb50016").has_value());
-  EXPECT_TRUE(store.Find(SiteAt("http://a.example/"), "GB50016").has_value());
+  EXPECT_FALSE(store.Find(other_kind, "GB50016", 1).has_value());
+  EXPECT_FALSE(store.Find(here, "GB50017", 1).has_value());
+  EXPECT_FALSE(store.Find(here, "gb50016", 1).has_value());
+  EXPECT_FALSE(store.Find(here, "GB50016", 2).has_value());
+  store.Keep(here, "GB50016", 2, Answer(200, "GB 50016-2006"));
+  EXPECT_EQ(store.Find(here, "GB50016", 2)->record.number, "GB 50016-2006");
+  EXPECT_EQ(store.Find(here, "GB50016", 1)->record.number, "GB 50016-2014");
+  EXPECT_TRUE(store.Find(SiteAt("http://a.example/"), "GB50016", 1).has_value());
 }
 
 TEST(MemoryLookupStoreConcurrency, KeepsAndFindsFromManyThreads) {
@@ -80,10 +84,10 @@ TEST(MemoryLookupStoreConcurrency, KeepsAndFindsFromManyThreads) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 200; ++i) {
         const Text keyword = "GB" + std::to_string(t * 1000 + i);
-        store.Keep(site, keyword, Answer(200, keyword));
-        const std::optional<StandardLookup> found = store.Find(site, keyword);
+        store.Keep(site, keyword, 1, Answer(200, keyword));
+        const std::optional<StandardLookup> found = store.Find(site, keyword, 1);
         if (!found.has_value() || found->record.number != keyword) missing.fetch_add(1);
-        (void)store.Find(site, "GB" + std::to_string(((t + 1) % 8) * 1000 + i));
+        (void)store.Find(site, "GB" + std::to_string(((t + 1) % 8) * 1000 + i), 1);
       }
     });
   }

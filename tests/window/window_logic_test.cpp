@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -99,6 +100,34 @@ TEST(WindowBatchTest, EmptyAndFourCharacterNumbersEndUnknownWithoutARequest) {
   }
   EXPECT_EQ(window.Cell(2, 2), "有新标准");
   EXPECT_EQ(LoggedSite::CountKeyword(site.SettledRequests(1), "GBT50001"), 1);
+}
+
+// The sample site in its default shape: a withdrawn standard shows the successor its detail
+// page names, and JGJ 8 is judged by its own rows on the second page of "JGJ8", asked once for
+// both rows citing it.
+TEST(WindowBatchTest, WithdrawnStandardsShowTheirSuccessorAndShortSerialsTheirOwnRows) {
+  LoggedSite site;
+  FakeWindow window;
+  window.ImportLines({"GB 50045-95", "JGJ 8-2016", "JGJ 8-2007"});
+  window.logic.Clicked(kBatchQueryButton);
+  ASSERT_TRUE(window.WaitForWorkers());
+  const std::vector<std::vector<std::string>> expected = {
+      {"未知", "GB 50016-2014", "建筑设计防火规范"},
+      {"现行", "JGJ 8-2016", "建筑变形测量规范"},
+      {"有新标准", "JGJ 8-2016", "建筑变形测量规范"},
+  };
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(window.Cell(r, c + 2), expected[static_cast<std::size_t>(r)][c]) << r;
+    }
+  }
+  EXPECT_EQ(window.table.CellToolTip(0, 2).substr(0, std::strlen("已废止，被 GB 50016-2014 代替")),
+            "已废止，被 GB 50016-2014 代替");
+  // GB50045, its detail page and GB50016; JGJ8's two pages.
+  const auto requests = site.SettledRequests(5);
+  EXPECT_EQ(requests.size(), 5u);
+  EXPECT_EQ(LoggedSite::CountKeyword(requests, "JGJ8"), 2);
+  EXPECT_EQ(LoggedSite::MaxInFlight(requests), 1);
 }
 
 TEST(WindowBatchTest, ThousandRowsAndANestedClickAskEachKeywordOnce) {
