@@ -53,17 +53,6 @@ Text SameNumberKey(const Text& number) {
   return UpperCase(CleanNumber(cleaned));
 }
 
-ListedStandard Standard(const CurrentStandardRecord& record) {
-  ListedStandard standard;
-  standard.number = record.number;
-  standard.title = record.title;
-  standard.release_date = record.release_date;
-  standard.department = record.department;
-  standard.status = record.status;
-  standard.standing = Standing::kCurrent;
-  return standard;
-}
-
 // The row of `judgement`'s own standard of `number`'s year.
 const ListedStandard* OwnRow(const Judgement& judgement, const Text& number) {
   const int year = YearOf(number).full;
@@ -161,7 +150,7 @@ void FindSuccessor(Asking& asking, const Text& entered, Judgement& judgement) {
         continue;
       }
       if (said.record.status == kRecordCurrent) {
-        successor = Standard(said.record);
+        successor = AsListed(said.record);
       } else if (const ListedStandard* listed = OwnRow(said, named)) {
         successor = *listed;
       }

@@ -41,15 +41,7 @@ RowReason ReasonOf(const Text& entered, const Text& keyword, const StandardLooku
 // The rows a page lists, or, for a page read without rows, its current record as one.
 std::vector<ListedStandard> RowsOf(const StandardLookup& lookup) {
   if (!lookup.listed.empty() || lookup.record.status != kRecordCurrent) return lookup.listed;
-  const CurrentStandardRecord& record = lookup.record;
-  ListedStandard row;
-  row.number = record.number;
-  row.title = record.title;
-  row.release_date = record.release_date;
-  row.department = record.department;
-  row.status = record.status;
-  row.standing = Standing::kCurrent;
-  return {row};
+  return {AsListed(lookup.record)};
 }
 
 // What the page lists of the cited standard (its code and serial; a longer serial that begins

@@ -14,6 +14,17 @@
 #endif
 
 namespace kelvaro {
+
+ListedStandard AsListed(const CurrentStandardRecord& record) {
+  ListedStandard row;
+  row.number = record.number;
+  row.title = record.title;
+  row.release_date = record.release_date;
+  row.department = record.department;
+  row.status = record.status;
+  row.standing = Standing::kCurrent;
+  return row;
+}
 namespace {
 
 // Kept as data (not folded into instructions), so a built program can be checked for the

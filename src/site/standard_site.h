@@ -44,6 +44,9 @@ struct ListedStandard {
 // site refusing the client (无权访问), or anything else the site answered with.
 enum class PageKind { kResults, kNoHit, kRefused, kUnrecognised };
 
+// A current record as the row it came from, for a page read without rows.
+ListedStandard AsListed(const CurrentStandardRecord& record);
+
 // A result page read: its current standard, and every row in page order.
 struct PageRecords {
   CurrentStandardRecord record;

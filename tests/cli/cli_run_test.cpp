@@ -840,6 +840,7 @@ TEST_F(CliTest, MarkRefusesAStrictWorkbookBeforeAnyLookup) {
                        ": 不能标注 Strict Open XML 格式的工作簿，请另存为普通的 Excel 工作簿 "
                        "(.xlsx)\n");
   EXPECT_FALSE(std::filesystem::exists(dir.File("checked.xlsx")));
+}
 
 // The text of a Word body with every tracked change accepted (or, `accept` false, rejected).
 std::string ResolvedText(std::string xml, bool accept) {

@@ -58,8 +58,14 @@ TEST(WriteWholeFile, ANameAsLongAsTheSystemTakes) {
   std::string chinese;
   for (int i = 0; i < 83; ++i) chinese += "设";
   const std::string folder = std::filesystem::path(dir.File("x")).parent_path().string();
+  std::vector<std::string> names = {std::string(251, 'n') + ".csv"};
+#ifndef _WIN32
+  // Windows counts a name in UTF-16 units, where this one is short; under Wine its 254 bytes
+  // of UTF-8 do not reach the Unix file system whole.
+  names.push_back(chinese + ".docx");
+#endif
   std::size_t written = 0;
-  for (const std::string& name : {std::string(251, 'n') + ".csv", chinese + ".docx"}) {
+  for (const std::string& name : names) {
     ASSERT_LE(name.size(), 255u);
     const std::string path = dir.File(name);
     std::string error;
