@@ -1,6 +1,7 @@
 #include "site/standard_site.h"
 
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "platform/clock.h"
@@ -14,6 +15,26 @@
 #endif
 
 namespace kelvaro {
+
+namespace {
+
+// One GET of `address`: its body, or nothing when no request object could be made. The
+// object is made here so that its error can be read after the exchange.
+std::optional<Text> AskPage(const Text& address, int& http_status, Text& error) {
+  const RequestObjectHandle object = CreateRequestObject(kRequestObjectProgId);
+  if (!object) {
+    error = "no request object";
+    return std::nullopt;
+  }
+  WebRequestOptions options;
+  options.request_object = object;
+  options.status = &http_status;
+  Text body = BytesToText(WebRequest(address, options));
+  if (http_status == 0) error = object->ErrorText();
+  return body;
+}
+
+}  // namespace
 
 ListedStandard AsListed(const CurrentStandardRecord& record) {
   ListedStandard row;
@@ -78,43 +99,27 @@ StandardLookup FetchCurrentStandard(const Site& site, const Text& keyword, int p
   StandardLookup lookup;
   lookup.site = site.name;
   lookup.address = site.SearchAddress(keyword, page_number);
-  // The object WebRequest would make, made here so that its error can be read afterwards.
-  const RequestObjectHandle object = CreateRequestObject(kRequestObjectProgId);
-  if (!object) {
+  const std::optional<Text> body = AskPage(lookup.address, lookup.http_status, lookup.error);
+  lookup.read_at = platform::LocalTimeText();
+  if (!body.has_value()) {
     lookup.record.status = kRecordNotFound;
-    lookup.error = "no request object";
-    lookup.read_at = platform::LocalTimeText();
     return lookup;
   }
-  WebRequestOptions options;
-  options.request_object = object;
-  options.status = &lookup.http_status;
-  PageRecords page = site.pages->ReadPage(BytesToText(WebRequest(lookup.address, options)));
-  lookup.read_at = platform::LocalTimeText();
+  PageRecords page = site.pages->ReadPage(*body);
   lookup.record = std::move(page.record);
   lookup.listed = std::move(page.listed);
   lookup.kind = page.kind;
   lookup.page_count = page.page_count;
   lookup.page_title = std::move(page.page_title);
-  if (lookup.http_status == 0) lookup.error = object->ErrorText();
   return lookup;
 }
 
 DetailLookup FetchDetailPage(const Text& address) {
   DetailLookup lookup;
   lookup.address = address;
-  const RequestObjectHandle object = CreateRequestObject(kRequestObjectProgId);
-  if (!object) {
-    lookup.error = "no request object";
-    lookup.read_at = platform::LocalTimeText();
-    return lookup;
-  }
-  WebRequestOptions options;
-  options.request_object = object;
-  options.status = &lookup.http_status;
-  lookup.records = ReadDetailPage(BytesToText(WebRequest(address, options)));
+  const std::optional<Text> body = AskPage(address, lookup.http_status, lookup.error);
   lookup.read_at = platform::LocalTimeText();
-  if (lookup.http_status == 0) lookup.error = object->ErrorText();
+  if (body.has_value()) lookup.records = ReadDetailPage(*body);
   return lookup;
 }
 
