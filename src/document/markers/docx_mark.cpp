@@ -825,7 +825,7 @@ bool MarkDocx(const Bytes& docx, const MarkDecider& decide, const MarkAuthor& au
     written.parts.insert(written.parts.end(),
                          {comments.Name(), comments.RelsName(), "[Content_Types].xml"});
   }
-  if (!CopyReadsBack(out.bytes, DocumentKind::kDocx, written, limits)) {
+  if (!CopyReadsBack(out.bytes, docx, DocumentKind::kDocx, written, limits)) {
     out = {};
     return Fail(error, DocumentError::kCopyUnreadable);
   }

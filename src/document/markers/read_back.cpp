@@ -1,5 +1,8 @@
 #include "document/markers/read_back.h"
 
+#include <algorithm>
+#include <optional>
+#include <set>
 #include <span>
 #include <string_view>
 #include <unordered_set>
@@ -30,11 +33,10 @@ class CommentMarks {
     return true;
   }
 
-  bool AllNamed() const {
+  void Unnamed(std::set<std::string>& faults) const {
     for (const std::string& id : references_) {
-      if (comments_.count(id) == 0) return false;
+      if (comments_.count(id) == 0) faults.insert("names no comment: " + id);
     }
-    return true;
   }
 
  private:
@@ -67,62 +69,100 @@ bool Namespaced(const XmlReader& reader, const XmlNamespaces& namespaces) {
   return true;
 }
 
-// `marks`: where the part's comments and comment marks are told; null when not looked at.
-// `commentable`: whether comment marks may stand in the part.
-bool WalkWritten(std::string_view xml, const DocumentLimits& limits, bool comments_part,
-                 bool commentable, CommentMarks* marks) {
+// Adds to `faults` those of one part: elements or attributes outside any namespace, revisions
+// and comment marks without Word's id, comment marks outside the commentable part or opened
+// twice. `marks`: where the part's comments and comment marks are told; null when not looked
+// at. False when the part is no well-formed XML.
+bool PartFaults(std::string_view xml, const DocumentLimits& limits, bool comments_part,
+                bool commentable, CommentMarks* marks, std::set<std::string>& faults) {
   DocumentError error = DocumentError::kNone;
   return package::WalkPart(
       xml, limits,
       [&](Event e, const XmlReader& reader, const XmlNamespaces& namespaces) {
         if (e != Event::kStart) return true;
-        if (!Namespaced(reader, namespaces)) return false;
+        if (!Namespaced(reader, namespaces)) {
+          faults.insert("outside a namespace: " + std::string(reader.Name()));
+          return true;
+        }
         if (namespaces.Uri(reader.Name()) != kWordUri) return true;
         const std::string_view local = LocalName(reader.Name());
         const std::string* id = WordId(reader, namespaces);
         // A revision or a comment mark without Word's id is none to Word.
         if ((local == "ins" || local == "del" || IsCommentMark(local)) && id == nullptr) {
-          return false;
+          faults.insert("without an id: " + std::string(local));
+          return true;
         }
         if (marks == nullptr) return true;
         if (comments_part && local == "comment") {
-          if (id == nullptr) return false;
-          marks->Comment(*id);
+          if (id == nullptr) {
+            faults.insert("comment without an id");
+          } else {
+            marks->Comment(*id);
+          }
         } else if (IsCommentMark(local)) {
-          if (!commentable || !marks->Mark(local, *id)) return false;
+          if (!commentable) faults.insert("comment mark out of place: " + std::string(local));
+          if (!marks->Mark(local, *id)) faults.insert("range opened twice: " + *id);
         }
         return true;
       },
       error);
 }
 
+// The faults of a package's written parts together; nothing when the package is no zip or a
+// written part, when present, is no well-formed XML. A part the package lacks has none.
+std::optional<std::set<std::string>> PackageFaults(const Bytes& package,
+                                                   const WrittenParts& written,
+                                                   const DocumentLimits& limits) {
+  ZipReader zip;
+  DocumentError error = DocumentError::kNone;
+  if (!zip.Open(std::span<const std::uint8_t>(package.data(), package.size()), error)) {
+    return std::nullopt;
+  }
+  CommentMarks marks;
+  std::set<std::string> faults;
+  std::string xml;
+  const auto walk = [&](const std::string& name, bool comments) {
+    const ZipMember* member = zip.Find(name);
+    if (member == nullptr) return true;
+    if (!zip.Extract(*member, xml, error)) return false;
+    return PartFaults(xml, limits, comments, name == written.commentable,
+                      written.comments.empty() ? nullptr : &marks, faults);
+  };
+  if (!written.comments.empty() && !walk(written.comments, true)) return std::nullopt;
+  for (const std::string& name : written.parts) {
+    if (name != written.comments && !walk(name, false)) return std::nullopt;
+  }
+  // Without a comments part nothing here was commented by us, and the document's own marks
+  // are not ours to judge.
+  if (!written.comments.empty()) marks.Unnamed(faults);
+  return faults;
+}
+
 }  // namespace
 
-bool CopyReadsBack(const Bytes& copy, DocumentKind kind, const WrittenParts& written,
-                   const DocumentLimits& limits) {
+bool CopyReadsBack(const Bytes& copy, const Bytes& original, DocumentKind kind,
+                   const WrittenParts& written, const DocumentLimits& limits) {
   {
     std::vector<TextPiece> pieces;
     DocumentError error = DocumentError::kNone;
     if (!ReadDocument(copy, kind, pieces, error, limits)) return false;
   }
-  ZipReader zip;
-  DocumentError error = DocumentError::kNone;
-  if (!zip.Open(std::span<const std::uint8_t>(copy.data(), copy.size()), error)) return false;
-  CommentMarks marks;
-  std::string xml;
-  const auto walk = [&](const std::string& name, bool comments) {
-    const ZipMember* member = zip.Find(name);
-    return member != nullptr && zip.Extract(*member, xml, error) &&
-           WalkWritten(xml, limits, comments, name == written.commentable,
-                       written.comments.empty() ? nullptr : &marks);
-  };
-  if (!written.comments.empty() && !walk(written.comments, true)) return false;
-  for (const std::string& name : written.parts) {
-    if (name != written.comments && !walk(name, false)) return false;
+  {
+    ZipReader zip;
+    DocumentError error = DocumentError::kNone;
+    if (!zip.Open(std::span<const std::uint8_t>(copy.data(), copy.size()), error)) return false;
+    for (const std::string& name : written.parts) {
+      if (zip.Find(name) == nullptr) return false;
+    }
+    if (!written.comments.empty() && zip.Find(written.comments) == nullptr) return false;
   }
-  // Without a comments part nothing here was commented by us, and the document's own marks
-  // are not ours to judge.
-  return written.comments.empty() || marks.AllNamed();
+  const std::optional<std::set<std::string>> made = PackageFaults(copy, written, limits);
+  if (!made) return false;
+  if (made->empty()) return true;
+  // The document's own faults came with it (and with the runs split from its own); only a
+  // kind it did not have refuses the copy.
+  const std::optional<std::set<std::string>> had = PackageFaults(original, written, limits);
+  return had && std::includes(had->begin(), had->end(), made->begin(), made->end());
 }
 
 }  // namespace kelvaro

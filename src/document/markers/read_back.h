@@ -18,11 +18,13 @@ struct WrittenParts {
   std::string commentable;  // the one part where comments may stand (Word's body)
 };
 
-// Whether `copy` reads back: our own reader takes it as `kind`; every written part is
-// well-formed XML whose elements all stand in a declared namespace, every prefixed attribute
-// too; and each comment range and reference in them stands in the commentable part and names
-// a comment of the comments part, each range opened once.
-bool CopyReadsBack(const Bytes& copy, DocumentKind kind, const WrittenParts& written,
-                   const DocumentLimits& limits = {});
+// Whether `copy`, made from `original`, reads back: our own reader takes it as `kind`; every
+// written part is there and well-formed XML; and it has no kind of fault the original's same
+// parts did not have (an element outside a declared namespace, by its name, prefixed
+// attributes too; revisions and comment marks without Word's id; comment ranges and
+// references outside the commentable part, naming no comment of the comments part, or opened
+// twice).
+bool CopyReadsBack(const Bytes& copy, const Bytes& original, DocumentKind kind,
+                   const WrittenParts& written, const DocumentLimits& limits = {});
 
 }  // namespace kelvaro

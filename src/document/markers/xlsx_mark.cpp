@@ -485,7 +485,7 @@ bool AddFirstSheet(const Bytes& xlsx, const XlsxSheet& sheet, Bytes& out, Docume
   Bytes copy;
   std::vector<std::string> written;
   if (!SheetAdder(sheet, limits).Add(xlsx, copy, written, error)) return false;
-  if (!CopyReadsBack(copy, DocumentKind::kXlsx, {written, {}, {}}, limits)) {
+  if (!CopyReadsBack(copy, xlsx, DocumentKind::kXlsx, {written, {}, {}}, limits)) {
     return Fail(error, DocumentError::kCopyUnreadable);
   }
   out = std::move(copy);

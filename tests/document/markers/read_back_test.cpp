@@ -24,6 +24,13 @@ Bytes Copy(const std::string& body, const std::string& comments) {
   return test::AsBytes(zip.Build());
 }
 
+// The document a copy was made from: `body` and no comments.
+Bytes Original(const std::string& body) {
+  test::DocxParts parts;
+  parts.body = body;
+  return test::AsBytes(test::DocxArchive(parts).Build());
+}
+
 std::string Comment(const std::string& id) {
   return "<w:comment w:id=\"" + id + "\" w:author=\"Kelvaro\"><w:p/></w:comment>";
 }
@@ -57,18 +64,29 @@ TEST(CopyReadsBack, TakesAWholeCopyAndRefusesOneItsReadersWouldNot) {
       {"ControlCharacter", Copy("<w:p><w:r><w:t>GB\x1b 50016</w:t></w:r></w:p>", ""), false},
       {"NotAZip", test::AsBytes("PK"), false},
   };
+  const Bytes plain = Original("<w:p><w:r><w:t>GB 50016-2014</w:t></w:r></w:p>");
   for (const Case& c : cases) {
-    EXPECT_EQ(CopyReadsBack(c.copy, DocumentKind::kDocx, body_and_comments), c.reads) << c.name;
+    EXPECT_EQ(CopyReadsBack(c.copy, plain, DocumentKind::kDocx, body_and_comments), c.reads)
+        << c.name;
   }
   // The document's own marks are not judged in a copy that added no comments.
-  EXPECT_TRUE(CopyReadsBack(Copy(Commented("1", "1", "2"), ""), DocumentKind::kDocx,
+  EXPECT_TRUE(CopyReadsBack(Copy(Commented("1", "1", "2"), ""), plain, DocumentKind::kDocx,
                             {{"word/document.xml"}, {}, {}}));
   // Comments where they may not stand (a note: LibreOffice will not open it).
-  EXPECT_FALSE(CopyReadsBack(Copy(Commented("1", "1", "1"), Comment("1")), DocumentKind::kDocx,
+  EXPECT_FALSE(CopyReadsBack(Copy(Commented("1", "1", "1"), Comment("1")), plain,
+                             DocumentKind::kDocx,
                              {{"word/document.xml"}, "word/comments.xml", "word/footnotes.xml"}));
   // A part named as written that the copy does not hold.
-  EXPECT_FALSE(CopyReadsBack(Copy(Commented("1", "1", "1"), Comment("1")), DocumentKind::kDocx,
-                             {{"word/missing.xml"}, {}, {}}));
+  EXPECT_FALSE(CopyReadsBack(Copy(Commented("1", "1", "1"), Comment("1")), plain,
+                             DocumentKind::kDocx, {{"word/missing.xml"}, {}, {}}));
+  // A fault the document came with is its own, even copied into a split run; another is the
+  // copy's.
+  const std::string stray = "<w:p><w:r><tab/><w:t>GB 50016-2014</w:t></w:r></w:p>";
+  const Bytes faulty = Original(stray);
+  EXPECT_TRUE(CopyReadsBack(Copy(stray + stray, ""), faulty, DocumentKind::kDocx,
+                            {{"word/document.xml"}, {}, {}}));
+  EXPECT_FALSE(CopyReadsBack(Copy(stray + "<w:p><r/></w:p>", ""), faulty, DocumentKind::kDocx,
+                             {{"word/document.xml"}, {}, {}}));
 }
 
 }  // namespace
