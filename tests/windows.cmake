@@ -50,6 +50,7 @@ kelvaro_windows_tests(web SOURCES headers_test.cpp url_test.cpp web_request_test
 kelvaro_windows_tests(query SOURCES number_test.cpp verdict_test.cpp report_test.cpp changes_test.cpp
   marking_test.cpp)
 kelvaro_windows_tests(site SOURCES national_site_test.cpp lookup_store_test.cpp site_settings_test.cpp)
+kelvaro_windows_tests(store SOURCES lookup_archive_test.cpp)
 kelvaro_windows_tests(rows SOURCES verdicts_test.cpp reason_test.cpp row_store_test.cpp export_test.cpp
   exported_column_test.cpp)
 kelvaro_windows_tests(citation SOURCES citation_test.cpp)

@@ -110,7 +110,7 @@ bool QueryWithRetries(BatchSession& session, MessagePump& pump, RowStore& table,
     if (session.IsEnding()) break;
     // Rows tried again count as rows of their own.
     progress.AddRows(static_cast<int>(failed.size()));
-    session.QueryRows(speed, std::move(failed));
+    session.QueryRows(speed, std::move(failed), StoreUse::kAskSite);
     if (!session.WaitForWorkers(kInterruptGrace)) return false;
   }
   return true;
@@ -202,6 +202,11 @@ int LookUpRows(const Options& options, const Site& site, RowStore& table,
                const WriteLookedUp& write) {
   StdMessagePump pump;
   BatchSession session(table, pump, site);
+  std::string warning;
+  std::shared_ptr<LookupArchive> archive =
+      LookupArchive::Open(LookupArchivePath(options.no_store), warning);
+  if (!warning.empty()) PrintError("warning: " + warning);
+  session.UseArchive(archive, std::chrono::hours(24) * options.max_age_days);
   std::atomic<bool> interrupted{false};
   int written = kExitOk;
   std::optional<int> refusals_stopped;
@@ -220,6 +225,9 @@ int LookUpRows(const Options& options, const Site& site, RowStore& table,
     written = write(session, looked_up, all_ended);
     platform::WriteText(platform::Stream::kErr, SummaryLine(looked_up));
     refusals_stopped = session.RowsLeftAfterRefusals();
+    if (const std::string late = archive->TakeWarning(); !late.empty()) {
+      PrintError("warning: " + late);
+    }
     if (refusals_stopped.has_value()) PrintError(RefusalStopWords(*refusals_stopped));
     // Workers stuck past the grace still use the session: leave them behind.
     if (!all_ended) platform::ExitNow(written == kExitOk ? kExitInterrupted : written);

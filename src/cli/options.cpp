@@ -27,13 +27,14 @@ const char* const kSynopsis =
     "       kelvaro-cli batch [--site URL] [--insecure] [--speed N]\n"
     "                         [--format tsv|csv|json|xlsx] [-o FILE] [--remove-current]\n"
     "                         [--remove-superseded] [--reasons] [--sources] [--retry N]\n"
-    "                         [--strict] [--fail-on outdated] [--citations] FILE|-\n"
+    "                         [--strict] [--fail-on outdated] [--citations]\n"
+    "                         [--max-age DAYS] [--no-store] FILE|-\n"
     "       kelvaro-cli extract [--format tsv|csv|json] [-o FILE] FILE|-\n"
     "       kelvaro-cli mark [--site URL] [--insecure] [--speed N] [--retry N]\n"
-    "                        [--replace] FILE -o OUT\n"
+    "                        [--replace] [--max-age DAYS] [--no-store] FILE -o OUT\n"
     "       kelvaro-cli changes [--site URL] [--insecure] [--speed N] [--retry N]\n"
     "                           [--format tsv|csv|json|xlsx] [-o FILE] [--citations]\n"
-    "                           FILE|-\n";
+    "                           [--max-age DAYS] [--no-store] FILE|-\n";
 
 // A whole decimal number (optional sign) from `low` to `high`.
 std::optional<int> ParseWholeNumber(const std::string& text, int low, int high) {
@@ -118,6 +119,7 @@ struct GivenValues {
   std::string format = "tsv";
   std::string retry = "0";
   std::string fail_on;
+  std::string max_age = "7";
 };
 
 void DeclareOptions(CLI::App& app, const CommandKinds& kinds, Options& options,
@@ -133,6 +135,8 @@ void DeclareOptions(CLI::App& app, const CommandKinds& kinds, Options& options,
   if (kinds.LooksUp()) {
     app.add_option("--speed", given.speed)->multi_option_policy(take_last);
     app.add_option("--retry", given.retry)->multi_option_policy(take_last);
+    app.add_flag("--no-store", options.no_store);
+    app.add_option("--max-age", given.max_age)->multi_option_policy(take_last);
   }
   if (kinds.batch || kinds.changes) app.add_flag("--citations", options.citations);
   if (kinds.batch) {
@@ -195,6 +199,12 @@ std::string CheckValues(const CLI::App& app, const CommandKinds& kinds, const Gi
              std::to_string(kMaxRetry);
     }
     options.retry = *retry;
+    // Up to the year the store keeps.
+    const std::optional<int> max_age = ParseWholeNumber(given.max_age, 0, 366);
+    if (!max_age) {
+      return "bad --max-age '" + given.max_age + "': give a whole number of days from 0 to 366";
+    }
+    options.max_age_days = *max_age;
   }
   if (kinds.batch) {
     if (app.count("--fail-on") > 0 && given.fail_on != "outdated") {
@@ -318,7 +328,13 @@ constexpr char kOptionsHelp[] =
     "                      not-in-force, refused, unrecognised, newer-than-site\n"
     "  --retry N           batch, mark, changes: look the rows up again whose lookup\n"
     "                      ended in a network or HTTP error, up to N more times (0 to 5,\n"
-    "                      default 0), after waits of 1 s, 2 s, 4 s, 8 s, 16 s\n"
+    "                      default 0), after waits of 1 s, 2 s, 4 s, 8 s, 16 s; a retry\n"
+    "                      always asks the site\n"
+    "  --max-age DAYS      batch, mark, changes: answer from the lookup store what it\n"
+    "                      looked up fewer than DAYS days ago (0 to 366, default 7; 0\n"
+    "                      asks the site for every row)\n"
+    "  --no-store          batch, mark, changes: neither answer from the lookup store nor\n"
+    "                      keep lookups in it (as KELVARO_STORE=off)\n"
     "  --strict            batch: exit with 3 when a row still ended in a network or\n"
     "                      HTTP error\n"
     "  --fail-on outdated  batch: exit with 4 when a row is 有新标准, withdrawn, not yet\n"
@@ -338,7 +354,11 @@ constexpr char kOptionsHelp[] =
     "nothing when it could be asked for none), 4 (--fail-on outdated) some row is\n"
     "outdated, 130 interrupted by SIGINT or SIGTERM: the rows are printed as they\n"
     "stand. mark refuses (2) before any lookup when OUT is FILE or FILE is no .docx or\n"
-    ".xlsx; its copy is written whole or not at all.\n";
+    ".xlsx; its copy is written whole or not at all.\n"
+    "\n"
+    "Every lookup is kept for a year in the lookup store: $XDG_DATA_HOME/kelvaro/\n"
+    "lookups.sqlite3 (~/.local/share/...; %LOCALAPPDATA%\\Kelvaro\\ on Windows), or\n"
+    "KELVARO_STORE=PATH; KELVARO_STORE=off keeps none.\n";
 
 std::string UsageText() {
   return std::string(kSynopsis) + kCommandsHelp +

@@ -29,6 +29,8 @@ struct Options {
   bool citations = false;         // a text file (or stdin) is read as a document, not as a list
   bool sources = false;           // TSV and CSV: the columns 出处 and 原文
   bool replace = false;           // mark: superseded numbers and titles replaced, tracked
+  bool no_store = false;          // --no-store: nothing kept, nothing answered from the store
+  int max_age_days = 7;           // lookups younger than this are answered from the store
   std::string output;             // -o FILE; empty: stdout
   std::string operand;            // NUMBER, or FILE ("-": standard input)
 };

@@ -107,7 +107,10 @@ std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(
           {"effective", GbkToUtf8(judgement.reason.effective_date)},
           {"site_edition", notes.site_edition},
           {"edition_matches", edition_matches},
-          {"replaced_by", replaced_by}};
+          {"replaced_by", replaced_by},
+          {"looked_up_at", judgement.read_at.empty() ? nlohmann::ordered_json(nullptr)
+                                                     : nlohmann::ordered_json(judgement.read_at)},
+          {"from_store", judgement.from_store}};
 }
 
 std::string JsonString(const std::string& utf8) {

@@ -37,6 +37,18 @@ std::string JoinPath(const std::string& directory, const std::string& name);
 // when it cannot be made or is no folder.
 bool MakeDirectories(const std::string& path, std::string& error);
 
+// Whether anything (a file, a folder, a link) is at `path`.
+bool PathExists(const std::string& path);
+// Renames `from` to `to` in one folder, replacing nothing: false with the reason when `to`
+// exists or the rename fails.
+bool RenameFile(const std::string& from, const std::string& to, std::string& error);
+// The folder that holds `path`: everything before its last separator; empty when it has none.
+std::string ParentFolder(const std::string& path);
+// Kelvaro's folder among the user's data: $XDG_DATA_HOME/kelvaro (an absolute XDG_DATA_HOME),
+// else ~/.local/share/kelvaro; on Windows %LOCALAPPDATA%\Kelvaro. Empty when the system names
+// no such folder. Not made here.
+std::string DataFolder();
+
 // The user's settings file: $XDG_CONFIG_HOME/kelvaro/settings.ini (an absolute
 // XDG_CONFIG_HOME), else ~/.config/kelvaro/settings.ini; on Windows
 // %APPDATA%\Kelvaro\settings.ini. Empty when the system names no such folder.

@@ -108,6 +108,7 @@ std::optional<StandardLookup> LookUpCited(Asking& asking, const Text& entered,
     first->listed.insert(first->listed.end(), next->listed.begin(), next->listed.end());
     first->address = next->address;
     first->read_at = next->read_at;
+    first->from_store = first->from_store && next->from_store;
     if (ListsCited(*next, entered)) break;
   }
   return first;

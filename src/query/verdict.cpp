@@ -159,6 +159,7 @@ Judgement JudgeLookup(const Text& entered, const Text& keyword, const StandardLo
   judgement.site = lookup->site;
   judgement.address = lookup->address;
   judgement.read_at = lookup->read_at;
+  judgement.from_store = lookup->from_store;
   // A page without a current row leaves the number empty, which no year matches.
   judgement.verdict =
       Settle(ClassifyNumber(judgement.record.number, entered), judgement.reason.outcome);

@@ -95,6 +95,7 @@ struct Judgement {
   Text address;         // the search address asked (GBK); empty when nothing was asked
   std::string read_at;  // local time the page was read (or the judgement made without one),
                         // "2026-12-08 22:00:13"; empty for a row never looked up
+  bool from_store = false;  // the page came from what an earlier run kept, not the site
   bool operator==(const Judgement&) const = default;
 };
 

@@ -46,12 +46,13 @@ QueryServices BatchSession::Services() {
   return services;
 }
 
-void BatchSession::ShareBatch(QueryServices& services) {
+void BatchSession::ShareBatch(QueryServices& services, StoreUse use) {
   // Nothing running: whatever a worker thread still holds belongs to a batch that ended.
   const bool running = batch_calls_ > 0 || IsRunning();
   std::shared_ptr<LookupStore> store = running ? store_.lock() : nullptr;
   if (store == nullptr) {
-    store = std::make_shared<MemoryLookupStore>();
+    store = std::make_shared<RememberingLookupStore>(
+        archive_, use == StoreUse::kAskSite ? std::chrono::seconds(0) : max_age_);
     store_ = store;
     RequestPace::Wait wait = refusal_wait_;
     if (!wait) {
@@ -71,9 +72,9 @@ void BatchSession::ShareBatch(QueryServices& services) {
 }
 
 template <typename Start>
-void BatchSession::RunQuery(Start start) {
+void BatchSession::RunQuery(StoreUse use, Start start) {
   QueryServices services = Services();
-  ShareBatch(services);
+  ShareBatch(services, use);
   ++batch_calls_;
   struct Leave {
     int& calls;
@@ -82,14 +83,15 @@ void BatchSession::RunQuery(Start start) {
   start(services);
 }
 
-void BatchSession::StartBatchQuery(const Text& speed_text) {
+void BatchSession::StartBatchQuery(const Text& speed_text, StoreUse use) {
   if (IsEnding()) return;
-  RunQuery([&](const QueryServices& services) { kelvaro::StartBatchQuery(services, speed_text); });
+  RunQuery(use,
+           [&](const QueryServices& services) { kelvaro::StartBatchQuery(services, speed_text); });
 }
 
-void BatchSession::QueryRows(const Text& speed_text, std::vector<RowId> row_ids) {
+void BatchSession::QueryRows(const Text& speed_text, std::vector<RowId> row_ids, StoreUse use) {
   if (IsEnding()) return;
-  RunQuery([&](const QueryServices& services) {
+  RunQuery(use, [&](const QueryServices& services) {
     QueryRowsById(services, speed_text, std::move(row_ids));
   });
 }

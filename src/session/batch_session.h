@@ -17,12 +17,19 @@
 #include "query/batch_query.h"
 #include "query/single_query.h"
 #include "rows/result_table.h"
+#include "store/lookup_archive.h"
 #include "text/text.h"
 
 namespace kelvaro {
 
+// Whether a batch may answer from what earlier runs kept (when fresh), or asks the site for
+// every row: a retry, or a re-check that must not trust the store.
+enum class StoreUse { kAnswerFresh, kAskSite };
+
 class BatchSession {
  public:
+  static constexpr std::chrono::seconds kDefaultMaxAge = std::chrono::hours(24 * 7);
+
   static constexpr std::chrono::milliseconds kWaitForEver = std::chrono::milliseconds::max();
 
   // `table` and `pump` outlive the session; `pump` belongs to the calling thread, which
@@ -41,9 +48,18 @@ class BatchSession {
   // is asked for once while the batch lasts: until it has returned and its last worker
   // has ended. Batches started meanwhile (nested in its wait, or over its last workers)
   // share its pages; one started afterwards asks the site afresh.
-  void StartBatchQuery(const Text& speed_text);
+  void StartBatchQuery(const Text& speed_text, StoreUse use = StoreUse::kAnswerFresh);
   // The same over the given rows only, in their order (rows removed meanwhile are skipped).
-  void QueryRows(const Text& speed_text, std::vector<RowId> row_ids);
+  void QueryRows(const Text& speed_text, std::vector<RowId> row_ids,
+                 StoreUse use = StoreUse::kAnswerFresh);
+  // Where batches started from now on keep every lookup, and answer from it those younger
+  // than `max_age` (zero: none). Without a call nothing outlives a batch.
+  void UseArchive(std::shared_ptr<LookupArchive> archive,
+                  std::chrono::seconds max_age = kDefaultMaxAge) {
+    archive_ = std::move(archive);
+    max_age_ = max_age;
+  }
+  const std::shared_ptr<LookupArchive>& archive() const { return archive_; }
   // The removal buttons: passes of up to 10 workers until no row holds `target_word`.
   void RemoveRowsWithStatus(const Text& target_word);
   // The site lookups ask from now on (batches running go on with theirs).
@@ -80,10 +96,10 @@ class BatchSession {
  private:
   QueryServices Services();
   // The store and pace of the batch now running, or new ones when none runs.
-  void ShareBatch(QueryServices& services);
+  void ShareBatch(QueryServices& services, StoreUse use);
   // A batch query over `services` (store set), counted in batch_calls_.
   template <typename Start>
-  void RunQuery(Start start);
+  void RunQuery(StoreUse use, Start start);
 
   ResultTable& table_;
   MessagePump& pump_;
@@ -93,6 +109,8 @@ class BatchSession {
   int query_lock_ = 0;
   // Owned by the batch calls and their workers; gone when the last of them has ended.
   std::weak_ptr<LookupStore> store_;
+  std::shared_ptr<LookupArchive> archive_ = LookupArchive::None();
+  std::chrono::seconds max_age_ = kDefaultMaxAge;
   std::shared_ptr<RequestPace> pace_;  // the last batch query's, kept to say how it ended
   RequestPace::Wait refusal_wait_;
   int batch_calls_ = 0;  // query batches on the stack of this thread (nested ones too)

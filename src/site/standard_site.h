@@ -68,6 +68,7 @@ struct StandardLookup {
   int http_status = 0;  // 0: no response
   Text error;           // why there was no response (the request object's words)
   std::string read_at;  // local time the answer came, "2026-12-08 22:00:13"
+  bool from_store = false;  // answered from what an earlier run kept, without a request
 };
 
 // How one kind of site is asked and read.

@@ -169,7 +169,7 @@ void WindowLogic::RequeryFailedRows() {
   if (failed.empty()) return;
   const Text speed = Utf8ToGbk(view_.ControlText(kSpeedBox));
   RunBatchWithProgress(static_cast<int>(failed.size()),
-                       [&] { session_->QueryRows(speed, std::move(failed)); });
+                       [&] { session_->QueryRows(speed, std::move(failed), StoreUse::kAskSite); });
 }
 
 void WindowLogic::RemoveRowsWithStatus(Verdict verdict) {

@@ -137,4 +137,8 @@ std::string FatalErrorText(const std::string& message) {
   return std::string("运行时出错!\r\n").append("\r\n错误信息：").append(message);
 }
 
+std::string StoredLookupText(const std::string& read_at) {
+  return "查询于 " + read_at.substr(0, read_at.find(' ')) + "（本地记录）";
+}
+
 }  // namespace kelvaro

@@ -27,12 +27,15 @@ std::vector<std::string> ChildEnvironment(const ProcessSetup& setup) {
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
     const std::string key = entry.substr(0, entry.find('='));
-    if (setup.env.count(key) != 0) continue;
+    if (setup.env.count(key) != 0 || key == "KELVARO_STORE") continue;
     bool unset = false;
     for (const std::string& name : setup.unset_env) unset = unset || name == key;
     if (!unset) out.push_back(entry);
   }
   for (const auto& [key, value] : setup.env) out.push_back(key + "=" + value);
+  // A program under test keeps no lookups unless the test gives it a store: answers kept by
+  // one test (or by the user) would answer another's.
+  if (setup.env.count("KELVARO_STORE") == 0) out.push_back("KELVARO_STORE=off");
   return out;
 }
 

@@ -182,4 +182,43 @@ std::string SettingsFilePath() {
   return JoinPath(JoinPath(folder, "kelvaro"), "settings.ini");
 }
 
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && lstat(path.c_str(), &info) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to, std::string& error) {
+  error.clear();
+  // link + unlink, not rename: rename would replace a file that appeared at `to` meanwhile.
+  if (link(from.c_str(), to.c_str()) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  if (unlink(from.c_str()) != 0) {
+    error = std::strerror(errno);
+    unlink(to.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string ParentFolder(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string DataFolder() {
+  std::string folder;
+  // The XDG rules ignore a relative XDG_DATA_HOME.
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
+    folder = data;
+  } else {
+    const std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    folder = JoinPath(JoinPath(home, ".local"), "share");
+  }
+  return JoinPath(folder, "kelvaro");
+}
+
 }  // namespace kelvaro::platform

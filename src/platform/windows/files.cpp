@@ -241,4 +241,40 @@ std::string SettingsFilePath() {
   return JoinPath(JoinPath(WideToUtf8(appdata), "Kelvaro"), "settings.ini");
 }
 
+bool PathExists(const std::string& path) {
+  std::wstring wide;
+  return Utf8ToWide(path, wide) && !wide.empty() &&
+         GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool RenameFile(const std::string& from, const std::string& to, std::string& error) {
+  error.clear();
+  std::wstring wide_from, wide_to;
+  if (!Utf8ToWide(from, wide_from) || !Utf8ToWide(to, wide_to)) {
+    error = SystemErrorText(ERROR_INVALID_NAME);
+    return false;
+  }
+  // Without MOVEFILE_REPLACE_EXISTING: a file at `to` is never replaced.
+  if (!MoveFileExW(wide_from.c_str(), wide_to.c_str(), 0)) {
+    error = SystemErrorText(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+std::string ParentFolder(const std::string& path) {
+  const std::size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return {};
+  return path.substr(0, slash);
+}
+
+std::string DataFolder() {
+  std::wstring local(32768, L'\0');
+  const DWORD length =
+      GetEnvironmentVariableW(L"LOCALAPPDATA", local.data(), static_cast<DWORD>(local.size()));
+  if (length == 0 || length >= local.size()) return {};
+  local.resize(length);
+  return JoinPath(WideToUtf8(local), "Kelvaro");
+}
+
 }  // namespace kelvaro::platform
