@@ -10,6 +10,7 @@
 #include "platform/console.h"
 #include "platform/web.h"
 #include "site/standard_site.h"
+#include "store/lookup_archive.h"
 #include "window/window_texts.h"
 
 namespace kelvaro {
@@ -70,6 +71,7 @@ int RunProgram(const ProgramHooks& hooks) {
   }
   ProgramContext& context = session.context();
   context.logic().SetSite(ResolveSite());
+  context.logic().UseStore(LookupArchivePath(false));
   context.window->show();
   if (hooks.on_shown) hooks.on_shown(context);
 

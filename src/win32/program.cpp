@@ -8,6 +8,7 @@
 
 #include "platform/web.h"
 #include "site/standard_site.h"
+#include "store/lookup_archive.h"
 #include "win32/win_text.h"
 #include "window/window_texts.h"
 
@@ -40,6 +41,7 @@ int RunProgram(const ProgramHooks& hooks) {
       code = -1;
     } else {
       window->logic().SetSite(ResolveSite());
+      window->logic().UseStore(LookupArchivePath(false));
       window->Show();
       if (hooks.on_shown) hooks.on_shown(*window);
       pump.RunMainLoop();

@@ -59,6 +59,7 @@ const std::vector<MenuItem>& TableMenu() {
       {TableCommand::kSiteAddress, "查询网站…", nullptr},
       {TableCommand::kNone, "", nullptr},
       {TableCommand::kRequeryFailed, "重新查询未知", nullptr},
+      {TableCommand::kRequeryAll, "重新查询全部（不用本地记录）", nullptr},
       {TableCommand::kNone, "", nullptr},
       {TableCommand::kImportOrder, "恢复导入顺序", nullptr},
   };

@@ -66,7 +66,8 @@ enum class TableCommand {
   kExportChanges,
   kOpenSearchPage,
   kExportReplaced,
-  kSiteAddress
+  kSiteAddress,
+  kRequeryAll
 };
 struct MenuItem {
   TableCommand command;  // kNone: a separator

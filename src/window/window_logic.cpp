@@ -172,6 +172,24 @@ void WindowLogic::RequeryFailedRows() {
                        [&] { session_->QueryRows(speed, std::move(failed), StoreUse::kAskSite); });
 }
 
+void WindowLogic::RequeryAllRows() {
+  if (!session_ || !view_.IsOpen() || BatchActive()) return;
+  std::vector<RowId> all;
+  for (const RowStore::Row& row : table_.Snapshot()) all.push_back(row.id);
+  if (all.empty()) return;
+  const Text speed = Utf8ToGbk(view_.ControlText(kSpeedBox));
+  RunBatchWithProgress(static_cast<int>(all.size()),
+                       [&] { session_->QueryRows(speed, std::move(all), StoreUse::kAskSite); });
+}
+
+void WindowLogic::UseStore(const std::string& path) {
+  if (!session_) return;
+  std::string warning;
+  session_->UseArchive(LookupArchive::Open(path, warning));
+  if (!warning.empty() && view_.IsOpen())
+    view_.ShowNotice(kNoticeCaption, StoreWarningText(warning));
+}
+
 void WindowLogic::RemoveRowsWithStatus(Verdict verdict) {
   if (session_) session_->RemoveRowsWithStatus(StatusWord(verdict));
 }
@@ -233,6 +251,8 @@ bool WindowLogic::IsCommandEnabled(TableCommand command) const {
       return !session_ || !session_->IsRunning();
     case TableCommand::kExportChanges:
       return table_.RowCount() > 0;
+    case TableCommand::kRequeryAll:
+      return table_.RowCount() > 0 && !BatchActive();
     case TableCommand::kOpenSearchPage: {
       const std::optional<TableRow> row = table_.ShownRow(view_.SelectedRow());
       return row.has_value() && !RowSearchAddress(site_, *row).empty();
@@ -261,6 +281,9 @@ void WindowLogic::RunTableCommand(TableCommand command) {
       break;
     case TableCommand::kRequeryFailed:
       RequeryFailedRows();
+      break;
+    case TableCommand::kRequeryAll:
+      RequeryAllRows();
       break;
     case TableCommand::kImportOrder:
       table_.SetOrder({});

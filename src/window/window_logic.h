@@ -105,6 +105,11 @@ class WindowLogic {
   void SetSettingsFile(std::string path) { settings_file_ = std::move(path); }
   // The rows left 未知 because the site could not be asked or the lookup was ended.
   void RequeryFailedRows();
+  // Every row, asked of the site whatever the lookup store holds.
+  void RequeryAllRows();
+  // Batches keep their lookups in the store at `path` (empty: none) and answer from it those
+  // a week old at most; a store that cannot be used is said once, and the window goes on.
+  void UseStore(const std::string& path);
 
   // The view's timer while batches run: the progress title, then the title as it was and
   // the retry hint once the last worker has ended.

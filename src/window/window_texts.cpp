@@ -141,4 +141,8 @@ std::string StoredLookupText(const std::string& read_at) {
   return "查询于 " + read_at.substr(0, read_at.find(' ')) + "（本地记录）";
 }
 
+std::string StoreWarningText(const std::string& detail) {
+  return "本地查询记录出了问题，查询照常进行：\n" + detail;
+}
+
 }  // namespace kelvaro

@@ -23,6 +23,7 @@
 #include "query/single_query.h"
 #include "rows/reason.h"
 #include "site/standard_site.h"
+#include "store/lookup_archive.h"
 #include "support/fault_server.h"
 #include "support/office_builder.h"
 #include "support/process.h"
@@ -88,7 +89,7 @@ Table JsonTable(const std::string& out, std::string& error) {
   for (auto& row : rows) {
     if (!row.is_object()) continue;
     for (const char* key : {"source", "title_matches", "coming", "effective", "site_edition",
-                            "edition_matches", "replaced_by"}) {
+                            "edition_matches", "replaced_by", "looked_up_at", "from_store"}) {
       row.erase(key);
     }
   }
@@ -191,7 +192,7 @@ TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
     const ProcessResult r = RunCli({"check", "--json", "--site", Prefix(), c.input});
     EXPECT_EQ(r.exit_code, 0);
     const nlohmann::ordered_json json = Json(r.out);
-    EXPECT_EQ(json.size(), 15u);  // with "reason" and the verdict's five
+    EXPECT_EQ(json.size(), 17u);  // with "reason" and the verdict's seven
     EXPECT_EQ(Str(json, "input"), c.input);
     EXPECT_EQ(Str(json, "keyword"), c.keyword);
     EXPECT_EQ(Str(json, "status"), c.status);
@@ -594,8 +595,8 @@ TEST(CliDocuments, AnUnreadableDocumentIsRefusedWithTheReadersReason) {
 // one, and mark, which cannot mark it, says so before it asks the site anything.
 TEST(CliDocuments, AnOldWordDocumentNamedDocxIsReadAndNotMarked) {
   TempDir dir;
-  const std::string doc = test::ReadWholeFile(std::string(KELVARO_TEST_DATA_DIR) +
-                                              "/binary_office/design_note.doc");
+  const std::string doc =
+      test::ReadWholeFile(std::string(KELVARO_TEST_DATA_DIR) + "/binary_office/design_note.doc");
   const std::string renamed = dir.Write("note.docx", doc);
   const ProcessResult extracted = RunCli({"extract", renamed});
   EXPECT_EQ(extracted.exit_code, 0) << extracted.err;
@@ -1112,6 +1113,93 @@ TEST(CliBatchConcurrency, InterruptDuringTheFinalWriteLetsTheTableEnd) {
 }
 
 // ---- usage ------------------------------------------------------------------------------
+
+// ---- the lookup store -----------------------------------------------------------------
+
+// A row of a batch's JSON output: whether it came from the store.
+std::vector<bool> FromStore(const std::string& json_text) {
+  std::vector<bool> from_store;
+  for (const auto& row : Json(json_text)) from_store.push_back(row.at("from_store").get<bool>());
+  return from_store;
+}
+
+TEST(CliStore, ARecheckAsksOnlyWhatTheStoreDoesNotHoldFresh) {
+  LoggedSite logged;
+  TempDir dir;
+  const std::string file = dir.Write("list.txt", ManyNumbers(8));
+  const std::map<std::string, std::string> store = {{"KELVARO_STORE", dir.File("s/l.sqlite3")}};
+  const auto batch = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = {"batch", "--site", logged.site->prefix(), "--format", "json"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(file);
+    const std::size_t before = logged.Requests().size();
+    const ProcessResult r = RunCli(args, store);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+    return std::pair{logged.Requests().size() - before, FromStore(r.out)};
+  };
+  const auto [first_requests, first] = batch({});
+  EXPECT_GT(first_requests, 0u);
+  EXPECT_EQ(first, std::vector<bool>(8, false));
+  struct Case {
+    const char* name;
+    std::vector<std::string> extra;
+    bool asks;
+  };
+  const Case cases[] = {
+      {"Fresh", {}, false},
+      {"MaxAgeZero", {"--max-age", "0"}, true},
+      {"NoStore", {"--no-store"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto [requests, from_store] = batch(c.extra);
+    EXPECT_EQ(requests, c.asks ? first_requests : 0u);
+    // The not-listed row makes no request, whatever the store holds.
+    std::vector<bool> expected(8, !c.asks);
+    EXPECT_EQ(from_store, expected);
+  }
+}
+
+TEST(CliStoreConcurrency, KilledOrSideBySideTheStoreHoldsEveryFinishedLookup) {
+  LoggedSite logged({"--delay-ms", "150"});
+  TempDir dir;
+  const std::string store_path = dir.File("lookups.sqlite3");
+  const std::map<std::string, std::string> store = {{"KELVARO_STORE", store_path}};
+  const std::string file = dir.Write("slow.txt", ManyNumbers(8));
+  {
+    test::ChildProcess child(
+        CliArgv({"batch", "--site", logged.site->prefix(), "--speed", "1", file}), CliSetup(store));
+    for (const auto until = Clock::now() + 30s;
+         logged.Requests().size() < 3 && Clock::now() < until;) {
+      std::this_thread::sleep_for(10ms);
+    }
+    child.Signal(SIGKILL);
+    child.Wait(5s);
+  }
+  std::string warning;
+  auto archive = LookupArchive::Open(store_path, warning);
+  EXPECT_EQ(warning, "");
+  std::size_t kept = 0;
+  for (const char* keyword : {"GB/T50001", "GB50016", "GB/T50103", "GB/T99999", "GB50010"}) {
+    kept += archive->History(keyword).size();
+  }
+  EXPECT_GE(kept, 1u);
+  EXPECT_LE(kept, logged.Requests().size());
+  archive.reset();
+  // Two runs at once over the store the killed one left: neither meets a locked store.
+  test::ChildProcess one(
+      CliArgv({"batch", "--site", logged.site->prefix(), "--max-age", "0", "--speed", "4", file}),
+      CliSetup(store));
+  test::ChildProcess two(
+      CliArgv({"batch", "--site", logged.site->prefix(), "--max-age", "0", "--speed", "4", file}),
+      CliSetup(store));
+  for (test::ChildProcess* child : {&one, &two}) {
+    const ProcessResult r = child->Wait();
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+  }
+}
 
 struct UsageCase {
   std::vector<std::string> args;

@@ -117,7 +117,7 @@ TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
       ComingStandard{"GB 1-2024", "T2", "2027-03-01"}, "2018年版", false, {}, true};
   const std::string none =
       ", \"coming\": null, \"effective\": \"\", \"site_edition\": \"\", \"edition_matches\": null, "
-      "\"replaced_by\": null}";
+      "\"replaced_by\": null, \"looked_up_at\": null, \"from_store\": false}";
   const std::string source =
       "\"source\": {\"number\": \"GB 1-2000\", \"code\": \"\", \"serial\": \"\", \"year\": \"\", "
       "\"full_year\": 0, \"edition\": \"\", \"amendment\": \"\", \"title\": \"T\", \"text\": \"\", "
@@ -144,7 +144,7 @@ TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
                 ", \"title_matches\": true, \"coming\": {\"number\": \"GB 1-2024\", "
                 "\"title\": \"T2\", \"effective\": \"2027-03-01\"}, \"effective\": \"\", "
                 "\"site_edition\": \"2018年版\", \"edition_matches\": false, \"replaced_by\": "
-                "null}\n]\n");
+                "null, \"looked_up_at\": null, \"from_store\": false}\n]\n");
   EXPECT_EQ(FormatTable(Format::kJson, {}), "[]\n");
 }
 
