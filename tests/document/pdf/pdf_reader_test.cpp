@@ -277,6 +277,18 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     Error(DocumentErrorWords(DocumentError::kTooLarge)),
                     PdfLimits{.max_stream_size = 4096}},
+        RefusedCase{"StreamsWithoutEndstream",
+                    [] {
+                      // Each runs to the next object, not to the end of the file: the bytes
+                      // decoded stay those of the file.
+                      std::string pdf = Sound(PdfWriter::Xref::kNone);
+                      for (int n = 100; n < 2100; ++n) {
+                        pdf += std::to_string(n) +
+                               " 0 obj << /Type /ObjStm /N 1 /First 4 >> stream\n1 0 x\n";
+                      }
+                      return pdf;
+                    },
+                    "GB 50016-2014", PdfLimits{.max_decoded_total = 1u << 20}},
         RefusedCase{"FormsFanningOut", [] { return FormFanOut(10, 10); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_operators = 100000}},
