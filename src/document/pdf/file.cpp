@@ -228,6 +228,35 @@ bool File::ObjectHeaderBefore(std::size_t at, std::int64_t& num, std::int64_t& g
   return true;
 }
 
+const std::vector<std::size_t>& File::ObjectStarts() {
+  if (!object_starts_) {
+    object_starts_.emplace();
+    for (std::size_t at = data_.find("obj"); at != std::string_view::npos;
+         at = data_.find("obj", at + 3)) {
+      const std::size_t after = at + 3;
+      if (after < data_.size() && !IsPdfSpace(static_cast<unsigned char>(data_[after])) &&
+          !IsPdfDelimiter(static_cast<unsigned char>(data_[after]))) {
+        continue;
+      }
+      std::int64_t num = 0, gen = 0;
+      std::size_t start = 0;
+      if (ObjectHeaderBefore(at, num, gen, start)) object_starts_->push_back(start);
+    }
+  }
+  return *object_starts_;
+}
+
+const std::vector<std::size_t>& File::StreamEnds() {
+  if (!stream_ends_) {
+    stream_ends_.emplace();
+    for (std::size_t at = data_.find("endstream"); at != std::string_view::npos;
+         at = data_.find("endstream", at + 9)) {
+      stream_ends_->push_back(at);
+    }
+  }
+  return *stream_ends_;
+}
+
 bool File::ScanObjects(std::vector<int>& object_stream_candidates) {
   std::size_t objects = 0;
   for (std::size_t at = data_.find("obj"); at != std::string_view::npos;
@@ -326,9 +355,14 @@ bool File::ParseStreamBody(Lexer& lexer, Object& object, Ref owner) {
     if (StartsWith(data_, after.Pos(), "endstream")) end = candidate;
   }
   if (end == std::string_view::npos) {
-    // A wrong or missing length: the data runs up to "endstream".
-    end = data_.find("endstream", start);
-    if (end == std::string_view::npos) end = data_.size();
+    // A wrong or missing length: the data runs up to "endstream", or up to the next object
+    // when that "endstream" is missing.
+    const std::vector<std::size_t>& ends = StreamEnds();
+    const auto stream_end = std::lower_bound(ends.begin(), ends.end(), start);
+    end = stream_end == ends.end() ? data_.size() : *stream_end;
+    const std::vector<std::size_t>& objects = ObjectStarts();
+    const auto next_object = std::lower_bound(objects.begin(), objects.end(), start);
+    if (next_object != objects.end()) end = std::min(end, *next_object);
     if (end > start && data_[end - 1] == '\n') --end;
     if (end > start && data_[end - 1] == '\r') --end;
   }

@@ -79,6 +79,10 @@ class File {
   // The number, generation and start of an object whose "obj" keyword stands at `at`.
   bool ObjectHeaderBefore(std::size_t at, std::int64_t& num, std::int64_t& gen,
                           std::size_t& start) const;
+  // The starts of the "N G obj" headers in the file, and where each "endstream" stands, in
+  // order: made once, so that finding where streams end stays linear in the file.
+  const std::vector<std::size_t>& ObjectStarts();
+  const std::vector<std::size_t>& StreamEnds();
   void ScanTrailers();
   void IndexObjectStreams(const std::vector<int>& candidates);
   bool SetEntry(std::int64_t num, const Entry& entry);
@@ -98,6 +102,8 @@ class File {
   std::unordered_map<int, Object> cache_;
   std::unordered_set<int> loading_;
   std::unordered_map<int, std::shared_ptr<ObjectStream>> object_streams_;
+  std::optional<std::vector<std::size_t>> object_starts_;
+  std::optional<std::vector<std::size_t>> stream_ends_;
   std::optional<Security> security_;
   int encrypt_num_ = -1;
   bool reconstructed_ = false;

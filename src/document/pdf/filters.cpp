@@ -230,14 +230,16 @@ void UnfilterPngRow(int type, std::size_t bpp, const std::vector<unsigned char>&
 
 // PNG predictors (10-15): each row behind the byte naming its filter.
 Decoded PredictPng(std::string& data, std::size_t row, std::size_t bpp) {
+  // A row longer than the data is cut short: nothing past the data is ever given.
+  const std::size_t width = std::min(row, data.size());
   std::string out;
-  out.reserve(data.size() / (row + 1) * row + row);
-  std::vector<unsigned char> prior(row, 0);
-  std::vector<unsigned char> current(row, 0);
+  out.reserve(data.size() / (row + 1) * row + width);
+  std::vector<unsigned char> prior(width, 0);
+  std::vector<unsigned char> current(width, 0);
   for (std::size_t at = 0; at < data.size(); at += row + 1) {
     const int type = static_cast<unsigned char>(data[at]);
     const std::size_t n = std::min(row, data.size() - at - 1);
-    for (std::size_t i = 0; i < row; ++i) {
+    for (std::size_t i = 0; i < width; ++i) {
       current[i] = i < n ? static_cast<unsigned char>(data[at + 1 + i]) : 0;
     }
     UnfilterPngRow(type, bpp, prior, current);
@@ -248,16 +250,21 @@ Decoded PredictPng(std::string& data, std::size_t row, std::size_t bpp) {
   return Decoded::kOk;
 }
 
-// PNG (10-15) and TIFF (2) predictors of Flate and LZW data.
-Decoded Predict(const Object& parms, std::string& data) {
+// PNG (10-15) and TIFF (2) predictors of Flate and LZW data; a row may not pass `max_size`.
+Decoded Predict(const Object& parms, std::size_t max_size, std::string& data) {
   const std::int64_t predictor = parms.Get("Predictor").Integer(1);
   if (predictor <= 1) return Decoded::kOk;
   const std::int64_t colors = parms.Get("Colors").Integer(1);
   const std::int64_t bpc = parms.Get("BitsPerComponent").Integer(8);
   const std::int64_t columns = parms.Get("Columns").Integer(1);
-  if (colors < 1 || colors > 32 || columns < 1 || columns > (1 << 24) ||
+  if (colors < 1 || colors > 32 || columns < 1 ||
       (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)) {
     return Decoded::kBroken;
+  }
+  // Refused before any row is made: a row of bytes past the limit is never held.
+  if (columns > (std::int64_t{1} << 40) ||
+      (static_cast<std::uint64_t>(columns * colors * bpc) + 7) / 8 > max_size) {
+    return Decoded::kTooLarge;
   }
   const std::size_t row = static_cast<std::size_t>((columns * colors * bpc + 7) / 8);
   const std::size_t bpp = static_cast<std::size_t>(std::max<std::int64_t>(1, colors * bpc / 8));
@@ -323,7 +330,7 @@ Decoded DecodeFilters(std::string_view raw, const Object& filters, const Object&
       return result;
     }
     out.swap(next);
-    if (predicted && (result = Predict(parm, out)) != Decoded::kOk) {
+    if (predicted && (result = Predict(parm, max_size, out)) != Decoded::kOk) {
       out.clear();
       return result;
     }

@@ -128,19 +128,23 @@ std::string FormFanOut(int fan, int depth) {
   return w.Build();
 }
 
-// A page whose content is `parts` streams, each `size` zero bytes deflated.
-std::string ZerosPage(int parts, std::uint64_t size) {
+// A page whose content is `parts` streams, each of the dictionary `entries` and `data`.
+std::string StreamsPage(int parts, const std::string& entries, const std::string& data) {
   PdfWriter w;
   w.Pages({});
-  const std::string zeros = "\x78\x9C" + test::DeflateZeros(size);
   std::string contents;
   for (int i = 0; i < parts; ++i) {
-    contents += std::to_string(w.AddStream("/Filter /FlateDecode", zeros)) + " 0 R ";
+    contents += std::to_string(w.AddStream(entries, data)) + " 0 R ";
   }
   const int page = w.Add("<< /Type /Page /Parent 2 0 R /Contents [" + contents +
                          "] /Resources << /Font << /F1 1 0 R >> >> >>");
   w.Replace(2, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
   return w.Build();
+}
+
+// A page whose content is `parts` streams, each `size` zero bytes deflated.
+std::string ZerosPage(int parts, std::uint64_t size) {
+  return StreamsPage(parts, "/Filter /FlateDecode", "\x78\x9C" + test::DeflateZeros(size));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -257,6 +261,34 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"DecodedPastTheTotal", [] { return ZerosPage(5, 1u << 20); },
                     Error(DocumentErrorWords(DocumentError::kTooLarge)),
                     PdfLimits{.max_decoded_total = 4u << 20}},
+        RefusedCase{"PredictorRowPastTheLimit",
+                    [] {
+                      return StreamsPage(1,
+                                         "/Filter /FlateDecode /DecodeParms << /Predictor 12 "
+                                         "/Colors 3 /Columns 1000000000 >>",
+                                         test::ZlibDeflate("\x02GB 50016-2014"));
+                    },
+                    Error(DocumentErrorWords(DocumentError::kTooLarge))},
+        RefusedCase{"PredictorRowPastASmallLimit",
+                    [] {
+                      return StreamsPage(
+                          1, "/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 8192 >>",
+                          test::ZlibDeflate("\x02GB 50016-2014"));
+                    },
+                    Error(DocumentErrorWords(DocumentError::kTooLarge)),
+                    PdfLimits{.max_stream_size = 4096}},
+        RefusedCase{"StreamsWithoutEndstream",
+                    [] {
+                      // Each runs to the next object, not to the end of the file: the bytes
+                      // decoded stay those of the file.
+                      std::string pdf = Sound(PdfWriter::Xref::kNone);
+                      for (int n = 100; n < 2100; ++n) {
+                        pdf += std::to_string(n) +
+                               " 0 obj << /Type /ObjStm /N 1 /First 4 >> stream\n1 0 x\n";
+                      }
+                      return pdf;
+                    },
+                    "GB 50016-2014", PdfLimits{.max_decoded_total = 1u << 20}},
         RefusedCase{"FormsFanningOut", [] { return FormFanOut(10, 10); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_operators = 100000}},
