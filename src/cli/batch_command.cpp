@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/table_output.h"
 #include "platform/console.h"
+#include "query/changes.h"
 #include "query/number.h"
 #include "rows/import.h"
 #include "rows/reason.h"
@@ -129,10 +130,10 @@ bool RemoveAsked(BatchSession& session, const Options& options) {
 }
 
 // The table written as asked; a workbook's cells cut at Excel's length are said on stderr.
-int WriteTable(const Options& options, const Rows& rows) {
+int WriteTable(const Options& options, const Rows& rows, const Site& site) {
   std::size_t cells_cut = 0;
-  const std::string data =
-      FormatTable(options.format, rows, {options.reasons, options.sources}, &cells_cut);
+  const std::string data = FormatTable(options.format, rows, {options.reasons, options.sources},
+                                       &cells_cut, OperandPrintInfo(options, rows, site));
   if (data.empty()) {  // a workbook the rows do not fit, refused before the lookups anyway
     PrintError(RowCountRefusal(options, rows.size()));
     return kExitUsage;
@@ -169,6 +170,10 @@ bool EveryLookupFailed(const Rows& rows) {
     failed = true;
   }
   return failed;
+}
+
+XlsxPrintInfo OperandPrintInfo(const Options& options, const Rows& rows, const Site& site) {
+  return WorkbookPrintInfo(rows, options.operand == "-" ? std::string() : options.operand, site);
 }
 
 bool ImportOperand(const Options& options, Bytes* keep, RowStore& table) {
@@ -253,7 +258,7 @@ int RunBatch(const Options& options, const Site& site) {
   if (!OutputFolderWritable(options)) return kExitFailure;
   return LookUpRows(options, site, table, [&](BatchSession& session, const Rows&, bool& all_ended) {
     if (all_ended) all_ended = RemoveAsked(session, options);
-    return WriteTable(options, table.Snapshot());
+    return WriteTable(options, table.Snapshot(), site);
   });
 }
 

@@ -36,6 +36,10 @@ int LookUpRows(const Options& options, const Site& site, RowStore& table,
 
 // Whether the site was asked for some row and answered none of them.
 bool EveryLookupFailed(const Rows& rows);
+
+// What a workbook of `rows` says on its printed pages: the operand's name (none for standard
+// input), the check's day and the site.
+XlsxPrintInfo OperandPrintInfo(const Options& options, const Rows& rows, const Site& site);
 // Said instead of writing a copy or change list of nothing but failures.
 inline constexpr const char* kNothingLookedUp =
     "the site could not be asked for any row: nothing written";

@@ -83,7 +83,8 @@ int RunChanges(const Options& options, const Site& site) {
       return WriteResult(options,
                          FormatChanges(ChangeList(looked_up), ChangeFormatOf(options.format)));
     }
-    const XlsxWorkbook workbook = WriteXlsx(ChangeSheet(looked_up));
+    const XlsxWorkbook workbook =
+        WriteXlsx(ChangeSheet(looked_up), OperandPrintInfo(options, looked_up, site));
     const int written = WriteResult(options, AsText(workbook.bytes));
     if (written == kExitOk && workbook.cells_cut > 0) PrintError(CellsCutText(workbook.cells_cut));
     return written;

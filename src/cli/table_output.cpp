@@ -131,15 +131,15 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
   return out;
 }
 
-std::string FormatTable(Format format, const Rows& rows, TableExtras extras,
-                        std::size_t* cells_cut) {
+std::string FormatTable(Format format, const Rows& rows, TableExtras extras, std::size_t* cells_cut,
+                        const XlsxPrintInfo& print) {
   switch (format) {
     case Format::kCsv:
       return FormatCsv(rows, extras);
     case Format::kJson:
       return FormatJson(rows);
     case Format::kXlsx: {
-      const XlsxWorkbook workbook = FormatWorkbook(rows);
+      const XlsxWorkbook workbook = FormatWorkbook(rows, print);
       if (cells_cut != nullptr) *cells_cut = workbook.cells_cut;
       return std::string(workbook.bytes.begin(), workbook.bytes.end());
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "document/writers/xlsx_writer.h"
 #include "rows/export.h"
 #include "rows/reason.h"
 #include "rows/row_store.h"
@@ -40,9 +41,9 @@ std::string DelimitedRecords(Format format, const std::vector<std::vector<std::s
 // again, title_matches (true, false or null), then VerdictFields}.
 // XLSX: the bytes of FormatWorkbook's workbook (查询结果 and 修改清单), and in `cells_cut` (when
 // given) how many of its cells were cut at Excel's length; empty when the rows do not fit in a
-// sheet.
+// sheet; its printed pages say what `print` holds.
 std::string FormatTable(Format format, const Rows& rows, TableExtras extras = {},
-                        std::size_t* cells_cut = nullptr);
+                        std::size_t* cells_cut = nullptr, const XlsxPrintInfo& print = {});
 // "N cells cut to 32767 characters, ...": said when a workbook could not hold every text.
 std::string CellsCutText(std::size_t cells);
 

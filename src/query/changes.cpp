@@ -1,11 +1,14 @@
 #include "query/changes.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <nlohmann/json.hpp>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
 #include "document/location.h"
+#include "platform/clock.h"
 #include "query/batch_query.h"
 #include "query/number.h"
 #include "rows/export.h"
@@ -205,8 +208,20 @@ XlsxSheet ChangeSheet(const std::vector<TableRow>& rows) {
   return sheet;
 }
 
-XlsxWorkbook FormatWorkbook(const std::vector<TableRow>& rows) {
-  return WriteXlsx(std::vector<XlsxSheet>{ExportSheet(rows), ChangeSheet(rows)});
+XlsxPrintInfo WorkbookPrintInfo(const std::vector<TableRow>& rows, const std::string& document,
+                                const Site& site) {
+  XlsxPrintInfo print;
+  print.document = document.substr(document.find_last_of("/\\") + 1);
+  // Local times as "2026-12-08 22:00:13" order as their texts do.
+  for (const TableRow& row : rows) print.date = std::max(print.date, row.judgement.read_at);
+  if (print.date.empty()) print.date = platform::LocalTimeText();
+  print.date = print.date.substr(0, std::string_view("2026-12-08").size());
+  print.site = GbkToUtf8(site.prefix);
+  return print;
+}
+
+XlsxWorkbook FormatWorkbook(const std::vector<TableRow>& rows, const XlsxPrintInfo& print) {
+  return WriteXlsx(std::vector<XlsxSheet>{ExportSheet(rows), ChangeSheet(rows)}, print);
 }
 
 }  // namespace kelvaro

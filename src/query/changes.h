@@ -42,8 +42,14 @@ std::string FormatChanges(const std::vector<ChangeEntry>& entries, ChangeFormat 
 // The list as the sheet 修改清单, coloured by verdict.
 XlsxSheet ChangeSheet(const std::vector<TableRow>& rows);
 
+// What the printed pages of a workbook of `rows` say: the name of `document` (a path; empty
+// when the rows came from no file), the day of the latest lookup (today's when none was
+// made) and `site`'s address.
+XlsxPrintInfo WorkbookPrintInfo(const std::vector<TableRow>& rows, const std::string& document,
+                                const Site& site);
+
 // The Excel export: the table's sheet 查询结果, then 修改清单. No workbook when a sheet does
 // not fit.
-XlsxWorkbook FormatWorkbook(const std::vector<TableRow>& rows);
+XlsxWorkbook FormatWorkbook(const std::vector<TableRow>& rows, const XlsxPrintInfo& print = {});
 
 }  // namespace kelvaro

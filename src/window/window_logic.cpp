@@ -400,7 +400,7 @@ void WindowLogic::ExportXlsx() {
   std::size_t cells_cut = 0;
   const std::optional<std::string> written =
       Export("xlsx", [&](const std::vector<RowStore::Row>& table) {
-        XlsxWorkbook workbook = FormatWorkbook(table);
+        XlsxWorkbook workbook = FormatWorkbook(table, WorkbookPrintInfo(table, rows_file_, site_));
         // Rows may have come while the dialog was up.
         if (workbook.bytes.empty()) view_.ShowError(kErrorCaption, TooManyRowsText(table.size()));
         cells_cut = workbook.cells_cut;
@@ -494,7 +494,7 @@ void WindowLogic::ExportChanges() {
       ExportAs(name, [&](const std::vector<RowStore::Row>& rows, const std::string& chosen) {
         if (EndsWithCsv(chosen)) return FormatChanges(ChangeList(rows), ChangeFormat::kCsv);
         const XlsxSheet sheet = ChangeSheet(rows);
-        const XlsxWorkbook workbook = WriteXlsx(sheet);
+        const XlsxWorkbook workbook = WriteXlsx(sheet, WorkbookPrintInfo(rows, rows_file_, site_));
         if (workbook.bytes.empty())
           view_.ShowError(kErrorCaption, TooManyRowsText(sheet.rows.size()));
         cells_cut = workbook.cells_cut;

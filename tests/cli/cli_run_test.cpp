@@ -687,6 +687,18 @@ TEST_F(CliTest, BatchOfADocumentGivesEachCitationWithItsSource) {
   EXPECT_EQ(error, "");
 }
 
+// A member of a zip archive (a marked copy's part); empty when it has none.
+std::string ZipPart(const std::string& path, const std::string& name) {
+  const std::string bytes = test::ReadWholeFile(path);
+  const Bytes archive(bytes.begin(), bytes.end());
+  ZipReader zip;
+  DocumentError error = DocumentError::kNone;
+  std::string part;
+  if (!zip.Open(archive, error)) return part;
+  if (const ZipMember* member = zip.Find(name)) zip.Extract(*member, part, error);
+  return part;
+}
+
 // The first sheet's rows of the workbook a batch writes (查询结果, then the change list) as
 // openpyxl reads them, each cell's value only, a number as its digits.
 Table WorkbookRows(const std::string& path) {
@@ -733,6 +745,15 @@ TEST_F(CliTest, BatchWritesTheWorkbookToAFileOrAPipe) {
                                 "建筑设计防火规范", ReasonDescription({Outcome::kFound, 0, {}}),
                                 "第 1 行", "《建筑设计防火规范》GB 50016-2014"}));
   EXPECT_EQ(rows[1][8].size(), std::strlen("2026-12-08 22:00:13"));
+  // Each printed page names the list checked, the day of the check and the site.
+  for (const char* part : {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml"}) {
+    const std::string sheet = ZipPart(workbook, part);
+    EXPECT_NE(sheet.find("<oddHeader>&amp;Lone.txt&amp;R核查日期 " + rows[1][8].substr(0, 10) +
+                         "</oddHeader>"),
+              std::string::npos)
+        << sheet;
+    EXPECT_NE(sheet.find("<oddFooter>&amp;L查询网站 " + Prefix()), std::string::npos) << sheet;
+  }
 
   // Not a terminal: the same workbook on stdout.
   const ProcessResult piped = RunCli({"batch", "--site", Prefix(), "--format", "xlsx", list});
@@ -746,18 +767,6 @@ TEST_F(CliTest, BatchWritesTheWorkbookToAFileOrAPipe) {
 }
 
 // ---- mark and changes -----------------------------------------------------------------
-
-// A member of a zip archive (a marked copy's part); empty when it has none.
-std::string ZipPart(const std::string& path, const std::string& name) {
-  const std::string bytes = test::ReadWholeFile(path);
-  const Bytes archive(bytes.begin(), bytes.end());
-  ZipReader zip;
-  DocumentError error = DocumentError::kNone;
-  std::string part;
-  if (!zip.Open(archive, error)) return part;
-  if (const ZipMember* member = zip.Find(name)) zip.Extract(*member, part, error);
-  return part;
-}
 
 TEST_F(CliTest, MarkWritesACopyWhoseCommentsSayWhatWasFound) {
   TempDir dir;

@@ -210,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A standard cited 300 times: print gives the first places and a count, the data keeps all.
 TEST_F(ChangeListTest, ManyPlacesPrintAsTheFirstAndACount) {
-  TableRow row = Cited("GB 50017-2003", Paragraph(1), Verdict::kSuperseded, Outcome::kFound,
-                       "GB 50017-2017");
+  TableRow row =
+      Cited("GB 50017-2003", Paragraph(1), Verdict::kSuperseded, Outcome::kFound, "GB 50017-2017");
   for (int n = 2; n <= 300; ++n) {
     row.source.cited_again.push_back({Paragraph(n), row.source.citation.value()});
   }
@@ -250,6 +250,25 @@ TEST_F(ChangeListTest, SheetNumbersTheEntriesAndFillsThemByVerdict) {
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.fill_column)], "结论");
   EXPECT_EQ(sheet.row_fills, (std::vector<CellFill>{SpecOf(Verdict::kWithdrawn).fill,
                                                     SpecOf(Verdict::kSuperseded).fill}));
+}
+
+// A printed page names the file without its folder, the day of the latest lookup and the site.
+TEST_F(ChangeListTest, PrintedPagesNameTheFileTheDayOfTheCheckAndTheSite) {
+  std::vector<TableRow> rows(3);
+  rows[0].judgement.read_at = "2026-12-09 23:59:59";
+  rows[1].judgement.read_at = "2026-12-10 00:00:01";  // the latest, though not the last
+  for (const char* path :
+       {"/home/u/图纸/设计说明.docx", "C:\\图纸\\设计说明.docx", "设计说明.docx"}) {
+    const XlsxPrintInfo print = WorkbookPrintInfo(rows, path, TestSite());
+    EXPECT_EQ(print.document, "设计说明.docx") << path;
+    EXPECT_EQ(print.date, "2026-12-10");
+    EXPECT_EQ(print.site, kPrefix);
+  }
+  // Nothing looked up yet: today; pasted rows: no file.
+  const XlsxPrintInfo unchecked = WorkbookPrintInfo({TableRow()}, "", TestSite());
+  EXPECT_EQ(unchecked.document, "");
+  EXPECT_EQ(unchecked.date.size(), std::string("2026-12-10").size());
+  EXPECT_EQ(unchecked.date.substr(4, 1), "-");
 }
 
 }  // namespace

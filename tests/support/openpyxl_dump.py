@@ -57,6 +57,7 @@ def dump_xlsx(path):
             "format": cell.number_format,
             "underline": cell.font.u,
             "link": cell.hyperlink.location if cell.hyperlink else None,
+            "wrap": bool(cell.alignment.wrap_text),
         } for cell in row])
     widths = {key: dim.width for key, dim in sheet.column_dimensions.items()
               if dim.customWidth}
@@ -77,6 +78,14 @@ def dump_xlsx(path):
                 text = t.text or ""
                 if text != text.strip(" \t\r\n") and t.get(XML_SPACE) != "preserve":
                     unpreserved.append(text)
+        # Each worksheet part's header and footer as written, fields and all.
+        headers = {}
+        for member in members:
+            if re.fullmatch(r"xl/worksheets/[^/]+\.xml", member):
+                part = ET.fromstring(archive.read(member))
+                headers[member] = {key: part.findtext(f"{MAIN}headerFooter/{MAIN}{tag}")
+                                   for key, tag in (("header", "oddHeader"),
+                                                    ("footer", "oddFooter"))}
         formulas = 0
         if "xl/worksheets/sheet1.xml" in members:
             formulas = len(ET.fromstring(archive.read("xl/worksheets/sheet1.xml"))
@@ -94,7 +103,10 @@ def dump_xlsx(path):
             "fit_to_width": sheet.page_setup.fitToWidth,
             "fit_to_height": sheet.page_setup.fitToHeight,
             "title_rows": sheet.print_title_rows,
+            "paper_size": sheet.page_setup.paperSize,
+            "scale": sheet.page_setup.scale,
         },
+        "headers": headers,
         "freeze_panes": sheet.freeze_panes,
         "auto_filter": sheet.auto_filter.ref,
         "widths": widths,

@@ -369,7 +369,10 @@ TEST(WindowHandBackTest, TheChangeListIsAWorkbookNamedAfterTheRowsFile) {
   const std::string path = window.files.File("清单.xlsx");
   window.view.save_answer = path;
   window.logic.RunTableCommand(TableCommand::kExportChanges);
-  const Bytes expected = WriteXlsx(ChangeSheet(window.table.Snapshot())).bytes;
+  // Its printed pages name the rows' file.
+  const auto rows = window.table.Snapshot();
+  const Bytes expected =
+      WriteXlsx(ChangeSheet(rows), WorkbookPrintInfo(rows, original, window.logic.site())).bytes;
   EXPECT_EQ(FileText(path), AsString(expected));
   EXPECT_TRUE(window.view.errors.empty());
   EXPECT_EQ(window.view.notices,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -25,6 +26,26 @@ using Event = XmlReader::Event;
 
 constexpr char kWordUri[] = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 constexpr std::int32_t kNoFill = -1;
+
+// The verdict's colour as shading behind text, taken towards white in twentieths until it is
+// light enough that a tracked change's own colour still reads on it (LibreOffice draws the
+// first author's changes in a dark amber, lost on the table's amber).
+std::uint32_t TextShading(std::uint32_t rgb) {
+  const auto linear = [](unsigned c) {
+    const double v = c / 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  for (unsigned step = 0;; ++step) {
+    unsigned channel[3];
+    for (int i = 0; i < 3; ++i) {
+      const unsigned c = (rgb >> (16 - 8 * i)) & 0xFF;
+      channel[i] = c + ((0xFF - c) * step + 10) / 20;
+    }
+    const double luminance =
+        0.2126 * linear(channel[0]) + 0.7152 * linear(channel[1]) + 0.0722 * linear(channel[2]);
+    if (luminance >= 0.8 || step == 20) return channel[0] << 16 | channel[1] << 8 | channel[2];
+  }
+}
 
 std::string Escape(std::string_view text) {
   std::string out;
@@ -224,7 +245,7 @@ class Tracer : public formats::DocxTrace {
       bool marked = false;
       std::int32_t rgb = kNoFill;
       if (const auto colour = FillRgb(mark->fill)) {
-        rgb = static_cast<std::int32_t>(*colour);
+        rgb = static_cast<std::int32_t>(TextShading(*colour));
         std::fill(fill.begin() + c.begin, fill.begin() + c.end, rgb);
         marked = true;
       }

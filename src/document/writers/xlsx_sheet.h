@@ -23,10 +23,11 @@ inline constexpr std::string_view kStylesContentType =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
 
 // What a sheet's cells refer to, appended to a workbook's own: fonts (plain, bold, link),
-// the fills of kFillColours, and cell formats (text, header, one per fill, link, number).
+// the fills of kFillColours, and cell formats (text, header, one per fill, link, number),
+// each once as it is and once wrapped.
 inline constexpr int kSheetFonts = 3;
 inline constexpr int kSheetFills = static_cast<int>(std::size(kFillColours));
-inline constexpr int kSheetStyles = 4 + kSheetFills;
+inline constexpr int kSheetStyles = 2 * (4 + kSheetFills);
 
 struct StyleParts {
   std::string fonts;  // <font> elements
@@ -46,7 +47,8 @@ struct SheetXml {
 };
 // `sheet` (XlsxFits) as a worksheet part whose cell formats start at cellXfs index
 // `first_style`, its texts as inline strings.
-SheetXml InlineSheetXml(const XlsxSheet& sheet, int first_style, bool selected);
+SheetXml InlineSheetXml(const XlsxSheet& sheet, int first_style, bool selected,
+                        const XlsxPrintInfo& print = {});
 
 // The name made valid (xlsx_writer.h), then unlike any of `taken` (compared as Excel does,
 // without regard to ASCII case): " (2)", " (3)"... within 31 UTF-16 units.

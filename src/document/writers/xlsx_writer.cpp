@@ -53,7 +53,10 @@ enum Style : int {
   kFirstFillStyle = 2,
   kLinkStyle = kFirstFillStyle + kSheetFills,
   kNumberStyle = kLinkStyle + 1,
+  // Added to any of the above: the same, its text wrapped.
+  kWrapped = kNumberStyle + 1,
 };
+static_assert(2 * kWrapped == kSheetStyles);
 
 }  // namespace
 
@@ -71,7 +74,7 @@ StyleParts SheetStyleParts(int first_font, int first_fill) {
         .append(argb)
         .append("\"/><bgColor indexed=\"64\"/></patternFill></fill>");
   }
-  const auto xf = [&](int format, int font, int fill) {
+  const auto xf = [&](int format, int font, int fill, bool wrap) {
     parts.xfs.append("<xf numFmtId=\"")
         .append(std::to_string(format))
         .append("\" fontId=\"")
@@ -81,13 +84,17 @@ StyleParts SheetStyleParts(int first_font, int first_fill) {
         .append("\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"");
     if (font != 0) parts.xfs += " applyFont=\"1\"";
     if (fill >= 0) parts.xfs += " applyFill=\"1\"";
-    parts.xfs += "/>";
+    // Top-aligned, so that a row made tall by a wrapped text still reads across.
+    parts.xfs += wrap ? " applyAlignment=\"1\"><alignment vertical=\"top\" wrapText=\"1\"/></xf>"
+                      : " applyAlignment=\"1\"><alignment vertical=\"top\"/></xf>";
   };
-  xf(49, 0, -1);
-  xf(49, 1, -1);
-  for (int i = 0; i < kSheetFills; ++i) xf(49, 0, i);
-  xf(49, 2, -1);
-  xf(0, 0, -1);
+  for (const bool wrap : {false, true}) {
+    xf(49, 0, -1, wrap);
+    xf(49, 1, -1, wrap);
+    for (int i = 0; i < kSheetFills; ++i) xf(49, 0, i, wrap);
+    xf(49, 2, -1, wrap);
+    xf(0, 0, -1, wrap);
+  }
   return parts;
 }
 
@@ -373,11 +380,60 @@ std::string AttributeText(const std::string& utf8) {
   return out;
 }
 
+// Inches, left and right: narrower than Excel's own 0.7, for one more column on a page.
+constexpr double kSideMargin = 0.5;
+constexpr std::string_view kSideMarginText = "0.5";
+
+// A text for a header or footer: "&" doubled (it starts a field), characters XML cannot hold
+// and other controls left out, cut with "…" past `limit` characters: Excel refuses a header
+// of more than 255.
+void AppendHeaderText(std::string& out, const std::string& utf8, std::size_t limit) {
+  std::string text;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t start = i;
+    const char32_t c = DecodeUtf8(utf8, i);
+    if (c < 0x20 || c == 0x7F || XmlCannotHold(c)) continue;
+    length += c == '&' ? 2 : 1;
+    if (length > limit) {
+      text += "…";
+      break;
+    }
+    if (c == '&') text += '&';
+    text.append(utf8, start, i - start);
+  }
+  AppendXmlEscaped(out, text);
+}
+
+// The document and the check's date above, the site and the page below.
+void AppendHeaderFooter(std::string& out, const XlsxPrintInfo& print) {
+  constexpr std::size_t kLimit = 100;
+  std::string header;
+  if (!print.document.empty()) {
+    header += "&amp;L";
+    AppendHeaderText(header, print.document, kLimit);
+  }
+  if (!print.date.empty()) {
+    header += "&amp;R核查日期 ";
+    AppendHeaderText(header, print.date, kLimit);
+  }
+  out += "<headerFooter>";
+  if (!header.empty()) out.append("<oddHeader>").append(header).append("</oddHeader>");
+  out += "<oddFooter>";
+  if (!print.site.empty()) {
+    out += "&amp;L查询网站 ";
+    AppendHeaderText(out, print.site, kLimit);
+  }
+  out += "&amp;R第 &amp;P 页 共 &amp;N 页</oddFooter></headerFooter>";
+}
+
 class SheetBuilder {
  public:
   // `sheet` fits (XlsxFits). Without `strings`, texts are written inline.
-  SheetBuilder(const XlsxSheet& sheet, SharedStrings* strings, int first_style, bool selected)
+  SheetBuilder(const XlsxSheet& sheet, SharedStrings* strings, int first_style, bool selected,
+               const XlsxPrintInfo& print)
       : sheet_(sheet),
+        print_(print),
         strings_(strings),
         first_style_(first_style),
         selected_(selected),
@@ -418,7 +474,8 @@ class SheetBuilder {
         .append("\" xmlns:r=\"")
         .append(kRelationshipsNamespace)
         .append("\">");
-    out += "<sheetPr><pageSetUpPr fitToPage=\"1\"/></sheetPr>";
+    const PageLayout page = Layout();
+    if (page.fit) out += "<sheetPr><pageSetUpPr fitToPage=\"1\"/></sheetPr>";
     out.append("<dimension ref=\"").append(columns_ == 0 ? "A1" : Range(false)).append("\"/>");
     out += selected_ ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\">"
                      : "<sheetViews><sheetView workbookViewId=\"0\">";
@@ -436,8 +493,7 @@ class SheetBuilder {
         AppendNumber(out, c + 1);
         out += "\" width=\"";
         // Two digits of margin; the header's filter button takes two more.
-        AppendNumber(out, static_cast<std::size_t>(std::min<int>(
-                              widths_[c] + 2, static_cast<int>(kXlsxMaxColumnWidth))));
+        AppendNumber(out, static_cast<std::size_t>(ColumnWidth(c)));
         out += "\" customWidth=\"1\"/>";
       }
       out += "</cols>";
@@ -446,10 +502,22 @@ class SheetBuilder {
     if (columns_ > 0) out.append("<autoFilter ref=\"").append(Range(false)).append("\"/>");
     if (!hyperlinks_.empty())
       out.append("<hyperlinks>").append(hyperlinks_).append("</hyperlinks>");
-    out +=
-        "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
-        "footer=\"0.3\"/>"
-        "<pageSetup orientation=\"landscape\" fitToWidth=\"1\" fitToHeight=\"0\"/></worksheet>";
+    out += "<pageMargins left=\"";
+    out += kSideMarginText;
+    out += "\" right=\"";
+    out += kSideMarginText;
+    out += "\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>";
+    out += "<pageSetup paperSize=\"9\"";
+    if (!page.fit) {
+      out += " scale=\"";
+      AppendNumber(out, static_cast<std::size_t>(kXlsxMinPrintScale));
+      out += "\"";
+    }
+    out += page.landscape ? " orientation=\"landscape\"" : " orientation=\"portrait\"";
+    if (page.fit) out += " fitToWidth=\"1\" fitToHeight=\"0\"";
+    out += "/>";
+    AppendHeaderFooter(out, print_);
+    out += "</worksheet>";
     return out;
   }
 
@@ -468,6 +536,33 @@ class SheetBuilder {
 
  private:
   static constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
+
+  struct PageLayout {
+    bool landscape = false;
+    bool fit = true;  // to the page's width; else at kXlsxMinPrintScale
+  };
+
+  // Two digits of margin; the header's filter button takes two more (in widths_).
+  int ColumnWidth(std::size_t c) const {
+    return std::min(widths_[c] + 2, static_cast<int>(kXlsxMaxColumnWidth));
+  }
+
+  // A text this wide (the header's counting its button) wraps in a column of at most
+  // kXlsxMaxColumnWidth.
+  static bool Wraps(int width) { return width + 2 > static_cast<int>(kXlsxMaxColumnWidth); }
+
+  PageLayout Layout() const {
+    // A column of width w is 7w + 5 pixels of the default font at 96 per inch, as Excel
+    // prints it at 100%.
+    double inches = 0;
+    for (std::size_t c = 0; c < columns_; ++c) inches += (7.0 * ColumnWidth(c) + 5) / 96;
+    constexpr double kA4Short = 210 / 25.4;
+    constexpr double kA4Long = 297 / 25.4;
+    constexpr double margins = 2 * kSideMargin;
+    if (inches <= kA4Short - margins) return {false, true};
+    const double scale = 100 * (kA4Long - margins) / inches;
+    return {true, scale >= kXlsxMinPrintScale};
+  }
 
   static int FillStyle(CellFill fill) {
     for (std::size_t i = 0; i < std::size(kFillColours); ++i) {
@@ -496,15 +591,19 @@ class SheetBuilder {
         style = kNumberStyle;
       }
       if (!has_text && style == kTextStyle) continue;
+      if (has_text) {
+        PrepareCell(cells[c], cell_);
+        if (cell_.cut) ++cells_cut_;
+        const int width = cell_.width + (header ? 2 : 0);
+        widths_[c] = std::max(widths_[c], width);
+        if (Wraps(width)) style += kWrapped;
+      }
       out.append("<c r=\"").append(names_[c]).append(row_number).append("\" s=\"");
       AppendNumber(out, static_cast<std::size_t>(first_style_ + style));
       if (!has_text) {
         out += "\"/>";
         continue;
       }
-      PrepareCell(cells[c], cell_);
-      if (cell_.cut) ++cells_cut_;
-      widths_[c] = std::max(widths_[c], cell_.width + (header ? 2 : 0));
       if (!header && c == link_column_ && link != nullptr) {
         hyperlinks_.append("<hyperlink ref=\"").append(names_[c]).append(row_number);
         hyperlinks_.append("\" location=\"").append(AttributeText(*link));
@@ -526,6 +625,7 @@ class SheetBuilder {
   }
 
   const XlsxSheet& sheet_;
+  const XlsxPrintInfo& print_;
   SharedStrings* strings_;
   int first_style_;
   bool selected_;
@@ -543,8 +643,9 @@ class SheetBuilder {
 
 }  // namespace
 
-SheetXml InlineSheetXml(const XlsxSheet& sheet, int first_style, bool selected) {
-  SheetBuilder builder(sheet, nullptr, first_style, selected);
+SheetXml InlineSheetXml(const XlsxSheet& sheet, int first_style, bool selected,
+                        const XlsxPrintInfo& print) {
+  SheetBuilder builder(sheet, nullptr, first_style, selected, print);
   SheetXml out;
   out.xml = builder.Xml();
   out.cells_cut = builder.CellsCut();
@@ -562,7 +663,9 @@ bool XlsxFits(const XlsxSheet& sheet) {
                      [](const auto& row) { return row.size() <= kXlsxMaxColumns; });
 }
 
-XlsxWorkbook WriteXlsx(const XlsxSheet& sheet) { return WriteXlsx(std::vector<XlsxSheet>{sheet}); }
+XlsxWorkbook WriteXlsx(const XlsxSheet& sheet, const XlsxPrintInfo& print) {
+  return WriteXlsx(std::vector<XlsxSheet>{sheet}, print);
+}
 
 namespace {
 
@@ -575,11 +678,12 @@ struct WrittenSheets {
   std::size_t cells_cut = 0;
 };
 
-WrittenSheets WriteSheets(const std::vector<XlsxSheet>& sheets, xlsx::SharedStrings& strings) {
+WrittenSheets WriteSheets(const std::vector<XlsxSheet>& sheets, const XlsxPrintInfo& print,
+                          xlsx::SharedStrings& strings) {
   WrittenSheets out;
   std::vector<std::string> names;
   for (std::size_t i = 0; i < sheets.size(); ++i) {
-    xlsx::SheetBuilder builder(sheets[i], &strings, 1, i == 0);
+    xlsx::SheetBuilder builder(sheets[i], &strings, 1, i == 0, print);
     xlsx::SheetXml sheet{builder.Xml(), builder.CellsCut(), builder.Range(true)};
     out.cells_cut += sheet.cells_cut;
     names.push_back(xlsx::UniqueSheetName(xlsx::ValidSheetName(sheets[i].name), names));
@@ -648,13 +752,13 @@ std::string WorkbookXml(const WrittenSheets& sheets) {
 
 }  // namespace
 
-XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets) {
+XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets, const XlsxPrintInfo& print) {
   using namespace xlsx;
   if (sheets.empty() || !std::all_of(sheets.begin(), sheets.end(), XlsxFits)) return {};
   std::size_t expected = 0;
   for (const XlsxSheet& sheet : sheets) expected += sheet.rows.size() * 4 + sheet.header.size();
   SharedStrings strings(expected);
-  const WrittenSheets written = WriteSheets(sheets, strings);
+  const WrittenSheets written = WriteSheets(sheets, print, strings);
   const bool shared = !strings.Empty();
   std::string content_types, workbook_rels;
   WritePackageParts(sheets.size(), shared, content_types, workbook_rels);

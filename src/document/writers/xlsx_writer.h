@@ -34,9 +34,19 @@ inline constexpr std::size_t kXlsxMaxRows = 1'048'575;  // below the header
 inline constexpr std::size_t kXlsxMaxColumns = 16'384;
 inline constexpr std::size_t kXlsxMaxCellLength = 32'767;  // UTF-16 units
 inline constexpr std::size_t kXlsxMaxSheetNameLength = 31;
-inline constexpr double kXlsxMaxColumnWidth = 80;
+// A wider text wraps within the column, so that a page prints at a readable scale.
+inline constexpr double kXlsxMaxColumnWidth = 40;
+// Below this a printed page is too small to read: a wider table runs on to more pages.
+inline constexpr int kXlsxMinPrintScale = 70;
 
 bool XlsxFits(const XlsxSheet& sheet);
+
+// What every printed page says of the check, in its header and footer; UTF-8.
+struct XlsxPrintInfo {
+  std::string document;  // the file the rows came from, its name only; empty: none
+  std::string date;      // the check's date, "2026-12-11"; empty: none
+  std::string site;      // the site's address; empty: none
+};
 
 struct XlsxWorkbook {
   Bytes bytes;                // empty when the sheet does not fit (XlsxFits)
@@ -44,12 +54,15 @@ struct XlsxWorkbook {
 };
 
 // A workbook with one sheet: WriteXlsx of that one sheet below.
-XlsxWorkbook WriteXlsx(const XlsxSheet& sheet);
+XlsxWorkbook WriteXlsx(const XlsxSheet& sheet, const XlsxPrintInfo& print = {});
 // A workbook of these sheets, in this order, the first active; none when there are none or
 // a sheet does not fit. In every sheet the header row is bold and frozen, an autofilter
 // covers the table, columns are as wide as their texts (wide characters count two, at most
-// kXlsxMaxColumnWidth), and the fill column's cells are coloured by row_fills. It prints
-// landscape, fitted to the page's width, its header row repeated on every page. A cell is a
+// kXlsxMaxColumnWidth, a wider text wrapped), and the fill column's cells are coloured by
+// row_fills. It prints on A4, its header row repeated on every page: upright when the table
+// fits the page's width, else across, fitted to the width when that keeps kXlsxMinPrintScale,
+// else at that scale on more pages; each page's header names `print`'s document and date, its
+// footer the site and "第 N 页 共 M 页". A cell is a
 // text, never a date or a formula, and reads back as it was given: characters XML cannot
 // hold travel as _xHHHH_, invalid UTF-8 becomes U+FFFD, a text past kXlsxMaxCellLength is cut
 // there and counted. Only the number column's whole numbers are numbers; the link column's
@@ -58,6 +71,6 @@ XlsxWorkbook WriteXlsx(const XlsxSheet& sheet);
 // cut to 31 UTF-16 units; "Sheet1" when empty, "History_" for the name Excel keeps for
 // itself; then a name met before (in any ASCII case) gets " (2)", " (3)"... within the 31
 // units. The same sheets always give the same bytes.
-XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets);
+XlsxWorkbook WriteXlsx(const std::vector<XlsxSheet>& sheets, const XlsxPrintInfo& print = {});
 
 }  // namespace kelvaro

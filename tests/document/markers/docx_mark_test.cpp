@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
@@ -35,7 +38,7 @@ std::string FieldChar(const std::string& type) {
 }
 
 const MarkAuthor kAuthor{"Kelvaro", "2026-12-09T15:04:05Z"};
-constexpr char kShading[] = "<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"FFC000\"/>";
+constexpr char kShading[] = "<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"FFE699\"/>";
 
 // Every citation: a comment, amber, the year 2099 and a new title where it cites one.
 std::optional<CitationMark> MarkAll(const Citation& c) {
@@ -296,6 +299,43 @@ TEST(DocxMarkTest, OnlyTheMarkedParagraphChanges) {
   const std::size_t tail = before.size() - before.find(last);
   EXPECT_EQ(after.substr(0, head), before.substr(0, head));
   EXPECT_EQ(after.substr(after.size() - tail), before.substr(before.size() - tail));
+}
+
+// A citation's shading is its verdict's colour taken towards white, light enough that a
+// tracked change's colour (LibreOffice's dark amber for the first author) reads on it.
+TEST(DocxMarkTest, ShadingIsALightTintOfTheVerdictsColour) {
+  const auto luminance = [](std::uint32_t rgb) {
+    double sum = 0;
+    const double weights[] = {0.2126, 0.7152, 0.0722};
+    for (int i = 0; i < 3; ++i) {
+      const double v = ((rgb >> (16 - 8 * i)) & 0xFF) / 255.0;
+      sum += weights[i] * (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+  };
+  std::set<std::uint32_t> seen;
+  for (const FillColour& colour : kFillColours) {
+    MarkedDocument marked;
+    DocumentError error = DocumentError::kNone;
+    ASSERT_TRUE(MarkDocx(
+        test::BuildDocx(P(T("GB 50016-2014"))),
+        [&](const Citation&) {
+          CitationMark mark;
+          mark.fill = colour.fill;
+          return std::optional<CitationMark>(mark);
+        },
+        kAuthor, marked, error));
+    const std::string body = Unpack(marked.bytes)[2].second;
+    std::smatch fill;
+    ASSERT_TRUE(std::regex_search(body, fill, std::regex("w:fill=\"([0-9A-F]{6})\""))) << body;
+    const auto shading = static_cast<std::uint32_t>(std::stoul(fill[1], nullptr, 16));
+    EXPECT_GE(luminance(shading), 0.8) << fill[1];
+    for (int shift : {16, 8, 0}) {
+      EXPECT_GE((shading >> shift) & 0xFF, (colour.rgb >> shift) & 0xFF) << fill[1];
+    }
+    EXPECT_TRUE(seen.insert(shading).second) << fill[1];
+  }
+  EXPECT_EQ(seen.count(*FillRgb(CellFill::kAmber)), 0u) << "amber as it is";
 }
 
 TEST(DocxMarkTest, KeepsCommentsThereWereAndTakesUnusedIds) {

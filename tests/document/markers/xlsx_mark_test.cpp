@@ -166,7 +166,7 @@ TEST_F(XlsxAddSheetTest, OurSheetIsWrittenAsTheWriterWritesIt) {
   EXPECT_EQ(rows[2][2]["format"], "@");
   EXPECT_EQ((*after_)["freeze_panes"], "A2");
   EXPECT_EQ((*after_)["auto_filter"], "A1:C3");
-  EXPECT_EQ((*after_)["print"]["orientation"], "landscape");
+  EXPECT_EQ((*after_)["print"]["paper_size"], 9);
   EXPECT_EQ((*after_)["print"]["title_rows"], "$1:$1");
 }
 

@@ -215,10 +215,79 @@ TEST_F(XlsxResultSheetTest, PartsHaveTheirContentTypes) {
   EXPECT_EQ(Read()["dates"], json::array({"1980-01-01 00:00:00"}));
 }
 
-TEST_F(XlsxResultSheetTest, PrintsLandscapeOnePageWideWithTheHeaderOnEveryPage) {
-  EXPECT_EQ(Read()["print"], json::parse(R"({"orientation": "landscape", "fit_to_page": true,
-      "fit_to_width": 1, "fit_to_height": 0, "title_rows": "$1:$1"})"));
+// ---- On paper ------------------------------------------------------------------------
+
+struct PrintCase {
+  const char* name;
+  std::vector<int> widths;  // one column per entry, its one cell this many digits wide
+  XlsxPrintInfo print;
+  json setup;  // the first sheet's page setup as read back
+  json header;
+  json footer;
+};
+
+const XlsxPrintInfo kPrinted{"设计说明 R&D.docx", "2026-12-11", "http://127.0.0.1:8765"};
+constexpr char kPageFooter[] = "&R第 &P 页 共 &N 页";
+
+const std::vector<PrintCase>& PrintCases() {
+  const auto setup = [](const char* orientation, json fit, json scale) {
+    return json{{"orientation", orientation},
+                {"fit_to_page", fit},
+                {"fit_to_width", fit == true ? json(1) : json(nullptr)},
+                {"fit_to_height", fit == true ? json(0) : json(nullptr)},
+                {"title_rows", "$1:$1"},
+                {"paper_size", 9},
+                {"scale", scale}};
+  };
+  const std::string header = "&L设计说明 R&&D.docx&R核查日期 2026-12-11";
+  const std::string footer = std::string("&L查询网站 http://127.0.0.1:8765") + kPageFooter;
+  static const std::vector<PrintCase> cases = {
+      {"NarrowUpright", {4, 15, 10}, kPrinted, setup("portrait", true, nullptr), header, footer},
+      // 5 columns of 38 + 2 digits: too wide upright, fitted across at about 72%.
+      {"WideFittedAcross", std::vector<int>(5, 38), kPrinted, setup("landscape", true, nullptr),
+       header, footer},
+      // Nine columns held at 40 digits would print at 40%: across, at 70% on more pages.
+      {"TooWideRunsOn", std::vector<int>(9, 300), kPrinted, setup("landscape", nullptr, 70), header,
+       footer},
+      {"NothingToSay", {4}, {}, setup("portrait", true, nullptr), nullptr, kPageFooter},
+      {"LongOddName",
+       {4},
+       {std::string("\x1B") + "\a" + std::string(120, 'x'), "", "http://h"},
+       setup("portrait", true, nullptr),
+       "&L" + std::string(100, 'x') + "…",
+       std::string("&L查询网站 http://h") + kPageFooter},
+  };
+  return cases;
 }
+
+class XlsxPrintTest : public ::testing::TestWithParam<PrintCase> {};
+
+// Every sheet prints on A4 with its header row on each page, its wide texts wrapped in
+// columns held at kXlsxMaxColumnWidth, and says what was checked, when, where, and which page.
+TEST_P(XlsxPrintTest, PrintsReadably) {
+  const PrintCase& c = GetParam();
+  XlsxSheet sheet{"查询结果", {}, {{}}, -1, {}, -1, -1, {}};
+  for (std::size_t i = 0; i < c.widths.size(); ++i) {
+    sheet.header.push_back("h");
+    sheet.rows[0].push_back(std::string(static_cast<std::size_t>(c.widths[i]), 'x'));
+  }
+  XlsxSheet changes = sheet;
+  changes.name = "修改清单";
+  const json read = ReadBack(WriteXlsx({sheet, changes}, c.print).bytes);
+  EXPECT_EQ(read["print"], c.setup);
+  for (const char* part : {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml"}) {
+    EXPECT_EQ(read["headers"][part], json({{"header", c.header}, {"footer", c.footer}})) << part;
+  }
+  for (std::size_t i = 0; i < c.widths.size(); ++i) {
+    const std::string letter(1, static_cast<char>('A' + i));
+    const bool wraps = c.widths[i] + 2 > kXlsxMaxColumnWidth;
+    EXPECT_EQ(read["widths"][letter], wraps ? kXlsxMaxColumnWidth : c.widths[i] + 2) << letter;
+    EXPECT_EQ(read["rows"][1][i]["wrap"], wraps) << letter;
+    EXPECT_EQ(read["rows"][0][i]["wrap"], false) << letter;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, XlsxPrintTest, ::testing::ValuesIn(PrintCases()), test::CaseName());
 
 // ---- Numbers and links -----------------------------------------------------------------
 
@@ -354,7 +423,7 @@ const std::vector<WidthCase>& WidthCases() {
       {"ChineseCountsTwice", "", {"建筑制图标准"}, 14},
       {"FullWidthCountsTwice", "", {"ＡＢＣ"}, 8},
       {"LongestLine", "", {"ab\nabcdef\nabc"}, 8},
-      {"Capped", "", {std::string(200, 'x')}, 80},
+      {"Capped", "", {std::string(200, 'x')}, kXlsxMaxColumnWidth},
   };
   return cases;
 }
