@@ -258,7 +258,11 @@ int RunBatch(const Options& options, const Site& site) {
   if (!OutputFolderWritable(options)) return kExitFailure;
   return LookUpRows(options, site, table, [&](BatchSession& session, const Rows&, bool& all_ended) {
     if (all_ended) all_ended = RemoveAsked(session, options);
-    return WriteTable(options, table.Snapshot(), site);
+    Rows rows = table.Snapshot();
+    if (options.changed_only) {
+      std::erase_if(rows, [](const TableRow& row) { return !row.judgement.previous.has_value(); });
+    }
+    return WriteTable(options, rows, site);
   });
 }
 

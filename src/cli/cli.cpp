@@ -93,6 +93,8 @@ int RunCli(int argc, char** argv) {
         return WriteOutput(std::string("kelvaro-cli ") + KELVARO_VERSION + "\n");
       case Options::Command::kExtract:
         return RunExtract(options);
+      case Options::Command::kHistory:
+        return RunHistory(options);
       case Options::Command::kCheck:
       case Options::Command::kBatch:
       case Options::Command::kMark:

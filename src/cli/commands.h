@@ -21,6 +21,8 @@ int RunBatch(const Options& options, const Site& site);
 int RunExtract(const Options& options);
 int RunMark(const Options& options, const Site& site);
 int RunChanges(const Options& options, const Site& site);
+// What the lookup store holds for the operand's standard, newest first.
+int RunHistory(const Options& options);
 
 // The operand's rows in `table`; false, said on stderr, when it cannot be read or its rows
 // are more than the output holds. `keep`: where the operand's bytes go, when wanted.

@@ -28,13 +28,14 @@ const char* const kSynopsis =
     "                         [--format tsv|csv|json|xlsx] [-o FILE] [--remove-current]\n"
     "                         [--remove-superseded] [--reasons] [--sources] [--retry N]\n"
     "                         [--strict] [--fail-on outdated] [--citations]\n"
-    "                         [--max-age DAYS] [--no-store] FILE|-\n"
+    "                         [--changed-only] [--max-age DAYS] [--no-store] FILE|-\n"
     "       kelvaro-cli extract [--format tsv|csv|json] [-o FILE] FILE|-\n"
     "       kelvaro-cli mark [--site URL] [--insecure] [--speed N] [--retry N]\n"
     "                        [--replace] [--max-age DAYS] [--no-store] FILE -o OUT\n"
     "       kelvaro-cli changes [--site URL] [--insecure] [--speed N] [--retry N]\n"
     "                           [--format tsv|csv|json|xlsx] [-o FILE] [--citations]\n"
-    "                           [--max-age DAYS] [--no-store] FILE|-\n";
+    "                           [--max-age DAYS] [--no-store] FILE|-\n"
+    "       kelvaro-cli history NUMBER\n";
 
 // A whole decimal number (optional sign) from `low` to `high`.
 std::optional<int> ParseWholeNumber(const std::string& text, int low, int high) {
@@ -84,11 +85,10 @@ struct CommandName {
   Options::Command command;
   const char* name;
 };
-constexpr CommandName kCommands[] = {{Options::Command::kCheck, "check"},
-                                     {Options::Command::kBatch, "batch"},
-                                     {Options::Command::kExtract, "extract"},
-                                     {Options::Command::kMark, "mark"},
-                                     {Options::Command::kChanges, "changes"}};
+constexpr CommandName kCommands[] = {
+    {Options::Command::kCheck, "check"},     {Options::Command::kBatch, "batch"},
+    {Options::Command::kExtract, "extract"}, {Options::Command::kMark, "mark"},
+    {Options::Command::kChanges, "changes"}, {Options::Command::kHistory, "history"}};
 
 std::optional<Options::Command> ParseCommandName(const std::string& name) {
   for (const CommandName& c : kCommands) {
@@ -104,8 +104,9 @@ struct CommandKinds {
         batch(command == Options::Command::kBatch),
         extract(command == Options::Command::kExtract),
         mark(command == Options::Command::kMark),
-        changes(command == Options::Command::kChanges) {}
-  bool check, batch, extract, mark, changes;
+        changes(command == Options::Command::kChanges),
+        history(command == Options::Command::kHistory) {}
+  bool check, batch, extract, mark, changes, history;
   // The commands that look a file's rows up, and those that write a table or a file.
   bool LooksUp() const { return batch || mark || changes; }
   bool Formats() const { return batch || extract || changes; }
@@ -126,7 +127,7 @@ void DeclareOptions(CLI::App& app, const CommandKinds& kinds, Options& options,
                     GivenValues& given) {
   const auto take_last = CLI::MultiOptionPolicy::TakeLast;
   app.add_option("operand", given.operands);
-  if (!kinds.extract) {
+  if (!kinds.extract && !kinds.history) {
     app.add_option("--site", options.site)->multi_option_policy(take_last);
     app.add_flag("--insecure", options.insecure);
   }
@@ -145,6 +146,7 @@ void DeclareOptions(CLI::App& app, const CommandKinds& kinds, Options& options,
     app.add_flag("--reasons", options.reasons);
     app.add_flag("--sources", options.sources);
     app.add_flag("--strict", options.strict);
+    app.add_flag("--changed-only", options.changed_only);
     app.add_option("--fail-on", given.fail_on)->multi_option_policy(take_last);
   }
   if (kinds.mark) app.add_flag("--replace", options.replace);
@@ -173,7 +175,7 @@ std::string ReadWithCli11(CLI::App& app, const std::vector<std::string>& args,
 // The values given as text made options; why one is bad, or "".
 std::string CheckValues(const CLI::App& app, const CommandKinds& kinds, const GivenValues& given,
                         Options& options) {
-  if (!kinds.extract && app.count("--site") > 0 && options.site.empty()) {
+  if (!kinds.extract && !kinds.history && app.count("--site") > 0 && options.site.empty()) {
     return "--site needs a URL";
   }
   if (kinds.Writes() && app.count("--output") > 0 && options.output.empty()) {
@@ -234,7 +236,7 @@ ParsedArguments ParseCommand(const std::vector<std::string>& args) {
   if (std::string error = CheckValues(app, kinds, given, options); !error.empty()) {
     return Error(std::move(error));
   }
-  const std::string what = kinds.check ? "NUMBER" : "FILE";
+  const std::string what = kinds.check || kinds.history ? "NUMBER" : "FILE";
   if (given.operands.empty()) return Error(command + " needs a " + what);
   if (given.operands.size() > 1) {
     return Error(command + " takes one " + what + ", got " + std::to_string(given.operands.size()));
@@ -300,6 +302,9 @@ constexpr char kCommandsHelp[] =
     "  changes FILE        look FILE up as batch does and print the change list: one\n"
     "                      line per standard that needs attention (序号, 原文, 出处,\n"
     "                      结论, 建议改为, 查询结果网页)\n"
+    "  history NUMBER      list what the lookup store holds for NUMBER's standard, newest\n"
+    "                      first: when, which site, how the site answered, the rows\n"
+    "                      listed for that standard\n"
     "\n";
 constexpr char kOptionsHelp[] =
     ")\n"
@@ -333,6 +338,8 @@ constexpr char kOptionsHelp[] =
     "  --max-age DAYS      batch, mark, changes: answer from the lookup store what it\n"
     "                      looked up fewer than DAYS days ago (0 to 366, default 7; 0\n"
     "                      asks the site for every row)\n"
+    "  --changed-only      batch: print only the rows whose verdict differs from the one\n"
+    "                      the lookup store kept for the standard last time\n"
     "  --no-store          batch, mark, changes: neither answer from the lookup store nor\n"
     "                      keep lookups in it (as KELVARO_STORE=off)\n"
     "  --strict            batch: exit with 3 when a row still ended in a network or\n"

@@ -13,7 +13,7 @@ enum class Format { kTsv, kCsv, kJson, kXlsx };
 inline constexpr int kMaxRetry = 5;
 
 struct Options {
-  enum class Command { kHelp, kVersion, kCheck, kBatch, kExtract, kMark, kChanges };
+  enum class Command { kHelp, kVersion, kCheck, kBatch, kExtract, kMark, kChanges, kHistory };
   Command command = Command::kHelp;
   std::string site;       // empty: KELVARO_SITE or the build default
   bool insecure = false;  // accept any certificate
@@ -29,6 +29,7 @@ struct Options {
   bool citations = false;         // a text file (or stdin) is read as a document, not as a list
   bool sources = false;           // TSV and CSV: the columns 出处 and 原文
   bool replace = false;           // mark: superseded numbers and titles replaced, tracked
+  bool changed_only = false;      // batch: only the rows whose verdict changed since last time
   bool no_store = false;          // --no-store: nothing kept, nothing answered from the store
   int max_age_days = 7;           // lookups younger than this are answered from the store
   std::string output;             // -o FILE; empty: stdout

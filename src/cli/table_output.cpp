@@ -97,6 +97,12 @@ std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(
   }
   nlohmann::ordered_json edition_matches = nullptr;
   if (notes.edition_matches.has_value()) edition_matches = *notes.edition_matches;
+  nlohmann::ordered_json previous = nullptr;
+  if (judgement.previous.has_value()) {
+    previous = {{"verdict", SpecOf(judgement.previous->verdict).summary_label},
+                {"looked_up_at", judgement.previous->looked_up_at},
+                {"changed", ChangedSinceText(judgement)}};
+  }
   nlohmann::ordered_json replaced_by = nullptr;
   if (judgement.replaced_by.has_value()) {
     replaced_by = {{"number", GbkToUtf8(TrimSpaces(judgement.replaced_by->number))},
@@ -110,7 +116,8 @@ std::vector<std::pair<std::string, nlohmann::ordered_json>> VerdictFields(
           {"replaced_by", replaced_by},
           {"looked_up_at", judgement.read_at.empty() ? nlohmann::ordered_json(nullptr)
                                                      : nlohmann::ordered_json(judgement.read_at)},
-          {"from_store", judgement.from_store}};
+          {"from_store", judgement.from_store},
+          {"previous", previous}};
 }
 
 std::string JsonString(const std::string& utf8) {

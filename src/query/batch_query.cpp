@@ -8,9 +8,27 @@
 #include "query/asking.h"
 #include "query/number.h"
 #include "query/verdict.h"
+#include "rows/reason.h"
 
 namespace kelvaro {
 namespace {
+
+// What an earlier lookup of the cited standard found, kept in `judgement` when its verdict
+// was another; this one is kept for the next. A failed lookup found nothing to compare.
+void NotePrevious(const QueryServices& services, const Text& cleaned, Judgement& judgement) {
+  if (services.store == nullptr || judgement.verdict == Verdict::kNone ||
+      IsSiteFailure(judgement.reason.outcome) || judgement.read_at.empty()) {
+    return;
+  }
+  const VerdictSeen now{static_cast<int>(judgement.verdict), LatestNumber(judgement),
+                        judgement.reason.effective_date, judgement.read_at};
+  const std::optional<VerdictSeen> before =
+      services.store->NoteVerdict(services.site, UpperCase(cleaned), now, judgement.from_store);
+  if (before.has_value() && before->verdict != now.verdict) {
+    judgement.previous =
+        PreviousVerdict{static_cast<Verdict>(before->verdict), before->looked_up_at};
+  }
+}
 
 // Calls WorkerFinished when the worker leaves, whichever way it leaves: the runner's
 // count must come down exactly once per worker. Declared first, so it runs last.
@@ -103,6 +121,7 @@ void QueryRow(const QueryServices& services, const std::vector<RowId>& ids, int 
   FindSuccessor(asking, entered, judgement);
   // An aborted request must not leave a false "未知" in its row.
   if (asking.requests > 0 && runner->IsShuttingDown()) return stopped();
+  NotePrevious(services, number, judgement);
   table->SetJudgementById(id, judgement);
 }
 

@@ -19,18 +19,18 @@ using RowId = std::uint64_t;  // a row's stable identity; 0 is no row
 // Why a lookup ended as it did, finer than its verdict: what the command line's reason column
 // names and the status cell's tooltip says (rows/reason.h holds their words).
 enum class Outcome {
-  kNone,          // not looked up (yet)
-  kFound,         // a current row was found; the verdict says the rest
-  kNotFound,      // a result page without a current row
-  kNoYear,        // the number does not end in "-" and a four-digit year
-  kEmpty,         // no keyword: nothing to search for
-  kHttpError,     // the site answered with a status other than 200
-  kNetwork,       // no answer: refused, time-out, unknown host, reset, too large
-  kAborted,       // ended by a stop before its answer came
-  kWithdrawn,     // listed as 废止 or 作废, and no current standard of its code and serial is
-  kNotInForce,    // listed as 即将实施
-  kRefused,       // the site answered with a page refusing the client (无权访问)
-  kUnrecognised,  // the site answered with a page that is neither results nor "nothing found"
+  kNone,           // not looked up (yet)
+  kFound,          // a current row was found; the verdict says the rest
+  kNotFound,       // a result page without a current row
+  kNoYear,         // the number does not end in "-" and a four-digit year
+  kEmpty,          // no keyword: nothing to search for
+  kHttpError,      // the site answered with a status other than 200
+  kNetwork,        // no answer: refused, time-out, unknown host, reset, too large
+  kAborted,        // ended by a stop before its answer came
+  kWithdrawn,      // listed as 废止 or 作废, and no current standard of its code and serial is
+  kNotInForce,     // listed as 即将实施
+  kRefused,        // the site answered with a page refusing the client (无权访问)
+  kUnrecognised,   // the site answered with a page that is neither results nor "nothing found"
   kNewerThanSite,  // the cited year is later than the site's current standard's
 };
 struct RowReason {
@@ -78,6 +78,13 @@ struct RowNotes {
   bool operator==(const RowNotes&) const = default;
 };
 
+// What an earlier lookup of the same standard found, when its verdict was another.
+struct PreviousVerdict {
+  Verdict verdict = Verdict::kNone;
+  std::string looked_up_at;  // "2026-11-02 09:12:40"
+  bool operator==(const PreviousVerdict&) const = default;
+};
+
 struct Judgement {
   Verdict verdict = Verdict::kNone;
   RowReason reason;
@@ -91,11 +98,12 @@ struct Judgement {
   // The standard that replaces a withdrawn one, as its detail page names it and the site
   // lists it; nothing when none is named, or the one named is withdrawn in its turn.
   std::optional<ListedStandard> replaced_by;
-  std::string site;     // the name of the site asked; empty when none was
-  Text address;         // the search address asked (GBK); empty when nothing was asked
-  std::string read_at;  // local time the page was read (or the judgement made without one),
-                        // "2026-12-08 22:00:13"; empty for a row never looked up
+  std::string site;         // the name of the site asked; empty when none was
+  Text address;             // the search address asked (GBK); empty when nothing was asked
+  std::string read_at;      // local time the page was read (or the judgement made without one),
+                            // "2026-12-08 22:00:13"; empty for a row never looked up
   bool from_store = false;  // the page came from what an earlier run kept, not the site
+  std::optional<PreviousVerdict> previous;  // the last lookup before this one, when it differs
   bool operator==(const Judgement&) const = default;
 };
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "rows/result_table.h"
+#include "rows/verdicts.h"
 #include "text/encoding.h"
 
 namespace kelvaro {
@@ -123,6 +124,26 @@ std::string ReasonCell(const RowReason& reason) {
 
 std::string ReasonDescription(const RowReason& reason) {
   return SpecOf(reason.outcome).words(reason);
+}
+
+std::string ChangedSinceText(const Judgement& judgement) {
+  if (!judgement.previous.has_value()) return {};
+  const std::string& then = judgement.previous->looked_up_at;
+  std::string text = "自 " + then.substr(0, then.find(' ')) + " 查询以来：" +
+                     SpecOf(judgement.previous->verdict).summary_label + " → " +
+                     SpecOf(judgement.verdict).summary_label;
+  const Text& latest = LatestNumber(judgement);
+  if (latest.empty()) return text;
+  // The 实施 date of the standard shown as the latest, as its row gives it.
+  Text effective = judgement.replaced_by ? judgement.replaced_by->effective_date : Text();
+  for (const ListedStandard& row : judgement.listed) {
+    if (effective.empty() && TrimSpaces(row.number) == TrimSpaces(latest)) {
+      effective = row.effective_date;
+    }
+  }
+  text += "（" + GbkToUtf8(TrimSpaces(latest));
+  if (!TrimSpaces(effective).empty()) text += "，" + GbkToUtf8(TrimSpaces(effective)) + " 实施";
+  return text + "）";
 }
 
 std::vector<std::string> NoteLines(const RowNotes& notes) {

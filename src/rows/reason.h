@@ -39,6 +39,11 @@ std::string ReasonDescription(const RowReason& reason);
 // citation does not give the site's edition.
 std::vector<std::string> NoteLines(const RowNotes& notes);
 
+// A verdict that changed since the standard's previous lookup, in words (UTF-8):
+// "自 2026-11-02 查询以来：现行 → 有新标准（GB 50016-2024，2027-03-01 实施）"; empty when
+// `judgement` has no previous verdict.
+std::string ChangedSinceText(const Judgement& judgement);
+
 // What a batch that stopped asking after the site refused it again and again says, in the
 // window's title and on the command line's stderr: "网站拒绝查询，已停止：N 行未查询".
 std::string RefusalStopWords(int rows_left);

@@ -15,6 +15,16 @@
 
 namespace kelvaro {
 
+// A standard's verdict as one lookup found it: the verdict (the row model's number for it),
+// the standard shown as the latest and its 实施 date, and when the page was read.
+struct VerdictSeen {
+  int verdict = 0;
+  Text latest_number;
+  Text effective_date;
+  std::string looked_up_at;
+  bool operator==(const VerdictSeen&) const = default;
+};
+
 class LookupStore {
  public:
   virtual ~LookupStore() = default;
@@ -27,6 +37,14 @@ class LookupStore {
   // The same for a detail page, by its address.
   virtual std::optional<DetailLookup> FindDetail(const Text& address) = 0;
   virtual void KeepDetail(const DetailLookup& lookup) = 0;
+  // The verdict `standard` (its cited number, cleaned) had at `site` before `now`, when one
+  // was kept; `now` is kept in its turn unless it was judged from a kept page (`again`), whose
+  // verdict was kept when the page was asked. A store that outlives nothing has none.
+  virtual std::optional<VerdictSeen> NoteVerdict(const Site& site, const Text& standard,
+                                                 const VerdictSeen& now, bool again) {
+    (void)site, (void)standard, (void)now, (void)again;
+    return std::nullopt;
+  }
 };
 
 // One batch's store: the result pages (and "nothing found") a site answered with 200, each

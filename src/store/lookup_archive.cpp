@@ -41,6 +41,13 @@ CREATE TABLE details(
   replaced_by BLOB NOT NULL);
 CREATE INDEX details_by_address ON details(address, asked_at);
 CREATE INDEX details_by_age ON details(asked_at);
+CREATE TABLE verdicts(
+  id INTEGER PRIMARY KEY,
+  site TEXT NOT NULL, prefix BLOB NOT NULL, standard BLOB NOT NULL,
+  asked_at INTEGER NOT NULL, looked_up_at TEXT NOT NULL,
+  verdict INTEGER NOT NULL, latest_number BLOB NOT NULL, effective_date BLOB NOT NULL);
+CREATE INDEX verdicts_by_standard ON verdicts(standard, site, prefix, looked_up_at);
+CREATE INDEX verdicts_by_age ON verdicts(asked_at);
 )sql";
 
 std::int64_t NowSeconds() {
@@ -231,7 +238,7 @@ sql::Status LookupArchive::Prepare(const std::string& path) {
   // What is older than a year goes; the rows of a lookup go with it.
   sql::Statement prune;
   const std::int64_t oldest = clock_() - kKeptSeconds;
-  for (const char* table : {"lookups", "details"}) {
+  for (const char* table : {"lookups", "details", "verdicts"}) {
     if (sql::Status s =
             db_.Prepare(std::string("DELETE FROM ") + table + " WHERE asked_at < ?", prune)) {
       return s;
@@ -442,6 +449,64 @@ void LookupArchive::KeepDetail(const DetailLookup& lookup) {
     status = insert.Run();
   }
   if (status) Failed(*status);
+}
+
+std::optional<VerdictSeen> LookupArchive::NoteVerdict(const Site& site, const Text& standard,
+                                                      const VerdictSeen& now, bool again) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (!db_.IsOpen()) return std::nullopt;
+  sql::Statement find;
+  sql::Status status = db_.Prepare(
+      "SELECT verdict, latest_number, effective_date, looked_up_at FROM verdicts "
+      "WHERE standard = ? AND site = ? AND prefix = ? AND looked_up_at <= ? "
+      "ORDER BY looked_up_at DESC, id DESC LIMIT 2",
+      find);
+  if (status) {
+    Failed(*status);
+    return std::nullopt;
+  }
+  find.Bind(1, std::string_view(standard))
+      .BindText(2, site.name)
+      .Bind(3, std::string_view(site.prefix))
+      .BindText(4, now.looked_up_at);
+  std::optional<VerdictSeen> before;
+  bool skipped = false;
+  while (find.Step(status)) {
+    VerdictSeen seen{static_cast<int>(find.Integer(0)), find.Bytes(1), find.Bytes(2),
+                     find.Bytes(3)};
+    // Told again, the lookup's own verdict is the latest: what came before is the next one.
+    if (again && !skipped && seen.looked_up_at == now.looked_up_at) {
+      skipped = true;
+      continue;
+    }
+    before = std::move(seen);
+    break;
+  }
+  find = sql::Statement();
+  if (status) {
+    Failed(*status);
+    return std::nullopt;
+  }
+  if (!again) {
+    sql::Statement insert;
+    status = db_.Prepare(
+        "INSERT INTO verdicts(site, prefix, standard, asked_at, looked_up_at, verdict, "
+        "latest_number, effective_date) VALUES(?, ?, ?, ?, ?, ?, ?, ?)",
+        insert);
+    if (!status) {
+      insert.BindText(1, site.name)
+          .Bind(2, std::string_view(site.prefix))
+          .Bind(3, std::string_view(standard))
+          .Bind(4, clock_())
+          .BindText(5, now.looked_up_at)
+          .Bind(6, std::int64_t{now.verdict})
+          .Bind(7, std::string_view(now.latest_number))
+          .Bind(8, std::string_view(now.effective_date));
+      status = insert.Run();
+    }
+    if (status) Failed(*status);
+  }
+  return before;
 }
 
 std::vector<PastLookup> LookupArchive::History(const Text& keyword) {

@@ -64,6 +64,11 @@ class LookupArchive {
   void Keep(const Site& site, const Text& keyword, int page, const StandardLookup& lookup);
   std::optional<DetailLookup> FindFreshDetail(const Text& address, std::chrono::seconds max_age);
   void KeepDetail(const DetailLookup& lookup);
+  // The latest verdict kept for `standard` at `site` before `now`; then `now` is kept,
+  // unless it is one kept before, judged `again` from a kept page (what came before it is then
+  // the one before that).
+  std::optional<VerdictSeen> NoteVerdict(const Site& site, const Text& standard,
+                                         const VerdictSeen& now, bool again);
   // Every lookup kept for `keyword` (any site, any page), newest first.
   std::vector<PastLookup> History(const Text& keyword);
   // A warning met after opening (a write refused), once; empty when none.
@@ -92,6 +97,10 @@ class RememberingLookupStore final : public LookupStore {
   void Keep(const Site& site, const Text& keyword, int page, const StandardLookup& lookup) override;
   std::optional<DetailLookup> FindDetail(const Text& address) override;
   void KeepDetail(const DetailLookup& lookup) override;
+  std::optional<VerdictSeen> NoteVerdict(const Site& site, const Text& standard,
+                                         const VerdictSeen& now, bool again) override {
+    return archive_->NoteVerdict(site, standard, now, again);
+  }
 
  private:
   MemoryLookupStore batch_;

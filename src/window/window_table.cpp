@@ -75,6 +75,10 @@ std::string WindowTable::CellToolTip(int row, int column) {
     tip += TitleMismatchText(shown->source.citation->title,
                              GbkToUtf8(shown->cells[ColumnIndex(Column::kLatestTitle)]));
   }
+  if (const std::string changed = ChangedSinceText(judgement); !changed.empty()) {
+    if (!tip.empty()) tip += "\n";
+    tip += changed;
+  }
   if (judgement.from_store) {
     if (!tip.empty()) tip += "\n";
     tip += StoredLookupText(judgement.read_at);

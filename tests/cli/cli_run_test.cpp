@@ -88,8 +88,9 @@ Table JsonTable(const std::string& out, std::string& error) {
   nlohmann::ordered_json rows = test::ReadJson(out, error);
   for (auto& row : rows) {
     if (!row.is_object()) continue;
-    for (const char* key : {"source", "title_matches", "coming", "effective", "site_edition",
-                            "edition_matches", "replaced_by", "looked_up_at", "from_store"}) {
+    for (const char* key :
+         {"source", "title_matches", "coming", "effective", "site_edition", "edition_matches",
+          "replaced_by", "looked_up_at", "from_store", "previous"}) {
       row.erase(key);
     }
   }
@@ -192,7 +193,7 @@ TEST_F(CliTest, CheckJsonGivesTheFieldsAndTheBatchStatus) {
     const ProcessResult r = RunCli({"check", "--json", "--site", Prefix(), c.input});
     EXPECT_EQ(r.exit_code, 0);
     const nlohmann::ordered_json json = Json(r.out);
-    EXPECT_EQ(json.size(), 17u);  // with "reason" and the verdict's seven
+    EXPECT_EQ(json.size(), 18u);  // with "reason" and the verdict's eight
     EXPECT_EQ(Str(json, "input"), c.input);
     EXPECT_EQ(Str(json, "keyword"), c.keyword);
     EXPECT_EQ(Str(json, "status"), c.status);
@@ -1168,6 +1169,60 @@ TEST(CliStore, ARecheckAsksOnlyWhatTheStoreDoesNotHoldFresh) {
     std::vector<bool> expected(8, !c.asks);
     EXPECT_EQ(from_store, expected);
   }
+  // Every lookup that asked the site is kept, newest first, with the standard's own rows.
+  const ProcessResult history = RunCli({"history", "GB 50016-2014"}, store);
+  EXPECT_EQ(history.exit_code, 0) << history.err;
+  std::string error;
+  const Table table = test::ReadTsv(history.out, error);
+  // The first run and the one with --max-age 0 (--no-store keeps nothing), each with the
+  // standard's two editions in the site's order.
+  ASSERT_EQ(table.size(), 5u) << history.out;
+  EXPECT_EQ(table[0][0], "查询时间");
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    EXPECT_EQ(table[i][3], "found");
+    EXPECT_EQ(table[i][4], i % 2 == 1 ? "GB 50016-2006" : "GB 50016-2014");
+  }
+  EXPECT_GE(table[1][0], table[3][0]);
+}
+
+// A standard that came to have a successor since the last check is the one row printed, and
+// says what it was.
+TEST(CliStore, ChangedOnlyPrintsWhatChangedSinceTheLastCheck) {
+  TempDir dir;
+  const std::map<std::string, std::string> store = {{"KELVARO_STORE", dir.File("l.sqlite3")}};
+  const std::string file = dir.Write("list.txt", "GB/T 50001-2017\nGB 50016-2014\n");
+  const std::string fire = "GB 50016-2014\t建筑设计防火规范\t2014-08-27\t住房和城乡建设部\t现行\n";
+  const std::string drawing = "\t房屋建筑制图统一标准\t2017-09-27\t住房和城乡建设部\t";
+  const std::string november =
+      dir.Write("november.tsv", "GB/T 50001-2017" + drawing + "现行\n" + fire);
+  // Months later the 2024 edition is in force.
+  const std::string march =
+      dir.Write("march.tsv", "GB/T 50001-2017" + drawing + "作废\t\t被GB/T 50001-2024代替\n" +
+                                 "GB/T 50001-2024" + drawing + "现行\t2027-03-11\n" + fire);
+  auto site = std::make_unique<test::SampleSite>(std::vector<std::string>{"--data", november});
+  const std::string port = std::to_string(site->port());
+  const std::string prefix = site->prefix();
+  const ProcessResult before = RunCli({"batch", "--site", prefix, "--changed-only", file}, store);
+  EXPECT_EQ(before.exit_code, 0) << before.err;
+  std::string error;
+  EXPECT_EQ(test::ReadTsv(before.out, error).size(), 1u) << before.out;  // the header only
+  site->Stop();
+  site =
+      std::make_unique<test::SampleSite>(std::vector<std::string>{"--data", march, "--port", port});
+  const ProcessResult after = RunCli(
+      {"batch", "--site", prefix, "--max-age", "0", "--changed-only", "--format", "json", file},
+      store);
+  EXPECT_EQ(after.exit_code, 0) << after.err;
+  const nlohmann::ordered_json rows = Json(after.out);
+  ASSERT_EQ(rows.size(), 1u) << after.out;
+  EXPECT_EQ(rows[0].at("number"), "GB/T 50001-2017");
+  EXPECT_EQ(rows[0].at("status"), "有新标准");
+  EXPECT_EQ(rows[0].at("previous").at("verdict"), "现行");
+  const std::string changed = rows[0].at("previous").at("changed");
+  EXPECT_TRUE(changed.starts_with("自 ")) << changed;
+  EXPECT_NE(changed.find("查询以来：现行 → 有新标准（GB/T 50001-2024，2027-03-11 实施）"),
+            std::string::npos)
+      << changed;
 }
 
 TEST(CliStoreConcurrency, KilledOrSideBySideTheStoreHoldsEveryFinishedLookup) {

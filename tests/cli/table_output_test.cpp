@@ -117,7 +117,7 @@ TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
       ComingStandard{"GB 1-2024", "T2", "2027-03-01"}, "2018年版", false, {}, true};
   const std::string none =
       ", \"coming\": null, \"effective\": \"\", \"site_edition\": \"\", \"edition_matches\": null, "
-      "\"replaced_by\": null, \"looked_up_at\": null, \"from_store\": false}";
+      "\"replaced_by\": null, \"looked_up_at\": null, \"from_store\": false, \"previous\": null}";
   const std::string source =
       "\"source\": {\"number\": \"GB 1-2000\", \"code\": \"\", \"serial\": \"\", \"year\": \"\", "
       "\"full_year\": 0, \"edition\": \"\", \"amendment\": \"\", \"title\": \"T\", \"text\": \"\", "
@@ -144,7 +144,7 @@ TEST(Formats, JsonIsAnArrayOfRowObjectsWithTheirReasonsAndSources) {
                 ", \"title_matches\": true, \"coming\": {\"number\": \"GB 1-2024\", "
                 "\"title\": \"T2\", \"effective\": \"2027-03-01\"}, \"effective\": \"\", "
                 "\"site_edition\": \"2018年版\", \"edition_matches\": false, \"replaced_by\": "
-                "null, \"looked_up_at\": null, \"from_store\": false}\n]\n");
+                "null, \"looked_up_at\": null, \"from_store\": false, \"previous\": null}\n]\n");
   EXPECT_EQ(FormatTable(Format::kJson, {}), "[]\n");
 }
 
@@ -222,7 +222,8 @@ TEST(Formats, CheckJsonKeepsTheKeyOrder) {
             "  \"number\": \"N\",\n  \"title\": \"T\\n\",\n  \"release_date\": \"D\",\n"
             "  \"department\": \"P\",\n  \"reason\": \"found\",\n  \"coming\": null,\n"
             "  \"effective\": \"\",\n  \"site_edition\": \"\",\n  \"edition_matches\": null,\n"
-            "  \"replaced_by\": null,\n  \"looked_up_at\": null,\n  \"from_store\": false\n}\n");
+            "  \"replaced_by\": null,\n  \"looked_up_at\": null,\n  \"from_store\": false,\n  "
+            "\"previous\": null\n}\n");
 }
 
 // A withdrawn standard's successor, trimmed as every field written out.

@@ -246,6 +246,27 @@ TEST(RememberingLookupStore, AnswersFromTheBatchThenTheArchiveAndArchivesOnlyNew
   EXPECT_EQ(archive->History("GB50016").size(), 1u);
 }
 
+TEST(LookupArchive, TellsTheVerdictBeforeEachLookupOnce) {
+  test::TempDir dir;
+  TestClock clock;
+  auto archive = OpenAt(dir.File("lookups.sqlite3"), clock);
+  const Site site = TestSite();
+  const VerdictSeen november{1, "GB 50016-2014", "", "2026-11-02 09:00:00"};
+  const VerdictSeen december{2, "GB 50016-2024", "2027-03-01", "2026-12-08 10:00:00"};
+  EXPECT_FALSE(archive->NoteVerdict(site, "GB50016-2014", november, false).has_value());
+  EXPECT_EQ(archive->NoteVerdict(site, "GB50016-2014", december, false), november);
+  // The December lookup answered again from the store: still November before it, kept once.
+  EXPECT_EQ(archive->NoteVerdict(site, "GB50016-2014", december, true), november);
+  EXPECT_EQ(archive->NoteVerdict(site, "GB50016-2014", december, true), november);
+  // Two lookups read within one second are two.
+  const VerdictSeen same_second{1, "GB 50016-2014", "", "2026-12-08 10:00:00"};
+  EXPECT_EQ(archive->NoteVerdict(site, "GB50016-2014", same_second, false), december);
+  // Another standard, another site: nothing before.
+  EXPECT_FALSE(archive->NoteVerdict(site, "GB50016-2006", december, false).has_value());
+  EXPECT_FALSE(
+      archive->NoteVerdict(TestSite("http://127.0.0.1:2"), "GB50016-2014", december, false));
+}
+
 // Several connections (two runs of the program, or the window and the command line) keep and
 // find at once: none of them ever meets a locked store.
 TEST(LookupArchiveConcurrency, ConnectionsShareOneFile) {
