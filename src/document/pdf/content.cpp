@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::size_t kMaxOperands = 1024;
 constexpr std::size_t kMaxSavedStates = 4096;
+// Glyphs decoded at a time: a long string is not held as glyphs beside its placed characters.
+constexpr std::size_t kGlyphBatch = 4096;
 
 bool IsWhiteSpace(char32_t c) {
   return c == 0x20 || c == 0x09 || c == 0x0A || c == 0x0D || c == 0x0C || c == 0x85 || c == 0xA0 ||
@@ -103,9 +105,19 @@ void ContentReader::Adjust(double amount) {
 void ContentReader::Show(const std::string& bytes) {
   TextState& t = state_.text;
   if (!t.font) t.font = FontOf(Object(), std::string());
-  t.font->Decode(bytes, glyphs_);
   const bool vertical = t.font->Vertical();
-  std::size_t text_bytes = 0;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t read = t.font->Decode(std::string_view(bytes).substr(at), kGlyphBatch,
+                                            glyphs_);
+    std::size_t text_bytes = 0;
+    ShowGlyphs(vertical, text_bytes);
+    if (read == 0 || !file_.Spend(0, text_bytes)) break;
+    at += read;
+  }
+}
+
+void ContentReader::ShowGlyphs(bool vertical, std::size_t& text_bytes) {
+  const TextState& t = state_.text;
   for (const Glyph& glyph : glyphs_) {
     const Matrix m = text_matrix_.Then(state_.ctm).Then(page_);
     const double spacing = t.char_spacing + (glyph.word_space ? t.word_spacing : 0);
@@ -144,7 +156,6 @@ void ContentReader::Show(const std::string& bytes) {
       text_matrix_ = Matrix{1, 0, 0, 1, advance, 0}.Then(text_matrix_);
     }
   }
-  file_.Spend(0, text_bytes);
 }
 
 void ContentReader::ShowArray(const Array& items) {

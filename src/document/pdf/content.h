@@ -84,6 +84,8 @@ class ContentReader {
   void SkipInlineImage(const Call& call);     // ID
 
   void Show(const std::string& bytes);
+  // Places the glyphs decoded last, counting the bytes of their text.
+  void ShowGlyphs(bool vertical, std::size_t& text_bytes);
   void ShowArray(const Array& items);
   void Adjust(double amount);
   void NextLine(double tx, double ty);

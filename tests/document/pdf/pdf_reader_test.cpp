@@ -289,6 +289,20 @@ INSTANTIATE_TEST_SUITE_P(
                       return pdf;
                     },
                     "GB 50016-2014", PdfLimits{.max_decoded_total = 1u << 20}},
+        RefusedCase{"OneStringOfManyGlyphs",
+                    [] {
+                      std::string text;
+                      for (int i = 0; i < 700; ++i) text += "GB 50016-2014 ";
+                      PdfWriter w;
+                      w.Pages({"BT /F1 12 Tf 0 700 Td (" + text + ") Tj ET"});
+                      return w.Build();
+                    },
+                    [] {
+                      std::string text;
+                      for (int i = 0; i < 700; ++i) text += "GB 50016-2014 ";
+                      text.pop_back();
+                      return text;
+                    }()},
         RefusedCase{"FormsFanningOut", [] { return FormFanOut(10, 10); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_operators = 100000}},
