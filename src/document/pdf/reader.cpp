@@ -12,8 +12,6 @@ namespace {
 
 using pdf::Object;
 
-constexpr int kMaxTreeDepth = 64;
-
 struct PageNode {
   Object page;
   Object resources;
@@ -33,8 +31,32 @@ class PageTree {
  public:
   PageTree(pdf::File& file, std::vector<PageNode>& pages) : file_(file), pages_(pages) {}
 
-  void Walk(const Object& node_ref, Inherited inherited, int depth) {
-    if (depth > kMaxTreeDepth || file_.Failure() != DocumentError::kNone) return;
+  // Depth first with a stack of its own, one entry a level: a tree as deep as it has nodes
+  // is read whole.
+  void Walk(const Object& root) {
+    std::vector<Level> levels;
+    Visit(root, Inherited(), levels);
+    while (!levels.empty() && file_.Failure() == DocumentError::kNone) {
+      Level& level = levels.back();
+      if (level.next >= level.kids.Items().size()) {
+        levels.pop_back();
+        continue;
+      }
+      const Object kid = level.kids.Items()[level.next++];
+      const Inherited inherited = level.inherited;
+      Visit(kid, inherited, levels);
+    }
+  }
+
+ private:
+  struct Level {
+    Object kids;
+    std::size_t next = 0;
+    Inherited inherited;
+  };
+
+  // A page is taken; a node of the tree gives its kids a level of their own.
+  void Visit(const Object& node_ref, Inherited inherited, std::vector<Level>& levels) {
     if (node_ref.Is(Object::Kind::kRef) && !seen_.insert(node_ref.ref.num).second) return;
     const Object node = file_.Resolve(node_ref);
     if (!node.Is(Object::Kind::kDict)) return;
@@ -48,7 +70,7 @@ class PageTree {
     if (rotate.IsNumber()) inherited.rotate = rotate.Integer();
     const Object kids = file_.Resolve(node.Get("Kids"));
     if (kids.Is(Object::Kind::kArray) && !node.Get("Type").IsName("Page")) {
-      for (const Object& kid : kids.Items()) Walk(kid, inherited, depth + 1);
+      levels.push_back({kids, 0, std::move(inherited)});
       return;
     }
     if (pages_.size() >= file_.GetLimits().max_objects) {
@@ -64,7 +86,6 @@ class PageTree {
     pages_.push_back(std::move(page));
   }
 
- private:
   pdf::File& file_;
   std::vector<PageNode>& pages_;
   std::unordered_set<int> seen_;
@@ -146,7 +167,7 @@ bool ReadPdfText(std::span<const std::uint8_t> pdf, std::vector<PdfPage>& pages,
   if (!file.Open(data, limits, error)) return false;
   std::vector<PageNode> nodes;
   const Object& root = file.Catalog().Get("Pages");
-  PageTree(file, nodes).Walk(root, Inherited(), 0);
+  PageTree(file, nodes).Walk(root);
   if (nodes.empty() && file.Failure() == DocumentError::kNone &&
       !file.Resolve(root).Is(Object::Kind::kDict)) {
     error = DocumentError::kDamaged;
