@@ -71,6 +71,7 @@ void ContentReader::Run(const std::string& content, const Object& resources) {
   state_ = State();
   saved_.clear();
   text_matrix_ = line_matrix_ = Matrix();
+  forms_drawn_ = 0;
   Execute(content, resources, 0);
 }
 
@@ -176,6 +177,10 @@ void ContentReader::DrawForm(const Object& resources, const std::string& name, i
   if (open_forms_.count(num)) return;  // a form that draws itself
   const Object form = file_.Resolve(entry);
   if (!form.Is(Object::Kind::kStream) || !file_.Resolve(form.Get("Subtype")).IsName("Form")) {
+    return;
+  }
+  if (++forms_drawn_ > file_.GetLimits().max_form_draws) {
+    file_.Fail(DocumentError::kPdfTooComplex);
     return;
   }
   std::shared_ptr<const std::string> content;

@@ -102,6 +102,7 @@ class ContentReader {
   std::map<int, std::shared_ptr<const Font>> fonts_;  // by object number
   std::map<int, std::shared_ptr<const std::string>> forms_;
   std::set<int> open_forms_;
+  std::uint64_t forms_drawn_ = 0;  // on this page
   std::vector<Glyph> glyphs_;
 };
 

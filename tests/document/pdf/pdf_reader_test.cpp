@@ -327,10 +327,25 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"FormsFanningOut", [] { return FormFanOut(10, 10); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_operators = 100000}},
+        RefusedCase{"FormsDrawnPastTheLimit", [] { return FormFanOut(10, 4); },
+                    Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
+                    PdfLimits{.max_form_draws = 1000}},
         RefusedCase{"TextPastTheLimit", [] { return Sound(); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_text = 5}}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+
+// Counted without running the pages: the page draws the top form, which draws the next ten
+// times, four deep: 1 + 10 + 100 + 1,000 forms.
+TEST(PdfFormDrawsTest, CountEachFormAsOftenAsItIsDrawn) {
+  const Bytes pdf = test::AsBytes(FormFanOut(10, 4));
+  DocumentError error = DocumentError::kNone;
+  EXPECT_TRUE(PdfFormsWithinBounds(pdf, error, PdfLimits{.max_form_draws = 1111}));
+  EXPECT_EQ(error, DocumentError::kNone);
+  EXPECT_FALSE(PdfFormsWithinBounds(pdf, error, PdfLimits{.max_form_draws = 1110}));
+  EXPECT_EQ(error, DocumentError::kPdfTooComplex);
+  EXPECT_TRUE(PdfFormsWithinBounds(test::AsBytes(Sound()), error, PdfLimits{.max_form_draws = 0}));
+}
 
 }  // namespace
 }  // namespace kelvaro
