@@ -108,8 +108,8 @@ void ContentReader::Show(const std::string& bytes) {
   if (!t.font) t.font = FontOf(Object(), std::string());
   const bool vertical = t.font->Vertical();
   for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t read = t.font->Decode(std::string_view(bytes).substr(at), kGlyphBatch,
-                                            glyphs_);
+    const std::size_t read =
+        t.font->Decode(std::string_view(bytes).substr(at), kGlyphBatch, glyphs_);
     std::size_t text_bytes = 0;
     ShowGlyphs(vertical, text_bytes);
     if (read == 0 || !file_.Spend(0, text_bytes)) break;

@@ -1,7 +1,7 @@
 #include "document/pdf/reader.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -154,8 +154,7 @@ PdfPage ReadPage(pdf::File& file, const PageNode& node) {
 // limit.
 class FormDraws {
  public:
-  explicit FormDraws(pdf::File& file)
-      : file_(file), cap_(file.GetLimits().max_form_draws + 1) {}
+  explicit FormDraws(pdf::File& file) : file_(file), cap_(file.GetLimits().max_form_draws + 1) {}
 
   std::uint64_t Of(const std::string& content, const Object& resources, int depth) {
     pdf::Lexer lexer(content);
@@ -171,7 +170,8 @@ class FormDraws {
         continue;
       }
       if (op.empty() && (lexer.Pos() >= content.size() || lexer.Pos() == before)) break;
-      if (op == "Do" && !name.empty()) total = std::min(cap_, total + OfForm(resources, name, depth));
+      if (op == "Do" && !name.empty())
+        total = std::min(cap_, total + OfForm(resources, name, depth));
       name.clear();
     }
     return total;
@@ -191,8 +191,8 @@ class FormDraws {
     if (form.Is(Object::Kind::kStream) && file_.Resolve(form.Get("Subtype")).IsName("Form") &&
         file_.StreamData(form, content)) {
       const Object own = file_.Resolve(form.Get("Resources"));
-      draws = std::min(cap_, 1 + Of(content, own.Is(Object::Kind::kDict) ? own : resources,
-                                    depth + 1));
+      draws =
+          std::min(cap_, 1 + Of(content, own.Is(Object::Kind::kDict) ? own : resources, depth + 1));
     }
     open_.erase(num);
     known_[num] = draws;

@@ -235,20 +235,19 @@ INSTANTIATE_TEST_SUITE_P(
                                          std::string(100000, ']') + " /Type /Page ");
                     },
                     "GB 50016-2014"},
-        RefusedCase{"PageTreeDeeperThanItsNesting",
-                    [] {
-                      PdfWriter w;
-                      w.Pages({"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
-                      int top = 2;  // the tree Pages made
-                      for (int level = 0; level < 5000; ++level) {
-                        top = w.Add("<< /Type /Pages /Kids [" + std::to_string(top) +
-                                    " 0 R] /Count 1 >>");
-                      }
-                      w.Replace(w.Root(),
-                                "<< /Type /Catalog /Pages " + std::to_string(top) + " 0 R >>");
-                      return w.Build();
-                    },
-                    "GB 50016-2014"},
+        RefusedCase{
+            "PageTreeDeeperThanItsNesting",
+            [] {
+              PdfWriter w;
+              w.Pages({"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
+              int top = 2;  // the tree Pages made
+              for (int level = 0; level < 5000; ++level) {
+                top = w.Add("<< /Type /Pages /Kids [" + std::to_string(top) + " 0 R] /Count 1 >>");
+              }
+              w.Replace(w.Root(), "<< /Type /Catalog /Pages " + std::to_string(top) + " 0 R >>");
+              return w.Build();
+            },
+            "GB 50016-2014"},
         RefusedCase{"XrefStreamIndexPastTheLimit",
                     [] {
                       PdfWriter w;
