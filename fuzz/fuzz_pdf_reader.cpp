@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   limits.max_stream_size = 16u << 20;
   limits.max_decoded_total = 64u << 20;
   limits.max_operators = 2'000'000;
+  limits.max_form_draws = 10'000;
   std::vector<kelvaro::PdfPage> pages;
   kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
   if (!kelvaro::ReadPdfText(std::span<const std::uint8_t>(data, size), pages, error, limits)) {

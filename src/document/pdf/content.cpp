@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::size_t kMaxOperands = 1024;
 constexpr std::size_t kMaxSavedStates = 4096;
+// Glyphs decoded at a time: a long string is not held as glyphs beside its placed characters.
+constexpr std::size_t kGlyphBatch = 4096;
 
 bool IsWhiteSpace(char32_t c) {
   return c == 0x20 || c == 0x09 || c == 0x0A || c == 0x0D || c == 0x0C || c == 0x85 || c == 0xA0 ||
@@ -69,6 +71,7 @@ void ContentReader::Run(const std::string& content, const Object& resources) {
   state_ = State();
   saved_.clear();
   text_matrix_ = line_matrix_ = Matrix();
+  forms_drawn_ = 0;
   Execute(content, resources, 0);
 }
 
@@ -103,9 +106,19 @@ void ContentReader::Adjust(double amount) {
 void ContentReader::Show(const std::string& bytes) {
   TextState& t = state_.text;
   if (!t.font) t.font = FontOf(Object(), std::string());
-  t.font->Decode(bytes, glyphs_);
   const bool vertical = t.font->Vertical();
-  std::size_t text_bytes = 0;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t read =
+        t.font->Decode(std::string_view(bytes).substr(at), kGlyphBatch, glyphs_);
+    std::size_t text_bytes = 0;
+    ShowGlyphs(vertical, text_bytes);
+    if (read == 0 || !file_.Spend(0, text_bytes)) break;
+    at += read;
+  }
+}
+
+void ContentReader::ShowGlyphs(bool vertical, std::size_t& text_bytes) {
+  const TextState& t = state_.text;
   for (const Glyph& glyph : glyphs_) {
     const Matrix m = text_matrix_.Then(state_.ctm).Then(page_);
     const double spacing = t.char_spacing + (glyph.word_space ? t.word_spacing : 0);
@@ -144,7 +157,6 @@ void ContentReader::Show(const std::string& bytes) {
       text_matrix_ = Matrix{1, 0, 0, 1, advance, 0}.Then(text_matrix_);
     }
   }
-  file_.Spend(0, text_bytes);
 }
 
 void ContentReader::ShowArray(const Array& items) {
@@ -165,6 +177,10 @@ void ContentReader::DrawForm(const Object& resources, const std::string& name, i
   if (open_forms_.count(num)) return;  // a form that draws itself
   const Object form = file_.Resolve(entry);
   if (!form.Is(Object::Kind::kStream) || !file_.Resolve(form.Get("Subtype")).IsName("Form")) {
+    return;
+  }
+  if (++forms_drawn_ > file_.GetLimits().max_form_draws) {
+    file_.Fail(DocumentError::kPdfTooComplex);
     return;
   }
   std::shared_ptr<const std::string> content;

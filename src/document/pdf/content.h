@@ -84,6 +84,8 @@ class ContentReader {
   void SkipInlineImage(const Call& call);     // ID
 
   void Show(const std::string& bytes);
+  // Places the glyphs decoded last, counting the bytes of their text.
+  void ShowGlyphs(bool vertical, std::size_t& text_bytes);
   void ShowArray(const Array& items);
   void Adjust(double amount);
   void NextLine(double tx, double ty);
@@ -100,6 +102,7 @@ class ContentReader {
   std::map<int, std::shared_ptr<const Font>> fonts_;  // by object number
   std::map<int, std::shared_ptr<const std::string>> forms_;
   std::set<int> open_forms_;
+  std::uint64_t forms_drawn_ = 0;  // on this page
   std::vector<Glyph> glyphs_;
 };
 

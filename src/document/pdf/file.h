@@ -28,6 +28,7 @@ struct Limits {
   int max_nesting = 64;               // arrays and dictionaries inside each other
   std::size_t max_parts = 8'000'000;  // array items and dictionary entries read from the body
   int max_form_depth = 12;
+  std::uint64_t max_form_draws = 100'000;    // forms drawn on one page, forms inside forms too
   std::uint64_t max_operators = 20'000'000;  // content operators run, all pages
   std::size_t max_text = 64u << 20;          // UTF-8 bytes of text, all pages
 };

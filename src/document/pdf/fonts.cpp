@@ -454,10 +454,11 @@ bool Font::PredefinedText(std::string_view code, std::string& utf8) const {
   return !utf8.empty();
 }
 
-void Font::Decode(std::string_view bytes, std::vector<Glyph>& out) const {
+std::size_t Font::Decode(std::string_view bytes, std::size_t max_glyphs,
+                         std::vector<Glyph>& out) const {
   out.clear();
   std::size_t i = 0;
-  while (i < bytes.size()) {
+  while (i < bytes.size() && out.size() < max_glyphs) {
     Glyph glyph;
     if (kind_ == Kind::kSimple) {
       const auto code = static_cast<unsigned char>(bytes[i++]);
@@ -496,6 +497,7 @@ void Font::Decode(std::string_view bytes, std::vector<Glyph>& out) const {
     }
     out.push_back(std::move(glyph));
   }
+  return i;
 }
 
 }  // namespace kelvaro::pdf

@@ -77,7 +77,8 @@ class Font {
   // Latin-1 with a default width.
   static std::shared_ptr<const Font> Load(File& file, const Object& font);
 
-  void Decode(std::string_view bytes, std::vector<Glyph>& out) const;
+  // The glyphs of `bytes`, at most `max_glyphs` of them; gives the bytes read.
+  std::size_t Decode(std::string_view bytes, std::size_t max_glyphs, std::vector<Glyph>& out) const;
   bool Vertical() const { return vertical_; }
 
  private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <span>
 
 namespace kelvaro::pdf {
 
@@ -32,8 +33,8 @@ std::vector<PdfLine> BuildLines(std::vector<PlacedChar> chars) {
       if (first.across - chars[stop].across > kBaselineTolerance * size) break;
       ++stop;
     }
-    std::vector<PlacedChar> line(chars.begin() + static_cast<std::ptrdiff_t>(start),
-                                 chars.begin() + static_cast<std::ptrdiff_t>(stop));
+    // Sorted where it stands: a line as long as the page's text is not held twice.
+    const std::span<PlacedChar> line(chars.data() + start, stop - start);
     start = stop;
     std::stable_sort(line.begin(), line.end(),
                      [](const PlacedChar& a, const PlacedChar& b) { return a.along < b.along; });

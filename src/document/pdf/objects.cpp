@@ -353,11 +353,38 @@ bool Parser::FromToken(Lexer::Token token, Object& out, std::string& keyword, in
       keyword = std::move(text_);
       return false;
     case Lexer::Token::kArrayOpen:
-      return depth < max_depth_ && ReadArray(out, depth);
+      if (depth >= max_depth_) return refs_ && SkipNested();
+      return ReadArray(out, depth);
     case Lexer::Token::kDictOpen:
-      return depth < max_depth_ && ReadDict(out, depth);
+      if (depth >= max_depth_) return refs_ && SkipNested();
+      return ReadDict(out, depth);
   }
   return false;
+}
+
+bool Parser::SkipNested() {
+  std::size_t open = 1;
+  while (open > 0) {
+    if (budget_ && *budget_ == 0) return false;
+    if (budget_) --*budget_;
+    const std::size_t before = lexer_.Pos();
+    switch (lexer_.Next(text_, integer_, real_)) {
+      case Lexer::Token::kEnd:
+        return false;
+      case Lexer::Token::kArrayOpen:
+      case Lexer::Token::kDictOpen:
+        ++open;
+        break;
+      case Lexer::Token::kArrayClose:
+      case Lexer::Token::kDictClose:
+        --open;
+        break;
+      default:
+        if (lexer_.Pos() == before) return false;
+        break;
+    }
+  }
+  return true;
 }
 
 void Parser::IntegerOrRef(Object& out) {

@@ -110,9 +110,9 @@ bool IsPdfSpace(unsigned char c);
 bool IsPdfDelimiter(unsigned char c);
 
 // Objects read from a lexer. References ("1 0 R") are read only with `refs`; the body of a
-// stream is found by the caller. Arrays and dictionaries deeper than `max_depth`, and one
-// object of more than a million parts, fail; so does any object once `budget` (parts left
-// to read, counted down) is spent.
+// stream is found by the caller. Arrays and dictionaries deeper than `max_depth` fail (with
+// `refs`, they are read as null); so does one object of more than a million parts, and any
+// object once `budget` (parts left to read, counted down) is spent.
 class Parser {
  public:
   Parser(Lexer& lexer, bool refs, int max_depth = 64, std::size_t* budget = nullptr)
@@ -127,6 +127,10 @@ class Parser {
   void IntegerOrRef(Object& out);
   bool ReadArray(Object& out, int depth);
   bool ReadDict(Object& out, int depth);
+  // Passes over an array or dictionary opened past `max_depth` to its close, so that the
+  // rest of a file's object is still read, the too deep one as null. Content streams are
+  // not read so: their syntax errors are passed over one token at a time.
+  bool SkipNested();
   bool Count();
   Lexer& lexer_;
   bool refs_;

@@ -12,6 +12,7 @@
 
 #include "document/errors.h"
 #include "document/pdf/pdf.h"
+#include "document/pdf/reader.h"
 
 namespace kelvaro {
 
@@ -83,6 +84,8 @@ bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, Docume
     error = DocumentError::kDamaged;
     return false;
   }
+  // Poppler draws every form each time it is named, and never ends on forms that fan out.
+  if (!PdfFormsWithinBounds(pdf, error)) return false;
   poppler::set_debug_error_function(Quiet, nullptr);
   std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(
       reinterpret_cast<const char*>(pdf.data()), static_cast<int>(pdf.size())));

@@ -1,6 +1,8 @@
 #include "document/pdf/reader.h"
 
+#include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "document/errors.h"
@@ -11,8 +13,6 @@ namespace kelvaro {
 namespace {
 
 using pdf::Object;
-
-constexpr int kMaxTreeDepth = 64;
 
 struct PageNode {
   Object page;
@@ -33,8 +33,32 @@ class PageTree {
  public:
   PageTree(pdf::File& file, std::vector<PageNode>& pages) : file_(file), pages_(pages) {}
 
-  void Walk(const Object& node_ref, Inherited inherited, int depth) {
-    if (depth > kMaxTreeDepth || file_.Failure() != DocumentError::kNone) return;
+  // Depth first with a stack of its own, one entry a level: a tree as deep as it has nodes
+  // is read whole.
+  void Walk(const Object& root) {
+    std::vector<Level> levels;
+    Visit(root, Inherited(), levels);
+    while (!levels.empty() && file_.Failure() == DocumentError::kNone) {
+      Level& level = levels.back();
+      if (level.next >= level.kids.Items().size()) {
+        levels.pop_back();
+        continue;
+      }
+      const Object kid = level.kids.Items()[level.next++];
+      const Inherited inherited = level.inherited;
+      Visit(kid, inherited, levels);
+    }
+  }
+
+ private:
+  struct Level {
+    Object kids;
+    std::size_t next = 0;
+    Inherited inherited;
+  };
+
+  // A page is taken; a node of the tree gives its kids a level of their own.
+  void Visit(const Object& node_ref, Inherited inherited, std::vector<Level>& levels) {
     if (node_ref.Is(Object::Kind::kRef) && !seen_.insert(node_ref.ref.num).second) return;
     const Object node = file_.Resolve(node_ref);
     if (!node.Is(Object::Kind::kDict)) return;
@@ -48,7 +72,7 @@ class PageTree {
     if (rotate.IsNumber()) inherited.rotate = rotate.Integer();
     const Object kids = file_.Resolve(node.Get("Kids"));
     if (kids.Is(Object::Kind::kArray) && !node.Get("Type").IsName("Page")) {
-      for (const Object& kid : kids.Items()) Walk(kid, inherited, depth + 1);
+      levels.push_back({kids, 0, std::move(inherited)});
       return;
     }
     if (pages_.size() >= file_.GetLimits().max_objects) {
@@ -64,7 +88,6 @@ class PageTree {
     pages_.push_back(std::move(page));
   }
 
- private:
   pdf::File& file_;
   std::vector<PageNode>& pages_;
   std::unordered_set<int> seen_;
@@ -126,7 +149,83 @@ PdfPage ReadPage(pdf::File& file, const PageNode& node) {
   return page;
 }
 
+// How often a page draws forms, a form inside forms counted as often as they are drawn:
+// found from the "Do" operators of the content, without running it. Counts stop past the
+// limit.
+class FormDraws {
+ public:
+  explicit FormDraws(pdf::File& file) : file_(file), cap_(file.GetLimits().max_form_draws + 1) {}
+
+  std::uint64_t Of(const std::string& content, const Object& resources, int depth) {
+    pdf::Lexer lexer(content);
+    pdf::Parser parser(lexer, false, file_.GetLimits().max_nesting);
+    Object object;
+    std::string op;
+    std::string name;  // the operand before the operator
+    std::uint64_t total = 0;
+    while (total < cap_) {
+      const std::size_t before = lexer.Pos();
+      if (parser.Read(object, op)) {
+        name = object.Is(Object::Kind::kName) ? object.text : std::string();
+        continue;
+      }
+      if (op.empty() && (lexer.Pos() >= content.size() || lexer.Pos() == before)) break;
+      if (op == "Do" && !name.empty())
+        total = std::min(cap_, total + OfForm(resources, name, depth));
+      name.clear();
+    }
+    return total;
+  }
+
+ private:
+  std::uint64_t OfForm(const Object& resources, const std::string& name, int depth) {
+    const Object xobjects = file_.Resolve(resources.Get("XObject"));
+    const Object& entry = xobjects.Get(name);
+    if (!entry.Is(Object::Kind::kRef) || depth + 1 > file_.GetLimits().max_form_depth) return 0;
+    const int num = entry.ref.num;
+    if (const auto found = known_.find(num); found != known_.end()) return found->second;
+    if (!open_.insert(num).second) return 0;  // a form that draws itself
+    std::uint64_t draws = 0;
+    const Object form = file_.Resolve(entry);
+    std::string content;
+    if (form.Is(Object::Kind::kStream) && file_.Resolve(form.Get("Subtype")).IsName("Form") &&
+        file_.StreamData(form, content)) {
+      const Object own = file_.Resolve(form.Get("Resources"));
+      draws =
+          std::min(cap_, 1 + Of(content, own.Is(Object::Kind::kDict) ? own : resources, depth + 1));
+    }
+    open_.erase(num);
+    known_[num] = draws;
+    return draws;
+  }
+
+  pdf::File& file_;
+  std::uint64_t cap_;
+  std::unordered_map<int, std::uint64_t> known_;  // by object number
+  std::unordered_set<int> open_;
+};
+
 }  // namespace
+
+bool PdfFormsWithinBounds(std::span<const std::uint8_t> pdf, DocumentError& error,
+                          const PdfLimits& limits) {
+  error = DocumentError::kNone;
+  pdf::File file;
+  const std::string_view data(reinterpret_cast<const char*>(pdf.data()), pdf.size());
+  DocumentError unread = DocumentError::kNone;
+  if (!file.Open(data, limits, unread)) return true;
+  std::vector<PageNode> nodes;
+  PageTree(file, nodes).Walk(file.Catalog().Get("Pages"));
+  FormDraws draws(file);
+  for (const PageNode& node : nodes) {
+    if (file.Failure() != DocumentError::kNone) break;
+    if (draws.Of(PageContent(file, node.page), node.resources, 0) > limits.max_form_draws) {
+      error = DocumentError::kPdfTooComplex;
+      return false;
+    }
+  }
+  return true;
+}
 
 std::string PdfPage::Text() const {
   std::string out;
@@ -146,7 +245,7 @@ bool ReadPdfText(std::span<const std::uint8_t> pdf, std::vector<PdfPage>& pages,
   if (!file.Open(data, limits, error)) return false;
   std::vector<PageNode> nodes;
   const Object& root = file.Catalog().Get("Pages");
-  PageTree(file, nodes).Walk(root, Inherited(), 0);
+  PageTree(file, nodes).Walk(root);
   if (nodes.empty() && file.Failure() == DocumentError::kNone &&
       !file.Resolve(root).Is(Object::Kind::kDict)) {
     error = DocumentError::kDamaged;

@@ -32,4 +32,10 @@ struct PdfPage {
 bool ReadPdfText(std::span<const std::uint8_t> pdf, std::vector<PdfPage>& pages,
                  DocumentError& error, const PdfLimits& limits = {});
 
+// Whether every page draws forms (forms inside forms counted each time they are drawn) at
+// most `limits.max_form_draws` times; false with kPdfTooComplex when one draws more. A file
+// this reader cannot open is left to the caller.
+bool PdfFormsWithinBounds(std::span<const std::uint8_t> pdf, DocumentError& error,
+                          const PdfLimits& limits = {});
+
 }  // namespace kelvaro

@@ -3,6 +3,7 @@
 // properties. Body first, then headers, footers, footnotes and endnotes, as for .docx;
 // comments and text boxes are left out.
 #include <algorithm>
+#include <unordered_set>
 
 #include "document/errors.h"
 #include "document/readers/binary_office.h"
@@ -94,10 +95,13 @@ std::vector<Run> ReadPages(std::string_view word, std::string_view table, std::u
   std::vector<Run> runs;
   if (lcb < 4 || std::uint64_t{fc} + lcb > table.size()) return runs;
   const std::size_t count = (lcb - 4) / 8;
+  // A page named again gives the same runs: each is read once, so the work is bounded by the
+  // pages the stream holds, whatever the table's length.
+  std::unordered_set<std::uint32_t> read;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint64_t page_at =
-        std::uint64_t{U32(table, fc + 4 * (count + 1) + 4 * i) & 0x3FFFFF} * kPage;
-    if (page_at + kPage > word.size()) continue;
+    const std::uint32_t pn = U32(table, fc + 4 * (count + 1) + 4 * i) & 0x3FFFFF;
+    const std::uint64_t page_at = std::uint64_t{pn} * kPage;
+    if (page_at + kPage > word.size() || !read.insert(pn).second) continue;
     const std::string_view page = word.substr(page_at, kPage);
     const std::size_t crun = U8(page, kPage - 1);
     if (4 * (crun + 1) > kPage - 1) continue;

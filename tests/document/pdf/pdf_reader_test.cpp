@@ -228,6 +228,26 @@ INSTANTIATE_TEST_SUITE_P(
                   "startxref\n9\n%%EOF\n");
             },
             Error(DocumentErrorWords(DocumentError::kPdfTooComplex))},
+        RefusedCase{"PageHoldsAnArrayNestedDeep",
+                    [] {
+                      return Patched(Sound(), "/Type /Page ",
+                                     "/Deep " + std::string(100000, '[') +
+                                         std::string(100000, ']') + " /Type /Page ");
+                    },
+                    "GB 50016-2014"},
+        RefusedCase{
+            "PageTreeDeeperThanItsNesting",
+            [] {
+              PdfWriter w;
+              w.Pages({"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
+              int top = 2;  // the tree Pages made
+              for (int level = 0; level < 5000; ++level) {
+                top = w.Add("<< /Type /Pages /Kids [" + std::to_string(top) + " 0 R] /Count 1 >>");
+              }
+              w.Replace(w.Root(), "<< /Type /Catalog /Pages " + std::to_string(top) + " 0 R >>");
+              return w.Build();
+            },
+            "GB 50016-2014"},
         RefusedCase{"XrefStreamIndexPastTheLimit",
                     [] {
                       PdfWriter w;
@@ -289,13 +309,42 @@ INSTANTIATE_TEST_SUITE_P(
                       return pdf;
                     },
                     "GB 50016-2014", PdfLimits{.max_decoded_total = 1u << 20}},
+        RefusedCase{"OneStringOfManyGlyphs",
+                    [] {
+                      std::string text;
+                      for (int i = 0; i < 700; ++i) text += "GB 50016-2014 ";
+                      PdfWriter w;
+                      w.Pages({"BT /F1 12 Tf 0 700 Td (" + text + ") Tj ET"});
+                      return w.Build();
+                    },
+                    [] {
+                      std::string text;
+                      for (int i = 0; i < 700; ++i) text += "GB 50016-2014 ";
+                      text.pop_back();
+                      return text;
+                    }()},
         RefusedCase{"FormsFanningOut", [] { return FormFanOut(10, 10); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_operators = 100000}},
+        RefusedCase{"FormsDrawnPastTheLimit", [] { return FormFanOut(10, 4); },
+                    Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
+                    PdfLimits{.max_form_draws = 1000}},
         RefusedCase{"TextPastTheLimit", [] { return Sound(); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_text = 5}}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+
+// Counted without running the pages: the page draws the top form, which draws the next ten
+// times, four deep: 1 + 10 + 100 + 1,000 forms.
+TEST(PdfFormDrawsTest, CountEachFormAsOftenAsItIsDrawn) {
+  const Bytes pdf = test::AsBytes(FormFanOut(10, 4));
+  DocumentError error = DocumentError::kNone;
+  EXPECT_TRUE(PdfFormsWithinBounds(pdf, error, PdfLimits{.max_form_draws = 1111}));
+  EXPECT_EQ(error, DocumentError::kNone);
+  EXPECT_FALSE(PdfFormsWithinBounds(pdf, error, PdfLimits{.max_form_draws = 1110}));
+  EXPECT_EQ(error, DocumentError::kPdfTooComplex);
+  EXPECT_TRUE(PdfFormsWithinBounds(test::AsBytes(Sound()), error, PdfLimits{.max_form_draws = 0}));
+}
 
 }  // namespace
 }  // namespace kelvaro
