@@ -19,7 +19,8 @@ std::string LocationWords(const Location& at) {
       return "第 " + Number(at.line) + " 行";
     case Location::Kind::kParagraph:
       if (!at.heading.empty() && at.under_heading == 0) return at.heading;
-      if (!at.item.empty()) return under + at.item;
+      // A number alone says little without the heading whose list it is in.
+      if (!at.item.empty() && !at.heading.empty()) return under + at.item;
       return under + "第 " + Number(at.heading.empty() ? at.paragraph : at.under_heading) + " 段";
     case Location::Kind::kTableCell: {
       const std::string column = "第 " + Number(at.column) + " 列";

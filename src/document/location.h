@@ -25,7 +25,7 @@ struct Location {
   int under_heading = 0;
   std::string caption;
   // kParagraph: the number a list item begins with, as written ("（19）", "19、"), which names
-  // it instead of its count; empty for none.
+  // it under its heading instead of its count; empty for none.
   std::string item;
   // kTableCell: the table has a header row, and `row` counts the rows below it (0 is the
   // header itself).

@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
         WordsCase{"ListItem", Item(Under(At(Location::Kind::kParagraph, 20), 19), "（19）"),
                   "3 设计依据 › （19）"},
         WordsCase{"ListItemWithoutHeading", Item(At(Location::Kind::kParagraph, 20), "19、"),
-                  "19、"},
+                  "第 20 段"},
         WordsCase{"HeadingIsNoItem", Item(Under(At(Location::Kind::kParagraph, 20), 0), "3"),
                   "3 设计依据"},
         WordsCase{"RowBelowTheHeader", BelowHeader(At(Location::Kind::kTableCell, 1, 5, 3)),
