@@ -61,9 +61,11 @@ std::string LocationJson(const Location& at) {
       break;
     case Location::Kind::kParagraph:
       json.Number("paragraph", at.paragraph);
+      if (!at.item.empty()) json.String("item", at.item);
       break;
     case Location::Kind::kTableCell:
       json.Number("table", at.table).Number("row", at.row).Number("column", at.column);
+      if (at.below_header) json.Raw("below_header", "true");
       if (!at.caption.empty()) json.String("caption", at.caption);
       break;
     case Location::Kind::kSheetCell:

@@ -24,15 +24,26 @@ struct Location {
   std::string heading;
   int under_heading = 0;
   std::string caption;
+  // kParagraph: the number a list item begins with, as written ("（19）", "19、"), which names
+  // it under its heading instead of its count; empty for none.
+  std::string item;
+  // kTableCell: the table has a header row, and `row` counts the rows below it (0 is the
+  // header itself).
+  bool below_header = false;
 
   bool operator==(const Location&) const = default;
 };
 
 // The location in words (UTF-8): "第 3 行", "第 N 段", "3 设计依据 › 第 2 段",
-// "表 T 第 R 行第 C 列", "表 2 主要规范 › 第 R 行第 C 列", "3 设计依据 › 表 1 第 R 行第 C 列",
+// "3 设计依据 › （19）", "表 T 第 R 行第 C 列", "表 2 主要规范 › 第 R 行第 C 列",
+// "3 设计依据 › 表 1 第 R 行第 C 列", "表 1 第 5 行第 C 列（不计表头）", "表 1 表头第 C 列",
 // "设计依据!C5", CSV "第 R 行第 C 列", "第 3 页第 12 行", "页眉第 N 段", "页眉"; empty for
 // kNone.
 std::string LocationWords(const Location& location);
+
+// The number a paragraph begins with when it is a list item: "（19）", "(19)", "19)", "19）"
+// or "19、" as written, one to three digits, after any spaces; empty otherwise.
+std::string ListItemNumber(const std::string& utf8);
 // "页眉", "页脚", "脚注", "尾注"; empty for kNone.
 const char* PartWords(Location::Part part);
 

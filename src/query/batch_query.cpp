@@ -75,7 +75,11 @@ void RemoveIfStatus(ResultTable* table, RowId id, const Text& target_word) {
 // What the row's citation says beside its number.
 CitedAs CitedIn(const RowSource& source) {
   if (!source.citation.has_value()) return {};
-  return {source.citation->edition, source.citation->title};
+  CitedAs cited{source.citation->edition, source.citation->title};
+  for (const CitedPlace& again : source.cited_again) {
+    cited.titles_again.push_back(again.citation.title);
+  }
+  return cited;
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ std::string CellOf(const TableRow& row, Column column) {
 }
 
 // "已废止：网站列为废止，无现行版本": the label, and the words that tell more, once.
-std::string VerdictWords(const Judgement& judgement) {
+std::string VerdictWords(const TableRow& row) {
+  const Judgement& judgement = row.judgement;
   const std::string label = SpecOf(judgement.verdict).summary_label;
   std::vector<std::string> words;
   // A row found on the site says no more than its label by its reason.
@@ -44,6 +45,7 @@ std::string VerdictWords(const Judgement& judgement) {
     words.push_back(ReasonDescription(judgement.reason));
   }
   for (std::string& line : NoteLines(judgement.notes)) words.push_back(std::move(line));
+  for (std::string& line : TitleMismatchLines(row)) words.push_back(std::move(line));
   const std::string said = JoinWords(words);
   if (said.empty()) return label;
   if (said.starts_with(label)) return said;
@@ -119,7 +121,7 @@ std::vector<Change> Changes(const std::vector<TableRow>& rows) {
     AddPlaces(change, SourcePlaces(row));
     change.verdict = judgement.verdict;
     change.entry.written = Written(row);
-    change.entry.verdict = VerdictWords(judgement);
+    change.entry.verdict = VerdictWords(row);
     if (Holds(spec.replaced, judgement)) change.entry.suggestion = Suggestion(row);
     change.entry.address = GbkToUtf8(judgement.address);
     changes.push_back(std::move(change));

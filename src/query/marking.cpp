@@ -42,6 +42,7 @@ std::string MarkWords(const TableRow& row, CommentOpening opening) {
     words = ReasonDescription(judgement.reason);
   }
   for (const std::string& line : NoteLines(judgement.notes)) AddWords(words, line);
+  for (const std::string& line : TitleMismatchLines(row)) AddWords(words, line);
   return words;
 }
 
@@ -54,6 +55,22 @@ std::string CellLink(const Location& location) {
     link += c;
   }
   return link + "'!" + location.cell;
+}
+
+// The row as one of its places sees it: that place's citation alone, and whether its title
+// is the site's.
+TableRow AtOnePlace(const TableRow& row, const Citation& citation) {
+  TableRow here;
+  here.cells = row.cells;
+  here.judgement = row.judgement;
+  here.source.citation = citation;
+  std::optional<bool>& matches = here.judgement.notes.title_matches;
+  if (matches.has_value()) {
+    matches = citation.title.empty() ? std::nullopt
+                                     : std::optional<bool>(SameTitle(
+                                           citation.title, GbkToUtf8(here.judgement.record.title)));
+  }
+  return here;
 }
 
 }  // namespace
@@ -69,19 +86,27 @@ XlsxSheet CheckSheet(const std::vector<TableRow>& rows) {
     const CellFill fill = SpecOf(row.judgement.verdict).fill;
     std::string reason = ReasonDescription(row.judgement.reason);
     for (const std::string& line : NoteLines(row.judgement.notes)) AddWords(reason, line);
-    const auto add = [&](const Location& location, const std::string& written) {
+    const auto add = [&](const Location& location, const std::string& written,
+                         const std::optional<Citation>& citation) {
+      // Each line speaks of its own place's title.
+      std::string said = reason;
+      if (citation.has_value()) {
+        for (const std::string& line : TitleMismatchLines(AtOnePlace(row, *citation))) {
+          AddWords(said, line);
+        }
+      }
       sheet.rows.push_back({CellOf(row, Column::kOrdinal), written, LocationWords(location),
                             CellOf(row, Column::kStatus), CellOf(row, Column::kLatestNumber),
-                            CellOf(row, Column::kLatestTitle), reason});
+                            CellOf(row, Column::kLatestTitle), said});
       sheet.row_fills.push_back(fill);
       sheet.row_links.push_back(CellLink(location));
     };
     const std::string written = row.source.citation.has_value()  ? SourceWritten(row)
                                 : row.source.number_utf8.empty() ? CellOf(row, Column::kNumber)
                                                                  : row.source.number_utf8;
-    add(row.source.location, written);
+    add(row.source.location, written, row.source.citation);
     for (const CitedPlace& again : row.source.cited_again) {
-      add(again.location, again.citation.written);
+      add(again.location, again.citation.written, again.citation);
     }
   }
   return sheet;
@@ -152,12 +177,9 @@ bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<Table
   const MarkDecider decide = [&](const Citation& citation) -> std::optional<CitationMark> {
     const auto found = by_standard.find(SameStandardKey(citation));
     if (found == by_standard.end()) return std::nullopt;
-    // Each place's own title decides whether the title is replaced there.
-    TableRow here;
-    here.cells = found->second->cells;
-    here.judgement = found->second->judgement;
-    here.source.citation = citation;
-    return MarkOfRow(here, replace);
+    // Each place's own title decides whether the title is replaced there, and whether its
+    // comment says the title is not the site's.
+    return MarkOfRow(AtOnePlace(*found->second, citation), replace);
   };
   MarkedDocument marked;
   if (!MarkDocx(bytes, decide, MarkAuthor{"Kelvaro", time}, marked, error)) return false;

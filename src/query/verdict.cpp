@@ -184,8 +184,16 @@ Judgement JudgeLookup(const Text& entered, const Text& keyword, const StandardLo
     judgement.reason.cited_year = cited_year;
     judgement.reason.site_year = site_year;
   }
-  if (SpecOf(judgement.verdict).in_force && !cited.title.empty()) {
-    judgement.notes.title_matches = SameTitle(cited.title, GbkToUtf8(judgement.record.title));
+  if (SpecOf(judgement.verdict).in_force) {
+    // One place citing another title is a title to correct, whichever place it is.
+    const std::string site_title = GbkToUtf8(judgement.record.title);
+    const auto check = [&](const std::string& title) {
+      if (title.empty()) return;
+      const bool same = SameTitle(title, site_title);
+      judgement.notes.title_matches = judgement.notes.title_matches.value_or(true) && same;
+    };
+    check(cited.title);
+    for (const std::string& title : cited.titles_again) check(title);
   }
   return judgement;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "rows/judgement.h"
 #include "site/standard_site.h"
@@ -15,6 +16,9 @@ namespace kelvaro {
 struct CitedAs {
   std::string edition;  // the edition note, "2018年版"
   std::string title;    // the cited title, without 《》
+  // The titles the same standard is cited under further on (a row made of several places):
+  // each counts as the first does.
+  std::vector<std::string> titles_again = {};
 };
 
 // `entered` is the number as looked up, `keyword` its search keyword; `lookup` is null when

@@ -1,10 +1,12 @@
 #include "rows/export.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <unordered_set>
 
 #include "citation/citation.h"
+#include "document/location.h"
 #include "document/writers/xlsx_writer.h"
 #include "rows/columns.h"
 #include "text/encoding.h"
@@ -114,6 +116,55 @@ std::string SourceWritten(const RowStore::Row& row) {
 
 bool SameTitle(const std::string& a, const std::string& b) {
   return TitleKey(WithoutEdition(a)) == TitleKey(WithoutEdition(b));
+}
+
+std::string TitleMismatchWords(const std::string& places, const std::string& cited,
+                               const std::string& site) {
+  return "题名不符：" + places + "引用《" + cited + "》，网站为《" + site + "》";
+}
+
+namespace {
+
+// A standard cited hundreds of times under one wrong title would make a tooltip of pages.
+constexpr std::size_t kNamedPlaces = 3;
+
+struct Miscited {
+  std::string title;
+  std::vector<std::string> places;
+  std::size_t count = 0;
+};
+
+}  // namespace
+
+std::vector<std::string> TitleMismatchLines(const RowStore::Row& row) {
+  if (row.judgement.notes.title_matches != false) return {};
+  const std::string site = GbkToUtf8(row.judgement.record.title);
+  const bool several = !row.source.cited_again.empty();
+  std::vector<Miscited> miscited;
+  std::unordered_set<std::string> said;
+  const auto check = [&](const Location& at, const Citation& citation) {
+    if (citation.title.empty() || SameTitle(citation.title, site)) return;
+    auto same = std::find_if(miscited.begin(), miscited.end(),
+                             [&](const Miscited& m) { return m.title == citation.title; });
+    if (same == miscited.end()) same = miscited.insert(miscited.end(), {citation.title, {}, 0});
+    std::string place = LocationWords(at);
+    // Cited twice in one paragraph or cell: one place to look.
+    if (place.empty() || !said.insert(citation.title + "\n" + place).second) return;
+    ++same->count;
+    if (same->places.size() < kNamedPlaces) same->places.push_back(std::move(place));
+  };
+  if (row.source.citation.has_value()) check(row.source.location, *row.source.citation);
+  for (const CitedPlace& again : row.source.cited_again) check(again.location, again.citation);
+  std::vector<std::string> lines;
+  for (const Miscited& m : miscited) {
+    std::string places;
+    if (several) {
+      for (const std::string& place : m.places) places += (places.empty() ? "" : "、") + place;
+      if (m.count > m.places.size()) places += " 等 " + std::to_string(m.count) + " 处";
+    }
+    lines.push_back(TitleMismatchWords(places, m.title, site));
+  }
+  return lines;
 }
 
 bool AnyFromDocument(const std::vector<RowStore::Row>& rows) {

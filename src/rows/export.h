@@ -27,6 +27,14 @@ std::string WithoutEdition(const std::string& title);
 // Whether two titles (UTF-8) are one: spaces, punctuation, character width and an edition
 // note aside.
 bool SameTitle(const std::string& a, const std::string& b);
+// "题名不符：引用《…》，网站为《…》"; with `places` (UTF-8, "第 5 段、第 9 段") before 引用 when
+// the row stands in several places and only some miscite.
+std::string TitleMismatchWords(const std::string& places, const std::string& cited,
+                               const std::string& site);
+// A row the site lists as current whose citation names another title than the site's
+// (RowNotes::title_matches false): a line per title cited otherwise, naming its places when
+// the row stands in more than one. Empty when every place's title is the site's.
+std::vector<std::string> TitleMismatchLines(const RowStore::Row& row);
 // Rows from pasted text or a document, whose source the exports then carry.
 bool AnyFromDocument(const std::vector<RowStore::Row>& rows);
 

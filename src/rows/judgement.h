@@ -73,7 +73,8 @@ struct RowNotes {
   // The site's current standard's release date as the site writes it (GBK); empty for none.
   Text release_date = {};
   // A 现行 row whose citation names a title: whether the site's title is that title (spaces,
-  // punctuation, width and an edition note aside). Nothing otherwise.
+  // punctuation, width and an edition note aside) in every place the row stands for; false
+  // when any place cites another. Nothing otherwise.
   std::optional<bool> title_matches = {};
   bool operator==(const RowNotes&) const = default;
 };

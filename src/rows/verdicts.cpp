@@ -15,6 +15,7 @@ const Text kUnknownWord = "\xCE\xB4\xD6\xAA";                     // 未知
 
 constexpr When kNever = When::kNever;
 constexpr When kOtherEdition = When::kOtherEdition;
+constexpr When kCitedOtherwise = When::kCitedOtherwise;
 constexpr When kSuccessorNamed = When::kSuccessorNamed;
 constexpr When kAlways = When::kAlways;
 
@@ -25,21 +26,21 @@ const std::vector<VerdictSpec>& Verdicts() {
   // clang-format off
   static const std::vector<VerdictSpec> verdicts = {
   //  verdict                   word             label       fill                  in force
-  //  outdated       listed         marked         replaced       comment           说明   again  button
+  //  outdated         listed           marked           replaced         comment           说明   again  button
       {Verdict::kCurrent,       kCurrentWord,    "现行",     CellFill::kLightGreen, true,
-       kOtherEdition, kOtherEdition, kOtherEdition, kOtherEdition, kNotes,           false, false, "按钮4"},
+       kOtherEdition,   kCitedOtherwise, kCitedOtherwise, kOtherEdition,   kNotes,           false, false, "按钮4"},
       {Verdict::kCurrentComing, kCurrentWord,    "现行",     CellFill::kLightBlue,  true,
-       kOtherEdition, kOtherEdition, kAlways,       kOtherEdition, kNotes,           false, false, nullptr},
+       kOtherEdition,   kCitedOtherwise, kAlways,         kOtherEdition,   kNotes,           false, false, nullptr},
       {Verdict::kSuperseded,    kSupersededWord, "有新标准", CellFill::kAmber,      false,
-       kAlways,       kAlways,       kAlways,       kAlways,       kCurrentStandard, false, false, "按钮5"},
+       kAlways,         kAlways,         kAlways,         kAlways,         kCurrentStandard, false, false, "按钮5"},
       {Verdict::kWithdrawn,     kUnknownWord,    "已废止",   CellFill::kRose,       false,
-       kAlways,       kAlways,       kAlways,      kSuccessorNamed, kReason,          true,  false, nullptr},
+       kAlways,         kAlways,         kAlways,         kSuccessorNamed, kReason,          true,  false, nullptr},
       {Verdict::kNotInForce,    kUnknownWord,    "尚未实施", CellFill::kLightBlue,  false,
-       kAlways,       kAlways,       kAlways,       kNever,        kReason,          true,  false, nullptr},
+       kAlways,         kAlways,         kAlways,         kNever,          kReason,          true,  false, nullptr},
       {Verdict::kNotListed,     kUnknownWord,    "未收录",   CellFill::kGrey,       false,
-       kNever,        kAlways,       kAlways,       kNever,        kReason,          false, false, nullptr},
+       kNever,          kAlways,         kAlways,         kNever,          kReason,          false, false, nullptr},
       {Verdict::kFailed,        kUnknownWord,    "查询失败", CellFill::kViolet,     false,
-       kNever,        kAlways,       kAlways,       kNever,        kReason,          false, true,  nullptr},
+       kNever,          kAlways,         kAlways,         kNever,          kReason,          false, true,  nullptr},
   };
   // clang-format on
   return verdicts;
@@ -60,6 +61,8 @@ const Text& StatusWord(Verdict verdict) { return SpecOf(verdict).status_word; }
 bool Holds(When when, const Judgement& judgement) {
   return when == When::kAlways ||
          (when == When::kOtherEdition && judgement.notes.edition_matches == false) ||
+         (when == When::kCitedOtherwise &&
+          (judgement.notes.edition_matches == false || judgement.notes.title_matches == false)) ||
          (when == When::kSuccessorNamed && judgement.replaced_by.has_value());
 }
 

@@ -27,9 +27,10 @@ enum class Verdict {
 };
 
 // When a verdict calls for something: never, when the citation gives another edition than
-// the one in force (RowNotes::edition_matches is false), when the site names a successor
-// (Judgement::replaced_by), or always.
-enum class When { kNever, kOtherEdition, kSuccessorNamed, kAlways };
+// the one in force (RowNotes::edition_matches is false), when it gives another edition or, in
+// any of its places, another title (RowNotes::title_matches is false), when the site names a
+// successor (Judgement::replaced_by), or always.
+enum class When { kNever, kOtherEdition, kCitedOtherwise, kSuccessorNamed, kAlways };
 
 // What a marked copy's comment opens with, before the notes: nothing, the current standard
 // that replaces the cited one, or why the lookup ended as it did.

@@ -70,10 +70,9 @@ std::string WindowTable::CellToolTip(int row, int column) {
     if (!tip.empty()) tip += "\n";
     tip += line;
   }
-  if (judgement.notes.title_matches == false && shown->source.citation.has_value()) {
+  for (const std::string& line : TitleMismatchLines(*shown)) {
     if (!tip.empty()) tip += "\n";
-    tip += TitleMismatchText(shown->source.citation->title,
-                             GbkToUtf8(shown->cells[ColumnIndex(Column::kLatestTitle)]));
+    tip += line;
   }
   if (const std::string changed = ChangedSinceText(judgement); !changed.empty()) {
     if (!tip.empty()) tip += "\n";

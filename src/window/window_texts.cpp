@@ -125,14 +125,6 @@ std::string SourceToolTip(const std::string& where, const std::string& written) 
   return where + "：" + written;
 }
 
-std::string TitleMismatchText(const std::string& cited, const std::string& site) {
-  return std::string("题名不符：引用《")
-      .append(cited)
-      .append("》，网站为《")
-      .append(site)
-      .append("》");
-}
-
 std::string FatalErrorText(const std::string& message) {
   return std::string("运行时出错!\r\n").append("\r\n错误信息：").append(message);
 }

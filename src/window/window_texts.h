@@ -72,13 +72,12 @@ std::string CellsCutText(std::size_t cells);
 
 // The Result table's tooltips: the number cell's source ("第 3 行：《…》GB 50016-2014"), the
 // status cell's reason, each of its notes (NoteLines) and, for a current row whose cited
-// title is not the site's, "题名不符：引用《…》，网站为《…》", each on a line of its own.
+// title is not the site's, TitleMismatchLines, each on a line of its own.
+std::string SourceToolTip(const std::string& where, const std::string& written);
 // The lookup store could not be used as it was (set aside, or none at all): `detail` says how.
 std::string StoreWarningText(const std::string& detail);
 // A row answered from the lookup store: "查询于 2026-12-08（本地记录）", the day of `read_at`.
 std::string StoredLookupText(const std::string& read_at);
-std::string SourceToolTip(const std::string& where, const std::string& written);
-std::string TitleMismatchText(const std::string& cited, const std::string& site);
 
 // The fatal run-time error when the window cannot be made: caption kErrorCaption, then
 // "运行时出错!\r\n\r\n错误信息：" + message.

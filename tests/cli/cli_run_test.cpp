@@ -540,7 +540,9 @@ TEST(CliExtract, ReadsAWordDocumentWithWhereEachCitationStands) {
   ASSERT_EQ(json.size(), 3u) << r.out;
   const std::vector<std::tuple<std::string, nlohmann::ordered_json, std::string>> expected = {
       {"GB 50016-2014", {{"paragraph", 1}}, "第 1 段"},
-      {"GB 50011-2010", {{"table", 1}, {"row", 2}, {"column", 1}}, "表 1 第 2 行第 1 列"},
+      {"GB 50011-2010",
+       {{"table", 1}, {"row", 1}, {"column", 1}, {"below_header", true}},
+       "表 1 第 1 行第 1 列（不计表头）"},
       {"GB/T 50001-2017", {{"part", "页眉"}, {"paragraph", 1}}, "页眉第 1 段"}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(Str(json[i], "number"), std::get<0>(expected[i]));
@@ -905,6 +907,37 @@ TEST_F(CliTest, ChangesListsEachStandardNeedingAttentionOnce) {
                 "《建筑设计防火规范》GB 50016-2014\t" +
                 Prefix() + "/s.jsp?keyword=GB50045&pageNum=1\n");
   EXPECT_EQ(r.err, "5 行：1 现行，2 有新标准，1 已废止，0 尚未实施，1 未收录，0 查询失败\n");
+}
+
+// A current standard cited twice, the second time under another title: the row says the
+// title does not match, and the copy and the change list name the place that miscites.
+TEST_F(CliTest, ATitleMiscitedInASecondPlaceIsNamedEverywhere) {
+  TempDir dir;
+  const Bytes docx = test::BuildDocx(test::WordParagraph("《建筑设计防火规范》GB 50016-2014") +
+                                     test::WordParagraph("另见《建筑防火规范》GB 50016-2014"));
+  const std::string document = dir.Write("说明.docx", std::string(docx.begin(), docx.end()));
+  const ProcessResult batch = RunCli({"batch", "--site", Prefix(), "--format", "json", document});
+  EXPECT_EQ(batch.exit_code, 0) << batch.err;
+  const nlohmann::ordered_json rows = Json(batch.out);
+  ASSERT_EQ(rows.size(), 1u) << batch.out;
+  EXPECT_EQ(Str(rows[0], "status"), "现行");
+  EXPECT_EQ(rows[0]["title_matches"], false);
+
+  const std::string copy = dir.File("copy.docx");
+  const ProcessResult marked = RunCli({"mark", "--site", Prefix(), document, "-o", copy});
+  EXPECT_EQ(marked.exit_code, 0) << marked.err;
+  const std::string comments = ZipPart(copy, "word/comments.xml");
+  EXPECT_NE(comments.find("题名不符：引用《建筑防火规范》，网站为《建筑设计防火规范》"),
+            std::string::npos)
+      << comments;
+  EXPECT_EQ(comments.find("<w:comment "), comments.rfind("<w:comment ")) << comments;
+
+  const ProcessResult changes = RunCli({"changes", "--site", Prefix(), document});
+  EXPECT_EQ(changes.exit_code, 0) << changes.err;
+  EXPECT_NE(changes.out.find("\t第 1 段；第 2 段\t现行：题名不符：第 2 段引用《建筑防火规范》，"
+                             "网站为《建筑设计防火规范》\t"),
+            std::string::npos)
+      << changes.out;
 }
 
 TEST_F(CliTest, AnOutputFileThatCannotBeWrittenIsNotLeft) {

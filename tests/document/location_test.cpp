@@ -61,6 +61,16 @@ Location Under(Location l, int under, const char* caption = "") {
   return l;
 }
 
+Location Item(Location l, const char* item) {
+  l.item = item;
+  return l;
+}
+
+Location BelowHeader(Location l) {
+  l.below_header = true;
+  return l;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Kinds, LocationWordsTest,
     testing::Values(
@@ -82,8 +92,48 @@ INSTANTIATE_TEST_SUITE_P(
                   "3 设计依据 › 表 1 第 3 行第 2 列"},
         WordsCase{"TableWithCaption",
                   Under(At(Location::Kind::kTableCell, 4, 6, 3), 1, "表 2 主要规范"),
-                  "表 2 主要规范 › 第 6 行第 3 列"}),
+                  "表 2 主要规范 › 第 6 行第 3 列"},
+        WordsCase{"ListItem", Item(Under(At(Location::Kind::kParagraph, 20), 19), "（19）"),
+                  "3 设计依据 › （19）"},
+        WordsCase{"ListItemWithoutHeading", Item(At(Location::Kind::kParagraph, 20), "19、"),
+                  "第 20 段"},
+        WordsCase{"HeadingIsNoItem", Item(Under(At(Location::Kind::kParagraph, 20), 0), "3"),
+                  "3 设计依据"},
+        WordsCase{"RowBelowTheHeader", BelowHeader(At(Location::Kind::kTableCell, 1, 5, 3)),
+                  "表 1 第 5 行第 3 列（不计表头）"},
+        WordsCase{"TheHeaderRow", BelowHeader(At(Location::Kind::kTableCell, 1, 0, 2)),
+                  "表 1 表头第 2 列"},
+        WordsCase{"CaptionedRowBelowTheHeader",
+                  BelowHeader(Under(At(Location::Kind::kTableCell, 4, 5, 3), 1, "表 2 主要规范")),
+                  "表 2 主要规范 › 第 5 行第 3 列（不计表头）"}),
     test::CaseName());
+
+struct ItemCase {
+  const char* text;
+  const char* item;
+};
+
+TEST(ListItemNumber, TakesTheNumberAParagraphBeginsWith) {
+  const ItemCase cases[] = {
+      {"（19）按 GB 50016-2014", "（19）"},
+      {"(19) text", "(19)"},
+      {"19) text", "19)"},
+      {"19）text", "19）"},
+      {"19、text", "19、"},
+      {"\u3000 （1）a", "（1）"},
+      {"1. text", ""},
+      {"2019、text", ""},
+      {"(19 text", ""},
+      {"（19)text", ""},
+      {"()text", ""},
+      {"GB 50016", ""},
+      {"", ""},
+      {"（", ""},
+      {"123、a", "123、"},
+      {"1234)", ""},
+  };
+  for (const ItemCase& c : cases) EXPECT_EQ(ListItemNumber(c.text), c.item) << c.text;
+}
 
 }  // namespace
 }  // namespace kelvaro

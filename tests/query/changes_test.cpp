@@ -144,6 +144,24 @@ TEST_F(ChangeListTest, OneEntryPerStandardNeedingAttentionInImportOrder) {
   EXPECT_EQ(ChangeList(rows), want);
 }
 
+// A current standard cited again under another title is an entry that names that place.
+TEST_F(ChangeListTest, ACurrentStandardMiscitedInOnePlaceNamesIt) {
+  TableRow current = Cited("《钢结构设计标准》GB 50017-2017", Paragraph(1), Verdict::kCurrent,
+                           Outcome::kFound, "GB 50017-2017", "钢结构设计标准");
+  const std::vector<Citation> again = FindCitations("《钢结构设计规范》GB 50017-2017");
+  current.source.cited_again.push_back({Paragraph(4), again.front()});
+  current.judgement.notes.title_matches = false;
+  TableRow right = Cited("《建筑设计防火规范》GB 50016-2014", Paragraph(2), Verdict::kCurrent,
+                         Outcome::kFound, "GB 50016-2014", "建筑设计防火规范");
+  right.judgement.notes.title_matches = true;
+
+  const std::vector<ChangeEntry> want = {
+      {"《钢结构设计标准》GB 50017-2017", "第 1 段；第 4 段",
+       "现行：题名不符：第 4 段引用《钢结构设计规范》，网站为《钢结构设计标准》", "",
+       Address("GB50017")}};
+  EXPECT_EQ(ChangeList({current, right}), want);
+}
+
 TEST_F(ChangeListTest, SearchAddressIsTheOneTheLookupAsksFor) {
   // A citation's lookup asks for its canonical number, not the number as written.
   EXPECT_EQ(RowSearchAddress(TestSite(), Cited("GB 50016—2014（2018年版）", Paragraph(1),

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "citation/citation.h"
+#include "document/containers/zip_reader.h"
 #include "rows/reason.h"
 #include "rows/verdicts.h"
 #include "support/named_case.h"
@@ -210,6 +211,57 @@ TEST(CheckSheet, OneLinePerPlaceLinkedToItsCell) {
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.number_column)], "序号");
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.link_column)], "位置");
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.fill_column)], "状态");
+}
+
+// A row of a current standard cited twice, the second time under another title: the copy
+// marks that place alone, and the sheet says it of that place alone.
+TableRow CitedTwiceOnceMiscited() {
+  TableRow row = Row("《钢结构设计标准》GB 50017-2017", Verdict::kCurrent, Outcome::kFound);
+  row.cells[ColumnIndex(Column::kOrdinal)] = "1";
+  row.source.location.kind = Location::Kind::kParagraph;
+  row.source.location.paragraph = 1;
+  CitedPlace again{row.source.location, FindCitations("《钢结构设计规范》GB 50017-2017").front()};
+  again.location.paragraph = 2;
+  row.source.cited_again.push_back(again);
+  row.judgement.notes.title_matches = false;
+  return row;
+}
+
+// A member of the copy's archive; empty when it has none.
+std::string PartOf(const Bytes& archive, const std::string& name) {
+  ZipReader zip;
+  DocumentError error = DocumentError::kNone;
+  std::string part;
+  if (!zip.Open(archive, error)) return part;
+  if (const ZipMember* member = zip.Find(name)) zip.Extract(*member, part, error);
+  return part;
+}
+
+const char kMiscited[] = "题名不符：引用《钢结构设计规范》，网站为《钢结构设计标准》";
+
+TEST(MarkDocument, MarksOnlyThePlaceThatMisciteTheTitle) {
+  const Bytes docx = test::BuildDocx(test::WordParagraph("《钢结构设计标准》GB 50017-2017") +
+                                     test::WordParagraph("《钢结构设计规范》GB 50017-2017"));
+  Bytes out;
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(MarkDocument(docx, DocumentKind::kDocx, {CitedTwiceOnceMiscited()}, false,
+                           "2026-12-09T15:04:05Z", out, error));
+  const std::string comments = PartOf(out, "word/comments.xml");
+  EXPECT_NE(comments.find(kMiscited), std::string::npos) << comments;
+  EXPECT_EQ(comments.find("<w:comment "), comments.rfind("<w:comment ")) << comments;
+  const std::string body = PartOf(out, "word/document.xml");
+  const std::size_t comment = body.find("commentRangeStart");
+  ASSERT_NE(comment, std::string::npos);
+  EXPECT_LT(body.find("钢结构设计标准》"), comment);
+  EXPECT_GT(body.find("钢结构设计规范》"), comment);
+}
+
+TEST(CheckSheet, SaysAMiscitedTitleOfItsPlaceOnly) {
+  const XlsxSheet sheet = CheckSheet({CitedTwiceOnceMiscited()});
+  ASSERT_EQ(sheet.rows.size(), 2u);
+  const std::string found = ReasonDescription({Outcome::kFound, 0, {}});
+  EXPECT_EQ(sheet.rows[0].back(), found);
+  EXPECT_EQ(sheet.rows[1].back(), found + "；" + kMiscited);
 }
 
 TEST(MarkDocument, RefusesWhatCannotBeMarked) {

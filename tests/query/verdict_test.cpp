@@ -403,8 +403,8 @@ TEST(JudgeLookup, KeepsTheSiteTheAddressTheTimeAndTheRowsItUsed) {
   EXPECT_FALSE(empty.read_at.empty());
 }
 
-// A 现行 row whose citation names a title says whether the site's title is that one; no other
-// row does.
+// A 现行 row whose citation names a title says whether the site's title is that one, in every
+// place the standard is cited; no other row does.
 TEST(JudgeLookup, ChecksTheCitedTitleOfACurrentStandard) {
   const StandardLookup page =
       Page({Row("GB 50017-2017", Standing::kCurrent)}, "钢结构设计标准（2020年版）");
@@ -412,16 +412,25 @@ TEST(JudgeLookup, ChecksTheCitedTitleOfACurrentStandard) {
     const char* number;
     const char* title;
     std::optional<bool> matches;
+    // The same standard cited again further on, under these titles.
+    std::vector<std::string> again = {};
   } const cases[] = {
       {"GB 50017-2017", "钢结构设计标准", true},
       {"GB 50017-2017", "钢结构 设计标准（2018年版）", true},
       {"GB 50017-2017", "钢结构设计规范", false},
       {"GB 50017-2017", "", std::nullopt},
       {"GB 50017-2003", "钢结构设计规范", std::nullopt},  // 有新标准
+      {"GB 50017-2017", "钢结构设计标准", false, {"钢结构设计标准", "钢结构设计规范"}},
+      {"GB 50017-2017", "钢结构设计规范", false, {"钢结构设计标准"}},
+      {"GB 50017-2017", "钢结构设计标准", true, {"", "钢结构设计标准"}},
+      {"GB 50017-2017", "", false, {"钢结构规范"}},
+      {"GB 50017-2017", "", std::nullopt, {""}},
+      {"GB 50017-2003", "钢结构设计标准", std::nullopt, {"钢结构设计规范"}},
   };
   for (const Case& c : cases) {
-    const Judgement got = JudgeLookup(c.number, "GB50017", &page, {"", c.title});
-    EXPECT_EQ(got.notes.title_matches, c.matches) << c.number << " " << c.title;
+    const Judgement got = JudgeLookup(c.number, "GB50017", &page, {"", c.title, c.again});
+    EXPECT_EQ(got.notes.title_matches, c.matches)
+        << c.number << " " << c.title << " and " << c.again.size() << " more";
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "rows/import.h"
 #include "support/named_case.h"
 #include "text/encoding.h"
 
@@ -50,6 +51,57 @@ TEST(ExportSheet, NumbersTheOrdinalAndFillsTheStatus) {
   EXPECT_EQ(sheet.header.at(static_cast<std::size_t>(sheet.fill_column)), "是否现行");
   EXPECT_EQ(sheet.row_fills, std::vector<CellFill>{CellFill::kLightGreen});
 }
+
+// A current standard cited under another title says so once per title, naming the places
+// when the row stands in several; a place citing the site's title or none is not named.
+struct MiscitedCase {
+  const char* name;
+  std::string pasted;
+  std::vector<std::string> lines;
+};
+
+class TitleMismatchTest : public ::testing::TestWithParam<MiscitedCase> {};
+
+TEST_P(TitleMismatchTest, NamesThePlacesThatMiscite) {
+  const std::vector<ImportedRow> imported = PastedRows(GetParam().pasted);
+  ASSERT_EQ(imported.size(), 1u);
+  RowStore::Row row;
+  row.source = imported[0].source;
+  row.judgement.verdict = Verdict::kCurrent;
+  row.judgement.record.title = Utf8ToGbk("钢结构设计标准");
+  row.judgement.notes.title_matches = false;
+  EXPECT_EQ(TitleMismatchLines(row), GetParam().lines);
+  // A row whose every title is the site's, or that was not checked, says nothing.
+  row.judgement.notes.title_matches = true;
+  EXPECT_TRUE(TitleMismatchLines(row).empty());
+  row.judgement.notes.title_matches.reset();
+  EXPECT_TRUE(TitleMismatchLines(row).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, TitleMismatchTest,
+    ::testing::Values(
+        MiscitedCase{"OnePlace",
+                     "《钢结构设计规范》GB 50017-2017",
+                     {"题名不符：引用《钢结构设计规范》，网站为《钢结构设计标准》"}},
+        MiscitedCase{"TheSecondOfTwo",
+                     "《钢结构设计标准》GB 50017-2017\n见《钢结构设计规范》GB 50017-2017",
+                     {"题名不符：第 2 行引用《钢结构设计规范》，网站为《钢结构设计标准》"}},
+        MiscitedCase{"AnUntitledPlaceIsNotNamed",
+                     "GB 50017-2017\n《钢结构规范》GB 50017-2017\n《钢结构设计标准》GB 50017-2017",
+                     {"题名不符：第 2 行引用《钢结构规范》，网站为《钢结构设计标准》"}},
+        MiscitedCase{"TwoWrongTitles",
+                     "《钢结构规范》GB 50017-2017\n《钢结构设计规范》GB 50017-2017\n"
+                     "《钢结构规范》GB 50017-2017",
+                     {"题名不符：第 1 行、第 3 行引用《钢结构规范》，网站为《钢结构设计标准》",
+                      "题名不符：第 2 行引用《钢结构设计规范》，网站为《钢结构设计标准》"}},
+        MiscitedCase{"ManyPlacesAreCounted",
+                     "《钢结构规范》GB 50017-2017\n《钢结构规范》GB 50017-2017\n"
+                     "《钢结构规范》GB 50017-2017\n《钢结构规范》GB 50017-2017 与《钢结构规范》"
+                     "GB 50017-2017\n《钢结构设计标准》GB 50017-2017",
+                     {"题名不符：第 1 行、第 2 行、第 3 行 等 4 处引用《钢结构规范》，"
+                      "网站为《钢结构设计标准》"}}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace kelvaro

@@ -31,7 +31,8 @@ char Compressed(char16_t c) {
 
 struct FcRun {
   std::uint32_t from, to;
-  std::string properties;  // grpprl (PAPX: after the style index)
+  std::string properties;   // grpprl (PAPX: after the style index)
+  std::uint16_t style = 0;  // PAPX: the style index
 };
 
 // Formatted disk pages of `runs` (which follow one another without a gap) at the end of
@@ -60,7 +61,8 @@ void Pages(const std::vector<FcRun>& runs, bool paragraphs, std::string& word,
           chunk += '\0';
           chunk += static_cast<char>(size / 2);
         }
-        chunk += std::string(2, '\0') + grpprl;
+        Put16(chunk, runs[at + r].style);
+        chunk += grpprl;
       } else if (grpprl.empty()) {
         continue;  // offset 0: no properties
       } else {
@@ -147,14 +149,22 @@ std::vector<CompoundStream> WordStreams(const WordFile& file) {
     if (text[cp] != u'\r' && text[cp] != u'\a') continue;
     std::string grpprl;
     const auto m = marked.find(cp);
+    std::uint16_t style = 0;
     if (m != marked.end() && m->second.depth > 0) {
       grpprl += std::string("\x16\x24\x01", 3);  // in a table
       if (m->second.row_end) grpprl += std::string("\x17\x24\x01", 3);
       grpprl += std::string("\x49\x66", 2);
       Put32(grpprl, static_cast<std::uint32_t>(m->second.depth));
     }
+    if (m != marked.end()) {
+      style = m->second.style;
+      if (m->second.outline >= 0) {
+        grpprl += std::string("\x40\x26", 2);  // outline level
+        grpprl += static_cast<char>(m->second.outline);
+      }
+    }
     const std::uint32_t end = fc_of(cp) + (compressed[piece_of(cp)] ? 1 : 2);
-    paragraph_runs.push_back({end, end, grpprl});
+    paragraph_runs.push_back({end, end, grpprl, style});
   }
   std::vector<FcRun> character_runs;
   for (const auto& [from, to] : file.deleted) {
@@ -199,6 +209,37 @@ std::vector<CompoundStream> WordStreams(const WordFile& file) {
   std::string hdd;
   for (std::uint32_t s : file.header_stories) Put32(hdd, s);
   pair(11, hdd);
+  if (!file.styles.empty()) {
+    // STSH: the STSHI (count, base size 10), then each STD by its size.
+    std::string stsh;
+    Put16(stsh, 18);
+    Put16(stsh, static_cast<std::uint32_t>(file.styles.size()));
+    Put16(stsh, 10);
+    stsh += std::string(14, '\0');
+    for (const WordStyle97& style : file.styles) {
+      std::string std_bytes;
+      Put16(std_bytes, style.built_in);
+      Put16(std_bytes, 1u | (std::uint32_t{style.based_on} << 4));  // a paragraph style
+      Put16(std_bytes, 2u);                                         // two UPXs
+      Put16(std_bytes, 0);
+      Put16(std_bytes, 0);
+      Put16(std_bytes, static_cast<std::uint32_t>(style.name.size()));
+      for (const char16_t c : style.name) Put16(std_bytes, c);
+      Put16(std_bytes, 0);
+      std::string upx = std::string(2, '\0');  // the style index
+      if (style.outline >= 0) {
+        upx += std::string("\x40\x26", 2);
+        upx += static_cast<char>(style.outline);
+      }
+      Put16(std_bytes, static_cast<std::uint32_t>(upx.size()));
+      std_bytes += upx;
+      if (std_bytes.size() % 2 == 1) std_bytes += '\0';
+      Put16(std_bytes, 0);  // the characters' UPX, empty
+      Put16(stsh, static_cast<std::uint32_t>(std_bytes.size()));
+      stsh += std_bytes;
+    }
+    pair(1, stsh);
+  }
   std::string clx = "\x02";
   Put32(clx, static_cast<std::uint32_t>(4 * (pieces + 1) + 8 * pieces));
   for (std::uint32_t s : starts) Put32(clx, s);

@@ -16,6 +16,17 @@ struct WordParagraph97 {
   std::uint32_t mark = 0;  // its character position
   int depth = 0;           // table nesting
   bool row_end = false;
+  std::uint16_t style = 0;  // its style index
+  int outline = -1;         // its own outline level; -1 for none
+};
+
+// A paragraph style of the stylesheet: Word's built-in identifier (1 to 9 its headings,
+// 0 Normal, 0xFFE a style of the user's), the style it is based on, its outline level.
+struct WordStyle97 {
+  std::uint16_t built_in = 0xFFE;
+  std::uint16_t based_on = 0xFFF;  // none
+  int outline = -1;
+  std::u16string name = u"s";
 };
 
 struct WordFile {
@@ -24,6 +35,7 @@ struct WordFile {
   std::u16string body, footnotes, headers, endnotes;
   std::vector<std::uint32_t> header_stories;  // story starts within `headers`, and its end
   std::vector<WordParagraph97> paragraphs;    // the table paragraphs; others need none
+  std::vector<WordStyle97> styles;            // the stylesheet, by style index; none if empty
   std::vector<std::pair<std::uint32_t, std::uint32_t>> deleted;  // [from, to) positions
   // Pieces start at these positions (0 implied); their text is laid out in the stream in
   // reverse order. Piece i is compressed (8-bit) when compressed[i % size] is true.

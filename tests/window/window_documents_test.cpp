@@ -17,6 +17,7 @@
 #include "document/containers/zip_reader.h"
 #include "query/changes.h"
 #include "query/marking.h"
+#include "rows/export.h"
 #include "support/fake_window.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
@@ -172,13 +173,15 @@ TEST(WindowDocumentTest, AWordNoteGivesItsCitationsWithTheirPlacesAndATitleThatD
   ASSERT_TRUE(window.view.errors.empty()) << window.view.errors[0].second;
   ASSERT_EQ(window.table.RowCount(), 2);
   EXPECT_EQ(window.table.CellToolTip(0, kNumber), "第 2 段：《建筑抗震规范》GB 50011-2010");
-  EXPECT_EQ(window.table.CellToolTip(1, kNumber), "表 1 第 2 行第 2 列：GB/T 50001-2010");
+  EXPECT_EQ(window.table.CellToolTip(1, kNumber),
+            "表 1 第 1 行第 2 列（不计表头）：GB/T 50001-2010");
 
   window.logic.Clicked(kBatchQueryButton);
   ASSERT_TRUE(window.WaitForWorkers());
   EXPECT_EQ(window.Cell(0, kStatus), "现行");
-  EXPECT_EQ(window.table.CellToolTip(0, kStatus),
-            "网站上查到该编号的现行标准\n" + TitleMismatchText("建筑抗震规范", "建筑抗震设计规范"));
+  EXPECT_EQ(
+      window.table.CellToolTip(0, kStatus),
+      "网站上查到该编号的现行标准\n" + TitleMismatchWords("", "建筑抗震规范", "建筑抗震设计规范"));
   EXPECT_EQ(window.Cell(1, kStatus), "有新标准");
 
   // Copies and the CSV carry where each row came from.
@@ -424,7 +427,9 @@ TEST(WindowHandBackTest, AWordNoteComesBackMarkedWithItsChangesAndSearchPages) {
   window.logic.RunTableCommand(TableCommand::kExportChanges);
   std::string csv_error;
   const test::Table records = test::ReadCsv(FileText(*window.view.save_answer), csv_error);
-  ASSERT_EQ(records.size(), 2u) << csv_error;  // the header, the superseded standard
+  // The header, the title that is not the site's, the superseded standard.
+  ASSERT_EQ(records.size(), 3u) << csv_error;
+  EXPECT_EQ(records[1][3], "现行：" + TitleMismatchWords("", "建筑抗震规范", "建筑抗震设计规范"));
   EXPECT_NE(FileText(*window.view.save_answer).find("GB/T 50001-2010"), std::string::npos);
 
   window.view.selected_row = 1;

@@ -21,6 +21,7 @@ constexpr std::uint32_t kTable1 = 0x0200;
 constexpr std::size_t kPage = 512;
 
 // FibRgFcLcb97 pairs.
+constexpr std::size_t kStyleSheet = 1;
 constexpr std::size_t kHeaderStories = 11;
 constexpr std::size_t kCharacterRuns = 12;
 constexpr std::size_t kParagraphRuns = 13;
@@ -47,6 +48,8 @@ struct Run {
   std::uint32_t fc_start, fc_end;
   int depth = 0;  // table nesting of the paragraph that ends here
   bool row_end = false, inner_row_end = false, deleted = false;
+  std::uint32_t style = 0;  // the paragraph's style index
+  int outline = -1;         // its own outline level; -1 when it gives none
 };
 
 // Calls `each(opcode, operand)` for every property modifier of a grpprl.
@@ -132,8 +135,12 @@ void ParagraphProperties(std::string_view page, std::size_t r, std::size_t crun,
   }
   if (size < 2 || start + size > kPage) return;
   bool in_table = false;
+  run.style = U16(page, start);
   ForEachSprm(page.substr(start + 2, size - 2), [&](std::uint32_t sprm, std::string_view op) {
     switch (sprm) {
+      case 0x2640:  // outline level
+        run.outline = static_cast<int>(U8(op, 0));
+        break;
       case 0x2416:  // in a table
         in_table = U8(op, 0) != 0;
         break;
@@ -188,9 +195,14 @@ class RunFinder {
 // top-level tables; the other parts count every paragraph, cells too, within `part`.
 class Story {
  public:
+  // `headings`: which styles are headings, by style index (the body's; null elsewhere).
   Story(formats::Budget& budget, std::vector<TextPiece>& pieces, Location::Part part,
-        int& paragraphs)
-      : budget_(budget), pieces_(pieces), part_(part), paragraphs_(paragraphs) {}
+        int& paragraphs, const std::vector<bool>* headings = nullptr)
+      : budget_(budget),
+        pieces_(pieces),
+        part_(part),
+        paragraphs_(paragraphs),
+        headings_(headings) {}
 
   // Whether the budget ran out: nothing more is taken then.
   bool TooLarge() const { return too_large_; }
@@ -283,12 +295,14 @@ class Story {
       Location at;
       at.kind = Location::Kind::kParagraph;
       at.paragraph = ++paragraphs_;
+      UnderHeading(at, paragraph);
       Emit(std::move(at));
       return;
     }
     if (!in_table_) {
       in_table_ = true;
       ++table_;
+      ++tables_under_;
       row_ = 1;
       column_ = 1;
     }
@@ -303,9 +317,28 @@ class Story {
       at.table = table_;
       at.row = row_;
       at.column = column_++;
+      at.heading = heading_;
+      at.under_heading = tables_under_;
       Emit(std::move(at));
     } else if (!(depth > 1 && paragraph->inner_row_end)) {
       pending_break_ = true;  // the cell's next paragraph, or a nested table's cell
+    }
+  }
+
+  // A heading names the paragraphs and tables below it, counted from it, as in a .docx.
+  void UnderHeading(Location& at, const Run* paragraph) {
+    if (headings_ == nullptr) return;
+    const bool heading = paragraph != nullptr && !text_.empty() &&
+                         (paragraph->outline >= 0 ? paragraph->outline < 9
+                                                  : paragraph->style < headings_->size() &&
+                                                        (*headings_)[paragraph->style]);
+    if (heading) {
+      heading_ = formats::PlaceName(text_);
+      paragraphs_under_ = tables_under_ = 0;
+      at.heading = heading_;
+    } else if (!heading_.empty()) {
+      at.heading = heading_;
+      at.under_heading = ++paragraphs_under_;
     }
   }
 
@@ -313,6 +346,9 @@ class Story {
   std::vector<TextPiece>& pieces_;
   Location::Part part_;  // kNone for the body
   int& paragraphs_;
+  const std::vector<bool>* headings_;
+  std::string heading_;
+  int paragraphs_under_ = 0, tables_under_ = 0;
   bool too_large_ = false;
   std::string text_;
   bool pending_break_ = false;
@@ -475,6 +511,61 @@ void WalkHeaders(const std::vector<std::uint32_t>& stories, std::uint64_t header
   }
 }
 
+// Which paragraph styles are headings, by style index: an outline level of 0 to 8 in the
+// style's paragraph properties (9 is body text), else Word's own 标题 1 to 9, else what the
+// style it is based on says.
+std::vector<bool> HeadingStyles(std::string_view table, const Fib& fib) {
+  const std::uint64_t at = fib.Offset(kStyleSheet), size = fib.Length(kStyleSheet);
+  if (at + size > table.size()) return {};
+  const std::string_view sheet = table.substr(at, size);
+  const std::size_t info = U16(sheet, 0);
+  const std::size_t count = U16(sheet, 2), base = U16(sheet, 4);
+  struct Style {
+    int says = -1;  // 1 a heading, 0 not, -1 as its base
+    std::uint32_t based_on = 0xFFF;
+  };
+  std::vector<Style> styles;
+  styles.reserve(count);
+  std::size_t pos = 2 + info;
+  for (std::size_t i = 0; i < count && pos + 2 <= sheet.size(); ++i) {
+    const std::size_t length = U16(sheet, pos);
+    pos += 2;
+    if (pos + length > sheet.size()) break;
+    const std::string_view style_bytes = sheet.substr(pos, length);
+    pos += length;
+    Style style;
+    constexpr std::uint32_t kParagraphStyle = 1;
+    if (length >= 10 && (U16(style_bytes, 2) & 0xF) == kParagraphStyle) {
+      const std::uint32_t built_in = U16(style_bytes, 0) & 0xFFF;
+      if (built_in >= 1 && built_in <= 9) style.says = 1;
+      style.based_on = U16(style_bytes, 2) >> 4;
+      // Past the name, the paragraph's properties: their size, the style index, the sprms.
+      const std::size_t upx = base + 2 + 2 * std::size_t{U16(style_bytes, base)} + 2;
+      const std::size_t upx_size = U16(style_bytes, upx);
+      if (upx_size >= 2 && upx + 2 + upx_size <= length) {
+        ForEachSprm(style_bytes.substr(upx + 4, upx_size - 2),
+                    [&](std::uint32_t sprm, std::string_view op) {
+                      if (sprm == 0x2640) style.says = U8(op, 0) < 9 ? 1 : 0;
+                    });
+      }
+    }
+    styles.push_back(style);
+  }
+  std::vector<bool> headings(styles.size(), false);
+  for (std::size_t i = 0; i < styles.size(); ++i) {
+    std::size_t at_style = i;
+    // Up the bases; a loop, or one too long, says no.
+    for (int depth = 0; depth < 16 && at_style < styles.size(); ++depth) {
+      if (styles[at_style].says >= 0) {
+        headings[i] = styles[at_style].says == 1;
+        break;
+      }
+      at_style = styles[at_style].based_on;
+    }
+  }
+  return headings;
+}
+
 }  // namespace
 
 bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
@@ -509,9 +600,11 @@ bool ReadWordStreams(const CompoundFile& file, formats::Budget& budget,
   const std::uint64_t endnotes = fib.Count(8);
   if (endnotes_at + endnotes > 0xFFFFFFFFu) return Fail(error, DocumentError::kDamaged);
   bool too_large = false;
+  const std::vector<bool> headings = HeadingStyles(table, fib);
   auto walk = [&](std::uint64_t from, std::uint64_t length, Location::Part part, int& paragraphs) {
     if (too_large) return;
-    Story story(budget, pieces, part, paragraphs);
+    Story story(budget, pieces, part, paragraphs,
+                part == Location::Part::kNone ? &headings : nullptr);
     document.Walk(static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(from + length),
                   story);
     too_large = story.TooLarge();

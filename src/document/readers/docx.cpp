@@ -121,7 +121,8 @@ class Styles {
   std::unordered_map<std::string, Style> styles_;
 };
 
-// A heading or caption as a place's name: on one line, and not past a few dozen characters.
+}  // namespace
+
 std::string PlaceName(std::string_view text) {
   std::string name;
   for (const char c : text) {
@@ -141,6 +142,8 @@ std::string PlaceName(std::string_view text) {
   }
   return name;
 }
+
+namespace {
 
 // "表 2 主要规范", "表3.1-2 …": a table's caption by its words.
 bool CaptionWords(std::string_view text) {

@@ -49,4 +49,7 @@ struct Format {
 const std::vector<Format>& Formats();
 const Format& FormatOf(DocumentKind kind);
 
+// A heading or caption as a place's name: on one line, and not past a few dozen characters.
+std::string PlaceName(std::string_view text);
+
 }  // namespace kelvaro::formats

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "citation/citation.h"
 #include "document/pdf/pdf.h"
 #include "document/readers/formats.h"
 
@@ -17,18 +18,63 @@ bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t\r\f\v") == std::string_view::npos;
 }
 
-// A page's lines that hold text; blank lines are layout, and the readers differ on them.
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Whether a citation runs from the end of `line` onto `next` ("按 GB/T" / "50105-2010 绘制"):
+// only a line ending as a number can break, before one starting as a number goes on, is asked.
+bool WrapsCitation(std::string_view line, std::string_view next) {
+  const std::size_t last = line.find_last_not_of(" \t\r\f\v");
+  const std::size_t first = next.find_first_not_of(" \t\r\f\v");
+  if (last == std::string_view::npos || first == std::string_view::npos) return false;
+  const char end = line[last];
+  const bool breaks = IsAsciiAlnum(end) || end == '/' || end == '-' || end == ':' ||
+                      line.substr(0, last + 1).ends_with("—");
+  if (!breaks || !IsAsciiAlnum(next[first])) return false;
+  std::string both(line);
+  both += '\n';
+  both += next;
+  for (const Citation& citation : FindCitations(both)) {
+    if (citation.begin < line.size() && citation.end > line.size() + 1) return true;
+  }
+  return false;
+}
+
+// A page's lines that hold text; blank lines are layout, and the readers differ on them. A
+// citation wrapped onto the next line makes the two one line (the break kept), so that a
+// running header or footer that holds one is recognised whole.
 std::vector<std::string_view> TextLines(std::string_view page) {
   std::vector<std::string_view> lines;
+  std::string_view last_physical;  // the last line's own last line
   std::size_t start = 0;
   while (start <= page.size()) {
     std::size_t end = page.find('\n', start);
     if (end == std::string_view::npos) end = page.size();
     const std::string_view line = page.substr(start, end - start);
-    if (!IsBlank(line)) lines.push_back(line);
+    if (!IsBlank(line)) {
+      const bool joins = !lines.empty() &&
+                         lines.back().data() + lines.back().size() + 1 == line.data() &&
+                         WrapsCitation(last_physical, line);
+      if (joins) {
+        lines.back() = std::string_view(lines.back().data(), lines.back().size() + 1 + line.size());
+      } else {
+        lines.push_back(line);
+      }
+      last_physical = line;
+    }
     start = end + 1;
   }
   return lines;
+}
+
+// How many lines of the page `lines` stand on.
+int PhysicalLines(const std::vector<std::string_view>& lines, std::size_t from, std::size_t to) {
+  int count = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    count += 1 + static_cast<int>(std::count(lines[i].begin(), lines[i].end(), '\n'));
+  }
+  return count;
 }
 
 // A line with its runs of digits taken out: what stays the same from page to page.
@@ -172,7 +218,7 @@ bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
     Location at;
     at.kind = Location::Kind::kPage;
     at.page = static_cast<int>(p) + 1;
-    at.line = page.top + 1;
+    at.line = PhysicalLines(page.lines, 0, static_cast<std::size_t>(page.top)) + 1;
     const std::size_t body_end = page.lines.size() - static_cast<std::size_t>(page.bottom);
     if (!add(Joined(page.lines, static_cast<std::size_t>(page.top), body_end), std::move(at))) {
       return false;

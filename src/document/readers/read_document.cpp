@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <unordered_set>
 
 #include "document/containers/zip_reader.h"
 #include "document/errors.h"
+#include "document/location.h"
 #include "document/readers/formats.h"
 #include "text/text.h"
 
@@ -168,6 +171,43 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error)
   return true;
 }
 
+namespace {
+
+// What a header row's first cell says: the column of a numbered list of standards, whose
+// 序号 would otherwise be one less than the row counted.
+bool HeaderWords(const std::string& utf8) {
+  std::string words;
+  for (const char c : utf8) {
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') words += c;
+  }
+  return words == "序号" || words == "序" || words == "编号" || LowerAscii(words) == "no." ||
+         LowerAscii(words) == "no";
+}
+
+// A list item is named by its own number, and a table's rows are counted below its header
+// row, as the reader of the note counts them.
+void NameItemsAndRows(std::vector<TextPiece>& pieces) {
+  std::unordered_set<int> headed;
+  for (const TextPiece& piece : pieces) {
+    const Location& at = piece.location;
+    if (at.kind == Location::Kind::kTableCell && at.row == 1 && at.column == 1 &&
+        HeaderWords(piece.text)) {
+      headed.insert(at.table);
+    }
+  }
+  for (TextPiece& piece : pieces) {
+    Location& at = piece.location;
+    if (at.kind == Location::Kind::kParagraph) {
+      at.item = ListItemNumber(piece.text);
+    } else if (at.kind == Location::Kind::kTableCell && headed.contains(at.table)) {
+      at.below_header = true;
+      --at.row;
+    }
+  }
+}
+
+}  // namespace
+
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
                   DocumentError& error, const DocumentLimits& limits) {
   pieces.clear();
@@ -182,6 +222,7 @@ bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>&
     if (error == DocumentError::kNone) error = DocumentError::kDamaged;
   } else {
     error = DocumentError::kNone;
+    NameItemsAndRows(pieces);
   }
   return ok;
 }

@@ -53,6 +53,22 @@ WordFile Table() {
   return f;
 }
 
+// Paragraphs styled as headings: a built-in 标题 1, a style based on it, an outline level
+// in the style or of the paragraph itself; a body-text level (9) is none.
+WordFile Headed() {
+  WordFile f =
+      Body(u"前言\r1 总则\r（1）GB 1-2010\rx\a\a2 设计依据\ra\r3 附录\rb\r正文级\r4 结语\r");
+  f.styles = {{0, 0xFFF, -1, u"Normal"},
+              {1, 0, -1, u"heading 1"},
+              {0xFFE, 1, -1, u"My heading"},
+              {0xFFE, 0, 1, u"Outlined"},
+              {0xFFE, 1, 9, u"Body level"}};
+  f.paragraphs = {{2, 0, false, 0},  {7, 0, false, 1},     {20, 0, false, 0},   {22, 1, false, 0},
+                  {23, 1, true, 0},  {30, 0, false, 2},    {32, 0, false, 0},   {37, 0, false, 3},
+                  {39, 0, false, 4}, {43, 0, false, 1, 9}, {48, 0, false, 0, 0}};
+  return f;
+}
+
 WordFile Deleted() {
   WordFile f = Body(u"改按 GB 50099 GB 50010 执行\r删除的段\r留\r");
   f.deleted = {{3, 12}, {24, 28}};
@@ -97,9 +113,13 @@ INSTANTIATE_TEST_SUITE_P(
                 Body(u"a\x13 TOC \x15"
                      u"b\r"),
                 "第 1 段=ab;"},
-        DocCase{"TableCellsAndRows", Table(),
-                "第 1 段=前;表 1 第 1 行第 1 列=序号;表 1 第 1 行第 2 列=GB 50016;"
-                "表 1 第 2 行第 1 列=第二行\n续;第 2 段=后;"},
+        DocCase{"TableCellsAndRowsBelowTheHeader", Table(),
+                "第 1 段=前;表 1 表头第 1 列=序号;表 1 表头第 2 列=GB 50016;"
+                "表 1 第 1 行第 1 列（不计表头）=第二行\n续;第 2 段=后;"},
+        DocCase{"HeadingsFromTheStylesheet", Headed(),
+                "第 1 段=前言;1 总则=1 总则;1 总则 › （1）=（1）GB 1-2010;"
+                "1 总则 › 表 1 第 1 行第 1 列=x;2 设计依据=2 设计依据;2 设计依据 › 第 1 段=a;"
+                "3 附录=3 附录;3 附录 › 第 1 段=b;3 附录 › 第 2 段=正文级;4 结语=4 结语;"},
         DocCase{"CellMarksWithoutParagraphPropertiesAreParagraphs",
                 [] {
                   WordFile f = Table();
@@ -215,8 +235,9 @@ TEST(DocFixtureTest, ReadsAsTheSameNoteSavedAsDocx) {
   EXPECT_EQ(doc,
             "第 1 段=一、设计依据：《建筑设计防火规范》GB 50016-2014。;"
             "第 2 段=二、已废止：改按 GB 50010-2010 执行;第 3 段=三、链接：GB 50300-2013;"
-            "表 1 第 1 行第 1 列=序号;表 1 第 1 行第 2 列=标准编号;表 1 第 2 行第 1 列=1;"
-            "表 1 第 2 行第 2 列=JGJ 3-2010\n高层建筑混凝土结构;表 1 第 3 行第 2 列=GB 50009-2012;"
+            "表 1 表头第 1 列=序号;表 1 表头第 2 列=标准编号;表 1 第 1 行第 1 列（不计表头）=1;"
+            "表 1 第 1 行第 2 列（不计表头）=JGJ 3-2010\n高层建筑混凝土结构;"
+            "表 1 第 2 行第 2 列（不计表头）=GB 50009-2012;"
             "第 5 段=四、其余按 CECS 102:2002 执行;第 6 段=Café “quotes” – dash € euro;"
             "页眉第 1 段=设计说明 依据 GB/T 50001-2017;页脚第 1 段=图纸目录见 JGJ/T 244-2011;"
             "脚注第 1 段=\t2018 年版，见 GB 50016-2014(2018);尾注第 1 段=\t尾注 GB 50204-2015;");

@@ -263,7 +263,21 @@ INSTANTIATE_TEST_SUITE_P(
                  WordTable({{"z"}}) + StyledP("Heading1", "3 设计依据") + WordTable({{"a"}}) +
                      P(T("表示")) + WordTable({{"b"}}),
                  "表 1 第 1 行第 1 列=z;3 设计依据=3 设计依据;3 设计依据 › 表 1 第 1 行第 1 列=a;"
-                 "3 设计依据 › 第 1 段=表示;3 设计依据 › 表 2 第 1 行第 1 列=b;"}),
+                 "3 设计依据 › 第 1 段=表示;3 设计依据 › 表 2 第 1 行第 1 列=b;"},
+        DocxCase{"ListItemsByTheirOwnNumbers",
+                 StyledP("Heading1", "2 设计依据") + P(T("（19）a")) + P(T(" (20) b")) +
+                     P(T("21) c")) + P(T("22、d")) + P(T("2019、e")) + P(T("(1 f")) + P(T("（3)g")),
+                 "2 设计依据=2 设计依据;2 设计依据 › （19）=（19）a;2 设计依据 › (20)= (20) b;"
+                 "2 设计依据 › 21)=21) c;2 设计依据 › 22、=22、d;2 设计依据 › 第 5 段=2019、e;"
+                 "2 设计依据 › 第 6 段=(1 f;2 设计依据 › 第 7 段=（3)g;"},
+        DocxCase{
+            "RowsCountedBelowAHeaderRow",
+            WordTable({{"序号", "标准"}, {"1", "a"}, {"2", "b"}}) +
+                WordTable({{"名称", "编号"}, {"c", "d"}}),
+            "表 1 表头第 1 列=序号;表 1 表头第 2 列=标准;表 1 第 1 行第 1 列（不计表头）=1;"
+            "表 1 第 1 行第 2 列（不计表头）=a;表 1 第 2 行第 1 列（不计表头）=2;"
+            "表 1 第 2 行第 2 列（不计表头）=b;表 2 第 1 行第 1 列=名称;表 2 第 1 行第 2 列=编号;"
+            "表 2 第 2 行第 1 列=c;表 2 第 2 行第 2 列=d;"}),
     test::CaseName());
 
 // Damaged styles cost only the headings: the text is read with plain paragraph places.

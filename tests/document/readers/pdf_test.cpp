@@ -116,7 +116,28 @@ INSTANTIATE_TEST_SUITE_P(
                   return Framed({"Top", "Top", "Top"}, {"p. 7", "p. 8", "p. 9"});
                 },
                 "页眉=Top;第 1 页第 2 行=A body;页脚=p. 7;第 2 页第 2 行=B body;"
-                "第 3 页第 2 行=C body;"}),
+                "第 3 页第 2 行=C body;"},
+        PdfCase{
+            "CitationWrappedInAThreeLineHeader",
+            [] {
+              std::vector<std::vector<std::string>> pages;
+              for (const char* body : {"one", "two", "three"}) {
+                pages.push_back({"Project", "Notes", "drawn to GB/T", "50105-2010 rules", body});
+              }
+              return test::BuildPdf(pages);
+            },
+            "页眉=Project\nNotes\ndrawn to GB/T\n50105-2010 rules;第 1 页第 5 行=one;"
+            "第 2 页第 5 行=two;第 3 页第 5 行=three;"},
+        PdfCase{"WrapWithoutACitationStaysTwoLines",
+                [] {
+                  std::vector<std::vector<std::string>> pages;
+                  for (const char* body : {"one", "two", "three"}) {
+                    pages.push_back({"Project", "Notes", "Sheet A", "2 of the set", body});
+                  }
+                  return test::BuildPdf(pages);
+                },
+                "页眉=Project\nNotes\nSheet A;第 1 页第 4 行=2 of the set\none;"
+                "第 2 页第 4 行=2 of the set\ntwo;第 3 页第 4 行=2 of the set\nthree;"}),
     test::CaseName());
 
 // The place of the text at a needle: the line of the page it begins on, true to the page
@@ -158,6 +179,12 @@ INSTANTIATE_TEST_SUITE_P(
                              {{"Head", "a"}, {"Head", "a", "b", "GB 1-2010"}, {"Head", "c"}},
                              "GB 1",
                              "第 2 页第 4 行;"},
+                    LineCase{"BelowAWrappedRunningHeader",
+                             {{"Head GB/T", "50001-2017", "a", "GB 1-2010"},
+                              {"Head GB/T", "50001-2017", "b"},
+                              {"Head GB/T", "50001-2017", "c"}},
+                             "GB 1",
+                             "第 1 页第 4 行;"},
                     LineCase{"InTheRunningHeader",
                              {{"GB 1-2010", "a"}, {"GB 1-2010", "b"}, {"GB 1-2010"}},
                              "GB 1",
