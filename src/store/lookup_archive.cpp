@@ -133,6 +133,32 @@ bool SetAside(const std::string& path, std::string& moved_to) {
   return true;
 }
 
+// The rows lookup `id` listed, in page order.
+sql::Status ReadListed(sql::Database& db, std::int64_t id, std::vector<ListedStandard>& listed) {
+  sql::Statement rows;
+  if (sql::Status status = db.Prepare(
+          "SELECT number, title, release_date, department, effective_date, status, standing, "
+          "detail FROM listed WHERE lookup = ? ORDER BY position",
+          rows)) {
+    return status;
+  }
+  rows.Bind(1, id);
+  sql::Status status;
+  while (rows.Step(status)) {
+    ListedStandard row;
+    row.number = rows.Bytes(0);
+    row.title = rows.Bytes(1);
+    row.release_date = rows.Bytes(2);
+    row.department = rows.Bytes(3);
+    row.effective_date = rows.Bytes(4);
+    row.status = rows.Bytes(5);
+    row.standing = static_cast<Standing>(rows.Integer(6));
+    row.detail = rows.Bytes(7);
+    listed.push_back(std::move(row));
+  }
+  return status;
+}
+
 }  // namespace
 
 std::string LookupArchivePath(bool no_store) {
@@ -303,28 +329,7 @@ std::optional<StandardLookup> LookupArchive::FindFresh(const Site& site, const T
   lookup.site = site.name;
   lookup.from_store = true;
   find = sql::Statement();
-  sql::Statement rows;
-  status = db_.Prepare(
-      "SELECT number, title, release_date, department, effective_date, status, standing, detail "
-      "FROM listed WHERE lookup = ? ORDER BY position",
-      rows);
-  if (status) {
-    Failed(*status);
-    return std::nullopt;
-  }
-  rows.Bind(1, id);
-  while (rows.Step(status)) {
-    ListedStandard row;
-    row.number = rows.Bytes(0);
-    row.title = rows.Bytes(1);
-    row.release_date = rows.Bytes(2);
-    row.department = rows.Bytes(3);
-    row.effective_date = rows.Bytes(4);
-    row.status = rows.Bytes(5);
-    row.standing = static_cast<Standing>(rows.Integer(6));
-    row.detail = rows.Bytes(7);
-    lookup.listed.push_back(std::move(row));
-  }
+  status = ReadListed(db_, id, lookup.listed);
   if (status) {
     Failed(*status);
     return std::nullopt;
@@ -536,27 +541,8 @@ std::vector<PastLookup> LookupArchive::History(const Text& keyword) {
     past.push_back(std::move(one));
   }
   find = sql::Statement();
-  sql::Statement rows;
-  if (db_.Prepare("SELECT number, title, release_date, department, effective_date, status, "
-                  "standing, detail FROM listed WHERE lookup = ? ORDER BY position",
-                  rows)) {
-    return past;
-  }
   for (std::size_t i = 0; i < past.size(); ++i) {
-    rows.Bind(1, ids[i]);
-    while (rows.Step(status)) {
-      ListedStandard row;
-      row.number = rows.Bytes(0);
-      row.title = rows.Bytes(1);
-      row.release_date = rows.Bytes(2);
-      row.department = rows.Bytes(3);
-      row.effective_date = rows.Bytes(4);
-      row.status = rows.Bytes(5);
-      row.standing = static_cast<Standing>(rows.Integer(6));
-      row.detail = rows.Bytes(7);
-      past[i].listed.push_back(std::move(row));
-    }
-    rows.Reset();
+    if (ReadListed(db_, ids[i], past[i].listed)) break;
   }
   return past;
 }

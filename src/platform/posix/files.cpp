@@ -169,17 +169,23 @@ bool MakeDirectories(const std::string& path, std::string& error) {
   return true;
 }
 
-std::string SettingsFilePath() {
-  std::string folder;
-  // The XDG rules ignore a relative XDG_CONFIG_HOME.
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
-    folder = config;
-  } else {
-    const std::string home = HomeDirectory();
-    if (home.empty()) return {};
-    folder = JoinPath(home, ".config");
+namespace {
+
+// Kelvaro's folder in an XDG base directory: $`variable` when absolute (the XDG rules ignore
+// a relative one), else `fallback` under the home folder; empty without either.
+std::string XdgFolder(const char* variable, const std::string& fallback) {
+  if (const char* set = std::getenv(variable); set != nullptr && set[0] == '/') {
+    return JoinPath(set, "kelvaro");
   }
-  return JoinPath(JoinPath(folder, "kelvaro"), "settings.ini");
+  const std::string home = HomeDirectory();
+  return home.empty() ? std::string() : JoinPath(JoinPath(home, fallback), "kelvaro");
+}
+
+}  // namespace
+
+std::string SettingsFilePath() {
+  const std::string folder = XdgFolder("XDG_CONFIG_HOME", ".config");
+  return folder.empty() ? folder : JoinPath(folder, "settings.ini");
 }
 
 bool PathExists(const std::string& path) {
@@ -208,17 +214,6 @@ std::string ParentFolder(const std::string& path) {
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-std::string DataFolder() {
-  std::string folder;
-  // The XDG rules ignore a relative XDG_DATA_HOME.
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
-    folder = data;
-  } else {
-    const std::string home = HomeDirectory();
-    if (home.empty()) return {};
-    folder = JoinPath(JoinPath(home, ".local"), "share");
-  }
-  return JoinPath(folder, "kelvaro");
-}
+std::string DataFolder() { return XdgFolder("XDG_DATA_HOME", JoinPath(".local", "share")); }
 
 }  // namespace kelvaro::platform

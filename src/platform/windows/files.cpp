@@ -232,13 +232,24 @@ bool MakeDirectories(const std::string& path, std::string& error) {
   return true;
 }
 
-std::string SettingsFilePath() {
-  std::wstring appdata(32768, L'\0');
+namespace {
+
+// Kelvaro's folder in the profile folder the environment variable `variable` names; empty
+// when it is not set.
+std::string ProfileFolder(const wchar_t* variable) {
+  std::wstring folder(32768, L'\0');
   const DWORD length =
-      GetEnvironmentVariableW(L"APPDATA", appdata.data(), static_cast<DWORD>(appdata.size()));
-  if (length == 0 || length >= appdata.size()) return {};
-  appdata.resize(length);
-  return JoinPath(JoinPath(WideToUtf8(appdata), "Kelvaro"), "settings.ini");
+      GetEnvironmentVariableW(variable, folder.data(), static_cast<DWORD>(folder.size()));
+  if (length == 0 || length >= folder.size()) return {};
+  folder.resize(length);
+  return JoinPath(WideToUtf8(folder), "Kelvaro");
+}
+
+}  // namespace
+
+std::string SettingsFilePath() {
+  const std::string folder = ProfileFolder(L"APPDATA");
+  return folder.empty() ? folder : JoinPath(folder, "settings.ini");
 }
 
 bool PathExists(const std::string& path) {
@@ -268,13 +279,6 @@ std::string ParentFolder(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string DataFolder() {
-  std::wstring local(32768, L'\0');
-  const DWORD length =
-      GetEnvironmentVariableW(L"LOCALAPPDATA", local.data(), static_cast<DWORD>(local.size()));
-  if (length == 0 || length >= local.size()) return {};
-  local.resize(length);
-  return JoinPath(WideToUtf8(local), "Kelvaro");
-}
+std::string DataFolder() { return ProfileFolder(L"LOCALAPPDATA"); }
 
 }  // namespace kelvaro::platform
