@@ -3,7 +3,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 #include <utility>
+
+#include <zlib.h>
 
 #include "platform/files.h"
 
@@ -12,8 +15,9 @@ namespace {
 
 constexpr char kFileName[] = "lookups.sqlite3";
 
-// One table a lookup, one its rows, one the detail pages. Texts are kept as the site's bytes
-// (blobs), so nothing is lost to a conversion.
+// One table the lookups, each with its page's rows packed (PackRows), one the detail pages,
+// one the verdicts. Texts are kept as the site's bytes (blobs), so nothing is lost to a
+// conversion.
 constexpr char kSchema[] = R"sql(
 CREATE TABLE lookups(
   id INTEGER PRIMARY KEY,
@@ -23,16 +27,9 @@ CREATE TABLE lookups(
   page_count INTEGER NOT NULL, page_title BLOB NOT NULL, address BLOB NOT NULL,
   record_number BLOB NOT NULL, record_title BLOB NOT NULL, record_release_date BLOB NOT NULL,
   record_department BLOB NOT NULL, record_status BLOB NOT NULL,
-  digest INTEGER NOT NULL);
-CREATE INDEX lookups_by_keyword ON lookups(keyword, site, prefix, page, asked_at);
+  digest INTEGER NOT NULL, rows BLOB NOT NULL);
+CREATE INDEX lookups_by_keyword ON lookups(keyword, page, asked_at);
 CREATE INDEX lookups_by_age ON lookups(asked_at);
-CREATE TABLE listed(
-  lookup INTEGER NOT NULL REFERENCES lookups(id) ON DELETE CASCADE,
-  position INTEGER NOT NULL,
-  number BLOB NOT NULL, title BLOB NOT NULL, release_date BLOB NOT NULL,
-  department BLOB NOT NULL, effective_date BLOB NOT NULL, status BLOB NOT NULL,
-  standing INTEGER NOT NULL, detail BLOB NOT NULL,
-  PRIMARY KEY(lookup, position)) WITHOUT ROWID;
 CREATE TABLE details(
   id INTEGER PRIMARY KEY,
   address BLOB NOT NULL, asked_at INTEGER NOT NULL, read_at TEXT NOT NULL,
@@ -133,30 +130,86 @@ bool SetAside(const std::string& path, std::string& moved_to) {
   return true;
 }
 
-// The rows lookup `id` listed, in page order.
-sql::Status ReadListed(sql::Database& db, std::int64_t id, std::vector<ListedStandard>& listed) {
-  sql::Statement rows;
-  if (sql::Status status = db.Prepare(
-          "SELECT number, title, release_date, department, effective_date, status, standing, "
-          "detail FROM listed WHERE lookup = ? ORDER BY position",
-          rows)) {
-    return status;
+constexpr std::size_t kMaxPackedRows = 64u << 20;  // what no page of results comes near
+
+void PutText(std::string& out, const std::string& text) {
+  for (std::size_t n = text.size();; n >>= 7) {
+    out += static_cast<char>((n & 0x7f) | (n >= 0x80 ? 0x80 : 0));
+    if (n < 0x80) break;
   }
-  rows.Bind(1, id);
-  sql::Status status;
-  while (rows.Step(status)) {
+  out += text;
+}
+
+bool GetText(std::string_view& in, std::string& text) {
+  std::size_t n = 0;
+  for (int shift = 0;; shift += 7) {
+    if (in.empty() || shift > 28) return false;
+    const auto byte = static_cast<unsigned char>(in.front());
+    in.remove_prefix(1);
+    n |= static_cast<std::size_t>(byte & 0x7f) << shift;
+    if ((byte & 0x80) == 0) break;
+  }
+  if (n > in.size()) return false;
+  text.assign(in.substr(0, n));
+  in.remove_prefix(n);
+  return true;
+}
+
+// A page's rows in one blob: each field length-prefixed, deflated, after the unpacked size
+// (four bytes, little-endian). The titles and departments of one page repeat, and a store
+// of a year of lookups stays small.
+std::string PackRows(const std::vector<ListedStandard>& rows) {
+  if (rows.empty()) return {};
+  std::string raw;
+  for (const ListedStandard& row : rows) {
+    for (const Text* field : {&row.number, &row.title, &row.release_date, &row.department,
+                              &row.effective_date, &row.status, &row.detail}) {
+      PutText(raw, *field);
+    }
+    raw += static_cast<char>(row.standing);
+  }
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  std::string packed(4 + size, '\0');
+  for (int i = 0; i < 4; ++i) packed[i] = static_cast<char>((raw.size() >> (8 * i)) & 0xff);
+  if (compress2(reinterpret_cast<Bytef*>(packed.data() + 4), &size,
+                reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()),
+                Z_DEFAULT_COMPRESSION) != Z_OK) {
+    return {};
+  }
+  packed.resize(4 + size);
+  return packed;
+}
+
+// False when `packed` is not what PackRows made (a damaged store).
+bool UnpackRows(const std::string& packed, std::vector<ListedStandard>& rows) {
+  rows.clear();
+  if (packed.empty()) return true;
+  if (packed.size() < 4) return false;
+  std::size_t raw_size = 0;
+  for (int i = 0; i < 4; ++i)
+    raw_size |= std::size_t{static_cast<unsigned char>(packed[i])} << (8 * i);
+  if (raw_size > kMaxPackedRows) return false;
+  std::string raw(raw_size, '\0');
+  uLongf size = static_cast<uLongf>(raw_size);
+  if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &size,
+                 reinterpret_cast<const Bytef*>(packed.data() + 4),
+                 static_cast<uLong>(packed.size() - 4)) != Z_OK ||
+      size != raw_size) {
+    return false;
+  }
+  std::string_view in(raw);
+  while (!in.empty()) {
     ListedStandard row;
-    row.number = rows.Bytes(0);
-    row.title = rows.Bytes(1);
-    row.release_date = rows.Bytes(2);
-    row.department = rows.Bytes(3);
-    row.effective_date = rows.Bytes(4);
-    row.status = rows.Bytes(5);
-    row.standing = static_cast<Standing>(rows.Integer(6));
-    row.detail = rows.Bytes(7);
-    listed.push_back(std::move(row));
+    for (Text* field : {&row.number, &row.title, &row.release_date, &row.department,
+                        &row.effective_date, &row.status, &row.detail}) {
+      if (!GetText(in, *field)) return false;
+    }
+    if (in.empty()) return false;
+    row.standing = static_cast<Standing>(static_cast<unsigned char>(in.front()) & 3);
+    in.remove_prefix(1);
+    rows.push_back(std::move(row));
   }
-  return status;
+  return true;
 }
 
 }  // namespace
@@ -297,7 +350,7 @@ std::optional<StandardLookup> LookupArchive::FindFresh(const Site& site, const T
   if (!db_.IsOpen() || max_age.count() <= 0) return std::nullopt;
   sql::Statement find;
   sql::Status status = db_.Prepare(
-      "SELECT id, read_at, http_status, kind, page_count, page_title, address, record_number, "
+      "SELECT rows, read_at, http_status, kind, page_count, page_title, address, record_number, "
       "record_title, record_release_date, record_department, record_status FROM lookups "
       "WHERE keyword = ? AND site = ? AND prefix = ? AND page = ? AND asked_at >= ? "
       "AND http_status = 200 AND kind IN (?, ?) ORDER BY asked_at DESC, id DESC LIMIT 1",
@@ -318,7 +371,10 @@ std::optional<StandardLookup> LookupArchive::FindFresh(const Site& site, const T
     return std::nullopt;
   }
   StandardLookup lookup;
-  const std::int64_t id = find.Integer(0);
+  if (!UnpackRows(find.Bytes(0), lookup.listed)) {
+    Failed({11 /* SQLITE_CORRUPT */, "a kept page's rows cannot be read"});
+    return std::nullopt;
+  }
   lookup.read_at = find.Bytes(1);
   lookup.http_status = static_cast<int>(find.Integer(2));
   lookup.kind = static_cast<PageKind>(find.Integer(3));
@@ -328,12 +384,6 @@ std::optional<StandardLookup> LookupArchive::FindFresh(const Site& site, const T
   lookup.record = {find.Bytes(7), find.Bytes(8), find.Bytes(9), find.Bytes(10), find.Bytes(11)};
   lookup.site = site.name;
   lookup.from_store = true;
-  find = sql::Statement();
-  status = ReadListed(db_, id, lookup.listed);
-  if (status) {
-    Failed(*status);
-    return std::nullopt;
-  }
   return lookup;
 }
 
@@ -349,8 +399,8 @@ void LookupArchive::Keep(const Site& site, const Text& keyword, int page,
     status = db_.Prepare(
         "INSERT INTO lookups(site, prefix, keyword, page, asked_at, read_at, http_status, error, "
         "kind, page_count, page_title, address, record_number, record_title, "
-        "record_release_date, record_department, record_status, digest) "
-        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        "record_release_date, record_department, record_status, digest, rows) "
+        "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
         insert);
   }
   if (!status) {
@@ -371,34 +421,11 @@ void LookupArchive::Keep(const Site& site, const Text& keyword, int page,
         .Bind(15, std::string_view(lookup.record.release_date))
         .Bind(16, std::string_view(lookup.record.department))
         .Bind(17, std::string_view(lookup.record.status))
-        .Bind(18, Digest(lookup));
+        .Bind(18, Digest(lookup))
+        .Bind(19, std::string_view(PackRows(lookup.listed)));
     status = insert.Run();
   }
-  const std::int64_t id = db_.LastInsertId();
-  sql::Statement row_insert;
-  if (!status && !lookup.listed.empty()) {
-    status = db_.Prepare(
-        "INSERT INTO listed(lookup, position, number, title, release_date, department, "
-        "effective_date, status, standing, detail) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        row_insert);
-  }
-  std::int64_t position = 0;
-  for (const ListedStandard& row : lookup.listed) {
-    if (status) break;
-    row_insert.Bind(1, id)
-        .Bind(2, position++)
-        .Bind(3, std::string_view(row.number))
-        .Bind(4, std::string_view(row.title))
-        .Bind(5, std::string_view(row.release_date))
-        .Bind(6, std::string_view(row.department))
-        .Bind(7, std::string_view(row.effective_date))
-        .Bind(8, std::string_view(row.status))
-        .Bind(9, std::int64_t{static_cast<int>(row.standing)})
-        .Bind(10, std::string_view(row.detail));
-    status = row_insert.Run();
-  }
   insert = sql::Statement();
-  row_insert = sql::Statement();
   if (!status) status = keep.Commit();
   if (status) Failed(*status);
 }
@@ -520,16 +547,16 @@ std::vector<PastLookup> LookupArchive::History(const Text& keyword) {
   if (!db_.IsOpen()) return past;
   sql::Statement find;
   sql::Status status = db_.Prepare(
-      "SELECT id, site, page, read_at, http_status, error, kind, record_number, record_title, "
+      "SELECT rows, site, page, read_at, http_status, error, kind, record_number, record_title, "
       "record_release_date, record_department, record_status FROM lookups WHERE keyword = ? "
       "ORDER BY asked_at DESC, id DESC",
       find);
   if (status) return past;
   find.Bind(1, std::string_view(keyword));
-  std::vector<std::int64_t> ids;
   while (find.Step(status)) {
     PastLookup one;
-    ids.push_back(find.Integer(0));
+    // A damaged row shows as a lookup without rows: the history still lists it.
+    UnpackRows(find.Bytes(0), one.listed);
     one.site = find.Bytes(1);
     one.keyword = keyword;
     one.page = static_cast<int>(find.Integer(2));
@@ -539,10 +566,6 @@ std::vector<PastLookup> LookupArchive::History(const Text& keyword) {
     one.kind = static_cast<PageKind>(find.Integer(6));
     one.record = {find.Bytes(7), find.Bytes(8), find.Bytes(9), find.Bytes(10), find.Bytes(11)};
     past.push_back(std::move(one));
-  }
-  find = sql::Statement();
-  for (std::size_t i = 0; i < past.size(); ++i) {
-    if (ReadListed(db_, ids[i], past[i].listed)) break;
   }
   return past;
 }
