@@ -90,7 +90,7 @@ if(TARGET kelvaro-cli)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/cli/windows/end_to_end.sh
             ${PROJECT_SOURCE_DIR}/scripts/wine-run ${PROJECT_BINARY_DIR}/wineprefix
             $<TARGET_FILE:kelvaro-cli> ${CMAKE_CURRENT_SOURCE_DIR}/data)
-  set_tests_properties(KelvaroCliExe.SameOutputAsLinuxAndCtrlC PROPERTIES TIMEOUT 120)
+  set_tests_properties(KelvaroCliExe.SameOutputAsLinuxAndCtrlC PROPERTIES TIMEOUT 180)
 endif()
 
 # The window, driven by messages in its own process (Xvfb and the Chinese set-up of

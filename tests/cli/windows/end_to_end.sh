@@ -134,4 +134,32 @@ if [ "$code" -ne 130 ] || [ "$rows" -ne 60 ] || [ "$filled" -lt 1 ] || [ "$fille
 else
   echo "ok Ctrl-C during a batch: exit 130, 60 rows, $filled filled as a full run fills them"
 fi
+# Killed mid-batch, a store keeps every lookup it finished: the next run opens it without a
+# word and answers those from it.
+store_dir=$prefix/drive_c/kelvaro-store
+rm -rf "$store_dir"
+KELVARO_STORE='C:\kelvaro-store\lookups.sqlite3' "$wine_run" "$prefix" "$exe" batch --site "$site" \
+  --speed 1 "$work/slow.txt" >/dev/null 2>&1 &
+pid=$!
+# A lookup kept (the log grows by a commit's frames past the store's making), then the
+# program ended as a crash ends it (TerminateProcess); other tests share the prefix.
+made=0
+for _ in $(seq 300); do
+  size=$(stat -c %s "$store_dir/lookups.sqlite3-wal" 2>/dev/null || echo 0)
+  [ "$made" = 0 ] && [ "$size" -gt 0 ] && made=$size
+  [ "$made" != 0 ] && [ "$size" -ge $((made + 12000)) ] && break
+  sleep 0.1
+done
+"$wine_run" "$prefix" taskkill /F /IM kelvaro-cli.exe >/dev/null 2>&1
+wait "$pid" 2>/dev/null
+KELVARO_STORE='C:\kelvaro-store\lookups.sqlite3' "$wine_run" "$prefix" "$exe" batch --site "$site" \
+  --format json "$work/slow.txt" >"$work/again.json" 2>"$work/again.err"
+code=$?
+answered=$(grep -c '"from_store": true' "$work/again.json")
+if [ "$code" -ne 0 ] || grep -q warning "$work/again.err" || [ "$answered" -lt 1 ]; then
+  echo "FAILED killed with a store: exit $code, $answered rows from the store, $(cat "$work/again.err")"
+  failures=$((failures + 1))
+else
+  echo "ok killed with a store: the next run answered $answered of 60 rows from it"
+fi
 exit $((failures > 0))
