@@ -569,6 +569,36 @@ TEST(WindowRequeryTest, AsksAgainOnlyForRowsTheSiteFailedAndTheTooltipCountsTheV
             "3 行：2 现行，0 有新标准，0 已废止，0 尚未实施，1 未收录，0 查询失败");
 }
 
+// --- The lookup store -------------------------------------------------------------------
+
+TEST(WindowStoreTest, AFreshLookupIsAnsweredFromTheStoreUnlessAllAreAskedAgain) {
+  test::ScriptedSite site(
+      [](const std::string&, int) { return test::PageFor(Gbk(u8"GB 50011-2010")); });
+  FakeWindow window;
+  window.logic.UseStore(window.files.File("store/lookups.sqlite3"));
+  EXPECT_TRUE(window.view.notices.empty());
+  window.ImportLines({"GB 50011-2010"});
+  const auto batch = [&](auto start) {
+    start();
+    ASSERT_TRUE(window.PumpUntil([&] { return window.view.title == WindowTitle(); }));
+    EXPECT_EQ(window.Cell(0, 2), "现行");
+  };
+  batch([&] { window.logic.Clicked(kBatchQueryButton); });
+  batch([&] { window.logic.Clicked(kBatchQueryButton); });
+  EXPECT_EQ(site.Asked("GB50011"), 1);
+  EXPECT_NE(window.table.CellToolTip(0, 2).find("（本地记录）"), std::string::npos);
+  batch([&] { window.logic.RunTableCommand(TableCommand::kRequeryAll); });
+  EXPECT_EQ(site.Asked("GB50011"), 2);
+  EXPECT_EQ(window.table.CellToolTip(0, 2).find("（本地记录）"), std::string::npos);
+
+  // A file that is no store: set aside, said once, and the window goes on.
+  FakeWindow other;
+  const std::string damaged = other.files.Write("lookups.sqlite3", std::string(4096, 'x'));
+  other.logic.UseStore(damaged);
+  ASSERT_EQ(other.view.notices.size(), 1u);
+  EXPECT_EQ(other.view.notices[0].second.rfind(StoreWarningText(""), 0), 0u);
+}
+
 // --- The site's address ----------------------------------------------------------------
 
 TEST(WindowSiteTest, TheMenuShowsTheAddressInUseAndKeepsAValidNewOne) {
