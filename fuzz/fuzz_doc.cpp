@@ -1,7 +1,8 @@
 // The Word 97-2003 reader on any WordDocument and table streams, put in a sound compound
 // file: the first two bytes give the table stream's length, which follows; the rest is the
 // WordDocument stream. No crash; pieces are non-empty UTF-8 at paragraphs, cells or parts
-// counted from 1; a refusal has a reason and no piece.
+// counted from 1 (a table's header row is its row 0 when its rows are counted without it); a
+// refusal has a reason and no piece.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,12 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const kelvaro::Location& at = p.location;
     FUZZ_EXPECT(!p.text.empty(), "empty piece");
     FUZZ_EXPECT(kelvaro::SanitizeUtf8(p.text) == p.text, "piece not UTF-8");
-    FUZZ_EXPECT(
-        (at.kind == Kind::kParagraph && at.paragraph >= 1) ||
-            (at.kind == Kind::kTableCell && at.table >= 1 && at.row >= 1 && at.column >= 1) ||
-            (at.kind == Kind::kPart && at.paragraph >= 1 &&
-             at.part != kelvaro::Location::Part::kNone),
-        "location " + kelvaro::LocationWords(at));
+    FUZZ_EXPECT((at.kind == Kind::kParagraph && at.paragraph >= 1) ||
+                    (at.kind == Kind::kTableCell && at.table >= 1 &&
+                     at.row >= (at.below_header ? 0 : 1) && at.column >= 1) ||
+                    (at.kind == Kind::kPart && at.paragraph >= 1 &&
+                     at.part != kelvaro::Location::Part::kNone),
+                "location " + kelvaro::LocationWords(at));
   }
   return 0;
 }

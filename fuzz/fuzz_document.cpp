@@ -24,7 +24,8 @@ bool Belongs(DocumentKind document, const kelvaro::Location& at) {
       return at.kind == Kind::kCsvCell && at.row >= 1 && at.column >= 1;
     case DocumentKind::kDocx:
       return (at.kind == Kind::kParagraph && at.paragraph >= 1) ||
-             (at.kind == Kind::kTableCell && at.table >= 1 && at.row >= 1 && at.column >= 1) ||
+             (at.kind == Kind::kTableCell && at.table >= 1 && at.row >= (at.below_header ? 0 : 1) &&
+              at.column >= 1) ||
              (at.kind == Kind::kPart && at.paragraph >= 1 &&
               at.part != kelvaro::Location::Part::kNone);
     case DocumentKind::kXlsx:
