@@ -834,16 +834,8 @@ TEST_F(CliTest, MarkReachesTextBoxesAndNotes) {
 // A workbook the copy cannot be made of is refused before the site is asked (none answers).
 TEST_F(CliTest, MarkRefusesAStrictWorkbookBeforeAnyLookup) {
   TempDir dir;
-  test::ZipBuilder zip = test::XlsxArchive(
-      {{"设计依据", test::SheetRow(1, test::InlineCell("A1", "GB 50016-2014"))}}, {});
-  for (test::ZipEntry& entry : zip.Entries()) {
-    if (entry.name != "xl/workbook.xml") continue;
-    entry.data =
-        "<workbook xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\" "
-        "xmlns:r=\"http://purl.oclc.org/ooxml/officeDocument/relationships\"><sheets>"
-        "<sheet name=\"设计依据\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
-  }
-  const std::string workbook = dir.Write("strict.xlsx", zip.Build());
+  const std::string workbook =
+      dir.Write("strict.xlsx", test::StrictXlsxArchive("GB 50016-2014").Build());
   const ProcessResult extracted = RunCli({"extract", workbook});
   EXPECT_EQ(extracted.exit_code, 0) << extracted.err;
   const ProcessResult r =

@@ -141,6 +141,18 @@ std::string SheetRow(int row, const std::string& cells) {
   return "<row r=\"" + std::to_string(row) + "\">" + cells + "</row>";
 }
 
+ZipBuilder StrictXlsxArchive(const std::string& text) {
+  ZipBuilder zip = XlsxArchive({{"设计依据", SheetRow(1, InlineCell("A1", text))}}, {});
+  for (ZipEntry& entry : zip.Entries()) {
+    if (entry.name != "xl/workbook.xml") continue;
+    entry.data =
+        "<workbook xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\" "
+        "xmlns:r=\"http://purl.oclc.org/ooxml/officeDocument/relationships\"><sheets>"
+        "<sheet name=\"设计依据\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+  }
+  return zip;
+}
+
 ZipBuilder XlsxArchive(const std::vector<SheetContent>& sheets,
                        const std::vector<std::string>& shared_strings) {
   constexpr char kSheetNs[] =

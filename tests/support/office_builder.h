@@ -46,6 +46,9 @@ ZipBuilder XlsxArchive(const std::vector<SheetContent>& sheets,
                        const std::vector<std::string>& shared_strings);
 Bytes BuildXlsx(const std::vector<SheetContent>& sheets,
                 const std::vector<std::string>& shared_strings);
+// A Strict Open XML workbook (the purl.oclc.org namespaces) of one sheet 设计依据 whose A1
+// holds `text`.
+ZipBuilder StrictXlsxArchive(const std::string& text);
 
 // A PDF of one page per entry, each line of ASCII text in Helvetica below the one before,
 // with a cross-reference table of the true offsets. `encrypt` adds a standard security

@@ -228,20 +228,28 @@ bool File::ObjectHeaderBefore(std::size_t at, std::int64_t& num, std::int64_t& g
   return true;
 }
 
+template <typename Visit>
+void File::ForEachObjectHeader(Visit visit) const {
+  for (std::size_t at = data_.find("obj"); at != std::string_view::npos;
+       at = data_.find("obj", at + 3)) {
+    const std::size_t after = at + 3;
+    if (after < data_.size() && !IsPdfSpace(static_cast<unsigned char>(data_[after])) &&
+        !IsPdfDelimiter(static_cast<unsigned char>(data_[after]))) {
+      continue;
+    }
+    std::int64_t num = 0, gen = 0;
+    std::size_t start = 0;
+    if (ObjectHeaderBefore(at, num, gen, start) && !visit(after, num, gen, start)) return;
+  }
+}
+
 const std::vector<std::size_t>& File::ObjectStarts() {
   if (!object_starts_) {
     object_starts_.emplace();
-    for (std::size_t at = data_.find("obj"); at != std::string_view::npos;
-         at = data_.find("obj", at + 3)) {
-      const std::size_t after = at + 3;
-      if (after < data_.size() && !IsPdfSpace(static_cast<unsigned char>(data_[after])) &&
-          !IsPdfDelimiter(static_cast<unsigned char>(data_[after]))) {
-        continue;
-      }
-      std::int64_t num = 0, gen = 0;
-      std::size_t start = 0;
-      if (ObjectHeaderBefore(at, num, gen, start)) object_starts_->push_back(start);
-    }
+    ForEachObjectHeader([this](std::size_t, std::int64_t, std::int64_t, std::size_t start) {
+      object_starts_->push_back(start);
+      return true;
+    });
   }
   return *object_starts_;
 }
@@ -259,18 +267,11 @@ const std::vector<std::size_t>& File::StreamEnds() {
 
 bool File::ScanObjects(std::vector<int>& object_stream_candidates) {
   std::size_t objects = 0;
-  for (std::size_t at = data_.find("obj"); at != std::string_view::npos;
-       at = data_.find("obj", at + 3)) {
-    const std::size_t after = at + 3;
-    if (after < data_.size() && !IsPdfSpace(static_cast<unsigned char>(data_[after])) &&
-        !IsPdfDelimiter(static_cast<unsigned char>(data_[after]))) {
-      continue;
-    }
-    std::int64_t num = 0, gen = 0;
-    std::size_t start = 0;
-    if (!ObjectHeaderBefore(at, num, gen, start)) continue;
+  bool within_limits = true;
+  ForEachObjectHeader([&](std::size_t after, std::int64_t num, std::int64_t gen,
+                          std::size_t start) {
     if (++objects > limits_.max_objects || num >= static_cast<std::int64_t>(limits_.max_objects)) {
-      Fail(DocumentError::kPdfTooComplex);
+      within_limits = false;
       return false;
     }
     const auto n = static_cast<std::size_t>(num);
@@ -284,8 +285,10 @@ bool File::ScanObjects(std::vector<int>& object_stream_candidates) {
     if (type != std::string_view::npos && type < head.find("endobj")) {
       object_stream_candidates.push_back(static_cast<int>(num));
     }
-  }
-  return true;
+    return true;
+  });
+  if (!within_limits) Fail(DocumentError::kPdfTooComplex);
+  return within_limits;
 }
 
 void File::ScanTrailers() {

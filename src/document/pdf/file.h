@@ -80,6 +80,10 @@ class File {
   // The number, generation and start of an object whose "obj" keyword stands at `at`.
   bool ObjectHeaderBefore(std::size_t at, std::int64_t& num, std::int64_t& gen,
                           std::size_t& start) const;
+  // Calls visit(after, num, gen, start) for every "N G obj" header in file order, `after`
+  // being just past its "obj"; stops when visit gives false.
+  template <typename Visit>
+  void ForEachObjectHeader(Visit visit) const;
   // The starts of the "N G obj" headers in the file, and where each "endstream" stands, in
   // order: made once, so that finding where streams end stays linear in the file.
   const std::vector<std::size_t>& ObjectStarts();
