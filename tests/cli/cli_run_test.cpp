@@ -692,14 +692,7 @@ TEST_F(CliTest, BatchOfADocumentGivesEachCitationWithItsSource) {
 
 // A member of a zip archive (a marked copy's part); empty when it has none.
 std::string ZipPart(const std::string& path, const std::string& name) {
-  const std::string bytes = test::ReadWholeFile(path);
-  const Bytes archive(bytes.begin(), bytes.end());
-  ZipReader zip;
-  DocumentError error = DocumentError::kNone;
-  std::string part;
-  if (!zip.Open(archive, error)) return part;
-  if (const ZipMember* member = zip.Find(name)) zip.Extract(*member, part, error);
-  return part;
+  return test::ZipMemberText(test::ReadWholeFile(path), name);
 }
 
 // The first sheet's rows of the workbook a batch writes (查询结果, then the change list) as

@@ -229,12 +229,8 @@ TableRow CitedTwiceOnceMiscited() {
 
 // A member of the copy's archive; empty when it has none.
 std::string PartOf(const Bytes& archive, const std::string& name) {
-  ZipReader zip;
-  DocumentError error = DocumentError::kNone;
-  std::string part;
-  if (!zip.Open(archive, error)) return part;
-  if (const ZipMember* member = zip.Find(name)) zip.Extract(*member, part, error);
-  return part;
+  return test::ZipMemberText(
+      std::string_view(reinterpret_cast<const char*>(archive.data()), archive.size()), name);
 }
 
 const char kMiscited[] = "题名不符：引用《钢结构设计规范》，网站为《钢结构设计标准》";

@@ -2,9 +2,11 @@
 
 #include <zlib.h>
 
+#include <span>
 #include <stdexcept>
 #include <utility>
 
+#include "document/containers/zip_reader.h"
 #include "support/little_endian_writer.h"
 
 namespace kelvaro::test {
@@ -183,6 +185,17 @@ std::string Archive(std::vector<ZipEntry> entries) {
   ZipBuilder zip;
   for (ZipEntry& e : entries) zip.Add(std::move(e));
   return zip.Build();
+}
+
+std::string ZipMemberText(std::string_view archive, const std::string& name) {
+  ZipReader zip;
+  DocumentError error = DocumentError::kNone;
+  std::string part;
+  const auto bytes =
+      std::span(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size());
+  if (!zip.Open(bytes, error)) return part;
+  if (const ZipMember* member = zip.Find(name)) zip.Extract(*member, part, error);
+  return part;
 }
 
 }  // namespace kelvaro::test

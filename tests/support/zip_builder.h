@@ -56,5 +56,8 @@ Bytes AsBytes(std::string_view s);
 ZipEntry Entry(std::string name, std::string data, bool deflate = true);
 // The archive of `entries`, in order.
 std::string Archive(std::vector<ZipEntry> entries);
+// The member `name` of the zip `archive` (a marked copy's part), read with our own reader;
+// empty when the archive does not open or holds no such member.
+std::string ZipMemberText(std::string_view archive, const std::string& name);
 
 }  // namespace kelvaro::test

@@ -445,15 +445,7 @@ TEST(WindowHandBackTest, AWordNoteComesBackMarkedWithItsChangesAndSearchPages) {
 }
 
 std::string MemberText(const std::string& package, const char* name) {
-  ZipReader zip;
-  DocumentError error{};
-  std::string xml;
-  const auto bytes =
-      std::span(reinterpret_cast<const std::uint8_t*>(package.data()), package.size());
-  if (!zip.Open(bytes, error)) return "(no zip)";
-  const ZipMember* member = zip.Find(name);
-  if (member == nullptr || !zip.Extract(*member, xml, error)) return "(no member)";
-  return xml;
+  return test::ZipMemberText(package, name);
 }
 
 // The copy with tracked replacements: offered for a Word note only, proposed under its own
