@@ -225,27 +225,6 @@ TEST(LookupArchive, AFolderThatTakesNoFileKeepsNothingAndSaysSoOnce) {
   EXPECT_EQ(archive->TakeWarning(), "");
 }
 
-TEST(RememberingLookupStore, AnswersFromTheBatchThenTheArchiveAndArchivesOnlyNewAnswers) {
-  test::TempDir dir;
-  TestClock clock;
-  auto archive = OpenAt(dir.File("lookups.sqlite3"), clock);
-  const Site site = TestSite();
-  {
-    RememberingLookupStore asking_site(archive, 0s);
-    EXPECT_FALSE(asking_site.Find(site, "GB50016", 1).has_value());
-    asking_site.Keep(site, "GB50016", 1, Answer("GB 50016-2014"));
-    // The batch remembers what it was told, even when it trusts nothing older.
-    ASSERT_TRUE(asking_site.Find(site, "GB50016", 1).has_value());
-    EXPECT_FALSE(asking_site.Find(site, "GB50016", 1)->from_store);
-  }
-  RememberingLookupStore next_run(archive, kWeek);
-  std::optional<StandardLookup> found = next_run.Find(site, "GB50016", 1);
-  ASSERT_TRUE(found.has_value());
-  EXPECT_TRUE(found->from_store);
-  next_run.Keep(site, "GB50016", 1, *found);
-  EXPECT_EQ(archive->History("GB50016").size(), 1u);
-}
-
 TEST(LookupArchive, TellsTheVerdictBeforeEachLookupOnce) {
   test::TempDir dir;
   TestClock clock;
