@@ -14,4 +14,12 @@ std::string CellName(std::uint32_t column, std::uint32_t row) {
   return ColumnName(column) + std::to_string(row);
 }
 
+std::string DistinctSheetName(const std::string& name, std::set<std::string>& taken) {
+  std::string distinct = name;
+  for (int copy = 2; !taken.insert(distinct).second; ++copy) {
+    distinct = name + " (" + std::to_string(copy) + ")";
+  }
+  return distinct;
+}
+
 }  // namespace kelvaro

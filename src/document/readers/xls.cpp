@@ -249,6 +249,7 @@ bool ReadExcelStreams(const CompoundFile& file, formats::Budget& budget,
   if (r.type != kBof || U16(r.data, 0) != kBiff8) return Fail(error, DocumentError::kExcel95);
 
   std::vector<Sheet> sheets;
+  std::set<std::string> names;
   std::vector<std::string> strings;
   for (std::size_t at = r.next; RecordAt(stream, at, r) && r.type != kEof;) {
     std::size_t next = r.next;
@@ -266,7 +267,7 @@ bool ReadExcelStreams(const CompoundFile& file, formats::Budget& budget,
           AppendUtf8(name, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
         }
         if (!budget.Take(name.size())) return Fail(error, DocumentError::kContentTooLarge);
-        sheets.push_back({name, U32(r.data, 0)});
+        sheets.push_back({DistinctSheetName(name, names), U32(r.data, 0)});
       }
     } else if (r.type == kSst && r.data.size() >= 8) {
       Continued c(stream, r, next);

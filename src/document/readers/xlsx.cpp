@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <set>
 #include <unordered_map>
 
 #include "document/cell_name.h"
@@ -296,6 +297,7 @@ struct Sheet {
 bool ReadWorkbook(package::PartReader& reader, Budget& budget, std::vector<Sheet>& sheets,
                   DocumentError& error) {
   bool first = true;
+  std::set<std::string> names;
   for (;;) {
     const Event e = reader.Next();
     if (e == Event::kDone) return true;
@@ -313,7 +315,7 @@ bool ReadWorkbook(package::PartReader& reader, Budget& budget, std::vector<Sheet
     const std::string* id = reader.Attribute(Ns::kRelationships, "id");
     if (name == nullptr || id == nullptr) continue;
     if (!budget.Take(name->size() + id->size())) return TooLarge(error);
-    sheets.push_back({*name, *id});
+    sheets.push_back({DistinctSheetName(*name, names), *id});
   }
 }
 

@@ -60,6 +60,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {"第一", SheetRow(1, InlineCell("A1", "y"))}},
                  {},
                  "第二!A1=x;第一!A1=y;"},
+        XlsxCase{"SheetsNamedAlikeToldApartAsExcelNamesCopies",
+                 {{"S", SheetRow(2, InlineCell("A2", "x"))},
+                  {"S", SheetRow(1, InlineCell("A1", "y"))},
+                  {"S (2)", SheetRow(1, InlineCell("A1", "z"))}},
+                 {},
+                 "S!A2=x;S (2)!A1=y;S (2) (2)!A1=z;"},
         XlsxCase{"CellsWithoutReferencesFollowTheirNeighbours",
                  {{"S",
                    "<row r=\"4\"><c t=\"inlineStr\"><is><t>a</t></is></c>"
