@@ -350,6 +350,10 @@ std::vector<PdfSample> Operators() {
     w.Replace(w.Root(), "<< /Type /Catalog /Pages 5 0 R >>");
     out.push_back({"ContentArrayInheritedResources", w.Build(), {"GB 50016-2014"}});
   }
+  out.push_back({"TableRowsOneLineEach",
+                 TablePdf(),
+                 {"Structural design note\nNo. Title Standard\n1 Loads GB 50009-2012\n"
+                  "2 Steel GB 50017-2017\n3 Timber GB 50005-2017\n4 Concrete GB 50010-2010"}});
   out.push_back({"InlineImageSkipped",
                  OnePage("BI /W 4 /H 1 /BPC 8 /CS /G ID " + std::string(1, '\0') + "ET)(\xff EI " +
                          Show("(after the image)")),
@@ -397,6 +401,24 @@ void PrintTo(const PdfSample& sample, std::ostream* os) { *os << sample.name; }
 std::string PdfFixture(const std::string& name) {
   std::ifstream in(std::string(KELVARO_TEST_DATA_DIR) + "/pdf/" + name, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string TablePdf() {
+  const std::vector<std::vector<std::string>> columns = {
+      {"No.", "1", "2", "3", "4"},
+      {"Title", "Loads", "Steel", "Timber", "Concrete"},
+      {"Standard", "GB 50009-2012", "GB 50017-2017", "GB 50005-2017", "GB 50010-2010"}};
+  const int left[] = {72, 110, 330};
+  std::string content = "BT /F1 14 Tf 72 750 Td (Structural design note) Tj ET\n";
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    for (std::size_t r = 0; r < columns[c].size(); ++r) {
+      content += "BT /F1 10 Tf " + std::to_string(left[c]) + " " + std::to_string(700 - 20 * r) +
+                 " Td (" + columns[c][r] + ") Tj ET\n";
+    }
+  }
+  PdfWriter w;
+  w.Pages({content});
+  return w.Build();
 }
 
 std::vector<PdfSample> PdfSamples() {

@@ -21,6 +21,11 @@ void PrintTo(const PdfSample& sample, std::ostream* os);
 
 std::vector<PdfSample> PdfSamples();
 
+// A title over a table of three columns and five rows, the header row's "Standard" over
+// citations, drawn column by column as table writers draw them: each row's cells share a
+// baseline.
+std::string TablePdf();
+
 // A fixture of tests/data/pdf by its name.
 std::string PdfFixture(const std::string& name);
 

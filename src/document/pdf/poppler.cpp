@@ -1,4 +1,4 @@
-// PDF text by poppler, whose text layer puts a page's words in reading order.
+// PDF text by poppler: its words, where they stand on the page, made lines as ours are.
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page.h>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/errors.h"
+#include "document/pdf/layout.h"
 #include "document/pdf/pdf.h"
 #include "document/pdf/reader.h"
 
@@ -33,41 +34,56 @@ std::string Utf8(const poppler::ustring& text) {
   return std::string(utf8.begin(), utf8.end());
 }
 
-bool IsLayoutSpace(char c) { return c == ' ' || c == '\n'; }
-
-// Poppler's page text drops the "-" that ends a line and joins the next line on
-// ("GB 50010-" and "2010" become "GB 500102010"); its word list, in the same order, keeps
-// the hyphen. Walking both puts the hyphen and the line break back where the next word
-// follows the stem at once. A word the text does not hold at that point (text outside the
-// crop box is listed all the same) is passed over.
-std::string WithLineEndHyphens(const std::string& text,
-                               const std::vector<poppler::text_box>& boxes) {
-  std::vector<std::string> words;
+// A page's words made lines as the engine of our own makes its characters (layout.h): text
+// on one baseline is one line, however many cells or columns it crosses. Poppler's own layout
+// makes each cell a line, and the lines counted would not be those a reader sees.
+std::string PageText(const poppler::page& page) {
+  const std::vector<poppler::text_box> boxes =
+      page.text_list(poppler::page::text_list_include_font);
+  std::vector<pdf::PlacedChar> words;
   words.reserve(boxes.size());
   for (const poppler::text_box& box : boxes) {
-    if (std::string word = Utf8(box.text()); !word.empty()) words.push_back(std::move(word));
+    std::string text = Utf8(box.text());
+    if (text.empty()) continue;
+    // Poppler's boxes stand in the page as shown, y growing downwards; the baseline is taken
+    // as the box's edge below the glyphs.
+    const poppler::rectf r = box.bbox();
+    const double left = r.left(), right = r.right(), top = r.top(), bottom = r.bottom();
+    pdf::PlacedChar word;
+    word.rotation = ((box.rotation() % 4) + 4) % 4;
+    switch (word.rotation) {
+      case 0:  // left to right
+        word.along = left, word.end = right, word.across = -bottom;
+        break;
+      case 1:  // top to bottom, the glyphs' tops to the right
+        word.along = top, word.end = bottom, word.across = left;
+        break;
+      case 2:  // right to left, upside down
+        word.along = -right, word.end = -left, word.across = top;
+        break;
+      default:  // bottom to top, the glyphs' tops to the left
+        word.along = -bottom, word.end = -top, word.across = -right;
+        break;
+    }
+    const double thickness = word.rotation % 2 == 0 ? bottom - top : right - left;
+    word.size = box.has_font_info() && box.get_font_size() > 0 ? box.get_font_size() : thickness;
+    if (box.has_space_after()) {
+      pdf::PlacedChar space = word;
+      space.text = std::string(1, ' ');
+      space.along = space.end;
+      word.text = std::move(text);
+      words.push_back(std::move(word));
+      words.push_back(std::move(space));
+    } else {
+      word.text = std::move(text);
+      words.push_back(std::move(word));
+    }
   }
   std::string out;
-  out.reserve(text.size() + 64);
-  std::size_t pos = 0;
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    const std::string& word = words[i];
-    std::size_t at = pos;
-    while (at < text.size() && IsLayoutSpace(text[at])) ++at;
-    if (text.compare(at, word.size(), word) == 0) {
-      out.append(text, pos, at + word.size() - pos);
-      pos = at + word.size();
-      continue;
-    }
-    const std::size_t stem = word.size() - 1;
-    if (word.back() == '-' && i + 1 < words.size() && text.compare(at, stem, word, 0, stem) == 0 &&
-        text.compare(at + stem, words[i + 1].size(), words[i + 1]) == 0) {
-      out.append(text, pos, at + stem - pos);
-      out += "-\n";
-      pos = at + stem;
-    }
+  for (const PdfLine& line : pdf::BuildLines(std::move(words))) {
+    if (!out.empty()) out += '\n';
+    out += line.text;
   }
-  out.append(text, pos);
   return out;
 }
 
@@ -107,9 +123,7 @@ bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, Docume
       pages_utf8.emplace_back();
       continue;
     }
-    pages_utf8.push_back(WithLineEndHyphens(
-        Utf8(page->text(poppler::rectf(), poppler::page::non_raw_non_physical_layout)),
-        page->text_list()));
+    pages_utf8.push_back(PageText(*page));
   }
   return true;
 }

@@ -17,15 +17,10 @@ namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f'; }
 
-// Runs of white space as one space, none at the ends. Poppler joins a word a hyphen breaks at
-// a line's end; such breaks are joined on both sides before comparing.
+// Runs of white space as one space, none at the ends.
 std::string Normal(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '-' && i + 1 < text.size() && text[i + 1] == '\n') {
-      ++i;
-      continue;
-    }
     if (IsSpace(text[i])) {
       if (!out.empty() && out.back() != ' ') out += ' ';
       continue;

@@ -11,6 +11,7 @@
 #include "document/readers/read_document.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
+#include "support/pdf_samples.h"
 #include "support/zip_builder.h"
 
 namespace kelvaro {
@@ -39,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
                   return test::BuildPdf({{"GB 50016-2014", "GB/T 50001-2017"}, {}, {"page three"}});
                 },
                 "第 1 页第 1 行=GB 50016-2014\nGB/T 50001-2017;第 3 页第 1 行=page three;"},
-        // Poppler's text joins a line ending in "-" to the next; the page keeps both.
+        // A line ending in "-" is not joined to the next.
         PdfCase{
             "CitationsWrappedAtLineEnds",
             [] {
@@ -147,6 +148,7 @@ struct LineCase {
   std::vector<std::vector<std::string>> pages;
   std::string needle;
   std::string where;
+  std::string pdf = {};  // drawn otherwise than a line under another; `pages` unused
 };
 
 class PdfLineTest : public testing::TestWithParam<LineCase> {};
@@ -154,7 +156,8 @@ class PdfLineTest : public testing::TestWithParam<LineCase> {};
 TEST_P(PdfLineTest, GivesThePageAndLineWhereTextBegins) {
   std::vector<TextPiece> pieces;
   DocumentError error = DocumentError::kNone;
-  const std::string pdf = test::BuildPdf(GetParam().pages);
+  const std::string pdf =
+      GetParam().pdf.empty() ? test::BuildPdf(GetParam().pages) : GetParam().pdf;
   ASSERT_TRUE(ReadDocument(test::AsBytes(pdf), DocumentKind::kPdf, pieces, error));
   std::string where;
   for (const TextPiece& piece : pieces) {
@@ -166,29 +169,29 @@ TEST_P(PdfLineTest, GivesThePageAndLineWhereTextBegins) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, PdfLineTest,
-    testing::Values(LineCase{"FirstLine", {{"GB 1-2010", "b"}}, "GB 1", "第 1 页第 1 行;"},
-                    LineCase{"ThirdLineOfSecondPage",
-                             {{"a"}, {"a", "b", "GB 1-2010"}},
-                             "GB 1",
-                             "第 2 页第 3 行;"},
-                    LineCase{"WrappedBeginsOnItsFirstLine",
-                             {{"a", "see GB 50010-", "2010 too"}},
-                             "GB 50010-\n2010",
-                             "第 1 页第 2 行;"},
-                    LineCase{"UnderARunningHeader",
-                             {{"Head", "a"}, {"Head", "a", "b", "GB 1-2010"}, {"Head", "c"}},
-                             "GB 1",
-                             "第 2 页第 4 行;"},
-                    LineCase{"BelowAWrappedRunningHeader",
-                             {{"Head GB/T", "50001-2017", "a", "GB 1-2010"},
-                              {"Head GB/T", "50001-2017", "b"},
-                              {"Head GB/T", "50001-2017", "c"}},
-                             "GB 1",
-                             "第 1 页第 4 行;"},
-                    LineCase{"InTheRunningHeader",
-                             {{"GB 1-2010", "a"}, {"GB 1-2010", "b"}, {"GB 1-2010"}},
-                             "GB 1",
-                             "页眉;"}),
+    testing::Values(
+        LineCase{"FirstLine", {{"GB 1-2010", "b"}}, "GB 1", "第 1 页第 1 行;"},
+        LineCase{
+            "ThirdLineOfSecondPage", {{"a"}, {"a", "b", "GB 1-2010"}}, "GB 1", "第 2 页第 3 行;"},
+        LineCase{"WrappedBeginsOnItsFirstLine",
+                 {{"a", "see GB 50010-", "2010 too"}},
+                 "GB 50010-\n2010",
+                 "第 1 页第 2 行;"},
+        LineCase{"UnderARunningHeader",
+                 {{"Head", "a"}, {"Head", "a", "b", "GB 1-2010"}, {"Head", "c"}},
+                 "GB 1",
+                 "第 2 页第 4 行;"},
+        LineCase{"BelowAWrappedRunningHeader",
+                 {{"Head GB/T", "50001-2017", "a", "GB 1-2010"},
+                  {"Head GB/T", "50001-2017", "b"},
+                  {"Head GB/T", "50001-2017", "c"}},
+                 "GB 1",
+                 "第 1 页第 4 行;"},
+        LineCase{"InTheRunningHeader",
+                 {{"GB 1-2010", "a"}, {"GB 1-2010", "b"}, {"GB 1-2010"}},
+                 "GB 1",
+                 "页眉;"},
+        LineCase{"TableRowIsOneLine", {}, "GB 50010", "第 1 页第 6 行;", test::TablePdf()}),
     test::CaseName());
 
 }  // namespace
