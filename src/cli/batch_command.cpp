@@ -185,10 +185,12 @@ bool ImportOperand(const Options& options, Bytes* keep, RowStore& table) {
     return false;
   }
   DocumentError why = DocumentError::kNone;
-  if (!RowsFromBytes(bytes, OperandKind(options), rows, why, options.citations)) {
+  std::vector<std::string> notes;
+  if (!RowsFromBytes(bytes, OperandKind(options), rows, why, options.citations, &notes)) {
     PrintUnreadable(options, DocumentErrorWords(why));
     return false;
   }
+  for (const std::string& note : notes) PrintError("warning: " + note);
   if (keep != nullptr) {
     *keep = std::move(bytes);
   } else {

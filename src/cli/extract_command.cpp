@@ -21,12 +21,15 @@ int RunExtract(const Options& options) {
     PrintUnreadable(options, error);
     return kExitUsage;
   }
-  if (!ReadDocument(bytes, OperandKind(options), pieces, why) || !AddCitationRows(pieces, rows)) {
+  std::vector<std::string> notes;
+  if (!ReadDocument(bytes, OperandKind(options), pieces, why, {}, &notes) ||
+      !AddCitationRows(pieces, rows)) {
     PrintUnreadable(
         options,
         DocumentErrorWords(why == DocumentError::kNone ? DocumentError::kContentTooLarge : why));
     return kExitUsage;
   }
+  for (const std::string& note : notes) PrintError("warning: " + note);
   Bytes().swap(bytes);
   return WriteResult(options, FormatCitations(options.format, rows));
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "document/errors.h"
@@ -54,11 +55,15 @@ class DocumentBudget {
   bool Grow(std::size_t bytes);
   // Appends `piece` when the budget takes it (its text and location's names).
   bool Add(std::vector<TextPiece>& pieces, TextPiece&& piece);
+  // What a reader has to say of a document it read only in part: UTF-8 words for the user.
+  void Note(std::string words) { notes_.push_back(std::move(words)); }
+  std::vector<std::string> TakeNotes() { return std::move(notes_); }
 
  private:
   DocumentLimits limits_;
   std::size_t text_ = 0;
   std::size_t items_ = 0;
+  std::vector<std::string> notes_;
 };
 
 }  // namespace kelvaro

@@ -240,8 +240,9 @@ std::vector<ImportedRow> CitationRows(const std::vector<TextPiece>& pieces) {
 }
 
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
-                   DocumentError& error, bool citations) {
+                   DocumentError& error, bool citations, std::vector<std::string>* notes) {
   rows.clear();
+  if (notes != nullptr) notes->clear();
   error = DocumentError::kNone;
   if (!KindOfContent(bytes, kind, error)) return false;
   if (kind == DocumentKind::kText && !citations) {
@@ -249,13 +250,14 @@ bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRo
     return true;
   }
   std::vector<TextPiece> pieces;
-  if (!ReadDocument(bytes, kind, pieces, error)) return false;
+  if (!ReadDocument(bytes, kind, pieces, error, {}, notes)) return false;
   // A list Kelvaro saved is checked again as it was, not cell by cell.
   if (const std::optional<std::vector<TextPiece>> column =
           kind == DocumentKind::kText ? std::nullopt : ExportedNumberColumn(pieces)) {
     rows = ListRows(*column);
   } else if (!AddCitationRows(pieces, rows)) {
     std::vector<ImportedRow>().swap(rows);
+    if (notes != nullptr) notes->clear();
     return Fail(error, DocumentError::kContentTooLarge);
   } else {
     GatherCitedAgain(rows);

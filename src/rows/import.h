@@ -61,8 +61,10 @@ std::string SameStandardKey(const Citation& citation);
 // list (unless `citations`: then a document like any other); a table Kelvaro exported gives
 // its 待查标准编号 column as a list; any other document its citations, each standard once
 // (GatherCitedAgain). False with the reason when the document cannot be read or is refused.
+// What the reader says of a document read only in part goes to `notes` (ReadDocument).
 bool RowsFromBytes(const Bytes& bytes, DocumentKind kind, std::vector<ImportedRow>& rows,
-                   DocumentError& error, bool citations = false);
+                   DocumentError& error, bool citations = false,
+                   std::vector<std::string>* notes = nullptr);
 // Pasted text: its citations' rows, each standard once, lines counted from 1.
 std::vector<ImportedRow> PastedRows(const std::string& utf8);
 // Why a file could not be imported: the system's words when it could not be read at all,

@@ -26,6 +26,7 @@
 #include "store/lookup_archive.h"
 #include "support/fault_server.h"
 #include "support/office_builder.h"
+#include "support/pdf_samples.h"
 #include "support/process.h"
 #include "support/recording_server.h"
 #include "support/sample_site.h"
@@ -568,6 +569,17 @@ TEST(CliExtract, ReadsAPdfByPageAndLineWithItsRunningHeaderOnce) {
                                       "GB/T 50001-2017 {\"page\":2,\"line\":2} 第 2 页第 2 行",
                                       "GB 50010-2010 {\"page\":2,\"line\":4} 第 2 页第 4 行",
                                       "GB 50009-2012 {\"page\":3,\"line\":3} 第 3 页第 3 行"}));
+}
+
+TEST(CliExtract, SaysWhichPdfPagesWereCutShort) {
+  TempDir dir;
+  const std::string file = dir.Write(
+      "fans.pdf", test::FormFanOutPdf(
+                      10, 6, {"/Top Do", "BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"}, false));
+  const ProcessResult r = RunCli({"extract", file});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("GB 50016-2014"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "kelvaro-cli: warning: 第 1 页的图形嵌套过多，未能读完\n");
 }
 
 TEST(CliDocuments, AnUnreadableDocumentIsRefusedWithTheReadersReason) {

@@ -421,6 +421,24 @@ std::string TablePdf() {
   return w.Build();
 }
 
+std::string FormFanOutPdf(int fan, int depth, const std::vector<std::string>& contents,
+                          bool show_x) {
+  PdfWriter w;
+  const int font = w.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  int next = 0;
+  for (int level = 0; level < depth; ++level) {
+    std::string content = show_x ? "BT /F1 1 Tf 0 0 Td (x) Tj ET " : "";
+    for (int i = 0; i < fan && next; ++i) content += "/N Do ";
+    const std::string resources =
+        "/Resources << /Font << /F1 " + std::to_string(font) + " 0 R >>" +
+        (next ? " /XObject << /N " + std::to_string(next) + " 0 R >>" : "") + " >>";
+    next = w.AddStream("/Type /XObject /Subtype /Form /BBox [0 0 10 10] " + resources, content);
+  }
+  w.Pages(contents, "/Font << /F1 " + std::to_string(font) + " 0 R >> /XObject << /Top " +
+                        std::to_string(next) + " 0 R >>");
+  return w.Build();
+}
+
 std::vector<PdfSample> PdfSamples() {
   std::vector<PdfSample> all;
   for (auto part : {Structure(), Filters(), Encodings(), Operators(), Fixtures()}) {

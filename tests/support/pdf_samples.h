@@ -26,6 +26,13 @@ std::vector<PdfSample> PdfSamples();
 // baseline.
 std::string TablePdf();
 
+// Pages of `contents`, with Helvetica as /F1 and /Top a form that draws "x" (unless not
+// `show_x`) and the next form `fan` times, `depth` deep: "/Top Do" draws
+// (fan^depth - 1) / (fan - 1) forms.
+std::string FormFanOutPdf(int fan, int depth,
+                          const std::vector<std::string>& contents = {"/Top Do"},
+                          bool show_x = true);
+
 // A fixture of tests/data/pdf by its name.
 std::string PdfFixture(const std::string& name);
 

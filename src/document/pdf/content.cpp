@@ -72,6 +72,7 @@ void ContentReader::Run(const std::string& content, const Object& resources) {
   saved_.clear();
   text_matrix_ = line_matrix_ = Matrix();
   forms_drawn_ = 0;
+  cut_short_ = false;
   Execute(content, resources, 0);
 }
 
@@ -179,8 +180,9 @@ void ContentReader::DrawForm(const Object& resources, const std::string& name, i
   if (!form.Is(Object::Kind::kStream) || !file_.Resolve(form.Get("Subtype")).IsName("Form")) {
     return;
   }
+  // Forms that fan out cost this page what it has left, not the document.
   if (++forms_drawn_ > file_.GetLimits().max_form_draws) {
-    file_.Fail(DocumentError::kPdfTooComplex);
+    cut_short_ = true;
     return;
   }
   std::shared_ptr<const std::string> content;
@@ -265,7 +267,7 @@ void ContentReader::Execute(const std::string& content, const Object& resources,
   std::vector<Object> operands;
   Object object;
   std::string op;
-  while (file_.Failure() == DocumentError::kNone) {
+  while (file_.Failure() == DocumentError::kNone && !cut_short_) {
     const std::size_t before = lexer.Pos();
     if (parser.Read(object, op)) {
       if (operands.size() < kMaxOperands) operands.push_back(std::move(object));

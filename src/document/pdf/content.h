@@ -27,6 +27,8 @@ class ContentReader {
   // `page` takes user space to the page's frame as shown; characters go to `out`.
   ContentReader(File& file, const Matrix& page, std::vector<PlacedChar>& out);
   void Run(const std::string& content, const Object& resources);
+  // Whether the last page run drew forms more often than the limits allow, and stopped there.
+  bool CutShort() const { return cut_short_; }
 
  private:
   struct TextState {
@@ -103,6 +105,7 @@ class ContentReader {
   std::map<int, std::shared_ptr<const std::string>> forms_;
   std::set<int> open_forms_;
   std::uint64_t forms_drawn_ = 0;  // on this page
+  bool cut_short_ = false;
   std::vector<Glyph> glyphs_;
 };
 

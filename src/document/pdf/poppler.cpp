@@ -89,8 +89,10 @@ std::string PageText(const poppler::page& page) {
 
 }  // namespace
 
-bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, DocumentError& error) {
+bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, DocumentError& error,
+                  std::vector<int>* cut_short) {
   pages_utf8.clear();
+  if (cut_short != nullptr) cut_short->clear();
   error = DocumentError::kNone;
   if (!LooksLikePdf(pdf)) {
     error = DocumentError::kNotPdf;
@@ -100,8 +102,10 @@ bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, Docume
     error = DocumentError::kDamaged;
     return false;
   }
-  // Poppler draws every form each time it is named, and never ends on forms that fan out.
-  if (!PdfFormsWithinBounds(pdf, error)) return false;
+  // Poppler draws every form each time it is named, and never ends on forms that fan out:
+  // such a page is not handed to it.
+  int pages_found = 0;
+  const std::vector<int> past = PagesPastFormBounds(pdf, pages_found);
   poppler::set_debug_error_function(Quiet, nullptr);
   std::unique_ptr<poppler::document> document(poppler::document::load_from_raw_data(
       reinterpret_cast<const char*>(pdf.data()), static_cast<int>(pdf.size())));
@@ -117,7 +121,20 @@ bool ReadPdfPages(const Bytes& pdf, std::vector<std::string>& pages_utf8, Docume
     return false;
   }
   const int count = document->pages();
+  // The pages left out are known by number: when the two readers count pages otherwise, the
+  // document is refused rather than a page left out that poppler numbers differently.
+  if (!past.empty() && pages_found != count) {
+    error = DocumentError::kPdfTooComplex;
+    return false;
+  }
+  std::size_t next_past = 0;
   for (int i = 0; i < count; ++i) {
+    if (next_past < past.size() && past[next_past] == i + 1) {
+      ++next_past;
+      pages_utf8.emplace_back();
+      if (cut_short != nullptr) cut_short->push_back(i + 1);
+      continue;
+    }
     std::unique_ptr<poppler::page> page(document->create_page(i));
     if (!page) {
       pages_utf8.emplace_back();

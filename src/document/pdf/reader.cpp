@@ -111,7 +111,7 @@ std::string PageContent(pdf::File& file, const Object& page) {
   return all;
 }
 
-PdfPage ReadPage(pdf::File& file, const PageNode& node) {
+PdfPage ReadPage(pdf::File& file, const PageNode& node, bool& cut_short) {
   double x0 = 0, y0 = 0, x1 = 612, y1 = 792;
   if (node.box.Items().size() == 4) {
     const pdf::Array& b = node.box.Items();
@@ -145,6 +145,7 @@ PdfPage ReadPage(pdf::File& file, const PageNode& node) {
   std::vector<pdf::PlacedChar> chars;
   pdf::ContentReader reader(file, shown, chars);
   reader.Run(PageContent(file, node.page), node.resources);
+  cut_short = reader.CutShort();
   page.lines = pdf::BuildLines(std::move(chars));
   return page;
 }
@@ -207,24 +208,25 @@ class FormDraws {
 
 }  // namespace
 
-bool PdfFormsWithinBounds(std::span<const std::uint8_t> pdf, DocumentError& error,
-                          const PdfLimits& limits) {
-  error = DocumentError::kNone;
+std::vector<int> PagesPastFormBounds(std::span<const std::uint8_t> pdf, int& page_count,
+                                     const PdfLimits& limits) {
+  page_count = 0;
   pdf::File file;
   const std::string_view data(reinterpret_cast<const char*>(pdf.data()), pdf.size());
   DocumentError unread = DocumentError::kNone;
-  if (!file.Open(data, limits, unread)) return true;
+  if (!file.Open(data, limits, unread)) return {};
   std::vector<PageNode> nodes;
   PageTree(file, nodes).Walk(file.Catalog().Get("Pages"));
+  page_count = static_cast<int>(nodes.size());
   FormDraws draws(file);
-  for (const PageNode& node : nodes) {
+  std::vector<int> past;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
     if (file.Failure() != DocumentError::kNone) break;
-    if (draws.Of(PageContent(file, node.page), node.resources, 0) > limits.max_form_draws) {
-      error = DocumentError::kPdfTooComplex;
-      return false;
+    if (draws.Of(PageContent(file, nodes[i].page), nodes[i].resources, 0) > limits.max_form_draws) {
+      past.push_back(static_cast<int>(i) + 1);
     }
   }
-  return true;
+  return past;
 }
 
 std::string PdfPage::Text() const {
@@ -237,8 +239,9 @@ std::string PdfPage::Text() const {
 }
 
 bool ReadPdfText(std::span<const std::uint8_t> pdf, std::vector<PdfPage>& pages,
-                 DocumentError& error, const PdfLimits& limits) {
+                 DocumentError& error, const PdfLimits& limits, std::vector<int>* cut_short) {
   pages.clear();
+  if (cut_short != nullptr) cut_short->clear();
   error = DocumentError::kNone;
   pdf::File file;
   const std::string_view data(reinterpret_cast<const char*>(pdf.data()), pdf.size());
@@ -253,10 +256,13 @@ bool ReadPdfText(std::span<const std::uint8_t> pdf, std::vector<PdfPage>& pages,
   }
   for (const PageNode& node : nodes) {
     if (file.Failure() != DocumentError::kNone) break;
-    pages.push_back(ReadPage(file, node));
+    bool cut = false;
+    pages.push_back(ReadPage(file, node, cut));
+    if (cut && cut_short != nullptr) cut_short->push_back(static_cast<int>(pages.size()));
   }
   if (file.Failure() != DocumentError::kNone) {
     pages.clear();
+    if (cut_short != nullptr) cut_short->clear();
     error = file.Failure();
     return false;
   }

@@ -29,13 +29,17 @@ struct PdfPage {
 // The pages of a PDF held in memory, one entry per page, in page order. False with the
 // reason (document/errors.h): "不是 PDF 文档", "文件已加密" for one that needs a password,
 // "文件已损坏" when no page tree can be found, "解压后过大" or "PDF 内容过于复杂" past the limits.
+// A page drawing forms more than `limits.max_form_draws` times (forms inside forms counted
+// each time they are drawn) keeps the text read before that and the others are read: its
+// number (from 1) goes to `cut_short` when given.
 bool ReadPdfText(std::span<const std::uint8_t> pdf, std::vector<PdfPage>& pages,
-                 DocumentError& error, const PdfLimits& limits = {});
+                 DocumentError& error, const PdfLimits& limits = {},
+                 std::vector<int>* cut_short = nullptr);
 
-// Whether every page draws forms (forms inside forms counted each time they are drawn) at
-// most `limits.max_form_draws` times; false with kPdfTooComplex when one draws more. A file
-// this reader cannot open is left to the caller.
-bool PdfFormsWithinBounds(std::span<const std::uint8_t> pdf, DocumentError& error,
-                          const PdfLimits& limits = {});
+// The pages (numbered from 1, in page order) that draw forms more than
+// `limits.max_form_draws` times, found without running them. `page_count` is how many pages
+// this reader found; a file it cannot open has none.
+std::vector<int> PagesPastFormBounds(std::span<const std::uint8_t> pdf, int& page_count,
+                                     const PdfLimits& limits = {});
 
 }  // namespace kelvaro

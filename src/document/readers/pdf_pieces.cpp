@@ -182,12 +182,29 @@ std::string Joined(const std::vector<std::string_view>& lines, std::size_t from,
   return text;
 }
 
+// Pages named past this many in one note are counted, not named.
+constexpr std::size_t kPagesNamed = 10;
+
+// "第 3、7 页的图形嵌套过多，未能读完"
+std::string CutShortNote(const std::vector<int>& pages) {
+  std::string note = "第 ";
+  for (std::size_t i = 0; i < pages.size() && i < kPagesNamed; ++i) {
+    if (i > 0) note += "、";
+    note += std::to_string(pages[i]);
+  }
+  note += " 页";
+  if (pages.size() > kPagesNamed) note += "等 " + std::to_string(pages.size()) + " 页";
+  return note + "的图形嵌套过多，未能读完";
+}
+
 }  // namespace
 
 bool ReadPdf(const Bytes& bytes, Budget& budget, std::vector<TextPiece>& pieces,
              DocumentError& error) {
   std::vector<std::string> texts;
-  if (!ReadPdfPages(bytes, texts, error)) return false;
+  std::vector<int> cut_short;
+  if (!ReadPdfPages(bytes, texts, error, &cut_short)) return false;
+  if (!cut_short.empty()) budget.Note(CutShortNote(cut_short));
   std::vector<PageText> pages(texts.size());
   std::size_t pages_with_text = 0;
   for (std::size_t p = 0; p < texts.size(); ++p) {

@@ -209,8 +209,10 @@ void NameItemsAndRows(std::vector<TextPiece>& pieces) {
 }  // namespace
 
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
-                  DocumentError& error, const DocumentLimits& limits) {
+                  DocumentError& error, const DocumentLimits& limits,
+                  std::vector<std::string>* notes) {
   pieces.clear();
+  if (notes != nullptr) notes->clear();
   error = DocumentError::kNone;
   if (!KindOfContent(bytes, kind, error)) return false;
   formats::Budget budget(limits);
@@ -223,6 +225,7 @@ bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>&
   } else {
     error = DocumentError::kNone;
     NameItemsAndRows(pieces);
+    if (notes != nullptr) *notes = budget.TakeNotes();
   }
   return ok;
 }

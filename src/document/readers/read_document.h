@@ -40,9 +40,11 @@ bool KindOfContent(const Bytes& bytes, DocumentKind& kind, DocumentError& error)
 // one per non-empty cell, kPdf one per page (its lines holding text; kPage with the line it
 // starts on) but for the lines that run at the top or bottom of most pages, given once where
 // first met as "页眉" or "页脚" (kPart). The memory it takes stays within a small multiple of
-// `limits`' text and pieces.
+// `limits`' text and pieces. What the reader has to say of a document it read only in part
+// (UTF-8 words, "第 3 页的图形嵌套过多，未能读完") goes to `notes` when given, none on failure.
 bool ReadDocument(const Bytes& bytes, DocumentKind kind, std::vector<TextPiece>& pieces,
-                  DocumentError& error, const DocumentLimits& limits = {});
+                  DocumentError& error, const DocumentLimits& limits = {},
+                  std::vector<std::string>* notes = nullptr);
 
 // What the zero bytes of a file say of it: none, a stray few in text, UTF-16 without its
 // byte-order mark (ASCII's zero in every other byte), or binary.
@@ -50,7 +52,8 @@ enum class ZeroBytes { kNone, kStray, kUtf16Le, kUtf16Be, kBinary };
 ZeroBytes ZeroBytesOf(std::string_view raw);
 
 // A file's text as UTF-8: UTF-8 (byte-order mark dropped), UTF-16 LE/BE after a byte-order
-// mark or by its zero bytes, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else UTF-8 with one
+// mark or by its zero bytes, else GBK when the bytes are not mostly UTF-8 but are valid GBK, else
+// UTF-8 with one
 // "?" per maximal invalid sequence (zero bytes count as invalid). Mostly UTF-8: no invalid
 // sequence, or at least twice as many valid sequences of three or four bytes as invalid ones.
 std::string DecodeTextFile(const Bytes& bytes);

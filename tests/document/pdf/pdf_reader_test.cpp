@@ -17,17 +17,22 @@ namespace {
 
 using test::PdfWriter;
 
-// Each page's text, joined by "|", or "error: <reason>" (then no page may be left).
+// Each page's text, joined by "|", then "; cut short: <pages>" for pages cut short, or
+// "error: <reason>" (then no page may be left).
 std::string Read(const std::string& pdf, const PdfLimits& limits = {}) {
   std::vector<PdfPage> pages(1);
+  std::vector<int> cut_short{99};                 // left over
   DocumentError error = DocumentError::kNotText;  // left over
   const Bytes bytes = test::AsBytes(pdf);
-  if (!ReadPdfText(bytes, pages, error, limits)) {
+  if (!ReadPdfText(bytes, pages, error, limits, &cut_short)) {
     const std::string words = DocumentErrorWords(error);
-    return pages.empty() ? "error: " + words : "error with pages: " + words;
+    return pages.empty() && cut_short.empty() ? "error: " + words : "error with pages: " + words;
   }
   std::string out;
   for (std::size_t i = 0; i < pages.size(); ++i) out += (i ? "|" : "") + pages[i].Text();
+  for (std::size_t i = 0; i < cut_short.size(); ++i) {
+    out += (i ? ", " : "; cut short: ") + std::to_string(cut_short[i]);
+  }
   return error == DocumentError::kNone
              ? out
              : "error on success: " + std::string(DocumentErrorWords(error));
@@ -109,23 +114,6 @@ std::string Sound(PdfWriter::Xref xref = PdfWriter::Xref::kTable) {
   PdfWriter w;
   w.Pages({"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
   return w.Build(xref);
-}
-
-// Forms that each draw the next `fan` times, `depth` deep.
-std::string FormFanOut(int fan, int depth) {
-  PdfWriter w;
-  const int font = w.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-  int next = 0;
-  for (int level = 0; level < depth; ++level) {
-    std::string content = "BT /F1 1 Tf 0 0 Td (x) Tj ET ";
-    for (int i = 0; i < fan && next; ++i) content += "/N Do ";
-    const std::string resources =
-        "/Resources << /Font << /F1 " + std::to_string(font) + " 0 R >>" +
-        (next ? " /XObject << /N " + std::to_string(next) + " 0 R >>" : "") + " >>";
-    next = w.AddStream("/Type /XObject /Subtype /Form /BBox [0 0 10 10] " + resources, content);
-  }
-  w.Pages({"/Top Do"}, "/XObject << /Top " + std::to_string(next) + " 0 R >>");
-  return w.Build();
 }
 
 // A page whose content is `parts` streams, each of the dictionary `entries` and `data`.
@@ -323,12 +311,18 @@ INSTANTIATE_TEST_SUITE_P(
                       text.pop_back();
                       return text;
                     }()},
-        RefusedCase{"FormsFanningOut", [] { return FormFanOut(10, 10); },
+        RefusedCase{"FormsFanningOut", [] { return test::FormFanOutPdf(10, 10); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_operators = 100000}},
-        RefusedCase{"FormsDrawnPastTheLimit", [] { return FormFanOut(10, 4); },
-                    Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
-                    PdfLimits{.max_form_draws = 1000}},
+        // The page keeps what it showed before the limit; the next one is read whole.
+        RefusedCase{"FormsDrawnPastTheLimitCutTheirPageShort",
+                    [] {
+                      return test::FormFanOutPdf(10, 4,
+                                                 {"BT /F1 12 Tf 72 700 Td (before) Tj ET /Top Do "
+                                                  "BT /F1 12 Tf 72 600 Td (after) Tj ET",
+                                                  "BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
+                    },
+                    "before\nx|GB 50016-2014; cut short: 1", PdfLimits{.max_form_draws = 1000}},
         RefusedCase{"TextPastTheLimit", [] { return Sound(); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_text = 5}}),
@@ -337,13 +331,15 @@ INSTANTIATE_TEST_SUITE_P(
 // Counted without running the pages: the page draws the top form, which draws the next ten
 // times, four deep: 1 + 10 + 100 + 1,000 forms.
 TEST(PdfFormDrawsTest, CountEachFormAsOftenAsItIsDrawn) {
-  const Bytes pdf = test::AsBytes(FormFanOut(10, 4));
-  DocumentError error = DocumentError::kNone;
-  EXPECT_TRUE(PdfFormsWithinBounds(pdf, error, PdfLimits{.max_form_draws = 1111}));
-  EXPECT_EQ(error, DocumentError::kNone);
-  EXPECT_FALSE(PdfFormsWithinBounds(pdf, error, PdfLimits{.max_form_draws = 1110}));
-  EXPECT_EQ(error, DocumentError::kPdfTooComplex);
-  EXPECT_TRUE(PdfFormsWithinBounds(test::AsBytes(Sound()), error, PdfLimits{.max_form_draws = 0}));
+  const Bytes pdf = test::AsBytes(test::FormFanOutPdf(10, 4, {"/Top Do", "", "/Top Do"}));
+  int pages = 0;
+  EXPECT_EQ(PagesPastFormBounds(pdf, pages, PdfLimits{.max_form_draws = 1111}), std::vector<int>{});
+  EXPECT_EQ(pages, 3);
+  EXPECT_EQ(PagesPastFormBounds(pdf, pages, PdfLimits{.max_form_draws = 1110}),
+            (std::vector<int>{1, 3}));
+  EXPECT_EQ(PagesPastFormBounds(test::AsBytes(Sound()), pages, PdfLimits{.max_form_draws = 0}),
+            std::vector<int>{});
+  EXPECT_EQ(pages, 1);
 }
 
 }  // namespace

@@ -194,5 +194,23 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"TableRowIsOneLine", {}, "GB 50010", "第 1 页第 6 行;", test::TablePdf()}),
     test::CaseName());
 
+// A page whose forms fan out past the bound (forms each drawing the next ten times, six deep,
+// showing nothing: cheap for either engine) is cut short and named in a note; the pages
+// around it are read.
+TEST(PdfCutShortTest, OtherPagesReadAndTheNoteNamesThePageCutShort) {
+  const std::string pdf =
+      test::FormFanOutPdf(10, 6,
+                          {"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET", "/Top Do",
+                           "BT /F1 12 Tf 72 700 Td (GB 50009-2012) Tj ET"},
+                          false);
+  std::vector<TextPiece> pieces;
+  std::vector<std::string> notes{"left over"};
+  DocumentError error = DocumentError::kNone;
+  ASSERT_TRUE(ReadDocument(test::AsBytes(pdf), DocumentKind::kPdf, pieces, error, {}, &notes))
+      << DocumentErrorWords(error);
+  EXPECT_EQ(test::Describe(pieces), "第 1 页第 1 行=GB 50016-2014;第 3 页第 1 行=GB 50009-2012;");
+  EXPECT_EQ(notes, std::vector<std::string>{"第 2 页的图形嵌套过多，未能读完"});
+}
+
 }  // namespace
 }  // namespace kelvaro
