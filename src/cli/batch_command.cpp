@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/table_output.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "query/changes.h"
 #include "query/number.h"
 #include "rows/import.h"
@@ -176,25 +177,56 @@ XlsxPrintInfo OperandPrintInfo(const Options& options, const Rows& rows, const S
   return WorkbookPrintInfo(rows, options.operand == "-" ? std::string() : options.operand, site);
 }
 
-bool ImportOperand(const Options& options, Bytes* keep, RowStore& table) {
-  Bytes bytes;
+bool OperandIsFolder(const Options& options) {
+  return options.operand != "-" && platform::IsFolder(options.operand);
+}
+
+namespace {
+
+// A folder's documents read, the count on a terminal's stderr as they are; every note said.
+bool ImportFolder(const Options& options, std::vector<ImportedRow>& rows, FolderListing& listing) {
   std::string reason;
-  std::vector<ImportedRow> rows;
-  if (!ReadOperand(options, bytes, reason)) {
+  if (!ListFolderDocuments(options.operand, listing, reason)) {
     PrintUnreadable(options, reason);
     return false;
   }
-  DocumentError why = DocumentError::kNone;
-  std::vector<std::string> notes;
-  if (!RowsFromBytes(bytes, OperandKind(options), rows, why, options.citations, &notes)) {
-    PrintUnreadable(options, DocumentErrorWords(why));
-    return false;
-  }
-  for (const std::string& note : notes) PrintError("warning: " + note);
-  if (keep != nullptr) {
-    *keep = std::move(bytes);
+  const bool terminal = platform::IsTerminal(platform::Stream::kErr);
+  const std::size_t total = listing.documents.size();
+  FolderRows read;
+  RowsFromFolder(listing, read, [&](int done) {
+    if (!terminal) return;
+    platform::WriteText(platform::Stream::kErr, "\r" + std::to_string(done) + "/" +
+                                                    std::to_string(total) + " documents read");
+    if (static_cast<std::size_t>(done) == total) platform::WriteText(platform::Stream::kErr, "\n");
+  });
+  for (const std::string& note : read.notes) PrintError("warning: " + note);
+  rows = std::move(read.rows);
+  return true;
+}
+
+}  // namespace
+
+bool ImportOperand(const Options& options, Bytes* keep, RowStore& table, FolderListing* folder) {
+  std::vector<ImportedRow> rows;
+  if (OperandIsFolder(options)) {
+    FolderListing listing;
+    if (!ImportFolder(options, rows, listing)) return false;
+    if (folder != nullptr) *folder = std::move(listing);
   } else {
-    Bytes().swap(bytes);
+    Bytes bytes;
+    std::string reason;
+    if (!ReadOperand(options, bytes, reason)) {
+      PrintUnreadable(options, reason);
+      return false;
+    }
+    DocumentError why = DocumentError::kNone;
+    std::vector<std::string> notes;
+    if (!RowsFromBytes(bytes, OperandKind(options), rows, why, options.citations, &notes)) {
+      PrintUnreadable(options, DocumentErrorWords(why));
+      return false;
+    }
+    for (const std::string& note : notes) PrintError("warning: " + note);
+    if (keep != nullptr) *keep = std::move(bytes);
   }
   // Said before the lookups: they would be for nothing.
   if (const std::string refusal = RowCountRefusal(options, rows.size()); !refusal.empty()) {

@@ -53,6 +53,7 @@ std::vector<std::string> CitationCells(int ordinal, const Citation& c, const Loc
 
 std::string LocationJson(const Location& at) {
   JsonLine json;
+  if (!at.document.empty()) json.String("document", at.document);
   switch (at.kind) {
     case Location::Kind::kNone:
       break;

@@ -8,6 +8,7 @@
 #include "cli/options.h"
 #include "cli/table_output.h"
 #include "document/document.h"
+#include "rows/folder.h"
 #include "rows/row_store.h"
 #include "session/batch_session.h"
 #include "site/standard_site.h"
@@ -25,8 +26,13 @@ int RunChanges(const Options& options, const Site& site);
 int RunHistory(const Options& options);
 
 // The operand's rows in `table`; false, said on stderr, when it cannot be read or its rows
-// are more than the output holds. `keep`: where the operand's bytes go, when wanted.
-bool ImportOperand(const Options& options, Bytes* keep, RowStore& table);
+// are more than the output holds. `keep`: where the operand's bytes go, when wanted. A folder
+// gives the rows of every document under it (each document that cannot be read said on
+// stderr and passed over), and its documents in `folder` when wanted.
+bool ImportOperand(const Options& options, Bytes* keep, RowStore& table,
+                   FolderListing* folder = nullptr);
+// Whether the operand is a folder of documents.
+bool OperandIsFolder(const Options& options);
 // What a command writes once its rows are looked up (`looked_up`), while signals wait; it
 // may clear `all_ended` when it left workers running. Returns the exit code.
 using WriteLookedUp =

@@ -23,9 +23,37 @@ ChangeFormat ChangeFormatOf(Format format) {
   return ChangeFormat::kTsv;
 }
 
+// A folder's documents, each .docx and .xlsx marked into the new folder OUT.
+int MarkFolder(const Options& options, const Site& site) {
+  if (platform::PathExists(options.output)) {
+    PrintError(options.output + " exists: give mark a new folder for the marked copies");
+    return kExitUsage;
+  }
+  RowStore table;
+  FolderListing folder;
+  if (!ImportOperand(options, nullptr, table, &folder)) return kExitUsage;
+  std::string why;
+  if (!platform::MakeDirectories(options.output, why)) {
+    PrintError("cannot make " + options.output + ": " + why);
+    return kExitFailure;
+  }
+  return LookUpRows(options, site, table, [&](BatchSession&, const Rows& looked_up, bool&) {
+    if (EveryLookupFailed(looked_up)) {
+      PrintError(kNothingLookedUp);
+      return kExitSiteFailed;
+    }
+    const FolderMarks marks = MarkFolderDocuments(folder.documents, looked_up, options.output,
+                                                  options.replace, platform::UtcTimeText());
+    for (const std::string& note : marks.notes) PrintError("warning: not marked: " + note);
+    PrintError(std::to_string(marks.written) + " marked copies written to " + options.output);
+    return marks.failed > 0 ? kExitFailure : kExitOk;
+  });
+}
+
 }  // namespace
 
 int RunMark(const Options& options, const Site& site) {
+  if (OperandIsFolder(options)) return MarkFolder(options, site);
   const DocumentKind kind = OperandKind(options);
   if (!CanMark(kind)) {
     PrintError("mark takes a .docx or .xlsx FILE; for text, CSV and PDF use changes");

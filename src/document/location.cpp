@@ -10,7 +10,9 @@ std::string Number(int n) { return std::to_string(n); }
 
 }  // namespace
 
-std::string LocationWords(const Location& at) {
+namespace {
+
+std::string PlaceWords(const Location& at) {
   const std::string under = at.heading.empty() ? std::string() : at.heading + " › ";
   switch (at.kind) {
     case Location::Kind::kNone:
@@ -42,6 +44,14 @@ std::string LocationWords(const Location& at) {
                               : PartWords(at.part);
   }
   return {};
+}
+
+}  // namespace
+
+std::string LocationWords(const Location& at) {
+  std::string words = PlaceWords(at);
+  if (at.document.empty()) return words;
+  return words.empty() ? at.document : at.document + "：" + words;
 }
 
 std::string ListItemNumber(const std::string& utf8) {

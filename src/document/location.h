@@ -30,6 +30,9 @@ struct Location {
   // kTableCell: the table has a header row, and `row` counts the rows below it (0 is the
   // header itself).
   bool below_header = false;
+  // A document of a folder checked in one go: its path from the folder, "/" between folders
+  // (UTF-8); empty for a document checked alone.
+  std::string document;
 
   bool operator==(const Location&) const = default;
 };
@@ -38,7 +41,7 @@ struct Location {
 // "3 设计依据 › （19）", "表 T 第 R 行第 C 列", "表 2 主要规范 › 第 R 行第 C 列",
 // "3 设计依据 › 表 1 第 R 行第 C 列", "表 1 第 5 行第 C 列（不计表头）", "表 1 表头第 C 列",
 // "设计依据!C5", CSV "第 R 行第 C 列", "第 3 页第 12 行", "页眉第 N 段", "页眉"; empty for
-// kNone.
+// kNone. A folder's document comes first: "结构设计说明.docx：3 设计依据 › 第 2 段".
 std::string LocationWords(const Location& location);
 
 // The number a paragraph begins with when it is a list item: "（19）", "(19)", "19)", "19）"

@@ -44,6 +44,21 @@ bool PathExists(const std::string& path);
 bool RenameFile(const std::string& from, const std::string& to, std::string& error);
 // The folder that holds `path`: everything before its last separator; empty when it has none.
 std::string ParentFolder(const std::string& path);
+// Whether `path` is a folder (through links).
+bool IsFolder(const std::string& path);
+// One entry of a folder as ListFolder gives it.
+struct FolderEntry {
+  enum class Kind { kFile, kFolder, kLink, kOther };  // kLink: any link, never followed
+  std::string name;  // UTF-8, without the folder
+  Kind kind = Kind::kOther;
+  bool hidden = false;  // a dot file, or marked hidden on Windows
+};
+// The entries of the folder `path` but "." and "..", in no particular order. False with the
+// reason when it cannot be listed.
+bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries, std::string& error);
+// The environment variable `name` (UTF-8 on every system); empty when unset.
+std::string EnvironmentText(const char* name);
+
 // Kelvaro's folder among the user's data: $XDG_DATA_HOME/kelvaro (an absolute XDG_DATA_HOME),
 // else ~/.local/share/kelvaro; on Windows %LOCALAPPDATA%\Kelvaro. Empty when the system names
 // no such folder. Not made here.

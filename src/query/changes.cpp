@@ -12,6 +12,7 @@
 #include "query/batch_query.h"
 #include "query/number.h"
 #include "rows/export.h"
+#include "rows/folder.h"
 #include "rows/import.h"
 #include "rows/reason.h"
 #include "rows/verdicts.h"
@@ -105,7 +106,7 @@ void Abridge(Change& change) {
   brief += " 等 " + std::to_string(change.places.size()) + " 处";
 }
 
-std::vector<Change> Changes(const std::vector<TableRow>& rows) {
+std::vector<Change> ChangesOfOne(const std::vector<TableRow>& rows) {
   std::vector<Change> changes;
   std::unordered_map<std::string, std::size_t> known;
   for (const TableRow& row : rows) {
@@ -130,12 +131,40 @@ std::vector<Change> Changes(const std::vector<TableRow>& rows) {
   return changes;
 }
 
+// A folder's list, document by document: each document's author gets the places in it.
+std::vector<Change> Changes(const std::vector<TableRow>& rows) {
+  const std::vector<std::string> documents = DocumentsOfRows(rows);
+  if (documents.empty()) return ChangesOfOne(rows);
+  std::vector<Change> changes;
+  for (const std::string& document : documents) {
+    std::vector<TableRow> own = RowsOfDocument(rows, document);
+    // The column names the document; the places need not repeat it.
+    for (TableRow& row : own) {
+      row.source.location.document.clear();
+      for (CitedPlace& again : row.source.cited_again) again.location.document.clear();
+    }
+    for (Change& change : ChangesOfOne(own)) {
+      change.entry.document = document;
+      changes.push_back(std::move(change));
+    }
+  }
+  return changes;
+}
+
+bool AnyDocument(const std::vector<ChangeEntry>& entries) {
+  return std::any_of(entries.begin(), entries.end(),
+                     [](const ChangeEntry& entry) { return !entry.document.empty(); });
+}
+
 // `brief`: for print (TSV, the sheet), whose 出处 gives the first places and a count.
-std::vector<std::string> EntryCells(std::size_t index, const ChangeEntry& entry, bool brief) {
+std::vector<std::string> EntryCells(std::size_t index, const ChangeEntry& entry, bool brief,
+                                    bool documents) {
   const std::string& places =
       brief && !entry.places_brief.empty() ? entry.places_brief : entry.places;
-  return {std::to_string(index + 1), entry.written, places, entry.verdict,
-          entry.suggestion,          entry.address};
+  std::vector<std::string> cells = {std::to_string(index + 1), entry.written, places,
+                                    entry.verdict,             entry.suggestion, entry.address};
+  if (documents) cells.insert(cells.begin() + 1, entry.document);
+  return cells;
 }
 
 // A spreadsheet keeps the columns only if no cell holds a tab or a line break; the site's
@@ -163,21 +192,29 @@ std::vector<ChangeEntry> ChangeList(const std::vector<TableRow>& rows) {
   return entries;
 }
 
-const std::vector<std::string>& ChangeHeader() {
+const std::vector<std::string>& ChangeHeader(bool documents) {
   static const std::vector<std::string> header = {"序号", "原文",     "出处",
                                                   "结论", "建议改为", "查询结果网页"};
-  return header;
+  static const std::vector<std::string> with_documents = [] {
+    std::vector<std::string> cells = header;
+    cells.insert(cells.begin() + 1, "文档");
+    return cells;
+  }();
+  return documents ? with_documents : header;
 }
 
 std::string FormatChanges(const std::vector<ChangeEntry>& entries, ChangeFormat format) {
   if (format == ChangeFormat::kJson) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ChangeEntry& entry : entries) {
-      list.push_back({{"written", entry.written},
-                      {"places", entry.places},
-                      {"verdict", entry.verdict},
-                      {"suggestion", entry.suggestion},
-                      {"address", entry.address}});
+      nlohmann::ordered_json item;
+      if (!entry.document.empty()) item["document"] = entry.document;
+      item["written"] = entry.written;
+      item["places"] = entry.places;
+      item["verdict"] = entry.verdict;
+      item["suggestion"] = entry.suggestion;
+      item["address"] = entry.address;
+      list.push_back(std::move(item));
     }
     return list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   }
@@ -191,20 +228,26 @@ std::string FormatChanges(const std::vector<ChangeEntry>& entries, ChangeFormat 
     }
     out += csv ? "\r\n" : "\n";
   };
-  add(ChangeHeader());
-  for (std::size_t i = 0; i < entries.size(); ++i) add(EntryCells(i, entries[i], !csv));
+  const bool documents = AnyDocument(entries);
+  add(ChangeHeader(documents));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    add(EntryCells(i, entries[i], !csv, documents));
+  }
   return out;
 }
 
 XlsxSheet ChangeSheet(const std::vector<TableRow>& rows) {
   XlsxSheet sheet;
   sheet.name = kChangeSheetName;
-  sheet.header = ChangeHeader();
-  sheet.number_column = 0;
-  sheet.fill_column = 3;  // 结论
   const std::vector<Change> changes = Changes(rows);
+  const bool documents = std::any_of(changes.begin(), changes.end(), [](const Change& change) {
+    return !change.entry.document.empty();
+  });
+  sheet.header = ChangeHeader(documents);
+  sheet.number_column = 0;
+  sheet.fill_column = documents ? 4 : 3;  // 结论
   for (std::size_t i = 0; i < changes.size(); ++i) {
-    sheet.rows.push_back(EntryCells(i, changes[i].entry, true));
+    sheet.rows.push_back(EntryCells(i, changes[i].entry, true, documents));
     sheet.row_fills.push_back(SpecOf(changes[i].verdict).fill);
   }
   return sheet;
@@ -223,7 +266,16 @@ XlsxPrintInfo WorkbookPrintInfo(const std::vector<TableRow>& rows, const std::st
 }
 
 XlsxWorkbook FormatWorkbook(const std::vector<TableRow>& rows, const XlsxPrintInfo& print) {
-  return WriteXlsx(std::vector<XlsxSheet>{ExportSheet(rows), ChangeSheet(rows)}, print);
+  std::vector<XlsxSheet> sheets = {ExportSheet(rows), ChangeSheet(rows)};
+  if (const std::vector<std::string> documents = DocumentsOfRows(rows);
+      documents.size() <= kMaxDocumentSheets) {
+    for (const std::string& document : documents) {
+      XlsxSheet sheet = ExportSheet(RowsOfDocument(rows, document));
+      sheet.name = document.substr(document.find_last_of('/') + 1);
+      sheets.push_back(std::move(sheet));
+    }
+  }
+  return WriteXlsx(sheets, print);
 }
 
 }  // namespace kelvaro

@@ -25,6 +25,9 @@ struct ChangeEntry {
   std::string address;  // 查询结果网页: the address the lookup asked
   // For print: the first places and "等 N 处" when there are many; empty when `places` is short.
   std::string places_brief = {};
+  // 文档: for a folder's documents, the one these places are in (its path from the folder);
+  // the list then goes document by document, and a standard cited in several is listed in each.
+  std::string document = {};
   bool operator==(const ChangeEntry&) const = default;
 };
 
@@ -33,8 +36,9 @@ struct ChangeEntry {
 std::vector<ChangeEntry> ChangeList(const std::vector<TableRow>& rows);
 
 inline constexpr char kChangeSheetName[] = "修改清单";
-// The list's header: 原文, 出处, 结论, 建议改为, 查询结果网页 (with 序号 first).
-const std::vector<std::string>& ChangeHeader();
+// The list's header: 原文, 出处, 结论, 建议改为, 查询结果网页 (with 序号 first, and 文档
+// after it for a folder's documents).
+const std::vector<std::string>& ChangeHeader(bool documents = false);
 enum class ChangeFormat { kTsv, kCsv, kJson };
 // The list as text: TSV (header line, UTF-8), CSV (as the table's CSV export) or JSON (an
 // array of objects).
@@ -48,8 +52,10 @@ XlsxSheet ChangeSheet(const std::vector<TableRow>& rows);
 XlsxPrintInfo WorkbookPrintInfo(const std::vector<TableRow>& rows, const std::string& document,
                                 const Site& site);
 
-// The Excel export: the table's sheet 查询结果, then 修改清单. No workbook when a sheet does
-// not fit.
+// The Excel export: the table's sheet 查询结果, then 修改清单, then for a folder of at most
+// kMaxDocumentSheets documents a sheet per document with its rows. No workbook when a sheet
+// does not fit.
+inline constexpr std::size_t kMaxDocumentSheets = 50;
 XlsxWorkbook FormatWorkbook(const std::vector<TableRow>& rows, const XlsxPrintInfo& print = {});
 
 }  // namespace kelvaro

@@ -187,4 +187,48 @@ bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<Table
   return true;
 }
 
+FolderMarks MarkFolderDocuments(const std::vector<FolderDocument>& documents,
+                                const std::vector<TableRow>& rows, const std::string& out_folder,
+                                bool replace, const std::string& time) {
+  FolderMarks marks;
+  const auto skip = [&](const FolderDocument& document, const std::string& why) {
+    marks.notes.push_back(document.relative + "：" + why);
+  };
+  for (const FolderDocument& document : documents) {
+    DocumentKind kind = DocumentKindOf(document.path);
+    if (!CanMark(kind)) continue;
+    std::vector<TableRow> own = RowsOfDocument(rows, document.relative);
+    if (own.empty()) continue;
+    // The copy is of one document: its places need not name it.
+    for (TableRow& row : own) {
+      row.source.location.document.clear();
+      for (CitedPlace& again : row.source.cited_again) again.location.document.clear();
+    }
+    Bytes bytes, marked;
+    std::string why;
+    DocumentError error = DocumentError::kNone;
+    DocumentKind content = kind;
+    if (!platform::ReadWholeFile(document.path, bytes, why)) {
+      skip(document, why);
+    } else if (!KindOfContent(bytes, content, error) || content != kind) {
+      skip(document, "不是 .docx 或 .xlsx 文档，未标注");
+      continue;
+    } else if (!MarkDocument(bytes, kind, own, replace, time, marked, error)) {
+      skip(document, DocumentErrorWords(error));
+    } else {
+      const std::string target =
+          platform::JoinPath(out_folder, MarkedCopyName(document.relative, replace));
+      const std::string_view data(reinterpret_cast<const char*>(marked.data()), marked.size());
+      if (platform::MakeDirectories(platform::ParentFolder(target), why) &&
+          platform::WriteWholeFile(target, data, why)) {
+        ++marks.written;
+        continue;
+      }
+      skip(document, why);
+    }
+    ++marks.failed;
+  }
+  return marks;
+}
+
 }  // namespace kelvaro

@@ -9,6 +9,7 @@
 #include "document/document.h"
 #include "document/markers/docx_mark.h"
 #include "document/writers/xlsx_writer.h"
+#include "rows/folder.h"
 #include "rows/result_table.h"
 #include "text/text.h"
 
@@ -44,5 +45,19 @@ bool CanMarkDocument(const Bytes& bytes, DocumentKind kind, DocumentError& error
 // marked; then `out` is empty.
 bool MarkDocument(const Bytes& bytes, DocumentKind kind, const std::vector<TableRow>& rows,
                   bool replace, const std::string& time, Bytes& out, DocumentError& error);
+
+// What marking a folder's documents did: copies written, documents whose copy failed, and a
+// line (UTF-8) for each document not marked and why.
+struct FolderMarks {
+  int written = 0;
+  int failed = 0;
+  std::vector<std::string> notes;
+};
+// Each .docx and .xlsx of `documents` that cites a standard of `rows` (the rows of the
+// whole folder) marked with its own places, its copy written under `out_folder` at the same
+// path from the folder, named as MarkedCopyName names it. The rest go on when one fails.
+FolderMarks MarkFolderDocuments(const std::vector<FolderDocument>& documents,
+                                const std::vector<TableRow>& rows, const std::string& out_folder,
+                                bool replace, const std::string& time);
 
 }  // namespace kelvaro

@@ -1,6 +1,7 @@
 #include "rows/import.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <unordered_map>
 
@@ -189,8 +190,11 @@ void GatherCitedAgain(std::vector<ImportedRow>& rows) {
     if (added) {
       gathered.push_back(std::move(row));
     } else {
-      gathered[at->second].source.cited_again.push_back(
-          {std::move(row.source.location), std::move(*row.source.citation)});
+      // A row already gathered (a document of a folder) brings its own places along.
+      std::vector<CitedPlace>& places = gathered[at->second].source.cited_again;
+      places.push_back({std::move(row.source.location), std::move(*row.source.citation)});
+      std::move(row.source.cited_again.begin(), row.source.cited_again.end(),
+                std::back_inserter(places));
     }
   }
   rows = std::move(gathered);

@@ -1,7 +1,6 @@
 #include "store/lookup_archive.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <ctime>
 #include <string_view>
 #include <utility>
@@ -216,8 +215,9 @@ bool UnpackRows(const std::string& packed, std::vector<ListedStandard>& rows) {
 
 std::string LookupArchivePath(bool no_store) {
   if (no_store) return {};
-  if (const char* env = std::getenv("KELVARO_STORE"); env != nullptr && env[0] != '\0') {
-    return std::string(env) == "off" ? std::string() : std::string(env);
+  // Read wide on Windows: a store under a user's non-ASCII profile path keeps its name.
+  if (const std::string env = platform::EnvironmentText("KELVARO_STORE"); !env.empty()) {
+    return env == "off" ? std::string() : env;
   }
   const std::string folder = platform::DataFolder();
   if (folder.empty()) return {};

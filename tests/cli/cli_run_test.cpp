@@ -906,6 +906,57 @@ TEST_F(CliTest, ChangesListsEachStandardNeedingAttentionOnce) {
   EXPECT_EQ(r.err, "5 行：1 现行，2 有新标准，1 已废止，0 尚未实施，1 未收录，0 查询失败\n");
 }
 
+// A folder in one go: a row per standard with every place naming its document, a document
+// that cannot be read passed over; the change list goes document by document, the workbook
+// has a sheet per document, and the copies go into a new folder.
+TEST_F(CliTest, AFolderOfDocumentsIsCheckedInOneGo) {
+  TempDir dir;
+  const Bytes docx = test::BuildDocx(test::WordParagraph("《钢结构设计规范》GB 50017-2003") +
+                                     test::WordParagraph("GB 50016-2014"));
+  dir.Write("项目/结构设计说明.docx", std::string(docx.begin(), docx.end()));
+  dir.Write("项目/计算/荷载.txt", "按 GB 50017-2003 计算\nGB/T 99999-2010\n");
+  dir.Write("项目/坏.docx", "not a zip");
+  const std::string folder = dir.File("项目");
+
+  const ProcessResult batch = RunCli({"batch", "--site", Prefix(), "--sources", folder});
+  EXPECT_EQ(batch.exit_code, 0) << batch.err;
+  EXPECT_EQ(batch.err.rfind("kelvaro-cli: warning: 无法读取 坏.docx：", 0), 0u) << batch.err;
+  std::string error;
+  const Table table = test::ReadTsv(batch.out, error);
+  ASSERT_EQ(table.size(), 4u) << batch.out;
+  EXPECT_EQ(table[1][2], "有新标准");
+  EXPECT_EQ(table[1][5], "结构设计说明.docx：第 1 段；计算/荷载.txt：第 1 行");
+  EXPECT_EQ(table[3][5], "计算/荷载.txt：第 2 行");
+
+  const ProcessResult changes = RunCli({"changes", "--site", Prefix(), folder});
+  EXPECT_EQ(changes.exit_code, 0) << changes.err;
+  Table listed = test::ReadTsv(changes.out, error);
+  for (auto& row : listed) row.resize(4);
+  EXPECT_EQ(listed, (Table{{"序号", "文档", "原文", "出处"},
+                           {"1", "结构设计说明.docx", "《钢结构设计规范》GB 50017-2003", "第 1 段"},
+                           {"2", "计算/荷载.txt", "GB 50017-2003", "第 1 行"},
+                           {"3", "计算/荷载.txt", "GB/T 99999-2010", "第 2 行"}}));
+
+  const std::string workbook = dir.File("all.xlsx");
+  ASSERT_EQ(RunCli({"batch", "--site", Prefix(), "--format", "xlsx", "-o", workbook, folder})
+                .exit_code,
+            0);
+  const std::string sheets = ZipPart(workbook, "xl/workbook.xml");
+  EXPECT_NE(sheets.find("name=\"结构设计说明.docx\""), std::string::npos) << sheets;
+  EXPECT_NE(sheets.find("name=\"荷载.txt\""), std::string::npos) << sheets;
+
+  const std::string copies = dir.File("已核查");
+  const ProcessResult mark = RunCli({"mark", "--site", Prefix(), folder, "-o", copies});
+  EXPECT_EQ(mark.exit_code, 0) << mark.err;
+  const std::string comments =
+      ZipPart(dir.File("已核查/结构设计说明（已核查）.docx"), "word/comments.xml");
+  EXPECT_NE(comments.find("有新标准"), std::string::npos) << mark.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("已核查/计算")));
+  const ProcessResult again = RunCli({"mark", "--site", "http://127.0.0.1:1", folder, "-o", copies});
+  EXPECT_EQ(again.exit_code, 2);
+  EXPECT_NE(again.err.find("exists"), std::string::npos) << again.err;
+}
+
 // A current standard cited twice, the second time under another title: the row says the
 // title does not match, and the copy and the change list name the place that miscites.
 TEST_F(CliTest, ATitleMiscitedInASecondPlaceIsNamedEverywhere) {

@@ -34,6 +34,7 @@ std::string TempDir::File(const std::string& name) const { return (path_ / name)
 
 std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
   const std::string path = File(name);
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }

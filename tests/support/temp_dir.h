@@ -16,7 +16,7 @@ class TempDir {
 
   // The path of `name` inside the directory.
   std::string File(const std::string& name) const;
-  // Writes `bytes` to `name` inside the directory and returns its path.
+  // Writes `bytes` to `name` inside the directory (its folders made) and returns its path.
   std::string Write(const std::string& name, const std::string& bytes) const;
 
  private:

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -186,6 +187,41 @@ std::string XdgFolder(const char* variable, const std::string& fallback) {
 std::string SettingsFilePath() {
   const std::string folder = XdgFolder("XDG_CONFIG_HOME", ".config");
   return folder.empty() ? folder : JoinPath(folder, "settings.ini");
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries, std::string& error) {
+  entries.clear();
+  error.clear();
+  DIR* folder = ::opendir(path.c_str());
+  if (folder == nullptr) {
+    error = ErrorText(errno);
+    return false;
+  }
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat info {};
+    FolderEntry listed{name, FolderEntry::Kind::kOther, name.front() == '.'};
+    if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+      listed.kind = S_ISLNK(info.st_mode)   ? FolderEntry::Kind::kLink
+                    : S_ISDIR(info.st_mode) ? FolderEntry::Kind::kFolder
+                    : S_ISREG(info.st_mode) ? FolderEntry::Kind::kFile
+                                            : FolderEntry::Kind::kOther;
+    }
+    entries.push_back(std::move(listed));
+  }
+  ::closedir(folder);
+  return true;
+}
+
+std::string EnvironmentText(const char* name) {
+  const char* set = std::getenv(name);
+  return set == nullptr ? std::string() : std::string(set);
 }
 
 bool PathExists(const std::string& path) {

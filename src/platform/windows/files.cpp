@@ -252,6 +252,59 @@ std::string SettingsFilePath() {
   return folder.empty() ? folder : JoinPath(folder, "settings.ini");
 }
 
+bool IsFolder(const std::string& path) {
+  std::wstring wide;
+  if (!Utf8ToWide(path, wide) || wide.empty()) return false;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries, std::string& error) {
+  entries.clear();
+  error.clear();
+  std::wstring pattern;
+  if (!Utf8ToWide(JoinPath(path, "*"), pattern) || path.empty()) {
+    error = SystemErrorText(ERROR_INVALID_NAME);
+    return false;
+  }
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    error = SystemErrorText(GetLastError());
+    return false;
+  }
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const DWORD attributes = found.dwFileAttributes;
+    FolderEntry listed{WideToUtf8(name), FolderEntry::Kind::kFile,
+                       (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0 ||
+                           name.front() == L'.'};
+    // Junctions and symbolic links are reparse points: never walked into.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      listed.kind = FolderEntry::Kind::kLink;
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      listed.kind = FolderEntry::Kind::kFolder;
+    } else if (attributes & FILE_ATTRIBUTE_DEVICE) {
+      listed.kind = FolderEntry::Kind::kOther;
+    }
+    entries.push_back(std::move(listed));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return true;
+}
+
+std::string EnvironmentText(const char* name) {
+  std::wstring wide_name;
+  if (!Utf8ToWide(name, wide_name)) return {};
+  std::wstring value(32768, L'\0');
+  const DWORD length =
+      GetEnvironmentVariableW(wide_name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+  if (length == 0 || length >= value.size()) return {};
+  value.resize(length);
+  return WideToUtf8(value);
+}
+
 bool PathExists(const std::string& path) {
   std::wstring wide;
   return Utf8ToWide(path, wide) && !wide.empty() &&
