@@ -43,8 +43,7 @@ class FolderWalk {
       : listing_(listing), limits_(limits) {}
 
   // False when `folder` cannot be listed; below it, such a folder is a note.
-  bool Walk(const std::string& folder, const std::string& relative, int depth,
-            std::string& error) {
+  bool Walk(const std::string& folder, const std::string& relative, int depth, std::string& error) {
     std::vector<FolderEntry> entries;
     if (!platform::ListFolder(folder, entries, error)) return false;
     std::sort(entries.begin(), entries.end(),
@@ -55,14 +54,13 @@ class FolderWalk {
       if (listing_.documents.size() == limits_.max_documents) {
         if (!full_) {
           full_ = true;
-          listing_.notes.push_back("文件夹中的文档多于 " +
-                                   std::to_string(limits_.max_documents) + " 个，只读了前 " +
-                                   std::to_string(limits_.max_documents) + " 个");
+          listing_.notes.push_back("文件夹中的文档多于 " + std::to_string(limits_.max_documents) +
+                                   " 个，只读了前 " + std::to_string(limits_.max_documents) +
+                                   " 个");
         }
         return true;
       }
-      listing_.documents.push_back(
-          {platform::JoinPath(folder, entry.name), relative + entry.name});
+      listing_.documents.push_back({platform::JoinPath(folder, entry.name), relative + entry.name});
     }
     for (const FolderEntry& entry : entries) {
       if (full_) return true;
@@ -126,14 +124,19 @@ bool RowsFromFolder(const FolderListing& listing, FolderRows& out,
     std::string unread;
     std::vector<ImportedRow> rows;
     DocumentError error = DocumentError::kNone;
+    std::vector<std::string> read_in_part;
     if (!platform::ReadWholeFile(document.path, bytes, unread)) {
       out.notes.push_back(UnreadDocumentNote(document.relative, unread));
-    } else if (!RowsFromBytes(bytes, DocumentKindOf(document.path), rows, error, true)) {
+    } else if (!RowsFromBytes(bytes, DocumentKindOf(document.path), rows, error, true,
+                              &read_in_part)) {
       out.notes.push_back(UnreadDocumentNote(document.relative, DocumentErrorWords(error)));
     } else if (out.rows.size() + rows.size() > kMaxImportedRows) {
       out.notes.push_back(UnreadDocumentNote(document.relative,
                                              DocumentErrorWords(DocumentError::kContentTooLarge)));
     } else {
+      for (const std::string& note : read_in_part) {
+        out.notes.push_back(document.relative + "：" + note);
+      }
       for (ImportedRow& row : rows) {
         row.source.location.document = document.relative;
         for (CitedPlace& again : row.source.cited_again) {

@@ -40,7 +40,9 @@ bool ListFolderDocuments(const std::string& folder, FolderListing& listing, std:
 
 // Every document of `listing` read (a text file as a document too), each place naming its
 // document, and the rows of one standard made one across documents. A document that cannot
-// be read is said in `notes` and left out; the rest are read all the same. `read` is told
+// be read is said in `notes` and left out; the rest are read all the same. What a reader
+// says of a document read in part is in `notes` too, after the document's name
+// ("a.pdf：第 3 页的图形嵌套过多，未能读完"). `read` is told
 // how many documents have been read; `stop` set ends the reading early (false then).
 struct FolderRows {
   std::vector<ImportedRow> rows;

@@ -8,6 +8,7 @@
 #include "rows/folder.h"
 #include "rows/row_store.h"
 #include "support/office_builder.h"
+#include "support/pdf_samples.h"
 #include "support/temp_dir.h"
 
 namespace kelvaro {
@@ -73,6 +74,21 @@ TEST(FolderTest, ReadsTheDocumentsAFolderHoldsAndSaysWhatItLeftOut) {
   EXPECT_EQ(LocationWords(own[0].source.location), "说明.docx：第 1 段");
   EXPECT_TRUE(own[0].source.cited_again.empty());
   EXPECT_TRUE(RowsOfDocument(rows, "none.docx").empty());
+}
+
+TEST(FolderTest, SaysWhatTheReaderSaysOfADocumentReadInPart) {
+  TempDir dir;
+  dir.Write("root/sub/fans.pdf",
+            test::FormFanOutPdf(10, 6, {"/Top Do", "BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"},
+                                false));
+  FolderListing listing;
+  std::string error;
+  ASSERT_TRUE(ListFolderDocuments(dir.File("root"), listing, error)) << error;
+  FolderRows read;
+  ASSERT_TRUE(RowsFromFolder(listing, read));
+  EXPECT_EQ(read.notes, std::vector<std::string>{"sub/fans.pdf：第 1 页的图形嵌套过多，未能读完"});
+  ASSERT_EQ(read.rows.size(), 1u);
+  EXPECT_EQ(LocationWords(read.rows[0].source.location), "sub/fans.pdf：第 2 页第 1 行");
 }
 
 TEST(FolderTest, StopsAtTheMostDocumentsAndSaysSo) {
