@@ -7,6 +7,7 @@ Everything needed is built beforehand (scripts/bench does it). Nothing here uses
 internet: each benchmark starts its own kelvaro-sample-site on an ephemeral port.
 """
 
+import http.client
 import json
 import os
 import platform
@@ -39,13 +40,15 @@ def log(message):
 class SampleSite:
     """kelvaro-sample-site on 127.0.0.1 with an ephemeral port, for a `with` block."""
 
-    def __init__(self, *options):
+    def __init__(self, *options, log_to=None):
         self.options = [str(o) for o in options]
+        self.log_to = log_to  # with --log: the file its request lines go to
 
     def __enter__(self):
+        self.log_file = open(self.log_to, "w") if self.log_to else subprocess.DEVNULL
         self.process = subprocess.Popen(
             [str(SITE), "--port", "0", *self.options],
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+            stdout=subprocess.PIPE, stderr=self.log_file, text=True)
         port = self.process.stdout.readline().strip()
         if not port.isdigit():
             self.process.kill()
@@ -60,6 +63,8 @@ class SampleSite:
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
+        if self.log_to:
+            self.log_file.close()
 
 
 def run_timed(command, stdout=subprocess.DEVNULL, env=None):
@@ -187,6 +192,60 @@ def bench_batch(work):
             curl_wall / wall, ">= 2.0 x faster", curl_wall / wall >= 2.0),
         Row("  vs a python urllib loop", f"{wall:.2f} s", f"{python_wall:.2f} s",
             python_wall / wall, ">= 2.0 x faster", python_wall / wall >= 2.0),
+    ]
+
+
+def bench_folder(work):
+    """30 documents citing 80 distinct standards 600 times: one request per standard."""
+    documents, citations, standards, delay_ms = 30, 600, 80, 50
+    data = Path(work) / "folder-standards.tsv"
+    data.write_text("".join(f"GB {60001 + i}-2020\t标准{i}\t2020-01-01\t部门\t现行\n"
+                            for i in range(standards)), encoding="utf-8")
+    folder = Path(work) / "folder"
+    for d in range(documents):
+        part = folder / f"卷{d // 10}"
+        part.mkdir(parents=True, exist_ok=True)
+        per = citations // documents
+        lines = [f"第 {j + 1} 条 应符合 GB {60001 + (d * per + j) % standards}-2020 的规定"
+                 for j in range(per)]
+        (part / f"说明{d:02}.txt").write_text("\n".join(lines) + "\n", encoding="utf-8")
+    log_path = Path(work) / "folder-site.log"
+    with SampleSite("--delay-ms", delay_ms, "--log", "--data", data, log_to=log_path) as site:
+        log(f"folder: kelvaro-cli batch over {documents} documents (x{RUNS})")
+
+        def run():
+            out = Path(work) / "folder.tsv"
+            with open(out, "wb") as f:
+                wall, _, status = run_timed([str(CLI), "batch", "--no-store", "--site", site.url,
+                                             "--speed", "2", str(folder)], stdout=f)
+            if status != 0:
+                raise RuntimeError(f"kelvaro-cli batch DIR exited with {status}")
+            rows = out.read_text(encoding="utf-8").splitlines()[1:]
+            if len(rows) != standards or any("\t现行\t" not in r for r in rows):
+                raise RuntimeError(f"the folder gave {len(rows)} rows, not {standards} current")
+            return wall
+
+        wall = median_run(run)
+        requests = sum(1 for line in log_path.read_text().splitlines() if "GET" in line) // RUNS
+        # The site's latency as a client meets it: one page over a kept connection.
+        connection = http.client.HTTPConnection(site.url.split("//")[1])
+        times = []
+        for _ in range(10):
+            start = time.perf_counter()
+            connection.request("GET", "/s.jsp?keyword=GB60001&pageNum=1")
+            connection.getresponse().read()
+            times.append(time.perf_counter() - start)
+        connection.close()
+    latency_ms = sorted(times)[len(times) // 2] * 1000
+    limit = standards * latency_ms / 1000.0
+    title = (f"folder of {documents} documents, {citations} citations of {standards} "
+             f"standards, site {delay_ms} ms")
+    return [
+        Row(f"{title}: requests", str(requests), str(standards), requests / standards, "= 1.00",
+            requests == standards),
+        Row(f"  vs the limit ({standards} x the site's {latency_ms:.1f} ms)", f"{wall:.2f} s",
+            f"{limit:.2f} s",
+            wall / limit, "<= 1.05", wall / limit <= 1.05),
     ]
 
 
@@ -433,7 +492,7 @@ def main():
             runtime = Path(work) / "runtime"
             runtime.mkdir(mode=0o700)
             QT_ENV["XDG_RUNTIME_DIR"] = str(runtime)
-        for benchmark in (bench_batch, bench_overhead, bench_parse, bench_citation, bench_xlsx,
+        for benchmark in (bench_batch, bench_folder, bench_overhead, bench_parse, bench_citation, bench_xlsx,
                           bench_document, bench_table, bench_idle, bench_window):
             try:
                 rows += benchmark(work)

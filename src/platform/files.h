@@ -49,7 +49,7 @@ bool IsFolder(const std::string& path);
 // One entry of a folder as ListFolder gives it.
 struct FolderEntry {
   enum class Kind { kFile, kFolder, kLink, kOther };  // kLink: any link, never followed
-  std::string name;  // UTF-8, without the folder
+  std::string name;                                   // UTF-8, without the folder
   Kind kind = Kind::kOther;
   bool hidden = false;  // a dot file, or marked hidden on Windows
 };

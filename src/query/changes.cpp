@@ -161,8 +161,8 @@ std::vector<std::string> EntryCells(std::size_t index, const ChangeEntry& entry,
                                     bool documents) {
   const std::string& places =
       brief && !entry.places_brief.empty() ? entry.places_brief : entry.places;
-  std::vector<std::string> cells = {std::to_string(index + 1), entry.written, places,
-                                    entry.verdict,             entry.suggestion, entry.address};
+  std::vector<std::string> cells = {std::to_string(index + 1), entry.written, places, entry.verdict,
+                                    entry.suggestion,          entry.address};
   if (documents) cells.insert(cells.begin() + 1, entry.document);
   return cells;
 }

@@ -44,6 +44,11 @@ class FolderWalk {
 
   // False when `folder` cannot be listed; below it, such a folder is a note.
   bool Walk(const std::string& folder, const std::string& relative, int depth, std::string& error) {
+    if (folders_ == limits_.max_folders) {
+      Stop("文件夹中的子文件夹多于 " + std::to_string(limits_.max_folders) + " 个，只读了一部分");
+      return true;
+    }
+    ++folders_;
     std::vector<FolderEntry> entries;
     if (!platform::ListFolder(folder, entries, error)) return false;
     std::sort(entries.begin(), entries.end(),
@@ -52,12 +57,8 @@ class FolderWalk {
       if (entry.kind != FolderEntry::Kind::kFile || Skipped(entry)) continue;
       if (!IsOfferedDocument(entry.name)) continue;
       if (listing_.documents.size() == limits_.max_documents) {
-        if (!full_) {
-          full_ = true;
-          listing_.notes.push_back("文件夹中的文档多于 " + std::to_string(limits_.max_documents) +
-                                   " 个，只读了前 " + std::to_string(limits_.max_documents) +
-                                   " 个");
-        }
+        Stop("文件夹中的文档多于 " + std::to_string(limits_.max_documents) + " 个，只读了前 " +
+             std::to_string(limits_.max_documents) + " 个");
         return true;
       }
       listing_.documents.push_back({platform::JoinPath(folder, entry.name), relative + entry.name});
@@ -80,12 +81,19 @@ class FolderWalk {
   }
 
  private:
+  void Stop(std::string note) {
+    if (full_) return;
+    full_ = true;
+    listing_.notes.push_back(std::move(note));
+  }
+
   static bool Skipped(const FolderEntry& entry) {
     return entry.hidden || entry.name.starts_with("~$");
   }
 
   FolderListing& listing_;
   const FolderLimits& limits_;
+  std::size_t folders_ = 0;
   bool full_ = false;
 };
 

@@ -16,6 +16,8 @@ namespace kelvaro {
 struct FolderLimits {
   int max_depth = 8;  // folders below the one chosen
   std::size_t max_documents = 2000;
+  // Folders looked into: a home or a root folder chosen by mistake ends soon.
+  std::size_t max_folders = 10000;
 };
 
 // A document found under a folder.
@@ -33,7 +35,8 @@ struct FolderListing {
 
 // Every document the import reads (by its extension) under `folder`: links not followed,
 // hidden files and folders and Office's temporary files ("~$…") left out, at most
-// `limits.max_depth` folders deep and `limits.max_documents` documents. False with the
+// `limits.max_depth` folders deep, `limits.max_documents` documents and `limits.max_folders`
+// folders. False with the
 // reason when `folder` itself cannot be listed.
 bool ListFolderDocuments(const std::string& folder, FolderListing& listing, std::string& error,
                          const FolderLimits& limits = {});

@@ -938,9 +938,9 @@ TEST_F(CliTest, AFolderOfDocumentsIsCheckedInOneGo) {
                            {"3", "计算/荷载.txt", "GB/T 99999-2010", "第 2 行"}}));
 
   const std::string workbook = dir.File("all.xlsx");
-  ASSERT_EQ(RunCli({"batch", "--site", Prefix(), "--format", "xlsx", "-o", workbook, folder})
-                .exit_code,
-            0);
+  ASSERT_EQ(
+      RunCli({"batch", "--site", Prefix(), "--format", "xlsx", "-o", workbook, folder}).exit_code,
+      0);
   const std::string sheets = ZipPart(workbook, "xl/workbook.xml");
   EXPECT_NE(sheets.find("name=\"结构设计说明.docx\""), std::string::npos) << sheets;
   EXPECT_NE(sheets.find("name=\"荷载.txt\""), std::string::npos) << sheets;
@@ -952,7 +952,8 @@ TEST_F(CliTest, AFolderOfDocumentsIsCheckedInOneGo) {
       ZipPart(dir.File("已核查/结构设计说明（已核查）.docx"), "word/comments.xml");
   EXPECT_NE(comments.find("有新标准"), std::string::npos) << mark.err;
   EXPECT_FALSE(std::filesystem::exists(dir.File("已核查/计算")));
-  const ProcessResult again = RunCli({"mark", "--site", "http://127.0.0.1:1", folder, "-o", copies});
+  const ProcessResult again =
+      RunCli({"mark", "--site", "http://127.0.0.1:1", folder, "-o", copies});
   EXPECT_EQ(again.exit_code, 2);
   EXPECT_NE(again.err.find("exists"), std::string::npos) << again.err;
 }
@@ -1386,7 +1387,7 @@ TEST(CliUsage, ErrorsExitWithTwoAndOneClearLine) {
       {{"check", "--fail-on", "outdated", "x"},
        "kelvaro-cli: unknown option '--fail-on' for check"},
       {{"batch", missing}, "kelvaro-cli: cannot read " + missing + ": No such file or directory"},
-      {{"batch", "/"}, "kelvaro-cli: cannot read /: Is a directory"},
+      {{"extract", "/"}, "kelvaro-cli: cannot read /: Is a directory"},
       {{"mark", "notes.docx"}, "kelvaro-cli: mark needs -o OUT, the marked copy"},
       {{"mark", "--format", "csv", "a.docx", "-o", "b.docx"},
        "kelvaro-cli: unknown option '--format' for mark"},

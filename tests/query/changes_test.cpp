@@ -281,16 +281,15 @@ TEST_F(ChangeListTest, AFoldersListGoesDocumentByDocument) {
                               Outcome::kFound, "GB 50017-2017");
   superseded.source.cited_again = {{in("sub/a.txt", Line(2)), *superseded.source.citation},
                                    {in("b.docx", Paragraph(9)), *superseded.source.citation}};
-  const std::vector<TableRow> rows = {
-      superseded, Cited("GB 50045-95", in("sub/a.txt", Line(1)), Verdict::kWithdrawn,
-                        Outcome::kWithdrawn)};
+  const std::vector<TableRow> rows = {superseded, Cited("GB 50045-95", in("sub/a.txt", Line(1)),
+                                                        Verdict::kWithdrawn, Outcome::kWithdrawn)};
   const std::string csv = FormatChanges(ChangeList(rows), ChangeFormat::kCsv);
   EXPECT_EQ(csv,
             "\xEF\xBB\xBF序号,文档,原文,出处,结论,建议改为,查询结果网页\r\n"
             "1,b.docx,GB 50017-2003,第 3 段；第 9 段,有新标准,GB 50017-2017," +
-                Address("GB50017") + "\r\n" + "2,sub/a.txt,GB 50017-2003,第 2 行,有新标准,GB 50017-2017," +
                 Address("GB50017") + "\r\n" +
-                "3,sub/a.txt,GB 50045-95,第 1 行,已废止：网站列为废止，无现行版本,," +
+                "2,sub/a.txt,GB 50017-2003,第 2 行,有新标准,GB 50017-2017," + Address("GB50017") +
+                "\r\n" + "3,sub/a.txt,GB 50045-95,第 1 行,已废止：网站列为废止，无现行版本,," +
                 Address("GB50045") + "\r\n");
   const XlsxSheet sheet = ChangeSheet(rows);
   EXPECT_EQ(sheet.header[static_cast<std::size_t>(sheet.fill_column)], "结论");

@@ -91,7 +91,7 @@ TEST(FolderTest, SaysWhatTheReaderSaysOfADocumentReadInPart) {
   EXPECT_EQ(LocationWords(read.rows[0].source.location), "sub/fans.pdf：第 2 页第 1 行");
 }
 
-TEST(FolderTest, StopsAtTheMostDocumentsAndSaysSo) {
+TEST(FolderTest, StopsAtTheMostDocumentsOrFoldersAndSaysSo) {
   TempDir dir;
   for (const char* name : {"a.txt", "b.txt", "c.txt", "sub/d.txt"}) {
     dir.Write(std::string("root/") + name, "GB 50016-2014");
@@ -101,6 +101,9 @@ TEST(FolderTest, StopsAtTheMostDocumentsAndSaysSo) {
   ASSERT_TRUE(ListFolderDocuments(dir.File("root"), listing, error, {8, 2})) << error;
   EXPECT_EQ(Relatives(listing), (std::vector<std::string>{"a.txt", "b.txt"}));
   EXPECT_EQ(listing.notes, std::vector<std::string>{"文件夹中的文档多于 2 个，只读了前 2 个"});
+  ASSERT_TRUE(ListFolderDocuments(dir.File("root"), listing, error, {8, 2000, 1})) << error;
+  EXPECT_EQ(Relatives(listing), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+  EXPECT_EQ(listing.notes, std::vector<std::string>{"文件夹中的子文件夹多于 1 个，只读了一部分"});
   EXPECT_FALSE(ListFolderDocuments(dir.File("missing"), listing, error));
   EXPECT_FALSE(error.empty());
 }

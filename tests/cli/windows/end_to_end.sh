@@ -92,6 +92,16 @@ same "batch --citations" batch --site "$site" --citations --format json "$work/n
 same "batch --citations, sources" batch --site "$site" --citations --sources "$work/notes.txt"
 same "usage error" batch --speed 0 "$data/import/mixed_numbers.txt"
 
+# A folder: its documents listed the same way by both systems, what is left out left out alike.
+mkdir -p "$work/folder/计算" "$work/folder/.hidden"
+cp "$work/notes.txt" "$work/folder/说明.txt"
+printf 'GB 50017-2003\nGB 50016-2014\n' >"$work/folder/计算/荷载.txt"
+printf 'GB 1-2000\n' >"$work/folder/.hidden/x.txt"
+printf 'GB 2-2000\n' >"$work/folder/~\$说明.txt"
+printf 'not a zip' >"$work/folder/坏.docx"
+same "batch, a folder" batch --site "$site" --sources "$work/folder"
+same "changes, a folder" changes --site "$site" --format json "$work/folder"
+
 # A device is written in place, its name as Windows reads it, even in a folder that is not
 # there.
 for device in NUL nul.txt 'C:\kelvaro-missing\Nul'; do
