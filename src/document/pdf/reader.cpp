@@ -142,7 +142,7 @@ PdfPage ReadPage(pdf::File& file, const PageNode& node) {
     page.width = h;
     page.height = w;
   }
-  std::vector<pdf::PlacedChar> chars;
+  std::vector<pdf::PlacedRun> chars;
   pdf::ContentReader reader(file, shown, chars);
   reader.Run(PageContent(file, node.page), node.resources);
   page.lines = pdf::BuildLines(std::move(chars));
