@@ -101,10 +101,9 @@ bool PlaceGlyph(const Glyph& glyph, const Pen& pen, Matrix& text, PlacedChar& pl
         std::fabs(pen.size) * (pen.vertical ? std::hypot(m.a, m.b) : std::hypot(m.c, m.d));
     placed.x = ox;
     placed.y = oy;
-    // Lines are ordered by these; a place past the range of doubles has no order.
-    shown = std::isfinite(placed.along) && std::isfinite(placed.end) &&
-            std::isfinite(placed.across) && std::isfinite(placed.size) && std::isfinite(ox) &&
-            std::isfinite(oy);
+    // Lines are ordered by these: a place that is not a number (infinity times nought, from
+    // a rise past the range of doubles) has no order, and the character no place.
+    shown = !std::isnan(placed.along) && !std::isnan(placed.across);
     if (shown) placed.text = std::move(clean);
   }
   if (pen.vertical) {
@@ -198,8 +197,15 @@ void ContentReader::Adjust(double amount) {
 void ContentReader::Show(const std::string& bytes) {
   TextState& t = state_.text;
   if (!t.font) t.font = FontOf(Object(), std::string());
-  const Pen pen{t.font, state_.ctm,        page_, t.size, t.char_spacing, t.word_spacing, t.scale,
-                t.rise, t.font->Vertical()};
+  const Pen pen{.font = t.font,
+                .ctm = state_.ctm,
+                .page = page_,
+                .size = t.size,
+                .char_spacing = t.char_spacing,
+                .word_spacing = t.word_spacing,
+                .scale = t.scale,
+                .rise = t.rise,
+                .vertical = t.font->Vertical()};
   // The run being read: its first characters held, or from the `kHeldRun + 1`th the place in
   // the string it starts from.
   struct Run {
