@@ -24,7 +24,7 @@ struct Matrix {
 
 class ContentReader {
  public:
-  // `page` takes user space to the page's frame as shown; characters go to `out`.
+  // `page` takes user space to the page's frame as shown; the characters go to `out` in runs.
   ContentReader(File& file, const Matrix& page, std::vector<PlacedRun>& out);
   void Run(const std::string& content, const Object& resources);
 
