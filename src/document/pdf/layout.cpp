@@ -68,6 +68,15 @@ void MergeRuns(std::vector<PlacedRun>& runs, const std::size_t* line, std::size_
     run.rest.reset();
     return;
   }
+  if (std::none_of(line, line + count, [&](std::size_t i) { return bool(runs[i].rest); })) {
+    // Characters each alone, as strings of one character leave them: sorted where they are.
+    std::vector<std::size_t> along(line, line + count);
+    std::stable_sort(along.begin(), along.end(), [&](std::size_t a, std::size_t b) {
+      return runs[a].first.along < runs[b].first.along;
+    });
+    for (const std::size_t i : along) text.Add(runs[i].first);
+    return;
+  }
   // The character each run shows next: its first one itself, or one placed again.
   std::vector<const PlacedChar*> next(count, nullptr);
   std::vector<PlacedChar> placed;
