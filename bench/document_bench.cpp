@@ -285,6 +285,67 @@ void ReadPdfOwn(benchmark::State& state) {
   state.counters["peak_rss_kb"] = static_cast<double>(kelvaro::bench::PeakRssKb());
 }
 
+// One page of one Tj of `megabytes` MB of text, deflated as writers leave it: 'A's in
+// Helvetica, or Chinese in a GBK-EUC-H font (two bytes a character).
+Bytes OneTjPdf(int megabytes, bool chinese) {
+  kelvaro::test::PdfWriter w;
+  std::string font;
+  std::string text;
+  if (chinese) {
+    const int cid = w.Add(
+        "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /STSong-Light /CIDSystemInfo << "
+        "/Registry (Adobe) /Ordering (GB1) /Supplement 4 >> /DW 1000 >>");
+    font =
+        "<< /Type /Font /Subtype /Type0 /BaseFont /STSong-Light /Encoding /GBK-EUC-H "
+        "/DescendantFonts [" +
+        std::to_string(cid) + " 0 R] >>";
+    const std::string unit = kelvaro::Utf8ToGbk("建筑设计防火规范");
+    while (text.size() < static_cast<std::size_t>(megabytes) << 20) text += unit;
+  } else {
+    font = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+    text.assign(static_cast<std::size_t>(megabytes) << 20, 'A');
+  }
+  const int f = w.Add(font);
+  const std::string content = "BT /F1 10 Tf 1 0 0 1 56 780 Tm (" + text + ") Tj ET\n";
+  const int stream = w.AddStream("/Filter /FlateDecode", kelvaro::test::ZlibDeflate(content));
+  const int pages = w.Reserve();
+  const int page = w.Add("<< /Type /Page /Parent " + std::to_string(pages) +
+                         " 0 R /MediaBox [0 0 595 842] /Contents " + std::to_string(stream) +
+                         " 0 R /Resources << /Font << /F1 " + std::to_string(f) + " 0 R >> >> >>");
+  w.Replace(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+  w.Pages({});
+  w.Replace(w.Root(), "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+  const std::string pdf = w.Build();
+  return Bytes(pdf.begin(), pdf.end());
+}
+
+// Our reader on one huge Tj: the memory it takes is the figure, beside the time.
+void ReadPdfOneTj(benchmark::State& state, bool chinese) {
+  const int megabytes = static_cast<int>(state.range(0));
+  const Bytes pdf = OneTjPdf(megabytes, chinese);
+  std::vector<kelvaro::PdfPage> pages;
+  kelvaro::DocumentError error = kelvaro::DocumentError::kNone;
+  ResetPeak();
+  const long before = kelvaro::bench::CurrentRssKb();
+  std::size_t text = 0;
+  for (auto _ : state) {
+    if (!kelvaro::ReadPdfText(pdf, pages, error)) {
+      state.SkipWithError(kelvaro::DocumentErrorWords(error));
+      return;
+    }
+    text = pages.empty() ? 0 : pages[0].Text().size();
+    benchmark::DoNotOptimize(pages.data());
+  }
+  state.counters["text_mb"] = static_cast<double>(text) / (1 << 20);
+  state.counters["file_kb"] = static_cast<double>(pdf.size()) / 1024;
+  state.counters["rss_before_kb"] = static_cast<double>(before);
+  state.counters["peak_rss_kb"] = static_cast<double>(kelvaro::bench::PeakRssKb());
+  state.counters["growth_kb"] = static_cast<double>(kelvaro::bench::PeakRssKb() - before);
+}
+
+void ReadPdfOneTjLatin(benchmark::State& state) { ReadPdfOneTj(state, false); }
+void ReadPdfOneTjChinese(benchmark::State& state) { ReadPdfOneTj(state, true); }
+
 // ReadDocument: poppler on Linux.
 void ReadPdf(benchmark::State& state) {
   static const Bytes pdf = LargePdf();
@@ -294,6 +355,8 @@ void ReadPdf(benchmark::State& state) {
 BENCHMARK(ReadDocx)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadPdfOwn)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadPdf)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadPdfOneTjLatin)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ReadPdfOneTjChinese)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(ReadXlsx)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadDoc)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadXls)->Unit(benchmark::kMillisecond);

@@ -367,6 +367,17 @@ def bench_document(work):
         result.append(Row(f"{title} (wall; peak RSS)",
                           f"{b['real_time']:.0f} ms; {b['peak_rss_kb'] / 1024:.0f} MB", "",
                           b["real_time"] / 1000, "< 1 s", b["real_time"] < 1000))
+    # One Tj of 10 MB: the memory taken beside the text, and the time against 10 x the 1 MB one.
+    for name, title in (("ReadPdfOneTjLatin", "our reader, one Tj of 10 MB of 'A'"),
+                        ("ReadPdfOneTjChinese", "our reader, one Tj of 10 MB of GBK")):
+        one = next(v for n, v in medians.items() if n.startswith(name + "/1/"))
+        ten = next(v for n, v in medians.items() if n.startswith(name + "/10/"))
+        growth = ten["growth_kb"] / 1024
+        result.append(Row(f"{title} (wall; peak RSS growth)",
+                          f"{ten['real_time']:.0f} ms; {growth:.0f} MB",
+                          f"1 MB: {one['real_time']:.0f} ms", ten["real_time"] / one["real_time"],
+                          "<= 250 MB; time ratio <= 15", growth <= 250 and
+                          ten["real_time"] <= 15 * one["real_time"]))
     return result
 
 

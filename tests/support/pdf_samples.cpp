@@ -269,7 +269,9 @@ std::vector<PdfSample> Encodings() {
        ChineseWith("UniGB-UTF16-H", Utf16(U"\U00020BB7建筑 GB 50016")),
        {"\xF0\xA0\xAE\xB7建筑 GB 50016"},
        "poppler drops a character past the CID collection (U+20BB7)"},
-      {"UniGbUcs2VerticalColumn", ChineseWith("UniGB-UCS2-V", Utf16(U"建筑设计")), {"建筑设计"}},
+      {"UniGbUcs2VerticalColumn",
+       ChineseWith("UniGB-UCS2-V", Utf16(U"建筑设计防火规范")),
+       {"建筑设计防火规范"}},
   };
 }
 
@@ -308,6 +310,19 @@ std::vector<PdfSample> Operators() {
                  {"far"}});
   out.push_back({"AbuttingRunsJoin",
                  OnePage("BT /F1 12 Tf 72 700 Td (GB 500) Tj (16-2014) Tj ET"),
+                 {"GB 50016-2014"}});
+  // Two strings spaced wide, the second set into the gaps of the first: one line, letter by
+  // letter along it.
+  out.push_back(
+      {"StringsInterleavedOnOneBaseline",
+       OnePage("BT /F1 10 Tf 20 Tc 72 700 Td (ACEGIK) Tj ET BT /F1 10 Tf 20 Tc 85 700 Td "
+               "(BDFHJL) Tj ET"),
+       {"ABCDEFGHIJKL"},
+       "poppler parts letters by the gap between their glyphs, whatever the character spacing"});
+  // A bold imitation: the string drawn again a little to the right.
+  out.push_back({"StringDrawnTwiceOverItselfCountsOnce",
+                 OnePage("BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET BT /F1 12 Tf 72.3 700 "
+                         "Td (GB 50016-2014) Tj ET"),
                  {"GB 50016-2014"}});
   out.push_back(
       {"HyphenAtLineEndKept",

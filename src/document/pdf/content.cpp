@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <unordered_map>
+#include <utility>
 
 #include "text/encoding.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 constexpr std::size_t kMaxOperands = 1024;
 constexpr std::size_t kMaxSavedStates = 4096;
-// Glyphs decoded at a time: a long string is not held as glyphs beside its placed characters.
+// Glyphs shown between counts of the text given.
 constexpr std::size_t kGlyphBatch = 4096;
 
 bool IsWhiteSpace(char32_t c) {
@@ -52,6 +53,96 @@ bool Finite(const Matrix& m) {
          std::isfinite(m.e) && std::isfinite(m.f);
 }
 
+// Characters a string shows on one baseline held one by one; a longer run is kept as the
+// string and placed again when lines are made.
+constexpr std::size_t kHeldRun = 4;
+
+// What places a string's glyphs besides the text matrix; fixed while one string is shown.
+struct Pen {
+  std::shared_ptr<const Font> font;
+  Matrix ctm;
+  Matrix page;
+  double size = 0;
+  double char_spacing = 0;
+  double word_spacing = 0;
+  double scale = 1;
+  double rise = 0;
+  bool vertical = false;
+};
+
+// Where `glyph` lands with the text matrix at `text`, which then moves past it. False when it
+// places no character (no text, or a place that is not a point on the page).
+bool PlaceGlyph(const Glyph& glyph, const Pen& pen, Matrix& text, PlacedChar& placed) {
+  const Matrix m = text.Then(pen.ctm).Then(pen.page);
+  const double spacing = pen.char_spacing + (glyph.word_space ? pen.word_spacing : 0);
+  const double advance =
+      pen.vertical ? pen.size + spacing : (glyph.advance * pen.size + spacing) * pen.scale;
+  const double dx = pen.vertical ? -m.c : m.a;
+  const double dy = pen.vertical ? -m.d : m.b;
+  const double length = std::hypot(dx, dy);
+  bool shown = false;
+  std::string clean = CleanText(glyph.text);
+  if (!clean.empty() && length > 0 && std::isfinite(length) && Finite(m)) {
+    double ox = 0;
+    double oy = 0;
+    m.Apply(0, pen.rise, ox, oy);
+    // A quarter turn of writing direction: 0 right, 1 down, 2 left, 3 up.
+    const double angle = std::atan2(dy, dx);
+    int rotation = static_cast<int>(std::lround(-angle / (std::numbers::pi / 2)));
+    rotation = ((rotation % 4) + 4) % 4;
+    static constexpr double kDirection[4][2] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
+    const double ux = kDirection[rotation][0];
+    const double uy = kDirection[rotation][1];
+    placed.rotation = rotation;
+    placed.along = ox * ux + oy * uy;
+    placed.across = -ox * uy + oy * ux;
+    placed.end = placed.along + advance * length;
+    placed.size =
+        std::fabs(pen.size) * (pen.vertical ? std::hypot(m.a, m.b) : std::hypot(m.c, m.d));
+    placed.x = ox;
+    placed.y = oy;
+    // Lines are ordered by these: a place that is not a number (infinity times nought, from
+    // a rise past the range of doubles) has no order, and the character no place.
+    shown = !std::isnan(placed.along) && !std::isnan(placed.across);
+    if (shown) placed.text = std::move(clean);
+  }
+  if (pen.vertical) {
+    text = Matrix{1, 0, 0, 1, 0, -advance}.Then(text);
+  } else {
+    text = Matrix{1, 0, 0, 1, advance, 0}.Then(text);
+  }
+  return shown;
+}
+
+// A run of a string's characters placed again from the string's bytes, glyph by glyph, as
+// they were placed the first time.
+class Replay final : public ShownRun {
+ public:
+  Replay(Pen pen, const Matrix& text, std::shared_ptr<const std::string> bytes, std::size_t begin,
+         std::size_t end)
+      : pen_(std::move(pen)), text_(text), bytes_(std::move(bytes)), at_(begin), end_(end) {}
+
+  bool Next(PlacedChar& c) override {
+    while (at_ < end_) {
+      // The string's whole rest, as the first time: a code's length may look past the run.
+      const std::size_t read = pen_.font->Decode(std::string_view(*bytes_).substr(at_), 1, glyphs_);
+      if (read == 0 || glyphs_.empty()) break;
+      at_ += read;
+      if (PlaceGlyph(glyphs_.front(), pen_, text_, c)) return true;
+    }
+    at_ = end_;
+    return false;
+  }
+
+ private:
+  Pen pen_;
+  Matrix text_;
+  std::shared_ptr<const std::string> bytes_;
+  std::size_t at_;
+  std::size_t end_;
+  std::vector<Glyph> glyphs_;
+};
+
 }  // namespace
 
 Matrix Matrix::Then(const Matrix& t) const {
@@ -64,7 +155,7 @@ void Matrix::Apply(double x, double y, double& out_x, double& out_y) const {
   out_y = x * b + y * d + f;
 }
 
-ContentReader::ContentReader(File& file, const Matrix& page, std::vector<PlacedChar>& out)
+ContentReader::ContentReader(File& file, const Matrix& page, std::vector<PlacedRun>& out)
     : file_(file), page_(page), out_(out) {}
 
 void ContentReader::Run(const std::string& content, const Object& resources) {
@@ -107,57 +198,72 @@ void ContentReader::Adjust(double amount) {
 void ContentReader::Show(const std::string& bytes) {
   TextState& t = state_.text;
   if (!t.font) t.font = FontOf(Object(), std::string());
-  const bool vertical = t.font->Vertical();
-  for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t read =
-        t.font->Decode(std::string_view(bytes).substr(at), kGlyphBatch, glyphs_);
-    std::size_t text_bytes = 0;
-    ShowGlyphs(vertical, text_bytes);
-    if (read == 0 || !file_.Spend(0, text_bytes)) break;
-    at += read;
-  }
-}
-
-void ContentReader::ShowGlyphs(bool vertical, std::size_t& text_bytes) {
-  const TextState& t = state_.text;
-  for (const Glyph& glyph : glyphs_) {
-    const Matrix m = text_matrix_.Then(state_.ctm).Then(page_);
-    const double spacing = t.char_spacing + (glyph.word_space ? t.word_spacing : 0);
-    const double advance =
-        vertical ? t.size + spacing : (glyph.advance * t.size + spacing) * t.scale;
-    const double dx = vertical ? -m.c : m.a;
-    const double dy = vertical ? -m.d : m.b;
-    const double length = std::hypot(dx, dy);
-    const std::string text = CleanText(glyph.text);
-    if (!text.empty() && length > 0 && std::isfinite(length) && Finite(m)) {
-      PlacedChar placed;
-      double ox = 0;
-      double oy = 0;
-      m.Apply(0, t.rise, ox, oy);
-      // A quarter turn of writing direction: 0 right, 1 down, 2 left, 3 up.
-      const double angle = std::atan2(dy, dx);
-      int rotation = static_cast<int>(std::lround(-angle / (std::numbers::pi / 2)));
-      rotation = ((rotation % 4) + 4) % 4;
-      static constexpr double kDirection[4][2] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
-      const double ux = kDirection[rotation][0];
-      const double uy = kDirection[rotation][1];
-      placed.rotation = rotation;
-      placed.along = ox * ux + oy * uy;
-      placed.across = -ox * uy + oy * ux;
-      placed.end = placed.along + advance * length;
-      placed.size = std::fabs(t.size) * (vertical ? std::hypot(m.a, m.b) : std::hypot(m.c, m.d));
-      placed.x = ox;
-      placed.y = oy;
-      text_bytes += text.size();
-      placed.text = text;
-      out_.push_back(std::move(placed));
-    }
-    if (vertical) {
-      text_matrix_ = Matrix{1, 0, 0, 1, 0, -advance}.Then(text_matrix_);
+  const Pen pen{.font = t.font,
+                .ctm = state_.ctm,
+                .page = page_,
+                .size = t.size,
+                .char_spacing = t.char_spacing,
+                .word_spacing = t.word_spacing,
+                .scale = t.scale,
+                .rise = t.rise,
+                .vertical = t.font->Vertical()};
+  // The run being read: its first characters held, or from the `kHeldRun + 1`th the place in
+  // the string it starts from.
+  struct Run {
+    std::vector<PlacedChar> held;
+    PlacedChar first;
+    bool replayed = false;
+    Matrix text;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    double along = 0;  // of its last character
+  } run;
+  std::shared_ptr<const std::string> kept;
+  const auto close = [&] {
+    if (run.replayed) {
+      if (!kept) kept = std::make_shared<const std::string>(bytes);
+      out_.push_back({std::move(run.first),
+                      std::make_unique<Replay>(pen, run.text, kept, run.begin, run.end)});
     } else {
-      text_matrix_ = Matrix{1, 0, 0, 1, advance, 0}.Then(text_matrix_);
+      for (PlacedChar& c : run.held) out_.push_back({std::move(c), nullptr});
     }
+    run.held.clear();
+    run.replayed = false;
+  };
+  const std::string_view view(bytes);
+  std::size_t text_bytes = 0;
+  std::size_t decoded = 0;
+  PlacedChar placed;
+  for (std::size_t at = 0; at < view.size();) {
+    const std::size_t read = t.font->Decode(view.substr(at), 1, glyphs_);
+    if (read == 0 || glyphs_.empty()) break;
+    const Matrix before = text_matrix_;
+    if (PlaceGlyph(glyphs_.front(), pen, text_matrix_, placed)) {
+      text_bytes += placed.text.size();
+      const PlacedChar& key = run.replayed ? run.first : run.held.empty() ? placed : run.held[0];
+      const bool open = run.replayed || !run.held.empty();
+      if (open && placed.rotation == key.rotation && placed.across == key.across &&
+          placed.size == key.size && placed.along >= run.along) {
+        if (!run.replayed && run.held.size() == kHeldRun) {
+          run.first = std::move(run.held[0]);
+          run.held.clear();
+          run.replayed = true;
+        }
+        if (!run.replayed) run.held.push_back(placed);
+      } else {
+        if (open) close();
+        run.text = before;
+        run.begin = at;
+        run.held.push_back(placed);
+      }
+      run.end = at + read;
+      run.along = placed.along;
+    }
+    at += read;
+    if (++decoded % kGlyphBatch == 0 && !file_.Spend(0, std::exchange(text_bytes, 0))) break;
   }
+  close();
+  file_.Spend(0, text_bytes);
 }
 
 void ContentReader::ShowArray(const Array& items) {

@@ -24,8 +24,8 @@ struct Matrix {
 
 class ContentReader {
  public:
-  // `page` takes user space to the page's frame as shown; characters go to `out`.
-  ContentReader(File& file, const Matrix& page, std::vector<PlacedChar>& out);
+  // `page` takes user space to the page's frame as shown; the characters go to `out` in runs.
+  ContentReader(File& file, const Matrix& page, std::vector<PlacedRun>& out);
   void Run(const std::string& content, const Object& resources);
   // Whether the last page run drew forms more often than the limits allow, and stopped there.
   bool CutShort() const { return cut_short_; }
@@ -86,8 +86,6 @@ class ContentReader {
   void SkipInlineImage(const Call& call);     // ID
 
   void Show(const std::string& bytes);
-  // Places the glyphs decoded last, counting the bytes of their text.
-  void ShowGlyphs(bool vertical, std::size_t& text_bytes);
   void ShowArray(const Array& items);
   void Adjust(double amount);
   void NextLine(double tx, double ty);
@@ -96,7 +94,7 @@ class ContentReader {
 
   File& file_;
   Matrix page_;
-  std::vector<PlacedChar>& out_;
+  std::vector<PlacedRun>& out_;
   State state_;
   std::vector<State> saved_;
   Matrix text_matrix_;

@@ -2,6 +2,7 @@
 // place them (content.h): one baseline each, top to bottom, left to right inside a line.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,25 @@ struct PlacedChar {
   double y = 0;
 };
 
+// A run's characters placed again, one a call, in the order shown.
+class ShownRun {
+ public:
+  virtual ~ShownRun() = default;
+  // The next character into `c`; false after the last.
+  virtual bool Next(PlacedChar& c) = 0;
+};
+
+// Characters shown one after another on one baseline (one direction, baseline and size, and
+// never back along it), kept as one record: a string of a million characters is not held as
+// a million records. `first` orders the run; `rest`, when there is more than one character,
+// places them all again (`first` too) as lines are made.
+struct PlacedRun {
+  PlacedChar first;
+  std::unique_ptr<ShownRun> rest;
+};
+
 // Characters into lines: one baseline each (within a tolerance), top to bottom, and left to
 // right inside a line, with a space where runs stand apart.
-std::vector<PdfLine> BuildLines(std::vector<PlacedChar> chars);
+std::vector<PdfLine> BuildLines(std::vector<PlacedRun> runs);
 
 }  // namespace kelvaro::pdf

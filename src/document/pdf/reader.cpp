@@ -142,7 +142,7 @@ PdfPage ReadPage(pdf::File& file, const PageNode& node, bool& cut_short) {
     page.width = h;
     page.height = w;
   }
-  std::vector<pdf::PlacedChar> chars;
+  std::vector<pdf::PlacedRun> chars;
   pdf::ContentReader reader(file, shown, chars);
   reader.Run(PageContent(file, node.page), node.resources);
   cut_short = reader.CutShort();

@@ -110,9 +110,11 @@ std::string Patched(std::string pdf, const std::string& from, const std::string&
   return pdf;
 }
 
+constexpr char kCitationLine[] = "BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET";
+
 std::string Sound(PdfWriter::Xref xref = PdfWriter::Xref::kTable) {
   PdfWriter w;
-  w.Pages({"BT /F1 12 Tf 72 700 Td (GB 50016-2014) Tj ET"});
+  w.Pages({kCitationLine});
   return w.Build(xref);
 }
 
@@ -311,6 +313,17 @@ INSTANTIATE_TEST_SUITE_P(
                       text.pop_back();
                       return text;
                     }()},
+        RefusedCase{"CharacterPlacedAtNoNumber",
+                    [] {
+                      // Text written downwards, a rise of 10^200 through a matrix term of
+                      // 10^200: its place along the line is infinity times nought.
+                      const std::string huge = "1" + std::string(200, '0');
+                      PdfWriter w;
+                      w.Pages({std::string(kCitationLine) + " BT /F1 12 Tf 0 -1 " + huge +
+                               " 0 0 0 Tm " + huge + " Ts (lost) Tj ET"});
+                      return w.Build();
+                    },
+                    "GB 50016-2014"},
         RefusedCase{"FormsFanningOut", [] { return test::FormFanOutPdf(10, 10); },
                     Error(DocumentErrorWords(DocumentError::kPdfTooComplex)),
                     PdfLimits{.max_operators = 100000}},
