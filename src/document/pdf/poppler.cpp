@@ -40,7 +40,7 @@ std::string Utf8(const poppler::ustring& text) {
 std::string PageText(const poppler::page& page) {
   const std::vector<poppler::text_box> boxes =
       page.text_list(poppler::page::text_list_include_font);
-  std::vector<pdf::PlacedChar> words;
+  std::vector<pdf::PlacedRun> words;
   words.reserve(boxes.size());
   for (const poppler::text_box& box : boxes) {
     std::string text = Utf8(box.text());
@@ -72,11 +72,11 @@ std::string PageText(const poppler::page& page) {
       space.text = std::string(1, ' ');
       space.along = space.end;
       word.text = std::move(text);
-      words.push_back(std::move(word));
-      words.push_back(std::move(space));
+      words.push_back({std::move(word), nullptr});
+      words.push_back({std::move(space), nullptr});
     } else {
       word.text = std::move(text);
-      words.push_back(std::move(word));
+      words.push_back({std::move(word), nullptr});
     }
   }
   std::string out;
