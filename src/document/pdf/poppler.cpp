@@ -38,8 +38,8 @@ std::string Utf8(const poppler::ustring& text) {
 // on one baseline is one line, however many cells or columns it crosses. Poppler's own layout
 // makes each cell a line, and the lines counted would not be those a reader sees.
 std::string PageText(const poppler::page& page) {
-  const std::vector<poppler::text_box> boxes =
-      page.text_list(poppler::page::text_list_include_font);
+  // Without the fonts' details: asking them looks every font up in the system's (fontconfig).
+  const std::vector<poppler::text_box> boxes = page.text_list();
   std::vector<pdf::PlacedRun> words;
   words.reserve(boxes.size());
   for (const poppler::text_box& box : boxes) {
@@ -65,8 +65,8 @@ std::string PageText(const poppler::page& page) {
         word.along = -bottom, word.end = -top, word.across = -right;
         break;
     }
-    const double thickness = word.rotation % 2 == 0 ? bottom - top : right - left;
-    word.size = box.has_font_info() && box.get_font_size() > 0 ? box.get_font_size() : thickness;
+    // The size as the box's thickness across the writing: the font's ascent to its descent.
+    word.size = word.rotation % 2 == 0 ? bottom - top : right - left;
     if (box.has_space_after()) {
       pdf::PlacedChar space = word;
       space.text = std::string(1, ' ');
