@@ -53,9 +53,12 @@ std::string StemOf(const std::string& path) {
 
 bool EndsWithCsv(const std::string& path) { return LowerAscii(path).ends_with(".csv"); }
 
-// "a/b/" -> "a/b", either separator; a root stays as it is.
+// "a/b/" -> "a/b", either separator; a root ("/", "C:\\") stays as it is.
 std::string WithoutTrailingSeparators(std::string path) {
-  while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+  while (path.size() > 1 && (path.back() == '/' || path.back() == '\\') &&
+         path[path.size() - 2] != ':') {
+    path.pop_back();
+  }
   return path;
 }
 
@@ -64,8 +67,10 @@ bool IsWithin(const std::string& path, const std::string& folder) {
   const std::string inner = WithoutTrailingSeparators(path);
   const std::string outer = WithoutTrailingSeparators(folder);
   if (inner == outer) return true;
+  const auto separator = [](char c) { return c == '/' || c == '\\'; };
+  // A root keeps its separator: everything else is below it.
   return inner.size() > outer.size() && inner.starts_with(outer) &&
-         (inner[outer.size()] == '/' || inner[outer.size()] == '\\');
+         (separator(outer.back()) || separator(inner[outer.size()]));
 }
 
 // How long the window thread waits between looks at work off its thread.
