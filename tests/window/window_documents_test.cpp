@@ -603,6 +603,23 @@ TEST(WindowFolderTest, ADroppedFolderAsksBeforeReplacingLookedUpRows) {
   EXPECT_FALSE(window.logic.IsCommandEnabled(TableCommand::kExportMarked));
 }
 
+// Thousands of files passed over would make a message taller than the screen.
+TEST(WindowFolderTest, ThePassedOverAreSaidUpToALimitThenCounted) {
+  FakeWindow window;
+  const std::size_t bad = kMaxNoteLines + 2;
+  for (std::size_t i = 0; i < bad; ++i) {
+    window.files.Write("多/" + std::to_string(100 + i) + ".docx", "not a zip");
+  }
+  window.files.Write("多/清单.txt", "GB 50011-2010");
+  window.logic.ImportFolder(window.files.File("多"));
+  ASSERT_EQ(window.view.notices.size(), 1u);
+  const std::string& text = window.view.notices[0].second;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(kMaxNoteLines + 1))
+      << text;
+  EXPECT_NE(text.find("\n无法读取 100.docx："), std::string::npos) << text;
+  EXPECT_TRUE(text.ends_with("……另有 2 项")) << text;
+}
+
 TEST(WindowFolderTest, ClosingWhileAFolderIsReadLeavesTheRows) {
   FakeWindow window;
   const std::string folder = WriteProjectFolder(window.files);
