@@ -272,7 +272,9 @@ bool MainWindow::TableViewportEvent(QEvent* event) {
       const QString path = DroppedFile(drop->mimeData());
       if (path.isEmpty()) return false;
       drop->acceptProposedAction();
-      logic_->ImportDropped(path.toStdString());
+      // After the drop has ended: a folder takes a while to read, and the program it was
+      // dragged from waits for the drop's end.
+      QTimer::singleShot(0, this, [this, path] { logic_->ImportDropped(path.toStdString()); });
       return true;
     }
     case QEvent::MouseButtonDblClick: {

@@ -286,6 +286,9 @@ void Drop(QWidget* target, const QString& path) {
   ASSERT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &drop);
+  ASSERT_TRUE(drop.isAccepted());
+  // The import follows once the drop has ended.
+  QCoreApplication::processEvents();
 }
 
 TEST_F(WindowEventsTest, ADroppedFileOrFolderAndTheFolderItemImport) {
