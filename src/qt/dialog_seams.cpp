@@ -30,6 +30,11 @@ SaveFileChooser& SaveChooser() {
   return chooser;
 }
 
+FolderChooser& FolderChooserInUse() {
+  static FolderChooser chooser;
+  return chooser;
+}
+
 QString NameFilter(const FileType& type) {
   return QString::fromStdString(type.label) + QStringLiteral(" (") +
          QString::fromStdString(type.patterns) + QStringLiteral(")");
@@ -168,6 +173,20 @@ std::optional<QString> ChooseFileToSave(QWidget* parent, const QString& suggeste
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
   return files.first();
+}
+
+FolderChooser SetFolderChooser(FolderChooser chooser) {
+  return std::exchange(FolderChooserInUse(), std::move(chooser));
+}
+
+std::optional<QString> ChooseFolder(QWidget* parent, const QString& caption,
+                                    const QString& directory) {
+  if (const FolderChooser& chooser = FolderChooserInUse()) return chooser(caption, directory);
+  // Qt's own dialog, as the file dialogs: it can make the new folder a marked copy goes to.
+  const QString chosen = QFileDialog::getExistingDirectory(
+      parent, caption, directory, QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+  if (chosen.isEmpty()) return std::nullopt;
+  return chosen;
 }
 
 OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser) {

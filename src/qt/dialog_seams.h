@@ -35,6 +35,15 @@ SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser);
 // Shows Qt's save dialog modally (or asks the chooser put in its place).
 std::optional<QString> ChooseFileToSave(QWidget* parent, const QString& suggested);
 
+// Answers a choose-folder request: the folder's full path, or nothing on cancel.
+using FolderChooser =
+    std::function<std::optional<QString>(const QString& caption, const QString& directory)>;
+FolderChooser SetFolderChooser(FolderChooser chooser);
+// Shows Qt's folder dialog modally, starting in `directory` (or asks the chooser put in its
+// place).
+std::optional<QString> ChooseFolder(QWidget* parent, const QString& caption,
+                                    const QString& directory);
+
 // Tells the user of a failure: a modal critical message box, or what tests put in its place.
 using ErrorReporter = std::function<void(const QString& caption, const QString& text)>;
 ErrorReporter SetErrorReporter(ErrorReporter reporter);

@@ -44,7 +44,7 @@ QString BoxText(const std::string& utf8) {
   return shown;
 }
 
-// The first local file among a drag's addresses; empty when there is none.
+// The first local file or folder among a drag's addresses; empty when there is none.
 QString DroppedFile(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return {};
   for (const QUrl& url : data->urls()) {
@@ -272,7 +272,9 @@ bool MainWindow::TableViewportEvent(QEvent* event) {
       const QString path = DroppedFile(drop->mimeData());
       if (path.isEmpty()) return false;
       drop->acceptProposedAction();
-      logic_->ImportFile(path.toStdString());
+      // After the drop has ended: a folder takes a while to read, and the program it was
+      // dragged from waits for the drop's end.
+      QTimer::singleShot(0, this, [this, path] { logic_->ImportDropped(path.toStdString()); });
       return true;
     }
     case QEvent::MouseButtonDblClick: {
@@ -396,6 +398,13 @@ std::optional<std::string> MainWindow::ChooseFileToOpen(const std::string& direc
                                                         const std::string& last_file) {
   const std::optional<QString> chosen =
       kelvaro::ChooseFileToOpen(this, Shown(directory), Shown(last_file));
+  if (!chosen.has_value()) return std::nullopt;
+  return chosen->toStdString();
+}
+
+std::optional<std::string> MainWindow::AskFolder(const std::string& caption,
+                                                 const std::string& directory) {
+  const std::optional<QString> chosen = ChooseFolder(this, Shown(caption), Shown(directory));
   if (!chosen.has_value()) return std::nullopt;
   return chosen->toStdString();
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shobjidl.h>
 #include <windowsx.h>
 
 #include <vector>
@@ -104,6 +105,41 @@ std::optional<std::wstring> ChooseFileWithDialog(HWND owner,
       OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
   if (!GetOpenFileNameW(&dialog)) return std::nullopt;
   return std::wstring(file.data());
+}
+
+std::optional<std::wstring> ChooseFolderWithDialog(HWND owner, const std::wstring& caption,
+                                                   const std::wstring& initial_directory) {
+  // The window's thread may not have COM yet; it is left as it was found.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  std::optional<std::wstring> chosen;
+  IFileOpenDialog* dialog = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_PPV_ARGS(&dialog)))) {
+    FILEOPENDIALOGOPTIONS options = 0;
+    if (SUCCEEDED(dialog->GetOptions(&options))) {
+      dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    }
+    dialog->SetTitle(caption.c_str());
+    IShellItem* start = nullptr;
+    if (!initial_directory.empty() &&
+        SUCCEEDED(SHCreateItemFromParsingName(initial_directory.c_str(), nullptr,
+                                              IID_PPV_ARGS(&start)))) {
+      dialog->SetFolder(start);
+      start->Release();
+    }
+    IShellItem* result = nullptr;
+    if (SUCCEEDED(dialog->Show(owner)) && SUCCEEDED(dialog->GetResult(&result))) {
+      PWSTR path = nullptr;
+      if (SUCCEEDED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+        chosen = std::wstring(path);
+        CoTaskMemFree(path);
+      }
+      result->Release();
+    }
+    dialog->Release();
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return chosen;
 }
 
 void ShowErrorBox(HWND owner, const std::wstring& caption, const std::wstring& text) {
@@ -273,6 +309,7 @@ MainWindow::MainWindow(WinMessagePump& pump, std::wstring program_directory, Win
   if (!hooks_.show_notice) hooks_.show_notice = ShowNoticeBox;
   if (!hooks_.confirm) hooks_.confirm = ConfirmWithBox;
   if (!hooks_.ask_text) hooks_.ask_text = AskTextWithDialog;
+  if (!hooks_.choose_folder) hooks_.choose_folder = ChooseFolderWithDialog;
 }
 
 MainWindow::~MainWindow() {
@@ -503,13 +540,13 @@ LRESULT CALLBACK MainWindow::TableProc(HWND hwnd, UINT message, WPARAM wparam, L
     case WM_DROPFILES: {
       auto* drop = reinterpret_cast<HDROP>(wparam);
       std::wstring path;
-      // One file is imported, as 导入 takes one; the first of several.
+      // One file or folder is imported, as 导入 takes one; the first of several.
       if (const UINT length = DragQueryFileW(drop, 0, nullptr, 0); length > 0) {
         path.resize(length + 1);
         path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
       }
       DragFinish(drop);
-      if (!path.empty()) window->logic_->ImportFile(WideToUtf8(path));
+      if (!path.empty()) window->logic_->ImportDropped(WideToUtf8(path));
       return 0;
     }
     case WM_CONTEXTMENU:
@@ -714,6 +751,14 @@ std::optional<std::string> MainWindow::AskText(const std::string& caption,
 std::optional<std::string> MainWindow::ChooseFileToOpen(const std::string& directory,
                                                         const std::string&) {
   const std::optional<std::wstring> chosen = hooks_.choose_file(hwnd_, Utf8ToWide(directory));
+  if (!chosen.has_value()) return std::nullopt;
+  return WideToUtf8(*chosen);
+}
+
+std::optional<std::string> MainWindow::AskFolder(const std::string& caption,
+                                                 const std::string& directory) {
+  const std::optional<std::wstring> chosen =
+      hooks_.choose_folder(hwnd_, Utf8ToWide(caption), Utf8ToWide(directory));
   if (!chosen.has_value()) return std::nullopt;
   return WideToUtf8(*chosen);
 }

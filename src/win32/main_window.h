@@ -40,6 +40,10 @@ struct WindowHooks {
                                             const std::wstring& prompt,
                                             const std::wstring& initial)>
       ask_text;
+  // The choose-folder dialog titled `caption`: the folder's full path, nothing when cancelled.
+  std::function<std::optional<std::wstring>(HWND owner, const std::wstring& caption,
+                                            const std::wstring& initial_directory)>
+      choose_folder;
 };
 
 // GetOpenFileNameW: no title of its own, no filter, the file and its folder must exist.
@@ -55,6 +59,9 @@ std::optional<std::wstring> AskTextWithDialog(HWND owner, const std::wstring& ca
 // GetSaveFileNameW for the suggested file's kind, asking before it overwrites.
 std::optional<std::wstring> ChooseSaveFileWithDialog(HWND owner,
                                                      const std::wstring& suggested_path);
+// IFileOpenDialog picking a folder of the file system.
+std::optional<std::wstring> ChooseFolderWithDialog(HWND owner, const std::wstring& caption,
+                                                   const std::wstring& initial_directory);
 // ShellExecuteW "open": the user's browser.
 bool OpenUrlInBrowser(HWND owner, const std::wstring& url);
 // TrackPopupMenuEx, returning the command chosen.

@@ -48,6 +48,7 @@ const std::vector<MenuItem>& TableMenu() {
       {TableCommand::kCopyRow, "复制本行", "Ctrl+C"},
       {TableCommand::kCopyAll, "复制全部", nullptr},
       {TableCommand::kPaste, "粘贴", "Ctrl+V"},
+      {TableCommand::kImportFolder, "导入文件夹…", nullptr},
       {TableCommand::kNone, "", nullptr},
       {TableCommand::kExportCsv, "导出 CSV…", nullptr},
       {TableCommand::kExportXlsx, "导出 Excel…", nullptr},

@@ -67,7 +67,8 @@ enum class TableCommand {
   kOpenSearchPage,
   kExportReplaced,
   kSiteAddress,
-  kRequeryAll
+  kRequeryAll,
+  kImportFolder
 };
 struct MenuItem {
   TableCommand command;  // kNone: a separator

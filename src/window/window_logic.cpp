@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -50,6 +52,29 @@ std::string StemOf(const std::string& path) {
 }
 
 bool EndsWithCsv(const std::string& path) { return LowerAscii(path).ends_with(".csv"); }
+
+// "a/b/" -> "a/b", either separator; a root ("/", "C:\\") stays as it is.
+std::string WithoutTrailingSeparators(std::string path) {
+  while (path.size() > 1 && (path.back() == '/' || path.back() == '\\') &&
+         path[path.size() - 2] != ':') {
+    path.pop_back();
+  }
+  return path;
+}
+
+// Whether `path` is `folder` or lies under it, by their names.
+bool IsWithin(const std::string& path, const std::string& folder) {
+  const std::string inner = WithoutTrailingSeparators(path);
+  const std::string outer = WithoutTrailingSeparators(folder);
+  if (inner == outer) return true;
+  const auto separator = [](char c) { return c == '/' || c == '\\'; };
+  // A root keeps its separator: everything else is below it.
+  return inner.size() > outer.size() && inner.starts_with(outer) &&
+         (separator(outer.back()) || separator(inner[outer.size()]));
+}
+
+// How long the window thread waits between looks at work off its thread.
+constexpr int kOffThreadPollUs = 50'000;
 
 }  // namespace
 
@@ -138,12 +163,115 @@ void WindowLogic::ImportFile(const std::string& path) {
   // A file that cannot be read leaves the rows as they were, and the user learns why.
   if (ImportNumbersFromFile(table_, path, &why)) {
     rows_file_ = path;
+    rows_folder_.clear();
     imported_rows_ = table_.RowCount();
     pending_mark_.reset();
   } else {
     view_.ShowError(kErrorCaption, ReadErrorText(path, ImportErrorWords(why)));
   }
   UpdateRetryHint();
+}
+
+void WindowLogic::ImportDropped(const std::string& path) {
+  if (platform::IsFolder(path)) {
+    ImportFolder(path);
+  } else {
+    ImportFile(path);
+  }
+}
+
+void WindowLogic::ChooseFolderToImport() {
+  if (!view_.IsOpen() || folder_work_running_) return;
+  const std::optional<std::string> chosen =
+      view_.AskFolder(kImportFolderCaption, DialogDirectory());
+  if (!chosen.has_value()) return;
+  ImportFolder(*chosen);
+}
+
+template <typename Work, typename Tick>
+void WindowLogic::RunOffWindowThread(Work work, Tick tick) {
+  std::atomic<bool> done{false};
+  const auto run = [&] {
+    work();
+    done.store(true);
+    pump_.WakeUp();
+  };
+  std::thread worker;
+  try {
+    worker = std::thread(run);
+  } catch (const std::system_error&) {
+    run();  // no thread to be had: the window waits meanwhile
+  }
+  // What arrived meanwhile (a close among it) is dispatched at least once before the result
+  // is used.
+  do {
+    tick();
+    pump_.PumpingWait(kOffThreadPollUs);
+  } while (!done.load());
+  if (worker.joinable()) worker.join();
+  tick();
+}
+
+void WindowLogic::ImportFolder(const std::string& path) {
+  // A second import while one reads would replace the rows twice over.
+  if (!view_.IsOpen() || folder_work_running_) return;
+  const std::string folder = WithoutTrailingSeparators(path);
+  last_file_ = folder;
+  folder_work_running_ = true;
+  folder_stop_.store(false);
+  FolderListing listing;
+  FolderRows read;
+  std::string error;
+  bool listed = false;
+  std::atomic<int> total{-1};
+  std::atomic<int> documents_read{0};
+  std::string shown;
+  RunOffWindowThread(
+      [&] {
+        listed = ListFolderDocuments(folder, listing, error);
+        if (!listed) return;
+        total.store(static_cast<int>(listing.documents.size()));
+        pump_.WakeUp();
+        RowsFromFolder(
+            listing, read,
+            [&](int count) {
+              documents_read.store(count);
+              pump_.WakeUp();
+            },
+            &folder_stop_);
+      },
+      [&] {
+        if (!view_.IsOpen()) folder_stop_.store(true);
+        if (folder_stop_.load() || total.load() < 0) return;
+        std::string title = ReadingDocumentsTitle(documents_read.load(), total.load());
+        if (title == shown) return;
+        shown = std::move(title);
+        view_.SetTitle(shown);
+      });
+  folder_work_running_ = false;
+  if (!view_.IsOpen() || folder_stop_.load()) return;
+  // A batch running meanwhile puts its own progress back at its next tick.
+  if (!shown.empty()) view_.SetTitle(WindowTitle());
+  if (!listed) {
+    view_.ShowError(kErrorCaption, ReadErrorText(folder, error));
+    return;
+  }
+  // The listing's own notes come first among them.
+  const std::vector<std::string>& notes = read.notes;
+  if (read.rows.empty()) {
+    view_.ShowError(kErrorCaption, NothingInFolderText(folder, notes));
+    return;
+  }
+  // Looked-up rows cost the site's time and may hold an afternoon's work.
+  const int looked_up = RowsWithResults();
+  if (looked_up > 0 && !view_.Confirm(kConfirmCaption, FolderReplaceResultsText(looked_up))) return;
+  if (!view_.IsOpen()) return;
+  imported_rows_ = FillTable(table_, read.rows);
+  rows_file_ = folder;
+  rows_folder_ = std::move(listing.documents);
+  pending_mark_.reset();
+  UpdateRetryHint();
+  if (!notes.empty()) view_.ShowNotice(kNoticeCaption, FolderNotesText(notes));
 }
 
 template <typename Run>
@@ -206,7 +334,11 @@ void WindowLogic::UpdateProgress() {
     if (pending_mark_.has_value()) {
       const PendingMark mark = std::move(*pending_mark_);
       pending_mark_.reset();
-      WriteMarkedCopy(mark.source, mark.target, mark.replace);
+      if (mark.folder) {
+        WriteMarkedFolder(mark.target, mark.replace);
+      } else {
+        WriteMarkedCopy(mark.source, mark.target, mark.replace);
+      }
     }
     return;
   }
@@ -241,11 +373,15 @@ bool WindowLogic::IsCommandEnabled(TableCommand command) const {
     case TableCommand::kImportOrder:
       return table_.order() != RowOrder{};
     case TableCommand::kExportMarked:
-      return !rows_file_.empty() && CanMark(DocumentKindOf(rows_file_)) && !BatchActive();
+      if (folder_work_running_ || BatchActive()) return false;
+      return !rows_folder_.empty() || (!rows_file_.empty() && CanMark(DocumentKindOf(rows_file_)));
     case TableCommand::kExportReplaced:
+      if (folder_work_running_ || BatchActive()) return false;
       // Only a Word copy takes replacements; a workbook gains a sheet and nothing else.
-      return !rows_file_.empty() && DocumentKindOf(rows_file_) == DocumentKind::kDocx &&
-             !BatchActive();
+      return !rows_folder_.empty() ||
+             (!rows_file_.empty() && DocumentKindOf(rows_file_) == DocumentKind::kDocx);
+    case TableCommand::kImportFolder:
+      return !folder_work_running_;
     case TableCommand::kSiteAddress:
       // A batch's rows are asked of one site: the next batch takes the new address.
       return !session_ || !session_->IsRunning();
@@ -303,6 +439,9 @@ void WindowLogic::RunTableCommand(TableCommand command) {
     case TableCommand::kOpenSearchPage:
       OpenSearchPage();
       break;
+    case TableCommand::kImportFolder:
+      ChooseFolderToImport();
+      break;
     case TableCommand::kNone:
       break;
   }
@@ -341,6 +480,7 @@ void WindowLogic::Paste() {
   if (!view_.IsOpen()) return;
   imported_rows_ = FillTable(table_, rows);
   rows_file_.clear();
+  rows_folder_.clear();
   pending_mark_.reset();
   UpdateRetryHint();
 }
@@ -422,6 +562,10 @@ void WindowLogic::ExportMarkedDocument(bool replace) {
   const TableCommand command =
       replace ? TableCommand::kExportReplaced : TableCommand::kExportMarked;
   if (!session_ || !view_.IsOpen() || !IsCommandEnabled(command)) return;
+  if (!rows_folder_.empty()) {
+    ExportMarkedFolder(replace);
+    return;
+  }
   if (!GoOnWithoutRemovedRows() || !view_.IsOpen()) return;
   const std::string source = rows_file_;
   const std::optional<std::string> chosen = view_.ChooseFileToSave(MarkedCopyName(source, replace));
@@ -456,6 +600,69 @@ void WindowLogic::ExportMarkedDocument(bool replace) {
   const Text speed = Utf8ToGbk(view_.ControlText(kSpeedBox));
   RunBatchWithProgress(static_cast<int>(unchecked.size()),
                        [&] { session_->QueryRows(speed, std::move(unchecked)); });
+}
+
+void WindowLogic::ExportMarkedFolder(bool replace) {
+  if (!GoOnWithoutRemovedRows() || !view_.IsOpen()) return;
+  const std::optional<std::string> chosen =
+      view_.AskFolder(kMarkedFolderCaption, DirectoryOf(rows_file_));
+  if (!chosen.has_value() || !view_.IsOpen()) return;
+  const std::string target = WithoutTrailingSeparators(*chosen);
+  // Copies among the originals would be read again by the folder's next import.
+  if (IsWithin(target, rows_file_)) {
+    view_.ShowError(kErrorCaption, kMarkedFolderInside);
+    return;
+  }
+  // A new folder: nothing of the user's is written over.
+  std::vector<platform::FolderEntry> entries;
+  std::string reason;
+  if (platform::PathExists(target) &&
+      (!platform::ListFolder(target, entries, reason) || !entries.empty())) {
+    view_.ShowError(kErrorCaption, kMarkedFolderNotEmpty);
+    return;
+  }
+  std::vector<RowId> unchecked;
+  for (const TableRow& row : table_.Snapshot()) {
+    if (row.judgement.verdict == Verdict::kNone) unchecked.push_back(row.id);
+  }
+  if (unchecked.empty()) {
+    WriteMarkedFolder(target, replace);
+    return;
+  }
+  pending_mark_ = PendingMark{rows_file_, target, replace, true};
+  const Text speed = Utf8ToGbk(view_.ControlText(kSpeedBox));
+  RunBatchWithProgress(static_cast<int>(unchecked.size()),
+                       [&] { session_->QueryRows(speed, std::move(unchecked)); });
+}
+
+void WindowLogic::WriteMarkedFolder(const std::string& target, bool replace) {
+  if (!view_.IsOpen() || folder_work_running_) return;
+  folder_work_running_ = true;
+  const std::vector<TableRow> rows = table_.Snapshot();
+  const std::vector<FolderDocument> documents = rows_folder_;
+  const std::string time = platform::UtcTimeText();
+  FolderMarks marks;
+  std::string reason;
+  bool made = false;
+  // Thirty documents take seconds to mark: the window paints meanwhile.
+  RunOffWindowThread(
+      [&] {
+        made = platform::MakeDirectories(target, reason);
+        if (made) marks = MarkFolderDocuments(documents, rows, target, replace, time);
+      },
+      [] {});
+  folder_work_running_ = false;
+  if (!view_.IsOpen()) return;
+  if (!made) {
+    view_.ShowError(kErrorCaption, WriteErrorText(target));
+    return;
+  }
+  const std::string text = FolderMarkedText(target, marks.written, marks.notes);
+  if (marks.failed > 0) {
+    view_.ShowError(kErrorCaption, text);
+  } else {
+    view_.ShowNotice(kNoticeCaption, text);
+  }
 }
 
 void WindowLogic::WriteMarkedCopy(const std::string& source, const std::string& target,
@@ -539,6 +746,7 @@ void WindowLogic::ChangeSiteAddress() {
 }
 
 bool WindowLogic::Closing() {
+  folder_stop_.store(true);
   if (session_) ended_cleanly_ = session_->EndAll(kCloseGrace) && ended_cleanly_;
   return ended_cleanly_;
 }

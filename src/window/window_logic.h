@@ -4,13 +4,16 @@
 // view.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "batch/message_pump.h"
+#include "rows/folder.h"
 #include "rows/result_table.h"
 #include "rows/verdicts.h"
 #include "session/batch_progress.h"
@@ -66,6 +69,15 @@ class WindowLogic {
   // A file chosen or dropped on the table: replaces the rows; one that cannot be read leaves
   // them as they were and is reported.
   void ImportFile(const std::string& path);
+  // 导入文件夹…: asks for a folder (beside the last file) and imports it; cancel changes
+  // nothing.
+  void ChooseFolderToImport();
+  // Every document under `folder`, read off the window's thread (the title counting them),
+  // replaces the rows, once the user says so when rows were looked up; what was passed over
+  // is said once at the end. Closing the window stops the reading.
+  void ImportFolder(const std::string& folder);
+  // Something dropped on the table: a folder as ImportFolder, anything else as ImportFile.
+  void ImportDropped(const std::string& path);
   // 按钮3: every row, at most the speed box's number running at once.
   void StartBatchQuery();
   // 按钮4 (现行) and 按钮5 (有新标准): the buttons the verdict table names remove the rows
@@ -93,7 +105,8 @@ class WindowLogic {
   // The .docx or .xlsx the rows came from, with its citations marked (and in a Word
   // document, with `replace`, the superseded ones replaced as tracked changes), as a copy
   // beside it; rows not looked up yet are looked up first and the copy is written once they
-  // are.
+  // are. Rows from a folder: a copy of each of its .docx and .xlsx documents, in an empty
+  // folder the user chooses outside it.
   void ExportMarkedDocument(bool replace = false);
   // What the rows' document needs changed: a workbook, or CSV when the chosen name ends so.
   void ExportChanges();
@@ -144,6 +157,12 @@ class WindowLogic {
   int RowsWithResults() const;
   bool BatchActive() const;
   void WriteMarkedCopy(const std::string& source, const std::string& target, bool replace);
+  void ExportMarkedFolder(bool replace);
+  void WriteMarkedFolder(const std::string& target, bool replace);
+  // Runs `work` on a thread of its own while this thread's pump dispatches, `tick` between
+  // waits and once more after `work` has ended.
+  template <typename Work, typename Tick>
+  void RunOffWindowThread(Work work, Tick tick);
   // Whether the rows removed since the import may be left out of what is written: none
   // were, or the user says so.
   bool GoOnWithoutRemovedRows();
@@ -156,13 +175,18 @@ class WindowLogic {
   std::unique_ptr<BatchSession> session_;
   std::unique_ptr<BatchProgress> progress_;
   std::string last_file_;  // the file chosen or dropped last, for the dialogs
-  std::string rows_file_;  // the file the rows were imported from; empty after a paste
+  std::string rows_file_;  // the file or folder the rows were imported from; empty after a paste
+  // The documents of the folder the rows came from; empty when they came from a file.
+  std::vector<FolderDocument> rows_folder_;
+  bool folder_work_running_ = false;  // a folder read or its copies written
+  std::atomic<bool> folder_stop_{false};
   int imported_rows_ = 0;  // how many rows the last import or paste made
   std::string settings_file_;
   // A marked copy waiting for its rows' lookups: the document and where to write.
   struct PendingMark {
     std::string source, target;
     bool replace = false;
+    bool folder = false;  // `target` the folder a folder's copies go to
   };
   std::optional<PendingMark> pending_mark_;
   bool single_query_running_ = false;

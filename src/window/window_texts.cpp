@@ -1,5 +1,7 @@
 #include "window/window_texts.h"
 
+#include <algorithm>
+
 #include "rows/reason.h"
 #include "window/layout.h"
 
@@ -41,6 +43,59 @@ std::string ReplaceResultsText(int rows_with_results) {
   return std::string("表格中有 ")
       .append(std::to_string(rows_with_results))
       .append(" 行已有查询结果，粘贴将替换表格中的全部行。是否继续？");
+}
+
+std::string FolderReplaceResultsText(int rows_with_results) {
+  return std::string("表格中有 ")
+      .append(std::to_string(rows_with_results))
+      .append(" 行已有查询结果，导入文件夹将替换表格中的全部行。是否继续？");
+}
+
+std::string ReadingDocumentsTitle(int read, int total) {
+  return std::string("读取文档 ")
+      .append(std::to_string(read))
+      .append("/")
+      .append(std::to_string(total))
+      .append(" \u2013 ")
+      .append(WindowTitle());
+}
+
+namespace {
+
+// A line each, at most kMaxNoteLines: a folder may pass over thousands of files.
+void AppendLines(std::string& text, const std::vector<std::string>& lines) {
+  const std::size_t shown = std::min(lines.size(), kMaxNoteLines);
+  for (std::size_t i = 0; i < shown; ++i) text.append("\n").append(lines[i]);
+  if (lines.size() > shown) {
+    text.append("\n……另有 ").append(std::to_string(lines.size() - shown)).append(" 项");
+  }
+}
+
+}  // namespace
+
+std::string FolderNotesText(const std::vector<std::string>& notes) {
+  std::string text = "以下文件未导入：";
+  AppendLines(text, notes);
+  return text;
+}
+
+std::string NothingInFolderText(const std::string& folder, const std::vector<std::string>& notes) {
+  std::string text = std::string("文件夹中没有找到标准编号：").append(folder);
+  if (!notes.empty()) text.append("\n").append(FolderNotesText(notes));
+  return text;
+}
+
+std::string FolderMarkedText(const std::string& folder, int written,
+                             const std::vector<std::string>& not_marked) {
+  std::string text = std::string("已将 ")
+                         .append(std::to_string(written))
+                         .append(" 份核查后的文档保存到：")
+                         .append(folder);
+  if (!not_marked.empty()) {
+    text.append("\n以下文档未标注：");
+    AppendLines(text, not_marked);
+  }
+  return text;
 }
 
 std::string RemovedRowsText(int removed) {

@@ -40,6 +40,8 @@ std::string SavedText(const std::string& path);
 inline constexpr char kConfirmCaption[] = "确认";
 // Before a paste replaces rows that were looked up.
 std::string ReplaceResultsText(int rows_with_results);
+// Before a folder's documents replace rows that were looked up.
+std::string FolderReplaceResultsText(int rows_with_results);
 // Before a marked copy or a change list, which leave out the rows removed since the import.
 std::string RemovedRowsText(int removed);
 // 查询网站…: the dialog that shows the address in use and takes another.
@@ -78,6 +80,25 @@ std::string SourceToolTip(const std::string& where, const std::string& written);
 std::string StoreWarningText(const std::string& detail);
 // A row answered from the lookup store: "查询于 2026-12-08（本地记录）", the day of `read_at`.
 std::string StoredLookupText(const std::string& read_at);
+
+// 导入文件夹… and the folder a folder's marked copies go to: the dialogs' captions.
+inline constexpr char kImportFolderCaption[] = "导入文件夹";
+inline constexpr char kMarkedFolderCaption[] = "选择保存核查后文档的空文件夹";
+// While a folder's documents are read: "读取文档 read/total – " before the usual title.
+std::string ReadingDocumentsTitle(int read, int total);
+// A folder whose documents cite no standard: "文件夹中没有找到标准编号：<folder>", then
+// FolderNotesText's lines when some documents were passed over.
+std::string NothingInFolderText(const std::string& folder, const std::vector<std::string>& notes);
+// What a folder's import passed over, a line each; past kMaxNoteLines, how many more.
+inline constexpr std::size_t kMaxNoteLines = 30;
+std::string FolderNotesText(const std::vector<std::string>& notes);
+// The copies of a folder go into an empty folder outside it.
+inline constexpr char kMarkedFolderNotEmpty[] =
+    "核查后的文档须保存到一个空文件夹，请另选或新建文件夹";
+inline constexpr char kMarkedFolderInside[] = "核查后的文档不能保存在导入的文件夹中，请另选文件夹";
+// "已将 N 份核查后的文档保存到：<folder>", then the documents not marked and why.
+std::string FolderMarkedText(const std::string& folder, int written,
+                             const std::vector<std::string>& not_marked);
 
 // The fatal run-time error when the window cannot be made: caption kErrorCaption, then
 // "运行时出错!\r\n\r\n错误信息：" + message.

@@ -40,6 +40,10 @@ class WindowView {
                                                       const std::string& last_file) = 0;
   // The save-file dialog proposing `suggested_path`: the path to write, nothing on cancel.
   virtual std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) = 0;
+  // The choose-folder dialog titled `caption`, starting in `directory`: the chosen folder's
+  // full path, nothing on cancel.
+  virtual std::optional<std::string> AskFolder(const std::string& caption,
+                                               const std::string& directory) = 0;
   // Plain text on the clipboard; lines end in "\n" (the view writes its platform's ends).
   virtual void PutOnClipboard(const std::string& text) = 0;
   // The clipboard's plain text; empty when it holds none.
@@ -57,25 +61,27 @@ class WindowView {
 }  // namespace kelvaro
 
 // What a toolkit's window declares to be a WindowView.
-#define KELVARO_WINDOW_VIEW_OVERRIDES                                                       \
-  bool IsOpen() const override;                                                             \
-  void SetTitle(const std::string& title) override;                                         \
-  std::string ControlText(ControlId id) const override;                                     \
-  void SetControlText(ControlId id, const std::string& text) override;                      \
-  void AppendControlText(ControlId id, const std::string& text) override;                   \
-  void EnableControl(ControlId id, bool enabled) override;                                  \
-  void SetToolTip(ControlId id, const std::string& text) override;                          \
-  void ShowError(const std::string& caption, const std::string& text) override;             \
-  void ShowNotice(const std::string& caption, const std::string& text) override;            \
-  bool Confirm(const std::string& caption, const std::string& text) override;               \
-  std::optional<std::string> AskText(const std::string& caption, const std::string& prompt, \
-                                     const std::string& initial) override;                  \
-  std::optional<std::string> ChooseFileToOpen(const std::string& directory,                 \
-                                              const std::string& last_file) override;       \
-  std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) override;  \
-  void PutOnClipboard(const std::string& text) override;                                    \
-  std::string ClipboardText() override;                                                     \
-  int SelectedRow() const override;                                                         \
-  bool OpenUrl(const std::string& url) override;                                            \
-  void StartTimer(int interval_ms) override;                                                \
+#define KELVARO_WINDOW_VIEW_OVERRIDES                                                            \
+  bool IsOpen() const override;                                                                  \
+  void SetTitle(const std::string& title) override;                                              \
+  std::string ControlText(ControlId id) const override;                                          \
+  void SetControlText(ControlId id, const std::string& text) override;                           \
+  void AppendControlText(ControlId id, const std::string& text) override;                        \
+  void EnableControl(ControlId id, bool enabled) override;                                       \
+  void SetToolTip(ControlId id, const std::string& text) override;                               \
+  void ShowError(const std::string& caption, const std::string& text) override;                  \
+  void ShowNotice(const std::string& caption, const std::string& text) override;                 \
+  bool Confirm(const std::string& caption, const std::string& text) override;                    \
+  std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,      \
+                                     const std::string& initial) override;                       \
+  std::optional<std::string> ChooseFileToOpen(const std::string& directory,                      \
+                                              const std::string& last_file) override;            \
+  std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) override;       \
+  std::optional<std::string> AskFolder(const std::string& caption, const std::string& directory) \
+      override;                                                                                  \
+  void PutOnClipboard(const std::string& text) override;                                         \
+  std::string ClipboardText() override;                                                          \
+  int SelectedRow() const override;                                                              \
+  bool OpenUrl(const std::string& url) override;                                                 \
+  void StartTimer(int interval_ms) override;                                                     \
   void StopTimer() override;

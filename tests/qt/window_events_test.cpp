@@ -98,6 +98,7 @@ TEST_F(WindowEventsTest, TheMenuOffersTheCommandsAndCtrlCCopiesTheSelectedRow) {
   QStringList expected;
   for (const MenuItem& item : TableMenu()) expected << QString::fromUtf8(item.text);
   EXPECT_EQ(texts, expected);
+  EXPECT_TRUE(texts.contains(QStringLiteral("导入文件夹…")));
   EXPECT_EQ(window()->table_action(TableCommand::kCopyRow)->shortcut(),
             QKeySequence(QKeySequence::Copy));
   EXPECT_EQ(window()->table_action(TableCommand::kPaste)->shortcut(),
@@ -285,15 +286,43 @@ void Drop(QWidget* target, const QString& path) {
   ASSERT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &drop);
+  ASSERT_TRUE(drop.isAccepted());
+  // The import follows once the drop has ended.
+  QCoreApplication::processEvents();
 }
 
-TEST_F(WindowEventsTest, ADroppedFileIsImported) {
+TEST_F(WindowEventsTest, ADroppedFileOrFolderAndTheFolderItemImport) {
   const QString path = QDir(directory_.path()).filePath(QStringLiteral("dropped.txt"));
   std::ofstream(QFile::encodeName(path).toStdString()) << "GB 1-2010\r\nGB 2-2010";
   Drop(view()->viewport(), path);
   ASSERT_EQ(table().RowCount(), 2);
   EXPECT_EQ(table().GetCellText(1, 1), "GB 2-2010");
   EXPECT_EQ(window()->logic().last_file(), path.toStdString());
+
+  const QString folder = QDir(directory_.path()).filePath(QStringLiteral("项目"));
+  ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/sub")));
+  std::ofstream(QFile::encodeName(folder + QStringLiteral("/sub/说明.txt")).toStdString())
+      << "依据 GB 50016-2014、GB 50011-2010";
+  Drop(view()->viewport(), folder);
+  ASSERT_EQ(table().RowCount(), 2);
+  EXPECT_EQ(table().GetCellText(0, 1), "GB 50016-2014");
+  EXPECT_EQ(Utf8(session_.context().model->index(0, 1).data(Qt::ToolTipRole).toString())
+                .rfind("sub/说明.txt：第 1 行", 0),
+            0u);
+
+  // 导入文件夹… asks through the folder dialog, starting beside the folder imported last.
+  QString asked_caption, asked_directory;
+  const FolderChooser before = SetFolderChooser([&](const QString& caption, const QString& at) {
+    asked_caption = caption;
+    asked_directory = at;
+    return std::optional<QString>(folder + QStringLiteral("/sub"));
+  });
+  window()->table_action(TableCommand::kImportFolder)->trigger();
+  SetFolderChooser(before);
+  EXPECT_EQ(Utf8(asked_caption), kImportFolderCaption);
+  EXPECT_EQ(asked_directory, directory_.path());
+  EXPECT_EQ(window()->logic().last_file(), (folder + QStringLiteral("/sub")).toStdString());
+  EXPECT_EQ(table().RowCount(), 2);
 }
 
 // The real dialog, configured as the import shows it.

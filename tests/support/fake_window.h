@@ -26,7 +26,10 @@ class FakeView : public WindowView {
   FakeView();
 
   bool IsOpen() const override { return open; }
-  void SetTitle(const std::string& text) override { title = text; }
+  void SetTitle(const std::string& text) override {
+    title = text;
+    titles.push_back(text);
+  }
   std::string ControlText(ControlId id) const override;
   void SetControlText(ControlId id, const std::string& text) override { texts[id] = text; }
   void AppendControlText(ControlId id, const std::string& text) override { texts[id] += text; }
@@ -50,6 +53,11 @@ class FakeView : public WindowView {
   std::optional<std::string> ChooseFileToOpen(const std::string& directory,
                                               const std::string& last_file) override;
   std::optional<std::string> ChooseFileToSave(const std::string& suggested_path) override;
+  std::optional<std::string> AskFolder(const std::string& caption,
+                                       const std::string& directory) override {
+    folder_asked.emplace_back(caption, directory);
+    return folder_answer;
+  }
   void PutOnClipboard(const std::string& text) override { clipboard = text; }
   std::string ClipboardText() override { return clipboard; }
   int SelectedRow() const override { return selected_row; }
@@ -62,6 +70,7 @@ class FakeView : public WindowView {
 
   bool open = true;
   std::string title;
+  std::vector<std::string> titles;         // every title set, in order
   std::map<ControlId, std::string> texts;  // starts with the layout's texts
   std::map<ControlId, bool> disabled;
   std::map<ControlId, std::string> tooltips;
@@ -82,6 +91,8 @@ class FakeView : public WindowView {
   std::optional<std::string> save_answer;
   std::vector<std::pair<std::string, std::string>> open_asked;  // directory, last file
   std::vector<std::string> save_asked;
+  std::optional<std::string> folder_answer;
+  std::vector<std::pair<std::string, std::string>> folder_asked;  // caption, directory
   // Runs while the open dialog is up (a nested event), if set.
   std::function<void()> during_open;
 };

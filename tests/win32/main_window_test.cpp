@@ -611,6 +611,9 @@ class WindowMenuTest : public WindowBatchTest {
       opened_.push_back(url);
       return url_opens_;
     };
+    hooks_.choose_folder = [this](HWND, const std::wstring&, const std::wstring&) {
+      return folder_answer_.empty() ? std::nullopt : std::optional<std::wstring>(folder_answer_);
+    };
     WindowBatchTest::SetUp();
   }
   // A right-click on a row, as the list-view reports it; -1 for the keyboard's menu key.
@@ -658,6 +661,7 @@ class WindowMenuTest : public WindowBatchTest {
   std::wstring save_as_;
   std::vector<std::wstring> opened_;
   bool url_opens_ = true;
+  std::wstring folder_answer_;
 };
 
 const std::wstring kTab = L"\t";
@@ -770,8 +774,7 @@ TEST_F(WindowMenuTest, TheSiteItemShowsTheAddressInUseAndKeepsANewOne) {
   EXPECT_EQ(notices_.size(), 1u);
 }
 
-TEST_F(WindowMenuTest, AFileDroppedOnTheTableIsImported) {
-  const std::wstring path = Utf8ToWide(files_.Write("dropped.txt", "GB 1-2010\nGB 2-2010\n"));
+void DropOn(HWND target, const std::wstring& path) {
   const size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
   HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
   auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
@@ -780,11 +783,31 @@ TEST_F(WindowMenuTest, AFileDroppedOnTheTableIsImported) {
   memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.c_str(),
          path.size() * sizeof(wchar_t));
   GlobalUnlock(drop);
-  SendMessageW(Control(kResultList), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  SendMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+}
+
+TEST_F(WindowMenuTest, AFileOrAFolderDroppedOnTheTableOrTheFolderItemIsImported) {
+  const std::wstring path = Utf8ToWide(files_.Write("dropped.txt", "GB 1-2010\nGB 2-2010\n"));
+  DropOn(Control(kResultList), path);
   // As 导入 does, the file's rows replace the table's.
   ASSERT_EQ(ListRows(), 2);
   EXPECT_EQ(ListText(1, 1), L"GB 2-2010");
   EXPECT_EQ(window_->logic().last_file(), WideToUtf8(path));
+
+  // ASCII names: the test folder's narrow paths are in the system's code page here.
+  files_.Write("project/sub/note.txt", "GB 50016-2014");
+  const std::wstring folder = Utf8ToWide(files_.File("project"));
+  DropOn(Control(kResultList), folder);
+  ASSERT_EQ(ListRows(), 1) << (errors_.empty() ? "" : WideToUtf8(errors_.back()))
+                           << (notices_.empty() ? "" : WideToUtf8(notices_.back()));
+  EXPECT_EQ(ListText(0, 1), L"GB 50016-2014");
+
+  files_.Write("other/a.txt", "GB 50011-2010, GB 50009-2012");
+  folder_answer_ = Utf8ToWide(files_.File("other"));
+  answer_ = MenuCommandId(TableCommand::kImportFolder);
+  ContextMenuAt(0);
+  ASSERT_EQ(ListRows(), 2);
+  EXPECT_EQ(ListText(1, 1), L"GB 50009-2012");
 }
 
 // The whole program: closing during a batch against a site that never answers in time.

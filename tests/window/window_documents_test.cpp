@@ -3,6 +3,7 @@
 // workbook read back by others and imported again, and the checked document handed back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -18,6 +19,7 @@
 #include "query/changes.h"
 #include "query/marking.h"
 #include "rows/export.h"
+#include "rows/folder.h"
 #include "support/fake_window.h"
 #include "support/named_case.h"
 #include "support/office_builder.h"
@@ -517,5 +519,156 @@ TEST(WindowHandBackTest, RowsRemovedSinceTheImportAreAnnouncedBeforeTheCopyOrThe
                                             kNoticeCaption, SavedText(*window.view.save_answer)}));
 }
 
+// --- A folder of documents ---------------------------------------------------------------
+
+// 项目/坏的.docx (unreadable), 项目/清单.txt and 项目/sub/设计说明.docx: both cite GB 50011-2010.
+std::string WriteProjectFolder(const test::TempDir& files) {
+  files.Write("项目/坏的.docx", "not a zip");
+  files.Write("项目/清单.txt", "设计依据：GB 50011-2010\r\n");
+  files.Write("项目/sub/设计说明.docx", kNoteDocx);
+  return files.File("项目");
+}
+
+std::vector<std::string> NumberToolTips(FakeWindow& window) {
+  std::vector<std::string> tooltips;
+  for (int row = 0; row < window.table.RowCount(); ++row) {
+    tooltips.push_back(window.table.CellToolTip(row, kNumber));
+  }
+  return tooltips;
+}
+
+TEST(WindowFolderTest, AFolderFromTheMenuGivesRowsNamingTheirDocumentsAndSaysWhatWasPassedOver) {
+  FakeWindow window;
+  const std::string folder = WriteProjectFolder(window.files);
+  window.view.folder_answer = folder;
+  ASSERT_TRUE(window.logic.IsCommandEnabled(TableCommand::kImportFolder));
+  window.logic.RunTableCommand(TableCommand::kImportFolder);
+  ASSERT_EQ(window.view.folder_asked.size(), 1u);
+  EXPECT_EQ(window.view.folder_asked[0].first, kImportFolderCaption);
+  ASSERT_TRUE(window.view.errors.empty()) << window.view.errors[0].second;
+  // One row per standard, every place naming its document.
+  EXPECT_EQ(
+      NumberToolTips(window),
+      (std::vector<std::string>{"清单.txt：第 1 行；sub/设计说明.docx：第 1 段：GB 50011-2010",
+                                "sub/设计说明.docx：第 2 段：GB/T 50001-2010"}));
+  // The title counted the documents as they were read, then came back.
+  EXPECT_NE(
+      std::find(window.view.titles.begin(), window.view.titles.end(), ReadingDocumentsTitle(3, 3)),
+      window.view.titles.end());
+  EXPECT_EQ(window.view.title, WindowTitle());
+  // What was passed over is said once.
+  EXPECT_EQ(
+      window.view.notices,
+      (std::vector<std::pair<std::string, std::string>>{
+          {kNoticeCaption, FolderNotesText({UnreadDocumentNote("坏的.docx", "不是 Word 文档")})}}));
+  EXPECT_TRUE(window.logic.IsCommandEnabled(TableCommand::kExportMarked));
+
+  // The next dialog opens beside the folder; cancel changes nothing.
+  window.view.folder_answer.reset();
+  window.logic.RunTableCommand(TableCommand::kImportFolder);
+  EXPECT_EQ(window.view.folder_asked[1].second, DirectoryOf(folder));
+  EXPECT_EQ(window.table.RowCount(), 2);
+}
+
+TEST(WindowFolderTest, ADroppedFolderAsksBeforeReplacingLookedUpRows) {
+  FakeWindow window;
+  const std::string folder = WriteProjectFolder(window.files);
+  window.ImportLines({"GB 1-2010", "GB 2-2010"});
+  Judgement judgement;
+  judgement.verdict = Verdict::kCurrent;
+  window.table.SetJudgementById(window.table.RowIds()[0], judgement);
+
+  window.view.confirm_answer = false;
+  window.logic.ImportDropped(folder);
+  EXPECT_EQ(window.view.questions, (std::vector<std::pair<std::string, std::string>>{
+                                       {kConfirmCaption, FolderReplaceResultsText(1)}}));
+  EXPECT_EQ(window.Column(kNumber), (std::vector<std::string>{"GB 1-2010", "GB 2-2010"}));
+  EXPECT_TRUE(window.view.notices.empty());
+
+  window.view.confirm_answer = true;
+  window.logic.ImportDropped(folder + "/");
+  EXPECT_EQ(window.Column(kNumber), (std::vector<std::string>{"GB 50011-2010", "GB/T 50001-2010"}));
+  EXPECT_EQ(window.view.notices.size(), 1u);
+
+  // A folder citing nothing leaves the rows and says so in one message; a dropped file is
+  // imported as a file.
+  window.files.Write("空/说明.txt", "混凝土 C30");
+  window.logic.ImportDropped(window.files.File("空"));
+  EXPECT_EQ(window.table.RowCount(), 2);
+  EXPECT_EQ(window.view.errors,
+            (std::vector<std::pair<std::string, std::string>>{
+                {kErrorCaption, NothingInFolderText(window.files.File("空"), {})}}));
+  window.logic.ImportDropped(window.files.Write("list.txt", "GB 3-2010\r\n"));
+  EXPECT_EQ(window.Column(kNumber), std::vector<std::string>{"GB 3-2010"});
+  EXPECT_FALSE(window.logic.IsCommandEnabled(TableCommand::kExportMarked));
+}
+
+// Thousands of files passed over would make a message taller than the screen.
+TEST(WindowFolderTest, ThePassedOverAreSaidUpToALimitThenCounted) {
+  FakeWindow window;
+  const std::size_t bad = kMaxNoteLines + 2;
+  for (std::size_t i = 0; i < bad; ++i) {
+    window.files.Write("多/" + std::to_string(100 + i) + ".docx", "not a zip");
+  }
+  window.files.Write("多/清单.txt", "GB 50011-2010");
+  window.logic.ImportFolder(window.files.File("多"));
+  ASSERT_EQ(window.view.notices.size(), 1u);
+  const std::string& text = window.view.notices[0].second;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(kMaxNoteLines + 1))
+      << text;
+  EXPECT_NE(text.find("\n无法读取 100.docx："), std::string::npos) << text;
+  EXPECT_TRUE(text.ends_with("……另有 2 项")) << text;
+}
+
+TEST(WindowFolderTest, ClosingWhileAFolderIsReadLeavesTheRows) {
+  FakeWindow window;
+  const std::string folder = WriteProjectFolder(window.files);
+  window.During([&] {
+    window.view.open = false;
+    window.logic.Closing();
+  });
+  window.logic.ImportFolder(folder);
+  EXPECT_EQ(window.table.RowCount(), 0);
+  EXPECT_TRUE(window.view.notices.empty());
+  EXPECT_TRUE(window.view.errors.empty());
+}
+
+// Rows from a folder not looked up yet: the copies wait for the lookups, then go into the
+// new folder chosen, at their places under it; a folder among the originals or holding
+// files is refused before any lookup.
+TEST(WindowFolderTest, TheMarkedCopiesOfAFolderGoIntoANewFolder) {
+  test::LoggedSite site;
+  FakeWindow window;
+  const std::string folder = WriteProjectFolder(window.files);
+  window.logic.ImportFolder(folder);
+  ASSERT_EQ(window.table.RowCount(), 2);
+  window.files.Write("满/旧.txt", "");
+  for (const auto& [chosen, error] : {std::pair{folder + "/sub", kMarkedFolderInside},
+                                      {window.files.File("满"), kMarkedFolderNotEmpty}}) {
+    window.view.errors.clear();
+    window.view.folder_answer = chosen;
+    window.logic.RunTableCommand(TableCommand::kExportMarked);
+    EXPECT_EQ(window.view.errors,
+              (std::vector<std::pair<std::string, std::string>>{{kErrorCaption, error}}))
+        << chosen;
+  }
+  EXPECT_EQ(window.Column(kStatus), std::vector<std::string>(2, ""));
+
+  window.view.errors.clear();
+  window.view.notices.clear();
+  const std::string out = window.files.File("核查");
+  window.view.folder_answer = out;
+  window.logic.RunTableCommand(TableCommand::kExportMarked);
+  EXPECT_EQ(window.view.folder_asked.back(),
+            (std::pair<std::string, std::string>{kMarkedFolderCaption, DirectoryOf(folder)}));
+  ASSERT_TRUE(window.PumpUntil([&] { return window.view.timer_ms == 0; }));
+  ASSERT_TRUE(window.view.errors.empty()) << window.view.errors[0].second;
+  EXPECT_EQ(window.Column(kStatus), (std::vector<std::string>{"现行", "有新标准"}));
+  EXPECT_EQ(window.view.notices, (std::vector<std::pair<std::string, std::string>>{
+                                     {kNoticeCaption, FolderMarkedText(out, 1, {})}}));
+  const std::string copy = FileText(out + "/" + MarkedCopyName("sub/设计说明.docx"));
+  EXPECT_NE(MemberText(copy, "word/comments.xml").find("有新标准"), std::string::npos);
+  EXPECT_EQ(FileText(folder + "/sub/设计说明.docx"), kNoteDocx);
+}
 }  // namespace
 }  // namespace kelvaro
