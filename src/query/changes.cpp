@@ -137,13 +137,8 @@ std::vector<Change> Changes(const std::vector<TableRow>& rows) {
   if (documents.empty()) return ChangesOfOne(rows);
   std::vector<Change> changes;
   for (const std::string& document : documents) {
-    std::vector<TableRow> own = RowsOfDocument(rows, document);
     // The column names the document; the places need not repeat it.
-    for (TableRow& row : own) {
-      row.source.location.document.clear();
-      for (CitedPlace& again : row.source.cited_again) again.location.document.clear();
-    }
-    for (Change& change : ChangesOfOne(own)) {
+    for (Change& change : ChangesOfOne(RowsOfDocumentAlone(rows, document))) {
       change.entry.document = document;
       changes.push_back(std::move(change));
     }

@@ -197,13 +197,9 @@ FolderMarks MarkFolderDocuments(const std::vector<FolderDocument>& documents,
   for (const FolderDocument& document : documents) {
     DocumentKind kind = DocumentKindOf(document.path);
     if (!CanMark(kind)) continue;
-    std::vector<TableRow> own = RowsOfDocument(rows, document.relative);
-    if (own.empty()) continue;
     // The copy is of one document: its places need not name it.
-    for (TableRow& row : own) {
-      row.source.location.document.clear();
-      for (CitedPlace& again : row.source.cited_again) again.location.document.clear();
-    }
+    const std::vector<TableRow> own = RowsOfDocumentAlone(rows, document.relative);
+    if (own.empty()) continue;
     Bytes bytes, marked;
     std::string why;
     DocumentError error = DocumentError::kNone;

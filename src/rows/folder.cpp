@@ -191,4 +191,14 @@ std::vector<TableRow> RowsOfDocument(const std::vector<TableRow>& rows,
   return own;
 }
 
+std::vector<TableRow> RowsOfDocumentAlone(const std::vector<TableRow>& rows,
+                                          const std::string& document) {
+  std::vector<TableRow> own = RowsOfDocument(rows, document);
+  for (TableRow& row : own) {
+    row.source.location.document.clear();
+    for (CitedPlace& again : row.source.cited_again) again.location.document.clear();
+  }
+  return own;
+}
+
 }  // namespace kelvaro

@@ -63,6 +63,10 @@ std::vector<std::string> DocumentsOfRows(const std::vector<TableRow>& rows);
 // rows that cite it nowhere left out.
 std::vector<TableRow> RowsOfDocument(const std::vector<TableRow>& rows,
                                      const std::string& document);
+// The same as if `document` had been checked alone: its places no longer name it (for what
+// speaks of that document only: its copy, its part of the change list).
+std::vector<TableRow> RowsOfDocumentAlone(const std::vector<TableRow>& rows,
+                                          const std::string& document);
 
 // "无法读取 sub/a.doc：why", as the notes say it.
 std::string UnreadDocumentNote(const std::string& relative, const std::string& why);
